@@ -1,0 +1,15 @@
+# orvane_room(<target> DEPS <targets>...): one static library per folder, built from every .cpp
+# in it. A room without sources yet is an interface library, so later rooms can link it already.
+function(orvane_room target)
+  cmake_parse_arguments(ROOM "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${target} PUBLIC ${ROOM_DEPS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${target} INTERFACE ${ROOM_DEPS})
+  endif()
+endfunction()
