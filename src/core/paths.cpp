@@ -1,0 +1,89 @@
+#include "core/paths.h"
+
+#include "core/file_io.h"
+#include "util/text.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orv {
+
+ProgramPaths& Paths() {
+    static ProgramPaths paths;
+    return paths;
+}
+
+std::string AddBackslash(const std::string& path) {
+    if (!path.empty() && path.back() == kPathSeparator)
+        return path;
+    return path + kPathSeparator;
+}
+
+void InitFilePaths(const std::string& programFolder, const std::string& documentsFolder,
+                   const std::string& tempFolder) {
+    ProgramPaths& p = Paths();
+    p.ProgramFolder = AddBackslash(programFolder);
+    p.DebugFile = p.ProgramFolder + "debug.txt";
+    p.DataFolder = documentsFolder.empty() ? p.ProgramFolder : AddBackslash(documentsFolder);
+    p.AnalysisFolder = tempFolder.empty() ? p.DataFolder : AddBackslash(tempFolder);
+    p.CompsIni = p.DataFolder + "orv_comps.ini";
+    p.IgnoredColsDataIni = p.DataFolder + "orv_ignored_cols_data.ini";
+    p.IgnoredColsStructIni = p.DataFolder + "orv_ignored_cols_struct.ini";
+    p.IgnoredColsAnalysisIni = p.AnalysisFolder + "orv_ignored_cols_dataanalysis.ini";
+    p.LogFile = p.ProgramFolder + "LogLogin.txt";
+    p.HelpFolder = p.ProgramFolder + "help/";
+}
+
+std::string ExecutableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return {};
+    buf[n] = '\0';
+    return FolderOf(buf);
+}
+
+namespace {
+bool IsFolder(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+} // namespace
+
+std::string DocumentsFolder() {
+    const char* homeEnv = std::getenv("HOME");
+    std::string home = homeEnv ? homeEnv : "";
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string config = (xdg && *xdg == '/') ? std::string(xdg) : home + "/.config";
+    // user-dirs.dirs holds lines like XDG_DOCUMENTS_DIR="$HOME/Documents".
+    if (auto text = ReadWholeFile(config + "/user-dirs.dirs", 1 << 20)) {
+        for (const auto& line : Split(*text, "\n")) {
+            std::string l = TrimWhitespace(line);
+            const std::string key = "XDG_DOCUMENTS_DIR=";
+            if (l.rfind(key, 0) != 0)
+                continue;
+            std::string value = l.substr(key.size());
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
+            value = ReplaceAll(value, "$HOME", home);
+            if (!value.empty() && value[0] == '/' && IsFolder(value))
+                return value;
+        }
+    }
+    if (!home.empty() && IsFolder(home + "/Documents"))
+        return home + "/Documents";
+    return {};
+}
+
+std::string TempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    if (t && *t == '/' && IsFolder(t))
+        return t;
+    return "/tmp";
+}
+
+bool DetectDebugMode() { return FileExists(Paths().DebugFile); }
+
+} // namespace orv

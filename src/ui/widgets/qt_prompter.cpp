@@ -1,0 +1,123 @@
+#include "ui/widgets/qt_prompter.h"
+
+#include "core/paths.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace orv {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// "Text (*.txt)|*.txt|All (*.*)|*.*" pairs, or a bare pattern, into Qt's ";;" form.
+QString QtFilter(const std::string& filter) {
+    QStringList parts = Q(filter).split('|');
+    if (parts.size() < 2)
+        return Q(filter);
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    return out.join(";;");
+}
+} // namespace
+
+MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const std::string& text,
+                                 MsgButtons buttons) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(Q(title));
+    box.setText(Q(text));
+    switch (icon) {
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Error:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::None:
+        break;
+    }
+    switch (buttons) {
+    case MsgButtons::OK:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OKCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    // A message must not appear under an hourglass.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    int r = box.exec();
+    QApplication::restoreOverrideCursor();
+    switch (r) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::OK;
+    }
+}
+
+std::optional<std::string> QtPrompter::FileDialog(const FileDialogRequest& request) {
+    QString path = request.save
+                       ? QFileDialog::getSaveFileName(owner_, Q(request.title),
+                                                      Q(request.proposedPath),
+                                                      QtFilter(request.filter))
+                       : QFileDialog::getOpenFileName(owner_, Q(request.title),
+                                                      Q(request.proposedPath),
+                                                      QtFilter(request.filter));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+void QtPrompter::SetClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(Q(text));
+}
+
+std::string QtPrompter::ClipboardText() {
+    return QGuiApplication::clipboard()->text().toStdString();
+}
+
+int QtPrompter::OpenUrl(const std::string& url) {
+    // The shell's convention: a code above 32 means the browser was started.
+    return QDesktopServices::openUrl(QUrl(Q(url), QUrl::StrictMode)) ? 42 : 2;
+}
+
+void QtPrompter::OpenHelpTopic(int topic) {
+    QString page = Q(Paths().HelpFolder) + QString::number(topic) + ".html";
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()));
+}
+
+void QtPrompter::SetMousePointer(int pointer) {
+    if (pointer_ == kPointerHourglass)
+        QApplication::restoreOverrideCursor();
+    pointer_ = pointer;
+    if (pointer == kPointerHourglass)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtPrompter::ProcessEvents() { QCoreApplication::processEvents(); }
+
+} // namespace orv

@@ -1,0 +1,31 @@
+// The Prompter on real Qt dialogs, the clipboard and the desktop's browser.
+#pragma once
+
+#include "util/prompter.h"
+
+class QWidget;
+
+namespace orv {
+
+class QtPrompter : public Prompter {
+public:
+    explicit QtPrompter(QWidget* owner = nullptr) : owner_(owner) {}
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    MsgAnswer MessageBox(MsgIcon icon, const std::string& title, const std::string& text,
+                         MsgButtons buttons = MsgButtons::OK) override;
+    std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
+    void SetClipboardText(const std::string& text) override;
+    std::string ClipboardText() override;
+    int OpenUrl(const std::string& url) override;
+    void OpenHelpTopic(int topic) override;
+    int MousePointer() const override { return pointer_; }
+    void SetMousePointer(int pointer) override;
+    void ProcessEvents() override;
+
+private:
+    QWidget* owner_;
+    int pointer_ = kPointerDefault;
+};
+
+} // namespace orv
