@@ -1,0 +1,38 @@
+// The one routine through which every query reaches a server: a new connection per call, the
+// command run in the given database, a record set or -1 with the error number and text.
+#pragma once
+
+#include "servers/recordset.h"
+#include "servers/server_entry.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace orv {
+
+constexpr int32_t kAdCmdText = 1;
+
+// While true a failing call shows no message box (it still logs and still returns -1).
+extern bool QuietConnectionErrors;
+
+// A value handed to AppendCommandParameter / ExecAdoCmd's optional parameters.
+using CommandValue = std::variant<std::monostate, std::string, int32_t, double, bool, FieldValue>;
+
+// Returns -1 on failure (errNumber/errDescription then hold the error); otherwise the value of
+// the "Return" parameter (0 after a plain query or a connection-only call). With an empty
+// commandText only a connection is opened and closed.
+int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::string& commandText,
+                   RecordsetPtr& recordset, const std::string& database, int32_t& errNumber,
+                   std::string& errDescription,
+                   const std::vector<CommandValue>* inputValues = nullptr,
+                   std::vector<CommandValue*> inOutValues = {});
+
+// The server's product version text; empty on any failure; never shows a message.
+std::string GetServerVersion(const ServerEntry& server);
+// Fills the entry's Version from the registry or, failing that, from the server.
+void CheckSQLServerVersion(ServerEntry& entry);
+
+} // namespace orv

@@ -1,0 +1,25 @@
+// One stored SQL Server instance, and the connection record each panel works with.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orv {
+
+struct ServerEntry {
+    std::string Name;
+    bool SQLAuth = false;
+    std::string LoginName;
+    std::string Pwd;
+    std::string MRUDb;
+    int32_t EntryNumber = 0; // i of its key Server<i>; 0 when not a stored entry
+    std::string Version;
+    int32_t VersionMajor = 0;
+    bool SchemaRetryTried = false;
+    bool SchemaRetrySucceeded = false;
+};
+
+// The whole number before the first "." of a version text; 0 when empty.
+int32_t VersionMajorOf(const std::string& version);
+
+} // namespace orv
