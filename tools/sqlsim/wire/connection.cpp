@@ -1,0 +1,469 @@
+#include "wire/connection.h"
+
+#include "wire/ntlm.h"
+#include "wire/rpc_sql.h"
+
+#include <sys/socket.h>
+
+namespace sqlsim::wire {
+
+namespace {
+
+constexpr size_t kDefaultPacketSize = 4096;
+constexpr uint16_t kCmdSelect = 0xC1;
+
+ServerMessage loginFailed(const std::string& user) {
+    ServerMessage m;
+    m.number = 18456;
+    m.severity = 14;
+    m.state = 1;
+    m.text = "Login failed for user '" + user + "'.";
+    return m;
+}
+
+} // namespace
+
+// Turns what the engine reports into tokens. The DONE of a statement is held back until the
+// next token shows whether more follow, so the MORE bit is right even when the engine does
+// not know it yet; inside an RPC statements end with DONEINPROC and the call with DONEPROC.
+class WireSink : public ResultSink {
+public:
+    WireSink(Connection& c, bool inProc) : c_(c), inProc_(inProc) {}
+
+    void columns(const std::vector<ColumnInfo>& cols) override {
+        if (!live())
+            return;
+        flushPending();
+        c_.tokens_.colMetadata(cols);
+        hadColumns_ = true;
+        c_.emit();
+    }
+
+    bool row(const std::vector<Value>& values) override {
+        if (!live())
+            return false;
+        c_.tokens_.row(values);
+        return c_.emit();
+    }
+
+    void done(bool hasRowCount, int64_t rowCount, bool more) override {
+        (void)more;
+        if (!live())
+            return;
+        flushPending();
+        pending_ = Pending{static_cast<uint16_t>((hasRowCount ? kDoneCount : 0) |
+                                                 (errorSinceDone_ ? kDoneError : 0)),
+                           static_cast<uint16_t>(hadColumns_ ? kCmdSelect : 0),
+                           static_cast<uint64_t>(hasRowCount ? rowCount : 0)};
+        errorSinceDone_ = false;
+        hadColumns_ = false;
+    }
+
+    void message(const ServerMessage& m) override {
+        if (!live())
+            return;
+        flushPending();
+        if (m.severity > 10) {
+            errorSinceDone_ = true;
+            anyError_ = true;
+        }
+        c_.tokens_.message(m, c_.settings_.serverName);
+        c_.emit();
+    }
+
+    void databaseChanged(const std::string& newDb, const std::string& oldDb) override {
+        if (!live())
+            return;
+        flushPending();
+        c_.tokens_.envChange(kEnvDatabase, newDb, oldDb);
+        c_.emit();
+    }
+
+    void returnStatus(int32_t status) override {
+        if (!live())
+            return;
+        flushPending();
+        c_.tokens_.returnStatus(status);
+        sentReturnStatus_ = true;
+        c_.emit();
+    }
+
+    void outputHandle(uint16_t ordinal, const std::string& name, int32_t value) {
+        outputs_.push_back({ordinal, name, value});
+    }
+
+    // Ends a batch with its final DONE.
+    void finishBatch() {
+        if (!live())
+            return;
+        if (pending_) {
+            writeDone(kTokDone, pending_->status, pending_->curCmd, pending_->count);
+            pending_.reset();
+        } else {
+            writeDone(kTokDone, errorSinceDone_ ? kDoneError : kDoneFinal, 0, 0);
+        }
+    }
+
+    // Ends one procedure call: its statements' DONEINPROC, return status, output
+    // parameters and the DONEPROC.
+    void finishProc(bool moreCalls) {
+        if (!live())
+            return;
+        flushPending();
+        if (!sentReturnStatus_)
+            c_.tokens_.returnStatus(anyError_ ? -6 : 0);
+        for (const auto& o : outputs_)
+            c_.tokens_.returnValueInt(o.ordinal, o.name, o.value);
+        uint16_t status = (moreCalls ? kDoneMore : 0) | (anyError_ ? kDoneError : 0);
+        writeDone(kTokDoneProc, status, 0, 0);
+    }
+
+private:
+    struct Pending {
+        uint16_t status;
+        uint16_t curCmd;
+        uint64_t count;
+    };
+    struct Output {
+        uint16_t ordinal;
+        std::string name;
+        int32_t value;
+    };
+
+    bool live() const { return !c_.cancel_.load() && !c_.writer_.failed(); }
+
+    void flushPending() {
+        if (!pending_)
+            return;
+        writeDone(inProc_ ? kTokDoneInProc : kTokDone, pending_->status | kDoneMore,
+                  pending_->curCmd, pending_->count);
+        pending_.reset();
+    }
+
+    void writeDone(uint8_t token, uint16_t status, uint16_t curCmd, uint64_t count) {
+        c_.tokens_.done(token, status, curCmd, count);
+        c_.emit();
+    }
+
+    Connection& c_;
+    bool inProc_;
+    std::optional<Pending> pending_;
+    bool errorSinceDone_ = false;
+    bool anyError_ = false;
+    bool hadColumns_ = false;
+    bool sentReturnStatus_ = false;
+    std::vector<Output> outputs_;
+};
+
+Connection::Connection(Fd socket, SessionProvider& sessions, const ServerSettings& settings)
+    : socket_(std::move(socket)), sessions_(sessions), settings_(settings),
+      writer_([this](std::span<const uint8_t> b) { return sendAll(socket_.get(), b); },
+              kDefaultPacketSize) {}
+
+Connection::~Connection() {
+    shutdown();
+    if (reader_.joinable())
+        reader_.join();
+}
+
+void Connection::shutdown() {
+    if (socket_)
+        ::shutdown(socket_.get(), SHUT_RDWR);
+}
+
+void Connection::run() {
+    reader_ = std::thread([this] { readerLoop(); });
+    while (true) {
+        std::optional<Message> m = pop();
+        if (!m)
+            break;
+        bool keep = false;
+        try {
+            keep = handle(*m);
+        } catch (const ProtocolError&) {
+            keep = false; // a client that breaks the framing cannot be answered sensibly
+        }
+        if (!keep || writer_.failed())
+            break;
+    }
+    shutdown();
+    reader_.join();
+    session_.reset();
+}
+
+void Connection::readerLoop() {
+    MessageAssembler assembler;
+    uint8_t header[kHeaderSize];
+    std::vector<uint8_t> payload;
+    try {
+        while (recvAll(socket_.get(), header, kHeaderSize)) {
+            PacketHeader h = parseHeader(header);
+            payload.resize(h.length - kHeaderSize);
+            if (!payload.empty() && !recvAll(socket_.get(), payload.data(), payload.size()))
+                break;
+            std::optional<Message> m = assembler.add(h, payload);
+            if (!m)
+                continue;
+            if (m->type == kAttention)
+                cancel_ = true;
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(m));
+            cv_.notify_one();
+        }
+    } catch (const ProtocolError&) {
+    }
+    cancel_ = true; // nobody is left to read what a running request produces
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::nullopt);
+    cv_.notify_one();
+}
+
+std::optional<Message> Connection::pop() {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return !queue_.empty(); });
+    std::optional<Message> m = std::move(queue_.front());
+    queue_.pop_front();
+    return m;
+}
+
+bool Connection::emit() {
+    auto& buf = tokens_.out().data();
+    bool ok = writer_.append(buf);
+    tokens_.out().clear();
+    return ok;
+}
+
+bool Connection::endMessage() {
+    emit();
+    return writer_.endMessage();
+}
+
+bool Connection::handle(const Message& m) {
+    if (m.type == kAttention) {
+        acknowledgeAttention();
+        return true;
+    }
+    if (!loggedIn_) {
+        switch (m.type) {
+        case kPrelogin:
+            return handlePrelogin(m);
+        case kLogin7:
+            return handleLogin(m);
+        case kSspi:
+            return awaitingSspi_ && handleSspi(m);
+        default:
+            return false;
+        }
+    }
+    switch (m.type) {
+    case kSqlBatch:
+        handleBatch(m);
+        return true;
+    case kRpc:
+        handleRpc(m);
+        return true;
+    case kTransactionManager:
+        handleTransaction(m);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Connection::handlePrelogin(const Message& m) {
+    parsePrelogin(m.payload);
+    ProductVersion v = parseProductVersion(settings_.productVersion);
+    uint32_t ver =
+        (static_cast<uint32_t>(v.major) << 24) | (static_cast<uint32_t>(v.minor) << 16) | v.build;
+    tokens_.out().bytes(buildPreloginResponse(ver));
+    return endMessage();
+}
+
+bool Connection::handleLogin(const Message& m) {
+    Login7 login = parseLogin7(m.payload);
+    tokens_ = TokenWriter(negotiateTdsVersion(login.tdsVersion));
+    if (login.packetSize >= 512)
+        writer_.setPacketSize(login.packetSize);
+    requestedDatabase_ = login.database;
+
+    bool integrated = login.integratedSecurity() || login.userName.empty();
+    if (integrated) {
+        if (!settings_.credentials.allowIntegrated()) {
+            ServerMessage m18452;
+            m18452.number = 18452;
+            m18452.severity = 14;
+            m18452.text = "Login failed. The login is from an untrusted domain and cannot be "
+                          "used with Windows authentication.";
+            return refuseLogin(m18452, "");
+        }
+        loginName_.clear();
+        if (isNtlmNegotiate(login.sspi)) {
+            // The client proves nothing we could check; one challenge round satisfies it.
+            tokens_.sspi(buildNtlmChallenge());
+            awaitingSspi_ = true;
+            return endMessage();
+        }
+        return completeLogin();
+    }
+    if (!settings_.credentials.check(login.userName, login.password))
+        return refuseLogin(loginFailed(login.userName), login.userName);
+    loginName_ = login.userName;
+    return completeLogin();
+}
+
+bool Connection::handleSspi(const Message& m) {
+    (void)m;
+    awaitingSspi_ = false;
+    return completeLogin();
+}
+
+bool Connection::refuseLogin(const ServerMessage& first, const std::string& userName) {
+    tokens_.message(first, settings_.serverName);
+    if (first.number != 18456 && first.number != 18452)
+        tokens_.message(loginFailed(userName), settings_.serverName);
+    tokens_.done(kTokDone, kDoneError, 0, 0);
+    endMessage();
+    return false;
+}
+
+bool Connection::completeLogin() {
+    ServerMessage error;
+    session_ = sessions_.openSession(loginName_, requestedDatabase_, error);
+    if (!session_)
+        return refuseLogin(error, loginName_);
+    std::string db = session_->currentDatabase();
+    tokens_.envChange(kEnvDatabase, db, "master");
+    ServerMessage info;
+    info.number = 5701;
+    info.severity = 0;
+    info.state = 2;
+    info.text = "Changed database context to '" + db + "'.";
+    tokens_.message(info, settings_.serverName);
+    tokens_.envCollation();
+    tokens_.envChange(kEnvLanguage, "us_english", "");
+    info.number = 5703;
+    info.state = 1;
+    info.text = "Changed language setting to us_english.";
+    tokens_.message(info, settings_.serverName);
+    tokens_.loginAck("Microsoft SQL Server", parseProductVersion(settings_.productVersion));
+    tokens_.envChange(kEnvPacketSize, std::to_string(writer_.packetSize()),
+                      std::to_string(writer_.packetSize()));
+    tokens_.done(kTokDone, kDoneFinal, 0, 0);
+    loggedIn_ = true;
+    return endMessage();
+}
+
+void Connection::acknowledgeAttention() {
+    tokens_.done(kTokDone, kDoneAttn, 0, 0);
+    endMessage();
+    cancel_ = false;
+}
+
+void Connection::handleBatch(const Message& m) {
+    std::string sql = parseSqlBatch(m.payload, tokens_.version());
+    if (settings_.log)
+        settings_.log->write(session_->currentDatabase(), loginName_, sql);
+    WireSink sink(*this, false);
+    try {
+        session_->executeBatch(sql, sink, cancel_);
+    } catch (const std::exception& e) {
+        ServerMessage err;
+        err.number = 50000;
+        err.text = std::string("Internal error: ") + e.what();
+        sink.message(err);
+    }
+    sink.finishBatch();
+    // After a cancel the DONE that acknowledges it ends the message instead.
+    if (!cancel_)
+        endMessage();
+}
+
+void Connection::handleRpc(const Message& m) {
+    std::vector<RpcCall> calls = parseRpc(m.payload, tokens_.version());
+    for (size_t k = 0; k < calls.size(); ++k) {
+        const RpcCall& call = calls[k];
+        if (settings_.log) {
+            std::string text = call.procName;
+            if (const RpcParam* stmt = statementParam(call.procName, call.params))
+                text += " " + stmt->value.text;
+            settings_.log->write(session_->currentDatabase(), loginName_, text);
+        }
+        runCall(call, k + 1 < calls.size());
+    }
+    if (!cancel_)
+        endMessage();
+}
+
+void Connection::runCall(const RpcCall& call, bool moreCalls) {
+    WireSink sink(*this, true);
+    std::string name = lowerAscii(call.procName);
+    const auto& p = call.params;
+    auto text = [&p](size_t i) { return i < p.size() ? p[i].value.text : std::string(); };
+    auto runSql = [&](const std::string& stmt, size_t first, const std::string& decl) {
+        session_->executeBatch(substituteParams(stmt, bindParams(p, first, decl)), sink, cancel_);
+    };
+    try {
+        if (name == "sp_executesql") {
+            runSql(text(0), 2, text(1));
+        } else if (name == "sp_prepare" || name == "sp_prepexec") {
+            int32_t handle = nextHandle_++;
+            prepared_[handle] = Prepared{text(1), text(2)};
+            sink.outputHandle(1, p.empty() ? "@handle" : p[0].name, handle);
+            if (name == "sp_prepexec")
+                runSql(text(2), 3, text(1));
+        } else if (name == "sp_execute" || name == "sp_unprepare") {
+            auto handle = static_cast<int32_t>(p.empty() ? 0 : p[0].value.i);
+            auto it = prepared_.find(handle);
+            if (it == prepared_.end()) {
+                ServerMessage err;
+                err.number = 8179;
+                err.text =
+                    "Could not find prepared statement with handle " + std::to_string(handle) + ".";
+                sink.message(err);
+            } else if (name == "sp_execute") {
+                Prepared prep = it->second;
+                runSql(prep.statement, 1, prep.declaration);
+            } else {
+                prepared_.erase(it);
+            }
+        } else {
+            session_->executeRpc(call.procName, call.params, sink, cancel_);
+        }
+    } catch (const std::exception& e) {
+        ServerMessage err;
+        err.number = 50000;
+        err.text = std::string("Internal error: ") + e.what();
+        sink.message(err);
+    }
+    sink.finishProc(moreCalls);
+}
+
+void Connection::handleTransaction(const Message& m) {
+    // The engine runs every statement on its own; begin/commit/rollback requests are
+    // acknowledged so clients that switch autocommit off keep working.
+    size_t off = skipAllHeaders(m.payload, tokens_.version());
+    ByteReader r(std::span<const uint8_t>(m.payload).subspan(off));
+    uint16_t request = r.u16();
+    ByteWriter body;
+    uint8_t descriptor[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    uint8_t envType = request == 5 ? 8 : request == 7 ? 9 : request == 8 ? 10 : 0;
+    if (envType) {
+        body.u8(envType);
+        if (envType == 8) {
+            body.u8(8);
+            body.bytes(std::span<const uint8_t>(descriptor, 8));
+            body.u8(0);
+        } else {
+            body.u8(0);
+            body.u8(8);
+            body.bytes(std::span<const uint8_t>(descriptor, 8));
+        }
+        tokens_.out().u8(kTokEnvChange);
+        tokens_.out().u16(static_cast<uint16_t>(body.size()));
+        tokens_.out().bytes(body.data());
+    }
+    tokens_.done(kTokDone, kDoneFinal, 0, 0);
+    endMessage();
+}
+
+} // namespace sqlsim::wire

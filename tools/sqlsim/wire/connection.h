@@ -1,0 +1,91 @@
+// One client connection: the login handshake, then requests until the client leaves.
+// The connection's own thread runs requests; a reader thread takes packets off the socket
+// so an ATTENTION is noticed while the engine is still busy with the request it cancels.
+#pragma once
+
+#include "engine/engine.h"
+#include "wire/auth.h"
+#include "wire/login.h"
+#include "wire/net.h"
+#include "wire/packet.h"
+#include "wire/provider.h"
+#include "wire/request.h"
+#include "wire/statement_log.h"
+#include "wire/tokens.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace sqlsim::wire {
+
+struct ServerSettings {
+    Credentials credentials;
+    std::string productVersion = "10.50.1600.1";
+    std::string serverName = "SQLSIM";
+    StatementLog* log = nullptr;
+};
+
+class Connection {
+public:
+    Connection(Fd socket, SessionProvider& sessions, const ServerSettings& settings);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Serves the client until it disconnects, fails the login or breaks the protocol.
+    void run();
+    // Ends the connection from another thread (server shutdown).
+    void shutdown();
+
+private:
+    friend class WireSink;
+    struct Prepared {
+        std::string declaration;
+        std::string statement;
+    };
+
+    void readerLoop();
+    std::optional<Message> pop();
+    bool handle(const Message& m);
+    bool handlePrelogin(const Message& m);
+    bool handleLogin(const Message& m);
+    bool handleSspi(const Message& m);
+    bool completeLogin();
+    bool refuseLogin(const ServerMessage& first, const std::string& userName);
+    void handleBatch(const Message& m);
+    void handleRpc(const Message& m);
+    void handleTransaction(const Message& m);
+    void acknowledgeAttention();
+    // Moves the tokens built so far into the outgoing packet stream.
+    bool emit();
+    bool endMessage();
+    void runCall(const RpcCall& call, bool moreCalls);
+
+    Fd socket_;
+    SessionProvider& sessions_;
+    const ServerSettings& settings_;
+    PacketWriter writer_;
+    TokenWriter tokens_{kTds74};
+    std::unique_ptr<Session> session_;
+    std::string loginName_;
+    std::string requestedDatabase_;
+    bool loggedIn_ = false;
+    bool awaitingSspi_ = false;
+    std::map<int32_t, Prepared> prepared_;
+    int32_t nextHandle_ = 1;
+
+    std::atomic<bool> cancel_{false};
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<std::optional<Message>> queue_;
+    std::thread reader_;
+};
+
+} // namespace sqlsim::wire
