@@ -1,0 +1,37 @@
+// The stored server list: Count and keys Server1..ServerN under Software\MAV\Servers, with the
+// program-wide cache ServerList rebuilt from the registry, and the two panel records.
+#pragma once
+
+#include "servers/server_entry.h"
+#include "util/list_control.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Index 0 is unused so that ServerList()[i] is entry Server<i>.
+std::vector<ServerEntry>& ServerList();
+// True when the last load found at least one stored server.
+bool IsServerListLoaded();
+
+// The Source (0) and Target (1) panel records: copies, not references into ServerList.
+std::array<ServerEntry, 2>& PanelServers();
+
+// The registry key of entry i: Software\MAV\Servers\Server<i>.
+std::string ServerKeyPath(int32_t entryNumber);
+
+void LoadServerList();
+// N (a negative stored Count gives 0); reloads ServerList on every call.
+int32_t ServerCount();
+// Fills the entry from the stored server of exactly its Name; warns and leaves it cleared
+// when there is none.
+void FindServer(ServerEntry& entry);
+void ResetPanelServers();
+void FillServerListBox(ListControl& list);
+void ServerAddToList(const ServerEntry& entry);
+void RemoveServerFromList(const std::string& name);
+
+} // namespace orv
