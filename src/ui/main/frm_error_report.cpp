@@ -110,9 +110,11 @@ void frmErrorReport::ShowUp(int32_t plngErrNum, const std::string& pstrErrDesc,
 }
 
 void frmErrorReport::Send() {
-    if (busy_)
+    // A report goes out once, however quickly the button is pressed again.
+    if (busy_ || sent_)
         return;
     busy_ = true;
+    cmdSend_->setEnabled(false);
     const std::string url =
         ErrorReportUrl(ErrorReportSite(), report_, txtComments_->toPlainText().toStdString(),
                        txtEmail_->text().toStdString());
@@ -120,6 +122,7 @@ void frmErrorReport::Send() {
     if (code <= 32)
         prompter_.MessageBox(MsgIcon::None, "", "Error on launching URL: " + std::to_string(code));
     busy_ = false;
+    sent_ = true;
     accept();
 }
 

@@ -36,6 +36,7 @@ private:
     ErrorReport report_;
     int savedPointer_ = 0;
     bool busy_ = false;
+    bool sent_ = false;
     QPlainTextEdit* txtError_;
     QPlainTextEdit* txtComments_;
     QLineEdit* txtEmail_;
