@@ -17,7 +17,9 @@ ErrorReportHandler& Handler() {
 constexpr const char* kDefaultSite = "https://www.brackwater-software.example";
 } // namespace
 
-void SetErrorReportHandler(ErrorReportHandler handler) { Handler() = std::move(handler); }
+void SetErrorReportHandler(ErrorReportHandler handler) {
+    Handler() = std::move(handler);
+}
 
 void ReportError(int32_t errNum, const std::string& errDesc, const std::string& progVer,
                  int32_t buildNum, const std::string& moduleName, const std::string& procName,

@@ -48,7 +48,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) 
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<size_t>(st.st_size) > limit)
         return std::nullopt;
@@ -71,7 +71,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) 
 }
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -85,7 +85,7 @@ std::string FolderOf(const std::string& path) {
 bool MakeFolders(const std::string& folder, unsigned mode) {
     if (folder.empty())
         return false;
-    struct stat st{};
+    struct stat st {};
     if (::stat(folder.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
     std::string parent = FolderOf(folder);
@@ -101,8 +101,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, un
         if (fd.get() < 0)
             return false;
         // The mode is applied even when a stale temporary file existed with another one.
-        if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes) ||
-            ::fsync(fd.get()) != 0) {
+        if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
             ::unlink(tmp.c_str());
             return false;
         }

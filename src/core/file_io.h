@@ -8,8 +8,7 @@
 namespace orv {
 
 // Whole file, or nothing when it cannot be read. Files above `limit` bytes are refused.
-std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         size_t limit = 64 * 1024 * 1024);
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 64 * 1024 * 1024);
 bool FileExists(const std::string& path);
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old or the new file, never half of one.

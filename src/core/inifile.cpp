@@ -58,8 +58,8 @@ bool KeyLine(const std::string& line, std::string& key, std::string& value) {
 }
 
 // [begin, end) of the first section with that name; begin is the header line.
-bool FindSection(const std::vector<std::string>& lines, const std::string& section,
-                 size_t& begin, size_t& end) {
+bool FindSection(const std::vector<std::string>& lines, const std::string& section, size_t& begin,
+                 size_t& end) {
     std::string name;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (SectionHeader(lines[i], name) && EqualsNoCase(name, section)) {
@@ -200,7 +200,9 @@ std::string cInifile::Sections() const {
     return JoinWithNuls(inifile::SectionNames(Path), kListBuffer);
 }
 
-void cInifile::DeleteKey() { lastReturnCode_ = inifile::Write(Path, Section, &Key, nullptr) ? 1 : 0; }
+void cInifile::DeleteKey() {
+    lastReturnCode_ = inifile::Write(Path, Section, &Key, nullptr) ? 1 : 0;
+}
 
 void cInifile::DeleteSection() {
     lastReturnCode_ = inifile::Write(Path, Section, nullptr, nullptr) ? 1 : 0;

@@ -47,7 +47,7 @@ std::string ExecutableFolder() {
 
 namespace {
 bool IsFolder(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 } // namespace
@@ -84,6 +84,8 @@ std::string TempFolder() {
     return "/tmp";
 }
 
-bool DetectDebugMode() { return FileExists(Paths().DebugFile); }
+bool DetectDebugMode() {
+    return FileExists(Paths().DebugFile);
+}
 
 } // namespace orv

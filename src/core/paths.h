@@ -9,16 +9,16 @@ namespace orv {
 constexpr char kPathSeparator = '/';
 
 struct ProgramPaths {
-    std::string ProgramFolder;  // the executable's folder
-    std::string DataFolder;     // the user's documents folder, else the program folder
-    std::string AnalysisFolder; // the temporary folder, else the data folder
-    std::string DebugFile;      // program folder + "debug.txt"
-    std::string CompsIni;                 // data folder + "orv_comps.ini"
-    std::string IgnoredColsDataIni;       // data folder + "orv_ignored_cols_data.ini"
-    std::string IgnoredColsStructIni;     // data folder + "orv_ignored_cols_struct.ini"
-    std::string IgnoredColsAnalysisIni;   // analysis folder + "orv_ignored_cols_dataanalysis.ini"
-    std::string LogFile;        // program folder + "LogLogin.txt"
-    std::string HelpFolder;     // program folder + "help/"
+    std::string ProgramFolder;          // the executable's folder
+    std::string DataFolder;             // the user's documents folder, else the program folder
+    std::string AnalysisFolder;         // the temporary folder, else the data folder
+    std::string DebugFile;              // program folder + "debug.txt"
+    std::string CompsIni;               // data folder + "orv_comps.ini"
+    std::string IgnoredColsDataIni;     // data folder + "orv_ignored_cols_data.ini"
+    std::string IgnoredColsStructIni;   // data folder + "orv_ignored_cols_struct.ini"
+    std::string IgnoredColsAnalysisIni; // analysis folder + "orv_ignored_cols_dataanalysis.ini"
+    std::string LogFile;                // program folder + "LogLogin.txt"
+    std::string HelpFolder;             // program folder + "help/"
 };
 
 // The program-wide paths (empty until InitFilePaths runs).

@@ -42,7 +42,9 @@ std::string RegistryFilePath() {
     return base + "/orvane/registry.reg";
 }
 
-void SetRegistryFilePath(const std::string& path) { gOverridePath = path; }
+void SetRegistryFilePath(const std::string& path) {
+    gOverridePath = path;
+}
 
 bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change) {
     const std::string path = RegistryFilePath();
@@ -59,8 +61,8 @@ bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change) {
         // Never write over a file we could not understand without keeping it.
         auto old = ReadWholeFile(path);
         if (old)
-            ReplaceFileAtomically(path + ".unreadable-" + std::to_string(std::time(nullptr)),
-                                  *old, 0600);
+            ReplaceFileAtomically(path + ".unreadable-" + std::to_string(std::time(nullptr)), *old,
+                                  0600);
     }
     return ReplaceFileAtomically(path, doc.Serialize(), 0600);
 }

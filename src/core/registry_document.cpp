@@ -291,7 +291,9 @@ const RegValue* RegistryDocument::Find(std::string_view keyPath, std::string_vie
     return nullptr;
 }
 
-bool RegistryDocument::HasKey(std::string_view keyPath) const { return FindKey(keyPath); }
+bool RegistryDocument::HasKey(std::string_view keyPath) const {
+    return FindKey(keyPath);
+}
 
 RegKey& RegistryDocument::CreateKey(std::string_view keyPath) {
     if (RegKey* k = FindKey(keyPath))

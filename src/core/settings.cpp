@@ -17,22 +17,48 @@ bool GetRegBool(const std::string& keyPath, const std::string& valueName, bool d
     return v ? *v == 1 : defaultValue;
 }
 
-bool PreserveDbSel() { return GetRegBool(kKeyMav, "PreserveDbSel", true); }
-bool AutoConnect() { return GetRegBool(kKeyServers, "AutoConnect", false); }
+bool PreserveDbSel() {
+    return GetRegBool(kKeyMav, "PreserveDbSel", true);
+}
+bool AutoConnect() {
+    return GetRegBool(kKeyServers, "AutoConnect", false);
+}
 bool CursorConnectionUseServer() {
     return GetRegBool(kKeyServers, "CursorConnectionUseServer", true);
 }
-bool ShowDataCompOpt() { return GetRegBool(kKeyComparisons, "ShowDataCompOpt", true); }
-bool PromptToSave() { return GetRegBool(kKeyComparisons, "PromptToSave", true); }
-bool ShowOwners() { return GetRegBool(kKeyServers, "ShowOwners", false); }
-bool CaseSensitive() { return GetRegBool(kKeyComparisons, "CaseSensitive", false); }
-bool IgnoreWhitespace() { return GetRegBool(kKeyComparisons, "IgnoreWhitespace", true); }
-bool IgnoreComments() { return GetRegBool(kKeyComparisons, "IgnoreComments", true); }
-bool IgnoreIndexes() { return GetRegBool(kKeyComparisons, "IgnoreIndexes", false); }
-bool IgnoreColSeq() { return GetRegBool(kKeyComparisons, "IgnoreColSeq", true); }
-bool AutoSelTargetObj() { return GetRegBool(kKeyMav, "AutoSelTargetObj", false); }
-bool AnalyzeConstraints() { return GetRegBool(kKeyMav, "AnalyzeConstraints", false); }
-bool IgnoreSysObjects() { return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true); }
+bool ShowDataCompOpt() {
+    return GetRegBool(kKeyComparisons, "ShowDataCompOpt", true);
+}
+bool PromptToSave() {
+    return GetRegBool(kKeyComparisons, "PromptToSave", true);
+}
+bool ShowOwners() {
+    return GetRegBool(kKeyServers, "ShowOwners", false);
+}
+bool CaseSensitive() {
+    return GetRegBool(kKeyComparisons, "CaseSensitive", false);
+}
+bool IgnoreWhitespace() {
+    return GetRegBool(kKeyComparisons, "IgnoreWhitespace", true);
+}
+bool IgnoreComments() {
+    return GetRegBool(kKeyComparisons, "IgnoreComments", true);
+}
+bool IgnoreIndexes() {
+    return GetRegBool(kKeyComparisons, "IgnoreIndexes", false);
+}
+bool IgnoreColSeq() {
+    return GetRegBool(kKeyComparisons, "IgnoreColSeq", true);
+}
+bool AutoSelTargetObj() {
+    return GetRegBool(kKeyMav, "AutoSelTargetObj", false);
+}
+bool AnalyzeConstraints() {
+    return GetRegBool(kKeyMav, "AnalyzeConstraints", false);
+}
+bool IgnoreSysObjects() {
+    return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
+}
 
 bool FilterOfflineDbs() {
     if (!Settings().DebugMode)
@@ -43,8 +69,12 @@ bool FilterOfflineDbs() {
 int32_t MaxRowsInDiffTable() {
     return GetRegDword(HKEY_CURRENT_USER, kKeyMav, "MaxRowsInDiffTable", 5000);
 }
-int32_t CacheSize() { return GetRegDword(HKEY_CURRENT_USER, kKeyMav, "CacheSize", 5); }
-int32_t TimeoutSetting() { return GetRegDword(HKEY_CURRENT_USER, kKeyMav, "Timeout", 30); }
+int32_t CacheSize() {
+    return GetRegDword(HKEY_CURRENT_USER, kKeyMav, "CacheSize", 5);
+}
+int32_t TimeoutSetting() {
+    return GetRegDword(HKEY_CURRENT_USER, kKeyMav, "Timeout", 30);
+}
 
 void LoadSettings(const std::function<void()>& loadServerList) {
     ProgramSettings& s = Settings();

@@ -15,8 +15,8 @@ void CCommandArgs::Parse() {
     size_t pos = TestString.find(Delim);
     while (pos != std::string::npos) {
         size_t next = TestString.find(Delim, pos + dl);
-        std::string text = next == std::string::npos ? TestString.substr(pos)
-                                                     : TestString.substr(pos, next - pos);
+        std::string text =
+            next == std::string::npos ? TestString.substr(pos) : TestString.substr(pos, next - pos);
         pos = next;
         if (text.empty())
             continue;

@@ -88,6 +88,8 @@ int MemoryListControl::SelCount() const {
     return n;
 }
 
-std::string MemoryListControl::CurrentText() const { return CellText(current_, 0); }
+std::string MemoryListControl::CurrentText() const {
+    return CellText(current_, 0);
+}
 
 } // namespace orv

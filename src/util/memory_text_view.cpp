@@ -26,7 +26,9 @@ std::string NormaliseBreaks(const std::string& text) {
 constexpr int kLinesPerPage = 60;
 } // namespace
 
-std::string MemoryTextView::Text() const { return ReplaceAll(text_, "\n", "\r\n"); }
+std::string MemoryTextView::Text() const {
+    return ReplaceAll(text_, "\n", "\r\n");
+}
 
 void MemoryTextView::SetText(const std::string& text) {
     text_ = NormaliseBreaks(text);
@@ -63,7 +65,9 @@ void MemoryTextView::SetSelBackColor(Colour colour) {
         colours_.push_back({selStart_, selLength_, colour});
 }
 
-int64_t MemoryTextView::Lines() const { return static_cast<int64_t>(lineStarts_.size()); }
+int64_t MemoryTextView::Lines() const {
+    return static_cast<int64_t>(lineStarts_.size());
+}
 
 int64_t MemoryTextView::LineStart(int64_t line) const {
     if (line < 0 || line >= Lines())

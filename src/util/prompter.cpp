@@ -11,15 +11,21 @@ MemoryPrompter& BuiltIn() {
 }
 } // namespace
 
-Prompter& CurrentPrompter() { return gInstalled ? *gInstalled : BuiltIn(); }
+Prompter& CurrentPrompter() {
+    return gInstalled ? *gInstalled : BuiltIn();
+}
 
-void SetCurrentPrompter(Prompter* prompter) { gInstalled = prompter; }
+void SetCurrentPrompter(Prompter* prompter) {
+    gInstalled = prompter;
+}
 
 HourglassPointer::HourglassPointer() : saved_(CurrentPrompter().MousePointer()) {
     CurrentPrompter().SetMousePointer(kPointerHourglass);
 }
 
-HourglassPointer::~HourglassPointer() { CurrentPrompter().SetMousePointer(saved_); }
+HourglassPointer::~HourglassPointer() {
+    CurrentPrompter().SetMousePointer(saved_);
+}
 
 MsgAnswer MemoryPrompter::MessageBox(MsgIcon icon, const std::string& title,
                                      const std::string& text, MsgButtons buttons) {

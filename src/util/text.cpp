@@ -6,11 +6,21 @@
 namespace orv {
 
 namespace {
-bool IsBlank(char c) { return c == ' '; }
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsBlank(char c) {
+    return c == ' ';
+}
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -45,7 +55,9 @@ std::string RTrim(std::string_view s) {
     return std::string(s.substr(0, e));
 }
 
-std::string Trim(std::string_view s) { return LTrim(RTrim(s)); }
+std::string Trim(std::string_view s) {
+    return LTrim(RTrim(s));
+}
 
 std::string TrimWhitespace(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -148,7 +160,9 @@ std::string Utf8Mid(std::string_view s, int64_t start, int64_t count) {
     return std::string(s.substr(b, e - b));
 }
 
-std::string Utf8Left(std::string_view s, int64_t count) { return Utf8Mid(s, 0, count); }
+std::string Utf8Left(std::string_view s, int64_t count) {
+    return Utf8Mid(s, 0, count);
+}
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;

@@ -2,8 +2,8 @@
 #include "util/memory_prompter.h"
 
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -58,8 +58,9 @@ TEST(ErrorReportWindow, SendOpensOneAddressWithTheUsersWordsAndRestoresThePointe
     ASSERT_EQ(prompter.openedUrls.size(), 1u);
     const std::string& url = prompter.openedUrls[0];
     EXPECT_NE(url.find("/error.php?ErrNum=91&ErrDesc=Object+variable+not+set&"), std::string::npos);
-    EXPECT_NE(url.find("&Comments=clicked+%26+waited&Email=dba%40example.com&ExtraDesc=Line+num%3A+7"),
-              std::string::npos);
+    EXPECT_NE(
+        url.find("&Comments=clicked+%26+waited&Email=dba%40example.com&ExtraDesc=Line+num%3A+7"),
+        std::string::npos);
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(prompter.pointer, kPointerHourglass);
 }

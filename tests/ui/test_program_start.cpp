@@ -54,8 +54,7 @@ TEST(ProgramStart, FreshConfigurationWritesTheFirstLogLineAndTheVersionStamp) {
     const std::string reg = ReadFile(config / "orvane" / "registry.reg");
     EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\MAV]"), std::string::npos) << reg;
     EXPECT_NE(reg.find("\"VerNum\"=\"1.0\""), std::string::npos) << reg;
-    EXPECT_NE(reg.find("\"Location\"=\"" + (root / "program").string() + "/\""),
-              std::string::npos)
+    EXPECT_NE(reg.find("\"Location\"=\"" + (root / "program").string() + "/\""), std::string::npos)
         << reg;
     fs::remove_all(root);
 }

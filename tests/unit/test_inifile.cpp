@@ -75,7 +75,7 @@ TEST(IniFile, EnumerationKeepsFileOrderAndAMissingSectionIsEmpty) {
     ini.Section = "Missing";
     ini.EnumerateCurrentSection(keys, count);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(keys.size(), 1u);  // only the unused slot 0
+    EXPECT_EQ(keys.size(), 1u); // only the unused slot 0
     auto none = At(t.Path() + "/none.ini", "S", "");
     none.EnumerateCurrentSection(keys, count);
     EXPECT_EQ(count, 0);
@@ -133,9 +133,9 @@ TEST(IniFile, FormPositionRoundTripsAndStaysOnScreen) {
     EXPECT_EQ(ini.Key, "Keep");
     FakeForm g;
     ini.LoadFormPosition(g, 400, 100);
-    EXPECT_EQ(g.w, 400);                 // raised to the minimum width
+    EXPECT_EQ(g.w, 400); // raised to the minimum width
     EXPECT_EQ(g.h, 200);
-    EXPECT_EQ(g.l, 1024 - 400);          // pulled back onto the screen
+    EXPECT_EQ(g.l, 1024 - 400); // pulled back onto the screen
     EXPECT_FALSE(g.maximised);
     EXPECT_EQ(ini.Key, "Keep");
 }

@@ -30,8 +30,7 @@ TEST(Registry, ValuesRoundTripWithTheirTypesAndAWrongTypeReadsAsDefault) {
     EXPECT_EQ(SetRegString(HKEY_CURRENT_USER, kKey, "Name", "C:\\dir \"quoted\" é"), "Success");
     SetRegDword(HKEY_CURRENT_USER, kKey, "Negative", -2);
     EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "timeout", 0), 45);
-    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, "software\\mav", "NAME", ""),
-              "C:\\dir \"quoted\" é");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, "software\\mav", "NAME", ""), "C:\\dir \"quoted\" é");
     EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Negative", 0), -2);
     // A number asked for as text, and a text asked for as a number, read as their defaults.
     EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kKey, "Timeout", "dflt"), "dflt");
@@ -53,7 +52,7 @@ TEST(Registry, TextsWithNulsAndLineBreaksSurviveTheFileAndReadUpToTheNul) {
 TEST(Registry, FileIsPrivateToItsUser) {
     TempFolder t;
     SetRegString(HKEY_CURRENT_USER, kKey, "Pwd", "secret");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(t.RegistryFile().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -78,16 +77,16 @@ TEST(Registry, DeleteRemovesExactlyOneKeyWithItsSubkeys) {
 
 TEST(Registry, AWindowsVersion5ExportInUtf16IsRead) {
     TempFolder t;
-    const std::string text =
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\MAV\\Servers]\r\n"
-        "\"Count\"=dword:00000002\r\n\"ShowOwners\"=dword:00000001\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server1]\r\n"
-        "\"Name\"=\"PROD\\\\SQL2008\"\r\n\"SQLAuth\"=dword:00000001\r\n"
-        "\"LoginName\"=\"sa\"\r\n\"Pwd\"=\"p@ss;wörd\"\r\n"
-        "\"MRUDb\"=hex(1):4e,00,6f,00,72,00,74,00,68,00,00,00\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server2]\r\n"
-        "\"Name\"=\"dev,1433\"\r\n\"Bin\"=hex:01,02,\\\r\n  03,04\r\n\"SQLAuth\"=dword:00000000\r\n";
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\MAV\\Servers]\r\n"
+                             "\"Count\"=dword:00000002\r\n\"ShowOwners\"=dword:00000001\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server1]\r\n"
+                             "\"Name\"=\"PROD\\\\SQL2008\"\r\n\"SQLAuth\"=dword:00000001\r\n"
+                             "\"LoginName\"=\"sa\"\r\n\"Pwd\"=\"p@ss;wörd\"\r\n"
+                             "\"MRUDb\"=hex(1):4e,00,6f,00,72,00,74,00,68,00,00,00\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server2]\r\n"
+                             "\"Name\"=\"dev,1433\"\r\n\"Bin\"=hex:01,02,\\\r\n  "
+                             "03,04\r\n\"SQLAuth\"=dword:00000000\r\n";
     // Encode as UTF-16LE with a byte order mark, as regedit writes it.
     std::string utf16 = "\xFF\xFE";
     std::u32string wide;
@@ -96,7 +95,7 @@ TEST(Registry, AWindowsVersion5ExportInUtf16IsRead) {
         if (c < 0x80) {
             wide += c;
             ++i;
-        } else {  // two-byte UTF-8 only in this sample
+        } else { // two-byte UTF-8 only in this sample
             wide += static_cast<char32_t>(((c & 0x1F) << 6) | (text[i + 1] & 0x3F));
             i += 2;
         }

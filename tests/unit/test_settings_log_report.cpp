@@ -24,7 +24,7 @@ using testing::TempFolder;
 TEST(Settings, AFirstRunWithAnEmptyRegistryGivesEveryDefault) {
     TempFolder t;
     Settings() = ProgramSettings{};
-    Settings().Timeout = -1;  // make sure loading writes every value
+    Settings().Timeout = -1; // make sure loading writes every value
     int serverListLoads = 0;
     StampVersion();
     LoadSettings([&] { ++serverListLoads; });
@@ -115,7 +115,7 @@ TEST(Log, LinesCarryTheTimeFiveBlanksAndCrLfAndAccumulate) {
 
 TEST(Log, AnUnwritableFolderLosesTheLineSilently) {
     InitFilePaths("/proc/no/such/folder", "", "");
-    WriteLogLine("lost");  // must not throw or crash
+    WriteLogLine("lost"); // must not throw or crash
     SUCCEED();
 }
 
@@ -137,10 +137,10 @@ TEST(ErrorReport, AddressKeepsKeyOrderAndEmptyValues) {
 
 #ifdef ORV_HAVE_QTCORE
 TEST(ErrorReport, EveryValueRoundTripsThroughAUrlParser) {
-    ErrorReport r{-2147217865, "a&b=c d+e%f #x?y/ü 日本", "1.0", 173, "frm Main&", "Proc=1",
+    ErrorReport r{-2147217865,    "a&b=c d+e%f #x?y/ü 日本", "1.0", 173, "frm Main&", "Proc=1",
                   "Line num: 4&5"};
-    const std::string url = ErrorReportUrl("https://site.example", r, " why & how = ok ",
-                                           "me+you@example.com");
+    const std::string url =
+        ErrorReportUrl("https://site.example", r, " why & how = ok ", "me+you@example.com");
     QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
     ASSERT_TRUE(parsed.isValid()) << url;
     EXPECT_EQ(parsed.path().toStdString(), "/error.php");
@@ -198,5 +198,18 @@ TEST(CopyToFile, TheDialogProposesAFileAndCancellingWritesNothing) {
     SetCurrentPrompter(nullptr);
 }
 
+} // namespace
+} // namespace orv
+
+#include "core/screen.h"
+
+namespace orv {
+namespace {
+TEST(Screen, OnlyExactly640By480IsSmall) {
+    EXPECT_TRUE(IsSmallScreen(640 * 15, 480 * 15));
+    EXPECT_FALSE(IsSmallScreen(800 * 15, 600 * 15));
+    EXPECT_FALSE(IsSmallScreen(640 * 15, 400 * 15));
+    EXPECT_EQ(TwipsToPixels(150), 10);
+}
 } // namespace
 } // namespace orv

@@ -14,7 +14,9 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 const char* const kIntro =
     "Regrettably, an problem has occurred in Orvane.\n"
@@ -88,7 +90,9 @@ frmErrorReport::frmErrorReport(Prompter& prompter, QWidget* parent)
     connect(cmdDoNotSend_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-frmErrorReport::~frmErrorReport() { prompter_.SetMousePointer(savedPointer_); }
+frmErrorReport::~frmErrorReport() {
+    prompter_.SetMousePointer(savedPointer_);
+}
 
 void frmErrorReport::Load(const ErrorReport& report) {
     report_ = report;

@@ -21,10 +21,9 @@ public:
     ~frmErrorReport() override;
 
     // Stores the values and shows the window modally.
-    void ShowUp(int32_t plngErrNum, const std::string& pstrErrDesc,
-                const std::string& pstrProgVer, int32_t plngBuildNum,
-                const std::string& pstrModuleName, const std::string& pstrProcName,
-                const std::string& pstrExtraDesc);
+    void ShowUp(int32_t plngErrNum, const std::string& pstrErrDesc, const std::string& pstrProgVer,
+                int32_t plngBuildNum, const std::string& pstrModuleName,
+                const std::string& pstrProcName, const std::string& pstrExtraDesc);
     // Fills the window without showing it (the modal loop is the caller's).
     void Load(const ErrorReport& report);
 

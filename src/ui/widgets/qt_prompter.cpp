@@ -14,7 +14,9 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // "Text (*.txt)|*.txt|All (*.*)|*.*" pairs, or a bare pattern, into Qt's ";;" form.
 QString QtFilter(const std::string& filter) {
@@ -80,13 +82,12 @@ MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const s
 }
 
 std::optional<std::string> QtPrompter::FileDialog(const FileDialogRequest& request) {
-    QString path = request.save
-                       ? QFileDialog::getSaveFileName(owner_, Q(request.title),
-                                                      Q(request.proposedPath),
-                                                      QtFilter(request.filter))
-                       : QFileDialog::getOpenFileName(owner_, Q(request.title),
-                                                      Q(request.proposedPath),
-                                                      QtFilter(request.filter));
+    QString path =
+        request.save
+            ? QFileDialog::getSaveFileName(owner_, Q(request.title), Q(request.proposedPath),
+                                           QtFilter(request.filter))
+            : QFileDialog::getOpenFileName(owner_, Q(request.title), Q(request.proposedPath),
+                                           QtFilter(request.filter));
     if (path.isEmpty())
         return std::nullopt;
     return path.toStdString();
@@ -118,6 +119,8 @@ void QtPrompter::SetMousePointer(int pointer) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-void QtPrompter::ProcessEvents() { QCoreApplication::processEvents(); }
+void QtPrompter::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
 
 } // namespace orv
