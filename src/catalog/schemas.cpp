@@ -1,0 +1,186 @@
+#include "catalog/schemas.h"
+
+#include "catalog/catalog_error.h"
+#include "catalog/object_text.h"
+#include "catalog/owners.h"
+#include "catalog/sql_quote.h"
+#include "core/error_report.h"
+#include "servers/exec_ado_cmd.h"
+#include "util/text.h"
+
+namespace orv {
+namespace {
+
+// The first column of the first row, or empty text; failures give empty text too.
+std::string FirstValue(const ServerEntry& server, const std::string& database,
+                       const std::string& sql) {
+    RecordsetPtr rs;
+    int32_t errNumber = 0;
+    std::string errDescription;
+    if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
+        return "";
+    RequireOpen(rs);
+    std::string value;
+    if (!rs->IsEOF())
+        value = rs->Value(0).Text();
+    rs->Close();
+    return value;
+}
+
+std::string QualifiedName(const std::string& schema, const std::string& name) {
+    return QuoteIdentifierPart(schema) + "." + QuoteIdentifierPart(name);
+}
+
+} // namespace
+
+std::string SchemaFromTriggerText(const std::string& text) {
+    static const std::string kCreate = "CREATE TRIGGER";
+    const size_t create = text.find(kCreate);
+    if (create == std::string::npos)
+        return "";
+    const size_t start = create + kCreate.size();
+    const size_t on = text.find("ON", start);
+    if (on == std::string::npos)
+        return "";
+    const std::string between = Trim(text.substr(start, on - start));
+    const size_t open = between.find('[');
+    if (open != std::string::npos) {
+        const size_t close = between.find(']', open + 1);
+        if (close != std::string::npos)
+            return between.substr(open + 1, close - open - 1);
+    }
+    return between;
+}
+
+std::string GetSchemaForObject(const ServerEntry& server, const std::string& database,
+                               const std::string& objectName, ObjectType type) {
+    try {
+        const std::string name = SqlLiteral(objectName);
+        switch (type) {
+        case kTypeProcedure:
+        case kTypeFunction:
+            return FirstValue(server, database,
+                              "SELECT ROUTINE_SCHEMA FROM INFORMATION_SCHEMA.ROUTINES WHERE "
+                              "ROUTINE_NAME = '" +
+                                  name + "'");
+        case kTypeView:
+            return FirstValue(server, database,
+                              "SELECT TABLE_SCHEMA FROM INFORMATION_SCHEMA.VIEWS WHERE "
+                              "TABLE_NAME = '" +
+                                  name + "'");
+        case kTypeTable:
+            return FirstValue(server, database,
+                              "SELECT TABLE_SCHEMA FROM INFORMATION_SCHEMA.TABLES WHERE "
+                              "TABLE_NAME = '" +
+                                  name + "'");
+        case kTypeTrigger:
+            return SchemaFromTriggerText(GetObjectText(server, objectName, database, type));
+        default:
+            return "";
+        }
+    } catch (...) {
+        ReportCurrentError("mdlMisc", "GetSchemaForObject");
+        return "";
+    }
+}
+
+bool Db_GetObjSchemaById(ServerEntry& server, ObjectType, const std::string& database,
+                         int32_t objectId, std::string& schema) {
+    schema.clear();
+    if (objectId <= 0)
+        return false;
+    const int32_t majorAtEntry = server.VersionMajor;
+    bool fallbackTried = false;
+    try {
+        const std::string id = std::to_string(objectId);
+        bool newer = server.VersionMajor > 8;
+        std::string sql = newer ? "SELECT OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects "
+                                  "WHERE [object_id] = " + id
+                                : "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
+        RecordsetPtr rs;
+        int32_t errNumber = 0;
+        std::string errDescription;
+        if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1) {
+            if (!newer)
+                return false;
+            // A server that calls itself newer but has no sys.objects is answered through the
+            // older catalog for the rest of this connection's life.
+            server.VersionMajor = 8;
+            fallbackTried = true;
+            sql = "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
+            rs.reset();
+            if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) ==
+                -1)
+                return false;
+        }
+        RequireOpen(rs);
+        if (!rs->IsEOF())
+            schema = rs->Value(0).Text();
+        rs->Close();
+        return true;
+    } catch (...) {
+        const std::string extra = "VerNum=" + std::to_string(majorAtEntry) +
+                                  ",SQLServerVersion=" + server.Version +
+                                  ",NumVersion=" + std::to_string(server.VersionMajor) +
+                                  ",ErrorFixTried=" + (fallbackTried ? "True" : "False") +
+                                  ",ObjId=" + std::to_string(objectId);
+        ReportCurrentError("modSql", "Db_GetObjSchemaById", extra);
+        schema.clear();
+        return false;
+    }
+}
+
+std::string BareObjectName(const std::string& listedName) {
+    const std::string trimmed = Trim(listedName);
+    const size_t dot = trimmed.rfind('.');
+    return dot == std::string::npos ? trimmed : trimmed.substr(dot + 1);
+}
+
+std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
+                                  const std::string& listedName, ObjectType type,
+                                  int32_t objectId) {
+    const std::string bare = BareObjectName(listedName);
+    try {
+        if (VersionMajorOf(server.Version) >= 9) {
+            if (objectId > 0) {
+                std::string schema;
+                if (!Db_GetObjSchemaById(server, type, database, objectId, schema))
+                    return "";
+                if (!schema.empty())
+                    return QualifiedName(schema, bare);
+            } else {
+                const std::string schema = GetSchemaForObject(server, database, bare, type);
+                if (!schema.empty() && schema != "dbo")
+                    return QualifiedName(schema, bare);
+            }
+        }
+        const std::string owner = GetOwner(server, database, bare, type);
+        if (!owner.empty() && owner != "dbo")
+            return QualifiedName(owner, bare);
+        return QuoteIdentifierPart(bare);
+    } catch (...) {
+        ReportCurrentError("mdlMisc", "GetExtendedObjectName");
+        return bare;
+    }
+}
+
+bool QualifyTableAfterNameError(ServerEntry& server, const std::string& tableName,
+                                std::string& qualified, const std::string& database,
+                                int32_t errNumber) {
+    qualified = tableName;
+    if (errNumber != kErrInvalidObjectName)
+        return false;
+    if (server.SchemaRetryTried && !server.SchemaRetrySucceeded)
+        return false;
+    if (VersionMajorOf(server.Version) <= 8)
+        return false;
+    server.SchemaRetryTried = true;
+    const std::string schema = GetSchemaForObject(server, database, tableName, kTypeTable);
+    if (schema.empty())
+        return false;
+    qualified = QualifiedName(schema, tableName);
+    server.SchemaRetrySucceeded = true;
+    return true;
+}
+
+} // namespace orv

@@ -1,0 +1,66 @@
+// The script of a table: one line per column, then after an empty line one line per index.
+// Two tables compare equal exactly when these texts are equal, so every blank counts.
+#pragma once
+
+#include "servers/recordset.h"
+#include "servers/server_entry.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+struct ColumnInfo {
+    std::string ColumnName;
+    std::string DataType;
+    std::string Precision;
+    std::string TypeText;
+};
+
+// Types written with their size, and types written with precision and scale (lower case).
+bool IsSizedType(const std::string& typeName);
+bool IsScaledType(const std::string& typeName);
+
+// The column line and its ColumnInfo from the current row of the column query.
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix,
+                            ColumnInfo& info);
+
+// "CONSTRAINT [pk] PRIMARY KEY CLUSTERED", "CLUSTERED INDEX [x]" or "INDEX [x]".
+std::string IndexKeywordPart(int64_t indexId, const std::string& indexName);
+
+// The index part from the rows of the index query (column, index, indid, keyno), one line per
+// index ending with a line break; empty when there are no rows.
+std::string BuildIndexPart(Recordset& rows);
+
+// "server.database.object" (short) or "object (Database: d, Server: s)" (long).
+std::string GetObjectFullName(const ServerEntry& server, const std::string& database,
+                              const std::string& objectName, bool longForm);
+
+bool IsColumnIgnored(const std::vector<std::string>& ignored, const std::string& columnName);
+
+// The extra text of the report made when a table's structure cannot be read.
+std::string TableStructureErrorText(const std::string& tableName, const std::string& serverName,
+                                    const std::string& database, int32_t errNumber,
+                                    const std::string& errDescription);
+
+// The column lines of a table. tableId <= 0 finds the table by name. listKind selects the
+// ignored-column file read when leaveOutIgnored is set.
+bool GetTableStructure(const ServerEntry& server, const std::string& database,
+                       const std::string& tableName, std::string& text,
+                       std::vector<ColumnInfo>& columns, int32_t& lastIndex, bool leaveOutIgnored,
+                       int32_t& ignoredCount, int32_t listKind, int32_t tableId,
+                       const std::string& lineSuffix);
+
+// The index part of a table, found by name, or by tableId when it is positive. Throws
+// CatalogError when the query failed.
+std::string GetTableIndexes(const ServerEntry& server, const std::string& tableName,
+                            const std::string& database, bool clusteredOnly,
+                            int32_t tableId = 0);
+
+std::string GetTableScript(const ServerEntry& server, const std::string& tableName,
+                           const std::string& database, bool leaveOutIgnored,
+                           int32_t& ignoredCount, int32_t tableId, const std::string& lineSuffix,
+                           bool forceClusteredIndex);
+
+} // namespace orv

@@ -1,0 +1,123 @@
+#include "catalog/table_script.h"
+
+#include "util/text.h"
+
+#include <array>
+
+namespace orv {
+
+bool IsSizedType(const std::string& typeName) {
+    static const std::array<const char*, 6> kSized{"nvarchar", "varchar", "binary",
+                                                   "char",     "nchar",   "varbinary"};
+    const std::string lower = ToLowerAscii(typeName);
+    for (const char* t : kSized)
+        if (lower == t)
+            return true;
+    return false;
+}
+
+bool IsScaledType(const std::string& typeName) {
+    const std::string lower = ToLowerAscii(typeName);
+    return lower == "decimal" || lower == "numeric";
+}
+
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix,
+                            ColumnInfo& info) {
+    info.ColumnName = row.Value("column").Text();
+    info.DataType = row.Value("datatype").Text();
+    const std::string prec = row.Value("prec").Text();
+    const std::string scale = row.Value("scale").Text();
+
+    std::string line = "[" + info.ColumnName + "] [" + info.DataType + "] ";
+    if (IsSizedType(info.DataType)) {
+        info.Precision = prec;
+        info.TypeText = info.DataType + " (" + prec + ")";
+        line += "(" + prec + ") ";
+    } else if (IsScaledType(info.DataType)) {
+        info.Precision = prec;
+        info.TypeText = info.DataType + " (" + prec + "," + scale + ") ";
+        line.pop_back();
+        line += "(" + prec + "," + scale + ") ";
+    } else {
+        info.Precision.clear();
+        info.TypeText = info.DataType;
+    }
+    if (row.Value("isID").Text() == "Y") {
+        const FieldValue& seed = row.Value("identityseed");
+        if (seed.IsNull())
+            line += "IDENTITY ";
+        else
+            line += "IDENTITY(" + seed.Text() + "," + row.Value("identityincrement").Text() + ") ";
+    }
+    if (row.Value("isnullable").Long() == 0)
+        line += "NOT ";
+    line += "NULL";
+    line += lineSuffix;
+    return line;
+}
+
+std::string IndexKeywordPart(int64_t indexId, const std::string& indexName) {
+    if (indexId == 1 && StartsWithNoCase(indexName, "pk"))
+        return "CONSTRAINT [" + indexName + "] PRIMARY KEY CLUSTERED";
+    if (indexId == 1)
+        return "CLUSTERED INDEX [" + indexName + "]";
+    return "INDEX [" + indexName + "]";
+}
+
+std::string BuildIndexPart(Recordset& rows) {
+    if (rows.IsBOF() && rows.IsEOF())
+        return "";
+    rows.MoveFirst();
+    if (rows.IsEOF())
+        return "";
+    std::string result;
+    int64_t indexId = rows.Value("indid").Long();
+    std::string current = IndexKeywordPart(indexId, rows.Value("index").Text()) + " (";
+    auto close = [&]() {
+        current.resize(current.size() - 2);
+        current += ")";
+        result += current;
+    };
+    while (!rows.IsEOF()) {
+        current += "[" + rows.Value("column").Text() + "], ";
+        rows.MoveNext();
+        if (rows.IsEOF()) {
+            close();
+        } else if (rows.Value("indid").Long() > indexId) {
+            indexId = rows.Value("indid").Long();
+            close();
+            current = "\r\nINDEX [" + rows.Value("index").Text() + "] (";
+        }
+    }
+    return result + "\r\n";
+}
+
+std::string GetObjectFullName(const ServerEntry& server, const std::string& database,
+                              const std::string& objectName, bool longForm) {
+    if (longForm)
+        return objectName + " (Database: " + database + ", Server: " + server.Name + ")";
+    std::string name = server.Name + "." + database;
+    if (!objectName.empty())
+        name += "." + objectName;
+    return name;
+}
+
+bool IsColumnIgnored(const std::vector<std::string>& ignored, const std::string& columnName) {
+    for (const auto& name : ignored)
+        if (EqualsNoCase(name, columnName))
+            return true;
+    return false;
+}
+
+std::string TableStructureErrorText(const std::string& tableName, const std::string& serverName,
+                                    const std::string& database, int32_t errNumber,
+                                    const std::string& errDescription) {
+    std::string text = "Error occured while attempting to get the structure of table\r\n\r\n'" +
+                       tableName + "'\r\n\r\nin SQL Server database\r\n\r\n'" + serverName + "." +
+                       database + "'";
+    if (errNumber != 0)
+        text += "\r\n\r\nError " + std::to_string(errNumber) + " (" + errDescription + ").";
+    return text + "\r\n";
+}
+
+} // namespace orv
