@@ -1,0 +1,173 @@
+#include "compare/compare_sel_procs.h"
+
+#include "compare/ignore_columns_order.h"
+#include "compare/mark_differences.h"
+#include "compare/run_time_error.h"
+#include "compare/text_equality.h"
+#include "core/error_report.h"
+#include "core/settings.h"
+#include "util/prompter.h"
+#include "util/text.h"
+
+#include <stdexcept>
+
+namespace orv {
+
+std::string gstrReportText;
+
+CompareOptions CompareOptions::FromSettings() {
+    const ProgramSettings& s = Settings();
+    CompareOptions o;
+    o.IgnoreWhitespace = s.IgnoreWhitespace;
+    o.CaseSensitive = s.CaseSensitive;
+    o.IgnoreColSeq = s.IgnoreColSeq;
+    o.IgnoreComments = s.IgnoreComments;
+    return o;
+}
+
+std::string BuildVerdictText(const ComparedObjectNames& names, bool identical, bool columnsIgnored,
+                             bool ignoreColSeq) {
+    std::string text = "Source: " + names.FullName[0] + "\r\nTarget: " + names.FullName[1] +
+                       "\r\n\r\nThe selected " + names.TypeNamePlural + " are " +
+                       (identical ? "identical." : "different.");
+    if (identical) {
+        if (columnsIgnored)
+            text += std::string("\r\n\r\n") + kNoteColumnsIgnored;
+        if (ignoreColSeq)
+            text += std::string("\r\n\r\n") + kNoteIgnoreColumnsOrder;
+    }
+    return text;
+}
+
+namespace {
+
+// Clears the busy flag and the hourglass however the comparison ends.
+class BusyScope {
+public:
+    explicit BusyScope(const std::function<void(bool)>& setBusy) : setBusy_(setBusy) {
+        if (setBusy_)
+            setBusy_(true);
+        CurrentPrompter().SetMousePointer(kPointerHourglass);
+    }
+    ~BusyScope() {
+        if (setBusy_)
+            setBusy_(false);
+        CurrentPrompter().SetMousePointer(kPointerDefault);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    const std::function<void(bool)>& setBusy_;
+};
+
+bool TextsEqual(std::string a, std::string b, const CompareOptions& options) {
+    if (options.IgnoreComments) {
+        a = StripSqlComments(a);
+        b = StripSqlComments(b);
+    }
+    if (options.IgnoreWhitespace)
+        return CompareTextsIgnoringWhitespace(a, b, options.CaseSensitive);
+    return a == b;
+}
+
+ComparisonReportRequest ReportRequestFor(const ComparedObjectNames& names) {
+    ComparisonReportRequest r;
+    for (int i = 0; i < 2; ++i) {
+        r.ServerName[i] = names.ServerName[i];
+        r.DbName[i] = names.DbName[i];
+        r.ObjectName[i] = names.ObjectName[i];
+    }
+    r.EncObjTypes = names.EncObjTypes;
+    return r;
+}
+
+} // namespace
+
+CompareResult CompareSelProcs(const CompareRequest& request) {
+    CompareResult result;
+    BusyScope busy(request.services.setBusy);
+    int step = 1;
+    try {
+        if (!request.sourceView || !request.targetView)
+            throw std::invalid_argument("both text views are needed");
+        TextView& sourceView = *request.sourceView;
+        TextView& targetView = *request.targetView;
+        const CompareOptions& options = request.options;
+
+        step = 2;
+        std::string text[2];
+        if (request.givenTexts) {
+            text[0] = request.sourceText;
+            text[1] = request.targetText;
+        } else {
+            text[0] = Trim(sourceView.Text());
+            text[1] = Trim(targetView.Text());
+        }
+
+        step = 3;
+        if (text[0].empty() && text[1].empty()) {
+            CurrentPrompter().MessageBox(MsgIcon::Information, "Cannot Compare",
+                                         kMsgNothingToCompare);
+            return result;
+        }
+
+        step = 4;
+        const ComparedObjectNames& names = request.names;
+
+        step = 5;
+        if (names.TypeCode == kTypeTables && request.services.ignoredColumns) {
+            for (int side = 0; side < 2; ++side) {
+                if (request.services.ignoredColumns(names.FullName[side]).empty())
+                    continue;
+                result.ColumnsIgnored = true;
+                if (request.services.tableScriptWithoutIgnored)
+                    text[side] = request.services.tableScriptWithoutIgnored(side);
+            }
+        }
+
+        step = 6;
+        bool equal = TextsEqual(text[0], text[1], options);
+
+        step = 7;
+        if (!equal && options.IgnoreColSeq)
+            equal = CompareProcs_IgnoreColumnsOrder(sourceView, targetView, options.IgnoreComments);
+
+        step = 8;
+        if (!equal) {
+            Mark_Differences(sourceView, targetView, result.SourceLines, result.TargetLines,
+                             result.MarkErrorCode);
+            result.Marked = result.MarkErrorCode == 0;
+        }
+
+        step = 9;
+        CurrentPrompter().SetMousePointer(kPointerDefault);
+
+        step = 10;
+        result.Identical = equal;
+        result.Verdict =
+            BuildVerdictText(names, equal, result.ColumnsIgnored, options.IgnoreColSeq);
+
+        step = 11;
+        result.Report = ReportRequestFor(names);
+        result.Compared = true;
+    } catch (...) {
+        const RunTimeError e = CurrentRunTimeError();
+        ReportUnexpected(e.Number, e.Description, "frmMain", "CompareSelProcs",
+                         "Line num: " + std::to_string(step));
+        result.Compared = false;
+    }
+    return result;
+}
+
+void ShowComparisonReport(const CompareResult& result,
+                          const std::function<void(const ComparisonReportRequest&)>& showUp) {
+    if (!result.Compared)
+        return;
+    gstrReportText = result.Verdict;
+    if (showUp)
+        showUp(result.Report);
+    gstrReportText.clear();
+}
+
+} // namespace orv

@@ -1,0 +1,124 @@
+#include "compare/mark_differences.h"
+
+#include "compare/run_time_error.h"
+#include "compare/tx_text.h"
+#include "core/error_report.h"
+#include "util/prompter.h"
+
+#include <algorithm>
+
+namespace orv {
+
+namespace {
+
+void SetStatus(CompLines& lines, int64_t from, int64_t to, int32_t status) {
+    for (int64_t i = from; i <= to; ++i)
+        lines[static_cast<size_t>(i)].Status = status;
+}
+
+} // namespace
+
+void MatchLines(CompLines& source, CompLines& target) {
+    // 0-based indices here; e and d are the line counts.
+    const int64_t e = static_cast<int64_t>(source.size());
+    const int64_t d = static_cast<int64_t>(target.size());
+    if (e == 0 && d == 0)
+        return;
+    if (e == 0 || d == 0) {
+        SetStatus(target, 0, d - 1, LineOnlyInTarget);
+        SetStatus(source, 0, e - 1, LineOnlyInSource);
+        return;
+    }
+
+    int64_t g = 0, f = 0;
+    bool sourceEnded = false, targetEnded = false;
+    for (int64_t step = 0; step < e; ++step) {
+        if (g >= e) {
+            sourceEnded = true;
+            break;
+        }
+        if (f >= d) {
+            targetEnded = true;
+            break;
+        }
+        CompLine& s = source[static_cast<size_t>(g)];
+        CompLine& t = target[static_cast<size_t>(f)];
+        if (s.LineText == t.LineText) {
+            s.Status = LineSame;
+            t.Status = LineSame;
+        } else {
+            bool matched = false;
+            const int64_t lastTarget = std::min(d - 1, f + kLookAhead);
+            for (int64_t m = f; m <= lastTarget; ++m) {
+                if (target[static_cast<size_t>(m)].LineText == s.LineText) {
+                    SetStatus(target, f, m - 1, LineOnlyInTarget);
+                    s.Status = LineSame;
+                    target[static_cast<size_t>(m)].Status = LineSame;
+                    f = m;
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched) {
+                const int64_t lastSource = std::min(e - 1, g + kLookAhead);
+                for (int64_t m = g; m <= lastSource; ++m) {
+                    if (source[static_cast<size_t>(m)].LineText == t.LineText) {
+                        SetStatus(source, g, m - 1, LineOnlyInSource);
+                        t.Status = LineSame;
+                        source[static_cast<size_t>(m)].Status = LineSame;
+                        g = m;
+                        matched = true;
+                        break;
+                    }
+                }
+            }
+            if (!matched) {
+                s.Status = LineChanged;
+                t.Status = LineChanged;
+            }
+        }
+        ++f;
+        ++g;
+    }
+    // The walk can also end on its step limit with the source used up; the sweep from the end
+    // below catches what that leaves.
+    if (sourceEnded)
+        SetStatus(target, f, d - 1, LineOnlyInTarget);
+    if (targetEnded)
+        SetStatus(source, g, e - 1, LineOnlyInSource);
+
+    for (int64_t i = e - 1; i >= 0 && source[static_cast<size_t>(i)].Status == LineUnmarked; --i)
+        source[static_cast<size_t>(i)].Status = LineOnlyInSource;
+    for (int64_t i = d - 1; i >= 0 && target[static_cast<size_t>(i)].Status == LineUnmarked; --i)
+        target[static_cast<size_t>(i)].Status = LineOnlyInTarget;
+}
+
+void PaintLines(TextView& view, const CompLines& lines) {
+    for (const CompLine& line : lines)
+        SetRangeBackColor(view, StatusToColor(line.Status), line.StartPos, line.EndPos);
+}
+
+void Mark_Differences(TextView& sourceView, TextView& targetView, CompLines& sourceLines,
+                      CompLines& targetLines, int32_t& errorCode) {
+    errorCode = 0;
+    try {
+        if (sourceView.Text() == targetView.Text())
+            return;
+        TXText_ConvTextToArray(sourceView, sourceLines, errorCode);
+        if (errorCode == 0)
+            TXText_ConvTextToArray(targetView, targetLines, errorCode);
+        if (errorCode != 0) {
+            CurrentPrompter().MessageBox(MsgIcon::None, "", "Error occurred.");
+            return;
+        }
+        MatchLines(sourceLines, targetLines);
+        PaintLines(sourceView, sourceLines);
+        PaintLines(targetView, targetLines);
+    } catch (...) {
+        const RunTimeError e = CurrentRunTimeError();
+        errorCode = e.Number;
+        ReportUnexpected(e.Number, e.Description, "modMarkDifferences", "Mark_Differences");
+    }
+}
+
+} // namespace orv
