@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace sqlsim::testing {
+namespace sqlsim::wiretest {
 
 using wire::ByteReader;
 using wire::ByteWriter;
@@ -417,4 +417,4 @@ inline std::string utf16(const std::string& utf8) {
     return wire::utf8ToUtf16le(utf8);
 }
 
-} // namespace sqlsim::testing
+} // namespace sqlsim::wiretest

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace sqlsim;
-using namespace sqlsim::testing;
+using namespace sqlsim::wiretest;
 
 namespace {
 

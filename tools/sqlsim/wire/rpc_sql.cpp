@@ -137,9 +137,9 @@ std::string substituteParams(const std::string& sql,
                 copyUntil(j);
             }
         } else if (isIdentChar(c)) {
-            // A whole word, so "x@P1" inside an identifier is never touched.
+            // A whole word: '@' inside an identifier such as x@P1 is part of the name.
             size_t j = i;
-            while (j < sql.size() && isIdentChar(sql[j]) && sql[j] != '@')
+            while (j < sql.size() && isIdentChar(sql[j]))
                 ++j;
             copyUntil(j);
         } else {

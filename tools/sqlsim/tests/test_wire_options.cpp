@@ -1,0 +1,87 @@
+// The command line, the port file, logins and the statement log's escaping.
+#include "wire/auth.h"
+#include "wire/options.h"
+#include "wire/statement_log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace sqlsim::wire;
+
+TEST(WireOptions, FullCommandLine) {
+    Options o;
+    std::string err;
+    ASSERT_TRUE(
+        parseOptions({"--host", "127.0.0.2", "--port", "1433", "--port-file", "p", "--version",
+                      "8.00.2039", "--login", "a:b:c", "--login", "x:", "--allow-integrated",
+                      "--statement-log", "s.log", "--data-dir", "d", "one.sql", "two.sql"},
+                     o, err))
+        << err;
+    EXPECT_EQ(o.host, "127.0.0.2");
+    EXPECT_EQ(o.port, 1433);
+    EXPECT_EQ(o.portFile, "p");
+    EXPECT_EQ(o.version, "8.00.2039");
+    EXPECT_EQ(o.logins, (std::vector<std::string>{"a:b:c", "x:"}));
+    EXPECT_TRUE(o.allowIntegrated);
+    EXPECT_EQ(o.statementLog, "s.log");
+    EXPECT_EQ(o.dataDir, "d");
+    EXPECT_EQ(o.scripts, (std::vector<std::string>{"one.sql", "two.sql"}));
+
+    Options d;
+    ASSERT_TRUE(parseOptions({}, d, err));
+    EXPECT_EQ(d.host, "127.0.0.1");
+    EXPECT_EQ(d.port, 0);
+    EXPECT_EQ(d.version, "10.50.1600.1");
+}
+
+TEST(WireOptions, BadCommandLinesAreRefused) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--port"},
+                                                                  {"--port", "70000"},
+                                                                  {"--port", "12x"},
+                                                                  {"--login", "nopassword"},
+                                                                  {"--login", ":pw"},
+                                                                  {"--frobnicate"},
+                                                                  {"--data-dir"}}) {
+        Options o;
+        std::string err;
+        EXPECT_FALSE(parseOptions(args, o, err)) << args[0];
+        EXPECT_FALSE(err.empty());
+    }
+}
+
+TEST(WireOptions, PortFileIsWrittenWhole) {
+    auto dir = std::filesystem::temp_directory_path() / ("wire-port-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::string path = (dir / "port").string();
+    std::string err;
+    ASSERT_TRUE(writePortFile(path, 54321, err)) << err;
+    std::ifstream in(path);
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "54321\n");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    EXPECT_FALSE(writePortFile((dir / "missing" / "port").string(), 1, err));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(WireAuth, DefaultLoginAndConfiguredLogins) {
+    Credentials none;
+    EXPECT_TRUE(none.check("sa", "sqlsim"));
+    EXPECT_TRUE(none.check("SA", "sqlsim"));
+    EXPECT_FALSE(none.check("sa", "SQLSIM"));
+    EXPECT_FALSE(none.check("", ""));
+    Credentials c;
+    ASSERT_TRUE(c.addSpec("app:pa:ss"));
+    EXPECT_FALSE(c.addSpec("bad"));
+    EXPECT_TRUE(c.check("App", "pa:ss"));
+    EXPECT_FALSE(c.check("app", "pa"));
+    EXPECT_FALSE(c.check("sa", "sqlsim"));
+}
+
+TEST(WireStatementLog, EscapesAreReversible) {
+    EXPECT_EQ(escapeLogText("a\\b\r\nc\td"), "a\\\\b\\r\\nc\\td");
+    EXPECT_EQ(escapeLogText("\\n"), "\\\\n"); // a literal backslash-n stays distinguishable
+}
