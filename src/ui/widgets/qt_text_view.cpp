@@ -1,0 +1,219 @@
+#include "ui/widgets/qt_text_view.h"
+
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QMouseEvent>
+#include <QPageSize>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace orv {
+
+namespace {
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+QColor FromColour(Colour c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+std::string WithCrLf(QString text) {
+    text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return text.toStdString();
+}
+} // namespace
+
+QtTextView::QtTextView(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setWordWrapMode(QTextOption::NoWrap);
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPointSizeF(8.25);
+    setFont(f);
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    SetEditMode(1);
+}
+
+std::string QtTextView::Text() const {
+    return WithCrLf(document()->toRawText());
+}
+
+void QtTextView::SetText(const std::string& text) {
+    QString t = Q(text);
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QChar('\r'), QChar('\n'));
+    wide_ = false;
+    for (QChar c : t)
+        if (c.isSurrogate()) {
+            wide_ = true;
+            break;
+        }
+    // A new document content carries no character formats: old colours go with the old text.
+    setPlainText(t);
+    selStart_ = 0;
+}
+
+std::string QtTextView::SelText() const {
+    return WithCrLf(textCursor().selectedText());
+}
+
+int64_t QtTextView::SelStart() const {
+    return ToOffset(textCursor().selectionStart());
+}
+
+void QtTextView::SetSelStart(int64_t start) {
+    QTextCursor c = textCursor();
+    c.setPosition(ToPosition(start));
+    setTextCursor(c);
+    selStart_ = ToOffset(c.position());
+}
+
+int64_t QtTextView::SelLength() const {
+    QTextCursor c = textCursor();
+    return ToOffset(c.selectionEnd()) - ToOffset(c.selectionStart());
+}
+
+void QtTextView::SetSelLength(int64_t length) {
+    QTextCursor c = textCursor();
+    int anchor = c.selectionStart();
+    c.setPosition(anchor);
+    c.setPosition(ToPosition(ToOffset(anchor) + std::max<int64_t>(0, length)),
+                  QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+void QtTextView::SetSelBackColor(Colour colour) {
+    QTextCursor c = textCursor();
+    if (!c.hasSelection())
+        return;
+    QTextCharFormat f;
+    f.setBackground(FromColour(colour));
+    c.mergeCharFormat(f);
+}
+
+int64_t QtTextView::Lines() const {
+    return document()->blockCount();
+}
+
+int64_t QtTextView::LineStart(int64_t line) const {
+    if (line < 0 || line >= Lines())
+        return -1;
+    QTextBlock b = document()->findBlockByNumber(static_cast<int>(line));
+    return b.isValid() ? ToOffset(b.position()) : -1;
+}
+
+void QtTextView::SetPageSize(int32_t widthTwips, int32_t heightTwips) {
+    // Lines never wrap on screen, whatever the page; the size is kept for printing.
+    pageWidthTwips_ = widthTwips;
+    pageHeightTwips_ = heightTwips;
+}
+
+void QtTextView::SetFontSize(double points) {
+    QFont f = font();
+    f.setPointSizeF(points);
+    setFont(f);
+}
+
+void QtTextView::SetEditMode(int mode) {
+    setReadOnly(mode != 0);
+    setTextInteractionFlags(mode != 0 ? (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard)
+                                      : Qt::TextEditorInteraction);
+}
+
+int QtTextView::PageCount() const {
+    std::unique_ptr<QTextDocument> copy(document()->clone());
+    QPrinter printer;
+    copy->setPageSize(printer.pageLayout().paintRectPixels(printer.resolution()).size());
+    return copy->pageCount();
+}
+
+bool QtTextView::Print(const std::string& documentName, int firstPage, int lastPage, int copies) {
+    QPrinter printer;
+    printer.setDocName(Q(documentName));
+    if (!printFile_.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printFile_);
+    }
+    if (firstPage > 0 && lastPage >= firstPage)
+        printer.setFromTo(firstPage, lastPage);
+    printer.setCopyCount(std::max(1, copies));
+    if (!printer.isValid())
+        return false;
+    document()->print(&printer);
+    return true;
+}
+
+void QtTextView::SetFocus() {
+    setFocus(Qt::OtherFocusReason);
+}
+
+QColor QtTextView::BackgroundAt(int64_t offset) const {
+    const int pos = ToPosition(offset);
+    QTextBlock block = document()->findBlock(pos);
+    // A line break belongs to no fragment and so has no colour of its own.
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        QTextFragment fragment = it.fragment();
+        if (fragment.contains(pos)) {
+            QTextCharFormat f = fragment.charFormat();
+            return f.hasProperty(QTextFormat::BackgroundBrush) ? f.background().color() : QColor();
+        }
+    }
+    return QColor();
+}
+
+void QtTextView::mousePressEvent(QMouseEvent* event) {
+    QPlainTextEdit::mousePressEvent(event);
+    if (!onMouseDown)
+        return;
+    int button = event->button() == Qt::LeftButton     ? 1
+                 : event->button() == Qt::RightButton  ? 2
+                 : event->button() == Qt::MiddleButton ? 4
+                                                       : 0;
+    int shift = ((event->modifiers() & Qt::ShiftModifier) ? 1 : 0) |
+                ((event->modifiers() & Qt::ControlModifier) ? 2 : 0) |
+                ((event->modifiers() & Qt::AltModifier) ? 4 : 0);
+    QPoint p = event->position().toPoint();
+    onMouseDown(button, shift, p.x() * 15, p.y() * 15);
+}
+
+void QtTextView::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    if (onGotFocus)
+        onGotFocus();
+}
+
+void QtTextView::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    if (onLostFocus)
+        onLostFocus();
+}
+
+int QtTextView::ToPosition(int64_t offset) const {
+    if (offset <= 0)
+        return 0;
+    const int count = document()->characterCount() - 1;
+    if (!wide_)
+        return static_cast<int>(std::min<int64_t>(offset, count));
+    int pos = 0;
+    int64_t seen = 0;
+    while (pos < count && seen < offset) {
+        QChar c = document()->characterAt(pos);
+        pos += c.isHighSurrogate() ? 2 : 1;
+        ++seen;
+    }
+    return std::min(pos, count);
+}
+
+int64_t QtTextView::ToOffset(int position) const {
+    if (!wide_)
+        return position;
+    int64_t offset = 0;
+    for (int pos = 0; pos < position; ++pos)
+        if (!document()->characterAt(pos).isLowSurrogate())
+            ++offset;
+    return offset;
+}
+
+} // namespace orv

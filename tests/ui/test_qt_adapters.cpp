@@ -1,0 +1,135 @@
+#include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text_view.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orv {
+namespace {
+
+TEST(QtTextView, OffsetsCountALineBreakAsOneCharacterAndTextComesBackWithCrLf) {
+    QtTextView v;
+    v.SetText("create proc p\r\nas\rselect 1\n\xC2\xA0x");
+    EXPECT_EQ(v.Text(), "create proc p\r\nas\r\nselect 1\r\n\xC2\xA0x");
+    EXPECT_EQ(v.Lines(), 4);
+    EXPECT_EQ(v.LineStart(1), 14);
+    EXPECT_EQ(v.LineStart(2), 17);
+    EXPECT_EQ(v.LineStart(3), 26);
+    EXPECT_EQ(v.LineStart(4), -1);
+    v.SetSelStart(12);
+    v.SetSelLength(4);
+    EXPECT_EQ(v.SelStart(), 12);
+    EXPECT_EQ(v.SelLength(), 4);
+    EXPECT_EQ(v.SelText(), "p\r\nas");
+}
+
+TEST(QtTextView, CharactersOutsideTheBasicPlaneCountOnce) {
+    QtTextView v;
+    v.SetText("a😀b\r\n😀c");
+    EXPECT_EQ(v.LineStart(1), 4);
+    v.SetSelStart(1);
+    v.SetSelLength(2);
+    EXPECT_EQ(v.SelText(), "😀b");
+    v.SetSelStart(4);
+    v.SetSelLength(2);
+    v.SetSelBackColor(RGBColour(0, 255, 0));
+    EXPECT_EQ(v.BackgroundAt(5), QColor(0, 255, 0));
+    EXPECT_FALSE(v.BackgroundAt(3).isValid());
+}
+
+TEST(QtTextView, ColoursStayOnTheirRangeUntilTheTextIsReplaced) {
+    QtTextView v;
+    v.SetText("one\r\ntwo\r\nthree");
+    v.SetSelStart(4);
+    v.SetSelLength(3);
+    v.SetSelBackColor(RGBColour(255, 0, 0));
+    EXPECT_FALSE(v.BackgroundAt(3).isValid());
+    EXPECT_EQ(v.BackgroundAt(4), QColor(255, 0, 0));
+    EXPECT_EQ(v.BackgroundAt(6), QColor(255, 0, 0));
+    EXPECT_FALSE(v.BackgroundAt(8).isValid());
+    v.SetText("one\r\ntwo\r\nthree");
+    EXPECT_FALSE(v.BackgroundAt(4).isValid());
+}
+
+TEST(QtTextView, ReadOnlyModeStillSelectsAndLinesDoNotWrap) {
+    QtTextView v;
+    v.SetEditMode(1);
+    EXPECT_TRUE(v.isReadOnly());
+    v.SetEditMode(0);
+    EXPECT_FALSE(v.isReadOnly());
+    v.resize(100, 100);
+    v.SetText(std::string(500, 'x'));
+    EXPECT_EQ(v.Lines(), 1);
+    EXPECT_EQ(v.lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_DOUBLE_EQ(v.font().pointSizeF(), 8.25);
+}
+
+TEST(QtTextView, RightButtonReachesTheOwnerAsButtonTwo) {
+    QtTextView v;
+    v.resize(200, 100);
+    v.show();
+    int button = 0;
+    v.onMouseDown = [&](int b, int, int, int) { button = b; };
+    QTest::mousePress(v.viewport(), Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(button, 2);
+}
+
+TEST(QtTextView, PrintsToAFile) {
+    QTemporaryDir dir;
+    QtTextView v;
+    v.SetText("report line\r\nsecond line");
+    v.SetPrintOutputFile(dir.filePath("out.pdf"));
+    EXPECT_GE(v.PageCount(), 1);
+    EXPECT_TRUE(v.Print("Report", 0, 0, 1));
+    QFile pdf(dir.filePath("out.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+}
+
+TEST(QtListControl, AClickAndAProgramMarkRaiseTheSameEvent) {
+    QtListControl list;
+    list.resize(300, 200);
+    list.AddColumn("Name", 150);
+    list.AddColumn("Date", 80);
+    list.AddColumn("Id", 0);
+    list.SetColumnHidden(2, true);
+    for (const char* n : {"alpha", "beta", "gamma"})
+        list.AddItem(n);
+    list.SetCellText(2, 2, "77");
+    list.show();
+    std::vector<int> events;
+    list.onSelectionChanged = [&](int row) { events.push_back(row); };
+
+    list.SetSelected(1, true);
+    EXPECT_EQ(list.CurrentRow(), 1);
+    EXPECT_EQ(list.CurrentText(), "beta");
+    QRect r = list.visualItemRect(list.topLevelItem(2));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r.center());
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], 1);
+    EXPECT_EQ(events[1], 2);
+    EXPECT_EQ(list.CurrentText(), "gamma");
+    EXPECT_EQ(list.CellText(2, 2), "77"); // hidden columns keep their texts
+    EXPECT_EQ(list.SelCount(), 1);
+    EXPECT_FALSE(list.Selected(1));
+    EXPECT_EQ(list.RowText(0), std::string("alpha") + kListRowSeparator);
+}
+
+TEST(QtListControl, ClearEmptiesRowsAndCurrentRowButKeepsColumnsAndTag) {
+    QtListControl list;
+    list.AddColumn("Name", 100);
+    list.SetTag("OFF");
+    list.AddItem("x");
+    list.SetSelected(0, true);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.CurrentRow(), -1);
+    EXPECT_EQ(list.CurrentText(), "");
+    EXPECT_EQ(list.ColumnCount(), 1);
+    EXPECT_EQ(list.Tag(), "OFF");
+}
+
+} // namespace
+} // namespace orv
