@@ -50,8 +50,13 @@ void QtTextView::SetText(const std::string& text) {
             wide_ = true;
             break;
         }
-    // A new document content carries no character formats: old colours go with the old text.
-    setPlainText(t);
+    // The document is refilled with default formats: the editor's own setPlainText would carry
+    // the cursor's last format (a marking colour) into the new text.
+    setCurrentCharFormat(QTextCharFormat());
+    document()->setPlainText(t);
+    QTextCursor c(document());
+    setTextCursor(c);
+    setCurrentCharFormat(QTextCharFormat());
     selStart_ = 0;
 }
 
