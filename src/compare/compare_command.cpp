@@ -1,0 +1,144 @@
+#include "compare/compare_command.h"
+
+#include "compare/tx_text.h"
+#include "core/error_report.h"
+#include "util/memory_prompter.h"
+#include "util/memory_text_view.h"
+#include "util/text.h"
+
+namespace orv {
+
+namespace {
+
+// Messages go to the error stream; the questions nobody can answer get the default answer.
+class StreamPrompter : public MemoryPrompter {
+public:
+    explicit StreamPrompter(std::ostream& err) : err_(err) {}
+    MsgAnswer MessageBox(MsgIcon icon, const std::string& title, const std::string& text,
+                         MsgButtons buttons) override {
+        err_ << (title.empty() ? std::string() : title + ": ") << ReplaceAll(text, "\r\n", "\n")
+             << '\n';
+        return MemoryPrompter::MessageBox(icon, title, text, buttons);
+    }
+
+private:
+    std::ostream& err_;
+};
+
+// Installs a prompter for one command and puts the previous one back.
+class PrompterScope {
+public:
+    explicit PrompterScope(Prompter& p) : previous_(&CurrentPrompter()) { SetCurrentPrompter(&p); }
+    ~PrompterScope() { SetCurrentPrompter(previous_); }
+    PrompterScope(const PrompterScope&) = delete;
+    PrompterScope& operator=(const PrompterScope&) = delete;
+
+private:
+    Prompter* previous_;
+};
+
+bool TakeValue(const std::vector<std::string>& words, size_t& i, std::string& value,
+               std::string& error) {
+    if (i + 1 >= words.size()) {
+        error = words[i] + " needs a value";
+        return false;
+    }
+    value = words[++i];
+    return true;
+}
+
+} // namespace
+
+bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareCommandArgs& args,
+                             std::string& error) {
+    args = CompareCommandArgs{};
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--marks") {
+            args.Marks = true;
+        } else if (w == "--login") {
+            if (!TakeValue(words, i, args.Login, error))
+                return false;
+        } else if (w == "--password") {
+            if (!TakeValue(words, i, args.Password, error))
+                return false;
+        } else if (w.size() > 2 && w.rfind("--", 0) == 0) {
+            error = "unknown option " + w;
+            return false;
+        } else {
+            positional.push_back(w);
+        }
+    }
+    if (positional.size() < 6 || positional.size() > 7) {
+        error = "expected 6 or 7 arguments, got " + std::to_string(positional.size());
+        return false;
+    }
+    args.Server[0] = positional[0];
+    args.Db[0] = positional[1];
+    args.Server[1] = positional[2];
+    args.Db[1] = positional[3];
+    args.Type = positional[4];
+    args.Name[0] = positional[5];
+    args.Name[1] = positional.size() == 7 ? positional[6] : positional[5];
+    for (const std::string* s : {&args.Server[0], &args.Db[0], &args.Server[1], &args.Db[1],
+                                 &args.Type, &args.Name[0], &args.Name[1]}) {
+        if (s->empty()) {
+            error = "arguments may not be empty";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FormatMarks(const CompLines& source, const CompLines& target) {
+    std::string out;
+    for (const auto* side : {&source, &target})
+        for (const CompLine& line : *side)
+            out += std::string(side == &source ? "S" : "T") + '\t' + std::to_string(line.Status) +
+                   '\t' + line.LineText + '\n';
+    return out;
+}
+
+int RunCompareCommandOn(const CompareCommandArgs& args, const ComparedObjectNames& names,
+                        const CompareOptions& options, const CompareServices& services,
+                        const FetchObjectText& fetch, std::ostream& out, std::ostream& err) {
+    StreamPrompter prompter(err);
+    PrompterScope scope(prompter);
+
+    MemoryTextView views[2];
+    for (int panel = 0; panel < 2; ++panel) {
+        std::string text;
+        if (!fetch(panel, text))
+            return kCompareExitError;
+        if (TrimWhitespace(text).empty())
+            err << "no definition of " << names.FullName[panel] << '\n';
+        views[panel].SetText(text);
+    }
+
+    CompareRequest request;
+    request.sourceView = &views[0];
+    request.targetView = &views[1];
+    request.names = names;
+    request.options = options;
+    request.services = services;
+    const CompareResult result = CompareSelProcs(request);
+    if (!result.Compared)
+        return kCompareExitError;
+
+    out << ReplaceAll(result.Verdict, "\r\n", "\n") << '\n';
+    if (args.Marks) {
+        CompLines lines[2] = {result.SourceLines, result.TargetLines};
+        // Identical objects are not marked; their lines are listed with no status.
+        for (int panel = 0; panel < 2; ++panel) {
+            if (!result.Marked) {
+                int32_t errorCode = 0;
+                TXText_ConvTextToArray(views[panel], lines[panel], errorCode);
+            }
+        }
+        out << FormatMarks(lines[0], lines[1]);
+    }
+    return result.Identical ? kCompareExitIdentical : kCompareExitDifferent;
+}
+
+} // namespace orv
