@@ -11,7 +11,8 @@ void RequireOpen(const Recordset* recordset) {
     if (recordset == nullptr)
         throw CatalogError(kErrObjectNotSet, "Object variable or With block variable not set");
     if (!recordset->IsOpen())
-        throw CatalogError(kErrRecordsetClosed, "Operation is not allowed when the object is closed.");
+        throw CatalogError(kErrRecordsetClosed,
+                           "Operation is not allowed when the object is closed.");
 }
 
 CaughtError CurrentError() {
@@ -38,6 +39,8 @@ QuietErrorsScope::QuietErrorsScope() : saved_(QuietConnectionErrors) {
     QuietConnectionErrors = true;
 }
 
-QuietErrorsScope::~QuietErrorsScope() { QuietConnectionErrors = saved_; }
+QuietErrorsScope::~QuietErrorsScope() {
+    QuietConnectionErrors = saved_;
+}
 
 } // namespace orv

@@ -29,7 +29,9 @@ private:
 
 // Throws the error a read of a missing (91) or unopened (3704) record set raises.
 void RequireOpen(const Recordset* recordset);
-inline void RequireOpen(const RecordsetPtr& recordset) { RequireOpen(recordset.get()); }
+inline void RequireOpen(const RecordsetPtr& recordset) {
+    RequireOpen(recordset.get());
+}
 
 // The number and description of whatever a handler caught.
 struct CaughtError {

@@ -86,7 +86,9 @@ std::string BuildScriptHeader(const std::string& database, ObjectType type,
 namespace {
 
 // A name inside the bracketed identifiers of the EXEC('...') text.
-std::string InExecText(const std::string& name) { return SqlLiteral(ReplaceAll(name, "]", "]]")); }
+std::string InExecText(const std::string& name) {
+    return SqlLiteral(ReplaceAll(name, "]", "]]"));
+}
 
 } // namespace
 

@@ -11,13 +11,13 @@ std::string BuildRelationshipText(const Recordset& row) {
     return "TABLE " + row.Value("tablename").Text() + "\r\nCONSTRAINT [" +
            row.Value("foreignkey").Text() + "]\r\nFOREIGN KEY [" +
            row.Value("foreigncolumn").Text() + "]\r\nREFERENCES [" +
-           row.Value("referencedtable").Text() + "] [" + row.Value("referencedcolumn").Text() +
-           "]";
+           row.Value("referencedtable").Text() + "] [" + row.Value("referencedcolumn").Text() + "]";
 }
 
 std::string BuildConstraintText(const Recordset& row) {
-    return "CONSTRAINT [" + row.Value("name").Text() + "] \r\nPRIMARY KEY CLUSTERED \r\nON COLUMN [" +
-           row.Value("column").Text() + "]\r\nON TABLE [" + row.Value("tablename").Text() + "]";
+    return "CONSTRAINT [" + row.Value("name").Text() +
+           "] \r\nPRIMARY KEY CLUSTERED \r\nON COLUMN [" + row.Value("column").Text() +
+           "]\r\nON TABLE [" + row.Value("tablename").Text() + "]";
 }
 
 std::string GetRelationshipText(const ServerEntry& server, const std::string& keyName,

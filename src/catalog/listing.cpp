@@ -43,8 +43,7 @@ bool ConvertRecordsetToTwoStrArray(Recordset* recordset, std::vector<TwoStr>& en
     } catch (...) {
         const CaughtError e = CurrentError();
         if (e.number != kErrRecordsetClosed)
-            ReportUnexpected(e.number, e.description, "modArrays",
-                             "ConvertRecordsetToTwoStrArray");
+            ReportUnexpected(e.number, e.description, "modArrays", "ConvertRecordsetToTwoStrArray");
         entries.clear();
         count = 0;
         return false;

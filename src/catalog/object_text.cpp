@@ -26,7 +26,9 @@ std::string JoinedText(const ServerEntry& server, const std::string& sql,
     return TrimWhitespaceAndBreaks(text);
 }
 
-bool IsBreakOrBlank(char c) { return c == '\r' || c == '\n' || c == ' ' || c == '\t'; }
+bool IsBreakOrBlank(char c) {
+    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -64,9 +66,9 @@ bool HasSchemaPrefix(const std::string& listedName) {
     return listedName.find('.') != std::string::npos;
 }
 
-void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list,
-                            ObjectType type, const std::string& database,
-                            const std::string& objectName, int32_t objectId) {
+void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list, ObjectType type,
+                            const std::string& database, const std::string& objectName,
+                            int32_t objectId) {
     int step = 1;
     try {
         int selected = objectId > 0 ? 1 : list.SelCount();
@@ -90,8 +92,9 @@ void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& li
             case kTypeView:
             case kTypeTrigger:
                 // A name qualified by the listing matches no catalog name; its id does.
-                text = HasSchemaPrefix(name) && id > 0 ? GetObjectTextById(server, id, database)
-                                                        : GetObjectText(server, name, database, type);
+                text = HasSchemaPrefix(name) && id > 0
+                           ? GetObjectTextById(server, id, database)
+                           : GetObjectText(server, name, database, type);
                 break;
             case kTypeTable: {
                 int32_t ignored = 0;

@@ -29,9 +29,9 @@ constexpr const char* kNothingToShow = "<<Nothing to show>>";
 // Shows the definition of the selected object (or of the one named, with its id) in the view.
 // The view is emptied whenever no text of this very object can be had, so it never keeps
 // another object's text.
-void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list,
-                            ObjectType type, const std::string& database,
-                            const std::string& objectName, int32_t objectId);
+void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list, ObjectType type,
+                            const std::string& database, const std::string& objectName,
+                            int32_t objectId);
 
 // True when a listed name carries a schema prefix that the catalog's name column lacks.
 bool HasSchemaPrefix(const std::string& listedName);

@@ -27,7 +27,8 @@ constexpr std::array<TypeRow, 7> kTypes{{
     {kTypeFunction, "Functions", "Function", "functions", "0,0,1,0,0,0,0", "FN",
      "OBJECTPROPERTY(id, N'IsInlineFunction') = 1 or OBJECTPROPERTY(id, N'IsScalarFunction') = 1  "
      "or OBJECTPROPERTY(id, N'IsTableFunction') = 1"},
-    {kTypeView, "Views", "View", "views", "0,0,0,1,0,0,0", "V", "OBJECTPROPERTY(id, N'IsView') = 1"},
+    {kTypeView, "Views", "View", "views", "0,0,0,1,0,0,0", "V",
+     "OBJECTPROPERTY(id, N'IsView') = 1"},
     {kTypeTrigger, "Triggers", "Trigger", "triggers", "0,0,0,0,1,0,0", "TR",
      "OBJECTPROPERTY(id, N'IsTrigger') = 1"},
     {kTypeRelationship, "Relationships", "Relationship", "relationships", "0,0,0,0,0,1,0", "F", ""},
@@ -43,7 +44,9 @@ const TypeRow* Find(ObjectType type) {
 
 } // namespace
 
-bool IsKnownObjectType(ObjectType type) { return Find(type) != nullptr; }
+bool IsKnownObjectType(ObjectType type) {
+    return Find(type) != nullptr;
+}
 
 std::string GetObjectTypeName(ObjectType type, bool singular) {
     const TypeRow* row = Find(type);

@@ -63,8 +63,8 @@ int32_t GetAllOwners(const ServerEntry& server, const std::string& database, Obj
     return count;
 }
 
-void LoadOwners(const ServerEntry& server, const std::string& database,
-                const ComboControl& cmbType, ComboControl& cmbOwners) {
+void LoadOwners(const ServerEntry& server, const std::string& database, const ComboControl& cmbType,
+                ComboControl& cmbOwners) {
     if (!Settings().ShowOwners)
         return;
     std::string ownerList;

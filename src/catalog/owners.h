@@ -22,8 +22,8 @@ int32_t GetAllOwners(const ServerEntry& server, const std::string& database, Obj
                      std::string& ownerList);
 
 // Refills the owner selector with "All Owners" and the database's owners, when ShowOwners is on.
-void LoadOwners(const ServerEntry& server, const std::string& database,
-                const ComboControl& cmbType, ComboControl& cmbOwners);
+void LoadOwners(const ServerEntry& server, const std::string& database, const ComboControl& cmbType,
+                ComboControl& cmbOwners);
 
 constexpr const char* kAllOwners = "All Owners";
 

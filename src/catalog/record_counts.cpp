@@ -40,9 +40,9 @@ int32_t GetNumberOfRecordsInTable(ServerEntry& server, std::string& tableName,
             return count;
         std::string qualified;
         if (!QualifyTableAfterNameError(server, tableName, qualified, database, errNumber)) {
-            CurrentPrompter().MessageBox(
-                MsgIcon::Warning, kExecutableName,
-                "Error while attempting to count records in table: " + errDescription);
+            CurrentPrompter().MessageBox(MsgIcon::Warning, kExecutableName,
+                                         "Error while attempting to count records in table: " +
+                                             errDescription);
             return -1;
         }
         const int32_t retried = RunCount(server, qualified, database, errNumber, errDescription);

@@ -95,7 +95,8 @@ bool Db_GetObjSchemaById(ServerEntry& server, ObjectType, const std::string& dat
         const std::string id = std::to_string(objectId);
         bool newer = server.VersionMajor > 8;
         std::string sql = newer ? "SELECT OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects "
-                                  "WHERE [object_id] = " + id
+                                  "WHERE [object_id] = " +
+                                      id
                                 : "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
         RecordsetPtr rs;
         int32_t errNumber = 0;
@@ -109,8 +110,7 @@ bool Db_GetObjSchemaById(ServerEntry& server, ObjectType, const std::string& dat
             fallbackTried = true;
             sql = "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
             rs.reset();
-            if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) ==
-                -1)
+            if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
                 return false;
         }
         RequireOpen(rs);

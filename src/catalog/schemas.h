@@ -22,8 +22,7 @@ bool Db_GetObjSchemaById(ServerEntry& server, ObjectType type, const std::string
 
 // The bracketed, schema- or owner-qualified name for generated statements.
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
-                                  const std::string& listedName, ObjectType type,
-                                  int32_t objectId);
+                                  const std::string& listedName, ObjectType type, int32_t objectId);
 
 // After an invalid-object-name error on a later server: true with [schema].[name] in
 // `qualified` when the table's schema could be found.

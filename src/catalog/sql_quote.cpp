@@ -23,7 +23,9 @@ size_t QuotedPartLength(std::string_view text, size_t pos) {
 
 } // namespace
 
-std::string SqlLiteral(std::string_view name) { return ReplaceAll(name, "'", "''"); }
+std::string SqlLiteral(std::string_view name) {
+    return ReplaceAll(name, "'", "''");
+}
 
 std::string BracketName(std::string_view name) {
     std::string out;

@@ -59,9 +59,9 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
         return true;
     } catch (...) {
         const CaughtError e = CurrentError();
-        ReportUnexpected(e.number, e.description, "mdlQueryCode", "GetTableStructure",
-                         TableStructureErrorText(tableName, server.Name, database, e.number,
-                                                 e.description));
+        ReportUnexpected(
+            e.number, e.description, "mdlQueryCode", "GetTableStructure",
+            TableStructureErrorText(tableName, server.Name, database, e.number, e.description));
         return false;
     }
 }
@@ -93,8 +93,8 @@ std::string GetTableIndexes(const ServerEntry& server, const std::string& tableN
 }
 
 std::string GetTableScript(const ServerEntry& server, const std::string& tableName,
-                           const std::string& database, bool leaveOutIgnored,
-                           int32_t& ignoredCount, int32_t tableId, const std::string& lineSuffix,
+                           const std::string& database, bool leaveOutIgnored, int32_t& ignoredCount,
+                           int32_t tableId, const std::string& lineSuffix,
                            bool forceClusteredIndex) {
     std::string columnsText;
     std::vector<ColumnInfo> columns;

@@ -23,8 +23,7 @@ bool IsSizedType(const std::string& typeName);
 bool IsScaledType(const std::string& typeName);
 
 // The column line and its ColumnInfo from the current row of the column query.
-std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix,
-                            ColumnInfo& info);
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info);
 
 // "CONSTRAINT [pk] PRIMARY KEY CLUSTERED", "CLUSTERED INDEX [x]" or "INDEX [x]".
 std::string IndexKeywordPart(int64_t indexId, const std::string& indexName);
@@ -55,12 +54,11 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
 // The index part of a table, found by name, or by tableId when it is positive. Throws
 // CatalogError when the query failed.
 std::string GetTableIndexes(const ServerEntry& server, const std::string& tableName,
-                            const std::string& database, bool clusteredOnly,
-                            int32_t tableId = 0);
+                            const std::string& database, bool clusteredOnly, int32_t tableId = 0);
 
 std::string GetTableScript(const ServerEntry& server, const std::string& tableName,
-                           const std::string& database, bool leaveOutIgnored,
-                           int32_t& ignoredCount, int32_t tableId, const std::string& lineSuffix,
+                           const std::string& database, bool leaveOutIgnored, int32_t& ignoredCount,
+                           int32_t tableId, const std::string& lineSuffix,
                            bool forceClusteredIndex);
 
 } // namespace orv

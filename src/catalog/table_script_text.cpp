@@ -21,8 +21,7 @@ bool IsScaledType(const std::string& typeName) {
     return lower == "decimal" || lower == "numeric";
 }
 
-std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix,
-                            ColumnInfo& info) {
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info) {
     info.ColumnName = row.Value("column").Text();
     info.DataType = row.Value("datatype").Text();
     const std::string prec = row.Value("prec").Text();
