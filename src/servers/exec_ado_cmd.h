@@ -2,6 +2,7 @@
 // command run in the given database, a record set or -1 with the error number and text.
 #pragma once
 
+#include "servers/command_parameters.h"
 #include "servers/recordset.h"
 #include "servers/server_entry.h"
 
@@ -17,9 +18,6 @@ constexpr int32_t kAdCmdText = 1;
 
 // While true a failing call shows no message box (it still logs and still returns -1).
 extern bool QuietConnectionErrors;
-
-// A value handed to AppendCommandParameter / ExecAdoCmd's optional parameters.
-using CommandValue = std::variant<std::monostate, std::string, int32_t, double, bool, FieldValue>;
 
 // Returns -1 on failure (errNumber/errDescription then hold the error); otherwise the value of
 // the "Return" parameter (0 after a plain query or a connection-only call). With an empty

@@ -124,7 +124,9 @@ std::string FieldValue::DateText() const {
     return buf;
 }
 
-const FieldValue& Recordset::Value(const std::string& name) const { return Value(FieldIndex(name)); }
+const FieldValue& Recordset::Value(const std::string& name) const {
+    return Value(FieldIndex(name));
+}
 
 MemoryRecordset::MemoryRecordset(std::vector<FieldInfo> fields,
                                  std::vector<std::vector<FieldValue>> rows)

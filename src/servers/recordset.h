@@ -41,8 +41,8 @@ struct FieldValue {
 
 struct FieldInfo {
     std::string name;
-    int32_t sqlType = 0;  // ODBC SQL type code of the column
-    int64_t size = 0;     // column size as the driver reports it
+    int32_t sqlType = 0; // ODBC SQL type code of the column
+    int64_t size = 0;    // column size as the driver reports it
 };
 
 class Recordset {
@@ -81,7 +81,9 @@ public:
     int FieldIndex(const std::string& name) const override;
     const FieldValue& Value(int index) const override;
     bool IsBOF() const override { return rows_.empty() || pos_ < 0; }
-    bool IsEOF() const override { return rows_.empty() || pos_ >= static_cast<int64_t>(rows_.size()); }
+    bool IsEOF() const override {
+        return rows_.empty() || pos_ >= static_cast<int64_t>(rows_.size());
+    }
     void MoveFirst() override { pos_ = 0; }
     void MoveNext() override;
     int64_t RecordCount() const override { return static_cast<int64_t>(rows_.size()); }

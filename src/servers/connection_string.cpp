@@ -1,0 +1,74 @@
+#include "servers/connection_string.h"
+
+#include "util/text.h"
+
+namespace orv {
+
+ServerAddress ParseServerName(const std::string& name) {
+    ServerAddress a;
+    std::string t = Trim(name);
+    if (size_t comma = t.find(','); comma != std::string::npos) {
+        int32_t port = 0;
+        if (ParseInt32(Trim(t.substr(comma + 1)), port) && port > 0 && port < 65536) {
+            a.port = port;
+            t = Trim(t.substr(0, comma));
+        }
+    }
+    if (size_t slash = t.find('\\'); slash != std::string::npos) {
+        a.instance = t.substr(slash + 1);
+        t = t.substr(0, slash);
+    }
+    // "(local)" and "." are the classic spellings of this machine.
+    if (t == "." || EqualsNoCase(t, "(local)"))
+        t = "127.0.0.1";
+    a.host = t;
+    return a;
+}
+
+std::string LoggedConnectionText(const ServerEntry& server, const std::string& database,
+                                 bool withCatalog) {
+    std::string s = "Provider=SQLOLEDB.1;Persist Security Info=False;";
+    s += "Data Source=" + server.Name + ";";
+    if (withCatalog)
+        s += "Initial Catalog=" + database + ";";
+    if (server.SQLAuth)
+        s += std::string("Password=") + kPasswordMask + ";User ID=" + server.LoginName;
+    else
+        s += "Integrated Security=SSPI";
+    return s;
+}
+
+std::string OdbcBraced(const std::string& value) {
+    return "{" + ReplaceAll(value, "}", "}}") + "}";
+}
+
+std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
+                                 const std::string& database) {
+    const ServerAddress a = ParseServerName(server.Name);
+    std::string s = "Driver=" + driver.driverValue + ";";
+    std::string host = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
+    // FreeTDS takes the port as its own keyword; other SQL Server drivers read "host,port".
+    if (a.port > 0 && driver.isFreeTds)
+        s += "Server=" + OdbcBraced(host) + ";Port=" + OdbcBraced(std::to_string(a.port)) + ";";
+    else if (a.port > 0)
+        s += "Server=" + OdbcBraced(host + "," + std::to_string(a.port)) + ";";
+    else
+        s += "Server=" + OdbcBraced(host) + ";";
+    if (!database.empty())
+        s += "Database=" + OdbcBraced(database) + ";";
+    if (server.SQLAuth) {
+        s += "UID=" + OdbcBraced(server.LoginName) + ";";
+        s += "PWD=" + OdbcBraced(server.Pwd) + ";";
+    } else {
+        s += "Trusted_Connection=" + OdbcBraced("Yes") + ";";
+    }
+    if (driver.isFreeTds) {
+        // 7.3 carries the newer date types; the driver falls back when the server is older.
+        s += "TDS_Version=" + OdbcBraced("7.3") + ";";
+        s += "ClientCharset=" + OdbcBraced("UTF-8") + ";";
+    }
+    s += "APP=" + OdbcBraced("orvane") + ";";
+    return s;
+}
+
+} // namespace orv

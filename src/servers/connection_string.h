@@ -1,0 +1,40 @@
+// The two texts made from a server entry: the connection text the log shows (its classic form,
+// password masked) and the ODBC connection string actually handed to the driver.
+#pragma once
+
+#include "servers/server_entry.h"
+
+#include <string>
+
+namespace orv {
+
+constexpr const char* kPasswordMask = "********";
+
+// Where a server name as users type it points: "host", "host\instance" or "host,port".
+struct ServerAddress {
+    std::string host;
+    std::string instance; // empty unless "host\instance"
+    int port = 0;         // 0 unless "host,port"
+};
+ServerAddress ParseServerName(const std::string& name);
+
+// "Provider=SQLOLEDB.1;Persist Security Info=False;Data Source=S;Initial Catalog=D;
+// Password=********;User ID=U" (or "...Integrated Security=SSPI"). The catalog part only when
+// `withCatalog`; the password always masked.
+std::string LoggedConnectionText(const ServerEntry& server, const std::string& database,
+                                 bool withCatalog);
+
+// "{value}" with every "}" doubled, so ";", "=", "{" and "}" reach the driver intact.
+std::string OdbcBraced(const std::string& value);
+
+// The driver part of the ODBC string, already braced: "{FreeTDS}", "{/path/libtdsodbc.so}"...
+struct OdbcDriverChoice {
+    std::string driverValue; // the text after "Driver="
+    bool isFreeTds = false;
+};
+
+// Every value braced. An empty database leaves the login's default database.
+std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
+                                 const std::string& database);
+
+} // namespace orv

@@ -1,0 +1,42 @@
+#include "servers/data_access.h"
+
+#include <cstdlib>
+#include <sql.h>
+#include <sqlext.h>
+
+namespace orv {
+
+std::string DataAccessVersion() {
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return {};
+    std::string version;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+        SQLCHAR buf[64] = {};
+        SQLSMALLINT len = 0;
+        // The driver manager answers this one without a connection.
+        if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DM_VER, buf, sizeof buf, &len)))
+            version.assign(reinterpret_cast<char*>(buf));
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return version;
+}
+
+double DataAccessVersionNumber(const std::string& version) {
+    // The leading number: digits with at most one point.
+    size_t end = 0;
+    bool point = false;
+    while (end < version.size() &&
+           ((version[end] >= '0' && version[end] <= '9') || (version[end] == '.' && !point))) {
+        point = point || version[end] == '.';
+        ++end;
+    }
+    if (end == 0)
+        return 0;
+    return std::strtod(version.substr(0, end).c_str(), nullptr);
+}
+
+} // namespace orv

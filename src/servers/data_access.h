@@ -1,0 +1,14 @@
+// The data-access check: the ODBC driver manager must be present and recent enough.
+#pragma once
+
+#include <string>
+
+namespace orv {
+
+// The driver manager's ODBC version text, e.g. "03.52.0000"; empty when none can be loaded.
+std::string DataAccessVersion();
+// The leading number of a version text ("03.52.0000" -> 3.52); 0 when it has none.
+double DataAccessVersionNumber(const std::string& version);
+constexpr double kMinimumDataAccessVersion = 2.5;
+
+} // namespace orv

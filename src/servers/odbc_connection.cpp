@@ -1,0 +1,279 @@
+#include "servers/odbc_connection.h"
+
+#include "core/registry.h"
+#include "core/settings.h"
+#include "servers/odbc_text.h"
+#include "util/text.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace orv {
+
+namespace {
+
+constexpr const char* kFreeTdsName = "FreeTDS";
+// Debian's tdsodbc package puts the driver here; the driver manager can load it by path when
+// no odbcinst.ini entry names it.
+constexpr const char* kFreeTdsLibrary = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
+// An idle connection older than this may have been dropped by the server; log in anew.
+constexpr auto kIdleLimit = std::chrono::seconds(60);
+constexpr size_t kMaxIdle = 8;
+
+const SQLWCHAR* W(const std::u16string& s) {
+    return reinterpret_cast<const SQLWCHAR*>(s.c_str());
+}
+
+SQLHENV Environment() {
+    static OdbcHandle env = [] {
+        SQLHANDLE h = SQL_NULL_HANDLE;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+            return OdbcHandle();
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return OdbcHandle(SQL_HANDLE_ENV, h);
+    }();
+    return env.Get();
+}
+
+bool DriverRegistered(const std::string& name) {
+    SQLHENV env = Environment();
+    if (!env)
+        return false;
+    SQLCHAR desc[512];
+    SQLCHAR attrs[2048];
+    SQLSMALLINT descLen = 0, attrLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (SQL_SUCCEEDED(
+        SQLDrivers(env, direction, desc, sizeof desc, &descLen, attrs, sizeof attrs, &attrLen))) {
+        if (EqualsNoCase(reinterpret_cast<const char*>(desc), name))
+            return true;
+        direction = SQL_FETCH_NEXT;
+    }
+    return false;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+struct Pool {
+    std::mutex mutex;
+    std::map<std::string, std::deque<OdbcConnectionPtr>> idle;
+    bool reuse = true;
+    ConnectionStats stats;
+};
+
+Pool& ThePool() {
+    // The environment must outlive the idle connections: create it first, so it goes last.
+    Environment();
+    static Pool pool;
+    return pool;
+}
+
+// The server wipes the session (SET options, temporary objects, open transactions, current
+// database) before it runs the next request, then the requested database is chosen.
+// A driver that cannot ask for the reset is not reused.
+bool PrepareReused(OdbcConnection& c, const std::string& database) {
+    SQLRETURN rc =
+        SQLSetConnectAttrW(c.Dbc(), SQL_ATTR_RESET_CONNECTION,
+                           reinterpret_cast<SQLPOINTER>(SQL_RESET_CONNECTION_YES), SQL_IS_UINTEGER);
+    if (!SQL_SUCCEEDED(rc))
+        return false;
+    if (database.empty())
+        return true;
+    std::u16string db = Utf8ToUtf16(database);
+    rc = SQLSetConnectAttrW(c.Dbc(), SQL_ATTR_CURRENT_CATALOG, const_cast<SQLWCHAR*>(W(db)),
+                            static_cast<SQLINTEGER>(db.size() * sizeof(SQLWCHAR)));
+    return SQL_SUCCEEDED(rc);
+}
+
+OdbcConnectionPtr TakeIdle(const std::string& key) {
+    Pool& p = ThePool();
+    std::lock_guard lock(p.mutex);
+    auto it = p.idle.find(key);
+    if (it == p.idle.end())
+        return nullptr;
+    auto now = std::chrono::steady_clock::now();
+    while (!it->second.empty()) {
+        OdbcConnectionPtr c = std::move(it->second.back());
+        it->second.pop_back();
+        if (now - c->idleSince < kIdleLimit)
+            return c;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+OdbcHandle::OdbcHandle(OdbcHandle&& other) noexcept : type_(other.type_), handle_(other.handle_) {
+    other.handle_ = nullptr;
+}
+
+OdbcHandle& OdbcHandle::operator=(OdbcHandle&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        type_ = other.type_;
+        handle_ = other.handle_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+void OdbcHandle::Reset() {
+    if (handle_)
+        SQLFreeHandle(type_, handle_);
+    handle_ = nullptr;
+}
+
+std::vector<OdbcDiagnostic> ReadDiagnostics(short handleType, void* handle) {
+    std::vector<OdbcDiagnostic> out;
+    if (!handle)
+        return out;
+    for (SQLSMALLINT i = 1; i < 50; ++i) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[2048];
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message,
+                                      sizeof message / sizeof message[0], &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        OdbcDiagnostic d;
+        d.sqlState = Utf16ToUtf8(reinterpret_cast<const char16_t*>(state), 5);
+        d.nativeError = native;
+        size_t n = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                    sizeof message / sizeof message[0] - 1);
+        d.message = StripDriverPrefixes(Utf16ToUtf8(reinterpret_cast<const char16_t*>(message), n));
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+OdbcDriverChoice ResolveOdbcDriver() {
+    std::string name = Trim(GetRegString(HKEY_CURRENT_USER, kKeyMav, "OdbcDriver", kFreeTdsName));
+    if (name.empty())
+        name = kFreeTdsName;
+    OdbcDriverChoice choice;
+    if (name.front() == '/') {
+        choice.driverValue = OdbcBraced(name);
+        choice.isFreeTds = ToLowerAscii(name).find("tdsodbc") != std::string::npos;
+        return choice;
+    }
+    choice.isFreeTds = EqualsNoCase(name, kFreeTdsName);
+    static std::map<std::string, bool> registered;
+    static std::mutex mutex;
+    bool known = false;
+    {
+        std::lock_guard lock(mutex);
+        auto it = registered.find(name);
+        if (it == registered.end())
+            it = registered.emplace(name, DriverRegistered(name)).first;
+        known = it->second;
+    }
+    if (choice.isFreeTds && !known && FileExists(kFreeTdsLibrary))
+        choice.driverValue = OdbcBraced(kFreeTdsLibrary);
+    else
+        choice.driverValue = OdbcBraced(name);
+    return choice;
+}
+
+OdbcConnection::~OdbcConnection() {
+    if (dbc_)
+        SQLDisconnect(dbc_.Get());
+}
+
+OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string& database,
+                                    bool freshLogin, OdbcError& error) {
+    const OdbcDriverChoice driver = ResolveOdbcDriver();
+    const std::string key = OdbcConnectionString(driver, server, "");
+    Pool& pool = ThePool();
+
+    if (!freshLogin && ConnectionReuse()) {
+        while (OdbcConnectionPtr c = TakeIdle(key)) {
+            if (PrepareReused(*c, database)) {
+                c->reused = true;
+                std::lock_guard lock(pool.mutex);
+                ++pool.stats.reuses;
+                return c;
+            }
+            // A connection that cannot be reset or switched is dropped, never used as it is.
+        }
+    }
+
+    SQLHENV env = Environment();
+    if (!env) {
+        error = {kErrFail, "The ODBC driver manager could not be initialised.", "", 0};
+        return nullptr;
+    }
+    SQLHANDLE h = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env, &h))) {
+        error = MakeOdbcError(ReadDiagnostics(SQL_HANDLE_ENV, env), OdbcPhase::Connect,
+                              "Cannot allocate an ODBC connection.");
+        return nullptr;
+    }
+    OdbcHandle dbc(SQL_HANDLE_DBC, h);
+    std::u16string text = Utf8ToUtf16(OdbcConnectionString(driver, server, database));
+    SQLSMALLINT outLen = 0;
+    SQLRETURN rc = SQLDriverConnectW(dbc.Get(), nullptr, const_cast<SQLWCHAR*>(W(text)),
+                                     static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLen,
+                                     SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        error = MakeOdbcError(ReadDiagnostics(SQL_HANDLE_DBC, dbc.Get()), OdbcPhase::Connect,
+                              "Cannot connect to the server.");
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(pool.mutex);
+        ++pool.stats.logins;
+    }
+    return std::make_unique<OdbcConnection>(std::move(dbc), key);
+}
+
+void ReleaseConnection(OdbcConnectionPtr connection, bool reusable) {
+    if (!connection)
+        return;
+    Pool& p = ThePool();
+    std::lock_guard lock(p.mutex);
+    if (!reusable || !p.reuse)
+        return; // the destructor disconnects
+    auto& idle = p.idle[connection->PoolKey()];
+    if (idle.size() >= kMaxIdle)
+        return;
+    connection->idleSince = std::chrono::steady_clock::now();
+    idle.push_back(std::move(connection));
+}
+
+void SetConnectionReuse(bool on) {
+    {
+        std::lock_guard lock(ThePool().mutex);
+        ThePool().reuse = on;
+    }
+    if (!on)
+        DropIdleConnections();
+}
+
+bool ConnectionReuse() {
+    std::lock_guard lock(ThePool().mutex);
+    return ThePool().reuse;
+}
+
+void DropIdleConnections() {
+    std::map<std::string, std::deque<OdbcConnectionPtr>> dropped;
+    {
+        std::lock_guard lock(ThePool().mutex);
+        dropped.swap(ThePool().idle);
+    }
+}
+
+ConnectionStats GetConnectionStats() {
+    std::lock_guard lock(ThePool().mutex);
+    return ThePool().stats;
+}
+
+} // namespace orv

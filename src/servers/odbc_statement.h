@@ -1,0 +1,49 @@
+// Running one command on a connection and reading its rows into field values.
+#pragma once
+
+#include "servers/command_parameters.h"
+#include "servers/odbc_connection.h"
+#include "servers/recordset.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// A statement running on a connection: its result columns and the rows still to be read.
+class OdbcStatement {
+public:
+    OdbcStatement(OdbcConnection& connection, OdbcHandle stmt);
+    ~OdbcStatement();
+
+    // Runs `sql` with the given parameters (bound in order to the "?" markers) and moves to the
+    // first result that has columns. `timeoutSeconds` 0 waits without limit.
+    bool Execute(const std::string& sql, int32_t timeoutSeconds, Command& command,
+                 OdbcError& error);
+    // False when the command produced no result with columns (the record set stays closed).
+    bool HasColumns() const { return !fields_.empty(); }
+    const std::vector<FieldInfo>& Fields() const { return fields_; }
+    // Reads up to `maxRows` rows (all when maxRows <= 0). `done` turns true at the end of the
+    // result; output parameters are known from then on.
+    bool Fetch(int64_t maxRows, std::vector<std::vector<FieldValue>>& rows, bool& done,
+               OdbcError& error);
+    // Copies the values the server returned into the in/out parameters of the command.
+    void ReadOutputParameters(Command& command);
+
+private:
+    bool ReadRow(std::vector<FieldValue>& row, OdbcError& error);
+    bool Describe(OdbcError& error);
+    OdbcError StatementError(const std::string& fallback);
+
+    OdbcConnection& connection_;
+    OdbcHandle stmt_;
+    std::vector<FieldInfo> fields_;
+    struct Bound;
+    std::vector<std::unique_ptr<Bound>> bound_;
+};
+
+// Creates a statement on the connection; null with `error` filled when it cannot.
+std::unique_ptr<OdbcStatement> NewStatement(OdbcConnection& connection, OdbcError& error);
+
+} // namespace orv
