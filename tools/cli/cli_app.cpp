@@ -1,0 +1,256 @@
+#include "cli_app.h"
+
+#include "catalog/catalog_error.h"
+#include "catalog/create_builder.h"
+#include "catalog/listing.h"
+#include "catalog/object_text.h"
+#include "catalog/record_counts.h"
+#include "catalog/schemas.h"
+#include "cli_prompter.h"
+#include "core/error_report.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "servers/exec_ado_cmd.h"
+#include "servers/server_list.h"
+#include "util/memory_list_control.h"
+#include "util/memory_text_view.h"
+#include "util/text.h"
+
+#include <optional>
+
+namespace orv {
+
+const char* const kCliHelp =
+    "Usage: orvane-cli COMMAND SERVER DATABASE ...\n"
+    "\n"
+    "Reads the catalog of a SQL Server database through a server stored by the desktop\n"
+    "program (same registry store and settings).\n"
+    "\n"
+    "  list   SERVER DATABASE TYPE         one object a line: name TAB refdate TAB id\n"
+    "  show   SERVER DATABASE TYPE NAME    the definition text the panel shows\n"
+    "  create SERVER DATABASE TYPE NAME    the CREATE statement with its script header\n"
+    "  count  SERVER DATABASE TABLE        the number of rows of the table\n"
+    "  --help                              this text\n"
+    "\n"
+    "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
+    "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
+    "(tables, procedures, functions, views, triggers, relationships, constraints). NAME is\n"
+    "the object's name as listed.\n"
+    "\n"
+    "Texts are written in UTF-8 exactly as built, CR LF line breaks kept, nothing added.\n"
+    "Messages go to standard error.\n"
+    "\n"
+    "Exit status: 0 success, 1 object not found (or it has no text to show), 2 any error.\n";
+
+namespace {
+
+// Everything a command needs after start-up.
+struct Session {
+    std::FILE* out;
+    std::FILE* err;
+    StderrPrompter prompter;
+    int reports = 0;
+    ServerEntry server;
+
+    Session(std::FILE* o, std::FILE* e) : out(o), err(e), prompter(e) {}
+    bool Failed() const { return reports > 0 || prompter.MessagesShown() > 0; }
+};
+
+void Write(std::FILE* out, const std::string& text) {
+    if (!text.empty())
+        std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
+
+void StartUp() {
+    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
+    Settings().DebugMode = DetectDebugMode();
+    LoadSettings(LoadServerList);
+}
+
+bool OpenServer(Session& s, const std::string& name) {
+    s.server = ServerEntry{};
+    s.server.Name = name;
+    FindServer(s.server);
+    if (s.server.EntryNumber == 0)
+        return false;
+    CheckSQLServerVersion(s.server);
+    s.server.VersionMajor = VersionMajorOf(s.server.Version);
+    return true;
+}
+
+// The row of the listed name: exact first, then ignoring letter case as the server does.
+int FindRow(const ListControl& list, const std::string& name) {
+    for (int row = 0; row < list.Count(); ++row)
+        if (list.CellText(row, 0) == name)
+            return row;
+    for (int row = 0; row < list.Count(); ++row)
+        if (EqualsNoCase(list.CellText(row, 0), name))
+            return row;
+    return -1;
+}
+
+int32_t RowId(const ListControl& list, int row) {
+    int32_t id = 0;
+    ParseInt32(list.CellText(row, 2), id);
+    return id;
+}
+
+int List(Session& s, const std::string& db, ObjectType type) {
+    MemoryListControl list;
+    MemoryTextView view;
+    LoadObjects(s.server, list, view, type, db, false);
+    if (s.Failed())
+        return kCliError;
+    std::string text;
+    for (int row = 0; row < list.Count(); ++row)
+        text += list.CellText(row, 0) + "\t" + list.CellText(row, 1) + "\t" +
+                list.CellText(row, 2) + "\n";
+    Write(s.out, text);
+    return kCliOk;
+}
+
+// Lists the type and finds the object; -1 with the status already decided otherwise.
+int Locate(Session& s, const std::string& db, ObjectType type, const std::string& name,
+           MemoryListControl& list, MemoryTextView& view, int& status) {
+    LoadObjects(s.server, list, view, type, db, false);
+    if (s.Failed()) {
+        status = kCliError;
+        return -1;
+    }
+    const int row = FindRow(list, name);
+    if (row < 0) {
+        std::fprintf(s.err, "%s '%s' not found in database '%s'.\n",
+                     GetObjectTypeName(type, true).c_str(), name.c_str(), db.c_str());
+        status = kCliNotFound;
+    }
+    return row;
+}
+
+int Show(Session& s, const std::string& db, ObjectType type, const std::string& name) {
+    MemoryListControl list;
+    MemoryTextView view;
+    int status = kCliOk;
+    const int row = Locate(s, db, type, name, list, view, status);
+    if (row < 0)
+        return status;
+    list.SetSelected(row, true);
+    UpdateProcedureTextBox(s.server, view, list, type, db, list.CellText(row, 0), RowId(list, row));
+    if (s.Failed())
+        return kCliError;
+    const std::string text = view.Text();
+    if (text.empty()) {
+        std::fprintf(s.err, "%s '%s' has no text to show.\n", GetObjectTypeName(type, true).c_str(),
+                     name.c_str());
+        return kCliNotFound;
+    }
+    Write(s.out, text);
+    return kCliOk;
+}
+
+int Create(Session& s, const std::string& db, ObjectType type, const std::string& name) {
+    MemoryListControl list;
+    MemoryTextView view;
+    int status = kCliOk;
+    const int row = Locate(s, db, type, name, list, view, status);
+    if (row < 0)
+        return status;
+    std::string dropPart;
+    std::string script;
+    try {
+        script = SQL_BuildCreateStatement(s.server, s.server.Name, db, list.CellText(row, 0), type,
+                                          RowId(list, row), ",", dropPart);
+    } catch (...) {
+        const CaughtError e = CurrentError();
+        std::fprintf(s.err, "Couldn't generate SQL CREATE statement: error %d (%s).\n", e.number,
+                     e.description.c_str());
+        return kCliError;
+    }
+    if (s.Failed() || script.empty()) {
+        if (script.empty())
+            std::fprintf(s.err, "Couldn't generate SQL CREATE statement.\n");
+        return kCliError;
+    }
+    Write(s.out, script);
+    return kCliOk;
+}
+
+int Count(Session& s, const std::string& db, const std::string& table) {
+    MemoryListControl list;
+    MemoryTextView view;
+    int status = kCliOk;
+    const int row = Locate(s, db, kTypeTable, table, list, view, status);
+    if (row < 0)
+        return status;
+    const std::string listed = list.CellText(row, 0);
+    std::string name = GetExtendedObjectName(s.server, db, listed, kTypeTable, RowId(list, row));
+    if (name.empty())
+        name = listed;
+    const int32_t count = GetNumberOfRecordsInTable(s.server, name, db);
+    if (count < 0 || s.Failed())
+        return kCliError;
+    Write(s.out, std::to_string(count) + "\n");
+    return kCliOk;
+}
+
+int Usage(std::FILE* err, const std::string& problem) {
+    std::fprintf(err, "orvane-cli: %s\nTry 'orvane-cli --help'.\n", problem.c_str());
+    return kCliError;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    if (args.empty())
+        return Usage(err, "missing command");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        Write(out, kCliHelp);
+        return kCliOk;
+    }
+    const bool named = command == "show" || command == "create";
+    const size_t wanted = command == "list" ? 4 : named ? 5 : command == "count" ? 4 : 0;
+    if (wanted == 0)
+        return Usage(err, "unknown command '" + command + "'");
+    if (args.size() != wanted)
+        return Usage(err, "'" + command + "' takes " + std::to_string(wanted - 1) + " arguments");
+
+    std::optional<ObjectType> type = kTypeTable;
+    if (command != "count") {
+        type = ParseObjectType(args[3]);
+        if (!type)
+            return Usage(err, "unknown object type '" + args[3] + "'");
+    }
+
+    Session s(out, err);
+    SetCurrentPrompter(&s.prompter);
+    SetErrorReportHandler([&s](const ErrorReport& r) {
+        ++s.reports;
+        std::fprintf(s.err, "%s\n", ErrorReportText(r).c_str());
+    });
+    int status = kCliError;
+    try {
+        StartUp();
+        if (OpenServer(s, args[1])) {
+            const std::string& db = args[2];
+            if (command == "list")
+                status = List(s, db, *type);
+            else if (command == "show")
+                status = Show(s, db, *type, args[4]);
+            else if (command == "create")
+                status = Create(s, db, *type, args[4]);
+            else
+                status = Count(s, db, args[3]);
+        }
+    } catch (...) {
+        const CaughtError e = CurrentError();
+        std::fprintf(err, "orvane-cli: error %d (%s)\n", e.number, e.description.c_str());
+        status = kCliError;
+    }
+    SetErrorReportHandler(nullptr);
+    SetCurrentPrompter(nullptr);
+    return status;
+}
+
+} // namespace orv

@@ -1,0 +1,20 @@
+// orvane-cli: list, show, create and count catalog objects of a stored server from a shell.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+constexpr int kCliOk = 0;
+constexpr int kCliNotFound = 1;
+constexpr int kCliError = 2;
+
+extern const char* const kCliHelp;
+
+// Runs one command (arguments without the program name). Texts go to `out` byte for byte;
+// messages to `err`. Returns the exit status.
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+} // namespace orv

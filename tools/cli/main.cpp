@@ -1,0 +1,6 @@
+#include "cli_app.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return orv::RunCli(args, stdout, stderr);
+}
