@@ -31,6 +31,7 @@ const char* const kCliHelp =
     "  show   SERVER DATABASE TYPE NAME    the definition text the panel shows\n"
     "  create SERVER DATABASE TYPE NAME    the CREATE statement with its script header\n"
     "  count  SERVER DATABASE TABLE        the number of rows of the table\n"
+    "  compare ...                         compares two objects (see 'orvane-cli compare')\n"
     "  --help                              this text\n"
     "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"

@@ -1,6 +1,12 @@
 #include "cli_app.h"
+#include "cli_compare.h"
+
+#include <cstring>
 
 int main(int argc, char** argv) {
+    // The comparison parses its own arguments.
+    if (argc > 1 && std::strcmp(argv[1], "compare") == 0)
+        return orv::RunCompareCommand(argc - 1, argv + 1);
     std::vector<std::string> args(argv + 1, argv + argc);
     return orv::RunCli(args, stdout, stderr);
 }
