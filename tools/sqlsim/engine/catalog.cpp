@@ -1,0 +1,677 @@
+#include "engine/catalog.h"
+
+#include "engine/tokens.h"
+
+namespace sqlsim {
+
+namespace {
+
+// Column declarations carry SQL Server's type names so that result sets report them.
+const char* kCatalogDdl = R"SQL(
+CREATE TABLE sysobjects (name nvarchar(128) COLLATE NOCASE, id int, xtype char(2) COLLATE NOCASE,
+  uid smallint, info smallint, status int, base_schema_ver int, replinfo int, parent_obj int,
+  crdate datetime, ftcatid smallint, schema_ver int, stats_schema_ver int,
+  type char(2) COLLATE NOCASE, userstat smallint, sysstat smallint, indexdel smallint,
+  refdate datetime, version int, deltrig int, instrig int, updtrig int, seltrig int,
+  category int, cache smallint);
+CREATE UNIQUE INDEX sysobjects_id ON sysobjects(id);
+CREATE INDEX sysobjects_name ON sysobjects(name);
+CREATE TABLE syscolumns (name nvarchar(128) COLLATE NOCASE, id int, xtype tinyint,
+  typestat tinyint, xusertype smallint, length smallint, xprec tinyint, xscale tinyint,
+  colid smallint, xoffset smallint, bitpos tinyint, reserved tinyint, colstat smallint,
+  cdefault int, domain int, number smallint, colorder smallint, autoval varbinary(8000),
+  offset smallint, collationid int, language int, status tinyint, type tinyint,
+  usertype smallint, printfmt varchar(255) COLLATE NOCASE, prec smallint, scale int,
+  iscomputed int, isoutparam int, isnullable int, collation nvarchar(128) COLLATE NOCASE);
+CREATE INDEX syscolumns_id ON syscolumns(id, colid);
+CREATE TABLE systypes (name nvarchar(128) COLLATE NOCASE, xtype tinyint, status tinyint,
+  xusertype smallint, length smallint, xprec tinyint, xscale tinyint, tdefault int,
+  domain int, uid smallint, reserved smallint, collationid int, usertype smallint,
+  variable bit, allownulls bit, type tinyint, printfmt varchar(255) COLLATE NOCASE,
+  prec smallint, scale tinyint, collation nvarchar(128) COLLATE NOCASE);
+CREATE TABLE syscomments (id int, number smallint, colid smallint, status smallint,
+  ctext varbinary(8000), texttype smallint, language smallint, encrypted bit, compressed bit,
+  text nvarchar(4000) COLLATE NOCASE);
+CREATE INDEX syscomments_id ON syscomments(id, colid);
+CREATE TABLE sysindexes (id int, status int, first binary(6), indid smallint, root binary(6),
+  minlen smallint, keycnt smallint, groupid smallint, dpages int, reserved int, used int,
+  rowcnt bigint, rowmodctr int, reserved3 int, reserved4 int, xmaxlen smallint,
+  maxirow smallint, OrigFillFactor tinyint, StatVersion tinyint, reserved2 int,
+  FirstIAM binary(6), impid smallint, lockflags smallint, pgmodctr int, keys varbinary(1088),
+  name nvarchar(128) COLLATE NOCASE, statblob image, maxlen int, rows int);
+CREATE INDEX sysindexes_id ON sysindexes(id, indid);
+CREATE TABLE sysindexkeys (id int, indid smallint, colid smallint, keyno smallint);
+CREATE INDEX sysindexkeys_id ON sysindexkeys(id, indid);
+CREATE TABLE sysreferences (constid int, fkeyid int, rkeyid int, rkeyindid smallint,
+  keycnt smallint, forkeys binary(32), refkeys binary(32), fkeydbid smallint,
+  rkeydbid smallint, fkey1 smallint, fkey2 smallint, fkey3 smallint, fkey4 smallint,
+  fkey5 smallint, fkey6 smallint, fkey7 smallint, fkey8 smallint, fkey9 smallint,
+  fkey10 smallint, fkey11 smallint, fkey12 smallint, fkey13 smallint, fkey14 smallint,
+  fkey15 smallint, fkey16 smallint, rkey1 smallint, rkey2 smallint, rkey3 smallint,
+  rkey4 smallint, rkey5 smallint, rkey6 smallint, rkey7 smallint, rkey8 smallint,
+  rkey9 smallint, rkey10 smallint, rkey11 smallint, rkey12 smallint, rkey13 smallint,
+  rkey14 smallint, rkey15 smallint, rkey16 smallint);
+CREATE TABLE sysforeignkeys (constid int, fkeyid int, rkeyid int, fkey smallint,
+  rkey smallint, keyno smallint);
+CREATE TABLE sysusers (uid smallint, status smallint, name nvarchar(128) COLLATE NOCASE,
+  sid varbinary(85), roles varbinary(2048), createdate datetime, updatedate datetime,
+  altuid smallint, password varbinary(256), gid smallint, environ varchar(255),
+  hasdbaccess int, islogin int, isntname int, isntgroup int, isntuser int, issqluser int,
+  isaliased int, issqlrole int, isapprole int);
+CREATE TABLE sqlsim_schemas (schema_id int, name nvarchar(128) COLLATE NOCASE,
+  principal_id int);
+CREATE TABLE sqlsim_objects (id int PRIMARY KEY, sqlite_name TEXT, is_ms_shipped int,
+  ident_seed int, ident_incr int, ident_current int);
+CREATE TABLE sqlsim_meta (key TEXT PRIMARY KEY, value TEXT);
+)SQL";
+
+const char* kInfoSchemaViews = R"SQL(
+CREATE VIEW "INFORMATION_SCHEMA.TABLES" AS
+  SELECT (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS TABLE_CATALOG,
+    s.name AS TABLE_SCHEMA, o.name AS TABLE_NAME,
+    CASE o.xtype WHEN 'U' THEN 'BASE TABLE' ELSE 'VIEW' END AS TABLE_TYPE
+  FROM sysobjects o JOIN sqlsim_schemas s ON s.schema_id = o.uid
+  JOIN sqlsim_objects x ON x.id = o.id
+  WHERE o.xtype IN ('U', 'V') AND x.is_ms_shipped = 0;
+CREATE VIEW "INFORMATION_SCHEMA.VIEWS" AS
+  SELECT (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS TABLE_CATALOG,
+    s.name AS TABLE_SCHEMA, o.name AS TABLE_NAME,
+    (SELECT c.text FROM syscomments c WHERE c.id = o.id AND c.colid = 1) AS VIEW_DEFINITION,
+    'NONE' AS CHECK_OPTION, 'NO' AS IS_UPDATABLE
+  FROM sysobjects o JOIN sqlsim_schemas s ON s.schema_id = o.uid WHERE o.xtype = 'V';
+CREATE VIEW "INFORMATION_SCHEMA.ROUTINES" AS
+  SELECT (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS SPECIFIC_CATALOG,
+    s.name AS SPECIFIC_SCHEMA, o.name AS SPECIFIC_NAME,
+    (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS ROUTINE_CATALOG,
+    s.name AS ROUTINE_SCHEMA, o.name AS ROUTINE_NAME,
+    CASE o.xtype WHEN 'P' THEN 'PROCEDURE' ELSE 'FUNCTION' END AS ROUTINE_TYPE,
+    (SELECT c.text FROM syscomments c WHERE c.id = o.id AND c.colid = 1) AS ROUTINE_DEFINITION,
+    o.crdate AS CREATED, o.refdate AS LAST_ALTERED
+  FROM sysobjects o JOIN sqlsim_schemas s ON s.schema_id = o.uid
+  WHERE o.xtype IN ('P', 'FN', 'IF', 'TF');
+CREATE VIEW "INFORMATION_SCHEMA.COLUMNS" AS
+  SELECT (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS TABLE_CATALOG,
+    s.name AS TABLE_SCHEMA, o.name AS TABLE_NAME, c.name AS COLUMN_NAME,
+    c.colorder AS ORDINAL_POSITION,
+    CASE c.isnullable WHEN 0 THEN 'NO' ELSE 'YES' END AS IS_NULLABLE, t.name AS DATA_TYPE
+  FROM sysobjects o JOIN sqlsim_schemas s ON s.schema_id = o.uid
+  JOIN syscolumns c ON c.id = o.id
+  JOIN systypes t ON t.xusertype = c.xusertype
+  WHERE o.xtype IN ('U', 'V');
+)SQL";
+
+const char* kSysViews = R"SQL(
+CREATE VIEW "sys.objects" AS
+  SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
+    o.parent_obj AS parent_object_id, o.xtype AS type,
+    CASE o.xtype WHEN 'U' THEN 'USER_TABLE' WHEN 'S' THEN 'SYSTEM_TABLE'
+      WHEN 'V' THEN 'VIEW' WHEN 'P' THEN 'SQL_STORED_PROCEDURE'
+      WHEN 'FN' THEN 'SQL_SCALAR_FUNCTION' WHEN 'IF' THEN 'SQL_INLINE_TABLE_VALUED_FUNCTION'
+      WHEN 'TF' THEN 'SQL_TABLE_VALUED_FUNCTION' WHEN 'TR' THEN 'SQL_TRIGGER'
+      WHEN 'PK' THEN 'PRIMARY_KEY_CONSTRAINT' WHEN 'UQ' THEN 'UNIQUE_CONSTRAINT'
+      WHEN 'F' THEN 'FOREIGN_KEY_CONSTRAINT' WHEN 'C' THEN 'CHECK_CONSTRAINT'
+      WHEN 'D' THEN 'DEFAULT_CONSTRAINT' ELSE 'OTHER' END AS type_desc,
+    o.crdate AS create_date, o.refdate AS modify_date, x.is_ms_shipped AS is_ms_shipped,
+    0 AS is_published, 0 AS is_schema_published
+  FROM sysobjects o JOIN sqlsim_objects x ON x.id = o.id;
+CREATE VIEW "sys.schemas" AS
+  SELECT name AS name, schema_id AS schema_id, principal_id AS principal_id FROM sqlsim_schemas;
+CREATE VIEW "sys.tables" AS SELECT * FROM "sys.objects" WHERE type = 'U';
+CREATE VIEW "sys.views" AS SELECT * FROM "sys.objects" WHERE type = 'V';
+CREATE VIEW "sys.procedures" AS SELECT * FROM "sys.objects" WHERE type = 'P';
+CREATE VIEW "sys.sysobjects" AS SELECT * FROM sysobjects;
+CREATE VIEW "sys.syscolumns" AS SELECT * FROM syscolumns;
+CREATE VIEW "sys.syscomments" AS SELECT * FROM syscomments;
+CREATE VIEW "sys.sysindexes" AS SELECT * FROM sysindexes;
+CREATE VIEW "sys.sysindexkeys" AS SELECT * FROM sysindexkeys;
+CREATE VIEW "sys.sysreferences" AS SELECT * FROM sysreferences;
+CREATE VIEW "sys.systypes" AS SELECT * FROM systypes;
+CREATE VIEW "sys.sysusers" AS SELECT * FROM sysusers;
+)SQL";
+
+struct SysTable {
+    const char* name;
+    int id;
+};
+
+const SysTable kSysTables8[] = {
+    {"sysobjects", 1},     {"sysindexes", 2},         {"syscolumns", 3},
+    {"systypes", 4},       {"syscomments", 6},        {"sysfiles1", 8},
+    {"syspermissions", 9}, {"sysusers", 10},          {"sysproperties", 11},
+    {"sysdepends", 12},    {"sysreferences", 14},     {"sysfulltextcatalogs", 19},
+    {"sysindexkeys", 24},  {"sysforeignkeys", 25},    {"sysmembers", 26},
+    {"sysprotects", 27},   {"sysfulltextnotify", 28}, {"sysfiles", 96},
+    {"sysfilegroups", 97}};
+
+const SysTable kSysTables9[] = {
+    {"sysrowsetcolumns", 4}, {"sysrowsets", 5},    {"sysallocunits", 7},   {"sysfiles1", 8},
+    {"syshobtcolumns", 13},  {"syshobts", 15},     {"sysftinds", 25},      {"sysserefs", 27},
+    {"sysowners", 29},       {"sysprivs", 34},     {"sysschobjs", 41},     {"syscolpars", 44},
+    {"sysnsobjs", 45},       {"sysxprops", 46},    {"sysscalartypes", 50}, {"sysidxstats", 54},
+    {"sysiscols", 55},       {"sysobjvalues", 60}, {"sysclsobjs", 64},     {"sysrowsetrefs", 65}};
+
+struct Principal {
+    int uid;
+    const char* name;
+    bool role;
+};
+
+const Principal kPrincipals[] = {{0, "public", true},
+                                 {1, "dbo", false},
+                                 {2, "guest", false},
+                                 {3, "INFORMATION_SCHEMA", false},
+                                 {4, "sys", false},
+                                 {16384, "db_owner", true},
+                                 {16385, "db_accessadmin", true},
+                                 {16386, "db_securityadmin", true},
+                                 {16387, "db_ddladmin", true},
+                                 {16389, "db_backupoperator", true},
+                                 {16390, "db_datareader", true},
+                                 {16391, "db_datawriter", true},
+                                 {16392, "db_denydatareader", true},
+                                 {16393, "db_denydatawriter", true}};
+
+} // namespace
+
+void createCatalog(sqlite3* db, int major, const std::string& dbName) {
+    auto exec = [&](const std::string& sql) {
+        char* err = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+            std::string m = err ? err : "error";
+            sqlite3_free(err);
+            throw SqliteError(1, m);
+        }
+    };
+    exec("BEGIN");
+    exec(kCatalogDdl);
+    exec(kInfoSchemaViews);
+    exec(kSysViews);
+    exec("INSERT INTO sqlsim_meta VALUES ('dbname', " + sqlStr(dbName) + ")");
+    exec("INSERT INTO sqlsim_meta VALUES ('next_id', '2073058421')");
+    exec("INSERT INTO sqlsim_meta VALUES ('major', '" + std::to_string(major) + "')");
+    const std::string sysDate = major <= 8 ? "2000-08-06 01:29:12.250" : "2005-10-14 01:36:15.923";
+    // Principals, and the namespaces objects are filed under.
+    for (const auto& p : kPrincipals) {
+        if (major <= 8 && p.uid == 4) {
+            exec("INSERT INTO sysusers (uid, status, name, createdate, updatedate, altuid, gid, "
+                 "hasdbaccess, islogin, isntname, isntgroup, isntuser, issqluser, isaliased, "
+                 "issqlrole, isapprole) VALUES (4, 0, 'system_function_schema', " +
+                 sqlStr(sysDate) + ", " + sqlStr(sysDate) +
+                 ", NULL, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0)");
+            exec("INSERT INTO sqlsim_schemas VALUES (4, 'system_function_schema', 4)");
+            continue;
+        }
+        exec("INSERT INTO sysusers (uid, status, name, createdate, updatedate, altuid, gid, "
+             "hasdbaccess, islogin, isntname, isntgroup, isntuser, issqluser, isaliased, "
+             "issqlrole, isapprole) VALUES (" +
+             std::to_string(p.uid) + ", " + (p.role ? "0" : "2") + ", " + sqlStr(p.name) + ", " +
+             sqlStr(sysDate) + ", " + sqlStr(sysDate) + ", NULL, " +
+             std::to_string(p.role ? p.uid : 0) + ", " + (p.uid == 1 ? "1" : "0") + ", " +
+             (p.uid == 1 ? "1" : "0") + ", 0, 0, 0, " + (p.role ? "0" : "1") + ", 0, " +
+             (p.role ? "1" : "0") + ", 0)");
+        if (!p.role || major > 8)
+            exec("INSERT INTO sqlsim_schemas VALUES (" + std::to_string(p.uid) + ", " +
+                 sqlStr(p.name) + ", " + std::to_string(p.uid) + ")");
+    }
+    // System tables appear in sysobjects as xtype S.
+    auto addSys = [&](const char* name, int id) {
+        int uid = major <= 8 ? 1 : 4;
+        exec("INSERT INTO sysobjects (name, id, xtype, uid, info, status, base_schema_ver, "
+             "replinfo, parent_obj, crdate, ftcatid, schema_ver, stats_schema_ver, type, "
+             "userstat, sysstat, indexdel, refdate, version, deltrig, instrig, updtrig, seltrig, "
+             "category, cache) VALUES (" +
+             sqlStr(name) + ", " + std::to_string(id) + ", 'S', " + std::to_string(uid) +
+             ", 0, 0, 0, 0, 0, " + sqlStr(sysDate) + ", 0, 0, 0, 'S', 1, 1, 0, " + sqlStr(sysDate) +
+             ", 0, 0, 0, 0, 0, 2, 0)");
+        exec("INSERT INTO sqlsim_objects (id, sqlite_name, is_ms_shipped) VALUES (" +
+             std::to_string(id) + ", " + sqlStr(name) + ", 1)");
+    };
+    if (major <= 8)
+        for (const auto& s : kSysTables8)
+            addSys(s.name, s.id);
+    else
+        for (const auto& s : kSysTables9)
+            addSys(s.name, s.id);
+    // Built-in types.
+    for (const auto& b : builtinTypes()) {
+        if (b.minVersion9 && major <= 8)
+            continue;
+        exec("INSERT INTO systypes (name, xtype, status, xusertype, length, xprec, xscale, "
+             "tdefault, domain, uid, reserved, collationid, usertype, variable, allownulls, "
+             "type, printfmt, prec, scale, collation) VALUES (" +
+             sqlStr(b.name) + ", " + std::to_string(b.xtype) + ", 0, " +
+             std::to_string(b.xusertype) + ", " + std::to_string(b.length) + ", " +
+             std::to_string(b.sized ? 0 : b.prec) + ", " +
+             std::to_string(b.scale < 0 ? 0 : b.scale) + ", 0, 0, " + (major <= 8 ? "1" : "4") +
+             ", 0, NULL, NULL, " + (b.sized ? "1" : "0") + ", 1, NULL, NULL, " +
+             std::to_string(b.prec) + ", " +
+             (b.scale < 0 ? std::string("NULL") : std::to_string(b.scale)) + ", NULL)");
+    }
+    exec("COMMIT");
+}
+
+void createMasterTables(sqlite3* db, int major) {
+    std::string sql = R"SQL(
+CREATE TABLE sysdatabases (name nvarchar(128) COLLATE NOCASE, dbid smallint,
+  sid varbinary(85), mode smallint, status int, status2 int, crdate datetime,
+  reserved datetime, category int, cmptlevel tinyint, filename nvarchar(260), version smallint);
+CREATE VIEW "sys.databases" AS
+  SELECT name AS name, dbid AS database_id, NULL AS source_database_id, sid AS owner_sid,
+    crdate AS create_date, cmptlevel AS compatibility_level,
+    'SQL_Latin1_General_CP1_CI_AS' AS collation_name, 0 AS user_access,
+    'MULTI_USER' AS user_access_desc, 0 AS is_read_only, 0 AS state, 'ONLINE' AS state_desc,
+    1 AS recovery_model, 'FULL' AS recovery_model_desc
+  FROM sysdatabases;
+)SQL";
+    (void)major;
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string m = err ? err : "error";
+        sqlite3_free(err);
+        throw SqliteError(1, m);
+    }
+}
+
+void setCatalogDatabaseName(sqlite3* db, const std::string& schema, const std::string& dbName) {
+    Stmt st(db, "UPDATE " + sqlId(schema) + ".sqlsim_meta SET value = ? WHERE key = 'dbname'");
+    st.bind(1, dbName);
+    st.step();
+}
+
+std::optional<int> Catalog::namespaceId(const std::string& name) const {
+    Stmt st(db_, "SELECT schema_id FROM " + t("sqlsim_schemas") + " WHERE name = ?");
+    st.bind(1, name);
+    if (st.step())
+        return static_cast<int>(st.integer(0));
+    return std::nullopt;
+}
+
+std::string Catalog::namespaceName(int id) const {
+    Stmt st(db_, "SELECT name FROM " + t("sqlsim_schemas") + " WHERE schema_id = ?");
+    st.bind(1, id);
+    return st.step() ? st.text(0) : std::string();
+}
+
+int Catalog::addNamespace(const std::string& name, int principal) {
+    Stmt mx(db_, "SELECT max(schema_id) FROM " + t("sqlsim_schemas") + " WHERE schema_id < 16384");
+    mx.step();
+    int id = std::max(5, static_cast<int>(mx.integer(0)) + 1);
+    Stmt st(db_, "INSERT INTO " + t("sqlsim_schemas") + " VALUES (?, ?, ?)");
+    st.bind(1, id).bind(2, name).bind(3, principal);
+    st.step();
+    return id;
+}
+
+std::optional<int> Catalog::userId(const std::string& name) const {
+    Stmt st(db_, "SELECT uid FROM " + t("sysusers") + " WHERE name = ?");
+    st.bind(1, name);
+    if (st.step())
+        return static_cast<int>(st.integer(0));
+    return std::nullopt;
+}
+
+int Catalog::addUser(const std::string& name, bool isLogin) {
+    Stmt mx(db_, "SELECT max(uid) FROM " + t("sysusers") + " WHERE uid < 16384");
+    mx.step();
+    int uid = std::max(5, static_cast<int>(mx.integer(0)) + 1);
+    std::string now = nowDateTime();
+    Stmt st(db_, "INSERT INTO " + t("sysusers") +
+                     " (uid, status, name, createdate, updatedate, altuid, gid, hasdbaccess, "
+                     "islogin, isntname, isntgroup, isntuser, issqluser, isaliased, issqlrole, "
+                     "isapprole) VALUES (?, 2, ?, ?, ?, NULL, 0, 1, ?, 0, 0, 0, 1, 0, 0, 0)");
+    st.bind(1, uid).bind(2, name).bind(3, now).bind(4, now).bind(5, isLogin ? 1 : 0);
+    st.step();
+    if (major_ <= 8) {
+        Stmt ns(db_, "INSERT INTO " + t("sqlsim_schemas") + " VALUES (?, ?, ?)");
+        ns.bind(1, uid).bind(2, name).bind(3, uid);
+        ns.step();
+    }
+    return uid;
+}
+
+std::optional<ObjectRow> Catalog::findObject(const std::string& name, std::optional<int> ns) const {
+    std::string sql = "SELECT o.id, o.name, o.xtype, o.uid, o.parent_obj, x.sqlite_name FROM " +
+                      t("sysobjects") + " o LEFT JOIN " + t("sqlsim_objects") +
+                      " x ON x.id = o.id WHERE o.name = ?";
+    if (ns)
+        sql += " AND o.uid = " + std::to_string(*ns);
+    sql += " ORDER BY CASE WHEN o.xtype IN ('U','V','S','P','FN','IF','TF','TR') THEN 0 ELSE 1 END";
+    Stmt st(db_, sql);
+    st.bind(1, name);
+    if (!st.step())
+        return std::nullopt;
+    ObjectRow r;
+    r.id = static_cast<int>(st.integer(0));
+    r.name = st.text(1);
+    r.xtype = st.text(2);
+    r.uid = static_cast<int>(st.integer(3));
+    r.parent = static_cast<int>(st.integer(4));
+    r.sqliteName = st.text(5);
+    return r;
+}
+
+std::optional<ObjectRow> Catalog::objectById(int id) const {
+    Stmt st(db_, "SELECT o.id, o.name, o.xtype, o.uid, o.parent_obj, x.sqlite_name FROM " +
+                     t("sysobjects") + " o LEFT JOIN " + t("sqlsim_objects") +
+                     " x ON x.id = o.id WHERE o.id = ?");
+    st.bind(1, id);
+    if (!st.step())
+        return std::nullopt;
+    ObjectRow r;
+    r.id = static_cast<int>(st.integer(0));
+    r.name = st.text(1);
+    r.xtype = st.text(2);
+    r.uid = static_cast<int>(st.integer(3));
+    r.parent = static_cast<int>(st.integer(4));
+    r.sqliteName = st.text(5);
+    return r;
+}
+
+int Catalog::newObjectId() {
+    // SQL Server hands out ids that look scattered; a fixed stride keeps them deterministic.
+    Stmt st(db_, "SELECT value FROM " + t("sqlsim_meta") + " WHERE key = 'next_id'");
+    st.step();
+    long long id = std::stoll(st.text(0));
+    long long next = (id + 16000057) % 2147483647;
+    if (next < 1000)
+        next += 1000000;
+    Stmt up(db_, "UPDATE " + t("sqlsim_meta") + " SET value = ? WHERE key = 'next_id'");
+    up.bind(1, std::to_string(next));
+    up.step();
+    return static_cast<int>(id);
+}
+
+int Catalog::addObject(const std::string& name, const std::string& xtype, int uid, int parent,
+                       const std::string& sqliteName) {
+    int id = newObjectId();
+    std::string now = nowDateTime();
+    Stmt st(db_, "INSERT INTO " + t("sysobjects") +
+                     " (name, id, xtype, uid, info, status, base_schema_ver, replinfo, "
+                     "parent_obj, crdate, ftcatid, schema_ver, stats_schema_ver, type, userstat, "
+                     "sysstat, indexdel, refdate, version, deltrig, instrig, updtrig, seltrig, "
+                     "category, cache) VALUES (?, ?, ?, ?, 0, ?, 0, 0, ?, ?, 0, 0, 0, ?, ?, 0, 0, "
+                     "?, 0, 0, 0, 0, 0, 0, 0)");
+    st.bind(1, name).bind(2, id).bind(3, xtype).bind(4, uid);
+    st.bind(5, xtype == "U" ? 1610612736LL : 1610612736LL);
+    st.bind(6, parent).bind(7, now).bind(8, xtype).bind(9, xtype == "U" ? 1 : 0).bind(10, now);
+    st.step();
+    Stmt x(db_, "INSERT INTO " + t("sqlsim_objects") +
+                    " (id, sqlite_name, is_ms_shipped) VALUES (?, ?, 0)");
+    x.bind(1, id);
+    if (sqliteName.empty())
+        x.bindNull(2);
+    else
+        x.bind(2, sqliteName);
+    x.step();
+    return id;
+}
+
+std::vector<ColumnRow> Catalog::columns(int objectId) const {
+    Stmt st(db_, "SELECT c.name, c.colid, t.name, c.xusertype, c.length, c.prec, c.scale, "
+                 "c.isnullable, c.status FROM " +
+                     t("syscolumns") + " c LEFT JOIN " + t("systypes") +
+                     " t ON t.xusertype = c.xusertype WHERE c.id = ? ORDER BY c.colorder");
+    st.bind(1, objectId);
+    std::vector<ColumnRow> out;
+    while (st.step()) {
+        ColumnRow c;
+        c.name = st.text(0);
+        c.colid = static_cast<int>(st.integer(1));
+        int xusertype = static_cast<int>(st.integer(3));
+        const BuiltinType* b = findBuiltinByUserType(xusertype);
+        std::optional<ColType> ct;
+        if (b) {
+            std::vector<std::string> args;
+            int len = static_cast<int>(st.integer(4));
+            if (b->sized)
+                args.push_back(len == -1 ? "max" : std::to_string(st.integer(5)));
+            else if (b->scaled)
+                args = {std::to_string(st.integer(5)), std::to_string(st.integer(6))};
+            ct = makeBuiltinType(b->name, args);
+        } else {
+            ct = userType(st.text(2));
+        }
+        if (ct)
+            c.type = *ct;
+        c.nullable = st.integer(7) != 0;
+        c.identity = (st.integer(8) & 128) != 0;
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+void Catalog::addColumn(int objectId, const ColumnRow& col, int cdefault,
+                        std::optional<long long> seed, std::optional<long long> incr) {
+    const ColType& ty = col.type;
+    Stmt st(db_, "INSERT INTO " + t("syscolumns") +
+                     " (name, id, xtype, typestat, xusertype, length, xprec, xscale, colid, "
+                     "xoffset, bitpos, reserved, colstat, cdefault, domain, number, colorder, "
+                     "autoval, offset, collationid, language, status, type, usertype, printfmt, "
+                     "prec, scale, iscomputed, isoutparam, isnullable, collation) VALUES (?, ?, "
+                     "?, 0, ?, ?, ?, ?, ?, 0, 0, 0, 0, ?, 0, 0, ?, ?, 0, ?, 0, ?, ?, ?, NULL, ?, "
+                     "?, 0, 0, ?, ?)");
+    bool isChar = ty.sql == SqlType::Char || ty.sql == SqlType::VarChar ||
+                  ty.sql == SqlType::NChar || ty.sql == SqlType::NVarChar ||
+                  ty.sql == SqlType::Text || ty.sql == SqlType::NText;
+    st.bind(1, col.name).bind(2, objectId).bind(3, ty.xtype).bind(4, ty.xusertype);
+    st.bind(5, ty.length);
+    st.bind(6, (ty.sql == SqlType::Decimal || ty.sql == SqlType::Numeric || !isChar) &&
+                       ty.prec > 0 && ty.length != -1
+                   ? ty.prec
+                   : 0);
+    st.bind(7, ty.scale < 0 ? 0 : ty.scale);
+    st.bind(8, col.colid).bind(9, cdefault).bind(10, col.colid);
+    if (col.identity && major_ <= 8 && seed && incr) {
+        std::string blob(8, '\0');
+        for (int k = 0; k < 4; ++k) {
+            blob[k] = static_cast<char>((*seed >> (8 * k)) & 0xFF);
+            blob[4 + k] = static_cast<char>((*incr >> (8 * k)) & 0xFF);
+        }
+        st.bindBlob(11, blob);
+    } else {
+        st.bindNull(11);
+    }
+    if (isChar)
+        st.bind(12, 872468488LL);
+    else
+        st.bindNull(12);
+    int status = (col.nullable ? 8 : 0) | (col.identity ? 128 : 0);
+    st.bind(13, status).bind(14, ty.xtype).bind(15, ty.xusertype < 256 ? ty.xusertype : 0);
+    st.bind(16, ty.prec);
+    if (ty.scale < 0)
+        st.bindNull(17);
+    else
+        st.bind(17, ty.scale);
+    st.bind(18, col.nullable ? 1 : 0);
+    if (isChar)
+        st.bind(19, std::string("SQL_Latin1_General_CP1_CI_AS"));
+    else
+        st.bindNull(19);
+    st.step();
+}
+
+void Catalog::setColumnDefault(int objectId, int colid, int defaultId) {
+    Stmt st(db_, "UPDATE " + t("syscolumns") + " SET cdefault = ? WHERE id = ? AND colid = ?");
+    st.bind(1, defaultId).bind(2, objectId).bind(3, colid);
+    st.step();
+}
+
+std::optional<ColType> Catalog::userType(const std::string& name) const {
+    Stmt st(db_, "SELECT xtype, length, prec, scale, allownulls, name FROM " + t("systypes") +
+                     " WHERE name = ? AND xusertype > 256");
+    st.bind(1, name);
+    if (!st.step())
+        return std::nullopt;
+    int xtype = static_cast<int>(st.integer(0));
+    const BuiltinType* b = findBuiltinByUserType(xtype);
+    if (!b)
+        return std::nullopt;
+    std::vector<std::string> args;
+    if (b->sized)
+        args.push_back(st.integer(1) == -1 ? "max" : std::to_string(st.integer(2)));
+    else if (b->scaled)
+        args = {std::to_string(st.integer(2)), std::to_string(st.integer(3))};
+    auto ct = makeBuiltinType(b->name, args);
+    if (!ct)
+        return std::nullopt;
+    Stmt ut(db_, "SELECT xusertype FROM " + t("systypes") + " WHERE name = ?");
+    ut.bind(1, name);
+    ut.step();
+    ct->name = st.text(5);
+    ct->xusertype = static_cast<int>(ut.integer(0));
+    ct->nullableDefault = st.integer(4) != 0;
+    return ct;
+}
+
+void Catalog::addUserType(const std::string& name, const ColType& base, bool allowNulls, int uid) {
+    Stmt mx(db_, "SELECT max(xusertype) FROM " + t("systypes"));
+    mx.step();
+    int xusertype = std::max(257, static_cast<int>(mx.integer(0)) + 1);
+    Stmt st(db_, "INSERT INTO " + t("systypes") +
+                     " (name, xtype, status, xusertype, length, xprec, xscale, tdefault, domain, "
+                     "uid, reserved, collationid, usertype, variable, allownulls, type, printfmt, "
+                     "prec, scale, collation) VALUES (?, ?, 0, ?, ?, ?, ?, 0, 0, ?, 0, NULL, ?, "
+                     "?, ?, NULL, NULL, ?, ?, NULL)");
+    const BuiltinType* b = findBuiltin(base.baseName);
+    st.bind(1, name).bind(2, base.xtype).bind(3, xusertype).bind(4, base.length);
+    st.bind(5, b && b->sized ? 0 : base.prec).bind(6, base.scale < 0 ? 0 : base.scale);
+    st.bind(7, uid).bind(8, xusertype).bind(9, b && b->sized ? 1 : 0).bind(10, allowNulls ? 1 : 0);
+    st.bind(11, base.prec);
+    if (base.scale < 0)
+        st.bindNull(12);
+    else
+        st.bind(12, base.scale);
+    st.step();
+}
+
+bool Catalog::hasClustered(int tableId) const {
+    Stmt st(db_, "SELECT 1 FROM " + t("sysindexes") + " WHERE id = ? AND indid = 1");
+    st.bind(1, tableId);
+    return st.step();
+}
+
+int Catalog::nextIndexId(int tableId) const {
+    Stmt st(db_, "SELECT max(indid) FROM " + t("sysindexes") +
+                     " WHERE id = ? AND indid BETWEEN 2 AND 250");
+    st.bind(1, tableId);
+    st.step();
+    return st.isNull(0) ? 2 : static_cast<int>(st.integer(0)) + 1;
+}
+
+void Catalog::addIndex(int tableId, int indid, const std::string& name, int status,
+                       const std::vector<int>& colids) {
+    Stmt st(db_, "INSERT INTO " + t("sysindexes") +
+                     " (id, status, indid, minlen, keycnt, groupid, dpages, reserved, used, "
+                     "rowcnt, rowmodctr, reserved3, reserved4, xmaxlen, maxirow, OrigFillFactor, "
+                     "StatVersion, reserved2, impid, lockflags, pgmodctr, name, maxlen, rows) "
+                     "VALUES (?, ?, ?, 0, ?, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, "
+                     "8000, 0)");
+    st.bind(1, tableId)
+        .bind(2, status)
+        .bind(3, indid)
+        .bind(4, static_cast<long long>(colids.size()));
+    st.bind(5, name);
+    st.step();
+    Stmt k(db_, "INSERT INTO " + t("sysindexkeys") + " VALUES (?, ?, ?, ?)");
+    for (size_t i = 0; i < colids.size(); ++i) {
+        k.reset();
+        k.bind(1, tableId).bind(2, indid).bind(3, colids[i]).bind(4, static_cast<long long>(i + 1));
+        k.step();
+    }
+}
+
+void Catalog::addHeapRow(int tableId, const std::string& tableName) {
+    Stmt st(db_, "INSERT INTO " + t("sysindexes") +
+                     " (id, status, indid, minlen, keycnt, groupid, dpages, reserved, used, "
+                     "rowcnt, rowmodctr, reserved3, reserved4, xmaxlen, maxirow, OrigFillFactor, "
+                     "StatVersion, reserved2, impid, lockflags, pgmodctr, name, maxlen, rows) "
+                     "VALUES (?, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, "
+                     "8000, 0)");
+    st.bind(1, tableId);
+    // SQL Server 2000 names the heap row after its table; the later compatibility view has no name.
+    if (major_ <= 8)
+        st.bind(2, tableName);
+    else
+        st.bindNull(2);
+    st.step();
+}
+
+void Catalog::dropHeapRow(int tableId) {
+    Stmt st(db_, "DELETE FROM " + t("sysindexes") + " WHERE id = ? AND indid = 0");
+    st.bind(1, tableId);
+    st.step();
+}
+
+void Catalog::addComments(int id, const std::string& text, bool encrypted) {
+    // syscomments keeps at most 4000 characters per row; count UTF-16 units, not bytes.
+    std::vector<std::string> chunks;
+    std::string cur;
+    size_t units = 0;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        size_t u = len == 4 ? 2 : 1;
+        if (units + u > 4000) {
+            chunks.push_back(cur);
+            cur.clear();
+            units = 0;
+        }
+        cur.append(text, i, len);
+        units += u;
+        i += len;
+    }
+    if (!cur.empty() || chunks.empty())
+        chunks.push_back(cur);
+    Stmt st(db_, "INSERT INTO " + t("syscomments") +
+                     " (id, number, colid, status, ctext, texttype, language, encrypted, "
+                     "compressed, text) VALUES (?, ?, ?, ?, ?, 2, 0, ?, 0, ?)");
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        st.reset();
+        st.bind(1, id).bind(2, major_ <= 8 ? 1 : 0).bind(3, static_cast<long long>(i + 1));
+        st.bind(4, encrypted ? 1 : 0);
+        if (encrypted) {
+            st.bindNull(5);
+            st.bind(6, 1);
+            st.bindNull(7);
+        } else {
+            st.bindBlob(5, chunks[i]);
+            st.bind(6, 0);
+            st.bind(7, chunks[i]);
+        }
+        st.step();
+    }
+}
+
+void Catalog::addReference(int constId, int fkeyId, int rkeyId, int rkeyIndid,
+                           const std::vector<int>& fkeys, const std::vector<int>& rkeys) {
+    std::string cols = "constid, fkeyid, rkeyid, rkeyindid, keycnt, fkeydbid, rkeydbid";
+    std::string vals = "?, ?, ?, ?, ?, 0, 0";
+    for (int i = 1; i <= 16; ++i) {
+        cols += ", fkey" + std::to_string(i) + ", rkey" + std::to_string(i);
+        size_t k = static_cast<size_t>(i - 1);
+        vals += ", " + std::to_string(k < fkeys.size() ? fkeys[k] : 0) + ", " +
+                std::to_string(k < rkeys.size() ? rkeys[k] : 0);
+    }
+    Stmt st(db_, "INSERT INTO " + t("sysreferences") + " (" + cols + ") VALUES (" + vals + ")");
+    st.bind(1, constId).bind(2, fkeyId).bind(3, rkeyId).bind(4, rkeyIndid);
+    st.bind(5, static_cast<long long>(fkeys.size()));
+    st.step();
+    Stmt fk(db_, "INSERT INTO " + t("sysforeignkeys") + " VALUES (?, ?, ?, ?, ?, ?)");
+    for (size_t i = 0; i < fkeys.size() && i < rkeys.size(); ++i) {
+        fk.reset();
+        fk.bind(1, constId).bind(2, fkeyId).bind(3, rkeyId).bind(4, fkeys[i]).bind(5, rkeys[i]);
+        fk.bind(6, static_cast<long long>(i + 1));
+        fk.step();
+    }
+}
+
+std::optional<std::pair<long long, long long>> Catalog::identity(int tableId) const {
+    Stmt st(db_, "SELECT ident_seed, ident_incr FROM " + t("sqlsim_objects") +
+                     " WHERE id = ? AND ident_seed IS NOT NULL");
+    st.bind(1, tableId);
+    if (!st.step())
+        return std::nullopt;
+    return std::make_pair(st.integer(0), st.integer(1));
+}
+
+} // namespace sqlsim

@@ -1,0 +1,1117 @@
+// T-SQL built-in functions, registered with SQLite on every session connection.
+#include "engine/errors.h"
+#include "engine/session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <unistd.h>
+
+namespace sqlsim {
+
+namespace {
+
+SessionImpl* session(sqlite3_context* ctx) {
+    return static_cast<SessionImpl*>(sqlite3_user_data(ctx));
+}
+
+std::string argText(sqlite3_value* v) {
+    const unsigned char* p = sqlite3_value_text(v);
+    return p ? std::string(reinterpret_cast<const char*>(p), sqlite3_value_bytes(v))
+             : std::string();
+}
+
+bool isNull(sqlite3_value* v) {
+    return sqlite3_value_type(v) == SQLITE_NULL;
+}
+
+void resultText(sqlite3_context* ctx, const std::string& s) {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+size_t utf8Length(const std::string& s) {
+    size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+// Byte offset of the n-th character (0-based).
+size_t utf8Offset(const std::string& s, size_t n) {
+    size_t i = 0;
+    while (i < s.size() && n > 0) {
+        ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
+        --n;
+    }
+    return i;
+}
+
+int foldChar(int c) {
+    return c < 128 ? std::tolower(c) : c;
+}
+
+// T-SQL LIKE: % _ [abc] [a-z] [^x], case-insensitive as the default collation compares.
+bool likeMatch(const char* p, const char* s, int esc) {
+    while (*p) {
+        if (esc && *p == esc && p[1]) {
+            if (foldChar(static_cast<unsigned char>(p[1])) !=
+                foldChar(static_cast<unsigned char>(*s)))
+                return false;
+            p += 2;
+            ++s;
+            continue;
+        }
+        if (*p == '%') {
+            while (*p == '%')
+                ++p;
+            if (!*p)
+                return true;
+            for (const char* t = s; *t; ++t)
+                if (likeMatch(p, t, esc))
+                    return true;
+            return likeMatch(p, s + std::strlen(s), esc);
+        }
+        if (!*s)
+            return false;
+        if (*p == '_') {
+            ++p;
+            ++s;
+            while ((static_cast<unsigned char>(*s) & 0xC0) == 0x80)
+                ++s;
+            continue;
+        }
+        if (*p == '[') {
+            const char* q = p + 1;
+            bool negate = *q == '^';
+            if (negate)
+                ++q;
+            bool matched = false;
+            int c = foldChar(static_cast<unsigned char>(*s));
+            const char* start = q;
+            while (*q && (*q != ']' || q == start)) {
+                int lo = foldChar(static_cast<unsigned char>(*q));
+                if (q[1] == '-' && q[2] && q[2] != ']') {
+                    int hi = foldChar(static_cast<unsigned char>(q[2]));
+                    if (c >= lo && c <= hi)
+                        matched = true;
+                    q += 3;
+                } else {
+                    if (c == lo)
+                        matched = true;
+                    ++q;
+                }
+            }
+            if (!*q) { // no closing bracket: literal '['
+                if (*s != '[')
+                    return false;
+                ++p;
+                ++s;
+                continue;
+            }
+            if (matched == negate)
+                return false;
+            p = q + 1;
+            ++s;
+            continue;
+        }
+        if (foldChar(static_cast<unsigned char>(*p)) != foldChar(static_cast<unsigned char>(*s)))
+            return false;
+        ++p;
+        ++s;
+    }
+    return *s == 0;
+}
+
+void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    // SQLite passes (pattern, value[, escape]).
+    std::string pat = argText(argv[0]);
+    std::string val = argText(argv[1]);
+    int esc = 0;
+    if (argc == 3 && !isNull(argv[2])) {
+        std::string e = argText(argv[2]);
+        esc = e.empty() ? 0 : static_cast<unsigned char>(e[0]);
+    }
+    // Trailing blanks do not count in SQL Server's comparison of the value.
+    while (!val.empty() && val.back() == ' ' && !(pat.size() && pat.back() == ' '))
+        val.pop_back();
+    sqlite3_result_int(ctx, likeMatch(pat.c_str(), val.c_str(), esc) ? 1 : 0);
+}
+
+void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]);
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    sqlite3_result_int64(ctx, static_cast<long long>(utf8Length(s)));
+}
+
+void fnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
+}
+
+void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]);
+    long long n = std::max<long long>(0, sqlite3_value_int64(argv[1]));
+    resultText(ctx, s.substr(0, utf8Offset(s, static_cast<size_t>(n))));
+}
+
+void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]);
+    long long n = std::max<long long>(0, sqlite3_value_int64(argv[1]));
+    size_t len = utf8Length(s);
+    size_t skip = static_cast<size_t>(n) >= len ? 0 : len - static_cast<size_t>(n);
+    resultText(ctx, s.substr(utf8Offset(s, skip)));
+}
+
+void fnCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    std::string needle = lower(argText(argv[0]));
+    std::string hay = lower(argText(argv[1]));
+    long long start = argc > 2 && !isNull(argv[2]) ? sqlite3_value_int64(argv[2]) : 1;
+    if (start < 1)
+        start = 1;
+    size_t from = utf8Offset(hay, static_cast<size_t>(start - 1));
+    size_t pos = needle.empty() ? std::string::npos : hay.find(needle, from);
+    sqlite3_result_int64(ctx, pos == std::string::npos
+                                  ? 0
+                                  : static_cast<long long>(utf8Length(hay.substr(0, pos)) + 1));
+}
+
+void fnPatIndex(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    std::string pat = argText(argv[0]);
+    std::string s = argText(argv[1]);
+    std::string inner = pat;
+    if (!inner.empty() && inner.front() == '%')
+        inner.erase(0, 1);
+    for (size_t i = 0; i <= s.size(); ++i)
+        if (likeMatch(inner.c_str(), s.c_str() + i, 0) ||
+            likeMatch((inner + (inner.size() && inner.back() == '%' ? "" : "%")).c_str(),
+                      s.c_str() + i, 0)) {
+            if (likeMatch(inner.c_str(), s.c_str() + i, 0) || pat.back() == '%') {
+                sqlite3_result_int64(ctx, static_cast<long long>(utf8Length(s.substr(0, i)) + 1));
+                return;
+            }
+        }
+    sqlite3_result_int64(ctx, 0);
+}
+
+void fnReplicate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]), out;
+    for (long long k = 0; k < sqlite3_value_int64(argv[1]) && out.size() < 8000; ++k)
+        out += s;
+    resultText(ctx, out);
+}
+
+void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    resultText(ctx, std::string(static_cast<size_t>(
+                                    std::clamp<long long>(sqlite3_value_int64(argv[0]), 0, 8000)),
+                                ' '));
+}
+
+void fnReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    std::string s = argText(argv[0]);
+    std::reverse(s.begin(), s.end());
+    resultText(ctx, s);
+}
+
+void fnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    int width = argc > 1 ? sqlite3_value_int(argv[1]) : 10;
+    int dec = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, dec, sqlite3_value_double(argv[0]));
+    std::string s = buf;
+    if (static_cast<int>(s.size()) > width)
+        s = std::string(static_cast<size_t>(width), '*');
+    resultText(ctx, s);
+}
+
+void fnNewId(sqlite3_context* ctx, int, sqlite3_value**) {
+    static thread_local std::mt19937_64 rng(std::random_device{}());
+    unsigned char b[16];
+    for (auto& x : b)
+        x = static_cast<unsigned char>(rng());
+    b[6] = (b[6] & 0x0F) | 0x40;
+    b[8] = (b[8] & 0x3F) | 0x80;
+    char buf[96];
+    std::snprintf(buf, sizeof buf,
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0],
+                  b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    resultText(ctx, buf);
+}
+
+void fnGetDate(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, nowDateTime());
+}
+
+void fnGetUtcDate(sqlite3_context* ctx, int, sqlite3_value**) {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.000", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    resultText(ctx, buf);
+}
+
+struct DateParts {
+    int y, mo, d, h, mi, s, ms;
+};
+
+std::optional<DateParts> parseDate(sqlite3_value* v) {
+    auto n = normalizeDateTime(argText(v));
+    if (!n)
+        return std::nullopt;
+    DateParts p{};
+    std::sscanf(n->c_str(), "%d-%d-%d %d:%d:%d.%d", &p.y, &p.mo, &p.d, &p.h, &p.mi, &p.s, &p.ms);
+    return p;
+}
+
+long long daysFromCivil(int y, int m, int d) {
+    y -= m <= 2;
+    long long era = (y >= 0 ? y : y - 399) / 400;
+    long long yoe = y - era * 400;
+    long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(long long z, int& y, int& m, int& d) {
+    z += 719468;
+    long long era = (z >= 0 ? z : z - 146096) / 146097;
+    long long doe = z - era * 146097;
+    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long yy = yoe + era * 400;
+    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    long long mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yy + (m <= 2));
+}
+
+std::string formatParts(const DateParts& p) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.y, p.mo, p.d, p.h, p.mi,
+                  p.s, p.ms);
+    return buf;
+}
+
+std::string canonicalPart(std::string part) {
+    part = lower(part);
+    if (part == "yy" || part == "yyyy" || part == "year")
+        return "year";
+    if (part == "mm" || part == "m" || part == "month")
+        return "month";
+    if (part == "dd" || part == "d" || part == "day" || part == "dy" || part == "y" ||
+        part == "dayofyear")
+        return "day";
+    if (part == "hh" || part == "hour")
+        return "hour";
+    if (part == "mi" || part == "n" || part == "minute")
+        return "minute";
+    if (part == "ss" || part == "s" || part == "second")
+        return "second";
+    if (part == "ms" || part == "millisecond")
+        return "millisecond";
+    if (part == "wk" || part == "ww" || part == "week")
+        return "week";
+    if (part == "qq" || part == "q" || part == "quarter")
+        return "quarter";
+    if (part == "dw" || part == "weekday")
+        return "weekday";
+    return part;
+}
+
+void fnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    auto p = parseDate(argv[1]);
+    if (!p)
+        return sqlite3_result_error(
+            ctx, "Conversion failed when converting date and/or time from character string", -1);
+    std::string part = canonicalPart(argText(argv[0]));
+    long long v = 0;
+    if (part == "year")
+        v = p->y;
+    else if (part == "month")
+        v = p->mo;
+    else if (part == "day")
+        v = p->d;
+    else if (part == "hour")
+        v = p->h;
+    else if (part == "minute")
+        v = p->mi;
+    else if (part == "second")
+        v = p->s;
+    else if (part == "millisecond")
+        v = p->ms;
+    else if (part == "quarter")
+        v = (p->mo - 1) / 3 + 1;
+    else if (part == "weekday")
+        v = (daysFromCivil(p->y, p->mo, p->d) + 4) % 7 + 1;
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnYear(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto p = isNull(argv[0]) ? std::nullopt : parseDate(argv[0]);
+    if (!p)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, p->y);
+}
+void fnMonth(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto p = isNull(argv[0]) ? std::nullopt : parseDate(argv[0]);
+    if (!p)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, p->mo);
+}
+void fnDay(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto p = isNull(argv[0]) ? std::nullopt : parseDate(argv[0]);
+    if (!p)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, p->d);
+}
+
+long long toMillis(const DateParts& p) {
+    return ((daysFromCivil(p.y, p.mo, p.d) * 24 + p.h) * 60 + p.mi) * 60000LL + p.s * 1000LL + p.ms;
+}
+
+DateParts fromMillis(long long ms) {
+    long long days = ms >= 0 ? ms / 86400000 : -((-ms + 86399999) / 86400000);
+    long long rest = ms - days * 86400000;
+    DateParts p{};
+    civilFromDays(days, p.y, p.mo, p.d);
+    p.h = static_cast<int>(rest / 3600000);
+    p.mi = static_cast<int>(rest / 60000 % 60);
+    p.s = static_cast<int>(rest / 1000 % 60);
+    p.ms = static_cast<int>(rest % 1000);
+    return p;
+}
+
+void fnDateAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[1]) || isNull(argv[2]))
+        return sqlite3_result_null(ctx);
+    auto p = parseDate(argv[2]);
+    if (!p)
+        return sqlite3_result_null(ctx);
+    std::string part = canonicalPart(argText(argv[0]));
+    long long n = sqlite3_value_int64(argv[1]);
+    if (part == "year" || part == "month" || part == "quarter") {
+        long long months = part == "year" ? 12 * n : part == "quarter" ? 3 * n : n;
+        long long total = p->y * 12LL + (p->mo - 1) + months;
+        p->y = static_cast<int>(total / 12);
+        p->mo = static_cast<int>(total % 12) + 1;
+        static const int mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        int maxd = mdays[p->mo - 1] +
+                   (p->mo == 2 && (p->y % 4 == 0 && (p->y % 100 != 0 || p->y % 400 == 0)));
+        p->d = std::min(p->d, maxd);
+        return resultText(ctx, formatParts(*p));
+    }
+    long long unit = part == "day"      ? 86400000LL
+                     : part == "week"   ? 7 * 86400000LL
+                     : part == "hour"   ? 3600000LL
+                     : part == "minute" ? 60000LL
+                     : part == "second" ? 1000LL
+                                        : 1LL;
+    resultText(ctx, formatParts(fromMillis(toMillis(*p) + n * unit)));
+}
+
+void fnDateDiff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[1]) || isNull(argv[2]))
+        return sqlite3_result_null(ctx);
+    auto a = parseDate(argv[1]);
+    auto b = parseDate(argv[2]);
+    if (!a || !b)
+        return sqlite3_result_null(ctx);
+    std::string part = canonicalPart(argText(argv[0]));
+    long long v = 0;
+    if (part == "year")
+        v = b->y - a->y;
+    else if (part == "month")
+        v = (b->y - a->y) * 12LL + (b->mo - a->mo);
+    else if (part == "quarter")
+        v = (b->y * 4LL + (b->mo - 1) / 3) - (a->y * 4LL + (a->mo - 1) / 3);
+    else if (part == "day")
+        v = daysFromCivil(b->y, b->mo, b->d) - daysFromCivil(a->y, a->mo, a->d);
+    else if (part == "hour")
+        v = (toMillis(*b) / 3600000) - (toMillis(*a) / 3600000);
+    else if (part == "minute")
+        v = (toMillis(*b) / 60000) - (toMillis(*a) / 60000);
+    else if (part == "second")
+        v = (toMillis(*b) / 1000) - (toMillis(*a) / 1000);
+    else
+        v = toMillis(*b) - toMillis(*a);
+    sqlite3_result_int64(ctx, v);
+}
+
+void fnIsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_int(ctx, 0);
+    int t = sqlite3_value_type(argv[0]);
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT)
+        return sqlite3_result_int(ctx, 1);
+    std::string s = argText(argv[0]);
+    char* end = nullptr;
+    std::strtod(s.c_str(), &end);
+    sqlite3_result_int(ctx, !s.empty() && end && *end == 0 ? 1 : 0);
+}
+
+void fnFloor(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+        return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    sqlite3_result_double(ctx, std::floor(sqlite3_value_double(argv[0])));
+}
+
+void fnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+        return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
+    sqlite3_result_double(ctx, std::ceil(sqlite3_value_double(argv[0])));
+}
+
+void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto ty = parseDecl(argText(argv[0]));
+    sqlite3_value* v = argv[1];
+    if (!ty || isNull(v))
+        return sqlite3_result_null(ctx);
+    int style = argc > 2 && !isNull(argv[2]) ? sqlite3_value_int(argv[2]) : 0;
+    int kind = sqlite3_value_type(v);
+    switch (ty->sql) {
+    case SqlType::TinyInt:
+    case SqlType::SmallInt:
+    case SqlType::Int:
+    case SqlType::BigInt:
+    case SqlType::Bit: {
+        long long r = 0;
+        if (kind == SQLITE_TEXT) {
+            std::string s = argText(v);
+            char* end = nullptr;
+            r = std::strtoll(s.c_str(), &end, 10);
+            while (end && *end == ' ')
+                ++end;
+            if (s.empty() || !end || *end) {
+                std::string msg = "Conversion failed when converting the varchar value '" + s +
+                                  "' to data type " + ty->name + ".";
+                return sqlite3_result_error(ctx, msg.c_str(), -1);
+            }
+        } else {
+            r = kind == SQLITE_FLOAT ? static_cast<long long>(sqlite3_value_double(v))
+                                     : sqlite3_value_int64(v);
+        }
+        return sqlite3_result_int64(ctx, ty->sql == SqlType::Bit ? r != 0 : r);
+    }
+    case SqlType::Real:
+    case SqlType::Float:
+    case SqlType::Decimal:
+    case SqlType::Numeric:
+    case SqlType::Money:
+    case SqlType::SmallMoney: {
+        double d = sqlite3_value_double(v);
+        if (ty->sql == SqlType::Decimal || ty->sql == SqlType::Numeric) {
+            double f = std::pow(10.0, ty->scale);
+            d = std::round(d * f) / f;
+            if (ty->scale == 0)
+                return sqlite3_result_int64(ctx, static_cast<long long>(d));
+        }
+        return sqlite3_result_double(ctx, d);
+    }
+    case SqlType::DateTime:
+    case SqlType::SmallDateTime: {
+        auto n = normalizeDateTime(argText(v));
+        if (!n)
+            return sqlite3_result_error(
+                ctx, "Conversion failed when converting date and/or time from character string.",
+                -1);
+        return resultText(ctx, *n);
+    }
+    case SqlType::Binary:
+    case SqlType::VarBinary:
+    case SqlType::Image:
+        return sqlite3_result_blob(ctx, sqlite3_value_blob(v), sqlite3_value_bytes(v),
+                                   SQLITE_TRANSIENT);
+    default: {
+        std::string s;
+        if (kind == SQLITE_FLOAT) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
+            s = buf;
+        } else {
+            s = argText(v);
+            if (style != 0) {
+                // Date styles: 101 mm/dd/yyyy, 103 dd/mm/yyyy, 112 yyyymmdd, 120/121 ODBC.
+                if (auto n = normalizeDateTime(s)) {
+                    const std::string& d = *n;
+                    std::string yyyy = d.substr(0, 4), mm = d.substr(5, 2), dd = d.substr(8, 2);
+                    if (style == 101)
+                        s = mm + "/" + dd + "/" + yyyy;
+                    else if (style == 103)
+                        s = dd + "/" + mm + "/" + yyyy;
+                    else if (style == 112)
+                        s = yyyy + mm + dd;
+                    else if (style == 120)
+                        s = d.substr(0, 19);
+                    else if (style == 121)
+                        s = d;
+                    else if (style == 108)
+                        s = d.substr(11, 8);
+                }
+            }
+        }
+        if (ty->length > 0) {
+            size_t chars = static_cast<size_t>(ty->prec);
+            if (utf8Length(s) > chars)
+                s = s.substr(0, utf8Offset(s, chars));
+        }
+        return resultText(ctx, s);
+    }
+    }
+}
+
+void fnGlobal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    std::string g = upper(argText(argv[0]));
+    const std::string& ver = s->engine().options.productVersion;
+    if (g == "@@VERSION") {
+        std::string year = s->major() <= 8    ? "2000"
+                           : s->major() == 9  ? "2005"
+                           : s->major() == 10 ? "2008"
+                                              : "2012";
+        return resultText(
+            ctx, "Microsoft SQL Server " + year + " - " + ver +
+                     " (Intel X86) \n\tCopyright (c) 1988-2008 Microsoft Corporation\n"
+                     "\tDeveloper Edition on Windows NT 5.2 <X86> (Build 3790: Service Pack 2)\n");
+    }
+    if (g == "@@SPID")
+        return sqlite3_result_int(ctx, 51);
+    if (g == "@@ROWCOUNT")
+        return sqlite3_result_int64(ctx, s->rowCount());
+    if (g == "@@ERROR" || g == "@@TRANCOUNT" || g == "@@LOCK_TIMEOUT")
+        return sqlite3_result_int(ctx, g == "@@LOCK_TIMEOUT" ? -1 : 0);
+    if (g == "@@SERVERNAME") {
+        char host[256] = {0};
+        gethostname(host, sizeof host - 1);
+        return resultText(ctx, upper(host));
+    }
+    if (g == "@@SERVICENAME")
+        return resultText(ctx, "MSSQLSERVER");
+    if (g == "@@LANGUAGE")
+        return resultText(ctx, "us_english");
+    if (g == "@@MAX_PRECISION")
+        return sqlite3_result_int(ctx, 38);
+    if (g == "@@TEXTSIZE")
+        return sqlite3_result_int(ctx, 2147483647);
+    if (g == "@@DATEFIRST")
+        return sqlite3_result_int(ctx, 7);
+    if (g == "@@OPTIONS")
+        return sqlite3_result_int(ctx, 5496);
+    if (g == "@@IDENTITY") {
+        if (s->lastIdentity)
+            return sqlite3_result_int64(ctx, *s->lastIdentity);
+        return sqlite3_result_null(ctx);
+    }
+    std::string msg = "Must declare the scalar variable \"" + argText(argv[0]) + "\".";
+    sqlite3_result_error(ctx, msg.c_str(), -1);
+}
+
+void fnHostName(sqlite3_context* ctx, int, sqlite3_value**) {
+    char host[256] = {0};
+    gethostname(host, sizeof host - 1);
+    resultText(ctx, host);
+}
+
+void fnAppName(sqlite3_context* ctx, int, sqlite3_value**) {
+    resultText(ctx, "");
+}
+
+// ----- catalog functions -----
+
+void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    auto obj = cat.objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    std::string p = lower(argText(argv[1]));
+    const std::string& x = obj->xtype;
+    bool shipped = false;
+    {
+        Stmt st(cat.db(), "SELECT is_ms_shipped FROM " + cat.t("sqlsim_objects") + " WHERE id = ?");
+        st.bind(1, obj->id);
+        shipped = st.step() && st.integer(0) != 0;
+    }
+    auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
+    if (p == "isprocedure")
+        return yes(x == "P");
+    if (p == "isinlinefunction")
+        return yes(x == "IF");
+    if (p == "isscalarfunction")
+        return yes(x == "FN");
+    if (p == "istablefunction")
+        return yes(x == "TF");
+    if (p == "isview")
+        return yes(x == "V");
+    if (p == "istrigger")
+        return yes(x == "TR");
+    if (p == "isusertable")
+        return yes(x == "U" && !shipped);
+    if (p == "istable")
+        return yes(x == "U" || x == "S");
+    if (p == "issystemtable")
+        return yes(x == "S");
+    if (p == "isforeignkey")
+        return yes(x == "F");
+    if (p == "isprimarykey")
+        return yes(x == "PK");
+    if (p == "isuniquecnst")
+        return yes(x == "UQ");
+    if (p == "ischeckcnst")
+        return yes(x == "C");
+    if (p == "isdefaultcnst")
+        return yes(x == "D" && obj->parent != 0);
+    if (p == "isdefault")
+        return yes(x == "D" && obj->parent == 0);
+    if (p == "isconstraint")
+        return yes(x == "PK" || x == "UQ" || x == "F" || x == "C" || (x == "D" && obj->parent));
+    if (p == "ismsshipped")
+        return yes(shipped);
+    if (p == "isexecuted")
+        return yes(x == "P" || x == "FN" || x == "IF" || x == "TF" || x == "TR" || x == "V");
+    if (p == "ownerid" || p == "schemaid")
+        return sqlite3_result_int(ctx, obj->uid);
+    if (p == "isquotedidenton" || p == "execisquotedidenton" || p == "isansinullson" ||
+        p == "execisansinullson")
+        return yes(x == "P" || x == "FN" || x == "IF" || x == "TF" || x == "TR" || x == "V" ||
+                   x == "U");
+    if (p == "isencrypted") {
+        Stmt st(cat.db(), "SELECT max(encrypted) FROM " + cat.t("syscomments") + " WHERE id = ?");
+        st.bind(1, obj->id);
+        return yes(st.step() && st.integer(0) != 0);
+    }
+    if (p == "tablehasidentity")
+        return x == "U" ? yes(cat.identity(obj->id).has_value()) : sqlite3_result_null(ctx);
+    if (p == "tablehasclustindex" || p == "isindexed")
+        return yes(cat.hasClustered(obj->id));
+    if (p == "tablehasprimarykey") {
+        Stmt st(cat.db(),
+                "SELECT 1 FROM " + cat.t("sysobjects") + " WHERE parent_obj = ? AND xtype = 'PK'");
+        st.bind(1, obj->id);
+        return yes(st.step());
+    }
+    if (p == "isschemabound" || p == "isreplproc" || p == "isstartup")
+        return yes(false);
+    sqlite3_result_null(ctx);
+}
+
+void fnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]) || isNull(argv[2]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT status, indid FROM " + cat.t("sysindexes") +
+                          " WHERE id = ? AND name = ? AND indid > 0");
+    st.bind(1, sqlite3_value_int64(argv[0])).bind(2, argText(argv[1]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    long long status = st.integer(0);
+    long long indid = st.integer(1);
+    std::string p = lower(argText(argv[2]));
+    auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
+    if (p == "isstatistics")
+        return yes(status & (kIdxStatistics | kIdxAutoStatistics));
+    if (p == "isautostatistics")
+        return yes(status & kIdxAutoStatistics);
+    if (p == "ishypothetical")
+        return yes(status & kIdxHypothetical);
+    if (p == "isclustered")
+        return yes(indid == 1);
+    if (p == "isunique")
+        return yes(status & kIdxUnique);
+    if (p == "indexid")
+        return sqlite3_result_int64(ctx, indid);
+    if (p == "ispadindex" || p == "isfulltextkey" || p == "isrowlockdisallowed" ||
+        p == "ispagelockdisallowed" || p == "isdisabled")
+        return yes(false);
+    if (p == "indexfillfactor")
+        return sqlite3_result_int(ctx, 0);
+    if (p == "indexdepth")
+        return sqlite3_result_int(ctx, 1);
+    sqlite3_result_null(ctx);
+}
+
+// Resolves 'name', 'schema.name' or '[schema].[name]' in the current database.
+std::optional<ObjectRow> objectByName(SessionImpl* s, const std::string& text) {
+    std::string err;
+    auto toks = tokenize(text, err);
+    if (!err.empty())
+        return std::nullopt;
+    std::vector<std::string> parts;
+    for (const auto& t : toks) {
+        if (t.isName())
+            parts.push_back(t.name());
+        else if (t.isOp(".") && (parts.empty() || false))
+            parts.push_back("");
+        else if (t.kind == Token::Kind::End)
+            break;
+        else if (!t.isOp("."))
+            return std::nullopt;
+    }
+    if (parts.empty() || parts.size() > 3)
+        return std::nullopt;
+    std::string schema = "main";
+    if (parts.size() == 3) {
+        auto sc = s->schemaFor(parts[0]);
+        if (!sc)
+            return std::nullopt;
+        schema = *sc;
+    }
+    Catalog cat = s->catalog(schema);
+    std::optional<int> ns = 1;
+    if (parts.size() >= 2 && !parts[parts.size() - 2].empty())
+        ns = cat.namespaceId(parts[parts.size() - 2]);
+    if (!ns)
+        return std::nullopt;
+    auto obj = cat.findObject(parts.back(), ns);
+    if (!obj && parts.size() == 1) {
+        // System tables live outside dbo on later versions.
+        auto any = cat.findObject(parts.back(), std::nullopt);
+        if (any && any->xtype == "S")
+            return any;
+    }
+    return obj;
+}
+
+void fnObjectId(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    auto obj = objectByName(session(ctx), argText(argv[0]));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, obj->id);
+}
+
+void fnIdent(sqlite3_context* ctx, sqlite3_value* arg, int which) {
+    if (isNull(arg))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    auto obj = objectByName(s, argText(arg));
+    if (!obj || obj->xtype != "U")
+        return sqlite3_result_null(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT ident_seed, ident_incr, ident_current FROM " +
+                          cat.t("sqlsim_objects") + " WHERE id = ? AND ident_seed IS NOT NULL");
+    st.bind(1, obj->id);
+    if (!st.step() || st.isNull(which))
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, st.integer(which));
+}
+
+void fnIdentSeed(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 0);
+}
+void fnIdentIncr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 1);
+}
+void fnIdentCurrent(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 2);
+}
+
+void fnUserName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return resultText(ctx, "dbo");
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT name FROM " + cat.t("sysusers") + " WHERE uid = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+void fnUserId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return sqlite3_result_int(ctx, 1);
+    auto uid = s->catalog().userId(argText(argv[0]));
+    if (!uid)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, *uid);
+}
+
+void fnSuserSname(sqlite3_context* ctx, int, sqlite3_value**) {
+    const std::string& login = session(ctx)->login();
+    resultText(ctx, login.empty() ? "sa" : login);
+}
+
+void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    std::string schema = "main";
+    if (argc > 1 && !isNull(argv[1])) {
+        Stmt st(s->conn(), "SELECT name FROM " + sqlId(*s->schemaFor("master")) +
+                               ".sysdatabases WHERE dbid = ?");
+        st.bind(1, sqlite3_value_int64(argv[1]));
+        if (!st.step())
+            return sqlite3_result_null(ctx);
+        auto sc = s->schemaFor(st.text(0));
+        if (!sc)
+            return sqlite3_result_null(ctx);
+        schema = *sc;
+    }
+    auto obj = s->catalog(schema).objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, obj->name);
+}
+
+void fnObjectSchemaName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    auto obj = cat.objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, cat.namespaceName(obj->uid));
+}
+
+void fnSchemaName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    int id = argc == 0 ? 1 : static_cast<int>(sqlite3_value_int64(argv[0]));
+    if (argc > 0 && isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    std::string n = s->catalog().namespaceName(id);
+    if (n.empty())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, n);
+}
+
+void fnSchemaId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return sqlite3_result_int(ctx, 1);
+    auto id = s->catalog().namespaceId(argText(argv[0]));
+    if (!id)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, *id);
+}
+
+void fnDbName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0 || isNull(argv[0]))
+        return resultText(ctx, s->currentDatabase());
+    Stmt st(s->conn(),
+            "SELECT name FROM " + sqlId(*s->schemaFor("master")) + ".sysdatabases WHERE dbid = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+void fnDbId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    std::string name = argc == 0 ? s->currentDatabase() : argText(argv[0]);
+    auto e = s->engine().database(name);
+    if (!e)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, e->dbid);
+}
+
+void fnServerProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    std::string p = lower(argText(argv[0]));
+    if (p == "productversion")
+        return resultText(ctx, s->engine().options.productVersion);
+    if (p == "productlevel")
+        return resultText(ctx, "RTM");
+    if (p == "edition")
+        return resultText(ctx, "Developer Edition");
+    if (p == "engineedition")
+        return sqlite3_result_int(ctx, 3);
+    if (p == "servername" || p == "machinename") {
+        char host[256] = {0};
+        gethostname(host, sizeof host - 1);
+        return resultText(ctx, upper(host));
+    }
+    if (p == "instancename")
+        return sqlite3_result_null(ctx);
+    if (p == "collation")
+        return resultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
+    if (p == "isintegratedsecurityonly" || p == "isclustered" || p == "isfulltextinstalled" ||
+        p == "issingleuser")
+        return sqlite3_result_int(ctx, 0);
+    if (p == "processid")
+        return sqlite3_result_int(ctx, static_cast<int>(getpid()));
+    sqlite3_result_null(ctx);
+}
+
+void fnDatabasePropertyEx(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (!s->engine().database(argText(argv[0])))
+        return sqlite3_result_null(ctx);
+    std::string p = lower(argText(argv[1]));
+    if (p == "status")
+        return resultText(ctx, "ONLINE");
+    if (p == "collation")
+        return resultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
+    if (p == "updateability")
+        return resultText(ctx, "READ_WRITE");
+    if (p == "useraccess")
+        return resultText(ctx, "MULTI_USER");
+    if (p == "recovery")
+        return resultText(ctx, "FULL");
+    sqlite3_result_null(ctx);
+}
+
+void fnColumnProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    int id = static_cast<int>(sqlite3_value_int64(argv[0]));
+    std::string col = argText(argv[1]);
+    std::string p = lower(argText(argv[2]));
+    for (const auto& c : cat.columns(id))
+        if (iequals(c.name, col)) {
+            if (p == "isidentity")
+                return sqlite3_result_int(ctx, c.identity);
+            if (p == "allowsnull")
+                return sqlite3_result_int(ctx, c.nullable);
+            if (p == "precision")
+                return sqlite3_result_int(ctx, c.type.prec);
+            if (p == "scale")
+                return c.type.scale < 0 ? sqlite3_result_null(ctx)
+                                        : sqlite3_result_int(ctx, c.type.scale);
+            if (p == "columnid")
+                return sqlite3_result_int(ctx, c.colid);
+            return sqlite3_result_null(ctx);
+        }
+    sqlite3_result_null(ctx);
+}
+
+void fnOne(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, 1);
+}
+
+void fnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT name FROM " + cat.t("systypes") + " WHERE xusertype = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+} // namespace
+
+void registerFunctions(sqlite3* db, SessionImpl* s) {
+    struct Def {
+        const char* name;
+        int argc;
+        void (*fn)(sqlite3_context*, int, sqlite3_value**);
+        bool deterministic;
+    };
+    const Def defs[] = {
+        {"like", 2, fnLike, true},
+        {"like", 3, fnLike, true},
+        {"tsql_len", 1, fnLen, true},
+        {"tsql_datalength", 1, fnDataLength, true},
+        {"tsql_left", 2, fnLeft, true},
+        {"tsql_right", 2, fnRight, true},
+        {"tsql_charindex", 2, fnCharIndex, true},
+        {"tsql_charindex", 3, fnCharIndex, true},
+        {"tsql_patindex", 2, fnPatIndex, true},
+        {"tsql_replicate", 2, fnReplicate, true},
+        {"tsql_space", 1, fnSpace, true},
+        {"tsql_reverse", 1, fnReverse, true},
+        {"tsql_str", 1, fnStr, true},
+        {"tsql_str", 2, fnStr, true},
+        {"tsql_str", 3, fnStr, true},
+        {"tsql_newid", 0, fnNewId, false},
+        {"tsql_getdate", 0, fnGetDate, false},
+        {"tsql_getutcdate", 0, fnGetUtcDate, false},
+        {"tsql_year", 1, fnYear, true},
+        {"tsql_month", 1, fnMonth, true},
+        {"tsql_day", 1, fnDay, true},
+        {"tsql_dateadd", 3, fnDateAdd, true},
+        {"tsql_datediff", 3, fnDateDiff, true},
+        {"tsql_datepart", 2, fnDatePart, true},
+        {"tsql_isnumeric", 1, fnIsNumeric, true},
+        {"tsql_floor", 1, fnFloor, true},
+        {"tsql_ceiling", 1, fnCeiling, true},
+        {"tsql_convert", 2, fnConvert, true},
+        {"tsql_convert", 3, fnConvert, true},
+        {"tsql_global", 1, fnGlobal, false},
+        {"tsql_host_name", 0, fnHostName, false},
+        {"tsql_app_name", 0, fnAppName, false},
+        {"objectproperty", 2, fnObjectProperty, false},
+        {"indexproperty", 3, fnIndexProperty, false},
+        {"columnproperty", 3, fnColumnProperty, false},
+        {"databasepropertyex", 2, fnDatabasePropertyEx, false},
+        {"ident_seed", 1, fnIdentSeed, false},
+        {"ident_incr", 1, fnIdentIncr, false},
+        {"ident_current", 1, fnIdentCurrent, false},
+        {"user_name", 0, fnUserName, false},
+        {"user_name", 1, fnUserName, false},
+        {"user_id", 0, fnUserId, false},
+        {"user_id", 1, fnUserId, false},
+        {"suser_sname", 0, fnSuserSname, false},
+        {"suser_sname", 1, fnSuserSname, false},
+        {"object_name", 1, fnObjectName, false},
+        {"object_name", 2, fnObjectName, false},
+        {"object_id", 1, fnObjectId, false},
+        {"object_id", 2, fnObjectId, false},
+        {"object_schema_name", 1, fnObjectSchemaName, false},
+        {"schema_name", 0, fnSchemaName, false},
+        {"schema_name", 1, fnSchemaName, false},
+        {"schema_id", 0, fnSchemaId, false},
+        {"schema_id", 1, fnSchemaId, false},
+        {"db_name", 0, fnDbName, false},
+        {"db_name", 1, fnDbName, false},
+        {"db_id", 0, fnDbId, false},
+        {"db_id", 1, fnDbId, false},
+        {"serverproperty", 1, fnServerProperty, false},
+        {"is_srvrolemember", 1, fnOne, false},
+        {"is_srvrolemember", 2, fnOne, false},
+        {"has_dbaccess", 1, fnOne, false},
+        {"type_name", 1, fnTypeName, false},
+    };
+    for (const auto& d : defs)
+        sqlite3_create_function_v2(db, d.name, d.argc,
+                                   SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), s,
+                                   d.fn, nullptr, nullptr, nullptr);
+}
+
+} // namespace sqlsim

@@ -1,0 +1,100 @@
+// One client connection: its current database, SET options, variables and its own SQLite
+// connection, with the other databases it touches attached to it.
+#pragma once
+
+#include "engine/catalog.h"
+#include "engine/engine_impl.h"
+#include "engine/translate.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sqlsim {
+
+struct Statement {
+    size_t begin = 0; // token range
+    size_t end = 0;
+    std::string kind; // upper-case first word
+};
+
+class SessionImpl : public Session, public NameResolver {
+public:
+    SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db);
+
+    std::string currentDatabase() const override { return currentDb_; }
+    void executeBatch(const std::string& sql, ResultSink& sink,
+                      const std::atomic<bool>& cancel) override;
+    void executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
+                    ResultSink& sink, const std::atomic<bool>& cancel) override;
+
+    ResolvedTable resolveTable(const std::vector<std::string>& parts,
+                               const std::string& written) override;
+    int major() const override { return engine_.major; }
+
+    // Used by the functions registered with SQLite.
+    Engine::Impl& engine() { return engine_; }
+    const std::string& login() const { return login_; }
+    Catalog catalog(const std::string& schema = "main") {
+        return Catalog(conn_.get(), schema, engine_.major);
+    }
+    sqlite3* conn() { return conn_.get(); }
+    long long rowCount() const { return lastRowCount_; }
+    std::optional<long long> lastIdentity;
+    // While a view is being created, names resolve without the SQLite schema so that the
+    // stored view keeps working whatever name its file is attached under.
+    bool viewMode = false;
+    // The type SQL Server would report for a result column that comes straight from a user
+    // table column, with its nullability and identity.
+    std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);
+    // SQLite schema name of a database, attaching it when needed; nullopt when unknown.
+    std::optional<std::string> schemaFor(const std::string& dbName);
+
+private:
+    ResolvedTable resolveAny(const std::vector<std::string>& parts, const std::string& written);
+    void run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
+             const std::atomic<bool>& cancel, const std::map<std::string, Value>& params);
+    std::vector<Statement> split(const std::vector<Token>& toks) const;
+    void execute(const std::string& sql, const std::vector<Token>& toks, const Statement& st,
+                 ResultSink& sink, const std::atomic<bool>& cancel, bool more);
+    void runSelect(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
+                   const std::atomic<bool>& cancel, bool more);
+    void runQuery(const std::string& sql, const std::vector<ColumnHint>& hints, bool star,
+                  ResultSink& sink, const std::atomic<bool>& cancel, bool more);
+    void runDml(const std::vector<Token>& toks, const Statement& st, ResultSink& sink, bool more);
+    void runExec(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
+                 const std::atomic<bool>& cancel, bool more);
+    void runProcedure(const std::string& name, const std::vector<RpcParam>& params,
+                      ResultSink& sink, const std::atomic<bool>& cancel, bool more);
+    void runSet(const std::vector<Token>& toks, const Statement& st);
+    void runDeclare(const std::vector<Token>& toks, const Statement& st);
+    void waitFor(const std::vector<Token>& toks, const Statement& st,
+                 const std::atomic<bool>& cancel);
+    void use(const std::string& dbName, ResultSink& sink);
+    void attach(const std::string& dbName, const std::string& file, ResultSink& sink);
+    void openConnection(const DatabaseEntry& db);
+    void bindParams(sqlite3_stmt* st);
+    Value evaluate(const std::string& sqliteExpr);
+    ColumnInfo describe(sqlite3_stmt* st, int col, const ColumnHint* hint);
+
+    Engine::Impl& engine_;
+    std::string login_;
+    std::string currentDb_;
+    Db conn_;
+    std::map<std::string, std::string> attached_; // lower-case db name -> schema
+    std::map<std::string, Value> variables_;      // upper-case @name -> value
+    bool nocount_ = false;
+    long long lastRowCount_ = 0;
+    int attachCounter_ = 0;
+};
+
+void registerFunctions(sqlite3* db, SessionImpl* session);
+
+// Runs one DDL statement (CREATE/ALTER/DROP, sp_addtype, ...) of `toks[st.begin, st.end)`.
+// `batchText` is the whole batch, which SQL Server keeps as the text of a module.
+void executeDdl(SessionImpl& s, const std::string& batchText, const std::vector<Token>& toks,
+                const Statement& st);
+void addUserType(SessionImpl& s, const std::string& name, const std::string& baseType,
+                 bool allowNulls);
+
+} // namespace sqlsim

@@ -1,0 +1,911 @@
+#include "engine/translate.h"
+
+#include "engine/errors.h"
+#include "engine/sqlite_util.h"
+
+#include <map>
+#include <set>
+
+namespace sqlsim {
+
+namespace {
+
+struct FunctionDef {
+    const char* sqlite; // name registered with SQLite
+    const char* type;   // result type as SQL Server reports it, empty when it follows the args
+    int minMajor = 0;
+};
+
+const std::map<std::string, FunctionDef>& functions() {
+    static const std::map<std::string, FunctionDef> f = {
+        {"COUNT", {"count", "int"}},
+        {"COUNT_BIG", {"count", "bigint"}},
+        {"SUM", {"sum", ""}},
+        {"AVG", {"avg", ""}},
+        {"MIN", {"min", ""}},
+        {"MAX", {"max", ""}},
+        {"ABS", {"abs", ""}},
+        {"ROUND", {"round", ""}},
+        {"FLOOR", {"tsql_floor", ""}},
+        {"CEILING", {"tsql_ceiling", ""}},
+        {"UPPER", {"upper", ""}},
+        {"LOWER", {"lower", ""}},
+        {"LTRIM", {"ltrim", ""}},
+        {"RTRIM", {"rtrim", ""}},
+        {"REPLACE", {"replace", ""}},
+        {"COALESCE", {"coalesce", ""}},
+        {"NULLIF", {"nullif", ""}},
+        {"ISNULL", {"ifnull", ""}},
+        {"LEN", {"tsql_len", "int"}},
+        {"DATALENGTH", {"tsql_datalength", "int"}},
+        {"SUBSTRING", {"substr", ""}},
+        {"LEFT", {"tsql_left", ""}},
+        {"RIGHT", {"tsql_right", ""}},
+        {"CHARINDEX", {"tsql_charindex", "int"}},
+        {"PATINDEX", {"tsql_patindex", "int"}},
+        {"REPLICATE", {"tsql_replicate", ""}},
+        {"SPACE", {"tsql_space", "varchar(8000)"}},
+        {"REVERSE", {"tsql_reverse", ""}},
+        {"STR", {"tsql_str", "varchar(10)"}},
+        {"NEWID", {"tsql_newid", "uniqueidentifier"}},
+        {"GETDATE", {"tsql_getdate", "datetime"}},
+        {"GETUTCDATE", {"tsql_getutcdate", "datetime"}},
+        {"YEAR", {"tsql_year", "int"}},
+        {"MONTH", {"tsql_month", "int"}},
+        {"DAY", {"tsql_day", "int"}},
+        {"DATEADD", {"tsql_dateadd", "datetime"}},
+        {"DATEDIFF", {"tsql_datediff", "int"}},
+        {"DATEPART", {"tsql_datepart", "int"}},
+        {"ISNUMERIC", {"tsql_isnumeric", "int"}},
+        {"OBJECTPROPERTY", {"objectproperty", "int"}},
+        {"OBJECTPROPERTYEX", {"objectproperty", "sql_variant"}},
+        {"INDEXPROPERTY", {"indexproperty", "int"}},
+        {"COLUMNPROPERTY", {"columnproperty", "int"}},
+        {"DATABASEPROPERTYEX", {"databasepropertyex", "sql_variant"}},
+        {"IDENT_SEED", {"ident_seed", "numeric(38,0)"}},
+        {"IDENT_INCR", {"ident_incr", "numeric(38,0)"}},
+        {"IDENT_CURRENT", {"ident_current", "numeric(38,0)"}},
+        {"USER_NAME", {"user_name", "nvarchar(128)"}},
+        {"USER_ID", {"user_id", "int"}},
+        {"SUSER_SNAME", {"suser_sname", "nvarchar(128)"}},
+        {"SUSER_NAME", {"suser_sname", "nvarchar(128)"}},
+        {"OBJECT_NAME", {"object_name", "nvarchar(128)"}},
+        {"OBJECT_ID", {"object_id", "int"}},
+        {"OBJECT_SCHEMA_NAME", {"object_schema_name", "nvarchar(128)", 9}},
+        {"SCHEMA_NAME", {"schema_name", "nvarchar(128)", 9}},
+        {"SCHEMA_ID", {"schema_id", "int", 9}},
+        {"DB_NAME", {"db_name", "nvarchar(128)"}},
+        {"DB_ID", {"db_id", "smallint"}},
+        {"SERVERPROPERTY", {"serverproperty", "sql_variant"}},
+        {"HOST_NAME", {"tsql_host_name", "nvarchar(128)"}},
+        {"APP_NAME", {"tsql_app_name", "nvarchar(128)"}},
+        {"IS_SRVROLEMEMBER", {"is_srvrolemember", "int"}},
+        {"IS_MEMBER", {"is_srvrolemember", "int"}},
+        {"HAS_DBACCESS", {"has_dbaccess", "int"}},
+        {"TYPE_NAME", {"type_name", "nvarchar(128)", 9}},
+    };
+    return f;
+}
+
+// T-SQL date part names are bare words; they reach the SQLite function as text.
+bool takesDatePart(const std::string& fn) {
+    return fn == "DATEADD" || fn == "DATEDIFF" || fn == "DATEPART";
+}
+
+std::optional<ColType> typeFromText(const std::string& text) {
+    return parseDecl(text);
+}
+
+const std::set<std::string>& clauseWords() {
+    static const std::set<std::string> w = {"FROM",  "INTO",   "WHERE",  "GROUP",     "HAVING",
+                                            "ORDER", "UNION",  "EXCEPT", "INTERSECT", "OPTION",
+                                            "FOR",   "VALUES", "SET",    "COMPUTE"};
+    return w;
+}
+
+bool joinWord(const Token& t) {
+    return t.is("INNER") || t.is("LEFT") || t.is("RIGHT") || t.is("FULL") || t.is("CROSS") ||
+           t.is("JOIN") || t.is("OUTER");
+}
+
+} // namespace
+
+bool isKnownFunction(const std::string& upperName) {
+    return functions().count(upperName) > 0;
+}
+
+void Translator::fail(size_t i) const {
+    if (tok(i).kind == Token::Kind::End && i > 0)
+        throw syntaxNear(tok(i - 1));
+    throw syntaxNear(tok(i));
+}
+
+bool Translator::clauseStop(size_t i) const {
+    const Token& t = tok(i);
+    if (t.kind == Token::Kind::End || t.isOp(";"))
+        return true;
+    if (t.kind != Token::Kind::Word)
+        return false;
+    if (clauseWords().count(t.value))
+        return true;
+    return false;
+}
+
+std::string Translator::name(size_t& i, std::vector<std::string>* parts, std::string* written) {
+    // [a].[b]..[c]: up to four parts, empty middle parts allowed.
+    std::vector<std::string> p;
+    std::string w;
+    if (!tok(i).isName())
+        fail(i);
+    p.push_back(tok(i).name());
+    w = tok(i).name();
+    ++i;
+    while (tok(i).isOp(".")) {
+        w += ".";
+        ++i;
+        if (tok(i).isOp(".")) {
+            p.push_back("");
+            continue;
+        }
+        if (tok(i).isName()) {
+            p.push_back(tok(i).name());
+            w += tok(i).name();
+            ++i;
+        } else if (tok(i).isOp("*")) {
+            p.push_back("*");
+            w += "*";
+            ++i;
+            break;
+        } else {
+            fail(i);
+        }
+    }
+    if (parts)
+        *parts = p;
+    if (written)
+        *written = w;
+    std::string out;
+    // Column references keep only table.column; SQLite knows no schema-qualified columns.
+    size_t from = p.size() > 2 ? p.size() - 2 : 0;
+    for (size_t k = from; k < p.size(); ++k) {
+        if (!out.empty())
+            out += ".";
+        out += p[k] == "*" ? "*" : sqlId(p[k]);
+    }
+    return out;
+}
+
+std::optional<ColType> Translator::typeSpec(size_t& i, size_t end, std::string* text) {
+    if (!tok(i).isName())
+        fail(i);
+    std::string tname = tok(i).name();
+    ++i;
+    std::vector<std::string> args;
+    if (i < end && tok(i).isOp("(")) {
+        ++i;
+        while (i < end && !tok(i).isOp(")")) {
+            if (!tok(i).isOp(","))
+                args.push_back(tok(i).text);
+            ++i;
+        }
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+    }
+    std::string decl = tname;
+    if (!args.empty()) {
+        decl += "(" + args[0];
+        if (args.size() > 1)
+            decl += "," + args[1];
+        decl += ")";
+    }
+    if (text)
+        *text = decl;
+    return makeBuiltinType(tname, args);
+}
+
+std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColType>* hint) {
+    std::string fname = tok(i).value;
+    std::string written = tok(i).text;
+    ++i; // name
+    ++i; // (
+    if (fname == "CAST") {
+        std::string inner;
+        size_t j = i;
+        int depth = 0;
+        // CAST(expr AS type): find the AS at this level.
+        size_t asPos = 0;
+        for (; j < end; ++j) {
+            if (tok(j).isOp("("))
+                ++depth;
+            else if (tok(j).isOp(")")) {
+                if (depth == 0)
+                    break;
+                --depth;
+            } else if (depth == 0 && tok(j).is("AS")) {
+                asPos = j;
+                break;
+            }
+        }
+        if (!asPos)
+            fail(j);
+        std::string e = expr(i, asPos, false, true);
+        i = asPos + 1;
+        std::string typeText;
+        auto ty = typeSpec(i, end, &typeText);
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+        if (!ty)
+            throw sqlError(243, "Type " + typeText + " is not a defined system type.");
+        if (hint)
+            *hint = ty;
+        return "tsql_convert(" + sqlStr(ty->sqliteDecl()) + ", " + e + ")";
+    }
+    if (fname == "CONVERT") {
+        std::string typeText;
+        auto ty = typeSpec(i, end, &typeText);
+        if (!ty)
+            throw sqlError(243, "Type " + typeText + " is not a defined system type.");
+        if (!tok(i).isOp(","))
+            fail(i);
+        ++i;
+        std::string e = expr(i, end, true, true);
+        std::string style = "NULL";
+        if (tok(i).isOp(",")) {
+            ++i;
+            style = expr(i, end, true, true);
+        }
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+        if (hint)
+            *hint = ty;
+        return "tsql_convert(" + sqlStr(ty->sqliteDecl()) + ", " + e + ", " + style + ")";
+    }
+    auto it = functions().find(fname);
+    if (it == functions().end() || r_.major() < it->second.minMajor)
+        throw unknownFunction(written);
+    if (hint && *it->second.type)
+        *hint = typeFromText(it->second.type);
+    std::string out = std::string(it->second.sqlite) + "(";
+    if (takesDatePart(fname) && tok(i).isName()) {
+        out += sqlStr(lower(tok(i).name()));
+        ++i;
+        if (tok(i).isOp(",")) {
+            out += ", ";
+            ++i;
+        }
+    }
+    if (tok(i).isOp("*")) {
+        out += "*";
+        ++i;
+    }
+    if (tok(i).is("DISTINCT")) {
+        out += "DISTINCT ";
+        ++i;
+    }
+    while (i < end && !tok(i).isOp(")")) {
+        out += expr(i, end, true, true);
+        if (tok(i).isOp(",")) {
+            out += ", ";
+            ++i;
+        } else if (!tok(i).isOp(")")) {
+            fail(i);
+        }
+    }
+    if (!tok(i).isOp(")"))
+        fail(i);
+    ++i;
+    return out + ")";
+}
+
+std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inParens) {
+    std::string out;
+    auto emit = [&](const std::string& s) {
+        if (!out.empty() && out.back() != '(' && s != ")" && s != "," && s != ".")
+            out += ' ';
+        out += s;
+    };
+    auto isStringTok = [&](size_t k) {
+        return k < end &&
+               (tok(k).kind == Token::Kind::String || tok(k).kind == Token::Kind::NString);
+    };
+    // After a complete operand, a name or string can only start an alias.
+    bool afterOperand = false;
+    while (i < end) {
+        const Token& t = tok(i);
+        if (t.kind == Token::Kind::End || t.isOp(";"))
+            break;
+        if (afterOperand &&
+            (t.kind == Token::Kind::Quoted || t.kind == Token::Kind::String ||
+             t.kind == Token::Kind::NString || t.is("AS") ||
+             (t.kind == Token::Kind::Word && !isReservedWord(t.value) && !t.is("ESCAPE"))))
+            break;
+        afterOperand = true;
+        if (t.isOp(")")) {
+            if (inParens)
+                break;
+            fail(i);
+        }
+        if (t.isOp(",")) {
+            if (stopAtComma || !inParens)
+                break;
+            emit(",");
+            afterOperand = false;
+            ++i;
+            continue;
+        }
+        if (!inParens || stopAtComma) {
+            if (clauseStop(i))
+                break;
+            if (!inParens && (joinWord(t) || t.is("ON")) && !tok(i + 1).isOp("("))
+                break;
+            if (!inParens && (t.is("ASC") || t.is("DESC")))
+                break;
+        }
+        if (t.isOp("(")) {
+            ++i;
+            if (tok(i).is("SELECT")) {
+                Translated sub = query(i, end, false);
+                emit("(" + sub.sql);
+            } else {
+                std::string inner = expr(i, end, false, true);
+                emit("(" + inner);
+            }
+            if (!tok(i).isOp(")"))
+                fail(i);
+            out += ")";
+            ++i;
+            continue;
+        }
+        switch (t.kind) {
+        case Token::Kind::String:
+        case Token::Kind::NString:
+            emit(sqlStr(t.value));
+            ++i;
+            continue;
+        case Token::Kind::Number:
+            emit(t.text);
+            ++i;
+            continue;
+        case Token::Kind::Binary:
+            emit("X'" + (t.value.size() % 2 ? "0" + t.value : t.value) + "'");
+            ++i;
+            continue;
+        case Token::Kind::Variable:
+            if (t.value.rfind("@@", 0) == 0)
+                emit("tsql_global(" + sqlStr(t.value) + ")");
+            else
+                emit(t.text);
+            ++i;
+            continue;
+        case Token::Kind::Op: {
+            std::string op = t.text;
+            if (op == "+" && (isStringTok(i - 1) || isStringTok(i + 1) ||
+                              (i > 0 && tok(i - 1).isOp(")") && out.size() && false)))
+                op = "||";
+            else if (op == "!<")
+                op = ">=";
+            else if (op == "!>")
+                op = "<=";
+            emit(op);
+            afterOperand = false;
+            ++i;
+            continue;
+        }
+        default:
+            break;
+        }
+        // Words and quoted names.
+        if (t.kind == Token::Kind::Word) {
+            if (t.is("COLLATE")) {
+                i += 2;
+                continue;
+            }
+            if (t.is("NULL") || t.is("AND") || t.is("OR") || t.is("NOT") || t.is("IS") ||
+                t.is("LIKE") || t.is("IN") || t.is("BETWEEN") || t.is("CASE") || t.is("WHEN") ||
+                t.is("THEN") || t.is("ELSE") || t.is("END") || t.is("EXISTS") || t.is("ESCAPE") ||
+                t.is("ASC") || t.is("DESC") || t.is("DISTINCT") || t.is("ALL") || t.is("ANY") ||
+                t.is("SOME")) {
+                emit(t.value);
+                afterOperand = t.is("NULL") || t.is("END");
+                ++i;
+                continue;
+            }
+            if (t.is("CURRENT_USER") || t.is("USER") || t.is("SESSION_USER")) {
+                emit("user_name()");
+                ++i;
+                continue;
+            }
+            if (t.is("SYSTEM_USER")) {
+                emit("suser_sname()");
+                ++i;
+                continue;
+            }
+            if (t.is("CURRENT_TIMESTAMP")) {
+                emit("tsql_getdate()");
+                ++i;
+                continue;
+            }
+            if (tok(i + 1).isOp("(")) {
+                emit(functionCall(i, end, nullptr));
+                continue;
+            }
+            if (isReservedWord(t.value) && !tok(i + 1).isOp("."))
+                fail(i);
+        }
+        if (t.isName()) {
+            // Two-part function names (dbo.fn(...)) are user functions, which do not run here.
+            size_t j = i;
+            std::vector<std::string> parts;
+            std::string n = name(j, &parts, nullptr);
+            if (tok(j).isOp("("))
+                throw notSupported("calling user-defined functions");
+            emit(n);
+            i = j;
+            continue;
+        }
+        fail(i);
+    }
+    return out;
+}
+
+std::string Translator::tableRef(size_t& i, size_t end) {
+    std::string out;
+    if (tok(i).isOp("(")) {
+        ++i;
+        if (!tok(i).is("SELECT"))
+            fail(i);
+        Translated sub = query(i, end, false);
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+        out = "(" + sub.sql + ")";
+    } else {
+        std::vector<std::string> parts;
+        std::string written;
+        size_t start = i;
+        name(i, &parts, &written);
+        if (tok(i).isOp("("))
+            throw notSupported("table-valued functions in FROM");
+        (void)start;
+        ResolvedTable rt = r_.resolveTable(parts, written);
+        out = rt.sqlRef;
+        // Without an alias the table is still known by its own name.
+        if (!(tok(i).is("AS") ||
+              (tok(i).isName() && !(tok(i).kind == Token::Kind::Word &&
+                                    (isReservedWord(tok(i).value) || joinWord(tok(i)))))))
+            out += " AS " + sqlId(rt.alias);
+    }
+    if (tok(i).is("AS"))
+        ++i;
+    if (tok(i).isName() &&
+        !(tok(i).kind == Token::Kind::Word && (isReservedWord(tok(i).value) || joinWord(tok(i))))) {
+        out += " AS " + sqlId(tok(i).name());
+        ++i;
+    }
+    // Table hints only steer SQL Server's locking.
+    if (tok(i).is("WITH") && tok(i + 1).isOp("(")) {
+        i += 2;
+        while (i < end && !tok(i).isOp(")"))
+            ++i;
+        ++i;
+    } else if (tok(i).isOp("(") && tok(i + 1).is("NOLOCK")) {
+        i += 3;
+    }
+    return out;
+}
+
+std::string Translator::fromClause(size_t& i, size_t end) {
+    std::string out = tableRef(i, end);
+    while (i < end) {
+        if (tok(i).isOp(",")) {
+            ++i;
+            out += ", " + tableRef(i, end);
+            continue;
+        }
+        if (joinWord(tok(i))) {
+            std::string kw;
+            while (joinWord(tok(i))) {
+                kw += " " + tok(i).value;
+                ++i;
+            }
+            out += kw + " " + tableRef(i, end);
+            if (tok(i).is("ON")) {
+                ++i;
+                out += " ON " + expr(i, end, true, false);
+            }
+            continue;
+        }
+        break;
+    }
+    return out;
+}
+
+std::string Translator::selectCore(size_t& i, size_t end, Translated& out, std::string& limit) {
+    if (!tok(i).is("SELECT"))
+        fail(i);
+    ++i;
+    std::string sql = "SELECT ";
+    bool distinct = false;
+    if (tok(i).is("DISTINCT")) {
+        sql += "DISTINCT ";
+        distinct = true;
+        ++i;
+    } else if (tok(i).is("ALL")) {
+        ++i;
+    }
+    if (tok(i).is("TOP")) {
+        ++i;
+        if (tok(i).kind == Token::Kind::Number) {
+            limit = tok(i).text;
+            ++i;
+        } else if (tok(i).isOp("(")) {
+            ++i;
+            limit = "(" + expr(i, end, false, true) + ")";
+            if (!tok(i).isOp(")"))
+                fail(i);
+            ++i;
+        } else {
+            fail(i);
+        }
+        if (tok(i).is("PERCENT"))
+            throw notSupported("TOP ... PERCENT");
+        if (tok(i).is("WITH") && tok(i + 1).is("TIES"))
+            i += 2;
+    }
+    // Select list.
+    bool first = true;
+    while (true) {
+        if (!first)
+            sql += ", ";
+        first = false;
+        ColumnHint hint;
+        size_t itemStart = i;
+        std::string alias;
+        bool hasAlias = false;
+        if (tok(i).isOp("*")) {
+            out.star = true;
+            sql += "*";
+            ++i;
+        } else {
+            if ((tok(i).isName() || tok(i).kind == Token::Kind::String) && tok(i + 1).isOp("=") &&
+                !tok(i).is("CASE")) {
+                if (tok(i).kind == Token::Kind::Word && isReservedWord(tok(i).value))
+                    fail(i);
+                alias = tok(i).kind == Token::Kind::String ? tok(i).value : tok(i).name();
+                hasAlias = true;
+                i += 2;
+                itemStart = i;
+            }
+            if (tok(i).kind == Token::Kind::Variable && tok(i + 1).isOp("=") &&
+                tok(i).value.rfind("@@", 0) != 0)
+                throw notSupported("assigning variables in a SELECT list");
+            size_t exprStart = i;
+            std::string e = expr(i, end, true, false);
+            if (e.empty())
+                fail(i);
+            size_t exprEnd = i;
+            if (!hasAlias) {
+                if (tok(i).is("AS")) {
+                    ++i;
+                    if (!(tok(i).isName() || tok(i).kind == Token::Kind::String))
+                        fail(i);
+                    alias = tok(i).kind == Token::Kind::Word || tok(i).kind == Token::Kind::Quoted
+                                ? tok(i).name()
+                                : tok(i).value;
+                    hasAlias = true;
+                    ++i;
+                } else if ((tok(i).isName() &&
+                            !(tok(i).kind == Token::Kind::Word && isReservedWord(tok(i).value))) ||
+                           tok(i).kind == Token::Kind::String) {
+                    alias = tok(i).kind == Token::Kind::String ? tok(i).value : tok(i).name();
+                    hasAlias = true;
+                    ++i;
+                }
+            }
+            // A star qualified by a table (t.*).
+            if (e.size() >= 2 && e.substr(e.size() - 2) == ".*")
+                out.star = true;
+            sql += e;
+            if (hasAlias) {
+                sql += " AS " + sqlId(alias);
+                hint.name = alias;
+            }
+            // Work out what SQL Server would report for an expression.
+            bool plainColumn = true;
+            for (size_t k = exprStart; k < exprEnd; ++k)
+                if (!(tok(k).isName() || tok(k).isOp(".")) ||
+                    (tok(k).kind == Token::Kind::Word && isReservedWord(tok(k).value)))
+                    plainColumn = false;
+            if (!plainColumn) {
+                if (!hasAlias)
+                    hint.name = std::string();
+                const Token& f = tok(exprStart);
+                if (exprEnd == exprStart + 1 && f.kind == Token::Kind::String)
+                    hint.type = makeBuiltinType(
+                        "varchar", {std::to_string(std::max<size_t>(1, f.value.size()))});
+                else if (exprEnd == exprStart + 1 && f.kind == Token::Kind::NString)
+                    hint.type = makeBuiltinType(
+                        "nvarchar", {std::to_string(std::max<size_t>(1, f.value.size()))});
+                else if (exprEnd == exprStart + 1 && f.kind == Token::Kind::Number)
+                    hint.type = f.text.find('.') == std::string::npos
+                                    ? makeBuiltinType(f.text.size() > 9 ? "bigint" : "int", {})
+                                    : makeBuiltinType("numeric", {"38", "10"});
+                else if (f.kind == Token::Kind::Word && tok(exprStart + 1).isOp("(")) {
+                    // A single function call spanning the whole item.
+                    size_t j = exprStart;
+                    std::optional<ColType> ft;
+                    try {
+                        functionCall(j, end, &ft);
+                    } catch (...) {
+                    }
+                    if (j == exprEnd)
+                        hint.type = ft;
+                } else if (f.is("CASE")) {
+                    size_t longest = 0;
+                    bool allStrings = true;
+                    for (size_t k = exprStart; k < exprEnd; ++k)
+                        if (tok(k).is("THEN") || tok(k).is("ELSE")) {
+                            const Token& v = tok(k + 1);
+                            if (v.kind != Token::Kind::String)
+                                allStrings = false;
+                            else
+                                longest = std::max(longest, v.value.size());
+                        }
+                    if (allStrings)
+                        hint.type = makeBuiltinType("varchar",
+                                                    {std::to_string(std::max<size_t>(1, longest))});
+                } else if (f.kind == Token::Kind::Variable && exprEnd == exprStart + 1) {
+                    static const std::map<std::string, std::string> globals = {
+                        {"@@VERSION", "nvarchar(300)"},
+                        {"@@SPID", "smallint"},
+                        {"@@ROWCOUNT", "int"},
+                        {"@@ERROR", "int"},
+                        {"@@TRANCOUNT", "int"},
+                        {"@@SERVERNAME", "nvarchar(128)"},
+                        {"@@SERVICENAME", "nvarchar(128)"},
+                        {"@@LANGUAGE", "nvarchar(128)"},
+                        {"@@MAX_PRECISION", "tinyint"},
+                        {"@@TEXTSIZE", "int"},
+                        {"@@IDENTITY", "numeric(38,0)"},
+                        {"@@DATEFIRST", "tinyint"},
+                        {"@@LOCK_TIMEOUT", "int"},
+                        {"@@OPTIONS", "int"}};
+                    auto g = globals.find(f.value);
+                    if (g != globals.end())
+                        hint.type = parseDecl(g->second);
+                }
+            }
+            (void)itemStart;
+        }
+        out.columns.push_back(hint);
+        if (tok(i).isOp(",")) {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    if (tok(i).is("INTO"))
+        throw notSupported("SELECT ... INTO");
+    if (tok(i).is("FROM")) {
+        ++i;
+        sql += " FROM " + fromClause(i, end);
+    }
+    if (tok(i).is("WHERE")) {
+        ++i;
+        sql += " WHERE " + expr(i, end, false, false);
+    }
+    if (tok(i).is("GROUP") && tok(i + 1).is("BY")) {
+        i += 2;
+        sql += " GROUP BY ";
+        while (true) {
+            sql += expr(i, end, true, false);
+            if (!tok(i).isOp(","))
+                break;
+            sql += ", ";
+            ++i;
+        }
+    }
+    if (tok(i).is("HAVING")) {
+        ++i;
+        sql += " HAVING " + expr(i, end, false, false);
+    }
+    (void)distinct;
+    return sql;
+}
+
+Translated Translator::query(size_t& i, size_t end, bool top) {
+    Translated out;
+    std::string limit;
+    std::string sql = selectCore(i, end, out, limit);
+    bool distinct = tok(i).kind != Token::Kind::End && false;
+    (void)distinct;
+    while (tok(i).is("UNION") || tok(i).is("EXCEPT") || tok(i).is("INTERSECT")) {
+        sql += " " + tok(i).value;
+        ++i;
+        if (tok(i).is("ALL")) {
+            sql += " ALL";
+            ++i;
+        }
+        Translated other;
+        std::string otherLimit;
+        sql += " " + selectCore(i, end, other, otherLimit);
+    }
+    bool ordered = false;
+    if (tok(i).is("ORDER") && tok(i + 1).is("BY")) {
+        i += 2;
+        sql += " ORDER BY ";
+        ordered = true;
+        while (true) {
+            sql += expr(i, end, true, false);
+            if (tok(i).is("ASC") || tok(i).is("DESC")) {
+                sql += " " + tok(i).value;
+                ++i;
+            }
+            if (!tok(i).isOp(","))
+                break;
+            sql += ", ";
+            ++i;
+        }
+    }
+    // SQL Server sorts to remove duplicates, so DISTINCT without ORDER BY comes back sorted.
+    if (!ordered && !out.star && sql.rfind("SELECT DISTINCT ", 0) == 0 &&
+        sql.find(" UNION ") == std::string::npos) {
+        sql += " ORDER BY ";
+        for (size_t k = 0; k < out.columns.size(); ++k)
+            sql += (k ? ", " : "") + std::to_string(k + 1);
+    }
+    if (!limit.empty())
+        sql += " LIMIT " + limit;
+    if (top) {
+        if (tok(i).is("FOR") || tok(i).is("OPTION") || tok(i).is("COMPUTE"))
+            throw notSupported(tok(i).value + " clauses");
+        if (!(tok(i).kind == Token::Kind::End || tok(i).isOp(";") || i >= end))
+            fail(i);
+    }
+    out.sql = sql;
+    return out;
+}
+
+Translated Translator::select(size_t i, size_t end) {
+    Translated t = query(i, end, true);
+    return t;
+}
+
+std::string Translator::expression(size_t i, size_t end) {
+    std::string e = expr(i, end, false, false);
+    if (i < end && tok(i).kind != Token::Kind::End)
+        fail(i);
+    return e;
+}
+
+std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
+                               std::vector<std::string>* columnNames) {
+    ++i; // INSERT
+    if (tok(i).is("INTO"))
+        ++i;
+    std::vector<std::string> parts;
+    std::string written;
+    name(i, &parts, &written);
+    ResolvedTable rt = r_.resolveTable(parts, written);
+    if (target)
+        *target = rt;
+    std::string sql = "INSERT INTO " + rt.sqlRef;
+    if (tok(i).isOp("(")) {
+        ++i;
+        sql += " (";
+        bool first = true;
+        while (i < end && !tok(i).isOp(")")) {
+            if (!tok(i).isName())
+                fail(i);
+            if (columnNames)
+                columnNames->push_back(tok(i).name());
+            sql += (first ? "" : ", ") + sqlId(tok(i).name());
+            first = false;
+            ++i;
+            if (tok(i).isOp(","))
+                ++i;
+        }
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+        sql += ")";
+    }
+    if (tok(i).is("DEFAULT") && tok(i + 1).is("VALUES")) {
+        i += 2;
+        return sql + " DEFAULT VALUES";
+    }
+    if (tok(i).is("VALUES")) {
+        ++i;
+        sql += " VALUES ";
+        bool first = true;
+        while (tok(i).isOp("(")) {
+            ++i;
+            sql += (first ? "(" : ", (");
+            first = false;
+            bool firstVal = true;
+            while (i < end && !tok(i).isOp(")")) {
+                if (tok(i).is("DEFAULT"))
+                    throw notSupported("DEFAULT inside VALUES");
+                sql += (firstVal ? "" : ", ") + expr(i, end, true, true);
+                firstVal = false;
+                if (tok(i).isOp(","))
+                    ++i;
+                else if (!tok(i).isOp(")"))
+                    fail(i);
+            }
+            if (!tok(i).isOp(")"))
+                fail(i);
+            ++i;
+            sql += ")";
+            if (tok(i).isOp(","))
+                ++i;
+        }
+        if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
+            fail(i);
+        return sql;
+    }
+    if (tok(i).is("SELECT")) {
+        Translated q = query(i, end, true);
+        return sql + " " + q.sql;
+    }
+    if (tok(i).is("EXEC") || tok(i).is("EXECUTE"))
+        throw notSupported("INSERT ... EXEC");
+    fail(i);
+}
+
+std::string Translator::update(size_t i, size_t end) {
+    ++i; // UPDATE
+    std::vector<std::string> parts;
+    std::string written;
+    name(i, &parts, &written);
+    ResolvedTable rt = r_.resolveTable(parts, written);
+    if (!tok(i).is("SET"))
+        fail(i);
+    ++i;
+    std::string sql = "UPDATE " + rt.sqlRef + " AS " + sqlId(rt.alias) + " SET ";
+    bool first = true;
+    while (true) {
+        std::vector<std::string> cparts;
+        name(i, &cparts, nullptr);
+        if (!tok(i).isOp("="))
+            fail(i);
+        ++i;
+        sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + expr(i, end, true, false);
+        first = false;
+        if (!tok(i).isOp(","))
+            break;
+        ++i;
+    }
+    if (tok(i).is("FROM"))
+        throw notSupported("UPDATE ... FROM");
+    if (tok(i).is("WHERE")) {
+        ++i;
+        sql += " WHERE " + expr(i, end, false, false);
+    }
+    if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
+        fail(i);
+    return sql;
+}
+
+std::string Translator::remove(size_t i, size_t end) {
+    ++i; // DELETE
+    if (tok(i).is("FROM"))
+        ++i;
+    std::vector<std::string> parts;
+    std::string written;
+    name(i, &parts, &written);
+    ResolvedTable rt = r_.resolveTable(parts, written);
+    std::string sql = "DELETE FROM " + rt.sqlRef + " AS " + sqlId(rt.alias);
+    if (tok(i).is("WHERE")) {
+        ++i;
+        sql += " WHERE " + expr(i, end, false, false);
+    }
+    if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
+        fail(i);
+    return sql;
+}
+
+} // namespace sqlsim

@@ -1,0 +1,77 @@
+// Turns the T-SQL statements the program and the fixtures use into SQLite SQL: names are
+// resolved against the SQL Server catalog, TOP becomes LIMIT, `alias = expr` becomes
+// `expr AS alias`, and T-SQL functions map onto functions registered with SQLite.
+#pragma once
+
+#include "engine/tokens.h"
+#include "engine/types.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sqlsim {
+
+struct ResolvedTable {
+    std::string sqlRef; // schema-qualified, quoted SQLite name
+    std::string alias;  // the name a column may be qualified with when no alias is given
+    int objectId = 0;
+};
+
+class NameResolver {
+public:
+    virtual ~NameResolver() = default;
+    // parts: [server.][db.][schema.]name, empty strings for omitted middle parts.
+    virtual ResolvedTable resolveTable(const std::vector<std::string>& parts,
+                                       const std::string& written) = 0;
+    virtual int major() const = 0;
+};
+
+// One result column as far as the text tells: its name as SQL Server reports it and, for
+// expressions, the type SQL Server would give it.
+struct ColumnHint {
+    std::optional<std::string> name; // nullopt: take SQLite's (a plain column reference)
+    std::optional<ColType> type;
+};
+
+struct Translated {
+    std::string sql;
+    std::vector<ColumnHint> columns; // empty when the list holds a `*`
+    bool star = false;
+};
+
+class Translator {
+public:
+    Translator(const std::vector<Token>& toks, NameResolver& resolver) : t_(toks), r_(resolver) {}
+
+    // A SELECT statement (with UNIONs) from tokens[i, end).
+    Translated select(size_t i, size_t end);
+    // INSERT / UPDATE / DELETE.
+    std::string insert(size_t i, size_t end, ResolvedTable* target,
+                       std::vector<std::string>* columnNames);
+    std::string update(size_t i, size_t end);
+    std::string remove(size_t i, size_t end);
+    // A standalone expression (DEFAULT values, SET @x = ..., IF conditions).
+    std::string expression(size_t i, size_t end);
+
+private:
+    const Token& tok(size_t i) const { return t_[std::min(i, t_.size() - 1)]; }
+    Translated query(size_t& i, size_t end, bool top);
+    std::string selectCore(size_t& i, size_t end, Translated& out, std::string& limit);
+    std::string fromClause(size_t& i, size_t end);
+    std::string tableRef(size_t& i, size_t end);
+    std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
+    std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);
+    std::string name(size_t& i, std::vector<std::string>* parts, std::string* written);
+    std::optional<ColType> typeSpec(size_t& i, size_t end, std::string* text);
+    bool clauseStop(size_t i) const;
+    [[noreturn]] void fail(size_t i) const;
+
+    const std::vector<Token>& t_;
+    NameResolver& r_;
+};
+
+// The T-SQL function names the translator knows; others raise error 195.
+bool isKnownFunction(const std::string& upperName);
+
+} // namespace sqlsim
