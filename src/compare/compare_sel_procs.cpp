@@ -4,6 +4,7 @@
 #include "compare/mark_differences.h"
 #include "compare/run_time_error.h"
 #include "compare/text_equality.h"
+#include "compare/view_pair.h"
 #include "core/error_report.h"
 #include "core/settings.h"
 #include "util/prompter.h"
@@ -61,14 +62,25 @@ private:
     const std::function<void(bool)>& setBusy_;
 };
 
-bool TextsEqual(std::string a, std::string b, const CompareOptions& options) {
+bool TextsEqual(std::string_view a, std::string_view b, const CompareOptions& options) {
+    std::string bareA, bareB;
     if (options.IgnoreComments) {
-        a = StripSqlComments(a);
-        b = StripSqlComments(b);
+        if (MayHoldSqlComments(a))
+            a = bareA = StripSqlComments(a);
+        if (MayHoldSqlComments(b))
+            b = bareB = StripSqlComments(b);
     }
     if (options.IgnoreWhitespace)
         return CompareTextsIgnoringWhitespace(a, b, options.CaseSensitive);
     return a == b;
+}
+
+// Blanks only, as the text taken from a view has always been trimmed.
+std::string_view TrimBlanks(std::string_view s) {
+    const size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
 ComparisonReportRequest ReportRequestFor(const ComparedObjectNames& names) {
@@ -96,13 +108,18 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
         const CompareOptions& options = request.options;
 
         step = 2;
-        std::string text[2];
+        ViewPair views(sourceView, targetView);
+        // Views into the cached view texts, or into `given` for texts that are not the views'.
+        std::string given[2];
+        std::string_view text[2];
         if (request.givenTexts) {
-            text[0] = request.sourceText;
-            text[1] = request.targetText;
+            given[0] = request.sourceText;
+            given[1] = request.targetText;
+            text[0] = given[0];
+            text[1] = given[1];
         } else {
-            text[0] = Trim(sourceView.Text());
-            text[1] = Trim(targetView.Text());
+            text[0] = TrimBlanks(views.Text(0));
+            text[1] = TrimBlanks(views.Text(1));
         }
 
         step = 3;
@@ -121,8 +138,10 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
                 if (request.services.ignoredColumns(names.FullName[side]).empty())
                     continue;
                 result.ColumnsIgnored = true;
-                if (request.services.tableScriptWithoutIgnored)
-                    text[side] = request.services.tableScriptWithoutIgnored(side);
+                if (request.services.tableScriptWithoutIgnored) {
+                    given[side] = request.services.tableScriptWithoutIgnored(side);
+                    text[side] = given[side];
+                }
             }
         }
 
@@ -131,13 +150,13 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
 
         step = 7;
         if (!equal && options.IgnoreColSeq)
-            equal = CompareProcs_IgnoreColumnsOrder(sourceView, targetView, options.IgnoreComments);
+            equal = CompareProcs_IgnoreColumnsOrder(views, options.IgnoreComments);
 
         step = 8;
         if (!equal) {
-            Mark_Differences(sourceView, targetView, result.SourceLines, result.TargetLines,
-                             result.MarkErrorCode);
-            result.Marked = result.MarkErrorCode == 0;
+            result.Marked = Mark_Differences(views, result.MarkErrorCode);
+            result.SourceLines = std::move(views.Lines(0));
+            result.TargetLines = std::move(views.Lines(1));
         }
 
         step = 9;

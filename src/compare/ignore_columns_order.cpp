@@ -14,43 +14,99 @@ namespace orv {
 
 namespace {
 
-// The lines of a view, or false after telling the user which side failed.
-bool ViewLines(const TextView& view, const char* side, bool ignoreComments, CompLines& lines) {
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+// Orders by the case-folded text, then by the exact text, comparing bytes as unsigned values;
+// folding on the fly spares a folded copy of every line.
+int CompareLineKeys(const std::string& x, const std::string& y, bool ignoreCase) {
+    if (ignoreCase) {
+        const size_t n = std::min(x.size(), y.size());
+        for (size_t i = 0; i < n; ++i) {
+            const auto cx = static_cast<unsigned char>(LowerAscii(x[i]));
+            const auto cy = static_cast<unsigned char>(LowerAscii(y[i]));
+            if (cx != cy)
+                return cx < cy ? -1 : 1;
+        }
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+    }
+    return x.compare(y);
+}
+
+std::vector<size_t> SortedOrder(const CompLines& lines, bool ascending, bool ignoreCase) {
+    std::vector<size_t> order(lines.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(), [&](size_t i, size_t j) {
+        const int c = CompareLineKeys(lines[i].LineText, lines[j].LineText, ignoreCase);
+        return ascending ? c < 0 : c > 0;
+    });
+    return order;
+}
+
+bool MayHoldComments(const CompLines& lines) {
+    for (const CompLine& line : lines)
+        if (line.LineText.find("--") != std::string::npos ||
+            line.LineText.find("/*") != std::string::npos)
+            return true;
+    return false;
+}
+
+// The lines of the text without its comments.
+CompLines WithoutComments(const CompLines& lines) {
     int32_t errorCode = 0;
-    const int64_t count = TXText_ConvTextToArray(view, lines, errorCode);
-    if (errorCode != 0) {
-        CurrentPrompter().MessageBox(MsgIcon::None, "",
-                                     std::string("Ignore Columns Order option (") + side +
-                                         ") - error occurred.");
-        return false;
-    }
-    if (ignoreComments && count > 0) {
-        const std::string text = TXText_ConvArrayToText(lines, count, errorCode);
-        if (errorCode != 0)
+    const std::string text =
+        TXText_ConvArrayToText(lines, static_cast<int64_t>(lines.size()), errorCode);
+    CompLines bare = SplitIntoLines(StripSqlComments(text));
+    // The joined text carried a break after its last line; the empty line that leaves is no
+    // line of the view.
+    if (!bare.empty() && bare.back().LineText.empty())
+        bare.pop_back();
+    return bare;
+}
+
+bool SameSortedLines(const CompLines& source, const CompLines& target) {
+    if (source.size() != target.size())
+        return false; // no order can make them equal, so spare the sort
+    const std::vector<size_t> a = SortedOrder(source, true, true);
+    const std::vector<size_t> b = SortedOrder(target, true, true);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (source[a[i]].LineText != target[b[i]].LineText)
             return false;
-        lines = SplitIntoLines(StripSqlComments(text));
-        // The text carried a break after its last line; the empty line that leaves is no line
-        // of the view.
-        if (!lines.empty() && lines.back().LineText.empty())
-            lines.pop_back();
-    }
     return true;
+}
+
+// Splits one side, or tells the user which side failed.
+bool SplitSide(ViewPair& views, int side) {
+    if (views.Split(side) == 0)
+        return true;
+    CurrentPrompter().MessageBox(MsgIcon::None, "",
+                                 std::string("Ignore Columns Order option (") +
+                                     (side == 0 ? "Source" : "Target") + ") - error occurred.");
+    return false;
 }
 
 } // namespace
 
-bool CompareProcs_IgnoreColumnsOrder(const TextView& sourceView, const TextView& targetView,
-                                     bool ignoreComments) {
+bool CompareProcs_IgnoreColumnsOrder(ViewPair& views, bool ignoreComments) {
     try {
-        CompLines source, target;
-        if (!ViewLines(sourceView, "Source", ignoreComments, source))
+        if (!SplitSide(views, 0) || !SplitSide(views, 1))
             return false;
-        if (!ViewLines(targetView, "Target", ignoreComments, target))
-            return false;
-        SortArray_CompLine(source, true, true);
-        SortArray_CompLine(target, true, true);
-        return AreTypeArrays_CompLine_Identical(source, target, static_cast<int64_t>(source.size()),
-                                                static_cast<int64_t>(target.size()));
+        const CompLines& source = views.Lines(0);
+        const CompLines& target = views.Lines(1);
+        if (!ignoreComments)
+            return SameSortedLines(source, target);
+        // Only a side that may hold comments needs its lines rebuilt.
+        CompLines bareSource, bareTarget;
+        const bool stripSource = MayHoldComments(source);
+        const bool stripTarget = MayHoldComments(target);
+        if (stripSource)
+            bareSource = WithoutComments(source);
+        if (stripTarget)
+            bareTarget = WithoutComments(target);
+        return SameSortedLines(stripSource ? bareSource : source,
+                               stripTarget ? bareTarget : target);
     } catch (...) {
         const RunTimeError e = CurrentRunTimeError();
         ReportUnexpected(e.Number, e.Description, "modIgnoreColumnsOrder",
@@ -59,31 +115,17 @@ bool CompareProcs_IgnoreColumnsOrder(const TextView& sourceView, const TextView&
     }
 }
 
+bool CompareProcs_IgnoreColumnsOrder(TextView& sourceView, TextView& targetView,
+                                     bool ignoreComments) {
+    ViewPair views(sourceView, targetView);
+    return CompareProcs_IgnoreColumnsOrder(views, ignoreComments);
+}
+
 void SortArray_CompLine(CompLines& lines, bool ascending, bool ignoreCase) {
     try {
         if (lines.size() < 2)
             return;
-        // Fold each key once rather than on every comparison.
-        std::vector<std::string> folded;
-        if (ignoreCase) {
-            folded.reserve(lines.size());
-            for (const CompLine& line : lines)
-                folded.push_back(ToLowerAscii(line.LineText));
-        }
-        std::vector<size_t> order(lines.size());
-        std::iota(order.begin(), order.end(), size_t{0});
-        auto less = [&](size_t i, size_t j) {
-            if (ignoreCase) {
-                const int c = folded[i].compare(folded[j]);
-                if (c != 0)
-                    return c < 0;
-            }
-            return lines[i].LineText < lines[j].LineText;
-        };
-        if (ascending)
-            std::sort(order.begin(), order.end(), less);
-        else
-            std::sort(order.begin(), order.end(), [&](size_t i, size_t j) { return less(j, i); });
+        const std::vector<size_t> order = SortedOrder(lines, ascending, ignoreCase);
         CompLines sorted;
         sorted.reserve(lines.size());
         for (size_t i : order)

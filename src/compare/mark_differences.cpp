@@ -98,27 +98,36 @@ void PaintLines(TextView& view, const CompLines& lines) {
         SetRangeBackColor(view, StatusToColor(line.Status), line.StartPos, line.EndPos);
 }
 
-void Mark_Differences(TextView& sourceView, TextView& targetView, CompLines& sourceLines,
-                      CompLines& targetLines, int32_t& errorCode) {
+bool Mark_Differences(ViewPair& views, int32_t& errorCode) {
     errorCode = 0;
     try {
-        if (sourceView.Text() == targetView.Text())
-            return;
-        TXText_ConvTextToArray(sourceView, sourceLines, errorCode);
+        if (views.Text(0) == views.Text(1))
+            return false;
+        errorCode = views.Split(0);
         if (errorCode == 0)
-            TXText_ConvTextToArray(targetView, targetLines, errorCode);
+            errorCode = views.Split(1);
         if (errorCode != 0) {
             CurrentPrompter().MessageBox(MsgIcon::None, "", "Error occurred.");
-            return;
+            return false;
         }
-        MatchLines(sourceLines, targetLines);
-        PaintLines(sourceView, sourceLines);
-        PaintLines(targetView, targetLines);
+        MatchLines(views.Lines(0), views.Lines(1));
+        PaintLines(views.View(0), views.Lines(0));
+        PaintLines(views.View(1), views.Lines(1));
+        return true;
     } catch (...) {
         const RunTimeError e = CurrentRunTimeError();
         errorCode = e.Number;
         ReportUnexpected(e.Number, e.Description, "modMarkDifferences", "Mark_Differences");
+        return false;
     }
+}
+
+void Mark_Differences(TextView& sourceView, TextView& targetView, CompLines& sourceLines,
+                      CompLines& targetLines, int32_t& errorCode) {
+    ViewPair views(sourceView, targetView);
+    Mark_Differences(views, errorCode);
+    sourceLines = std::move(views.Lines(0));
+    targetLines = std::move(views.Lines(1));
 }
 
 } // namespace orv

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "compare/comp_line.h"
+#include "compare/view_pair.h"
 #include "util/text_view.h"
 
 #include <cstdint>
@@ -24,5 +25,8 @@ void PaintLines(TextView& view, const CompLines& lines);
 // shown and nothing is painted).
 void Mark_Differences(TextView& sourceView, TextView& targetView, CompLines& sourceLines,
                       CompLines& targetLines, int32_t& errorCode);
+// The same on views that other steps of the comparison may already have split. True when the
+// views were painted.
+bool Mark_Differences(ViewPair& views, int32_t& errorCode);
 
 } // namespace orv

@@ -4,6 +4,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace orv {
@@ -23,20 +24,70 @@ std::string ReplaceNonPrintableChars(std::string_view text, std::string_view rep
     return out;
 }
 
+namespace {
+
+bool IsEdgeWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool IsNonPrintable(char c) {
+    return c == '\r' || c == '\n' || c == '\t' || c == '\v' || c == '\0';
+}
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// Hands out the characters of ReplaceNonPrintableChars(trimmed, " ") one at a time, upper-cased
+// when asked, so two large texts compare without building their normalised copies.
+class NormalisedReader {
+public:
+    NormalisedReader(std::string_view text, bool upper) : upper_(upper) {
+        size_t b = 0, e = text.size();
+        while (b < e && IsEdgeWhite(text[b]))
+            ++b;
+        while (e > b && IsEdgeWhite(text[e - 1]))
+            --e;
+        text_ = text.substr(b, e - b);
+    }
+    // The next character, or false at the end.
+    bool Next(char& c) {
+        while (pos_ < text_.size()) {
+            const size_t i = pos_++;
+            const char raw = text_[i];
+            const char produced = IsNonPrintable(raw) ? ' ' : raw;
+            if (produced == ' ' && i > 0 && lastWasBlank_)
+                continue;
+            lastWasBlank_ = produced == ' ';
+            c = upper_ ? UpperAscii(produced) : produced;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::string_view text_;
+    bool upper_;
+    size_t pos_ = 0;
+    bool lastWasBlank_ = false;
+};
+
+} // namespace
+
 bool CompareTextsIgnoringWhitespace(std::string_view a, std::string_view b, bool caseSensitive) {
     // All whitespace at the ends goes, not only blanks: a text and the same text followed by a
-    // line break are the same object.
-    std::string x = TrimWhitespace(a);
-    std::string y = TrimWhitespace(b);
-    if (!caseSensitive) {
-        x = ToUpperAscii(x);
-        y = ToUpperAscii(y);
+    // line break are the same object. Equal trimmed texts normalise alike, and only an empty
+    // text normalises to nothing, so comparing the normalised forms decides every case.
+    NormalisedReader x(a, !caseSensitive), y(b, !caseSensitive);
+    char cx = 0, cy = 0;
+    for (;;) {
+        const bool hasX = x.Next(cx);
+        const bool hasY = y.Next(cy);
+        if (hasX != hasY)
+            return false;
+        if (!hasX)
+            return true;
+        if (cx != cy)
+            return false;
     }
-    if (x == y)
-        return true;
-    if (x.empty() || y.empty())
-        return false;
-    return ReplaceNonPrintableChars(x, " ") == ReplaceNonPrintableChars(y, " ");
 }
 
 bool CompareTextsIgnoringWhitespace(std::string_view a, std::string_view b) {
@@ -55,20 +106,31 @@ bool IsBlank(char c) {
 // Copies a quoted stretch that starts at text[i] (the opening character) and ends with
 // `close`, a doubled closing character standing for itself. Returns the index after it.
 size_t CopyQuoted(std::string_view text, size_t i, char close, std::string& out) {
-    out += text[i++];
-    while (i < text.size()) {
-        const char c = text[i++];
-        out += c;
-        if (c == close) {
-            if (i < text.size() && text[i] == close) {
-                out += text[i++];
-                continue;
-            }
+    size_t j = i + 1;
+    for (;;) {
+        j = text.find(close, j);
+        if (j == std::string_view::npos) {
+            j = text.size();
             break;
         }
+        ++j;
+        if (j < text.size() && text[j] == close) {
+            ++j;
+            continue;
+        }
+        break;
     }
-    return i;
+    out.append(text.data() + i, j - i);
+    return j;
 }
+
+// The characters that can open a literal, a quoted name or a comment.
+constexpr auto kOpens = [] {
+    std::array<bool, 256> t{};
+    for (unsigned char c : {'\'', '"', '[', '-', '/'})
+        t[c] = true;
+    return t;
+}();
 
 // Removes the comments and notes where in the output each one was.
 std::string RemoveComments(std::string_view text, std::vector<size_t>& marks) {
@@ -104,8 +166,12 @@ std::string RemoveComments(std::string_view text, std::vector<size_t>& marks) {
             }
             marks.push_back(out.size());
         } else {
-            out += c;
-            ++i;
+            // Plain text up to the next character that could open something.
+            size_t j = i + 1;
+            while (j < text.size() && !kOpens[static_cast<unsigned char>(text[j])])
+                ++j;
+            out.append(text.data() + i, j - i);
+            i = j;
         }
     }
     return out;
@@ -113,60 +179,53 @@ std::string RemoveComments(std::string_view text, std::vector<size_t>& marks) {
 
 } // namespace
 
+bool MayHoldSqlComments(std::string_view text) {
+    return text.find("--") != std::string_view::npos || text.find("/*") != std::string_view::npos;
+}
+
 std::string StripSqlComments(std::string_view text) {
     std::vector<size_t> marks;
     const std::string bare = RemoveComments(text, marks);
     if (marks.empty())
         return bare;
 
+    // Only the lines that held a comment need a second look; the rest is copied in bulk.
     std::string out;
     out.reserve(bare.size());
-    size_t mark = 0;
-    size_t pos = 0;
-    while (pos < bare.size()) {
-        size_t contentEnd = pos;
-        while (contentEnd < bare.size() && !IsBreak(bare[contentEnd]))
+    const size_t n = bare.size();
+    size_t copied = 0;
+    size_t m = 0;
+    while (m < marks.size()) {
+        size_t start = marks[m];
+        while (start > copied && !IsBreak(bare[start - 1]))
+            --start;
+        size_t contentEnd = marks[m];
+        while (contentEnd < n && !IsBreak(bare[contentEnd]))
             ++contentEnd;
         size_t breakEnd = contentEnd;
-        if (breakEnd < bare.size()) {
+        if (breakEnd < n)
             breakEnd +=
-                (bare[breakEnd] == '\r' && breakEnd + 1 < bare.size() && bare[breakEnd + 1] == '\n')
-                    ? 2
-                    : 1;
-        }
-        bool hadComment = false;
-        while (mark < marks.size() && marks[mark] <= contentEnd) {
-            hadComment = hadComment || marks[mark] >= pos;
-            ++mark;
-        }
+                (bare[breakEnd] == '\r' && breakEnd + 1 < n && bare[breakEnd + 1] == '\n') ? 2 : 1;
+        while (m < marks.size() && marks[m] <= contentEnd)
+            ++m;
+
+        out.append(bare, copied, start - copied);
         size_t keepEnd = contentEnd;
-        if (hadComment) {
-            while (keepEnd > pos && IsBlank(bare[keepEnd - 1]))
-                --keepEnd;
-            if (keepEnd == pos) {
-                // Nothing but comments: the line goes, and when it was the last line, the
-                // break that led to it goes too.
-                if (breakEnd == bare.size() && contentEnd == bare.size()) {
-                    if (!out.empty() && out.back() == '\n')
-                        out.pop_back();
-                    if (!out.empty() && out.back() == '\r')
-                        out.pop_back();
-                }
-                pos = breakEnd;
-                continue;
-            }
+        while (keepEnd > start && IsBlank(bare[keepEnd - 1]))
+            --keepEnd;
+        if (keepEnd > start) {
+            out.append(bare, start, keepEnd - start);
+            out.append(bare, contentEnd, breakEnd - contentEnd);
+        } else if (contentEnd == n) {
+            // Nothing but comments on the last line: the break that led to it goes too.
+            if (!out.empty() && out.back() == '\n')
+                out.pop_back();
+            if (!out.empty() && out.back() == '\r')
+                out.pop_back();
         }
-        out.append(bare, pos, keepEnd - pos);
-        out.append(bare, contentEnd, breakEnd - contentEnd);
-        pos = breakEnd;
+        copied = breakEnd;
     }
-    // A comment on the empty last line: that line goes with the break that led to it.
-    if (mark < marks.size() && !out.empty() && IsBreak(out.back())) {
-        if (out.back() == '\n')
-            out.pop_back();
-        if (!out.empty() && out.back() == '\r')
-            out.pop_back();
-    }
+    out.append(bare, copied, std::string::npos);
     return out;
 }
 

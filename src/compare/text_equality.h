@@ -22,4 +22,8 @@ bool CompareTextsIgnoringWhitespace(std::string_view a, std::string_view b);
 // at the end of a line whose comment was removed go too.
 std::string StripSqlComments(std::string_view text);
 
+// False only when the text certainly holds no comment ("--" and "/*" appear nowhere), so the
+// stripping can be skipped.
+bool MayHoldSqlComments(std::string_view text);
+
 } // namespace orv

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "util/prompter.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace orv {
@@ -15,18 +16,29 @@ namespace {
 // The view's text with every line break as one LF, so byte walking and the view's character
 // offsets agree on what a break is.
 std::string OneCharBreaks(const std::string& text) {
+    size_t cr = text.find('\r');
+    if (cr == std::string::npos)
+        return text;
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
+    size_t from = 0;
+    while (cr != std::string::npos) {
+        out.append(text, from, cr - from);
+        out += '\n';
+        from = cr + 1;
+        if (from < text.size() && text[from] == '\n')
+            ++from;
+        cr = text.find('\r', from);
     }
+    out.append(text, from, std::string::npos);
     return out;
+}
+
+bool IsAscii(const std::string& text) {
+    unsigned char any = 0;
+    for (unsigned char c : text)
+        any |= c;
+    return (any & 0x80) == 0;
 }
 
 bool IsContinuationByte(char c) {
@@ -37,9 +49,11 @@ bool IsContinuationByte(char c) {
 // the cursor only moves forward in the normal case and the whole split stays linear.
 class CharCursor {
 public:
-    explicit CharCursor(const std::string& text) : text_(text) {}
+    explicit CharCursor(const std::string& text) : text_(text), ascii_(IsAscii(text)) {}
 
     size_t ByteOf(int64_t charPos) {
+        if (ascii_)
+            return static_cast<size_t>(std::min<int64_t>(charPos, text_.size()));
         if (charPos < charPos_) {
             charPos_ = 0;
             bytePos_ = 0;
@@ -55,11 +69,14 @@ public:
 
 private:
     const std::string& text_;
+    bool ascii_;
     int64_t charPos_ = 0;
     size_t bytePos_ = 0;
 };
 
 int64_t CharLength(const std::string& text) {
+    if (IsAscii(text))
+        return static_cast<int64_t>(text.size());
     int64_t n = 0;
     for (char c : text)
         if (!IsContinuationByte(c))
@@ -70,13 +87,18 @@ int64_t CharLength(const std::string& text) {
 } // namespace
 
 int64_t TXText_ConvTextToArray(const TextView& view, CompLines& lines, int32_t& errorCode) {
+    return TXText_ConvTextToArray(view, std::string(), lines, errorCode);
+}
+
+int64_t TXText_ConvTextToArray(const TextView& view, const std::string& viewText, CompLines& lines,
+                               int32_t& errorCode) {
     errorCode = 0;
     lines.clear();
     try {
         const int64_t lineCount = view.Lines();
         if (lineCount < 1)
             return 0;
-        const std::string text = OneCharBreaks(view.Text());
+        const std::string text = OneCharBreaks(viewText.empty() ? view.Text() : viewText);
         if (text.empty())
             return 0;
         const int64_t textLength = CharLength(text);

@@ -18,6 +18,9 @@ constexpr double kViewFontSize = 8.25;
 // errorCode: 0 on success, -1 when the view reports an impossible line position, otherwise the
 // number of the run-time error (which has been reported).
 int64_t TXText_ConvTextToArray(const TextView& view, CompLines& lines, int32_t& errorCode);
+// The same for a caller that has just read the view's Text() and hands it in.
+int64_t TXText_ConvTextToArray(const TextView& view, const std::string& viewText, CompLines& lines,
+                               int32_t& errorCode);
 
 // The texts of the first `count` lines, each followed by CR LF (the last one too).
 std::string TXText_ConvArrayToText(const CompLines& lines, int64_t count, int32_t& errorCode);

@@ -40,6 +40,7 @@ ServerEntry ResolveServer(const std::string& name, const CompareCommandArgs& arg
         entry.Pwd = args.Password;
     }
     CheckSQLServerVersion(entry);
+    entry.VersionMajor = VersionMajorOf(entry.Version);
     return entry;
 }
 
