@@ -30,8 +30,11 @@ inline SqlError invalidObject(const std::string& name) {
 inline SqlError invalidColumn(const std::string& name) {
     return sqlError(207, "Invalid column name '" + name + "'.", 1);
 }
-inline SqlError unknownFunction(const std::string& name) {
-    return sqlError(195, "'" + name + "' is not a recognized built-in function name.", 10, 15);
+inline SqlError unknownFunction(const std::string& name, int major = 10) {
+    return sqlError(195,
+                    "'" + name + "' is not a recognized " + (major <= 8 ? "" : "built-in ") +
+                        "function name.",
+                    10, 15);
 }
 // 156 for a reserved word, 102 for anything else; at the end of the text SQL Server names the
 // last token it read.

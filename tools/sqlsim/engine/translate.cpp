@@ -265,7 +265,7 @@ std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColTyp
     }
     auto it = functions().find(fname);
     if (it == functions().end() || r_.major() < it->second.minMajor)
-        throw unknownFunction(written);
+        throw unknownFunction(written, r_.major());
     if (hint && *it->second.type)
         *hint = typeFromText(it->second.type);
     std::string out = std::string(it->second.sqlite) + "(";
