@@ -227,6 +227,11 @@ TEST(WireTypes, DecimalAndMoneyAreExact) {
     EXPECT_EQ(encode(col(SqlType::Money), Value::str("-1.5")),
               bytesOf({8, 0xFF, 0xFF, 0xFF, 0xFF, 0x68, 0xC5, 0xFF, 0xFF}));
     EXPECT_EQ(encode(col(SqlType::SmallMoney), Value::real(2.25)), bytesOf({4, 0xE4, 0x57, 0, 0}));
+    // Past the type's range: saturated, never wrapped to the other sign.
+    EXPECT_EQ(encode(col(SqlType::Money), Value::real(922337203685477.5807)),
+              bytesOf({8, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(encode(col(SqlType::Decimal, 0, 3, 0), Value::str("-12345")),
+              bytesOf({5, 0, 0xE7, 0x03, 0, 0}));
     __int128 big = 0;
     ASSERT_TRUE(parseScaled("99999999999999999999999999999999999999", 0, big));
     EXPECT_EQ(formatScaled(big, 2), "999999999999999999999999999999999999.99");

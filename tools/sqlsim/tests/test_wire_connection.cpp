@@ -582,3 +582,28 @@ TEST(WireConnection, MalformedRequestClosesTheConnection) {
     ASSERT_TRUE(h.client->send(wire::kRpc, bad));
     EXPECT_FALSE(h.client->readMessage());
 }
+
+TEST(WireConnection, TransactionRequestsAreAcknowledged) {
+    Harness h;
+    h.loginOk();
+    auto request = [&](uint16_t type) {
+        std::vector<uint8_t> p = allHeaders();
+        p.push_back(static_cast<uint8_t>(type));
+        p.push_back(0);
+        p.push_back(0); // isolation level / name length
+        return h.client->roundTrip(wire::kTransactionManager, p);
+    };
+    auto begin = request(5);
+    const Tok* env = findTok(begin, 0xE3);
+    ASSERT_NE(env, nullptr);
+    EXPECT_EQ(env->envType, 8);
+    EXPECT_EQ(env->newValue.size(), 8u);
+    EXPECT_EQ(begin.back().type, 0xFD);
+    auto commit = request(7);
+    env = findTok(commit, 0xE3);
+    ASSERT_NE(env, nullptr);
+    EXPECT_EQ(env->envType, 9);
+    EXPECT_EQ(env->oldValue, begin[0].newValue);
+    // The connection carries on with ordinary requests.
+    EXPECT_NE(findTok(h.client->batch("SELECT 1"), 0xFD), nullptr);
+}

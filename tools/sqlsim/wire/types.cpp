@@ -2,7 +2,9 @@
 
 #include "wire/login.h"
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -143,6 +145,14 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
     d = doy - (153 * mp + 2) / 5 + 1;
     m = mp < 10 ? mp + 3 : mp - 9;
     y += m <= 2;
+}
+
+// The largest unscaled value of a decimal with `precision` digits: 10^precision - 1.
+__int128 maxForPrecision(uint8_t precision) {
+    __int128 v = 1;
+    for (uint8_t k = 0; k < precision; ++k)
+        v *= 10;
+    return v - 1;
 }
 
 const int64_t kEpoch1900 = daysFromCivil(1900, 1, 1);
@@ -363,6 +373,16 @@ void writeValue(ByteWriter& w, const WireType& t, const Value& v) {
             writeValue(w, t, Value::null());
             return;
         }
+        // Out-of-range values saturate instead of wrapping into a sign change; a value the
+        // engine computed in floating point can land just past the type's limit.
+        __int128 limit = t.encoding == Encoding::Money
+                             ? (t.maxLength == 4 ? __int128(INT32_MAX) : __int128(INT64_MAX))
+                             : maxForPrecision(t.precision);
+        scaled = std::clamp(scaled,
+                            t.encoding == Encoding::Money && t.maxLength != 4 ? __int128(INT64_MIN)
+                            : t.encoding == Encoding::Money                   ? __int128(INT32_MIN)
+                                                                              : -limit,
+                            limit);
         if (t.encoding == Encoding::Money) {
             w.u8(static_cast<uint8_t>(t.maxLength));
             if (t.maxLength == 4) {
