@@ -250,3 +250,26 @@ TEST(E2eOdbc, StoppingWithClientsConnectedIsClean) {
     waiting.join();
     EXPECT_TRUE(fs::is_empty(dir.path() / "tmp"));
 }
+
+// The driver answers a DOMAIN\user login with NTLM; with --allow-integrated that is accepted
+// and the statement log shows an empty login name.
+TEST(E2eOdbc, IntegratedLoginThroughNtlm) {
+    TempDir dir;
+    Simulator sim(dir, shopScript(), {"--allow-integrated"});
+    ASSERT_TRUE(sim.running()) << sim.stderrText();
+    OdbcConnection c;
+    ASSERT_TRUE(c.connect(connStr(sim, "7.4", "Shop", "CORP\\alice", "anything"))) << c.errorText();
+    Rows rows;
+    ASSERT_TRUE(c.query("SELECT COUNT(*) FROM Customer", rows)) << c.errorText();
+    EXPECT_EQ(rows[0][0], "3");
+    auto log = sim.statementLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Shop\t\tSELECT COUNT(*) FROM Customer");
+
+    TempDir dir2;
+    Simulator strict(dir2, shopScript());
+    ASSERT_TRUE(strict.running()) << strict.stderrText();
+    OdbcConnection refused;
+    EXPECT_FALSE(refused.connect(connStr(strict, "7.4", "Shop", "CORP\\alice", "anything")));
+    EXPECT_TRUE(refused.hasNative(18452)) << refused.errorText();
+}
