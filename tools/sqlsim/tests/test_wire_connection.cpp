@@ -572,14 +572,23 @@ TEST(WireConnection, UseReportsTheNewDatabase) {
     EXPECT_EQ(env->oldValue, "master");
 }
 
-TEST(WireConnection, MalformedRequestClosesTheConnection) {
+TEST(WireConnection, MalformedRpcIsAnsweredWithAnErrorAndBrokenFramingCloses) {
     Harness h;
     h.loginOk();
     // An RPC whose parameter claims more bytes than were sent.
     std::vector<uint8_t> bad = allHeaders();
     for (uint8_t b : {0xFF, 0xFF, 10, 0, 0, 0, 0, 0, 0xE7, 0x40, 0x00})
         bad.push_back(b);
-    ASSERT_TRUE(h.client->send(wire::kRpc, bad));
+    auto toks = h.client->roundTrip(wire::kRpc, bad);
+    const Tok* err = findTok(toks, 0xAA);
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(err->number, 8016);
+    EXPECT_TRUE(toks.back().status & 0x0002);
+    EXPECT_TRUE(h.provider.rec.batches.empty());
+    EXPECT_FALSE(h.client->batch("SELECT 1").empty());
+    // A packet header shorter than itself leaves no way to find the next message.
+    std::vector<uint8_t> header = {wire::kSqlBatch, 1, 0, 4, 0, 0, 1, 0};
+    ASSERT_TRUE(wire::sendAll(h.client->fd(), header));
     EXPECT_FALSE(h.client->readMessage());
 }
 

@@ -379,7 +379,21 @@ void Connection::handleBatch(const Message& m) {
 }
 
 void Connection::handleRpc(const Message& m) {
-    std::vector<RpcCall> calls = parseRpc(m.payload, tokens_.version());
+    std::vector<RpcCall> calls;
+    try {
+        calls = parseRpc(m.payload, tokens_.version());
+    } catch (const ProtocolError& e) {
+        // The message boundary is intact, so the client can be told and carry on.
+        ServerMessage err;
+        err.number = 8016;
+        err.text = "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol "
+                   "stream is incorrect. " +
+                   std::string(e.what()) + ".";
+        tokens_.message(err, settings_.serverName);
+        tokens_.done(kTokDone, kDoneError, 0, 0);
+        endMessage();
+        return;
+    }
     for (size_t k = 0; k < calls.size(); ++k) {
         const RpcCall& call = calls[k];
         if (settings_.log) {
