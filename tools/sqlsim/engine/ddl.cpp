@@ -1072,11 +1072,18 @@ void Ddl::createModule(bool alter) {
         std::vector<Token> sub(t_.begin() + static_cast<long>(sel),
                                t_.begin() + static_cast<long>(selEnd));
         sub.push_back(t_.back());
-        s_.viewMode = true;
         std::string sql;
+        s_.viewMode = true;
         try {
             Translator tr(sub, s_);
             sql = tr.select(0, sub.size() - 1).sql;
+        } catch (const SqlError& e) {
+            // A view this server cannot run is still catalogued; only reading it fails.
+            if (e.msg.number != 50000) {
+                s_.viewMode = false;
+                throw;
+            }
+            sql.clear();
         } catch (...) {
             s_.viewMode = false;
             throw;
@@ -1084,7 +1091,20 @@ void Ddl::createModule(bool alter) {
         s_.viewMode = false;
         if (alter)
             Db::exec_on(cat.db(), "DROP VIEW IF EXISTS " + cat.t(sqliteName));
-        Db::exec_on(cat.db(), "CREATE VIEW " + cat.t(sqliteName) + " AS " + sql);
+        if (sql.empty())
+            sqliteName.clear();
+        else
+            Db::exec_on(cat.db(), "CREATE VIEW " + cat.t(sqliteName) + " AS " + sql);
+        if (alter) {
+            Stmt up(cat.db(),
+                    "UPDATE " + cat.t("sqlsim_objects") + " SET sqlite_name = ? WHERE id = ?");
+            if (sqliteName.empty())
+                up.bindNull(1);
+            else
+                up.bind(1, sqliteName);
+            up.bind(2, existing->id);
+            up.step();
+        }
     }
     int id;
     if (alter) {
@@ -1102,7 +1122,7 @@ void Ddl::createModule(bool alter) {
     }
     // SQL Server keeps the whole batch, comments and blank lines before CREATE included.
     cat.addComments(id, text_, encrypted);
-    if (xtype == "V") {
+    if (xtype == "V" && !sqliteName.empty()) {
         Stmt probe(cat.db(), "SELECT * FROM " + cat.t(sqliteName) + " LIMIT 0");
         int n = sqlite3_column_count(probe.get());
         for (int c = 0; c < n; ++c) {

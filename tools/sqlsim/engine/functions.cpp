@@ -146,6 +146,34 @@ void fnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, likeMatch(pat.c_str(), val.c_str(), esc) ? 1 : 0);
 }
 
+// T-SQL `+`: two strings are joined, anything else is added.
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int a = sqlite3_value_type(argv[0]);
+    int b = sqlite3_value_type(argv[1]);
+    if (a == SQLITE_NULL || b == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    if ((a == SQLITE_TEXT && b == SQLITE_TEXT) || (a == SQLITE_BLOB && b == SQLITE_BLOB)) {
+        std::string r = argText(argv[0]) + argText(argv[1]);
+        if (a == SQLITE_BLOB)
+            return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
+        return resultText(ctx, r);
+    }
+    auto isInt = [](sqlite3_value* v) {
+        if (sqlite3_value_type(v) == SQLITE_INTEGER)
+            return true;
+        if (sqlite3_value_type(v) != SQLITE_TEXT)
+            return false;
+        std::string s = argText(v);
+        char* end = nullptr;
+        std::strtoll(s.c_str(), &end, 10);
+        return !s.empty() && end && *end == 0;
+    };
+    if (isInt(argv[0]) && isInt(argv[1]))
+        return sqlite3_result_int64(ctx,
+                                    sqlite3_value_int64(argv[0]) + sqlite3_value_int64(argv[1]));
+    sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) + sqlite3_value_double(argv[1]));
+}
+
 void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
@@ -1046,6 +1074,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
     const Def defs[] = {
         {"like", 2, fnLike, true},
         {"like", 3, fnLike, true},
+        {"tsql_add", 2, fnAdd, true},
         {"tsql_len", 1, fnLen, true},
         {"tsql_datalength", 1, fnDataLength, true},
         {"tsql_left", 2, fnLeft, true},

@@ -153,6 +153,9 @@ ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
         schemaName.empty() ? std::optional<int>(1) : cat.namespaceId(schemaName);
     if (ns) {
         auto obj = cat.findObject(name, ns);
+        if (obj && obj->xtype == "V" && obj->sqliteName.empty())
+            throw notSupported("reading the view '" + obj->name +
+                               "', whose definition uses constructs this server cannot run");
         if (obj && !obj->sqliteName.empty() && (obj->xtype == "U" || obj->xtype == "V")) {
             return {sqlId(dbSchema) + "." + sqlId(obj->sqliteName), name, obj->id};
         }

@@ -300,17 +300,80 @@ std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColTyp
     return out + ")";
 }
 
-std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inParens) {
+namespace {
+
+enum class PieceKind { Operand, Arith, Other };
+struct Piece {
+    PieceKind kind;
+    std::string text;
+};
+
+// Rebuilds an expression from its pieces so that `+` follows T-SQL: it joins two strings and
+// adds anything else. Multiplicative operators bind tighter, as in T-SQL.
+std::string fold(const std::vector<Piece>& p) {
     std::string out;
-    auto emit = [&](const std::string& s) {
-        if (!out.empty() && out.back() != '(' && s != ")" && s != "," && s != ".")
+    auto append = [&](const std::string& s) {
+        if (!out.empty() && out.back() != '(' && s != ")" && s != ",")
             out += ' ';
         out += s;
     };
-    auto isStringTok = [&](size_t k) {
-        return k < end &&
-               (tok(k).kind == Token::Kind::String || tok(k).kind == Token::Kind::NString);
+    size_t k = 0;
+    auto isUnary = [&](size_t at) {
+        return at < p.size() && p[at].kind == PieceKind::Arith &&
+               (p[at].text == "-" || p[at].text == "+" || p[at].text == "~") &&
+               (at == 0 || p[at - 1].kind != PieceKind::Operand) && at + 1 < p.size();
     };
+    auto term = [&]() {
+        std::string t;
+        std::string prefix;
+        while (isUnary(k))
+            prefix += p[k++].text;
+        t = prefix + p[k++].text;
+        while (k + 1 < p.size() && p[k].kind == PieceKind::Arith &&
+               (p[k].text == "*" || p[k].text == "/" || p[k].text == "%" || p[k].text == "&" ||
+                p[k].text == "|" || p[k].text == "^") &&
+               (p[k + 1].kind == PieceKind::Operand || isUnary(k + 1))) {
+            std::string op = p[k++].text;
+            std::string pre;
+            while (isUnary(k))
+                pre += p[k++].text;
+            t = "(" + t + " " + op + " " + pre + p[k++].text + ")";
+        }
+        return t;
+    };
+    while (k < p.size()) {
+        if (p[k].kind == PieceKind::Operand || isUnary(k)) {
+            size_t save = k;
+            while (isUnary(k))
+                ++k;
+            if (k >= p.size() || p[k].kind != PieceKind::Operand) {
+                k = save;
+                append(p[k++].text);
+                continue;
+            }
+            k = save;
+            std::string t = term();
+            while (k + 1 < p.size() && p[k].kind == PieceKind::Arith &&
+                   (p[k].text == "+" || p[k].text == "-") &&
+                   (p[k + 1].kind == PieceKind::Operand || isUnary(k + 1))) {
+                std::string op = p[k++].text;
+                std::string r = term();
+                t = op == "+" ? "tsql_add(" + t + ", " + r + ")" : "(" + t + " - " + r + ")";
+            }
+            append(t);
+            continue;
+        }
+        append(p[k++].text);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inParens) {
+    std::vector<Piece> pieces;
+    auto operand = [&](const std::string& s) { pieces.push_back({PieceKind::Operand, s}); };
+    auto other = [&](const std::string& s) { pieces.push_back({PieceKind::Other, s}); };
     // After a complete operand, a name or string can only start an alias.
     bool afterOperand = false;
     while (i < end) {
@@ -323,15 +386,12 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
              (t.kind == Token::Kind::Word && !isReservedWord(t.value) && !t.is("ESCAPE"))))
             break;
         afterOperand = true;
-        if (t.isOp(")")) {
-            if (inParens)
-                break;
-            fail(i);
-        }
+        if (t.isOp(")"))
+            break; // the caller owns the parenthesis
         if (t.isOp(",")) {
             if (stopAtComma || !inParens)
                 break;
-            emit(",");
+            other(",");
             afterOperand = false;
             ++i;
             continue;
@@ -346,50 +406,47 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
         }
         if (t.isOp("(")) {
             ++i;
-            if (tok(i).is("SELECT")) {
-                Translated sub = query(i, end, false);
-                emit("(" + sub.sql);
-            } else {
-                std::string inner = expr(i, end, false, true);
-                emit("(" + inner);
-            }
+            std::string inner;
+            if (tok(i).is("SELECT"))
+                inner = query(i, end, false).sql;
+            else
+                inner = expr(i, end, false, true);
             if (!tok(i).isOp(")"))
                 fail(i);
-            out += ")";
+            operand("(" + inner + ")");
             ++i;
             continue;
         }
         switch (t.kind) {
         case Token::Kind::String:
         case Token::Kind::NString:
-            emit(sqlStr(t.value));
+            operand(sqlStr(t.value));
             ++i;
             continue;
         case Token::Kind::Number:
-            emit(t.text);
+            operand(t.text);
             ++i;
             continue;
         case Token::Kind::Binary:
-            emit("X'" + (t.value.size() % 2 ? "0" + t.value : t.value) + "'");
+            operand("X'" + (t.value.size() % 2 ? "0" + t.value : t.value) + "'");
             ++i;
             continue;
         case Token::Kind::Variable:
             if (t.value.rfind("@@", 0) == 0)
-                emit("tsql_global(" + sqlStr(t.value) + ")");
+                operand("tsql_global(" + sqlStr(t.value) + ")");
             else
-                emit(t.text);
+                operand(t.text);
             ++i;
             continue;
         case Token::Kind::Op: {
             std::string op = t.text;
-            if (op == "+" && (isStringTok(i - 1) || isStringTok(i + 1) ||
-                              (i > 0 && tok(i - 1).isOp(")") && out.size() && false)))
-                op = "||";
-            else if (op == "!<")
+            if (op == "!<")
                 op = ">=";
             else if (op == "!>")
                 op = "<=";
-            emit(op);
+            bool arith = op == "+" || op == "-" || op == "*" || op == "/" || op == "%" ||
+                         op == "&" || op == "|" || op == "^" || op == "~";
+            pieces.push_back({arith ? PieceKind::Arith : PieceKind::Other, op});
             afterOperand = false;
             ++i;
             continue;
@@ -403,33 +460,37 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
                 i += 2;
                 continue;
             }
-            if (t.is("NULL") || t.is("AND") || t.is("OR") || t.is("NOT") || t.is("IS") ||
-                t.is("LIKE") || t.is("IN") || t.is("BETWEEN") || t.is("CASE") || t.is("WHEN") ||
-                t.is("THEN") || t.is("ELSE") || t.is("END") || t.is("EXISTS") || t.is("ESCAPE") ||
-                t.is("ASC") || t.is("DESC") || t.is("DISTINCT") || t.is("ALL") || t.is("ANY") ||
-                t.is("SOME")) {
-                emit(t.value);
-                afterOperand = t.is("NULL") || t.is("END");
+            if (t.is("NULL")) {
+                operand("NULL");
+                ++i;
+                continue;
+            }
+            if (t.is("AND") || t.is("OR") || t.is("NOT") || t.is("IS") || t.is("LIKE") ||
+                t.is("IN") || t.is("BETWEEN") || t.is("CASE") || t.is("WHEN") || t.is("THEN") ||
+                t.is("ELSE") || t.is("END") || t.is("EXISTS") || t.is("ESCAPE") || t.is("ASC") ||
+                t.is("DESC") || t.is("DISTINCT") || t.is("ALL") || t.is("ANY") || t.is("SOME")) {
+                other(t.value);
+                afterOperand = t.is("END");
                 ++i;
                 continue;
             }
             if (t.is("CURRENT_USER") || t.is("USER") || t.is("SESSION_USER")) {
-                emit("user_name()");
+                operand("user_name()");
                 ++i;
                 continue;
             }
             if (t.is("SYSTEM_USER")) {
-                emit("suser_sname()");
+                operand("suser_sname()");
                 ++i;
                 continue;
             }
             if (t.is("CURRENT_TIMESTAMP")) {
-                emit("tsql_getdate()");
+                operand("tsql_getdate()");
                 ++i;
                 continue;
             }
             if (tok(i + 1).isOp("(")) {
-                emit(functionCall(i, end, nullptr));
+                operand(functionCall(i, end, nullptr));
                 continue;
             }
             if (isReservedWord(t.value) && !tok(i + 1).isOp("."))
@@ -442,13 +503,13 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             std::string n = name(j, &parts, nullptr);
             if (tok(j).isOp("("))
                 throw notSupported("calling user-defined functions");
-            emit(n);
+            operand(n);
             i = j;
             continue;
         }
         fail(i);
     }
-    return out;
+    return fold(pieces);
 }
 
 std::string Translator::tableRef(size_t& i, size_t end) {

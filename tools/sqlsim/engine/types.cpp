@@ -151,7 +151,7 @@ std::string ColType::sqliteDecl() const {
     if (baseName == "sysname")
         d = "nvarchar(128)";
     else if (b && b->sized)
-        d += "(" + (length == -1 ? std::string("max") : std::to_string(prec)) + ")";
+        d += "(" + (length == -1 ? std::string("-1") : std::to_string(prec)) + ")"; // -1: max
     else if (b && b->scaled)
         d += "(" + std::to_string(prec) + "," + std::to_string(scale) + ")";
     return d;
@@ -183,6 +183,8 @@ std::optional<ColType> parseDecl(const std::string& decl) {
         std::string inner = d.substr(paren + 1, d.find(')') - paren - 1);
         size_t comma = inner.find(',');
         args.push_back(inner.substr(0, comma));
+        if (args.back() == "-1")
+            args.back() = "max";
         if (comma != std::string::npos)
             args.push_back(inner.substr(comma + 1));
     }
