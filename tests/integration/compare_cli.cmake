@@ -1,0 +1,9 @@
+# `orvane-cli compare` against the simulator; include() this from the integration CMakeLists.
+if(TARGET orvane-cli AND TARGET sqlsim)
+  add_executable(integration_compare_cli ${CMAKE_CURRENT_LIST_DIR}/test_compare_cli.cpp)
+  target_link_libraries(integration_compare_cli PRIVATE orv_test_support GTest::gtest_main)
+  target_compile_definitions(integration_compare_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_compare_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_compare_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endif()
