@@ -2,6 +2,8 @@
 
 #include "util/text.h"
 
+#include <vector>
+
 namespace orv {
 
 ServerAddress ParseServerName(const std::string& name) {
@@ -38,36 +40,57 @@ std::string LoggedConnectionText(const ServerEntry& server, const std::string& d
     return s;
 }
 
-std::string OdbcBraced(const std::string& value) {
-    return "{" + ReplaceAll(value, "}", "}}") + "}";
+std::string OdbcBraced(const std::string& value, bool freeTds) {
+    return "{" + (freeTds ? value : ReplaceAll(value, "}", "}}")) + "}";
+}
+
+std::string OdbcValueProblem(const std::string& value, bool freeTds) {
+    if (freeTds && value.find("};") != std::string::npos)
+        return "The FreeTDS driver cannot take a server, login, password or database name that "
+               "contains \"};\".";
+    return {};
+}
+
+std::string ConnectionStringProblem(const OdbcDriverChoice& driver, const ServerEntry& server,
+                                    const std::string& database) {
+    std::vector<std::string> values = {server.Name, database};
+    if (server.SQLAuth) {
+        values.push_back(server.LoginName);
+        values.push_back(server.Pwd);
+    }
+    for (const std::string& v : values)
+        if (std::string p = OdbcValueProblem(v, driver.isFreeTds); !p.empty())
+            return p;
+    return {};
 }
 
 std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
                                  const std::string& database) {
     const ServerAddress a = ParseServerName(server.Name);
+    auto Braced = [&](const std::string& v) { return OdbcBraced(v, driver.isFreeTds); };
     std::string s = "Driver=" + driver.driverValue + ";";
     std::string host = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
     // FreeTDS takes the port as its own keyword; other SQL Server drivers read "host,port".
     if (a.port > 0 && driver.isFreeTds)
-        s += "Server=" + OdbcBraced(host) + ";Port=" + OdbcBraced(std::to_string(a.port)) + ";";
+        s += "Server=" + Braced(host) + ";Port=" + Braced(std::to_string(a.port)) + ";";
     else if (a.port > 0)
-        s += "Server=" + OdbcBraced(host + "," + std::to_string(a.port)) + ";";
+        s += "Server=" + Braced(host + "," + std::to_string(a.port)) + ";";
     else
-        s += "Server=" + OdbcBraced(host) + ";";
+        s += "Server=" + Braced(host) + ";";
     if (!database.empty())
-        s += "Database=" + OdbcBraced(database) + ";";
+        s += "Database=" + Braced(database) + ";";
     if (server.SQLAuth) {
-        s += "UID=" + OdbcBraced(server.LoginName) + ";";
-        s += "PWD=" + OdbcBraced(server.Pwd) + ";";
+        s += "UID=" + Braced(server.LoginName) + ";";
+        s += "PWD=" + Braced(server.Pwd) + ";";
     } else {
-        s += "Trusted_Connection=" + OdbcBraced("Yes") + ";";
+        s += "Trusted_Connection=" + Braced("Yes") + ";";
     }
     if (driver.isFreeTds) {
         // 7.3 carries the newer date types; the driver falls back when the server is older.
-        s += "TDS_Version=" + OdbcBraced("7.3") + ";";
-        s += "ClientCharset=" + OdbcBraced("UTF-8") + ";";
+        s += "TDS_Version=" + Braced("7.3") + ";";
+        s += "ClientCharset=" + Braced("UTF-8") + ";";
     }
-    s += "APP=" + OdbcBraced("orvane") + ";";
+    s += "APP=" + Braced("orvane") + ";";
     return s;
 }
 

@@ -24,16 +24,22 @@ ServerAddress ParseServerName(const std::string& name);
 std::string LoggedConnectionText(const ServerEntry& server, const std::string& database,
                                  bool withCatalog);
 
-// "{value}" with every "}" doubled, so ";", "=", "{" and "}" reach the driver intact.
-std::string OdbcBraced(const std::string& value);
-
 // The driver part of the ODBC string, already braced: "{FreeTDS}", "{/path/libtdsodbc.so}"...
 struct OdbcDriverChoice {
     std::string driverValue; // the text after "Driver="
     bool isFreeTds = false;
 };
 
+// A value in braces, so ";", "=", "{" and "}" reach the driver intact. The ODBC rule doubles
+// every "}"; FreeTDS instead reads a braced value up to the first "};" and knows no doubling,
+// so for it the value goes in unchanged (every pair of the string ends with ";").
+std::string OdbcBraced(const std::string& value, bool freeTds = false);
+// Why a value cannot be passed to the driver at all (FreeTDS: it holds "};"); empty when it can.
+std::string OdbcValueProblem(const std::string& value, bool freeTds);
 // Every value braced. An empty database leaves the login's default database.
+// ConnectionStringProblem tells first whether some value cannot be passed.
+std::string ConnectionStringProblem(const OdbcDriverChoice& driver, const ServerEntry& server,
+                                    const std::string& database);
 std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
                                  const std::string& database);
 

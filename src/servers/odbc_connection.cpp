@@ -67,6 +67,8 @@ struct Pool {
     std::map<std::string, std::deque<OdbcConnectionPtr>> idle;
     bool reuse = true;
     ConnectionStats stats;
+    // Servers that cannot reset a session: their connections are not kept at all.
+    std::map<std::string, bool> resetRefused;
 };
 
 Pool& ThePool() {
@@ -76,21 +78,29 @@ Pool& ThePool() {
     return pool;
 }
 
-// The server wipes the session (SET options, temporary objects, open transactions, current
-// database) before it runs the next request, then the requested database is chosen.
-// A driver that cannot ask for the reset is not reused.
-bool PrepareReused(OdbcConnection& c, const std::string& database) {
+// The server puts the session back as it was right after login: SET options, temporary
+// objects, open transactions and the current database (the one named at login, which is part
+// of the idle set's key). Drivers that can flag the next request for reset do it without a
+// round trip; FreeTDS cannot, so the reset procedure is called as an RPC, as pooled
+// connections of the classic providers did. A connection whose reset fails is never used.
+bool ResetSession(OdbcConnection& c) {
     SQLRETURN rc =
         SQLSetConnectAttrW(c.Dbc(), SQL_ATTR_RESET_CONNECTION,
                            reinterpret_cast<SQLPOINTER>(SQL_RESET_CONNECTION_YES), SQL_IS_UINTEGER);
-    if (!SQL_SUCCEEDED(rc))
-        return false;
-    if (database.empty())
+    if (SQL_SUCCEEDED(rc))
         return true;
-    std::u16string db = Utf8ToUtf16(database);
-    rc = SQLSetConnectAttrW(c.Dbc(), SQL_ATTR_CURRENT_CATALOG, const_cast<SQLWCHAR*>(W(db)),
-                            static_cast<SQLINTEGER>(db.size() * sizeof(SQLWCHAR)));
-    return SQL_SUCCEEDED(rc);
+    SQLHANDLE h = SQL_NULL_HANDLE;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c.Dbc(), &h)))
+        return false;
+    OdbcHandle stmt(SQL_HANDLE_STMT, h);
+    static const std::u16string kReset = u"{call sp_reset_connection}";
+    rc = SQLExecDirectW(stmt.Get(), const_cast<SQLWCHAR*>(W(kReset)), SQL_NTS);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        return false;
+    while (SQL_SUCCEEDED(SQLMoreResults(stmt.Get()))) {
+    }
+    SQLFreeStmt(stmt.Get(), SQL_CLOSE);
+    return true;
 }
 
 OdbcConnectionPtr TakeIdle(const std::string& key) {
@@ -161,7 +171,7 @@ OdbcDriverChoice ResolveOdbcDriver() {
         name = kFreeTdsName;
     OdbcDriverChoice choice;
     if (name.front() == '/') {
-        choice.driverValue = OdbcBraced(name);
+        choice.driverValue = OdbcBraced(name, false);
         choice.isFreeTds = ToLowerAscii(name).find("tdsodbc") != std::string::npos;
         return choice;
     }
@@ -177,9 +187,9 @@ OdbcDriverChoice ResolveOdbcDriver() {
         known = it->second;
     }
     if (choice.isFreeTds && !known && FileExists(kFreeTdsLibrary))
-        choice.driverValue = OdbcBraced(kFreeTdsLibrary);
+        choice.driverValue = OdbcBraced(kFreeTdsLibrary, false);
     else
-        choice.driverValue = OdbcBraced(name);
+        choice.driverValue = OdbcBraced(name, false);
     return choice;
 }
 
@@ -191,18 +201,23 @@ OdbcConnection::~OdbcConnection() {
 OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string& database,
                                     bool freshLogin, OdbcError& error) {
     const OdbcDriverChoice driver = ResolveOdbcDriver();
-    const std::string key = OdbcConnectionString(driver, server, "");
+    if (std::string problem = ConnectionStringProblem(driver, server, database); !problem.empty()) {
+        error = {kErrFail, problem, "", 0};
+        return nullptr;
+    }
+    const std::string text8 = OdbcConnectionString(driver, server, database);
     Pool& pool = ThePool();
 
     if (!freshLogin && ConnectionReuse()) {
-        while (OdbcConnectionPtr c = TakeIdle(key)) {
-            if (PrepareReused(*c, database)) {
+        while (OdbcConnectionPtr c = TakeIdle(text8)) {
+            if (ResetSession(*c)) {
                 c->reused = true;
                 std::lock_guard lock(pool.mutex);
                 ++pool.stats.reuses;
                 return c;
             }
-            // A connection that cannot be reset or switched is dropped, never used as it is.
+            std::lock_guard lock(pool.mutex);
+            pool.resetRefused[text8] = true;
         }
     }
 
@@ -218,7 +233,7 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
         return nullptr;
     }
     OdbcHandle dbc(SQL_HANDLE_DBC, h);
-    std::u16string text = Utf8ToUtf16(OdbcConnectionString(driver, server, database));
+    std::u16string text = Utf8ToUtf16(text8);
     SQLSMALLINT outLen = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc.Get(), nullptr, const_cast<SQLWCHAR*>(W(text)),
                                      static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLen,
@@ -232,7 +247,7 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
         std::lock_guard lock(pool.mutex);
         ++pool.stats.logins;
     }
-    return std::make_unique<OdbcConnection>(std::move(dbc), key);
+    return std::make_unique<OdbcConnection>(std::move(dbc), text8);
 }
 
 void ReleaseConnection(OdbcConnectionPtr connection, bool reusable) {
@@ -240,7 +255,7 @@ void ReleaseConnection(OdbcConnectionPtr connection, bool reusable) {
         return;
     Pool& p = ThePool();
     std::lock_guard lock(p.mutex);
-    if (!reusable || !p.reuse)
+    if (!reusable || !p.reuse || p.resetRefused.count(connection->PoolKey()))
         return; // the destructor disconnects
     auto& idle = p.idle[connection->PoolKey()];
     if (idle.size() >= kMaxIdle)

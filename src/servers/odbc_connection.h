@@ -1,7 +1,8 @@
 // Logged-in ODBC connections and the idle connections kept for reuse. Callers still open "a new
 // connection per call"; the physical login is repeated only when no idle connection with the
-// same driver, server and credentials is at hand. A reused connection is reset by the server
-// (session settings, temporary objects) and switched to the requested database before use.
+// same driver, server, credentials and database is at hand. Before a kept connection serves
+// again the server resets its session (settings, temporary objects, transaction, database), so
+// nothing of one call reaches the next; a server that cannot reset gets no reuse.
 #pragma once
 
 #include "servers/connection_string.h"

@@ -17,6 +17,11 @@ constexpr int32_t kNativeLoginFailedUntrusted = 18452;
 } // namespace
 
 const OdbcDiagnostic* PrimaryDiagnostic(const std::vector<OdbcDiagnostic>& records) {
+    // A refused login is reported twice, the specific reason (e.g. 4060, the database) and the
+    // general 18456; the reason is what the user needs, whichever order the server chose.
+    for (const auto& r : records)
+        if (r.nativeError > 0 && r.nativeError != kNativeLoginFailed)
+            return &r;
     for (const auto& r : records)
         if (r.nativeError > 0)
             return &r;

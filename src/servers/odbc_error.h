@@ -34,7 +34,8 @@ struct OdbcError {
 };
 
 // The record that best explains a failure: a server message (native error above 0) wins over
-// the driver's own summary lines; otherwise the first record.
+// the driver's own summary lines, and a specific reason wins over the general "login failed";
+// otherwise the first record.
 const OdbcDiagnostic* PrimaryDiagnostic(const std::vector<OdbcDiagnostic>& records);
 
 int32_t MapOdbcError(const std::string& sqlState, int32_t nativeError, OdbcPhase phase);

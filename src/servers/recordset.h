@@ -80,6 +80,7 @@ public:
     const FieldInfo& Field(int index) const override;
     int FieldIndex(const std::string& name) const override;
     const FieldValue& Value(int index) const override;
+    using Recordset::Value; // by name, too
     bool IsBOF() const override { return rows_.empty() || pos_ < 0; }
     bool IsEOF() const override {
         return rows_.empty() || pos_ >= static_cast<int64_t>(rows_.size());

@@ -28,6 +28,7 @@ public:
     const FieldInfo& Field(int index) const override;
     int FieldIndex(const std::string& name) const override;
     const FieldValue& Value(int index) const override;
+    using Recordset::Value; // by name, too
     bool IsBOF() const override { return rows_.empty(); }
     bool IsEOF() const override { return pos_ >= rows_.size(); }
     void MoveFirst() override { pos_ = 0; }

@@ -23,8 +23,10 @@ ServerEntry SqlLogin(const std::string& name, const std::string& login, const st
 }
 
 // Reads an ODBC connection string back the way a driver does: "key=value;" pairs, a value in
-// braces runs to the first single "}" and "}}" stands for one "}".
-std::vector<std::pair<std::string, std::string>> ParseOdbc(const std::string& s) {
+// braces runs to the first single "}" and "}}" stands for one "}". FreeTDS instead ends a
+// braced value at the first "};" and keeps every "}" before it.
+std::vector<std::pair<std::string, std::string>> ParseOdbc(const std::string& s,
+                                                           bool freeTds = false) {
     std::vector<std::pair<std::string, std::string>> out;
     size_t i = 0;
     while (i < s.size()) {
@@ -34,7 +36,11 @@ std::vector<std::pair<std::string, std::string>> ParseOdbc(const std::string& s)
         std::string key = s.substr(i, eq - i);
         std::string value;
         i = eq + 1;
-        if (i < s.size() && s[i] == '{') {
+        if (i < s.size() && s[i] == '{' && freeTds) {
+            size_t close = s.find("};", i + 1);
+            value = s.substr(i + 1, close == std::string::npos ? std::string::npos : close - i - 1);
+            i = close == std::string::npos ? s.size() : close + 1;
+        } else if (i < s.size() && s[i] == '{') {
             ++i;
             while (i < s.size()) {
                 if (s[i] == '}') {
@@ -85,20 +91,36 @@ TEST(LoggedConnectionText, KeepsTheClassicFormButNeverThePassword) {
 }
 
 TEST(OdbcConnectionString, EveryValueArrivesIntactWhateverItHolds) {
-    const std::string nasty[] = {"p;w", "a=b", "{x}", "}", "}}{", "end}", "semi;}{=", "ü ß €"};
-    OdbcDriverChoice tds{OdbcBraced("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"), true};
-    for (const std::string& pwd : nasty) {
-        SCOPED_TRACE(pwd);
-        ServerEntry s = SqlLogin("127.0.0.1,1433", "us}er;", pwd);
-        auto pairs = ParseOdbc(OdbcConnectionString(tds, s, "db;{x}"));
-        EXPECT_EQ(ValueOf(pairs, "PWD"), pwd);
-        EXPECT_EQ(ValueOf(pairs, "UID"), "us}er;");
-        EXPECT_EQ(ValueOf(pairs, "Database"), "db;{x}");
-        EXPECT_EQ(ValueOf(pairs, "Server"), "127.0.0.1");
-        EXPECT_EQ(ValueOf(pairs, "Port"), "1433");
-        EXPECT_EQ(ValueOf(pairs, "Driver"), "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
-        EXPECT_EQ(ValueOf(pairs, "TDS_Version"), "7.3");
+    const std::string nasty[] = {"p;w", "a=b", "{x}", "}", "}}{", "end}", "semi;}{=", "ü ß €", ""};
+    const OdbcDriverChoice drivers[] = {
+        {OdbcBraced("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so"), true},
+        {OdbcBraced("ODBC Driver 18 for SQL Server"), false}};
+    for (const OdbcDriverChoice& driver : drivers) {
+        for (const std::string& pwd : nasty) {
+            SCOPED_TRACE(driver.driverValue + " " + pwd);
+            ServerEntry s = SqlLogin("127.0.0.1,1433", "us}er;", pwd);
+            EXPECT_EQ(ConnectionStringProblem(driver, s, "db;{x}"), "");
+            auto pairs = ParseOdbc(OdbcConnectionString(driver, s, "db;{x}"), driver.isFreeTds);
+            EXPECT_EQ(ValueOf(pairs, "PWD"), pwd);
+            EXPECT_EQ(ValueOf(pairs, "UID"), "us}er;");
+            EXPECT_EQ(ValueOf(pairs, "Database"), "db;{x}");
+            EXPECT_EQ(ValueOf(pairs, "APP"), "orvane");
+        }
     }
+    auto pairs =
+        ParseOdbc(OdbcConnectionString(drivers[0], SqlLogin("h,1433", "sa", "x"), ""), true);
+    EXPECT_EQ(ValueOf(pairs, "Driver"), "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
+    EXPECT_EQ(ValueOf(pairs, "Server"), "h");
+    EXPECT_EQ(ValueOf(pairs, "Port"), "1433");
+    EXPECT_EQ(ValueOf(pairs, "TDS_Version"), "7.3");
+
+    // The one text FreeTDS cannot take is refused before anything is sent.
+    ServerEntry s = SqlLogin("h", "sa", "a};b");
+    EXPECT_NE(ConnectionStringProblem(drivers[0], s, "master"), "");
+    EXPECT_EQ(ConnectionStringProblem(drivers[1], s, "master"), "");
+    EXPECT_EQ(ValueOf(ParseOdbc(OdbcConnectionString(drivers[1], s, "")), "PWD"), "a};b");
+    s.SQLAuth = false; // Windows authentication sends no password at all
+    EXPECT_EQ(ConnectionStringProblem(drivers[0], s, "master"), "");
 }
 
 TEST(OdbcConnectionString, ServerNamesAsUsersTypeThem) {
