@@ -594,7 +594,11 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
         std::string col = c.kind == "PK" || c.kind == "UQ"         ? ""
                           : c.column.empty() && !c.columns.empty() ? c.columns[0]
                                                                    : c.column;
-        name = autoName(c.kind, table.name, col, id);
+        std::string prefix = c.kind == "C"   ? "CK"
+                             : c.kind == "D" ? "DF"
+                             : c.kind == "F" ? "FK"
+                                             : c.kind;
+        name = autoName(prefix, table.name, col, id);
     }
     if (cat.findObject(name, table.uid))
         throw sqlError(2714, "There is already an object named '" + name + "' in the database.", 6);

@@ -69,6 +69,15 @@ void SessionImpl::openConnection(const DatabaseEntry& db) {
     registerFunctions(conn.get(), this);
     conn_ = std::move(conn);
     attached_.clear();
+    // Attached up front: functions reach master while a statement runs, when ATTACH is not allowed.
+    if (!iequals(db.name, "master")) {
+        if (auto m = engine_.database("master")) {
+            Stmt st(conn_.get(), "ATTACH DATABASE ? AS " + sqlId("db" + std::to_string(m->dbid)));
+            st.bind(1, m->path);
+            st.step();
+            attached_["master"] = "db" + std::to_string(m->dbid);
+        }
+    }
 }
 
 std::optional<std::string> SessionImpl::schemaFor(const std::string& dbName) {

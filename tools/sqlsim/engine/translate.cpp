@@ -509,6 +509,8 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
         }
         fail(i);
     }
+    if (pieces.empty() && !inParens)
+        fail(i);
     return fold(pieces);
 }
 

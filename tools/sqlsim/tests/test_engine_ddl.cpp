@@ -1,0 +1,257 @@
+// DDL scripts and the catalog rows they leave behind, as SQL Server fills them.
+#include "test_engine_support.h"
+
+using namespace sqlsim;
+using namespace sqlsim::test;
+
+namespace {
+
+class Ddl : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        f = std::make_unique<EngineFixture>(GetParam());
+        f->script("CREATE DATABASE T\nGO\n");
+        s = f->open("T");
+    }
+    bool v8() const { return std::string(GetParam()).rfind("8.", 0) == 0; }
+    ResultSet q(const std::string& sql) { return f->query(sql, s.get()); }
+    CaptureSink run(const std::string& sql) { return f->run(sql, s.get()); }
+    std::string one(const std::string& sql) {
+        ResultSet r = q(sql);
+        return r.rows.empty() ? "<none>" : r.at(0, 0);
+    }
+    std::string id(const std::string& name) {
+        return one("SELECT id FROM sysobjects WHERE name = '" + name + "'");
+    }
+    std::unique_ptr<EngineFixture> f;
+    std::unique_ptr<Session> s;
+};
+
+} // namespace
+
+TEST_P(Ddl, ColumnTypesAreRecordedWithSqlServerLengthsAndPrecisions) {
+    ASSERT_EQ(run("CREATE TYPE Money2 FROM decimal(12,3) NOT NULL").error(), nullptr);
+    CaptureSink c = run("CREATE TABLE Types (a nvarchar(20), b varchar(max), c decimal(9,2), "
+                        "d numeric(30,4), e char(3), f float, g real, h bit, i bigint, "
+                        "j uniqueidentifier, k varbinary(16), l image, m Money2, n sysname, "
+                        "o smalldatetime, p nvarchar(max), q float(10))");
+    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    ResultSet r = q("SELECT c.name, t.name AS type, c.xtype, c.xusertype, c.length, c.prec, "
+                    "c.scale, c.isnullable FROM syscolumns c JOIN systypes t ON "
+                    "t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('Types') ORDER BY c.colid");
+    std::vector<std::vector<std::string>> got;
+    for (size_t row = 0; row < r.rows.size(); ++row) {
+        std::vector<std::string> line;
+        for (size_t col = 0; col < 8; ++col)
+            line.push_back(r.at(row, col));
+        got.push_back(line);
+    }
+    std::string udt = got.at(12).at(3);
+    EXPECT_GE(std::stoi(udt), 257);
+    std::vector<std::vector<std::string>> want = {
+        {"a", "nvarchar", "231", "231", "40", "20", "NULL", "1"},
+        {"b", "varchar", "167", "167", "-1", "-1", "NULL", "1"},
+        {"c", "decimal", "106", "106", "5", "9", "2", "1"},
+        {"d", "numeric", "108", "108", "17", "30", "4", "1"},
+        {"e", "char", "175", "175", "3", "3", "NULL", "1"},
+        {"f", "float", "62", "62", "8", "53", "NULL", "1"},
+        {"g", "real", "59", "59", "4", "24", "NULL", "1"},
+        {"h", "bit", "104", "104", "1", "1", "0", "1"},
+        {"i", "bigint", "127", "127", "8", "19", "0", "1"},
+        {"j", "uniqueidentifier", "36", "36", "16", "0", "NULL", "1"},
+        {"k", "varbinary", "165", "165", "16", "16", "NULL", "1"},
+        {"l", "image", "34", "34", "16", "0", "NULL", "1"},
+        {"m", "Money2", "106", udt, "9", "12", "3", "0"},
+        {"n", "sysname", "231", "256", "256", "128", "NULL", "1"},
+        {"o", "smalldatetime", "58", "58", "4", "16", "0", "1"},
+        {"p", "nvarchar", "231", "231", "-1", "-1", "NULL", "1"},
+        {"q", "real", "59", "59", "4", "24", "NULL", "1"}};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(one("SELECT count(*) FROM systypes WHERE name = 'Money2' AND xtype = 106"), "1");
+}
+
+TEST_P(Ddl, IdentityKeysAndIndexesFollowIndidRules) {
+    CaptureSink c =
+        run("CREATE TABLE Heap (x int IDENTITY(10,3) NOT NULL, y int NULL)\n"
+            "CREATE TABLE Keyed (k1 int NOT NULL, k2 int NOT NULL, v varchar(10) NULL,\n"
+            "  CONSTRAINT PK_Keyed PRIMARY KEY CLUSTERED (k1, k2))\n"
+            "CREATE UNIQUE INDEX UX_Keyed_v ON Keyed (v)\n"
+            "CREATE INDEX IX_Keyed_k2 ON Keyed (k2 DESC)\n"
+            "CREATE STATISTICS S_Keyed ON Keyed (v, k1)\n"
+            "CREATE INDEX H_Keyed ON Keyed (v) WITH STATISTICS_ONLY = -1\n"
+            "CREATE TABLE Later (a int NOT NULL, b int NOT NULL)\n"
+            "ALTER TABLE Later ADD CONSTRAINT PK_Later PRIMARY KEY NONCLUSTERED (a)\n"
+            "CREATE CLUSTERED INDEX CX_Later ON Later (b)\n");
+    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    EXPECT_EQ(
+        one("SELECT status & 128 FROM syscolumns WHERE id = OBJECT_ID('Heap') AND name = 'x'"),
+        "128");
+    EXPECT_EQ(
+        one("SELECT status & 128 FROM syscolumns WHERE id = OBJECT_ID('Heap') AND name = 'y'"),
+        "0");
+    EXPECT_EQ(one("SELECT ident_seed('Heap')"), "10");
+    EXPECT_EQ(one("SELECT ident_incr('dbo.Heap')"), "3");
+    EXPECT_EQ(one("SELECT ident_seed('Keyed')"), "NULL");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(OBJECT_ID('Heap'), 'TableHasIdentity')"), "1");
+    // A heap is indid 0: named after its table by SQL Server 2000, unnamed later.
+    ResultSet heap = q("SELECT indid, name FROM sysindexes WHERE id = OBJECT_ID('Heap')");
+    ASSERT_EQ(heap.rows.size(), 1u);
+    EXPECT_EQ(heap.at(0, 0), "0");
+    EXPECT_EQ(heap.at(0, 1), v8() ? "Heap" : "NULL");
+    ResultSet idx = q("SELECT indid, name, keycnt, INDEXPROPERTY(id, name, 'IsClustered') AS cl, "
+                      "INDEXPROPERTY(id, name, 'IsUnique') AS uq, "
+                      "INDEXPROPERTY(id, name, 'IsStatistics') AS st, "
+                      "INDEXPROPERTY(id, name, 'IsHypothetical') AS hy "
+                      "FROM sysindexes WHERE id = OBJECT_ID('Keyed') ORDER BY indid");
+    std::vector<std::string> lines;
+    for (size_t r = 0; r < idx.rows.size(); ++r) {
+        std::string l;
+        for (size_t col = 0; col < 7; ++col)
+            l += (col ? "," : "") + idx.at(r, col);
+        lines.push_back(l);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"1,PK_Keyed,2,1,1,0,0", "2,UX_Keyed_v,1,0,1,0,0",
+                                               "3,IX_Keyed_k2,1,0,0,0,0", "4,S_Keyed,2,0,0,1,0",
+                                               "5,H_Keyed,1,0,0,0,1"}));
+    EXPECT_EQ(q("SELECT colid FROM sysindexkeys WHERE id = OBJECT_ID('Keyed') AND indid = 4 "
+                "ORDER BY keyno")
+                  .column(0),
+              (std::vector<std::string>{"3", "1"}));
+    // A clustered index added later replaces the heap row.
+    EXPECT_EQ(q("SELECT indid, name FROM sysindexes WHERE id = OBJECT_ID('Later') ORDER BY indid")
+                  .column(1),
+              (std::vector<std::string>{"CX_Later", "PK_Later"}));
+    // Primary key columns are NOT NULL whatever the column said.
+    EXPECT_EQ(
+        one("SELECT isnullable FROM syscolumns WHERE id = OBJECT_ID('Keyed') AND name = 'k2'"),
+        "0");
+}
+
+TEST_P(Ddl, ConstraintsDefaultsAndTriggersHangOffTheirTable) {
+    CaptureSink c =
+        run("CREATE TABLE Parent (a int NOT NULL, b int NOT NULL, CONSTRAINT PK_Parent PRIMARY KEY "
+            "(a, b))\n"
+            "CREATE TABLE Child (id int NOT NULL PRIMARY KEY, pa int NULL, pb int NULL,\n"
+            "  qty int NOT NULL CONSTRAINT DF_Child_qty DEFAULT (1) CHECK (qty > 0),\n"
+            "  note varchar(10) DEFAULT 'x',\n"
+            "  CONSTRAINT FK_Child_Parent FOREIGN KEY (pa, pb) REFERENCES Parent (a, b))\n");
+    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    ASSERT_EQ(run("CREATE TRIGGER trChild ON Child AFTER INSERT AS SELECT 1").error(), nullptr);
+    std::string child = id("Child");
+    ResultSet kids = q("SELECT xtype, name FROM sysobjects WHERE parent_obj = " + child +
+                       " ORDER BY xtype, name");
+    std::vector<std::string> kinds = kids.column(0);
+    for (auto& k : kinds)
+        k = k.substr(0, k.find(' '));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"C", "D", "D", "F", "PK", "TR"}));
+    // Unnamed constraints get SQL Server's generated names.
+    EXPECT_EQ(kids.at(0, 1).rfind("CK__Child__qty__", 0), 0u) << kids.at(0, 1);
+    EXPECT_EQ(kids.at(4, 1).rfind("PK__Child__", 0), 0u) << kids.at(4, 1);
+    EXPECT_EQ(one("SELECT cdefault FROM syscolumns WHERE id = " + child + " AND name = 'qty'"),
+              id("DF_Child_qty"));
+    EXPECT_EQ(one("SELECT text FROM syscomments WHERE id = " + id("DF_Child_qty")), "(1)");
+    ResultSet ref = q("SELECT fkeyid, rkeyid, keycnt, fkey1, fkey2, fkey3, rkey1, rkey2, rkeyindid "
+                      "FROM sysreferences WHERE constid = " +
+                      id("FK_Child_Parent"));
+    ASSERT_EQ(ref.rows.size(), 1u);
+    EXPECT_EQ(ref.at(0, 0), child);
+    EXPECT_EQ(ref.at(0, 1), id("Parent"));
+    EXPECT_EQ(ref.column(2), (std::vector<std::string>{"2"}));
+    EXPECT_EQ((std::vector<std::string>{ref.at(0, 3), ref.at(0, 4), ref.at(0, 5), ref.at(0, 6),
+                                        ref.at(0, 7), ref.at(0, 8)}),
+              (std::vector<std::string>{"2", "3", "0", "1", "2", "1"}));
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(" + id("trChild") + ", 'IsTrigger')"), "1");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(" + id("FK_Child_Parent") + ", 'IsForeignKey')"), "1");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(" + child + ", 'IsTrigger')"), "0");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(" + child + ", 'NoSuchProperty')"), "NULL");
+    if (v8()) {
+        EXPECT_EQ(one("SELECT instrig FROM sysobjects WHERE id = " + child), id("trChild"));
+    }
+    // Defaults also apply to rows inserted here.
+    ASSERT_EQ(run("INSERT INTO Child (id) VALUES (7)").error(), nullptr);
+    EXPECT_EQ(one("SELECT qty + 0 FROM Child"), "1");
+    EXPECT_EQ(one("SELECT note FROM Child"), "x");
+}
+
+TEST_P(Ddl, ModuleTextIsTheWholeBatchSplitIntoRowsOf4000) {
+    std::string body = "\r\n/* header comment */\r\n\r\nCREATE PROCEDURE Big AS\r\nSELECT '";
+    body += std::string(9000, 'x');
+    body += "' AS filler\r\n";
+    CaptureSink c = run(body);
+    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    ResultSet r =
+        q("SELECT colid, text FROM syscomments WHERE id = OBJECT_ID('Big') ORDER BY colid");
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(r.column(0), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(r.at(0, 1).size(), 4000u);
+    EXPECT_EQ(r.at(1, 1).size(), 4000u);
+    EXPECT_EQ(r.at(0, 1) + r.at(1, 1) + r.at(2, 1), body);
+
+    ASSERT_EQ(run("ALTER PROCEDURE Big AS SELECT 2").error(), nullptr);
+    EXPECT_EQ(q("SELECT text FROM syscomments WHERE id = OBJECT_ID('Big')").column(0),
+              (std::vector<std::string>{"ALTER PROCEDURE Big AS SELECT 2"}));
+
+    ASSERT_EQ(run("CREATE VIEW Hidden WITH ENCRYPTION AS SELECT 1 AS one").error(), nullptr);
+    ResultSet enc = q("SELECT encrypted, text FROM syscomments WHERE id = OBJECT_ID('Hidden')");
+    EXPECT_EQ(enc.at(0, 0), "1");
+    EXPECT_EQ(enc.at(0, 1), "NULL");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(OBJECT_ID('Hidden'), 'IsEncrypted')"), "1");
+    EXPECT_EQ(one("SELECT one FROM Hidden"), "1");
+
+    for (const char* fn : {"CREATE FUNCTION F1 (@a int) RETURNS int AS BEGIN RETURN @a END",
+                           "CREATE FUNCTION F2 () RETURNS TABLE AS RETURN (SELECT 1 AS x)",
+                           "CREATE FUNCTION F3 () RETURNS @t TABLE (x int) AS BEGIN RETURN END"})
+        ASSERT_EQ(run(fn).error(), nullptr) << fn;
+    EXPECT_EQ(q("SELECT xtype FROM sysobjects WHERE name LIKE 'F_' ORDER BY name").column(0),
+              (std::vector<std::string>{"FN", "IF", "TF"}));
+}
+
+TEST_P(Ddl, SchemasOwnersAndDuplicates) {
+    ASSERT_EQ(run("CREATE SCHEMA hr").error(), nullptr);
+    ASSERT_EQ(run("CREATE TABLE hr.People (id int NULL)").error(), nullptr);
+    ASSERT_EQ(run("CREATE TABLE People (id int NULL)").error(), nullptr);
+    ASSERT_EQ(run("INSERT INTO hr.People VALUES (1)").error(), nullptr);
+    EXPECT_EQ(one("SELECT COUNT(*) FROM hr.People"), "1");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM People"), "0");
+    CaptureSink dup = run("CREATE TABLE People (x int)");
+    ASSERT_NE(dup.error(), nullptr);
+    EXPECT_EQ(dup.error()->number, 2714);
+    EXPECT_EQ(dup.error()->text, "There is already an object named 'People' in the database.");
+    CaptureSink dupKey = run("CREATE TABLE Other (x int CONSTRAINT People PRIMARY KEY)");
+    ASSERT_NE(dupKey.error(), nullptr);
+    EXPECT_EQ(dupKey.error()->number, 2714);
+    // The failed statement left nothing behind.
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysobjects WHERE name = 'Other'"), "0");
+    CaptureSink noSchema = run("CREATE TABLE nope.T1 (x int)");
+    ASSERT_NE(noSchema.error(), nullptr);
+    EXPECT_EQ(noSchema.error()->number, 2760);
+    std::string uid = one("SELECT uid FROM sysobjects WHERE name = 'People' AND uid <> 1");
+    EXPECT_EQ(one("SELECT USER_NAME(" + uid + ")"), v8() ? "hr" : "NULL");
+}
+
+TEST_P(Ddl, DropRemovesTheObjectAndEverythingHangingOffIt) {
+    ASSERT_EQ(run("CREATE TABLE A (id int PRIMARY KEY, v int DEFAULT 0)\n"
+                  "CREATE INDEX IX_A ON A (v)\n"
+                  "CREATE TRIGGER trA ON A FOR DELETE AS SELECT 1")
+                  .error(),
+              nullptr);
+    std::string a = id("A");
+    ASSERT_EQ(run("DROP INDEX A.IX_A").error(), nullptr);
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysindexes WHERE name = 'IX_A'"), "0");
+    ASSERT_EQ(run("DROP TABLE A").error(), nullptr);
+    for (const char* t : {"sysobjects WHERE parent_obj = ", "sysobjects WHERE id = ",
+                          "syscolumns WHERE id = ", "sysindexes WHERE id = "})
+        EXPECT_EQ(one(std::string("SELECT COUNT(*) FROM ") + t + a), "0") << t;
+    CaptureSink gone = run("SELECT * FROM A");
+    ASSERT_NE(gone.error(), nullptr);
+    EXPECT_EQ(gone.error()->number, 208);
+    CaptureSink again = run("DROP TABLE A");
+    ASSERT_NE(again.error(), nullptr);
+    EXPECT_EQ(again.error()->number, 3701);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
+                         [](const auto& info) {
+                             return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
+                                                                                : "Sql2005";
+                         });
