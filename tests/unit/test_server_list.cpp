@@ -2,6 +2,7 @@
 #include "core/registry.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
+#include "servers/server_probe.h"
 #include "test_env.h"
 #include "util/memory_list_control.h"
 
@@ -206,6 +207,16 @@ TEST_F(ServerListTest, PanelsTakeCopiesOfTheFirstServerWithItsMajorVersion) {
     ResetPanelServers();
     EXPECT_EQ(PanelServers()[1].Name, "");
     EXPECT_EQ(PanelServers()[1].EntryNumber, 0);
+}
+
+TEST_F(ServerListTest, ServerExistsIgnoresLetterCaseAndLogsTheMatch) {
+    EXPECT_FALSE(ServerExists("anything"));
+    AddAll({"DbHost\\Inst", "other"});
+    EXPECT_TRUE(ServerExists("dbhost\\INST"));
+    EXPECT_EQ(env.LogTexts().back(), "ServerExists: dbhost\\inst");
+    EXPECT_FALSE(ServerExists("dbhost"));
+    // Nothing is changed by asking.
+    EXPECT_EQ(StoredCount(), 2);
 }
 
 TEST(VersionMajor, TakesTheWholeNumberBeforeTheFirstDot) {
