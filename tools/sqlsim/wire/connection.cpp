@@ -182,6 +182,8 @@ void Connection::run() {
             keep = handle(*m);
         } catch (const ProtocolError&) {
             keep = false; // a client that breaks the framing cannot be answered sensibly
+        } catch (const std::exception&) {
+            keep = false; // whatever went wrong, it ends this client only, not the server
         }
         if (!keep || writer_.failed())
             break;

@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 
 namespace sqlsim::wire {
 
@@ -50,10 +51,14 @@ void Server::serve(int stopFd) {
         std::lock_guard lock(mutex_);
         Worker& w = workers_.emplace_back();
         w.connection = std::make_unique<Connection>(std::move(client), sessions_, settings_);
-        w.thread = std::thread([&w] {
-            w.connection->run();
-            w.finished = true;
-        });
+        try {
+            w.thread = std::thread([&w] {
+                w.connection->run();
+                w.finished = true;
+            });
+        } catch (const std::system_error&) {
+            workers_.pop_back(); // out of threads: this client is turned away, others go on
+        }
     }
     listener_.reset();
     stopAll();
