@@ -26,7 +26,7 @@ GO
     return s;
 }
 
-// One row holding a value of every column type, and one that is NULL but for c_int.
+// One row holding a value of every column type, and one of NULLs only.
 inline std::string typesScript() {
     return shopScript() + R"(USE Shop
 GO
