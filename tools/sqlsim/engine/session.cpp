@@ -41,6 +41,10 @@ SqlError fromSqlite(const std::string& msg) {
     }
     if (msg == "interrupted")
         throw Cancelled{};
+    if (msg.rfind("near \"", 0) == 0 && msg.find("\": syntax error") != std::string::npos) {
+        std::string near = msg.substr(6, msg.find("\": syntax error") - 6);
+        return sqlError(102, "Incorrect syntax near '" + near + "'.", 1, 15);
+    }
     return sqlError(50000, "The statement failed: " + msg + ".");
 }
 

@@ -511,6 +511,9 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
     }
     if (pieces.empty() && !inParens)
         fail(i);
+    // A dangling operator: SQL Server names the operator when the text ends there.
+    if (!pieces.empty() && pieces.back().kind == PieceKind::Arith)
+        throw syntaxNear(tok(i - 1));
     return fold(pieces);
 }
 
@@ -797,6 +800,8 @@ Translated Translator::query(size_t& i, size_t end, bool top) {
         sql += " " + selectCore(i, end, other, otherLimit);
     }
     bool ordered = false;
+    if (tok(i).is("ORDER") && !tok(i + 1).is("BY"))
+        fail(i + 1);
     if (tok(i).is("ORDER") && tok(i + 1).is("BY")) {
         i += 2;
         sql += " ORDER BY ";
