@@ -334,5 +334,27 @@ TEST(ReportWindow, EscClosesAndF1OpensTheTopicOnlyWhenTheWindowHasOne) {
     }
 }
 
+// Every topic the windows open has a page that stands on its own, with no outside address.
+TEST(HelpPages, EachTopicHasASelfContainedPage) {
+    for (int topic : {3, 8, 10, 60, 230}) {
+        const std::string page =
+            ReadTextFile(std::string(ORV_HELP_DIR) + "/" + std::to_string(topic) + ".html");
+        ASSERT_FALSE(page.empty()) << topic;
+        EXPECT_NE(page.find("<title>"), std::string::npos) << topic;
+        EXPECT_NE(page.find("<h1>"), std::string::npos) << topic;
+        EXPECT_EQ(page.find("http://"), std::string::npos) << topic;
+        EXPECT_EQ(page.find("https://"), std::string::npos) << topic;
+        EXPECT_EQ(page.find("src="), std::string::npos) << topic;
+        // Links between pages name pages that exist.
+        for (size_t at = page.find("href=\""); at != std::string::npos;
+             at = page.find("href=\"", at + 1)) {
+            const size_t end = page.find('"', at + 6);
+            const std::string target = page.substr(at + 6, end - at - 6);
+            EXPECT_TRUE(std::filesystem::exists(std::string(ORV_HELP_DIR) + "/" + target))
+                << topic << " -> " << target;
+        }
+    }
+}
+
 } // namespace
 } // namespace orv

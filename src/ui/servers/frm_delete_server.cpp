@@ -33,6 +33,7 @@ frmDeleteServer::frmDeleteServer(QWidget* parent) : QDialog(parent) {
     lstServers_->setObjectName("lstServers");
     lstServers_->AddColumn("Server", 280);
     lstServers_->header()->hide();
+    lstServers_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     lstServers_->SetToolTipText("List of SQL servers");
     lblSelect_->setBuddy(lstServers_);
 
