@@ -1,0 +1,125 @@
+// frmDataView, "Data in Table": the rows of one table in a grid, loaded record by record with a
+// progress gauge, the running record number and the elapsed time. Stop, Exit, Esc and closing
+// the window work at any moment while it loads.
+#pragma once
+
+#include "servers/recordset.h"
+#include "servers/server_entry.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+#include <cstdint>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace orv {
+
+class DataGrid;
+class Gauge;
+
+class frmDataView : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmDataView(QWidget* parent = nullptr);
+    ~frmDataView() override;
+
+    // Counts the table's records and shows the window modally, or says why not. Returns
+    // whether the window was shown.
+    bool ShowUp(const std::string& pstrExtTableName, const std::string& pstrPureTableName,
+                const std::string& pstrDbName, int32_t plngIndex, int32_t plngObjId);
+
+    // Fills the grid; runs once, on the first activation.
+    void LoadData();
+    // The current record of `pRs` into grid row plngRowNum: its number, then the field texts.
+    void AddRecordToGrid(const Recordset& pRs, int32_t plngColor, int64_t plngRowNum);
+    // Two records one under the other at the end of the grid, differing cells in red.
+    void AddRecordToGrid_MarkDiff(const Recordset& prs1, const Recordset& prs2, int32_t plngColor1,
+                                  int32_t plngColor2, int64_t plngRowNum);
+    // Appends records plngStartRec..plnEndRec; the record set stands just before the first.
+    void AddMultipleRecordsToGrid(Recordset& pRs, int32_t plngColor, int64_t plngStartRec,
+                                  int64_t plnEndRec);
+    // 1: the loading layout; 2: the finished layout.
+    void ShowHideControls(int32_t llngStatus);
+
+    // The loop yields at every record but runs the event loop at most this often, so that a
+    // fast server does not spend its time repainting labels nobody can read that quickly.
+    void SetYieldInterval(int milliseconds) { yieldIntervalMs_ = milliseconds; }
+
+    bool Loading() const { return loading_; }
+    bool Activated() const { return activated_; }
+    int32_t RecordCount() const { return recordCount_; }
+    const std::string& ExtTableName() const { return extTableName_; }
+    DataGrid* Grid() const { return grid_; }
+    Gauge* Progress() const { return prbProgress_; }
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void FormLoad();
+    void ScheduleFirstActivation();
+    void FirstActivation();
+    void cmdExit_Click();
+    void cmdStop_Click();
+    void Unload();
+    void ApplyResize();
+    void PrepareGrid(int32_t columnCount);
+    void RunLoadLoop(Recordset& rs, int64_t& k);
+    // Shows the position, gauge and time, and lets the event loop run when its slice is due.
+    void YieldToEvents(bool force);
+    void FlushProgress();
+
+    ServerEntry server_;
+    std::string extTableName_;
+    std::string pureTableName_;
+    std::string dbName_;
+    int32_t objId_ = 0;
+    int32_t recordCount_ = 0;
+    QElapsedTimer started_;
+    QElapsedTimer slice_;
+    int yieldIntervalMs_ = 10;
+    int64_t curRec_ = 0;
+    bool loading_ = false;
+    bool exitRequested_ = false;
+    bool stopRequested_ = false;
+    bool activated_ = false;
+    bool activationScheduled_ = false;
+    bool unloaded_ = false;
+    bool tagOff_ = false;
+    Qt::WindowStates lastState_ = Qt::WindowNoState;
+
+    struct Baseline {
+        QSize window;
+        QSize grid;
+        int exportLeft = 0;
+        int exitLeft = 0;
+    } baseline_;
+
+    DataGrid* grid_;
+    Gauge* prbProgress_;
+    QLabel* lblTableName_;
+    QLabel* lblStats_;
+    QLabel* lblCur_;
+    QLabel* lblCurRec_;
+    QLabel* lblTime_;
+    QPushButton* cmdExit_;
+    QPushButton* cmdStop_;
+    QPushButton* cmdExport_;
+};
+
+// 1 while a data view window is loaded, 0 otherwise.
+int32_t DataViewLoaded();
+// The loaded data view window; nullptr when there is none.
+frmDataView* CurrentDataView();
+
+} // namespace orv
