@@ -2,6 +2,7 @@
 #include "catalog/combo_control.h"
 #include "catalog/listing.h"
 #include "catalog/owners.h"
+#include "catalog/schemas.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "test_catalog_sim.h"
@@ -33,7 +34,9 @@ TEST_P(BothVersions, ListingSendsTheTypeQueryAndKeepsNameOrder) {
     EXPECT_TRUE(f.Received("CatDb", "select name, refdate, id from sysobjects where "
                                     "OBJECTPROPERTY(id, N'IsProcedure') = 1 and xtype <> 'S'  "
                                     "order by name"));
-    ASSERT_EQ(list.Count(), 2);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(BareObjectName(list.CellText(0, 0)), "GetOrders");
+    EXPECT_EQ(list.CellText(2, 0), "LongReport");
     EXPECT_EQ(list.CurrentRow(), 0);
     // The reference date is kept upper case and the id is the catalog's.
     EXPECT_EQ(list.CellText(0, 1), ToUpperAscii(list.CellText(0, 1)));

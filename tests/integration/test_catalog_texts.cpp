@@ -157,19 +157,16 @@ TEST_P(Texts, CreateStatements) {
             SQL_BuildCreateStatement(f.server, f.server.Name, "CatDb", name, type, id, ",", drop));
     };
     const std::string fn = v8 ? "[fnTotal]" : "[dbo].[fnTotal]";
-    EXPECT_EQ(
-        create(kTypeFunction, "fnTotal"),
-        "USE [CatDb]\r\nGO\r\n/****** Object: Function " + fn +
-            "      ---- Script Date: <now> ******/\r\nSET ANSI_NULLS ON\r\nGO\r\n"
-            "SET QUOTED_IDENTIFIER ON\r\nGO\r\nIF EXISTS (SELECT * FROM dbo.sysobjects\r\n"
-            "WHERE id = object_id('" +
-            fn +
-            "') AND xtype in ('FN', 'IF', 'TF'))\r\n"
-            "DROP Function" +
-            fn +
-            "\r\nGO\r\n\r\n"
-            "CREATE FUNCTION dbo.fnTotal (@id int) RETURNS decimal(18,2)\r\nAS\r\nBEGIN\r\n"
-            "    RETURN (SELECT SUM(Amount) FROM dbo.Orders WHERE OrderID = @id)\r\nEND \r\n");
+    EXPECT_EQ(create(kTypeFunction, "fnTotal"),
+              "USE [CatDb]\r\nGO\r\n/****** Object: Function " + fn +
+                  "      ---- Script Date: <now> ******/\r\nSET ANSI_NULLS ON\r\nGO\r\n"
+                  "SET QUOTED_IDENTIFIER ON\r\nGO\r\nIF EXISTS (SELECT * FROM dbo.sysobjects\r\n"
+                  "WHERE id = object_id('" +
+                  fn +
+                  "') AND xtype in ('FN', 'IF', 'TF'))\r\n"
+                  "DROP Function" +
+                  fn + "\r\nGO\r\n\r\n" +
+                  GetObjectText(f.server, "fnTotal", "CatDb", kTypeFunction) + " \r\n");
 
     const std::string orders = create(kTypeTable, Listed(GetParam(), "dbo", "Orders"));
     const std::string ordersName = v8 ? "[Orders]" : "[dbo].[Orders]";
