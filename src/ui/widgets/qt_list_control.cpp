@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace orv {
 
 namespace {
@@ -38,6 +40,9 @@ void QtListControl::AddColumn(const std::string& caption, int width) {
     setColumnCount(columns_);
     QTreeWidgetItem* h = headerItem();
     h->setText(columns_ - 1, Q(caption));
+    // No width given: the first column takes most of the list, so names stay readable.
+    if (width <= 0)
+        width = columns_ == 1 ? std::max(60, this->width() * 2 / 3) : 110;
     setColumnWidth(columns_ - 1, width);
 }
 

@@ -1,0 +1,191 @@
+// The main window: two panels side by side (Source 0, Target 1), each a chain of selections
+// server -> database -> type -> owner -> object ending in the object's SQL text, plus the
+// menus, buttons, keys and the text views' context menu that act on them.
+#pragma once
+
+#include "compare/compare_sel_procs.h"
+#include "servers/server_entry.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace orv {
+
+class QtComboControl;
+class QtListControl;
+class QtTextView;
+
+// The other windows the main window opens. The defaults open the real windows; tests may put
+// their own in place to drive a window without its modal loop.
+struct MainWindowDialogs {
+    // Add Server: true when a server was added.
+    std::function<bool(QWidget* owner)> addServer;
+    // Remove Server: true when servers were removed.
+    std::function<bool(QWidget* owner)> removeServer;
+    // The report window, modal, for a comparison.
+    std::function<void(QWidget* owner, const ComparisonReportRequest& request)> showComparison;
+    // The report window, modal, for any other report (caption, help context); the text is in
+    // gstrReportText.
+    std::function<void(QWidget* owner, const std::string& caption, int helpContext)> showReport;
+    // Data view of a table: extended name, object name, database, panel, object id.
+    std::function<void(QWidget* owner, const std::string& extendedName,
+                       const std::string& objectName, const std::string& database, int panel,
+                       int32_t objectId)>
+        viewData;
+    // Database information for a panel: leaves its report in gstrReportText.
+    std::function<void(QWidget* owner, int panel)> databaseInfo;
+    // Attach Database: true when a database was attached.
+    std::function<bool(QWidget* owner)> attachDatabase;
+    // Options: true when the user confirmed.
+    std::function<bool(QWidget* owner)> options;
+    std::function<void(QWidget* owner)> timeout;
+};
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(MainWindowDialogs dialogs = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // The load: everything up to the automatic connect (the window is built by the constructor).
+    void FormLoad();
+
+    // Selection flow.
+    bool CheckMdacVersion();
+    bool ServerInfoSet();
+    void PromptAddServer();
+    void InitializeDisplay(bool pblnLoadMRUDb);
+    bool LoadServer(int panel, bool pblnLoadMRUDb);
+    bool CanConnectToDb(ServerEntry& server, const std::string& database);
+    void ClearPanel(int panel);
+    void ServerChosen(int panel);
+    void DatabaseChosen(int panel, int row);
+    void DatabaseChanged(int panel, const std::string& database);
+    void ObjectTypeChanged(int source, int optionIndex, int panelMask);
+    void OwnerChosen(int panel);
+    void ObjectChosen(int panel, int row);
+    void RefreshDisplayForPanel(int panel);
+    void GetNamesOfSelServerDbAndObject(int panel, std::string& serverName,
+                                        std::string& databaseName, std::string& objectName,
+                                        int32_t& objectId);
+    ComparedObjectNames GetComparedObjectNames();
+    static int SelectListRowByName(QtListControl& list, const std::string& name, bool makeVisible,
+                                   bool clearWhenMissing);
+
+    // Commands.
+    void Connect();
+    void CompareSelectedObjects();
+    void CompareHighlightedSections();
+    void ShowContextMenu(int panel, const QPoint& globalPos);
+    void PrepareContextMenu();
+    void CopyToClipboard(int panel);
+    void CopyToFileCommand(int panel);
+    bool CanViewAnalyzeData(int mode, int panel, std::string& database, int32_t& typeCode,
+                            std::string& objectName, int32_t& objectId, std::string& extendedName);
+    void ViewData(int panel);
+    void DatabaseInformation(int panel);
+    void FindNonExistentReferences(int panel);
+    void AddServer();
+    void RemoveServer();
+    void Timeout();
+    void Options();
+    void Help(int context);
+    void AttachDatabase();
+    void BuildSQLCreateStatement(int panel);
+    bool ConstraintsMenuItems_MaintainVisibility();
+
+    // Layout.
+    void ApplyOwnerPlacement();
+    void ApplyVerticalArrangement();
+    void ApplyCompactArrangement();
+
+    // State read by tests and by the other windows.
+    bool Busy() const { return busy_; }
+    bool Activated() const { return activated_; }
+    int ConnectState() const { return connectState_; }
+    int PopupPanel() const { return popupPanel_; }
+    int32_t CurrentType() const;
+    QtListControl* DatabaseList(int panel) const { return pvlDb_[panel]; }
+    QtListControl* ObjectList(int panel) const { return pvlSqlObj_[panel]; }
+    QtTextView* TextView(int panel) const { return txtTXProc_[panel]; }
+    QtComboControl* ServerSelector(int panel) const { return cmbServer_[panel]; }
+    QtComboControl* OwnerSelector(int panel) const { return cmbOwners_[panel]; }
+    QtComboControl* TypeSelector() const { return cmbType_; }
+    QMenu* ContextMenu() const { return mnuPopUp_; }
+    QAction* MenuItem(const std::string& name) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void BuildShortcuts();
+    void ConnectSignals();
+    void FillServerSelectors();
+    void SetButtonToolTips();
+    void FormActivate();
+    void Place(QWidget* w, int left, int top, int width, int height);
+    void SetTop(QWidget* w, int top);
+    void SetLeft(QWidget* w, int left);
+    void SetWidth(QWidget* w, int width);
+    void SetHeight(QWidget* w, int height);
+    QAction* AddAction(QMenu* menu, const char* name, const char* caption,
+                       const QKeySequence& shortcut = {}, bool visible = true);
+    void ShowObjectDetails(int panel);
+    std::string DatabaseText(int panel) const;
+    void SetConnectState(int state);
+    void InstallDefaultDialogs();
+    CompareServices MakeCompareServices();
+
+    MainWindowDialogs dialogs_;
+    bool activated_ = false;
+    bool busy_ = false;
+    int popupPanel_ = -1;
+    int connectState_ = 2;
+    bool selectingDbByProgram_ = false;
+
+    QWidget* central_ = nullptr;
+    QFrame* picToolbar_ = nullptr;
+    QPushButton* cmdConnect_ = nullptr;
+    QtComboControl* cmbType_ = nullptr;
+    QPushButton* cmdCompareAll_ = nullptr;
+    QPushButton* cmdCompData_ = nullptr;
+    QPushButton* cmdHelp_ = nullptr;
+    std::array<QLabel*, 6> lblGen_{};
+    std::array<QtComboControl*, 2> cmbServer_{};
+    std::array<QtListControl*, 2> pvlDb_{};
+    std::array<QtComboControl*, 2> cmbOwners_{};
+    std::array<QPushButton*, 2> cmdDbInfo_{};
+    std::array<QLabel*, 2> lblDbInfo_{};
+    std::array<QtListControl*, 2> pvlSqlObj_{};
+    std::array<QPushButton*, 2> cmdNonExistent_{};
+    std::array<QPushButton*, 2> cmdAnalyzeData_{};
+    std::array<QPushButton*, 2> cmdFind_{};
+    std::array<QtTextView*, 2> txtTXProc_{};
+    std::array<QPushButton*, 2> cmdCopyClip_{};
+    std::array<QPushButton*, 2> cmdCopyToFile_{};
+    std::array<QPushButton*, 2> cmdViewData_{};
+    QFrame* linDivision_ = nullptr;
+    QLabel* imgSplitter_ = nullptr;
+    QFrame* picSecToolbar_ = nullptr;
+    QPushButton* cmdGetAllOwners_ = nullptr;
+    QPushButton* cmdGetOwner_ = nullptr;
+    QMenu* mnuPopUp_ = nullptr;
+    QMenu* mnuDebug_ = nullptr;
+    std::map<std::string, QAction*> actions_;
+    int linTop_ = 750, linBottom_ = 7380;
+};
+
+} // namespace orv
