@@ -811,8 +811,9 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         fullName.substr(fullName.rfind('.') == std::string::npos ? 0 : fullName.rfind('.') + 1);
     std::string lname = lower(name);
     auto param = [&](const char* pname, size_t pos) -> std::optional<Value> {
+        // Callers name parameters with or without the leading @.
         for (const auto& p : params)
-            if (iequals(p.name, pname))
+            if (!p.name.empty() && iequals(p.name[0] == '@' ? p.name.substr(1) : p.name, pname + 1))
                 return p.value;
         if (pos < params.size() && params[pos].name.empty())
             return params[pos].value;
