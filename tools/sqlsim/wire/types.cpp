@@ -449,21 +449,18 @@ void writeValue(ByteWriter& w, const WireType& t, const Value& v) {
 
 bool parseDateTime(const std::string& text, int32_t& days, uint32_t& ticks) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char sep = 0;
     int consumed = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &consumed) != 3)
         return false;
     double fraction = 0;
     const char* rest = text.c_str() + consumed;
     if (*rest == ' ' || *rest == 'T') {
-        sep = *rest;
         if (std::sscanf(rest + 1, "%2d:%2d:%2d", &h, &mi, &s) < 2)
             return false;
         const char* dot = std::strchr(rest, '.');
         if (dot)
             fraction = std::strtod(dot, nullptr);
     }
-    (void)sep;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59)
         return false;
     int64_t dd = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) - kEpoch1900;
