@@ -53,18 +53,46 @@ bool MayHoldComments(const CompLines& lines) {
     return false;
 }
 
-// The lines of the text without its comments.
-CompLines WithoutComments(const CompLines& lines) {
-    int32_t errorCode = 0;
-    const std::string text =
-        TXText_ConvArrayToText(lines, static_cast<int64_t>(lines.size()), errorCode);
-    CompLines bare = SplitIntoLines(StripSqlComments(text));
-    // The joined text carried a break after its last line; the empty line that leaves is no
-    // line of the view.
-    if (!bare.empty() && bare.back().LineText.empty())
-        bare.pop_back();
-    return bare;
-}
+// One side's lines with their comments removed, built only when the line counts could match:
+// most texts that differ differ in their number of lines too.
+class BareSide {
+public:
+    BareSide(const CompLines& lines, bool strip) : lines_(lines), strip_(strip) {
+        if (!strip_)
+            return;
+        int32_t errorCode = 0;
+        text_ = StripSqlComments(
+            TXText_ConvArrayToText(lines, static_cast<int64_t>(lines.size()), errorCode));
+        count_ = 0;
+        for (size_t i = 0; i < text_.size(); ++i)
+            if (text_[i] == '\n' ||
+                (text_[i] == '\r' && (i + 1 == text_.size() || text_[i + 1] != '\n')))
+                ++count_;
+        // The joined text carried a break after its last line; a text that lost that break
+        // with a comment-only last line still has the line before it.
+        if (!text_.empty() && text_.back() != '\n' && text_.back() != '\r')
+            ++count_;
+    }
+    size_t Count() const { return strip_ ? count_ : lines_.size(); }
+    const CompLines& Lines() {
+        if (!strip_)
+            return lines_;
+        if (bare_.empty() && !text_.empty()) {
+            bare_ = SplitIntoLines(text_);
+            if (!bare_.empty() && bare_.back().LineText.empty() &&
+                (text_.back() == '\n' || text_.back() == '\r'))
+                bare_.pop_back();
+        }
+        return bare_;
+    }
+
+private:
+    const CompLines& lines_;
+    bool strip_;
+    std::string text_;
+    size_t count_ = 0;
+    CompLines bare_;
+};
 
 bool SameSortedLines(const CompLines& source, const CompLines& target) {
     if (source.size() != target.size())
@@ -98,15 +126,11 @@ bool CompareProcs_IgnoreColumnsOrder(ViewPair& views, bool ignoreComments) {
         if (!ignoreComments)
             return SameSortedLines(source, target);
         // Only a side that may hold comments needs its lines rebuilt.
-        CompLines bareSource, bareTarget;
-        const bool stripSource = MayHoldComments(source);
-        const bool stripTarget = MayHoldComments(target);
-        if (stripSource)
-            bareSource = WithoutComments(source);
-        if (stripTarget)
-            bareTarget = WithoutComments(target);
-        return SameSortedLines(stripSource ? bareSource : source,
-                               stripTarget ? bareTarget : target);
+        BareSide bareSource(source, MayHoldComments(source));
+        BareSide bareTarget(target, MayHoldComments(target));
+        if (bareSource.Count() != bareTarget.Count())
+            return false;
+        return SameSortedLines(bareSource.Lines(), bareTarget.Lines());
     } catch (...) {
         const RunTimeError e = CurrentRunTimeError();
         ReportUnexpected(e.Number, e.Description, "modIgnoreColumnsOrder",

@@ -7,6 +7,7 @@
 #include "util/prompter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace orv {
@@ -35,10 +36,18 @@ std::string OneCharBreaks(const std::string& text) {
 }
 
 bool IsAscii(const std::string& text) {
-    unsigned char any = 0;
-    for (unsigned char c : text)
-        any |= c;
-    return (any & 0x80) == 0;
+    // Eight bytes at a time: object texts run to megabytes and are nearly always plain ASCII.
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    size_t i = 0;
+    uint64_t any = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        any |= word;
+    }
+    for (; i < text.size(); ++i)
+        any |= static_cast<unsigned char>(text[i]);
+    return (any & kHighBits) == 0;
 }
 
 bool IsContinuationByte(char c) {
@@ -49,7 +58,7 @@ bool IsContinuationByte(char c) {
 // the cursor only moves forward in the normal case and the whole split stays linear.
 class CharCursor {
 public:
-    explicit CharCursor(const std::string& text) : text_(text), ascii_(IsAscii(text)) {}
+    CharCursor(const std::string& text, bool ascii) : text_(text), ascii_(ascii) {}
 
     size_t ByteOf(int64_t charPos) {
         if (ascii_)
@@ -74,8 +83,8 @@ private:
     size_t bytePos_ = 0;
 };
 
-int64_t CharLength(const std::string& text) {
-    if (IsAscii(text))
+int64_t CharLength(const std::string& text, bool ascii) {
+    if (ascii)
         return static_cast<int64_t>(text.size());
     int64_t n = 0;
     for (char c : text)
@@ -101,9 +110,10 @@ int64_t TXText_ConvTextToArray(const TextView& view, const std::string& viewText
         const std::string text = OneCharBreaks(viewText.empty() ? view.Text() : viewText);
         if (text.empty())
             return 0;
-        const int64_t textLength = CharLength(text);
+        const bool ascii = IsAscii(text);
+        const int64_t textLength = CharLength(text, ascii);
         lines.resize(static_cast<size_t>(lineCount));
-        CharCursor cursor(text);
+        CharCursor cursor(text, ascii);
         int64_t start = view.LineStart(0);
         for (int64_t n = 0; n < lineCount; ++n) {
             if (start == -1) {

@@ -123,6 +123,11 @@ TEST_F(CompareColumnOrder, CommentsCanBeLeftOut) {
     const std::string b = "SELECT 2\r\nSELECT 1";
     EXPECT_FALSE(SameLines(a, b, false));
     EXPECT_TRUE(SameLines(a, b, true));
+    // A comment-only last line, and a view ending in a line break, keep the counts honest.
+    EXPECT_TRUE(SameLines("SELECT 1\r\nSELECT 2\r\n-- end", "SELECT 2\r\nSELECT 1", true));
+    EXPECT_FALSE(SameLines("SELECT 1\r\nSELECT 2\r\n", "SELECT 2\r\nSELECT 1", true));
+    EXPECT_TRUE(SameLines("SELECT 1\r\n\r\n-- x", "\r\nSELECT 1", true));
+    EXPECT_FALSE(SameLines("/* all */", "SELECT 1", true));
 }
 
 TEST_F(CompareColumnOrder, UnsplittableViewNamesItsSide) {

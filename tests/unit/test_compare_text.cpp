@@ -1,7 +1,11 @@
 // Equality of object texts under the whitespace, case and comment settings.
 #include "compare/text_equality.h"
 
+#include "util/text.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace orv {
 namespace {
@@ -42,6 +46,42 @@ TEST(CompareText, AnEmptySideOnlyEqualsAnotherEmptySide) {
     EXPECT_TRUE(CompareTextsIgnoringWhitespace("", "   ", true));
     EXPECT_FALSE(CompareTextsIgnoringWhitespace("", "x", true));
     EXPECT_FALSE(CompareTextsIgnoringWhitespace("x", "", false));
+}
+
+TEST(CompareText, WhitespaceComparisonAgreesWithTheNormalisedTexts) {
+    // The comparison streams both texts instead of building their normalised copies; on any
+    // input it must decide as the copies would.
+    const std::string alphabet = std::string("aAb \t\r\n\v", 9) + std::string(1, '\0');
+    std::mt19937 rng(11);
+    auto randomText = [&] {
+        std::string s;
+        const int n = static_cast<int>(rng() % 7);
+        for (int i = 0; i < n; ++i)
+            s += alphabet[rng() % alphabet.size()];
+        return s;
+    };
+    auto reference = [](const std::string& x, const std::string& y, bool caseSensitive) {
+        std::string a = TrimWhitespace(x), b = TrimWhitespace(y);
+        if (!caseSensitive) {
+            a = ToUpperAscii(a);
+            b = ToUpperAscii(b);
+        }
+        if (a == b)
+            return true;
+        if (a.empty() || b.empty())
+            return false;
+        return ReplaceNonPrintableChars(a, " ") == ReplaceNonPrintableChars(b, " ");
+    };
+    int equalPairs = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string x = randomText(), y = randomText();
+        const bool cs = (i & 1) != 0;
+        const bool expected = reference(x, y, cs);
+        equalPairs += expected;
+        ASSERT_EQ(CompareTextsIgnoringWhitespace(x, y, cs), expected)
+            << "case sensitive " << cs << ", texts of " << x.size() << " and " << y.size();
+    }
+    EXPECT_GT(equalPairs, 100); // the inputs did reach the equal cases
 }
 
 TEST(CompareText, StripsLineAndNestedBlockComments) {
