@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 
 #include <chrono>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -201,7 +202,22 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
             out.push_back(st);
             break;
         }
+        // Block structure: BEGIN ... END and ELSE stand alone; BEGIN TRAN is a statement.
+        if (st.kind == "BEGIN" && i + 1 < n &&
+            (toks[i + 1].is("TRAN") || toks[i + 1].is("TRANSACTION") ||
+             toks[i + 1].is("DISTRIBUTED")))
+            st.kind = "BEGIN TRAN";
+        else if (st.kind == "BEGIN" && i + 1 < n &&
+                 (toks[i + 1].is("TRY") || toks[i + 1].is("CATCH")))
+            st.kind = "BEGIN TRY";
+        if (st.kind == "BEGIN" || st.kind == "END" || st.kind == "ELSE") {
+            st.end = i + 1;
+            out.push_back(st);
+            i = st.end;
+            continue;
+        }
         int depth = 0;
+        int caseDepth = 0;
         bool sawSet = false, sawBody = false;
         size_t j = i + 1;
         for (; j < n; ++j) {
@@ -214,6 +230,15 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
                 break;
             if (depth != 0 || t.kind != Token::Kind::Word)
                 continue;
+            if (t.is("CASE"))
+                ++caseDepth;
+            if (t.is("END")) {
+                if (caseDepth == 0)
+                    break;
+                --caseDepth;
+            }
+            if (t.is("ELSE") && caseDepth == 0)
+                break;
             if (t.is("SET"))
                 sawSet = true;
             if (t.is("VALUES") || t.is("SELECT"))
@@ -245,7 +270,7 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
                 (t.is("SELECT") || t.is("INSERT") || t.is("UPDATE") || t.is("DELETE") ||
                  t.is("EXEC") || t.is("EXECUTE")))
                 continue;
-            if (st.kind == "BEGIN" && j == i + 1)
+            if (st.kind == "BEGIN TRAN" && j == i + 1)
                 continue;
             if ((st.kind == "COMMIT" || st.kind == "ROLLBACK") && j == i + 1)
                 continue;
@@ -308,39 +333,96 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
     }
     sqlite3_progress_handler(conn_.get(), 1000, progressHandler,
                              const_cast<std::atomic<bool>*>(&cancel));
-    for (size_t k = 0; k < stmts.size(); ++k) {
-        bool more = k + 1 < stmts.size();
-        try {
-            if (cancel.load())
-                throw Cancelled{};
-            // A procedure name alone as the first statement of a batch runs it.
-            Statement st = stmts[k];
-            if (k == 0 && st.kind.empty() && toks[st.begin].isName())
-                st.kind = "EXEC*";
-            else if (k == 0 && !st.kind.empty() && !statementStarters().count(st.kind) &&
-                     !isReservedWord(st.kind))
-                st.kind = "EXEC*";
-            execute(sql, toks, st, sink, cancel, more);
-        } catch (const SqlError& e) {
-            ServerMessage m = e.msg;
-            m.line = toks[stmts[k].begin].line;
-            sink.message(m);
-            sink.done(false, 0, false);
-            break;
-        } catch (const SqliteError& e) {
+    // The index just past one unit: a statement, a BEGIN ... END block, or a whole IF.
+    std::function<size_t(size_t)> unitEnd = [&](size_t k) -> size_t {
+        if (k >= stmts.size())
+            return k;
+        if (stmts[k].kind == "BEGIN") {
+            int depth = 0;
+            for (size_t j = k; j < stmts.size(); ++j) {
+                if (stmts[j].kind == "BEGIN")
+                    ++depth;
+                else if (stmts[j].kind == "END" && --depth == 0)
+                    return j + 1;
+            }
+            throw syntaxNear(toks.back());
+        }
+        if (stmts[k].kind == "IF") {
+            size_t thenEnd = unitEnd(k + 1);
+            if (thenEnd < stmts.size() && stmts[thenEnd].kind == "ELSE")
+                return unitEnd(thenEnd + 1);
+            return thenEnd;
+        }
+        return k + 1;
+    };
+    // Runs statements [a, b); false once the batch must stop.
+    std::function<bool(size_t, size_t)> runRange = [&](size_t a, size_t b) -> bool {
+        size_t k = a;
+        while (k < b) {
+            size_t next = k + 1;
+            bool more = k + 1 < stmts.size();
             try {
-                SqlError mapped = fromSqlite(e.what());
-                ServerMessage m = mapped.msg;
+                if (cancel.load())
+                    throw Cancelled{};
+                Statement st = stmts[k];
+                if (st.kind == "IF") {
+                    if (st.end == st.begin + 1 || k + 1 >= stmts.size())
+                        throw syntaxNear(toks[st.end < toks.size() ? st.end - 1 : st.begin]);
+                    std::vector<Token> cond(toks.begin() + static_cast<long>(st.begin) + 1,
+                                            toks.begin() + static_cast<long>(st.end));
+                    cond.push_back(toks.back());
+                    Translator tr(cond, *this);
+                    Value v = evaluate("CASE WHEN " + tr.expression(0, cond.size() - 1) +
+                                       " THEN 1 ELSE 0 END");
+                    size_t thenEnd = unitEnd(k + 1);
+                    bool hasElse = thenEnd < stmts.size() && stmts[thenEnd].kind == "ELSE";
+                    size_t elseEnd = hasElse ? unitEnd(thenEnd + 1) : thenEnd;
+                    bool ok = v.i != 0 ? runRange(k + 1, thenEnd)
+                                       : (hasElse ? runRange(thenEnd + 1, elseEnd) : true);
+                    if (!ok)
+                        return false;
+                    k = elseEnd;
+                    continue;
+                }
+                if (st.kind == "BEGIN" || st.kind == "END") {
+                    k = next;
+                    continue;
+                }
+                if (st.kind == "ELSE")
+                    throw syntaxNear(toks[st.begin]);
+                if (st.kind == "BEGIN TRY")
+                    throw notSupported("TRY ... CATCH blocks");
+                // A procedure name alone as the first statement of a batch runs it.
+                if (k == 0 && st.kind.empty() && toks[st.begin].isName())
+                    st.kind = "EXEC*";
+                else if (k == 0 && !st.kind.empty() && !statementStarters().count(st.kind) &&
+                         !isReservedWord(st.kind))
+                    st.kind = "EXEC*";
+                execute(sql, toks, st, sink, cancel, more);
+            } catch (const SqlError& e) {
+                ServerMessage m = e.msg;
                 m.line = toks[stmts[k].begin].line;
                 sink.message(m);
                 sink.done(false, 0, false);
+                return false;
+            } catch (const SqliteError& e) {
+                try {
+                    SqlError mapped = fromSqlite(e.what());
+                    ServerMessage m = mapped.msg;
+                    m.line = toks[stmts[k].begin].line;
+                    sink.message(m);
+                    sink.done(false, 0, false);
+                } catch (const Cancelled&) {
+                }
+                return false;
             } catch (const Cancelled&) {
+                return false;
             }
-            break;
-        } catch (const Cancelled&) {
-            break;
+            k = next;
         }
-    }
+        return true;
+    };
+    runRange(0, stmts.size());
     sqlite3_progress_handler(conn_.get(), 0, nullptr, nullptr);
     // sp_executesql parameters live for its call only.
     variables_ = saved;
@@ -393,7 +475,7 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
         std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
         executeDdl(*this, sql, withOffsets, Statement{0, withOffsets.size() - 1, k});
         sink.done(false, 0, more);
-    } else if (k == "GRANT" || k == "REVOKE" || k == "DENY" || k == "BEGIN" || k == "COMMIT" ||
+    } else if (k == "GRANT" || k == "REVOKE" || k == "DENY" || k == "BEGIN TRAN" || k == "COMMIT" ||
                k == "ROLLBACK" || k == "SAVE" || k == "CHECKPOINT") {
         // Permissions and transactions have no effect on what this server reports.
         sink.done(false, 0, more);

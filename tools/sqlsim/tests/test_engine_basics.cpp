@@ -94,3 +94,28 @@ TEST(EngineBasics, NamesAndComparisonsIgnoreCase) {
     ResultSet top = f.query("SELECT TOP 1 name FROM [My Table] ORDER BY name DESC", s.get());
     EXPECT_EQ(top.column(0), (std::vector<std::string>{"Gamma"}));
 }
+
+TEST(EngineBasics, ConditionalBlocksRunOnlyTheChosenBranch) {
+    EngineFixture f;
+    f.script("CREATE DATABASE C\nGO\nUSE C\nGO\nCREATE TABLE Log (v varchar(10) NULL)\nGO\n"
+             "IF OBJECT_ID('Log') IS NOT NULL\n  INSERT INTO Log VALUES ('then')\n"
+             "ELSE\n  INSERT INTO Log VALUES ('else')\n"
+             "IF EXISTS (SELECT * FROM sysobjects WHERE name = 'Missing')\nBEGIN\n"
+             "  INSERT INTO Log VALUES ('no1')\n  INSERT INTO Log VALUES ('no2')\nEND\n"
+             "ELSE BEGIN\n  INSERT INTO Log VALUES ('yes')\n"
+             "  IF 1 = 2 INSERT INTO Log VALUES ('nested')\nEND\n"
+             "INSERT INTO Log VALUES (CASE WHEN 1 = 1 THEN 'case' ELSE 'x' END)\nGO\n");
+    auto s = f.open("C");
+    EXPECT_EQ(f.query("SELECT v FROM Log ORDER BY v", s.get()).column(0),
+              (std::vector<std::string>{"case", "then", "yes"}));
+    f.script("USE C\nGO\nIF OBJECT_ID('Log') IS NOT NULL DROP TABLE Log\nGO\n"
+             "IF OBJECT_ID('Log') IS NOT NULL DROP TABLE Log\nGO\n");
+    CaptureSink gone = f.run("SELECT * FROM Log", s.get());
+    ASSERT_NE(gone.error(), nullptr);
+    EXPECT_EQ(gone.error()->number, 208);
+    f.script("USE C\nGO\nCREATE TABLE Log2 (v varchar(10) NULL)\nGO\n"
+             "IF 1 = 1 BEGIN INSERT INTO Log2 VALUES ('a') INSERT INTO Log2 VALUES ('b') END "
+             "ELSE INSERT INTO Log2 VALUES ('c')\nGO\n");
+    EXPECT_EQ(f.query("SELECT v FROM Log2 ORDER BY v", s.get()).column(0),
+              (std::vector<std::string>{"a", "b"}));
+}
