@@ -4,6 +4,7 @@
 #include "compare/tx_text.h"
 #include "core/copy_to_file.h"
 #include "core/error_report.h"
+#include "core/paths.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 
@@ -84,7 +85,8 @@ frmReport::frmReport(QWidget* parent) : QDialog(parent) {
     connect(cmdCopyToFile_, &QPushButton::clicked, this, &frmReport::ExportToFile);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmReport::PrintNow);
     connect(cmdExit_, &QPushButton::clicked, this, &QDialog::accept);
-    // Saving a comparison process is not offered: nothing could run it again.
+    connect(cmdSave_, &QPushButton::clicked, this, &frmReport::SaveComparison);
+    // Only a comparison has something to save; other reports leave the button greyed.
     cmdSave_->setEnabled(false);
 }
 
@@ -98,6 +100,8 @@ void frmReport::Describe(const std::string& pstrFormCaption,
     mstrFormCaption = pstrFormCaption;
     setWindowTitle(Q(mstrFormCaption));
     description_ = description;
+    hasDescription_ = true;
+    cmdSave_->setEnabled(true);
     for (int i = 0; i < 2; ++i)
         if (description_.CheckCount[i] <= 0)
             description_.CheckedObjects[i].clear();
@@ -251,6 +255,20 @@ void frmReport::PrintNow() {
     busy_ = true;
     PrintReport(*txtReport_);
     busy_ = false;
+}
+
+void frmReport::SaveComparison() {
+    if (!hasDescription_)
+        return;
+    const std::string& path = Paths().CompsIni;
+    const int32_t number = SaveComparisonProcess(path, description_);
+    if (number > 0)
+        CurrentPrompter().MessageBox(MsgIcon::Information, "Save Comparison",
+                                     "The comparison process was saved as number " +
+                                         std::to_string(number) + ".");
+    else
+        CurrentPrompter().MessageBox(MsgIcon::Error, "Save Comparison",
+                                     "The comparison process could not be saved in " + path + ".");
 }
 
 void frmReport::PrintReport(TextView& view) {

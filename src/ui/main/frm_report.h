@@ -3,6 +3,8 @@
 // through gstrReportText, which the caller fills before opening the window.
 #pragma once
 
+#include "ui/main/frm_report_saved_comp.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -16,25 +18,6 @@ namespace orv {
 class QtTextView;
 class TextView;
 struct ComparisonReportRequest;
-
-// What a comparison report was opened with, kept with the window so that the comparison can
-// be saved and run again later.
-struct ComparisonDescription {
-    std::string ServerName[2];
-    std::string DbName[2];
-    std::string TableName[2];
-    int32_t CompType = 0;
-    int32_t CompSubType = 0;
-    int32_t CompSubSubType = 0;
-    std::string EncObjTypes;
-    int32_t CompMethod = 0;
-    bool PlayingSavedComp = false;
-    std::string SavedFullExportFilePath;
-    int32_t CheckCount[2] = {0, 0};
-    std::vector<std::string> CheckedObjects[2];
-    bool Print = false;
-    std::string TableId[2]; // decimal text
-};
 
 class frmReport : public QDialog {
     Q_OBJECT
@@ -71,6 +54,9 @@ public:
     void CopyToClipboard();
     void ExportToFile();
     void PrintNow();
+    // Stores the comparison this report describes as a numbered process in the comparisons
+    // INI file and tells the user its number.
+    void SaveComparison();
     // Prints the whole view on the default printer; failures go to the error reporter.
     static void PrintReport(TextView& view);
 
@@ -105,6 +91,7 @@ private:
     std::vector<ButtonPlace> buttons_;
 
     ComparisonDescription description_;
+    bool hasDescription_ = false;
     bool loaded_ = false;
     bool activated_ = false;
     bool busy_ = false;

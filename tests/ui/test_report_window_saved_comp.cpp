@@ -1,0 +1,128 @@
+// Saving the comparison a report describes, and reading it back.
+#include "core/paths.h"
+#include "test_env.h"
+#include "ui/main/frm_report.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orv {
+namespace {
+
+using test::ReadTextFile;
+using test::TestEnv;
+using test::WriteTextFile;
+
+ComparisonDescription Sample() {
+    ComparisonDescription d;
+    d.ServerName[0] = "SALES01";
+    d.ServerName[1] = "127.0.0.1,14330";
+    d.DbName[0] = "Shop";
+    d.DbName[1] = "Shop_Test";
+    d.TableName[0] = "dbo.Orders";
+    d.TableName[1] = "dbo.Orders";
+    d.CompType = 1;
+    d.CompSubType = 35;
+    d.EncObjTypes = "1000000";
+    d.CompMethod = -1;
+    d.CheckCount[1] = 2;
+    d.TableId[0] = "1977058079";
+    d.TableId[1] = "0";
+    return d;
+}
+
+TEST(SavedComparison, SaveWritesEveryKeyInTheNextFreeNumberedSection) {
+    TestEnv env;
+    const std::string& ini = Paths().CompsIni;
+    // Sections 1 and 3 are taken, and a section with another kind of name is not a number.
+    ASSERT_TRUE(WriteTextFile(ini, "[1]\r\nCompType=1\r\n[Notes]\r\na=b\r\n[3]\r\nCompType=1\r\n"));
+    frmReport w;
+    w.Describe("Comparison Report", Sample());
+    w.show();
+    auto* save = w.findChild<QPushButton*>("cmdSave");
+    ASSERT_TRUE(save->isEnabled());
+    QTest::mouseClick(save, Qt::LeftButton);
+
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(env.prompter.messages[0].title, "Save Comparison");
+    EXPECT_EQ(env.prompter.messages[0].text, "The comparison process was saved as number 2.");
+    const std::string text = ReadTextFile(ini);
+    const size_t at = text.find("[2]");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string expected = "[2]\r\nCompType=1\r\nCompSubType=35\r\nCompSubSubType=0\r\n"
+                                 "EncObjTypes=1000000\r\nServerName1=SALES01\r\nDbName1=Shop\r\n"
+                                 "TableName1=dbo.Orders\r\nServerName2=127.0.0.1,14330\r\n"
+                                 "DbName2=Shop_Test\r\nTableName2=dbo.Orders\r\n"
+                                 "SelCompCountSource=0\r\nSelCompCountTarget=2\r\n"
+                                 "ObjId1=1977058079\r\nObjId2=0\r\nExportFilePath=\r\n"
+                                 "ExportType=0\r\nPrint=False\r\n";
+    EXPECT_EQ(text.substr(at, expected.size()), expected);
+    // The other sections are untouched.
+    EXPECT_NE(text.find("[Notes]\r\na=b\r\n"), std::string::npos);
+
+    // The next save takes the next free number.
+    QTest::mouseClick(save, Qt::LeftButton);
+    EXPECT_EQ(env.prompter.messages.back().text, "The comparison process was saved as number 4.");
+}
+
+TEST(SavedComparison, ASavedProcessReadsBackAsItWasDescribed) {
+    TestEnv env;
+    ComparisonDescription d = Sample();
+    d.SavedFullExportFilePath = "/home/dba/out/orders.HTML";
+    d.Print = true;
+    const int32_t n = SaveComparisonProcess(Paths().CompsIni, d);
+    ASSERT_EQ(n, 1);
+    EXPECT_NE(ReadTextFile(Paths().CompsIni).find("ExportType=1\r\nPrint=True"), std::string::npos);
+    ComparisonDescription back;
+    ASSERT_TRUE(LoadComparisonProcess(Paths().CompsIni, n, back));
+    EXPECT_EQ(back.ServerName[1], d.ServerName[1]);
+    EXPECT_EQ(back.DbName[1], "Shop_Test");
+    EXPECT_EQ(back.TableName[0], "dbo.Orders");
+    EXPECT_EQ(back.CompSubType, 35);
+    EXPECT_EQ(back.EncObjTypes, "1000000");
+    EXPECT_EQ(back.CheckCount[1], 2);
+    EXPECT_EQ(back.TableId[0], "1977058079");
+    EXPECT_EQ(back.SavedFullExportFilePath, d.SavedFullExportFilePath);
+    EXPECT_TRUE(back.Print);
+    EXPECT_FALSE(LoadComparisonProcess(Paths().CompsIni, 2, back));
+}
+
+TEST(SavedComparison, ExportTypesFollowTheFileName) {
+    EXPECT_EQ(ExportTypeOf("/tmp/diff.htm"), kExportHtml);
+    EXPECT_EQ(ExportTypeOf("report.Html"), kExportHtml);
+    EXPECT_EQ(ExportTypeOf("rows.CSV"), kExportCsv);
+    EXPECT_EQ(ExportTypeOf("/data.csv/report"), 0);
+    EXPECT_EQ(ExportTypeOf("report.txt"), 0);
+    EXPECT_EQ(ExportTypeName(kExportHtml), "Hyper Text Markup Language (HTML) file");
+    EXPECT_EQ(ExportTypeName(kExportCsv), "Excel - Comma Separated Values (CSV) file");
+    EXPECT_EQ(ExportTypeName(7), "N/A");
+}
+
+TEST(SavedComparison, AReportThatIsNoComparisonHasNothingToSave) {
+    TestEnv env;
+    frmReport w;
+    w.mstrFormCaption = "Database Information";
+    w.show();
+    auto* save = w.findChild<QPushButton*>("cmdSave");
+    EXPECT_FALSE(save->isEnabled());
+    w.SaveComparison();
+    EXPECT_TRUE(env.prompter.messages.empty());
+    EXPECT_TRUE(ReadTextFile(Paths().CompsIni).empty());
+}
+
+TEST(SavedComparison, AFileThatCannotBeWrittenIsReported) {
+    TestEnv env;
+    Paths().CompsIni = env.PathOf("no/such/folder/orv_comps.ini");
+    frmReport w;
+    w.Describe("Comparison Report", Sample());
+    w.SaveComparison();
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Error);
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "The comparison process could not be saved in " + Paths().CompsIni + ".");
+}
+
+} // namespace
+} // namespace orv
