@@ -31,7 +31,8 @@ public:
     WireSink(Connection& c, bool inProc) : c_(c), inProc_(inProc) {}
 
     void columns(const std::vector<ColumnInfo>& cols) override {
-        if (!live())
+        // A result without columns cannot be described; clients would misread its rows.
+        if (!live() || cols.empty())
             return;
         flushPending();
         c_.tokens_.colMetadata(cols);
