@@ -70,7 +70,7 @@ std::vector<std::string> splitBatches(const std::string& text) {
 
 Db Engine::Impl::openFile(const std::string& path) {
     Db db(path, true);
-    db.exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;");
+    db.exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=WAL;");
     return db;
 }
 

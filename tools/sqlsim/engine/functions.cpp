@@ -670,6 +670,13 @@ void fnGlobal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_error(ctx, msg.c_str(), -1);
 }
 
+void fnScopeIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
+    SessionImpl* s = session(ctx);
+    if (s->lastIdentity)
+        return sqlite3_result_int64(ctx, *s->lastIdentity);
+    sqlite3_result_null(ctx);
+}
+
 void fnHostName(sqlite3_context* ctx, int, sqlite3_value**) {
     char host[256] = {0};
     gethostname(host, sizeof host - 1);
@@ -1104,6 +1111,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"tsql_convert", 3, fnConvert, true},
         {"tsql_global", 1, fnGlobal, false},
         {"tsql_host_name", 0, fnHostName, false},
+        {"tsql_scope_identity", 0, fnScopeIdentity, false},
         {"tsql_app_name", 0, fnAppName, false},
         {"objectproperty", 2, fnObjectProperty, false},
         {"indexproperty", 3, fnIndexProperty, false},

@@ -177,6 +177,23 @@ ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
     throw invalidObject(written);
 }
 
+std::vector<std::string> SessionImpl::insertColumns(const ResolvedTable& table) {
+    if (!table.objectId)
+        return {};
+    std::string schema = table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
+    Catalog cat(conn_.get(), schema, engine_.major);
+    auto cols = cat.columns(table.objectId);
+    bool hasIdentity = false;
+    std::vector<std::string> out;
+    for (const auto& c : cols) {
+        if (c.identity)
+            hasIdentity = true;
+        else
+            out.push_back(c.name);
+    }
+    return hasIdentity ? out : std::vector<std::string>{};
+}
+
 std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const {
     std::vector<Statement> out;
     size_t n = toks.size() - 1; // without End
@@ -615,8 +632,9 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
                          bool more) {
     Translator tr(toks, *this);
     std::string sql;
+    ResolvedTable target;
     if (st.kind == "INSERT")
-        sql = tr.insert(st.begin, st.end, nullptr, nullptr);
+        sql = tr.insert(st.begin, st.end, &target, nullptr);
     else if (st.kind == "UPDATE")
         sql = tr.update(st.begin, st.end);
     else
@@ -625,6 +643,15 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
     bindParams(stmt.get());
     stmt.step();
     lastRowCount_ = sqlite3_changes(conn_.get());
+    if (st.kind == "INSERT" && target.objectId && lastRowCount_ > 0) {
+        // The identity value the insert generated, for @@IDENTITY and SCOPE_IDENTITY().
+        std::string schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
+        Stmt id(conn_.get(), "SELECT ident_current FROM " + sqlId(schema) +
+                                 ".sqlsim_objects WHERE id = ? AND ident_seed IS NOT NULL");
+        id.bind(1, target.objectId);
+        if (id.step() && !id.isNull(0))
+            lastIdentity = id.integer(0);
+    }
     sink.done(!nocount_, lastRowCount_, more);
 }
 

@@ -31,6 +31,7 @@ public:
     ResolvedTable resolveTable(const std::vector<std::string>& parts,
                                const std::string& written) override;
     int major() const override { return engine_.major; }
+    std::vector<std::string> insertColumns(const ResolvedTable& table) override;
 
     // Used by the functions registered with SQLite.
     Engine::Impl& engine() { return engine_; }

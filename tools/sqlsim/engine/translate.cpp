@@ -49,6 +49,7 @@ const std::map<std::string, FunctionDef>& functions() {
         {"STR", {"tsql_str", "varchar(10)"}},
         {"NEWID", {"tsql_newid", "uniqueidentifier"}},
         {"GETDATE", {"tsql_getdate", "datetime"}},
+        {"SCOPE_IDENTITY", {"tsql_scope_identity", "numeric(38,0)"}},
         {"GETUTCDATE", {"tsql_getutcdate", "datetime"}},
         {"YEAR", {"tsql_year", "int"}},
         {"MONTH", {"tsql_month", "int"}},
@@ -861,6 +862,16 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
     if (target)
         *target = rt;
     std::string sql = "INSERT INTO " + rt.sqlRef;
+    if (!tok(i).isOp("(") && !tok(i).is("DEFAULT")) {
+        // T-SQL skips the identity column when no column list is given.
+        auto cols = r_.insertColumns(rt);
+        if (!cols.empty()) {
+            sql += " (";
+            for (size_t k = 0; k < cols.size(); ++k)
+                sql += (k ? ", " : "") + sqlId(cols[k]);
+            sql += ")";
+        }
+    }
     if (tok(i).isOp("(")) {
         ++i;
         sql += " (";

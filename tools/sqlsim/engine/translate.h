@@ -25,6 +25,8 @@ public:
     virtual ResolvedTable resolveTable(const std::vector<std::string>& parts,
                                        const std::string& written) = 0;
     virtual int major() const = 0;
+    // The columns an INSERT without a column list fills: all but the identity column.
+    virtual std::vector<std::string> insertColumns(const ResolvedTable& table) = 0;
 };
 
 // One result column as far as the text tells: its name as SQL Server reports it and, for

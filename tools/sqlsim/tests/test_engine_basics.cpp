@@ -61,6 +61,13 @@ TEST(EngineBasics, UserTableRoundTripWithIdentityAndTypes) {
     EXPECT_EQ(r.at(0, 3), "AB  ");
     EXPECT_EQ(r.at(0, 4), "2024-03-01 00:00:00.000");
     EXPECT_EQ(r.at(1, 4), "NULL");
+    // Without a column list the identity column is skipped, as T-SQL does.
+    ASSERT_EQ(f.run("INSERT INTO Orders VALUES (N'Cy', 2, 'C', NULL)", s.get()).error(), nullptr);
+    EXPECT_EQ(f.query("INSERT INTO Orders (Amount) VALUES (1)\nSELECT SCOPE_IDENTITY() AS a, "
+                      "@@IDENTITY AS b",
+                      s.get())
+                  .column(1),
+              (std::vector<std::string>{"115"}));
 }
 
 TEST(EngineBasics, UseChangesDatabaseAndReportsIt) {
