@@ -32,10 +32,10 @@ struct ReportText {
     ~ReportText() { gstrReportText.clear(); }
 };
 
-const char* const kVerdict = "Objects are different:\r\n"
+const char* const kVerdict = "Source: srvA.Source.GetOrders\r\n"
+                             "Target: srvB.Target.GetOrders\r\n"
                              "\r\n"
-                             "  sim.Source.dbo.GetOrders\r\n"
-                             "  sim.Target.dbo.GetOrders";
+                             "The selected procedures are different.";
 
 TEST(ReportWindow, ShowsTheHandedTextWithItsCaptionButtonsAndTips) {
     TestEnv env;

@@ -334,6 +334,43 @@ TEST_F(AddServerWithSimulator, TheBareLoginDoesNotCheckThatTheDatabaseExists) {
     EXPECT_EQ(ServerCount(), 0);
 }
 
+// Windows authentication sends no login of its own: the trial connection asks for integrated
+// security. Whether this machine's driver can provide it decides the outcome, so both are
+// checked for what must hold.
+TEST(AddServerDialog, WindowsAuthenticationTriesIntegratedSecurityWithoutTheTypedLogin) {
+    TestEnv env;
+    test::SqlsimOptions options;
+    options.extraArgs.push_back("--allow-integrated");
+    SqlsimProcess sim(options);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    frmAddServer w;
+    w.show();
+    Type(w, "txtServer", sim.ServerName());
+    Type(w, "txtLogin", "sa");
+    Type(w, "txtPassword", "typed-before-switching");
+    QTest::mouseClick(Child<QRadioButton>(w, "optGen(0)"), Qt::LeftButton);
+    ClickOK(w);
+    EXPECT_TRUE(Logged(env, "SQLAuth: False"));
+    for (const std::string& line : env.LogTexts()) {
+        if (line.rfind("Conn. string: ", 0) != 0)
+            continue;
+        EXPECT_NE(line.find("Integrated Security=SSPI"), std::string::npos) << line;
+        EXPECT_EQ(line.find("User ID"), std::string::npos) << line;
+        EXPECT_EQ(line.find("typed-before-switching"), std::string::npos) << line;
+    }
+    if (w.ServerAdded()) {
+        ASSERT_EQ(ServerCount(), 1);
+        EXPECT_FALSE(ServerList()[1].SQLAuth);
+        EXPECT_EQ(ServerList()[1].LoginName, "");
+        EXPECT_EQ(ServerList()[1].Pwd, "");
+    } else {
+        ASSERT_EQ(env.prompter.messages.size(), 1u);
+        EXPECT_EQ(env.prompter.messages[0].title, "Cannot Connect To The Server");
+        EXPECT_EQ(ServerCount(), 0);
+    }
+}
+
 TEST(RemoveServerDialog, ListsTheStoredServersUnderItsCaptions) {
     TestEnv env;
     for (const char* name : {"alpha", "beta", "gamma"})
