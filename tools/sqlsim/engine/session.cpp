@@ -296,6 +296,19 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
             if (st.kind == "CREATE" && i + 1 < n && toks[i + 1].is("SCHEMA") && j <= i + 4 &&
                 t.is("AUTHORIZATION"))
                 continue;
+            // ALTER TABLE t DROP CONSTRAINT / ALTER COLUMN belong to the ALTER.
+            if (st.kind == "ALTER" && j + 1 < n) {
+                const Token& nx = toks[j + 1];
+                if (t.is("DROP") &&
+                    (nx.is("CONSTRAINT") || nx.is("COLUMN") ||
+                     (nx.isName() && !isReservedWord(nx.value) && !nx.is("STATISTICS") &&
+                      !nx.is("TYPE") && !nx.is("LOGIN") && !nx.is("USER"))))
+                    continue;
+                if (t.is("ALTER") && nx.is("COLUMN"))
+                    continue;
+                if (t.is("SET") && toks[i + 1].is("DATABASE"))
+                    continue;
+            }
             // ON DELETE / ON UPDATE in a foreign key.
             if ((t.is("DELETE") || t.is("UPDATE")) && prev.is("ON"))
                 continue;
@@ -862,9 +875,14 @@ void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, R
         return;
     }
     std::string procName;
-    while (toks[i].isName() || toks[i].isOp(".")) {
-        procName += toks[i].isOp(".") ? std::string(".") : toks[i].name();
-        ++i;
+    if (toks[i].isName()) {
+        procName = toks[i++].name();
+        while (toks[i].isOp(".")) {
+            procName += ".";
+            ++i;
+            if (toks[i].isName())
+                procName += toks[i++].name();
+        }
     }
     if (procName.empty())
         throw syntaxNear(toks[i]);

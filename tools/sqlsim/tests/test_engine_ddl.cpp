@@ -250,6 +250,36 @@ TEST_P(Ddl, DropRemovesTheObjectAndEverythingHangingOffIt) {
     EXPECT_EQ(again.error()->number, 3701);
 }
 
+TEST_P(Ddl, AlterTableUsersAndPermissions) {
+    CaptureSink c = run("CREATE LOGIN appuser WITH PASSWORD = 'x'\n"
+                        "CREATE USER appuser FOR LOGIN appuser\n"
+                        "CREATE TABLE W (id int NOT NULL)\n"
+                        "GRANT SELECT, INSERT ON W TO appuser\n"
+                        "ALTER TABLE W ADD name varchar(10) NULL, qty int NOT NULL DEFAULT 5\n"
+                        "ALTER TABLE W WITH NOCHECK ADD CONSTRAINT CK_W CHECK (qty > 0)\n"
+                        "ALTER TABLE W ADD CONSTRAINT DF_W_name DEFAULT ('n') FOR name\n"
+                        "ALTER TABLE W ADD CONSTRAINT PK_W PRIMARY KEY (id)\n"
+                        "ALTER TABLE W NOCHECK CONSTRAINT CK_W\n"
+                        "EXEC sp_addtype Code3, 'char(3)', 'NOT NULL'");
+    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysusers WHERE name = 'appuser' AND issqluser = 1"), "1");
+    EXPECT_EQ(q("SELECT name FROM syscolumns WHERE id = OBJECT_ID('W') ORDER BY colid").column(0),
+              (std::vector<std::string>{"id", "name", "qty"}));
+    EXPECT_EQ(one("SELECT indid FROM sysindexes WHERE id = OBJECT_ID('W') AND name = 'PK_W'"), "1");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysindexes WHERE id = OBJECT_ID('W') AND indid = 0"), "0");
+    ASSERT_EQ(run("INSERT INTO W (id) VALUES (1)").error(), nullptr);
+    EXPECT_EQ(one("SELECT qty FROM W"), "5");
+    ASSERT_EQ(run("ALTER TABLE W DROP CONSTRAINT PK_W").error(), nullptr);
+    EXPECT_EQ(q("SELECT indid FROM sysindexes WHERE id = OBJECT_ID('W')").column(0),
+              (std::vector<std::string>{"0"}));
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysobjects WHERE name = 'PK_W'"), "0");
+    CaptureSink notCons = run("ALTER TABLE W DROP CONSTRAINT W");
+    ASSERT_NE(notCons.error(), nullptr);
+    EXPECT_EQ(notCons.error()->number, 3728);
+    EXPECT_EQ(one("SELECT length FROM systypes WHERE name = 'Code3'"), "3");
+    EXPECT_EQ(one("SELECT allownulls FROM systypes WHERE name = 'Code3'"), "0");
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
