@@ -4,13 +4,14 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "servers/server_list.h"
 #include "ui/main/frm_error_report.h"
+#include "ui/main/frm_main.h"
 #include "ui/widgets/qt_prompter.h"
 #include "util/command_args.h"
 #include "util/text.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 #include <exception>
 #include <memory>
@@ -47,15 +48,14 @@ std::unique_ptr<QWidget> Main(int argc, char** argv) {
     try {
         InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
         Settings().DebugMode = DetectDebugMode();
+        PanelServers() = {};
         StampVersion();
-        LoadSettings(nullptr);
+        LoadSettings(LoadServerList);
         SaveProgramLocation();
         ReadCommandLine(CommandLineText(argc, argv));
         WriteLogLine("Starting logging, sub Main");
-        auto window = std::make_unique<QMainWindow>();
-        window->setObjectName("frmMain");
-        window->setWindowTitle("Orvane");
-        window->resize(800, 600);
+        auto window = std::make_unique<frmMain>();
+        window->FormLoad();
         window->show();
         return window;
     } catch (const std::exception& e) {
