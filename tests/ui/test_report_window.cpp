@@ -329,8 +329,12 @@ TEST(ReportWindow, EscClosesAndF1OpensTheTopicOnlyWhenTheWindowHasOne) {
         frmReport w;
         w.HelpContextID = 8;
         w.show();
-        QTest::keyClick(&w, Qt::Key_F1);
+        // The keys work while the reader is in the text, where they usually are.
+        auto* view = Child<QtTextView>(w, "txtReport");
+        QTest::keyClick(view, Qt::Key_F1);
         EXPECT_EQ(env.prompter.helpTopics, std::vector<int>{8});
+        QTest::keyClick(view, Qt::Key_Escape);
+        EXPECT_FALSE(w.isVisible());
     }
 }
 

@@ -172,7 +172,7 @@ TEST(AddServerDialog, EachMissingFieldIsNamedAndFocusedAndNothingIsStored) {
 
     // Enter runs OK.
     Type(w, "txtServer", "   ");
-    QTest::keyClick(&w, Qt::Key_Return);
+    QTest::keyClick(Child<QLineEdit>(w, "txtServer"), Qt::Key_Return);
     ASSERT_EQ(env.prompter.messages.size(), 1u);
     EXPECT_EQ(message().text, "Please enter server name.");
     EXPECT_EQ(message().icon, MsgIcon::None);
@@ -222,7 +222,7 @@ TEST(AddServerDialog, EscClosesWithoutAddingAndShowUpSaysSo) {
     bool added = true;
     QTimer::singleShot(0, &w, [&] {
         Type(w, "txtServer", "someserver");
-        QTest::keyClick(&w, Qt::Key_Escape);
+        QTest::keyClick(Child<QLineEdit>(w, "txtServer"), Qt::Key_Escape);
     });
     w.ShowUp(added);
     EXPECT_FALSE(added);
