@@ -187,7 +187,13 @@ void createCatalog(sqlite3* db, int major, const std::string& dbName) {
     exec(kInfoSchemaViews);
     exec(kSysViews);
     exec("INSERT INTO sqlsim_meta VALUES ('dbname', " + sqlStr(dbName) + ")");
-    exec("INSERT INTO sqlsim_meta VALUES ('next_id', '2073058421')");
+    // Each database starts its ids elsewhere, so an id read in one database does not name an
+    // unrelated object in another (SQL Server's ids look random across databases too).
+    unsigned long long h = 1469598103934665603ULL;
+    for (char ch : lower(dbName))
+        h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    exec("INSERT INTO sqlsim_meta VALUES ('next_id', '" +
+         std::to_string(1000000 + h % 2000000000ULL) + "')");
     exec("INSERT INTO sqlsim_meta VALUES ('major', '" + std::to_string(major) + "')");
     const std::string sysDate = major <= 8 ? "2000-08-06 01:29:12.250" : "2005-10-14 01:36:15.923";
     // Principals, and the namespaces objects are filed under.

@@ -287,10 +287,6 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
                 (t.is("SELECT") || t.is("INSERT") || t.is("UPDATE") || t.is("DELETE") ||
                  t.is("EXEC") || t.is("EXECUTE")))
                 continue;
-            if (st.kind == "BEGIN TRAN" && j == i + 1)
-                continue;
-            if ((st.kind == "COMMIT" || st.kind == "ROLLBACK") && j == i + 1)
-                continue;
             if (t.is("EXEC") && st.kind == "INSERT")
                 continue;
             if (st.kind == "CREATE" && i + 1 < n && toks[i + 1].is("SCHEMA") && j <= i + 4 &&
@@ -426,7 +422,7 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 if (k == 0 && st.kind.empty() && toks[st.begin].isName())
                     st.kind = "EXEC*";
                 else if (k == 0 && !st.kind.empty() && !statementStarters().count(st.kind) &&
-                         !isReservedWord(st.kind))
+                         !isReservedWord(st.kind) && st.kind.find(' ') == std::string::npos)
                     st.kind = "EXEC*";
                 execute(sql, toks, st, sink, cancel, more);
             } catch (const SqlError& e) {

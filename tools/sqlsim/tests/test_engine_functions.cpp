@@ -1,0 +1,109 @@
+// The catalog functions the program and the fixtures rely on, with SQL Server's answers.
+#include "test_engine_support.h"
+
+using namespace sqlsim;
+using namespace sqlsim::test;
+
+namespace {
+
+class CatalogFunctions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.script(fixture("sim_catalog.sql"));
+        s = f.open("CatalogDb");
+    }
+    std::string one(const std::string& expr) {
+        ResultSet r = f.query("SELECT " + expr, s.get());
+        return r.rows.empty() ? "<none>" : r.at(0, 0);
+    }
+    EngineFixture f;
+    std::unique_ptr<Session> s;
+};
+
+} // namespace
+
+TEST_F(CatalogFunctions, ObjectPropertyClassifiesEveryKind) {
+    struct Case {
+        const char* object;
+        const char* yes;
+    };
+    const Case cases[] = {{"GetCustomers", "IsProcedure"},
+                          {"OrderTotal", "IsScalarFunction"},
+                          {"CustomerOrders", "IsInlineFunction"},
+                          {"BigOrders", "IsTableFunction"},
+                          {"CustomerList", "IsView"},
+                          {"trOrdersAudit", "IsTrigger"},
+                          {"Customers", "IsUserTable"},
+                          {"FK_Orders_Customers", "IsForeignKey"},
+                          {"PK_Orders", "IsPrimaryKey"},
+                          {"CK_Orders_Amount", "IsCheckCnst"},
+                          {"UQ_Shipments", "IsUniqueCnst"},
+                          {"DF_Orders_OrderDate", "IsDefaultCnst"}};
+    const char* props[] = {"IsProcedure",     "IsScalarFunction", "IsInlineFunction",
+                           "IsTableFunction", "IsView",           "IsTrigger",
+                           "IsUserTable",     "IsForeignKey",     "IsPrimaryKey",
+                           "IsCheckCnst",     "IsUniqueCnst",     "IsDefaultCnst"};
+    for (const auto& c : cases)
+        for (const char* p : props)
+            EXPECT_EQ(
+                one("OBJECTPROPERTY(OBJECT_ID('" + std::string(c.object) + "'), N'" + p + "')"),
+                std::string(p) == c.yes ? "1" : "0")
+                << c.object << " " << p;
+    EXPECT_EQ(one("OBJECTPROPERTY(OBJECT_ID('sysfiles1'), 'IsSystemTable')"), "1");
+    EXPECT_EQ(one("OBJECTPROPERTY(OBJECT_ID('sysfiles1'), 'IsUserTable')"), "0");
+    EXPECT_EQ(one("OBJECTPROPERTY(OBJECT_ID('sysfiles1'), 'IsTable')"), "1");
+    EXPECT_EQ(one("OBJECTPROPERTY(OBJECT_ID('Orders'), 'TableHasPrimaryKey')"), "1");
+    EXPECT_EQ(one("OBJECTPROPERTY(OBJECT_ID('AuditLog'), 'TableHasClustIndex')"), "0");
+    EXPECT_EQ(one("OBJECTPROPERTY(123456, 'IsView')"), "NULL");
+    EXPECT_EQ(one("OBJECTPROPERTY(NULL, 'IsView')"), "NULL");
+}
+
+TEST_F(CatalogFunctions, NamesIdsAndOwners) {
+    std::string orders = one("id FROM sysobjects WHERE name = 'Orders' AND uid = 1");
+    EXPECT_EQ(one("OBJECT_ID('Orders')"), orders);
+    EXPECT_EQ(one("OBJECT_ID('[dbo].[Orders]')"), orders);
+    EXPECT_EQ(one("OBJECT_ID('dbo.orders')"), orders);
+    EXPECT_EQ(one("OBJECT_ID('CatalogDb.dbo.Orders')"), orders);
+    EXPECT_NE(one("OBJECT_ID('sales.Orders')"), orders);
+    EXPECT_NE(one("OBJECT_ID('sales.Orders')"), "NULL");
+    EXPECT_EQ(one("OBJECT_ID('nope')"), "NULL");
+    EXPECT_EQ(one("OBJECT_NAME(" + orders + ")"), "Orders");
+    EXPECT_EQ(one("OBJECT_SCHEMA_NAME(OBJECT_ID('sales.Orders'))"), "sales");
+    EXPECT_EQ(one("SCHEMA_NAME(1)"), "dbo");
+    EXPECT_EQ(one("SCHEMA_ID('sales') > 4"), "1");
+    EXPECT_EQ(one("USER_NAME(1)"), "dbo");
+    EXPECT_EQ(one("USER_NAME()"), "dbo");
+    EXPECT_EQ(one("SUSER_SNAME()"), "sa");
+    EXPECT_EQ(one("ident_seed('sales.Orders')"), "NULL");
+    EXPECT_EQ(one("ident_current('Orders')"), "3");
+    EXPECT_EQ(one("COLUMNPROPERTY(" + orders + ", 'OrderID', 'IsIdentity')"), "1");
+    EXPECT_EQ(one("COLUMNPROPERTY(" + orders + ", 'Amount', 'Scale')"), "2");
+    ResultSet types =
+        f.query("SELECT OBJECT_NAME(" + orders + ") AS n, OBJECT_ID('Orders') AS i", s.get());
+    EXPECT_EQ(types.cols[0].type, SqlType::NVarChar);
+    EXPECT_EQ(types.cols[0].size, 256);
+    EXPECT_EQ(types.cols[1].type, SqlType::Int);
+}
+
+TEST_F(CatalogFunctions, IndexAndServerProperties) {
+    std::string orders = one("OBJECT_ID('Orders')");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'PK_Orders', 'IsClustered')"), "1");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'IX_Orders_Customer', 'IsClustered')"), "0");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'ST_Orders_Date', 'IsStatistics')"), "1");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'IX_Orders_Hypo', 'IsHypothetical')"), "1");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'IX_Orders_Hypo', 'IsStatistics')"), "0");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'IX_Orders_Customer', 'IndexID')"), "2");
+    EXPECT_EQ(one("INDEXPROPERTY(" + orders + ", 'nope', 'IsClustered')"), "NULL");
+    EXPECT_EQ(one("serverproperty('ProductLevel')"), "RTM");
+    EXPECT_EQ(one("serverproperty('Collation')"), "SQL_Latin1_General_CP1_CI_AS");
+    EXPECT_EQ(one("serverproperty('NoSuchThing')"), "NULL");
+    EXPECT_EQ(one("DATABASEPROPERTYEX('CatalogDb', 'Status')"), "ONLINE");
+    EXPECT_EQ(one("DATABASEPROPERTYEX('Missing', 'Status')"), "NULL");
+    ResultSet v = f.query("SELECT serverproperty('ProductVersion') AS ServerVer", s.get());
+    EXPECT_EQ(v.cols[0].type, SqlType::SqlVariant);
+    // Fixed-width catalog columns come back padded, as char(2) is.
+    ResultSet x = f.query("SELECT xtype FROM sysobjects WHERE name = 'Customers'", s.get());
+    EXPECT_EQ(x.at(0, 0), "U ");
+    EXPECT_EQ(x.cols[0].type, SqlType::Char);
+    EXPECT_EQ(x.cols[0].size, 2);
+}
