@@ -171,6 +171,7 @@ Engine::Engine(EngineOptions options) : impl_(std::make_unique<Impl>()) {
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a temporary data directory");
         impl_->dataDir = pattern;
+        impl_->ownsDataDir = true;
     } else {
         impl_->dataDir = impl_->options.dataDir;
     }
@@ -198,7 +199,12 @@ Engine::Engine(EngineOptions options) : impl_(std::make_unique<Impl>()) {
     }
 }
 
-Engine::~Engine() = default;
+Engine::~Engine() {
+    if (impl_ && impl_->ownsDataDir) {
+        std::error_code ec;
+        fs::remove_all(impl_->dataDir, ec);
+    }
+}
 
 bool Engine::runScript(const std::string& sqlText, std::string& error) {
     ServerMessage err;

@@ -23,6 +23,7 @@ struct Engine::Impl {
     int major = 10;
     std::string dataDir;
     std::string masterPath;
+    bool ownsDataDir = false; // a temporary directory made here, removed with the engine
 
     // Held while the catalog or the list of databases changes.
     std::recursive_mutex ddlMutex;

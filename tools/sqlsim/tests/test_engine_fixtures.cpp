@@ -100,6 +100,22 @@ TEST(EngineDataDir, KeptDataDirectoryIsReopened) {
     EXPECT_EQ(sink.sets[0].at(0, 0), "42");
 }
 
+TEST(EngineDataDir, TemporaryDataDirectoryGoesAwayWithTheEngine) {
+    std::string dir;
+    {
+        Engine e(EngineOptions{});
+        ServerMessage err;
+        auto s = e.openSession("sa", "", err);
+        CaptureSink sink;
+        std::atomic<bool> cancel{false};
+        s->executeBatch("SELECT filename FROM sysdatabases WHERE name = 'master'", sink, cancel);
+        ASSERT_EQ(sink.sets.size(), 1u);
+        dir = std::filesystem::path(sink.sets[0].at(0, 0)).parent_path().string();
+        EXPECT_TRUE(std::filesystem::exists(dir));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir));
+}
+
 TEST(EngineVersions, CatalogDiffersBetween2000AndLater) {
     EngineFixture old("8.00.2039");
     EngineFixture now("9.00.1399.06");
