@@ -60,6 +60,8 @@ frmDataView::frmDataView(QWidget* parent) : QDialog(parent) {
 }
 
 frmDataView::~frmDataView() {
+    if (releaser_.joinable())
+        releaser_.join();
     if (gDataView == this) {
         gDataView = nullptr;
         gLoaded = 0;

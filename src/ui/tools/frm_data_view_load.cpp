@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace orv {
@@ -28,6 +29,7 @@ constexpr int32_t kDataColWidth = 1440;
 constexpr int32_t kGridHighlight = 16776960;
 constexpr uint32_t kTextRed = 255;
 constexpr uint32_t kTextBlack = 0;
+constexpr qint64 kGridRefreshMs = 100;
 
 // The texts of a record's fields, reusing one buffer so a row costs no allocations once warm.
 class RowTexts {
@@ -68,6 +70,7 @@ std::string ElapsedText(qint64 ms) {
 void frmDataView::LoadData() {
     Prompter& prompter = CurrentPrompter();
     int64_t k = 0;
+    RecordsetPtr rs;
     try {
         prompter.SetMousePointer(kPointerHourglass);
         started_.start();
@@ -85,7 +88,6 @@ void frmDataView::LoadData() {
             for (size_t i = 0; i < columns.size(); ++i)
                 grid_->SetTextMatrix(0, static_cast<int32_t>(i) + 1, columns[i].ColumnName);
 
-            RecordsetPtr rs;
             int32_t errNumber = 0;
             std::string errDescription;
             ExecAdoCmd(server_, kAdCmdText, "SELECT * FROM " + extTableName_, rs, dbName_,
@@ -93,8 +95,6 @@ void frmDataView::LoadData() {
             YieldToEvents(true);
             if (!exitRequested_ && !stopRequested_ && rs && !(rs->IsBOF() && rs->IsEOF()))
                 RunLoadLoop(*rs, k);
-            if (rs)
-                rs->Close();
         }
     } catch (const GridError& e) {
         if (e.Number() == kGridErrOutOfMemory)
@@ -111,7 +111,9 @@ void frmDataView::LoadData() {
                                 e.what() + ").");
     }
 
+    ReleaseRecordset(std::move(rs));
     FlushProgress();
+    pendingTopRow_ = 0;
     loading_ = false;
     prompter.SetMousePointer(kPointerDefault);
     if (exitRequested_) {
@@ -126,6 +128,22 @@ void frmDataView::LoadData() {
     if (k > 0)
         grid_->SetTopRow(1);
     grid_->SetRedraw(true);
+}
+
+// The record set is closed here, which gives its connection back; what is left is the memory
+// of the rows it read, up to millions of small values. Freeing those takes long enough to be
+// felt, so it happens beside the event loop: nothing else can reach the closed set.
+void frmDataView::ReleaseRecordset(RecordsetPtr rs) {
+    if (!rs)
+        return;
+    rs->Close();
+    if (releaser_.joinable())
+        releaser_.join();
+    try {
+        releaser_ = std::thread([owned = std::move(rs)]() mutable { owned.reset(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: free it here, late rather than never.
+    }
 }
 
 void frmDataView::PrepareGrid(int32_t columnCount) {
@@ -169,17 +187,33 @@ void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
         texts.Fill(rs, number);
         grid_->SetRowTexts(k, texts.Data(), texts.Count());
         if (k % 40 == 0) {
-            grid_->SetTopRow(k == 40 ? 40 : k - 40);
-            grid_->SetRedraw(true);
-            grid_->Refresh();
-            grid_->SetRedraw(false);
+            pendingTopRow_ = k == 40 ? 40 : k - 40;
+            if (yieldIntervalMs_ == 0)
+                RefreshGrid();
         }
     }
+}
+
+// The 40-row refresh: the new top row, one repaint, and repainting off again until the next.
+void frmDataView::RefreshGrid() {
+    if (pendingTopRow_ <= 0)
+        return;
+    grid_->SetTopRow(pendingTopRow_);
+    grid_->SetRedraw(true);
+    grid_->Refresh();
+    grid_->SetRedraw(false);
+    pendingTopRow_ = 0;
+    gridRefreshed_.restart();
 }
 
 void frmDataView::FlushProgress() {
     if (curRec_ <= 0 || recordCount_ <= 0)
         return;
+    // Refreshes due since the last slice are one repaint, and the grid repaints at most ten
+    // times a second: painting a table is the dearest thing a slice can do, and a person
+    // cannot follow rows scrolling by faster anyway.
+    if (!gridRefreshed_.isValid() || gridRefreshed_.elapsed() >= kGridRefreshMs)
+        RefreshGrid();
     lblCurRec_->setText(QString::fromStdString(FormatThousands(curRec_)));
     prbProgress_->SetValue(
         static_cast<int32_t>(std::lround(static_cast<double>(curRec_) / recordCount_ * 100.0)));

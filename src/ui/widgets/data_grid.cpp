@@ -241,8 +241,10 @@ int64_t DataGrid::TopRow() const {
 void DataGrid::SetTopRow(int64_t row) {
     if (row < 1 || row >= Rows())
         return;
-    // The scroll range follows the rows only after a layout pass; make sure it is current.
-    updateGeometries();
+    // The scroll range follows the rows only after a layout pass. Bringing it up to date
+    // measures the headers, so it is done only when the range is really too short.
+    if (verticalScrollBar()->maximum() < row - 1)
+        updateGeometries();
     verticalScrollBar()->setValue(ClampToInt(row - 1));
 }
 
