@@ -31,6 +31,8 @@ const char* const kCliHelp =
     "  show   SERVER DATABASE TYPE NAME    the definition text the panel shows\n"
     "  create SERVER DATABASE TYPE NAME    the CREATE statement with its script header\n"
     "  count  SERVER DATABASE TABLE        the number of rows of the table\n"
+    "  dbinfo SERVER DATABASE              the database information report (objects by type,\n"
+    "                                      tables with their row counts)\n"
     "  compare ...                         compares two objects (see 'orvane-cli compare')\n"
     "  --help                              this text\n"
     "\n"
