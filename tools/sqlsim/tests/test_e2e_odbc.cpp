@@ -273,3 +273,31 @@ TEST(E2eOdbc, IntegratedLoginThroughNtlm) {
     EXPECT_FALSE(refused.connect(connStr(strict, "7.4", "Shop", "CORP\\alice", "anything")));
     EXPECT_TRUE(refused.hasNative(18452)) << refused.errorText();
 }
+
+// A pooled connection is put back as it was right after login before it is reused, either by
+// the driver flagging the next request or by calling the reset procedure.
+TEST(E2eOdbc, SessionResetReturnsToTheLoginDatabase) {
+    TempDir dir;
+    Simulator sim(dir, shopScript());
+    ASSERT_TRUE(sim.running()) << sim.stderrText();
+    OdbcConnection c;
+    ASSERT_TRUE(c.connect(connStr(sim))) << c.errorText();
+    Rows rows;
+    auto currentDb = [&] {
+        EXPECT_TRUE(c.query("SELECT DB_NAME()", rows)) << c.errorText();
+        return rows.empty() ? std::string("<none>") : rows[0][0].value_or("<NULL>");
+    };
+    ASSERT_TRUE(c.query("USE master", rows)) << c.errorText();
+    EXPECT_EQ(currentDb(), "master");
+    ASSERT_TRUE(c.query("{call sp_reset_connection}", rows)) << c.errorText();
+    EXPECT_EQ(currentDb(), "Shop");
+
+    ASSERT_TRUE(c.query("USE master", rows)) << c.errorText();
+    if (c.requestReset())
+        EXPECT_EQ(currentDb(), "Shop");
+    bool loggedCall = false;
+    for (const auto& line : sim.statementLog())
+        if (line == "master\tsa\tsp_reset_connection")
+            loggedCall = true;
+    EXPECT_TRUE(loggedCall);
+}

@@ -41,6 +41,7 @@ public:
     SQLSIM_ODBC_FN(SQLGetDiagRec)
     SQLSIM_ODBC_FN(SQLBindParameter)
     SQLSIM_ODBC_FN(SQLCloseCursor)
+    SQLSIM_ODBC_FN(SQLSetConnectAttr)
 #undef SQLSIM_ODBC_FN
 
 private:
@@ -73,6 +74,7 @@ private:
         SQLSIM_ODBC_LOAD(SQLGetDiagRec)
         SQLSIM_ODBC_LOAD(SQLBindParameter)
         SQLSIM_ODBC_LOAD(SQLCloseCursor)
+        SQLSIM_ODBC_LOAD(SQLSetConnectAttr)
 #undef SQLSIM_ODBC_LOAD
     }
     void* lib_ = nullptr;
@@ -129,6 +131,13 @@ public:
         connected_ = true;
         api_.SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt_);
         return true;
+    }
+
+    // Asks the driver to reset the session with the next request; false if it cannot.
+    bool requestReset() {
+        return SQL_SUCCEEDED(api_.SQLSetConnectAttr(
+            dbc_, SQL_ATTR_RESET_CONNECTION, reinterpret_cast<SQLPOINTER>(SQL_RESET_CONNECTION_YES),
+            SQL_IS_UINTEGER));
     }
 
     void setQueryTimeout(SQLULEN seconds) {

@@ -334,14 +334,17 @@ public:
     uint32_t version() const { return version_; }
     int fd() const { return fd_.get(); }
 
-    bool send(uint8_t type, std::span<const uint8_t> payload, size_t packetSize = 512) {
+    // `firstStatus` adds status bits (such as reset-connection) to the first packet.
+    bool send(uint8_t type, std::span<const uint8_t> payload, size_t packetSize = 512,
+              uint8_t firstStatus = 0) {
         size_t off = 0;
         uint8_t id = 1;
         do {
             size_t n = std::min(packetSize - 8, payload.size() - off);
             ByteWriter p;
             p.u8(type);
-            p.u8(off + n == payload.size() ? 1 : 0);
+            p.u8(static_cast<uint8_t>((off + n == payload.size() ? 1 : 0) |
+                                      (off == 0 ? firstStatus : 0)));
             p.u16be(static_cast<uint16_t>(n + 8));
             p.u16be(0);
             p.u8(id++);

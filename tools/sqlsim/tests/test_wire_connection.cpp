@@ -40,6 +40,16 @@ public:
             std::lock_guard lock(rec_.mutex);
             rec_.batches.push_back(sql);
         }
+        if (sql == "SELECT DB_NAME()") {
+            ColumnInfo c;
+            c.name = "db";
+            c.type = SqlType::NVarChar;
+            c.size = 256;
+            sink.columns({c});
+            sink.row({Value::str(db_)});
+            sink.done(true, 1, false);
+            return;
+        }
         if (sql.rfind("USE ", 0) == 0) {
             std::string old = db_;
             db_ = sql.substr(4);
@@ -70,9 +80,11 @@ public:
     };
     Recorded rec;
     std::string lastLogin;
+    std::atomic<int> opened{0};
     std::unique_ptr<Session> openSession(const std::string& login, const std::string& database,
                                          ServerMessage& error) override {
         lastLogin = login;
+        ++opened;
         if (!database.empty() && database != "master" && database != "Sales") {
             error.number = 4060;
             error.severity = 11;
@@ -615,4 +627,59 @@ TEST(WireConnection, TransactionRequestsAreAcknowledged) {
     EXPECT_EQ(env->oldValue, begin[0].newValue);
     // The connection carries on with ordinary requests.
     EXPECT_NE(findTok(h.client->batch("SELECT 1"), 0xFD), nullptr);
+}
+
+namespace {
+
+std::string currentDb(TestClient& c) {
+    auto toks = c.batch("SELECT DB_NAME()");
+    const Tok* row = findTok(toks, 0xD1);
+    if (!row || !row->values[0])
+        return "<none>";
+    return wire::utf16leToUtf8(std::span<const uint8_t>(
+        reinterpret_cast<const uint8_t*>(row->values[0]->data()), row->values[0]->size()));
+}
+
+} // namespace
+
+TEST(WireConnection, ResetFlagPutsTheSessionBackAsAfterLogin) {
+    Harness h;
+    ASSERT_NE(findTok(h.client->login("sa", "sqlsim", "Sales"), 0xAD), nullptr);
+    h.client->batch("USE master");
+    EXPECT_EQ(currentDb(*h.client), "master");
+    RpcBuilder prep(11); // sp_prepare
+    prep.intn("@handle", std::nullopt, true).nvarchar("", "").nvarchar("", "SELECT 1");
+    const Tok* handle = findTok(h.client->roundTrip(wire::kRpc, prep.w.data()), 0xAC);
+    ASSERT_NE(handle, nullptr);
+
+    ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("SELECT DB_NAME()"), 512,
+                               wire::kStatusResetConnection));
+    auto m = h.client->readMessage();
+    ASSERT_TRUE(m);
+    auto toks = decodeTokens(*m, h.client->version());
+    ASSERT_FALSE(toks.empty());
+    EXPECT_EQ(toks[0].type, 0xE3);
+    EXPECT_EQ(toks[0].envType, 18);
+    const Tok* row = findTok(toks, 0xD1);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(*row->values[0], utf16("Sales"));
+    EXPECT_EQ(h.provider.opened.load(), 2);
+
+    RpcBuilder exec(12);
+    exec.intn("", handle->intValue);
+    EXPECT_EQ(findTok(h.client->roundTrip(wire::kRpc, exec.w.data()), 0xAA)->number, 8179);
+}
+
+TEST(WireConnection, ResetProcedureCallDoesTheSame) {
+    Harness h;
+    ASSERT_NE(findTok(h.client->login("sa", "sqlsim", "Sales"), 0xAD), nullptr);
+    h.client->batch("USE master");
+    RpcBuilder reset("sp_reset_connection");
+    auto toks = h.client->roundTrip(wire::kRpc, reset.w.data());
+    EXPECT_EQ(findTok(toks, 0xAA), nullptr);
+    ASSERT_NE(findTok(toks, 0xFE), nullptr);
+    EXPECT_EQ(findTok(toks, 0xFE)->status, 0);
+    EXPECT_EQ(currentDb(*h.client), "Sales");
+    // The engine never saw it as a procedure of its own.
+    EXPECT_TRUE(h.provider.rec.rpcs.empty());
 }

@@ -258,6 +258,22 @@ bool Connection::handle(const Message& m) {
             return false;
         }
     }
+    if (m.status & (kStatusResetConnection | kStatusResetConnectionSkipTran)) {
+        ServerMessage error;
+        if (!resetSession(error)) {
+            tokens_.message(error, settings_.serverName);
+            tokens_.done(kTokDone, kDoneError, 0, 0);
+            endMessage();
+            return false;
+        }
+        // The acknowledgement leads the response to the request that asked for it.
+        tokens_.out().u8(kTokEnvChange);
+        tokens_.out().u16(3);
+        tokens_.out().u8(kEnvResetAck);
+        tokens_.out().u8(0);
+        tokens_.out().u8(0);
+        emit();
+    }
     switch (m.type) {
     case kSqlBatch:
         handleBatch(m);
@@ -356,6 +372,15 @@ bool Connection::completeLogin() {
     return endMessage();
 }
 
+bool Connection::resetSession(ServerMessage& error) {
+    std::unique_ptr<Session> fresh = sessions_.openSession(loginName_, requestedDatabase_, error);
+    if (!fresh)
+        return false;
+    session_ = std::move(fresh);
+    prepared_.clear();
+    return true;
+}
+
 void Connection::acknowledgeAttention() {
     tokens_.done(kTokDone, kDoneAttn, 0, 0);
     endMessage();
@@ -428,6 +453,10 @@ void Connection::runCall(const RpcCall& call, bool moreCalls) {
             sink.outputHandle(1, p.empty() ? "@handle" : p[0].name, handle);
             if (name == "sp_prepexec")
                 runSql(text(2), 3, text(1));
+        } else if (name == "sp_reset_connection") {
+            ServerMessage error;
+            if (!resetSession(error))
+                sink.message(error);
         } else if (name == "sp_execute" || name == "sp_unprepare") {
             auto handle = static_cast<int32_t>(p.empty() ? 0 : p[0].value.i);
             auto it = prepared_.find(handle);

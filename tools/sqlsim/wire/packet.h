@@ -23,6 +23,9 @@ enum PacketType : uint8_t {
 };
 
 constexpr uint8_t kStatusEom = 0x01;
+// On the first packet of a request: put the session back as it was right after login.
+constexpr uint8_t kStatusResetConnection = 0x08;
+constexpr uint8_t kStatusResetConnectionSkipTran = 0x10;
 constexpr size_t kHeaderSize = 8;
 // A client may not make us buffer more than this for one request.
 constexpr size_t kMaxMessageSize = 64u * 1024 * 1024;

@@ -41,6 +41,7 @@ enum EnvChangeType : uint8_t {
     kEnvLanguage = 2,
     kEnvPacketSize = 4,
     kEnvCollation = 7,
+    kEnvResetAck = 18,
 };
 
 class TokenWriter {
