@@ -180,6 +180,10 @@ TEST_F(DataViewWindow, FullLoadShowsLabelsHeadersRowNumbersAndNulls) {
                                          .match(Label(v, "lblTime")->text())
                                          .hasMatch());
                          EXPECT_EQ(v.Progress()->Value(), 100);
+                         // The window's own gauge: bordered, green, 0 to 100.
+                         EXPECT_EQ(v.Progress()->BorderStyle(), 1);
+                         EXPECT_EQ(v.Progress()->FillColor(), QColor(0, 255, 0));
+                         EXPECT_EQ(v.Progress()->Max(), 100);
                          // The finished layout.
                          EXPECT_FALSE(Button(v, "cmdStop")->isVisible());
                          EXPECT_TRUE(Button(v, "cmdExport")->isVisible());
@@ -237,12 +241,23 @@ TEST_F(DataViewWindow, StopKeepsTheRowsLoadedAndSwapsStopForExport) {
         EXPECT_EQ(Text(v, "lblCurRec"), "101");
         EXPECT_FALSE(Button(v, "cmdStop")->isVisible());
         EXPECT_TRUE(Button(v, "cmdExport")->isVisible());
+        // Only the buttons change: the progress display stays as it was when stopped.
+        EXPECT_TRUE(v.Progress()->isVisible());
+        EXPECT_FALSE(Label(v, "lblTableName")->isVisible());
         EXPECT_EQ(g->TopRow(), 1);
     });
     Show(w, "Numbers1000", [&](frmDataView& v) {
         // Record 101 is announced before it is added: Stop now leaves 100 rows.
         if (!stopped && v.Loading() && Text(v, "lblCurRec") == "101") {
             stopped = true;
+            // The loading layout, with the gauge at the share announced.
+            EXPECT_TRUE(v.Progress()->isVisible());
+            EXPECT_EQ(v.Progress()->Value(), 10);
+            EXPECT_TRUE(Button(v, "cmdStop")->isVisible());
+            EXPECT_EQ(Button(v, "cmdStop")->geometry(), Button(v, "cmdExport")->geometry());
+            EXPECT_FALSE(Button(v, "cmdExport")->isVisible());
+            EXPECT_FALSE(Label(v, "lblTableName")->isVisible());
+            EXPECT_EQ(Text(v, "lblStats"), "Number of records: 1,000");
             Button(v, "cmdStop")->click();
         }
         finish(v);
@@ -331,6 +346,31 @@ TEST_F(DataViewWindow, TopRowFollowsEveryFortiethRecordAndReturnsToTheTop) {
     EXPECT_EQ(topAt["end"], 1);
 }
 
+TEST_F(DataViewWindow, RecordsWiderThanTheColumnListEndTheLoadWithTheGridError) {
+    frmDataView w;
+    bool inspected = false;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (inspected || !w.Activated())
+            return;
+        inspected = true;
+        EXPECT_EQ(w.Grid()->Cols(), 1);
+        EXPECT_EQ(w.Grid()->TextMatrix(1, 0), "");
+        EXPECT_TRUE(Button(w, "cmdExport")->isVisible());
+        EXPECT_FALSE(w.Progress()->isVisible());
+        Button(w, "cmdExit")->click();
+    });
+    timer.start();
+    // Counted by name, but no table has this id: the column list is empty, the records are not.
+    EXPECT_TRUE(w.ShowUp("[dbo].[Items]", "Items", "DvShop", 0, 987654));
+    EXPECT_TRUE(inspected);
+    ASSERT_FALSE(env.prompter.messages.empty());
+    const ShownMessage& m = env.prompter.messages.back();
+    EXPECT_EQ(m.icon, MsgIcon::Error);
+    EXPECT_EQ(m.text, "Error in Sub frmDataView.LoadData, error nr 381 (Subscript out of range).");
+}
+
 TEST_F(DataViewWindow, AGridOutOfMemoryKeepsTheRowsLoadedAndSaysHowMany) {
     frmDataView w;
     // Room for the row table and one arena block: about 500 of the 2 KB rows.
@@ -356,7 +396,9 @@ TEST_F(DataViewWindow, ResizingWidensAndLengthensTheGridAndMovesTheButtonsSidewa
     struct Place {
         QRect grid, exportButton, exit;
     };
-    Place base, wider, smaller;
+    Place base, wider, smaller, restored;
+    QSize baseSize, restoredSize;
+    bool sawMaximized = false;
     Show(w, "Items", AfterLoad([&](frmDataView& v) {
              auto place = [&v] {
                  return Place{v.Grid()->geometry(), Button(v, "cmdExport")->geometry(),
@@ -368,6 +410,15 @@ TEST_F(DataViewWindow, ResizingWidensAndLengthensTheGridAndMovesTheButtonsSidewa
              wider = place();
              v.resize(size.width() - 100, size.height() - 100);
              smaller = place();
+             // Maximized and back to the small normal size: all returns to the design.
+             baseSize = size;
+             v.showMaximized();
+             QApplication::processEvents();
+             sawMaximized = v.isMaximized() && v.width() > size.width();
+             v.showNormal();
+             QApplication::processEvents();
+             restored = place();
+             restoredSize = v.size();
          }));
     EXPECT_EQ(wider.grid, base.grid.adjusted(0, 0, 40, 30));
     EXPECT_EQ(wider.exportButton, base.exportButton.translated(40, 0));
@@ -375,6 +426,11 @@ TEST_F(DataViewWindow, ResizingWidensAndLengthensTheGridAndMovesTheButtonsSidewa
     // Below the design size nothing shrinks or moves back.
     EXPECT_EQ(smaller.grid, wider.grid);
     EXPECT_EQ(smaller.exit, wider.exit);
+    ASSERT_TRUE(sawMaximized) << "the platform did not maximize the window";
+    EXPECT_EQ(restoredSize, baseSize);
+    EXPECT_EQ(restored.grid, base.grid);
+    EXPECT_EQ(restored.exportButton, base.exportButton);
+    EXPECT_EQ(restored.exit, base.exit);
 }
 
 } // namespace

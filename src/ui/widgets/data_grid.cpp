@@ -174,9 +174,8 @@ void DataGrid::SetTextMatrix(int64_t row, int32_t col, std::string_view text) {
 }
 
 void DataGrid::SetRowTexts(int64_t row, const std::string_view* cells, int32_t count) {
-    if (row < 0 || row >= Rows())
+    if (row < 0 || row >= Rows() || count > Cols())
         throw GridError(381, "Subscript out of range");
-    count = std::min(count, Cols());
     if (!model_->Store().SetRow(row, cells, count))
         ThrowOutOfMemory();
     model_->CellsChanged(row, row, 0, Cols() - 1);
