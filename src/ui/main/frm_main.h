@@ -135,6 +135,7 @@ private:
     void ConnectSignals();
     void FillServerSelectors();
     void SetButtonToolTips();
+    void FitLabels();
     void FormActivate();
     void Place(QWidget* w, int left, int top, int width, int height);
     void SetTop(QWidget* w, int top);
@@ -148,6 +149,7 @@ private:
     void SetConnectState(int state);
     void InstallDefaultDialogs();
     CompareServices MakeCompareServices();
+    void UnselectMarkedLines(const CompareResult& result);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;

@@ -71,6 +71,7 @@ void frmMain::CompareSelectedObjects() {
     request.options = CompareOptions::FromSettings();
     request.services = MakeCompareServices();
     CompareResult result = CompareSelProcs(request);
+    UnselectMarkedLines(result);
     if (result.Compared)
         ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
             if (dialogs_.showComparison)
@@ -78,6 +79,16 @@ void frmMain::CompareSelectedObjects() {
         });
     busy_ = false;
     CurrentPrompter().SetMousePointer(kPointerDefault);
+}
+
+void frmMain::UnselectMarkedLines(const CompareResult& result) {
+    // The marking leaves its last range selected, and a selection hides the colour under it.
+    if (!result.Marked)
+        return;
+    for (auto* view : txtTXProc_) {
+        view->SetSelStart(0);
+        view->SetSelLength(0);
+    }
 }
 
 void frmMain::CompareHighlightedSections() {
@@ -116,6 +127,7 @@ void frmMain::CompareHighlightedSections() {
     request.options = CompareOptions::FromSettings();
     request.services = MakeCompareServices();
     CompareResult result = CompareSelProcs(request);
+    UnselectMarkedLines(result);
     if (result.Compared)
         ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
             if (dialogs_.showComparison)

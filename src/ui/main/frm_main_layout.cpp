@@ -196,6 +196,15 @@ void frmMain::BuildControls() {
     cmdGetOwner_->hide();
 
     setFixedSize(Px(kDesignWidth), Px(kDesignHeight) + menuBar()->sizeHint().height());
+    FitLabels();
+}
+
+void frmMain::FitLabels() {
+    // Captions are never clipped: a label whose font needs more room than its design width
+    // grows to the right, where the design leaves space.
+    for (QLabel* label : central_->findChildren<QLabel*>())
+        if (label->sizeHint().width() > label->width())
+            label->resize(label->sizeHint().width(), label->height());
 }
 
 void frmMain::SetButtonToolTips() {
@@ -295,6 +304,7 @@ void frmMain::ApplyCompactArrangement() {
                                  cmdFind_[i]->y());
     }
     setFixedSize(Px(kCompactWidth), Px(kCompactHeight));
+    FitLabels();
 }
 
 } // namespace orv

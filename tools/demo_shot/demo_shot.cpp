@@ -1,0 +1,91 @@
+// Drives the program on the demo to a marked comparison and saves pictures of the windows:
+// the main window, and the report window with its verdict. Run by tools/demo-screenshot.sh
+// under Xvfb, with the demo's configuration folder in XDG_CONFIG_HOME.
+#include "catalog/object_types.h"
+#include "compare/compare_sel_procs.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "servers/server_list.h"
+#include "ui/main/frm_main.h"
+#include "ui/main/frm_report.h"
+#include "ui/widgets/qt_combo_control.h"
+#include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_prompter.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+using namespace orv;
+
+namespace {
+void Settle(int ms = 300) {
+    QTest::qWait(ms);
+    QApplication::processEvents();
+}
+
+int RowOf(QtListControl* list, const std::string& name) {
+    for (int r = 0; r < list->Count(); ++r)
+        if (list->CellText(r, 0) == name)
+            return r;
+    return -1;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: demo_shot MAIN.png REPORT.png [OBJECT]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QtPrompter prompter;
+    SetCurrentPrompter(&prompter);
+    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
+    LoadSettings(LoadServerList);
+    const std::string object = argc > 3 ? argv[3] : "usp_Report_ReorderList";
+
+    std::string verdict;
+    MainWindowDialogs dialogs;
+    std::unique_ptr<frmReport> report;
+    dialogs.showComparison = [&](QWidget* owner, const ComparisonReportRequest& r) {
+        verdict = gstrReportText;
+        // Shown without its modal loop so that both windows can be photographed.
+        (void)owner;
+        report = std::make_unique<frmReport>();
+        report->Describe(r.Caption, {});
+        report->show();
+        Settle(500);
+        report->grab().save(argv[2]);
+    };
+    frmMain w(dialogs);
+    w.FormLoad();
+    w.show();
+    Settle(1500);
+
+    // The Target panel loads when its server is chosen: the demo's second stored server.
+    QtComboControl* target = w.ServerSelector(1);
+    target->setCurrentIndex(target->count() > 1 ? 1 : 0);
+    Settle(1500);
+    QtComboControl* type = w.TypeSelector();
+    type->setCurrentIndex(type->findData(kTypeProcedure));
+    Settle(1500);
+    QtListControl* source = w.ObjectList(0);
+    const int row = RowOf(source, object);
+    if (row < 0) {
+        std::fprintf(stderr, "demo_shot: %s is not listed\n", object.c_str());
+        return 1;
+    }
+    source->SetSelected(row, true);
+    source->MakeVisible(row);
+    w.ObjectList(1)->MakeVisible(w.ObjectList(1)->CurrentRow());
+    Settle(800);
+    w.CompareSelectedObjects();
+    Settle(500);
+    w.grab().save(argv[1]);
+    std::printf("%s\n", verdict.c_str());
+    return verdict.empty() ? 1 : 0;
+}
