@@ -353,3 +353,90 @@ TEST_F(MainWindowTest, LayoutFollowsTheOwnerSetting) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(MainWindowTest, BuildSqlCreateStatementShowsTheScriptInTheReportWindow) {
+    StoreServer("MwSource");
+    auto w = OpenWindow();
+    w->BuildSQLCreateStatement(0);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].title, "Cannot Continue");
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "Cannot continue - there is no structure displayed for selected object.");
+
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    QtComboControl* type = w->TypeSelector();
+    type->setCurrentIndex(type->findData(kTypeProcedure));
+    QApplication::processEvents();
+    w->BuildSQLCreateStatement(0);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].rfind("SQL CREATE Statement|", 0), 0u);
+    EXPECT_NE(reports[0].find("CREATE PROCEDURE dbo.GetCustomer @id int"), std::string::npos)
+        << reports[0];
+    EXPECT_EQ(w->PopupPanel(), -1);
+    EXPECT_EQ(gstrReportText, "");
+}
+
+TEST_F(MainWindowTest, OwnersAreListedWhenShown) {
+    StoreServer("MwSource");
+    SetRegDword(HKEY_CURRENT_USER, kKeyServers, "ShowOwners", 1);
+    auto w = OpenWindow();
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    QtComboControl* owners = w->OwnerSelector(0);
+    ASSERT_GE(owners->count(), 2);
+    EXPECT_EQ(owners->itemText(0).toStdString(), "All Owners");
+    EXPECT_GE(owners->findText("dbo"), 1);
+    // Choosing an owner keeps that owner's objects.
+    owners->setCurrentIndex(owners->findText("dbo"));
+    QApplication::processEvents();
+    EXPECT_EQ(w->ObjectList(0)->Count(), 2);
+}
+
+TEST_F(MainWindowTest, CompactArrangementFitsASmallScreen) {
+    StoreServer("MwSource");
+    auto w = OpenWindow();
+    w->ApplyCompactArrangement();
+    EXPECT_EQ(w->width(), 9630 / 15);
+    EXPECT_EQ(w->height(), 6585 / 15);
+    EXPECT_EQ(w->ObjectList(1)->x(), 5040 / 15);
+    EXPECT_EQ(w->TextView(0)->width(), 4395 / 15);
+    auto* copy = w->findChild<QPushButton*>("cmdCopyClip(1)");
+    auto* file = w->findChild<QPushButton*>("cmdCopyToFile(1)");
+    EXPECT_EQ(copy->y(), 5070 / 15);
+    EXPECT_EQ(file->x(), copy->x() + 1830 / 15);
+    // Everything stays inside the window.
+    for (QWidget* child : w->centralWidget()->findChildren<QWidget*>()) {
+        if (!child->isVisibleTo(w.get()) || child->parentWidget() != w->centralWidget())
+            continue;
+        EXPECT_LE(child->geometry().right(), w->centralWidget()->width())
+            << child->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, RightClickOpensTheContextMenuOnlyWhenIdle) {
+    StoreServer("MwSource");
+    auto w = OpenWindow();
+    QApplication::processEvents();
+    ASSERT_TRUE(w->Activated());
+    bool opened = false;
+    int panelSeen = -2;
+    bool busySeen = false;
+    QTimer::singleShot(50, [&] {
+        QMenu* menu = w->ContextMenu();
+        opened = menu->isVisible();
+        panelSeen = w->PopupPanel();
+        busySeen = w->Busy();
+        menu->close();
+    });
+    QTest::mousePress(w->TextView(1)->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(panelSeen, 1);
+    EXPECT_TRUE(busySeen);
+    EXPECT_EQ(w->PopupPanel(), -1);
+    EXPECT_FALSE(w->Busy());
+}
+
+} // namespace
+} // namespace orv

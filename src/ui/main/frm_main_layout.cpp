@@ -303,6 +303,9 @@ void frmMain::ApplyCompactArrangement() {
         cmdNonExistent_[i]->move(cmdAnalyzeData_[i]->x() - cmdNonExistent_[i]->width() - 3,
                                  cmdFind_[i]->y());
     }
+    // The toolbar strips span the window, whatever its width.
+    SetWidth(picToolbar_, kCompactWidth);
+    SetWidth(picSecToolbar_, kCompactWidth);
     setFixedSize(Px(kCompactWidth), Px(kCompactHeight));
     FitLabels();
 }
