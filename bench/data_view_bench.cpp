@@ -2,8 +2,9 @@
 // load took, the longest time the event loop went without running, the program's peak memory,
 // the size of the table's text, and how fast Stop ends a second load.
 //
-// Usage: data_view_bench SERVER LOGIN PASSWORD DATABASE TABLE
-// (SERVER as "127.0.0.1,PORT"). Prints "key: value" lines for the driving script.
+// Usage: data_view_bench SERVER LOGIN PASSWORD DATABASE TABLE [--fetch-only]
+// (SERVER as "127.0.0.1,PORT"). Prints "key: value" lines for the driving script. With
+// --fetch-only it reads the table through the command routine alone and reports that.
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
 #include "ui/tools/frm_data_view.h"
@@ -140,8 +141,10 @@ long PeakRssKb() {
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: data_view_bench SERVER LOGIN PASSWORD DATABASE TABLE\n");
+    const bool fetchOnly = argc == 7 && std::string(argv[6]) == "--fetch-only";
+    if (argc != 6 && !fetchOnly) {
+        std::fprintf(
+            stderr, "usage: data_view_bench SERVER LOGIN PASSWORD DATABASE TABLE [--fetch-only]\n");
         return 2;
     }
     orv::MemoryPrompter prompter;
@@ -152,6 +155,12 @@ int main(int argc, char** argv) {
     panel.LoginName = argv[2];
     panel.Pwd = argv[3];
 
+    if (fetchOnly) {
+        // The record set alone, for telling its memory from the window's.
+        std::printf("fetch_only_seconds: %.3f\n", FetchOnlySeconds(argv[5], argv[4]));
+        std::printf("fetch_only_peak_rss_kb: %ld\n", PeakRssKb());
+        return 0;
+    }
     const LoadFigures full = Load(argv[5], argv[4], 0);
     const long peakKb = PeakRssKb();
     for (const auto& m : prompter.messages)

@@ -65,6 +65,8 @@ raw=$(echo "$end - $start" | bc)
 echo "bsqldb fetch seconds:   $raw"
 
 "$bench" "127.0.0.1,$port" sa "$password" DvBench Orders | tee "$work/bench.out"
+"$bench" "127.0.0.1,$port" sa "$password" DvBench Orders --fetch-only | grep peak_rss |
+    tee -a "$work/bench.out"
 get() { awk -F': ' -v k="$1" '$1 == k {print $2}' "$work/bench.out"; }
 load=$(get load_seconds)
 text=$(get table_text_bytes)
@@ -72,3 +74,5 @@ peak=$(get peak_rss_kb)
 echo "load / fetch ratio:     $(echo "scale=2; $load / $raw" | bc) (target <= 2)"
 echo "peak memory / text:     $(echo "scale=2; $peak * 1024 / $text" | bc) (target <= 3)"
 echo "longest stall ms:       $(get longest_stall_ms) (target <= 100)"
+echo "record set alone / text: $(echo "scale=2; $(get fetch_only_peak_rss_kb) * 1024 / $text" | bc)"
+echo "grid store / text:      $(echo "scale=2; $(get grid_store_bytes) / $text" | bc)"

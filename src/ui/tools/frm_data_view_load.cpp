@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <system_error>
@@ -99,7 +100,7 @@ void frmDataView::LoadData() {
     } catch (const GridError& e) {
         if (e.Number() == kGridErrOutOfMemory)
             prompter.MessageBox(MsgIcon::Information, kExecutableName,
-                                "Only first " + FormatThousands(k - 1) +
+                                "Only first " + FormatThousands(std::max<int64_t>(k - 1, 0)) +
                                     " records can be displayed.");
         else
             prompter.MessageBox(MsgIcon::Error, kExecutableName,
