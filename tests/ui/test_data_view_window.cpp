@@ -173,8 +173,8 @@ TEST_F(DataViewWindow, FullLoadShowsLabelsHeadersRowNumbersAndNulls) {
                          inspected = true;
                          EXPECT_EQ(v.windowTitle(), "Data in Table");
                          EXPECT_EQ(Text(v, "lblStats"), "Number of records: 3");
-                         EXPECT_EQ(Text(v, "lblTableName"), "Table: " + LongName("Items"));
-                         EXPECT_TRUE(Label(v, "lblTableName")->isVisible());
+                         EXPECT_EQ(Text(v, "lblTableName(0)"), "Table: " + LongName("Items"));
+                         EXPECT_TRUE(Label(v, "lblTableName(0)")->isVisible());
                          EXPECT_EQ(Text(v, "lblCurRec"), "3");
                          EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
                                          .match(Label(v, "lblTime")->text())
@@ -243,7 +243,7 @@ TEST_F(DataViewWindow, StopKeepsTheRowsLoadedAndSwapsStopForExport) {
         EXPECT_TRUE(Button(v, "cmdExport")->isVisible());
         // Only the buttons change: the progress display stays as it was when stopped.
         EXPECT_TRUE(v.Progress()->isVisible());
-        EXPECT_FALSE(Label(v, "lblTableName")->isVisible());
+        EXPECT_FALSE(Label(v, "lblTableName(0)")->isVisible());
         EXPECT_EQ(g->TopRow(), 1);
     });
     Show(w, "Numbers1000", [&](frmDataView& v) {
@@ -256,7 +256,7 @@ TEST_F(DataViewWindow, StopKeepsTheRowsLoadedAndSwapsStopForExport) {
             EXPECT_TRUE(Button(v, "cmdStop")->isVisible());
             EXPECT_EQ(Button(v, "cmdStop")->geometry(), Button(v, "cmdExport")->geometry());
             EXPECT_FALSE(Button(v, "cmdExport")->isVisible());
-            EXPECT_FALSE(Label(v, "lblTableName")->isVisible());
+            EXPECT_FALSE(Label(v, "lblTableName(0)")->isVisible());
             EXPECT_EQ(Text(v, "lblStats"), "Number of records: 1,000");
             Button(v, "cmdStop")->click();
         }

@@ -87,7 +87,7 @@ void frmDataView::BuildControls() {
         l->setGeometry(rect);
         return l;
     };
-    lblTableName_ = label("lblTableName", QString(), kTableNameRect);
+    lblTableName_ = label("lblTableName(0)", QString(), kTableNameRect);
     lblStats_ = label("lblStats", "Number of records:", kStatsRect);
     lblCur_ = label("lblCur", "Current Record:", kCurRect);
     lblCurRec_ = label("lblCurRec", QString(), kCurRecRect);
