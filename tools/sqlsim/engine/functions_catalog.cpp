@@ -1,0 +1,431 @@
+// T-SQL functions that read the catalog: OBJECTPROPERTY, INDEXPROPERTY, OBJECT_ID,
+// ident_seed, USER_NAME, serverproperty and friends.
+#include "engine/errors.h"
+#include "engine/functions_util.h"
+
+#include <unistd.h>
+
+namespace sqlsim::fn {
+
+namespace {
+
+void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    auto obj = cat.objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    std::string p = lower(argText(argv[1]));
+    const std::string& x = obj->xtype;
+    bool shipped = false;
+    {
+        Stmt st(cat.db(), "SELECT is_ms_shipped FROM " + cat.t("sqlsim_objects") + " WHERE id = ?");
+        st.bind(1, obj->id);
+        shipped = st.step() && st.integer(0) != 0;
+    }
+    auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
+    if (p == "isprocedure")
+        return yes(x == "P");
+    if (p == "isinlinefunction")
+        return yes(x == "IF");
+    if (p == "isscalarfunction")
+        return yes(x == "FN");
+    if (p == "istablefunction")
+        return yes(x == "TF");
+    if (p == "isview")
+        return yes(x == "V");
+    if (p == "istrigger")
+        return yes(x == "TR");
+    if (p == "isusertable")
+        return yes(x == "U" && !shipped);
+    if (p == "istable")
+        return yes(x == "U" || x == "S");
+    if (p == "issystemtable")
+        return yes(x == "S");
+    if (p == "isforeignkey")
+        return yes(x == "F");
+    if (p == "isprimarykey")
+        return yes(x == "PK");
+    if (p == "isuniquecnst")
+        return yes(x == "UQ");
+    if (p == "ischeckcnst")
+        return yes(x == "C");
+    if (p == "isdefaultcnst")
+        return yes(x == "D" && obj->parent != 0);
+    if (p == "isdefault")
+        return yes(x == "D" && obj->parent == 0);
+    if (p == "isconstraint")
+        return yes(x == "PK" || x == "UQ" || x == "F" || x == "C" || (x == "D" && obj->parent));
+    if (p == "ismsshipped")
+        return yes(shipped);
+    if (p == "isexecuted")
+        return yes(x == "P" || x == "FN" || x == "IF" || x == "TF" || x == "TR" || x == "V");
+    if (p == "ownerid" || p == "schemaid")
+        return sqlite3_result_int(ctx, obj->uid);
+    if (p == "isquotedidenton" || p == "execisquotedidenton" || p == "isansinullson" ||
+        p == "execisansinullson")
+        return yes(x == "P" || x == "FN" || x == "IF" || x == "TF" || x == "TR" || x == "V" ||
+                   x == "U");
+    if (p == "isencrypted") {
+        Stmt st(cat.db(), "SELECT max(encrypted) FROM " + cat.t("syscomments") + " WHERE id = ?");
+        st.bind(1, obj->id);
+        return yes(st.step() && st.integer(0) != 0);
+    }
+    if (p == "tablehasidentity")
+        return x == "U" ? yes(cat.identity(obj->id).has_value()) : sqlite3_result_null(ctx);
+    if (p == "tablehasclustindex" || p == "isindexed")
+        return yes(cat.hasClustered(obj->id));
+    if (p == "tablehasprimarykey") {
+        Stmt st(cat.db(),
+                "SELECT 1 FROM " + cat.t("sysobjects") + " WHERE parent_obj = ? AND xtype = 'PK'");
+        st.bind(1, obj->id);
+        return yes(st.step());
+    }
+    if (p == "isschemabound" || p == "isreplproc" || p == "isstartup")
+        return yes(false);
+    sqlite3_result_null(ctx);
+}
+
+void fnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1]) || isNull(argv[2]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT status, indid FROM " + cat.t("sysindexes") +
+                          " WHERE id = ? AND name = ? AND indid > 0");
+    st.bind(1, sqlite3_value_int64(argv[0])).bind(2, argText(argv[1]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    long long status = st.integer(0);
+    long long indid = st.integer(1);
+    std::string p = lower(argText(argv[2]));
+    auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
+    if (p == "isstatistics")
+        return yes(status & (kIdxStatistics | kIdxAutoStatistics));
+    if (p == "isautostatistics")
+        return yes(status & kIdxAutoStatistics);
+    if (p == "ishypothetical")
+        return yes(status & kIdxHypothetical);
+    if (p == "isclustered")
+        return yes(indid == 1);
+    if (p == "isunique")
+        return yes(status & kIdxUnique);
+    if (p == "indexid")
+        return sqlite3_result_int64(ctx, indid);
+    if (p == "ispadindex" || p == "isfulltextkey" || p == "isrowlockdisallowed" ||
+        p == "ispagelockdisallowed" || p == "isdisabled")
+        return yes(false);
+    if (p == "indexfillfactor")
+        return sqlite3_result_int(ctx, 0);
+    if (p == "indexdepth")
+        return sqlite3_result_int(ctx, 1);
+    sqlite3_result_null(ctx);
+}
+
+// Resolves 'name', 'schema.name' or '[schema].[name]' in the current database.
+std::optional<ObjectRow> objectByName(SessionImpl* s, const std::string& text) {
+    std::string err;
+    auto toks = tokenize(text, err);
+    if (!err.empty())
+        return std::nullopt;
+    std::vector<std::string> parts;
+    for (const auto& t : toks) {
+        if (t.isName())
+            parts.push_back(t.name());
+        else if (t.isOp(".") && (parts.empty() || false))
+            parts.push_back("");
+        else if (t.kind == Token::Kind::End)
+            break;
+        else if (!t.isOp("."))
+            return std::nullopt;
+    }
+    if (parts.empty() || parts.size() > 3)
+        return std::nullopt;
+    std::string schema = "main";
+    if (parts.size() == 3) {
+        auto sc = s->schemaFor(parts[0]);
+        if (!sc)
+            return std::nullopt;
+        schema = *sc;
+    }
+    Catalog cat = s->catalog(schema);
+    std::optional<int> ns = 1;
+    if (parts.size() >= 2 && !parts[parts.size() - 2].empty())
+        ns = cat.namespaceId(parts[parts.size() - 2]);
+    if (!ns)
+        return std::nullopt;
+    auto obj = cat.findObject(parts.back(), ns);
+    if (!obj && parts.size() == 1) {
+        // System tables live outside dbo on later versions.
+        auto any = cat.findObject(parts.back(), std::nullopt);
+        if (any && any->xtype == "S")
+            return any;
+    }
+    return obj;
+}
+
+void fnObjectId(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    auto obj = objectByName(session(ctx), argText(argv[0]));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, obj->id);
+}
+
+void fnIdent(sqlite3_context* ctx, sqlite3_value* arg, int which) {
+    if (isNull(arg))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    auto obj = objectByName(s, argText(arg));
+    if (!obj || obj->xtype != "U")
+        return sqlite3_result_null(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT ident_seed, ident_incr, ident_current FROM " +
+                          cat.t("sqlsim_objects") + " WHERE id = ? AND ident_seed IS NOT NULL");
+    st.bind(1, obj->id);
+    if (!st.step() || st.isNull(which))
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, st.integer(which));
+}
+
+void fnIdentSeed(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 0);
+}
+void fnIdentIncr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 1);
+}
+void fnIdentCurrent(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    fnIdent(ctx, argv[0], 2);
+}
+
+void fnUserName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return resultText(ctx, "dbo");
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT name FROM " + cat.t("sysusers") + " WHERE uid = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+void fnUserId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return sqlite3_result_int(ctx, 1);
+    auto uid = s->catalog().userId(argText(argv[0]));
+    if (!uid)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, *uid);
+}
+
+void fnSuserSname(sqlite3_context* ctx, int, sqlite3_value**) {
+    const std::string& login = session(ctx)->login();
+    resultText(ctx, login.empty() ? "sa" : login);
+}
+
+void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    std::string schema = "main";
+    if (argc > 1 && !isNull(argv[1])) {
+        Stmt st(s->conn(), "SELECT name FROM " + sqlId(*s->schemaFor("master")) +
+                               ".sysdatabases WHERE dbid = ?");
+        st.bind(1, sqlite3_value_int64(argv[1]));
+        if (!st.step())
+            return sqlite3_result_null(ctx);
+        auto sc = s->schemaFor(st.text(0));
+        if (!sc)
+            return sqlite3_result_null(ctx);
+        schema = *sc;
+    }
+    auto obj = s->catalog(schema).objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, obj->name);
+}
+
+void fnObjectSchemaName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    auto obj = cat.objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
+    if (!obj)
+        return sqlite3_result_null(ctx);
+    resultText(ctx, cat.namespaceName(obj->uid));
+}
+
+void fnSchemaName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    int id = argc == 0 ? 1 : static_cast<int>(sqlite3_value_int64(argv[0]));
+    if (argc > 0 && isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    std::string n = s->catalog().namespaceName(id);
+    if (n.empty())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, n);
+}
+
+void fnSchemaId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0)
+        return sqlite3_result_int(ctx, 1);
+    auto id = s->catalog().namespaceId(argText(argv[0]));
+    if (!id)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, *id);
+}
+
+void fnDbName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (argc == 0 || isNull(argv[0]))
+        return resultText(ctx, s->currentDatabase());
+    Stmt st(s->conn(),
+            "SELECT name FROM " + sqlId(*s->schemaFor("master")) + ".sysdatabases WHERE dbid = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+void fnDbId(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    std::string name = argc == 0 ? s->currentDatabase() : argText(argv[0]);
+    auto e = s->engine().database(name);
+    if (!e)
+        return sqlite3_result_null(ctx);
+    sqlite3_result_int(ctx, e->dbid);
+}
+
+void fnServerProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    std::string p = lower(argText(argv[0]));
+    if (p == "productversion")
+        return resultText(ctx, s->engine().options.productVersion);
+    if (p == "productlevel")
+        return resultText(ctx, "RTM");
+    if (p == "edition")
+        return resultText(ctx, "Developer Edition");
+    if (p == "engineedition")
+        return sqlite3_result_int(ctx, 3);
+    if (p == "servername" || p == "machinename") {
+        char host[256] = {0};
+        gethostname(host, sizeof host - 1);
+        return resultText(ctx, upper(host));
+    }
+    if (p == "instancename")
+        return sqlite3_result_null(ctx);
+    if (p == "collation")
+        return resultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
+    if (p == "isintegratedsecurityonly" || p == "isclustered" || p == "isfulltextinstalled" ||
+        p == "issingleuser")
+        return sqlite3_result_int(ctx, 0);
+    if (p == "processid")
+        return sqlite3_result_int(ctx, static_cast<int>(getpid()));
+    sqlite3_result_null(ctx);
+}
+
+void fnDatabasePropertyEx(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    if (!s->engine().database(argText(argv[0])))
+        return sqlite3_result_null(ctx);
+    std::string p = lower(argText(argv[1]));
+    if (p == "status")
+        return resultText(ctx, "ONLINE");
+    if (p == "collation")
+        return resultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
+    if (p == "updateability")
+        return resultText(ctx, "READ_WRITE");
+    if (p == "useraccess")
+        return resultText(ctx, "MULTI_USER");
+    if (p == "recovery")
+        return resultText(ctx, "FULL");
+    sqlite3_result_null(ctx);
+}
+
+void fnColumnProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    int id = static_cast<int>(sqlite3_value_int64(argv[0]));
+    std::string col = argText(argv[1]);
+    std::string p = lower(argText(argv[2]));
+    for (const auto& c : cat.columns(id))
+        if (iequals(c.name, col)) {
+            if (p == "isidentity")
+                return sqlite3_result_int(ctx, c.identity);
+            if (p == "allowsnull")
+                return sqlite3_result_int(ctx, c.nullable);
+            if (p == "precision")
+                return sqlite3_result_int(ctx, c.type.prec);
+            if (p == "scale")
+                return c.type.scale < 0 ? sqlite3_result_null(ctx)
+                                        : sqlite3_result_int(ctx, c.type.scale);
+            if (p == "columnid")
+                return sqlite3_result_int(ctx, c.colid);
+            return sqlite3_result_null(ctx);
+        }
+    sqlite3_result_null(ctx);
+}
+
+void fnOne(sqlite3_context* ctx, int, sqlite3_value**) {
+    sqlite3_result_int(ctx, 1);
+}
+
+void fnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    SessionImpl* s = session(ctx);
+    Catalog cat = s->catalog();
+    Stmt st(cat.db(), "SELECT name FROM " + cat.t("systypes") + " WHERE xusertype = ?");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step())
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
+} // namespace
+
+void registerCatalogFunctions(sqlite3* db, SessionImpl* s) {
+    static const Def defs[] = {
+        {"objectproperty", 2, fnObjectProperty, false},
+        {"indexproperty", 3, fnIndexProperty, false},
+        {"columnproperty", 3, fnColumnProperty, false},
+        {"databasepropertyex", 2, fnDatabasePropertyEx, false},
+        {"ident_seed", 1, fnIdentSeed, false},
+        {"ident_incr", 1, fnIdentIncr, false},
+        {"ident_current", 1, fnIdentCurrent, false},
+        {"user_name", 0, fnUserName, false},
+        {"user_name", 1, fnUserName, false},
+        {"user_id", 0, fnUserId, false},
+        {"user_id", 1, fnUserId, false},
+        {"suser_sname", 0, fnSuserSname, false},
+        {"suser_sname", 1, fnSuserSname, false},
+        {"object_name", 1, fnObjectName, false},
+        {"object_name", 2, fnObjectName, false},
+        {"object_id", 1, fnObjectId, false},
+        {"object_id", 2, fnObjectId, false},
+        {"object_schema_name", 1, fnObjectSchemaName, false},
+        {"schema_name", 0, fnSchemaName, false},
+        {"schema_name", 1, fnSchemaName, false},
+        {"schema_id", 0, fnSchemaId, false},
+        {"schema_id", 1, fnSchemaId, false},
+        {"db_name", 0, fnDbName, false},
+        {"db_name", 1, fnDbName, false},
+        {"db_id", 0, fnDbId, false},
+        {"db_id", 1, fnDbId, false},
+        {"serverproperty", 1, fnServerProperty, false},
+        {"is_srvrolemember", 1, fnOne, false},
+        {"is_srvrolemember", 2, fnOne, false},
+        {"has_dbaccess", 1, fnOne, false},
+        {"type_name", 1, fnTypeName, false},
+    };
+    registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
+}
+
+} // namespace sqlsim::fn

@@ -1,0 +1,377 @@
+// SET, DECLARE, WAITFOR, USE and procedure calls (system procedures and RPC).
+#include "engine/session.h"
+#include "engine/session_internal.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace sqlsim {
+
+void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
+    const Token& opt = toks[st.begin + 1];
+    if (opt.kind == Token::Kind::Variable) {
+        if (!toks[st.begin + 2].isOp("="))
+            throw syntaxNear(toks[st.begin + 2]);
+        if (!variables_.count(opt.value))
+            throw sqlError(137, "Must declare the scalar variable \"" + opt.text + "\".", 1, 15);
+        Translator tr(toks, *this);
+        variables_[opt.value] = evaluate(tr.expression(st.begin + 3, st.end));
+        return;
+    }
+    if (opt.kind != Token::Kind::Word)
+        throw syntaxNear(opt);
+    static const std::set<std::string> known = {"ANSI_NULLS",
+                                                "ANSI_PADDING",
+                                                "ANSI_WARNINGS",
+                                                "ANSI_NULL_DFLT_ON",
+                                                "ANSI_NULL_DFLT_OFF",
+                                                "ANSI_DEFAULTS",
+                                                "QUOTED_IDENTIFIER",
+                                                "CONCAT_NULL_YIELDS_NULL",
+                                                "ARITHABORT",
+                                                "ARITHIGNORE",
+                                                "NUMERIC_ROUNDABORT",
+                                                "TEXTSIZE",
+                                                "DATEFORMAT",
+                                                "DATEFIRST",
+                                                "LANGUAGE",
+                                                "IMPLICIT_TRANSACTIONS",
+                                                "TRANSACTION",
+                                                "LOCK_TIMEOUT",
+                                                "DEADLOCK_PRIORITY",
+                                                "XACT_ABORT",
+                                                "ROWCOUNT",
+                                                "CURSOR_CLOSE_ON_COMMIT",
+                                                "NOCOUNT",
+                                                "IDENTITY_INSERT",
+                                                "STATISTICS",
+                                                "SHOWPLAN_TEXT",
+                                                "SHOWPLAN_ALL",
+                                                "FMTONLY",
+                                                "NOEXEC",
+                                                "PARSEONLY",
+                                                "QUERY_GOVERNOR_COST_LIMIT",
+                                                "FORCEPLAN",
+                                                "REMOTE_PROC_TRANSACTIONS",
+                                                "NO_BROWSETABLE",
+                                                "CONTEXT_INFO"};
+    if (!known.count(opt.value))
+        throw sqlError(195, "'" + opt.text + "' is not a recognized SET option.", 1, 15);
+    if (opt.value == "NOCOUNT")
+        nocount_ = toks[st.begin + 2].is("ON");
+    if (opt.value == "FMTONLY" || opt.value == "NOEXEC" || opt.value == "PARSEONLY") {
+        if (toks[st.begin + 2].is("ON"))
+            throw notSupported("SET " + opt.value + " ON");
+    }
+}
+
+void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st) {
+    size_t i = st.begin + 1;
+    while (i < st.end) {
+        const Token& v = toks[i];
+        if (v.kind != Token::Kind::Variable)
+            throw syntaxNear(v);
+        ++i;
+        if (toks[i].is("AS"))
+            ++i;
+        if (toks[i].is("TABLE") || toks[i].is("CURSOR"))
+            throw notSupported("table and cursor variables");
+        if (!toks[i].isName())
+            throw syntaxNear(toks[i]);
+        ++i;
+        int depth = 0;
+        while (i < st.end && (depth > 0 || toks[i].isOp("("))) {
+            if (toks[i].isOp("("))
+                ++depth;
+            else if (toks[i].isOp(")"))
+                --depth;
+            ++i;
+        }
+        Value val = Value::null();
+        if (toks[i].isOp("=")) {
+            ++i;
+            size_t start = i;
+            depth = 0;
+            while (i < st.end && !(depth == 0 && toks[i].isOp(","))) {
+                if (toks[i].isOp("("))
+                    ++depth;
+                else if (toks[i].isOp(")"))
+                    --depth;
+                ++i;
+            }
+            std::vector<Token> sub(toks.begin() + static_cast<long>(start),
+                                   toks.begin() + static_cast<long>(i));
+            sub.push_back(toks.back());
+            Translator tr(sub, *this);
+            val = evaluate(tr.expression(0, sub.size() - 1));
+        }
+        variables_[v.value] = val;
+        if (toks[i].isOp(","))
+            ++i;
+    }
+}
+
+void SessionImpl::waitFor(const std::vector<Token>& toks, const Statement& st,
+                          const std::atomic<bool>& cancel) {
+    const Token& mode = toks[st.begin + 1];
+    const Token& val = toks[st.begin + 2];
+    if (!(mode.is("DELAY") || mode.is("TIME")) ||
+        !(val.kind == Token::Kind::String || val.kind == Token::Kind::NString))
+        throw syntaxNear(mode);
+    int h = 0, m = 0, s = 0, ms = 0;
+    char frac[8] = {0};
+    int got = std::sscanf(val.value.c_str(), "%d:%d:%d.%3[0-9]", &h, &m, &s, frac);
+    if (got < 2)
+        throw sqlError(
+            148, "Incorrect time syntax in time string '" + val.value + "' used with WAITFOR.", 1,
+            15);
+    if (frac[0])
+        ms = std::stoi((std::string(frac) + "00").substr(0, 3));
+    auto delay = std::chrono::milliseconds(((h * 60 + m) * 60 + s) * 1000LL + ms);
+    if (mode.is("TIME")) {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        long long target = (h * 60 + m) * 60 + s;
+        long long cur = (tm.tm_hour * 60 + tm.tm_min) * 60 + tm.tm_sec;
+        long long diff = target - cur;
+        if (diff < 0)
+            diff += 86400;
+        delay = std::chrono::milliseconds(diff * 1000);
+    }
+    auto until = std::chrono::steady_clock::now() + delay;
+    while (std::chrono::steady_clock::now() < until) {
+        if (cancel.load())
+            throw Cancelled{};
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void SessionImpl::use(const std::string& dbName, ResultSink& sink) {
+    auto entry = engine_.database(dbName);
+    if (!entry) {
+        if (engine_.major <= 8)
+            throw sqlError(911,
+                           "Could not locate entry in sysdatabases for database '" + dbName +
+                               "'. No entry found with that name. Make sure that the name "
+                               "is entered correctly.",
+                           1);
+        throw sqlError(911,
+                       "Database '" + dbName +
+                           "' does not exist. Make sure that the name is entered correctly.",
+                       1);
+    }
+    openConnection(*entry);
+    std::string old = currentDb_;
+    currentDb_ = entry->name;
+    sink.databaseChanged(currentDb_, old);
+    ServerMessage m;
+    m.number = 5701;
+    m.state = 1;
+    m.severity = 0;
+    m.text = "Changed database context to '" + currentDb_ + "'.";
+    sink.message(m);
+}
+
+void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
+                          const std::atomic<bool>& cancel, bool more) {
+    size_t i = st.begin + (st.kind == "EXEC*" ? 0 : 1);
+    if (toks[i].kind == Token::Kind::Variable && toks[i + 1].isOp("="))
+        i += 2; // EXEC @rc = proc
+    if (toks[i].isOp("(")) {
+        // EXEC ('dynamic sql')
+        ++i;
+        std::string text;
+        while (i < st.end && !toks[i].isOp(")")) {
+            if (toks[i].kind == Token::Kind::String || toks[i].kind == Token::Kind::NString)
+                text += toks[i].value;
+            else if (!toks[i].isOp("+"))
+                throw notSupported("EXEC of an expression other than string literals");
+            ++i;
+        }
+        std::string err;
+        auto inner = tokenize(text, err);
+        if (!err.empty())
+            throw sqlError(105, err, 1, 15);
+        run(text, inner, sink, cancel, {});
+        return;
+    }
+    std::string procName;
+    if (toks[i].isName()) {
+        procName = toks[i++].name();
+        while (toks[i].isOp(".")) {
+            procName += ".";
+            ++i;
+            if (toks[i].isName())
+                procName += toks[i++].name();
+        }
+    }
+    if (procName.empty())
+        throw syntaxNear(toks[i]);
+    std::vector<RpcParam> params;
+    while (i < st.end) {
+        RpcParam p;
+        if (toks[i].kind == Token::Kind::Variable && toks[i + 1].isOp("=")) {
+            p.name = toks[i].text;
+            i += 2;
+        }
+        const Token& v = toks[i];
+        bool neg = false;
+        if (v.isOp("-")) {
+            neg = true;
+            ++i;
+        }
+        const Token& val = toks[i];
+        if (val.kind == Token::Kind::String || val.kind == Token::Kind::NString)
+            p.value = Value::str(val.value);
+        else if (val.kind == Token::Kind::Number)
+            p.value = val.text.find('.') == std::string::npos
+                          ? Value::integer((neg ? -1 : 1) * std::stoll(val.text))
+                          : Value::real((neg ? -1 : 1) * std::stod(val.text));
+        else if (val.is("NULL") || val.is("DEFAULT"))
+            p.value = Value::null();
+        else if (val.kind == Token::Kind::Variable) {
+            auto it = variables_.find(val.value);
+            if (it == variables_.end())
+                throw sqlError(137, "Must declare the scalar variable \"" + val.text + "\".", 2,
+                               15);
+            p.value = it->second;
+        } else if (val.isName())
+            p.value = Value::str(val.name());
+        else
+            throw syntaxNear(val);
+        ++i;
+        if (toks[i].is("OUTPUT") || toks[i].is("OUT")) {
+            p.output = true;
+            ++i;
+        }
+        params.push_back(p);
+        if (toks[i].isOp(","))
+            ++i;
+        else if (i < st.end)
+            throw syntaxNear(toks[i]);
+    }
+    runProcedure(procName, params, sink, cancel, more);
+}
+
+void SessionImpl::runProcedure(const std::string& fullName, const std::vector<RpcParam>& params,
+                               ResultSink& sink, const std::atomic<bool>& cancel, bool more) {
+    std::string name =
+        fullName.substr(fullName.rfind('.') == std::string::npos ? 0 : fullName.rfind('.') + 1);
+    std::string lname = lower(name);
+    auto param = [&](const char* pname, size_t pos) -> std::optional<Value> {
+        // Callers name parameters with or without the leading @.
+        for (const auto& p : params)
+            if (!p.name.empty() && iequals(p.name[0] == '@' ? p.name.substr(1) : p.name, pname + 1))
+                return p.value;
+        if (pos < params.size() && params[pos].name.empty())
+            return params[pos].value;
+        return std::nullopt;
+    };
+    auto text = [](const std::optional<Value>& v) {
+        if (!v || v->kind == Value::Kind::Null)
+            return std::string();
+        return v->kind == Value::Kind::Int ? std::to_string(v->i) : v->text;
+    };
+    if (lname == "sp_executesql" || lname == "sp_prepexec") {
+        size_t stmtPos = lname == "sp_executesql" ? 0 : 2;
+        auto stmt = param("@stmt", stmtPos);
+        if (!stmt && stmtPos < params.size())
+            stmt = params[stmtPos].value;
+        std::string sql = text(stmt);
+        std::map<std::string, Value> bound;
+        size_t firstValue = stmtPos + 2;
+        for (size_t k = firstValue; k < params.size(); ++k)
+            if (!params[k].name.empty())
+                bound[upper(params[k].name)] = params[k].value;
+        // Positional values follow the order of the declared parameters (@P1, @P2, ...).
+        std::string decl = params.size() > stmtPos + 1 ? text(params[stmtPos + 1].value) : "";
+        std::vector<std::string> declared;
+        for (size_t p = decl.find('@'); p != std::string::npos; p = decl.find('@', p + 1)) {
+            size_t e = p + 1;
+            while (e < decl.size() &&
+                   (std::isalnum(static_cast<unsigned char>(decl[e])) || decl[e] == '_'))
+                ++e;
+            declared.push_back(upper(decl.substr(p, e - p)));
+        }
+        size_t posIdx = 0;
+        for (size_t k = firstValue; k < params.size(); ++k)
+            if (params[k].name.empty() && posIdx < declared.size())
+                bound[declared[posIdx++]] = params[k].value;
+        std::string err;
+        auto toks = tokenize(sql, err);
+        if (!err.empty())
+            throw sqlError(105, err, 1, 15);
+        run(sql, toks, sink, cancel, bound);
+        return;
+    }
+    if (lname == "sp_attach_db" || lname == "sp_attach_single_file_db") {
+        std::string db = text(param("@dbname", 0));
+        std::string file = text(param("@filename1", 1));
+        if (db.empty() || file.empty())
+            throw sqlError(201,
+                           "Procedure or function '" + lname +
+                               "' expects parameter '@dbname', which was not supplied.",
+                           4);
+        attach(db, file, sink);
+        sink.returnStatus(0);
+        sink.done(false, 0, more);
+        return;
+    }
+    if (lname == "sp_addtype") {
+        std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
+        std::string tname = text(param("@typename", 0));
+        std::string phys = text(param("@phystype", 1));
+        std::string nulls = text(param("@nulltype", 2));
+        addUserType(*this, tname, phys, !iequals(nulls, "NOT NULL"));
+        sink.returnStatus(0);
+        sink.done(false, 0, more);
+        return;
+    }
+    if (lname == "sp_adduser" || lname == "sp_grantdbaccess") {
+        std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
+        std::string login = text(param("@loginame", 0));
+        std::string user = text(param(lname == "sp_adduser" ? "@name_in_db" : "@name_in_db", 1));
+        if (user.empty())
+            user = login;
+        Catalog cat = catalog();
+        if (!cat.userId(user))
+            cat.addUser(user, true);
+        sink.returnStatus(0);
+        sink.done(false, 0, more);
+        return;
+    }
+    if (lname == "sp_addlogin" || lname == "sp_defaultdb" || lname == "sp_password") {
+        sink.returnStatus(0);
+        sink.done(false, 0, more);
+        return;
+    }
+    if (catalog().findObject(name, std::nullopt))
+        throw notSupported("running stored procedures");
+    throw sqlError(2812, "Could not find stored procedure '" + name + "'.", 62);
+}
+
+void SessionImpl::attach(const std::string& dbName, const std::string& file, ResultSink& sink) {
+    (void)sink;
+    engine_.attachDatabase(dbName, file);
+}
+
+void SessionImpl::executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
+                             ResultSink& sink, const std::atomic<bool>& cancel) {
+    try {
+        runProcedure(procName, params, sink, cancel, false);
+    } catch (const SqlError& e) {
+        sink.message(e.msg);
+        sink.done(false, 0, false);
+    } catch (const SqliteError& e) {
+        try {
+            sink.message(fromSqlite(e.what()).msg);
+            sink.done(false, 0, false);
+        } catch (const Cancelled&) {
+        }
+    } catch (const Cancelled&) {
+    }
+}
+
+} // namespace sqlsim
