@@ -1,6 +1,7 @@
 #include "core/file_io.h"
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -73,6 +74,25 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) 
 bool FileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool KeepBackupCopy(const std::string& path) {
+    const std::string stem = path + ".unreadable-" + std::to_string(::time(nullptr));
+    for (int n = 0; n < 100; ++n) {
+        const std::string backup = n == 0 ? stem : stem + "-" + std::to_string(n);
+        if (::link(path.c_str(), backup.c_str()) == 0)
+            return true;
+        if (errno == EEXIST)
+            continue;
+        if (errno == ENOENT)
+            return true; // nothing there to keep
+        struct stat st {};
+        if (::stat(backup.c_str(), &st) == 0)
+            continue;
+        auto bytes = ReadWholeFile(path, static_cast<size_t>(-1));
+        return bytes && ReplaceFileAtomically(backup, *bytes, 0600);
+    }
+    return false;
 }
 
 std::string FolderOf(const std::string& path) {

@@ -13,6 +13,11 @@ bool FileExists(const std::string& path);
 // Writes `bytes` to a temporary file beside `path`, flushes it to disk and renames it over
 // `path`, so readers see the old or the new file, never half of one.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, unsigned mode);
+// Keeps the file as it is now beside it, as `path`.unreadable-<time>[-n], before a writer that
+// could not make sense of it replaces it. A hard link costs nothing and works for a file too
+// big or too private to read; a copy is the fallback. False when no backup could be made, and
+// then the caller must not write.
+bool KeepBackupCopy(const std::string& path);
 // Creates the folder and its parents (mode for the ones it creates).
 bool MakeFolders(const std::string& folder, unsigned mode);
 std::string FolderOf(const std::string& path);

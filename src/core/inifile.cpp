@@ -11,13 +11,23 @@ namespace inifile {
 
 namespace {
 
-std::vector<std::string> LoadLines(const std::string& path, bool* exists = nullptr) {
+// `intact` is false when a rewrite would not give back the file's bytes for the lines it keeps:
+// the file is there but could not be read, or its encoding had to be guessed.
+std::vector<std::string> LoadLines(const std::string& path, bool* intact = nullptr) {
     auto bytes = ReadWholeFile(path);
-    if (exists)
-        *exists = bytes.has_value();
+    if (intact)
+        *intact = bytes ? IsValidUtf8(*bytes) : !FileExists(path);
     if (!bytes)
         return {};
-    std::string text = IsValidUtf8(*bytes) ? *bytes : Latin1ToUtf8(*bytes);
+    std::string text;
+    if (bytes->rfind("\xFF\xFE", 0) == 0) {
+        // Saved as "Unicode" by a Windows editor; the profile calls read that form too.
+        text = Utf16LeToUtf8(std::string_view(*bytes).substr(2));
+        if (intact)
+            *intact = false;
+    } else {
+        text = Utf8OrLatin1Lines(*bytes);
+    }
     if (text.rfind("\xEF\xBB\xBF", 0) == 0)
         text.erase(0, 3);
     std::vector<std::string> lines = Split(text, "\n");
@@ -29,9 +39,16 @@ std::vector<std::string> LoadLines(const std::string& path, bool* exists = nullp
     return lines;
 }
 
+// A line means what precedes its first NUL, as it would to the C-string profile calls; a name
+// holding a NUL could not be listed either, since the lists separate names with NULs. The
+// whole line is still written back untouched.
+std::string_view Meaningful(const std::string& line) {
+    return std::string_view(line).substr(0, line.find('\0'));
+}
+
 // "[name]" -> name; false for other lines.
 bool SectionHeader(const std::string& line, std::string& name) {
-    std::string t = TrimWhitespace(line);
+    std::string t = TrimWhitespace(Meaningful(line));
     if (t.size() < 2 || t.front() != '[')
         return false;
     size_t close = t.find(']');
@@ -43,7 +60,7 @@ bool SectionHeader(const std::string& line, std::string& name) {
 
 // "key=value" -> key and value, both trimmed, a value in matching quotes unquoted.
 bool KeyLine(const std::string& line, std::string& key, std::string& value) {
-    std::string t = TrimWhitespace(line);
+    std::string t = TrimWhitespace(Meaningful(line));
     if (t.empty() || t[0] == ';')
         return false;
     size_t eq = t.find('=');
@@ -122,20 +139,27 @@ std::vector<std::string> SectionNames(const std::string& path) {
 bool Write(const std::string& path, const std::string& section, const std::string* key,
            const std::string* value) {
     FileLock lock(path);
-    auto lines = LoadLines(path);
+    bool intact = true;
+    auto lines = LoadLines(path, &intact);
+    auto store = [&] {
+        // A file we could not read faithfully is kept beside the new one, never just replaced.
+        if (!intact && !KeepBackupCopy(path))
+            return false;
+        return Store(path, lines);
+    };
     size_t b, e;
     bool found = FindSection(lines, section, b, e);
     if (!key) {
         if (found)
             lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
-        return !found || Store(path, lines);
+        return !found || store();
     }
     if (!found) {
         if (!value)
             return true;
         lines.push_back("[" + section + "]");
         lines.push_back(*key + "=" + *value);
-        return Store(path, lines);
+        return store();
     }
     std::string k, v;
     for (size_t i = b + 1; i < e; ++i) {
@@ -144,7 +168,7 @@ bool Write(const std::string& path, const std::string& section, const std::strin
                 lines[i] = k + "=" + *value;
             else
                 lines.erase(lines.begin() + static_cast<long>(i));
-            return Store(path, lines);
+            return store();
         }
     }
     if (!value)
@@ -154,7 +178,7 @@ bool Write(const std::string& path, const std::string& section, const std::strin
     while (insertAt > b + 1 && TrimWhitespace(lines[insertAt - 1]).empty())
         --insertAt;
     lines.insert(lines.begin() + static_cast<long>(insertAt), *key + "=" + *value);
-    return Store(path, lines);
+    return store();
 }
 
 } // namespace inifile

@@ -4,7 +4,6 @@
 #include "core/registry_document.h"
 
 #include <cstdlib>
-#include <ctime>
 
 namespace orv {
 
@@ -57,13 +56,10 @@ bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change) {
     RegistryDocument doc = Load(&readable);
     if (!change(doc))
         return true;
-    if (!readable) {
-        // Never write over a file we could not understand without keeping it.
-        auto old = ReadWholeFile(path);
-        if (old)
-            ReplaceFileAtomically(path + ".unreadable-" + std::to_string(std::time(nullptr)), *old,
-                                  0600);
-    }
+    // Never write over a file we could not understand without keeping it: it may hold the
+    // only copy of the user's servers and passwords.
+    if (!readable && !KeepBackupCopy(path))
+        return false;
     return ReplaceFileAtomically(path, doc.Serialize(), 0600);
 }
 

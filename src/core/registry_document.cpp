@@ -17,9 +17,7 @@ std::string DecodeFileText(std::string_view bytes) {
         return Utf16LeToUtf8(bytes.substr(2));
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes = bytes.substr(3);
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
-    return Latin1ToUtf8(bytes);
+    return Utf8OrLatin1Lines(bytes);
 }
 
 // Logical lines: CR LF and LF both end a line; a hex value continued with a trailing
@@ -31,7 +29,8 @@ std::vector<std::string> LogicalLines(const std::string& text) {
     bool continuing = false;
     for (auto& physical : Split(text, "\n")) {
         std::string line = continuing ? TrimWhitespace(physical) : physical;
-        if (!line.empty() && line.back() == '\r')
+        // Blanks after the backslash are invisible in an editor; the line still continues.
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
             line.pop_back();
         pending += line;
         if (!pending.empty() && pending.back() == '\\' &&
@@ -136,7 +135,10 @@ bool ParseValue(const std::string& rhs, bool unicodeFile, RegValue& v) {
         return true;
     }
     v.type = RegValue::Type::Other;
+    // Written back as found, so it must not end in what would join it with the next line.
     v.raw = rhs;
+    while (!v.raw.empty() && (v.raw.back() == '\\' || v.raw.back() == ' ' || v.raw.back() == '\t'))
+        v.raw.pop_back();
     return true;
 }
 
@@ -151,11 +153,14 @@ std::string Quote(std::string_view s) {
     return out;
 }
 
+// Control characters would break the line structure. Bytes that are not UTF-8 (a hex(1) value
+// of an 8-bit export) would make the whole file fail the UTF-8 check on the next load, and every
+// other non-ASCII text in it would then be read as Latin-1 and saved garbled.
 bool NeedsHex(std::string_view s) {
     for (unsigned char c : s)
         if (c < 0x20)
             return true;
-    return false;
+    return !IsValidUtf8(s);
 }
 
 std::string HexList(std::string_view bytes) {
@@ -175,20 +180,66 @@ std::string ParentPath(std::string_view path) {
     return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut));
 }
 
+// One `"name"=value` (or `@=value`, or `"name"=-`) line of `key`. False when the line is not one.
+// A line the file ends in without a line break may have been cut short (a copy that ran out of
+// disk, a torn download). A quoted text shows that by its missing quote; a number or a hex list
+// cannot, and read anyway it would give a wrong timeout or a shorter password, so such a line
+// is taken only when `complete`.
+bool ReadValueLine(const std::string& line, bool unicode, bool complete, RegKey& key) {
+    std::string name;
+    size_t i = 0;
+    if (line[0] == '@') {
+        i = 1;
+    } else if (!ReadQuoted(line, i, name)) {
+        return false;
+    }
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    if (i >= line.size() || line[i] != '=')
+        return false;
+    std::string rhs = TrimWhitespace(line.substr(i + 1));
+    if (!complete && (rhs.empty() || rhs[0] != '"'))
+        return false;
+    if (rhs == "-") {
+        auto& vals = key.values;
+        for (auto it = vals.begin(); it != vals.end(); ++it)
+            if (EqualsNoCase(it->first, name)) {
+                vals.erase(it);
+                break;
+            }
+        return true;
+    }
+    RegValue v;
+    if (!ParseValue(rhs, unicode, v))
+        return false;
+    for (auto& [n, old] : key.values)
+        if (EqualsNoCase(n, name)) {
+            old = std::move(v);
+            return true;
+        }
+    key.values.emplace_back(std::move(name), std::move(v));
+    return true;
+}
+
 } // namespace
 
 RegistryDocument RegistryDocument::Parse(std::string_view bytes, bool* readable) {
     RegistryDocument doc;
     std::string text = DecodeFileText(bytes);
     bool unicode = false, headerSeen = false;
+    size_t dropped = 0;
     RegKey* current = nullptr;
-    for (const auto& rawLine : LogicalLines(text)) {
-        std::string line = TrimWhitespace(rawLine);
+    const bool cutShort = !text.empty() && text.back() != '\n' && text.back() != '\r';
+    const auto lines = LogicalLines(text);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        std::string line = TrimWhitespace(lines[n]);
         if (line.empty() || line[0] == ';')
             continue;
-        if (!headerSeen && (line == kHeader4 || line == kHeader5)) {
+        if (line == kHeader4 || line == kHeader5) {
+            // A repeated header (two exports joined into one file) changes nothing.
+            if (!headerSeen)
+                unicode = line == kHeader5;
             headerSeen = true;
-            unicode = line == kHeader5;
             continue;
         }
         if (line.front() == '[' && line.back() == ']') {
@@ -201,38 +252,13 @@ RegistryDocument RegistryDocument::Parse(std::string_view bytes, bool* readable)
             }
             continue;
         }
-        if (!current)
-            continue;
-        std::string name;
-        size_t i = 0;
-        if (line[0] == '@') {
-            i = 1;
-        } else if (!ReadQuoted(line, i, name)) {
-            continue;
-        }
-        while (i < line.size() && line[i] == ' ')
-            ++i;
-        if (i >= line.size() || line[i] != '=')
-            continue;
-        std::string rhs = TrimWhitespace(line.substr(i + 1));
-        if (rhs == "-") {
-            auto& vals = current->values;
-            for (auto it = vals.begin(); it != vals.end(); ++it)
-                if (EqualsNoCase(it->first, name)) {
-                    vals.erase(it);
-                    break;
-                }
-            continue;
-        }
-        RegValue v;
-        if (ParseValue(rhs, unicode, v)) {
-            std::string keyPath = current->path;
-            doc.Set(keyPath, name, std::move(v));
-            current = doc.FindKey(keyPath);
-        }
+        // Anything else must be a value of the current key; what is not is counted, so a save
+        // keeps a copy of the file instead of silently dropping the line.
+        if (!current || !ReadValueLine(line, unicode, !cutShort || n + 1 < lines.size(), *current))
+            ++dropped;
     }
     if (readable)
-        *readable = headerSeen || TrimWhitespace(text).empty();
+        *readable = (headerSeen || TrimWhitespace(text).empty()) && dropped == 0;
     return doc;
 }
 
@@ -245,12 +271,18 @@ std::string RegistryDocument::Serialize() const {
             out += name.empty() ? std::string("@") : Quote(name);
             out += '=';
             switch (v.type) {
-            case RegValue::Type::String:
-                if (NeedsHex(v.text))
-                    out += "hex(1):" + HexList(v.text + std::string(1, '\0'));
+            case RegValue::Type::String: {
+                // Trailing NULs mean nothing to a reader and the terminator below stands for
+                // them; writing them out would change the file on every save.
+                std::string_view text = v.text;
+                while (!text.empty() && text.back() == '\0')
+                    text.remove_suffix(1);
+                if (NeedsHex(text))
+                    out += "hex(1):" + HexList(std::string(text) + std::string(1, '\0'));
                 else
-                    out += Quote(v.text);
+                    out += Quote(text);
                 break;
+            }
             case RegValue::Type::Dword: {
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);

@@ -27,7 +27,8 @@ struct RegKey {
 class RegistryDocument {
 public:
     // Parses file bytes. Lines that cannot be understood are skipped; `readable` tells whether
-    // the file looked like a registry file at all (a header was found, or it was empty).
+    // the whole file was understood (a header was found, or it was empty, and no line was
+    // skipped), which is what decides whether a save must first keep a copy of it.
     static RegistryDocument Parse(std::string_view bytes, bool* readable = nullptr);
     // The REGEDIT4 form, UTF-8, LF line breaks.
     std::string Serialize() const;

@@ -212,6 +212,24 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string Utf8OrLatin1Lines(std::string_view bytes) {
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    while (!bytes.empty()) {
+        size_t end = bytes.find('\n');
+        std::string_view line =
+            bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+        if (IsValidUtf8(line))
+            out.append(line);
+        else
+            out += Latin1ToUtf8(line);
+        bytes.remove_prefix(line.size());
+    }
+    return out;
+}
+
 bool ParseInt32(std::string_view text, int32_t& out) {
     std::string s = TrimWhitespace(text);
     if (s.empty())

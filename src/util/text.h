@@ -39,6 +39,9 @@ std::string Utf16LeToUtf8(std::string_view bytes);
 bool IsValidUtf8(std::string_view s);
 // Latin-1 reading of bytes that are not valid UTF-8, so no byte is lost.
 std::string Latin1ToUtf8(std::string_view bytes);
+// Text of unknown encoding, line by line: lines that are valid UTF-8 stay, the others are read
+// as Latin-1, so one line typed in an 8-bit editor does not garble every other line.
+std::string Utf8OrLatin1Lines(std::string_view bytes);
 
 // Whole-number text as the classic Val/CLng would accept it, or false.
 bool ParseInt32(std::string_view s, int32_t& out);
