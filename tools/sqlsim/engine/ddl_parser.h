@@ -1,0 +1,124 @@
+// The DDL statement reader: one object per statement, which parses the tokens and writes
+// the catalog rows SQL Server would keep.
+#pragma once
+
+#include "engine/errors.h"
+#include "engine/session.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sqlsim::ddl {
+
+struct QualifiedName {
+    std::string db, schema, name;
+    std::string written;
+};
+
+struct ConstraintDef {
+    std::string kind; // PK, UQ, F, C, D
+    std::string name;
+    std::optional<bool> clustered;
+    std::vector<std::string> columns;
+    QualifiedName refTable;
+    std::vector<std::string> refColumns;
+    std::string text;   // CHECK / DEFAULT expression as written
+    std::string column; // column a column-level constraint belongs to
+    bool hypothetical = false;
+};
+
+struct ColumnDef {
+    std::string name;
+    ColType type;
+    bool nullable = true;
+    bool explicitNull = false;
+    bool identity = false;
+    long long seed = 1, incr = 1;
+    std::string sqliteDefault;
+};
+
+class Ddl {
+public:
+    Ddl(SessionImpl& s, const std::string& text, const std::vector<Token>& toks)
+        : s_(s), text_(text), t_(toks) {}
+
+    void run();
+
+private:
+    const Token& tok(size_t k) const { return t_[std::min(k, t_.size() - 1)]; }
+    const Token& cur() const { return tok(i_); }
+    bool accept(const char* w) {
+        if (cur().is(w)) {
+            ++i_;
+            return true;
+        }
+        return false;
+    }
+    bool acceptOp(const char* op) {
+        if (cur().isOp(op)) {
+            ++i_;
+            return true;
+        }
+        return false;
+    }
+    void expect(const char* w) {
+        if (!accept(w))
+            fail();
+    }
+    void expectOp(const char* op) {
+        if (!acceptOp(op))
+            fail();
+    }
+    [[noreturn]] void fail() const {
+        if (cur().kind == Token::Kind::End && i_ > 0)
+            throw syntaxNear(tok(i_ - 1));
+        throw syntaxNear(cur());
+    }
+    std::string ident() {
+        if (!cur().isName())
+            fail();
+        return t_[i_++].name();
+    }
+    QualifiedName qname();
+    std::vector<std::string> columnList(bool allowOrder);
+    std::string source(size_t from, size_t to) const {
+        if (from >= to)
+            return {};
+        return text_.substr(t_[from].begin, t_[to - 1].end - t_[from].begin);
+    }
+    // Skips a parenthesised group starting at the current '('.
+    size_t skipGroup();
+
+    Catalog catalogFor(const QualifiedName& q);
+    int namespaceFor(Catalog& cat, const QualifiedName& q);
+    void ensureFree(Catalog& cat, const std::string& name, int ns);
+    ObjectRow tableFor(Catalog& cat, const QualifiedName& q, bool allowView);
+    ColType parseType(Catalog& cat);
+
+    void createDatabase();
+    void createSchema();
+    void createUser();
+    void createType();
+    void createTable();
+    void createIndex(bool unique, std::optional<bool> clustered);
+    void createStatistics();
+    void createModule(bool alter);
+    void alterTable();
+    void drop();
+
+    ColumnDef columnDef(Catalog& cat, std::vector<ConstraintDef>& cons);
+    ConstraintDef tableConstraint(const std::string& name);
+    void addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c);
+    std::string autoName(const std::string& prefix, const std::string& table,
+                         const std::string& column, int id) const;
+    void createSqliteTable(Catalog& cat, const ObjectRow& table,
+                           const std::vector<ColumnDef>& cols);
+
+    SessionImpl& s_;
+    const std::string& text_;
+    const std::vector<Token>& t_;
+    size_t i_ = 0;
+};
+
+} // namespace sqlsim::ddl

@@ -1,0 +1,647 @@
+// CREATE TABLE, ALTER TABLE, keys, constraints, indexes and statistics, with the catalog
+// rows and index ids SQL Server assigns.
+#include "engine/ddl_parser.h"
+
+#include <cctype>
+
+namespace sqlsim::ddl {
+
+ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
+    ColumnDef c;
+    c.name = ident();
+    if (cur().is("AS"))
+        throw notSupported("computed columns");
+    c.type = parseType(cat);
+    c.nullable = c.type.nullableDefault;
+    while (true) {
+        if (accept("COLLATE")) {
+            ident();
+            continue;
+        }
+        if (accept("IDENTITY")) {
+            c.identity = true;
+            c.nullable = false;
+            if (acceptOp("(")) {
+                bool neg = acceptOp("-");
+                c.seed = std::stoll(cur().text) * (neg ? -1 : 1);
+                ++i_;
+                expectOp(",");
+                neg = acceptOp("-");
+                c.incr = std::stoll(cur().text) * (neg ? -1 : 1);
+                ++i_;
+                expectOp(")");
+            }
+            continue;
+        }
+        if (accept("NOT")) {
+            if (accept("FOR")) {
+                expect("REPLICATION");
+                continue;
+            }
+            expect("NULL");
+            c.nullable = false;
+            c.explicitNull = true;
+            continue;
+        }
+        if (accept("NULL")) {
+            c.nullable = true;
+            c.explicitNull = true;
+            continue;
+        }
+        if (accept("ROWGUIDCOL"))
+            continue;
+        std::string cname;
+        if (accept("CONSTRAINT"))
+            cname = ident();
+        if (accept("DEFAULT")) {
+            size_t from = i_;
+            if (cur().isOp("("))
+                skipGroup();
+            else
+                ++i_;
+            ConstraintDef d;
+            d.kind = "D";
+            d.name = cname;
+            d.column = c.name;
+            d.text = source(from, i_);
+            // Constant defaults also apply when rows are inserted here.
+            std::string inner = d.text;
+            while (inner.size() > 2 && inner.front() == '(' && inner.back() == ')')
+                inner = inner.substr(1, inner.size() - 2);
+            std::string li = lower(inner);
+            if (li == "getdate()" || li == "current_timestamp")
+                c.sqliteDefault = "(strftime('%Y-%m-%d %H:%M:%f','now','localtime'))";
+            else if (!inner.empty() &&
+                     (inner[0] == '\'' || std::isdigit(static_cast<unsigned char>(inner[0])) ||
+                      inner[0] == '-' || inner[0] == '.'))
+                c.sqliteDefault = inner;
+            else if (inner.size() > 1 && (inner[0] == 'N' || inner[0] == 'n') && inner[1] == '\'')
+                c.sqliteDefault = inner.substr(1);
+            cons.push_back(d);
+            continue;
+        }
+        if (cur().is("PRIMARY") || cur().is("UNIQUE")) {
+            ConstraintDef k;
+            k.kind = accept("UNIQUE") ? "UQ" : (i_ += 2, "PK");
+            k.name = cname;
+            if (accept("CLUSTERED"))
+                k.clustered = true;
+            else if (accept("NONCLUSTERED"))
+                k.clustered = false;
+            k.columns = {c.name};
+            k.column = c.name;
+            if (k.kind == "PK")
+                c.nullable = false;
+            while (accept("WITH")) {
+                if (cur().isOp("("))
+                    skipGroup();
+                else
+                    ++i_;
+            }
+            if (accept("ON"))
+                ident();
+            cons.push_back(k);
+            continue;
+        }
+        if (cur().is("FOREIGN") || cur().is("REFERENCES")) {
+            if (accept("FOREIGN"))
+                expect("KEY");
+            expect("REFERENCES");
+            ConstraintDef f;
+            f.kind = "F";
+            f.name = cname;
+            f.columns = {c.name};
+            f.column = c.name;
+            f.refTable = qname();
+            if (cur().isOp("("))
+                f.refColumns = columnList(false);
+            while (accept("ON")) {
+                if (!accept("DELETE"))
+                    expect("UPDATE");
+                if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
+                    expect("SET");
+                    if (!accept("NULL"))
+                        expect("DEFAULT");
+                }
+            }
+            if (accept("NOT")) {
+                expect("FOR");
+                expect("REPLICATION");
+            }
+            cons.push_back(f);
+            continue;
+        }
+        if (accept("CHECK")) {
+            if (accept("NOT")) {
+                expect("FOR");
+                expect("REPLICATION");
+            }
+            size_t from = i_;
+            skipGroup();
+            ConstraintDef k;
+            k.kind = "C";
+            k.name = cname;
+            k.column = c.name;
+            k.text = source(from, i_);
+            cons.push_back(k);
+            continue;
+        }
+        if (!cname.empty())
+            fail();
+        break;
+    }
+    return c;
+}
+
+ConstraintDef Ddl::tableConstraint(const std::string& name) {
+    ConstraintDef k;
+    k.name = name;
+    if (accept("PRIMARY")) {
+        expect("KEY");
+        k.kind = "PK";
+    } else if (accept("UNIQUE")) {
+        k.kind = "UQ";
+    } else if (accept("FOREIGN")) {
+        expect("KEY");
+        k.kind = "F";
+        k.columns = columnList(false);
+        expect("REFERENCES");
+        k.refTable = qname();
+        if (cur().isOp("("))
+            k.refColumns = columnList(false);
+        while (accept("ON")) {
+            if (!accept("DELETE"))
+                expect("UPDATE");
+            if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
+                expect("SET");
+                if (!accept("NULL"))
+                    expect("DEFAULT");
+            }
+        }
+        if (accept("NOT")) {
+            expect("FOR");
+            expect("REPLICATION");
+        }
+        return k;
+    } else if (accept("CHECK")) {
+        k.kind = "C";
+        if (accept("NOT")) {
+            expect("FOR");
+            expect("REPLICATION");
+        }
+        size_t from = i_;
+        skipGroup();
+        k.text = source(from, i_);
+        return k;
+    } else if (accept("DEFAULT")) {
+        k.kind = "D";
+        size_t from = i_;
+        if (cur().isOp("("))
+            skipGroup();
+        else
+            ++i_;
+        k.text = source(from, i_);
+        expect("FOR");
+        k.column = ident();
+        return k;
+    } else {
+        fail();
+    }
+    if (accept("CLUSTERED"))
+        k.clustered = true;
+    else if (accept("NONCLUSTERED"))
+        k.clustered = false;
+    k.columns = columnList(true);
+    while (accept("WITH")) {
+        if (cur().isOp("("))
+            skipGroup();
+        else
+            ++i_;
+    }
+    if (accept("ON"))
+        ident();
+    return k;
+}
+
+void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
+    auto cols = cat.columns(table.id);
+    auto colid = [&](const std::string& name, const ObjectRow& tbl,
+                     const std::vector<ColumnRow>& list) {
+        for (const auto& col : list)
+            if (iequals(col.name, name))
+                return col.colid;
+        (void)tbl;
+        throw sqlError(1911,
+                       "Column name '" + name + "' does not exist in the target table or view.", 1);
+    };
+    int id = cat.newObjectId();
+    std::string name = c.name;
+    if (name.empty()) {
+        std::string col = c.kind == "PK" || c.kind == "UQ"         ? ""
+                          : c.column.empty() && !c.columns.empty() ? c.columns[0]
+                                                                   : c.column;
+        std::string prefix = c.kind == "C"   ? "CK"
+                             : c.kind == "D" ? "DF"
+                             : c.kind == "F" ? "FK"
+                                             : c.kind;
+        name = autoName(prefix, table.name, col, id);
+    }
+    if (cat.findObject(name, table.uid))
+        throw sqlError(2714, "There is already an object named '" + name + "' in the database.", 6);
+    // The id was reserved above so that the generated name carries it, as SQL Server's do.
+    std::string now = nowDateTime();
+    {
+        Stmt st(cat.db(), "INSERT INTO " + cat.t("sysobjects") +
+                              " (name, id, xtype, uid, info, status, base_schema_ver, replinfo, "
+                              "parent_obj, crdate, ftcatid, schema_ver, stats_schema_ver, type, "
+                              "userstat, sysstat, indexdel, refdate, version, deltrig, instrig, "
+                              "updtrig, seltrig, category, cache) VALUES (?, ?, ?, ?, 0, 0, 0, 0, "
+                              "?, ?, 0, 0, 0, ?, 0, 0, 0, ?, 0, 0, 0, 0, 0, 0, 0)");
+        st.bind(1, name).bind(2, id).bind(3, c.kind).bind(4, table.uid).bind(5, table.id);
+        st.bind(6, now).bind(7, c.kind).bind(8, now);
+        st.step();
+        Stmt x(cat.db(), "INSERT INTO " + cat.t("sqlsim_objects") +
+                             " (id, sqlite_name, is_ms_shipped) VALUES (?, NULL, 0)");
+        x.bind(1, id);
+        x.step();
+    }
+    if (c.kind == "PK" || c.kind == "UQ") {
+        bool clustered = c.clustered.value_or(c.kind == "PK" && !cat.hasClustered(table.id));
+        if (clustered && cat.hasClustered(table.id))
+            throw sqlError(1902,
+                           "Cannot create more than one clustered index on table '" + table.name +
+                               "'. Drop the existing clustered index before "
+                               "creating another.",
+                           3);
+        std::vector<int> ids;
+        for (const auto& n : c.columns)
+            ids.push_back(colid(n, table, cols));
+        int status = kIdxUnique | (clustered ? kIdxClustered : 0) |
+                     (c.kind == "PK" ? kIdxPrimaryKey : kIdxUniqueConstraint);
+        int indid = clustered ? 1 : cat.nextIndexId(table.id);
+        if (clustered)
+            cat.dropHeapRow(table.id);
+        cat.addIndex(table.id, indid, name, status, ids);
+        if (c.kind == "PK") {
+            Stmt st(cat.db(),
+                    "UPDATE " + cat.t("syscolumns") +
+                        " SET isnullable = 0, status = status & ~8 WHERE id = ? AND colid = ?");
+            for (int k : ids) {
+                st.reset();
+                st.bind(1, table.id).bind(2, k);
+                st.step();
+            }
+        }
+    } else if (c.kind == "F") {
+        Catalog refCat = c.refTable.db.empty() ? cat : catalogFor(c.refTable);
+        auto ns = c.refTable.schema.empty() ? std::optional<int>(1)
+                                            : refCat.namespaceId(c.refTable.schema);
+        std::optional<ObjectRow> ref;
+        if (ns)
+            ref = refCat.findObject(c.refTable.name, ns);
+        if (!ref || ref->xtype != "U")
+            throw sqlError(1767, "Foreign key '" + name + "' references invalid table '" +
+                                     c.refTable.written + "'.");
+        auto refCols = refCat.columns(ref->id);
+        // Without a column list the key points at the referenced table's primary key.
+        int rkeyIndid = 0;
+        std::vector<int> rkeys;
+        if (c.refColumns.empty()) {
+            Stmt st(cat.db(), "SELECT i.indid FROM " + cat.t("sysindexes") +
+                                  " i WHERE i.id = ? AND (i.status & 2048) != 0");
+            st.bind(1, ref->id);
+            if (!st.step())
+                throw sqlError(1773, "Foreign key '" + name +
+                                         "' has implicit reference to object '" + ref->name +
+                                         "' which does not have a primary key defined on it.");
+            rkeyIndid = static_cast<int>(st.integer(0));
+            Stmt k(cat.db(), "SELECT colid FROM " + cat.t("sysindexkeys") +
+                                 " WHERE id = ? AND indid = ? ORDER BY keyno");
+            k.bind(1, ref->id).bind(2, rkeyIndid);
+            while (k.step())
+                rkeys.push_back(static_cast<int>(k.integer(0)));
+        } else {
+            for (const auto& n : c.refColumns)
+                rkeys.push_back(colid(n, *ref, refCols));
+            Stmt st(cat.db(), "SELECT indid, group_concat(colid) FROM (SELECT indid, colid FROM " +
+                                  cat.t("sysindexkeys") +
+                                  " WHERE id = ? ORDER BY indid, keyno) GROUP BY indid");
+            st.bind(1, ref->id);
+            std::string want;
+            for (size_t k = 0; k < rkeys.size(); ++k)
+                want += (k ? "," : "") + std::to_string(rkeys[k]);
+            while (st.step())
+                if (st.text(1) == want) {
+                    rkeyIndid = static_cast<int>(st.integer(0));
+                    break;
+                }
+            if (!rkeyIndid)
+                throw sqlError(1776, "There are no primary or candidate keys in the referenced "
+                                     "table '" +
+                                         ref->name +
+                                         "' that match the referencing column "
+                                         "list in the foreign key '" +
+                                         name + "'.");
+        }
+        std::vector<int> fkeys;
+        for (const auto& n : c.columns)
+            fkeys.push_back(colid(n, table, cols));
+        if (fkeys.size() != rkeys.size())
+            throw sqlError(8139, "Number of referencing columns in foreign key differs from "
+                                 "number of referenced columns, table '" +
+                                     table.name + "'.");
+        cat.addReference(id, table.id, ref->id, rkeyIndid, fkeys, rkeys);
+    } else if (c.kind == "C") {
+        cat.addComments(id, c.text, false);
+    } else if (c.kind == "D") {
+        int cid = colid(c.column, table, cols);
+        cat.addComments(id, c.text, false);
+        cat.setColumnDefault(table.id, cid, id);
+    }
+}
+
+void Ddl::createSqliteTable(Catalog& cat, const ObjectRow& table,
+                            const std::vector<ColumnDef>& cols) {
+    std::string sql = "CREATE TABLE " + cat.t(table.sqliteName) + " (";
+    for (size_t k = 0; k < cols.size(); ++k) {
+        const ColumnDef& c = cols[k];
+        sql += (k ? ", " : "") + sqlId(c.name) + " " + c.type.sqliteDecl();
+        SqlType st = c.type.sql;
+        if (st == SqlType::Char || st == SqlType::VarChar || st == SqlType::NChar ||
+            st == SqlType::NVarChar || st == SqlType::Text || st == SqlType::NText ||
+            st == SqlType::UniqueIdentifier)
+            sql += " COLLATE NOCASE";
+        if (!c.sqliteDefault.empty())
+            sql += " DEFAULT " + c.sqliteDefault;
+    }
+    sql += ")";
+    Db::exec_on(cat.db(), sql);
+    for (const auto& c : cols) {
+        if (!c.identity)
+            continue;
+        std::string idStr = std::to_string(table.id);
+        std::string trig =
+            "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
+            " AFTER INSERT ON " + sqlId(table.sqliteName) + " FOR EACH ROW WHEN NEW." +
+            sqlId(c.name) +
+            " IS NULL BEGIN UPDATE sqlsim_objects SET ident_current = "
+            "CASE WHEN ident_current IS NULL THEN ident_seed ELSE ident_current + ident_incr END "
+            "WHERE id = " +
+            idStr + "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
+            " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
+            ") WHERE rowid = NEW.rowid; END";
+        Db::exec_on(cat.db(), trig);
+        Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
+                              " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
+        st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);
+        st.step();
+    }
+}
+
+void Ddl::createTable() {
+    QualifiedName q = qname();
+    Catalog cat = catalogFor(q);
+    int ns = namespaceFor(cat, q);
+    ensureFree(cat, q.name, ns);
+    expectOp("(");
+    std::vector<ColumnDef> cols;
+    std::vector<ConstraintDef> cons;
+    while (true) {
+        if (cur().is("CONSTRAINT") || cur().is("PRIMARY") || cur().is("UNIQUE") ||
+            cur().is("FOREIGN") || cur().is("CHECK")) {
+            std::string cname;
+            if (accept("CONSTRAINT"))
+                cname = ident();
+            cons.push_back(tableConstraint(cname));
+        } else {
+            cols.push_back(columnDef(cat, cons));
+        }
+        if (acceptOp(","))
+            continue;
+        if (cur().isOp(")"))
+            break;
+        fail();
+    }
+    expectOp(")");
+    while (accept("ON") || accept("TEXTIMAGE_ON"))
+        ident();
+    if (cur().kind != Token::Kind::End && !cur().isOp(";"))
+        fail();
+    if (cols.empty())
+        fail();
+    std::string nsName = cat.namespaceName(ns);
+    std::string sqliteName = nsName + "." + q.name;
+    int id = cat.addObject(q.name, "U", ns, 0, sqliteName);
+    ObjectRow table{id, q.name, "U", ns, 0, sqliteName};
+    for (size_t k = 0; k < cols.size(); ++k) {
+        for (size_t j = 0; j < k; ++j)
+            if (iequals(cols[j].name, cols[k].name))
+                throw sqlError(2705, "Column names in each table must be unique. Column name '" +
+                                         cols[k].name + "' in table '" + q.name +
+                                         "' is specified more than once.");
+        ColumnRow r;
+        r.name = cols[k].name;
+        r.colid = static_cast<int>(k + 1);
+        r.type = cols[k].type;
+        r.nullable = cols[k].nullable;
+        r.identity = cols[k].identity;
+        // A PRIMARY KEY makes its columns NOT NULL.
+        for (const auto& c : cons)
+            if (c.kind == "PK")
+                for (const auto& n : c.columns)
+                    if (iequals(n, r.name))
+                        r.nullable = false;
+        cat.addColumn(id, r, 0, cols[k].seed, cols[k].incr);
+    }
+    createSqliteTable(cat, table, cols);
+    // Keys first, so that foreign keys (also to this very table) find their target index.
+    for (const auto& c : cons)
+        if (c.kind != "F")
+            addConstraint(cat, table, c);
+    if (!cat.hasClustered(id))
+        cat.addHeapRow(id, q.name);
+    if (cat.major() <= 8) {
+        bool blob = false;
+        for (const auto& c : cols)
+            blob |= c.type.sql == SqlType::Text || c.type.sql == SqlType::NText ||
+                    c.type.sql == SqlType::Image;
+        if (blob)
+            cat.addIndex(id, 255, "t" + q.name, 0, {});
+    }
+    for (const auto& c : cons)
+        if (c.kind == "F")
+            addConstraint(cat, table, c);
+}
+
+void Ddl::alterTable() {
+    QualifiedName q = qname();
+    Catalog cat = catalogFor(q);
+    ObjectRow table = tableFor(cat, q, false);
+    if (accept("WITH")) {
+        if (!accept("CHECK"))
+            expect("NOCHECK");
+    }
+    if (accept("NOCHECK") || accept("CHECK")) {
+        expect("CONSTRAINT");
+        return; // enabling or disabling constraints changes nothing this server checks
+    }
+    if (accept("ADD")) {
+        while (true) {
+            if (cur().is("CONSTRAINT") || cur().is("PRIMARY") || cur().is("UNIQUE") ||
+                cur().is("FOREIGN") || cur().is("CHECK") || cur().is("DEFAULT")) {
+                std::string cname;
+                if (accept("CONSTRAINT"))
+                    cname = ident();
+                ConstraintDef c = tableConstraint(cname);
+                addConstraint(cat, table, c);
+            } else {
+                std::vector<ConstraintDef> cons;
+                ColumnDef c = columnDef(cat, cons);
+                auto existing = cat.columns(table.id);
+                ColumnRow r;
+                r.name = c.name;
+                r.colid = existing.empty() ? 1 : existing.back().colid + 1;
+                r.type = c.type;
+                r.nullable = c.nullable;
+                r.identity = c.identity;
+                cat.addColumn(table.id, r, 0, c.seed, c.incr);
+                std::string sql = "ALTER TABLE " + cat.t(table.sqliteName) + " ADD COLUMN " +
+                                  sqlId(c.name) + " " + c.type.sqliteDecl();
+                if (!c.sqliteDefault.empty())
+                    sql += " DEFAULT " + c.sqliteDefault;
+                Db::exec_on(cat.db(), sql);
+                for (auto& k : cons)
+                    addConstraint(cat, table, k);
+            }
+            if (!acceptOp(","))
+                break;
+        }
+        if (cur().kind != Token::Kind::End && !cur().isOp(";"))
+            fail();
+        if (cat.hasClustered(table.id))
+            cat.dropHeapRow(table.id);
+        return;
+    }
+    if (accept("DROP")) {
+        expect("CONSTRAINT");
+        std::string name = ident();
+        auto obj = cat.findObject(name, table.uid);
+        if (!obj || obj->parent != table.id)
+            throw sqlError(3728, "'" + name + "' is not a constraint.");
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") +
+                                  " WHERE id = " + std::to_string(obj->id));
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("syscomments") +
+                                  " WHERE id = " + std::to_string(obj->id));
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") +
+                                  " WHERE constid = " + std::to_string(obj->id));
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") +
+                                  " WHERE constid = " + std::to_string(obj->id));
+        Db::exec_on(cat.db(), "UPDATE " + cat.t("syscolumns") +
+                                  " SET cdefault = 0 WHERE cdefault = " + std::to_string(obj->id));
+        Stmt idx(cat.db(),
+                 "SELECT indid FROM " + cat.t("sysindexes") + " WHERE id = ? AND name = ?");
+        idx.bind(1, table.id).bind(2, obj->name);
+        if (idx.step()) {
+            std::string ind = std::to_string(idx.integer(0));
+            Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexes") + " WHERE id = " +
+                                      std::to_string(table.id) + " AND indid = " + ind);
+            Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexkeys") + " WHERE id = " +
+                                      std::to_string(table.id) + " AND indid = " + ind);
+            if (!cat.hasClustered(table.id)) {
+                Stmt heap(cat.db(),
+                          "SELECT 1 FROM " + cat.t("sysindexes") + " WHERE id = ? AND indid = 0");
+                heap.bind(1, table.id);
+                if (!heap.step())
+                    cat.addHeapRow(table.id, table.name);
+            }
+        }
+        return;
+    }
+    throw notSupported("this form of ALTER TABLE");
+}
+
+void Ddl::createIndex(bool unique, std::optional<bool> clustered) {
+    std::string name = ident();
+    expect("ON");
+    QualifiedName q = qname();
+    Catalog cat = catalogFor(q);
+    ObjectRow table = tableFor(cat, q, true);
+    auto cols = columnList(true);
+    bool hypothetical = false;
+    if (accept("INCLUDE"))
+        columnList(false);
+    if (accept("WHERE"))
+        throw notSupported("filtered indexes");
+    if (accept("WITH")) {
+        size_t from = i_;
+        if (cur().isOp("("))
+            skipGroup();
+        else
+            while (cur().kind != Token::Kind::End && !cur().is("ON"))
+                ++i_;
+        for (size_t k = from; k < i_; ++k)
+            if (t_[k].is("STATISTICS_ONLY"))
+                hypothetical = true;
+    }
+    if (accept("ON"))
+        ident();
+    {
+        Stmt st(cat.db(), "SELECT 1 FROM " + cat.t("sysindexes") + " WHERE id = ? AND name = ?");
+        st.bind(1, table.id).bind(2, name);
+        if (st.step())
+            throw sqlError(1913, "The operation failed because an index or statistics with name '" +
+                                     name + "' already exists on table '" + q.written + "'.");
+    }
+    if (table.xtype == "V" && !(unique && clustered.value_or(false)) && !cat.hasClustered(table.id))
+        throw sqlError(1939, "Cannot create index on view '" + table.name +
+                                 "' because the view is not schema bound.");
+    bool isClustered = clustered.value_or(false) && !hypothetical;
+    if (isClustered && cat.hasClustered(table.id))
+        throw sqlError(1902,
+                       "Cannot create more than one clustered index on table '" + q.written +
+                           "'. Drop the existing clustered index before "
+                           "creating another.",
+                       3);
+    std::vector<int> ids;
+    auto list = cat.columns(table.id);
+    for (const auto& n : cols) {
+        int found = 0;
+        for (const auto& c : list)
+            if (iequals(c.name, n))
+                found = c.colid;
+        if (!found)
+            throw sqlError(1911,
+                           "Column name '" + n + "' does not exist in the target table or view.");
+        ids.push_back(found);
+    }
+    int status = (unique ? kIdxUnique : 0) | (isClustered ? kIdxClustered : 0) |
+                 (hypothetical ? kIdxHypothetical : 0);
+    int indid = isClustered ? 1 : cat.nextIndexId(table.id);
+    if (isClustered)
+        cat.dropHeapRow(table.id);
+    cat.addIndex(table.id, indid, name, status, ids);
+}
+
+void Ddl::createStatistics() {
+    std::string name = ident();
+    expect("ON");
+    QualifiedName q = qname();
+    Catalog cat = catalogFor(q);
+    ObjectRow table = tableFor(cat, q, true);
+    auto cols = columnList(false);
+    std::vector<int> ids;
+    auto list = cat.columns(table.id);
+    for (const auto& n : cols) {
+        int found = 0;
+        for (const auto& c : list)
+            if (iequals(c.name, n))
+                found = c.colid;
+        if (!found)
+            throw sqlError(1911,
+                           "Column name '" + n + "' does not exist in the target table or view.");
+        ids.push_back(found);
+    }
+    cat.addIndex(table.id, cat.nextIndexId(table.id), name, kIdxStatistics, ids);
+}
+
+} // namespace sqlsim::ddl
