@@ -17,8 +17,10 @@
 namespace {
 
 int gStopPipe[2] = {-1, -1};
+volatile sig_atomic_t gStopRequested = 0;
 
 void onSignal(int) {
+    gStopRequested = 1;
     char c = 1;
     [[maybe_unused]] ssize_t n = ::write(gStopPipe[1], &c, 1);
 }
@@ -103,6 +105,9 @@ int main(int argc, char** argv) {
             std::cerr << "sqlsim: " << script << ": " << error << "\n";
             return 1;
         }
+        // A stop during start-up takes effect between scripts, still removing the data dir.
+        if (gStopRequested)
+            return 0;
     }
 
     wire::ServerSettings settings;
