@@ -72,24 +72,30 @@ TEST_F(ExecReuseTest, AServerSideRecordSetKeepsItsConnectionUntilItIsClosed) {
     Call held = Exec(Sa(), "SELECT Id FROM Items ORDER BY Id", "Shop");
     ASSERT_EQ(held.result, 0);
     ConnectionStats before = GetConnectionStats();
-    // The idle connection from the probe serves this one; the held one is busy.
+    // The held record set keeps its connection, so each further one needs a login of its own.
     Call other = Exec(Sa(), "SELECT Name FROM Items ORDER BY Id", "Shop");
     ASSERT_EQ(other.result, 0);
     Call third = Exec(Sa(), "SELECT Price FROM Items ORDER BY Id", "Shop");
     ASSERT_EQ(third.result, 0);
-    EXPECT_EQ(GetConnectionStats().logins - before.logins, 1);
+    EXPECT_EQ(GetConnectionStats().logins - before.logins, 2);
     // Both record sets still read their own rows, interleaved.
     held.rs->MoveNext();
     other.rs->MoveNext();
     EXPECT_EQ(held.rs->Value(0).Long(), 2);
     EXPECT_EQ(other.rs->Value(0).Text(), "");
+    // Closed before their end, their connections still hold rows: they are not reused.
     held.rs->Close();
     other.rs->Close();
-    third.rs->Close();
-
     ConnectionStats closed = GetConnectionStats();
     ASSERT_EQ(Exec(Sa(), "SELECT 1 AS x", "Shop").result, 0);
-    EXPECT_EQ(GetConnectionStats().logins, closed.logins);
+    EXPECT_EQ(GetConnectionStats().logins, closed.logins + 1);
+    // Read to its end, a record set hands its connection back for the next call.
+    while (!third.rs->IsEOF())
+        third.rs->MoveNext();
+    third.rs->Close();
+    ConnectionStats drained = GetConnectionStats();
+    ASSERT_EQ(Exec(Sa(), "SELECT 2 AS x", "Shop").result, 0);
+    EXPECT_EQ(GetConnectionStats().logins, drained.logins);
 }
 
 } // namespace
