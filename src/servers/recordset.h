@@ -66,6 +66,9 @@ public:
     // Number of rows; -1 when it is not known yet (a server-side cursor not read to the end).
     virtual int64_t RecordCount() const = 0;
     virtual void Close() = 0;
+    // A reader that only moves forward (the data view over millions of rows) lets the record
+    // set forget rows it has passed; MoveFirst then no longer goes back past them.
+    virtual void SetForwardOnly(bool on) { (void)on; }
 };
 
 using RecordsetPtr = std::unique_ptr<Recordset>;

@@ -65,6 +65,12 @@ void ServerRecordset::MoveNext() {
     if (pos_ < rows_.size())
         ++pos_;
     if (pos_ >= rows_.size() && !done_) {
+        if (forwardOnly_) {
+            // Every row held has been passed: hand their memory back before the next block.
+            passed_ += rows_.size();
+            rows_.clear();
+            pos_ = 0;
+        }
         OdbcError error;
         // A failure part-way (a broken link, a timeout) ends the rows; it is logged like any
         // other failed call so the user can find out why the list is short.
@@ -74,7 +80,7 @@ void ServerRecordset::MoveNext() {
 }
 
 int64_t ServerRecordset::RecordCount() const {
-    return done_ ? static_cast<int64_t>(rows_.size()) : -1;
+    return done_ ? static_cast<int64_t>(passed_ + rows_.size()) : -1;
 }
 
 void ServerRecordset::Close() {

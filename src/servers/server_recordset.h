@@ -29,15 +29,18 @@ public:
     int FieldIndex(const std::string& name) const override;
     const FieldValue& Value(int index) const override;
     using Recordset::Value; // by name, too
-    bool IsBOF() const override { return rows_.empty(); }
+    bool IsBOF() const override { return rows_.empty() && passed_ == 0; }
     bool IsEOF() const override { return pos_ >= rows_.size(); }
     void MoveFirst() override { pos_ = 0; }
+    void SetForwardOnly(bool on) override { forwardOnly_ = on; }
     void MoveNext() override;
     int64_t RecordCount() const override;
     void Close() override;
 
     // How many rows have come from the server so far.
-    size_t RowsFetched() const { return rows_.size(); }
+    size_t RowsFetched() const { return passed_ + rows_.size(); }
+    // How many rows are held in memory now.
+    size_t RowsHeld() const { return rows_.size(); }
     int32_t CacheSize() const { return cacheSize_; }
 
 private:
@@ -48,6 +51,8 @@ private:
     std::vector<FieldInfo> fields_;
     std::vector<std::vector<FieldValue>> rows_;
     size_t pos_ = 0;
+    size_t passed_ = 0; // rows forgotten by a forward-only reader
+    bool forwardOnly_ = false;
     int32_t cacheSize_;
     bool done_ = false;
     bool failed_ = false;

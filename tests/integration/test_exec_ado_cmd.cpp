@@ -105,6 +105,27 @@ TEST_F(ExecAdoCmdTest, ServerSideCursorReadsInBlocksOfTheCacheSizeAndStartsOverW
     EXPECT_FALSE(rs->IsOpen());
 }
 
+TEST_F(ExecAdoCmdTest, AForwardOnlyReaderKeepsOneBlockInMemory) {
+    Settings().CursorLocation = kCursorServerSide;
+    Settings().CacheSize = 5;
+    Call c = Exec(Sa(), kItemsQuery, "Shop");
+    ASSERT_EQ(c.result, 0) << c.errDescription;
+    auto* rs = dynamic_cast<ServerRecordset*>(c.rs.get());
+    ASSERT_NE(rs, nullptr);
+    rs->SetForwardOnly(true);
+    std::vector<int64_t> ids;
+    for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+        ids.push_back(rs->Value("Id").Long());
+        EXPECT_LE(rs->RowsHeld(), 5u);
+    }
+    ASSERT_EQ(ids.size(), 12u);
+    for (size_t i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(ids[i], static_cast<int64_t>(i + 1));
+    EXPECT_EQ(rs->RecordCount(), 12);
+    EXPECT_EQ(rs->RowsFetched(), 12u);
+    EXPECT_FALSE(rs->IsBOF());
+}
+
 TEST_F(ExecAdoCmdTest, EmptyResultAndTextsOutsideTheCodePageSurvive) {
     for (int cursor : {kCursorClientSide, kCursorServerSide}) {
         SCOPED_TRACE(cursor);

@@ -93,6 +93,9 @@ void frmDataView::LoadData() {
             std::string errDescription;
             ExecAdoCmd(server_, kAdCmdText, "SELECT * FROM " + extTableName_, rs, dbName_,
                        errNumber, errDescription);
+            // The grid keeps its own copy of each row: the record set need not keep them too.
+            if (rs)
+                rs->SetForwardOnly(true);
             YieldToEvents(true);
             if (!exitRequested_ && !stopRequested_ && rs && !(rs->IsBOF() && rs->IsEOF()))
                 RunLoadLoop(*rs, k);
