@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     settings.productVersion = opts.version;
     settings.credentials.setAllowIntegrated(opts.allowIntegrated);
     for (const auto& l : opts.logins)
-        settings.credentials.addSpec(l);
+        settings.credentials.addNamePassword(l);
     wire::StatementLog log;
     if (!opts.statementLog.empty()) {
         if (!log.open(opts.statementLog)) {

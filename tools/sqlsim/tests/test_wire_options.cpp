@@ -74,8 +74,8 @@ TEST(WireAuth, DefaultLoginAndConfiguredLogins) {
     EXPECT_FALSE(none.check("sa", "SQLSIM"));
     EXPECT_FALSE(none.check("", ""));
     Credentials c;
-    ASSERT_TRUE(c.addSpec("app:pa:ss"));
-    EXPECT_FALSE(c.addSpec("bad"));
+    ASSERT_TRUE(c.addNamePassword("app:pa:ss"));
+    EXPECT_FALSE(c.addNamePassword("bad"));
     EXPECT_TRUE(c.check("App", "pa:ss"));
     EXPECT_FALSE(c.check("app", "pa"));
     EXPECT_FALSE(c.check("sa", "sqlsim"));

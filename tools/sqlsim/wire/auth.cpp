@@ -8,11 +8,11 @@ void Credentials::add(const std::string& name, const std::string& password) {
     logins_.emplace_back(name, password);
 }
 
-bool Credentials::addSpec(const std::string& spec) {
-    size_t colon = spec.find(':');
+bool Credentials::addNamePassword(const std::string& namePassword) {
+    size_t colon = namePassword.find(':');
     if (colon == std::string::npos || colon == 0)
         return false;
-    add(spec.substr(0, colon), spec.substr(colon + 1));
+    add(namePassword.substr(0, colon), namePassword.substr(colon + 1));
     return true;
 }
 

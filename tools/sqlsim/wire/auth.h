@@ -12,7 +12,7 @@ public:
     // With no logins added, the one built-in login "sa" / "sqlsim" is accepted.
     void add(const std::string& name, const std::string& password);
     // "NAME:PASSWORD"; the password may itself contain ':'. Returns false without a ':'.
-    bool addSpec(const std::string& spec);
+    bool addNamePassword(const std::string& namePassword);
     void setAllowIntegrated(bool allow) { allowIntegrated_ = allow; }
     bool allowIntegrated() const { return allowIntegrated_; }
     // Login names compare case-insensitively, passwords exactly.
