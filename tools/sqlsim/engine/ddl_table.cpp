@@ -471,6 +471,8 @@ void Ddl::createTable() {
     for (const auto& c : cons)
         if (c.kind == "F")
             addConstraint(cat, table, c);
+    if (q.name.rfind('#', 0) == 0)
+        s_.noteTempTable(q.db.empty() ? s_.currentDatabase() : q.db, nsName, q.name);
 }
 
 void Ddl::alterTable() {

@@ -125,7 +125,7 @@ struct RpcParam {
 };
 
 struct EngineOptions {
-    std::string dataDir;              // where the SQLite files live
+    std::string dataDir;                         // where the SQLite files live
     std::string productVersion = "10.50.1600.1"; // serverproperty('ProductVersion')
 };
 
@@ -174,6 +174,11 @@ public:
     // Runs an RPC call by procedure name (sp_executesql, sp_prepexec, sp_attach_db, ...).
     virtual void executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
                             ResultSink& sink, const std::atomic<bool>& cancel) = 0;
+    // Puts the session back as it was right after login, as a pooled connection expects
+    // before it is handed out again: the login database, default SET options, no temporary
+    // tables, no open transaction. Returns false and fills `error` when the login database
+    // has gone away meanwhile.
+    virtual bool reset(ServerMessage& error) = 0;
 };
 
 } // namespace sqlsim

@@ -63,24 +63,34 @@ int progressHandler(void* arg) {
 
 SessionImpl::SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db)
     : engine_(engine), login_(std::move(login)) {
-    openConnection(db);
+    adopt(openFile(db));
     currentDb_ = db.name;
+    loginDb_ = db.name;
 }
 
-void SessionImpl::openConnection(const DatabaseEntry& db) {
-    Db conn = Engine::Impl::openFile(db.path);
-    registerFunctions(conn.get(), this);
-    conn_ = std::move(conn);
-    attached_.clear();
+SessionImpl::OpenFile SessionImpl::openFile(const DatabaseEntry& db) {
+    OpenFile f{Engine::Impl::openFile(db.path), db.path, {}};
+    registerFunctions(f.conn.get(), this);
     // Attached up front: functions reach master while a statement runs, when ATTACH is not allowed.
     if (!iequals(db.name, "master")) {
         if (auto m = engine_.database("master")) {
-            Stmt st(conn_.get(), "ATTACH DATABASE ? AS " + sqlId("db" + std::to_string(m->dbid)));
+            Stmt st(f.conn.get(), "ATTACH DATABASE ? AS " + sqlId("db" + std::to_string(m->dbid)));
             st.bind(1, m->path);
             st.step();
-            attached_["master"] = "db" + std::to_string(m->dbid);
+            f.attached["master"] = "db" + std::to_string(m->dbid);
         }
     }
+    return f;
+}
+
+SessionImpl::OpenFile SessionImpl::adopt(OpenFile f) {
+    OpenFile previous{std::move(conn_), std::move(currentPath_), std::move(attached_)};
+    if (previous.conn)
+        sqlite3_progress_handler(previous.conn.get(), 0, nullptr, nullptr);
+    conn_ = std::move(f.conn);
+    currentPath_ = std::move(f.path);
+    attached_ = std::move(f.attached);
+    return previous;
 }
 
 std::optional<std::string> SessionImpl::schemaFor(const std::string& dbName) {

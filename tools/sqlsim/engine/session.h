@@ -21,12 +21,16 @@ struct Statement {
 class SessionImpl : public Session, public NameResolver {
 public:
     SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db);
+    ~SessionImpl() override;
+    SessionImpl(const SessionImpl&) = delete;
+    SessionImpl& operator=(const SessionImpl&) = delete;
 
     std::string currentDatabase() const override { return currentDb_; }
     void executeBatch(const std::string& sql, ResultSink& sink,
                       const std::atomic<bool>& cancel) override;
     void executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
                     ResultSink& sink, const std::atomic<bool>& cancel) override;
+    bool reset(ServerMessage& error) override;
 
     ResolvedTable resolveTable(const std::vector<std::string>& parts,
                                const std::string& written) override;
@@ -50,8 +54,16 @@ public:
     std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);
     // SQLite schema name of a database, attaching it when needed; nullopt when unknown.
     std::optional<std::string> schemaFor(const std::string& dbName);
+    // A #table this session created; it goes away with the session or its reset.
+    void noteTempTable(const std::string& db, const std::string& schema, const std::string& name);
 
 private:
+    struct OpenFile {
+        Db conn;
+        std::string path;
+        std::map<std::string, std::string> attached; // lower-case db name -> schema
+    };
+
     ResolvedTable resolveAny(const std::vector<std::string>& parts, const std::string& written);
     void run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
              const std::atomic<bool>& cancel, const std::map<std::string, Value>& params);
@@ -73,18 +85,34 @@ private:
                  const std::atomic<bool>& cancel);
     void use(const std::string& dbName, ResultSink& sink);
     void attach(const std::string& dbName, const std::string& file, ResultSink& sink);
-    void openConnection(const DatabaseEntry& db);
+    // Makes `db` the database the session's SQLite connection is opened on. The login
+    // database's connection is kept aside while another is current: reopening a file makes
+    // SQLite read its whole schema again, which a reset on every pooled reuse cannot afford.
+    void switchTo(const DatabaseEntry& db);
+    OpenFile openFile(const DatabaseEntry& db);
+    // Makes `f` the current connection and hands back the one it replaces.
+    OpenFile adopt(OpenFile f);
+    void dropTempTables();
     void bindParams(sqlite3_stmt* st);
     Value evaluate(const std::string& sqliteExpr);
     ColumnInfo describe(sqlite3_stmt* st, int col, const ColumnHint* hint);
 
     Engine::Impl& engine_;
     std::string login_;
+    struct TempTable {
+        std::string db, schema, name;
+    };
+
     std::string currentDb_;
+    std::string loginDb_;
+    std::string currentPath_;
     Db conn_;
     std::map<std::string, std::string> attached_; // lower-case db name -> schema
-    std::map<std::string, Value> variables_;      // upper-case @name -> value
+    std::optional<OpenFile> loginFile_;           // while another database is current
+    std::vector<TempTable> tempTables_;
+    std::map<std::string, Value> variables_; // upper-case @name -> value
     bool nocount_ = false;
+    long long rowLimit_ = 0; // SET ROWCOUNT; 0 is no limit
     long long lastRowCount_ = 0;
     int attachCounter_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "engine/session_internal.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -60,6 +61,15 @@ void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
         throw sqlError(195, "'" + opt.text + "' is not a recognized SET option.", 1, 15);
     if (opt.value == "NOCOUNT")
         nocount_ = toks[st.begin + 2].is("ON");
+    if (opt.value == "ROWCOUNT") {
+        Translator tr(toks, *this);
+        Value v = evaluate(tr.expression(st.begin + 2, st.end));
+        long long n = v.kind == Value::Kind::Int     ? v.i
+                      : v.kind == Value::Kind::Float ? static_cast<long long>(v.f)
+                      : v.kind == Value::Kind::Text  ? std::atoll(v.text.c_str())
+                                                     : 0;
+        rowLimit_ = n > 0 ? n : 0;
+    }
     if (opt.value == "FMTONLY" || opt.value == "NOEXEC" || opt.value == "PARSEONLY") {
         if (toks[st.begin + 2].is("ON"))
             throw notSupported("SET " + opt.value + " ON");
@@ -162,7 +172,7 @@ void SessionImpl::use(const std::string& dbName, ResultSink& sink) {
                            "' does not exist. Make sure that the name is entered correctly.",
                        1);
     }
-    openConnection(*entry);
+    switchTo(*entry);
     std::string old = currentDb_;
     currentDb_ = entry->name;
     sink.databaseChanged(currentDb_, old);

@@ -108,7 +108,7 @@ void SessionImpl::runQuery(const std::string& sql, const std::vector<ColumnHint>
     sink.columns(cols);
     long long count = 0;
     std::vector<Value> row(static_cast<size_t>(n));
-    while (have) {
+    while (have && (rowLimit_ == 0 || count < rowLimit_)) {
         if (cancel.load())
             throw Cancelled{};
         for (int c = 0; c < n; ++c)

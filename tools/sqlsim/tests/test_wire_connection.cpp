@@ -27,12 +27,13 @@ struct Recorded {
     std::vector<std::string> batches;
     std::vector<std::string> rpcs;
     std::vector<std::vector<RpcParam>> rpcParams;
+    int resets = 0;
 };
 
 class FakeSession : public Session {
 public:
     FakeSession(std::string db, BatchFn fn, Recorded& rec)
-        : db_(std::move(db)), fn_(std::move(fn)), rec_(rec) {}
+        : db_(db), loginDb_(std::move(db)), fn_(std::move(fn)), rec_(rec) {}
     std::string currentDatabase() const override { return db_; }
     void executeBatch(const std::string& sql, ResultSink& sink,
                       const std::atomic<bool>& cancel) override {
@@ -66,9 +67,16 @@ public:
         rec_.rpcParams.push_back(params);
         sink.returnStatus(7);
     }
+    bool reset(ServerMessage&) override {
+        std::lock_guard lock(rec_.mutex);
+        ++rec_.resets;
+        db_ = loginDb_;
+        return true;
+    }
 
 private:
     std::string db_;
+    std::string loginDb_;
     BatchFn fn_;
     Recorded& rec_;
 };
@@ -663,7 +671,9 @@ TEST(WireConnection, ResetFlagPutsTheSessionBackAsAfterLogin) {
     const Tok* row = findTok(toks, 0xD1);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(*row->values[0], utf16("Sales"));
-    EXPECT_EQ(h.provider.opened.load(), 2);
+    // The session is reset in place; a new one would cost a schema read per reuse.
+    EXPECT_EQ(h.provider.opened.load(), 1);
+    EXPECT_EQ(h.provider.rec.resets, 1);
 
     RpcBuilder exec(12);
     exec.intn("", handle->intValue);

@@ -44,6 +44,7 @@ public:
                     const std::atomic<bool>&) override {
         sink.done(false, 0, false);
     }
+    bool reset(ServerMessage&) override { return true; }
 
 private:
     std::atomic<int>& busy_;

@@ -373,12 +373,8 @@ bool Connection::completeLogin() {
 }
 
 bool Connection::resetSession(ServerMessage& error) {
-    std::unique_ptr<Session> fresh = sessions_.openSession(loginName_, requestedDatabase_, error);
-    if (!fresh)
-        return false;
-    session_ = std::move(fresh);
     prepared_.clear();
-    return true;
+    return session_->reset(error);
 }
 
 void Connection::acknowledgeAttention() {
@@ -424,7 +420,8 @@ void Connection::handleRpc(const Message& m) {
     }
     for (size_t k = 0; k < calls.size(); ++k) {
         const RpcCall& call = calls[k];
-        if (settings_.log) {
+        // The reset is the driver's housekeeping, not a statement the client wrote.
+        if (settings_.log && lowerAscii(call.procName) != "sp_reset_connection") {
             std::string text = call.procName;
             if (const RpcParam* stmt = statementParam(call.procName, call.params))
                 text += " " + stmt->value.text;

@@ -63,8 +63,8 @@ private:
     void handleRpc(const Message& m);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
-    // Replaces the session by a fresh one for the same login and login database, as a pooled
-    // connection expects before it is handed out again.
+    // Puts the session back as it was after login, as a pooled connection expects before it
+    // is handed out again.
     bool resetSession(ServerMessage& error);
     // Moves the tokens built so far into the outgoing packet stream.
     bool emit();
