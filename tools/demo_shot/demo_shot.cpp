@@ -11,6 +11,12 @@
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_prompter.h"
+#include "ui/widgets/qt_text_view.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
 
 #include <QApplication>
 #include <QPixmap>
@@ -84,6 +90,20 @@ int main(int argc, char** argv) {
     w.ObjectList(1)->MakeVisible(w.ObjectList(1)->CurrentRow());
     Settle(800);
     w.CompareSelectedObjects();
+    // Bring the first coloured difference of each view into sight.
+    for (int panel = 0; panel < 2; ++panel) {
+        QtTextView* view = w.TextView(panel);
+        for (int64_t line = 0; line < view->Lines(); ++line) {
+            const QColor c = view->BackgroundAt(view->LineStart(line));
+            if (c.isValid() && c != QColor(255, 255, 255)) {
+                QTextCursor cursor(view->document()->findBlockByNumber(
+                    static_cast<int>(std::min<int64_t>(line + 8, view->Lines() - 1))));
+                view->setTextCursor(cursor);
+                view->ensureCursorVisible();
+                break;
+            }
+        }
+    }
     Settle(500);
     w.grab().save(argv[1]);
     std::printf("%s\n", verdict.c_str());

@@ -302,7 +302,7 @@ bool frmMain::LoadServer(int panel, bool pblnLoadMRUDb) {
             dbList.SetRedraw(false);
             dbList.Clear();
             if (dbList.ColumnCount() == 0)
-                dbList.AddColumn("", dbList.viewport()->width());
+                dbList.AddColumn("", 0);
             step = 5;
             if (rs) {
                 recordCount = rs->RecordCount();

@@ -21,7 +21,8 @@ QtListControl::QtListControl(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     setColumnCount(0);
-    header()->setStretchLastSection(false);
+    // A list of one column (the databases) fills its width.
+    header()->setStretchLastSection(true);
     header()->hide();
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &QtListControl::OnSelectionChanged);
@@ -41,8 +42,11 @@ void QtListControl::AddColumn(const std::string& caption, int width) {
     QTreeWidgetItem* h = headerItem();
     h->setText(columns_ - 1, Q(caption));
     // No width given: the first column takes most of the list, so names stay readable.
-    if (width <= 0)
-        width = columns_ == 1 ? std::max(60, this->width() * 2 / 3) : 110;
+    if (width <= 0) {
+        // The widget's own width is known before it is first shown; its viewport's is not.
+        const int room = std::max(80, this->width() - 24);
+        width = columns_ == 1 ? room * 62 / 100 : room * 36 / 100;
+    }
     setColumnWidth(columns_ - 1, width);
 }
 
