@@ -30,13 +30,7 @@ void frmMain::InstallDefaultDialogs() {
         };
     if (!dialogs_.showComparison)
         dialogs_.showComparison = [](QWidget* owner, const ComparisonReportRequest& r) {
-            frmReport report(owner);
-            report.HelpContextID = r.HelpContext;
-            report.ShowUp(r.Caption, r.ServerName[0], r.ServerName[1], r.DbName[0], r.DbName[1],
-                          r.ObjectName[0], r.ObjectName[1], r.CompType, r.CompSubType,
-                          r.CompSubSubType, r.EncObjTypes, r.CompMethod, r.PlayingSavedComp,
-                          r.SavedExportFilePath, r.CheckCount[0], r.CheckCount[1], {}, {}, r.Print,
-                          r.TableId[0], r.TableId[1]);
+            ShowComparisonReportWindow(r, owner);
         };
     if (!dialogs_.showReport)
         dialogs_.showReport = [](QWidget* owner, const std::string& caption, int helpContext) {
