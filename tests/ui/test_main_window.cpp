@@ -440,3 +440,20 @@ TEST_F(MainWindowTest, RightClickOpensTheContextMenuOnlyWhenIdle) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(MainWindowTest, F6PutsTheFocusOnTheTypeSelectorFromAnyControl) {
+    StoreServer("MwSource");
+    auto w = OpenWindow();
+    QApplication::setActiveWindow(w.get());
+    w->TextView(0)->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(w->TextView(0), Qt::Key_F6);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), w->TypeSelector());
+}
+
+} // namespace
+} // namespace orv
