@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
         std::cerr << "sqlsim: " << error << "\n" << wire::kUsage;
         return 2;
     }
+    if (opts.help) {
+        std::cout << wire::kUsage;
+        return 0;
+    }
 
     if (::pipe2(gStopPipe, O_CLOEXEC) != 0) {
         std::perror("sqlsim: pipe");
@@ -113,6 +117,7 @@ int main(int argc, char** argv) {
     wire::ServerSettings settings;
     settings.productVersion = opts.version;
     settings.credentials.setAllowIntegrated(opts.allowIntegrated);
+    settings.faults = opts.faults;
     for (const auto& l : opts.logins)
         settings.credentials.addNamePassword(l);
     wire::StatementLog log;

@@ -377,6 +377,24 @@ public:
         }
     }
 
+    // Reads packets until the server closes the connection; the payload bytes received, and
+    // whether any packet ended a message.
+    std::vector<uint8_t> readUntilClosed(bool& sawEom) {
+        std::vector<uint8_t> data;
+        sawEom = false;
+        uint8_t h[8];
+        while (wire::recvAll(fd_.get(), h, 8)) {
+            auto hdr = wire::parseHeader(h);
+            size_t n = hdr.length - 8;
+            size_t old = data.size();
+            data.resize(old + n);
+            if (n && !wire::recvAll(fd_.get(), data.data() + old, n))
+                break;
+            sawEom |= (hdr.status & 1) != 0;
+        }
+        return data;
+    }
+
     std::vector<Tok> roundTrip(uint8_t type, std::span<const uint8_t> payload) {
         if (!send(type, payload))
             return {};

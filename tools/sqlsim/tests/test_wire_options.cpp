@@ -44,12 +44,44 @@ TEST(WireOptions, BadCommandLinesAreRefused) {
                                                                   {"--login", "nopassword"},
                                                                   {"--login", ":pw"},
                                                                   {"--frobnicate"},
-                                                                  {"--data-dir"}}) {
+                                                                  {"--data-dir"},
+                                                                  {"--fault-stall", "-1"},
+                                                                  {"--fault-stall", "1e3"},
+                                                                  {"--fault-drop-after-rows", "0"},
+                                                                  {"--fault-error-mid-result", "x"},
+                                                                  {"--fault-refuse-login-every"}}) {
         Options o;
         std::string err;
         EXPECT_FALSE(parseOptions(args, o, err)) << args[0];
         EXPECT_FALSE(err.empty());
     }
+}
+
+TEST(WireOptions, FaultSwitchesAreOffUnlessAsked) {
+    Options plain;
+    std::string err;
+    ASSERT_TRUE(parseOptions({"a.sql"}, plain, err)) << err;
+    EXPECT_EQ(plain.faults.dropAfterRows, 0u);
+    EXPECT_EQ(plain.faults.stallSeconds, 0.0);
+    EXPECT_EQ(plain.faults.refuseLoginEvery, 0u);
+    EXPECT_EQ(plain.faults.errorMidResult, 0u);
+    EXPECT_FALSE(plain.help);
+
+    Options o;
+    ASSERT_TRUE(
+        parseOptions({"--fault-drop-after-rows", "10", "--fault-stall", "2.5",
+                      "--fault-refuse-login-every", "3", "--fault-error-mid-result", "7", "--help"},
+                     o, err))
+        << err;
+    EXPECT_EQ(o.faults.dropAfterRows, 10u);
+    EXPECT_DOUBLE_EQ(o.faults.stallSeconds, 2.5);
+    EXPECT_EQ(o.faults.refuseLoginEvery, 3u);
+    EXPECT_EQ(o.faults.errorMidResult, 7u);
+    EXPECT_TRUE(o.help);
+    // Every switch is described in the help text.
+    for (const char* sw : {"--fault-drop-after-rows", "--fault-stall", "--fault-refuse-login-every",
+                           "--fault-error-mid-result"})
+        EXPECT_NE(std::string(kUsage).find(sw), std::string::npos) << sw;
 }
 
 TEST(WireOptions, PortFileIsWrittenWhole) {

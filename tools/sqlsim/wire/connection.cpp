@@ -3,7 +3,9 @@
 #include "wire/ntlm.h"
 #include "wire/rpc_sql.h"
 
+#include <chrono>
 #include <sys/socket.h>
+#include <thread>
 
 namespace sqlsim::wire {
 
@@ -37,12 +39,27 @@ public:
         flushPending();
         c_.tokens_.colMetadata(cols);
         hadColumns_ = true;
+        rowsInResult_ = 0;
         c_.emit();
     }
 
     bool row(const std::vector<Value>& values) override {
         if (!live())
             return false;
+        const Faults& faults = c_.settings_.faults;
+        if (faults.dropAfterRows != 0 && rowsInResult_ == faults.dropAfterRows) {
+            c_.dropConnection();
+            return false;
+        }
+        if (faults.errorMidResult != 0 && rowsInResult_ == faults.errorMidResult) {
+            ServerMessage err;
+            err.number = 8134;
+            err.text = "Divide by zero error encountered.";
+            message(err);
+            done(true, static_cast<int64_t>(rowsInResult_), false);
+            return false; // the engine stops the batch as it would after the real error
+        }
+        ++rowsInResult_;
         c_.tokens_.row(values);
         return c_.emit();
     }
@@ -131,7 +148,7 @@ private:
         int32_t value;
     };
 
-    bool live() const { return !c_.cancel_.load() && !c_.writer_.failed(); }
+    bool live() const { return !c_.cancel_.load() && !c_.writer_.failed() && !c_.dropped_; }
 
     void flushPending() {
         if (!pending_)
@@ -153,6 +170,7 @@ private:
     bool anyError_ = false;
     bool hadColumns_ = false;
     bool sentReturnStatus_ = false;
+    uint64_t rowsInResult_ = 0;
     std::vector<Output> outputs_;
 };
 
@@ -186,7 +204,7 @@ void Connection::run() {
         } catch (const std::exception&) {
             keep = false; // whatever went wrong, it ends this client only, not the server
         }
-        if (!keep || writer_.failed())
+        if (!keep || writer_.failed() || dropped_)
             break;
     }
     shutdown();
@@ -237,6 +255,8 @@ bool Connection::emit() {
 }
 
 bool Connection::endMessage() {
+    if (dropped_)
+        return false;
     emit();
     return writer_.endMessage();
 }
@@ -304,6 +324,8 @@ bool Connection::handleLogin(const Message& m) {
     if (login.packetSize >= 512)
         writer_.setPacketSize(login.packetSize);
     requestedDatabase_ = login.database;
+    if (settings_.faults.refuseThisLogin())
+        return refuseLogin(loginFailed(login.userName), login.userName);
 
     bool integrated = login.integratedSecurity() || login.userName.empty();
     if (integrated) {
@@ -377,6 +399,30 @@ bool Connection::resetSession(ServerMessage& error) {
     return session_->reset(error);
 }
 
+bool Connection::stall() {
+    using Clock = std::chrono::steady_clock;
+    if (settings_.faults.stallSeconds <= 0)
+        return !cancel_;
+    auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(settings_.faults.stallSeconds));
+    while (!cancel_) {
+        auto now = Clock::now();
+        if (now >= until)
+            return true;
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(until - now, std::chrono::milliseconds(10)));
+    }
+    return false;
+}
+
+void Connection::dropConnection() {
+    // Whole rows already promised go out first, so the client sees the cut where it was asked.
+    emit();
+    writer_.sendBuffered();
+    dropped_ = true;
+    ::shutdown(socket_.get(), SHUT_RDWR);
+}
+
 void Connection::acknowledgeAttention() {
     tokens_.done(kTokDone, kDoneAttn, 0, 0);
     endMessage();
@@ -387,6 +433,9 @@ void Connection::handleBatch(const Message& m) {
     std::string sql = parseSqlBatch(m.payload, tokens_.version());
     if (settings_.log)
         settings_.log->write(session_->currentDatabase(), loginName_, sql);
+    // A cancelled wait is answered by the attention's acknowledgement alone.
+    if (!stall())
+        return;
     WireSink sink(*this, false);
     try {
         session_->executeBatch(sql, sink, cancel_);
@@ -418,6 +467,11 @@ void Connection::handleRpc(const Message& m) {
         endMessage();
         return;
     }
+    bool onlyResets = true;
+    for (const auto& call : calls)
+        onlyResets &= lowerAscii(call.procName) == "sp_reset_connection";
+    if (!onlyResets && !stall())
+        return;
     for (size_t k = 0; k < calls.size(); ++k) {
         const RpcCall& call = calls[k];
         // The reset is the driver's housekeeping, not a statement the client wrote.

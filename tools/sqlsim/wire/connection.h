@@ -5,6 +5,7 @@
 
 #include "engine/engine.h"
 #include "wire/auth.h"
+#include "wire/faults.h"
 #include "wire/login.h"
 #include "wire/net.h"
 #include "wire/packet.h"
@@ -30,6 +31,7 @@ struct ServerSettings {
     std::string productVersion = "10.50.1600.1";
     std::string serverName = "SQLSIM";
     StatementLog* log = nullptr;
+    Faults faults;
 };
 
 class Connection {
@@ -63,6 +65,10 @@ private:
     void handleRpc(const Message& m);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
+    // Waits as long as the stall fault asks; false when an attention cut the wait short.
+    bool stall();
+    // Sends what the client has been promised so far and closes the socket under it.
+    void dropConnection();
     // Puts the session back as it was after login, as a pooled connection expects before it
     // is handed out again.
     bool resetSession(ServerMessage& error);
@@ -81,6 +87,7 @@ private:
     std::string requestedDatabase_;
     bool loggedIn_ = false;
     bool awaitingSspi_ = false;
+    bool dropped_ = false;
     std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;
 

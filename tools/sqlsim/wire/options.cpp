@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +13,37 @@ namespace sqlsim::wire {
 const char* const kUsage =
     "usage: sqlsim [--host 127.0.0.1] [--port N] [--port-file FILE] [--version TEXT]\n"
     "              [--login NAME:PASSWORD]... [--allow-integrated] [--statement-log FILE]\n"
-    "              [--data-dir DIR] SCRIPT.sql...\n";
+    "              [--data-dir DIR] [--fault-... N]... SCRIPT.sql...\n"
+    "       sqlsim --help\n"
+    "\n"
+    "Fault switches, for testing how clients cope (all off by default):\n"
+    "  --fault-drop-after-rows N     a result with more than N rows is cut off after its\n"
+    "                                Nth row by closing the connection\n"
+    "  --fault-stall SECONDS         every SQL batch and procedure call (but the session\n"
+    "                                reset) waits this long first; a cancel (attention)\n"
+    "                                ends the wait and the request (fractions allowed)\n"
+    "  --fault-refuse-login-every N  every Nth login since start-up is refused with\n"
+    "                                error 18456 \"Login failed for user '...'.\"\n"
+    "  --fault-error-mid-result N    a result with more than N rows ends after its Nth row\n"
+    "                                with error 8134 \"Divide by zero error encountered.\"\n"
+    "                                and the rest of the batch is not run\n";
+
+namespace {
+
+bool parseCount(const std::string& v, uint64_t& out) {
+    auto res = std::from_chars(v.data(), v.data() + v.size(), out);
+    return res.ec == std::errc() && res.ptr == v.data() + v.size();
+}
+
+bool parseSeconds(const std::string& v, double& out) {
+    if (v.empty() || v.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    out = std::strtod(v.c_str(), &end);
+    return end == v.c_str() + v.size() && out <= 86400;
+}
+
+} // namespace
 
 bool parseOptions(const std::vector<std::string>& args, Options& out, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
@@ -62,6 +93,28 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         } else if (a == "--data-dir") {
             if (!value(out.dataDir))
                 return false;
+        } else if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--fault-stall") {
+            std::string v;
+            if (!value(v))
+                return false;
+            if (!parseSeconds(v, out.faults.stallSeconds)) {
+                error = "bad number of seconds for --fault-stall: " + v;
+                return false;
+            }
+        } else if (a == "--fault-drop-after-rows" || a == "--fault-refuse-login-every" ||
+                   a == "--fault-error-mid-result") {
+            std::string v;
+            if (!value(v))
+                return false;
+            uint64_t& dest = a == "--fault-drop-after-rows"      ? out.faults.dropAfterRows
+                             : a == "--fault-refuse-login-every" ? out.faults.refuseLoginEvery
+                                                                 : out.faults.errorMidResult;
+            if (!parseCount(v, dest) || dest == 0) {
+                error = a + " wants a whole number above 0, got " + v;
+                return false;
+            }
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return false;

@@ -1,6 +1,8 @@
 // The command line of the sqlsim executable.
 #pragma once
 
+#include "wire/faults.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct Options {
     std::string statementLog;
     std::string dataDir;
     std::vector<std::string> scripts;
+    Faults faults;
+    bool help = false;
 };
 
 extern const char* const kUsage;

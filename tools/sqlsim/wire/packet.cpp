@@ -88,6 +88,12 @@ bool PacketWriter::endMessage(uint8_t type) {
     return ok;
 }
 
+bool PacketWriter::sendBuffered() {
+    if (buf_.size() <= kHeaderSize)
+        return !failed_;
+    return flush(kTabularResult, false);
+}
+
 bool PacketWriter::flush(uint8_t type, bool last) {
     if (failed_)
         return false;

@@ -75,6 +75,8 @@ public:
     bool append(std::span<const uint8_t> bytes);
     // Sends what is buffered as the last packet of the message.
     bool endMessage(uint8_t type = kTabularResult);
+    // Sends what is buffered as a packet that is not the last of its message.
+    bool sendBuffered();
     // Forgets what has not been sent yet (after a cancel).
     void discardBuffered() { buf_.resize(kHeaderSize); }
     bool failed() const { return failed_; }

@@ -1,0 +1,160 @@
+// The fault switches: connections dropped mid-result, stalled answers that a cancel still
+// ends, logins refused in turn and errors in the middle of a result, each leaving the
+// connection (or the next one) in the state a client has to cope with.
+#include "test_wire_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace sqlsim;
+using namespace sqlsim::wiretest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// "ROWS n" answers n rows and counts how many the connection accepted; "AFTER" marks that
+// the statement following a cut-off result ran.
+struct Rowing {
+    std::atomic<int> accepted{0};
+    std::atomic<bool> ranAfter{false};
+
+    BatchFn fn() {
+        return [this](const std::string& sql, ResultSink& sink, const std::atomic<bool>&) {
+            if (sql.rfind("ROWS ", 0) != 0) {
+                ranAfter = ranAfter || sql == "AFTER";
+                sink.done(false, 0, false);
+                return;
+            }
+            int n = std::stoi(sql.substr(5));
+            sink.columns({col("n", SqlType::Int)});
+            for (int i = 0; i < n; ++i) {
+                if (!sink.row({Value::integer(i)}))
+                    return; // as the engine does: the batch stops here
+                ++accepted;
+            }
+            sink.done(true, n, false);
+        };
+    }
+};
+
+size_t countRows(const std::vector<Tok>& toks) {
+    size_t n = 0;
+    for (const auto& t : toks)
+        n += t.type == 0xD1;
+    return n;
+}
+
+std::vector<uint8_t> resetCall() {
+    ByteWriter w;
+    w.bytes(allHeaders());
+    w.usVarchar("sp_reset_connection");
+    w.u16(0);
+    return w.data();
+}
+
+} // namespace
+
+TEST(WireFaults, DropAfterRowsCutsOnlyLongerResultsAndClosesTheConnection) {
+    Harness h;
+    Rowing r;
+    h.provider.fn = r.fn();
+    h.settings.faults.dropAfterRows = 3;
+    h.loginOk();
+    // A result no longer than the limit arrives whole.
+    auto whole = h.client->batch("ROWS 3");
+    EXPECT_EQ(countRows(whole), 3u);
+    ASSERT_NE(findTok(whole, 0xFD), nullptr);
+    EXPECT_EQ(r.accepted.load(), 3);
+
+    ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("ROWS 10")));
+    bool sawEom = true;
+    auto data = h.client->readUntilClosed(sawEom);
+    EXPECT_FALSE(sawEom); // the response never ends: the client must see a broken link
+    auto toks = decodeTokens(data, h.client->version());
+    EXPECT_EQ(countRows(toks), 3u);
+    EXPECT_EQ(findTok(toks, 0xFD), nullptr);
+    EXPECT_EQ(r.accepted.load(), 6); // the engine was told to stop at the cut
+}
+
+TEST(WireFaults, ErrorMidResultEndsTheResultAndTheBatchButNotTheConnection) {
+    Harness h;
+    Rowing r;
+    h.provider.fn = r.fn();
+    h.settings.faults.errorMidResult = 2;
+    h.loginOk();
+    auto toks = h.client->batch("ROWS 5");
+    EXPECT_EQ(countRows(toks), 2u);
+    const Tok* err = findTok(toks, 0xAA);
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(err->number, 8134);
+    EXPECT_EQ(err->severity, 16);
+    ASSERT_EQ(toks.back().type, 0xFD);
+    EXPECT_TRUE(toks.back().status & 0x0002);  // error bit
+    EXPECT_FALSE(toks.back().status & 0x0001); // nothing more follows
+    EXPECT_EQ(toks.back().count, 2u);
+    EXPECT_EQ(r.accepted.load(), 2);
+
+    // Short results are untouched and the connection carries on.
+    auto next = h.client->batch("ROWS 2");
+    EXPECT_EQ(countRows(next), 2u);
+    EXPECT_EQ(findTok(next, 0xAA), nullptr);
+}
+
+TEST(WireFaults, StallDelaysEveryRequestButTheResetAndAttentionEndsIt) {
+    Harness h;
+    Rowing r;
+    h.provider.fn = r.fn();
+    h.loginOk(); // logins are never stalled
+    h.settings.faults.stallSeconds = 0.3;
+    auto start = Clock::now();
+    EXPECT_EQ(countRows(h.client->batch("ROWS 1")), 1u);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
+
+    h.settings.faults.stallSeconds = 30;
+    start = Clock::now();
+    auto reset = h.client->roundTrip(wire::kRpc, resetCall());
+    ASSERT_NE(findTok(reset, 0xFE), nullptr);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+
+    start = Clock::now();
+    ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("ROWS 4")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(h.client->send(wire::kAttention, {}));
+    auto m = h.client->readMessage();
+    ASSERT_TRUE(m);
+    auto ack = decodeTokens(*m, h.client->version());
+    ASSERT_EQ(ack.size(), 1u);
+    EXPECT_EQ(ack[0].status, 0x0020);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(r.accepted.load(), 1); // the cancelled batch never ran
+
+    h.settings.faults.stallSeconds = 0;
+    EXPECT_EQ(countRows(h.client->batch("ROWS 2")), 2u);
+}
+
+TEST(WireFaults, EveryNthLoginIsRefusedAcrossConnections) {
+    FakeProvider provider;
+    wire::ServerSettings settings;
+    settings.faults.refuseLoginEvery = 3;
+    std::vector<int> outcome; // 0 accepted, else the error number
+    for (int k = 0; k < 6; ++k) {
+        int sv[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+        wire::Connection conn(wire::Fd(sv[0]), provider, settings);
+        std::thread t([&conn] { conn.run(); });
+        {
+            TestClient client(sv[1]);
+            auto toks = client.login("sa", "sqlsim");
+            const Tok* err = findTok(toks, 0xAA);
+            outcome.push_back(findTok(toks, 0xAD) ? 0 : err ? err->number : -1);
+            if (err) {
+                EXPECT_EQ(err->text, "Login failed for user 'sa'.");
+            }
+        }
+        t.join();
+    }
+    EXPECT_EQ(outcome, (std::vector<int>{0, 0, 18456, 0, 0, 18456}));
+    EXPECT_EQ(provider.opened.load(), 4); // a refused login never gets a session
+}
