@@ -59,6 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(!value.empty() || key.empty(), "a bare switch is its own value");
         Require(orv::Trim(key) == key && orv::Trim(value) == value, "keys and values are trimmed");
         Require(args.Item(std::to_string(i)) == value, "a position finds its switch");
+        // Start-up turns the value into a number; whatever it accepts must be that number.
+        int32_t number = 0, again = 0;
+        if (orv::ParseInt32(value, number))
+            Require(orv::ParseInt32(std::to_string(number), again) && again == number,
+                    "an accepted number reads back as itself");
         // By key the first switch of that name answers, which may be an earlier one.
         int32_t asNumber = 0;
         if (!orv::ParseInt32(key, asNumber)) {
