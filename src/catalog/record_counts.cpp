@@ -16,6 +16,9 @@ int32_t RunCount(const ServerEntry& server, const std::string& name, const std::
     RecordsetPtr rs;
     // The name is executed as an identifier: a "]" inside it must not end it.
     const std::string sql = "SELECT COUNT(*) AS RecsCount FROM " + SafeIdentifier(name);
+    // One SELECT of the program's own, with the name safely bracketed: it changes no session
+    // state, so the next count may reuse the connection without a reset.
+    ReadOnlyCommand readOnly;
     if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
         return -1;
     RequireOpen(rs);

@@ -13,6 +13,20 @@
 
 namespace orv {
 
+namespace {
+thread_local int gReadOnlyDepth = 0;
+} // namespace
+
+ReadOnlyCommand::ReadOnlyCommand() {
+    ++gReadOnlyDepth;
+}
+ReadOnlyCommand::~ReadOnlyCommand() {
+    --gReadOnlyDepth;
+}
+bool ReadOnlyCommand::Active() {
+    return gReadOnlyDepth > 0;
+}
+
 bool QuietConnectionErrors = false;
 
 namespace {
@@ -47,6 +61,7 @@ RunResult RunCommand(OdbcConnectionPtr connection, const std::string& commandTex
     const int32_t cursor = Settings().CursorLocation;
     WriteLogLine("CursorLocation: " + std::to_string(cursor));
     r.recordsetCreated = true;
+    connection->sessionUntouched = connection->sessionUntouched && ReadOnlyCommand::Active();
     if (!statement->Execute(commandText, Settings().Timeout, command, r.error)) {
         statement.reset();
         ReleaseConnection(std::move(connection), false);

@@ -28,6 +28,18 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
                    const std::vector<CommandValue>* inputValues = nullptr,
                    std::vector<CommandValue*> inOutValues = {});
 
+// Declares, for its lifetime, that the commands this thread runs are single reading statements
+// the program built itself (a row count, say): they leave the session as they found it, so the
+// connection can serve the next call without a reset round trip.
+class ReadOnlyCommand {
+public:
+    ReadOnlyCommand();
+    ~ReadOnlyCommand();
+    ReadOnlyCommand(const ReadOnlyCommand&) = delete;
+    ReadOnlyCommand& operator=(const ReadOnlyCommand&) = delete;
+    static bool Active();
+};
+
 // The server's product version text; empty on any failure; never shows a message.
 std::string GetServerVersion(const ServerEntry& server);
 // Fills the entry's Version from the registry or, failing that, from the server.

@@ -84,6 +84,10 @@ Pool& ThePool() {
 // round trip; FreeTDS cannot, so the reset procedure is called as an RPC, as pooled
 // connections of the classic providers did. A connection whose reset fails is never used.
 bool ResetSession(OdbcConnection& c) {
+    {
+        std::lock_guard lock(ThePool().mutex);
+        ++ThePool().stats.resets;
+    }
     SQLRETURN rc =
         SQLSetConnectAttrW(c.Dbc(), SQL_ATTR_RESET_CONNECTION,
                            reinterpret_cast<SQLPOINTER>(SQL_RESET_CONNECTION_YES), SQL_IS_UINTEGER);
@@ -210,8 +214,9 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
 
     if (!freshLogin && ConnectionReuse()) {
         while (OdbcConnectionPtr c = TakeIdle(text8)) {
-            if (ResetSession(*c)) {
+            if (c->sessionUntouched || ResetSession(*c)) {
                 c->reused = true;
+                c->sessionUntouched = true;
                 std::lock_guard lock(pool.mutex);
                 ++pool.stats.reuses;
                 return c;

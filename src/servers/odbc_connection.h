@@ -55,6 +55,9 @@ public:
     const std::string& PoolKey() const { return poolKey_; }
     // True when it came from the idle set rather than a fresh login.
     bool reused = false;
+    // True while the session is as the login or the last reset left it: only single reading
+    // statements have run since. Such a connection needs no reset before its next use.
+    bool sessionUntouched = true;
     std::chrono::steady_clock::time_point idleSince{};
 
 private:
@@ -80,6 +83,7 @@ void DropIdleConnections();
 struct ConnectionStats {
     int64_t logins = 0; // physical logins that succeeded
     int64_t reuses = 0; // calls served by an idle connection
+    int64_t resets = 0; // session resets asked of the server before a reuse
 };
 ConnectionStats GetConnectionStats();
 

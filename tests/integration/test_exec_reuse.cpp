@@ -1,4 +1,6 @@
 #include "core/settings.h"
+#include "servers/exec_ado_cmd.h"
+#include "servers/odbc_connection.h"
 #include "servers_sim.h"
 
 namespace orv::test {
@@ -43,6 +45,35 @@ TEST_F(ExecReuseTest, RepeatedCallsShareOneLoginPerServerCredentialsAndDatabase)
     ASSERT_EQ(Exec(Sa(), "SELECT 1 AS x", "master").result, 0);
     EXPECT_EQ(GetConnectionStats().logins - after.logins, 1);
     EXPECT_EQ(sim_->Statements().back().database, "master");
+}
+
+TEST_F(ExecReuseTest, ReadOnlyCommandsFollowEachOtherWithoutAResetButOtherCommandsGetOne) {
+    SKIP_UNLESS_RESET();
+    auto count = [&] {
+        ReadOnlyCommand readOnly;
+        Call c = Exec(Sa(), "SELECT COUNT(*) AS RecsCount FROM [Items]", "Shop");
+        return c.result == 0 && c.rs ? c.rs->Value("RecsCount").Long() : -1;
+    };
+    ASSERT_EQ(Exec(Sa(), "SELECT 1 AS x", "Shop").result, 0);
+    ConnectionStats start = GetConnectionStats();
+    // The first count reuses a connection that ran an ordinary command: it is reset.
+    EXPECT_EQ(count(), 12);
+    ConnectionStats afterFirst = GetConnectionStats();
+    EXPECT_EQ(afterFirst.resets - start.resets, 1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(count(), 12);
+    ConnectionStats afterCounts = GetConnectionStats();
+    EXPECT_EQ(afterCounts.resets, afterFirst.resets);
+    EXPECT_EQ(afterCounts.logins, start.logins);
+    // A command that changes the session makes the next user reset it, and sees none of it.
+    Exec(Sa(), "SET ROWCOUNT 1", "Shop");
+    Call all = Exec(Sa(), "SELECT Id FROM Items", "Shop");
+    ASSERT_EQ(all.result, 0);
+    int rows = 0;
+    for (; !all.rs->IsEOF(); all.rs->MoveNext())
+        ++rows;
+    EXPECT_EQ(rows, 12);
+    EXPECT_EQ(GetConnectionStats().resets - afterCounts.resets, 1);
 }
 
 TEST_F(ExecReuseTest, NothingOfOneCallReachesTheNext) {
