@@ -57,8 +57,12 @@ std::map<std::pair<std::string, std::string>, std::string> Snapshot(orv::cInifil
         Require(static_cast<size_t>(keyCount) + 1 == keys.size(), "key count");
         for (int32_t k = 1; k <= keyCount; ++k) {
             ini.Key = keys[static_cast<size_t>(k)];
+            // The file's own text may hold anything, the default's text included: ask the
+            // reader whether the key is there rather than comparing with the default.
+            std::string raw;
+            Require(orv::inifile::ReadValue(ini.Path, ini.Section, ini.Key, raw),
+                    "a listed key reads back");
             std::string value = ini.Value();
-            Require(value != kMissing, "a listed key reads back");
             Require(orv::Utf8Length(value) <= 254, "values fit the buffer");
             Require(orv::IsValidUtf8(value), "values are valid text");
             values[{orv::ToLowerAscii(ini.Section), orv::ToLowerAscii(ini.Key)}] = value;

@@ -5,7 +5,7 @@ set -eu
 seconds=${1:?usage: run.sh SECONDS}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-build=${SQLSIM_FUZZ_BUILD:-$root/build-fuzz}
+build=${SQLSIM_FUZZ_BUILD:-$root/build-fuzz-tds}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1"
 cmake -S "$root" -B "$build" -G Ninja -DORVANE_UI=OFF \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
