@@ -1,7 +1,7 @@
 // orvane-cli run as a separate process against the simulator, with its own registry store.
+#include "cli_runner.h"
 #include "core/registry.h"
 #include "servers/server_list.h"
-#include "test_catalog_sim.h"
 #include "util/text.h"
 
 #include <cstdio>
@@ -12,48 +12,11 @@ namespace orv {
 namespace {
 
 using test::CatalogSim;
+using test::CliResult;
 using test::kVersion2000;
 using test::kVersion2008;
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class Cli : public test::BothVersions {
-protected:
-    void Store(CatalogSim& f) {
-        ServerEntry stored = f.server;
-        stored.Version.clear(); // learned from the server on first use
-        ServerAddToList(stored);
-        const std::string config = f.env.PathOf("xdg/orvane/");
-        std::filesystem::create_directories(config);
-        std::filesystem::copy_file(f.env.RegistryFile(), config + "registry.reg");
-        home_ = f.env.PathOf("xdg");
-    }
-
-    CliResult Run(const std::string& args) {
-        const std::string errFile = home_ + "/stderr.txt";
-        const std::string command = "XDG_CONFIG_HOME='" + home_ + "' HOME='" + home_ + "' '" +
-                                    std::string(ORV_CLI_PATH) + "' " + args + " 2>'" + errFile +
-                                    "'";
-        CliResult r;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return r;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            r.out.append(buffer, n);
-        const int raw = ::pclose(pipe);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = test::ReadTextFile(errFile);
-        return r;
-    }
-
-    std::string home_;
-};
+using Cli = test::CliTest;
 
 std::string Q(const std::string& s) {
     return "'" + s + "'";

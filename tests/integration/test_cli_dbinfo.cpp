@@ -1,8 +1,8 @@
 // orvane-cli dbinfo run as a separate process against the simulator: the whole report text,
 // under both server versions, and the refusals.
 #include "catalog/db_info_report.h"
+#include "cli_runner.h"
 #include "servers/server_list.h"
-#include "test_catalog_sim.h"
 
 #include <ctime>
 #include <filesystem>
@@ -12,51 +12,15 @@ namespace orv {
 namespace {
 
 using test::CatalogSim;
+using test::CliResult;
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class CliDbInfo : public test::BothVersions {
+class CliDbInfo : public test::CliTest {
 protected:
-    void Store(CatalogSim& f) {
-        ServerEntry stored = f.server;
-        stored.Version.clear();
-        ServerAddToList(stored);
-        const std::string config = f.env.PathOf("xdg/orvane/");
-        std::filesystem::create_directories(config);
-        std::filesystem::copy_file(f.env.RegistryFile(), config + "registry.reg");
-        home_ = f.env.PathOf("xdg");
-    }
-
-    CliResult Run(const std::string& args) {
-        const std::string errFile = home_ + "/stderr.txt";
-        const std::string command = "XDG_CONFIG_HOME='" + home_ + "' HOME='" + home_ + "' '" +
-                                    std::string(ORV_CLI_PATH) + "' " + args + " 2>'" + errFile +
-                                    "'";
-        CliResult r;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return r;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            r.out.append(buffer, n);
-        const int raw = ::pclose(pipe);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = test::ReadTextFile(errFile);
-        return r;
-    }
-
     // The report starts with today's date; a run across midnight may carry either day.
     static bool DatedAsToday(const std::string& text, const std::string& before) {
         const std::string after = DbInfoDateText(std::time(nullptr));
         return text.rfind(before + "\r\n\r\n", 0) == 0 || text.rfind(after + "\r\n\r\n", 0) == 0;
     }
-
-    std::string home_;
 };
 
 TEST_P(CliDbInfo, PrintsTheWholeReportWithCountsAndEmptyTypes) {
