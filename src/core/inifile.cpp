@@ -4,6 +4,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace orv {
 
@@ -94,7 +95,10 @@ bool Store(const std::string& path, const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& l : lines)
         text += l + "\r\n";
-    return ReplaceFileAtomically(path, text, 0644);
+    // A file the user made private stays private.
+    struct stat st {};
+    const unsigned mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0644;
+    return ReplaceFileAtomically(path, text, mode);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "servers/data_access.h"
 
+#include "util/text.h"
+
 #include <cstdlib>
 #include <sql.h>
 #include <sqlext.h>
@@ -36,7 +38,8 @@ double DataAccessVersionNumber(const std::string& version) {
     }
     if (end == 0)
         return 0;
-    return std::strtod(version.substr(0, end).c_str(), nullptr);
+    double value = 0;
+    return ParseDouble(version.substr(0, end), value) ? value : 0;
 }
 
 } // namespace orv

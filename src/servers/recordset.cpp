@@ -98,10 +98,8 @@ int64_t FieldValue::Long() const {
         return static_cast<int64_t>(std::nearbyint(real));
     case Kind::Decimal:
     case Kind::Text: {
-        char* end = nullptr;
-        std::string t = TrimWhitespace(text);
-        double d = std::strtod(t.c_str(), &end);
-        return (end && *end == '\0' && !t.empty()) ? static_cast<int64_t>(std::nearbyint(d)) : 0;
+        double d = 0;
+        return ParseDouble(TrimWhitespace(text), d) ? static_cast<int64_t>(std::nearbyint(d)) : 0;
     }
     default:
         return 0;

@@ -1,5 +1,6 @@
 #include "util/text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -230,6 +231,17 @@ std::string Utf8OrLatin1Lines(std::string_view bytes) {
     return out;
 }
 
+bool ParseDouble(std::string_view text, double& out) {
+    // The C library's conversion follows the process locale, which the windows set from the
+    // user's; stored numbers always use a point, so the conversion must not.
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
 bool ParseInt32(std::string_view text, int32_t& out) {
     std::string s = TrimWhitespace(text);
     if (s.empty())
@@ -242,9 +254,8 @@ bool ParseInt32(std::string_view text, int32_t& out) {
         out = static_cast<int32_t>(static_cast<uint32_t>(v));
         return true;
     }
-    char* end = nullptr;
-    double d = std::strtod(s.c_str(), &end);
-    if (end == s.c_str() || *end != '\0' || !std::isfinite(d))
+    double d = 0;
+    if (!ParseDouble(s, d) || !std::isfinite(d))
         return false;
     // Halves round to the even neighbour, as the classic conversion does.
     double r = std::nearbyint(d);

@@ -43,6 +43,8 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // as Latin-1, so one line typed in an 8-bit editor does not garble every other line.
 std::string Utf8OrLatin1Lines(std::string_view bytes);
 
+// A decimal number with a point, whatever the process locale; the whole text must be the number.
+bool ParseDouble(std::string_view text, double& out);
 // Whole-number text as the classic Val/CLng would accept it, or false.
 bool ParseInt32(std::string_view s, int32_t& out);
 

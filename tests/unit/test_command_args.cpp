@@ -87,3 +87,33 @@ TEST(CommandArgs, MoreSwitchesThanTheCountHoldsAreReportedOnce) {
 
 } // namespace
 } // namespace orv
+
+#include "util/text.h"
+
+#include <clocale>
+
+namespace orv {
+namespace {
+
+TEST(NumberText, DecimalPointsAreReadTheSameInEveryLocale) {
+    // A locale whose decimal separator is a comma, when the machine has one.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    double d = 0;
+    EXPECT_TRUE(ParseDouble("1.5", d));
+    EXPECT_DOUBLE_EQ(d, 1.5);
+    EXPECT_FALSE(ParseDouble("1,5", d));
+    EXPECT_TRUE(ParseDouble("+2.25", d));
+    EXPECT_DOUBLE_EQ(d, 2.25);
+    EXPECT_FALSE(ParseDouble("", d));
+    EXPECT_FALSE(ParseDouble("3.5x", d));
+    int32_t n = 0;
+    EXPECT_TRUE(ParseInt32("2.5", n));
+    EXPECT_EQ(n, 2);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    (void)comma;
+}
+
+} // namespace
+} // namespace orv

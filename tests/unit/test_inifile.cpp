@@ -142,3 +142,24 @@ TEST(IniFile, FormPositionRoundTripsAndStaysOnScreen) {
 
 } // namespace
 } // namespace orv
+
+#include <sys/stat.h>
+
+namespace orv {
+namespace {
+
+TEST(IniFile, AWriteKeepsThePermissionsOfTheFile) {
+    TempFolder t;
+    const std::string path = t.Path() + "/private.ini";
+    TempFolder::Write(path, "[S]\na=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    auto ini = At(path, "S", "a");
+    ini.SetValue("2");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ini.Value(), "2");
+}
+
+} // namespace
+} // namespace orv

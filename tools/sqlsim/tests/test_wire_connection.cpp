@@ -534,7 +534,9 @@ TEST(WireConnection, ResetFlagPutsTheSessionBackAsAfterLogin) {
     EXPECT_EQ(currentDb(*h.client), "master");
     RpcBuilder prep(11); // sp_prepare
     prep.intn("@handle", std::nullopt, true).nvarchar("", "").nvarchar("", "SELECT 1");
-    const Tok* handle = findTok(h.client->roundTrip(wire::kRpc, prep.w.data()), 0xAC);
+    // The tokens outlive this statement: the handle is read again after the reset.
+    const auto prepared = h.client->roundTrip(wire::kRpc, prep.w.data());
+    const Tok* handle = findTok(prepared, 0xAC);
     ASSERT_NE(handle, nullptr);
 
     ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("SELECT DB_NAME()"), 512,
