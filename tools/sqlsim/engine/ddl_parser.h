@@ -109,6 +109,8 @@ private:
 
     ColumnDef columnDef(Catalog& cat, std::vector<ConstraintDef>& cons);
     ConstraintDef tableConstraint(const std::string& name);
+    void skipReferentialActions();
+    void skipNotForReplication();
     void addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c);
     std::string autoName(const std::string& prefix, const std::string& table,
                          const std::string& column, int id) const;

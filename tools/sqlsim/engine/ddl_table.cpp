@@ -115,27 +115,13 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
             f.refTable = qname();
             if (cur().isOp("("))
                 f.refColumns = columnList(false);
-            while (accept("ON")) {
-                if (!accept("DELETE"))
-                    expect("UPDATE");
-                if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
-                    expect("SET");
-                    if (!accept("NULL"))
-                        expect("DEFAULT");
-                }
-            }
-            if (accept("NOT")) {
-                expect("FOR");
-                expect("REPLICATION");
-            }
+            skipReferentialActions();
+            skipNotForReplication();
             cons.push_back(f);
             continue;
         }
         if (accept("CHECK")) {
-            if (accept("NOT")) {
-                expect("FOR");
-                expect("REPLICATION");
-            }
+            skipNotForReplication();
             size_t from = i_;
             skipGroup();
             ConstraintDef k;
@@ -151,6 +137,26 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
         break;
     }
     return c;
+}
+
+// ON DELETE / ON UPDATE actions of a foreign key: accepted, not enforced.
+void Ddl::skipReferentialActions() {
+    while (accept("ON")) {
+        if (!accept("DELETE"))
+            expect("UPDATE");
+        if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
+            expect("SET");
+            if (!accept("NULL"))
+                expect("DEFAULT");
+        }
+    }
+}
+
+void Ddl::skipNotForReplication() {
+    if (accept("NOT")) {
+        expect("FOR");
+        expect("REPLICATION");
+    }
 }
 
 ConstraintDef Ddl::tableConstraint(const std::string& name) {
@@ -169,26 +175,12 @@ ConstraintDef Ddl::tableConstraint(const std::string& name) {
         k.refTable = qname();
         if (cur().isOp("("))
             k.refColumns = columnList(false);
-        while (accept("ON")) {
-            if (!accept("DELETE"))
-                expect("UPDATE");
-            if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
-                expect("SET");
-                if (!accept("NULL"))
-                    expect("DEFAULT");
-            }
-        }
-        if (accept("NOT")) {
-            expect("FOR");
-            expect("REPLICATION");
-        }
+        skipReferentialActions();
+        skipNotForReplication();
         return k;
     } else if (accept("CHECK")) {
         k.kind = "C";
-        if (accept("NOT")) {
-            expect("FOR");
-            expect("REPLICATION");
-        }
+        skipNotForReplication();
         size_t from = i_;
         skipGroup();
         k.text = source(from, i_);
