@@ -62,7 +62,7 @@ std::string BuildScriptHeader(const std::string& database, ObjectType type,
                ")\r\n"
                "DROP " +
                word + extendedName;
-    return "USE " + QuoteIdentifierPart(database) +
+    return "USE " + QuoteCatalogName(database) +
            "\r\n"
            "GO\r\n"
            "/****** Object: " +

@@ -40,7 +40,7 @@ public:
                     const std::string& owner = *it->second;
                     if (!owner.empty() && owner != "dbo")
                         return Qualified(owner, bare);
-                    return QuoteIdentifierPart(bare);
+                    return QuoteCatalogName(bare);
                 }
             }
         }
@@ -49,7 +49,7 @@ public:
 
 private:
     static std::string Qualified(const std::string& schema, const std::string& name) {
-        return QuoteIdentifierPart(schema) + "." + QuoteIdentifierPart(name);
+        return QuoteCatalogName(schema) + "." + QuoteCatalogName(name);
     }
 
     bool Run(const std::string& sql, RecordsetPtr& rs) {

@@ -28,7 +28,7 @@ std::string FirstValue(const ServerEntry& server, const std::string& database,
 }
 
 std::string QualifiedName(const std::string& schema, const std::string& name) {
-    return QuoteIdentifierPart(schema) + "." + QuoteIdentifierPart(name);
+    return QuoteCatalogName(schema) + "." + QuoteCatalogName(name);
 }
 
 } // namespace
@@ -157,7 +157,7 @@ std::string GetExtendedObjectName(ServerEntry& server, const std::string& databa
         const std::string owner = GetOwner(server, database, bare, type);
         if (!owner.empty() && owner != "dbo")
             return QualifiedName(owner, bare);
-        return QuoteIdentifierPart(bare);
+        return QuoteCatalogName(bare);
     } catch (...) {
         ReportCurrentError("mdlMisc", "GetExtendedObjectName");
         return bare;

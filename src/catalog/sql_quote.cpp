@@ -40,6 +40,10 @@ std::string BracketName(std::string_view name) {
 std::string QuoteIdentifierPart(std::string_view name) {
     if (!name.empty() && name.front() == '[' && QuotedPartLength(name, 0) == name.size())
         return std::string(name);
+    return QuoteCatalogName(name);
+}
+
+std::string QuoteCatalogName(std::string_view name) {
     return "[" + ReplaceAll(name, "]", "]]") + "]";
 }
 

@@ -19,6 +19,10 @@ std::string BracketName(std::string_view name);
 // well-formed bracketed part is returned as it is.
 std::string QuoteIdentifierPart(std::string_view name);
 
+// A name as the catalog stores it, always put in brackets with "]" doubled: a table may well be
+// called [Orders], brackets included, and must not be mistaken for Orders.
+std::string QuoteCatalogName(std::string_view name);
+
 // True when the text is one or more well-formed bracketed parts joined by ".", such as
 // [Orders] or [sales].[Orders] or [a]]b].
 bool IsQuotedIdentifierChain(std::string_view text);

@@ -124,23 +124,62 @@ void fnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
 }
 
+// Splits an object name given as text the way the server's name functions do: parts end at a
+// "." outside brackets and double quotes; a delimited part loses its delimiters (doubled
+// closers undone), an undelimited one is taken as it stands, blanks at its ends dropped, so
+// 'O''Brien''s Orders' names the table O'Brien's Orders. Nothing when a delimiter is unclosed.
+std::optional<std::vector<std::string>> splitObjectName(const std::string& text) {
+    std::vector<std::string> parts(1);
+    bool delimited = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if ((c == '[' || c == '"') && parts.back().empty() && !delimited) {
+            const char close = c == '[' ? ']' : '"';
+            size_t j = i + 1;
+            for (; j < text.size(); ++j) {
+                if (text[j] != close) {
+                    parts.back() += text[j];
+                    continue;
+                }
+                if (j + 1 < text.size() && text[j + 1] == close) {
+                    parts.back() += close;
+                    ++j;
+                    continue;
+                }
+                break;
+            }
+            if (j >= text.size())
+                return std::nullopt;
+            delimited = true;
+            i = j;
+            continue;
+        }
+        if (c == '.') {
+            parts.emplace_back();
+            delimited = false;
+            continue;
+        }
+        if (delimited) {
+            if (c != ' ')
+                return std::nullopt; // text after a closing bracket
+            continue;
+        }
+        if (c == ' ' && parts.back().empty())
+            continue;
+        parts.back() += c;
+    }
+    for (auto& part : parts)
+        while (!part.empty() && part.back() == ' ')
+            part.pop_back();
+    return parts;
+}
+
 // Resolves 'name', 'schema.name' or '[schema].[name]' in the current database.
 std::optional<ObjectRow> objectByName(SessionImpl* s, const std::string& text) {
-    std::string err;
-    auto toks = tokenize(text, err);
-    if (!err.empty())
+    auto split = splitObjectName(text);
+    if (!split)
         return std::nullopt;
-    std::vector<std::string> parts;
-    for (const auto& t : toks) {
-        if (t.isName())
-            parts.push_back(t.name());
-        else if (t.isOp(".") && (parts.empty() || false))
-            parts.push_back("");
-        else if (t.kind == Token::Kind::End)
-            break;
-        else if (!t.isOp("."))
-            return std::nullopt;
-    }
+    std::vector<std::string> parts = std::move(*split);
     if (parts.empty() || parts.size() > 3)
         return std::nullopt;
     std::string schema = "main";
