@@ -20,6 +20,8 @@ CaughtError CurrentError() {
         throw;
     } catch (const CatalogError& e) {
         return {e.Number(), e.what()};
+    } catch (const RecordsetError& e) {
+        return {e.Number(), e.what()};
     } catch (const std::bad_alloc&) {
         return {7, "Out of memory"};
     } catch (const std::exception& e) {

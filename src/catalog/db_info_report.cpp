@@ -24,7 +24,12 @@ public:
     TableQualifiers(ServerEntry& server, const std::string& database)
         : server_(server), database_(database) {
         bySchema_ = VersionMajorOf(server.Version) >= 9;
-        loaded_ = bySchema_ ? LoadSchemas() : LoadOwners();
+        try {
+            loaded_ = bySchema_ ? LoadSchemas() : LoadOwners();
+        } catch (const RecordsetError&) {
+            // Rows cut off part-way place only some tables; every table goes the long way.
+            loaded_ = false;
+        }
     }
 
     std::string ExtendedName(const std::string& listedName, int32_t id) {
@@ -174,8 +179,10 @@ bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::str
         int32_t errNumber = 0;
         std::string errDescription;
         const std::string sql = BuildObjSQLString(type, ignoreSys);
+        // A listing the server did not give is not an empty one: the command layer has said
+        // why, and a report claiming there are no objects of the type would be wrong.
         if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
-            rs.reset();
+            return false;
         runner.UpdateElapsed();
         if (runner.mblnCancel)
             return false;
@@ -184,8 +191,11 @@ bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::str
         const std::string listing =
             type == kTypeTable ? TableListingWithCounts(runner, rs.get(), server, database, true)
                                : RecordsetToString(runner, rs.get(), type, server, database, true);
+        const bool cutShort = rs && rs->Failed();
         if (rs && rs->IsOpen())
             rs->Close();
+        if (cutShort)
+            return false;
         const std::string plural = GetObjectTypeName(type, false);
         text +=
             listing.empty() ? "There are no " + plural + " in this database." : "List of " + plural;

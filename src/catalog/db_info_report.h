@@ -39,7 +39,8 @@ std::string DbInfoDateText(std::time_t when);
 std::string DbInfoStepCaption(ObjectType type);
 
 // Runs the whole analysis. True with the complete report in `text` when all six types ran;
-// false when cancelled (the text then holds what was built and must not be shown).
+// false when cancelled or when a type's listing could not be read whole (the user has been
+// told why); the text then holds what was built and must not be shown.
 bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::string& database,
                        const std::string& dateText, std::string& text);
 

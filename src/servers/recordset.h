@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,9 +70,25 @@ public:
     // A reader that only moves forward (the data view over millions of rows) lets the record
     // set forget rows it has passed; MoveFirst then no longer goes back past them.
     virtual void SetForwardOnly(bool on) { (void)on; }
+    // True once reading the rows has failed part-way (MoveNext then raised RecordsetError).
+    virtual bool Failed() const { return false; }
 };
 
 using RecordsetPtr = std::unique_ptr<Recordset>;
+
+// Raised by MoveNext when the rows stop coming because reading them failed (the link dropped,
+// the command timed out, the server sent an error inside the result). A reader that took the
+// rows seen so far for the whole result would show a short list, a cut text or a partial
+// report as if nothing had happened; the error makes its handler say what went wrong.
+class RecordsetError : public std::runtime_error {
+public:
+    RecordsetError(int32_t number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
+    int32_t Number() const { return number_; }
+
+private:
+    int32_t number_;
+};
 
 // Rows kept in memory.
 class MemoryRecordset : public Recordset {

@@ -72,10 +72,13 @@ void ServerRecordset::MoveNext() {
             pos_ = 0;
         }
         OdbcError error;
-        // A failure part-way (a broken link, a timeout) ends the rows; it is logged like any
-        // other failed call so the user can find out why the list is short.
-        if (!FetchBlock(error))
+        // A failure part-way (a broken link, a timeout, an error inside the result) ends the
+        // rows; it is logged like any other failed call and raised, so no reader mistakes the
+        // rows it has seen for the whole result.
+        if (!FetchBlock(error)) {
             WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
+            throw RecordsetError(error.number, error.description);
+        }
     }
 }
 

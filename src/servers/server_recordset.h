@@ -33,9 +33,11 @@ public:
     bool IsEOF() const override { return pos_ >= rows_.size(); }
     void MoveFirst() override { pos_ = 0; }
     void SetForwardOnly(bool on) override { forwardOnly_ = on; }
+    // Raises RecordsetError when the next block cannot be read.
     void MoveNext() override;
     int64_t RecordCount() const override;
     void Close() override;
+    bool Failed() const override { return failed_; }
 
     // How many rows have come from the server so far.
     size_t RowsFetched() const { return passed_ + rows_.size(); }

@@ -109,6 +109,11 @@ void frmDataView::LoadData() {
             prompter.MessageBox(MsgIcon::Error, kExecutableName,
                                 "Error in Sub frmDataView.LoadData, error nr " +
                                     std::to_string(e.Number()) + " (" + e.what() + ").");
+    } catch (const RecordsetError& e) {
+        // The rows stopped coming part-way: the grid holds only those before the failure.
+        prompter.MessageBox(MsgIcon::Error, kExecutableName,
+                            "Error in Sub frmDataView.LoadData, error nr " +
+                                std::to_string(e.Number()) + " (" + e.what() + ").");
     } catch (const std::exception& e) {
         prompter.MessageBox(MsgIcon::Error, kExecutableName,
                             std::string("Error in Sub frmDataView.LoadData, error nr 5 (") +
