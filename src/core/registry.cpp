@@ -4,6 +4,7 @@
 #include "core/registry_document.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace orv {
 
@@ -23,6 +24,24 @@ RegistryDocument Load(bool* readable = nullptr) {
         return {};
     }
     return RegistryDocument::Parse(*bytes, readable);
+}
+
+// Every writer makes its temporary file while it holds the lock, so one found by the lock's
+// holder was left by a copy killed between writing and renaming. It holds the stored passwords;
+// nothing would ever remove it otherwise.
+void RemoveLeftTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path file(path);
+    const std::string prefix = file.filename().string() + ".tmp.";
+    std::error_code ec;
+    for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
 }
 
 } // namespace
@@ -52,6 +71,7 @@ bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change) {
     FileLock lock(path);
     if (!lock.Locked())
         return false;
+    RemoveLeftTemporaries(path);
     bool readable = true;
     RegistryDocument doc = Load(&readable);
     if (!change(doc))
@@ -63,13 +83,60 @@ bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change) {
     return ReplaceFileAtomically(path, doc.Serialize(), 0600);
 }
 
-std::optional<int32_t> QueryRegDword(HKEY root, const std::string& keyPath,
-                                     const std::string& valueName) {
-    RegistryDocument doc = Load();
+RegistryDocument RegistrySnapshot() {
+    return Load();
+}
+
+std::optional<int32_t> QueryRegDword(const RegistryDocument& doc, HKEY root,
+                                     const std::string& keyPath, const std::string& valueName) {
     const RegValue* v = doc.Find(FullPath(root, keyPath), valueName);
     if (!v || v->type != RegValue::Type::Dword)
         return std::nullopt;
     return static_cast<int32_t>(v->dword);
+}
+
+int32_t GetRegDword(const RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                    const std::string& valueName, int32_t defaultValue) {
+    return QueryRegDword(doc, root, keyPath, valueName).value_or(defaultValue);
+}
+
+std::string GetRegString(const RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                         const std::string& valueName, const std::string& defaultValue) {
+    const RegValue* v = doc.Find(FullPath(root, keyPath), valueName);
+    if (!v || v->type != RegValue::Type::String)
+        return defaultValue;
+    size_t nul = v->text.find('\0');
+    return nul == std::string::npos ? v->text : v->text.substr(0, nul);
+}
+
+void SetRegDword(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                 const std::string& valueName, int32_t value) {
+    RegValue v;
+    v.type = RegValue::Type::Dword;
+    v.dword = static_cast<uint32_t>(value);
+    doc.Set(FullPath(root, keyPath), valueName, v);
+}
+
+void SetRegString(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                  const std::string& valueName, const std::string& value) {
+    RegValue v;
+    v.type = RegValue::Type::String;
+    v.text = value;
+    doc.Set(FullPath(root, keyPath), valueName, v);
+}
+
+void CreateRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath) {
+    if (!doc.HasKey(FullPath(root, keyPath)))
+        doc.CreateKey(FullPath(root, keyPath));
+}
+
+bool DeleteRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath) {
+    return doc.DeleteKey(FullPath(root, keyPath));
+}
+
+std::optional<int32_t> QueryRegDword(HKEY root, const std::string& keyPath,
+                                     const std::string& valueName) {
+    return QueryRegDword(Load(), root, keyPath, valueName);
 }
 
 int32_t GetRegDword(HKEY root, const std::string& keyPath, const std::string& valueName,
@@ -79,21 +146,13 @@ int32_t GetRegDword(HKEY root, const std::string& keyPath, const std::string& va
 
 std::string GetRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
                          const std::string& defaultValue) {
-    RegistryDocument doc = Load();
-    const RegValue* v = doc.Find(FullPath(root, keyPath), valueName);
-    if (!v || v->type != RegValue::Type::String)
-        return defaultValue;
-    size_t nul = v->text.find('\0');
-    return nul == std::string::npos ? v->text : v->text.substr(0, nul);
+    return GetRegString(Load(), root, keyPath, valueName, defaultValue);
 }
 
 std::string SetRegDword(HKEY root, const std::string& keyPath, const std::string& valueName,
                         int32_t value) {
-    RegValue v;
-    v.type = RegValue::Type::Dword;
-    v.dword = static_cast<uint32_t>(value);
     bool ok = ModifyRegistry([&](RegistryDocument& doc) {
-        doc.Set(FullPath(root, keyPath), valueName, v);
+        SetRegDword(doc, root, keyPath, valueName, value);
         return true;
     });
     return ok ? "Success" : "No! Failed to save Value";
@@ -101,11 +160,8 @@ std::string SetRegDword(HKEY root, const std::string& keyPath, const std::string
 
 std::string SetRegString(HKEY root, const std::string& keyPath, const std::string& valueName,
                          const std::string& value) {
-    RegValue v;
-    v.type = RegValue::Type::String;
-    v.text = value;
     bool ok = ModifyRegistry([&](RegistryDocument& doc) {
-        doc.Set(FullPath(root, keyPath), valueName, v);
+        SetRegString(doc, root, keyPath, valueName, value);
         return true;
     });
     return ok ? "Success" : "No! Failed to save Value";
@@ -115,7 +171,7 @@ void CreateRegKey(HKEY root, const std::string& keyPath) {
     ModifyRegistry([&](RegistryDocument& doc) {
         if (doc.HasKey(FullPath(root, keyPath)))
             return false;
-        doc.CreateKey(FullPath(root, keyPath));
+        CreateRegKey(doc, root, keyPath);
         return true;
     });
 }
@@ -123,7 +179,7 @@ void CreateRegKey(HKEY root, const std::string& keyPath) {
 std::string DeleteRegKey(HKEY root, const std::string& keyPath) {
     bool found = false;
     bool ok = ModifyRegistry([&](RegistryDocument& doc) {
-        found = doc.DeleteKey(FullPath(root, keyPath));
+        found = DeleteRegKey(doc, root, keyPath);
         return found;
     });
     return ok && found ? "Success" : "No! Key to Delete Or Key Not Found";

@@ -39,5 +39,24 @@ class RegistryDocument;
 // Runs `change` on the current contents under the file lock and stores the result atomically.
 // `change` returns false to leave the file untouched. False when the file could not be written.
 bool ModifyRegistry(const std::function<bool(RegistryDocument&)>& change);
+// The whole file as it is now, for a caller that reads several values that belong together: a
+// running copy that rewrites the file between two single reads cannot then mix old and new.
+RegistryDocument RegistrySnapshot();
+
+// The same reads and writes on a document, for changes of several values that must reach the
+// file (and the other running copy) all at once: inside ModifyRegistry, or on a snapshot.
+std::optional<int32_t> QueryRegDword(const RegistryDocument& doc, HKEY root,
+                                     const std::string& keyPath, const std::string& valueName);
+int32_t GetRegDword(const RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                    const std::string& valueName, int32_t defaultValue);
+std::string GetRegString(const RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                         const std::string& valueName, const std::string& defaultValue);
+void SetRegDword(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                 const std::string& valueName, int32_t value);
+void SetRegString(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                  const std::string& valueName, const std::string& value);
+void CreateRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath);
+// False when the key did not exist.
+bool DeleteRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath);
 
 } // namespace orv

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "core/program_info.h"
 #include "core/registry.h"
+#include "core/registry_document.h"
 #include "core/settings.h"
 #include "util/prompter.h"
 #include "util/text.h"
@@ -13,32 +14,36 @@ namespace {
 
 bool gListLoaded = false;
 
-ServerEntry ReadEntry(int32_t i) {
+// Every read and write of the list goes through one document: a snapshot for reads, the locked
+// document of ModifyRegistry for changes. Another running copy that adds or removes a server
+// between two single-value calls would otherwise be lost (a stale Count) or mixed in (a
+// renumbered key read under the old numbering).
+ServerEntry ReadEntry(const RegistryDocument& doc, int32_t i) {
     const std::string key = ServerKeyPath(i);
     ServerEntry e;
-    e.Name = GetRegString(HKEY_CURRENT_USER, key, "Name", "");
-    e.SQLAuth = GetRegDword(HKEY_CURRENT_USER, key, "SQLAuth", 0) == 1;
-    e.LoginName = GetRegString(HKEY_CURRENT_USER, key, "LoginName", "");
-    e.Pwd = GetRegString(HKEY_CURRENT_USER, key, "Pwd", "");
-    e.MRUDb = GetRegString(HKEY_CURRENT_USER, key, "MRUDb", "");
+    e.Name = GetRegString(doc, HKEY_CURRENT_USER, key, "Name", "");
+    e.SQLAuth = GetRegDword(doc, HKEY_CURRENT_USER, key, "SQLAuth", 0) == 1;
+    e.LoginName = GetRegString(doc, HKEY_CURRENT_USER, key, "LoginName", "");
+    e.Pwd = GetRegString(doc, HKEY_CURRENT_USER, key, "Pwd", "");
+    e.MRUDb = GetRegString(doc, HKEY_CURRENT_USER, key, "MRUDb", "");
     e.EntryNumber = i;
-    e.Version = GetRegString(HKEY_CURRENT_USER, key, "Version", "");
+    e.Version = GetRegString(doc, HKEY_CURRENT_USER, key, "Version", "");
     return e;
 }
 
-void WriteEntry(int32_t i, const ServerEntry& e) {
+void WriteEntry(RegistryDocument& doc, int32_t i, const ServerEntry& e) {
     const std::string key = ServerKeyPath(i);
-    CreateRegKey(HKEY_CURRENT_USER, key);
-    SetRegString(HKEY_CURRENT_USER, key, "Name", e.Name);
-    SetRegDword(HKEY_CURRENT_USER, key, "SQLAuth", e.SQLAuth ? 1 : 0);
-    SetRegString(HKEY_CURRENT_USER, key, "LoginName", e.LoginName);
-    SetRegString(HKEY_CURRENT_USER, key, "Pwd", e.Pwd);
-    SetRegString(HKEY_CURRENT_USER, key, "MRUDb", e.MRUDb);
-    SetRegString(HKEY_CURRENT_USER, key, "Version", e.Version);
+    CreateRegKey(doc, HKEY_CURRENT_USER, key);
+    SetRegString(doc, HKEY_CURRENT_USER, key, "Name", e.Name);
+    SetRegDword(doc, HKEY_CURRENT_USER, key, "SQLAuth", e.SQLAuth ? 1 : 0);
+    SetRegString(doc, HKEY_CURRENT_USER, key, "LoginName", e.LoginName);
+    SetRegString(doc, HKEY_CURRENT_USER, key, "Pwd", e.Pwd);
+    SetRegString(doc, HKEY_CURRENT_USER, key, "MRUDb", e.MRUDb);
+    SetRegString(doc, HKEY_CURRENT_USER, key, "Version", e.Version);
 }
 
-int32_t StoredCount() {
-    return GetRegDword(HKEY_CURRENT_USER, kKeyServers, "Count", 0);
+int32_t StoredCount(const RegistryDocument& doc) {
+    return GetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count", 0);
 }
 
 } // namespace
@@ -72,30 +77,33 @@ void LoadServerList() {
     auto& list = ServerList();
     list.clear();
     gListLoaded = false;
-    const int32_t n = StoredCount();
+    const RegistryDocument doc = RegistrySnapshot();
+    const int32_t n = StoredCount(doc);
     if (n <= 0)
         return;
     list.resize(static_cast<size_t>(n) + 1);
     for (int32_t i = 1; i <= n; ++i)
-        list[static_cast<size_t>(i)] = ReadEntry(i);
+        list[static_cast<size_t>(i)] = ReadEntry(doc, i);
     gListLoaded = true;
 }
 
 int32_t ServerCount() {
     LoadServerList();
-    const int32_t n = StoredCount();
-    return n < 0 ? 0 : n;
+    // The list just loaded, not a second read: N must match the entries ServerList holds.
+    const auto& list = ServerList();
+    return list.empty() ? 0 : static_cast<int32_t>(list.size() - 1);
 }
 
 void FindServer(ServerEntry& entry) {
     ServerEntry cleared;
     cleared.Name = entry.Name;
     entry = cleared;
-    const int32_t n = StoredCount();
+    const RegistryDocument doc = RegistrySnapshot();
+    const int32_t n = StoredCount(doc);
     for (int32_t i = 1; i <= n; ++i) {
-        if (GetRegString(HKEY_CURRENT_USER, ServerKeyPath(i), "Name", "") != entry.Name)
+        if (GetRegString(doc, HKEY_CURRENT_USER, ServerKeyPath(i), "Name", "") != entry.Name)
             continue;
-        ServerEntry found = ReadEntry(i);
+        ServerEntry found = ReadEntry(doc, i);
         entry.SQLAuth = found.SQLAuth;
         entry.LoginName = found.LoginName;
         entry.Pwd = found.Pwd;
@@ -134,34 +142,41 @@ void FillServerListBox(ListControl& list) {
 }
 
 void ServerAddToList(const ServerEntry& entry) {
-    const int32_t n = ServerCount() + 1;
-    // Count goes first, as it always has: a reader in between sees an entry with empty values.
-    SetRegDword(HKEY_CURRENT_USER, kKeyServers, "Count", n);
-    WriteEntry(n, entry);
+    ModifyRegistry([&](RegistryDocument& doc) {
+        const int32_t stored = StoredCount(doc);
+        const int32_t n = (stored < 0 ? 0 : stored) + 1;
+        SetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count", n);
+        WriteEntry(doc, n, entry);
+        return true;
+    });
     WriteLogLine("ServerAddToList: " + entry.Name);
     LoadServerList();
 }
 
 void RemoveServerFromList(const std::string& name) {
-    const int32_t n = ServerCount();
-    std::vector<ServerEntry> kept;
-    bool found = false;
-    const auto& servers = ServerList();
-    for (int32_t i = 1; i <= n && static_cast<size_t>(i) < servers.size(); ++i) {
-        const ServerEntry& e = servers[static_cast<size_t>(i)];
-        if (e.Name == name)
-            found = true;
-        else
-            kept.push_back(e);
-    }
-    // A name that is not stored changes nothing; renumbering anyway would drop the last entry.
-    if (!found)
-        return;
-    for (int32_t i = 1; i <= n; ++i)
-        DeleteRegKey(HKEY_CURRENT_USER, ServerKeyPath(i));
-    for (size_t j = 0; j < kept.size(); ++j)
-        WriteEntry(static_cast<int32_t>(j + 1), kept[j]);
-    SetRegDword(HKEY_CURRENT_USER, kKeyServers, "Count", static_cast<int32_t>(kept.size()));
+    ModifyRegistry([&](RegistryDocument& doc) {
+        const int32_t n = StoredCount(doc);
+        std::vector<ServerEntry> kept;
+        bool found = false;
+        for (int32_t i = 1; i <= n; ++i) {
+            ServerEntry e = ReadEntry(doc, i);
+            if (e.Name == name)
+                found = true;
+            else
+                kept.push_back(std::move(e));
+        }
+        // A name that is not stored (perhaps another copy removed it meanwhile) changes
+        // nothing; renumbering anyway would drop the last entry.
+        if (!found)
+            return false;
+        for (int32_t i = 1; i <= n; ++i)
+            DeleteRegKey(doc, HKEY_CURRENT_USER, ServerKeyPath(i));
+        for (size_t j = 0; j < kept.size(); ++j)
+            WriteEntry(doc, static_cast<int32_t>(j + 1), kept[j]);
+        SetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count",
+                    static_cast<int32_t>(kept.size()));
+        return true;
+    });
     LoadServerList();
 }
 

@@ -1,6 +1,7 @@
 // Loading the controls from the settings, checking the two numbers, and writing every setting.
 #include "core/error_report.h"
 #include "core/registry.h"
+#include "core/registry_document.h"
 #include "core/settings.h"
 #include "ui/settings/frm_options.h"
 #include "ui/settings/numeric_box.h"
@@ -24,12 +25,12 @@ bool On(const QCheckBox* box) {
     return box->checkState() != Qt::Unchecked;
 }
 
-void Write(const char* key, const char* name, int32_t value) {
-    SetRegDword(HKEY_CURRENT_USER, key, name, value);
+void Write(RegistryDocument& doc, const char* key, const char* name, int32_t value) {
+    SetRegDword(doc, HKEY_CURRENT_USER, key, name, value);
 }
 
-void Write(const char* key, const char* name, bool value) {
-    SetRegDword(HKEY_CURRENT_USER, key, name, value ? 1 : 0);
+void Write(RegistryDocument& doc, const char* key, const char* name, bool value) {
+    SetRegDword(doc, HKEY_CURRENT_USER, key, name, value ? 1 : 0);
 }
 
 int32_t NumberIn(const QLineEdit* box) {
@@ -88,45 +89,45 @@ bool frmOptions::ValidateData() {
 
 void frmOptions::SaveOptions() {
     ProgramSettings& s = Settings();
-    Write(kKeyServers, "AutoConnect", On(chkAutoConnect_));
-
+    const bool autoConnect = On(chkAutoConnect_);
     s.ShowOwners = On(chkShowOwners_);
-    Write(kKeyServers, "ShowOwners", s.ShowOwners);
-
     s.MaxRowsInDiffTable = NumberIn(txtMaxRows_);
-    Write(kKeyMav, "MaxRowsInDiffTable", s.MaxRowsInDiffTable);
-
     s.CaseSensitive = On(chkCaseSensitive_);
-    Write(kKeyComparisons, "CaseSensitive", s.CaseSensitive);
     s.IgnoreWhitespace = On(chkIgnoreWhitespaces_);
-    Write(kKeyComparisons, "IgnoreWhitespace", s.IgnoreWhitespace);
     s.IgnoreComments = On(chkIgnoreComments_);
-    Write(kKeyComparisons, "IgnoreComments", s.IgnoreComments);
     s.IgnoreIndexes = On(chkIgnoreIndexes_);
-    Write(kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
-
     const bool serverSide = optCurLoc_[1]->isChecked();
-    Write(kKeyServers, "CursorConnectionUseServer", serverSide);
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
-
     s.CacheSize = NumberIn(txtCacheSize_);
-    Write(kKeyMav, "CacheSize", s.CacheSize);
-
     s.IgnoreSysObjects = On(chkIgnoreSysObjects_);
-    Write(kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);
-
-    Write(kKeyComparisons, "ShowDataCompOpt", On(chkDataComp_));
-    Write(kKeyComparisons, "PromptToSave", On(chkPrompt_));
-
-    Write(kKeyMav, "PreserveDbSel", On(chkPreserveDbSel_));
-
+    const bool dataComp = On(chkDataComp_);
+    const bool prompt = On(chkPrompt_);
+    const bool preserveDbSel = On(chkPreserveDbSel_);
     s.IgnoreColSeq = On(chkIgnoreColSeq_);
-    Write(kKeyComparisons, "IgnoreColSeq", s.IgnoreColSeq);
-
     s.AutoSelTargetObj = On(chkAutoSelTargetObj_);
-    Write(kKeyMav, "AutoSelTargetObj", s.AutoSelTargetObj);
     s.AnalyzeConstraints = On(chkAnalyzeConstraints_);
-    Write(kKeyMav, "AnalyzeConstraints", s.AnalyzeConstraints);
+
+    // One replacement of the file for the whole set: another running copy saving its options at
+    // the same moment then leaves either its set or ours, never half of each.
+    ModifyRegistry([&](RegistryDocument& doc) {
+        Write(doc, kKeyServers, "AutoConnect", autoConnect);
+        Write(doc, kKeyServers, "ShowOwners", s.ShowOwners);
+        Write(doc, kKeyMav, "MaxRowsInDiffTable", s.MaxRowsInDiffTable);
+        Write(doc, kKeyComparisons, "CaseSensitive", s.CaseSensitive);
+        Write(doc, kKeyComparisons, "IgnoreWhitespace", s.IgnoreWhitespace);
+        Write(doc, kKeyComparisons, "IgnoreComments", s.IgnoreComments);
+        Write(doc, kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
+        Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
+        Write(doc, kKeyMav, "CacheSize", s.CacheSize);
+        Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);
+        Write(doc, kKeyComparisons, "ShowDataCompOpt", dataComp);
+        Write(doc, kKeyComparisons, "PromptToSave", prompt);
+        Write(doc, kKeyMav, "PreserveDbSel", preserveDbSel);
+        Write(doc, kKeyComparisons, "IgnoreColSeq", s.IgnoreColSeq);
+        Write(doc, kKeyMav, "AutoSelTargetObj", s.AutoSelTargetObj);
+        Write(doc, kKeyMav, "AnalyzeConstraints", s.AnalyzeConstraints);
+        return true;
+    });
 
     optionsSaved_ = true;
 }
