@@ -285,7 +285,7 @@ void setCatalogDatabaseName(sqlite3* db, const std::string& schema, const std::s
 }
 
 std::optional<int> Catalog::namespaceId(const std::string& name) const {
-    Stmt st(db_, "SELECT schema_id FROM " + t("sqlsim_schemas") + " WHERE name = ?");
+    Stmt st = Stmt::Cached(db_, "SELECT schema_id FROM " + t("sqlsim_schemas") + " WHERE name = ?");
     st.bind(1, name);
     if (st.step())
         return static_cast<int>(st.integer(0));
@@ -293,7 +293,7 @@ std::optional<int> Catalog::namespaceId(const std::string& name) const {
 }
 
 std::string Catalog::namespaceName(int id) const {
-    Stmt st(db_, "SELECT name FROM " + t("sqlsim_schemas") + " WHERE schema_id = ?");
+    Stmt st = Stmt::Cached(db_, "SELECT name FROM " + t("sqlsim_schemas") + " WHERE schema_id = ?");
     st.bind(1, id);
     return st.step() ? st.text(0) : std::string();
 }
@@ -309,7 +309,7 @@ int Catalog::addNamespace(const std::string& name, int principal) {
 }
 
 std::optional<int> Catalog::userId(const std::string& name) const {
-    Stmt st(db_, "SELECT uid FROM " + t("sysusers") + " WHERE name = ?");
+    Stmt st = Stmt::Cached(db_, "SELECT uid FROM " + t("sysusers") + " WHERE name = ?");
     st.bind(1, name);
     if (st.step())
         return static_cast<int>(st.integer(0));
@@ -342,7 +342,7 @@ std::optional<ObjectRow> Catalog::findObject(const std::string& name, std::optio
     if (ns)
         sql += " AND o.uid = " + std::to_string(*ns);
     sql += " ORDER BY CASE WHEN o.xtype IN ('U','V','S','P','FN','IF','TF','TR') THEN 0 ELSE 1 END";
-    Stmt st(db_, sql);
+    Stmt st = Stmt::Cached(db_, sql);
     st.bind(1, name);
     if (!st.step())
         return std::nullopt;
@@ -357,9 +357,10 @@ std::optional<ObjectRow> Catalog::findObject(const std::string& name, std::optio
 }
 
 std::optional<ObjectRow> Catalog::objectById(int id) const {
-    Stmt st(db_, "SELECT o.id, o.name, o.xtype, o.uid, o.parent_obj, x.sqlite_name FROM " +
-                     t("sysobjects") + " o LEFT JOIN " + t("sqlsim_objects") +
-                     " x ON x.id = o.id WHERE o.id = ?");
+    Stmt st =
+        Stmt::Cached(db_, "SELECT o.id, o.name, o.xtype, o.uid, o.parent_obj, x.sqlite_name FROM " +
+                              t("sysobjects") + " o LEFT JOIN " + t("sqlsim_objects") +
+                              " x ON x.id = o.id WHERE o.id = ?");
     st.bind(1, id);
     if (!st.step())
         return std::nullopt;
@@ -413,10 +414,11 @@ int Catalog::addObject(const std::string& name, const std::string& xtype, int ui
 }
 
 std::vector<ColumnRow> Catalog::columns(int objectId) const {
-    Stmt st(db_, "SELECT c.name, c.colid, t.name, c.xusertype, c.length, c.prec, c.scale, "
-                 "c.isnullable, c.status FROM " +
-                     t("syscolumns") + " c LEFT JOIN " + t("systypes") +
-                     " t ON t.xusertype = c.xusertype WHERE c.id = ? ORDER BY c.colorder");
+    Stmt st =
+        Stmt::Cached(db_, "SELECT c.name, c.colid, t.name, c.xusertype, c.length, c.prec, c.scale, "
+                          "c.isnullable, c.status FROM " +
+                              t("syscolumns") + " c LEFT JOIN " + t("systypes") +
+                              " t ON t.xusertype = c.xusertype WHERE c.id = ? ORDER BY c.colorder");
     st.bind(1, objectId);
     std::vector<ColumnRow> out;
     while (st.step()) {
@@ -503,8 +505,8 @@ void Catalog::setColumnDefault(int objectId, int colid, int defaultId) {
 }
 
 std::optional<ColType> Catalog::userType(const std::string& name) const {
-    Stmt st(db_, "SELECT xtype, length, prec, scale, allownulls, name FROM " + t("systypes") +
-                     " WHERE name = ? AND xusertype > 256");
+    Stmt st = Stmt::Cached(db_, "SELECT xtype, length, prec, scale, allownulls, name FROM " +
+                                    t("systypes") + " WHERE name = ? AND xusertype > 256");
     st.bind(1, name);
     if (!st.step())
         return std::nullopt;
@@ -551,14 +553,14 @@ void Catalog::addUserType(const std::string& name, const ColType& base, bool all
 }
 
 bool Catalog::hasClustered(int tableId) const {
-    Stmt st(db_, "SELECT 1 FROM " + t("sysindexes") + " WHERE id = ? AND indid = 1");
+    Stmt st = Stmt::Cached(db_, "SELECT 1 FROM " + t("sysindexes") + " WHERE id = ? AND indid = 1");
     st.bind(1, tableId);
     return st.step();
 }
 
 int Catalog::nextIndexId(int tableId) const {
-    Stmt st(db_, "SELECT max(indid) FROM " + t("sysindexes") +
-                     " WHERE id = ? AND indid BETWEEN 2 AND 250");
+    Stmt st = Stmt::Cached(db_, "SELECT max(indid) FROM " + t("sysindexes") +
+                                    " WHERE id = ? AND indid BETWEEN 2 AND 250");
     st.bind(1, tableId);
     st.step();
     return st.isNull(0) ? 2 : static_cast<int>(st.integer(0)) + 1;
@@ -672,8 +674,8 @@ void Catalog::addReference(int constId, int fkeyId, int rkeyId, int rkeyIndid,
 }
 
 std::optional<std::pair<long long, long long>> Catalog::identity(int tableId) const {
-    Stmt st(db_, "SELECT ident_seed, ident_incr FROM " + t("sqlsim_objects") +
-                     " WHERE id = ? AND ident_seed IS NOT NULL");
+    Stmt st = Stmt::Cached(db_, "SELECT ident_seed, ident_incr FROM " + t("sqlsim_objects") +
+                                    " WHERE id = ? AND ident_seed IS NOT NULL");
     st.bind(1, tableId);
     if (!st.step())
         return std::nullopt;

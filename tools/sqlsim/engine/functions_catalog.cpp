@@ -21,7 +21,8 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::string& x = obj->xtype;
     bool shipped = false;
     {
-        Stmt st(cat.db(), "SELECT is_ms_shipped FROM " + cat.t("sqlsim_objects") + " WHERE id = ?");
+        Stmt st = Stmt::Cached(cat.db(), "SELECT is_ms_shipped FROM " + cat.t("sqlsim_objects") +
+                                             " WHERE id = ?");
         st.bind(1, obj->id);
         shipped = st.step() && st.integer(0) != 0;
     }
@@ -69,7 +70,8 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return yes(x == "P" || x == "FN" || x == "IF" || x == "TF" || x == "TR" || x == "V" ||
                    x == "U");
     if (p == "isencrypted") {
-        Stmt st(cat.db(), "SELECT max(encrypted) FROM " + cat.t("syscomments") + " WHERE id = ?");
+        Stmt st = Stmt::Cached(cat.db(), "SELECT max(encrypted) FROM " + cat.t("syscomments") +
+                                             " WHERE id = ?");
         st.bind(1, obj->id);
         return yes(st.step() && st.integer(0) != 0);
     }
@@ -78,8 +80,8 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (p == "tablehasclustindex" || p == "isindexed")
         return yes(cat.hasClustered(obj->id));
     if (p == "tablehasprimarykey") {
-        Stmt st(cat.db(),
-                "SELECT 1 FROM " + cat.t("sysobjects") + " WHERE parent_obj = ? AND xtype = 'PK'");
+        Stmt st = Stmt::Cached(cat.db(), "SELECT 1 FROM " + cat.t("sysobjects") +
+                                             " WHERE parent_obj = ? AND xtype = 'PK'");
         st.bind(1, obj->id);
         return yes(st.step());
     }
@@ -93,8 +95,8 @@ void fnIndexProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return sqlite3_result_null(ctx);
     SessionImpl* s = session(ctx);
     Catalog cat = s->catalog();
-    Stmt st(cat.db(), "SELECT status, indid FROM " + cat.t("sysindexes") +
-                          " WHERE id = ? AND name = ? AND indid > 0");
+    Stmt st = Stmt::Cached(cat.db(), "SELECT status, indid FROM " + cat.t("sysindexes") +
+                                         " WHERE id = ? AND name = ? AND indid > 0");
     st.bind(1, sqlite3_value_int64(argv[0])).bind(2, argText(argv[1]));
     if (!st.step())
         return sqlite3_result_null(ctx);
@@ -222,8 +224,9 @@ void fnIdent(sqlite3_context* ctx, sqlite3_value* arg, int which) {
     if (!obj || obj->xtype != "U")
         return sqlite3_result_null(ctx);
     Catalog cat = s->catalog();
-    Stmt st(cat.db(), "SELECT ident_seed, ident_incr, ident_current FROM " +
-                          cat.t("sqlsim_objects") + " WHERE id = ? AND ident_seed IS NOT NULL");
+    Stmt st = Stmt::Cached(cat.db(), "SELECT ident_seed, ident_incr, ident_current FROM " +
+                                         cat.t("sqlsim_objects") +
+                                         " WHERE id = ? AND ident_seed IS NOT NULL");
     st.bind(1, obj->id);
     if (!st.step() || st.isNull(which))
         return sqlite3_result_null(ctx);
@@ -247,7 +250,7 @@ void fnUserName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
     Catalog cat = s->catalog();
-    Stmt st(cat.db(), "SELECT name FROM " + cat.t("sysusers") + " WHERE uid = ?");
+    Stmt st = Stmt::Cached(cat.db(), "SELECT name FROM " + cat.t("sysusers") + " WHERE uid = ?");
     st.bind(1, sqlite3_value_int64(argv[0]));
     if (!st.step())
         return sqlite3_result_null(ctx);
@@ -275,8 +278,8 @@ void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     SessionImpl* s = session(ctx);
     std::string schema = "main";
     if (argc > 1 && !isNull(argv[1])) {
-        Stmt st(s->conn(), "SELECT name FROM " + sqlId(*s->schemaFor("master")) +
-                               ".sysdatabases WHERE dbid = ?");
+        Stmt st = Stmt::Cached(s->conn(), "SELECT name FROM " + sqlId(*s->schemaFor("master")) +
+                                              ".sysdatabases WHERE dbid = ?");
         st.bind(1, sqlite3_value_int64(argv[1]));
         if (!st.step())
             return sqlite3_result_null(ctx);
@@ -327,8 +330,8 @@ void fnDbName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     SessionImpl* s = session(ctx);
     if (argc == 0 || isNull(argv[0]))
         return resultText(ctx, s->currentDatabase());
-    Stmt st(s->conn(),
-            "SELECT name FROM " + sqlId(*s->schemaFor("master")) + ".sysdatabases WHERE dbid = ?");
+    Stmt st = Stmt::Cached(s->conn(), "SELECT name FROM " + sqlId(*s->schemaFor("master")) +
+                                          ".sysdatabases WHERE dbid = ?");
     st.bind(1, sqlite3_value_int64(argv[0]));
     if (!st.step())
         return sqlite3_result_null(ctx);
@@ -421,7 +424,8 @@ void fnOne(sqlite3_context* ctx, int, sqlite3_value**) {
 void fnTypeName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     SessionImpl* s = session(ctx);
     Catalog cat = s->catalog();
-    Stmt st(cat.db(), "SELECT name FROM " + cat.t("systypes") + " WHERE xusertype = ?");
+    Stmt st =
+        Stmt::Cached(cat.db(), "SELECT name FROM " + cat.t("systypes") + " WHERE xusertype = ?");
     st.bind(1, sqlite3_value_int64(argv[0]));
     if (!st.step())
         return sqlite3_result_null(ctx);

@@ -1,5 +1,8 @@
 #include "engine/sqlite_util.h"
 
+#include <mutex>
+#include <unordered_map>
+
 namespace sqlsim {
 
 Db::Db(const std::string& path, bool create) {
@@ -19,14 +22,18 @@ Db::Db(const std::string& path, bool create) {
 }
 
 Db::~Db() {
-    if (db_)
+    if (db_) {
+        dropCachedStatements(db_);
         sqlite3_close_v2(db_);
+    }
 }
 
 Db& Db::operator=(Db&& o) noexcept {
     if (this != &o) {
-        if (db_)
+        if (db_) {
+            dropCachedStatements(db_);
             sqlite3_close_v2(db_);
+        }
         db_ = std::exchange(o.db_, nullptr);
     }
     return *this;
@@ -48,17 +55,78 @@ Stmt::Stmt(sqlite3* db, const std::string& sql) : db_(db) {
         throw SqliteError(rc, sqlite3_errmsg(db));
 }
 
+namespace {
+
+// Idle compiled statements by connection and text. Sessions run on their own threads, each
+// with its own connection, so the lock is only ever contended briefly.
+constexpr size_t kMaxCachedPerDb = 128;
+std::mutex gCacheMutex;
+std::unordered_map<sqlite3*, std::unordered_map<std::string, sqlite3_stmt*>> gCache;
+
+} // namespace
+
+Stmt Stmt::Cached(sqlite3* db, const std::string& sql) {
+    {
+        std::lock_guard<std::mutex> lock(gCacheMutex);
+        auto perDb = gCache.find(db);
+        if (perDb != gCache.end()) {
+            auto hit = perDb->second.find(sql);
+            if (hit != perDb->second.end()) {
+                Stmt st;
+                st.st_ = hit->second;
+                st.db_ = db;
+                st.cacheKey_ = sql;
+                perDb->second.erase(hit);
+                return st;
+            }
+        }
+    }
+    Stmt st(db, sql);
+    st.cacheKey_ = sql;
+    return st;
+}
+
+void Stmt::release() {
+    if (!st_)
+        return;
+    if (!cacheKey_.empty()) {
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+        std::lock_guard<std::mutex> lock(gCacheMutex);
+        auto& perDb = gCache[db_];
+        if (perDb.size() < kMaxCachedPerDb && perDb.emplace(cacheKey_, st_).second) {
+            st_ = nullptr;
+            return;
+        }
+    }
+    sqlite3_finalize(st_);
+    st_ = nullptr;
+}
+
+void dropCachedStatements(sqlite3* db) {
+    std::unordered_map<std::string, sqlite3_stmt*> idle;
+    {
+        std::lock_guard<std::mutex> lock(gCacheMutex);
+        auto perDb = gCache.find(db);
+        if (perDb == gCache.end())
+            return;
+        idle.swap(perDb->second);
+        gCache.erase(perDb);
+    }
+    for (auto& [sql, st] : idle)
+        sqlite3_finalize(st);
+}
+
 Stmt::~Stmt() {
-    if (st_)
-        sqlite3_finalize(st_);
+    release();
 }
 
 Stmt& Stmt::operator=(Stmt&& o) noexcept {
     if (this != &o) {
-        if (st_)
-            sqlite3_finalize(st_);
+        release();
         st_ = std::exchange(o.st_, nullptr);
         db_ = o.db_;
+        cacheKey_ = std::move(o.cacheKey_);
     }
     return *this;
 }

@@ -42,8 +42,14 @@ class Stmt {
 public:
     Stmt() = default;
     Stmt(sqlite3* db, const std::string& sql);
+    // A statement whose compiled form is kept for the next Stmt of the same text on the same
+    // connection. For the catalog's fixed lookups, which a catalog function may run once per
+    // row of a large query: compiling them costs far more than running them. Only texts from a
+    // small fixed set may be cached (values go in as parameters), never a client's SQL.
+    static Stmt Cached(sqlite3* db, const std::string& sql);
     ~Stmt();
-    Stmt(Stmt&& o) noexcept : st_(std::exchange(o.st_, nullptr)), db_(o.db_) {}
+    Stmt(Stmt&& o) noexcept
+        : st_(std::exchange(o.st_, nullptr)), db_(o.db_), cacheKey_(std::move(o.cacheKey_)) {}
     Stmt& operator=(Stmt&& o) noexcept;
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
@@ -61,9 +67,16 @@ public:
     bool isNull(int col) const { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
 
 private:
+    void release();
+
     sqlite3_stmt* st_ = nullptr;
     sqlite3* db_ = nullptr;
+    // The text under which the statement goes back to the cache; empty when not cached.
+    std::string cacheKey_;
 };
+
+// Finalizes the cached statements of a connection that is about to close.
+void dropCachedStatements(sqlite3* db);
 
 // Quotes an identifier for SQLite ("a""b").
 std::string sqlId(const std::string& name);
