@@ -1,5 +1,6 @@
 // The program's entry point: folders, debug mode, version stamp, settings, program location,
 // command line, first log line, then the main window.
+#include "core/crash_dumps.h"
 #include "core/error_report.h"
 #include "core/log.h"
 #include "core/paths.h"
@@ -70,6 +71,7 @@ std::unique_ptr<QWidget> Main(int argc, char** argv) {
 } // namespace orv
 
 int main(int argc, char** argv) {
+    orv::KeepPasswordsOutOfCoreDumps();
     QApplication app(argc, argv);
     orv::QtPrompter prompter;
     orv::SetCurrentPrompter(&prompter);

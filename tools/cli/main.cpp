@@ -1,10 +1,12 @@
 #include "cli_app.h"
 #include "cli_compare.h"
 #include "cli_dbinfo.h"
+#include "core/crash_dumps.h"
 
 #include <cstring>
 
 int main(int argc, char** argv) {
+    orv::KeepPasswordsOutOfCoreDumps();
     // The comparison parses its own arguments.
     if (argc > 1 && std::strcmp(argv[1], "compare") == 0)
         return orv::RunCompareCommand(argc - 1, argv + 1);
