@@ -420,6 +420,8 @@ LogCheck HostileSim::ExpectCleanLog() const {
     for (const auto& bad : check.bad)
         ADD_FAILURE() << "statement of no known shape: " << bad.substr(0, 2000);
     EXPECT_EQ(VictimRows(server), 3);
+    ::testing::Test::RecordProperty("statements_checked", static_cast<int>(check.statements));
+    ::testing::Test::RecordProperty("names_decoded", static_cast<int>(check.namesInside));
     return check;
 }
 

@@ -117,6 +117,27 @@ TEST_P(HostileListing, OwnersAndSchemasComeBackWhole) {
     f.ExpectCleanLog();
 }
 
+// The log check itself: a name cut open, or any text outside a shape, is caught.
+TEST(HostileLogCheck, NamesOutsideTheirQuotesAreCaught) {
+    const std::set<std::string> known = {"a]b", "O'Brien", "Victim", "dbo"};
+    const std::string text = "SELECT text FROM syscomments sc INNER JOIN sysobjects so ON sc.id = "
+                             "so.id WHERE so.name = ";
+    const LogCheck good = CheckStatements({"SELECT COUNT(*) AS RecsCount FROM [a]]b]",
+                                           "SELECT COUNT(*) AS RecsCount FROM [dbo].[Victim]",
+                                           text + "'O''Brien' ORDER BY sc.colid"},
+                                          known);
+    EXPECT_TRUE(good.bad.empty());
+    EXPECT_EQ(good.namesInside, 4u);
+    const std::vector<std::string> bad = {
+        "SELECT COUNT(*) AS RecsCount FROM [a]b]",
+        "SELECT COUNT(*) AS RecsCount FROM [Victim]; DROP TABLE Victim",
+        text + "'O'Brien' ORDER BY sc.colid",
+        text + "'Nobody' ORDER BY sc.colid",
+        "DROP TABLE Victim",
+    };
+    EXPECT_EQ(CheckStatements(bad, known).bad, bad);
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalog, HostileListing,
                          ::testing::Values(std::string(kVersion2000),
                                            std::string(test::kVersion2008)),
