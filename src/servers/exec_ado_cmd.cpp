@@ -212,12 +212,11 @@ void CheckSQLServerVersion(ServerEntry& entry) {
     if (entry.Version.empty()) {
         // Entry 0 is not stored; writing Server0 would invent a key nobody reads.
         const bool stored = entry.EntryNumber > 0;
-        const std::string key = ServerKeyPath(entry.EntryNumber);
-        std::string version = stored ? GetRegString(HKEY_CURRENT_USER, key, "Version", "") : "";
+        std::string version = stored ? GetStoredServerString(entry, "Version") : "";
         if (version.empty()) {
             version = GetServerVersion(entry);
             if (!version.empty() && stored)
-                SetRegString(HKEY_CURRENT_USER, key, "Version", version);
+                SetStoredServerString(entry, "Version", version);
         }
         if (!version.empty())
             entry.Version = version;

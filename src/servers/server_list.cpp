@@ -46,6 +46,19 @@ int32_t StoredCount(const RegistryDocument& doc) {
     return GetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count", 0);
 }
 
+int32_t StoredNumberOf(const RegistryDocument& doc, const ServerEntry& entry) {
+    const int32_t n = StoredCount(doc);
+    auto nameAt = [&](int32_t i) {
+        return GetRegString(doc, HKEY_CURRENT_USER, ServerKeyPath(i), "Name", "");
+    };
+    if (entry.EntryNumber > 0 && entry.EntryNumber <= n && nameAt(entry.EntryNumber) == entry.Name)
+        return entry.EntryNumber;
+    for (int32_t i = 1; i <= n; ++i)
+        if (nameAt(i) == entry.Name)
+            return i;
+    return 0;
+}
+
 } // namespace
 
 int32_t VersionMajorOf(const std::string& version) {
@@ -151,6 +164,22 @@ void ServerAddToList(const ServerEntry& entry) {
     });
     WriteLogLine("ServerAddToList: " + entry.Name);
     LoadServerList();
+}
+
+std::string GetStoredServerString(const ServerEntry& entry, const std::string& valueName) {
+    const RegistryDocument doc = RegistrySnapshot();
+    const int32_t i = StoredNumberOf(doc, entry);
+    return i > 0 ? GetRegString(doc, HKEY_CURRENT_USER, ServerKeyPath(i), valueName, "") : "";
+}
+
+void SetStoredServerString(const ServerEntry& entry, const std::string& valueName,
+                           const std::string& value) {
+    ModifyRegistry([&](RegistryDocument& doc) {
+        const int32_t i = StoredNumberOf(doc, entry);
+        if (i > 0)
+            SetRegString(doc, HKEY_CURRENT_USER, ServerKeyPath(i), valueName, value);
+        return i > 0;
+    });
 }
 
 void RemoveServerFromList(const std::string& name) {

@@ -32,6 +32,14 @@ void FindServer(ServerEntry& entry);
 void ResetPanelServers();
 void FillServerListBox(ListControl& list);
 void ServerAddToList(const ServerEntry& entry);
+// One text value (MRUDb, Version) of the stored server a panel record was taken from. The
+// record's EntryNumber was right when it was read, but another running copy may have removed a
+// server since and renumbered the rest: the number is trusted only while the name stored there
+// still matches, otherwise the server is found by name. When it is no longer stored, the read
+// gives empty text and the write does nothing.
+std::string GetStoredServerString(const ServerEntry& entry, const std::string& valueName);
+void SetStoredServerString(const ServerEntry& entry, const std::string& valueName,
+                           const std::string& value);
 void RemoveServerFromList(const std::string& name);
 
 } // namespace orv

@@ -419,7 +419,7 @@ void frmMain::DatabaseChanged(int panel, const std::string& d) {
         auto& list = ServerList();
         if (static_cast<size_t>(r.EntryNumber) < list.size())
             list[static_cast<size_t>(r.EntryNumber)].MRUDb = d;
-        SetRegString(HKEY_CURRENT_USER, ServerKeyPath(r.EntryNumber), "MRUDb", d);
+        SetStoredServerString(r, "MRUDb", d);
     }
 }
 
