@@ -150,7 +150,7 @@ TEST_P(Counts, HostileNamesAreHandledAsData) {
         const std::string script =
             GetTableScript(f.server, name, "CatInj", false, ignored, 0, "", false);
         EXPECT_EQ(script, name == quote
-                              ? "[Id] [int] IDENTITY NOT NULL\r\n[Name] [varchar] (10) NULL"
+                              ? "[Id] [int] IDENTITY(1,1) NOT NULL\r\n[Name] [varchar] (10) NULL"
                               : "[Id] [int] NOT NULL");
         EXPECT_EQ(TrimWhitespaceAndBreaks(GetObjectText(f.server, name, "CatInj", kTypeProcedure)),
                   "");

@@ -95,8 +95,8 @@ TEST_P(Cli, HostileNamesLeaveEveryTableInPlace) {
     EXPECT_EQ(count.out, "2\n");
     CliResult show = Run("show " + server + " CatInj tables \"x'); DROP TABLE t; --\"");
     EXPECT_EQ(show.status, 0) << show.err;
-    // The seed function cannot resolve such a name unbracketed, so the seed is left out.
-    EXPECT_EQ(show.out, "[Id] [int] IDENTITY NOT NULL\r\n[Name] [varchar] (10) NULL");
+    // The name reaches the seed function as one whole part, so the seed is found.
+    EXPECT_EQ(show.out, "[Id] [int] IDENTITY(1,1) NOT NULL\r\n[Name] [varchar] (10) NULL");
     EXPECT_EQ(Run("create " + server + " CatInj tables \"a]; DROP TABLE t; --\"").status, 0);
     CliResult t = Run("count " + server + " CatInj t");
     EXPECT_EQ(t.out, "1\n") << t.err;
