@@ -125,8 +125,8 @@ bool SaveOptionSet(Journal& journal, int copy, int step) {
 
 int Run(const Args& a) {
     InitFilePaths(a.programDir, a.programDir, a.programDir);
-    // The messages a person would answer: Yes to the removal question, OK to the rest. Any
-    // other message means something went wrong and is counted as a failure by the journal.
+    // The messages a person would answer: Yes to the removal question. Any other message means
+    // a step went wrong, and makes the copy fail.
     MemoryPrompter prompter;
     SetCurrentPrompter(&prompter);
     Journal journal(a.journal);
@@ -155,14 +155,17 @@ int Run(const Args& a) {
         if (i % 2 == 1)
             failures += SaveOptionSet(journal, a.copy, i) ? 0 : 1;
     }
-    // Both copies end with a run of saves, so that their last saves overlap: the stored set
-    // must then be one of them whole.
+    // Both copies end with a run of saves, so that their last saves are likely to meet: the
+    // stored set must then still be one of them whole.
     for (int k = 0; k < kFinalSaves; ++k)
         failures += SaveOptionSet(journal, a.copy, a.ops + k) ? 0 : 1;
-    for (const auto& m : prompter.messages)
-        if (m.title != "Confirm Removing Server")
-            std::fprintf(stderr, "driver %d: message \"%s\": %s\n", a.copy, m.title.c_str(),
-                         m.text.c_str());
+    for (const auto& m : prompter.messages) {
+        if (m.title == "Confirm Removing Server")
+            continue;
+        ++failures;
+        std::fprintf(stderr, "driver %d: message \"%s\": %s\n", a.copy, m.title.c_str(),
+                     m.text.c_str());
+    }
     SetCurrentPrompter(nullptr);
     return failures == 0 ? 0 : 1;
 }
