@@ -119,6 +119,24 @@ TEST(Log, AnUnwritableFolderLosesTheLineSilently) {
     SUCCEED();
 }
 
+// The log is kept open between lines; a deleted log or a new log folder must still get them.
+TEST(Log, ADeletedLogIsMadeAgainAndANewFolderGetsTheNextLine) {
+    TempFolder first;
+    WriteLogLine("one");
+    const std::string firstLog = Paths().LogFile;
+    ASSERT_EQ(std::remove(firstLog.c_str()), 0);
+    WriteLogLine("two");
+    EXPECT_NE(TempFolder::Read(firstLog).find("     two\r\n"), std::string::npos);
+    EXPECT_EQ(TempFolder::Read(firstLog).find("one"), std::string::npos);
+    {
+        TempFolder second;
+        WriteLogLine("three");
+        EXPECT_NE(Paths().LogFile, firstLog);
+        EXPECT_NE(TempFolder::Read(Paths().LogFile).find("     three\r\n"), std::string::npos);
+    }
+    EXPECT_EQ(TempFolder::Read(firstLog).find("three"), std::string::npos);
+}
+
 TEST(ErrorReport, TextShowsExtraDescriptionOnlyWhenGiven) {
     ErrorReport r{5, "Invalid procedure call", "1.0", 173, "mdlMain", "Main", ""};
     EXPECT_EQ(ErrorReportText(r), "1.0 173 Error 5 (mdlMain:Main)\r\n\r\nInvalid procedure call");
