@@ -4,7 +4,10 @@
 #include "core/registry_document.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <sys/stat.h>
 
 namespace orv {
 
@@ -16,14 +19,88 @@ std::string FullPath(HKEY, const std::string& keyPath) {
     return "HKEY_CURRENT_USER\\" + keyPath;
 }
 
+// What identifies one version of the file. Every writer replaces the file by renaming a new
+// one over it, so a changed file has at least a new inode; size and both times guard against
+// an editor that writes in place.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+bool SettledSince(const timespec& stamp) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const long long ageMs = (static_cast<long long>(now.tv_sec) - stamp.tv_sec) * 1000 +
+                            (now.tv_nsec - stamp.tv_nsec) / 1000000;
+    return ageMs > 100;
+}
+
+// The last version read and parsed. Settings are read one value at a time, some of them for
+// every command sent to a server; reading and parsing the whole file each time made the file
+// a large share of a short command's cost.
+struct ParsedCache {
+    std::mutex mutex;
+    std::string path;
+    std::optional<FileStamp> stamp;
+    RegistryDocument doc;
+    bool readable = false;
+};
+
+ParsedCache& TheCache() {
+    static ParsedCache cache;
+    return cache;
+}
+
 RegistryDocument Load(bool* readable = nullptr) {
-    auto bytes = ReadWholeFile(RegistryFilePath());
+    const std::string path = RegistryFilePath();
+    const std::optional<FileStamp> before = StampOf(path);
+    ParsedCache& cache = TheCache();
+    if (before) {
+        std::lock_guard lock(cache.mutex);
+        if (cache.stamp && *cache.stamp == *before && cache.path == path) {
+            if (readable)
+                *readable = cache.readable;
+            return cache.doc;
+        }
+    }
+    auto bytes = ReadWholeFile(path);
     if (!bytes) {
         if (readable)
-            *readable = !FileExists(RegistryFilePath());
+            *readable = !FileExists(path);
         return {};
     }
-    return RegistryDocument::Parse(*bytes, readable);
+    bool whole = false;
+    RegistryDocument doc = RegistryDocument::Parse(*bytes, &whole);
+    if (readable)
+        *readable = whole;
+    // Kept only when the file did not change while it was read, and only once its time is
+    // older than the clock's coarse step: a same-size rewrite in place within one step would
+    // leave every field of the stamp as it was.
+    if (before && StampOf(path) == before && SettledSince(before->modified) &&
+        SettledSince(before->changed)) {
+        std::lock_guard lock(cache.mutex);
+        cache.path = path;
+        cache.stamp = before;
+        cache.doc = doc;
+        cache.readable = whole;
+    }
+    return doc;
 }
 
 // Every writer makes its temporary file while it holds the lock, so one found by the lock's

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -36,6 +38,37 @@ TEST(Registry, ValuesRoundTripWithTheirTypesAndAWrongTypeReadsAsDefault) {
     EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kKey, "Timeout", "dflt"), "dflt");
     SetRegString(HKEY_CURRENT_USER, kKey, "Flag", "1");
     EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Flag", 7), 7);
+}
+
+// Reads reuse the last parse while the file is the same; every way another program can change
+// it must still be seen at the next read.
+TEST(Registry, ChangesByOthersAreSeenAtTheNextRead) {
+    TempFolder t;
+    SetRegDword(HKEY_CURRENT_USER, kKey, "Timeout", 11);
+    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Timeout", 0), 11);
+    const std::string text = TempFolder::Read(t.RegistryFile());
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string changed = text;
+        changed.replace(changed.find(from), from.size(), to);
+        return changed;
+    };
+
+    // Replaced by a rename, the way another running copy writes: same size, new inode.
+    const std::string other = t.RegistryFile() + ".other";
+    { std::ofstream(other, std::ios::binary) << replaced("dword:0000000b", "dword:0000000c"); }
+    ASSERT_EQ(std::rename(other.c_str(), t.RegistryFile().c_str()), 0);
+    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Timeout", 0), 12);
+
+    // Rewritten in place by an editor: same inode, same size, the same second.
+    {
+        std::ofstream(t.RegistryFile(), std::ios::binary | std::ios::trunc)
+            << replaced("dword:0000000b", "dword:0000000d");
+    }
+    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Timeout", 0), 13);
+
+    // Deleted: the defaults again.
+    ASSERT_EQ(std::remove(t.RegistryFile().c_str()), 0);
+    EXPECT_EQ(GetRegDword(HKEY_CURRENT_USER, kKey, "Timeout", 0), 0);
 }
 
 TEST(Registry, TextsWithNulsAndLineBreaksSurviveTheFileAndReadUpToTheNul) {
