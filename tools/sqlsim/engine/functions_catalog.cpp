@@ -14,18 +14,28 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return sqlite3_result_null(ctx);
     SessionImpl* s = session(ctx);
     Catalog cat = s->catalog();
-    auto obj = cat.objectById(static_cast<int>(sqlite3_value_int64(argv[0])));
-    if (!obj)
+    // One lookup for what nearly every property needs: listing queries call this for each row
+    // of sysobjects, often several times per row.
+    const int id = static_cast<int>(sqlite3_value_int64(argv[0]));
+    Stmt facts =
+        Stmt::Cached(cat.db(), "SELECT o.xtype, o.parent_obj, o.uid, x.is_ms_shipped FROM " +
+                                   cat.t("sysobjects") + " o LEFT JOIN " + cat.t("sqlsim_objects") +
+                                   " x ON x.id = o.id WHERE o.id = ?");
+    facts.bind(1, id);
+    if (!facts.step())
         return sqlite3_result_null(ctx);
+    struct {
+        int id;
+        std::string xtype;
+        int parent;
+        int uid;
+    } found{id, facts.text(0), static_cast<int>(facts.integer(1)),
+            static_cast<int>(facts.integer(2))};
+    const auto* obj = &found;
+    const bool shipped = facts.integer(3) != 0;
+    facts.reset();
     std::string p = lower(argText(argv[1]));
     const std::string& x = obj->xtype;
-    bool shipped = false;
-    {
-        Stmt st = Stmt::Cached(cat.db(), "SELECT is_ms_shipped FROM " + cat.t("sqlsim_objects") +
-                                             " WHERE id = ?");
-        st.bind(1, obj->id);
-        shipped = st.step() && st.integer(0) != 0;
-    }
     auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };
     if (p == "isprocedure")
         return yes(x == "P");
