@@ -43,6 +43,9 @@ struct Args {
     std::string programDir;
     // Options saves only: both copies saving at the same moment, over and over.
     bool onlyOptions = false;
+    // After its steps the copy goes on saving options until it is killed, so that a kill at
+    // any moment finds it in the middle of its work however fast the machine is.
+    bool untilKilled = false;
 };
 
 bool ParseArgs(int argc, char** argv, Args& a) {
@@ -55,6 +58,7 @@ bool ParseArgs(int argc, char** argv, Args& a) {
     a.journal = v["--journal"];
     a.programDir = v["--program-dir"];
     a.onlyOptions = v["--only-options"] == "1";
+    a.untilKilled = v["--until-killed"] == "1";
     return a.ops > 0 && a.port > 0 && !a.journal.empty() && !a.programDir.empty();
 }
 
@@ -157,7 +161,7 @@ int Run(const Args& a) {
     }
     // Both copies end with a run of saves, so that their last saves are likely to meet: the
     // stored set must then still be one of them whole.
-    for (int k = 0; k < kFinalSaves; ++k)
+    for (int k = 0; k < kFinalSaves || a.untilKilled; ++k)
         failures += SaveOptionSet(journal, a.copy, a.ops + k) ? 0 : 1;
     for (const auto& m : prompter.messages) {
         if (m.title == "Confirm Removing Server")

@@ -86,7 +86,7 @@ protected:
         }
     }
 
-    pid_t StartCopy(int copy, int ops, bool onlyOptions = false) {
+    pid_t StartCopy(int copy, int ops, bool onlyOptions = false, bool untilKilled = false) {
         const std::string dir = env_.PathOf("copy" + std::to_string(copy));
         fs::create_directories(dir);
         journals_[copy] = dir + "/journal.txt";
@@ -102,7 +102,9 @@ protected:
                                          "--program-dir",
                                          dir,
                                          "--only-options",
-                                         onlyOptions ? "1" : "0"};
+                                         onlyOptions ? "1" : "0",
+                                         "--until-killed",
+                                         untilKilled ? "1" : "0"};
         // The offscreen platform's complaints about window hints would drown the test's output.
         std::vector<std::string> envs = {"XDG_CONFIG_HOME=" + xdg_, "QT_QPA_PLATFORM=offscreen",
                                          "QT_LOGGING_RULES=qt.qpa.*=false",
@@ -319,7 +321,7 @@ TEST_F(ConcurrentCopies, CopyKilledMidwayLeavesAParseableFileWithEveryCompletedC
     std::set<std::string> afterKills;
     for (int round = 0; round < 3; ++round) {
         const int victim = 2 + round * 2;
-        const pid_t killed = StartCopy(victim, kMaxSteps);
+        const pid_t killed = StartCopy(victim, kMaxSteps, false, true);
         const pid_t survivor = StartCopy(victim + 1, 30);
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::uniform_int_distribution<int>(300, 1500)(random)));
