@@ -10,6 +10,7 @@
 #include "compare/compare_sel_procs.h"
 #include "core/error_report.h"
 #include "core/settings.h"
+#include "fault_database.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/odbc_connection.h"
 #include "servers/odbc_error.h"
@@ -33,44 +34,14 @@ using test::SqlsimOptions;
 using test::SqlsimProcess;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTimeoutSeconds = 2;
-constexpr int kProcedures = 12;  // P01..P11 and PLong
-constexpr int kCutAfterRows = 7; // past the first block of a server-side cursor (5 rows)
-constexpr int kTableRows = 30;
-
-// FaultDb: more procedures and tables than kCutAfterRows, one procedure whose text spans nine
-// catalog rows, one table with rows.
-std::string FaultScript() {
-    std::string sql = "CREATE DATABASE FaultDb\nGO\nUSE FaultDb\nGO\n";
-    for (int i = 1; i <= kProcedures - 1; ++i) {
-        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-        sql += "CREATE TABLE dbo.T" + n + " (Id int NOT NULL, Label varchar(40) NULL)\nGO\n";
-        sql += "CREATE PROCEDURE dbo.P" + n + " AS SELECT " + std::to_string(i) + "\nGO\n";
-    }
-    sql += "CREATE PROCEDURE dbo.PLong\nAS\n";
-    for (int line = 0; line < 600; ++line)
-        sql += "-- line " + std::to_string(1000 + line) + " of a long explanation, kept whole\n";
-    sql += "SELECT 1\nGO\nINSERT INTO dbo.T01 VALUES ";
-    for (int i = 1; i <= kTableRows; ++i)
-        sql += (i == 1 ? "(" : ", (") + std::to_string(i) + ", 'row " + std::to_string(i) + "')";
-    return sql + "\nGO\n";
-}
-
-enum class Fault { Stall, Drop, ErrorMidResult, RefusedLogin };
-
-std::vector<std::string> FaultArgs(Fault f) {
-    switch (f) {
-    case Fault::Stall:
-        return {"--fault-stall", std::to_string(kTimeoutSeconds + 2)};
-    case Fault::Drop:
-        return {"--fault-drop-after-rows", std::to_string(kCutAfterRows)};
-    case Fault::ErrorMidResult:
-        return {"--fault-error-mid-result", std::to_string(kCutAfterRows)};
-    case Fault::RefusedLogin:
-        return {"--fault-refuse-login-every", "2"};
-    }
-    return {};
-}
+using test::Fault;
+using test::FaultArgs;
+using test::FaultName;
+using test::FaultScript;
+using test::kCutAfterRows;
+constexpr int kTimeoutSeconds = test::kFaultTimeoutSeconds;
+constexpr int kTableRows = test::kFaultTableRows;
+constexpr int kProcedures = test::kFaultTables + 1; // P01..P11 and PLong
 
 ServerEntry EntryFor(const SqlsimProcess& sim) {
     ServerEntry e;
@@ -81,11 +52,6 @@ ServerEntry EntryFor(const SqlsimProcess& sim) {
     e.Version = sim.Options().version;
     e.VersionMajor = VersionMajorOf(e.Version);
     return e;
-}
-
-const char* FaultName(Fault f) {
-    static const char* const kNames[] = {"Stall", "Drop", "ErrorMidResult", "RefusedLogin"};
-    return kNames[static_cast<int>(f)];
 }
 
 // One healthy and one faulty simulator with the same database, a stored server in the

@@ -8,6 +8,7 @@
 #include "core/error_report.h"
 #include "core/registry.h"
 #include "core/settings.h"
+#include "fault_database.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/odbc_connection.h"
 #include "servers/server_list.h"
@@ -37,49 +38,14 @@ using test::SqlsimOptions;
 using test::SqlsimProcess;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kTimeoutSeconds = 2;
-constexpr int kCutAfterRows = 7; // past the first block of a server-side cursor (5 rows)
-constexpr int kTables = 11;
-constexpr int kTableRows = 30;
-
-// FaultDb: eleven tables and twelve procedures (one whose text spans nine catalog rows), and
-// thirty rows in T01.
-std::string FaultScript() {
-    std::string sql = "CREATE DATABASE FaultDb\nGO\nUSE FaultDb\nGO\n";
-    for (int i = 1; i <= kTables; ++i) {
-        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-        sql += "CREATE TABLE dbo.T" + n + " (Id int NOT NULL, Label varchar(40) NULL)\nGO\n";
-        sql += "CREATE PROCEDURE dbo.P" + n + " AS SELECT " + std::to_string(i) + "\nGO\n";
-    }
-    sql += "CREATE PROCEDURE dbo.PLong\nAS\n";
-    for (int line = 0; line < 600; ++line)
-        sql += "-- line " + std::to_string(1000 + line) + " of a long explanation, kept whole\n";
-    sql += "SELECT 1\nGO\nINSERT INTO dbo.T01 VALUES ";
-    for (int i = 1; i <= kTableRows; ++i)
-        sql += (i == 1 ? "(" : ", (") + std::to_string(i) + ", 'row " + std::to_string(i) + "')";
-    return sql + "\nGO\n";
-}
-
-enum class Fault { Stall, Drop, ErrorMidResult, RefusedLogin };
-
-const char* FaultName(Fault f) {
-    static const char* const kNames[] = {"Stall", "Drop", "ErrorMidResult", "RefusedLogin"};
-    return kNames[static_cast<int>(f)];
-}
-
-std::vector<std::string> FaultArgs(Fault f) {
-    switch (f) {
-    case Fault::Stall:
-        return {"--fault-stall", std::to_string(kTimeoutSeconds + 2)};
-    case Fault::Drop:
-        return {"--fault-drop-after-rows", std::to_string(kCutAfterRows)};
-    case Fault::ErrorMidResult:
-        return {"--fault-error-mid-result", std::to_string(kCutAfterRows)};
-    case Fault::RefusedLogin:
-        return {"--fault-refuse-login-every", "2"};
-    }
-    return {};
-}
+using test::Fault;
+using test::FaultArgs;
+using test::FaultName;
+using test::FaultScript;
+using test::kCutAfterRows;
+constexpr int kTimeoutSeconds = test::kFaultTimeoutSeconds;
+constexpr int kTables = test::kFaultTables;
+constexpr int kTableRows = test::kFaultTableRows;
 
 // Two simulators holding the same database, one healthy and one failing, a stored server
 // pointing at the healthy one, a short command timeout and every error report caught.
