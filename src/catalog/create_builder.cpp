@@ -71,7 +71,12 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
     default:
         break;
     }
-    const std::string extras = GetExtras(server, BareObjectName(listedName), database, type);
+    // Only views have extras; their index query needs the view's own name, which may hold ".".
+    const std::string extras =
+        type == kTypeView
+            ? GetExtras(server, CatalogObjectName(server, database, listedName, objectId), database,
+                        type)
+            : "";
     return AssembleCreateStatement(header, type, extended, body, extras, lineSuffix);
 }
 

@@ -32,8 +32,10 @@ public:
         }
     }
 
+    // `listedName` is the catalog's own name (the report's listing never prefixes one), so a
+    // name holding "." is taken whole.
     std::string ExtendedName(const std::string& listedName, int32_t id) {
-        const std::string bare = BareObjectName(listedName);
+        const std::string& bare = listedName;
         if (loaded_) {
             if (bySchema_ && id > 0) {
                 auto it = schemaById_.find(id);
@@ -49,7 +51,10 @@ public:
                 }
             }
         }
-        return GetExtendedObjectName(server_, database_, listedName, kTypeTable, id);
+        const std::string extended =
+            GetExtendedObjectName(server_, database_, listedName, kTypeTable, id);
+        // A failed lookup must not make the count read an empty name as an empty table.
+        return extended.empty() ? QuoteCatalogName(listedName) : extended;
     }
 
 private:

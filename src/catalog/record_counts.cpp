@@ -78,6 +78,9 @@ std::string RecordsetToString(ReportRunner& runner, Recordset* recordset, Object
             if (type == kTypeTable) {
                 const int32_t id = static_cast<int32_t>(recordset->Value(2).Long());
                 std::string extended = GetExtendedObjectName(server, database, name, type, id);
+                // A failed lookup must not make the count read an empty name as an empty table.
+                if (extended.empty())
+                    extended = QuoteCatalogName(name);
                 const int32_t count = GetNumberOfRecordsInTable(server, extended, database);
                 if (count == -1) {
                     text += "\r\n" + std::string(kReportAborted) + "\r\n\r\n";

@@ -8,6 +8,8 @@
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
+#include <vector>
+
 namespace orv {
 namespace {
 
@@ -84,6 +86,39 @@ std::string GetSchemaForObject(const ServerEntry& server, const std::string& dat
     }
 }
 
+namespace {
+
+// Runs a lookup by id: the newer form on a later server and, when that fails, the older form
+// once, answering through the older catalog for the rest of the entry's life. False when
+// neither could run.
+bool RunByIdLookup(ServerEntry& server, const std::string& database, const std::string& newer,
+                   const std::string& older, RecordsetPtr& rs, bool& fallbackTried) {
+    const bool tryNewer = server.VersionMajor > 8;
+    int32_t errNumber = 0;
+    std::string errDescription;
+    if (ExecAdoCmd(server, kAdCmdText, tryNewer ? newer : older, rs, database, errNumber,
+                   errDescription) != -1)
+        return true;
+    if (!tryNewer)
+        return false;
+    // A server that calls itself newer but has no sys.objects is answered through the older
+    // catalog for the rest of this connection's life.
+    server.VersionMajor = 8;
+    fallbackTried = true;
+    rs.reset();
+    return ExecAdoCmd(server, kAdCmdText, older, rs, database, errNumber, errDescription) != -1;
+}
+
+std::string ByIdErrorText(int32_t majorAtEntry, const ServerEntry& server, bool fallbackTried,
+                          int32_t objectId) {
+    return "VerNum=" + std::to_string(majorAtEntry) + ",SQLServerVersion=" + server.Version +
+           ",NumVersion=" + std::to_string(server.VersionMajor) +
+           ",ErrorFixTried=" + (fallbackTried ? "True" : "False") +
+           ",ObjId=" + std::to_string(objectId);
+}
+
+} // namespace
+
 bool Db_GetObjSchemaById(ServerEntry& server, ObjectType, const std::string& database,
                          int32_t objectId, std::string& schema) {
     schema.clear();
@@ -93,39 +128,57 @@ bool Db_GetObjSchemaById(ServerEntry& server, ObjectType, const std::string& dat
     bool fallbackTried = false;
     try {
         const std::string id = std::to_string(objectId);
-        bool newer = server.VersionMajor > 8;
-        std::string sql = newer ? "SELECT OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects "
-                                  "WHERE [object_id] = " +
-                                      id
-                                : "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
         RecordsetPtr rs;
-        int32_t errNumber = 0;
-        std::string errDescription;
-        if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1) {
-            if (!newer)
-                return false;
-            // A server that calls itself newer but has no sys.objects is answered through the
-            // older catalog for the rest of this connection's life.
-            server.VersionMajor = 8;
-            fallbackTried = true;
-            sql = "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id;
-            rs.reset();
-            if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
-                return false;
-        }
+        if (!RunByIdLookup(server, database,
+                           "SELECT OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects "
+                           "WHERE [object_id] = " +
+                               id,
+                           "SELECT USER_NAME(uid) FROM sysobjects WHERE [id] = " + id, rs,
+                           fallbackTried))
+            return false;
         RequireOpen(rs);
         if (!rs->IsEOF())
             schema = rs->Value(0).Text();
         rs->Close();
         return true;
     } catch (...) {
-        const std::string extra = "VerNum=" + std::to_string(majorAtEntry) +
-                                  ",SQLServerVersion=" + server.Version +
-                                  ",NumVersion=" + std::to_string(server.VersionMajor) +
-                                  ",ErrorFixTried=" + (fallbackTried ? "True" : "False") +
-                                  ",ObjId=" + std::to_string(objectId);
-        ReportCurrentError("modSql", "Db_GetObjSchemaById", extra);
+        ReportCurrentError("modSql", "Db_GetObjSchemaById",
+                           ByIdErrorText(majorAtEntry, server, fallbackTried, objectId));
         schema.clear();
+        return false;
+    }
+}
+
+bool Db_GetObjNameById(ServerEntry& server, const std::string& database, int32_t objectId,
+                       std::string& schema, std::string& name) {
+    schema.clear();
+    name.clear();
+    if (objectId <= 0)
+        return false;
+    const int32_t majorAtEntry = server.VersionMajor;
+    bool fallbackTried = false;
+    try {
+        const std::string id = std::to_string(objectId);
+        RecordsetPtr rs;
+        if (!RunByIdLookup(server, database,
+                           "SELECT OBJECT_SCHEMA_NAME([object_id]), [name] FROM sys.objects "
+                           "WHERE [object_id] = " +
+                               id,
+                           "SELECT USER_NAME(uid), [name] FROM sysobjects WHERE [id] = " + id, rs,
+                           fallbackTried))
+            return false;
+        RequireOpen(rs);
+        if (!rs->IsEOF()) {
+            schema = rs->Value(0).Text();
+            name = rs->Value(1).Text();
+        }
+        rs->Close();
+        return true;
+    } catch (...) {
+        ReportCurrentError("modSql", "Db_GetObjNameById",
+                           ByIdErrorText(majorAtEntry, server, fallbackTried, objectId));
+        schema.clear();
+        name.clear();
         return false;
     }
 }
@@ -136,19 +189,58 @@ std::string BareObjectName(const std::string& listedName) {
     return dot == std::string::npos ? trimmed : trimmed.substr(dot + 1);
 }
 
+std::string CatalogObjectName(ServerEntry& server, const std::string& database,
+                              const std::string& listedName, int32_t objectId) {
+    std::string schema, name;
+    if (objectId > 0 && Db_GetObjNameById(server, database, objectId, schema, name) &&
+        !name.empty())
+        return name;
+    return BareObjectName(listedName);
+}
+
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
                                   const std::string& listedName, ObjectType type,
                                   int32_t objectId) {
-    const std::string bare = BareObjectName(listedName);
+    std::string bare = BareObjectName(listedName);
     try {
-        if (VersionMajorOf(server.Version) >= 9) {
-            if (objectId > 0) {
-                std::string schema;
-                if (!Db_GetObjSchemaById(server, type, database, objectId, schema))
-                    return "";
-                if (!schema.empty())
-                    return QualifiedName(schema, bare);
-            } else {
+        const bool later = VersionMajorOf(server.Version) >= 9;
+        if (objectId > 0) {
+            // The listed name may carry a schema prefix, and the name itself may hold ".":
+            // only the catalog can say which part is which.
+            std::string schema, name;
+            if (Db_GetObjNameById(server, database, objectId, schema, name)) {
+                if (!name.empty()) {
+                    if (!schema.empty() && (later || schema != "dbo"))
+                        return QualifiedName(schema, name);
+                    if (!later)
+                        return QuoteCatalogName(name);
+                    bare = name;
+                }
+            } else if (later) {
+                return "";
+            }
+        } else {
+            // A typed name: whole when an object is called so, else the part after the first
+            // "." that leaves the name of an object (a schema.name), else after the last.
+            const std::string whole = Trim(listedName);
+            auto exists = [&](const std::string& name) {
+                return (later && !GetSchemaForObject(server, database, name, type).empty()) ||
+                       !GetOwner(server, database, name, type).empty();
+            };
+            if (whole != bare) {
+                std::vector<std::string> candidates = {whole};
+                for (size_t dot = whole.find('.'); dot != std::string::npos;
+                     dot = whole.find('.', dot + 1))
+                    candidates.push_back(whole.substr(dot + 1));
+                candidates.pop_back(); // the text after the last "." is taken anyway
+                for (const std::string& candidate : candidates) {
+                    if (exists(candidate)) {
+                        bare = candidate;
+                        break;
+                    }
+                }
+            }
+            if (later) {
                 const std::string schema = GetSchemaForObject(server, database, bare, type);
                 if (!schema.empty() && schema != "dbo")
                     return QualifiedName(schema, bare);

@@ -20,7 +20,15 @@ std::string GetSchemaForObject(const ServerEntry& server, const std::string& dat
 bool Db_GetObjSchemaById(ServerEntry& server, ObjectType type, const std::string& database,
                          int32_t objectId, std::string& schema);
 
-// The bracketed, schema- or owner-qualified name for generated statements.
+// The schema (or owner) and the name of the object with this id, as the catalog keeps them.
+// False when the id is not positive or the lookup could not run; both empty when no object has
+// the id. A failure of the newer catalog lowers the entry's VersionMajor to 8.
+bool Db_GetObjNameById(ServerEntry& server, const std::string& database, int32_t objectId,
+                       std::string& schema, std::string& name);
+
+// The bracketed, schema- or owner-qualified name for generated statements. With an id the
+// schema and the name are read by id, so a name holding "." stays whole; without one a typed
+// name is taken whole when an object of that name exists, else cut at its last ".".
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
                                   const std::string& listedName, ObjectType type, int32_t objectId);
 
@@ -29,6 +37,11 @@ std::string GetExtendedObjectName(ServerEntry& server, const std::string& databa
 bool QualifyTableAfterNameError(ServerEntry& server, const std::string& tableName,
                                 std::string& qualified, const std::string& database,
                                 int32_t errNumber);
+
+// The object's own name, without any schema: read by id when there is one, else the text after
+// the last "." of the listed name.
+std::string CatalogObjectName(ServerEntry& server, const std::string& database,
+                              const std::string& listedName, int32_t objectId);
 
 // The text after the last "." of a trimmed listed name.
 std::string BareObjectName(const std::string& listedName);

@@ -2,6 +2,7 @@
 
 #include "catalog/catalog_error.h"
 #include "catalog/ignored_columns.h"
+#include "catalog/schemas.h"
 #include "catalog/sql_quote.h"
 #include "core/error_report.h"
 #include "core/settings.h"
@@ -9,6 +10,17 @@
 #include "util/text.h"
 
 namespace orv {
+namespace {
+
+// The table's bracketed, qualified name, read by its id.
+std::string QualifiedTableName(const ServerEntry& server, const std::string& database,
+                               const std::string& tableName, int32_t tableId) {
+    ServerEntry entry = server;
+    const std::string name = GetExtendedObjectName(entry, database, tableName, kTypeTable, tableId);
+    return name.empty() ? tableName : name;
+}
+
+} // namespace
 
 bool GetTableStructure(const ServerEntry& server, const std::string& database,
                        const std::string& tableName, std::string& text,
@@ -27,13 +39,18 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
             ignoredCount = GetIgnoredColumns(
                 listKind, GetObjectFullName(server, database, tableName, false), ignored);
         const std::string literal = SqlLiteral(tableName);
+        // ident_seed reads its argument as schema.name: a name holding "." goes in qualified.
+        const std::string identity =
+            tableId > 0 && tableName.find('.') != std::string::npos
+                ? SqlLiteral(QualifiedTableName(server, database, tableName, tableId))
+                : literal;
         const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + literal + "' "
                                                 : "WHERE sco.id = " + std::to_string(tableId) + " ";
         const std::string sql =
             "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, "
             "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
             "ident_seed('" +
-            literal + "') AS identityseed, ident_incr('" + literal +
+            identity + "') AS identityseed, ident_incr('" + identity +
             "') AS identityincrement, "
             "isID=case when sco.status&128=0 then '' else 'Y' end "
             "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "

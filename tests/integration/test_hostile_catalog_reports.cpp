@@ -11,6 +11,7 @@
 #include "util/memory_text_view.h"
 #include "util/text.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>
@@ -38,6 +39,8 @@ std::map<std::string, int> ExpectedCounts() {
             {"Πελάτες", 0},
             {"📦 Parcels 🚚", 1},
             {"Ledger'; --", 2},
+            {"Sales.Q1.Final", 2},
+            {"x'); DROP TABLE dbo.Victim; --", 1},
             {Name128Ascii(), 1},
             {Name128Cyrillic(), 2},
             {Name128Emoji(), 0},
@@ -62,19 +65,32 @@ TEST_P(HostileCounts, EveryTableIsCountedUnderItsOwnName) {
     MemoryListControl list;
     MemoryTextView view;
     LoadObjects(f.server, list, view, kTypeTable, kDb, false);
-    std::map<std::string, int> counted;
+    std::multimap<std::string, int> counted;
     for (int row = 0; row < list.Count(); ++row) {
         int32_t id = 0;
         ParseInt32(list.CellText(row, 2), id);
         const std::string listed = list.CellText(row, 0);
         std::string extended = GetExtendedObjectName(f.server, kDb, listed, kTypeTable, id);
-        counted[listed] = GetNumberOfRecordsInTable(f.server, extended, kDb);
+        counted.emplace(listed, GetNumberOfRecordsInTable(f.server, extended, kDb));
     }
+    auto countsOf = [&](const std::string& listed) {
+        std::multiset<int> rows;
+        for (auto [it, end] = counted.equal_range(listed); it != end; ++it)
+            rows.insert(it->second);
+        return rows;
+    };
     for (const auto& [name, rows] : ExpectedCounts())
-        EXPECT_EQ(counted[name], rows) << name;
-    if (GetParam() != kVersion2000) {
-        EXPECT_EQ(counted["dbo.Dup'"], 0);
-        EXPECT_EQ(counted[std::string(kOddSchema) + ".Dup'"], 1);
+        EXPECT_EQ(countsOf(name), std::multiset<int>{rows}) << name;
+    // A name two schemas hold is counted in each: a 2000 server lists it twice, bare, and
+    // only the id tells the two apart.
+    if (GetParam() == kVersion2000) {
+        EXPECT_EQ(countsOf("Dup'"), (std::multiset<int>{0, 1}));
+        EXPECT_EQ(countsOf("Import.2019"), (std::multiset<int>{1, 3}));
+    } else {
+        EXPECT_EQ(countsOf("dbo.Dup'"), std::multiset<int>{0});
+        EXPECT_EQ(countsOf(std::string(kOddSchema) + ".Dup'"), std::multiset<int>{1});
+        EXPECT_EQ(countsOf("dbo.Import.2019"), std::multiset<int>{3});
+        EXPECT_EQ(countsOf(std::string(kCyrillicSchema) + ".Import.2019"), std::multiset<int>{1});
     }
     EXPECT_TRUE(f.env.prompter.messages.empty());
     f.ExpectCleanLog();
@@ -91,13 +107,11 @@ TEST_P(HostileCounts, DatabaseReportNamesAndCountsEveryObject) {
     for (const auto& [name, rows] : ExpectedCounts())
         EXPECT_NE(text.find("  " + name + RecordCountText(rows) + "\r\n"), std::string::npos)
             << name;
-    if (GetParam() == kVersion2000) {
-        EXPECT_EQ(Split(text, "  Dup' (").size(), 3u) << text;
-    } else {
-        // The report lists the names bare, but each is counted in its own schema.
-        EXPECT_NE(text.find("  Dup' (0 records)\r\n"), std::string::npos);
-        EXPECT_NE(text.find("  Dup' (1 record)\r\n"), std::string::npos);
-    }
+    // The report lists the names bare, but each is counted in its own schema.
+    EXPECT_NE(text.find("  Dup' (0 records)\r\n"), std::string::npos);
+    EXPECT_NE(text.find("  Dup' (1 record)\r\n"), std::string::npos);
+    EXPECT_NE(text.find("  Import.2019 (3 records)\r\n"), std::string::npos);
+    EXPECT_NE(text.find("  Import.2019 (1 record)\r\n"), std::string::npos);
     std::set<std::string> others = Procedures();
     for (const auto& set : {Views(), Functions(), Triggers(), Relationships()})
         others.insert(set.begin(), set.end());
@@ -164,6 +178,18 @@ TEST_P(HostileCli, EveryCommandTakesTheNamesAsData) {
         EXPECT_EQ(r.status, 0) << name << ": " << r.err;
         EXPECT_EQ(r.out, std::to_string(rows) + "\n") << name;
     }
+    // schema.name, whether the server lists it so (later servers: the name is shared) or not.
+    for (const auto& [name, rows] :
+         std::map<std::string, int>{{"dbo.Import.2019", 3},
+                                    {std::string(kCyrillicSchema) + ".Import.2019", 1},
+                                    {"dbo.Sales.Q1.Final", 2},
+                                    {std::string(kCyrillicSchema) + ".Ledger'; --", 2}}) {
+        r = Exec({"count", server, kDb, name});
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(r.out, std::to_string(rows) + "\n") << name;
+    }
+    r = Exec({"count", server, kDb, "sales.Import.2019"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
 
     r = Exec({"show", server, kDb, "procedures", BigModuleName()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -181,14 +207,35 @@ TEST_P(HostileCli, EveryCommandTakesTheNamesAsData) {
               std::string::npos)
         << r.out;
 
+    r = Exec({"create", server, kDb, "tables", "dbo.Import.2019"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("CREATE TABLE " + std::string(GetParam() == kVersion2000 ? "" : "[dbo].") +
+                         "[Import.2019] (\r\n[Id] [int] IDENTITY(5,2) NOT NULL,"),
+              std::string::npos)
+        << r.out;
+
+    // The whole report, its dotted names counted in their own tables.
     r = Exec({"dbinfo", server, kDb});
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("ABORTED"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  " + Name128Emoji() + " (0 records)\r\n"), std::string::npos);
     EXPECT_NE(r.out.find("  [Victim] (1 record)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  x'); DROP TABLE dbo.Victim; -- (1 record)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  Sales.Q1.Final (2 records)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  Import.2019 (3 records)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  Import.2019 (1 record)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("List of triggers\r\n"), std::string::npos);
 
     // The same object on both sides is identical; two different ones are not.
+    const std::string passwordFile = home_ + "/password.txt";
+    {
+        std::FILE* file = std::fopen(passwordFile.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fprintf(file, "%s\n", f.sim->Options().password.c_str());
+        std::fclose(file);
+    }
     const std::vector<std::string> login = {"compare", "--login", f.sim->Options().login,
-                                            "--password", f.sim->Options().password};
+                                            "--password-file", passwordFile};
     auto compare = [&](const std::string& type, const std::string& a, const std::string& b) {
         std::vector<std::string> words = login;
         for (const auto& w : {server, std::string(kDb), server, std::string(kDb), type, a, b})
@@ -199,6 +246,18 @@ TEST_P(HostileCli, EveryCommandTakesTheNamesAsData) {
     EXPECT_EQ(compare("tables", WideTableName(), WideTableName()).status, 0);
     r = compare("procedures", "usp_O'Neil; DROP TABLE Victim --", "процедура");
     EXPECT_EQ(r.status, 1) << r.out << r.err;
+    // Dotted names: each side is the table its name means, in either schema.
+    r = compare("tables", "x'); DROP TABLE dbo.Victim; --", "x'); DROP TABLE dbo.Victim; --");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    r = compare("tables", "Sales.Q1.Final", "dbo.Sales.Q1.Final");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    r = compare("tables", "dbo.Import.2019", std::string(kCyrillicSchema) + ".Import.2019");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    r = compare("views", "Import.v2", "v]iew/*");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    r = compare("tables", "Sales.Q1.Final", "Sales.Q1");
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("Target object not found: Table 'Sales.Q1'"), std::string::npos) << r.err;
     f.ExpectCleanLog();
 }
 

@@ -237,6 +237,73 @@ TEST_P(HostileTexts, CreateScriptsQuoteTheNamesTheyExecute) {
     f.ExpectCleanLog();
 }
 
+// Names holding "." are whole names: scripts name and read the table or view they mean, in
+// whichever schema it lives, and never the object the text after a "." would name.
+TEST_P(HostileTexts, DottedNamesAreScriptedAsTheObjectsTheyName) {
+    HostileSim f(GetParam());
+    ASSERT_SIM_STARTED(f);
+    const bool v8 = GetParam() == kVersion2000;
+    const std::string dbo = v8 ? "" : "[dbo].";
+    const std::string cyr = "[" + std::string(kCyrillicSchema) + "].";
+    std::string drop;
+    auto create = [&](ObjectType type, const std::string& listed, int32_t id) {
+        return SQL_BuildCreateStatement(f.server, f.server.Name, kDb, listed, type, id, ",", drop);
+    };
+    // Both tables called Import.2019, told apart by id (a 2000 server lists both bare).
+    MemoryListControl list;
+    MemoryTextView view;
+    LoadObjects(f.server, list, view, kTypeTable, kDb, false);
+    int imports = 0;
+    for (int row = 0; row < list.Count(); ++row) {
+        const std::string listed = list.CellText(row, 0);
+        if (listed.size() < 11 || listed.compare(listed.size() - 11, 11, "Import.2019") != 0)
+            continue;
+        ++imports;
+        int32_t id = 0;
+        ParseInt32(list.CellText(row, 2), id);
+        const std::string script = create(kTypeTable, listed, id);
+        if (script.find("IDENTITY") != std::string::npos) {
+            EXPECT_NE(script.find("DROP Table" + dbo + "[Import.2019]\r\nGO\r\nCREATE TABLE " +
+                                  dbo +
+                                  "[Import.2019] (\r\n"
+                                  "[Id] [int] IDENTITY(5,2) NOT NULL,\r\n"
+                                  "[Note] [nvarchar] (10) NULL \r\n)"),
+                      std::string::npos)
+                << script;
+        } else {
+            EXPECT_NE(script.find("DROP Table" + cyr + "[Import.2019]\r\nGO\r\nCREATE TABLE " +
+                                  cyr + "[Import.2019] (\r\n[Id] [int] NOT NULL \r\n)"),
+                      std::string::npos)
+                << script;
+        }
+        list.SetCurrentRow(row);
+        UpdateProcedureTextBox(f.server, view, list, kTypeTable, kDb, listed, id);
+        EXPECT_EQ(view.Text().find("[Id] [int] "), 0u) << listed;
+    }
+    EXPECT_EQ(imports, 2);
+    EXPECT_EQ(Shown(f.server, kTypeTable, "Sales.Q1.Final"), "[Region] [nvarchar] (10) NULL");
+
+    const std::string x = "x'); DROP TABLE dbo.Victim; --";
+    const std::string script = create(kTypeTable, x, Ids(f.server, kTypeTable).at(x));
+    EXPECT_NE(script.find("WHERE id = object_id('" + dbo +
+                          "[x''); DROP TABLE dbo.Victim; --]') AND OBJECTPROPERTY(id, 'IsTable') "
+                          "= 1)\r\nDROP Table" +
+                          dbo + "[x'); DROP TABLE dbo.Victim; --]\r\nGO\r\nCREATE TABLE " + dbo +
+                          "[x'); DROP TABLE dbo.Victim; --] (\r\n[Id] [int] NOT NULL \r\n)"),
+              std::string::npos)
+        << script;
+
+    // The indexed view keeps its index statements.
+    const std::string indexed =
+        create(kTypeView, "Import.v2", Ids(f.server, kTypeView).at("Import.v2"));
+    EXPECT_NE(indexed.find("EXEC('CREATE UNIQUE CLUSTERED INDEX [ix.v2] ON ' + @Database + "
+                           "'.[dbo].[Import.v2]\r\n([Id]) ON [PRIMARY] ')"),
+              std::string::npos)
+        << indexed;
+    EXPECT_TRUE(f.env.prompter.messages.empty());
+    f.ExpectCleanLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(Catalog, HostileTexts,
                          ::testing::Values(std::string(kVersion2000),
                                            std::string(test::kVersion2008)),

@@ -53,8 +53,11 @@ CompareServices frmMain::MakeCompareServices() {
     s.tableScriptWithoutIgnored = [this](int panel) {
         int32_t ignored = 0;
         const ServerEntry& r = PanelServers()[static_cast<size_t>(panel)];
-        const std::string name = pvlSqlObj_[panel]->CellText(pvlSqlObj_[panel]->CurrentRow(), 0);
-        return GetTableScript(r, name, DatabaseText(panel), true, ignored, 0, "", false);
+        const QtListControl& list = *pvlSqlObj_[panel];
+        const std::string name = list.CellText(list.CurrentRow(), 0);
+        int32_t id = 0;
+        ParseInt32(list.CellText(list.CurrentRow(), 2), id);
+        return GetTableScript(r, name, DatabaseText(panel), true, ignored, id, "", false);
     };
     s.setBusy = [this](bool busy) { busy_ = busy; };
     return s;
@@ -228,13 +231,12 @@ bool frmMain::CanViewAnalyzeData(int mode, int panel, std::string& database, int
             return false;
         }
         typeCode = CurrentType();
-        objectName = list.CurrentText();
-        const size_t dot = objectName.rfind('.');
-        if (dot != std::string::npos)
-            objectName = objectName.substr(dot + 1);
+        // The listed name may carry a schema prefix and the name itself may hold ".": both the
+        // name and its qualified form are read by the table's id.
+        ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
+        objectName = CatalogObjectName(server, database, list.CurrentText(), id);
         objectId = id;
-        extendedName = GetExtendedObjectName(PanelServers()[static_cast<size_t>(panel)], database,
-                                             objectName, 50, id);
+        extendedName = GetExtendedObjectName(server, database, list.CurrentText(), 50, id);
         return true;
     } catch (const std::exception& e) {
         ReportUnexpected(5, e.what(), kModule, "CanViewAnalyzeData");
