@@ -6,6 +6,10 @@
 #include "util/memory_text_view.h"
 #include "util/text.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace orv {
 
 namespace {
@@ -49,10 +53,42 @@ bool TakeValue(const std::vector<std::string>& words, size_t& i, std::string& va
 
 } // namespace
 
+const char* const kCompareHelp =
+    "Compares one object of two databases as the desktop program does (Compare Selected\n"
+    "Objects, with the comparison settings of the Options dialog) and prints the verdict.\n"
+    "\n"
+    "  <server1> <db1>         the Source: a stored server (or any server with --login) and\n"
+    "                          a database on it\n"
+    "  <server2> <db2>         the Target\n"
+    "  <type>                  tables, procedures, functions, views, triggers, relationships,\n"
+    "                          constraints, or the type code (50, 10, 20, 30, 40, 60, 80)\n"
+    "  <name1> [<name2>]       the object as listed (a name may hold \".\"; schema.name is\n"
+    "                          understood when no object is listed under the whole name);\n"
+    "                          the Target's name defaults to the Source's\n"
+    "  --marks                 also prints every line of both sides: S or T, the line's\n"
+    "                          status code and its text, tab-separated\n"
+    "  --login <name>          connects to both servers with this SQL Server login\n"
+    "  --password-file <file>  the login's password is the first line of this file\n"
+    "  --help                  this text\n"
+    "\n"
+    "Without --password-file the login's password is taken from the environment variable\n"
+    "ORVANE_PASSWORD (empty when it is not set). There is no --password option: a password\n"
+    "on the command line shows in every process listing.\n"
+    "\n"
+    "Exit status: 0 the objects are identical, 1 they are different, 2 error (wrong\n"
+    "arguments, a server or query failure, or the object missing on either side).\n";
+
 bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareCommandArgs& args,
                              std::string& error) {
     args = CompareCommandArgs{};
     std::vector<std::string> positional;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--help" || w == "-h") {
+            args.Help = true;
+            return true;
+        }
+    }
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
         if (w == "--marks") {
@@ -60,15 +96,26 @@ bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareComma
         } else if (w == "--login") {
             if (!TakeValue(words, i, args.Login, error))
                 return false;
-        } else if (w == "--password") {
-            if (!TakeValue(words, i, args.Password, error))
+        } else if (w == "--password-file") {
+            if (!TakeValue(words, i, args.PasswordFile, error))
                 return false;
+        } else if (w == "--password" || w.rfind("--password=", 0) == 0) {
+            error = "--password is not accepted: a password on the command line shows in every "
+                    "process listing. Put it in the first line of a file readable only by you "
+                    "and give --password-file FILE, or set the environment variable " +
+                    std::string(kPasswordVariable) + ".";
+            return false;
         } else if (w.size() > 2 && w.rfind("--", 0) == 0) {
-            error = "unknown option " + w;
+            // Only the option's name: a mistyped option may carry a secret after its "=".
+            error = "unknown option " + w.substr(0, w.find('='));
             return false;
         } else {
             positional.push_back(w);
         }
+    }
+    if (!args.PasswordFile.empty() && args.Login.empty()) {
+        error = "--password-file needs --login";
+        return false;
     }
     if (positional.size() < 6 || positional.size() > 7) {
         error = "expected 6 or 7 arguments, got " + std::to_string(positional.size());
@@ -88,6 +135,39 @@ bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareComma
             return false;
         }
     }
+    return true;
+}
+
+bool ResolveComparePassword(const CompareCommandArgs& args, const char* environmentValue,
+                            std::string& password, std::string& error) {
+    password.clear();
+    if (args.PasswordFile.empty()) {
+        if (environmentValue != nullptr)
+            password = environmentValue;
+        return true;
+    }
+    // stdio rather than a stream: a folder opens but fails to read, and must not pass for an
+    // empty password; a pipe (a shell's <(...)) must work.
+    std::FILE* file = std::fopen(args.PasswordFile.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot read the password file " + args.PasswordFile + ": " + std::strerror(errno);
+        return false;
+    }
+    int c = 0;
+    while ((c = std::fgetc(file)) != EOF && c != '\n')
+        password += static_cast<char>(c);
+    const bool failed = std::ferror(file) != 0;
+    const int readError = errno;
+    std::fclose(file);
+    if (failed) {
+        password.clear();
+        error =
+            "cannot read the password file " + args.PasswordFile + ": " + std::strerror(readError);
+        return false;
+    }
+    // A file written on Windows ends its line with CR LF.
+    if (!password.empty() && password.back() == '\r')
+        password.pop_back();
     return true;
 }
 

@@ -16,8 +16,13 @@ constexpr int kCompareExitDifferent = 1;
 constexpr int kCompareExitError = 2;
 
 constexpr const char* kCompareUsage =
-    "usage: orvane-cli compare [--marks] [--login <name> --password <password>] <server1> <db1> "
-    "<server2> <db2> <type> <name1> [<name2>]";
+    "usage: orvane-cli compare [--marks] [--login <name> [--password-file <file>]] <server1> "
+    "<db1> <server2> <db2> <type> <name1> [<name2>]";
+
+// Where the password of --login comes from when no file is named.
+constexpr const char* kPasswordVariable = "ORVANE_PASSWORD";
+
+extern const char* const kCompareHelp;
 
 struct CompareCommandArgs {
     std::string Server[2];
@@ -25,14 +30,23 @@ struct CompareCommandArgs {
     std::string Type;
     std::string Name[2]; // the second defaults to the first
     bool Marks = false;
+    bool Help = false; // --help: the rest of the words do not matter
     // SQL Server login for servers that are not in the stored list; empty: trusted login.
     std::string Login;
-    std::string Password;
+    // The file whose first line is the login's password; empty: the environment variable.
+    std::string PasswordFile;
 };
 
-// False with a message in `error` when the words do not make a comparison.
+// False with a message in `error` when the words do not make a comparison. A password given
+// on the command line is refused: every process listing would show it.
 bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareCommandArgs& args,
                              std::string& error);
+
+// The password of --login: the first line of the password file when one is named, else
+// `environmentValue` (the variable's value, null when it is not set), else empty. False with a
+// message when the file cannot be read. The message never holds the password.
+bool ResolveComparePassword(const CompareCommandArgs& args, const char* environmentValue,
+                            std::string& password, std::string& error);
 
 // Fetches the definition shown for a panel (0 Source, 1 Target); false when it could not be
 // read (the reason has gone to the error stream).

@@ -2,6 +2,9 @@
 #include "compare/compare_command.h"
 #include "test_compare_support.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace orv {
@@ -20,11 +23,98 @@ TEST(CompareCommandArgs, PositionalsOptionsAndDefaults) {
     EXPECT_TRUE(a.Marks);
 
     ASSERT_TRUE(ParseCompareCommandArgs(
-        {"--login", "sa", "--password", "pw", "s1", "d1", "s2", "d2", "50", "t1", "t2"}, a, error));
+        {"--login", "sa", "--password-file", "/p", "s1", "d1", "s2", "d2", "50", "t1", "t2"}, a,
+        error));
     EXPECT_EQ(a.Login, "sa");
-    EXPECT_EQ(a.Password, "pw");
+    EXPECT_EQ(a.PasswordFile, "/p");
     EXPECT_EQ(a.Name[1], "t2");
     EXPECT_FALSE(a.Marks);
+
+    // --help wins over whatever else is there, even words that would be refused.
+    ASSERT_TRUE(ParseCompareCommandArgs({"s1", "--password", "x", "--help"}, a, error));
+    EXPECT_TRUE(a.Help);
+}
+
+// A password in the arguments is in every process listing: refused, and never echoed.
+TEST(CompareCommandArgs, RefusesAPasswordOnTheCommandLine) {
+    CompareCommandArgs a;
+    std::string error;
+    const std::vector<std::string> tail = {"s1", "d1", "s2", "d2", "50", "t"};
+    for (const std::vector<std::string>& given :
+         {std::vector<std::string>{"--login", "sa", "--password", "Secr3t"},
+          std::vector<std::string>{"--login", "sa", "--password=Secr3t"}}) {
+        std::vector<std::string> words = given;
+        words.insert(words.end(), tail.begin(), tail.end());
+        EXPECT_FALSE(ParseCompareCommandArgs(words, a, error));
+        EXPECT_EQ(error.rfind("--password is not accepted: a password on the command line shows "
+                              "in every process listing.",
+                              0),
+                  0u)
+            << error;
+        EXPECT_NE(error.find("--password-file FILE"), std::string::npos);
+        EXPECT_NE(error.find("ORVANE_PASSWORD"), std::string::npos);
+        EXPECT_EQ(error.find("Secr3t"), std::string::npos);
+    }
+    std::vector<std::string> words = {"--pasword=Secr3t"};
+    words.insert(words.end(), tail.begin(), tail.end());
+    EXPECT_FALSE(ParseCompareCommandArgs(words, a, error));
+    EXPECT_EQ(error, "unknown option --pasword");
+    words = {"--password-file", "/p"};
+    words.insert(words.end(), tail.begin(), tail.end());
+    EXPECT_FALSE(ParseCompareCommandArgs(words, a, error));
+    EXPECT_EQ(error, "--password-file needs --login");
+}
+
+class ComparePassword : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvpwXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::string PathOf(const std::string& name) const { return dir + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = PathOf(name);
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return path;
+    }
+    std::string dir;
+    CompareCommandArgs args;
+    std::string password, error;
+};
+
+TEST_F(ComparePassword, TheFileGivesItsFirstLineAndWinsOverTheEnvironment) {
+    args.Login = "sa";
+    args.PasswordFile = Write("unix", "p w;'}\nsecond line\n");
+    ASSERT_TRUE(ResolveComparePassword(args, "from-env", password, error));
+    EXPECT_EQ(password, "p w;'}");
+    args.PasswordFile = Write("windows", "crlf\r\n");
+    ASSERT_TRUE(ResolveComparePassword(args, nullptr, password, error));
+    EXPECT_EQ(password, "crlf");
+    args.PasswordFile = Write("bare", "no break");
+    ASSERT_TRUE(ResolveComparePassword(args, nullptr, password, error));
+    EXPECT_EQ(password, "no break");
+    args.PasswordFile.clear();
+    ASSERT_TRUE(ResolveComparePassword(args, "from-env", password, error));
+    EXPECT_EQ(password, "from-env");
+    ASSERT_TRUE(ResolveComparePassword(args, nullptr, password, error));
+    EXPECT_EQ(password, "");
+}
+
+TEST_F(ComparePassword, AFileThatCannotBeReadIsAnError) {
+    args.Login = "sa";
+    args.PasswordFile = PathOf("missing");
+    EXPECT_FALSE(ResolveComparePassword(args, "from-env", password, error));
+    EXPECT_EQ(error,
+              "cannot read the password file " + args.PasswordFile + ": No such file or directory");
+    // A folder opens but cannot be read; it is no empty password.
+    args.PasswordFile = dir;
+    EXPECT_FALSE(ResolveComparePassword(args, "from-env", password, error));
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    EXPECT_EQ(password, "");
 }
 
 TEST(CompareCommandArgs, RefusesWhatIsNoComparison) {
@@ -90,7 +180,8 @@ TEST_F(CompareCommand, ErrorsGiveTwo) {
     EXPECT_EQ(Run("", ""), 2);
     EXPECT_NE(err.str().find("Cannot Compare: Cannot compare - the list of objects is empty."),
               std::string::npos);
-    // One missing side is a difference, with a word about it.
+    // An object that exists but has no text is a difference, with a word about it (a missing
+    // object never gets this far: the command line stops with status 2 before).
     EXPECT_EQ(Run("", "SELECT 1"), 1);
     EXPECT_NE(err.str().find("no definition of s1.d1.p"), std::string::npos);
     // The test's own prompter is back in place.

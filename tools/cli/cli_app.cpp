@@ -3,6 +3,7 @@
 #include "catalog/catalog_error.h"
 #include "catalog/create_builder.h"
 #include "catalog/listing.h"
+#include "catalog/object_lookup.h"
 #include "catalog/object_text.h"
 #include "catalog/record_counts.h"
 #include "catalog/schemas.h"
@@ -33,18 +34,25 @@ const char* const kCliHelp =
     "  count  SERVER DATABASE TABLE        the number of rows of the table\n"
     "  dbinfo SERVER DATABASE              the database information report (objects by type,\n"
     "                                      tables with their row counts)\n"
-    "  compare ...                         compares two objects (see 'orvane-cli compare')\n"
+    "  compare ...                         compares one object of two databases\n"
+    "                                      (see 'orvane-cli compare --help')\n"
     "  --help                              this text\n"
     "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
     "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
-    "(tables, procedures, functions, views, triggers, relationships, constraints). NAME is\n"
-    "the object's name as listed.\n"
+    "(tables, procedures, functions, views, triggers, relationships, constraints). NAME and\n"
+    "TABLE are the object's name as listed; a name may hold \".\", and schema.name is\n"
+    "understood when no object is listed under the whole name.\n"
     "\n"
     "Texts are written in UTF-8 exactly as built, CR LF line breaks kept, nothing added.\n"
     "Messages go to standard error.\n"
     "\n"
-    "Exit status: 0 success, 1 object not found (or it has no text to show), 2 any error.\n";
+    "Exit status, by command:\n"
+    "  list, dbinfo   0 success, 2 error\n"
+    "  show           0 success, 1 object not found or it has no text to show, 2 error\n"
+    "  create, count  0 success, 1 object not found, 2 error\n"
+    "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
+    "                 is an error)\n";
 
 namespace {
 
@@ -83,17 +91,6 @@ bool OpenServer(Session& s, const std::string& name) {
     return true;
 }
 
-// The row of the listed name: exact first, then ignoring letter case as the server does.
-int FindRow(const ListControl& list, const std::string& name) {
-    for (int row = 0; row < list.Count(); ++row)
-        if (list.CellText(row, 0) == name)
-            return row;
-    for (int row = 0; row < list.Count(); ++row)
-        if (EqualsNoCase(list.CellText(row, 0), name))
-            return row;
-    return -1;
-}
-
 int32_t RowId(const ListControl& list, int row) {
     int32_t id = 0;
     ParseInt32(list.CellText(row, 2), id);
@@ -122,7 +119,7 @@ int Locate(Session& s, const std::string& db, ObjectType type, const std::string
         status = kCliError;
         return -1;
     }
-    const int row = FindRow(list, name);
+    const int row = FindListedObject(s.server, db, list, name);
     if (row < 0) {
         std::fprintf(s.err, "%s '%s' not found in database '%s'.\n",
                      GetObjectTypeName(type, true).c_str(), name.c_str(), db.c_str());
