@@ -154,6 +154,37 @@ TEST_F(SecretsThroughProcesses, CommandLineFailuresPrintNoPassword) {
                 kinds.size());
 }
 
+// The comparison's login password comes from a file: whatever goes wrong, it is not printed
+// nor logged, and it never was in the arguments.
+TEST_F(SecretsThroughProcesses, CompareWithAPasswordFilePrintsNoPassword) {
+    const std::string file = run_ + "/password.txt";
+    {
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fprintf(f, "%s\n", kSecret.c_str());
+        std::fclose(f);
+    }
+    const std::string log = LogBeside(ORV_CLI_PATH);
+    for (const FailureKind& kind : FailureKinds(*sims_)) {
+        if (kind.name == "timeout")
+            continue; // the comparison keeps the default command timeout
+        SCOPED_TRACE(kind.name);
+        const std::vector<std::string> argv = {
+            ORV_CLI_PATH, "compare",     "--login",   kind.login,    "--password-file", file,
+            kind.server,  kind.database, kind.server, kind.database, "tables",          "Orders"};
+        for (const auto& word : argv)
+            EXPECT_EQ(SecretIn(word), "");
+        const Outcome o = Collect(Spawn(argv, run_, xdg_), run_);
+        EXPECT_TRUE(WIFEXITED(o.status) && WEXITSTATUS(o.status) == 2)
+            << "status " << o.status << "\n"
+            << o.out << o.err;
+        EXPECT_FALSE(o.err.empty());
+        EXPECT_EQ(SecretIn(o.out), "") << o.out;
+        EXPECT_EQ(SecretIn(o.err), "") << o.err;
+        EXPECT_EQ(SecretIn(ReadTextFile(log)), "") << log;
+    }
+}
+
 // A crash while a query is under way: the process holds the password in memory, so a core file
 // would hold it too.
 class CrashWhileConnected : public SecretsThroughProcesses,

@@ -95,8 +95,16 @@ protected:
     }
     void TearDown() override { PanelServers()[0] = ServerEntry{}; }
 
-    // Opens the window as the View Data command does, lets it load, and hands it to `inspect`.
+    // Opens the window for a listed table, lets it load, and hands it to `inspect`.
     void Show(const std::string& table, std::function<void(frmDataView&)> inspect) {
+        const std::string extended =
+            GetExtendedObjectName(f.server, kDb, table, kTypeTable, ids.at(table));
+        ShowAs(extended, table, ids.at(table), std::move(inspect));
+    }
+
+    // Opens the window with the names the View Data command hands it.
+    void ShowAs(const std::string& extended, const std::string& table, int32_t id,
+                std::function<void(frmDataView&)> inspect) {
         frmDataView w;
         bool inspected = false;
         QTimer timer;
@@ -116,9 +124,7 @@ protected:
         });
         timer.start();
         guard.start(60000);
-        const std::string extended =
-            GetExtendedObjectName(f.server, kDb, table, kTypeTable, ids.at(table));
-        EXPECT_TRUE(w.ShowUp(extended, table, kDb, 0, ids.at(table)));
+        EXPECT_TRUE(w.ShowUp(extended, table, kDb, 0, id));
         EXPECT_TRUE(inspected);
     }
 
@@ -157,6 +163,69 @@ TEST_F(HostileDataView, TheGridShowsTheTableTheNameMeans) {
         EXPECT_EQ(w.Grid()->TextMatrix(1, 3), "it's");
         EXPECT_EQ(w.Grid()->TextMatrix(2, 3), "Null");
     });
+    EXPECT_TRUE(f.env.prompter.messages.empty());
+    f.ExpectCleanLog();
+}
+
+// The View Data command on tables whose names hold ".": the window is given the table's own
+// name and its qualified name, read by id, and shows that table's rows.
+TEST_F(HostileDataView, ViewDataOpensTheTableADottedNameMeans) {
+    ServerEntry stored = f.server;
+    stored.Version.clear();
+    stored.MRUDb = kDb;
+    ServerAddToList(stored);
+    LoadSettings(LoadServerList);
+    MainWindowDialogs dialogs;
+    struct Request {
+        std::string extended, table;
+        int32_t id = 0;
+    };
+    std::vector<Request> requests;
+    dialogs.viewData = [&](QWidget*, const std::string& extended, const std::string& table,
+                           const std::string&, int, int32_t id) {
+        requests.push_back({extended, table, id});
+    };
+    frmMain w(std::move(dialogs));
+    w.FormLoad();
+    w.show();
+    QApplication::processEvents();
+    QTest::keyClick(&w, Qt::Key_F5);
+    QApplication::processEvents();
+    ASSERT_EQ(w.DatabaseList(0)->CurrentText(), kDb);
+
+    const std::string x = "x'); DROP TABLE dbo.Victim; --";
+    const std::vector<std::pair<std::string, std::string>> tables = {
+        {"dbo.Import.2019", "[dbo].[Import.2019]"},
+        {std::string(kCyrillicSchema) + ".Import.2019",
+         "[" + std::string(kCyrillicSchema) + "].[Import.2019]"},
+        {x, "[dbo].[" + x + "]"}};
+    QtListControl* list = w.ObjectList(0);
+    for (const auto& [listed, extended] : tables) {
+        const int row = RowOf(*list, listed);
+        ASSERT_GE(row, 0) << listed;
+        list->SetSelected(row, true);
+        QApplication::processEvents();
+        w.ViewData(0);
+        ASSERT_FALSE(requests.empty()) << listed;
+        EXPECT_EQ(requests.back().extended, extended);
+        EXPECT_EQ(requests.back().table, listed == x ? x : "Import.2019");
+        EXPECT_EQ(requests.back().id, ids.at(listed));
+    }
+    ASSERT_EQ(requests.size(), tables.size());
+    w.close();
+
+    ShowAs(requests[0].extended, requests[0].table, requests[0].id, [](frmDataView& v) {
+        ASSERT_EQ(v.Grid()->Rows(), 4);
+        EXPECT_EQ(v.Grid()->TextMatrix(0, 2), "Note");
+        EXPECT_EQ(v.Grid()->TextMatrix(1, 1), "5");
+        EXPECT_EQ(v.Grid()->TextMatrix(3, 2), "c");
+    });
+    ShowAs(requests[1].extended, requests[1].table, requests[1].id, [](frmDataView& v) {
+        ASSERT_EQ(v.Grid()->Rows(), 2);
+        EXPECT_EQ(v.Grid()->Cols(), 2);
+    });
+    ShowAs(requests[2].extended, requests[2].table, requests[2].id,
+           [](frmDataView& v) { ASSERT_EQ(v.Grid()->Rows(), 2); });
     EXPECT_TRUE(f.env.prompter.messages.empty());
     f.ExpectCleanLog();
 }
