@@ -179,6 +179,8 @@ TEST_F(SecretsThroughProcesses, CompareWithAPasswordFilePrintsNoPassword) {
             << "status " << o.status << "\n"
             << o.out << o.err;
         EXPECT_FALSE(o.err.empty());
+        // It failed at the server, with the password read.
+        EXPECT_EQ(o.err.find("password file"), std::string::npos) << o.err;
         EXPECT_EQ(SecretIn(o.out), "") << o.out;
         EXPECT_EQ(SecretIn(o.err), "") << o.err;
         EXPECT_EQ(SecretIn(ReadTextFile(log)), "") << log;
