@@ -125,7 +125,7 @@ int RunCompareCommand(int argc, char** argv) {
     }
     if (args.Help) {
         std::cout << kCompareUsage << "\n\n" << kCompareHelp;
-        return kCompareExitIdentical;
+        return 0;
     }
     const std::optional<ObjectType> type = ParseObjectType(args.Type);
     if (!type || !IsKnownObjectType(*type)) {
