@@ -15,7 +15,7 @@ namespace {
 // The table's bracketed, qualified name, read by its id.
 std::string QualifiedTableName(const ServerEntry& server, const std::string& database,
                                const std::string& tableName, int32_t tableId) {
-    ServerEntry entry = server;
+    ServerEntry entry = server; // a fallback to the older catalog stays with this copy
     const std::string name = GetExtendedObjectName(entry, database, tableName, kTypeTable, tableId);
     return name.empty() ? tableName : name;
 }
