@@ -46,8 +46,9 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
         CurrentPrompter().MessageBox(MsgIcon::Warning, "Error", kWrongCreateParameters);
         return "";
     }
+    std::string ownName;
     const std::string extended =
-        GetExtendedObjectName(server, database, listedName, type, objectId);
+        GetExtendedObjectName(server, database, listedName, type, objectId, &ownName);
     const std::string header = BuildScriptHeader(database, type, extended, dropPart);
     std::string body;
     switch (type) {
@@ -71,12 +72,8 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
     default:
         break;
     }
-    // Only views have extras; their index query needs the view's own name, which may hold ".".
-    const std::string extras =
-        type == kTypeView
-            ? GetExtras(server, CatalogObjectName(server, database, listedName, objectId), database,
-                        type)
-            : "";
+    // The view's own name: it may hold ".", so it is not cut out of the listed name.
+    const std::string extras = GetExtras(server, ownName, database, type);
     return AssembleCreateStatement(header, type, extended, body, extras, lineSuffix);
 }
 

@@ -189,19 +189,19 @@ std::string BareObjectName(const std::string& listedName) {
     return dot == std::string::npos ? trimmed : trimmed.substr(dot + 1);
 }
 
-std::string CatalogObjectName(ServerEntry& server, const std::string& database,
-                              const std::string& listedName, int32_t objectId) {
-    std::string schema, name;
-    if (objectId > 0 && Db_GetObjNameById(server, database, objectId, schema, name) &&
-        !name.empty())
-        return name;
-    return BareObjectName(listedName);
-}
-
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
-                                  const std::string& listedName, ObjectType type,
-                                  int32_t objectId) {
+                                  const std::string& listedName, ObjectType type, int32_t objectId,
+                                  std::string* ownName) {
     std::string bare = BareObjectName(listedName);
+    // Every way out tells the caller the name the result was built from.
+    struct Tell {
+        std::string* out;
+        const std::string& name;
+        ~Tell() {
+            if (out != nullptr)
+                *out = name;
+        }
+    } tell{ownName, bare};
     try {
         const bool later = VersionMajorOf(server.Version) >= 9;
         if (objectId > 0) {
@@ -210,14 +210,16 @@ std::string GetExtendedObjectName(ServerEntry& server, const std::string& databa
             std::string schema, name;
             if (Db_GetObjNameById(server, database, objectId, schema, name)) {
                 if (!name.empty()) {
+                    bare = name;
                     if (!schema.empty() && (later || schema != "dbo"))
                         return QualifiedName(schema, name);
                     if (!later)
                         return QuoteCatalogName(name);
-                    bare = name;
                 }
-            } else if (later) {
-                return "";
+            } else {
+                // The server did not answer: asking it again by name would only wait again. A
+                // 2000 server gets what its failed owner lookup gave, the bare name.
+                return later ? "" : QuoteCatalogName(bare);
             }
         } else {
             // A typed name: whole when an object is called so, else the part after the first

@@ -28,20 +28,17 @@ bool Db_GetObjNameById(ServerEntry& server, const std::string& database, int32_t
 
 // The bracketed, schema- or owner-qualified name for generated statements. With an id the
 // schema and the name are read by id, so a name holding "." stays whole; without one a typed
-// name is taken whole when an object of that name exists, else cut at its last ".".
+// name is taken whole when an object of that name exists, else as schema.name. `ownName`, when
+// given, receives the object's own name without schema, as far as it could be read.
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
-                                  const std::string& listedName, ObjectType type, int32_t objectId);
+                                  const std::string& listedName, ObjectType type, int32_t objectId,
+                                  std::string* ownName = nullptr);
 
 // After an invalid-object-name error on a later server: true with [schema].[name] in
 // `qualified` when the table's schema could be found.
 bool QualifyTableAfterNameError(ServerEntry& server, const std::string& tableName,
                                 std::string& qualified, const std::string& database,
                                 int32_t errNumber);
-
-// The object's own name, without any schema: read by id when there is one, else the text after
-// the last "." of the listed name.
-std::string CatalogObjectName(ServerEntry& server, const std::string& database,
-                              const std::string& listedName, int32_t objectId);
 
 // The text after the last "." of a trimmed listed name.
 std::string BareObjectName(const std::string& listedName);

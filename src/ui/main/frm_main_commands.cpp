@@ -233,10 +233,9 @@ bool frmMain::CanViewAnalyzeData(int mode, int panel, std::string& database, int
         typeCode = CurrentType();
         // The listed name may carry a schema prefix and the name itself may hold ".": both the
         // name and its qualified form are read by the table's id.
-        ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
-        objectName = CatalogObjectName(server, database, list.CurrentText(), id);
         objectId = id;
-        extendedName = GetExtendedObjectName(server, database, list.CurrentText(), 50, id);
+        extendedName = GetExtendedObjectName(PanelServers()[static_cast<size_t>(panel)], database,
+                                             list.CurrentText(), 50, id, &objectName);
         return true;
     } catch (const std::exception& e) {
         ReportUnexpected(5, e.what(), kModule, "CanViewAnalyzeData");
