@@ -280,6 +280,39 @@ TEST_P(Ddl, AlterTableUsersAndPermissions) {
     EXPECT_EQ(one("SELECT allownulls FROM systypes WHERE name = 'Code3'"), "0");
 }
 
+// The forms a generated CREATE script takes: the guarded drop, bracketed names with "]" doubled,
+// (max) sizes, and a clustered index made after the table. The forms SQL Server refuses are
+// refused here too, so a script that would fail on a server fails its tests.
+TEST_P(Ddl, CreateScriptFormsRunAndInvalidOnesAreRefused) {
+    const std::string drop = "IF EXISTS (SELECT * FROM dbo.sysobjects\r\nWHERE id = "
+                             "object_id('[dbo].[C]]x]') AND OBJECTPROPERTY(id, 'IsTable') = 1)"
+                             "\r\nDROP Table[dbo].[C]]x]";
+    ASSERT_EQ(run(drop).error(), nullptr) << "nothing to drop yet";
+    CaptureSink create = run("CREATE TABLE [dbo].[C]]x] (\r\n[c]]1] [int] NOT NULL,\r\n"
+                             "[d] [nvarchar] (max) NULL,\r\n[e] [varbinary] (max) NULL \r\n)");
+    ASSERT_EQ(create.error(), nullptr) << create.errorText();
+    CaptureSink index = run("CREATE UNIQUE CLUSTERED INDEX [IX]]C] ON [dbo].[C]]x] ([c]]1])");
+    ASSERT_EQ(index.error(), nullptr) << index.errorText();
+    const std::string table = id("C]x");
+    EXPECT_EQ(one("SELECT name FROM sysindexes WHERE indid = 1 AND id = " + table), "IX]C");
+    EXPECT_EQ(one("SELECT INDEXPROPERTY(" + table + ", 'IX]C', 'IsUnique')"), "1");
+    EXPECT_EQ(q("SELECT prec FROM syscolumns WHERE id = " + table + " ORDER BY colid").column(0),
+              (std::vector<std::string>{"10", "-1", "-1"}));
+    ASSERT_EQ(run(drop).error(), nullptr);
+    EXPECT_EQ(id("C]x"), "<none>");
+
+    for (const char* refused :
+         {"CREATE TABLE R1 ([n] [nvarchar] (-1) NULL)",
+          "CREATE TABLE R2 ([c] [int] NOT NULL, CLUSTERED INDEX [IX_C] ([c]))",
+          "/****** Object: Table [a/*b]      ---- Script Date: 2024-03-07 15:20:05 ******/\r\n"
+          "SELECT 1"}) {
+        CaptureSink r = run(refused);
+        EXPECT_NE(r.error(), nullptr) << refused;
+    }
+    // A closed comment inside a comment is still a comment.
+    EXPECT_EQ(run("/* a /* b */ c */ SELECT 1 AS one").error(), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
