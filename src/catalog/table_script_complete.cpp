@@ -88,36 +88,39 @@ std::string BuildCompleteIndexPart(Recordset& rows) {
 
 std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId,
                                   int versionMajor) {
+    // The kinds are numbers (1 default, 2 check, 3 unique) and the defaults come first, so every
+    // column of the union takes its type from a branch that has real values.
     const std::string id = TableIdExpression(tableName, tableId, versionMajor);
     if (versionMajor > 8)
-        return "SELECT 'C' AS kind, cc.name AS [name], '' AS [column], cc.definition AS "
-               "definition, 0 AS seq FROM sys.check_constraints cc "
-               "WHERE cc.parent_object_id = " +
-               id +
-               " UNION ALL "
-               "SELECT 'D', dc.name, c.name, dc.definition, 0 FROM sys.default_constraints dc "
+        return "SELECT 1 AS kind, dc.name AS [name], c.name AS [column], dc.definition AS "
+               "definition, 0 AS seq FROM sys.default_constraints dc "
                "INNER JOIN sys.columns c ON c.object_id = dc.parent_object_id "
                "AND c.column_id = dc.parent_column_id WHERE dc.parent_object_id = " +
                id +
                " UNION ALL "
-               "SELECT 'UQ', kc.name, c.name, '', ic.key_ordinal FROM sys.key_constraints kc "
+               "SELECT 2, cc.name, '', cc.definition, 0 FROM sys.check_constraints cc "
+               "WHERE cc.parent_object_id = " +
+               id +
+               " UNION ALL "
+               "SELECT 3, kc.name, c.name, '', ic.key_ordinal FROM sys.key_constraints kc "
                "INNER JOIN sys.index_columns ic ON ic.object_id = kc.parent_object_id "
                "AND ic.index_id = kc.unique_index_id "
                "INNER JOIN sys.columns c ON c.object_id = ic.object_id "
                "AND c.column_id = ic.column_id WHERE kc.type = 'UQ' AND kc.parent_object_id = " +
                id + " ORDER BY kind, [name], seq";
-    return "SELECT 'C' AS kind, so.name AS [name], '' AS [column], cm.text AS definition, "
-           "cm.colid AS seq FROM sysobjects so INNER JOIN syscomments cm ON cm.id = so.id "
-           "WHERE so.xtype = 'C' AND so.parent_obj = " +
-           id +
-           " UNION ALL "
-           "SELECT 'D', so.name, sc.name, cm.text, cm.colid FROM sysobjects so "
+    return "SELECT 1 AS kind, so.name AS [name], sc.name AS [column], cm.text AS definition, "
+           "cm.colid AS seq FROM sysobjects so "
            "INNER JOIN syscolumns sc ON sc.id = so.parent_obj AND sc.cdefault = so.id "
            "INNER JOIN syscomments cm ON cm.id = so.id "
            "WHERE so.xtype = 'D' AND so.parent_obj = " +
            id +
            " UNION ALL "
-           "SELECT 'UQ', so.name, sc.name, '', sk.keyno FROM sysobjects so "
+           "SELECT 2, so.name, '', cm.text, cm.colid FROM sysobjects so "
+           "INNER JOIN syscomments cm ON cm.id = so.id "
+           "WHERE so.xtype = 'C' AND so.parent_obj = " +
+           id +
+           " UNION ALL "
+           "SELECT 3, so.name, sc.name, '', sk.keyno FROM sysobjects so "
            "INNER JOIN sysindexes si ON si.id = so.parent_obj AND si.name = so.name "
            "INNER JOIN sysindexkeys sk ON sk.id = si.id AND sk.indid = si.indid "
            "INNER JOIN syscolumns sc ON sc.id = sk.id AND sc.colid = sk.colid "
@@ -131,22 +134,22 @@ std::string BuildConstraintLines(Recordset& rows) {
     rows.MoveFirst();
     std::string lines;
     while (!rows.IsEOF()) {
-        const std::string kind = ToUpperAscii(Trim(rows.Value("kind").Text()));
+        const int64_t kind = rows.Value("kind").Long();
         const std::string name = rows.Value("name").Text();
         const std::string column = rows.Value("column").Text();
         // A long definition comes in several rows; a unique constraint has one row per column.
         std::string definition;
         std::vector<std::string> columns;
-        for (; !rows.IsEOF() && ToUpperAscii(Trim(rows.Value("kind").Text())) == kind &&
+        for (; !rows.IsEOF() && rows.Value("kind").Long() == kind &&
                rows.Value("name").Text() == name;
              rows.MoveNext()) {
             definition += rows.Value("definition").Text();
             columns.push_back(rows.Value("column").Text());
         }
         lines += "CONSTRAINT [" + name + "] ";
-        if (kind == "D")
+        if (kind == 1)
             lines += "DEFAULT " + definition + " FOR [" + column + "]";
-        else if (kind == "C")
+        else if (kind == 2)
             lines += "CHECK " + definition;
         else
             lines += "UNIQUE (" + KeyList(columns) + ")";

@@ -22,9 +22,9 @@ std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, b
 // "[UNIQUE ][CLUSTERED ]INDEX [name] (...)".
 std::string BuildCompleteIndexPart(Recordset& rows);
 
-// The rows (kind, name, column, definition, seq) of a table's defaults (D), CHECK constraints (C)
-// and UNIQUE constraints (UQ), ordered by kind, name and seq: from the system tables on
-// SQL Server 2000, from the catalog views on later servers.
+// The rows (kind, name, column, definition, seq) of a table's defaults (kind 1), CHECK
+// constraints (2) and UNIQUE constraints (3), ordered by kind, name and seq: from the system
+// tables on SQL Server 2000, from the catalog views on later servers.
 std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId,
                                   int versionMajor);
 
