@@ -52,14 +52,16 @@ std::string KeyList(const std::vector<std::string>& columns) {
 std::string ClusteredConstraintLine(const ClusteredIndex& index) {
     if (index.Name.empty() || index.ConstraintType.empty())
         return "";
-    const char* kind = index.ConstraintType == "PK" ? " PRIMARY KEY CLUSTERED " : " UNIQUE CLUSTERED ";
+    const char* kind =
+        index.ConstraintType == "PK" ? " PRIMARY KEY CLUSTERED " : " UNIQUE CLUSTERED ";
     return "CONSTRAINT " + QuoteCatalogName(index.Name) + kind + KeyList(index.Columns);
 }
 
 std::string ClusteredIndexStatement(const ClusteredIndex& index, const std::string& tableName) {
     if (index.Name.empty() || !index.ConstraintType.empty())
         return "";
-    return std::string(index.Unique ? "CREATE UNIQUE CLUSTERED INDEX " : "CREATE CLUSTERED INDEX ") +
+    return std::string(index.Unique ? "CREATE UNIQUE CLUSTERED INDEX "
+                                    : "CREATE CLUSTERED INDEX ") +
            QuoteCatalogName(index.Name) + " ON " + tableName + " " + KeyList(index.Columns);
 }
 

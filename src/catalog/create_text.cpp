@@ -72,7 +72,8 @@ std::string BuildScriptHeader(const std::string& database, ObjectType type,
            "\r\n"
            "GO\r\n"
            "/****** Object: " +
-           word + " " + InBlockComment(extendedName) + "      ---- Script Date: " + ScriptDateText(when) +
+           word + " " + InBlockComment(extendedName) +
+           "      ---- Script Date: " + ScriptDateText(when) +
            " ******/\r\n"
            "SET ANSI_NULLS ON\r\n"
            "GO\r\n"

@@ -106,8 +106,8 @@ std::string GetTableScript(const ServerEntry& server, const std::string& tableNa
                            lineSuffix))
         return "";
     if (Settings().CompleteTableScripts && !forceClusteredIndex) {
-        const std::string extras = GetCompleteTableExtras(server, tableName, database, tableId,
-                                                          !Settings().IgnoreIndexes);
+        const std::string extras =
+            GetCompleteTableExtras(server, tableName, database, tableId, !Settings().IgnoreIndexes);
         return extras.empty() ? columnsText : columnsText + "\r\n\r\n" + extras;
     }
     if (forceClusteredIndex || !Settings().IgnoreIndexes) {

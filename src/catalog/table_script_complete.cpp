@@ -42,8 +42,7 @@ RecordsetPtr Run(const ServerEntry& server, const std::string& sql, const std::s
 
 } // namespace
 
-std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId,
-                                bool clusteredOnly) {
+std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, bool clusteredOnly) {
     const std::string table = tableId > 0 ? "WHERE si.id = " + std::to_string(tableId) + " AND "
                                           : "INNER JOIN sysobjects so ON so.id = si.id "
                                             "WHERE so.name = '" +
@@ -86,8 +85,7 @@ std::string BuildCompleteIndexPart(Recordset& rows) {
     return part;
 }
 
-std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId,
-                                  int versionMajor) {
+std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId, int versionMajor) {
     // The kinds are numbers (1 default, 2 check, 3 unique) and the defaults come first, so every
     // column of the union takes its type from a branch that has real values.
     const std::string id = TableIdExpression(tableName, tableId, versionMajor);
@@ -159,8 +157,7 @@ std::string BuildConstraintLines(Recordset& rows) {
 }
 
 std::string GetCompleteTableExtras(const ServerEntry& server, const std::string& tableName,
-                                   const std::string& database, int32_t tableId,
-                                   bool withIndexes) {
+                                   const std::string& database, int32_t tableId, bool withIndexes) {
     std::string extras;
     if (withIndexes) {
         RecordsetPtr rs = Run(server, TableIndexRowsQuery(tableName, tableId, false), database);

@@ -25,8 +25,7 @@ std::string BuildCompleteIndexPart(Recordset& rows);
 // The rows (kind, name, column, definition, seq) of a table's defaults (kind 1), CHECK
 // constraints (2) and UNIQUE constraints (3), ordered by kind, name and seq: from the system
 // tables on SQL Server 2000, from the catalog views on later servers.
-std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId,
-                                  int versionMajor);
+std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId, int versionMajor);
 
 // "CONSTRAINT [df] DEFAULT (...) FOR [column]", "CONSTRAINT [ck] CHECK (...)",
 // "CONSTRAINT [uq] UNIQUE ([a], [b])", each ending with a line break.
@@ -35,8 +34,7 @@ std::string BuildConstraintLines(Recordset& rows);
 // The part after the column lines in the complete form: the index lines (unless indexes are left
 // out) and the constraint lines. Throws CatalogError when a query failed.
 std::string GetCompleteTableExtras(const ServerEntry& server, const std::string& tableName,
-                                   const std::string& database, int32_t tableId,
-                                   bool withIndexes);
+                                   const std::string& database, int32_t tableId, bool withIndexes);
 
 // The column pairs of a foreign key (constid, tablename, foreigncolumn, referencedcolumn), in
 // key order, by key name.

@@ -50,11 +50,10 @@ std::map<std::string, int32_t> Tables(ServerEntry& server, const std::string& da
     return ids;
 }
 
-std::string CreateScript(ServerEntry& server, const std::string& database,
-                         const std::string& name, int32_t id) {
+std::string CreateScript(ServerEntry& server, const std::string& database, const std::string& name,
+                         int32_t id) {
     std::string drop;
-    return SQL_BuildCreateStatement(server, server.Name, database, name, kTypeTable, id, ",",
-                                    drop);
+    return SQL_BuildCreateStatement(server, server.Name, database, name, kTypeTable, id, ",", drop);
 }
 
 // The script after its header (USE, object line, SET options and the drop test).

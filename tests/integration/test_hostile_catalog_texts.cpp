@@ -244,8 +244,8 @@ TEST_P(HostileTexts, CreateScriptsQuoteTheNamesTheyExecute) {
                              dbo + "[Заказы] ([Номер])\r\nGO";
     ASSERT_GE(orders.size(), tail.size());
     EXPECT_EQ(orders.substr(orders.size() - tail.size()), tail);
-    EXPECT_NE(create(kTypeTable, "slash/*star").find("/****** Object: Table " + dbo +
-                                                      "[slash/ *star]      ---- Script Date: "),
+    EXPECT_NE(create(kTypeTable, "slash/*star")
+                  .find("/****** Object: Table " + dbo + "[slash/ *star]      ---- Script Date: "),
               std::string::npos);
     EXPECT_TRUE(f.env.prompter.messages.empty());
     f.ExpectCleanLog();
