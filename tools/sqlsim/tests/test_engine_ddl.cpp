@@ -313,6 +313,50 @@ TEST_P(Ddl, CreateScriptFormsRunAndInvalidOnesAreRefused) {
     EXPECT_EQ(run("/* a /* b */ c */ SELECT 1 AS one").error(), nullptr);
 }
 
+// The catalog views later servers answer about constraints, index keys and key columns; a 2000
+// server has none of them.
+TEST_P(Ddl, ConstraintCatalogViewsOfLaterServers) {
+    ASSERT_EQ(run("CREATE TABLE P (a int NOT NULL, b int NOT NULL, CONSTRAINT PK_P PRIMARY KEY "
+                  "(a, b))\n"
+                  "CREATE TABLE K (a int NOT NULL, b int NOT NULL, c varchar(5) NOT NULL "
+                  "CONSTRAINT DF_K_c DEFAULT ('x'), CONSTRAINT CK_K CHECK (a > b), "
+                  "CONSTRAINT UQ_K UNIQUE (c, a), CONSTRAINT FK_K FOREIGN KEY (a, b) "
+                  "REFERENCES P (a, b))")
+                  .error(),
+              nullptr);
+    const char* queries[] = {
+        "SELECT c.name, dc.definition FROM sys.default_constraints dc JOIN sys.columns c ON "
+        "c.object_id = dc.parent_object_id AND c.column_id = dc.parent_column_id",
+        "SELECT name, definition FROM sys.check_constraints",
+        "SELECT c.name FROM sys.key_constraints kc JOIN sys.index_columns ic ON ic.object_id = "
+        "kc.parent_object_id AND ic.index_id = kc.unique_index_id JOIN sys.columns c ON "
+        "c.object_id = ic.object_id AND c.column_id = ic.column_id WHERE kc.type = 'UQ' ORDER BY "
+        "ic.key_ordinal",
+        "SELECT pc.name, rc.name FROM sys.foreign_key_columns f JOIN sys.columns pc ON "
+        "pc.object_id = f.parent_object_id AND pc.column_id = f.parent_column_id JOIN sys.columns "
+        "rc ON rc.object_id = f.referenced_object_id AND rc.column_id = f.referenced_column_id "
+        "ORDER BY f.constraint_column_id"};
+    if (v8()) {
+        for (const char* sql : queries) {
+            CaptureSink r = run(sql);
+            ASSERT_NE(r.error(), nullptr) << sql;
+            EXPECT_EQ(r.error()->number, 208) << sql;
+        }
+        return;
+    }
+    ResultSet d = q(queries[0]);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.at(0, 0), "c");
+    EXPECT_EQ(d.at(0, 1), "('x')");
+    ResultSet c = q(queries[1]);
+    ASSERT_EQ(c.rows.size(), 1u);
+    EXPECT_EQ(c.at(0, 0), "CK_K");
+    EXPECT_EQ(q(queries[2]).column(0), (std::vector<std::string>{"c", "a"}));
+    ResultSet f = q(queries[3]);
+    EXPECT_EQ(f.column(0), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(f.column(1), (std::vector<std::string>{"a", "b"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
