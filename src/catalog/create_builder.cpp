@@ -1,11 +1,11 @@
 #include "catalog/create_builder.h"
 
 #include "catalog/catalog_error.h"
+#include "catalog/create_table.h"
 #include "catalog/key_scripts.h"
 #include "catalog/object_text.h"
 #include "catalog/schemas.h"
 #include "catalog/sql_quote.h"
-#include "catalog/table_script.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/prompter.h"
 
@@ -51,6 +51,7 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
         GetExtendedObjectName(server, database, listedName, type, objectId, &ownName);
     const std::string header = BuildScriptHeader(database, type, extended, dropPart);
     std::string body;
+    std::string afterTable;
     switch (type) {
     case kTypeProcedure:
     case kTypeFunction:
@@ -61,9 +62,10 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
                    : GetObjectText(server, listedName, database, type);
         break;
     case kTypeTable: {
-        int32_t ignored = 0;
-        body = GetTableScript(server, listedName, database, false, ignored, objectId, lineSuffix,
-                              true);
+        TableCreateParts parts =
+            GetTableCreateParts(server, listedName, database, objectId, lineSuffix, extended);
+        body = std::move(parts.Body);
+        afterTable = std::move(parts.AfterTable);
         break;
     }
     case kTypeRelationship:
@@ -74,7 +76,7 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
     }
     // The view's own name: it may hold ".", so it is not cut out of the listed name.
     const std::string extras = GetExtras(server, ownName, database, type);
-    return AssembleCreateStatement(header, type, extended, body, extras, lineSuffix);
+    return AssembleCreateStatement(header, type, extended, body, extras, lineSuffix, afterTable);
 }
 
 } // namespace orv

@@ -18,6 +18,9 @@ std::string CreateTypeWord(ObjectType type);
 // The existence condition of the header; empty for constraints and unknown codes.
 std::string CreateHeaderCondition(ObjectType type);
 
+// A text that can stand inside a /* ... */ comment: its comment marks are broken with a blank.
+std::string InBlockComment(const std::string& text);
+
 // "YYYY-MM-DD hh:mm:ss" on the 24-hour clock.
 std::string ScriptDateText(const std::tm& when);
 
@@ -37,10 +40,12 @@ std::string GetExtras(const ServerEntry& server, const std::string& objectName,
                       const std::string& database, ObjectType type);
 
 // Header, line break, then opening, line break, body, blank, extras, line break, closing; the
-// line suffix's last occurrence is dropped from the extras, or else from the body.
+// line suffix's last occurrence is dropped from the extras, or else from the body. A statement
+// that needs the finished table (its clustered index) follows in a batch of its own.
 std::string AssembleCreateStatement(const std::string& header, ObjectType type,
                                     const std::string& extendedName, std::string body,
-                                    std::string extras, const std::string& lineSuffix);
+                                    std::string extras, const std::string& lineSuffix,
+                                    const std::string& afterTable = "");
 
 constexpr const char* kWrongCreateParameters =
     "Cannot build SQL CREATE statement - wrong parameters passed";

@@ -52,6 +52,12 @@ std::string ScriptDateText(const std::tm& when) {
     return buffer;
 }
 
+std::string InBlockComment(const std::string& text) {
+    // Block comments nest in T-SQL: an opening mark in a name would swallow the rest of the
+    // script, a closing one would end the comment and run the remainder of the name as SQL.
+    return ReplaceAll(ReplaceAll(text, "*/", "* /"), "/*", "/ *");
+}
+
 std::string BuildScriptHeader(const std::string& database, ObjectType type,
                               const std::string& extendedName, std::string& dropPart,
                               const std::tm& when) {
@@ -66,7 +72,8 @@ std::string BuildScriptHeader(const std::string& database, ObjectType type,
            "\r\n"
            "GO\r\n"
            "/****** Object: " +
-           word + " " + extendedName + "      ---- Script Date: " + ScriptDateText(when) +
+           word + " " + InBlockComment(extendedName) +
+           "      ---- Script Date: " + ScriptDateText(when) +
            " ******/\r\n"
            "SET ANSI_NULLS ON\r\n"
            "GO\r\n"
@@ -129,7 +136,8 @@ std::string BuildViewIndexStatements(Recordset& rows, const std::string& viewNam
 
 std::string AssembleCreateStatement(const std::string& header, ObjectType type,
                                     const std::string& extendedName, std::string body,
-                                    std::string extras, const std::string& lineSuffix) {
+                                    std::string extras, const std::string& lineSuffix,
+                                    const std::string& afterTable) {
     std::string opening;
     std::string closing;
     if (type == kTypeTable) {
@@ -145,7 +153,11 @@ std::string AssembleCreateStatement(const std::string& header, ObjectType type,
             body.pop_back();
         }
     }
-    return header + "\r\n" + opening + "\r\n" + body + " " + extras + "\r\n" + closing;
+    std::string statement =
+        header + "\r\n" + opening + "\r\n" + body + " " + extras + "\r\n" + closing;
+    if (!afterTable.empty())
+        statement += "\r\nGO\r\n" + afterTable + "\r\nGO";
+    return statement;
 }
 
 } // namespace orv

@@ -3,6 +3,8 @@
 #include "catalog/catalog_error.h"
 #include "catalog/object_text.h"
 #include "catalog/sql_quote.h"
+#include "catalog/table_script_complete.h"
+#include "core/settings.h"
 #include "servers/exec_ado_cmd.h"
 
 namespace orv {
@@ -42,8 +44,17 @@ std::string GetRelationshipText(const ServerEntry& server, const std::string& ke
         return "";
     RequireOpen(rs);
     std::string text;
-    if (!rs->IsEOF())
-        text = BuildRelationshipText(*rs);
+    if (!rs->IsEOF()) {
+        if (Settings().CompleteTableScripts) {
+            RecordsetPtr pairs;
+            ExecAdoCmd(server, kAdCmdText, ForeignKeyColumnsQuery(keyName, server.VersionMajor),
+                       pairs, database, errNumber, errDescription);
+            RequireOpen(pairs);
+            text = BuildCompleteRelationshipText(*rs, *pairs);
+        } else {
+            text = BuildRelationshipText(*rs);
+        }
+    }
     rs->Close();
     return TrimWhitespaceAndBreaks(text);
 }

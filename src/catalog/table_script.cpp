@@ -4,6 +4,7 @@
 #include "catalog/ignored_columns.h"
 #include "catalog/schemas.h"
 #include "catalog/sql_quote.h"
+#include "catalog/table_script_complete.h"
 #include "core/error_report.h"
 #include "core/settings.h"
 #include "servers/exec_ado_cmd.h"
@@ -26,7 +27,7 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
                        const std::string& tableName, std::string& text,
                        std::vector<ColumnInfo>& columns, int32_t& lastIndex, bool leaveOutIgnored,
                        int32_t& ignoredCount, int32_t listKind, int32_t tableId,
-                       const std::string& lineSuffix) {
+                       const std::string& lineSuffix, BracketedNames names) {
     columns.clear();
     lastIndex = -1;
     text.clear();
@@ -66,7 +67,7 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
             if (ignoredCount > 0 && IsColumnIgnored(ignored, rs->Value("column").Text()))
                 continue;
             ColumnInfo info;
-            text += BuildColumnLine(*rs, lineSuffix, info) + "\r\n";
+            text += BuildColumnLine(*rs, lineSuffix, info, names) + "\r\n";
             columns.push_back(std::move(info));
         }
         lastIndex = static_cast<int32_t>(columns.size()) - 1;
@@ -121,6 +122,11 @@ std::string GetTableScript(const ServerEntry& server, const std::string& tableNa
                            leaveOutIgnored, ignoredCount, kIgnoredForStructure, tableId,
                            lineSuffix))
         return "";
+    if (Settings().CompleteTableScripts && !forceClusteredIndex) {
+        const std::string extras =
+            GetCompleteTableExtras(server, tableName, database, tableId, !Settings().IgnoreIndexes);
+        return extras.empty() ? columnsText : columnsText + "\r\n\r\n" + extras;
+    }
     if (forceClusteredIndex || !Settings().IgnoreIndexes) {
         // A name qualified by the listing matches no catalog name; the table's id does.
         const int32_t indexTableId = tableName.find('.') != std::string::npos ? tableId : 0;

@@ -22,8 +22,13 @@ struct ColumnInfo {
 bool IsSizedType(const std::string& typeName);
 bool IsScaledType(const std::string& typeName);
 
+// How names sit inside the brackets of a line: as the catalog keeps them (the panel text and the
+// comparison), or with "]" doubled, as a statement that is to be executed needs them.
+enum class BracketedNames { AsStored, Executable };
+
 // The column line and its ColumnInfo from the current row of the column query.
-std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info);
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info,
+                            BracketedNames names = BracketedNames::AsStored);
 
 // "CONSTRAINT [pk] PRIMARY KEY CLUSTERED", "CLUSTERED INDEX [x]" or "INDEX [x]".
 std::string IndexKeywordPart(int64_t indexId, const std::string& indexName);
@@ -49,7 +54,8 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
                        const std::string& tableName, std::string& text,
                        std::vector<ColumnInfo>& columns, int32_t& lastIndex, bool leaveOutIgnored,
                        int32_t& ignoredCount, int32_t listKind, int32_t tableId,
-                       const std::string& lineSuffix);
+                       const std::string& lineSuffix,
+                       BracketedNames names = BracketedNames::AsStored);
 
 // The index part of a table, found by name, or by tableId when it is positive. Throws
 // CatalogError when the query failed.

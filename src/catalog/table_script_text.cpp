@@ -21,17 +21,23 @@ bool IsScaledType(const std::string& typeName) {
     return lower == "decimal" || lower == "numeric";
 }
 
-std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info) {
+std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info,
+                            BracketedNames names) {
     info.ColumnName = row.Value("column").Text();
     info.DataType = row.Value("datatype").Text();
     const std::string prec = row.Value("prec").Text();
     const std::string scale = row.Value("scale").Text();
 
-    std::string line = "[" + info.ColumnName + "] [" + info.DataType + "] ";
+    auto inBrackets = [names](const std::string& name) {
+        return names == BracketedNames::Executable ? ReplaceAll(name, "]", "]]") : name;
+    };
+    std::string line = "[" + inBrackets(info.ColumnName) + "] [" + inBrackets(info.DataType) + "] ";
     if (IsSizedType(info.DataType)) {
+        // The catalog gives a max type the length -1; the type is written (max).
+        const std::string size = prec == "-1" ? "max" : prec;
         info.Precision = prec;
-        info.TypeText = info.DataType + " (" + prec + ")";
-        line += "(" + prec + ") ";
+        info.TypeText = info.DataType + " (" + size + ")";
+        line += "(" + size + ") ";
     } else if (IsScaledType(info.DataType)) {
         info.Precision = prec;
         info.TypeText = info.DataType + " (" + prec + "," + scale + ") ";

@@ -56,6 +56,9 @@ bool AutoSelTargetObj() {
 bool AnalyzeConstraints() {
     return GetRegBool(kKeyMav, "AnalyzeConstraints", false);
 }
+bool CompleteTableScripts() {
+    return GetRegBool(kKeyComparisons, "CompleteTableScripts", false);
+}
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
 }
@@ -95,6 +98,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.IgnoreColSeq = IgnoreColSeq();
     s.AutoSelTargetObj = AutoSelTargetObj();
     s.AnalyzeConstraints = AnalyzeConstraints();
+    s.CompleteTableScripts = CompleteTableScripts();
 }
 
 void StampVersion() {

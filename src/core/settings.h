@@ -31,6 +31,9 @@ struct ProgramSettings {
     bool FilterOfflineDbs = true;
     bool AutoSelTargetObj = false;
     bool AnalyzeConstraints = false;
+    // Table scripts add defaults, CHECK and UNIQUE constraints, index uniqueness, non-clustered
+    // primary keys; relationships show all their column pairs.
+    bool CompleteTableScripts = false;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -57,6 +60,7 @@ bool IgnoreIndexes();
 bool IgnoreColSeq();
 bool AutoSelTargetObj();
 bool AnalyzeConstraints();
+bool CompleteTableScripts();
 bool IgnoreSysObjects();
 // Outside debug mode always on; in debug mode the stored value (default on).
 bool FilterOfflineDbs();

@@ -248,6 +248,22 @@ const std::vector<std::string>& Shapes() {
                             "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
                             "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ORDER BY "
                             "sk.indid, sk.keyno");
+        const std::string ownIndexes =
+            "SELECT sc.name AS [column], si.name AS [index], sk.indid, sk.keyno, "
+            "INDEXPROPERTY(si.id, si.name, 'IsUnique') AS isunique, ko.xtype AS constrainttype "
+            "FROM sysindexes si INNER JOIN sysindexkeys sk ON sk.id = si.id AND sk.indid = "
+            "si.indid INNER JOIN syscolumns sc ON sc.id = sk.id AND sc.colid = sk.colid LEFT "
+            "JOIN sysobjects ko ON ko.parent_obj = si.id AND ko.name = si.name AND ko.xtype IN "
+            "('PK', 'UQ') ";
+        for (const char* table :
+             {"WHERE si.id = {N} AND ",
+              "INNER JOIN sysobjects so ON so.id = si.id WHERE so.name = {L} AND so.xtype = 'U' "
+              "AND "})
+            for (const char* condition : {"si.indid = 1 AND ", "si.indid BETWEEN 1 AND 254 AND "})
+                s.push_back(ownIndexes + table + condition +
+                            "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
+                            "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ORDER BY "
+                            "sk.indid, sk.keyno");
         s.push_back("SELECT si.name AS [index], sk.indid, sc.[name] AS [column] FROM sysindexkeys "
                     "sk INNER JOIN sysindexes si ON sk.id = si.id AND sk.indid = si.indid INNER "
                     "JOIN syscolumns sc ON sk.id = sc.id AND sk.colid = sc.colid INNER JOIN "

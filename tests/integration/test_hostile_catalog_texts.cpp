@@ -198,13 +198,14 @@ TEST_P(HostileTexts, CreateScriptsQuoteTheNamesTheyExecute) {
                         "[O''Brien''s Orders]') AND OBJECTPROPERTY(id, 'IsTable') = 1)\r\n"
                         "DROP Table" +
                         dbo + "[O'Brien's Orders]");
+    // The statement is executed, so a "]" inside brackets is doubled.
     const std::string body = "GO\r\nCREATE TABLE " + dbo +
                              "[O'Brien's Orders] (\r\n"
                              "[Order'Id] [int] IDENTITY(1,1) NOT NULL,\r\n"
-                             "[Cust]Id] [int] NULL,\r\n"
+                             "[Cust]]Id] [int] NULL,\r\n"
                              "[Note; DROP TABLE Victim --] [nvarchar] (50) NULL,\r\n"
                              "\r\n"
-                             "CONSTRAINT [pk_O'Brien]--x] PRIMARY KEY CLUSTERED ([Order'Id])\r\n"
+                             "CONSTRAINT [pk_O'Brien]]--x] PRIMARY KEY CLUSTERED ([Order'Id])\r\n"
                              " \r\n)";
     ASSERT_GE(table.size(), body.size());
     EXPECT_EQ(table.substr(table.size() - body.size()), body);
@@ -230,8 +231,21 @@ TEST_P(HostileTexts, CreateScriptsQuoteTheNamesTheyExecute) {
     for (const auto& line : lines)
         columnLines += line.rfind("[w'", 0) == 0 ? 1 : 0;
     EXPECT_EQ(columnLines, static_cast<size_t>(kWideColumns));
-    EXPECT_NE(wide.find("[" + WideColumnName(1023) + "] [int] NULL,\r\n[" + WideColumnName(1024) +
-                        "] [nvarchar] (12) NULL \r\n)"),
+    const auto executable = [](const std::string& name) { return ReplaceAll(name, "]", "]]"); };
+    EXPECT_NE(wide.find("[" + executable(WideColumnName(1023)) + "] [int] NULL,\r\n[" +
+                        executable(WideColumnName(1024)) + "] [nvarchar] (12) NULL \r\n)"),
+              std::string::npos);
+
+    // A clustered index that is no constraint is made by a statement of its own after the
+    // table; the names in the object line cannot open or close a comment.
+    const std::string orders = create(kTypeTable, "Заказы");
+    const std::string tail = "[Сумма] [decimal](10,2) NULL \r\n)\r\nGO\r\n"
+                             "CREATE CLUSTERED INDEX [CL]]ix/*] ON " +
+                             dbo + "[Заказы] ([Номер])\r\nGO";
+    ASSERT_GE(orders.size(), tail.size());
+    EXPECT_EQ(orders.substr(orders.size() - tail.size()), tail);
+    EXPECT_NE(create(kTypeTable, "slash/*star")
+                  .find("/****** Object: Table " + dbo + "[slash/ *star]      ---- Script Date: "),
               std::string::npos);
     EXPECT_TRUE(f.env.prompter.messages.empty());
     f.ExpectCleanLog();

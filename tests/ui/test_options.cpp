@@ -51,6 +51,7 @@ const CheckSetting kChecks[] = {
     {"chkAutoSelTargetObj", kKeyMav, "AutoSelTargetObj"},
     {"chkAnalyzeConstraints", kKeyMav, "AnalyzeConstraints"},
     {"chkPrompt", kKeyComparisons, "PromptToSave"},
+    {"chkCompleteTableScripts", kKeyComparisons, "CompleteTableScripts"},
 };
 
 TEST(OptionsDialog, SixteenPagesWithTheirCaptionsToolTipsAndTexts) {
@@ -109,6 +110,24 @@ TEST(OptionsDialog, SixteenPagesWithTheirCaptionsToolTipsAndTexts) {
     EXPECT_EQ(Child<QCheckBox>(d, "chkAnalyzeConstraints")->text(),
               "Treat Constraints as a separate object type");
     EXPECT_EQ(Child<QRadioButton>(d, "optCurLoc(1)")->text(), "Server-side");
+}
+
+// The complete-script option sits with the other table comparison setting, under its texts.
+TEST(OptionsDialog, CompleteTableScriptsSitsOnTheIgnoreIndexesPage) {
+    TestEnv env;
+    Settings().CompleteTableScripts = true;
+    frmOptions d;
+    QCheckBox* box = Child<QCheckBox>(d, "chkCompleteTableScripts");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Complete table scripts");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(d.PageCaption(6), "Ignore Indexes");
+    const auto texts = d.PageTexts(6);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[2], "Table scripts then also list defaults, CHECK and UNIQUE constraints, "
+                        "mark unique indexes and non-clustered primary keys, and give "
+                        "relationships all their column pairs.");
+    EXPECT_EQ(box->parentWidget(), Child<QCheckBox>(d, "chkIgnoreIndexes")->parentWidget());
 }
 
 TEST(OptionsDialog, ControlsStartFromRegistryGettersAndProgramWideValues) {
@@ -173,6 +192,7 @@ TEST(OptionsDialog, OkWritesEveryOptionToTheRegistryAndTheProgramWideValues) {
     EXPECT_EQ(s.IgnoreColSeq, expected[9]);
     EXPECT_EQ(s.AutoSelTargetObj, expected[10]);
     EXPECT_EQ(s.AnalyzeConstraints, expected[11]);
+    EXPECT_EQ(s.CompleteTableScripts, expected[13]);
     // The getters read back what was written.
     EXPECT_EQ(AutoConnect(), expected[0]);
     EXPECT_EQ(PreserveDbSel(), expected[8]);

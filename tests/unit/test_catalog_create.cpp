@@ -1,5 +1,6 @@
 // The CREATE statement's header, layouts and view index statements.
 #include "catalog/create_builder.h"
+#include "catalog/create_table.h"
 #include "test_catalog_rows.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@ namespace orv {
 namespace {
 
 using test::I;
+using test::Null;
 using test::Rows;
 using test::S;
 
@@ -78,6 +80,59 @@ TEST(CatalogCreateLayout, TableWithAndWithoutClusteredIndex) {
               "GO\r\nCREATE TABLE [Orders] (\r\n"
               "[OrderID] [int] IDENTITY(1,1) NOT NULL,\r\n[Amount] [money] NULL,\r\n\r\n"
               "CONSTRAINT [PK_Orders] PRIMARY KEY CLUSTERED ([OrderID])\r\n \r\n)");
+}
+
+TEST(CatalogCreateLayout, PlainClusteredIndexFollowsTheTableInABatchOfItsOwn) {
+    auto rows =
+        Rows({"index", "column", "isunique", "constrainttype"},
+             {{S("IX_C]"), S("Cargo]No"), I(0), Null()}, {S("IX_C]"), S("Day"), I(0), Null()}});
+    const ClusteredIndex index = ReadClusteredIndex(*rows);
+    EXPECT_EQ(ClusteredConstraintLine(index), "");
+    const std::string statement = ClusteredIndexStatement(index, "[dbo].[Cargo]");
+    EXPECT_EQ(statement, "CREATE CLUSTERED INDEX [IX_C]]] ON [dbo].[Cargo] ([Cargo]]No], [Day])");
+    EXPECT_EQ(AssembleCreateStatement("GO", kTypeTable, "[dbo].[Cargo]",
+                                      "[CargoNo] [int] NOT NULL,", "", ",", statement),
+              "GO\r\nCREATE TABLE [dbo].[Cargo] (\r\n[CargoNo] [int] NOT NULL \r\n)\r\nGO\r\n" +
+                  statement + "\r\nGO");
+
+    auto unique =
+        Rows({"index", "column", "isunique", "constrainttype"}, {{S("UX"), S("a"), I(1), Null()}});
+    EXPECT_EQ(ClusteredIndexStatement(ReadClusteredIndex(*unique), "[t]"),
+              "CREATE UNIQUE CLUSTERED INDEX [UX] ON [t] ([a])");
+}
+
+// Whether the clustered index is a key is read from the catalog, not guessed from its name.
+TEST(CatalogCreateLayout, ClusteredConstraintsStayInsideTheTable) {
+    auto key = Rows({"index", "column", "isunique", "constrainttype"},
+                    {{S("Orders_key"), S("OrderID"), I(1), S("PK")}});
+    const ClusteredIndex pk = ReadClusteredIndex(*key);
+    EXPECT_EQ(ClusteredConstraintLine(pk),
+              "CONSTRAINT [Orders_key] PRIMARY KEY CLUSTERED ([OrderID])");
+    EXPECT_EQ(ClusteredIndexStatement(pk, "[t]"), "");
+    auto uq = Rows({"index", "column", "isunique", "constrainttype"},
+                   {{S("UQ_Code"), S("Code"), I(1), S("UQ")}});
+    EXPECT_EQ(ClusteredConstraintLine(ReadClusteredIndex(*uq)),
+              "CONSTRAINT [UQ_Code] UNIQUE CLUSTERED ([Code])");
+    auto pkName = Rows({"index", "column", "isunique", "constrainttype"},
+                       {{S("pk_not_a_key"), S("c"), I(0), Null()}});
+    EXPECT_EQ(ClusteredConstraintLine(ReadClusteredIndex(*pkName)), "");
+    auto none = Rows({"index", "column", "isunique", "constrainttype"}, {});
+    const ClusteredIndex heap = ReadClusteredIndex(*none);
+    EXPECT_EQ(ClusteredConstraintLine(heap) + ClusteredIndexStatement(heap, "[t]"), "");
+}
+
+TEST(CatalogCreateHeader, CommentMarksInNamesCannotOpenOrCloseTheObjectComment) {
+    EXPECT_EQ(InBlockComment("[x*/ DROP TABLE t /*]"), "[x* / DROP TABLE t / *]");
+    EXPECT_EQ(InBlockComment("*/*/"), "* / * /");
+    EXPECT_EQ(InBlockComment("/*/"), "/ * /");
+    EXPECT_EQ(InBlockComment("[dbo].[Orders]"), "[dbo].[Orders]");
+    std::string drop;
+    const std::string header =
+        BuildScriptHeader("D", kTypeTable, "[x*/ DROP TABLE t /*]", drop, At(1, 2, 3));
+    EXPECT_NE(header.find("/****** Object: Table [x* / DROP TABLE t / *]      ---- Script Date"),
+              std::string::npos);
+    // The executable lines keep the name as it is.
+    EXPECT_NE(drop.find("DROP Table[x*/ DROP TABLE t /*]"), std::string::npos);
 }
 
 TEST(CatalogCreateLayout, IndexedViewGetsOneExecBlockPerIndex) {

@@ -60,6 +60,22 @@ TEST(CatalogColumnLine, EveryFormOfTheLine) {
               "[Id] [bigint] IDENTITY(100,5) NOT NULL,");
     EXPECT_EQ(LineOf(Column("Raw", "varbinary", 16, 0, true), info, ","),
               "[Raw] [varbinary] (16) NULL,");
+    // The max types: the catalog's length -1 is written (max).
+    for (const char* type : {"varchar", "nvarchar", "varbinary"}) {
+        EXPECT_EQ(LineOf(Column("Body", type, -1, 0, true), info),
+                  std::string("[Body] [") + type + "] (max) NULL");
+        EXPECT_EQ(info.TypeText, std::string(type) + " (max)");
+        EXPECT_EQ(info.Precision, "-1");
+    }
+}
+
+TEST(CatalogColumnLine, ExecutableNamesDoubleTheirClosingBrackets) {
+    ColumnInfo info;
+    auto rs = Rows(kColumnFields, {Column("a]b", "my]type", 0, 0, true)});
+    EXPECT_EQ(BuildColumnLine(*rs, ",", info, BracketedNames::Executable),
+              "[a]]b] [my]]type] NULL,");
+    EXPECT_EQ(info.ColumnName, "a]b");
+    EXPECT_EQ(BuildColumnLine(*rs, "", info), "[a]b] [my]type] NULL");
 }
 
 const std::vector<std::string> kIndexFields{"column", "index", "indid", "keyno"};

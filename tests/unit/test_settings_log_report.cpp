@@ -37,7 +37,7 @@ TEST(Settings, AFirstRunWithAnEmptyRegistryGivesEveryDefault) {
     EXPECT_EQ(s.CursorLocation, 2);
     EXPECT_TRUE(s.IgnoreWhitespace && s.IgnoreComments && s.IgnoreColSeq && s.IgnoreSysObjects);
     EXPECT_FALSE(s.ShowOwners || s.CaseSensitive || s.IgnoreIndexes || s.AutoSelTargetObj ||
-                 s.AnalyzeConstraints || s.ShowSecondaryToolbar);
+                 s.AnalyzeConstraints || s.ShowSecondaryToolbar || s.CompleteTableScripts);
     EXPECT_TRUE(s.FilterOfflineDbs);
     EXPECT_TRUE(PreserveDbSel() && ShowDataCompOpt() && PromptToSave() &&
                 CursorConnectionUseServer());
@@ -54,7 +54,9 @@ TEST(Settings, BooleansAreOnOnlyAtOneAndTextReadsAsTheDefault) {
     SetRegString(HKEY_CURRENT_USER, kKeyComparisons, "IgnoreComments", "0");
     SetRegString(HKEY_CURRENT_USER, kKeyServers, "ShowOwners", "1");
     SetRegDword(HKEY_CURRENT_USER, kKeyServers, "CursorConnectionUseServer", 0);
+    SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "CompleteTableScripts", 1);
     LoadSettings(nullptr);
+    EXPECT_TRUE(Settings().CompleteTableScripts);
     EXPECT_FALSE(Settings().IgnoreWhitespace);
     EXPECT_TRUE(Settings().CaseSensitive);
     EXPECT_TRUE(Settings().IgnoreComments);

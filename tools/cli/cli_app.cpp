@@ -38,6 +38,11 @@ const char* const kCliHelp =
     "                                      (see 'orvane-cli compare --help')\n"
     "  --help                              this text\n"
     "\n"
+    "--complete-scripts, anywhere on the line (also for compare), writes complete table\n"
+    "scripts for this run: defaults, CHECK and UNIQUE constraints, unique indexes,\n"
+    "non-clustered primary keys and every column pair of a relationship, as the setting\n"
+    "'Complete table scripts' does.\n"
+    "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
     "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
     "(tables, procedures, functions, views, triggers, relationships, constraints). NAME and\n"
@@ -201,7 +206,8 @@ int Usage(std::FILE* err, const std::string& problem) {
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+           bool completeScripts) {
     if (args.empty())
         return Usage(err, "missing command");
     const std::string& command = args[0];
@@ -232,6 +238,8 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
     int status = kCliError;
     try {
         StartUp();
+        if (completeScripts)
+            Settings().CompleteTableScripts = true;
         if (OpenServer(s, args[1])) {
             const std::string& db = args[2];
             if (command == "list")

@@ -14,7 +14,9 @@ constexpr int kCliError = 2;
 extern const char* const kCliHelp;
 
 // Runs one command (arguments without the program name). Texts go to `out` byte for byte;
-// messages to `err`. Returns the exit status.
-int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// messages to `err`. Returns the exit status. `completeScripts` switches complete table scripts
+// on whatever the stored setting says.
+int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+           bool completeScripts = false);
 
 } // namespace orv

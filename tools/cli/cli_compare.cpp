@@ -113,7 +113,7 @@ bool LocateObject(ServerEntry& server, const std::string& database, ObjectType t
 
 } // namespace
 
-int RunCompareCommand(int argc, char** argv) {
+int RunCompareCommand(int argc, char** argv, bool completeScripts) {
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i)
         words.emplace_back(argv[i]);
@@ -141,6 +141,7 @@ int RunCompareCommand(int argc, char** argv) {
     if (Paths().IgnoredColsStructIni.empty())
         InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
 
+    Settings().CompleteTableScripts = completeScripts || CompleteTableScripts();
     ErrorCounter errors;
     ServerEntry servers[2] = {ResolveServer(args.Server[0], args, password),
                               ResolveServer(args.Server[1], args, password)};

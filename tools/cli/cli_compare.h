@@ -4,7 +4,8 @@
 namespace orv {
 
 // argv[0] is the word "compare"; the comparison's arguments follow. Returns the exit status:
-// 0 identical, 1 different, 2 error.
-int RunCompareCommand(int argc, char** argv);
+// 0 identical, 1 different, 2 error. `completeScripts` switches complete table scripts on
+// whatever the stored setting says.
+int RunCompareCommand(int argc, char** argv, bool completeScripts = false);
 
 } // namespace orv

@@ -4,15 +4,29 @@
 #include "core/crash_dumps.h"
 
 #include <cstring>
+#include <vector>
 
 int main(int argc, char** argv) {
     orv::KeepPasswordsOutOfCoreDumps();
+    // --complete-scripts, anywhere on the line, switches complete table scripts on for this run.
+    bool completeScripts = false;
+    std::vector<char*> kept(argv, argv + argc);
+    for (auto it = kept.begin() + (argc > 0 ? 1 : 0); it != kept.end();) {
+        if (std::strcmp(*it, "--complete-scripts") == 0) {
+            completeScripts = true;
+            it = kept.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    argc = static_cast<int>(kept.size());
+    argv = kept.data();
     // The comparison parses its own arguments.
     if (argc > 1 && std::strcmp(argv[1], "compare") == 0)
-        return orv::RunCompareCommand(argc - 1, argv + 1);
+        return orv::RunCompareCommand(argc - 1, argv + 1, completeScripts);
     if (argc > 1 && std::strcmp(argv[1], "dbinfo") == 0)
         return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
                                      stderr);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return orv::RunCli(args, stdout, stderr);
+    return orv::RunCli(args, stdout, stderr, completeScripts);
 }

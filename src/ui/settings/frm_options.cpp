@@ -22,6 +22,10 @@ namespace {
 constexpr int kRowsPage = 2;
 constexpr int kPageWidth = 430;
 
+constexpr const char* kCompleteTableScriptsHelp =
+    "Table scripts then also list defaults, CHECK and UNIQUE constraints, mark unique indexes "
+    "and non-clustered primary keys, and give relationships all their column pairs.";
+
 QLabel* MakeText(const std::string& text, QWidget* parent) {
     auto* label = new QLabel(QString::fromStdString(text), parent);
     label->setWordWrap(true);
@@ -193,6 +197,19 @@ void frmOptions::BuildPages() {
         {"The program can ignore all indexes during comparisons of tables.",
          "When this option is turned on, all indexes (primary keys, clustered and non-clustered "
          "indexes) are ignored during comparisons of tables."});
+    {
+        // The page of the table comparison settings also holds the complete-script option.
+        auto* page = pages_->widget(pages_->count() - 1);
+        auto* layout = static_cast<QVBoxLayout*>(page->layout());
+        chkCompleteTableScripts_ = new QCheckBox("Complete table scripts", page);
+        chkCompleteTableScripts_->setObjectName("chkCompleteTableScripts");
+        QLabel* help = MakeText(kCompleteTableScriptsHelp, page);
+        help->setObjectName("lblCompleteTableScripts");
+        const int stretch = layout->count() - 1;
+        layout->insertWidget(stretch, chkCompleteTableScripts_);
+        layout->insertWidget(stretch + 1, help);
+        pageLabels_.back().push_back(help);
+    }
 
     auto* cursor = new QWidget;
     auto* cursorLayout = new QVBoxLayout(cursor);

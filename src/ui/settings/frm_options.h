@@ -66,6 +66,7 @@ private:
     QCheckBox* chkIgnoreWhitespaces_ = nullptr;
     QCheckBox* chkIgnoreComments_ = nullptr;
     QCheckBox* chkIgnoreIndexes_ = nullptr;
+    QCheckBox* chkCompleteTableScripts_ = nullptr;
     QRadioButton* optCurLoc_[2] = {};
     QLineEdit* txtCacheSize_ = nullptr;
     QCheckBox* chkIgnoreSysObjects_ = nullptr;

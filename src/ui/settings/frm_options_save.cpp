@@ -59,6 +59,7 @@ void frmOptions::LoadValues() {
     chkIgnoreWhitespaces_->setChecked(s.IgnoreWhitespace);
     chkIgnoreComments_->setChecked(s.IgnoreComments);
     chkIgnoreIndexes_->setChecked(s.IgnoreIndexes);
+    chkCompleteTableScripts_->setChecked(s.CompleteTableScripts);
     chkIgnoreSysObjects_->setChecked(s.IgnoreSysObjects);
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
@@ -96,6 +97,7 @@ void frmOptions::SaveOptions() {
     s.IgnoreWhitespace = On(chkIgnoreWhitespaces_);
     s.IgnoreComments = On(chkIgnoreComments_);
     s.IgnoreIndexes = On(chkIgnoreIndexes_);
+    s.CompleteTableScripts = On(chkCompleteTableScripts_);
     const bool serverSide = optCurLoc_[1]->isChecked();
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
     s.CacheSize = NumberIn(txtCacheSize_);
@@ -117,6 +119,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "IgnoreWhitespace", s.IgnoreWhitespace);
         Write(doc, kKeyComparisons, "IgnoreComments", s.IgnoreComments);
         Write(doc, kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
+        Write(doc, kKeyComparisons, "CompleteTableScripts", s.CompleteTableScripts);
         Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
         Write(doc, kKeyMav, "CacheSize", s.CacheSize);
         Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);

@@ -127,6 +127,49 @@ CREATE VIEW "sys.sysindexkeys" AS SELECT * FROM sysindexkeys;
 CREATE VIEW "sys.sysreferences" AS SELECT * FROM sysreferences;
 CREATE VIEW "sys.systypes" AS SELECT * FROM systypes;
 CREATE VIEW "sys.sysusers" AS SELECT * FROM sysusers;
+CREATE VIEW "sys.sysforeignkeys" AS SELECT * FROM sysforeignkeys;
+CREATE VIEW "sys.columns" AS
+  SELECT id AS object_id, name AS name, colid AS column_id, xtype AS system_type_id,
+    xusertype AS user_type_id, length AS max_length, prec AS precision, scale AS scale,
+    isnullable AS is_nullable, CASE WHEN status & 128 = 0 THEN 0 ELSE 1 END AS is_identity,
+    cdefault AS default_object_id
+  FROM syscolumns;
+CREATE VIEW "sys.default_constraints" AS
+  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+    o.parent_obj AS parent_object_id, 'D' AS type, 'DEFAULT_CONSTRAINT' AS type_desc,
+    (SELECT c.colid FROM syscolumns c WHERE c.id = o.parent_obj AND c.cdefault = o.id)
+      AS parent_column_id,
+    (SELECT group_concat(t.text, '') FROM
+      (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
+    0 AS is_system_named
+  FROM sysobjects o WHERE o.xtype = 'D';
+CREATE VIEW "sys.check_constraints" AS
+  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+    o.parent_obj AS parent_object_id, 'C' AS type, 'CHECK_CONSTRAINT' AS type_desc,
+    0 AS parent_column_id,
+    (SELECT group_concat(t.text, '') FROM
+      (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
+    0 AS is_disabled, 0 AS is_system_named
+  FROM sysobjects o WHERE o.xtype = 'C';
+CREATE VIEW "sys.key_constraints" AS
+  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+    o.parent_obj AS parent_object_id, o.xtype AS type,
+    CASE o.xtype WHEN 'PK' THEN 'PRIMARY_KEY_CONSTRAINT' ELSE 'UNIQUE_CONSTRAINT' END
+      AS type_desc,
+    (SELECT i.indid FROM sysindexes i WHERE i.id = o.parent_obj AND i.name = o.name)
+      AS unique_index_id,
+    0 AS is_system_named
+  FROM sysobjects o WHERE o.xtype IN ('PK', 'UQ');
+CREATE VIEW "sys.index_columns" AS
+  SELECT id AS object_id, indid AS index_id, keyno AS index_column_id, colid AS column_id,
+    keyno AS key_ordinal, 0 AS partition_ordinal, 0 AS is_descending_key,
+    0 AS is_included_column
+  FROM sysindexkeys;
+CREATE VIEW "sys.foreign_key_columns" AS
+  SELECT constid AS constraint_object_id, keyno AS constraint_column_id,
+    fkeyid AS parent_object_id, fkey AS parent_column_id, rkeyid AS referenced_object_id,
+    rkey AS referenced_column_id
+  FROM sysforeignkeys;
 )SQL";
 
 struct SysTable {

@@ -108,8 +108,12 @@ ColType Ddl::parseType(Catalog& cat) {
         while (!cur().isOp(")")) {
             if (cur().kind == Token::Kind::End)
                 fail();
-            if (!cur().isOp(","))
+            // A size is a number or max; "(-1)", say, is refused as SQL Server refuses it.
+            if (!cur().isOp(",")) {
+                if (cur().kind != Token::Kind::Number && !cur().is("max"))
+                    fail();
                 args.push_back(cur().text);
+            }
             ++i_;
         }
         ++i_;

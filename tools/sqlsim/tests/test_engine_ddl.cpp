@@ -280,6 +280,83 @@ TEST_P(Ddl, AlterTableUsersAndPermissions) {
     EXPECT_EQ(one("SELECT allownulls FROM systypes WHERE name = 'Code3'"), "0");
 }
 
+// The forms a generated CREATE script takes: the guarded drop, bracketed names with "]" doubled,
+// (max) sizes, and a clustered index made after the table. The forms SQL Server refuses are
+// refused here too, so a script that would fail on a server fails its tests.
+TEST_P(Ddl, CreateScriptFormsRunAndInvalidOnesAreRefused) {
+    const std::string drop = "IF EXISTS (SELECT * FROM dbo.sysobjects\r\nWHERE id = "
+                             "object_id('[dbo].[C]]x]') AND OBJECTPROPERTY(id, 'IsTable') = 1)"
+                             "\r\nDROP Table[dbo].[C]]x]";
+    ASSERT_EQ(run(drop).error(), nullptr) << "nothing to drop yet";
+    CaptureSink create = run("CREATE TABLE [dbo].[C]]x] (\r\n[c]]1] [int] NOT NULL,\r\n"
+                             "[d] [nvarchar] (max) NULL,\r\n[e] [varbinary] (max) NULL \r\n)");
+    ASSERT_EQ(create.error(), nullptr) << create.errorText();
+    CaptureSink index = run("CREATE UNIQUE CLUSTERED INDEX [IX]]C] ON [dbo].[C]]x] ([c]]1])");
+    ASSERT_EQ(index.error(), nullptr) << index.errorText();
+    const std::string table = id("C]x");
+    EXPECT_EQ(one("SELECT name FROM sysindexes WHERE indid = 1 AND id = " + table), "IX]C");
+    EXPECT_EQ(one("SELECT INDEXPROPERTY(" + table + ", 'IX]C', 'IsUnique')"), "1");
+    EXPECT_EQ(q("SELECT prec FROM syscolumns WHERE id = " + table + " ORDER BY colid").column(0),
+              (std::vector<std::string>{"10", "-1", "-1"}));
+    ASSERT_EQ(run(drop).error(), nullptr);
+    EXPECT_EQ(id("C]x"), "<none>");
+
+    for (const char* refused :
+         {"CREATE TABLE R1 ([n] [nvarchar] (-1) NULL)",
+          "CREATE TABLE R2 ([c] [int] NOT NULL, CLUSTERED INDEX [IX_C] ([c]))",
+          "/****** Object: Table [a/*b]      ---- Script Date: 2024-03-07 15:20:05 ******/\r\n"
+          "SELECT 1"}) {
+        CaptureSink r = run(refused);
+        EXPECT_NE(r.error(), nullptr) << refused;
+    }
+    // A closed comment inside a comment is still a comment.
+    EXPECT_EQ(run("/* a /* b */ c */ SELECT 1 AS one").error(), nullptr);
+}
+
+// The catalog views later servers answer about constraints, index keys and key columns; a 2000
+// server has none of them.
+TEST_P(Ddl, ConstraintCatalogViewsOfLaterServers) {
+    ASSERT_EQ(run("CREATE TABLE P (a int NOT NULL, b int NOT NULL, CONSTRAINT PK_P PRIMARY KEY "
+                  "(a, b))\n"
+                  "CREATE TABLE K (a int NOT NULL, b int NOT NULL, c varchar(5) NOT NULL "
+                  "CONSTRAINT DF_K_c DEFAULT ('x'), CONSTRAINT CK_K CHECK (a > b), "
+                  "CONSTRAINT UQ_K UNIQUE (c, a), CONSTRAINT FK_K FOREIGN KEY (a, b) "
+                  "REFERENCES P (a, b))")
+                  .error(),
+              nullptr);
+    const char* queries[] = {
+        "SELECT c.name, dc.definition FROM sys.default_constraints dc JOIN sys.columns c ON "
+        "c.object_id = dc.parent_object_id AND c.column_id = dc.parent_column_id",
+        "SELECT name, definition FROM sys.check_constraints",
+        "SELECT c.name FROM sys.key_constraints kc JOIN sys.index_columns ic ON ic.object_id = "
+        "kc.parent_object_id AND ic.index_id = kc.unique_index_id JOIN sys.columns c ON "
+        "c.object_id = ic.object_id AND c.column_id = ic.column_id WHERE kc.type = 'UQ' ORDER BY "
+        "ic.key_ordinal",
+        "SELECT pc.name, rc.name FROM sys.foreign_key_columns f JOIN sys.columns pc ON "
+        "pc.object_id = f.parent_object_id AND pc.column_id = f.parent_column_id JOIN sys.columns "
+        "rc ON rc.object_id = f.referenced_object_id AND rc.column_id = f.referenced_column_id "
+        "ORDER BY f.constraint_column_id"};
+    if (v8()) {
+        for (const char* sql : queries) {
+            CaptureSink r = run(sql);
+            ASSERT_NE(r.error(), nullptr) << sql;
+            EXPECT_EQ(r.error()->number, 208) << sql;
+        }
+        return;
+    }
+    ResultSet d = q(queries[0]);
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.at(0, 0), "c");
+    EXPECT_EQ(d.at(0, 1), "('x')");
+    ResultSet c = q(queries[1]);
+    ASSERT_EQ(c.rows.size(), 1u);
+    EXPECT_EQ(c.at(0, 0), "CK_K");
+    EXPECT_EQ(q(queries[2]).column(0), (std::vector<std::string>{"c", "a"}));
+    ResultSet f = q(queries[3]);
+    EXPECT_EQ(f.column(0), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(f.column(1), (std::vector<std::string>{"a", "b"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"

@@ -1,0 +1,151 @@
+// Complete table scripts: the plain texts stay exactly as they were; with the setting on, a table
+// script also shows defaults, CHECK and UNIQUE constraints, unique indexes and a non-clustered
+// primary key, and a relationship all its column pairs, read from the catalog of either version.
+#include "catalog/key_scripts.h"
+#include "catalog/table_script.h"
+#include "cli_runner.h"
+#include "core/registry.h"
+#include "core/settings.h"
+
+namespace orv {
+namespace {
+
+using test::CatalogSim;
+using test::CliResult;
+
+const char* const kScript = R"(CREATE DATABASE Full
+GO
+USE Full
+GO
+CREATE TABLE dbo.Parent (
+    A int NOT NULL,
+    B int NOT NULL,
+    Code varchar(10) NOT NULL,
+    CONSTRAINT PK_Parent PRIMARY KEY CLUSTERED (A, B),
+    CONSTRAINT UQ_Parent_Code UNIQUE (Code)
+)
+GO
+CREATE TABLE dbo.Child (
+    Id int NOT NULL,
+    A int NOT NULL,
+    B int NOT NULL,
+    Qty int NOT NULL CONSTRAINT DF_Child_Qty DEFAULT (1),
+    Note nvarchar(max) NULL,
+    Stamp datetime NOT NULL,
+    CONSTRAINT PK_Child PRIMARY KEY NONCLUSTERED (Id),
+    CONSTRAINT CK_Child_Qty CHECK (Qty > 0),
+    CONSTRAINT FK_Child_Parent FOREIGN KEY (A, B) REFERENCES dbo.Parent (A, B)
+)
+GO
+CREATE CLUSTERED INDEX IX_Child_Stamp ON dbo.Child (Stamp)
+GO
+CREATE UNIQUE INDEX UX_Child_AB ON dbo.Child (A, B, Id)
+GO
+-- No object hangs on Loose, so only its own index rows reach its index.
+CREATE TABLE dbo.Loose (Id int NOT NULL)
+GO
+CREATE UNIQUE CLUSTERED INDEX UX_Loose ON dbo.Loose (Id)
+GO
+)";
+
+const char* const kChildColumns = "[Id] [int] NOT NULL\r\n"
+                                  "[A] [int] NOT NULL\r\n"
+                                  "[B] [int] NOT NULL\r\n"
+                                  "[Qty] [int] NOT NULL\r\n"
+                                  "[Note] [nvarchar] (max) NULL\r\n"
+                                  "[Stamp] [datetime] NOT NULL";
+
+std::string Script(CatalogSim& f, const std::string& table) {
+    int32_t ignored = 0;
+    return GetTableScript(f.server, table, "Full", false, ignored, 0, "", false);
+}
+
+using CompleteScripts = test::CliTest;
+
+TEST_P(CompleteScripts, PlainTextsStayAsTheyWere) {
+    CatalogSim f(GetParam(), {}, {kScript});
+    ASSERT_SIM_STARTED(f);
+    EXPECT_EQ(Script(f, "Child"), std::string(kChildColumns) +
+                                      "\r\n\r\n"
+                                      "CLUSTERED INDEX [IX_Child_Stamp] ([Stamp])\r\n"
+                                      "INDEX [PK_Child] ([Id])\r\n"
+                                      "INDEX [UX_Child_AB] ([A], [B], [Id])\r\n");
+    EXPECT_EQ(Script(f, "Loose"), "[Id] [int] NOT NULL");
+    EXPECT_EQ(GetRelationshipText(f.server, "FK_Child_Parent", "Full"),
+              "TABLE Child\r\nCONSTRAINT [FK_Child_Parent]\r\nFOREIGN KEY [A]\r\n"
+              "REFERENCES [Parent] [A]");
+}
+
+TEST_P(CompleteScripts, TablesShowTheirConstraintsAndKeysTheirPairs) {
+    CatalogSim f(GetParam(), {}, {kScript});
+    ASSERT_SIM_STARTED(f);
+    Settings().CompleteTableScripts = true;
+    EXPECT_EQ(Script(f, "Child"), std::string(kChildColumns) +
+                                      "\r\n\r\n"
+                                      "CLUSTERED INDEX [IX_Child_Stamp] ([Stamp])\r\n"
+                                      "CONSTRAINT [PK_Child] PRIMARY KEY NONCLUSTERED ([Id])\r\n"
+                                      "UNIQUE INDEX [UX_Child_AB] ([A], [B], [Id])\r\n"
+                                      "CONSTRAINT [DF_Child_Qty] DEFAULT (1) FOR [Qty]\r\n"
+                                      "CONSTRAINT [CK_Child_Qty] CHECK (Qty > 0)\r\n");
+    EXPECT_EQ(Script(f, "Parent"), "[A] [int] NOT NULL\r\n[B] [int] NOT NULL\r\n"
+                                   "[Code] [varchar] (10) NOT NULL\r\n"
+                                   "\r\n"
+                                   "CONSTRAINT [PK_Parent] PRIMARY KEY CLUSTERED ([A], [B])\r\n"
+                                   "UNIQUE INDEX [UQ_Parent_Code] ([Code])\r\n"
+                                   "CONSTRAINT [UQ_Parent_Code] UNIQUE ([Code])\r\n");
+    EXPECT_EQ(Script(f, "Loose"),
+              "[Id] [int] NOT NULL\r\n\r\nUNIQUE CLUSTERED INDEX [UX_Loose] ([Id])\r\n");
+    EXPECT_EQ(GetRelationshipText(f.server, "FK_Child_Parent", "Full"),
+              "TABLE Child\r\nCONSTRAINT [FK_Child_Parent]\r\nFOREIGN KEY [A], [B]\r\n"
+              "REFERENCES [Parent] [A], [B]");
+    // With indexes left out, the constraints stay.
+    Settings().IgnoreIndexes = true;
+    EXPECT_EQ(Script(f, "Child"), std::string(kChildColumns) +
+                                      "\r\n\r\n"
+                                      "CONSTRAINT [DF_Child_Qty] DEFAULT (1) FOR [Qty]\r\n"
+                                      "CONSTRAINT [CK_Child_Qty] CHECK (Qty > 0)\r\n");
+    EXPECT_TRUE(f.env.prompter.messages.empty());
+}
+
+// Change 4 of the demo (a raised default) is found once the setting or the switch is on.
+TEST_P(CompleteScripts, DemoRaisedDefaultIsFound) {
+    CatalogSim f(GetParam(), {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string server = "'" + f.server.Name + "'";
+    const std::string compare = "compare --marks " + server + " OrvaneDemoSource " + server +
+                                " OrvaneDemoTarget tables Customers";
+    const std::string source = "S\t20\tCONSTRAINT [DF_Customers_CreditLimit] DEFAULT (1000) FOR "
+                               "[CreditLimit]\n";
+    const std::string target = "T\t20\tCONSTRAINT [DF_Customers_CreditLimit] DEFAULT (2500) FOR "
+                               "[CreditLimit]\n";
+
+    CliResult plain = Run(compare);
+    EXPECT_EQ(plain.status, 1) << plain.err;
+    EXPECT_EQ(plain.out.find("DF_Customers_CreditLimit"), std::string::npos) << plain.out;
+
+    CliResult complete = Run("--complete-scripts " + compare);
+    EXPECT_EQ(complete.status, 1) << complete.err;
+    EXPECT_NE(complete.out.find(source), std::string::npos) << complete.out;
+    EXPECT_NE(complete.out.find(target), std::string::npos) << complete.out;
+
+    // The stored setting does the same for every command.
+    SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "CompleteTableScripts", 1);
+    std::filesystem::copy_file(f.env.RegistryFile(), f.env.PathOf("xdg/orvane/registry.reg"),
+                               std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(Run(compare).out, complete.out);
+    CliResult shown = Run("show " + server + " OrvaneDemoTarget relationships " +
+                          "FK_StockMovements_StockLevels");
+    EXPECT_NE(shown.out.find("FOREIGN KEY [WarehouseID], [ProductID]\r\n"
+                             "REFERENCES [StockLevels] [WarehouseID], [ProductID]"),
+              std::string::npos)
+        << shown.out << shown.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalog, CompleteScripts,
+                         ::testing::Values(std::string(test::kVersion2000),
+                                           std::string(test::kVersion2008)),
+                         test::VersionName);
+
+} // namespace
+} // namespace orv

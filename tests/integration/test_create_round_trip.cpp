@@ -1,0 +1,154 @@
+// Every CREATE script the builder writes for the tables of the demo and hostile databases runs
+// on the server as generated, in a database of its own, and the table it makes is scripted
+// exactly as the one it was made from.
+#include "catalog/create_builder.h"
+#include "catalog/listing.h"
+#include "catalog/table_script.h"
+#include "servers/exec_ado_cmd.h"
+#include "test_hostile_catalog.h"
+#include "util/memory_list_control.h"
+#include "util/memory_text_view.h"
+#include "util/text.h"
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace orv {
+namespace {
+
+using test::CatalogSim;
+
+constexpr const char* kScratch = "Scratch";
+
+std::string FixtureText(const std::string& name) {
+    std::ifstream in(test::FixtureFile(name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The users, schemas and types a fixture creates before its first table, made again in the
+// scratch database, so that the tables' owners and column types exist there.
+std::string ScratchPrelude(const std::string& fixture, const std::string& database) {
+    std::string text = FixtureText(fixture);
+    text = text.substr(0, text.find("\nCREATE TABLE "));
+    return ReplaceAll(text, database, kScratch) + "\nGO\n";
+}
+
+// Listed name -> id of the tables of one database.
+std::map<std::string, int32_t> Tables(ServerEntry& server, const std::string& database) {
+    MemoryListControl list;
+    MemoryTextView view;
+    LoadObjects(server, list, view, kTypeTable, database, false);
+    std::map<std::string, int32_t> ids;
+    for (int row = 0; row < list.Count(); ++row) {
+        int32_t id = 0;
+        ParseInt32(list.CellText(row, 2), id);
+        ids[list.CellText(row, 0)] = id;
+    }
+    return ids;
+}
+
+std::string CreateScript(ServerEntry& server, const std::string& database, const std::string& name,
+                         int32_t id) {
+    std::string drop;
+    return SQL_BuildCreateStatement(server, server.Name, database, name, kTypeTable, id, ",", drop);
+}
+
+// The script after its header (USE, object line, SET options and the drop test).
+std::string AfterHeader(const std::string& script) {
+    const std::string drop = "\r\nGO\r\nCREATE TABLE ";
+    const size_t at = script.find(drop);
+    return at == std::string::npos ? script : script.substr(at);
+}
+
+// Runs the script batch by batch in the scratch database; the USE batch switches there. The
+// first failure is returned, empty when every batch ran.
+std::string RunInScratch(const ServerEntry& server, const std::string& script) {
+    const auto lines = Split(script, "\r\n");
+    std::string batch;
+    auto run = [&]() -> std::string {
+        const std::string sql = Trim(batch);
+        batch.clear();
+        if (sql.empty() || sql.rfind("USE ", 0) == 0)
+            return "";
+        RecordsetPtr rs;
+        int32_t errNumber = 0;
+        std::string errDescription;
+        if (ExecAdoCmd(server, kAdCmdText, sql, rs, kScratch, errNumber, errDescription) == -1)
+            return sql + "\n-> " + errDescription;
+        return "";
+    };
+    for (const auto& line : lines) {
+        if (line == "GO") {
+            if (std::string failure = run(); !failure.empty())
+                return failure;
+        } else {
+            batch += line + "\r\n";
+        }
+    }
+    return run();
+}
+
+void ExpectRoundTrip(CatalogSim& f, const std::string& database) {
+    const auto originals = Tables(f.server, database);
+    ASSERT_FALSE(originals.empty()) << database;
+    std::map<std::string, std::string> scripts;
+    for (const auto& [name, id] : originals) {
+        const std::string script = CreateScript(f.server, database, name, id);
+        ASSERT_FALSE(script.empty()) << name;
+        scripts[name] = script;
+        EXPECT_EQ(RunInScratch(f.server, script), "") << database << ": " << name;
+    }
+    const auto copies = Tables(f.server, kScratch);
+    for (const auto& [name, id] : originals) {
+        const auto copy = copies.find(name);
+        if (copy == copies.end()) {
+            ADD_FAILURE() << name << " of " << database << " was not created";
+            continue;
+        }
+        EXPECT_EQ(AfterHeader(CreateScript(f.server, kScratch, name, copy->second)),
+                  AfterHeader(scripts[name]))
+            << name;
+        int32_t ignored = 0;
+        std::vector<ColumnInfo> columns;
+        int32_t last = 0;
+        std::string original;
+        std::string copied;
+        ASSERT_TRUE(GetTableStructure(f.server, database, name, original, columns, last, false,
+                                      ignored, 2, id, ""));
+        ASSERT_TRUE(GetTableStructure(f.server, kScratch, name, copied, columns, last, false,
+                                      ignored, 2, copy->second, ""));
+        EXPECT_EQ(copied, original) << name;
+    }
+    EXPECT_TRUE(f.env.prompter.messages.empty());
+}
+
+class CreateRoundTrip : public test::BothVersions {};
+
+TEST_P(CreateRoundTrip, DemoTables) {
+    for (const auto& [fixture, database] :
+         {std::pair<std::string, std::string>{"demo_source.sql", "OrvaneDemoSource"},
+          {"demo_target.sql", "OrvaneDemoTarget"}}) {
+        CatalogSim f(GetParam(), {fixture}, {ScratchPrelude(fixture, database)});
+        ASSERT_SIM_STARTED(f);
+        ExpectRoundTrip(f, database);
+    }
+}
+
+TEST_P(CreateRoundTrip, HostileTables) {
+    auto scripts = test::hostile::GeneratedScripts();
+    scripts.push_back(ScratchPrelude("hostile_catalog.sql", test::hostile::kDb));
+    CatalogSim f(GetParam(), {"hostile_catalog.sql"}, scripts);
+    ASSERT_SIM_STARTED(f);
+    ExpectRoundTrip(f, test::hostile::kDb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalog, CreateRoundTrip,
+                         ::testing::Values(std::string(test::kVersion2000),
+                                           std::string(test::kVersion2008)),
+                         test::VersionName);
+
+} // namespace
+} // namespace orv
