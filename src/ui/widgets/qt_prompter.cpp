@@ -1,6 +1,6 @@
 #include "ui/widgets/qt_prompter.h"
 
-#include "core/paths.h"
+#include "core/help_topic.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPrinterInfo>
 #include <QUrl>
 
 namespace orv {
@@ -106,9 +107,14 @@ int QtPrompter::OpenUrl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(Q(url), QUrl::StrictMode)) ? 42 : 2;
 }
 
-void QtPrompter::OpenHelpTopic(int topic) {
-    QString page = Q(Paths().HelpFolder) + QString::number(topic) + ".html";
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()));
+bool QtPrompter::OpenHelpTopic(int topic) {
+    const QFileInfo page(Q(HelpPagePath(topic)));
+    return page.exists() && QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+}
+
+bool QtPrompter::HasPrinter() {
+    // Without one, Qt quietly "prints" into a PDF file that has no name.
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 void QtPrompter::SetMousePointer(int pointer) {
