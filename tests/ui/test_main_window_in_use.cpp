@@ -159,7 +159,8 @@ protected:
         SetRegDword(HKEY_CURRENT_USER, kKeyMav, "AutoSelTargetObj", autoSelect ? 1 : 0);
         auto w = OpenWindow();
         QTest::keyClick(w.get(), Qt::Key_F5);
-        Choose(w->ServerSelector(1), 0);
+        w->ServerSelector(1)->setCurrentIndex(-1);
+        w->ServerSelector(1)->setCurrentIndex(0);
         Click(w->DatabaseList(1), RowOf(w->DatabaseList(1), "MwTarget"));
         QtComboControl* type = w->TypeSelector();
         type->setCurrentIndex(type->findData(kTypeProcedure));

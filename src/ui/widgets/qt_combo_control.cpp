@@ -8,7 +8,9 @@ QtComboControl::QtComboControl(QWidget* parent) : QComboBox(parent) {
     // one already shown). A choice that changes the index arrives as both, change first.
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         reportedChange_ = index;
-        emit Chosen(index);
+        // Emptied or left without a current entry: nothing was chosen.
+        if (index >= 0)
+            emit Chosen(index);
     });
     connect(this, &QComboBox::activated, this, [this](int index) {
         const bool reported = reportedChange_ == index;

@@ -25,8 +25,8 @@ public:
     void SetTag(const std::string& tag) override { tag_ = tag; }
 
 signals:
-    // The selector's click: the program changed the index, or the user chose an entry, the one
-    // already shown included. Once per change or choice.
+    // The selector's click: the program made another entry current, or the user chose an entry,
+    // the one already shown included. Once per change or choice.
     void Chosen(int index);
 
 protected:
