@@ -46,8 +46,7 @@ std::string GetOwner(const ServerEntry& server, const std::string& database,
                       "GetOwner");
 }
 
-std::string GetOwnerById(const ServerEntry& server, const std::string& database,
-                         int32_t objectId) {
+std::string GetOwnerById(const ServerEntry& server, const std::string& database, int32_t objectId) {
     if (objectId <= 0)
         return "";
     return FirstOwner(server, database,

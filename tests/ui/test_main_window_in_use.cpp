@@ -152,7 +152,11 @@ protected:
 // Both panels loaded with the procedures of MwSource and MwTarget.
 class PairOfPanels : public MainWindowInUse {
 protected:
-    void SetUp() override { Start("10.50.1600.1", {test::FixtureFile("mw_pair.sql")}); }
+    void SetUp() override {
+        Start("10.50.1600.1", {test::FixtureFile("mw_pair.sql")},
+              {"USE MwSource\nGO\nCREATE VIEW dbo.SourceViewA AS SELECT 1 AS One\nGO\n"
+               "CREATE VIEW dbo.SourceViewB AS SELECT 2 AS Two\nGO\n"});
+    }
 
     std::unique_ptr<frmMain> OpenOnProcedures(bool autoSelect) {
         StoreServer("MwSource");
@@ -318,6 +322,20 @@ TEST_F(PairOfPanels, ASourceObjectWithoutNamesakeIsNotedUnderTheTargetList) {
     type->setCurrentIndex(type->findData(kTypeTable));
     QApplication::processEvents();
     EXPECT_FALSE(note->isVisible());
+
+    // Views: the Source has two, the Target none at all.
+    type->setCurrentIndex(type->findData(kTypeView));
+    QApplication::processEvents();
+    ASSERT_EQ(tgt->Count(), 0);
+    Click(src, RowOf(src, "SourceViewB"));
+    Click(src, RowOf(src, "SourceViewA"));
+    ASSERT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text().toStdString(), "No view named SourceViewA in Target");
+    // Filling the Target list anew ends the note, even when it stays as empty as it was.
+    type->setCurrentIndex(type->findData(kTypeTrigger));
+    QApplication::processEvents();
+    ASSERT_EQ(tgt->Count(), 0);
+    EXPECT_FALSE(note->isVisible());
     EXPECT_TRUE(env.prompter.messages.empty());
 }
 
@@ -363,7 +381,8 @@ TEST_P(OwnerFilter, EachOwnerKeepsItsObjectsUnderTheirListedNames) {
     QtComboControl* owners = w->OwnerSelector(0);
     Choose(owners, owners->findText("sales"));
     EXPECT_EQ(Names(list), Sorted({salesOrders, "Regions"}));
-    EXPECT_NE(w->TextView(0)->Text().find("[OrderNo]"), std::string::npos) << w->TextView(0)->Text();
+    EXPECT_NE(w->TextView(0)->Text().find("[OrderNo]"), std::string::npos)
+        << w->TextView(0)->Text();
 
     Choose(owners, owners->findText("dbo"));
     EXPECT_EQ(Names(list), Sorted({"Customers", dboOrders}));

@@ -91,11 +91,12 @@ void frmMain::ConnectSignals() {
                 ObjectChosen(i, row);
         };
         if (i == 1) {
-            // The note about a missing namesake lasts until the Target selection changes.
-            connect(pvlSqlObj_[1], &QTreeWidget::itemSelectionChanged, this,
-                    [this] { SetTargetNote(""); });
-            connect(pvlSqlObj_[1], &QTreeWidget::currentItemChanged, this,
-                    [this] { SetTargetNote(""); });
+            // The note about a missing namesake lasts until the Target selection changes, or
+            // the Target list is emptied or filled anew.
+            const auto endNote = [this] { SetTargetNote(""); };
+            connect(pvlSqlObj_[1], &QTreeWidget::itemSelectionChanged, this, endNote);
+            connect(pvlSqlObj_[1], &QTreeWidget::currentItemChanged, this, endNote);
+            connect(pvlSqlObj_[1]->model(), &QAbstractItemModel::modelReset, this, endNote);
         }
         pvlSqlObj_[i]->onKeyPress = [this, i](int, int shift) {
             if (shift == 7)

@@ -2,9 +2,9 @@
 
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPageSize>
 #include <QPrinter>
@@ -246,6 +246,8 @@ void QtTextView::RightClickAtCursor(Qt::KeyboardModifiers modifiers) {
 }
 
 void QtTextView::SetNote(const std::string& text) {
+    if (Q(text) == noteText_)
+        return;
     noteText_ = Q(text);
     note_->setToolTip(noteText_);
     note_->setVisible(!noteText_.isEmpty());
@@ -261,8 +263,8 @@ void QtTextView::PlaceNote() {
     }
     const QRect area = contentsRect();
     note_->setGeometry(area.x(), area.y(), area.width(), note_->fontMetrics().height() + 4);
-    note_->setText(note_->fontMetrics().elidedText(noteText_, Qt::ElideMiddle,
-                                                   note_->contentsRect().width()));
+    note_->setText(
+        note_->fontMetrics().elidedText(noteText_, Qt::ElideMiddle, note_->contentsRect().width()));
 }
 
 void QtTextView::resizeEvent(QResizeEvent* event) {
