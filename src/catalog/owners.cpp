@@ -11,15 +11,16 @@
 
 namespace orv {
 
-std::string GetOwner(const ServerEntry& server, const std::string& database,
-                     const std::string& objectName, ObjectType type) {
+namespace {
+constexpr const char* kOwnerSelect =
+    "SELECT so.name AS ObjectName, su.name AS Owner "
+    "FROM sysobjects so INNER JOIN sysusers su ON so.uid = su.uid ";
+
+// The Owner column of the first row the owner query gives; empty text when there is none.
+std::string FirstOwner(const ServerEntry& server, const std::string& database,
+                       const std::string& sql, const char* procedure) {
     RecordsetPtr rs;
     try {
-        const std::string sql = "SELECT so.name AS ObjectName, su.name AS Owner "
-                                "FROM sysobjects so INNER JOIN sysusers su ON so.uid = su.uid "
-                                "WHERE so.name = '" +
-                                SqlLiteral(objectName) + "' AND so.xtype = '" + OwnerXtype(type) +
-                                "'";
         int32_t errNumber = 0;
         std::string errDescription;
         if (ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription) == -1)
@@ -31,9 +32,26 @@ std::string GetOwner(const ServerEntry& server, const std::string& database,
         rs->Close();
         return owner;
     } catch (...) {
-        ReportCurrentError("modOwner", "GetOwner");
+        ReportCurrentError("modOwner", procedure);
         return "";
     }
+}
+} // namespace
+
+std::string GetOwner(const ServerEntry& server, const std::string& database,
+                     const std::string& objectName, ObjectType type) {
+    return FirstOwner(server, database,
+                      std::string(kOwnerSelect) + "WHERE so.name = '" + SqlLiteral(objectName) +
+                          "' AND so.xtype = '" + OwnerXtype(type) + "'",
+                      "GetOwner");
+}
+
+std::string GetOwnerById(const ServerEntry& server, const std::string& database, int32_t objectId) {
+    if (objectId <= 0)
+        return "";
+    return FirstOwner(server, database,
+                      std::string(kOwnerSelect) + "WHERE so.id = " + std::to_string(objectId),
+                      "GetOwnerById");
 }
 
 int32_t GetAllOwners(const ServerEntry& server, const std::string& database, ObjectType,
@@ -88,9 +106,17 @@ void FilterObjectsByOwner(ServerEntry& server, const ComboControl& cmbType,
         LoadObjects(server, objects, view, type, database, true);
         if (owner != kAllOwners) {
             objects.SetTag("OFF");
-            for (int row = objects.Count() - 1; row >= 0; --row)
-                if (GetOwner(server, database, objects.CellText(row, 0), type) != owner)
+            for (int row = objects.Count() - 1; row >= 0; --row) {
+                // By the id the row carries: its listed name may be schema-qualified, and a
+                // bare name may belong to objects of several owners.
+                int32_t id = 0;
+                ParseInt32(objects.CellText(row, 2), id);
+                const std::string rowOwner =
+                    id > 0 ? GetOwnerById(server, database, id)
+                           : GetOwner(server, database, objects.CellText(row, 0), type);
+                if (rowOwner != owner)
                     objects.RemoveItem(row);
+            }
             if (objects.Count() > 0)
                 objects.SetSelected(0, true);
         }

@@ -17,6 +17,10 @@ namespace orv {
 std::string GetOwner(const ServerEntry& server, const std::string& database,
                      const std::string& objectName, ObjectType type);
 
+// The owner of the object with this catalog id (for a constraint's row, its table's id), from
+// the same users as the owner selector lists; empty text when the id is not positive or unknown.
+std::string GetOwnerById(const ServerEntry& server, const std::string& database, int32_t objectId);
+
 // The owners of all objects of the database as ",owner1,owner2"; returns how many.
 int32_t GetAllOwners(const ServerEntry& server, const std::string& database, ObjectType type,
                      std::string& ownerList);

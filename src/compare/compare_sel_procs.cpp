@@ -146,6 +146,10 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
         }
 
         step = 6;
+        // The marks of an earlier comparison go first: a verdict of "identical", or a marking
+        // that fails, must not leave the previous colours behind as if they were this one's.
+        sourceView.ClearBackColors();
+        targetView.ClearBackColors();
         bool equal = TextsEqual(text[0], text[1], options);
 
         step = 7;

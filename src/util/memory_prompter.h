@@ -24,7 +24,11 @@ public:
     void SetClipboardText(const std::string& text) override { clipboard = text; }
     std::string ClipboardText() override { return clipboard; }
     int OpenUrl(const std::string& url) override;
-    void OpenHelpTopic(int topic) override { helpTopics.push_back(topic); }
+    bool OpenHelpTopic(int topic) override {
+        helpTopics.push_back(topic);
+        return helpOpens;
+    }
+    bool HasPrinter() override { return hasPrinter; }
     int MousePointer() const override { return pointer; }
     void SetMousePointer(int p) override;
     void ProcessEvents() override { ++processEventsCalls; }
@@ -34,6 +38,9 @@ public:
     // Script: file dialog results in order; when empty, the dialog is cancelled.
     std::deque<std::optional<std::string>> fileAnswers;
     int openUrlResult = 42;
+    // Script: whether a browser shows help pages, and whether a printer is installed.
+    bool helpOpens = true;
+    bool hasPrinter = true;
 
     // Record.
     std::vector<ShownMessage> messages;

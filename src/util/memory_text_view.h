@@ -17,6 +17,7 @@ public:
     int64_t SelLength() const override { return selLength_; }
     void SetSelLength(int64_t length) override;
     void SetSelBackColor(Colour colour) override;
+    void ClearBackColors() override { colours_.clear(); }
     bool FormatSwitch() const override { return formatSwitch_; }
     void SetFormatSwitch(bool on) override { formatSwitch_ = on; }
     int64_t Lines() const override;

@@ -38,7 +38,10 @@ public:
     // Opens a web address in the browser; returns a launch code above 32 on success, as the
     // shell does, so callers can show the code when it fails.
     virtual int OpenUrl(const std::string& url) = 0;
-    virtual void OpenHelpTopic(int topic) = 0;
+    // Opens the help page of a topic in the browser; false when no browser could show it.
+    virtual bool OpenHelpTopic(int topic) = 0;
+    // Whether there is a printer to print on.
+    virtual bool HasPrinter() = 0;
     virtual int MousePointer() const = 0;
     virtual void SetMousePointer(int pointer) = 0;
     // Lets the user interface handle what is pending (repaints, clicks on Stop).

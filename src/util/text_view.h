@@ -30,6 +30,8 @@ public:
     virtual void SetSelLength(int64_t length) = 0;
     // Background colour of the selected characters; stays until the text is replaced.
     virtual void SetSelBackColor(Colour colour) = 0;
+    // Removes every background colour, keeping the text and the selection.
+    virtual void ClearBackColors() = 0;
     // The view's one formatting switch that the marking reads, sets and restores.
     virtual bool FormatSwitch() const = 0;
     virtual void SetFormatSwitch(bool on) = 0;

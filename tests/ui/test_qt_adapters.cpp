@@ -1,4 +1,6 @@
+#include "core/paths.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_prompter.h"
 #include "ui/widgets/qt_text_view.h"
 
 #include <QFile>
@@ -86,6 +88,42 @@ TEST(QtTextView, PrintsToAFile) {
     QFile pdf(dir.filePath("out.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
+}
+
+// The desktop's opener stands in for the browser: one that fails at once (no browser set up,
+// it only complains on the terminal) is a help page not shown; a missing page is not shown
+// either.
+TEST(QtPrompter, AHelpPageCountsAsShownOnlyWhenTheOpenerSucceeds) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string savedHelp = Paths().HelpFolder;
+    const QByteArray savedPath = qgetenv("PATH");
+    Paths().HelpFolder = dir.path().toStdString() + "/";
+    QFile page(dir.filePath("10.html"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<html></html>");
+    page.close();
+    const auto opener = [&](int exitCode) {
+        QFile script(dir.filePath("xdg-open"));
+        script.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        script.write("#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/opened\"\nexit " +
+                     QByteArray::number(exitCode) + "\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+    };
+    qputenv("PATH", dir.path().toUtf8() + ":" + savedPath);
+    QtPrompter prompter;
+    opener(3);
+    EXPECT_FALSE(prompter.OpenHelpTopic(10));
+    opener(0);
+    EXPECT_TRUE(prompter.OpenHelpTopic(10));
+    QFile opened(dir.filePath("opened"));
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(opened.readAll().trimmed().endsWith("/10.html"));
+    EXPECT_FALSE(prompter.OpenHelpTopic(230)); // no such page
+    qputenv("PATH", savedPath);
+    Paths().HelpFolder = savedHelp;
 }
 
 TEST(QtListControl, AClickAndAProgramMarkRaiseTheSameEvent) {

@@ -163,13 +163,29 @@ TEST_F(CompareObjects, DifferentObjectsAreMarkedAndIdenticalOnesLeftAlone) {
     EXPECT_EQ(target.BackColorAt(2), StatusToColor(LineOnlyInTarget));
     EXPECT_EQ(target.BackColorAt(0), StatusToColor(LineSame));
 
-    // A second comparison found identical keeps the earlier colours.
-    r.sourceView = &source;
+    // A later comparison found identical leaves no colour of the earlier one in either view.
     r.givenTexts = true;
     r.sourceText = r.targetText = "a";
     res = CompareSelProcs(r);
     EXPECT_TRUE(res.Identical);
-    EXPECT_EQ(target.BackColorAt(2), StatusToColor(LineOnlyInTarget));
+    EXPECT_FALSE(res.Marked);
+    for (int64_t offset : {0, 2, 5}) {
+        EXPECT_EQ(source.BackColorAt(offset), 0u) << offset;
+        EXPECT_EQ(target.BackColorAt(offset), 0u) << offset;
+    }
+}
+
+TEST_F(CompareObjects, EveryVerdictStartsFromUnmarkedViews) {
+    // Whitespace that counts the first time and not the second: the same texts, first marked,
+    // then identical.
+    CompareRequest r = Request("SELECT a\r\nFROM t", "SELECT  a\r\nFROM t");
+    ASSERT_TRUE(CompareSelProcs(r).Marked);
+    ASSERT_EQ(source.BackColorAt(0), StatusToColor(LineChanged));
+    r.options.IgnoreWhitespace = true;
+    CompareResult res = CompareSelProcs(r);
+    EXPECT_TRUE(res.Identical);
+    EXPECT_EQ(source.BackColorAt(0), 0u);
+    EXPECT_EQ(target.BackColorAt(0), 0u);
 }
 
 TEST_F(CompareObjects, HighlightedSectionsDecideButTheWholeViewsAreMarked) {

@@ -17,7 +17,8 @@ public:
     void SetClipboardText(const std::string& text) override { clipboard_ = text; }
     std::string ClipboardText() override { return clipboard_; }
     int OpenUrl(const std::string&) override { return 0; }
-    void OpenHelpTopic(int) override {}
+    bool OpenHelpTopic(int) override { return false; }
+    bool HasPrinter() override { return false; }
     int MousePointer() const override { return pointer_; }
     void SetMousePointer(int pointer) override { pointer_ = pointer; }
     void ProcessEvents() override {}

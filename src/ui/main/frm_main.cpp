@@ -70,11 +70,13 @@ frmMain::~frmMain() = default;
 
 void frmMain::ConnectSignals() {
     for (int i = 0; i < 2; ++i) {
-        connect(cmbServer_[i], &QComboBox::currentIndexChanged, this, [this, i] {
+        // A choice of the entry already shown is a click too: it loads the panel (the Target
+        // panel's selector shows a server before anything is loaded in it).
+        connect(cmbServer_[i], &QtComboControl::Chosen, this, [this, i] {
             if (cmbServer_[i]->Tag() != kOff)
                 ServerChosen(i);
         });
-        connect(cmbOwners_[i], &QComboBox::currentIndexChanged, this, [this, i] {
+        connect(cmbOwners_[i], &QtComboControl::Chosen, this, [this, i] {
             if (cmbOwners_[i]->Tag() != kOff)
                 OwnerChosen(i);
         });
@@ -88,6 +90,14 @@ void frmMain::ConnectSignals() {
             if (pvlSqlObj_[i]->Selected(row))
                 ObjectChosen(i, row);
         };
+        if (i == 1) {
+            // The note about a missing namesake lasts until the Target selection changes, or
+            // the Target list is emptied or filled anew.
+            const auto endNote = [this] { SetTargetNote(""); };
+            connect(pvlSqlObj_[1], &QTreeWidget::itemSelectionChanged, this, endNote);
+            connect(pvlSqlObj_[1], &QTreeWidget::currentItemChanged, this, endNote);
+            connect(pvlSqlObj_[1]->model(), &QAbstractItemModel::modelReset, this, endNote);
+        }
         pvlSqlObj_[i]->onKeyPress = [this, i](int, int shift) {
             if (shift == 7)
                 ShowObjectDetails(i);
@@ -97,7 +107,20 @@ void frmMain::ConnectSignals() {
                 ShowContextMenu(i, txtTXProc_[i]->viewport()->mapToGlobal(
                                        QPoint(TwipsToPixels(x), TwipsToPixels(y))));
         };
-        txtTXProc_[i]->onGotFocus = [this, i] { txtTXProc_[i]->SetSelLength(0); };
+        txtTXProc_[i]->onGotFocus = [this, i] {
+            // Moving into a view starts without a highlighted section. Coming back to it from
+            // the context menu or another window, or clicking into it, is no such move: the
+            // section highlighted there is what Compare Highlighted Sections reads (a left
+            // click places the cursor itself).
+            switch (txtTXProc_[i]->LastFocusReason()) {
+            case Qt::PopupFocusReason:
+            case Qt::ActiveWindowFocusReason:
+            case Qt::MouseFocusReason:
+                return;
+            default:
+                txtTXProc_[i]->SetSelLength(0);
+            }
+        };
         connect(cmdCopyClip_[i], &QPushButton::clicked, this, [this, i] { CopyToClipboard(i); });
         connect(cmdCopyToFile_[i], &QPushButton::clicked, this,
                 [this, i] { CopyToFileCommand(i); });
@@ -106,7 +129,7 @@ void frmMain::ConnectSignals() {
         connect(cmdNonExistent_[i], &QPushButton::clicked, this,
                 [this, i] { FindNonExistentReferences(i); });
     }
-    connect(cmbType_, &QComboBox::currentIndexChanged, this, [this] {
+    connect(cmbType_, &QtComboControl::Chosen, this, [this] {
         if (cmbType_->Tag() != kOff)
             ObjectTypeChanged(10, -1, 3);
     });
@@ -489,8 +512,15 @@ void frmMain::ObjectChosen(int panel, int row) {
         if (activated_ && !busy_ && panel == 0 && Settings().AutoSelTargetObj &&
             pvlSqlObj_[0]->Tag() != kOff) {
             const std::string name = pvlSqlObj_[0]->CellText(pvlSqlObj_[0]->CurrentRow(), 0);
-            if (!name.empty())
-                SelectListRowByName(*pvlSqlObj_[1], name, false, false);
+            if (!name.empty()) {
+                // With no namesake the Target panel keeps the object it shows, which is then
+                // not this one's counterpart: the note says so.
+                if (SelectListRowByName(*pvlSqlObj_[1], name, false, false) >= 0)
+                    SetTargetNote("");
+                else if (!DatabaseText(1).empty())
+                    SetTargetNote("No " + ToLowerAscii(GetObjectTypeName(CurrentType(), true)) +
+                                  " named " + name + " in Target");
+            }
         }
     });
 }
@@ -559,6 +589,14 @@ int frmMain::SelectListRowByName(QtListControl& list, const std::string& name, b
     if (clearWhenMissing)
         clearMarks();
     return -1;
+}
+
+void frmMain::SetTargetNote(const std::string& text) {
+    txtTXProc_[1]->SetNote(text);
+}
+
+QLabel* frmMain::TargetNote() const {
+    return txtTXProc_[1]->NoteLabel();
 }
 
 void frmMain::ShowObjectDetails(int panel) {

@@ -122,6 +122,8 @@ public:
     QtComboControl* OwnerSelector(int panel) const { return cmbOwners_[panel]; }
     QtComboControl* TypeSelector() const { return cmbType_; }
     QMenu* ContextMenu() const { return mnuPopUp_; }
+    // The one-line note of the Target panel (hidden when there is none).
+    QLabel* TargetNote() const;
     QAction* MenuItem(const std::string& name) const;
 
 protected:
@@ -145,6 +147,9 @@ private:
     QAction* AddAction(QMenu* menu, const char* name, const char* caption,
                        const QKeySequence& shortcut = {}, bool visible = true);
     void ShowObjectDetails(int panel);
+    // Shows `text` under the Target object list until that list's selection changes; empty
+    // text hides the note.
+    void SetTargetNote(const std::string& text);
     std::string DatabaseText(int panel) const;
     void SetConnectState(int state);
     void InstallDefaultDialogs();

@@ -11,6 +11,7 @@
 #include "compare/tx_text.h"
 #include "core/copy_to_file.h"
 #include "core/error_report.h"
+#include "core/help_topic.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
 #include "ui/widgets/qt_combo_control.h"
@@ -344,7 +345,7 @@ void frmMain::Options() {
 }
 
 void frmMain::Help(int context) {
-    CurrentPrompter().OpenHelpTopic(context);
+    ShowHelpTopic(context);
 }
 
 void frmMain::AttachDatabase() {

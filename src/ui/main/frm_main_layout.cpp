@@ -202,7 +202,7 @@ void frmMain::BuildControls() {
 void frmMain::FitLabels() {
     // Captions are never clipped: a label whose font needs more room than its design width
     // grows to the right, where the design leaves space.
-    for (QLabel* label : central_->findChildren<QLabel*>())
+    for (QLabel* label : central_->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
         if (label->sizeHint().width() > label->width())
             label->resize(label->sizeHint().width(), label->height());
 }

@@ -4,16 +4,20 @@
 #include "compare/tx_text.h"
 #include "core/copy_to_file.h"
 #include "core/error_report.h"
+#include "core/help_topic.h"
 #include "core/paths.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 
 #include <exception>
+#include <optional>
 
 namespace orv {
 
@@ -31,6 +35,7 @@ constexpr int kButtonGap = 6;
 
 // The classic "Printer error" number, for a printer that refuses the job.
 constexpr int32_t kErrPrinter = 482;
+constexpr const char* kCannotPrintTitle = "Cannot Print";
 
 QPushButton* MakeButton(const char* name, const char* text, const char* tip, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -226,7 +231,7 @@ void frmReport::keyPressEvent(QKeyEvent* event) {
 
 void frmReport::OpenHelp() {
     if (HelpContextID != 0)
-        CurrentPrompter().OpenHelpTopic(HelpContextID);
+        ShowHelpTopic(HelpContextID);
 }
 
 void frmReport::CopyToClipboard() {
@@ -253,8 +258,40 @@ void frmReport::PrintNow() {
     if (busy_)
         return;
     busy_ = true;
-    PrintReport(*txtReport_);
+    if (CurrentPrompter().HasPrinter())
+        PrintReport(*txtReport_);
+    else
+        OfferPdfInstead();
     busy_ = false;
+}
+
+void frmReport::OfferPdfInstead() {
+    if (CurrentPrompter().MessageBox(MsgIcon::Question, kCannotPrintTitle,
+                                     "Cannot print - there is no printer.\r\n\r\nDo you want to "
+                                     "save the report as a PDF file instead?",
+                                     MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Specify Target File";
+    request.filter = "PDF files (*.pdf)|*.pdf";
+    request.proposedPath = Paths().DataFolder + "Report.pdf";
+    request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
+    const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
+    if (!path)
+        return;
+    // The user agreed to replace the file; whatever is there afterwards is this report.
+    const QString file = Q(*path);
+    QFile::remove(file);
+    const QString saved = txtReport_->PrintOutputFile();
+    txtReport_->SetPrintOutputFile(file);
+    const bool printed =
+        txtReport_->Print("Orvane Report", 1, std::max(1, txtReport_->PageCount()), 1);
+    txtReport_->SetPrintOutputFile(saved);
+    if (!printed || QFileInfo(file).size() == 0)
+        CurrentPrompter().MessageBox(MsgIcon::Error, kCannotPrintTitle,
+                                     "Cannot save the report - the file " + *path +
+                                         " could not be written.");
 }
 
 void frmReport::SaveComparison() {

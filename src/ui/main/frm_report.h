@@ -53,6 +53,7 @@ public:
 
     void CopyToClipboard();
     void ExportToFile();
+    // Prints on the default printer; with none, offers to save the report as a PDF file.
     void PrintNow();
     // Stores the comparison this report describes as a numbered process in the comparisons
     // INI file and tells the user its number.
@@ -80,6 +81,8 @@ private:
         int left;
     };
     void PlaceControls(int dx, int dy);
+    // With no printer: asks whether to save the report as a PDF file and does so.
+    void OfferPdfInstead();
     void OpenHelp();
 
     QtTextView* txtReport_;

@@ -1,6 +1,7 @@
 #include "ui/servers/frm_add_server.h"
 
 #include "core/error_report.h"
+#include "core/help_topic.h"
 #include "core/log.h"
 #include "core/program_info.h"
 #include "servers/server_list.h"
@@ -225,7 +226,7 @@ void frmAddServer::OK() {
 }
 
 void frmAddServer::OpenHelp() {
-    CurrentPrompter().OpenHelpTopic(kHelpTopicAddServer);
+    ShowHelpTopic(kHelpTopicAddServer);
 }
 
 void frmAddServer::keyPressEvent(QKeyEvent* event) {

@@ -4,6 +4,37 @@ namespace orv {
 
 QtComboControl::QtComboControl(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
+    // Qt reports a change of index, and separately the user's choice of an entry (also of the
+    // one already shown). A choice that changes the index arrives as both, change first.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        reportedChange_ = index;
+        // Emptied or left without a current entry: nothing was chosen.
+        if (index >= 0)
+            emit Chosen(index);
+    });
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        const bool reported = reportedChange_ == index;
+        reportedChange_ = kNoChange;
+        if (!reported)
+            emit Chosen(index);
+    });
+}
+
+// Every way the user chooses starts here, so a change the program made earlier is never taken
+// for the one a choice is about to cause.
+void QtComboControl::showPopup() {
+    reportedChange_ = kNoChange;
+    QComboBox::showPopup();
+}
+
+void QtComboControl::keyPressEvent(QKeyEvent* event) {
+    reportedChange_ = kNoChange;
+    QComboBox::keyPressEvent(event);
+}
+
+void QtComboControl::wheelEvent(QWheelEvent* event) {
+    reportedChange_ = kNoChange;
+    QComboBox::wheelEvent(event);
 }
 
 int QtComboControl::AddItem(const std::string& text) {

@@ -1,5 +1,5 @@
-// The drop-down selector contract on a QComboBox: item data as whole numbers, and the tag of
-// the "OFF" convention.
+// The drop-down selector contract on a QComboBox: item data as whole numbers, the tag of the
+// "OFF" convention, and the click of a classic drop-down list.
 #pragma once
 
 #include "catalog/combo_control.h"
@@ -24,8 +24,23 @@ public:
     std::string Tag() const override { return tag_; }
     void SetTag(const std::string& tag) override { tag_ = tag; }
 
+signals:
+    // The selector's click: the program made another entry current, or the user chose an entry,
+    // the one already shown included. Once per change or choice.
+    void Chosen(int index);
+
+protected:
+    void showPopup() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
+    static constexpr int kNoChange = -2;
+
     std::string tag_;
+    // The index a change has just been reported for; the user's choice that caused it, which
+    // Qt reports separately right after, is then not reported again.
+    int reportedChange_ = kNoChange;
 };
 
 } // namespace orv

@@ -1,6 +1,6 @@
 #include "ui/widgets/qt_prompter.h"
 
-#include "core/paths.h"
+#include "core/help_topic.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,6 +9,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace orv {
@@ -27,6 +30,26 @@ QString QtFilter(const std::string& filter) {
     for (int i = 0; i + 1 < parts.size(); i += 2)
         out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
     return out.join(";;");
+}
+
+// The desktop's opener, xdg-open, is started and given a moment: ending at once with an error
+// means no browser showed the page (it only says so on the terminal); still running means it
+// waits on the browser it started. Without xdg-open, Qt looks for a browser itself.
+bool ShowInBrowser(const QUrl& url) {
+    const QString opener = QStandardPaths::findExecutable("xdg-open");
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    process->start(opener, {url.toString()});
+    if (!process->waitForStarted(3000)) {
+        process->deleteLater();
+        return false;
+    }
+    if (!process->waitForFinished(2000))
+        return true;
+    return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
 }
 } // namespace
 
@@ -106,9 +129,14 @@ int QtPrompter::OpenUrl(const std::string& url) {
     return QDesktopServices::openUrl(QUrl(Q(url), QUrl::StrictMode)) ? 42 : 2;
 }
 
-void QtPrompter::OpenHelpTopic(int topic) {
-    QString page = Q(Paths().HelpFolder) + QString::number(topic) + ".html";
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()));
+bool QtPrompter::OpenHelpTopic(int topic) {
+    const QFileInfo page(Q(HelpPagePath(topic)));
+    return page.exists() && ShowInBrowser(QUrl::fromLocalFile(page.absoluteFilePath()));
+}
+
+bool QtPrompter::HasPrinter() {
+    // Without one, Qt quietly "prints" into a PDF file that has no name.
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 void QtPrompter::SetMousePointer(int pointer) {

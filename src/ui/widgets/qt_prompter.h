@@ -18,7 +18,8 @@ public:
     void SetClipboardText(const std::string& text) override;
     std::string ClipboardText() override;
     int OpenUrl(const std::string& url) override;
-    void OpenHelpTopic(int topic) override;
+    bool OpenHelpTopic(int topic) override;
+    bool HasPrinter() override;
     int MousePointer() const override { return pointer_; }
     void SetMousePointer(int pointer) override;
     void ProcessEvents() override;

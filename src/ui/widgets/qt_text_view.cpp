@@ -1,13 +1,18 @@
 #include "ui/widgets/qt_text_view.h"
 
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPageSize>
 #include <QPrinter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <vector>
 
 namespace orv {
 
@@ -24,15 +29,28 @@ std::string WithCrLf(QString text) {
     text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
     return text.toStdString();
 }
+
+int ShiftState(Qt::KeyboardModifiers modifiers) {
+    return ((modifiers & Qt::ShiftModifier) ? 1 : 0) | ((modifiers & Qt::ControlModifier) ? 2 : 0) |
+           ((modifiers & Qt::AltModifier) ? 4 : 0);
+}
 } // namespace
 
-QtTextView::QtTextView(QWidget* parent) : QPlainTextEdit(parent) {
+QtTextView::QtTextView(QWidget* parent) : QPlainTextEdit(parent), note_(new QLabel(this)) {
+    note_->setObjectName("lblNote");
+    note_->setAutoFillBackground(true);
+    note_->setBackgroundRole(QPalette::ToolTipBase);
+    note_->setForegroundRole(QPalette::ToolTipText);
+    note_->setContentsMargins(4, 0, 4, 0);
+    note_->hide();
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setPointSizeF(8.25);
     setFont(f);
-    setContextMenuPolicy(Qt::PreventContextMenu);
+    // Right clicks reach the owner as mouse presses; only the keyboard's requests for the
+    // context menu arrive as context menu events.
+    setContextMenuPolicy(Qt::DefaultContextMenu);
     SetEditMode(1);
 }
 
@@ -96,6 +114,31 @@ void QtTextView::SetSelBackColor(Colour colour) {
     QTextCharFormat f;
     f.setBackground(FromColour(colour));
     c.mergeCharFormat(f);
+}
+
+void QtTextView::ClearBackColors() {
+    // The coloured fragments are gathered first: changing a format merges fragments under a
+    // running iterator. A cursor of its own keeps the view's selection where the user left it.
+    struct Coloured {
+        int start, end;
+        QTextCharFormat format;
+    };
+    std::vector<Coloured> coloured;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat f = fragment.charFormat();
+            if (!f.hasProperty(QTextFormat::BackgroundBrush))
+                continue;
+            f.clearBackground();
+            coloured.push_back({fragment.position(), fragment.position() + fragment.length(), f});
+        }
+    QTextCursor c(document());
+    for (const Coloured& range : coloured) {
+        c.setPosition(range.start);
+        c.setPosition(range.end, QTextCursor::KeepAnchor);
+        c.setCharFormat(range.format);
+    }
 }
 
 int64_t QtTextView::Lines() const {
@@ -176,14 +219,61 @@ void QtTextView::mousePressEvent(QMouseEvent* event) {
                  : event->button() == Qt::RightButton  ? 2
                  : event->button() == Qt::MiddleButton ? 4
                                                        : 0;
-    int shift = ((event->modifiers() & Qt::ShiftModifier) ? 1 : 0) |
-                ((event->modifiers() & Qt::ControlModifier) ? 2 : 0) |
-                ((event->modifiers() & Qt::AltModifier) ? 4 : 0);
     QPoint p = event->position().toPoint();
-    onMouseDown(button, shift, p.x() * 15, p.y() * 15);
+    onMouseDown(button, ShiftState(event->modifiers()), p.x() * 15, p.y() * 15);
+}
+
+void QtTextView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        RightClickAtCursor(event->modifiers());
+}
+
+void QtTextView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        event->accept();
+        RightClickAtCursor(Qt::NoModifier);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void QtTextView::RightClickAtCursor(Qt::KeyboardModifiers modifiers) {
+    if (!onMouseDown)
+        return;
+    const QPoint p = cursorRect().bottomLeft();
+    onMouseDown(2, ShiftState(modifiers), p.x() * 15, p.y() * 15);
+}
+
+void QtTextView::SetNote(const std::string& text) {
+    if (Q(text) == noteText_)
+        return;
+    noteText_ = Q(text);
+    note_->setToolTip(noteText_);
+    note_->setVisible(!noteText_.isEmpty());
+    // The text moves down by the note's line instead of being covered by it.
+    setViewportMargins(0, noteText_.isEmpty() ? 0 : note_->fontMetrics().height() + 4, 0, 0);
+    PlaceNote();
+}
+
+void QtTextView::PlaceNote() {
+    if (noteText_.isEmpty()) {
+        note_->clear();
+        return;
+    }
+    const QRect area = contentsRect();
+    note_->setGeometry(area.x(), area.y(), area.width(), note_->fontMetrics().height() + 4);
+    note_->setText(
+        note_->fontMetrics().elidedText(noteText_, Qt::ElideMiddle, note_->contentsRect().width()));
+}
+
+void QtTextView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    PlaceNote();
 }
 
 void QtTextView::focusInEvent(QFocusEvent* event) {
+    focusReason_ = event->reason();
     QPlainTextEdit::focusInEvent(event);
     if (onGotFocus)
         onGotFocus();
