@@ -21,6 +21,49 @@ std::string AddBackslash(const std::string& path) {
     return path + kPathSeparator;
 }
 
+namespace {
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// An absolute folder from the environment variable, else the default under the home folder.
+std::string XdgFolder(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    if (value && *value == '/')
+        return AddBackslash(value);
+    const char* home = std::getenv("HOME");
+    return AddBackslash(std::string(home && *home ? home : "/tmp") + underHome);
+}
+
+// The help pages of the source tree this copy was built from (empty when not known).
+std::string SourceHelpFolder() {
+#ifdef ORV_SOURCE_HELP_FOLDER
+    return AddBackslash(ORV_SOURCE_HELP_FOLDER);
+#else
+    return {};
+#endif
+}
+} // namespace
+
+std::string InstalledShareFolder(const std::string& programFolder) {
+    std::string folder = AddBackslash(programFolder);
+    folder.pop_back();
+    const size_t slash = folder.rfind(kPathSeparator);
+    if (slash == std::string::npos || folder.substr(slash + 1) != "bin")
+        return {};
+    const std::string share = folder.substr(0, slash + 1) + "share/orvane/";
+    return IsFolder(share) ? share : std::string();
+}
+
+std::string UserConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config") + "orvane/";
+}
+
+std::string UserStateFolder() {
+    return XdgFolder("XDG_STATE_HOME", "/.local/state") + "orvane/";
+}
+
 void InitFilePaths(const std::string& programFolder, const std::string& documentsFolder,
                    const std::string& tempFolder) {
     ProgramPaths& p = Paths();
@@ -34,6 +77,16 @@ void InitFilePaths(const std::string& programFolder, const std::string& document
     p.IgnoredColsAnalysisIni = p.AnalysisFolder + "orv_ignored_cols_dataanalysis.ini";
     p.LogFile = p.ProgramFolder + "LogLogin.txt";
     p.HelpFolder = p.ProgramFolder + "help/";
+    const std::string share = InstalledShareFolder(p.ProgramFolder);
+    if (!share.empty()) {
+        p.HelpFolder = share + "help/";
+        const std::string state = UserStateFolder();
+        MakeFolders(state, 0700); // a failure only loses log lines, as an unwritable log does
+        p.LogFile = state + "LogLogin.txt";
+        p.DebugFile = UserConfigFolder() + "debug.txt";
+    } else if (!IsFolder(p.HelpFolder) && !SourceHelpFolder().empty()) {
+        p.HelpFolder = SourceHelpFolder();
+    }
 }
 
 std::string ExecutableFolder() {
@@ -44,13 +97,6 @@ std::string ExecutableFolder() {
     buf[n] = '\0';
     return FolderOf(buf);
 }
-
-namespace {
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-} // namespace
 
 std::string DocumentsFolder() {
     const char* homeEnv = std::getenv("HOME");
