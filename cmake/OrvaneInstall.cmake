@@ -20,6 +20,12 @@ endif()
 install(TARGETS orvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The simulator keeps its short name in the build folder, where the tests look for it.
 install(PROGRAMS $<TARGET_FILE:sqlsim> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME orvane-sqlsim)
+# A renamed file is not stripped with the targets (cmake --install --strip, the package).
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\"
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/orvane-sqlsim\")
+  endif()")
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/help/ DESTINATION ${ORV_SHARE}/help)
 install(FILES ${PROJECT_SOURCE_DIR}/tests/fixtures/demo_source.sql
@@ -56,18 +62,18 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Orvane maintainers <maintainers@brackwater-software.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compare the objects of two SQL Server databases")
+# CPack puts the summary first and indents the body; an empty line becomes " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"compare the objects of two SQL Server databases
- Orvane keeps a list of SQL Server instances with their credentials and
- shows two databases side by side: their tables, procedures, functions,
- views, triggers and relationships, each object's definition as SQL text,
- a line-by-line comparison of two definitions, table data, a database
- inventory with row counts, and CREATE scripts.
- .
- The package holds the desktop program, the orvane-cli command-line front
- end, and a SQL Server simulator with two sample databases for the demo
- (orvane --demo). Servers are reached through unixODBC and the FreeTDS
- driver.")
+"Orvane keeps a list of SQL Server instances with their credentials and
+shows two databases side by side: their tables, procedures, functions,
+views, triggers and relationships, each object's definition as SQL text,
+a line-by-line comparison of two definitions, table data, a database
+inventory with row counts, and CREATE scripts.
+
+The package holds the desktop program, the orvane-cli command-line front
+end, and a SQL Server simulator with two sample databases for the demo
+(orvane --demo). Servers are reached through unixODBC and the FreeTDS
+driver.")
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.brackwater-software.example/orvane)

@@ -81,7 +81,8 @@ void InitFilePaths(const std::string& programFolder, const std::string& document
     if (!share.empty()) {
         p.HelpFolder = share + "help/";
         const std::string state = UserStateFolder();
-        MakeFolders(state, 0700); // a failure only loses log lines, as an unwritable log does
+        // Private: the log names servers and logins. A failure only loses log lines.
+        MakeFolders(state.substr(0, state.size() - 1), 0700);
         p.LogFile = state + "LogLogin.txt";
         p.DebugFile = UserConfigFolder() + "debug.txt";
     } else if (!IsFolder(p.HelpFolder) && !SourceHelpFolder().empty()) {
