@@ -60,6 +60,10 @@ std::string UserConfigFolder() {
     return XdgFolder("XDG_CONFIG_HOME", "/.config") + "orvane/";
 }
 
+std::string UserDataFolder() {
+    return XdgFolder("XDG_DATA_HOME", "/.local/share") + "orvane/";
+}
+
 std::string UserStateFolder() {
     return XdgFolder("XDG_STATE_HOME", "/.local/state") + "orvane/";
 }
@@ -69,25 +73,30 @@ void InitFilePaths(const std::string& programFolder, const std::string& document
     ProgramPaths& p = Paths();
     p.ProgramFolder = AddBackslash(programFolder);
     p.DebugFile = p.ProgramFolder + "debug.txt";
-    p.DataFolder = documentsFolder.empty() ? p.ProgramFolder : AddBackslash(documentsFolder);
+    p.LogFile = p.ProgramFolder + "LogLogin.txt";
+    p.HelpFolder = p.ProgramFolder + "help/";
+    std::string dataFallback = p.ProgramFolder;
+    const std::string share = InstalledShareFolder(p.ProgramFolder);
+    if (!share.empty()) {
+        // Nothing is written beside an installed program; the user's folders are private, as
+        // the log names servers and logins. A folder that cannot be made only loses writes.
+        p.HelpFolder = share + "help/";
+        const std::string state = UserStateFolder();
+        MakeFolders(state.substr(0, state.size() - 1), 0700);
+        p.LogFile = state + "LogLogin.txt";
+        p.DebugFile = UserConfigFolder() + "debug.txt";
+        dataFallback = UserDataFolder();
+        if (documentsFolder.empty())
+            MakeFolders(dataFallback.substr(0, dataFallback.size() - 1), 0700);
+    } else if (!IsFolder(p.HelpFolder) && !SourceHelpFolder().empty()) {
+        p.HelpFolder = SourceHelpFolder();
+    }
+    p.DataFolder = documentsFolder.empty() ? dataFallback : AddBackslash(documentsFolder);
     p.AnalysisFolder = tempFolder.empty() ? p.DataFolder : AddBackslash(tempFolder);
     p.CompsIni = p.DataFolder + "orv_comps.ini";
     p.IgnoredColsDataIni = p.DataFolder + "orv_ignored_cols_data.ini";
     p.IgnoredColsStructIni = p.DataFolder + "orv_ignored_cols_struct.ini";
     p.IgnoredColsAnalysisIni = p.AnalysisFolder + "orv_ignored_cols_dataanalysis.ini";
-    p.LogFile = p.ProgramFolder + "LogLogin.txt";
-    p.HelpFolder = p.ProgramFolder + "help/";
-    const std::string share = InstalledShareFolder(p.ProgramFolder);
-    if (!share.empty()) {
-        p.HelpFolder = share + "help/";
-        const std::string state = UserStateFolder();
-        // Private: the log names servers and logins. A failure only loses log lines.
-        MakeFolders(state.substr(0, state.size() - 1), 0700);
-        p.LogFile = state + "LogLogin.txt";
-        p.DebugFile = UserConfigFolder() + "debug.txt";
-    } else if (!IsFolder(p.HelpFolder) && !SourceHelpFolder().empty()) {
-        p.HelpFolder = SourceHelpFolder();
-    }
 }
 
 std::string ExecutableFolder() {

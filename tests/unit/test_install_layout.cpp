@@ -50,6 +50,7 @@ struct InstalledCopy {
     std::string prefix = temp.Path() + "/usr/";
     EnvScope config{"XDG_CONFIG_HOME", temp.Path() + "/home/config"};
     EnvScope state{"XDG_STATE_HOME", temp.Path() + "/home/state"};
+    EnvScope data{"XDG_DATA_HOME", temp.Path() + "/home/data"};
     InstalledCopy() {
         fs::create_directories(prefix + "bin");
         fs::create_directories(prefix + "share/orvane/help");
@@ -75,6 +76,12 @@ TEST(InstallLayout, AnInstalledCopyReadsSharedFilesAndWritesOnlyInTheUsersFolder
     EXPECT_FALSE(DetectDebugMode());
     TempFolder::Write(copy.temp.Path() + "/home/config/orvane/debug.txt", "");
     EXPECT_TRUE(DetectDebugMode());
+
+    // The INI files go to the documents folder, else to the user's data folder.
+    EXPECT_EQ(Paths().CompsIni, copy.temp.Path() + "/home/data/orvane/orv_comps.ini");
+    EXPECT_TRUE(fs::is_directory(copy.temp.Path() + "/home/data/orvane"));
+    InitFilePaths(copy.prefix + "bin", copy.temp.Path() + "/docs", copy.temp.Path());
+    EXPECT_EQ(Paths().IgnoredColsStructIni, copy.temp.Path() + "/docs/orv_ignored_cols_struct.ini");
 }
 
 TEST(InstallLayout, DefaultsUnderHomeWhenTheXdgFoldersAreUnsetOrRelative) {
@@ -102,10 +109,11 @@ TEST(InstallLayout, OnlyABinFolderBesideShareOrvaneCountsAsInstalled) {
     EXPECT_EQ(InstalledShareFolder("/"), "");
     EXPECT_EQ(InstalledShareFolder(""), "");
 
-    // Not installed: the log and debug.txt stay beside the program, as on Windows.
+    // Not installed: the log, debug.txt and the INI files stay beside the program, as on Windows.
     InitFilePaths(root + "a/bin", "", "");
     EXPECT_EQ(Paths().LogFile, root + "a/bin/LogLogin.txt");
     EXPECT_EQ(Paths().DebugFile, root + "a/bin/debug.txt");
+    EXPECT_EQ(Paths().CompsIni, root + "a/bin/orv_comps.ini");
 }
 
 TEST(InstallLayout, ABuildFolderCopyShowsTheSourceTreesHelpUnlessItHasItsOwn) {
