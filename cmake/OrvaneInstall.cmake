@@ -35,16 +35,21 @@ install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/demo DESTINATION ${CMAKE_INSTALL_
         RENAME orvane-demo)
 
 # Man pages and the changelog are installed compressed, as Debian wants them; -n keeps the
-# name and time out of the archive so two builds give the same bytes.
+# name and time out of the archive so two builds give the same bytes. The man pages take the
+# version from the project.
 find_program(ORV_GZIP gzip REQUIRED)
 set(ORV_COMPRESSED)
 foreach(source man/orvane.1 man/orvane-cli.1 man/orvane-sqlsim.1 changelog)
   get_filename_component(name ${source} NAME)
+  set(input ${ORV_DIST}/${source})
+  if(source MATCHES "^man/")
+    set(input ${PROJECT_BINARY_DIR}/dist/${name})
+    configure_file(${ORV_DIST}/${source} ${input} @ONLY)
+  endif()
   set(out ${PROJECT_BINARY_DIR}/dist/${name}.gz)
   add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/dist
-    COMMAND ${ORV_GZIP} -9n -c ${ORV_DIST}/${source} > ${out}
-    DEPENDS ${ORV_DIST}/${source} VERBATIM)
+    COMMAND ${ORV_GZIP} -9n -c ${input} > ${out}
+    DEPENDS ${input} VERBATIM)
   list(APPEND ORV_COMPRESSED ${out})
 endforeach()
 add_custom_target(orv_dist_files ALL DEPENDS ${ORV_COMPRESSED})
