@@ -10,18 +10,24 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=${ORVANE_FUZZ_BUILD:-$root/build-fuzz}
 targets=${*:-fuzz_registry fuzz_inifile fuzz_command_args}
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+orv_root=$root
+. "$root/scripts/build-env.sh"
 # shellcheck disable=SC2086
-ninja -C "$build" -j2 $targets
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo $ORV_LAUNCHER_ARGS >/dev/null
+# shellcheck disable=SC2086
+orv_stage "fuzz build" ninja -C "$build" -j2 $targets
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
-for target in $targets; do
-    seeds=$here/corpus/${target#fuzz_}
-    mkdir -p "$work/$target"
-    echo "== $target: $seconds s"
-    "$build/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 "$work/$target" "$seeds"
-done
+run_targets() {
+    for target in $targets; do
+        seeds=$here/corpus/${target#fuzz_}
+        mkdir -p "$work/$target"
+        echo "== $target: $seconds s"
+        "$build/$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+            -rss_limit_mb=2048 -print_final_stats=1 "$work/$target" "$seeds" || return
+    done
+}
+orv_stage "fuzz run" run_targets

@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "start_switches.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_error_report.h"
 #include "ui/main/frm_main.h"
@@ -14,8 +15,12 @@
 
 #include <QApplication>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <unistd.h>
 
 namespace orv {
 namespace {
@@ -67,11 +72,51 @@ std::unique_ptr<QWidget> Main(int argc, char** argv) {
     return nullptr;
 }
 
+// Replaces this process with the demo's launcher, which starts the simulator and runs the
+// program again on the demo's configuration folder. Returns only on failure.
+int StartDemo() {
+    const std::vector<std::string> command =
+        DemoCommand(ExecutableFolder(), ORV_SOURCE_FOLDER, ORV_BUILD_FOLDER);
+    if (command.empty()) {
+        std::fprintf(stderr, "orvane: the demo is not installed with this copy\n");
+        return 1;
+    }
+    std::vector<char*> argv;
+    for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    std::fprintf(stderr, "orvane: cannot start %s: %s\n", argv[0], std::strerror(errno));
+    return 1;
+}
+
+// --version, --help and --demo are answered before any window exists; -1 lets start-up go on.
+int HandleStartSwitch(int argc, char** argv) {
+    switch (ReadStartSwitch(std::vector<std::string>(argv + 1, argv + argc))) {
+    case StartSwitch::None:
+        return -1;
+    case StartSwitch::Version:
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    case StartSwitch::Help:
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    case StartSwitch::Demo:
+        return StartDemo();
+    case StartSwitch::Unknown:
+        break;
+    }
+    std::fprintf(stderr, "orvane: unknown option %s\nTry 'orvane --help'.\n", argv[1]);
+    return 2;
+}
+
 } // namespace
 } // namespace orv
 
 int main(int argc, char** argv) {
     orv::KeepPasswordsOutOfCoreDumps();
+    if (const int status = orv::HandleStartSwitch(argc, argv); status >= 0)
+        return status;
     QApplication app(argc, argv);
     orv::QtPrompter prompter;
     orv::SetCurrentPrompter(&prompter);

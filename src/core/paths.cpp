@@ -21,19 +21,82 @@ std::string AddBackslash(const std::string& path) {
     return path + kPathSeparator;
 }
 
+namespace {
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// An absolute folder from the environment variable, else the default under the home folder.
+std::string XdgFolder(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    if (value && *value == '/')
+        return AddBackslash(value);
+    const char* home = std::getenv("HOME");
+    return AddBackslash(std::string(home && *home ? home : "/tmp") + underHome);
+}
+
+// The help pages of the source tree this copy was built from (empty when not known).
+std::string SourceHelpFolder() {
+#ifdef ORV_SOURCE_HELP_FOLDER
+    return AddBackslash(ORV_SOURCE_HELP_FOLDER);
+#else
+    return {};
+#endif
+}
+} // namespace
+
+std::string InstalledShareFolder(const std::string& programFolder) {
+    std::string folder = AddBackslash(programFolder);
+    folder.pop_back();
+    const size_t slash = folder.rfind(kPathSeparator);
+    if (slash == std::string::npos || folder.substr(slash + 1) != "bin")
+        return {};
+    const std::string share = folder.substr(0, slash + 1) + "share/orvane/";
+    return IsFolder(share) ? share : std::string();
+}
+
+std::string UserConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config") + "orvane/";
+}
+
+std::string UserDataFolder() {
+    return XdgFolder("XDG_DATA_HOME", "/.local/share") + "orvane/";
+}
+
+std::string UserStateFolder() {
+    return XdgFolder("XDG_STATE_HOME", "/.local/state") + "orvane/";
+}
+
 void InitFilePaths(const std::string& programFolder, const std::string& documentsFolder,
                    const std::string& tempFolder) {
     ProgramPaths& p = Paths();
     p.ProgramFolder = AddBackslash(programFolder);
     p.DebugFile = p.ProgramFolder + "debug.txt";
-    p.DataFolder = documentsFolder.empty() ? p.ProgramFolder : AddBackslash(documentsFolder);
+    p.LogFile = p.ProgramFolder + "LogLogin.txt";
+    p.HelpFolder = p.ProgramFolder + "help/";
+    std::string dataFallback = p.ProgramFolder;
+    const std::string share = InstalledShareFolder(p.ProgramFolder);
+    if (!share.empty()) {
+        // Nothing is written beside an installed program; the user's folders are private, as
+        // the log names servers and logins. A folder that cannot be made only loses writes.
+        p.HelpFolder = share + "help/";
+        const std::string state = UserStateFolder();
+        MakeFolders(state.substr(0, state.size() - 1), 0700);
+        p.LogFile = state + "LogLogin.txt";
+        p.DebugFile = UserConfigFolder() + "debug.txt";
+        dataFallback = UserDataFolder();
+        if (documentsFolder.empty())
+            MakeFolders(dataFallback.substr(0, dataFallback.size() - 1), 0700);
+    } else if (!IsFolder(p.HelpFolder) && !SourceHelpFolder().empty()) {
+        p.HelpFolder = SourceHelpFolder();
+    }
+    p.DataFolder = documentsFolder.empty() ? dataFallback : AddBackslash(documentsFolder);
     p.AnalysisFolder = tempFolder.empty() ? p.DataFolder : AddBackslash(tempFolder);
     p.CompsIni = p.DataFolder + "orv_comps.ini";
     p.IgnoredColsDataIni = p.DataFolder + "orv_ignored_cols_data.ini";
     p.IgnoredColsStructIni = p.DataFolder + "orv_ignored_cols_struct.ini";
     p.IgnoredColsAnalysisIni = p.AnalysisFolder + "orv_ignored_cols_dataanalysis.ini";
-    p.LogFile = p.ProgramFolder + "LogLogin.txt";
-    p.HelpFolder = p.ProgramFolder + "help/";
 }
 
 std::string ExecutableFolder() {
@@ -44,13 +107,6 @@ std::string ExecutableFolder() {
     buf[n] = '\0';
     return FolderOf(buf);
 }
-
-namespace {
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-} // namespace
 
 std::string DocumentsFolder() {
     const char* homeEnv = std::getenv("HOME");

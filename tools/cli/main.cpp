@@ -2,12 +2,18 @@
 #include "cli_compare.h"
 #include "cli_dbinfo.h"
 #include "core/crash_dumps.h"
+#include "core/program_info.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 int main(int argc, char** argv) {
     orv::KeepPasswordsOutOfCoreDumps();
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("orvane-cli %s\n", orv::kProgramVersion);
+        return 0;
+    }
     // --complete-scripts, anywhere on the line, switches complete table scripts on for this run.
     bool completeScripts = false;
     std::vector<char*> kept(argv, argv + argc);
