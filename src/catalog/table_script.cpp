@@ -41,10 +41,13 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
                 listKind, GetObjectFullName(server, database, tableName, false), ignored);
         const std::string literal = SqlLiteral(tableName);
         // ident_seed reads its argument as schema.name: a name holding "." goes in qualified.
+        // So does the name of a statement that is to be run: by its bare name, a table outside
+        // the default schema would be created with its dbo namesake's seed, or with none.
+        const bool qualify = tableId > 0 && (tableName.find('.') != std::string::npos ||
+                                             names == BracketedNames::Executable);
         const std::string identity =
-            tableId > 0 && tableName.find('.') != std::string::npos
-                ? SqlLiteral(QualifiedTableName(server, database, tableName, tableId))
-                : literal;
+            qualify ? SqlLiteral(QualifiedTableName(server, database, tableName, tableId))
+                    : literal;
         const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + literal + "' "
                                                 : "WHERE sco.id = " + std::to_string(tableId) + " ";
         const std::string sql =

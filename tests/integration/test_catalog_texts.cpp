@@ -80,10 +80,11 @@ TEST_P(Texts, ViewNeverKeepsAnotherObjectsText) {
     // A listed name with a schema prefix shows that schema's object, found by its id.
     const std::string sales =
         Shown(f, kTypeProcedure, Listed(GetParam(), "sales", "GetOrders"), view);
-    if (GetParam() == kVersion2008)
+    if (GetParam() == kVersion2008) {
         EXPECT_EQ(
             sales,
             "CREATE PROCEDURE sales.GetOrders\r\nAS\r\nSELECT OrderID, Stage FROM sales.Orders");
+    }
     const std::string dbo = Shown(f, kTypeProcedure, Listed(GetParam(), "dbo", "GetOrders"), view);
     EXPECT_NE(dbo.find("CREATE PROCEDURE"), std::string::npos);
 }

@@ -3,6 +3,7 @@
 // exactly as the one it was made from.
 #include "catalog/create_builder.h"
 #include "catalog/listing.h"
+#include "catalog/schemas.h"
 #include "catalog/table_script.h"
 #include "servers/exec_ado_cmd.h"
 #include "test_hostile_catalog.h"
@@ -36,18 +37,27 @@ std::string ScratchPrelude(const std::string& fixture, const std::string& databa
     return ReplaceAll(text, database, kScratch) + "\nGO\n";
 }
 
-// Listed name -> id of the tables of one database.
-std::map<std::string, int32_t> Tables(ServerEntry& server, const std::string& database) {
+struct ListedTable {
+    std::string name;
+    int32_t id = 0;
+};
+
+// Qualified name -> listed name and id of the tables of one database. Keyed by the qualified
+// name, since a listing of a SQL Server 2000 database shows namesakes of two owners alike.
+std::map<std::string, ListedTable> Tables(ServerEntry& server, const std::string& database) {
     MemoryListControl list;
     MemoryTextView view;
     LoadObjects(server, list, view, kTypeTable, database, false);
-    std::map<std::string, int32_t> ids;
+    std::map<std::string, ListedTable> tables;
     for (int row = 0; row < list.Count(); ++row) {
-        int32_t id = 0;
-        ParseInt32(list.CellText(row, 2), id);
-        ids[list.CellText(row, 0)] = id;
+        ListedTable table{list.CellText(row, 0), 0};
+        ParseInt32(list.CellText(row, 2), table.id);
+        const std::string qualified =
+            GetExtendedObjectName(server, database, table.name, kTypeTable, table.id);
+        EXPECT_FALSE(qualified.empty()) << table.name;
+        EXPECT_TRUE(tables.emplace(qualified, table).second) << qualified;
     }
-    return ids;
+    return tables;
 }
 
 std::string CreateScript(ServerEntry& server, const std::string& database, const std::string& name,
@@ -95,33 +105,34 @@ void ExpectRoundTrip(CatalogSim& f, const std::string& database) {
     const auto originals = Tables(f.server, database);
     ASSERT_FALSE(originals.empty()) << database;
     std::map<std::string, std::string> scripts;
-    for (const auto& [name, id] : originals) {
-        const std::string script = CreateScript(f.server, database, name, id);
-        ASSERT_FALSE(script.empty()) << name;
-        scripts[name] = script;
-        EXPECT_EQ(RunInScratch(f.server, script), "") << database << ": " << name;
+    for (const auto& [qualified, table] : originals) {
+        const std::string script = CreateScript(f.server, database, table.name, table.id);
+        ASSERT_FALSE(script.empty()) << qualified;
+        scripts[qualified] = script;
+        EXPECT_EQ(RunInScratch(f.server, script), "") << database << ": " << qualified;
     }
     const auto copies = Tables(f.server, kScratch);
-    for (const auto& [name, id] : originals) {
-        const auto copy = copies.find(name);
+    for (const auto& [qualified, table] : originals) {
+        const auto copy = copies.find(qualified);
         if (copy == copies.end()) {
-            ADD_FAILURE() << name << " of " << database << " was not created";
+            ADD_FAILURE() << qualified << " of " << database << " was not created";
             continue;
         }
-        EXPECT_EQ(AfterHeader(CreateScript(f.server, kScratch, name, copy->second)),
-                  AfterHeader(scripts[name]))
-            << name;
+        EXPECT_EQ(AfterHeader(CreateScript(f.server, kScratch, copy->second.name, copy->second.id)),
+                  AfterHeader(scripts[qualified]))
+            << qualified;
         int32_t ignored = 0;
         std::vector<ColumnInfo> columns;
         int32_t last = 0;
         std::string original;
         std::string copied;
-        ASSERT_TRUE(GetTableStructure(f.server, database, name, original, columns, last, false,
-                                      ignored, 2, id, ""));
-        ASSERT_TRUE(GetTableStructure(f.server, kScratch, name, copied, columns, last, false,
-                                      ignored, 2, copy->second, ""));
-        EXPECT_EQ(copied, original) << name;
+        ASSERT_TRUE(GetTableStructure(f.server, database, table.name, original, columns, last,
+                                      false, ignored, 2, table.id, ""));
+        ASSERT_TRUE(GetTableStructure(f.server, kScratch, copy->second.name, copied, columns, last,
+                                      false, ignored, 2, copy->second.id, ""));
+        EXPECT_EQ(copied, original) << qualified;
     }
+    EXPECT_EQ(copies.size(), originals.size());
     EXPECT_TRUE(f.env.prompter.messages.empty());
 }
 
@@ -134,6 +145,14 @@ TEST_P(CreateRoundTrip, DemoTables) {
         CatalogSim f(GetParam(), {fixture}, {ScratchPrelude(fixture, database)});
         ASSERT_SIM_STARTED(f);
         ExpectRoundTrip(f, database);
+        // sales.Orders starts at 1; its dbo namesake at 1000. A script that read the seed by
+        // the bare name would create the copy with the other table's seed.
+        const auto tables = Tables(f.server, database);
+        const auto orders = tables.find("[sales].[Orders]");
+        ASSERT_NE(orders, tables.end());
+        EXPECT_NE(CreateScript(f.server, database, orders->second.name, orders->second.id)
+                      .find("[OrderID] [int] IDENTITY(1,1) NOT NULL,"),
+                  std::string::npos);
     }
 }
 
