@@ -46,7 +46,8 @@ std::vector<std::string> DemoCommand(const std::string& programFolder,
     const std::string share = InstalledShareFolder(programFolder);
     if (!share.empty()) {
         // <prefix>/share/orvane/ -> <prefix>/libexec/orvane/orvane-demo
-        const std::string prefix = share.substr(0, share.size() - std::string("share/orvane/").size());
+        const std::string prefix =
+            share.substr(0, share.size() - std::string("share/orvane/").size());
         const std::string launcher = prefix + "libexec/orvane/orvane-demo";
         if (::access(launcher.c_str(), X_OK) == 0)
             return {launcher};

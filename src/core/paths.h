@@ -47,8 +47,8 @@ void InitFilePaths(const std::string& programFolder, const std::string& document
 
 // The folders of this machine and user.
 std::string ExecutableFolder();
-std::string DocumentsFolder(); // XDG documents folder, empty when none exists
-std::string TempFolder();      // $TMPDIR or /tmp
+std::string DocumentsFolder();  // XDG documents folder, empty when none exists
+std::string TempFolder();       // $TMPDIR or /tmp
 std::string UserConfigFolder(); // $XDG_CONFIG_HOME/orvane/, default ~/.config/orvane/
 std::string UserDataFolder();   // $XDG_DATA_HOME/orvane/, default ~/.local/share/orvane/
 std::string UserStateFolder();  // $XDG_STATE_HOME/orvane/, default ~/.local/state/orvane/

@@ -70,7 +70,8 @@ TEST(InstallLayout, AnInstalledCopyReadsSharedFilesAndWritesOnlyInTheUsersFolder
     ASSERT_EQ(::stat(state.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     WriteLogLine("installed");
-    EXPECT_NE(TempFolder::Read(state + "LogLogin.txt").find("     installed\r\n"), std::string::npos);
+    EXPECT_NE(TempFolder::Read(state + "LogLogin.txt").find("     installed\r\n"),
+              std::string::npos);
     EXPECT_FALSE(FileExists(copy.prefix + "bin/LogLogin.txt"));
 
     EXPECT_FALSE(DetectDebugMode());
@@ -97,8 +98,8 @@ TEST(InstallLayout, DefaultsUnderHomeWhenTheXdgFoldersAreUnsetOrRelative) {
 TEST(InstallLayout, OnlyABinFolderBesideShareOrvaneCountsAsInstalled) {
     TempFolder temp;
     const std::string root = temp.Path() + "/";
-    fs::create_directories(root + "a/bin");          // no share/orvane beside it
-    fs::create_directories(root + "b/tools");        // share/orvane, but not bin
+    fs::create_directories(root + "a/bin");   // no share/orvane beside it
+    fs::create_directories(root + "b/tools"); // share/orvane, but not bin
     fs::create_directories(root + "b/share/orvane");
     fs::create_directories(root + "c/bin");
     fs::create_directories(root + "c/share/orvane");

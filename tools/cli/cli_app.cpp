@@ -37,6 +37,7 @@ const char* const kCliHelp =
     "  compare ...                         compares one object of two databases\n"
     "                                      (see 'orvane-cli compare --help')\n"
     "  --help                              this text\n"
+    "  --version                           the program's name and version\n"
     "\n"
     "--complete-scripts, anywhere on the line (also for compare), writes complete table\n"
     "scripts for this run: defaults, CHECK and UNIQUE constraints, unique indexes,\n"
