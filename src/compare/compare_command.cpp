@@ -29,18 +29,6 @@ private:
     std::ostream& err_;
 };
 
-// Installs a prompter for one command and puts the previous one back.
-class PrompterScope {
-public:
-    explicit PrompterScope(Prompter& p) : previous_(&CurrentPrompter()) { SetCurrentPrompter(&p); }
-    ~PrompterScope() { SetCurrentPrompter(previous_); }
-    PrompterScope(const PrompterScope&) = delete;
-    PrompterScope& operator=(const PrompterScope&) = delete;
-
-private:
-    Prompter* previous_;
-};
-
 bool TakeValue(const std::vector<std::string>& words, size_t& i, std::string& value,
                std::string& error) {
     if (i + 1 >= words.size()) {

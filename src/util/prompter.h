@@ -53,6 +53,18 @@ Prompter& CurrentPrompter();
 // Installs another prompter (not owned); nullptr returns to the built-in memory prompter.
 void SetCurrentPrompter(Prompter* prompter);
 
+// Installs a prompter for one command and puts the previous one back however it ends.
+class PrompterScope {
+public:
+    explicit PrompterScope(Prompter& p) : previous_(&CurrentPrompter()) { SetCurrentPrompter(&p); }
+    ~PrompterScope() { SetCurrentPrompter(previous_); }
+    PrompterScope(const PrompterScope&) = delete;
+    PrompterScope& operator=(const PrompterScope&) = delete;
+
+private:
+    Prompter* previous_;
+};
+
 // Shows the hourglass for the lifetime of the object and restores the pointer it found.
 class HourglassPointer {
 public:

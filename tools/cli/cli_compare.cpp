@@ -68,18 +68,6 @@ public:
 
 namespace {
 
-// Puts the previous prompter back however the command ends.
-class PrompterScope {
-public:
-    explicit PrompterScope(Prompter& p) : previous_(&CurrentPrompter()) { SetCurrentPrompter(&p); }
-    ~PrompterScope() { SetCurrentPrompter(previous_); }
-    PrompterScope(const PrompterScope&) = delete;
-    PrompterScope& operator=(const PrompterScope&) = delete;
-
-private:
-    Prompter* previous_;
-};
-
 // One side's object as its database lists it.
 struct ListedObject {
     std::string name;
