@@ -66,7 +66,14 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     ConnectSignals();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The lists outlive this object's own part of the destruction: a list emptied while the
+    // window's children are deleted must not end the note of a window that is no longer whole.
+    if (pvlSqlObj_[1]) {
+        pvlSqlObj_[1]->disconnect(this);
+        pvlSqlObj_[1]->model()->disconnect(this);
+    }
+}
 
 void frmMain::ConnectSignals() {
     for (int i = 0; i < 2; ++i) {
