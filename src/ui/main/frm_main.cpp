@@ -16,6 +16,7 @@
 #include "servers/data_access.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
+#include "ui/main/frm_main_geometry.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -62,6 +63,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     InstallDefaultDialogs();
     BuildMenus();
     BuildControls();
+    BuildDifferenceControls();
     BuildShortcuts();
     ConnectSignals();
 }
@@ -146,6 +148,8 @@ void frmMain::ConnectSignals() {
 
 void frmMain::FormLoad() {
     Guarded("Form_Load", [&] {
+        // The arrangement steps below place the controls for the design size.
+        const ArrangeScope arranging(geometry_);
         mnuDebug_->menuAction()->setVisible(Settings().DebugMode);
         mnuDebug_->setEnabled(Settings().DebugMode);
         setWindowTitle("Orvane");
@@ -172,7 +176,6 @@ void frmMain::FormLoad() {
             InitializeDisplay(true);
         }
         ApplyOwnerPlacement();
-        imgSplitter_->setCursor(Qt::ArrowCursor);
         ApplyVerticalArrangement();
         if (compact) {
             // The compact panels keep their own heights: the full-size heights would push the
@@ -185,6 +188,7 @@ void frmMain::FormLoad() {
         }
         if (QAction* a = MenuItem("mnuPopUpShowColorSchema"))
             a->setVisible(true);
+        RestorePlacement();
     });
 }
 
@@ -200,6 +204,7 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::FormActivate() {
     Guarded("Form_Activate", [&] {
+        const ArrangeScope arranging(geometry_);
         imgSplitter_->resize(imgSplitter_->width(), TwipsToPixels(linBottom_ - linTop_));
         ServerInfoSet();
     });
@@ -210,6 +215,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())
             w->close();
+    SavePlacement();
     QMainWindow::closeEvent(event);
 }
 

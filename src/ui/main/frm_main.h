@@ -21,6 +21,8 @@ class QPushButton;
 
 namespace orv {
 
+class DifferenceNavigator;
+class MainGeometry;
 class QtComboControl;
 class QtListControl;
 class QtTextView;
@@ -108,6 +110,10 @@ public:
     void ApplyOwnerPlacement();
     void ApplyVerticalArrangement();
     void ApplyCompactArrangement();
+    // The controls above and below the design size, the splitter and the scroll bars.
+    MainGeometry* Geometry() const { return geometry_; }
+    // Next and previous difference, the count, scrolling the texts together.
+    DifferenceNavigator* Differences() const { return differences_; }
 
     // State read by tests and by the other windows.
     bool Busy() const { return busy_; }
@@ -139,6 +145,15 @@ private:
     void SetButtonToolTips();
     void FitLabels();
     void FormActivate();
+    void BuildGeometry(QSize designClient);
+    void BuildDifferenceControls();
+    // The menu bar and status bar above and below the client area.
+    int ChromeHeight() const;
+    // Makes `client` the size the arrangement is designed for and sizes the window to it.
+    void SetDesignClientSize(QSize client);
+    // The size, place, maximized state and splitter of the last run, on the screens there are.
+    void RestorePlacement();
+    void SavePlacement();
     void Place(QWidget* w, int left, int top, int width, int height);
     void SetTop(QWidget* w, int top);
     void SetLeft(QWidget* w, int left);
@@ -193,6 +208,8 @@ private:
     QMenu* mnuDebug_ = nullptr;
     std::map<std::string, QAction*> actions_;
     int linTop_ = 750, linBottom_ = 7380;
+    MainGeometry* geometry_ = nullptr;
+    DifferenceNavigator* differences_ = nullptr;
 };
 
 } // namespace orv

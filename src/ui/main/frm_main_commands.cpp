@@ -14,6 +14,7 @@
 #include "core/help_topic.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
+#include "ui/main/frm_main_differences.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -76,6 +77,7 @@ void frmMain::CompareSelectedObjects() {
     request.services = MakeCompareServices();
     CompareResult result = CompareSelProcs(request);
     UnselectMarkedLines(result);
+    differences_->Marked(result);
     if (result.Compared)
         ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
             if (dialogs_.showComparison)
@@ -132,6 +134,7 @@ void frmMain::CompareHighlightedSections() {
     request.services = MakeCompareServices();
     CompareResult result = CompareSelProcs(request);
     UnselectMarkedLines(result);
+    differences_->Marked(result);
     if (result.Compared)
         ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
             if (dialogs_.showComparison)

@@ -1,9 +1,12 @@
-// The main window's fixed arrangement, in twips (15 to a pixel), as designed: nothing moves on
-// resize; the owner rows follow ShowOwners; a 640 x 480 screen gets the compact arrangement.
+// The main window's arrangement, in twips (15 to a pixel), as designed: the owner rows follow
+// ShowOwners; a 640 x 480 screen gets the compact arrangement. The arrangement is the window at
+// its design size; frm_main_geometry.cpp gives the controls the room of a larger window.
 #include "ui/main/frm_main.h"
 
 #include "core/screen.h"
 #include "core/settings.h"
+#include "ui/main/frm_main_geometry.h"
+#include "ui/widgets/panel_splitter.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -166,10 +169,9 @@ void frmMain::BuildControls() {
     linDivision_->setFrameShape(QFrame::VLine);
     linDivision_->setFrameShadow(QFrame::Sunken);
     linDivision_->setGeometry(Px(5850) - 1, Px(linTop_), 3, Px(linBottom_ - linTop_));
-    imgSplitter_ = new QLabel(c);
+    imgSplitter_ = new PanelSplitter(c);
     imgSplitter_->setObjectName("imgSplitter");
     Place(imgSplitter_, 5775, 750, 150, 6255);
-    imgSplitter_->setCursor(Qt::ArrowCursor);
 
     // The secondary toolbar with the type option buttons is kept hidden at all times.
     picSecToolbar_ = new QFrame(c);
@@ -195,8 +197,8 @@ void frmMain::BuildControls() {
     cmdGetAllOwners_->hide();
     cmdGetOwner_->hide();
 
-    setFixedSize(Px(kDesignWidth), Px(kDesignHeight) + menuBar()->sizeHint().height());
     FitLabels();
+    BuildGeometry(QSize(Px(kDesignWidth), Px(kDesignHeight)));
 }
 
 void frmMain::FitLabels() {
@@ -222,6 +224,7 @@ void frmMain::SetButtonToolTips() {
 }
 
 void frmMain::ApplyOwnerPlacement() {
+    const ArrangeScope arranging(geometry_);
     const bool on = Settings().ShowOwners;
     for (int i = 0; i < 2; ++i) {
         cmbOwners_[i]->setVisible(on);
@@ -233,6 +236,7 @@ void frmMain::ApplyOwnerPlacement() {
 }
 
 void frmMain::ApplyVerticalArrangement() {
+    const ArrangeScope arranging(geometry_);
     const bool on = Settings().ShowOwners;
     const int o = on ? 180 : 0;
     for (int i = 0; i < 2; ++i) {
@@ -256,6 +260,7 @@ void frmMain::ApplyVerticalArrangement() {
 }
 
 void frmMain::ApplyCompactArrangement() {
+    const ArrangeScope arranging(geometry_);
     for (int i = 0; i < 2; ++i) {
         SetWidth(cmbServer_[i], 2115);
         SetWidth(pvlSqlObj_[i], 4395);
@@ -263,6 +268,9 @@ void frmMain::ApplyCompactArrangement() {
         SetHeight(txtTXProc_[i], 1425);
     }
     linDivision_->move(Px(4800) - 1, linDivision_->y());
+    // The grip stays on the divider.
+    imgSplitter_->move(linDivision_->geometry().center().x() - imgSplitter_->width() / 2,
+                       imgSplitter_->y());
     for (QWidget* w : {static_cast<QWidget*>(lblGen_[5]), static_cast<QWidget*>(cmbServer_[1]),
                        static_cast<QWidget*>(lblGen_[1]), static_cast<QWidget*>(cmdDbInfo_[1])})
         SetLeft(w, 5040);
@@ -306,7 +314,8 @@ void frmMain::ApplyCompactArrangement() {
     // The toolbar strips span the window, whatever its width.
     SetWidth(picToolbar_, kCompactWidth);
     SetWidth(picSecToolbar_, kCompactWidth);
-    setFixedSize(Px(kCompactWidth), Px(kCompactHeight));
+    // The window opens at the compact size, its menu and status bars included.
+    SetDesignClientSize(QSize(Px(kCompactWidth), Px(kCompactHeight) - ChromeHeight()));
     FitLabels();
 }
 

@@ -6,6 +6,7 @@
 #include "core/error_report.h"
 #include "core/help_topic.h"
 #include "core/paths.h"
+#include "ui/main/frm_report_placement.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 
@@ -160,8 +161,7 @@ void frmReport::Load() {
         return;
     loaded_ = true;
     setWindowTitle(Q(mstrFormCaption));
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    PlaceReportWindow(this);
     baseSize_ = size();
     baseTextSize_ = txtReport_->size();
     baseButtonTop_ = cmdExit_->y();

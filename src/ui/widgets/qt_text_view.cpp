@@ -76,6 +76,7 @@ void QtTextView::SetText(const std::string& text) {
     setTextCursor(c);
     setCurrentCharFormat(QTextCharFormat());
     selStart_ = 0;
+    emit TextReplaced();
 }
 
 std::string QtTextView::SelText() const {

@@ -50,6 +50,10 @@ public:
     void SetPrintOutputFile(const QString& path) { printFile_ = path; }
     QString PrintOutputFile() const { return printFile_; }
 
+signals:
+    // A new text replaced the whole content (and with it any marking).
+    void TextReplaced();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     // The keyboard's menu key and Shift+F10 act as a right click at the text cursor, so the

@@ -1,0 +1,99 @@
+#include "ui/widgets/list_columns.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace orv {
+
+namespace {
+// The room an item view gives a cell's text: the column less the item's margins.
+constexpr int kCellPadding = 8;
+} // namespace
+
+ListColumns::ListColumns(QTreeWidget* list, const QStringList& headings, std::vector<int> parts)
+    : QObject(list), list_(list) {
+    if (list_->columnCount() < headings.size())
+        list_->setColumnCount(static_cast<int>(headings.size()));
+    list_->setHeaderLabels(headings);
+    for (int& p : parts)
+        p = std::clamp(p, 1, 100) * 100;
+    parts_ = std::move(parts);
+    QHeaderView* header = list_->header();
+    header->show();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    connect(header, &QHeaderView::sectionResized, this, &ListColumns::ColumnDragged);
+    list_->installEventFilter(this);
+    list_->viewport()->installEventFilter(this);
+    Fit();
+}
+
+void ListColumns::Fit() {
+    const int room = list_->viewport()->width();
+    if (room <= 0)
+        return;
+    std::vector<int> visible;
+    for (int c = 0; c < list_->columnCount(); ++c)
+        if (!list_->isColumnHidden(c))
+            visible.push_back(c);
+    if (visible.empty())
+        return;
+    fitting_ = true;
+    int used = 0;
+    for (size_t k = 0; k + 1 < visible.size(); ++k) {
+        const int c = visible[k];
+        const int part =
+            static_cast<size_t>(c) < parts_.size() ? parts_[static_cast<size_t>(c)] : 2000;
+        const int w = std::max(24, room * part / 10000);
+        list_->setColumnWidth(c, w);
+        used += w;
+    }
+    list_->setColumnWidth(visible.back(), std::max(24, room - used));
+    fitting_ = false;
+}
+
+void ListColumns::ColumnDragged(int column, int, int newSize) {
+    if (fitting_)
+        return;
+    const int room = list_->viewport()->width();
+    if (room <= 0 || column < 0)
+        return;
+    if (static_cast<size_t>(column) >= parts_.size())
+        parts_.resize(static_cast<size_t>(column) + 1, 2000);
+    parts_[static_cast<size_t>(column)] = std::clamp(newSize * 10000 / room, 500, 9500);
+}
+
+bool ListColumns::CutShort(int row, int column) const {
+    const QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (!item || column < 0 || column >= list_->columnCount())
+        return false;
+    const int needed = list_->fontMetrics().horizontalAdvance(item->text(column)) + kCellPadding;
+    return needed > list_->columnWidth(column);
+}
+
+bool ListColumns::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_ && event->type() == QEvent::Resize) {
+        Fit();
+    } else if (watched == list_->viewport() && event->type() == QEvent::Resize) {
+        // The viewport narrows when a vertical scroll bar appears.
+        Fit();
+    } else if (watched == list_->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = list_->indexAt(help->pos());
+        if (index.isValid() && CutShort(index.row(), index.column())) {
+            QToolTip::showText(help->globalPos(),
+                               list_->topLevelItem(index.row())->text(index.column()),
+                               list_->viewport());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace orv
