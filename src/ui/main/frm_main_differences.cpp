@@ -6,6 +6,8 @@
 #include "ui/widgets/scroll_sync.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -20,6 +22,25 @@ namespace orv {
 
 namespace {
 constexpr int kMessageMs = 4000;
+
+// Alt+Down and Alt+Up open a selector's list: in a selector they stay its keys.
+class SelectorKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) &&
+                key->modifiers() == Qt::AltModifier) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 QString CountText(int current, int count) {
     if (count <= 0)
@@ -155,6 +176,9 @@ void frmMain::BuildDifferenceControls() {
         previous->setEnabled(any);
         next->setEnabled(any);
     };
+    auto* selectorKeys = new SelectorKeys(this);
+    for (QComboBox* selector : findChildren<QComboBox*>())
+        selector->installEventFilter(selectorKeys);
 
     // Toolbar buttons between the type selector and the comparison buttons.
     const int left[3] = {3090, 3615, 4140};
