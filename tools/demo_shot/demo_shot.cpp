@@ -1,12 +1,15 @@
 // Drives the program on the demo to a marked comparison and saves pictures of the windows:
 // the main window, and the report window with its verdict. Run by tools/demo-screenshot.sh
-// under Xvfb, with the demo's configuration folder in XDG_CONFIG_HOME.
+// under Xvfb, with the demo's configuration folder in XDG_CONFIG_HOME. With --maximized the
+// main window fills the screen, the texts scroll together and the first difference is shown;
+// a report picture named "-" is not saved.
 #include "catalog/object_types.h"
 #include "compare/compare_sel_procs.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/frm_main_differences.h"
 #include "ui/main/frm_report.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
@@ -19,7 +22,9 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QAction>
 #include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -43,11 +48,18 @@ int RowOf(QtListControl* list, const std::string& name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    bool maximized = false;
+    if (argc > 1 && std::string(argv[1]) == "--maximized") {
+        maximized = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: demo_shot MAIN.png REPORT.png [OBJECT]\n");
+        std::fprintf(stderr, "usage: demo_shot [--maximized] MAIN.png REPORT.png|- [OBJECT]\n");
         return 2;
     }
-    QApplication app(argc, argv);
+    const std::string reportShot = argv[2];
     QtPrompter prompter;
     SetCurrentPrompter(&prompter);
     InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
@@ -63,13 +75,23 @@ int main(int argc, char** argv) {
         (void)owner;
         report = std::make_unique<frmReport>();
         report->Describe(r.Caption, {});
+        if (reportShot == "-")
+            return;
         report->show();
         Settle(500);
-        report->grab().save(argv[2]);
+        report->grab().save(reportShot.c_str());
     };
     frmMain w(dialogs);
     w.FormLoad();
     w.show();
+    if (maximized) {
+        w.showMaximized();
+        Settle(500);
+        // Without a window manager nothing answers the request: fill the screen ourselves.
+        const QRect screen = w.screen()->availableGeometry();
+        if (w.frameGeometry() != screen)
+            w.setGeometry(screen);
+    }
     Settle(1500);
 
     // The Target panel loads when its server is chosen: the demo's second stored server.
@@ -90,8 +112,13 @@ int main(int argc, char** argv) {
     w.ObjectList(1)->MakeVisible(w.ObjectList(1)->CurrentRow());
     Settle(800);
     w.CompareSelectedObjects();
+    if (maximized) {
+        if (QAction* together = w.MenuItem("mnuPopUpScrollTogether"))
+            together->setChecked(true);
+        w.Differences()->Next();
+    }
     // Bring the first coloured difference of each view into sight.
-    for (int panel = 0; panel < 2; ++panel) {
+    for (int panel = 0; panel < 2 && !maximized; ++panel) {
         QtTextView* view = w.TextView(panel);
         for (int64_t line = 0; line < view->Lines(); ++line) {
             const QColor c = view->BackgroundAt(view->LineStart(line));
