@@ -140,8 +140,8 @@ protected:
             for (size_t a = 0; a < controls.size(); ++a) {
                 const QString an = controls[a]->objectName();
                 if (an != "imgSplitter" && an != "linDivision") {
-                    EXPECT_TRUE(QRect(QPoint(0, 0), parent->size())
-                                    .contains(controls[a]->geometry()))
+                    EXPECT_TRUE(
+                        QRect(QPoint(0, 0), parent->size()).contains(controls[a]->geometry()))
                         << where << ": " << an.toStdString() << " leaves its parent";
                 }
                 for (size_t b = a + 1; b < controls.size(); ++b) {
@@ -247,8 +247,7 @@ TEST_F(MainWindowLayoutTest, ALargerOrMaximizedWindowGivesTheTextsTheRoom) {
         bool maximize;
         QSize size;
     };
-    for (const Case& c : {Case{"1600 x 1000", false, {1600, 1000}},
-                          Case{"maximized", true, {}}}) {
+    for (const Case& c : {Case{"1600 x 1000", false, {1600, 1000}}, Case{"maximized", true, {}}}) {
         if (c.maximize) {
             w->showMaximized();
         } else {
@@ -258,8 +257,7 @@ TEST_F(MainWindowLayoutTest, ALargerOrMaximizedWindowGivesTheTextsTheRoom) {
         Settle();
         if (c.maximize) {
             EXPECT_TRUE(w->isMaximized());
-            EXPECT_EQ(w->frameGeometry().size(),
-                      w->screen()->availableGeometry().size());
+            EXPECT_EQ(w->frameGeometry().size(), w->screen()->availableGeometry().size());
         } else {
             EXPECT_EQ(w->size(), c.size);
         }
@@ -434,7 +432,8 @@ TEST_F(MainWindowLayoutTest, NextAndPreviousDifferenceReachEveryColouredBlockAnd
     ASSERT_GT(n, 0);
     EXPECT_TRUE(w->MenuItem("mnuPopUpNextDiff")->isEnabled());
     QLabel* count = nav->CountLabel();
-    EXPECT_EQ(count->text().toStdString(), n == 1 ? "1 difference" : std::to_string(n) + " differences");
+    EXPECT_EQ(count->text().toStdString(),
+              n == 1 ? "1 difference" : std::to_string(n) + " differences");
 
     std::set<int> reached[2];
     for (int k = 0; k < n; ++k) {
@@ -515,7 +514,8 @@ TEST_F(MainWindowLayoutTest, ScrollingOneTextMovesTheOtherWhenTheToggleIsOn) {
     // one long line to scroll sideways.
     std::string source, target;
     for (int i = 0; i < 60; ++i) {
-        const std::string line = i == 3 ? "-- " + std::string(400, '=') : "line " + std::to_string(i);
+        const std::string line =
+            i == 3 ? "-- " + std::string(400, '=') : "line " + std::to_string(i);
         source += line + "\r\n";
         target += (i == 40 ? "changed 40" : line) + "\r\n";
         if (i == 10)
@@ -598,8 +598,11 @@ TEST_F(MainWindowLayoutTest, ObjectListsHaveHeadingsColumnsThatGrowAndFullNamesI
     const int name = list->columnWidth(0), date = list->columnWidth(1);
     EXPECT_EQ(name + date, list->viewport()->width());
 
+    // The columns fill the list without a sideways scroll bar.
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
     w->resize(1600, 1000);
     Settle();
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0);
     EXPECT_GT(list->columnWidth(0), name * 3 / 2);
     EXPECT_GT(list->columnWidth(1), date * 3 / 2);
     EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
@@ -661,8 +664,8 @@ TEST_F(MainWindowLayoutTest, HighDpiLayoutScalesWithoutOverlaps) {
     EXPECT_EQ(shot.devicePixelRatio(), ratio);
     EXPECT_EQ(shot.size(), w->size() * ratio);
     ExpectNoOverlap(w.get(), "design size");
-    for (QLabel* label : w->centralWidget()->findChildren<QLabel*>(QString(),
-                                                                   Qt::FindDirectChildrenOnly))
+    for (QLabel* label :
+         w->centralWidget()->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
         if (label->isVisible() && !label->text().isEmpty()) {
             EXPECT_GE(label->width(), label->sizeHint().width())
                 << label->objectName().toStdString();

@@ -55,11 +55,15 @@ TEST(DifferenceBlocks, BlocksOfTheMarking) {
         {"line inserted in the target", {"a", "b", "c"}, {"a", "x", "b", "c"}, {{1, 0, 1, 1}}},
         {"line deleted from the source", {"a", "gone", "b", "c"}, {"a", "b", "c"}, {{1, 1, 1, 0}}},
         {"line changed", {"a", "old", "c"}, {"a", "new", "c"}, {{1, 1, 1, 1}}},
-        {"two blocks apart", {"a", "b1", "c", "d", "e1"}, {"a", "b2", "c", "d", "e2"},
+        {"two blocks apart",
+         {"a", "b1", "c", "d", "e1"},
+         {"a", "b2", "c", "d", "e2"},
          {{1, 1, 1, 1}, {4, 1, 4, 1}}},
         {"lines added at the end", {"a", "b"}, {"a", "b", "x", "y"}, {{2, 0, 2, 2}}},
         {"line only at the start", {"x", "a", "b"}, {"a", "b"}, {{0, 1, 0, 0}}},
-        {"changed then deleted is one block", {"a", "x", "gone", "c"}, {"a", "y", "c"},
+        {"changed then deleted is one block",
+         {"a", "x", "gone", "c"},
+         {"a", "y", "c"},
          {{1, 2, 1, 1}}},
         {"empty source", {}, {"a", "b"}, {{0, 0, 0, 2}}},
         {"empty target", {"a", "b"}, {}, {{0, 2, 0, 0}}},
@@ -80,7 +84,11 @@ struct CounterpartCase {
 TEST(DifferenceBlocks, CounterpartKeepsMatchedLinesAtTheSameHeight) {
     const std::vector<CounterpartCase> cases = {
         // The Target waits on "b" while the Source passes its extra line.
-        {"source extra line", {"a", "gone", "b", "c"}, {"a", "b", "c"}, 0, {0, 1, 2, 3},
+        {"source extra line",
+         {"a", "gone", "b", "c"},
+         {"a", "b", "c"},
+         0,
+         {0, 1, 2, 3},
          {0, 1, 1, 2}},
         {"target side of it", {"a", "gone", "b", "c"}, {"a", "b", "c"}, 1, {0, 1, 2}, {0, 2, 3}},
         // A block of five extra Target lines: the Source waits on "b".
@@ -99,7 +107,11 @@ TEST(DifferenceBlocks, CounterpartKeepsMatchedLinesAtTheSameHeight) {
          {1, 2, 3, 4},
          {1, 2, 2, 2}},
         // Past the end: the distance from the last line is kept as far as the other text goes.
-        {"past the end", {"a", "b", "c", "d"}, {"a", "b", "c", "d", "e", "f"}, 0, {3, 4, 5, 9},
+        {"past the end",
+         {"a", "b", "c", "d"},
+         {"a", "b", "c", "d", "e", "f"},
+         0,
+         {3, 4, 5, 9},
          {3, 4, 5, 5}},
         {"empty other side", {"a"}, {}, 0, {0}, {-1}},
         {"empty own side", {}, {"a", "b"}, 0, {0, 5}, {0, 0}},

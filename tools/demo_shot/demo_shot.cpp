@@ -21,8 +21,8 @@
 
 #include <algorithm>
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>

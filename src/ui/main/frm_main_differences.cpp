@@ -7,8 +7,8 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QStatusBar>

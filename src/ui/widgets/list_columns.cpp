@@ -26,7 +26,8 @@ ListColumns::ListColumns(QTreeWidget* list, const QStringList& headings, std::ve
     parts_ = std::move(parts);
     QHeaderView* header = list_->header();
     header->show();
-    header->setStretchLastSection(false);
+    // The last visible column takes what the others leave.
+    header->setStretchLastSection(true);
     header->setSectionsMovable(false);
     connect(header, &QHeaderView::sectionResized, this, &ListColumns::ColumnDragged);
     list_->installEventFilter(this);
@@ -42,19 +43,13 @@ void ListColumns::Fit() {
     for (int c = 0; c < list_->columnCount(); ++c)
         if (!list_->isColumnHidden(c))
             visible.push_back(c);
-    if (visible.empty())
-        return;
     fitting_ = true;
-    int used = 0;
+    // The header stretches the last visible column over the rest.
     for (size_t k = 0; k + 1 < visible.size(); ++k) {
-        const int c = visible[k];
-        const int part =
-            static_cast<size_t>(c) < parts_.size() ? parts_[static_cast<size_t>(c)] : 2000;
-        const int w = std::max(24, room * part / 10000);
-        list_->setColumnWidth(c, w);
-        used += w;
+        const auto c = static_cast<size_t>(visible[k]);
+        const int part = c < parts_.size() ? parts_[c] : 2000;
+        list_->setColumnWidth(visible[k], std::max(24, room * part / 10000));
     }
-    list_->setColumnWidth(visible.back(), std::max(24, room - used));
     fitting_ = false;
 }
 
