@@ -16,6 +16,7 @@
 #include "servers/data_access.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
+#include "ui/main/frm_main_differences.h"
 #include "ui/main/frm_main_geometry.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
@@ -75,6 +76,9 @@ frmMain::~frmMain() {
         pvlSqlObj_[1]->disconnect(this);
         pvlSqlObj_[1]->model()->disconnect(this);
     }
+    // The difference navigator follows the text views' scroll bars: it goes before they do.
+    delete differences_;
+    differences_ = nullptr;
 }
 
 void frmMain::ConnectSignals() {
