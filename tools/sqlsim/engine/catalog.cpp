@@ -134,6 +134,15 @@ CREATE VIEW "sys.columns" AS
     isnullable AS is_nullable, CASE WHEN status & 128 = 0 THEN 0 ELSE 1 END AS is_identity,
     cdefault AS default_object_id
   FROM syscolumns;
+CREATE VIEW "sys.sql_modules" AS
+  SELECT o.id AS object_id,
+    (SELECT group_concat(t.text, '') FROM
+      (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
+    1 AS uses_ansi_nulls, 1 AS uses_quoted_identifier, 0 AS is_schema_bound,
+    0 AS uses_database_collation, 0 AS is_recompiled, 0 AS null_on_null_input,
+    NULL AS execute_as_principal_id
+  FROM sysobjects o
+  WHERE o.xtype IN ('P', 'V', 'FN', 'IF', 'TF', 'TR', 'R') OR (o.xtype = 'D' AND o.parent_obj = 0);
 CREATE VIEW "sys.default_constraints" AS
   SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'D' AS type, 'DEFAULT_CONSTRAINT' AS type_desc,

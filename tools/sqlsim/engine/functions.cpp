@@ -252,6 +252,37 @@ void fnReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultText(ctx, s);
 }
 
+// QUOTENAME: the name delimited so that it reads back as itself, the closing delimiter doubled
+// inside. NULL past 128 characters (counted as nvarchar counts them, a letter outside the BMP as
+// two) and for a delimiter other than a bracket or a quote.
+void fnQuoteName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]) || (argc > 1 && isNull(argv[1])))
+        return sqlite3_result_null(ctx);
+    const std::string s = argText(argv[0]);
+    size_t units = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    const std::string q = argc > 1 ? argText(argv[1]) : "[";
+    if (units > 128 || q.empty())
+        return sqlite3_result_null(ctx);
+    char open = q[0];
+    char close = open;
+    if (open == '[' || open == ']') {
+        open = '[';
+        close = ']';
+    } else if (open != '"' && open != '\'') {
+        return sqlite3_result_null(ctx);
+    }
+    std::string out(1, open);
+    for (char c : s) {
+        out += c;
+        if (c == close)
+            out += c;
+    }
+    resultText(ctx, out + close);
+}
+
 void fnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
@@ -689,6 +720,8 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"tsql_replicate", 2, fnReplicate, true},
         {"tsql_space", 1, fnSpace, true},
         {"tsql_reverse", 1, fnReverse, true},
+        {"tsql_quotename", 1, fnQuoteName, true},
+        {"tsql_quotename", 2, fnQuoteName, true},
         {"tsql_str", 1, fnStr, true},
         {"tsql_str", 2, fnStr, true},
         {"tsql_str", 3, fnStr, true},
