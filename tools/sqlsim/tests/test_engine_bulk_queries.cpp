@@ -362,6 +362,17 @@ TEST_P(BulkQueries, ModuleDefinitionsAreTheirCommentRowsJoined) {
                       "SELECT definition FROM sys.sql_modules WHERE object_id = OBJECT_ID('Long')");
     ASSERT_EQ(whole.size(), 1u);
     EXPECT_EQ(whole[0][0], body);
+    // Reported as nvarchar(max), so that a long text travels whole, whichever row comes first.
+    CaptureSink typed = run("CatalogDb", "SELECT m.definition FROM sys.sql_modules m ORDER BY "
+                                         "m.object_id");
+    ASSERT_EQ(typed.sets.size(), 1u);
+    EXPECT_EQ(typed.sets[0].cols[0].type, SqlType::NVarChar);
+    EXPECT_EQ(typed.sets[0].cols[0].size, -1);
+    // Dropped with its module.
+    ASSERT_EQ(run("CatalogDb", "DROP PROCEDURE dbo.Long").error(), nullptr);
+    EXPECT_TRUE(rows("CatalogDb", "SELECT object_id FROM sys.sql_modules WHERE definition "
+                                  "LIKE '%filler line%'")
+                    .empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, BulkQueries, ::testing::Values("8.00.2039", "10.50.1600.1"),
