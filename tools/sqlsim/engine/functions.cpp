@@ -247,9 +247,18 @@ void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
-    std::string s = argText(argv[0]);
-    std::reverse(s.begin(), s.end());
-    resultText(ctx, s);
+    // By characters: reversing the bytes would turn every non-ASCII letter into invalid UTF-8.
+    const std::string s = argText(argv[0]);
+    std::string out;
+    out.reserve(s.size());
+    for (size_t end = s.size(); end > 0;) {
+        size_t begin = end - 1;
+        while (begin > 0 && (static_cast<unsigned char>(s[begin]) & 0xC0) == 0x80)
+            --begin;
+        out.append(s, begin, end - begin);
+        end = begin;
+    }
+    resultText(ctx, out);
 }
 
 // QUOTENAME: the name delimited so that it reads back as itself, the closing delimiter doubled
