@@ -1,0 +1,50 @@
+// Comparing two whole databases: both catalogs read in bulk at the same time on two
+// connections, objects paired by schema and name, each pair judged by the very comparison the
+// main window runs for one pair.
+#pragma once
+
+#include "compare/compare_sel_procs.h"
+#include "dbcompare/db_compare_results.h"
+#include "servers/server_entry.h"
+#include "util/progress.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// An object picked in a panel's list for a selective comparison.
+struct SelectedObject {
+    ObjectType Type = kTypeNone;
+    int32_t Id = 0;
+    std::string ListedName; // as the list shows it (may carry "schema.")
+};
+
+struct DbCompareRequest {
+    DbCompareKind Kind = DbCompareKind::All;
+    bool Details = false;
+    // Copies: the workers never touch the panels' entries.
+    ServerEntry Server[2];
+    std::string Database[2];
+    // In the selector's order; for All, the caller passes every type it analyses.
+    std::vector<ObjectType> Types;
+    // For Selective: the objects picked in each panel. A type with picks on one side only
+    // compares those against their namesakes on the other side.
+    std::vector<SelectedObject> Selected[2];
+    CompareOptions Options;
+    // Whether constraints are analysed and complete table scripts are wanted are read from the
+    // settings by the caller, once, before the workers start.
+    bool CompleteTableScripts = false;
+    bool IgnoreIndexes = false;
+    // The structure-comparison ignored-column list of a table by its full name
+    // ("server.database.table"); may be empty.
+    std::function<std::vector<std::string>(const std::string& fullName)> IgnoredColumns;
+};
+
+// Runs the comparison on the calling thread (it starts one more for the second database).
+// Never throws; a failure ends the run with Outcome Failed and the results gathered so far.
+DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& progress,
+                                 const CancelToken& cancel);
+
+} // namespace orv

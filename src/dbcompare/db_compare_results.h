@@ -1,0 +1,111 @@
+// The results of comparing two whole databases: one flat record per object pair, counts per
+// type, and how the run ended. The results window, the command line's printer and the export
+// writers all read this one model; none of them recompute a verdict.
+#pragma once
+
+#include "catalog/object_types.h"
+#include "compare/comp_line.h"
+#include "util/progress.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+enum class PairStatus { Identical, Different, OnlyInSource, OnlyInTarget, NotComparable };
+constexpr int kPairStatusCount = 5;
+
+// "identical", "different", "only in source", "only in target", "not comparable".
+const char* PairStatusWord(PairStatus status);
+
+// Which comparison produced the results.
+enum class DbCompareKind {
+    All,       // every type (constraints only while they are analysed)
+    Bulk,      // every object of one type
+    Selective, // the objects selected in the two lists
+};
+
+// One object as the bulk reader found it on one side.
+struct ObjectRef {
+    int32_t Id = 0;
+    std::string Schema;   // the owner on a 2000 server
+    std::string Name;     // the catalog name, without the schema
+    std::string Modified; // the listing's date as the object list shows it; may be empty
+};
+
+// The verdict on one pair. Exactly one of the statuses; Source is set unless OnlyInTarget,
+// Target unless OnlyInSource.
+struct PairVerdict {
+    ObjectType Type = kTypeNone;
+    PairStatus Status = PairStatus::NotComparable;
+    bool HasSource = false;
+    bool HasTarget = false;
+    ObjectRef Source;
+    ObjectRef Target;
+    // Why the pair is not comparable ("encrypted in source", "no text in target", the error
+    // text of a failed read); empty for the other statuses.
+    std::string Reason;
+    // Ignored columns were left out of a table's comparison.
+    bool ColumnsIgnored = false;
+    // The two definition texts as the panels would show them (CR LF line breaks); empty for a
+    // side the object is missing from.
+    std::string SourceText;
+    std::string TargetText;
+    // The marked lines of both sides, for a Different pair only (the same marking the main
+    // window paints); empty otherwise.
+    CompLines SourceLines;
+    CompLines TargetLines;
+};
+
+struct StatusCounts {
+    std::array<int64_t, kPairStatusCount> Count{};
+    int64_t& operator[](PairStatus s) { return Count[static_cast<size_t>(s)]; }
+    int64_t operator[](PairStatus s) const { return Count[static_cast<size_t>(s)]; }
+    int64_t Total() const;
+};
+
+struct DbCompareResults {
+    DbCompareKind Kind = DbCompareKind::All;
+    bool Details = false;
+    std::string ServerName[2];
+    std::string DbName[2];
+    // The compared types in the order they were compared (the selector's order).
+    std::vector<ObjectType> Types;
+    // Grouped by type in the order of Types, then by schema and name.
+    std::vector<PairVerdict> Pairs;
+    RunOutcome Outcome = RunOutcome::Completed;
+    // Why the run failed or stopped ("Stopped by the user.", the server's message); empty when
+    // it completed.
+    std::string Problem;
+
+    // Results of a run that did not complete hold only what was gathered before it ended.
+    bool Complete() const { return Outcome == RunOutcome::Completed; }
+    StatusCounts CountsFor(ObjectType type) const;
+    StatusCounts Totals() const;
+    // True only for a complete run in which every pair is identical.
+    bool AllIdentical() const;
+};
+
+using DbCompareResultsPtr = std::shared_ptr<const DbCompareResults>;
+
+// One differing stretch of a Different pair, as a unified diff shows it: the line numbers
+// (1-based) where it starts on each side, and its lines with three lines of context, each
+// prefixed " ", "-" (source only or changed in source) or "+" (target only or changed in target).
+struct DiffHunk {
+    int64_t SourceStart = 0;
+    int64_t SourceCount = 0;
+    int64_t TargetStart = 0;
+    int64_t TargetCount = 0;
+    std::vector<std::string> Lines;
+};
+
+// The hunks of a Different pair, built from its marked lines; empty for other statuses.
+std::vector<DiffHunk> DifferingHunks(const PairVerdict& pair, int context = 3);
+
+// The number of marked (changed or one-sided) lines of both sides together.
+int64_t DifferingLineCount(const PairVerdict& pair);
+
+} // namespace orv
