@@ -4,34 +4,20 @@
 
 namespace orv {
 
-LineAlignment LineAlignment::FromMarking(const CompLines& source, const CompLines& target) {
-    LineAlignment a;
+namespace {
+int64_t LineOf(const AlignedRow& row, int side) {
+    return side == 0 ? row.Source : row.Target;
+}
+// Both lines there and marked equal.
+bool Same(const AlignedRow& row) {
+    return row.Source >= 0 && row.Target >= 0 && row.Status == LineSame;
+}
+} // namespace
+
+DifferenceMap DifferenceMap::FromMarking(const CompLines& source, const CompLines& target) {
+    DifferenceMap a;
     const int64_t n[2] = {static_cast<int64_t>(source.size()), static_cast<int64_t>(target.size())};
-    auto alone = [&](int side, int64_t line) {
-        AlignedRow row;
-        row.line[side] = line;
-        a.rows_.push_back(row);
-    };
-    int64_t i = 0, j = 0;
-    while (i < n[0] && j < n[1]) {
-        const int32_t s = source[static_cast<size_t>(i)].Status;
-        const int32_t t = target[static_cast<size_t>(j)].Status;
-        if (s == LineOnlyInSource) {
-            alone(0, i++);
-        } else if (t == LineOnlyInTarget) {
-            alone(1, j++);
-        } else {
-            AlignedRow row;
-            row.line[0] = i++;
-            row.line[1] = j++;
-            row.same = s == LineSame && t == LineSame;
-            a.rows_.push_back(row);
-        }
-    }
-    while (i < n[0])
-        alone(0, i++);
-    while (j < n[1])
-        alone(1, j++);
+    a.rows_ = AlignMarkedLines(source, target);
 
     for (int side = 0; side < 2; ++side) {
         a.rowOf_[side].assign(static_cast<size_t>(n[side]), -1);
@@ -39,24 +25,23 @@ LineAlignment LineAlignment::FromMarking(const CompLines& source, const CompLine
     }
     for (size_t r = 0; r < a.rows_.size(); ++r)
         for (int side = 0; side < 2; ++side)
-            if (a.rows_[r].line[side] >= 0)
-                a.rowOf_[side][static_cast<size_t>(a.rows_[r].line[side])] =
-                    static_cast<int64_t>(r);
+            if (const int64_t line = LineOf(a.rows_[r], side); line >= 0)
+                a.rowOf_[side][static_cast<size_t>(line)] = static_cast<int64_t>(r);
 
     // The blocks: maximal runs of rows that are not equal. A side without lines in a block
     // begins at the line that follows on that side.
     size_t r = 0;
     while (r < a.rows_.size()) {
-        if (a.rows_[r].same) {
+        if (Same(a.rows_[r])) {
             ++r;
             continue;
         }
         DifferenceBlock b;
         int64_t seen[2] = {-1, -1};
         const auto index = static_cast<int32_t>(a.blocks_.size());
-        for (; r < a.rows_.size() && !a.rows_[r].same; ++r) {
+        for (; r < a.rows_.size() && !Same(a.rows_[r]); ++r) {
             for (int side = 0; side < 2; ++side) {
-                const int64_t line = a.rows_[r].line[side];
+                const int64_t line = LineOf(a.rows_[r], side);
                 if (line < 0)
                     continue;
                 if (seen[side] < 0)
@@ -70,14 +55,14 @@ LineAlignment LineAlignment::FromMarking(const CompLines& source, const CompLine
             if (b.count[side] > 0)
                 continue;
             // The row after the block is equal (both sides there) or the text has ended.
-            b.first[side] = r < a.rows_.size() ? a.rows_[r].line[side] : n[side];
+            b.first[side] = r < a.rows_.size() ? LineOf(a.rows_[r], side) : n[side];
         }
         a.blocks_.push_back(b);
     }
     return a;
 }
 
-int64_t LineAlignment::Counterpart(int side, int64_t line) const {
+int64_t DifferenceMap::Counterpart(int side, int64_t line) const {
     if (side != 0 && side != 1)
         return -1;
     const int other = 1 - side;
@@ -96,8 +81,8 @@ int64_t LineAlignment::Counterpart(int side, int64_t line) const {
     }
     int64_t result;
     const AlignedRow& row = rows_[static_cast<size_t>(rowOf_[side][static_cast<size_t>(line)])];
-    if (row.line[other] >= 0) {
-        result = row.line[other];
+    if (LineOf(row, other) >= 0) {
+        result = LineOf(row, other);
     } else {
         const DifferenceBlock& b =
             blocks_[static_cast<size_t>(blockOf_[side][static_cast<size_t>(line)])];

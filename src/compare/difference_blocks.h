@@ -1,22 +1,16 @@
-// The marked lines of two views read back as one sequence of rows, for reading a difference in
-// both texts at once: the rows give each line its partner on the other side (for scrolling the
-// two views together), and the runs of rows that are not equal are the blocks of coloured lines
-// that next and previous difference move between.
+// Reading a difference in both texts at once, from the rows of the marked lines side by side
+// (compare/line_alignment.h): the runs of rows that are not equal are the blocks of coloured
+// lines that next and previous difference move between, and each line has the line of the other
+// text that belongs at its height when the two views scroll together.
 #pragma once
 
 #include "compare/comp_line.h"
+#include "compare/line_alignment.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace orv {
-
-// One row of the two texts side by side: a line of each side, or of one side only (the other
-// holds -1). Line numbers count from 0.
-struct AlignedRow {
-    int64_t line[2] = {-1, -1};
-    bool same = false; // both lines are there and marked equal
-};
 
 // One run of rows that are not equal: where it begins in each text and how many lines of each
 // it holds. A side with no lines in the block begins where they would stand: the line after
@@ -26,13 +20,13 @@ struct DifferenceBlock {
     int64_t count[2] = {0, 0};
 };
 
-class LineAlignment {
+// Line numbers count from 0; side 0 is the Source, 1 the Target.
+class DifferenceMap {
 public:
-    LineAlignment() = default;
-    // Pairs the lines as the marking did: a line only in one side stands alone, every other line
-    // is paired in order with the next line of the other side that is not only in that side.
-    // Unmarked lines pair in order, so two unmarked texts align line by line.
-    static LineAlignment FromMarking(const CompLines& source, const CompLines& target);
+    DifferenceMap() = default;
+    // The rows as AlignMarkedLines pairs them; unmarked lines pair in order, so two unmarked
+    // texts face each other line by line.
+    static DifferenceMap FromMarking(const CompLines& source, const CompLines& target);
 
     const std::vector<AlignedRow>& Rows() const { return rows_; }
     const std::vector<DifferenceBlock>& Blocks() const { return blocks_; }

@@ -555,7 +555,7 @@ TEST_F(MainWindowLayoutTest, ScrollingOneTextMovesTheOtherWhenTheToggleIsOn) {
     // After the comparison the views align on the matched lines, also past lines one side
     // lacks.
     QTest::keyClick(w.get(), Qt::Key_F7);
-    const LineAlignment& a = w->Differences()->Alignment();
+    const DifferenceMap& a = w->Differences()->Alignment();
     ASSERT_FALSE(a.Empty());
     int shifted = 0;
     for (int line = 0; line <= sv->maximum(); ++line) {

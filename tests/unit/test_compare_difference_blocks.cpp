@@ -19,7 +19,7 @@ using test::JoinLines;
 
 struct Marked {
     CompLines source, target;
-    LineAlignment alignment;
+    DifferenceMap alignment;
 };
 
 CompLines Lines(const std::vector<std::string>& texts) {
@@ -29,14 +29,14 @@ CompLines Lines(const std::vector<std::string>& texts) {
 Marked Mark(const std::vector<std::string>& source, const std::vector<std::string>& target) {
     Marked m{Lines(source), Lines(target), {}};
     MatchLines(m.source, m.target);
-    m.alignment = LineAlignment::FromMarking(m.source, m.target);
+    m.alignment = DifferenceMap::FromMarking(m.source, m.target);
     return m;
 }
 
 // first[0], count[0], first[1], count[1]
 using B = std::vector<int64_t>;
 
-std::vector<B> BlocksOf(const LineAlignment& a) {
+std::vector<B> BlocksOf(const DifferenceMap& a) {
     std::vector<B> out;
     for (const DifferenceBlock& b : a.Blocks())
         out.push_back({b.first[0], b.count[0], b.first[1], b.count[1]});
@@ -174,10 +174,10 @@ TEST(DifferenceBlocks, EveryColouredLineIsInOneBlockAndNoEqualLineIs) {
         }
         // Paired lines are each other's counterparts.
         for (const AlignedRow& row : m.alignment.Rows()) {
-            if (row.line[0] < 0 || row.line[1] < 0)
+            if (row.Source < 0 || row.Target < 0)
                 continue;
-            ASSERT_EQ(m.alignment.Counterpart(0, row.line[0]), row.line[1]) << "seed " << seed;
-            ASSERT_EQ(m.alignment.Counterpart(1, row.line[1]), row.line[0]) << "seed " << seed;
+            ASSERT_EQ(m.alignment.Counterpart(0, row.Source), row.Target) << "seed " << seed;
+            ASSERT_EQ(m.alignment.Counterpart(1, row.Target), row.Source) << "seed " << seed;
         }
     }
 }

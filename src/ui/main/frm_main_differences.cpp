@@ -66,7 +66,7 @@ void DifferenceNavigator::Marked(const CompareResult& result) {
         Forget();
         return;
     }
-    alignment_ = LineAlignment::FromMarking(result.SourceLines, result.TargetLines);
+    alignment_ = DifferenceMap::FromMarking(result.SourceLines, result.TargetLines);
     current_ = -1;
     sync_->SetLineMap(
         [this](int side, int64_t line) { return alignment_.Counterpart(side, line); });
@@ -78,7 +78,7 @@ void DifferenceNavigator::Marked(const CompareResult& result) {
 void DifferenceNavigator::Forget() {
     if (alignment_.Empty() && current_ < 0 && !sync_->HasLineMap())
         return;
-    alignment_ = LineAlignment();
+    alignment_ = DifferenceMap();
     current_ = -1;
     sync_->SetLineMap(nullptr);
     UpdateCount();

@@ -36,7 +36,7 @@ public:
     void Previous();
     int Count() const { return static_cast<int>(alignment_.Blocks().size()); }
     int Current() const { return current_; }
-    const LineAlignment& Alignment() const { return alignment_; }
+    const DifferenceMap& Alignment() const { return alignment_; }
 
     void SetScrollTogether(bool on);
     bool ScrollTogether() const;
@@ -56,7 +56,7 @@ private:
     QStatusBar* status_;
     QLabel* count_;
     ScrollSync* sync_;
-    LineAlignment alignment_;
+    DifferenceMap alignment_;
     int current_ = -1;
 };
 
