@@ -208,8 +208,10 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::FormActivate() {
     Guarded("Form_Activate", [&] {
-        const ArrangeScope arranging(geometry_);
-        imgSplitter_->resize(imgSplitter_->width(), TwipsToPixels(linBottom_ - linTop_));
+        {
+            const ArrangeScope arranging(geometry_);
+            imgSplitter_->resize(imgSplitter_->width(), TwipsToPixels(linBottom_ - linTop_));
+        }
         ServerInfoSet();
     });
 }
