@@ -17,7 +17,7 @@ constexpr int kCellPadding = 8;
 } // namespace
 
 ListColumns::ListColumns(QTreeWidget* list, const QStringList& headings, std::vector<int> parts)
-    : QObject(list), list_(list) {
+    : QObject(list), list_(list), viewport_(list->viewport()) {
     if (list_->columnCount() < headings.size())
         list_->setColumnCount(static_cast<int>(headings.size()));
     list_->setHeaderLabels(headings);
@@ -31,12 +31,12 @@ ListColumns::ListColumns(QTreeWidget* list, const QStringList& headings, std::ve
     header->setSectionsMovable(false);
     connect(header, &QHeaderView::sectionResized, this, &ListColumns::ColumnDragged);
     list_->installEventFilter(this);
-    list_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
     Fit();
 }
 
 void ListColumns::Fit() {
-    const int room = list_->viewport()->width();
+    const int room = viewport_->width();
     if (room <= 0)
         return;
     std::vector<int> visible;
@@ -56,7 +56,7 @@ void ListColumns::Fit() {
 void ListColumns::ColumnDragged(int column, int, int newSize) {
     if (fitting_)
         return;
-    const int room = list_->viewport()->width();
+    const int room = viewport_->width();
     if (room <= 0 || column < 0)
         return;
     if (static_cast<size_t>(column) >= parts_.size())
@@ -73,20 +73,28 @@ bool ListColumns::CutShort(int row, int column) const {
 }
 
 bool ListColumns::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::Resize) {
-        Fit();
-    } else if (watched == list_->viewport() && event->type() == QEvent::Resize) {
+    // Only the stored pointers are compared: while the list is taken apart its viewport still
+    // sends events here, and the list is no longer a scroll area to ask.
+    switch (event->type()) {
+    case QEvent::Resize:
         // The viewport narrows when a vertical scroll bar appears.
-        Fit();
-    } else if (watched == list_->viewport() && event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QModelIndex index = list_->indexAt(help->pos());
-        if (index.isValid() && CutShort(index.row(), index.column())) {
-            QToolTip::showText(help->globalPos(),
-                               list_->topLevelItem(index.row())->text(index.column()),
-                               list_->viewport());
-            return true;
+        if (watched == list_ || watched == viewport_)
+            Fit();
+        break;
+    case QEvent::ToolTip:
+        if (watched == viewport_) {
+            auto* help = static_cast<QHelpEvent*>(event);
+            const QModelIndex index = list_->indexAt(help->pos());
+            if (index.isValid() && CutShort(index.row(), index.column())) {
+                QToolTip::showText(help->globalPos(),
+                                   list_->topLevelItem(index.row())->text(index.column()),
+                                   viewport_);
+                return true;
+            }
         }
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -32,6 +32,7 @@ private:
     void ColumnDragged(int column, int oldSize, int newSize);
 
     QTreeWidget* list_;
+    QWidget* viewport_;
     std::vector<int> parts_; // per 10,000 of the width, by column
     bool fitting_ = false;
 };
