@@ -9,6 +9,7 @@
 #include "ui/main/frm_report.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
+#include "util/text.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -480,7 +481,7 @@ void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
         if (!ref.Modified.empty())
             text += "   (modified " + ref.Modified + ")";
     } else {
-        text += "no " + GetObjectTypeName(pair->Type, true) + " named " +
+        text += "no " + ToLowerAscii(GetObjectTypeName(pair->Type, true)) + " named " +
                 QualifiedName(side == 0 ? pair->Target : pair->Source);
     }
     label.setText(Q(text));
