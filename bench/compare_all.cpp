@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
     }
     request.Database[0] = "BenchA";
     request.Database[1] = "BenchB";
-    request.Types = {orv::kTypeTable,   orv::kTypeProcedure,    orv::kTypeFunction, orv::kTypeView,
+    request.Types = {orv::kTypeTable,   orv::kTypeProcedure,    orv::kTypeFunction,  orv::kTypeView,
                      orv::kTypeTrigger, orv::kTypeRelationship, orv::kTypeConstraint};
     request.TimeoutSeconds = 0;
 

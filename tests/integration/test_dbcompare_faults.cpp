@@ -3,6 +3,7 @@
 // name in two schemas, a 2000 server against a later one, a selection; and a server that stalls,
 // drops the link, fails inside a result or refuses the login, and the Stop button. A failed or
 // stopped run says why, keeps what it had, is never "identical", and the next run works.
+#include "catalog/ignored_columns.h"
 #include "core/settings.h"
 #include "dbcompare_support.h"
 #include "fault_database.h"
@@ -343,6 +344,41 @@ TEST(DbCompareStop, StopCutsAStalledQueryShortAndTheNextRunWorks) {
     EXPECT_EQ(none->Outcome, RunOutcome::Cancelled);
     EXPECT_TRUE(none->Pairs.empty());
     DropIdleConnections();
+}
+
+} // namespace
+} // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// Ignored columns of structure comparisons: the table is judged without them, as Compare
+// Selected Objects judges it, while the texts shown stay whole.
+TEST_P(DbCompareBadInput, IgnoredColumnsAreLeftOutOfTheVerdictOnly) {
+    CatalogSim f(GetParam(), {}, {BadInputScript()});
+    ASSERT_SIM_STARTED(f);
+    // The panels list sales.Twin bare on a 2000 server and qualified on later ones.
+    const std::string listed = GetParam() == kVersion2000 ? "Twin" : "sales.Twin";
+    std::string ini;
+    for (const char* db : {"BadL", "BadR"})
+        ini += "[" + f.server.Name + "." + db + "." + listed + "]\r\ncol1=note\r\n";
+    ASSERT_TRUE(WriteTextFile(IgnoredColumnsFile(kIgnoredForStructure), ini));
+    const DbCompareResultsPtr r =
+        Compare(RequestFor(f.server, "BadL", f.server, "BadR", {kTypeTable}));
+    ASSERT_TRUE(r->Complete()) << r->Problem;
+    bool seen = false;
+    for (const PairVerdict& p : r->Pairs) {
+        if (p.Source.Schema != "sales")
+            continue;
+        seen = true;
+        EXPECT_EQ(p.Status, PairStatus::Identical);
+        EXPECT_TRUE(p.ColumnsIgnored);
+        EXPECT_NE(p.SourceText.find("[Note] [varchar] (10) NULL"), std::string::npos)
+            << p.SourceText;
+        EXPECT_NE(p.TargetText.find("[Note] [varchar] (20) NULL"), std::string::npos)
+            << p.TargetText;
+    }
+    EXPECT_TRUE(seen);
 }
 
 } // namespace
