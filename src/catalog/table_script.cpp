@@ -23,6 +23,27 @@ std::string QualifiedTableName(const ServerEntry& server, const std::string& dat
 
 } // namespace
 
+bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, BracketedNames names) {
+    return tableId > 0 &&
+           (tableName.find('.') != std::string::npos || names == BracketedNames::Executable);
+}
+
+std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
+                              int32_t tableId) {
+    const std::string identity = SqlLiteral(identityName);
+    const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + SqlLiteral(tableName) + "' "
+                                            : "WHERE sco.id = " + std::to_string(tableId) + " ";
+    return "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, "
+           "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
+           "ident_seed('" +
+           identity + "') AS identityseed, ident_incr('" + identity +
+           "') AS identityincrement, "
+           "isID=case when sco.status&128=0 then '' else 'Y' end "
+           "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
+           "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +
+           filter + "ORDER BY sco.colorder";
+}
+
 bool GetTableStructure(const ServerEntry& server, const std::string& database,
                        const std::string& tableName, std::string& text,
                        std::vector<ColumnInfo>& columns, int32_t& lastIndex, bool leaveOutIgnored,
@@ -39,44 +60,19 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
         if (leaveOutIgnored)
             ignoredCount = GetIgnoredColumns(
                 listKind, GetObjectFullName(server, database, tableName, false), ignored);
-        const std::string literal = SqlLiteral(tableName);
-        // ident_seed reads its argument as schema.name: a name holding "." goes in qualified.
-        // So does the name of a statement that is to be run: by its bare name, a table outside
-        // the default schema would be created with its dbo namesake's seed, or with none.
-        const bool qualify = tableId > 0 && (tableName.find('.') != std::string::npos ||
-                                             names == BracketedNames::Executable);
-        const std::string identity =
-            qualify ? SqlLiteral(QualifiedTableName(server, database, tableName, tableId))
-                    : literal;
-        const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + literal + "' "
-                                                : "WHERE sco.id = " + std::to_string(tableId) + " ";
-        const std::string sql =
-            "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, "
-            "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
-            "ident_seed('" +
-            identity + "') AS identityseed, ident_incr('" + identity +
-            "') AS identityincrement, "
-            "isID=case when sco.status&128=0 then '' else 'Y' end "
-            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
-            "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +
-            filter + "ORDER BY sco.colorder";
+        const std::string identity = IdentityByQualifiedName(tableName, tableId, names)
+                                         ? QualifiedTableName(server, database, tableName, tableId)
+                                         : tableName;
+        const std::string sql = TableColumnsQuery(tableName, identity, tableId);
         RecordsetPtr rs;
         {
             QuietErrorsScope quiet;
             ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription);
         }
         RequireOpen(rs);
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            if (ignoredCount > 0 && IsColumnIgnored(ignored, rs->Value("column").Text()))
-                continue;
-            ColumnInfo info;
-            text += BuildColumnLine(*rs, lineSuffix, info, names) + "\r\n";
-            columns.push_back(std::move(info));
-        }
+        BuildColumnLines(*rs, ignored, lineSuffix, text, columns, names);
         lastIndex = static_cast<int32_t>(columns.size()) - 1;
         rs->Close();
-        if (!text.empty())
-            text = Trim(text.substr(0, text.size() - 2));
         return true;
     } catch (...) {
         const CaughtError e = CurrentError();
@@ -125,18 +121,16 @@ std::string GetTableScript(const ServerEntry& server, const std::string& tableNa
                            leaveOutIgnored, ignoredCount, kIgnoredForStructure, tableId,
                            lineSuffix))
         return "";
-    if (Settings().CompleteTableScripts && !forceClusteredIndex) {
-        const std::string extras =
-            GetCompleteTableExtras(server, tableName, database, tableId, !Settings().IgnoreIndexes);
-        return extras.empty() ? columnsText : columnsText + "\r\n\r\n" + extras;
-    }
+    if (Settings().CompleteTableScripts && !forceClusteredIndex)
+        return JoinTableScript(columnsText,
+                               GetCompleteTableExtras(server, tableName, database, tableId,
+                                                      !Settings().IgnoreIndexes));
     if (forceClusteredIndex || !Settings().IgnoreIndexes) {
-        // A name qualified by the listing matches no catalog name; the table's id does.
-        const int32_t indexTableId = tableName.find('.') != std::string::npos ? tableId : 0;
-        const std::string indexes =
-            GetTableIndexes(server, tableName, database, forceClusteredIndex, indexTableId);
-        if (!indexes.empty())
-            return columnsText + "\r\n\r\n" + indexes;
+        // By the table's id when the list gives one: by name, two tables of one name (two
+        // owners on a 2000 server, or names differing in letter case) would show each other's
+        // indexes.
+        return JoinTableScript(columnsText, GetTableIndexes(server, tableName, database,
+                                                            forceClusteredIndex, tableId));
     }
     return columnsText;
 }

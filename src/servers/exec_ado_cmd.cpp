@@ -29,6 +29,12 @@ bool ReadOnlyCommand::Active() {
 
 bool QuietConnectionErrors = false;
 
+std::string ConnectionFailedText(int32_t errNumber, const std::string& errDescription,
+                                 const std::string& commandText) {
+    return "Server connection failed.\r\n\r\nRun time error: " + std::to_string(errNumber) +
+           "\r\n" + errDescription + "\r\n\r\nCommand failed: \r\n\r\n" + commandText;
+}
+
 namespace {
 
 RecordsetPtr ClosedRecordset() {
@@ -120,8 +126,7 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
         if (!QuietConnectionErrors) {
             CurrentPrompter().MessageBox(
                 MsgIcon::Warning, kExecutableName,
-                "Server connection failed.\r\n\r\nRun time error: " + std::to_string(e.number) +
-                    "\r\n" + e.description + "\r\n\r\nCommand failed: \r\n\r\n" + commandText);
+                ConnectionFailedText(e.number, e.description, commandText));
             CurrentPrompter().ProcessEvents();
         }
         return -1;
