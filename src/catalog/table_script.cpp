@@ -28,20 +28,43 @@ bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, Brac
            (tableName.find('.') != std::string::npos || names == BracketedNames::Executable);
 }
 
-std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
-                              int32_t tableId) {
-    const std::string identity = SqlLiteral(identityName);
-    const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + SqlLiteral(tableName) + "' "
-                                            : "WHERE sco.id = " + std::to_string(tableId) + " ";
-    return "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, "
+std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
+                            const std::string& filter, const std::string& orderBy) {
+    return "SELECT " + leadingColumns +
+           "sco.[name] AS [column], sco.autoval, sco.isnullable, "
            "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
-           "ident_seed('" +
-           identity + "') AS identityseed, ident_incr('" + identity +
-           "') AS identityincrement, "
+           "ident_seed(" +
+           identityArgument + ") AS identityseed, ident_incr(" + identityArgument +
+           ") AS identityincrement, "
            "isID=case when sco.status&128=0 then '' else 'Y' end "
            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
            "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +
-           filter + "ORDER BY sco.colorder";
+           filter + "ORDER BY " + orderBy;
+}
+
+std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
+                              int32_t tableId) {
+    const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + SqlLiteral(tableName) + "' "
+                                            : "WHERE sco.id = " + std::to_string(tableId) + " ";
+    return TableColumnsSql("", "'" + SqlLiteral(identityName) + "'", filter, "sco.colorder");
+}
+
+std::string TableIndexesSql(const std::string& leadingColumns, const std::string& tableCondition,
+                            bool clusteredOnly, const std::string& orderBy) {
+    const std::string condition =
+        clusteredOnly ? "si.indid = 1 AND " : "si.indid BETWEEN 1 AND 254 AND ";
+    return "SELECT DISTINCT " + leadingColumns +
+           "sc.name AS [column], si.name as [index], sk.indid, sk.keyno "
+           "FROM sysobjects so INNER JOIN sysindexkeys sk ON so.parent_obj = sk.id "
+           "INNER JOIN sysindexes si ON sk.id = si.id AND sk.indid = si.indid "
+           "INNER JOIN syscolumns sc ON sk.id = sc.id AND sk.colid = sc.colid "
+           "INNER JOIN sysobjects so2 ON so.parent_obj = so2.id "
+           "WHERE " +
+           tableCondition + condition +
+           "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
+           "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 "
+           "ORDER BY " +
+           orderBy;
 }
 
 bool GetTableStructure(const ServerEntry& server, const std::string& database,
@@ -85,20 +108,9 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
 
 std::string GetTableIndexes(const ServerEntry& server, const std::string& tableName,
                             const std::string& database, bool clusteredOnly, int32_t tableId) {
-    const std::string condition =
-        clusteredOnly ? "si.indid = 1 AND " : "si.indid BETWEEN 1 AND 254 AND ";
-    const std::string table = tableId > 0 ? "WHERE so2.id = " + std::to_string(tableId) + " AND "
-                                          : "WHERE so2.name = '" + SqlLiteral(tableName) + "' AND ";
-    const std::string sql =
-        "SELECT DISTINCT sc.name AS [column], si.name as [index], sk.indid, sk.keyno "
-        "FROM sysobjects so INNER JOIN sysindexkeys sk ON so.parent_obj = sk.id "
-        "INNER JOIN sysindexes si ON sk.id = si.id AND sk.indid = si.indid "
-        "INNER JOIN syscolumns sc ON sk.id = sc.id AND sk.colid = sc.colid "
-        "INNER JOIN sysobjects so2 ON so.parent_obj = so2.id " +
-        table + condition +
-        "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
-        "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 "
-        "ORDER BY sk.indid, sk.keyno";
+    const std::string table = tableId > 0 ? "so2.id = " + std::to_string(tableId) + " AND "
+                                          : "so2.name = '" + SqlLiteral(tableName) + "' AND ";
+    const std::string sql = TableIndexesSql("", table, clusteredOnly, "sk.indid, sk.keyno");
     RecordsetPtr rs;
     int32_t errNumber = 0;
     std::string errDescription;

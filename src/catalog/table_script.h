@@ -70,6 +70,15 @@ bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, Brac
 // increment read for `identityName` (the listed or the qualified name).
 std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
                               int32_t tableId);
+// The column query's text with its variable parts: columns put before the usual ones, the
+// expression ident_seed and ident_incr are given, the WHERE clause and the sort order.
+std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
+                            const std::string& filter, const std::string& orderBy);
+
+// The index query's text: columns put before the usual ones, the condition on the table
+// ("so2.id = 5 AND ", or empty for every table), clustered index only or all, the sort order.
+std::string TableIndexesSql(const std::string& leadingColumns, const std::string& tableCondition,
+                            bool clusteredOnly, const std::string& orderBy);
 
 // The column lines of a table. tableId <= 0 finds the table by name. listKind selects the
 // ignored-column file read when leaveOutIgnored is set.

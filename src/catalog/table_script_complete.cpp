@@ -172,8 +172,9 @@ std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor,
     const std::string literal = SqlLiteral(keyName);
     const std::string id = std::to_string(keyId);
     if (versionMajor > 8) {
-        const std::string filter =
-            keyId > 0 ? "WHERE k.object_id = " + id : "WHERE k.name = '" + literal + "'";
+        const std::string filter = keyId > 0   ? "WHERE k.object_id = " + id
+                                   : keyId < 0 ? std::string()
+                                               : "WHERE k.name = '" + literal + "'";
         return "SELECT fkc.constraint_object_id AS constid, t.name AS tablename, "
                "pc.name AS foreigncolumn, rc.name AS referencedcolumn "
                "FROM sys.foreign_key_columns fkc "
@@ -185,8 +186,9 @@ std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor,
                "AND rc.column_id = fkc.referenced_column_id " +
                filter + " ORDER BY fkc.constraint_object_id, fkc.constraint_column_id";
     }
-    const std::string filter =
-        keyId > 0 ? "WHERE so.id = " + id : "WHERE so.name = '" + literal + "'";
+    const std::string filter = keyId > 0   ? "WHERE so.id = " + id
+                               : keyId < 0 ? std::string()
+                                           : "WHERE so.name = '" + literal + "'";
     return "SELECT fk.constid, sof.name AS tablename, scf.name AS foreigncolumn, "
            "scr.name AS referencedcolumn FROM sysforeignkeys fk "
            "INNER JOIN sysobjects so ON so.id = fk.constid "

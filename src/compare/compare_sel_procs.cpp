@@ -96,6 +96,10 @@ ComparisonReportRequest ReportRequestFor(const ComparedObjectNames& names) {
 
 } // namespace
 
+std::string_view ViewTextForComparison(ViewPair& views, int side) {
+    return TrimBlanks(views.Text(side));
+}
+
 PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t typeCode,
                               const std::string fullName[2], const CompareOptions& options,
                               const CompareServices& services, bool paint) {
@@ -151,8 +155,8 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
             text[0] = given[0];
             text[1] = given[1];
         } else {
-            text[0] = TrimBlanks(views.Text(0));
-            text[1] = TrimBlanks(views.Text(1));
+            text[0] = ViewTextForComparison(views, 0);
+            text[1] = ViewTextForComparison(views, 1);
         }
 
         step = 3;

@@ -100,6 +100,10 @@ constexpr const char* kNoteIgnoreColumnsOrder =
 
 CompareResult CompareSelProcs(const CompareRequest& request);
 
+// The text a comparison of two whole views starts from: the view's text without the blanks at
+// both ends.
+std::string_view ViewTextForComparison(ViewPair& views, int side);
+
 // What the deciding steps of a comparison found.
 struct PairDecision {
     bool Identical = false;

@@ -202,8 +202,8 @@ std::string GetServerVersion(const ServerEntry& server) {
     RecordsetPtr rs;
     int32_t errNumber = 0;
     std::string errDescription;
-    if (ExecAdoCmd(server, kAdCmdText, "SELECT serverproperty('ProductVersion') AS ServerVer", rs,
-                   "Master", errNumber, errDescription) != -1 &&
+    if (ExecAdoCmd(server, kAdCmdText, kServerVersionQuery, rs, "Master", errNumber,
+                   errDescription) != -1 &&
         rs && rs->IsOpen() && !(rs->IsBOF() && rs->IsEOF()))
         version = rs->Value("ServerVer").Text();
     if (rs)

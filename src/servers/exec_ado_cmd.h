@@ -45,6 +45,9 @@ public:
     static bool Active();
 };
 
+// The query that reads a server's product version text (one row, column ServerVer).
+constexpr const char* kServerVersionQuery = "SELECT serverproperty('ProductVersion') AS ServerVer";
+
 // The server's product version text; empty on any failure; never shows a message.
 std::string GetServerVersion(const ServerEntry& server);
 // Fills the entry's Version from the registry or, failing that, from the server.

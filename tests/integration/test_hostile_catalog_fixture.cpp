@@ -1,6 +1,9 @@
 #include "test_hostile_catalog.h"
 
+#include "catalog/key_scripts.h"
 #include "catalog/listing.h"
+#include "catalog/table_script_complete.h"
+#include "dbcompare/bulk_queries.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
@@ -283,6 +286,31 @@ const std::vector<std::string>& Shapes() {
                     "WHERE si.indid = 1 AND  si.name = {L} AND INDEXPROPERTY(si.id, si.name, "
                     "'IsStatistics') = 0 AND INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ");
         s.push_back("SELECT serverproperty('ProductVersion') AS ServerVer");
+        // The by-id forms of the key texts, the complete form's per-table and per-key queries
+        // (a marker id stands for the number slot), and the whole-database reader's queries.
+        const std::string marker = "987654321";
+        auto slotted = [&](const std::string& sql) { return ReplaceAll(sql, marker, "{N}"); };
+        s.push_back(slotted(
+            RelationshipRowsQuery("", "WHERE so.id = " + marker + " ", "ORDER BY scf.name")));
+        s.push_back(slotted(ConstraintRowsQuery(false, "", "so2.id = " + marker + " AND ", "")));
+        for (int major : {8, 10}) {
+            s.push_back(slotted(TableConstraintsQuery("", 987654321, major)));
+            s.push_back(slotted(ForeignKeyColumnsQuery("", major, 987654321)));
+            s.push_back(ReplaceAll(ForeignKeyColumnsQuery("\x01", major), "'\x01'", "{L}"));
+            s.push_back(ForeignKeyColumnsQuery("", major, -1));
+        }
+        for (bool later : {false, true}) {
+            for (ObjectType type :
+                 {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger, kTypeTable})
+                for (bool ignoreSys : {false, true})
+                    s.push_back(BulkListingQuery(type, ignoreSys, later));
+            s.push_back(BulkRelationshipsQuery(later));
+            s.push_back(BulkConstraintsQuery(later));
+        }
+        for (ObjectType type : {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger})
+            s.push_back(BulkModuleTextQuery(type));
+        s.push_back(BulkTableColumnsQuery());
+        s.push_back(BulkTableIndexesQuery());
         s.push_back("SELECT name FROM sysdatabases ORDER BY name");
         s.push_back("SELECT TOP 1 name FROM sysdatabases");
         s.push_back("SELECT TOP 1 name FROM sys.databases");
