@@ -207,18 +207,14 @@ int CompareAllExitStatus(const DbCompareResults& results) {
     return kCompareAllExitIdentical;
 }
 
-int RunCompareAllOn(const CompareAllArgs& args, const CompareAllSettings& settings,
+int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
                     const CompareAllServices& services, ProgressSink& progress,
                     const CancelToken& cancel, std::ostream& out, std::ostream& err) {
     const char* const prefix = "orvane-cli compare-all: ";
-    DbCompareRequest request;
+    DbCompareRequest request = std::move(settings);
     request.Kind = args.Types.size() == 1 ? DbCompareKind::Bulk : DbCompareKind::All;
     request.Details = args.Details;
     request.Types = args.Types;
-    request.Options = settings.Options;
-    request.CompleteTableScripts = settings.CompleteTableScripts;
-    request.IgnoreIndexes = settings.IgnoreIndexes;
-    request.IgnoredColumns = services.ignoredColumns;
     for (int p = 0; p < 2; ++p) {
         std::string error;
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {

@@ -50,16 +50,7 @@ struct CompareAllServices {
     // reason when it is not stored (and no login was given) or cannot be reached.
     std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
         resolveServer;
-    // The structure-comparison ignored columns of a table by its full name.
-    std::function<std::vector<std::string>(const std::string& fullName)> ignoredColumns;
     DbCompareRunner run;
-};
-
-// The stored settings that shape the comparison, read once by the caller.
-struct CompareAllSettings {
-    CompareOptions Options;
-    bool CompleteTableScripts = false;
-    bool IgnoreIndexes = false;
 };
 
 // 0 when the run completed and every object is identical; 2 when it did not complete or an
@@ -70,7 +61,9 @@ int CompareAllExitStatus(const DbCompareResults& results);
 // to the file, all or nothing. A run that did not complete never creates or replaces the file:
 // with --output it writes no report, without it the report goes to `out` marked as
 // incomplete. Messages go to `err`. Returns the exit status.
-int RunCompareAllOn(const CompareAllArgs& args, const CompareAllSettings& settings,
+// `settings` carries what the stored settings decide (ApplyCurrentSettings); the arguments and
+// the resolved servers fill in the rest of the request.
+int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
                     const CompareAllServices& services, ProgressSink& progress,
                     const CancelToken& cancel, std::ostream& out, std::ostream& err);
 

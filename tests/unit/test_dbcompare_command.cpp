@@ -156,7 +156,7 @@ protected:
             entry.VersionMajor = 9;
             return true;
         };
-        services.ignoredColumns = [](const std::string& fullName) {
+        settings.IgnoredColumns = [](const std::string& fullName) {
             return std::vector<std::string>{"ignored of " + fullName};
         };
         services.run = [this](const DbCompareRequest& request, ProgressSink& progress,
@@ -198,7 +198,7 @@ protected:
     }
 
     std::string dir_;
-    CompareAllSettings settings;
+    DbCompareRequest settings;
     CompareAllServices services;
     NullProgressSink sink;
     CancelToken cancel;
@@ -242,6 +242,8 @@ TEST_F(CompareAllRun, TheRequestCarriesTheArgumentsAndTheSettings) {
     settings.Options.IgnoreWhitespace = false;
     settings.CompleteTableScripts = true;
     settings.IgnoreIndexes = true;
+    settings.IgnoreSysObjects = false;
+    settings.TimeoutSeconds = 7;
     next = Results({PairStatus::Identical});
     EXPECT_EQ(Run("--details --types procedures S1 Shop S2 Shop2"), 0);
     EXPECT_EQ(seen.Kind, DbCompareKind::Bulk);
@@ -255,6 +257,8 @@ TEST_F(CompareAllRun, TheRequestCarriesTheArgumentsAndTheSettings) {
     EXPECT_FALSE(seen.Options.IgnoreWhitespace);
     EXPECT_TRUE(seen.CompleteTableScripts);
     EXPECT_TRUE(seen.IgnoreIndexes);
+    EXPECT_FALSE(seen.IgnoreSysObjects);
+    EXPECT_EQ(seen.TimeoutSeconds, 7);
     ASSERT_TRUE(seen.IgnoredColumns);
     EXPECT_EQ(seen.IgnoredColumns("S1.Shop.T"), std::vector<std::string>{"ignored of S1.Shop.T"});
     EXPECT_EQ(seenToken, &cancel);

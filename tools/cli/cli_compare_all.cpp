@@ -1,7 +1,6 @@
 #include "cli_compare_all.h"
 
 #include "catalog/catalog_error.h"
-#include "catalog/ignored_columns.h"
 #include "cli_prompter.h"
 #include "compare/compare_command.h"
 #include "core/error_report.h"
@@ -146,21 +145,15 @@ int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
         Settings().DebugMode = DetectDebugMode();
         LoadSettings(LoadServerList);
 
-        CompareAllSettings settings;
-        settings.Options = CompareOptions::FromSettings();
-        settings.CompleteTableScripts = completeScripts || Settings().CompleteTableScripts;
-        settings.IgnoreIndexes = Settings().IgnoreIndexes;
-        Settings().CompleteTableScripts = settings.CompleteTableScripts;
+        if (completeScripts)
+            Settings().CompleteTableScripts = true;
+        DbCompareRequest settings;
+        ApplyCurrentSettings(settings);
 
         CompareAllServices services;
         services.resolveServer = [&](const std::string& name, ServerEntry& entry,
                                      std::string& message) {
             return ResolveServer(name, args.Login, password, entry, message);
-        };
-        services.ignoredColumns = [](const std::string& fullName) {
-            std::vector<std::string> columns;
-            GetIgnoredColumns(kIgnoredForStructure, fullName, columns);
-            return columns;
         };
         services.run = [](const DbCompareRequest& request, ProgressSink& progress,
                           const CancelToken& cancel) {
