@@ -233,8 +233,9 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
     progress.Note(CountsText(*results));
 
     if (!results->Complete()) {
+        const std::string problem = TrimWhitespace(ReplaceAll(results->Problem, "\r\n", "\n"));
         err << prefix << "the comparison did not complete"
-            << (results->Problem.empty() ? std::string(".") : ": " + results->Problem) << '\n';
+            << (problem.empty() ? std::string(".") : ": " + problem) << '\n';
         if (!args.Output.empty()) {
             err << prefix << "no report was written to " << args.Output
                 << "; an existing file of that name is unchanged.\n";

@@ -222,7 +222,10 @@ TEST(DbCompareReportText, CountsFirstThenOneLinePerObjectByType) {
                                  "     0               0      0");
     EXPECT_EQ(lines[header + 6], "all types               4          1               1          "
                                  "     1               1      8");
-    EXPECT_LT(header, LineIndex(lines, "Result: differences found."));
+    const size_t result =
+        LineIndex(lines, "Result: differences found; some objects could not be compared.");
+    ASSERT_LT(result, lines.size());
+    EXPECT_LT(header, result);
 
     // Groups in the order of the types, each object on one line of its own.
     const std::vector<std::string> objects = {
@@ -292,9 +295,9 @@ TEST(DbCompareReportText, AnIncompleteRunSaysSoAtTheTop) {
     const std::string text = FormatDbCompareReport(Incomplete(), ReportFormat::Text);
     const auto lines = SplitLines(text, "\r\n");
     ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "*** INCOMPLETE: the comparison failed - " + Incomplete().Problem +
-                            ". Only the objects compared before it ended are listed; the counts "
-                            "are not the databases' totals. ***");
+    EXPECT_EQ(lines[5], "*** INCOMPLETE: the comparison failed. Only the objects compared before "
+                        "it ended are listed; the counts are not the databases' totals. ***");
+    EXPECT_EQ(lines[6], "Reason: " + Incomplete().Problem);
     EXPECT_NE(text.find("Result: no overall verdict: the comparison did not complete."),
               std::string::npos);
 
@@ -305,9 +308,18 @@ TEST(DbCompareReportText, AnIncompleteRunSaysSoAtTheTop) {
     stopped.Outcome = RunOutcome::Cancelled;
     stopped.Problem = "Stopped by the user.";
     const std::string s = FormatDbCompareReport(stopped, ReportFormat::Text);
-    EXPECT_NE(s.find("*** INCOMPLETE: the comparison was stopped - Stopped by the user. Only"),
-              std::string::npos)
-        << s;
+    EXPECT_NE(s.find("*** INCOMPLETE: the comparison was stopped. Only"), std::string::npos) << s;
+    EXPECT_NE(s.find("***\r\nReason: Stopped by the user.\r\n"), std::string::npos) << s;
+
+    // A server's message of several lines stays readable under the banner.
+    stopped.Outcome = RunOutcome::Failed;
+    stopped.Problem = "Server connection failed.\r\n\r\nRun time error: -2147467259\r\n"
+                      "Unexpected EOF from the server\r\n";
+    const auto failed = SplitLines(FormatDbCompareReport(stopped, ReportFormat::Text), "\r\n");
+    const std::vector<std::string> reason = {"Reason: Server connection failed.", "",
+                                             "        Run time error: -2147467259",
+                                             "        Unexpected EOF from the server", ""};
+    EXPECT_EQ(std::vector<std::string>(failed.begin() + 6, failed.begin() + 11), reason);
     EXPECT_EQ(s.find("every object is identical"), std::string::npos);
 }
 
@@ -400,7 +412,8 @@ TEST(DbCompareReportHtml, SummaryObjectsAndSideBySideTextsInTheWindowsColours) {
 TEST(DbCompareReportHtml, AnIncompleteRunSaysSoBeforeTheSummary) {
     const std::string html = FormatDbCompareReport(Incomplete(), ReportFormat::Html);
     ExpectWellFormed(html);
-    const size_t banner = html.find("<p class=\"incomplete\">INCOMPLETE: the comparison failed");
+    const size_t banner =
+        html.find("<div class=\"incomplete\"><p>INCOMPLETE: the comparison failed.");
     ASSERT_NE(banner, std::string::npos);
     EXPECT_LT(banner, html.find("<h2>Summary</h2>"));
     EXPECT_NE(html.find("Communication link failure, &quot;08S01&quot;"), std::string::npos);
