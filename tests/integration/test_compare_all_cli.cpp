@@ -220,6 +220,54 @@ TEST_P(CompareAllCli, RefusalsExitTwoWithAMessage) {
     EXPECT_EQ(r.out.rfind("usage: orvane-cli compare-all [--types <list>]", 0), 0u) << r.out;
 }
 
+// Names and texts that try to become markup or break a CSV record, compared for real.
+std::string HostilePair() {
+    const std::string longName(128, 'N');
+    std::string sql;
+    for (const char* db : {"HostL", "HostR"}) {
+        const bool left = std::string(db) == "HostL";
+        sql += std::string("CREATE DATABASE ") + db + "\nGO\nUSE " + db + "\nGO\n";
+        sql += "CREATE PROCEDURE dbo.[<script>alert(1)</script>]\nAS\nSELECT 1 AS a\n";
+        sql += left ? "SELECT '<script>x()</script>' AS b\n"
+                    : "SELECT '</td><img src=x onerror=alert(1)>' AS b\n";
+        sql += "GO\nCREATE PROCEDURE dbo.[a,b \"c\" -- d]\nAS\nSELECT 2\nGO\n";
+        sql += left ? "CREATE PROCEDURE dbo.[x.y]\nAS\nSELECT 3\nGO\n"
+                    : "CREATE PROCEDURE dbo.[" + longName + "]\nAS\nSELECT 4\nGO\n";
+        sql += left ? "CREATE PROCEDURE dbo.MixedCase\nAS\nSELECT 5\nGO\n"
+                    : "CREATE PROCEDURE dbo.MIXEDCASE\nAS\nSELECT 5\nGO\n";
+    }
+    return sql;
+}
+
+TEST_P(CompareAllCli, HostileNamesStayTextInHtmlAndExactInCsv) {
+    CatalogSim f(GetParam(), {}, {HostilePair()});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    CliResult r = Run(Args(f, "--details --format html --types procedures", "HostL", "HostR"));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.find("<script"), std::string::npos);
+    EXPECT_EQ(r.out.find("<img"), std::string::npos);
+    EXPECT_NE(r.out.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(r.out.find("SELECT &#39;&lt;/td&gt;&lt;img src=x onerror=alert(1)&gt;&#39; AS b"),
+              std::string::npos)
+        << r.out;
+
+    r = Run(Args(f, "--format csv --types procedures", "HostL", "HostR"));
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto records = Records(r.out);
+    const auto status = [&](const std::string& name) {
+        const auto it = records.find(Key{"procedures", "dbo", name});
+        return it == records.end() ? std::string("(missing)") : it->second[3];
+    };
+    EXPECT_EQ(status("<script>alert(1)</script>"), "different");
+    EXPECT_EQ(status("a,b \"c\" -- d"), "identical");
+    EXPECT_EQ(status("x.y"), "only in source");
+    EXPECT_EQ(status(std::string(128, 'N')), "only in target");
+    // Paired regardless of letter case; the Source's spelling names the pair.
+    EXPECT_EQ(status("MixedCase"), "identical");
+    EXPECT_EQ(records.size(), 5u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, CompareAllCli,
                          ::testing::Values(test::kVersion2000, test::kVersion2008),
                          test::VersionName);
