@@ -6,10 +6,15 @@
 #include "core/settings.h"
 #include "fault_database.h"
 
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <thread>
 #include <tuple>
+#include <unistd.h>
 
 namespace orv {
 namespace {
@@ -312,6 +317,56 @@ TEST_P(CompareAllCliFaults, AFailurePartWayWritesNoFile) {
         EXPECT_NE(r.err.find("no report was written to " + file), std::string::npos) << r.err;
         EXPECT_EQ(test::ReadTextFile(file), "an earlier report\n");
     }
+}
+
+// Ctrl-C stops a comparison waiting on a slow server at once: status 2, the stop named, no
+// file written.
+TEST_P(CompareAllCliFaults, ControlCStopsTheRun) {
+    test::TestEnv env;
+    test::SqlsimOptions o;
+    o.version = GetParam();
+    o.scriptTexts = {test::FaultScript()};
+    o.extraArgs = {"--fault-stall", "20"};
+    test::SqlsimProcess sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    ServerEntry stored;
+    stored.Name = sim.ServerName();
+    stored.SQLAuth = true;
+    stored.LoginName = o.login;
+    stored.Pwd = o.password;
+    stored.Version = o.version;
+    ServerAddToList(stored);
+    const std::string config = env.PathOf("xdg/orvane/");
+    std::filesystem::create_directories(config);
+    std::filesystem::copy_file(env.RegistryFile(), config + "registry.reg");
+    const std::string file = env.PathOf("report.csv");
+    const std::string errFile = env.PathOf("err.txt");
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("XDG_CONFIG_HOME", env.PathOf("xdg").c_str(), 1);
+        ::setenv("HOME", env.PathOf("xdg").c_str(), 1);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(err, 2);
+        ::execl(ORV_CLI_PATH, ORV_CLI_PATH, "compare-all", "--output", file.c_str(),
+                stored.Name.c_str(), "FaultDb", stored.Name.c_str(), "FaultDb", nullptr);
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ::kill(pid, SIGINT);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal, not by its own Stop";
+    EXPECT_EQ(WEXITSTATUS(raw), 2);
+    EXPECT_LT(took, std::chrono::seconds(10));
+    const std::string err = test::ReadTextFile(errFile);
+    EXPECT_NE(err.find("the comparison did not complete: Stopped by the user."), std::string::npos)
+        << err;
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, CompareAllCliFaults,
