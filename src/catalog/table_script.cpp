@@ -28,14 +28,18 @@ bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, Brac
            (tableName.find('.') != std::string::npos || names == BracketedNames::Executable);
 }
 
+// The seed is taken only when the name reaches this very table: by a bare name a table outside
+// the default schema would otherwise show the seed of its dbo namesake.
 std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
                             const std::string& filter, const std::string& orderBy) {
     return "SELECT " + leadingColumns +
            "sco.[name] AS [column], sco.autoval, sco.isnullable, "
            "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
-           "ident_seed(" +
-           identityArgument + ") AS identityseed, ident_incr(" + identityArgument +
-           ") AS identityincrement, "
+           "CASE WHEN OBJECT_ID(" +
+           identityArgument + ") = sco.id THEN ident_seed(" + identityArgument +
+           ") END AS identityseed, CASE WHEN OBJECT_ID(" + identityArgument +
+           ") = sco.id THEN ident_incr(" + identityArgument +
+           ") END AS identityincrement, "
            "isID=case when sco.status&128=0 then '' else 'Y' end "
            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
            "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +

@@ -57,7 +57,28 @@ struct Run {
     QueryStopper stopper[2];
 };
 
+void ReadSideOrFail(Run& run, int side);
+
+// A reader thread: whatever goes wrong ends as a failure of its side, never as a crash.
 void ReadSide(Run& run, int side) {
+    try {
+        ReadSideOrFail(run, side);
+    } catch (...) {
+        std::string what = "Reading the catalog failed.";
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        std::lock_guard lock(run.mutex);
+        run.side[side].failed = true;
+        run.side[side].error = {kErrFail, what, "", 0};
+        run.changed.notify_all();
+    }
+}
+
+void ReadSideOrFail(Run& run, int side) {
     const DbCompareRequest& request = run.request;
     QueryPlace place;
     place.Server = request.Server[side];
@@ -312,8 +333,15 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
                     p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
                 try {
                     results->Pairs.push_back(Judge(request, type, reads, pair));
-                } catch (const std::exception& e) {
+                } catch (...) {
                     // A pair the comparison could not judge is not comparable; the run goes on.
+                    std::string what = "the comparison failed";
+                    try {
+                        throw;
+                    } catch (const std::exception& e) {
+                        what = e.what();
+                    } catch (...) {
+                    }
                     PairVerdict v;
                     v.Type = type;
                     v.HasSource = pair[0] != nullptr;
@@ -322,9 +350,9 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
                         v.Source = pair[0]->Ref;
                     if (pair[1])
                         v.Target = pair[1]->Ref;
-                    v.Reason = e.what();
+                    v.Reason = what;
                     results->Pairs.push_back(std::move(v));
-                    progress.Warn(e.what());
+                    progress.Warn(what);
                 }
                 ++unreported;
                 if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {

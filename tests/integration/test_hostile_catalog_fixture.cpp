@@ -230,8 +230,10 @@ const std::vector<std::string>& Shapes() {
         s.push_back("SELECT * FROM {I}");
         const std::string structure =
             "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, sco.length, sco.prec, "
-            "sco.scale, sty.[name] AS datatype, ident_seed({L}) AS identityseed, ident_incr({L}) "
-            "AS identityincrement, isID=case when sco.status&128=0 then '' else 'Y' end FROM "
+            "sco.scale, sty.[name] AS datatype, CASE WHEN OBJECT_ID({L}) = sco.id THEN "
+            "ident_seed({L}) END AS identityseed, CASE WHEN OBJECT_ID({L}) = sco.id THEN "
+            "ident_incr({L}) END AS identityincrement, isID=case when sco.status&128=0 then '' "
+            "else 'Y' end FROM "
             "sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id INNER JOIN systypes sty "
             "ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype WHERE ";
         s.push_back(structure + "sob.name = {L} ORDER BY sco.colorder");
