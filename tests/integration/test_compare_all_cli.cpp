@@ -4,6 +4,7 @@
 #include "cli_runner.h"
 #include "core/registry.h"
 #include "core/settings.h"
+#include "csv_reader.h"
 #include "fault_database.h"
 
 #include <chrono>
@@ -21,42 +22,7 @@ namespace {
 
 using test::CatalogSim;
 using test::CliResult;
-
-// A reader from the RFC's grammar, independent of the writer.
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1);
-    std::string field;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"' && field.empty()) {
-            quoted = true;
-        } else if (c == ',') {
-            records.back().push_back(field);
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            records.back().push_back(field);
-            field.clear();
-            records.emplace_back();
-            ++i;
-        } else {
-            EXPECT_TRUE(c != '"' && c != '\r' && c != '\n') << "bare special character at " << i;
-            field += c;
-        }
-    }
-    EXPECT_TRUE(records.back().empty() && field.empty()) << "the last record has no CR LF";
-    records.pop_back();
-    return records;
-}
+using test::ReadCsv;
 
 using Key = std::tuple<std::string, std::string, std::string>; // type, schema, name
 

@@ -1,6 +1,7 @@
 // The whole-database comparison's reports over one hand-built run holding every status and
 // hostile names: what each format must say, that CSV and HTML stay well-formed whatever the
 // names hold, and that an incomplete run is recognisable in all three.
+#include "../support/csv_reader.h"
 #include "compare/comp_line.h"
 #include "dbcompare/db_compare_report.h"
 #include "export/html.h"
@@ -15,44 +16,9 @@
 namespace orv {
 namespace {
 
+using test::ReadCsv;
+
 namespace fs = std::filesystem;
-
-// ---- an independent RFC 4180 reader ---------------------------------------------------------
-
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1);
-    std::string field;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"' && field.empty()) {
-            quoted = true;
-        } else if (c == ',') {
-            records.back().push_back(field);
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            records.back().push_back(field);
-            field.clear();
-            records.emplace_back();
-            ++i;
-        } else {
-            EXPECT_TRUE(c != '"' && c != '\r' && c != '\n') << "bare special character at " << i;
-            field += c;
-        }
-    }
-    EXPECT_TRUE(records.back().empty() && field.empty()) << "the last record has no CR LF";
-    records.pop_back();
-    return records;
-}
 
 // ---- the run --------------------------------------------------------------------------------
 
