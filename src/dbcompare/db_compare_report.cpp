@@ -5,6 +5,7 @@
 #include "export/export_file.h"
 #include "export/html.h"
 #include "export/printable_text.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <functional>
@@ -66,14 +67,18 @@ std::string DifferingLinesField(const PairVerdict& p) {
 }
 
 std::string IncompleteText(const DbCompareResults& r) {
-    const std::string how = r.Outcome == RunOutcome::Cancelled ? "was stopped" : "failed";
-    std::string text = "INCOMPLETE: the comparison " + how;
-    if (!r.Problem.empty())
-        text += " - " + r.Problem;
-    if (text.back() != '.')
-        text += '.';
-    return text + " Only the objects compared before it ended are listed; the counts are not "
-                  "the databases' totals.";
+    return std::string("INCOMPLETE: the comparison ") +
+           (r.Outcome == RunOutcome::Cancelled ? "was stopped" : "failed") +
+           ". Only the objects compared before it ended are listed; the counts are not the "
+           "databases' totals.";
+}
+
+// The reason a run ended early, line by line (a server's message spans several).
+std::vector<std::string> ProblemLines(const DbCompareResults& r) {
+    std::vector<std::string> lines = Split(ReplaceAll(r.Problem, "\r\n", "\n"), "\n");
+    while (!lines.empty() && TrimWhitespace(lines.back()).empty())
+        lines.pop_back();
+    return lines;
 }
 
 std::string ResultText(const DbCompareResults& r) {
@@ -83,7 +88,13 @@ std::string ResultText(const DbCompareResults& r) {
         return "no objects to compare.";
     if (r.AllIdentical())
         return "every object is identical.";
-    return "differences found.";
+    const StatusCounts c = r.Totals();
+    const bool differs =
+        c[PairStatus::Different] + c[PairStatus::OnlyInSource] + c[PairStatus::OnlyInTarget] > 0;
+    if (c[PairStatus::NotComparable] == 0)
+        return "differences found.";
+    return differs ? "differences found; some objects could not be compared."
+                   : "some objects could not be compared.";
 }
 
 std::string SideText(const DbCompareResults& r, int side) {
@@ -121,7 +132,12 @@ public:
         Line("Types: " + TypesText(r_));
         if (!r_.Complete()) {
             Line("");
-            Line("*** " + PrintableText(IncompleteText(r_)) + " ***");
+            Line("*** " + IncompleteText(r_) + " ***");
+            const std::vector<std::string> problem = ProblemLines(r_);
+            for (size_t i = 0; i < problem.size(); ++i) {
+                const std::string line = PrintableText(problem[i]);
+                Line(i == 0 ? "Reason: " + line : line.empty() ? "" : "        " + line);
+            }
         }
         Line("");
         Summary();
@@ -269,8 +285,10 @@ std::string HtmlStyle() {
         " vertical-align: top; }\n"
         "th { background: #eef3f9; }\n"
         "td.n { text-align: right; }\n"
-        ".incomplete { background: #ffd7d7; border: 2px solid #c00000; padding: .6em 1em;"
-        " font-weight: bold; }\n"
+        ".incomplete { background: #ffd7d7; border: 2px solid #c00000; padding: .1em 1em;"
+        " margin: 1em 0; }\n"
+        ".incomplete p { font-weight: bold; }\n"
+        ".incomplete pre { white-space: pre-wrap; }\n"
         "table.text { font-family: \"DejaVu Sans Mono\", monospace; font-size: 12px; }\n"
         "table.text td { border: none; border-right: 1px solid #ccc; padding: 0 .5em;"
         " white-space: pre-wrap; }\n"
@@ -302,7 +320,7 @@ public:
         page_.Begin(title, HtmlStyle());
         page_.Element("h1", title);
         if (!r_.Complete())
-            page_.Element("p", PrintableText(IncompleteText(r_)), {{"class", "incomplete"}});
+            Incomplete();
         page_.Open("table", {{"class", "meta"}});
         MetaRow("Source", SideText(r_, 0));
         MetaRow("Target", SideText(r_, 1));
@@ -317,6 +335,18 @@ public:
     }
 
 private:
+    // The banner, the reason below it as the server worded it, line breaks kept.
+    void Incomplete() {
+        page_.Open("div", {{"class", "incomplete"}});
+        page_.Element("p", IncompleteText(r_));
+        std::string reason;
+        for (const std::string& line : ProblemLines(r_))
+            reason += (reason.empty() ? "" : "\n") + PrintableText(line);
+        if (!reason.empty())
+            page_.Element("pre", reason);
+        page_.Close("div");
+    }
+
     void MetaRow(const char* label, const std::string& value) {
         page_.Open("tr");
         page_.Element("th", label);

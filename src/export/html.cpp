@@ -52,7 +52,7 @@ namespace {
 // Block elements end their line, so the file reads well in an editor too.
 bool EndsLine(const char* tag) {
     for (const char* block : {"html", "head", "body", "table", "thead", "tbody", "tr", "p", "h1",
-                              "h2", "h3", "div", "ul", "li", "style", "title", "section"})
+                              "h2", "h3", "div", "ul", "li", "pre", "style", "title", "section"})
         if (std::strcmp(tag, block) == 0)
             return true;
     return false;

@@ -1,5 +1,6 @@
 // The export room's writers: CSV fields read back by an independent RFC 4180 reader, HTML that
 // never lets data become markup, and export files that are all or nothing.
+#include "../support/csv_reader.h"
 #include "export/csv.h"
 #include "export/export_file.h"
 #include "export/html.h"
@@ -19,54 +20,9 @@
 namespace orv {
 namespace {
 
-namespace fs = std::filesystem;
+using test::ReadCsv;
 
-// A reader written from the RFC's grammar, so a writer fault is not mirrored by the reader.
-std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    size_t i = 0;
-    bool fieldStarted = false;
-    while (i < text.size()) {
-        if (!fieldStarted && text[i] == '"') {
-            ++i;
-            while (i < text.size()) {
-                if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                    field += '"';
-                    i += 2;
-                } else if (text[i] == '"') {
-                    ++i;
-                    break;
-                } else {
-                    field += text[i++];
-                }
-            }
-            fieldStarted = true;
-            continue;
-        }
-        if (text[i] == ',') {
-            record.push_back(field);
-            field.clear();
-            fieldStarted = false;
-            ++i;
-        } else if (text.compare(i, 2, "\r\n") == 0) {
-            record.push_back(field);
-            records.push_back(record);
-            record.clear();
-            field.clear();
-            fieldStarted = false;
-            i += 2;
-        } else {
-            // A bare quote, CR or LF inside an unquoted field is not RFC 4180.
-            EXPECT_TRUE(text[i] != '"' && text[i] != '\r' && text[i] != '\n')
-                << "unquoted special character at " << i << " in " << text;
-            field += text[i++];
-        }
-    }
-    EXPECT_TRUE(record.empty() && field.empty()) << "the last record has no CR LF";
-    return records;
-}
+namespace fs = std::filesystem;
 
 const std::string k128(128, 'n');
 
