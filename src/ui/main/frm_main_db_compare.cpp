@@ -4,7 +4,6 @@
 // window; and a pair chosen in that window shown in the panels.
 #include "ui/main/frm_main.h"
 
-#include "catalog/ignored_columns.h"
 #include "catalog/object_types.h"
 #include "core/settings.h"
 #include "dbcompare/db_compare_report.h"
@@ -173,14 +172,7 @@ void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> ty
             return;
         }
     }
-    request.Options = CompareOptions::FromSettings();
-    request.CompleteTableScripts = Settings().CompleteTableScripts;
-    request.IgnoreIndexes = Settings().IgnoreIndexes;
-    request.IgnoredColumns = [](const std::string& fullName) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(2, fullName, columns);
-        return columns;
-    };
+    ApplyCurrentSettings(request);
 
     // The menu item's caption names the run in the progress and results windows.
     DbCompareResults named;
