@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -343,6 +344,7 @@ void frmDbCompareResults::FillSummary() {
     bold.setBold(true);
     for (int c = 0; c < pvlSummary_->columnCount(); ++c)
         total->setFont(c, bold);
+    pvlSummary_->header()->setStretchLastSection(false);
     pvlSummary_->header()->resizeSection(0, 140);
     for (int c = 1; c < pvlSummary_->columnCount(); ++c)
         pvlSummary_->header()->resizeSection(c, 110);
@@ -500,8 +502,18 @@ void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
     for (size_t k = 0; k < lines.size(); ++k)
         lines[k].Status = k < marks.size() ? marks[k].Status : LineSame;
     PaintLines(view, lines);
-    view.SetSelStart(0);
+    // The first difference in sight, a few lines of context above it.
+    int64_t start = 0;
+    for (const CompLine& line : lines)
+        if (line.Status != LineSame) {
+            start = line.StartPos;
+            break;
+        }
+    view.SetSelStart(start);
     view.SetSelLength(0);
+    view.centerCursor();
+    if (!view.isVisible()) // not laid out yet: once it is
+        QTimer::singleShot(0, &view, [v = &view] { v->centerCursor(); });
 }
 
 std::string frmDbCompareResults::ReportText() const {
