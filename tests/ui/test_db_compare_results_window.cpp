@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -387,6 +388,43 @@ TEST_F(ResultsWindowTest, PrintWritesTheReport) {
     EXPECT_GT(std::filesystem::file_size(pdf), 0u);
     EXPECT_EQ(w->PrintView()->Text(), w->ReportText());
     EXPECT_TRUE(env.prompter.messages.empty());
+}
+
+TEST_F(ResultsWindowTest, TwentySixThousandObjectsListAndFilterAtOnce) {
+    // The shape of a large database: 20,000 procedures of 25 lines and 6,500 other objects,
+    // one in a hundred different.
+    auto r = std::make_shared<DbCompareResults>();
+    r->Types = {kTypeTable, kTypeProcedure, kTypeView};
+    std::string body;
+    for (int line = 0; line < 25; ++line)
+        body += "    SELECT " + std::to_string(line) + " FROM dbo.Orders WHERE Id = @id\r\n";
+    for (int i = 0; i < 26500; ++i) {
+        const ObjectType type = i < 2000 ? kTypeTable : i < 22000 ? kTypeProcedure : kTypeView;
+        const bool differs = i % 100 == 7;
+        const std::string name = "obj" + std::to_string(100000 + i);
+        r->Pairs.push_back(
+            test::MakePair(type, differs ? PairStatus::Different : PairStatus::Identical, "dbo",
+                           name, "CREATE " + name + "\r\n" + body,
+                           "CREATE " + name + "\r\n" + body + (differs ? "--" : ""), i + 1, i + 1));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    auto w = Open(r);
+    const qint64 opened = clock.elapsed();
+    EXPECT_EQ(w->ShownCount(), 26500);
+    EXPECT_EQ(NameAt(*w, w->CurrentRow()), "dbo.obj100007");
+    clock.restart();
+    w->SetNamePattern("*1230?");
+    w->SetStatusFilter(StatusFilter::AnyDifference);
+    QApplication::processEvents();
+    const qint64 filtered = clock.elapsed();
+    EXPECT_EQ(w->ShownCount(), 1); // obj112307
+    std::printf("26,500 objects: window open %lld ms, two filters %lld ms\n",
+                static_cast<long long>(opened), static_cast<long long>(filtered));
+    // Generous bounds: they catch work that grows with the square of the objects, not a slow
+    // machine.
+    EXPECT_LT(opened, 3000);
+    EXPECT_LT(filtered, 3000);
 }
 
 TEST_F(ResultsWindowTest, ExitAndEscapeClose) {
