@@ -1,6 +1,7 @@
 // A whole-database comparison's progress on its way from the worker thread to the window: the
 // sink coalesces, the window stays responsive, Stop ends the run with what it gathered, and an
 // engine that throws ends as a failed run.
+#include "event_loop_gaps.h"
 #include "test_env.h"
 #include "ui/tools/frm_db_compare_progress.h"
 #include "ui/widgets/gauge.h"
@@ -24,27 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The longest time the event loop went without running a 10 ms timer, while it ran.
-class GapMeter {
-public:
-    GapMeter() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.elapsed();
-            maxGap_ = std::max(maxGap_, now - last_);
-            last_ = now;
-        });
-        clock_.start();
-        timer_.start();
-    }
-    qint64 MaxGapMs() const { return maxGap_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 maxGap_ = 0;
-};
+using test::GapMeter;
 
 DbCompareRequest Request() {
     DbCompareRequest r;

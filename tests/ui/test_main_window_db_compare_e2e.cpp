@@ -4,6 +4,7 @@
 #include "compare/comp_line.h"
 #include "core/registry.h"
 #include "core/settings.h"
+#include "event_loop_gaps.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
@@ -32,27 +33,7 @@ using test::SqlsimOptions;
 using test::SqlsimProcess;
 using test::TestEnv;
 
-// The longest time the event loop went without running a 10 ms timer.
-class GapMeter {
-public:
-    GapMeter() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.elapsed();
-            maxGap_ = std::max(maxGap_, now - last_);
-            last_ = now;
-        });
-        clock_.start();
-        timer_.start();
-    }
-    qint64 MaxGapMs() const { return maxGap_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 maxGap_ = 0;
-};
+using test::GapMeter;
 
 std::unique_ptr<SqlsimProcess> StartSim(const std::vector<std::string>& files,
                                         std::vector<std::string> extraArgs = {},
