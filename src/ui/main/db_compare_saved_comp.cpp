@@ -1,7 +1,5 @@
 #include "ui/main/db_compare_saved_comp.h"
 
-#include "util/text.h"
-
 namespace orv {
 
 std::string ObjectTypesFlagText(const std::vector<ObjectType>& types) {

@@ -25,7 +25,6 @@ class QTreeWidget;
 namespace orv {
 
 class DbCompareResultsModel;
-class QtComboControl;
 class QtTextView;
 
 class frmDbCompareResults : public QDialog {

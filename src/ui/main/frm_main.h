@@ -176,7 +176,7 @@ private:
     // The menu items, button and list modes of the whole-database comparisons.
     void WireDbCompareCommands();
     void RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details);
-    bool SelectPairSide(int panel, const DbCompareResults& results, const PairVerdict& pair);
+    bool SelectPairSide(int panel, const PairVerdict& pair);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;

@@ -230,13 +230,12 @@ bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdic
     }
     // Source first: with automatic Target selection it moves the Target list, which the
     // Target's own step then settles.
-    const bool source = SelectPairSide(0, results, pair);
-    const bool target = SelectPairSide(1, results, pair);
+    const bool source = SelectPairSide(0, pair);
+    const bool target = SelectPairSide(1, pair);
     return source && target;
 }
 
-bool frmMain::SelectPairSide(int panel, const DbCompareResults& results, const PairVerdict& pair) {
-    (void)results;
+bool frmMain::SelectPairSide(int panel, const PairVerdict& pair) {
     QtListControl& list = *pvlSqlObj_[panel];
     const bool present = panel == 0 ? pair.HasSource : pair.HasTarget;
     if (!present) {
