@@ -64,6 +64,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     BuildControls();
     BuildShortcuts();
     ConnectSignals();
+    WireDbCompareCommands();
 }
 
 frmMain::~frmMain() {
