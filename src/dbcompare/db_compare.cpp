@@ -281,8 +281,13 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
                 std::unique_lock lock(run.mutex);
                 SideState* s = run.side;
                 while (!(s[0].reads[k] && s[1].reads[k])) {
-                    if (s[0].failed || s[1].failed) {
-                        const SideState& f = s[0].failed ? s[0] : s[1];
+                    // A side that failed after reading this type still gave it whole: wait
+                    // for the other side, so what was read before the fault is judged
+                    // whichever reader happens to be faster.
+                    const bool lost[2] = {s[0].failed && !s[0].reads[k],
+                                          s[1].failed && !s[1].reads[k]};
+                    if (lost[0] || lost[1]) {
+                        const SideState& f = lost[0] ? s[0] : s[1];
                         // A reader cut short by Stop fails too; that is no failure of the run.
                         if (!stopped()) {
                             outcome = RunOutcome::Failed;

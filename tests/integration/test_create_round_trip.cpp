@@ -13,6 +13,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace orv {
@@ -105,14 +106,27 @@ void ExpectRoundTrip(CatalogSim& f, const std::string& database) {
     const auto originals = Tables(f.server, database);
     ASSERT_FALSE(originals.empty()) << database;
     std::map<std::string, std::string> scripts;
+    std::set<std::string> refused;
     for (const auto& [qualified, table] : originals) {
         const std::string script = CreateScript(f.server, database, table.name, table.id);
         ASSERT_FALSE(script.empty()) << qualified;
         scripts[qualified] = script;
-        EXPECT_EQ(RunInScratch(f.server, script), "") << database << ": " << qualified;
+        const std::string failure = RunInScratch(f.server, script);
+        // SQL Server 2000 has no (max) sizes: it refuses the script of a table that has them
+        // (such a table only exists because the fixture is shared with the later version).
+        if (f.server.VersionMajor <= 8 && script.find("] (max)") != std::string::npos) {
+            EXPECT_NE(failure.find("Incorrect syntax near 'max'."), std::string::npos)
+                << database << ": " << qualified << "\n"
+                << failure;
+            refused.insert(qualified);
+            continue;
+        }
+        EXPECT_EQ(failure, "") << database << ": " << qualified;
     }
     const auto copies = Tables(f.server, kScratch);
     for (const auto& [qualified, table] : originals) {
+        if (refused.count(qualified))
+            continue;
         const auto copy = copies.find(qualified);
         if (copy == copies.end()) {
             ADD_FAILURE() << qualified << " of " << database << " was not created";
@@ -132,8 +146,9 @@ void ExpectRoundTrip(CatalogSim& f, const std::string& database) {
                                       false, ignored, 2, copy->second.id, ""));
         EXPECT_EQ(copied, original) << qualified;
     }
-    EXPECT_EQ(copies.size(), originals.size());
-    EXPECT_TRUE(f.env.prompter.messages.empty());
+    EXPECT_EQ(copies.size(), originals.size() - refused.size());
+    // Each refused script is told once; nothing else is.
+    EXPECT_EQ(f.env.prompter.messages.size(), refused.size());
 }
 
 class CreateRoundTrip : public test::BothVersions {};

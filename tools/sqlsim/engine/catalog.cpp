@@ -33,6 +33,16 @@ CREATE TABLE syscomments (id int, number smallint, colid smallint, status smalli
   ctext varbinary(8000), texttype smallint, language smallint, encrypted bit, compressed bit,
   text nvarchar(4000) COLLATE NOCASE);
 CREATE INDEX syscomments_id ON syscomments(id, colid);
+-- Each module's text in one piece, for the later servers' sys.sql_modules: a column of its own
+-- so that it is reported as nvarchar(max) (-1). The rows of a module arrive in colid order.
+CREATE TABLE sqlsim_module_text (id INTEGER PRIMARY KEY, definition nvarchar(-1));
+CREATE TRIGGER sqlsim_module_text_add AFTER INSERT ON syscomments BEGIN
+  INSERT OR IGNORE INTO sqlsim_module_text (id, definition) VALUES (NEW.id, '');
+  UPDATE sqlsim_module_text SET definition = definition || NEW.text WHERE id = NEW.id;
+END;
+CREATE TRIGGER sqlsim_module_text_drop AFTER DELETE ON syscomments BEGIN
+  DELETE FROM sqlsim_module_text WHERE id = OLD.id;
+END;
 CREATE TABLE sysindexes (id int, status int, first binary(6), indid smallint, root binary(6),
   minlen smallint, keycnt smallint, groupid smallint, dpages int, reserved int, used int,
   rowcnt bigint, rowmodctr int, reserved3 int, reserved4 int, xmaxlen smallint,
@@ -134,6 +144,12 @@ CREATE VIEW "sys.columns" AS
     isnullable AS is_nullable, CASE WHEN status & 128 = 0 THEN 0 ELSE 1 END AS is_identity,
     cdefault AS default_object_id
   FROM syscolumns;
+CREATE VIEW "sys.sql_modules" AS
+  SELECT o.id AS object_id, m.definition AS definition, 1 AS uses_ansi_nulls, 1 AS uses_quoted_identifier, 0 AS is_schema_bound,
+    0 AS uses_database_collation, 0 AS is_recompiled, 0 AS null_on_null_input,
+    NULL AS execute_as_principal_id
+  FROM sysobjects o JOIN sqlsim_module_text m ON m.id = o.id
+  WHERE o.xtype IN ('P', 'V', 'FN', 'IF', 'TF', 'TR', 'R') OR (o.xtype = 'D' AND o.parent_obj = 0);
 CREATE VIEW "sys.default_constraints" AS
   SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'D' AS type, 'DEFAULT_CONSTRAINT' AS type_desc,

@@ -213,6 +213,7 @@ bool Engine::runScript(const std::string& sqlText, std::string& error) {
         error = err.text;
         return false;
     }
+    static_cast<SessionImpl&>(*session).setupScript = true;
     std::atomic<bool> cancel{false};
     for (const auto& batch : splitBatches(sqlText)) {
         if (batch.find_first_not_of(" \t\r\n") == std::string::npos)

@@ -247,9 +247,49 @@ void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
-    std::string s = argText(argv[0]);
-    std::reverse(s.begin(), s.end());
-    resultText(ctx, s);
+    // By characters: reversing the bytes would turn every non-ASCII letter into invalid UTF-8.
+    const std::string s = argText(argv[0]);
+    std::string out;
+    out.reserve(s.size());
+    for (size_t end = s.size(); end > 0;) {
+        size_t begin = end - 1;
+        while (begin > 0 && (static_cast<unsigned char>(s[begin]) & 0xC0) == 0x80)
+            --begin;
+        out.append(s, begin, end - begin);
+        end = begin;
+    }
+    resultText(ctx, out);
+}
+
+// QUOTENAME: the name delimited so that it reads back as itself, the closing delimiter doubled
+// inside. NULL past 128 characters (counted as nvarchar counts them, a letter outside the BMP as
+// two) and for a delimiter other than a bracket or a quote.
+void fnQuoteName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]) || (argc > 1 && isNull(argv[1])))
+        return sqlite3_result_null(ctx);
+    const std::string s = argText(argv[0]);
+    size_t units = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    const std::string q = argc > 1 ? argText(argv[1]) : "[";
+    if (units > 128 || q.empty())
+        return sqlite3_result_null(ctx);
+    char open = q[0];
+    char close = open;
+    if (open == '[' || open == ']') {
+        open = '[';
+        close = ']';
+    } else if (open != '"' && open != '\'') {
+        return sqlite3_result_null(ctx);
+    }
+    std::string out(1, open);
+    for (char c : s) {
+        out += c;
+        if (c == close)
+            out += c;
+    }
+    resultText(ctx, out + close);
 }
 
 void fnStr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -689,6 +729,8 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"tsql_replicate", 2, fnReplicate, true},
         {"tsql_space", 1, fnSpace, true},
         {"tsql_reverse", 1, fnReverse, true},
+        {"tsql_quotename", 1, fnQuoteName, true},
+        {"tsql_quotename", 2, fnQuoteName, true},
         {"tsql_str", 1, fnStr, true},
         {"tsql_str", 2, fnStr, true},
         {"tsql_str", 3, fnStr, true},

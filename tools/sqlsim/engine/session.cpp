@@ -1,6 +1,7 @@
 #include "engine/session.h"
 
 #include "engine/errors.h"
+#include "engine/later_syntax.h"
 #include "engine/session_internal.h"
 
 #include <chrono>
@@ -221,6 +222,17 @@ void SessionImpl::executeBatch(const std::string& sql, ResultSink& sink,
 
 void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
                       const std::atomic<bool>& cancel, const std::map<std::string, Value>& params) {
+    // The whole batch is parsed before any of it runs: a construct the server's version lacks
+    // stops it all.
+    if (!setupScript) {
+        try {
+            refuseLaterSyntax(toks, engine_.major);
+        } catch (const SqlError& e) {
+            sink.message(e.msg);
+            sink.done(false, 0, false);
+            return;
+        }
+    }
     auto saved = variables_;
     for (const auto& [k, v] : params)
         variables_[k] = v;

@@ -49,6 +49,9 @@ public:
     // While a view is being created, names resolve without the SQLite schema so that the
     // stored view keeps working whatever name its file is attached under.
     bool viewMode = false;
+    // Start-up scripts build the databases a test needs, whatever version the server poses
+    // as; only what clients send is held to that version's grammar.
+    bool setupScript = false;
     // The type SQL Server would report for a result column that comes straight from a user
     // table column, with its nullability and identity.
     std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);

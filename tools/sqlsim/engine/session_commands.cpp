@@ -1,4 +1,5 @@
 // SET, DECLARE, WAITFOR, USE and procedure calls (system procedures and RPC).
+#include "engine/later_syntax.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 
@@ -304,6 +305,10 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
                    (std::isalnum(static_cast<unsigned char>(decl[e])) || decl[e] == '_'))
                 ++e;
             declared.push_back(upper(decl.substr(p, e - p)));
+        }
+        if (!setupScript) {
+            std::string declError;
+            refuseLaterSyntax(tokenize(decl, declError), engine_.major);
         }
         size_t posIdx = 0;
         for (size_t k = firstValue; k < params.size(); ++k)

@@ -46,6 +46,7 @@ const std::map<std::string, FunctionDef>& functions() {
         {"REPLICATE", {"tsql_replicate", ""}},
         {"SPACE", {"tsql_space", "varchar(8000)"}},
         {"REVERSE", {"tsql_reverse", ""}},
+        {"QUOTENAME", {"tsql_quotename", "nvarchar(258)"}},
         {"STR", {"tsql_str", "varchar(10)"}},
         {"NEWID", {"tsql_newid", "uniqueidentifier"}},
         {"GETDATE", {"tsql_getdate", "datetime"}},

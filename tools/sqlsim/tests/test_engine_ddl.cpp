@@ -31,11 +31,20 @@ protected:
 
 TEST_P(Ddl, ColumnTypesAreRecordedWithSqlServerLengthsAndPrecisions) {
     ASSERT_EQ(run("CREATE TYPE Money2 FROM decimal(12,3) NOT NULL").error(), nullptr);
-    CaptureSink c = run("CREATE TABLE Types (a nvarchar(20), b varchar(max), c decimal(9,2), "
-                        "d numeric(30,4), e char(3), f float, g real, h bit, i bigint, "
-                        "j uniqueidentifier, k varbinary(16), l image, m Money2, n sysname, "
-                        "o smalldatetime, p nvarchar(max), q float(10))");
-    ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    const std::string ddl = "CREATE TABLE Types (a nvarchar(20), b varchar(max), c decimal(9,2), "
+                            "d numeric(30,4), e char(3), f float, g real, h bit, i bigint, "
+                            "j uniqueidentifier, k varbinary(16), l image, m Money2, n sysname, "
+                            "o smalldatetime, p nvarchar(max), q float(10))";
+    CaptureSink c = run(ddl);
+    if (v8()) {
+        // SQL Server 2000 has no (max) sizes, so a client cannot send this; a start-up script
+        // still builds it, and the catalog rows are the same.
+        ASSERT_NE(c.error(), nullptr);
+        EXPECT_EQ(c.error()->text, "Incorrect syntax near 'max'.");
+        f->script("USE T\nGO\n" + ddl + "\nGO\n");
+    } else {
+        ASSERT_EQ(c.error(), nullptr) << c.errorText();
+    }
     ResultSet r = q("SELECT c.name, t.name AS type, c.xtype, c.xusertype, c.length, c.prec, "
                     "c.scale, c.isnullable FROM syscolumns c JOIN systypes t ON "
                     "t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('Types') ORDER BY c.colid");
@@ -288,9 +297,19 @@ TEST_P(Ddl, CreateScriptFormsRunAndInvalidOnesAreRefused) {
                              "object_id('[dbo].[C]]x]') AND OBJECTPROPERTY(id, 'IsTable') = 1)"
                              "\r\nDROP Table[dbo].[C]]x]";
     ASSERT_EQ(run(drop).error(), nullptr) << "nothing to drop yet";
-    CaptureSink create = run("CREATE TABLE [dbo].[C]]x] (\r\n[c]]1] [int] NOT NULL,\r\n"
-                             "[d] [nvarchar] (max) NULL,\r\n[e] [varbinary] (max) NULL \r\n)");
-    ASSERT_EQ(create.error(), nullptr) << create.errorText();
+    const std::string script = "CREATE TABLE [dbo].[C]]x] (\r\n[c]]1] [int] NOT NULL,\r\n"
+                               "[d] [nvarchar] (max) NULL,\r\n[e] [varbinary] (max) NULL \r\n)";
+    CaptureSink create = run(script);
+    if (v8()) {
+        // A 2000 server refuses the (max) sizes as it reads them; the table is made by a
+        // start-up script instead so that the rest runs alike.
+        ASSERT_NE(create.error(), nullptr);
+        EXPECT_EQ(create.error()->number, 102);
+        EXPECT_EQ(create.error()->line, 3);
+        f->script("USE T\nGO\n" + script + "\nGO\n");
+    } else {
+        ASSERT_EQ(create.error(), nullptr) << create.errorText();
+    }
     CaptureSink index = run("CREATE UNIQUE CLUSTERED INDEX [IX]]C] ON [dbo].[C]]x] ([c]]1])");
     ASSERT_EQ(index.error(), nullptr) << index.errorText();
     const std::string table = id("C]x");

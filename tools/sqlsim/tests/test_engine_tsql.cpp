@@ -98,6 +98,8 @@ TEST_F(Tsql, StringAndDateFunctions) {
     EXPECT_EQ(one("LEFT('abcdef', 2) + RIGHT('abcdef', 2)"), "abef");
     EXPECT_EQ(one("UPPER(LTRIM(RTRIM('  x  ')))"), "X");
     EXPECT_EQ(one("REPLICATE('ab', 3)"), "ababab");
+    EXPECT_EQ(one("REVERSE('abc')"), "cba");
+    EXPECT_EQ(one("REVERSE(N'Ωμέγα')"), "αγέμΩ");
     EXPECT_EQ(one("ISNULL(price, -1) FROM P WHERE id = 3"), "-1");
     EXPECT_EQ(one("COALESCE(NULL, NULL, 'z')"), "z");
     EXPECT_EQ(one("YEAR(born) * 100 + MONTH(born) FROM P WHERE id = 2"), "198512");
