@@ -1,6 +1,7 @@
-// Compares two generated databases whole and sets the time against the raw fetch of the same
-// catalog rows by FreeTDS's tsql, one connection per database, both at once; reports the
-// program's peak memory against the definition text it holds. Not part of the test run:
+// Compares two generated databases whole, in process (the engine) and as a user runs it
+// (`orvane-cli compare-all --format csv`), and sets the times against the raw fetch of the same
+// catalog rows by FreeTDS's tsql, one connection per database, both at once; reports the peak
+// memory of both against the definition text compared. Not part of the test run:
 //   bench_compare_all [procedures [tables [views [functions [triggers]]]]]
 // (defaults 20000 2000 1000 1000 500; 1% of the objects changed, 0.5% on one side only).
 #include "core/settings.h"
@@ -129,6 +130,37 @@ double RawFetch(const orv::test::SqlsimProcess& sim, const std::vector<std::stri
     return Seconds(Clock::now() - start);
 }
 
+struct ChildRun {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = -1;
+};
+
+// Runs the command-line front end on the pair as a user would, report discarded; its own peak
+// memory comes from the kernel's accounting of the child.
+ChildRun RunCli(const orv::test::SqlsimProcess& sim) {
+    std::fflush(nullptr);
+    ChildRun run;
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen("/dev/null", "w", stdout);
+        setenv("ORVANE_PASSWORD", sim.Options().password.c_str(), 1);
+        const std::string server = sim.ServerName();
+        execl(ORV_CLI_PATH, "orvane-cli", "compare-all", "--format", "csv", "--login",
+              sim.Options().login.c_str(), server.c_str(), "BenchA", server.c_str(), "BenchB",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage u{};
+    wait4(pid, &status, 0, &u);
+    run.seconds = Seconds(Clock::now() - start);
+    run.peakKb = u.ru_maxrss;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +235,12 @@ int main(int argc, char** argv) {
     const double raw = RawFetch(sim, {"BenchA", "BenchB"}, dir);
     std::printf("raw fetch of the same statements by tsql, both databases at once: %.2f s\n", raw);
     std::printf("engine / raw fetch: %.2f (target at most 1.5)\n", engine / raw);
+    orv::DropIdleConnections();
+    const ChildRun cli = RunCli(sim);
+    std::printf("orvane-cli compare-all --format csv: %.2f s, exit status %d (1 expected: the "
+                "pair differs), peak resident memory %.1f MB\n",
+                cli.seconds, cli.status, cli.peakKb / 1024.0);
+    std::printf("orvane-cli / raw fetch: %.2f (target at most 1.5)\n", cli.seconds / raw);
     const double textMb = static_cast<double>(textBytes) / (1024.0 * 1024.0);
     std::printf("definition text of both databases (as compared, CR LF): %.1f MB\n", textMb);
     std::printf("peak resident memory: %.1f MB before the run, %.1f MB after (limit 3 x text + "
