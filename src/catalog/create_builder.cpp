@@ -69,7 +69,7 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
         break;
     }
     case kTypeRelationship:
-        body = GetRelationshipText(server, listedName, database);
+        body = GetRelationshipText(server, listedName, database, objectId);
         break;
     default:
         break;

@@ -86,6 +86,12 @@ bool LookUpSchema(ServerEntry& server, ObjectType type, const std::string& datab
 
 void QualifyDuplicateNames(ServerEntry& server, ObjectType type, const std::string& database,
                            std::vector<TwoStr>& entries, int32_t count) {
+    QualifyDuplicateNames(
+        entries, count, [&](TwoStr& entry) { return LookUpSchema(server, type, database, entry); });
+}
+
+void QualifyDuplicateNames(std::vector<TwoStr>& entries, int32_t count,
+                           const std::function<bool(TwoStr& entry)>& lookUpSchema) {
     const int32_t n = std::min<int32_t>(count, static_cast<int32_t>(entries.size()));
     for (int32_t i = 0; i + 1 < n; ++i) {
         auto& current = entries[static_cast<size_t>(i)];
@@ -93,9 +99,9 @@ void QualifyDuplicateNames(ServerEntry& server, ObjectType type, const std::stri
         if (i > 0)
             PrefixWithSchema(entries[static_cast<size_t>(i - 1)]);
         if (next.Name == current.Name) {
-            if (!LookUpSchema(server, type, database, current))
+            if (!lookUpSchema(current))
                 return;
-            if (!LookUpSchema(server, type, database, next))
+            if (!lookUpSchema(next))
                 return;
         }
         if (i == n - 2) {

@@ -9,6 +9,7 @@
 #include "util/text_view.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ bool AreDuplicatesInArr_TwoStr(const std::vector<TwoStr>& entries, int32_t count
 // Prefixes every name that equals a neighbour's with its schema and ".".
 void QualifyDuplicateNames(ServerEntry& server, ObjectType type, const std::string& database,
                            std::vector<TwoStr>& entries, int32_t count);
+// The same with the schemas told by `lookUpSchema`, which fills an entry's Schema and returns
+// false when the lookup failed (that ends the whole qualification, as a failed server lookup
+// does).
+void QualifyDuplicateNames(std::vector<TwoStr>& entries, int32_t count,
+                           const std::function<bool(TwoStr& entry)>& lookUpSchema);
 
 // Clears and refills the object list: name, upper-cased reference date and hidden id per row;
 // row 0 becomes current.

@@ -102,10 +102,10 @@ void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& li
                 break;
             }
             case kTypeRelationship:
-                text = GetRelationshipText(server, name, database);
+                text = GetRelationshipText(server, name, database, id);
                 break;
             case kTypeConstraint:
-                text = GetConstraintText(server, name, database);
+                text = GetConstraintText(server, name, database, id);
                 break;
             default:
                 CurrentPrompter().MessageBox(MsgIcon::None, kExecutableName, "SHOULDN't HAPPEN");

@@ -189,6 +189,13 @@ std::string BareObjectName(const std::string& listedName) {
     return dot == std::string::npos ? trimmed : trimmed.substr(dot + 1);
 }
 
+std::string ExtendedNameFromCatalog(const std::string& schema, const std::string& name,
+                                    bool later) {
+    if (!schema.empty() && (later || schema != "dbo"))
+        return QualifiedName(schema, name);
+    return later ? "" : QuoteCatalogName(name);
+}
+
 std::string GetExtendedObjectName(ServerEntry& server, const std::string& database,
                                   const std::string& listedName, ObjectType type, int32_t objectId,
                                   std::string* ownName) {
@@ -211,10 +218,9 @@ std::string GetExtendedObjectName(ServerEntry& server, const std::string& databa
             if (Db_GetObjNameById(server, database, objectId, schema, name)) {
                 if (!name.empty()) {
                     bare = name;
-                    if (!schema.empty() && (later || schema != "dbo"))
-                        return QualifiedName(schema, name);
-                    if (!later)
-                        return QuoteCatalogName(name);
+                    if (std::string extended = ExtendedNameFromCatalog(schema, name, later);
+                        !extended.empty())
+                        return extended;
                 }
             } else {
                 // The server did not answer: asking it again by name would only wait again. A

@@ -34,6 +34,11 @@ std::string GetExtendedObjectName(ServerEntry& server, const std::string& databa
                                   const std::string& listedName, ObjectType type, int32_t objectId,
                                   std::string* ownName = nullptr);
 
+// The extended name of an object whose schema (owner) and own name the catalog gave: the two
+// bracketed parts, or on a 2000 server the bracketed name alone for dbo. Empty when a later
+// server gave no schema, so the name has to be found some other way.
+std::string ExtendedNameFromCatalog(const std::string& schema, const std::string& name, bool later);
+
 // After an invalid-object-name error on a later server: true with [schema].[name] in
 // `qualified` when the table's schema could be found.
 bool QualifyTableAfterNameError(ServerEntry& server, const std::string& tableName,

@@ -23,6 +23,54 @@ std::string QualifiedTableName(const ServerEntry& server, const std::string& dat
 
 } // namespace
 
+bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, BracketedNames names) {
+    return tableId > 0 &&
+           (tableName.find('.') != std::string::npos || names == BracketedNames::Executable);
+}
+
+// The seed is taken only when the name reaches this very table: by a bare name a table outside
+// the default schema would otherwise show the seed of its dbo namesake.
+std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
+                            const std::string& filter, const std::string& orderBy) {
+    return "SELECT " + leadingColumns +
+           "sco.[name] AS [column], sco.autoval, sco.isnullable, "
+           "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
+           "CASE WHEN OBJECT_ID(" +
+           identityArgument + ") = sco.id THEN ident_seed(" + identityArgument +
+           ") END AS identityseed, CASE WHEN OBJECT_ID(" + identityArgument +
+           ") = sco.id THEN ident_incr(" + identityArgument +
+           ") END AS identityincrement, "
+           "isID=case when sco.status&128=0 then '' else 'Y' end "
+           "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
+           "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +
+           filter + "ORDER BY " + orderBy;
+}
+
+std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
+                              int32_t tableId) {
+    const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + SqlLiteral(tableName) + "' "
+                                            : "WHERE sco.id = " + std::to_string(tableId) + " ";
+    return TableColumnsSql("", "'" + SqlLiteral(identityName) + "'", filter, "sco.colorder");
+}
+
+std::string TableIndexesSql(const std::string& leadingColumns, const std::string& tableCondition,
+                            bool clusteredOnly, const std::string& orderBy) {
+    const std::string condition =
+        clusteredOnly ? "si.indid = 1 AND " : "si.indid BETWEEN 1 AND 254 AND ";
+    return "SELECT DISTINCT " + leadingColumns +
+           "sc.name AS [column], si.name as [index], sk.indid, sk.keyno "
+           "FROM sysobjects so INNER JOIN sysindexkeys sk ON so.parent_obj = sk.id "
+           "INNER JOIN sysindexes si ON sk.id = si.id AND sk.indid = si.indid "
+           "INNER JOIN syscolumns sc ON sk.id = sc.id AND sk.colid = sc.colid "
+           "INNER JOIN sysobjects so2 ON so.parent_obj = so2.id "
+           "WHERE " +
+           tableCondition + condition +
+           "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
+           "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 "
+           "ORDER BY " +
+           orderBy;
+}
+
 bool GetTableStructure(const ServerEntry& server, const std::string& database,
                        const std::string& tableName, std::string& text,
                        std::vector<ColumnInfo>& columns, int32_t& lastIndex, bool leaveOutIgnored,
@@ -39,44 +87,19 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
         if (leaveOutIgnored)
             ignoredCount = GetIgnoredColumns(
                 listKind, GetObjectFullName(server, database, tableName, false), ignored);
-        const std::string literal = SqlLiteral(tableName);
-        // ident_seed reads its argument as schema.name: a name holding "." goes in qualified.
-        // So does the name of a statement that is to be run: by its bare name, a table outside
-        // the default schema would be created with its dbo namesake's seed, or with none.
-        const bool qualify = tableId > 0 && (tableName.find('.') != std::string::npos ||
-                                             names == BracketedNames::Executable);
-        const std::string identity =
-            qualify ? SqlLiteral(QualifiedTableName(server, database, tableName, tableId))
-                    : literal;
-        const std::string filter = tableId <= 0 ? "WHERE sob.name = '" + literal + "' "
-                                                : "WHERE sco.id = " + std::to_string(tableId) + " ";
-        const std::string sql =
-            "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, "
-            "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
-            "ident_seed('" +
-            identity + "') AS identityseed, ident_incr('" + identity +
-            "') AS identityincrement, "
-            "isID=case when sco.status&128=0 then '' else 'Y' end "
-            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
-            "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype " +
-            filter + "ORDER BY sco.colorder";
+        const std::string identity = IdentityByQualifiedName(tableName, tableId, names)
+                                         ? QualifiedTableName(server, database, tableName, tableId)
+                                         : tableName;
+        const std::string sql = TableColumnsQuery(tableName, identity, tableId);
         RecordsetPtr rs;
         {
             QuietErrorsScope quiet;
             ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription);
         }
         RequireOpen(rs);
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            if (ignoredCount > 0 && IsColumnIgnored(ignored, rs->Value("column").Text()))
-                continue;
-            ColumnInfo info;
-            text += BuildColumnLine(*rs, lineSuffix, info, names) + "\r\n";
-            columns.push_back(std::move(info));
-        }
+        BuildColumnLines(*rs, ignored, lineSuffix, text, columns, names);
         lastIndex = static_cast<int32_t>(columns.size()) - 1;
         rs->Close();
-        if (!text.empty())
-            text = Trim(text.substr(0, text.size() - 2));
         return true;
     } catch (...) {
         const CaughtError e = CurrentError();
@@ -89,20 +112,9 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
 
 std::string GetTableIndexes(const ServerEntry& server, const std::string& tableName,
                             const std::string& database, bool clusteredOnly, int32_t tableId) {
-    const std::string condition =
-        clusteredOnly ? "si.indid = 1 AND " : "si.indid BETWEEN 1 AND 254 AND ";
-    const std::string table = tableId > 0 ? "WHERE so2.id = " + std::to_string(tableId) + " AND "
-                                          : "WHERE so2.name = '" + SqlLiteral(tableName) + "' AND ";
-    const std::string sql =
-        "SELECT DISTINCT sc.name AS [column], si.name as [index], sk.indid, sk.keyno "
-        "FROM sysobjects so INNER JOIN sysindexkeys sk ON so.parent_obj = sk.id "
-        "INNER JOIN sysindexes si ON sk.id = si.id AND sk.indid = si.indid "
-        "INNER JOIN syscolumns sc ON sk.id = sc.id AND sk.colid = sc.colid "
-        "INNER JOIN sysobjects so2 ON so.parent_obj = so2.id " +
-        table + condition +
-        "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
-        "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 "
-        "ORDER BY sk.indid, sk.keyno";
+    const std::string table = tableId > 0 ? "so2.id = " + std::to_string(tableId) + " AND "
+                                          : "so2.name = '" + SqlLiteral(tableName) + "' AND ";
+    const std::string sql = TableIndexesSql("", table, clusteredOnly, "sk.indid, sk.keyno");
     RecordsetPtr rs;
     int32_t errNumber = 0;
     std::string errDescription;
@@ -125,18 +137,16 @@ std::string GetTableScript(const ServerEntry& server, const std::string& tableNa
                            leaveOutIgnored, ignoredCount, kIgnoredForStructure, tableId,
                            lineSuffix))
         return "";
-    if (Settings().CompleteTableScripts && !forceClusteredIndex) {
-        const std::string extras =
-            GetCompleteTableExtras(server, tableName, database, tableId, !Settings().IgnoreIndexes);
-        return extras.empty() ? columnsText : columnsText + "\r\n\r\n" + extras;
-    }
+    if (Settings().CompleteTableScripts && !forceClusteredIndex)
+        return JoinTableScript(columnsText,
+                               GetCompleteTableExtras(server, tableName, database, tableId,
+                                                      !Settings().IgnoreIndexes));
     if (forceClusteredIndex || !Settings().IgnoreIndexes) {
-        // A name qualified by the listing matches no catalog name; the table's id does.
-        const int32_t indexTableId = tableName.find('.') != std::string::npos ? tableId : 0;
-        const std::string indexes =
-            GetTableIndexes(server, tableName, database, forceClusteredIndex, indexTableId);
-        if (!indexes.empty())
-            return columnsText + "\r\n\r\n" + indexes;
+        // By the table's id when the list gives one: by name, two tables of one name (two
+        // owners on a 2000 server, or names differing in letter case) would show each other's
+        // indexes.
+        return JoinTableScript(columnsText, GetTableIndexes(server, tableName, database,
+                                                            forceClusteredIndex, tableId));
     }
     return columnsText;
 }

@@ -30,6 +30,19 @@ enum class BracketedNames { AsStored, Executable };
 std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix, ColumnInfo& info,
                             BracketedNames names = BracketedNames::AsStored);
 
+// Appends the column line of every row of the column query (the rows of one table), each with
+// the suffix and a line break, leaving out the columns named in `ignored` (any letter case);
+// then drops the last line break and the blanks at both ends, as the script has them.
+// `columns` receives the ColumnInfo of each line written.
+void BuildColumnLines(Recordset& rows, const std::vector<std::string>& ignored,
+                      const std::string& lineSuffix, std::string& text,
+                      std::vector<ColumnInfo>& columns,
+                      BracketedNames names = BracketedNames::AsStored);
+
+// The script from its column lines and what follows them (index and constraint lines): that
+// part comes after an empty line, when there is one.
+std::string JoinTableScript(const std::string& columnsText, const std::string& afterColumns);
+
 // "CONSTRAINT [pk] PRIMARY KEY CLUSTERED", "CLUSTERED INDEX [x]" or "INDEX [x]".
 std::string IndexKeywordPart(int64_t indexId, const std::string& indexName);
 
@@ -47,6 +60,25 @@ bool IsColumnIgnored(const std::vector<std::string>& ignored, const std::string&
 std::string TableStructureErrorText(const std::string& tableName, const std::string& serverName,
                                     const std::string& database, int32_t errNumber,
                                     const std::string& errDescription);
+
+// Whether the identity seed of a table is read by its qualified name (found by id) rather than
+// by the name as listed: ident_seed reads its argument as schema.name, so a listed name holding
+// "." goes in qualified, and so does the name in a statement that is to be run.
+bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, BracketedNames names);
+
+// The column query of one table: by id when tableId > 0, else by name; the identity seed and
+// increment read for `identityName` (the listed or the qualified name).
+std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
+                              int32_t tableId);
+// The column query's text with its variable parts: columns put before the usual ones, the
+// expression ident_seed and ident_incr are given, the WHERE clause and the sort order.
+std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
+                            const std::string& filter, const std::string& orderBy);
+
+// The index query's text: columns put before the usual ones, the condition on the table
+// ("so2.id = 5 AND ", or empty for every table), clustered index only or all, the sort order.
+std::string TableIndexesSql(const std::string& leadingColumns, const std::string& tableCondition,
+                            bool clusteredOnly, const std::string& orderBy);
 
 // The column lines of a table. tableId <= 0 finds the table by name. listKind selects the
 // ignored-column file read when leaveOutIgnored is set.

@@ -168,9 +168,13 @@ std::string GetCompleteTableExtras(const ServerEntry& server, const std::string&
     return extras + BuildConstraintLines(*rs);
 }
 
-std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor) {
+std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor, int32_t keyId) {
     const std::string literal = SqlLiteral(keyName);
-    if (versionMajor > 8)
+    const std::string id = std::to_string(keyId);
+    if (versionMajor > 8) {
+        const std::string filter = keyId > 0   ? "WHERE k.object_id = " + id
+                                   : keyId < 0 ? std::string()
+                                               : "WHERE k.name = '" + literal + "'";
         return "SELECT fkc.constraint_object_id AS constid, t.name AS tablename, "
                "pc.name AS foreigncolumn, rc.name AS referencedcolumn "
                "FROM sys.foreign_key_columns fkc "
@@ -179,17 +183,19 @@ std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor)
                "INNER JOIN sys.columns pc ON pc.object_id = fkc.parent_object_id "
                "AND pc.column_id = fkc.parent_column_id "
                "INNER JOIN sys.columns rc ON rc.object_id = fkc.referenced_object_id "
-               "AND rc.column_id = fkc.referenced_column_id "
-               "WHERE k.name = '" +
-               literal + "' ORDER BY fkc.constraint_object_id, fkc.constraint_column_id";
+               "AND rc.column_id = fkc.referenced_column_id " +
+               filter + " ORDER BY fkc.constraint_object_id, fkc.constraint_column_id";
+    }
+    const std::string filter = keyId > 0   ? "WHERE so.id = " + id
+                               : keyId < 0 ? std::string()
+                                           : "WHERE so.name = '" + literal + "'";
     return "SELECT fk.constid, sof.name AS tablename, scf.name AS foreigncolumn, "
            "scr.name AS referencedcolumn FROM sysforeignkeys fk "
            "INNER JOIN sysobjects so ON so.id = fk.constid "
            "INNER JOIN sysobjects sof ON sof.id = fk.fkeyid "
            "INNER JOIN syscolumns scf ON scf.id = fk.fkeyid AND scf.colid = fk.fkey "
-           "INNER JOIN syscolumns scr ON scr.id = fk.rkeyid AND scr.colid = fk.rkey "
-           "WHERE so.name = '" +
-           literal + "' ORDER BY fk.constid, fk.keyno";
+           "INNER JOIN syscolumns scr ON scr.id = fk.rkeyid AND scr.colid = fk.rkey " +
+           filter + " ORDER BY fk.constid, fk.keyno";
 }
 
 std::string BuildCompleteRelationshipText(const Recordset& first, Recordset& pairs) {

@@ -37,8 +37,9 @@ std::string GetCompleteTableExtras(const ServerEntry& server, const std::string&
                                    const std::string& database, int32_t tableId, bool withIndexes);
 
 // The column pairs of a foreign key (constid, tablename, foreigncolumn, referencedcolumn), in
-// key order, by key name.
-std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor);
+// key order, by key name, by the key's id when `keyId` is positive, or of every key when it is
+// negative.
+std::string ForeignKeyColumnsQuery(const std::string& keyName, int versionMajor, int32_t keyId = 0);
 
 // The relationship text with every column pair of the key the first row names: the FOREIGN KEY
 // line lists the referencing columns and the REFERENCES line the referenced table and columns,

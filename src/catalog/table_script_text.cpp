@@ -61,6 +61,24 @@ std::string BuildColumnLine(const Recordset& row, const std::string& lineSuffix,
     return line;
 }
 
+void BuildColumnLines(Recordset& rows, const std::vector<std::string>& ignored,
+                      const std::string& lineSuffix, std::string& text,
+                      std::vector<ColumnInfo>& columns, BracketedNames names) {
+    for (; !rows.IsEOF(); rows.MoveNext()) {
+        if (!ignored.empty() && IsColumnIgnored(ignored, rows.Value("column").Text()))
+            continue;
+        ColumnInfo info;
+        text += BuildColumnLine(rows, lineSuffix, info, names) + "\r\n";
+        columns.push_back(std::move(info));
+    }
+    if (!text.empty())
+        text = Trim(text.substr(0, text.size() - 2));
+}
+
+std::string JoinTableScript(const std::string& columnsText, const std::string& afterColumns) {
+    return afterColumns.empty() ? columnsText : columnsText + "\r\n\r\n" + afterColumns;
+}
+
 std::string IndexKeywordPart(int64_t indexId, const std::string& indexName) {
     if (indexId == 1 && StartsWithNoCase(indexName, "pk"))
         return "CONSTRAINT [" + indexName + "] PRIMARY KEY CLUSTERED";

@@ -96,6 +96,43 @@ ComparisonReportRequest ReportRequestFor(const ComparedObjectNames& names) {
 
 } // namespace
 
+std::string_view ViewTextForComparison(ViewPair& views, int side) {
+    return TrimBlanks(views.Text(side));
+}
+
+PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t typeCode,
+                              const std::string fullName[2], const CompareOptions& options,
+                              const CompareServices& services, bool paint) {
+    PairDecision decision;
+    // A side's text without its ignored columns lives here while it is compared.
+    std::string withoutIgnored[2];
+    bool replaced[2] = {false, false};
+    if (typeCode == kTypeTables && services.ignoredColumns) {
+        for (int side = 0; side < 2; ++side) {
+            if (services.ignoredColumns(fullName[side]).empty())
+                continue;
+            decision.ColumnsIgnored = true;
+            if (services.tableScriptWithoutIgnored) {
+                withoutIgnored[side] = services.tableScriptWithoutIgnored(side);
+                text[side] = withoutIgnored[side];
+                replaced[side] = true;
+            }
+        }
+    }
+    bool equal = TextsEqual(text[0], text[1], options);
+    // The second opinion works on the views' whole texts, as the marking does.
+    if (!equal && options.IgnoreColSeq)
+        equal = CompareProcs_IgnoreColumnsOrder(views, options.IgnoreComments);
+    if (!equal)
+        decision.Marked = Mark_Differences(views, decision.MarkErrorCode, paint);
+    decision.Identical = equal;
+    // The replaced texts die with this call; nobody may keep looking at them.
+    for (int side = 0; side < 2; ++side)
+        if (replaced[side])
+            text[side] = {};
+    return decision;
+}
+
 CompareResult CompareSelProcs(const CompareRequest& request) {
     CompareResult result;
     BusyScope busy(request.services.setBusy);
@@ -118,8 +155,8 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
             text[0] = given[0];
             text[1] = given[1];
         } else {
-            text[0] = TrimBlanks(views.Text(0));
-            text[1] = TrimBlanks(views.Text(1));
+            text[0] = ViewTextForComparison(views, 0);
+            text[1] = ViewTextForComparison(views, 1);
         }
 
         step = 3;
@@ -133,32 +170,19 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
         const ComparedObjectNames& names = request.names;
 
         step = 5;
-        if (names.TypeCode == kTypeTables && request.services.ignoredColumns) {
-            for (int side = 0; side < 2; ++side) {
-                if (request.services.ignoredColumns(names.FullName[side]).empty())
-                    continue;
-                result.ColumnsIgnored = true;
-                if (request.services.tableScriptWithoutIgnored) {
-                    given[side] = request.services.tableScriptWithoutIgnored(side);
-                    text[side] = given[side];
-                }
-            }
-        }
-
-        step = 6;
         // The marks of an earlier comparison go first: a verdict of "identical", or a marking
         // that fails, must not leave the previous colours behind as if they were this one's.
         sourceView.ClearBackColors();
         targetView.ClearBackColors();
-        bool equal = TextsEqual(text[0], text[1], options);
-
-        step = 7;
-        if (!equal && options.IgnoreColSeq)
-            equal = CompareProcs_IgnoreColumnsOrder(views, options.IgnoreComments);
+        const PairDecision decision = DecideObjectPair(views, text, names.TypeCode, names.FullName,
+                                                       options, request.services, true);
+        result.ColumnsIgnored = decision.ColumnsIgnored;
+        result.Marked = decision.Marked;
+        result.MarkErrorCode = decision.MarkErrorCode;
+        const bool equal = decision.Identical;
 
         step = 8;
         if (!equal) {
-            result.Marked = Mark_Differences(views, result.MarkErrorCode);
             result.SourceLines = std::move(views.Lines(0));
             result.TargetLines = std::move(views.Lines(1));
         }

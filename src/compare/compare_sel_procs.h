@@ -4,11 +4,13 @@
 #pragma once
 
 #include "compare/comp_line.h"
+#include "compare/view_pair.h"
 #include "util/text_view.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv {
@@ -97,6 +99,29 @@ constexpr const char* kNoteIgnoreColumnsOrder =
     "Please note that option 'Ignore Columns Order' is set ON.";
 
 CompareResult CompareSelProcs(const CompareRequest& request);
+
+// The text a comparison of two whole views starts from: the view's text without the blanks at
+// both ends.
+std::string_view ViewTextForComparison(ViewPair& views, int side);
+
+// What the deciding steps of a comparison found.
+struct PairDecision {
+    bool Identical = false;
+    bool ColumnsIgnored = false;
+    bool Marked = false;       // the lines of both views were given their statuses
+    int32_t MarkErrorCode = 0; // non-zero when a view could not be split into lines
+};
+
+// The deciding steps of a comparison, with no window, pointer, message or report of their own:
+// for a table, each side's text without its ignored columns; the equality of the two texts
+// under the options; the line-order check on the whole views; and, when the objects differ,
+// the statuses of the views' lines (views.Lines). `text` holds the two texts compared in the
+// first step (a side may be replaced by its text without ignored columns). With `paint` the
+// marked lines are also coloured in the views. The main window's comparison and the
+// whole-database comparison both decide through this one function.
+PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t typeCode,
+                              const std::string fullName[2], const CompareOptions& options,
+                              const CompareServices& services, bool paint);
 
 // The verdict text the report window shows.
 std::string BuildVerdictText(const ComparedObjectNames& names, bool identical, bool columnsIgnored,

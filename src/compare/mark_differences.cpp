@@ -98,7 +98,7 @@ void PaintLines(TextView& view, const CompLines& lines) {
         SetRangeBackColor(view, StatusToColor(line.Status), line.StartPos, line.EndPos);
 }
 
-bool Mark_Differences(ViewPair& views, int32_t& errorCode) {
+bool Mark_Differences(ViewPair& views, int32_t& errorCode, bool paint) {
     errorCode = 0;
     try {
         if (views.Text(0) == views.Text(1))
@@ -111,8 +111,10 @@ bool Mark_Differences(ViewPair& views, int32_t& errorCode) {
             return false;
         }
         MatchLines(views.Lines(0), views.Lines(1));
-        PaintLines(views.View(0), views.Lines(0));
-        PaintLines(views.View(1), views.Lines(1));
+        if (paint) {
+            PaintLines(views.View(0), views.Lines(0));
+            PaintLines(views.View(1), views.Lines(1));
+        }
         return true;
     } catch (...) {
         const RunTimeError e = CurrentRunTimeError();

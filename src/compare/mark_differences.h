@@ -26,7 +26,7 @@ void PaintLines(TextView& view, const CompLines& lines);
 void Mark_Differences(TextView& sourceView, TextView& targetView, CompLines& sourceLines,
                       CompLines& targetLines, int32_t& errorCode);
 // The same on views that other steps of the comparison may already have split. True when the
-// views were painted.
-bool Mark_Differences(ViewPair& views, int32_t& errorCode);
+// lines were marked (and, with `paint`, the views painted).
+bool Mark_Differences(ViewPair& views, int32_t& errorCode, bool paint = true);
 
 } // namespace orv

@@ -8,6 +8,7 @@
 #include "servers/server_entry.h"
 #include "util/progress.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,10 +38,22 @@ struct DbCompareRequest {
     // settings by the caller, once, before the workers start.
     bool CompleteTableScripts = false;
     bool IgnoreIndexes = false;
+    bool IgnoreSysObjects = true;
+    // How long one query may wait for the server, in seconds (0 without limit); -1 takes the
+    // Timeout setting when the run starts.
+    int32_t TimeoutSeconds = -1;
     // The structure-comparison ignored-column list of a table by its full name
     // ("server.database.table"); may be empty.
     std::function<std::vector<std::string>(const std::string& fullName)> IgnoredColumns;
 };
+
+// Fills the fields that come from the settings (the comparison options, complete table
+// scripts, ignored indexes and system objects, the timeout, the ignored-column lists of
+// structure comparisons). Call it on the thread that owns the settings, before the run.
+void ApplyCurrentSettings(DbCompareRequest& request);
+
+// What a stopped run says.
+constexpr const char* kStoppedByUser = "Stopped by the user.";
 
 // Runs the comparison on the calling thread (it starts one more for the second database).
 // Never throws; a failure ends the run with Outcome Failed and the results gathered so far.

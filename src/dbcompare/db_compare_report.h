@@ -5,6 +5,7 @@
 
 #include "dbcompare/db_compare_results.h"
 
+#include <cstdint>
 #include <string>
 
 namespace orv {
@@ -12,14 +13,41 @@ namespace orv {
 // The numbers are the saved process's ExportType values; Text has none.
 enum class ReportFormat { Text = 0, Html = 1, Csv = 2 };
 
+// How the lines of the text report end: CR LF in the program's report texts (the report window,
+// the clipboard, an exported text file), LF for a shell. CSV records always end with CR LF.
+enum class LineBreaks { CrLf, Lf };
+
+// The CSV's header record, without its CR LF.
+constexpr const char* kDbCompareCsvHeader =
+    "type,schema,name,status,source_modified,target_modified,differing_lines";
+
+// The CSV of a run that did not complete holds, right after the header, one record whose type
+// and status are both this word, whose schema is "stopped" or "failed" and whose name is the
+// reason. No type or status word of an object is ever this word, so every filter on them
+// skips the record, and a reader checking for it knows the list is partial.
+constexpr const char* kDbCompareCsvIncomplete = "incomplete";
+
+// The name a saved process gives its ExportType: 1 "Hyper Text Markup Language (HTML) file",
+// 2 "Excel - Comma Separated Values (CSV) file", any other value "N/A".
+const char* ExportTypeName(int32_t exportType);
+
+// "Compare All Objects", "Compare All Procedures", "Compare Selected Tables - Details", ...:
+// the menu item's caption the run came from, for a window caption and the report's heading.
+std::string DbCompareTitle(const DbCompareResults& results);
+
+// ".txt", ".html" or ".csv".
+const char* ReportFileExtension(ReportFormat format);
+
 // The whole report. Text and HTML carry the differing lines of each different object when
 // results.Details is set; the CSV always has its fixed columns.
-std::string FormatDbCompareReport(const DbCompareResults& results, ReportFormat format);
+std::string FormatDbCompareReport(const DbCompareResults& results, ReportFormat format,
+                                  LineBreaks textBreaks = LineBreaks::CrLf);
 
 // Writes the report to `path` all or nothing (a temporary file renamed over it). False with a
 // message naming the path when the folder is missing or the file cannot be written; an existing
 // file is then left as it was.
 bool WriteDbCompareReport(const DbCompareResults& results, ReportFormat format,
-                          const std::string& path, std::string& error);
+                          const std::string& path, std::string& error,
+                          LineBreaks textBreaks = LineBreaks::CrLf);
 
 } // namespace orv

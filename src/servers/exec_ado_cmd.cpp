@@ -29,6 +29,12 @@ bool ReadOnlyCommand::Active() {
 
 bool QuietConnectionErrors = false;
 
+std::string ConnectionFailedText(int32_t errNumber, const std::string& errDescription,
+                                 const std::string& commandText) {
+    return "Server connection failed.\r\n\r\nRun time error: " + std::to_string(errNumber) +
+           "\r\n" + errDescription + "\r\n\r\nCommand failed: \r\n\r\n" + commandText;
+}
+
 namespace {
 
 RecordsetPtr ClosedRecordset() {
@@ -120,8 +126,7 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
         if (!QuietConnectionErrors) {
             CurrentPrompter().MessageBox(
                 MsgIcon::Warning, kExecutableName,
-                "Server connection failed.\r\n\r\nRun time error: " + std::to_string(e.number) +
-                    "\r\n" + e.description + "\r\n\r\nCommand failed: \r\n\r\n" + commandText);
+                ConnectionFailedText(e.number, e.description, commandText));
             CurrentPrompter().ProcessEvents();
         }
         return -1;
@@ -197,8 +202,8 @@ std::string GetServerVersion(const ServerEntry& server) {
     RecordsetPtr rs;
     int32_t errNumber = 0;
     std::string errDescription;
-    if (ExecAdoCmd(server, kAdCmdText, "SELECT serverproperty('ProductVersion') AS ServerVer", rs,
-                   "Master", errNumber, errDescription) != -1 &&
+    if (ExecAdoCmd(server, kAdCmdText, kServerVersionQuery, rs, "Master", errNumber,
+                   errDescription) != -1 &&
         rs && rs->IsOpen() && !(rs->IsBOF() && rs->IsEOF()))
         version = rs->Value("ServerVer").Text();
     if (rs)

@@ -28,6 +28,11 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
                    const std::vector<CommandValue>* inputValues = nullptr,
                    std::vector<CommandValue*> inOutValues = {});
 
+// The message a failed command shows: "Server connection failed.", the error number and text,
+// and the command.
+std::string ConnectionFailedText(int32_t errNumber, const std::string& errDescription,
+                                 const std::string& commandText);
+
 // Declares, for its lifetime, that the commands this thread runs are single reading statements
 // the program built itself (a row count, say): they leave the session as they found it, so the
 // connection can serve the next call without a reset round trip.
@@ -39,6 +44,9 @@ public:
     ReadOnlyCommand& operator=(const ReadOnlyCommand&) = delete;
     static bool Active();
 };
+
+// The query that reads a server's product version text (one row, column ServerVer).
+constexpr const char* kServerVersionQuery = "SELECT serverproperty('ProductVersion') AS ServerVer";
 
 // The server's product version text; empty on any failure; never shows a message.
 std::string GetServerVersion(const ServerEntry& server);

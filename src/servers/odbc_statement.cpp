@@ -75,6 +75,11 @@ OdbcStatement::~OdbcStatement() {
         SQLFreeStmt(stmt_.Get(), SQL_CLOSE);
 }
 
+void OdbcStatement::Cancel() {
+    if (stmt_)
+        SQLCancel(stmt_.Get());
+}
+
 OdbcError OdbcStatement::StatementError(const std::string& fallback) {
     return MakeOdbcError(ReadDiagnostics(SQL_HANDLE_STMT, stmt_.Get()), OdbcPhase::Execute,
                          fallback);

@@ -30,6 +30,10 @@ public:
                OdbcError& error);
     // Copies the values the server returned into the in/out parameters of the command.
     void ReadOutputParameters(Command& command);
+    // Asks the server to stop the command (SQLCancel). Another thread may call it while this
+    // one waits in Execute or Fetch, which then fail with the driver's "cancelled" error; the
+    // caller must keep the statement alive until the call returns.
+    void Cancel();
 
 private:
     bool ReadRow(std::vector<FieldValue>& row, OdbcError& error);

@@ -9,3 +9,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_compare_cli orvane-cli sqlsim)
   gtest_discover_tests(integration_compare_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endif()
+
+# `orvane-cli compare-all` against the demo databases and a failing server.
+if(TARGET sqlsim)
+  add_executable(integration_compare_all_cli ${CMAKE_CURRENT_LIST_DIR}/test_compare_all_cli.cpp)
+  target_link_libraries(integration_compare_all_cli PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_compare_all_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_compare_all_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_compare_all_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

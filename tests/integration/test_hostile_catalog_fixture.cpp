@@ -1,6 +1,9 @@
 #include "test_hostile_catalog.h"
 
+#include "catalog/key_scripts.h"
 #include "catalog/listing.h"
+#include "catalog/table_script_complete.h"
+#include "dbcompare/bulk_queries.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
@@ -227,8 +230,10 @@ const std::vector<std::string>& Shapes() {
         s.push_back("SELECT * FROM {I}");
         const std::string structure =
             "SELECT sco.[name] AS [column], sco.autoval, sco.isnullable, sco.length, sco.prec, "
-            "sco.scale, sty.[name] AS datatype, ident_seed({L}) AS identityseed, ident_incr({L}) "
-            "AS identityincrement, isID=case when sco.status&128=0 then '' else 'Y' end FROM "
+            "sco.scale, sty.[name] AS datatype, CASE WHEN OBJECT_ID({L}) = sco.id THEN "
+            "ident_seed({L}) END AS identityseed, CASE WHEN OBJECT_ID({L}) = sco.id THEN "
+            "ident_incr({L}) END AS identityincrement, isID=case when sco.status&128=0 then '' "
+            "else 'Y' end FROM "
             "sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id INNER JOIN systypes sty "
             "ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype WHERE ";
         s.push_back(structure + "sob.name = {L} ORDER BY sco.colorder");
@@ -283,6 +288,31 @@ const std::vector<std::string>& Shapes() {
                     "WHERE si.indid = 1 AND  si.name = {L} AND INDEXPROPERTY(si.id, si.name, "
                     "'IsStatistics') = 0 AND INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ");
         s.push_back("SELECT serverproperty('ProductVersion') AS ServerVer");
+        // The by-id forms of the key texts, the complete form's per-table and per-key queries
+        // (a marker id stands for the number slot), and the whole-database reader's queries.
+        const std::string marker = "987654321";
+        auto slotted = [&](const std::string& sql) { return ReplaceAll(sql, marker, "{N}"); };
+        s.push_back(slotted(
+            RelationshipRowsQuery("", "WHERE so.id = " + marker + " ", "ORDER BY scf.name")));
+        s.push_back(slotted(ConstraintRowsQuery(false, "", "so2.id = " + marker + " AND ", "")));
+        for (int major : {8, 10}) {
+            s.push_back(slotted(TableConstraintsQuery("", 987654321, major)));
+            s.push_back(slotted(ForeignKeyColumnsQuery("", major, 987654321)));
+            s.push_back(ReplaceAll(ForeignKeyColumnsQuery("\x01", major), "'\x01'", "{L}"));
+            s.push_back(ForeignKeyColumnsQuery("", major, -1));
+        }
+        for (bool later : {false, true}) {
+            for (ObjectType type :
+                 {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger, kTypeTable})
+                for (bool ignoreSys : {false, true})
+                    s.push_back(BulkListingQuery(type, ignoreSys, later));
+            s.push_back(BulkRelationshipsQuery(later));
+            s.push_back(BulkConstraintsQuery(later));
+        }
+        for (ObjectType type : {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger})
+            s.push_back(BulkModuleTextQuery(type));
+        s.push_back(BulkTableColumnsQuery());
+        s.push_back(BulkTableIndexesQuery());
         s.push_back("SELECT name FROM sysdatabases ORDER BY name");
         s.push_back("SELECT TOP 1 name FROM sysdatabases");
         s.push_back("SELECT TOP 1 name FROM sys.databases");

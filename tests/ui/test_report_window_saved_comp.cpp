@@ -95,9 +95,9 @@ TEST(SavedComparison, ExportTypesFollowTheFileName) {
     EXPECT_EQ(ExportTypeOf("rows.CSV"), kExportCsv);
     EXPECT_EQ(ExportTypeOf("/data.csv/report"), 0);
     EXPECT_EQ(ExportTypeOf("report.txt"), 0);
-    EXPECT_EQ(ExportTypeName(kExportHtml), "Hyper Text Markup Language (HTML) file");
-    EXPECT_EQ(ExportTypeName(kExportCsv), "Excel - Comma Separated Values (CSV) file");
-    EXPECT_EQ(ExportTypeName(7), "N/A");
+    EXPECT_EQ(std::string(ExportTypeName(kExportHtml)), "Hyper Text Markup Language (HTML) file");
+    EXPECT_EQ(std::string(ExportTypeName(kExportCsv)), "Excel - Comma Separated Values (CSV) file");
+    EXPECT_EQ(std::string(ExportTypeName(7)), "N/A");
 }
 
 TEST(SavedComparison, AReportThatIsNoComparisonHasNothingToSave) {

@@ -301,3 +301,57 @@ TEST_F(CompareObjects, MissingViewIsAnUnexpectedError) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+// The deciding steps alone, as the whole-database comparison runs them: nothing painted, no
+// message, and a table's text without its ignored columns stands in for the comparison.
+TEST(DecideObjectPair, DecidesWithoutPaintingAndComparesTablesWithoutIgnoredColumns) {
+    struct Case {
+        const char* name;
+        int32_t type;
+        std::string source, target;
+        bool ignoreSourceColumns;
+        bool identical;
+        bool columnsIgnored;
+    };
+    const Case cases[] = {
+        {"Equal", 10, "a\r\nb", "a\r\nb", false, true, false},
+        {"Different", 10, "a\r\nb", "a\r\nc", false, false, false},
+        // The stand-in text equals the target; the views still differ, and are not marked.
+        {"IgnoredColumnMakesEqual", 50, "[Id] [int] NULL\r\n[X] [int] NULL", "[Id] [int] NULL",
+         true, true, true},
+        {"IgnoredOnlyForTables", 10, "[Id] [int] NULL\r\n[X] [int] NULL", "[Id] [int] NULL", true,
+         false, false},
+    };
+    for (const Case& c : cases) {
+        MemoryTextView views[2];
+        views[0].SetText(c.source);
+        views[1].SetText(c.target);
+        ViewPair pair(views[0], views[1]);
+        std::string_view text[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
+        const std::string fullName[2] = {"S.d.t", "T.d.t"};
+        CompareServices services;
+        services.ignoredColumns = [&](const std::string& name) {
+            return name == "S.d.t" && c.ignoreSourceColumns ? std::vector<std::string>{"X"}
+                                                            : std::vector<std::string>{};
+        };
+        services.tableScriptWithoutIgnored = [](int) { return std::string("[Id] [int] NULL"); };
+        CompareOptions options;
+        options.IgnoreColSeq = false;
+        const PairDecision d =
+            DecideObjectPair(pair, text, c.type, fullName, options, services, false);
+        EXPECT_EQ(d.Identical, c.identical) << c.name;
+        EXPECT_EQ(d.ColumnsIgnored, c.columnsIgnored) << c.name;
+        EXPECT_EQ(d.Marked, !c.identical) << c.name;
+        if (!c.identical) {
+            EXPECT_FALSE(pair.Lines(0).empty()) << c.name;
+        }
+        EXPECT_EQ(views[0].BackColorAt(0), 0) << c.name << ": nothing may be painted";
+        EXPECT_EQ(views[1].BackColorAt(0), 0) << c.name;
+    }
+}
+
+} // namespace
+} // namespace orv

@@ -36,13 +36,16 @@ const char* const kCliHelp =
     "                                      tables with their row counts)\n"
     "  compare ...                         compares one object of two databases\n"
     "                                      (see 'orvane-cli compare --help')\n"
+    "  compare-all ...                     compares every object of two databases and\n"
+    "                                      writes a text, CSV or HTML report\n"
+    "                                      (see 'orvane-cli compare-all --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
-    "--complete-scripts, anywhere on the line (also for compare), writes complete table\n"
-    "scripts for this run: defaults, CHECK and UNIQUE constraints, unique indexes,\n"
-    "non-clustered primary keys and every column pair of a relationship, as the setting\n"
-    "'Complete table scripts' does.\n"
+    "--complete-scripts, anywhere on the line (also for compare and compare-all), writes\n"
+    "complete table scripts for this run: defaults, CHECK and UNIQUE constraints, unique\n"
+    "indexes, non-clustered primary keys and every column pair of a relationship, as the\n"
+    "setting 'Complete table scripts' does.\n"
     "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
     "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
@@ -58,7 +61,9 @@ const char* const kCliHelp =
     "  show           0 success, 1 object not found or it has no text to show, 2 error\n"
     "  create, count  0 success, 1 object not found, 2 error\n"
     "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
-    "                 is an error)\n";
+    "                 is an error)\n"
+    "  compare-all    0 every object identical, 1 an object differs or is on one side only,\n"
+    "                 2 error, an object not comparable, or the comparison did not complete\n";
 
 namespace {
 

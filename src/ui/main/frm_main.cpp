@@ -67,6 +67,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     BuildDifferenceControls();
     BuildShortcuts();
     ConnectSignals();
+    WireDbCompareCommands();
 }
 
 frmMain::~frmMain() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "compare/compare_sel_procs.h"
+#include "dbcompare/db_compare.h"
 #include "servers/server_entry.h"
 
 #include <QMainWindow>
@@ -51,6 +52,14 @@ struct MainWindowDialogs {
     // Options: true when the user confirmed.
     std::function<bool(QWidget* owner)> options;
     std::function<void(QWidget* owner)> timeout;
+    // A whole-database comparison with its progress window, modal: the results (never null).
+    std::function<DbCompareResultsPtr(QWidget* owner, const std::string& caption,
+                                      const DbCompareRequest& request)>
+        runDbCompare;
+    // The results window of a whole-database comparison; not modal.
+    std::function<void(QWidget* owner, DbCompareResultsPtr results, const std::string& caption,
+                       const DbCompareRequest& request)>
+        showDbCompareResults;
 };
 
 class frmMain : public QMainWindow {
@@ -105,6 +114,15 @@ public:
     void AttachDatabase();
     void BuildSQLCreateStatement(int panel);
     bool ConstraintsMenuItems_MaintainVisibility();
+
+    // Whole-database comparisons. `typeIndex` is the menu index 0..6 (tables, procedures,
+    // functions, views, triggers, relationships, constraints).
+    void CompareAllObjects();
+    void CompareAllOfType(int typeIndex, bool details);
+    void CompareSelectedOfType(int typeIndex, bool details);
+    // Shows a compared pair in the panels: its type, and the object in each list. False (and
+    // a message) when the panels no longer show the compared databases or the object.
+    bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -170,6 +188,10 @@ private:
     void InstallDefaultDialogs();
     CompareServices MakeCompareServices();
     void UnselectMarkedLines(const CompareResult& result);
+    // The menu items, button and list modes of the whole-database comparisons.
+    void WireDbCompareCommands();
+    void RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details);
+    bool SelectPairSide(int panel, const PairVerdict& pair);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;

@@ -258,19 +258,18 @@ void frmReport::PrintNow() {
     if (busy_)
         return;
     busy_ = true;
-    if (CurrentPrompter().HasPrinter())
-        PrintReport(*txtReport_);
-    else
-        OfferPdfInstead();
+    PrintViewOrOfferPdf(*txtReport_);
     busy_ = false;
 }
 
-void frmReport::OfferPdfInstead() {
+bool PrintViewOrOfferPdf(QtTextView& view) {
+    if (CurrentPrompter().HasPrinter())
+        return frmReport::PrintReport(view);
     if (CurrentPrompter().MessageBox(MsgIcon::Question, kCannotPrintTitle,
                                      "Cannot print - there is no printer.\r\n\r\nDo you want to "
                                      "save the report as a PDF file instead?",
                                      MsgButtons::YesNo) != MsgAnswer::Yes)
-        return;
+        return false;
     FileDialogRequest request;
     request.save = true;
     request.title = "Specify Target File";
@@ -279,26 +278,30 @@ void frmReport::OfferPdfInstead() {
     request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)
-        return;
+        return false;
     // The user agreed to replace the file; whatever is there afterwards is this report.
     const QString file = Q(*path);
     QFile::remove(file);
-    const QString saved = txtReport_->PrintOutputFile();
-    txtReport_->SetPrintOutputFile(file);
-    const bool printed =
-        txtReport_->Print("Orvane Report", 1, std::max(1, txtReport_->PageCount()), 1);
-    txtReport_->SetPrintOutputFile(saved);
-    if (!printed || QFileInfo(file).size() == 0)
-        CurrentPrompter().MessageBox(MsgIcon::Error, kCannotPrintTitle,
-                                     "Cannot save the report - the file " + *path +
-                                         " could not be written.");
+    const QString saved = view.PrintOutputFile();
+    view.SetPrintOutputFile(file);
+    const bool printed = view.Print("Orvane Report", 1, std::max(1, view.PageCount()), 1);
+    view.SetPrintOutputFile(saved);
+    if (printed && QFileInfo(file).size() > 0)
+        return true;
+    CurrentPrompter().MessageBox(MsgIcon::Error, kCannotPrintTitle,
+                                 "Cannot save the report - the file " + *path +
+                                     " could not be written.");
+    return false;
 }
 
 void frmReport::SaveComparison() {
-    if (!hasDescription_)
-        return;
+    if (hasDescription_)
+        SaveComparisonAndTell(description_);
+}
+
+void SaveComparisonAndTell(const ComparisonDescription& description) {
     const std::string& path = Paths().CompsIni;
-    const int32_t number = SaveComparisonProcess(path, description_);
+    const int32_t number = SaveComparisonProcess(path, description);
     if (number > 0)
         CurrentPrompter().MessageBox(MsgIcon::Information, "Save Comparison",
                                      "The comparison process was saved as number " +
@@ -308,14 +311,16 @@ void frmReport::SaveComparison() {
                                      "The comparison process could not be saved in " + path + ".");
 }
 
-void frmReport::PrintReport(TextView& view) {
+bool frmReport::PrintReport(TextView& view) {
     try {
         const int pages = view.PageCount();
-        if (!view.Print("Orvane Report", 1, std::max(1, pages), 1))
-            ReportUnexpected(kErrPrinter, "Printer error", "frmReport", "PrintReport");
+        if (view.Print("Orvane Report", 1, std::max(1, pages), 1))
+            return true;
+        ReportUnexpected(kErrPrinter, "Printer error", "frmReport", "PrintReport");
     } catch (const std::exception& e) {
         ReportUnexpected(kErrPrinter, e.what(), "frmReport", "PrintReport");
     }
+    return false;
 }
 
 void ShowComparisonReportWindow(const ComparisonReportRequest& request, QWidget* parent) {

@@ -59,7 +59,7 @@ public:
     // INI file and tells the user its number.
     void SaveComparison();
     // Prints the whole view on the default printer; failures go to the error reporter.
-    static void PrintReport(TextView& view);
+    static bool PrintReport(TextView& view);
 
     // The resize rule, given the new size and window state (pixels; 15 twips each).
     void ApplyResize(const QSize& size, Qt::WindowStates state);
@@ -81,8 +81,6 @@ private:
         int left;
     };
     void PlaceControls(int dx, int dy);
-    // With no printer: asks whether to save the report as a PDF file and does so.
-    void OfferPdfInstead();
     void OpenHelp();
 
     QtTextView* txtReport_;
@@ -104,6 +102,13 @@ private:
     QSize baseTextSize_;
     int baseButtonTop_ = 0;
 };
+
+// Prints a report view on the default printer; with none, offers to save it as a PDF file.
+// True when the report was printed or saved.
+bool PrintViewOrOfferPdf(QtTextView& view);
+// Stores a comparison as the next numbered process of the comparisons INI file and tells the
+// user its number (or that it could not be saved).
+void SaveComparisonAndTell(const ComparisonDescription& description);
 
 // Opens a fresh report window for a finished comparison (the verdict already in
 // gstrReportText) and returns when the user has closed it.

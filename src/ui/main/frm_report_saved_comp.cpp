@@ -3,6 +3,7 @@
 #include "core/inifile.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <set>
 
 namespace orv {
@@ -12,18 +13,11 @@ int32_t ToInt(const std::string& text) {
     int32_t value = 0;
     return ParseInt32(text, value) ? value : 0;
 }
-} // namespace
 
-std::string ExportTypeName(int32_t exportType) {
-    switch (exportType) {
-    case kExportHtml:
-        return "Hyper Text Markup Language (HTML) file";
-    case kExportCsv:
-        return "Excel - Comma Separated Values (CSV) file";
-    default:
-        return "N/A";
-    }
+std::string CheckedObjectKey(int side, size_t index) {
+    return (side == 0 ? "SelCompSource" : "SelCompTarget") + std::to_string(index + 1);
 }
+} // namespace
 
 int32_t ExportTypeOf(const std::string& path) {
     const size_t dot = path.find_last_of('.');
@@ -79,6 +73,19 @@ int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescri
         if (!ini.Success())
             return 0;
     }
+    // The checked objects follow their counts, one key each: SelCompSource1, SelCompSource2,
+    // ... and SelCompTarget1, ...
+    for (int side = 0; side < 2; ++side) {
+        const auto& list = d.CheckedObjects[side];
+        const size_t n =
+            std::min(list.size(), static_cast<size_t>(std::max(0, d.CheckCount[side])));
+        for (size_t k = 0; k < n; ++k) {
+            ini.Key = CheckedObjectKey(side, k);
+            ini.SetValue(list[k]);
+            if (!ini.Success())
+                return 0;
+        }
+    }
     return number;
 }
 
@@ -110,6 +117,13 @@ bool LoadComparisonProcess(const std::string& iniPath, int32_t number, Compariso
     d.TableId[1] = get("ObjId2");
     d.SavedFullExportFilePath = get("ExportFilePath");
     d.Print = get("Print") == "True";
+    for (int side = 0; side < 2; ++side)
+        for (size_t k = 0; k < static_cast<size_t>(std::max(0, d.CheckCount[side])); ++k) {
+            std::string value = get(CheckedObjectKey(side, k).c_str());
+            if (value.empty())
+                break;
+            d.CheckedObjects[side].push_back(std::move(value));
+        }
     return true;
 }
 

@@ -2,6 +2,8 @@
 // numbered section of the comparisons INI file, so the same comparison can be set up again.
 #pragma once
 
+#include "dbcompare/db_compare_report.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,17 +22,16 @@ struct ComparisonDescription {
     bool PlayingSavedComp = false;
     std::string SavedFullExportFilePath;
     int32_t CheckCount[2] = {0, 0};
+    // Saved as SelCompSource1..n and SelCompTarget1..n, at most CheckCount of each.
     std::vector<std::string> CheckedObjects[2];
     bool Print = false;
     std::string TableId[2]; // decimal text
 };
 
-constexpr int32_t kExportHtml = 1;
-constexpr int32_t kExportCsv = 2;
+// The ExportType values are those of the report formats; ExportTypeName names them.
+constexpr int32_t kExportHtml = static_cast<int32_t>(ReportFormat::Html);
+constexpr int32_t kExportCsv = static_cast<int32_t>(ReportFormat::Csv);
 
-// "Hyper Text Markup Language (HTML) file", "Excel - Comma Separated Values (CSV) file" or
-// "N/A".
-std::string ExportTypeName(int32_t exportType);
 // The export type a file name implies: .htm/.html, .csv, anything else 0.
 int32_t ExportTypeOf(const std::string& path);
 

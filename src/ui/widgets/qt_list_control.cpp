@@ -120,7 +120,10 @@ void QtListControl::SetSelected(int row, bool selected) {
         selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::ClearAndSelect |
                                                                    QItemSelectionModel::Rows);
     } else {
+        // Letting one mark go is not a click on the row that stays current.
+        clearingMark_ = true;
         item->setSelected(false);
+        clearingMark_ = false;
     }
 }
 
@@ -159,11 +162,20 @@ void QtListControl::OnSelectionChanged(const QItemSelection& selected,
                                        const QItemSelection& deselected) {
     if (!onSelectionChanged)
         return;
+    // The row reported is the one clicked: the current row, when the change marked it or (a
+    // plain click inside several marked rows) left it the one still marked.
+    const int current = CurrentRow();
     int row = -1;
-    if (!selected.indexes().isEmpty())
+    if (!selected.indexes().isEmpty()) {
         row = selected.indexes().first().row();
-    else if (!deselected.indexes().isEmpty())
+        for (const QModelIndex& index : selected.indexes())
+            if (index.row() == current)
+                row = current;
+    } else if (!clearingMark_ && current >= 0 && Selected(current)) {
+        row = current;
+    } else if (!deselected.indexes().isEmpty()) {
         row = deselected.indexes().first().row();
+    }
     if (row >= 0)
         onSelectionChanged(row);
 }

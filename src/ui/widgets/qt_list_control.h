@@ -44,6 +44,7 @@ private:
 
     std::string tag_;
     int columns_ = 0;
+    bool clearingMark_ = false;
 };
 
 } // namespace orv

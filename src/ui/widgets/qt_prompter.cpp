@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -104,13 +105,32 @@ MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const s
     }
 }
 
+static QString FilterSuffix(const QString& nameFilter) {
+    // "HTML files (*.html)" -> "html"; a wildcard extension ("*.*") gives none.
+    static const QRegularExpression pattern(R"(\*\.([A-Za-z0-9_]+)\b)");
+    const QRegularExpressionMatch m = pattern.match(nameFilter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
 std::optional<std::string> QtPrompter::FileDialog(const FileDialogRequest& request) {
-    QString path =
-        request.save
-            ? QFileDialog::getSaveFileName(owner_, Q(request.title), Q(request.proposedPath),
-                                           QtFilter(request.filter))
-            : QFileDialog::getOpenFileName(owner_, Q(request.title), Q(request.proposedPath),
-                                           QtFilter(request.filter));
+    if (!request.save) {
+        const QString path = QFileDialog::getOpenFileName(
+            owner_, Q(request.title), Q(request.proposedPath), QtFilter(request.filter));
+        if (path.isEmpty())
+            return std::nullopt;
+        return path.toStdString();
+    }
+    // A name typed without an extension takes the one of the chosen file type, so the file
+    // written is what the type list promised (and the overwrite prompt sees that name).
+    QFileDialog dialog(owner_, Q(request.title), Q(request.proposedPath), QtFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& f) { dialog.setDefaultSuffix(FilterSuffix(f)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().first();
     if (path.isEmpty())
         return std::nullopt;
     return path.toStdString();

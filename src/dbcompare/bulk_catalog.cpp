@@ -1,0 +1,451 @@
+#include "dbcompare/bulk_catalog.h"
+
+#include "catalog/key_scripts.h"
+#include "catalog/listing.h"
+#include "catalog/object_text.h"
+#include "catalog/schemas.h"
+#include "catalog/table_script.h"
+#include "catalog/table_script_complete.h"
+#include "dbcompare/bulk_queries.h"
+#include "servers/exec_ado_cmd.h"
+#include "util/memory_text_view.h"
+#include "util/text.h"
+
+#include <unordered_map>
+
+namespace orv {
+
+namespace {
+
+constexpr const char* kReasonVanished = "no longer in the database";
+
+// The text as a panel's view gives it back: every line break as CR LF.
+std::string ViewForm(const std::string& text) {
+    MemoryTextView view;
+    view.SetText(text);
+    return view.Text();
+}
+
+// Column positions by name, found once per result.
+class Columns {
+public:
+    explicit Columns(const std::vector<FieldInfo>& fields) : fields_(fields) {}
+    size_t operator()(const char* name) const {
+        for (size_t i = 0; i < fields_.size(); ++i)
+            if (EqualsNoCase(fields_[i].name, name))
+                return i;
+        return fields_.size();
+    }
+
+private:
+    const std::vector<FieldInfo>& fields_;
+};
+
+const FieldValue& Cell(const Row& row, size_t index) {
+    static const FieldValue null;
+    return index < row.size() ? row[index] : null;
+}
+
+bool HasIdentityColumn(const std::vector<FieldInfo>& fields, const std::vector<Row>& rows) {
+    const size_t isId = Columns(fields)("isID");
+    for (const Row& row : rows)
+        if (Cell(row, isId).Text() == "Y")
+            return true;
+    return false;
+}
+
+} // namespace
+
+BulkCatalogReader::BulkCatalogReader(QueryPlace place, ServerFacts facts,
+                                     CatalogReadOptions options, QueryStopper& stopper,
+                                     std::function<void(const std::string&)> progress)
+    : place_(std::move(place)), facts_(facts), options_(options), stopper_(stopper),
+      progress_(std::move(progress)) {}
+
+bool BulkCatalogReader::Run(const std::string& sql,
+                            const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error,
+                            std::string& failedSql) {
+    WorkerQuery query;
+    stopper_.Attach(&query);
+    struct Detach {
+        QueryStopper& stopper;
+        WorkerQuery* query;
+        ~Detach() { stopper.Detach(query); }
+    } detach{stopper_, &query};
+    error = {};
+    bool ok = query.Open(place_, sql, error);
+    if (ok) {
+        Row row;
+        while (query.Next(row, error)) {
+            if (stopper_.Stopped())
+                break;
+            onRow(query, row);
+        }
+        ok = error.number == 0 && !stopper_.Stopped();
+    }
+    if (!ok) {
+        if (error.number == 0)
+            error = {kErrFail, "Operation cancelled.", "HY008", 0};
+        failedSql = sql;
+    }
+    return ok;
+}
+
+bool BulkCatalogReader::ReadFacts(const QueryPlace& place, QueryStopper& stopper,
+                                  ServerFacts& facts, OdbcError& error, std::string& failedSql) {
+    std::string version = Trim(place.Server.Version);
+    if (version.empty()) {
+        BulkCatalogReader reader(place, facts, {}, stopper);
+        if (!reader.Run(
+                kServerVersionQuery,
+                [&](WorkerQuery&, Row& row) {
+                    if (version.empty())
+                        version = Trim(Cell(row, 0).Text());
+                },
+                error, failedSql))
+            return false;
+    }
+    facts.VersionMajor = VersionMajorOf(version);
+    return true;
+}
+
+void BulkCatalogReader::Built(const CatalogObject& object) {
+    if (progress_)
+        progress_(object.ListedName);
+}
+
+void BulkCatalogReader::QualifyListedNames(CatalogTypeRead& out) const {
+    if (!facts_.Later())
+        return;
+    std::vector<TwoStr> entries;
+    entries.reserve(out.Objects.size());
+    std::unordered_map<int32_t, const std::string*> schemaById;
+    for (const CatalogObject& o : out.Objects) {
+        entries.push_back({o.Ref.Name, o.Ref.Modified, o.Ref.Id, ""});
+        schemaById.emplace(o.Ref.Id, &o.Ref.Schema);
+    }
+    const auto count = static_cast<int32_t>(entries.size());
+    if (!AreDuplicatesInArr_TwoStr(entries, count))
+        return;
+    QualifyDuplicateNames(entries, count, [&](TwoStr& entry) {
+        const auto it = schemaById.find(entry.Id);
+        if (it != schemaById.end() && !it->second->empty())
+            entry.Schema = *it->second;
+        return true;
+    });
+    for (size_t i = 0; i < entries.size(); ++i)
+        out.Objects[i].ListedName = entries[i].Name;
+}
+
+bool BulkCatalogReader::ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
+                                    std::string& failedSql) {
+    return Run(
+        BulkListingQuery(type, options_.IgnoreSysObjects, facts_.Later()),
+        [&](WorkerQuery&, Row& row) {
+            CatalogObject o;
+            o.Ref.Name = Cell(row, 0).Text();
+            o.Ref.Modified = ToUpperAscii(Cell(row, 1).Text());
+            o.Ref.Id = static_cast<int32_t>(Cell(row, 2).Long());
+            o.Ref.Schema = Cell(row, 3).Text();
+            o.ListedName = o.Ref.Name;
+            out.Objects.push_back(std::move(o));
+        },
+        error, failedSql);
+}
+
+bool BulkCatalogReader::ReadType(ObjectType type, CatalogTypeRead& out, OdbcError& error,
+                                 std::string& failedSql) {
+    out = CatalogTypeRead{};
+    out.Type = type;
+    switch (type) {
+    case kTypeProcedure:
+    case kTypeFunction:
+    case kTypeView:
+    case kTypeTrigger:
+        if (!ReadListing(type, out, error, failedSql))
+            return false;
+        QualifyListedNames(out);
+        return ReadModules(out, error, failedSql);
+    case kTypeTable:
+        if (!ReadListing(type, out, error, failedSql))
+            return false;
+        QualifyListedNames(out);
+        return ReadTables(out, error, failedSql);
+    case kTypeRelationship:
+        return ReadRelationships(out, error, failedSql);
+    case kTypeConstraint:
+        return ReadConstraints(out, error, failedSql);
+    default:
+        return true;
+    }
+}
+
+bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
+                                    std::string& failedSql) {
+    struct Stored {
+        std::string text;
+        bool encrypted = false;
+        bool rows = false;
+    };
+    std::unordered_map<int32_t, size_t> indexById;
+    for (size_t i = 0; i < out.Objects.size(); ++i)
+        indexById.emplace(out.Objects[i].Ref.Id, i);
+    std::vector<Stored> stored(out.Objects.size());
+    bool located = false;
+    size_t idCol = 0, textCol = 0, encryptedCol = 0;
+    if (!Run(
+            BulkModuleTextQuery(out.Type),
+            [&](WorkerQuery& q, Row& row) {
+                if (!located) {
+                    const Columns col(q.Fields());
+                    idCol = col("id");
+                    textCol = col("text");
+                    encryptedCol = col("encrypted");
+                    located = true;
+                }
+                const auto it = indexById.find(static_cast<int32_t>(Cell(row, idCol).Long()));
+                if (it == indexById.end())
+                    return;
+                Stored& s = stored[it->second];
+                s.rows = true;
+                s.encrypted = s.encrypted || Cell(row, encryptedCol).Long() != 0;
+                s.text += Cell(row, textCol).Text();
+            },
+            error, failedSql))
+        return false;
+    for (size_t i = 0; i < out.Objects.size(); ++i) {
+        CatalogObject& o = out.Objects[i];
+        Stored& s = stored[i];
+        const std::string text = TrimWhitespaceAndBreaks(s.text);
+        std::string().swap(s.text);
+        if (s.encrypted) {
+            o.Readable = false;
+            o.Reason = kReasonEncrypted;
+        } else if (!s.rows || text.empty()) {
+            // No stored text: never written, NULL, or the object went after it was listed.
+            o.Readable = false;
+            o.Reason = kReasonNoText;
+        } else {
+            o.Text = ViewForm(text);
+        }
+        Built(o);
+    }
+    return true;
+}
+
+bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::string& failedSql) {
+    std::unordered_map<int32_t, size_t> indexById;
+    for (size_t i = 0; i < out.Objects.size(); ++i)
+        indexById.emplace(out.Objects[i].Ref.Id, i);
+    auto objectOf = [&](const Row& row, size_t idCol) -> CatalogObject* {
+        const auto it = indexById.find(static_cast<int32_t>(Cell(row, idCol).Long()));
+        return it == indexById.end() ? nullptr : &out.Objects[it->second];
+    };
+
+    size_t tableIdCol = 0;
+    bool located = false;
+    if (!Run(
+            BulkTableColumnsQuery(),
+            [&](WorkerQuery& q, Row& row) {
+                if (!located) {
+                    out.ColumnFields = q.Fields();
+                    tableIdCol = Columns(out.ColumnFields)("tableid");
+                    located = true;
+                }
+                if (CatalogObject* o = objectOf(row, tableIdCol))
+                    o->ColumnRows.push_back(std::move(row));
+            },
+            error, failedSql))
+        return false;
+
+    // A name holding "." has its identity seed read by its qualified name: that table's column
+    // rows come from the panel's own query for it.
+    for (CatalogObject& o : out.Objects) {
+        if (o.ColumnRows.empty() ||
+            !IdentityByQualifiedName(o.ListedName, o.Ref.Id, BracketedNames::AsStored) ||
+            !HasIdentityColumn(out.ColumnFields, o.ColumnRows))
+            continue;
+        std::string qualified = ExtendedNameFromCatalog(o.Ref.Schema, o.Ref.Name, facts_.Later());
+        if (qualified.empty())
+            qualified = o.ListedName;
+        std::vector<Row> rows;
+        if (!Run(
+                TableColumnsQuery(o.ListedName, qualified, o.Ref.Id),
+                [&](WorkerQuery&, Row& row) {
+                    row.insert(row.begin(), FieldValue::Int(o.Ref.Id));
+                    rows.push_back(std::move(row));
+                },
+                error, failedSql))
+            return false;
+        o.ColumnRows = std::move(rows);
+    }
+
+    if (options_.CompleteTableScripts) {
+        // The complete form reads each table's own index and constraint rows.
+        for (CatalogObject& o : out.Objects) {
+            if (o.ColumnRows.empty())
+                continue;
+            std::vector<FieldInfo> fields;
+            std::vector<Row> rows;
+            auto collect = [&](WorkerQuery& q, Row& row) {
+                if (fields.empty())
+                    fields = q.Fields();
+                rows.push_back(std::move(row));
+            };
+            std::string extras;
+            if (!options_.IgnoreIndexes) {
+                if (!Run(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false), collect, error,
+                         failedSql))
+                    return false;
+                MemoryRecordset rs(std::move(fields), std::move(rows));
+                extras = BuildCompleteIndexPart(rs);
+                fields.clear();
+                rows.clear();
+            }
+            if (!Run(TableConstraintsQuery(o.ListedName, o.Ref.Id, facts_.VersionMajor), collect,
+                     error, failedSql))
+                return false;
+            MemoryRecordset rs(std::move(fields), std::move(rows));
+            o.AfterColumns = extras + BuildConstraintLines(rs);
+        }
+    } else if (!options_.IgnoreIndexes) {
+        std::vector<FieldInfo> fields;
+        size_t idCol = 0;
+        std::unordered_map<int32_t, std::vector<Row>> indexRows;
+        if (!Run(
+                BulkTableIndexesQuery(),
+                [&](WorkerQuery& q, Row& row) {
+                    if (fields.empty()) {
+                        fields = q.Fields();
+                        idCol = Columns(fields)("tableid");
+                    }
+                    if (CatalogObject* o = objectOf(row, idCol))
+                        indexRows[o->Ref.Id].push_back(std::move(row));
+                },
+                error, failedSql))
+            return false;
+        for (auto& [id, rows] : indexRows) {
+            MemoryRecordset rs(fields, std::move(rows));
+            out.Objects[indexById.at(id)].AfterColumns = BuildIndexPart(rs);
+        }
+    }
+
+    for (CatalogObject& o : out.Objects) {
+        if (o.ColumnRows.empty()) {
+            o.Readable = false;
+            o.Reason = kReasonVanished;
+        } else {
+            o.Text = ViewForm(TableTextWithout(out, o, {}));
+        }
+        Built(o);
+    }
+    return true;
+}
+
+std::string BulkCatalogReader::TableTextWithout(const CatalogTypeRead& read,
+                                                const CatalogObject& table,
+                                                const std::vector<std::string>& ignored) {
+    MemoryRecordset rs(read.ColumnFields, table.ColumnRows);
+    std::string columnsText;
+    std::vector<ColumnInfo> columns;
+    BuildColumnLines(rs, ignored, "", columnsText, columns);
+    return JoinTableScript(columnsText, table.AfterColumns);
+}
+
+bool BulkCatalogReader::ReadRelationships(CatalogTypeRead& out, OdbcError& error,
+                                          std::string& failedSql) {
+    std::vector<FieldInfo> fields;
+    std::vector<Row> rows;
+    if (!Run(
+            BulkRelationshipsQuery(facts_.Later()),
+            [&](WorkerQuery& q, Row& row) {
+                if (fields.empty())
+                    fields = q.Fields();
+                rows.push_back(std::move(row));
+            },
+            error, failedSql))
+        return false;
+    // The complete form lists every column pair of each key.
+    std::vector<FieldInfo> pairFields;
+    std::unordered_map<int64_t, std::vector<Row>> pairsByKey;
+    if (options_.CompleteTableScripts) {
+        size_t constCol = 0;
+        if (!Run(
+                ForeignKeyColumnsQuery("", facts_.VersionMajor, -1),
+                [&](WorkerQuery& q, Row& row) {
+                    if (pairFields.empty()) {
+                        pairFields = q.Fields();
+                        constCol = Columns(pairFields)("constid");
+                    }
+                    pairsByKey[Cell(row, constCol).Long()].push_back(std::move(row));
+                },
+                error, failedSql))
+            return false;
+    }
+    const Columns col(fields);
+    const size_t nameCol = col("foreignkey"), dateCol = col("refdate"), idCol = col("id"),
+                 schemaCol = col("schema");
+    for (Row& row : rows) {
+        CatalogObject o;
+        o.Ref.Name = Cell(row, nameCol).Text();
+        o.Ref.Modified = ToUpperAscii(Cell(row, dateCol).Text());
+        o.Ref.Id = static_cast<int32_t>(Cell(row, idCol).Long());
+        o.Ref.Schema = Cell(row, schemaCol).Text();
+        o.ListedName = o.Ref.Name;
+        MemoryRecordset first(fields, {std::move(row)});
+        if (options_.CompleteTableScripts) {
+            MemoryRecordset pairs(pairFields, std::move(pairsByKey[o.Ref.Id]));
+            o.Text = BuildCompleteRelationshipText(first, pairs);
+        } else {
+            o.Text = BuildRelationshipText(first);
+        }
+        o.Text = ViewForm(TrimWhitespaceAndBreaks(o.Text));
+        out.Objects.push_back(std::move(o));
+    }
+    QualifyListedNames(out);
+    for (const CatalogObject& o : out.Objects)
+        Built(o);
+    return true;
+}
+
+bool BulkCatalogReader::ReadConstraints(CatalogTypeRead& out, OdbcError& error,
+                                        std::string& failedSql) {
+    std::vector<FieldInfo> fields;
+    std::vector<Row> rows;
+    if (!Run(
+            BulkConstraintsQuery(facts_.Later()),
+            [&](WorkerQuery& q, Row& row) {
+                if (fields.empty())
+                    fields = q.Fields();
+                rows.push_back(std::move(row));
+            },
+            error, failedSql))
+        return false;
+    const Columns col(fields);
+    const size_t nameCol = col("name"), dateCol = col("refdate"), idCol = col("id"),
+                 schemaCol = col("schema");
+    for (size_t i = 0; i < rows.size();) {
+        Row& row = rows[i];
+        CatalogObject o;
+        o.Ref.Name = Cell(row, nameCol).Text();
+        o.Ref.Modified = ToUpperAscii(Cell(row, dateCol).Text());
+        o.Ref.Id = static_cast<int32_t>(Cell(row, idCol).Long());
+        o.Ref.Schema = Cell(row, schemaCol).Text();
+        o.ListedName = o.Ref.Name;
+        // The text names the key's first column; the further rows of the key go.
+        size_t next = i + 1;
+        while (next < rows.size() && Cell(rows[next], nameCol).Text() == o.Ref.Name &&
+               Cell(rows[next], idCol).Long() == o.Ref.Id)
+            ++next;
+        MemoryRecordset first(fields, {std::move(row)});
+        o.Text = ViewForm(TrimWhitespaceAndBreaks(BuildConstraintText(first)));
+        out.Objects.push_back(std::move(o));
+        i = next;
+    }
+    QualifyListedNames(out);
+    for (const CatalogObject& o : out.Objects)
+        Built(o);
+    return true;
+}
+
+} // namespace orv

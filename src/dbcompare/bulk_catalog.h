@@ -1,0 +1,97 @@
+// Reads one object type of one database in a handful of queries and builds, for every object,
+// the very text the panel shows for it: the same line builders run over the bulk rows of each
+// object. Runs on a worker thread: it talks to no window and no process-wide flag, and a
+// QueryStopper can cut it short.
+#pragma once
+
+#include "dbcompare/db_compare_results.h"
+#include "dbcompare/worker_query.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// What the reader knows of its server, as a value: nothing is written into a server entry.
+struct ServerFacts {
+    int32_t VersionMajor = 0;
+    // A server with schemas and the newer catalog (2005 and later).
+    bool Later() const { return VersionMajor > 8; }
+};
+
+struct CatalogReadOptions {
+    bool IgnoreSysObjects = true;
+    bool IgnoreIndexes = false;
+    bool CompleteTableScripts = false;
+};
+
+// One object as the bulk reader found it.
+struct CatalogObject {
+    ObjectRef Ref;
+    // The name the panel's list shows (schema-prefixed where the list prefixes it).
+    std::string ListedName;
+    // The text the panel shows for the object (CR LF line breaks).
+    std::string Text;
+    // False when the object has no text to compare; Reason then says why ("encrypted", ...).
+    bool Readable = true;
+    std::string Reason;
+    // Tables: the rows of the column query and the part after the column lines, from which the
+    // text without ignored columns is built.
+    std::vector<Row> ColumnRows;
+    std::string AfterColumns;
+};
+
+struct CatalogTypeRead {
+    ObjectType Type = kTypeNone;
+    std::vector<FieldInfo> ColumnFields; // of ColumnRows
+    std::vector<CatalogObject> Objects;  // in the listing's order
+};
+
+// The reason words of objects that cannot be compared.
+constexpr const char* kReasonEncrypted = "encrypted";
+constexpr const char* kReasonNoText = "no text";
+
+class BulkCatalogReader {
+public:
+    // `progress` is told after each object is built (its listed name); it must be cheap.
+    BulkCatalogReader(QueryPlace place, ServerFacts facts, CatalogReadOptions options,
+                      QueryStopper& stopper,
+                      std::function<void(const std::string& item)> progress = nullptr);
+
+    // Reads every object of the type. False when a query failed or was stopped; `error` and
+    // `failedSql` then say which.
+    bool ReadType(ObjectType type, CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+
+    // The table's text without the named columns, from the same rows as its text.
+    static std::string TableTextWithout(const CatalogTypeRead& read, const CatalogObject& table,
+                                        const std::vector<std::string>& ignored);
+
+    // The server's version facts: from the entry's version text, else asked of the server.
+    static bool ReadFacts(const QueryPlace& place, QueryStopper& stopper, ServerFacts& facts,
+                          OdbcError& error, std::string& failedSql);
+
+private:
+    // Runs `sql`, handing each row to `onRow`; false when it failed or was stopped.
+    bool Run(const std::string& sql, const std::function<void(WorkerQuery&, Row&)>& onRow,
+             OdbcError& error, std::string& failedSql);
+    bool ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
+                     std::string& failedSql);
+    bool ReadModules(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+    bool ReadTables(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+    bool ReadRelationships(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+    bool ReadConstraints(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+    // The listed names as the panel's list shows them.
+    void QualifyListedNames(CatalogTypeRead& out) const;
+    void Built(const CatalogObject& object);
+
+    QueryPlace place_;
+    ServerFacts facts_;
+    CatalogReadOptions options_;
+    QueryStopper& stopper_;
+    std::function<void(const std::string&)> progress_;
+};
+
+} // namespace orv

@@ -1,0 +1,262 @@
+#include "dbcompare/compare_all_command.h"
+
+#include "compare/compare_command.h"
+#include "util/text.h"
+
+#include <algorithm>
+
+namespace orv {
+
+const char* const kCompareAllHelp =
+    "Compares every object of the chosen types in two databases as the desktop program's\n"
+    "Compare All Objects does (pairs by schema and name; each pair judged with the comparison\n"
+    "settings of the Options dialog) and writes the report.\n"
+    "\n"
+    "  <server1> <db1>         the Source: a stored server (or any server with --login) and\n"
+    "                          a database on it\n"
+    "  <server2> <db2>         the Target\n"
+    "  --types <list>          the types to compare, comma-separated: tables, procedures,\n"
+    "                          functions, views, triggers, relationships, constraints (or\n"
+    "                          their codes 50, 10, 20, 30, 40, 60, 80); default all seven\n"
+    "  --details               the text and HTML reports add, for every different object, its\n"
+    "                          differing lines with their line numbers on each side\n"
+    "  --format text|csv|html  the report's format; default text\n"
+    "  --output <file>         writes the report to <file> instead of standard output; the\n"
+    "                          file appears (or replaces an existing one) only when the whole\n"
+    "                          report is written\n"
+    "  --login <name>          connects to both servers with this SQL Server login\n"
+    "  --password-file <file>  the login's password is the first line of this file\n"
+    "  --help                  this text\n"
+    "\n"
+    "Without --password-file the login's password is taken from the environment variable\n"
+    "ORVANE_PASSWORD. --complete-scripts compares complete table scripts for this run.\n"
+    "\n"
+    "The CSV has the header record\n"
+    "  type,schema,name,status,source_modified,target_modified,differing_lines\n"
+    "and one record per object; status is identical, different, only in source, only in\n"
+    "target or not comparable.\n"
+    "\n"
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the comparison.\n"
+    "A comparison that does not complete (stopped, or a server failure part way) never\n"
+    "writes or replaces the --output file. Without --output its report goes to standard\n"
+    "output marked as incomplete (in the CSV by a first record\n"
+    "'incomplete,stopped|failed,<reason>,incomplete,,,').\n"
+    "\n"
+    "Exit status: 0 every object is identical, 1 an object differs or exists on one side\n"
+    "only, 2 error (wrong arguments, a server or file failure, an object not comparable, or\n"
+    "a comparison that did not complete).\n";
+
+namespace {
+
+// The type selector's order, which the reports follow.
+constexpr ObjectType kSelectorOrder[] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
+                                         kTypeTrigger, kTypeRelationship, kTypeConstraint};
+
+bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::string& error) {
+    std::vector<bool> wanted(std::size(kSelectorOrder), false);
+    for (const std::string& word : Split(list, ",")) {
+        const std::string w = Trim(word);
+        const std::optional<ObjectType> type = ParseObjectType(w);
+        if (w.empty() || !type) {
+            error = w.empty() ? "--types has an empty entry" : "unknown object type '" + w + "'";
+            return false;
+        }
+        for (size_t i = 0; i < std::size(kSelectorOrder); ++i)
+            if (kSelectorOrder[i] == *type)
+                wanted[i] = true;
+    }
+    types.clear();
+    for (size_t i = 0; i < std::size(kSelectorOrder); ++i)
+        if (wanted[i])
+            types.push_back(kSelectorOrder[i]);
+    return true;
+}
+
+bool ParseFormat(const std::string& word, ReportFormat& format) {
+    const std::string w = ToLowerAscii(word);
+    if (w == "text" || w == "txt")
+        format = ReportFormat::Text;
+    else if (w == "csv")
+        format = ReportFormat::Csv;
+    else if (w == "html")
+        format = ReportFormat::Html;
+    else
+        return false;
+    return true;
+}
+
+std::string CountsText(const DbCompareResults& r) {
+    const StatusCounts c = r.Totals();
+    std::string text = std::to_string(c.Total()) + " objects compared";
+    for (PairStatus s : {PairStatus::Identical, PairStatus::Different, PairStatus::OnlyInSource,
+                         PairStatus::OnlyInTarget, PairStatus::NotComparable})
+        if (c[s] > 0)
+            text += ", " + std::to_string(c[s]) + " " + PairStatusWord(s);
+    return text + ".";
+}
+
+} // namespace
+
+bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,
+                         std::string& error) {
+    args = CompareAllArgs{};
+    args.Types.assign(std::begin(kSelectorOrder), std::end(kSelectorOrder));
+    if (std::any_of(words.begin(), words.end(),
+                    [](const std::string& w) { return w == "--help" || w == "-h"; })) {
+        args.Help = true;
+        return true;
+    }
+    std::vector<std::string> positional;
+    bool typesGiven = false, formatGiven = false, outputGiven = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        // "--name value" and "--name=value" alike.
+        const size_t eq = w.find('=');
+        const std::string name = w.rfind("--", 0) == 0 ? w.substr(0, eq) : w;
+        auto value = [&](std::string& into) {
+            if (eq != std::string::npos && name != w) {
+                into = w.substr(eq + 1);
+                return true;
+            }
+            if (i + 1 >= words.size()) {
+                error = name + " needs a value";
+                return false;
+            }
+            into = words[++i];
+            return true;
+        };
+        auto once = [&](bool& given) {
+            if (given) {
+                error = name + " is given twice";
+                return false;
+            }
+            given = true;
+            return true;
+        };
+        std::string v;
+        if (name == "--details" && eq == std::string::npos) {
+            args.Details = true;
+        } else if (name == "--types") {
+            if (!once(typesGiven) || !value(v) || !ParseTypes(v, args.Types, error))
+                return false;
+        } else if (name == "--format") {
+            if (!once(formatGiven) || !value(v))
+                return false;
+            if (!ParseFormat(v, args.Format)) {
+                error = "unknown format '" + v + "' (text, csv or html)";
+                return false;
+            }
+        } else if (name == "--output") {
+            if (!once(outputGiven) || !value(args.Output))
+                return false;
+            if (args.Output.empty()) {
+                error = "--output needs a file name";
+                return false;
+            }
+            if (args.Output == "-")
+                args.Output.clear();
+        } else if (name == "--login") {
+            if (!value(args.Login))
+                return false;
+        } else if (name == "--password-file") {
+            if (!value(args.PasswordFile))
+                return false;
+        } else if (name == "--password") {
+            error = "--password is not accepted: a password on the command line shows in every "
+                    "process listing. Put it in the first line of a file readable only by you "
+                    "and give --password-file FILE, or set the environment variable " +
+                    std::string(kPasswordVariable) + ".";
+            return false;
+        } else if (w.size() > 1 && w[0] == '-') {
+            // Only the option's name: a mistyped option may carry a secret after its "=".
+            error = "unknown option " + name;
+            return false;
+        } else {
+            positional.push_back(w);
+        }
+    }
+    if (!args.PasswordFile.empty() && args.Login.empty()) {
+        error = "--password-file needs --login";
+        return false;
+    }
+    if (positional.size() != 4) {
+        error = "expected 4 arguments (<server1> <db1> <server2> <db2>), got " +
+                std::to_string(positional.size());
+        return false;
+    }
+    if (std::any_of(positional.begin(), positional.end(),
+                    [](const std::string& p) { return p.empty(); })) {
+        error = "arguments may not be empty";
+        return false;
+    }
+    args.Server[0] = positional[0];
+    args.Db[0] = positional[1];
+    args.Server[1] = positional[2];
+    args.Db[1] = positional[3];
+    return true;
+}
+
+int CompareAllExitStatus(const DbCompareResults& results) {
+    if (!results.Complete())
+        return kCompareAllExitError;
+    const StatusCounts c = results.Totals();
+    if (c[PairStatus::NotComparable] > 0)
+        return kCompareAllExitError;
+    if (c[PairStatus::Different] + c[PairStatus::OnlyInSource] + c[PairStatus::OnlyInTarget] > 0)
+        return kCompareAllExitDifferent;
+    return kCompareAllExitIdentical;
+}
+
+int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
+                    const CompareAllServices& services, ProgressSink& progress,
+                    const CancelToken& cancel, std::ostream& out, std::ostream& err) {
+    const char* const prefix = "orvane-cli compare-all: ";
+    DbCompareRequest request = std::move(settings);
+    request.Kind = args.Types.size() == 1 ? DbCompareKind::Bulk : DbCompareKind::All;
+    request.Details = args.Details;
+    request.Types = args.Types;
+    for (int p = 0; p < 2; ++p) {
+        std::string error;
+        if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
+            err << prefix << error << '\n';
+            return kCompareAllExitError;
+        }
+        request.Database[p] = args.Db[p];
+    }
+
+    const DbCompareResultsPtr results = services.run(request, progress, cancel);
+    if (!results) {
+        err << prefix << "the comparison gave no results.\n";
+        return kCompareAllExitError;
+    }
+    const int status = CompareAllExitStatus(*results);
+    progress.Note(CountsText(*results));
+
+    if (!results->Complete()) {
+        const std::string problem = TrimWhitespace(ReplaceAll(results->Problem, "\r\n", "\n"));
+        err << prefix << "the comparison did not complete"
+            << (problem.empty() ? std::string(".") : ": " + problem) << '\n';
+        if (!args.Output.empty()) {
+            err << prefix << "no report was written to " << args.Output
+                << "; an existing file of that name is unchanged.\n";
+            return status;
+        }
+    }
+    if (args.Output.empty() || !results->Complete()) {
+        out << FormatDbCompareReport(*results, args.Format, LineBreaks::Lf);
+        out.flush();
+        if (!out) {
+            err << prefix << "the report could not be written to standard output.\n";
+            return kCompareAllExitError;
+        }
+        return status;
+    }
+    std::string error;
+    if (!WriteDbCompareReport(*results, args.Format, args.Output, error, LineBreaks::Lf)) {
+        err << prefix << error << '\n';
+        return kCompareAllExitError;
+    }
+    return status;
+}
+
+} // namespace orv

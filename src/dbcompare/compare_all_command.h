@@ -1,0 +1,70 @@
+// `orvane-cli compare-all`: its arguments, the run over an injected comparison, and the report
+// on standard output or in a file. The caller supplies the servers and the comparison itself,
+// so this part is tested without a server.
+#pragma once
+
+#include "compare/compare_sel_procs.h"
+#include "dbcompare/db_compare.h"
+#include "dbcompare/db_compare_report.h"
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+constexpr int kCompareAllExitIdentical = 0;
+constexpr int kCompareAllExitDifferent = 1;
+constexpr int kCompareAllExitError = 2;
+
+constexpr const char* kCompareAllUsage =
+    "usage: orvane-cli compare-all [--types <list>] [--details] [--format text|csv|html] "
+    "[--output <file>] [--login <name> [--password-file <file>]] <server1> <db1> <server2> <db2>";
+
+extern const char* const kCompareAllHelp;
+
+struct CompareAllArgs {
+    std::string Server[2];
+    std::string Db[2];
+    // In the type selector's order, each once; all seven unless --types names others.
+    std::vector<ObjectType> Types;
+    bool Details = false;
+    ReportFormat Format = ReportFormat::Text;
+    std::string Output; // empty: standard output
+    bool Help = false;  // --help: the rest of the words do not matter
+    std::string Login;
+    std::string PasswordFile;
+};
+
+// False with a message in `error` when the words do not make a comparison. As for `compare`, a
+// password on the command line is refused.
+bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,
+                         std::string& error);
+
+using DbCompareRunner =
+    std::function<DbCompareResultsPtr(const DbCompareRequest&, ProgressSink&, const CancelToken&)>;
+
+struct CompareAllServices {
+    // The entry of a server named on the command line, its version known; false with the
+    // reason when it is not stored (and no login was given) or cannot be reached.
+    std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
+        resolveServer;
+    DbCompareRunner run;
+};
+
+// 0 when the run completed and every object is identical; 2 when it did not complete or an
+// object is not comparable; 1 otherwise (an object differs or is on one side only).
+int CompareAllExitStatus(const DbCompareResults& results);
+
+// Resolves the servers, runs the comparison and writes the report: to `out`, or with --output
+// to the file, all or nothing. A run that did not complete never creates or replaces the file:
+// with --output it writes no report, without it the report goes to `out` marked as
+// incomplete. Messages go to `err`. Returns the exit status.
+// `settings` carries what the stored settings decide (ApplyCurrentSettings); the arguments and
+// the resolved servers fill in the rest of the request.
+int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
+                    const CompareAllServices& services, ProgressSink& progress,
+                    const CancelToken& cancel, std::ostream& out, std::ostream& err);
+
+} // namespace orv

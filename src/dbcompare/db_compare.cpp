@@ -1,0 +1,377 @@
+#include "dbcompare/db_compare.h"
+
+#include "catalog/ignored_columns.h"
+#include "catalog/table_script.h"
+#include "core/settings.h"
+#include "dbcompare/bulk_catalog.h"
+#include "dbcompare/pairing.h"
+#include "servers/exec_ado_cmd.h"
+#include "util/memory_text_view.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_set>
+
+namespace orv {
+
+void ApplyCurrentSettings(DbCompareRequest& request) {
+    const ProgramSettings& s = Settings();
+    request.Options = CompareOptions::FromSettings();
+    request.CompleteTableScripts = s.CompleteTableScripts;
+    request.IgnoreIndexes = s.IgnoreIndexes;
+    request.IgnoreSysObjects = s.IgnoreSysObjects;
+    request.TimeoutSeconds = s.Timeout;
+    request.IgnoredColumns = [](const std::string& fullName) {
+        std::vector<std::string> columns;
+        GetIgnoredColumns(kIgnoredForStructure, fullName, columns);
+        return columns;
+    };
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+// What one side's reader has produced so far. Guarded by the run's mutex.
+struct SideState {
+    std::vector<std::optional<CatalogTypeRead>> reads;
+    bool failed = false;
+    OdbcError error;
+    std::string failedSql;
+    // Objects built per type, and the last one, for the progress line.
+    std::vector<int64_t> built;
+    std::string lastItem;
+};
+
+struct Run {
+    const DbCompareRequest& request;
+    std::vector<ObjectType> types;
+    std::mutex mutex;
+    std::condition_variable changed;
+    SideState side[2];
+    QueryStopper stopper[2];
+};
+
+void ReadSideOrFail(Run& run, int side);
+
+// A reader thread: whatever goes wrong ends as a failure of its side, never as a crash.
+void ReadSide(Run& run, int side) {
+    try {
+        ReadSideOrFail(run, side);
+    } catch (...) {
+        std::string what = "Reading the catalog failed.";
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        std::lock_guard lock(run.mutex);
+        run.side[side].failed = true;
+        run.side[side].error = {kErrFail, what, "", 0};
+        run.changed.notify_all();
+    }
+}
+
+void ReadSideOrFail(Run& run, int side) {
+    const DbCompareRequest& request = run.request;
+    QueryPlace place;
+    place.Server = request.Server[side];
+    place.Database = request.Database[side];
+    place.TimeoutSeconds = request.TimeoutSeconds >= 0 ? request.TimeoutSeconds : 0;
+    auto fail = [&](const OdbcError& error, const std::string& sql) {
+        std::lock_guard lock(run.mutex);
+        run.side[side].failed = true;
+        run.side[side].error = error;
+        run.side[side].failedSql = sql;
+        run.changed.notify_all();
+    };
+    ServerFacts facts;
+    OdbcError error;
+    std::string sql;
+    if (!BulkCatalogReader::ReadFacts(place, run.stopper[side], facts, error, sql))
+        return fail(error, sql);
+    CatalogReadOptions options;
+    options.IgnoreSysObjects = request.IgnoreSysObjects;
+    options.IgnoreIndexes = request.IgnoreIndexes;
+    options.CompleteTableScripts = request.CompleteTableScripts;
+    size_t current = 0;
+    BulkCatalogReader reader(place, facts, options, run.stopper[side],
+                             [&](const std::string& item) {
+                                 std::lock_guard lock(run.mutex);
+                                 ++run.side[side].built[current];
+                                 run.side[side].lastItem = item;
+                             });
+    for (current = 0; current < run.types.size(); ++current) {
+        CatalogTypeRead read;
+        if (!reader.ReadType(run.types[current], read, error, sql))
+            return fail(error, sql);
+        std::lock_guard lock(run.mutex);
+        run.side[side].reads[current] = std::move(read);
+        run.changed.notify_all();
+    }
+}
+
+std::string ReasonText(const CatalogObject* source, const CatalogObject* target) {
+    std::string reason;
+    if (!source->Readable)
+        reason = source->Reason + " in source";
+    if (!target->Readable) {
+        if (!source->Readable && source->Reason == target->Reason)
+            return source->Reason + " in source and target";
+        reason += (reason.empty() ? "" : "; ") + target->Reason + " in target";
+    }
+    return reason;
+}
+
+// The verdict on one pair, decided by the comparison the main window runs on two panels.
+PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const CatalogTypeRead* read[2],
+                  const CatalogObject* object[2]) {
+    PairVerdict v;
+    v.Type = type;
+    v.HasSource = object[0] != nullptr;
+    v.HasTarget = object[1] != nullptr;
+    if (v.HasSource) {
+        v.Source = object[0]->Ref;
+        v.SourceText = object[0]->Text;
+    }
+    if (v.HasTarget) {
+        v.Target = object[1]->Ref;
+        v.TargetText = object[1]->Text;
+    }
+    if (!v.HasTarget) {
+        v.Status = PairStatus::OnlyInSource;
+        return v;
+    }
+    if (!v.HasSource) {
+        v.Status = PairStatus::OnlyInTarget;
+        return v;
+    }
+    if (!object[0]->Readable || !object[1]->Readable) {
+        v.Status = PairStatus::NotComparable;
+        v.Reason = ReasonText(object[0], object[1]);
+        return v;
+    }
+    MemoryTextView views[2];
+    views[0].SetText(v.SourceText);
+    views[1].SetText(v.TargetText);
+    ViewPair pair(views[0], views[1]);
+    std::string_view text[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
+    std::string fullName[2];
+    for (int side = 0; side < 2; ++side)
+        fullName[side] = GetObjectFullName(request.Server[side], request.Database[side],
+                                           object[side]->ListedName, false);
+    CompareServices services;
+    services.ignoredColumns = request.IgnoredColumns;
+    services.tableScriptWithoutIgnored = [&](int side) {
+        return BulkCatalogReader::TableTextWithout(*read[side], *object[side],
+                                                   request.IgnoredColumns(fullName[side]));
+    };
+    const PairDecision decision =
+        DecideObjectPair(pair, text, type, fullName, request.Options, services, false);
+    v.ColumnsIgnored = decision.ColumnsIgnored;
+    v.Status = decision.Identical ? PairStatus::Identical : PairStatus::Different;
+    if (!decision.Identical) {
+        v.SourceLines = std::move(pair.Lines(0));
+        v.TargetLines = std::move(pair.Lines(1));
+    }
+    return v;
+}
+
+// The objects of one side a selective comparison looks at: those picked on this side, and the
+// namesakes of those picked on the other.
+std::vector<const ObjectRef*> Chosen(const DbCompareRequest& request, ObjectType type, int side,
+                                     const CatalogTypeRead* read[2],
+                                     std::vector<const CatalogObject*>& objects) {
+    std::unordered_set<int32_t> picked[2];
+    for (int s = 0; s < 2; ++s)
+        for (const SelectedObject& o : request.Selected[s])
+            if (o.Type == type)
+                picked[s].insert(o.Id);
+    const bool caseSensitive = request.Options.CaseSensitive;
+    std::unordered_set<std::string> wantedKeys;
+    const int other = 1 - side;
+    for (const CatalogObject& o : read[other]->Objects)
+        if (picked[other].count(o.Ref.Id))
+            wantedKeys.insert(PairKey(o.Ref, caseSensitive));
+    std::vector<const ObjectRef*> refs;
+    for (const CatalogObject& o : read[side]->Objects) {
+        if (request.Kind == DbCompareKind::Selective && !picked[side].count(o.Ref.Id) &&
+            !wantedKeys.count(PairKey(o.Ref, caseSensitive)))
+            continue;
+        refs.push_back(&o.Ref);
+        objects.push_back(&o);
+    }
+    return refs;
+}
+
+std::string StepName(const std::string& verb, ObjectType type, const DbCompareRequest& r) {
+    return verb + " " + GetObjectTypeName(type, false) + " of " + r.Database[0] + " and " +
+           r.Database[1];
+}
+
+} // namespace
+
+// Starts a reader thread per side; however the run ends, both readers are stopped and joined.
+class Readers {
+public:
+    explicit Readers(Run& run) : run_(run) {
+        for (int side = 0; side < 2; ++side)
+            thread_[side] = std::thread(ReadSide, std::ref(run_), side);
+    }
+    ~Readers() {
+        for (auto& s : run_.stopper)
+            s.Stop();
+        for (auto& t : thread_)
+            t.join();
+    }
+    Readers(const Readers&) = delete;
+    Readers& operator=(const Readers&) = delete;
+
+private:
+    Run& run_;
+    std::thread thread_[2];
+};
+
+DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& progress,
+                                 const CancelToken& cancel) {
+    DbCompareRequest request = given;
+    if (request.TimeoutSeconds < 0)
+        request.TimeoutSeconds = Settings().Timeout;
+    auto results = std::make_shared<DbCompareResults>();
+    results->Kind = request.Kind;
+    results->Details = request.Details;
+    for (int side = 0; side < 2; ++side) {
+        results->ServerName[side] = request.Server[side].Name;
+        results->DbName[side] = request.Database[side];
+    }
+    Run run{request, request.Types, {}, {}, {}, {}};
+    if (run.types.empty())
+        run.types = {kTypeTable, kTypeProcedure, kTypeFunction,
+                     kTypeView,  kTypeTrigger,   kTypeRelationship};
+    results->Types = run.types;
+    for (auto& s : run.side) {
+        s.reads.resize(run.types.size());
+        s.built.assign(run.types.size(), 0);
+    }
+
+    RunOutcome outcome = RunOutcome::Completed;
+    std::string problem;
+    auto stopped = [&] {
+        if (outcome == RunOutcome::Completed && cancel.cancelRequested()) {
+            outcome = RunOutcome::Cancelled;
+            problem = kStoppedByUser;
+        }
+        return outcome != RunOutcome::Completed;
+    };
+    {
+        Readers readers(run);
+        for (size_t k = 0; k < run.types.size() && !stopped(); ++k) {
+            const ObjectType type = run.types[k];
+            progress.Begin(StepName("Reading", type, request), 0);
+            std::optional<CatalogTypeRead> read[2];
+            {
+                int64_t reported = 0;
+                auto lastReport = Clock::now();
+                std::unique_lock lock(run.mutex);
+                SideState* s = run.side;
+                while (!(s[0].reads[k] && s[1].reads[k])) {
+                    // A side that failed after reading this type still gave it whole: wait
+                    // for the other side, so what was read before the fault is judged
+                    // whichever reader happens to be faster.
+                    const bool lost[2] = {s[0].failed && !s[0].reads[k],
+                                          s[1].failed && !s[1].reads[k]};
+                    if (lost[0] || lost[1]) {
+                        const SideState& f = lost[0] ? s[0] : s[1];
+                        // A reader cut short by Stop fails too; that is no failure of the run.
+                        if (!stopped()) {
+                            outcome = RunOutcome::Failed;
+                            problem = ConnectionFailedText(f.error.number, f.error.description,
+                                                           f.failedSql);
+                        }
+                        break;
+                    }
+                    run.changed.wait_for(lock, kPollInterval);
+                    if (cancel.cancelRequested())
+                        break;
+                    if (Clock::now() - lastReport >= kProgressInterval) {
+                        const int64_t built = s[0].built[k] + s[1].built[k];
+                        const std::string item =
+                            s[1].lastItem.empty() ? s[0].lastItem : s[1].lastItem;
+                        lock.unlock();
+                        progress.Advance(built - reported, item);
+                        reported = built;
+                        lastReport = Clock::now();
+                        lock.lock();
+                    }
+                }
+                if (s[0].reads[k] && s[1].reads[k]) {
+                    read[0] = std::move(s[0].reads[k]);
+                    read[1] = std::move(s[1].reads[k]);
+                    s[0].reads[k].reset();
+                    s[1].reads[k].reset();
+                }
+            }
+            if (stopped() || !read[0] || !read[1])
+                break;
+
+            const CatalogTypeRead* reads[2] = {&*read[0], &*read[1]};
+            std::vector<const CatalogObject*> objects[2];
+            std::vector<const ObjectRef*> refs[2];
+            for (int side = 0; side < 2; ++side)
+                refs[side] = Chosen(request, type, side, reads, objects[side]);
+            const std::vector<PairIndex> pairs =
+                PairObjects(refs[0], refs[1], request.Options.CaseSensitive);
+            progress.Begin(StepName("Comparing", type, request),
+                           static_cast<int64_t>(pairs.size()));
+            auto lastReport = Clock::now();
+            int64_t unreported = 0;
+            for (size_t i = 0; i < pairs.size() && !stopped(); ++i) {
+                const PairIndex& p = pairs[i];
+                const CatalogObject* pair[2] = {
+                    p.Source >= 0 ? objects[0][static_cast<size_t>(p.Source)] : nullptr,
+                    p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
+                try {
+                    results->Pairs.push_back(Judge(request, type, reads, pair));
+                } catch (...) {
+                    // A pair the comparison could not judge is not comparable; the run goes on.
+                    std::string what = "the comparison failed";
+                    try {
+                        throw;
+                    } catch (const std::exception& e) {
+                        what = e.what();
+                    } catch (...) {
+                    }
+                    PairVerdict v;
+                    v.Type = type;
+                    v.HasSource = pair[0] != nullptr;
+                    v.HasTarget = pair[1] != nullptr;
+                    if (pair[0])
+                        v.Source = pair[0]->Ref;
+                    if (pair[1])
+                        v.Target = pair[1]->Ref;
+                    v.Reason = what;
+                    results->Pairs.push_back(std::move(v));
+                    progress.Warn(what);
+                }
+                ++unreported;
+                if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {
+                    progress.Advance(unreported, (pair[0] ? pair[0] : pair[1])->ListedName);
+                    unreported = 0;
+                    lastReport = Clock::now();
+                }
+            }
+        }
+    }
+    stopped();
+    results->Outcome = outcome;
+    results->Problem = problem;
+    return results;
+}
+
+} // namespace orv

@@ -1,0 +1,146 @@
+#include "dbcompare/worker_query.h"
+
+#include "core/log.h"
+#include "servers/connection_string.h"
+#include "util/text.h"
+
+namespace orv {
+
+namespace {
+// Rows fetched per round: large enough that the per-call cost vanishes, small enough that a
+// cancelled read stops holding memory soon.
+constexpr int64_t kBlockRows = 512;
+
+OdbcError CancelledError() {
+    return {kErrFail, "Operation cancelled.", "HY008", 0};
+}
+} // namespace
+
+WorkerQuery::~WorkerQuery() {
+    Close();
+}
+
+bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcError& error) {
+    Close();
+    done_ = false;
+    failed_ = false;
+    pos_ = 0;
+    block_.clear();
+    WriteLogLine("Conn. string: " + LoggedConnectionText(place.Server, place.Database, true));
+    OdbcConnectionPtr connection = AcquireConnection(place.Server, place.Database, false, error);
+    if (!connection) {
+        WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
+        return false;
+    }
+    std::unique_ptr<OdbcStatement> statement = NewStatement(*connection, error);
+    if (!statement) {
+        ReleaseConnection(std::move(connection), false);
+        return false;
+    }
+    OdbcStatement* running = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) {
+            error = CancelledError();
+            statement.reset();
+            ReleaseConnection(std::move(connection), true);
+            return false;
+        }
+        connection_ = std::move(connection);
+        statement_ = std::move(statement);
+        running = statement_.get();
+    }
+    Command command;
+    if (!running->Execute(sql, place.TimeoutSeconds, command, error)) {
+        if (cancelled_)
+            error = CancelledError();
+        WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
+        failed_ = true;
+        Close();
+        return false;
+    }
+    fields_ = running->Fields();
+    if (!running->HasColumns())
+        done_ = true;
+    return true;
+}
+
+int WorkerQuery::FieldIndex(const std::string& name) const {
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (EqualsNoCase(fields_[i].name, name))
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool WorkerQuery::Next(Row& row, OdbcError& error) {
+    error = {};
+    if (pos_ >= block_.size()) {
+        if (done_ || failed_ || !statement_)
+            return false;
+        block_.clear();
+        pos_ = 0;
+        if (!statement_->Fetch(kBlockRows, block_, done_, error)) {
+            if (cancelled_)
+                error = CancelledError();
+            WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
+            failed_ = true;
+            block_.clear();
+            return false;
+        }
+        if (cancelled_) {
+            // The driver may have handed over rows it had before the cancel arrived.
+            error = CancelledError();
+            failed_ = true;
+            block_.clear();
+            return false;
+        }
+        if (block_.empty())
+            return false;
+    }
+    row = std::move(block_[pos_++]);
+    return true;
+}
+
+void WorkerQuery::Cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    if (statement_)
+        statement_->Cancel();
+}
+
+void WorkerQuery::Close() {
+    std::unique_ptr<OdbcStatement> statement;
+    OdbcConnectionPtr connection;
+    {
+        std::lock_guard lock(mutex_);
+        statement = std::move(statement_);
+        connection = std::move(connection_);
+    }
+    statement.reset();
+    // A command left with rows in flight, failed or cancelled leaves the connection unfit.
+    ReleaseConnection(std::move(connection), done_ && !failed_ && !cancelled_);
+    block_.clear();
+    pos_ = 0;
+}
+
+void QueryStopper::Attach(WorkerQuery* query) {
+    std::lock_guard lock(mutex_);
+    active_ = query;
+    if (stopped_ && query)
+        query->Cancel();
+}
+
+void QueryStopper::Detach(WorkerQuery* query) {
+    std::lock_guard lock(mutex_);
+    if (active_ == query)
+        active_ = nullptr;
+}
+
+void QueryStopper::Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    if (active_)
+        active_->Cancel();
+}
+
+} // namespace orv

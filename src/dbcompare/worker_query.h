@@ -1,0 +1,81 @@
+// A catalog query that a worker thread runs: its rows streamed forward only, every failure
+// returned as a value (no message box, no process-wide quiet flag), and a Cancel that another
+// thread may call to cut a running command short, as the Stop button needs.
+#pragma once
+
+#include "servers/odbc_connection.h"
+#include "servers/odbc_error.h"
+#include "servers/odbc_statement.h"
+#include "servers/recordset.h"
+#include "servers/server_entry.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Where a worker's queries go and how long one may wait for the server.
+struct QueryPlace {
+    ServerEntry Server; // a copy: the worker never touches a panel's entry
+    std::string Database;
+    int32_t TimeoutSeconds = 0; // 0 waits without limit
+};
+
+using Row = std::vector<FieldValue>;
+
+class WorkerQuery {
+public:
+    WorkerQuery() = default;
+    ~WorkerQuery();
+    WorkerQuery(const WorkerQuery&) = delete;
+    WorkerQuery& operator=(const WorkerQuery&) = delete;
+
+    // Logs in (or takes an idle connection) and runs `sql` in the place's database. False with
+    // `error` filled when the login or the command failed or was cancelled.
+    bool Open(const QueryPlace& place, const std::string& sql, OdbcError& error);
+    const std::vector<FieldInfo>& Fields() const { return fields_; }
+    // The column's index (any letter case), -1 when the result has no such column.
+    int FieldIndex(const std::string& name) const;
+    // The next row. False at the end of the rows (error.number stays 0) or when reading failed
+    // part-way or was cancelled (error filled): rows seen so far are never the whole result then.
+    bool Next(Row& row, OdbcError& error);
+    // Any thread: stops the command as soon as the server hears of it; the reading thread's
+    // Open or Next then fails.
+    void Cancel();
+    bool Cancelled() const { return cancelled_.load(); }
+    // Gives the connection back, for reuse only when every row was read without a failure.
+    void Close();
+
+private:
+    std::mutex mutex_; // guards the statement's life against a concurrent Cancel
+    OdbcConnectionPtr connection_;
+    std::unique_ptr<OdbcStatement> statement_;
+    std::vector<FieldInfo> fields_;
+    std::vector<Row> block_;
+    size_t pos_ = 0;
+    bool done_ = false;
+    bool failed_ = false;
+    std::atomic<bool> cancelled_{false};
+};
+
+// Links the query a reader is running with whoever may stop it: Stop cancels the attached
+// query and every query attached after it.
+class QueryStopper {
+public:
+    // Cancels the query at once when Stop has already been called.
+    void Attach(WorkerQuery* query);
+    void Detach(WorkerQuery* query);
+    void Stop();
+    bool Stopped() const { return stopped_.load(); }
+
+private:
+    std::mutex mutex_;
+    WorkerQuery* active_ = nullptr;
+    std::atomic<bool> stopped_{false};
+};
+
+} // namespace orv

@@ -1,0 +1,127 @@
+// frmDbCompareResults: the results of a whole-database comparison. A summary per type, the list
+// of compared objects (filtered by status, type and name pattern), and below it the two
+// definitions of the chosen object side by side, marked as the main window marks a pair. F3 and
+// Shift+F3 step to the next and previous differing object; a double-click (or Enter) on a row
+// shows that pair in the main window. The buttons copy, export, print and save the comparison
+// as the report window does. The window is not modal: the main window stays usable beside it.
+#pragma once
+
+#include "dbcompare/db_compare.h"
+#include "dbcompare/db_compare_filter.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+class QTreeWidget;
+
+namespace orv {
+
+class DbCompareResultsModel;
+class QtTextView;
+
+class frmDbCompareResults : public QDialog {
+    Q_OBJECT
+public:
+    // `caption` names the comparison ("Compare All Objects", "Compare Selected Views -
+    // Details"); `selected` are the objects picked for a selective comparison.
+    frmDbCompareResults(DbCompareResultsPtr results, const std::string& caption,
+                        const std::vector<SelectedObject> (&selected)[2],
+                        QWidget* parent = nullptr);
+    ~frmDbCompareResults() override;
+
+    // Called with a pair the user double-clicked (or pressed Enter on).
+    std::function<void(const DbCompareResults&, const PairVerdict&)> onPairChosen;
+
+    const DbCompareResults& Results() const { return *results_; }
+    std::string Caption() const { return caption_; }
+
+    // Filters; each shows the rows again and keeps the current object when it stays listed.
+    void SetStatusFilter(StatusFilter status);
+    void SetTypeFilter(ObjectType type);
+    void SetNamePattern(const std::string& pattern);
+
+    // The rows shown (after filtering) and the current one.
+    int ShownCount() const;
+    const PairVerdict* ShownPair(int row) const;
+    int CurrentRow() const;
+    void SelectRow(int row);
+    // Moves to the next / previous differing object among the rows shown; false (and a beep)
+    // when there is none in that direction.
+    bool NextDifference();
+    bool PreviousDifference();
+    // What a double-click on the current row does.
+    void ChooseCurrentPair();
+
+    // The buttons.
+    std::string ReportText() const;
+    void CopyToClipboard();
+    void ExportToFile();
+    void PrintNow();
+    void SaveComparison();
+
+    // Controls, for tests and the screenshot.
+    QTreeWidget* Summary() const { return pvlSummary_; }
+    QTreeView* ObjectList() const { return pvlObjects_; }
+    QtTextView* SourceView() const { return txtSource_; }
+    QtTextView* TargetView() const { return txtTarget_; }
+    QLabel* IncompleteLabel() const { return lblIncomplete_; }
+    QLabel* ShownLabel() const { return lblShown_; }
+    // The hidden view the report is printed from.
+    QtTextView* PrintView() const { return txtReport_; }
+    const std::string& ExportedPath() const { return exportPath_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void FillSummary();
+    void ApplyFilter();
+    void ShowPair(const PairVerdict* pair);
+    void ShowSide(QtTextView& view, QLabel& label, int side, const PairVerdict* pair);
+    void UpdateShownLabel();
+
+    DbCompareResultsPtr results_;
+    std::string caption_;
+    std::vector<SelectedObject> selected_[2];
+    DbCompareResultsModel* model_ = nullptr;
+    PairFilter filter_;
+    std::string exportPath_;
+    bool printed_ = false;
+    bool busy_ = false;
+
+    QLabel* lblIncomplete_;
+    QLabel* lblSummary_;
+    QTreeWidget* pvlSummary_;
+    QLabel* lblFilterStatus_;
+    QComboBox* cmbStatus_;
+    QLabel* lblFilterType_;
+    QComboBox* cmbType_;
+    QLabel* lblFilterName_;
+    QLineEdit* txtFilterName_;
+    QLabel* lblShown_;
+    QTreeView* pvlObjects_;
+    QLabel* lblSource_;
+    QLabel* lblTarget_;
+    QtTextView* txtSource_;
+    QtTextView* txtTarget_;
+    QtTextView* txtReport_;
+    QPushButton* cmdPrevDiff_;
+    QPushButton* cmdNextDiff_;
+    QPushButton* cmdCopyClip_;
+    QPushButton* cmdCopyToFile_;
+    QPushButton* cmdPrint_;
+    QPushButton* cmdSave_;
+    QPushButton* cmdExit_;
+};
+
+} // namespace orv

@@ -1,0 +1,176 @@
+#include "cli_compare_all.h"
+
+#include "catalog/catalog_error.h"
+#include "cli_prompter.h"
+#include "compare/compare_command.h"
+#include "core/error_report.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "dbcompare/compare_all_command.h"
+#include "servers/exec_ado_cmd.h"
+#include "servers/server_list.h"
+#include "util/console_progress.h"
+#include "util/memory_prompter.h"
+#include "util/text.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <unistd.h>
+
+namespace orv {
+
+namespace {
+
+std::atomic<CancelToken*> gInterruptToken{nullptr};
+
+extern "C" void OnInterrupt(int) {
+    // Only an atomic store: safe in a signal handler. The handler is installed with
+    // SA_RESETHAND, so a second Ctrl-C ends the program at once.
+    if (CancelToken* token = gInterruptToken.load())
+        token->RequestCancel();
+}
+
+// Ctrl-C stops the comparison (which then reports what it gathered) instead of killing the
+// program, for the lifetime of the object.
+class InterruptStops {
+public:
+    explicit InterruptStops(CancelToken& token) {
+        gInterruptToken.store(&token);
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptStops() {
+        if (installed_)
+            ::sigaction(SIGINT, &previous_, nullptr);
+        gInterruptToken.store(nullptr);
+    }
+    InterruptStops(const InterruptStops&) = delete;
+    InterruptStops& operator=(const InterruptStops&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+// Unexpected errors reported while the command runs go to stderr and fail the command.
+class ErrorCounter {
+public:
+    ErrorCounter() {
+        SetErrorReportHandler([this](const ErrorReport& report) {
+            ++count;
+            std::cerr << ReplaceAll(ErrorReportText(report), "\r\n", "\n") << '\n';
+        });
+    }
+    ~ErrorCounter() { SetErrorReportHandler(nullptr); }
+    ErrorCounter(const ErrorCounter&) = delete;
+    ErrorCounter& operator=(const ErrorCounter&) = delete;
+    int count = 0;
+};
+
+// The stored server of that name, or with --login any server; its version read from the
+// registry or the server. A server that cannot be reached is reported with the driver's words.
+bool ResolveServer(const std::string& name, const std::string& login, const std::string& password,
+                   ServerEntry& entry, std::string& error) {
+    entry = ServerEntry{};
+    const auto& list = ServerList();
+    for (size_t i = 1; i < list.size(); ++i) {
+        if (EqualsNoCase(list[i].Name, name)) {
+            entry = list[i];
+            break;
+        }
+    }
+    if (entry.EntryNumber == 0 && login.empty()) {
+        error = "server '" + name + "' is not stored (add it in the program, or give --login).";
+        return false;
+    }
+    entry.Name = name;
+    if (!login.empty()) {
+        entry.SQLAuth = true;
+        entry.LoginName = login;
+        entry.Pwd = password;
+    }
+    CheckSQLServerVersion(entry);
+    if (entry.Version.empty()) {
+        // Try once more, keeping the failure's message for our own line.
+        MemoryPrompter quiet;
+        PrompterScope scope(quiet);
+        RecordsetPtr rs;
+        int32_t number = 0;
+        std::string description;
+        ExecAdoCmd(entry, kAdCmdText, "", rs, "master", number, description);
+        error = "cannot connect to server '" + name + "'" +
+                (description.empty() ? std::string(".") : ": " + description);
+        return false;
+    }
+    entry.VersionMajor = VersionMajorOf(entry.Version);
+    return true;
+}
+
+} // namespace
+
+int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    CompareAllArgs args;
+    std::string error;
+    if (!ParseCompareAllArgs(words, args, error)) {
+        std::cerr << "orvane-cli compare-all: " << error << '\n' << kCompareAllUsage << '\n';
+        return kCompareAllExitError;
+    }
+    if (args.Help) {
+        std::cout << kCompareAllUsage << "\n\n" << kCompareAllHelp;
+        return kCompareAllExitIdentical;
+    }
+    std::string password;
+    if (!args.Login.empty()) {
+        CompareCommandArgs loginArgs;
+        loginArgs.Login = args.Login;
+        loginArgs.PasswordFile = args.PasswordFile;
+        if (!ResolveComparePassword(loginArgs, std::getenv(kPasswordVariable), password, error)) {
+            std::cerr << "orvane-cli compare-all: " << error << '\n';
+            return kCompareAllExitError;
+        }
+    }
+
+    StderrPrompter prompter(stderr);
+    PrompterScope prompterScope(prompter);
+    ErrorCounter errors;
+    int status = kCompareAllExitError;
+    try {
+        InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
+        Settings().DebugMode = DetectDebugMode();
+        LoadSettings(LoadServerList);
+
+        if (completeScripts)
+            Settings().CompleteTableScripts = true;
+        DbCompareRequest settings;
+        ApplyCurrentSettings(settings);
+
+        CompareAllServices services;
+        services.resolveServer = [&](const std::string& name, ServerEntry& entry,
+                                     std::string& message) {
+            return ResolveServer(name, args.Login, password, entry, message);
+        };
+        services.run = [](const DbCompareRequest& request, ProgressSink& progress,
+                          const CancelToken& cancel) {
+            return RunDbCompare(request, progress, cancel);
+        };
+
+        CancelToken cancel;
+        InterruptStops interrupts(cancel);
+        ConsoleProgressSink progress(stderr, ::isatty(STDERR_FILENO) == 1);
+        status = RunCompareAllOn(args, settings, services, progress, cancel, std::cout, std::cerr);
+    } catch (...) {
+        const CaughtError e = CurrentError();
+        std::cerr << "orvane-cli compare-all: error " << e.number << " (" << e.description << ")\n";
+        status = kCompareAllExitError;
+    }
+    password.clear();
+    return errors.count > 0 || prompter.MessagesShown() > 0 ? kCompareAllExitError : status;
+}
+
+} // namespace orv
