@@ -91,6 +91,18 @@ bool BulkCatalogReader::Run(const std::string& sql,
     return ok;
 }
 
+bool BulkCatalogReader::RunAll(const std::string& sql, std::vector<FieldInfo>& fields,
+                               std::vector<Row>& rows, OdbcError& error, std::string& failedSql) {
+    return Run(
+        sql,
+        [&](WorkerQuery& q, Row& row) {
+            if (fields.empty())
+                fields = q.Fields();
+            rows.push_back(std::move(row));
+        },
+        error, failedSql);
+}
+
 bool BulkCatalogReader::ReadFacts(const QueryPlace& place, QueryStopper& stopper,
                                   ServerFacts& facts, OdbcError& error, std::string& failedSql) {
     std::string version = Trim(place.Server.Version);
@@ -287,23 +299,18 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
                 continue;
             std::vector<FieldInfo> fields;
             std::vector<Row> rows;
-            auto collect = [&](WorkerQuery& q, Row& row) {
-                if (fields.empty())
-                    fields = q.Fields();
-                rows.push_back(std::move(row));
-            };
             std::string extras;
             if (!options_.IgnoreIndexes) {
-                if (!Run(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false), collect, error,
-                         failedSql))
+                if (!RunAll(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false), fields, rows, error,
+                            failedSql))
                     return false;
                 MemoryRecordset rs(std::move(fields), std::move(rows));
                 extras = BuildCompleteIndexPart(rs);
                 fields.clear();
                 rows.clear();
             }
-            if (!Run(TableConstraintsQuery(o.ListedName, o.Ref.Id, facts_.VersionMajor), collect,
-                     error, failedSql))
+            if (!RunAll(TableConstraintsQuery(o.ListedName, o.Ref.Id, facts_.VersionMajor), fields,
+                        rows, error, failedSql))
                 return false;
             MemoryRecordset rs(std::move(fields), std::move(rows));
             o.AfterColumns = extras + BuildConstraintLines(rs);
@@ -356,14 +363,7 @@ bool BulkCatalogReader::ReadRelationships(CatalogTypeRead& out, OdbcError& error
                                           std::string& failedSql) {
     std::vector<FieldInfo> fields;
     std::vector<Row> rows;
-    if (!Run(
-            BulkRelationshipsQuery(facts_.Later()),
-            [&](WorkerQuery& q, Row& row) {
-                if (fields.empty())
-                    fields = q.Fields();
-                rows.push_back(std::move(row));
-            },
-            error, failedSql))
+    if (!RunAll(BulkRelationshipsQuery(facts_.Later()), fields, rows, error, failedSql))
         return false;
     // The complete form lists every column pair of each key.
     std::vector<FieldInfo> pairFields;
@@ -412,14 +412,7 @@ bool BulkCatalogReader::ReadConstraints(CatalogTypeRead& out, OdbcError& error,
                                         std::string& failedSql) {
     std::vector<FieldInfo> fields;
     std::vector<Row> rows;
-    if (!Run(
-            BulkConstraintsQuery(facts_.Later()),
-            [&](WorkerQuery& q, Row& row) {
-                if (fields.empty())
-                    fields = q.Fields();
-                rows.push_back(std::move(row));
-            },
-            error, failedSql))
+    if (!RunAll(BulkConstraintsQuery(facts_.Later()), fields, rows, error, failedSql))
         return false;
     const Columns col(fields);
     const size_t nameCol = col("name"), dateCol = col("refdate"), idCol = col("id"),

@@ -77,6 +77,9 @@ private:
     // Runs `sql`, handing each row to `onRow`; false when it failed or was stopped.
     bool Run(const std::string& sql, const std::function<void(WorkerQuery&, Row&)>& onRow,
              OdbcError& error, std::string& failedSql);
+    // Runs `sql` and keeps its whole result: its fields and every row.
+    bool RunAll(const std::string& sql, std::vector<FieldInfo>& fields, std::vector<Row>& rows,
+                OdbcError& error, std::string& failedSql);
     bool ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
                      std::string& failedSql);
     bool ReadModules(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);

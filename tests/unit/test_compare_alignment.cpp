@@ -7,9 +7,9 @@
 namespace orv {
 namespace {
 
-CompLines Lines(const std::vector<std::pair<const char*, int32_t>>& spec) {
+CompLines Lines(const std::vector<std::pair<const char*, int32_t>>& marked) {
     CompLines lines;
-    for (const auto& [text, status] : spec)
+    for (const auto& [text, status] : marked)
         lines.push_back({text, status, 0, 0});
     return lines;
 }

@@ -6,6 +6,7 @@
 #include "catalog/object_text.h"
 #include "catalog/object_types.h"
 #include "catalog/table_script.h"
+#include "cli_error_counter.h"
 #include "cli_prompter.h"
 #include "compare/compare_command.h"
 #include "core/error_report.h"
@@ -48,21 +49,6 @@ ServerEntry ResolveServer(const std::string& name, const CompareCommandArgs& arg
     entry.VersionMajor = VersionMajorOf(entry.Version);
     return entry;
 }
-
-// Counts the unexpected errors reported while the command runs, and shows them on stderr.
-class ErrorCounter {
-public:
-    ErrorCounter() {
-        SetErrorReportHandler([this](const ErrorReport& report) {
-            ++count;
-            std::cerr << ReplaceAll(ErrorReportText(report), "\r\n", "\n") << '\n';
-        });
-    }
-    ~ErrorCounter() { SetErrorReportHandler(nullptr); }
-    ErrorCounter(const ErrorCounter&) = delete;
-    ErrorCounter& operator=(const ErrorCounter&) = delete;
-    int count = 0;
-};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "cli_compare_all.h"
 
 #include "catalog/catalog_error.h"
+#include "cli_error_counter.h"
 #include "cli_prompter.h"
 #include "compare/compare_command.h"
 #include "core/error_report.h"
@@ -55,21 +56,6 @@ public:
 private:
     struct sigaction previous_ {};
     bool installed_ = false;
-};
-
-// Unexpected errors reported while the command runs go to stderr and fail the command.
-class ErrorCounter {
-public:
-    ErrorCounter() {
-        SetErrorReportHandler([this](const ErrorReport& report) {
-            ++count;
-            std::cerr << ReplaceAll(ErrorReportText(report), "\r\n", "\n") << '\n';
-        });
-    }
-    ~ErrorCounter() { SetErrorReportHandler(nullptr); }
-    ErrorCounter(const ErrorCounter&) = delete;
-    ErrorCounter& operator=(const ErrorCounter&) = delete;
-    int count = 0;
 };
 
 // The stored server of that name, or with --login any server; its version read from the
