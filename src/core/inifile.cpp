@@ -185,6 +185,31 @@ bool Write(const std::string& path, const std::string& section, const std::strin
     return store();
 }
 
+std::string AddSection(const std::string& path,
+                       const std::function<std::string(const std::vector<std::string>&)>& choose,
+                       const std::vector<std::pair<std::string, std::string>>& values) {
+    FileLock lock(path);
+    bool intact = true;
+    auto lines = LoadLines(path, &intact);
+    std::vector<std::string> names;
+    std::string name;
+    for (const auto& l : lines)
+        if (SectionHeader(l, name))
+            names.push_back(name);
+    const std::string section = choose(names);
+    if (section.empty())
+        return {};
+    size_t b, e;
+    if (FindSection(lines, section, b, e))
+        lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
+    lines.push_back("[" + section + "]");
+    for (const auto& [key, value] : values)
+        lines.push_back(key + "=" + value);
+    if (!intact && !KeepBackupCopy(path))
+        return {};
+    return Store(path, lines) ? section : std::string();
+}
+
 } // namespace inifile
 
 namespace {

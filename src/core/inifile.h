@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv {
@@ -71,6 +73,13 @@ std::vector<std::string> SectionNames(const std::string& path);
 // a null value removes the key. Returns false when the file could not be written.
 bool Write(const std::string& path, const std::string& section, const std::string* key,
            const std::string* value);
+// One locked read-modify-write: `choose` picks a section name from the section names the file
+// holds at that moment, and the section is written at the end of the file with `values` in
+// their order (a section of that name is replaced). Empty when `choose` gave no name or the
+// file could not be written; the chosen name otherwise.
+std::string AddSection(const std::string& path,
+                       const std::function<std::string(const std::vector<std::string>&)>& choose,
+                       const std::vector<std::pair<std::string, std::string>>& values);
 } // namespace inifile
 
 } // namespace orv

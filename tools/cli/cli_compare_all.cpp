@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dbcompare/compare_all_command.h"
+#include "dbcompare/stored_server.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
 #include "util/console_progress.h"
@@ -58,45 +59,6 @@ private:
     bool installed_ = false;
 };
 
-// The stored server of that name, or with --login any server; its version read from the
-// registry or the server. A server that cannot be reached is reported with the driver's words.
-bool ResolveServer(const std::string& name, const std::string& login, const std::string& password,
-                   ServerEntry& entry, std::string& error) {
-    entry = ServerEntry{};
-    const auto& list = ServerList();
-    for (size_t i = 1; i < list.size(); ++i) {
-        if (EqualsNoCase(list[i].Name, name)) {
-            entry = list[i];
-            break;
-        }
-    }
-    if (entry.EntryNumber == 0 && login.empty()) {
-        error = "server '" + name + "' is not stored (add it in the program, or give --login).";
-        return false;
-    }
-    entry.Name = name;
-    if (!login.empty()) {
-        entry.SQLAuth = true;
-        entry.LoginName = login;
-        entry.Pwd = password;
-    }
-    CheckSQLServerVersion(entry);
-    if (entry.Version.empty()) {
-        // Try once more, keeping the failure's message for our own line.
-        MemoryPrompter quiet;
-        PrompterScope scope(quiet);
-        RecordsetPtr rs;
-        int32_t number = 0;
-        std::string description;
-        ExecAdoCmd(entry, kAdCmdText, "", rs, "master", number, description);
-        error = "cannot connect to server '" + name + "'" +
-                (description.empty() ? std::string(".") : ": " + description);
-        return false;
-    }
-    entry.VersionMajor = VersionMajorOf(entry.Version);
-    return true;
-}
-
 } // namespace
 
 int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
@@ -139,7 +101,7 @@ int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
         CompareAllServices services;
         services.resolveServer = [&](const std::string& name, ServerEntry& entry,
                                      std::string& message) {
-            return ResolveServer(name, args.Login, password, entry, message);
+            return ResolveStoredServer(name, args.Login, password, entry, message);
         };
         services.run = [](const DbCompareRequest& request, ProgressSink& progress,
                           const CancelToken& cancel) {

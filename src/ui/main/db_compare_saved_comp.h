@@ -24,13 +24,6 @@
 
 namespace orv {
 
-constexpr int32_t kCompTypeStructure = 1;
-constexpr int32_t kCompSubTypeAllObjects = 10;
-constexpr int32_t kCompSubTypeBulk = 20;
-constexpr int32_t kCompSubTypeSelective = 30;
-constexpr int32_t kCompSubSubTypeSimple = 0;
-constexpr int32_t kCompSubSubTypeDetails = 1;
-
 // The seven-flag text with a 1 for each of `types`.
 std::string ObjectTypesFlagText(const std::vector<ObjectType>& types);
 

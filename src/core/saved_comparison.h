@@ -1,0 +1,91 @@
+// Saved comparison processes: one numbered section each of the comparisons INI file, holding
+// what is needed to set the same comparison up again, with its export and print settings.
+//
+// Keys of a section (all values text):
+//   Name            the name the user gave the process (optional; the number stays the key)
+//   CompType        1 structure comparison (other kinds may add their own numbers)
+//   CompSubType     10 all objects, 20 bulk (every object of one type), 30 selective,
+//                   35 a single pair of objects
+//   CompSubSubType  0 simple report, 1 details report
+//   EncObjTypes     the seven-flag text of the compared types ("1,0,0,0,0,0,0" or "1000000")
+//   ServerName1/2, DbName1/2   the Source and Target
+//   TableName1/2, ObjId1/2     the single pair's objects as listed, and their ids
+//   SelCompCountSource/Target, SelCompSource<n>/SelCompTarget<n>   the selective picks
+//   ExportFilePath, ExportType (1 HTML, 2 CSV), Print ("True"/"False")
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+constexpr int32_t kCompTypeStructure = 1;
+constexpr int32_t kCompSubTypeAllObjects = 10;
+constexpr int32_t kCompSubTypeBulk = 20;
+constexpr int32_t kCompSubTypeSelective = 30;
+constexpr int32_t kCompSubTypeSinglePair = 35;
+constexpr int32_t kCompSubSubTypeSimple = 0;
+constexpr int32_t kCompSubSubTypeDetails = 1;
+
+// The ExportType values.
+constexpr int32_t kExportHtml = 1;
+constexpr int32_t kExportCsv = 2;
+
+struct ComparisonDescription {
+    std::string Name;
+    std::string ServerName[2];
+    std::string DbName[2];
+    std::string TableName[2];
+    int32_t CompType = 0;
+    int32_t CompSubType = 0;
+    int32_t CompSubSubType = 0;
+    std::string EncObjTypes;
+    int32_t CompMethod = 0;
+    bool PlayingSavedComp = false;
+    std::string SavedFullExportFilePath;
+    // 0: taken from the export file's name when saved.
+    int32_t ExportType = 0;
+    int32_t CheckCount[2] = {0, 0};
+    // Saved as SelCompSource1..n and SelCompTarget1..n, at most CheckCount of each.
+    std::vector<std::string> CheckedObjects[2];
+    bool Print = false;
+    std::string TableId[2]; // decimal text
+};
+
+// The export type a file name implies: .htm/.html, .csv, anything else 0.
+int32_t ExportTypeOf(const std::string& path);
+
+// Writes the description as the section of the lowest unused process number (1, 2, ...) and
+// returns that number; 0 when the file could not be written. The number is chosen and the
+// section written under the file's lock, so two programs saving at once keep both processes.
+int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescription& d);
+
+// Reads process `number` and checks every value. False with a message naming the section and
+// the key when the section is missing or a value is missing or malformed.
+bool ReadComparisonProcess(const std::string& iniPath, int32_t number, ComparisonDescription& d,
+                           std::string& error);
+// As ReadComparisonProcess, without the message.
+bool LoadComparisonProcess(const std::string& iniPath, int32_t number, ComparisonDescription& d);
+
+// One row of the list of saved processes: the description, or why it is refused.
+struct SavedProcessEntry {
+    int32_t Number = 0;
+    bool Valid = false;
+    ComparisonDescription Description;
+    std::string Error;
+};
+// Every section whose name is a process number, in ascending number order.
+std::vector<SavedProcessEntry> ListComparisonProcesses(const std::string& iniPath);
+
+// False when there is no such process or the file could not be written.
+bool RenameComparisonProcess(const std::string& iniPath, int32_t number, const std::string& name);
+bool DeleteComparisonProcess(const std::string& iniPath, int32_t number);
+
+// "Compare All Objects", "Compare All Tables - Details", "Compare Selected Views",
+// "Compare Tables dbo.A and dbo.B", ...: what the process compares, for lists and log lines.
+std::string ComparisonKindText(const ComparisonDescription& d);
+// The user's name, or "Process N" when none was given.
+std::string ComparisonDisplayName(int32_t number, const ComparisonDescription& d);
+
+} // namespace orv

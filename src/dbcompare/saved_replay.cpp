@@ -1,0 +1,228 @@
+#include "dbcompare/saved_replay.h"
+
+#include "util/text.h"
+
+namespace orv {
+
+namespace {
+
+// The flags' order, which is the type selector's.
+constexpr ObjectType kFlagOrder[] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
+                                     kTypeTrigger, kTypeRelationship, kTypeConstraint};
+
+std::vector<ObjectType> FlaggedTypes(const std::string& flagText) {
+    const std::string bare = ReplaceAll(flagText, ",", "");
+    std::vector<ObjectType> types;
+    for (size_t k = 0; k < bare.size() && k < std::size(kFlagOrder); ++k)
+        if (bare[k] == '1')
+            types.push_back(kFlagOrder[k]);
+    return types;
+}
+
+// "<type code>,<object id>,<name as listed>"; the name may hold commas.
+bool ParsePick(const std::string& text, SelectedObject& pick) {
+    const size_t first = text.find(',');
+    const size_t second = first == std::string::npos ? first : text.find(',', first + 1);
+    int32_t type = 0;
+    if (second == std::string::npos || !ParseInt32(Trim(text.substr(0, first)), type) ||
+        !ParseInt32(Trim(text.substr(first + 1, second - first - 1)), pick.Id))
+        return false;
+    pick.Type = type;
+    pick.ListedName = text.substr(second + 1);
+    return true;
+}
+
+bool PlanStructure(const ComparisonDescription& d, ReplayPlan& plan, std::string& error) {
+    const std::vector<ObjectType> types = FlaggedTypes(d.EncObjTypes);
+    if (types.empty()) {
+        error = "the process names no object type to compare.";
+        return false;
+    }
+    plan.Details = d.CompSubSubType == kCompSubSubTypeDetails;
+    switch (d.CompSubType) {
+    case kCompSubTypeAllObjects:
+        plan.DbKind = DbCompareKind::All;
+        plan.Types = types;
+        return true;
+    case kCompSubTypeBulk:
+    case kCompSubTypeSelective:
+        plan.DbKind =
+            d.CompSubType == kCompSubTypeBulk ? DbCompareKind::Bulk : DbCompareKind::Selective;
+        plan.Types = {types.front()};
+        if (plan.DbKind == DbCompareKind::Selective) {
+            for (int side = 0; side < 2; ++side)
+                for (const std::string& text : d.CheckedObjects[side]) {
+                    SelectedObject pick;
+                    if (!ParsePick(text, pick) || pick.Type != types.front()) {
+                        error = "the picked object \"" + text + "\" is not a " +
+                                ToLowerAscii(GetObjectTypeName(types.front(), true)) + ".";
+                        return false;
+                    }
+                    plan.Selected[side].push_back(std::move(pick));
+                }
+            if (plan.Selected[0].empty() && plan.Selected[1].empty()) {
+                error = "the process picks no objects to compare.";
+                return false;
+            }
+        }
+        return true;
+    case kCompSubTypeSinglePair:
+        plan.Kind = ReplayKind::SinglePair;
+        plan.PairType = types.front();
+        plan.Types = {types.front()};
+        for (int side = 0; side < 2; ++side) {
+            plan.PairName[side] = d.TableName[side];
+            ParseInt32(d.TableId[side], plan.PairId[side]);
+        }
+        return true;
+    default:
+        error = "structure comparisons of kind " + std::to_string(d.CompSubType) +
+                " cannot be run by this program.";
+        return false;
+    }
+}
+
+} // namespace
+
+bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& error) {
+    plan = ReplayPlan{};
+    for (int side = 0; side < 2; ++side) {
+        plan.ServerName[side] = d.ServerName[side];
+        plan.Database[side] = d.DbName[side];
+    }
+    plan.ExportPath = d.SavedFullExportFilePath;
+    plan.ExportFormat = d.ExportType == kExportCsv    ? ReportFormat::Csv
+                        : d.ExportType == kExportHtml ? ReportFormat::Html
+                                                      : ReportFormat::Text;
+    plan.Print = d.Print;
+    // One branch per comparison kind.
+    switch (d.CompType) {
+    case kCompTypeStructure:
+        return PlanStructure(d, plan, error);
+    default:
+        error = "comparisons of kind " + std::to_string(d.CompType) +
+                " cannot be run by this program.";
+        return false;
+    }
+}
+
+DbCompareRequest WholeDatabaseRequest(const ReplayPlan& plan, DbCompareRequest settings,
+                                      const ServerEntry (&servers)[2]) {
+    DbCompareRequest request = std::move(settings);
+    request.Kind = plan.DbKind;
+    request.Details = plan.Details;
+    request.Types = plan.Types;
+    for (int side = 0; side < 2; ++side) {
+        request.Server[side] = servers[side];
+        request.Database[side] = plan.Database[side];
+        request.Selected[side] = plan.Selected[side];
+    }
+    return request;
+}
+
+int ReplayExitStatus(const DbCompareResults& results) {
+    if (!results.Complete())
+        return kReplayExitError;
+    const StatusCounts c = results.Totals();
+    if (c[PairStatus::NotComparable] > 0)
+        return kReplayExitError;
+    if (c[PairStatus::Different] + c[PairStatus::OnlyInSource] + c[PairStatus::OnlyInTarget] > 0)
+        return kReplayExitDifferent;
+    return kReplayExitIdentical;
+}
+
+std::string ResultCountsText(const DbCompareResults& r) {
+    const StatusCounts c = r.Totals();
+    std::string text = std::to_string(c.Total()) + " objects compared";
+    for (PairStatus s : {PairStatus::Identical, PairStatus::Different, PairStatus::OnlyInSource,
+                         PairStatus::OnlyInTarget, PairStatus::NotComparable})
+        if (c[s] > 0)
+            text += ", " + std::to_string(c[s]) + " " + PairStatusWord(s);
+    return text + ".";
+}
+
+ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
+                              const ReplayServices& services, const std::string& exportPath,
+                              ReportFormat format, ProgressSink& progress,
+                              const CancelToken& cancel) {
+    ReplayOutcome outcome;
+    ServerEntry servers[2];
+    for (int side = 0; side < 2; ++side)
+        if (!services.resolveServer(plan.ServerName[side], servers[side], outcome.Problem))
+            return outcome;
+
+    if (plan.Kind == ReplayKind::SinglePair) {
+        if (services.runPair)
+            outcome.Results = services.runPair(plan, servers, settings.Options, outcome.Problem);
+        else
+            outcome.Problem = "single-pair comparisons cannot be run here.";
+    } else {
+        outcome.Results =
+            services.runDb(WholeDatabaseRequest(plan, std::move(settings), servers), progress,
+                           cancel);
+        if (!outcome.Results)
+            outcome.Problem = "the comparison gave no results.";
+    }
+    if (!outcome.Results)
+        return outcome;
+    const DbCompareResults& results = *outcome.Results;
+    outcome.Status = ReplayExitStatus(results);
+    if (!results.Complete()) {
+        const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
+        outcome.Problem = "the comparison did not complete" +
+                          (problem.empty() ? std::string(".") : ": " + problem);
+        if (!exportPath.empty())
+            outcome.Problem += " No report was written to " + exportPath +
+                               "; an existing file of that name is unchanged.";
+        return outcome;
+    }
+    if (outcome.Status == kReplayExitError)
+        outcome.Problem = "an object could not be compared (see the report).";
+
+    if (!exportPath.empty()) {
+        std::string error;
+        if (!WriteDbCompareReport(results, format, exportPath, error)) {
+            outcome.Status = kReplayExitError;
+            outcome.Problem = error;
+            return outcome;
+        }
+        outcome.ExportedTo = exportPath;
+    }
+    if (plan.Print) {
+        if (services.print) {
+            std::string error;
+            outcome.Printed = services.print(results, error);
+            if (!outcome.Printed) {
+                outcome.Status = kReplayExitError;
+                outcome.Problem = "the report could not be printed" +
+                                  (error.empty() ? std::string(".") : ": " + error);
+            }
+        } else {
+            outcome.Note = "the process asks for printing, which only the desktop program does.";
+        }
+    }
+    return outcome;
+}
+
+std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
+                          const ReplayOutcome& outcome) {
+    std::string line = "Saved comparison process " + std::to_string(number);
+    if (!d.Name.empty())
+        line += " (" + d.Name + ")";
+    if (d.CompType != 0)
+        line += ", " + ComparisonKindText(d) + " " + d.ServerName[0] + "." + d.DbName[0] + " - " +
+                d.ServerName[1] + "." + d.DbName[1];
+    line += ": ";
+    if (outcome.Results && outcome.Results->Complete())
+        line += ResultCountsText(*outcome.Results);
+    if (!outcome.Problem.empty())
+        line += (line.back() == ' ' ? "" : " ") + std::string("Error: ") + outcome.Problem;
+    if (!outcome.ExportedTo.empty())
+        line += " Exported to " + outcome.ExportedTo + ".";
+    if (outcome.Printed)
+        line += " Printed.";
+    line += " Exit status " + std::to_string(outcome.Status) + ".";
+    return ReplaceAll(ReplaceAll(line, "\r\n", " "), "\n", " ");
+}
+
+} // namespace orv

@@ -1,0 +1,97 @@
+// Running a saved comparison process again: what it asks for (a plan the windows and the
+// headless runs both follow), the run without a window with its export, and the exit status
+// and log line that tell a scheduler how it went.
+#pragma once
+
+#include "core/saved_comparison.h"
+#include "dbcompare/db_compare.h"
+#include "dbcompare/db_compare_report.h"
+
+#include <functional>
+#include <string>
+
+namespace orv {
+
+constexpr int kReplayExitIdentical = 0;
+constexpr int kReplayExitDifferent = 1;
+constexpr int kReplayExitError = 2;
+
+// What a saved process runs. Each comparison kind (CompType) has its own branch in PlanReplay
+// and RunSavedProcess; a kind this program cannot run is refused there with a message.
+enum class ReplayKind { WholeDatabase, SinglePair };
+
+struct ReplayPlan {
+    ReplayKind Kind = ReplayKind::WholeDatabase;
+    std::string ServerName[2];
+    std::string Database[2];
+    // WholeDatabase: the request without its servers and settings.
+    DbCompareKind DbKind = DbCompareKind::All;
+    bool Details = false;
+    std::vector<ObjectType> Types;
+    std::vector<SelectedObject> Selected[2];
+    // SinglePair: the type and each side's object as listed, with its id (0: unknown).
+    ObjectType PairType = kTypeNone;
+    std::string PairName[2];
+    int32_t PairId[2] = {0, 0};
+    // The saved export (empty path: none) and print settings.
+    std::string ExportPath;
+    ReportFormat ExportFormat = ReportFormat::Text;
+    bool Print = false;
+};
+
+// False with a message when the process asks for something this program cannot run.
+bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& error);
+
+// The whole-database request of a plan, on top of `settings` (ApplyCurrentSettings).
+DbCompareRequest WholeDatabaseRequest(const ReplayPlan& plan, DbCompareRequest settings,
+                                      const ServerEntry (&servers)[2]);
+
+// The single-pair comparison as a results model of one pair (so every report writer serves it);
+// null with the reason when an object cannot be found or read.
+using PairRunner = std::function<DbCompareResultsPtr(const ReplayPlan& plan,
+                                                     ServerEntry (&servers)[2],
+                                                     const CompareOptions& options,
+                                                     std::string& error)>;
+
+struct ReplayServices {
+    // The entry of a saved server name, its version known; false with the reason.
+    std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
+        resolveServer;
+    std::function<DbCompareResultsPtr(const DbCompareRequest&, ProgressSink&, const CancelToken&)>
+        runDb;
+    PairRunner runPair;
+    // Prints the report; false with the reason. Null: printing is not offered (the process's
+    // Print setting is then only noted).
+    std::function<bool(const DbCompareResults& results, std::string& error)> print;
+};
+
+struct ReplayOutcome {
+    int Status = kReplayExitError;
+    DbCompareResultsPtr Results; // null when nothing ran
+    std::string Problem;         // why the status is 2; empty otherwise
+    std::string ExportedTo;      // the file written, if any
+    bool Printed = false;
+    std::string Note; // for a Print setting this run could not honour
+};
+
+// 0 when the run completed and every object is identical; 2 when it did not complete or an
+// object is not comparable; 1 otherwise.
+int ReplayExitStatus(const DbCompareResults& results);
+
+// Runs the planned comparison, then exports to `exportPath` (the saved file unless the caller
+// names another; empty: no export) in `format`, and prints when the plan says so. An export
+// is all or nothing: a run that did not complete, a missing folder or an unwritable file is
+// status 2 and leaves any existing file as it was.
+ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
+                              const ReplayServices& services, const std::string& exportPath,
+                              ReportFormat format, ProgressSink& progress,
+                              const CancelToken& cancel);
+
+// One line for the log: the process, its outcome counts, where it was exported, its status.
+std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
+                          const ReplayOutcome& outcome);
+
+// "12 objects compared, 10 identical, 2 different."
+std::string ResultCountsText(const DbCompareResults& results);
+
+} // namespace orv

@@ -1,0 +1,16 @@
+// The server a comparison run without a window connects to: a stored server by name (or, with
+// a login, any server), its version learned from the registry or the server itself.
+#pragma once
+
+#include "servers/server_entry.h"
+
+#include <string>
+
+namespace orv {
+
+// False with the reason when the server is not stored (and no login was given) or cannot be
+// reached; a refused login is reported in the driver's words. Shows no message.
+bool ResolveStoredServer(const std::string& name, const std::string& login,
+                         const std::string& password, ServerEntry& entry, std::string& error);
+
+} // namespace orv

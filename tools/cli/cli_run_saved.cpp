@@ -1,0 +1,204 @@
+#include "cli_run_saved.h"
+
+#include "catalog/catalog_error.h"
+#include "cli_error_counter.h"
+#include "cli_prompter.h"
+#include "core/error_report.h"
+#include "core/paths.h"
+#include "core/saved_comparison.h"
+#include "core/settings.h"
+#include "dbcompare/saved_pair.h"
+#include "dbcompare/saved_replay.h"
+#include "dbcompare/stored_server.h"
+#include "servers/server_list.h"
+#include "util/console_progress.h"
+#include "util/text.h"
+
+#include <iostream>
+#include <unistd.h>
+
+namespace orv {
+
+namespace {
+
+constexpr const char* kSavedUsage = "usage: orvane-cli saved";
+constexpr const char* kRunSavedUsage = "usage: orvane-cli run-saved <number> [--output <file>]";
+
+constexpr const char* kRunSavedHelp =
+    "Runs saved comparison process <number> (saved from the desktop program's report or\n"
+    "results window; 'orvane-cli saved' lists them) without a window: the same servers,\n"
+    "databases, types and objects, under the current comparison settings.\n"
+    "\n"
+    "  --output <file>  writes the report to <file> instead of the process's export file;\n"
+    "                   .html/.htm gives HTML, .csv CSV, any other name the process's\n"
+    "                   export type (plain text when it has none); '-' is standard output\n"
+    "\n"
+    "Without --output the report goes to the process's export file, or to standard output\n"
+    "as text when it has none. A file is written all or nothing: a comparison that did not\n"
+    "complete, a missing folder or an unwritable file leaves an existing file unchanged.\n"
+    "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
+    "\n"
+    "Exit status: 0 every object identical, 1 an object differs or exists on one side only,\n"
+    "2 error (no such process, a malformed process, a server no longer stored or not\n"
+    "reachable, a refused login, an export that could not be written, an object not\n"
+    "comparable, or a comparison that did not complete).\n";
+
+void StartUp() {
+    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
+    Settings().DebugMode = DetectDebugMode();
+    LoadSettings(LoadServerList);
+}
+
+std::string ExportColumn(const ComparisonDescription& d) {
+    if (d.SavedFullExportFilePath.empty())
+        return d.Print ? "(print)" : "";
+    return d.SavedFullExportFilePath + (d.Print ? " (and print)" : "");
+}
+
+} // namespace
+
+int RunSavedListCommand(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (!words.empty() && (words[0] == "--help" || words[0] == "-h")) {
+        std::cout << kSavedUsage << "\n\nLists the saved comparison processes, one a line: "
+                                    "number, name, kind, Source\nserver and database, Target "
+                                    "server and database, export file, tab-separated.\nA "
+                                    "process that cannot be run shows its fault instead of "
+                                    "its kind.\n";
+        return 0;
+    }
+    if (!words.empty()) {
+        std::cerr << "orvane-cli saved: unexpected argument " << words[0] << '\n'
+                  << kSavedUsage << '\n';
+        return 2;
+    }
+    StartUp();
+    for (const SavedProcessEntry& e : ListComparisonProcesses(Paths().CompsIni)) {
+        const ComparisonDescription& d = e.Description;
+        std::cout << e.Number << '\t' << ComparisonDisplayName(e.Number, d) << '\t';
+        if (!e.Valid) {
+            std::cout << "refused: " << e.Error << "\t\t\t\t\t\n";
+            continue;
+        }
+        std::cout << ComparisonKindText(d) << '\t' << d.ServerName[0] << '\t' << d.DbName[0]
+                  << '\t' << d.ServerName[1] << '\t' << d.DbName[1] << '\t' << ExportColumn(d)
+                  << '\n';
+    }
+    std::cout.flush();
+    return std::cout ? 0 : 2;
+}
+
+int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
+    const char* const prefix = "orvane-cli run-saved: ";
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    int32_t number = 0;
+    std::string output;
+    bool outputGiven = false, numberGiven = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--help" || w == "-h") {
+            std::cout << kRunSavedUsage << "\n\n" << kRunSavedHelp;
+            return 0;
+        }
+        if (w == "--output" || w.rfind("--output=", 0) == 0) {
+            if (outputGiven || (w == "--output" && i + 1 >= words.size())) {
+                std::cerr << prefix << (outputGiven ? "--output is given twice" : "--output needs a value") << '\n'
+                          << kRunSavedUsage << '\n';
+                return kReplayExitError;
+            }
+            output = w == "--output" ? words[++i] : w.substr(9);
+            outputGiven = true;
+            if (output.empty()) {
+                std::cerr << prefix << "--output needs a file name\n" << kRunSavedUsage << '\n';
+                return kReplayExitError;
+            }
+        } else if (!numberGiven && ParseInt32(w, number) && number > 0) {
+            numberGiven = true;
+        } else {
+            std::cerr << prefix << "unexpected argument " << (w[0] == '-' ? w.substr(0, w.find('=')) : w)
+                      << '\n'
+                      << kRunSavedUsage << '\n';
+            return kReplayExitError;
+        }
+    }
+    if (!numberGiven) {
+        std::cerr << prefix << "the number of a saved process is needed\n"
+                  << kRunSavedUsage << '\n';
+        return kReplayExitError;
+    }
+
+    StderrPrompter prompter(stderr);
+    PrompterScope prompterScope(prompter);
+    ErrorCounter errors;
+    int status = kReplayExitError;
+    try {
+        StartUp();
+        if (completeScripts)
+            Settings().CompleteTableScripts = true;
+        ComparisonDescription d;
+        std::string error;
+        ReplayPlan plan;
+        if (!ReadComparisonProcess(Paths().CompsIni, number, d, error)) {
+            std::cerr << prefix << error << '\n';
+            return kReplayExitError;
+        }
+        if (!PlanReplay(d, plan, error)) {
+            std::cerr << prefix << "saved comparison process [" << number
+                      << "] cannot be run: " << error << '\n';
+            return kReplayExitError;
+        }
+        // Where the report goes and in which form.
+        std::string path = plan.ExportPath;
+        ReportFormat format = plan.ExportFormat;
+        bool toStdout = path.empty();
+        if (outputGiven) {
+            toStdout = output == "-";
+            path = toStdout ? std::string() : output;
+            const int32_t byName = ExportTypeOf(output);
+            if (byName != 0)
+                format = static_cast<ReportFormat>(byName);
+        }
+
+        DbCompareRequest settings;
+        ApplyCurrentSettings(settings);
+        ReplayServices services;
+        services.resolveServer = [](const std::string& name, ServerEntry& entry,
+                                    std::string& message) {
+            if (ResolveStoredServer(name, "", "", entry, message))
+                return true;
+            // The process names the server; there is no --login to offer here.
+            if (entry.EntryNumber == 0)
+                message = "server '" + name + "' is no longer stored (add it in the program).";
+            return false;
+        };
+        services.runDb = [](const DbCompareRequest& request, ProgressSink& progress,
+                            const CancelToken& cancel) {
+            return RunDbCompare(request, progress, cancel);
+        };
+        services.runPair = RunSavedPair;
+        CancelToken cancel;
+        ConsoleProgressSink progress(stderr, ::isatty(STDERR_FILENO) == 1);
+        const ReplayOutcome outcome =
+            RunSavedProcess(plan, settings, services, path, format, progress, cancel);
+        status = outcome.Status;
+        if (outcome.Results && outcome.Results->Complete())
+            progress.Note(ResultCountsText(*outcome.Results));
+        if (!outcome.Problem.empty())
+            std::cerr << prefix << outcome.Problem << '\n';
+        if (!outcome.Note.empty())
+            std::cerr << prefix << outcome.Note << '\n';
+        if (toStdout && outcome.Results) {
+            std::cout << FormatDbCompareReport(*outcome.Results, format, LineBreaks::Lf);
+            std::cout.flush();
+            if (!std::cout)
+                status = kReplayExitError;
+        }
+    } catch (...) {
+        const CaughtError e = CurrentError();
+        std::cerr << prefix << "error " << e.number << " (" << e.description << ")\n";
+        status = kReplayExitError;
+    }
+    return errors.count > 0 || prompter.MessagesShown() > 0 ? kReplayExitError : status;
+}
+
+} // namespace orv
