@@ -9,17 +9,20 @@
 #include "start_switches.h"
 #include "ui/main/frm_error_report.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/saved_comp_unattended.h"
 #include "ui/widgets/qt_prompter.h"
 #include "util/command_args.h"
 #include "util/text.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace orv {
@@ -36,21 +39,47 @@ std::string CommandLineText(int argc, char** argv) {
     return text;
 }
 
+// A RunSavedComp switch whose value is no process number; empty when there is none.
+std::string gBadRunSavedComp;
+
 void ReadCommandLine(const std::string& commandLine) {
-    if (commandLine.empty())
+    const std::optional<std::string> value = RunSavedCompValue(commandLine);
+    if (!value)
         return;
-    CCommandArgs args;
-    args.Delim = "/";
-    args.TestString = commandLine;
-    args.Parse();
-    const std::string value = args.Item("RunSavedComp");
     int32_t id = 0;
-    if (!value.empty() && ParseInt32(value, id))
+    if (ParseRunSavedComp(*value, id))
         Settings().RunSavedComp = id;
+    else
+        gBadRunSavedComp = value->empty() ? "(nothing)" : *value;
+}
+
+// Ends the program with `status` after logging the run's line (and showing it on standard
+// error, for the scheduler's mail).
+void EndUnattended(int status, const std::string& line) {
+    WriteLogLine(line);
+    std::fprintf(stderr, "orvane: %s\n", line.c_str());
+    QCoreApplication::exit(status);
+}
+
+// Runs the start-up switch's process once the main window has loaded.
+void RunStartUpProcess(frmMain* window) {
+    if (!gBadRunSavedComp.empty()) {
+        EndUnattended(2, "Saved comparison process " + gBadRunSavedComp +
+                             ": Error: /RunSavedComp needs the number of a saved comparison "
+                             "process. Exit status 2.");
+        return;
+    }
+    const int32_t number = Settings().RunSavedComp;
+    std::string line;
+    const int status = RunSavedProcessUnattended(number, line);
+    if (status >= 0)
+        EndUnattended(status, line);
+    else
+        window->RunSavedComparison(number);
 }
 
 // Returns the main window, or nothing when start-up failed (the error has been reported).
-std::unique_ptr<QWidget> Main(int argc, char** argv) {
+std::unique_ptr<frmMain> Main(int argc, char** argv) {
     try {
         InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
         Settings().DebugMode = DetectDebugMode();
@@ -124,5 +153,7 @@ int main(int argc, char** argv) {
     auto window = orv::Main(argc, argv);
     if (!window)
         return 1;
+    if (orv::Settings().RunSavedComp != 0 || !orv::gBadRunSavedComp.empty())
+        QTimer::singleShot(0, window.get(), [w = window.get()] { orv::RunStartUpProcess(w); });
     return app.exec();
 }

@@ -3,6 +3,8 @@
 #include "core/file_io.h"
 #include "core/paths.h"
 #include "core/program_info.h"
+#include "util/command_args.h"
+#include "util/text.h"
 
 #include <unistd.h>
 
@@ -21,16 +23,49 @@ StartSwitch ReadStartSwitch(const std::vector<std::string>& args) {
     return StartSwitch::Unknown;
 }
 
+std::optional<std::string> RunSavedCompValue(const std::string& commandLine) {
+    if (commandLine.empty())
+        return std::nullopt;
+    CCommandArgs args;
+    args.Delim = "/";
+    args.TestString = commandLine;
+    args.Parse();
+    const std::string name = "RunSavedComp";
+    for (int16_t i = 1; i <= args.Count(); ++i) {
+        const std::string key = args.Key(i);
+        if (EqualsNoCase(key, name))
+            return Trim(args.Item(std::to_string(i)));
+        // "/RunSavedComp:12" has no blank, so the parser sees one key holding the number.
+        if (key.size() > name.size() && EqualsNoCase(key.substr(0, name.size()), name) &&
+            (key[name.size()] == ':' || key[name.size()] == '='))
+            return Trim(key.substr(name.size() + 1));
+    }
+    return std::nullopt;
+}
+
+bool ParseRunSavedComp(const std::string& value, int32_t& number) {
+    return ParseInt32(Trim(value), number) && number > 0;
+}
+
 std::string VersionText() {
     return std::string(kExecutableName) + " " + kProgramVersion + "\n";
 }
 
 std::string UsageText() {
-    return "Usage: orvane [/RunSavedComp NUMBER]\n"
+    return "Usage: orvane [/RunSavedComp:NUMBER]\n"
            "       orvane --demo | --version | --help\n"
            "\n"
            "Opens the main window on the servers stored in ~/.config/orvane/registry.reg.\n"
            "\n"
+           "  /RunSavedComp:NUMBER\n"
+           "             run saved comparison process NUMBER once the window has loaded\n"
+           "             (File > Run Saved Comparison Process lists them). A process with\n"
+           "             an export file or Print set runs without any dialog, writes one log\n"
+           "             line and ends the program with status 0 (identical), 1 (differences)\n"
+           "             or 2 (error: no such process, a server no longer stored, a failed\n"
+           "             login, an unwritable export path); run it under\n"
+           "             QT_QPA_PLATFORM=offscreen from cron. Other processes show their\n"
+           "             results in the window.\n"
            "  --demo     start the built-in demo: a SQL Server simulator on a free loopback port\n"
            "             with two sample databases, and the program on a configuration folder\n"
            "             of its own (your stored servers are not touched)\n"

@@ -197,6 +197,11 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
 
         step = 11;
         result.Report = ReportRequestFor(names);
+        // A replay reads the objects afresh; what was highlighted in them is not kept.
+        if (request.givenTexts)
+            result.Report.SaveRefusal =
+                "A comparison of highlighted sections cannot be saved: the highlighted text is "
+                "not kept, so it could not be run again as it was.";
         result.Compared = true;
     } catch (...) {
         const RunTimeError e = CurrentRunTimeError();

@@ -77,6 +77,8 @@ struct ComparisonReportRequest {
     int32_t CheckCount[2] = {0, 0};
     bool Print = false;
     int32_t TableId[2] = {0, 0};
+    // Not empty when the comparison cannot be saved to run again, and why.
+    std::string SaveRefusal;
 };
 
 struct CompareResult {

@@ -563,7 +563,7 @@ void frmDbCompareResults::PrintNow() {
 }
 
 void frmDbCompareResults::SaveComparison() {
-    SaveComparisonAndTell(DescribeDbCompare(*results_, selected_, exportPath_, printed_));
+    SaveComparisonAndTell(DescribeDbCompare(*results_, selected_, exportPath_, printed_), this);
 }
 
 void frmDbCompareResults::keyPressEvent(QKeyEvent* event) {

@@ -5,6 +5,7 @@
 
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare.h"
+#include "dbcompare/saved_replay.h"
 #include "servers/server_entry.h"
 
 #include <QMainWindow>
@@ -60,6 +61,8 @@ struct MainWindowDialogs {
     std::function<void(QWidget* owner, DbCompareResultsPtr results, const std::string& caption,
                        const DbCompareRequest& request)>
         showDbCompareResults;
+    // The list of saved comparison processes: the number of the one to run, 0 for none.
+    std::function<int32_t(QWidget* owner)> chooseSavedComparison;
 };
 
 class frmMain : public QMainWindow {
@@ -123,6 +126,12 @@ public:
     // Shows a compared pair in the panels: its type, and the object in each list. False (and
     // a message) when the panels no longer show the compared databases or the object.
     bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);
+
+    // Saved comparison processes: the list window, then the chosen process run as the menu
+    // would run it (panels set up as saved, report or results shown, exported and printed as
+    // saved). False, with a message, when the process cannot be run.
+    void RunSavedComparisonCommand();
+    bool RunSavedComparison(int32_t number);
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -190,7 +199,12 @@ private:
     void UnselectMarkedLines(const CompareResult& result);
     // The menu items, button and list modes of the whole-database comparisons.
     void WireDbCompareCommands();
-    void RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details);
+    // The results shown, or null when nothing ran.
+    DbCompareResultsPtr RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
+                                            bool details);
+    void WireSavedCompCommands();
+    bool SetUpPanelsForReplay(const ReplayPlan& plan);
+    void ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results);
     bool SelectPairSide(int panel, const PairVerdict& pair);
 
     MainWindowDialogs dialogs_;

@@ -117,21 +117,22 @@ void frmMain::CompareSelectedOfType(int typeIndex, bool details) {
     RunDbCompareCommand(DbCompareKind::Selective, {type}, details);
 }
 
-void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details) {
+DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
+                                                 bool details) {
     if (busy_ || !CheckMdacVersion())
-        return;
+        return nullptr;
     if (DatabaseText(0).empty()) {
         Inform(kCannotCompare, "Cannot compare - the list of Source databases is empty.\r\n\r\n"
                                "Please connect to the server first (F5).");
-        return;
+        return nullptr;
     }
     if (DatabaseText(1).empty()) {
         Inform(kCannotCompare, "Cannot compare - the list of Target databases is empty.\r\n\r\n"
                                "Please choose a server in the Target panel first.");
-        return;
+        return nullptr;
     }
     if (types.empty())
-        return;
+        return nullptr;
 
     DbCompareRequest request;
     request.Kind = kind;
@@ -150,7 +151,7 @@ void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> ty
                        ToLowerAscii(GetObjectTypeName(CurrentType(), false)) + ", not " + plural +
                        ".\r\n\r\nPlease choose " + ObjectTypeCaption(type) +
                        " in the type selector (F6) and select the " + plural + " to compare.");
-            return;
+            return nullptr;
         }
         for (int i = 0; i < 2; ++i) {
             const QtListControl& list = *pvlSqlObj_[i];
@@ -169,7 +170,7 @@ void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> ty
                                        " are selected.\r\n\r\nPlease select the " + plural +
                                        " to compare in the Source and Target lists (Ctrl+click "
                                        "or Shift+click selects several).");
-            return;
+            return nullptr;
         }
     }
     ApplyCurrentSettings(request);
@@ -185,7 +186,7 @@ void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> ty
     DbCompareResultsPtr results = dialogs_.runDbCompare(this, caption, request);
     busy_ = false;
     if (!results)
-        return;
+        return nullptr;
     if (results->Outcome == RunOutcome::Failed)
         CurrentPrompter().MessageBox(
             MsgIcon::Warning, kCannotCompare,
@@ -194,6 +195,7 @@ void frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> ty
                 "\r\n\r\nThe results show the objects compared before it ended.");
     if (dialogs_.showDbCompareResults)
         dialogs_.showDbCompareResults(this, results, caption, request);
+    return results;
 }
 
 bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair) {

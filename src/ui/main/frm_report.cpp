@@ -7,6 +7,7 @@
 #include "core/help_topic.h"
 #include "core/paths.h"
 #include "ui/main/frm_report_placement.h"
+#include "ui/main/frm_save_comparison.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 
@@ -107,7 +108,7 @@ void frmReport::Describe(const std::string& pstrFormCaption,
     setWindowTitle(Q(mstrFormCaption));
     description_ = description;
     hasDescription_ = true;
-    cmdSave_->setEnabled(true);
+    cmdSave_->setEnabled(saveRefusal_.empty());
     for (int i = 0; i < 2; ++i)
         if (description_.CheckCount[i] <= 0)
             description_.CheckedObjects[i].clear();
@@ -295,13 +296,22 @@ bool PrintViewOrOfferPdf(QtTextView& view) {
 }
 
 void frmReport::SaveComparison() {
-    if (hasDescription_)
-        SaveComparisonAndTell(description_);
+    if (hasDescription_ && saveRefusal_.empty())
+        SaveComparisonAndTell(description_, this);
 }
 
-void SaveComparisonAndTell(const ComparisonDescription& description) {
+void frmReport::RefuseSave(const std::string& reason) {
+    saveRefusal_ = reason;
+    cmdSave_->setEnabled(false);
+    cmdSave_->setToolTip(Q(reason));
+}
+
+void SaveComparisonAndTell(const ComparisonDescription& description, QWidget* owner) {
+    ComparisonDescription named = description;
+    if (!AskSaveSettings(owner, named))
+        return;
     const std::string& path = Paths().CompsIni;
-    const int32_t number = SaveComparisonProcess(path, description);
+    const int32_t number = SaveComparisonProcess(path, named);
     if (number > 0)
         CurrentPrompter().MessageBox(MsgIcon::Information, "Save Comparison",
                                      "The comparison process was saved as number " +
@@ -326,6 +336,8 @@ bool frmReport::PrintReport(TextView& view) {
 void ShowComparisonReportWindow(const ComparisonReportRequest& request, QWidget* parent) {
     frmReport window(parent);
     window.HelpContextID = request.HelpContext;
+    if (!request.SaveRefusal.empty())
+        window.RefuseSave(request.SaveRefusal);
     window.ShowUp(request.Caption, request.ServerName[0], request.ServerName[1], request.DbName[0],
                   request.DbName[1], request.ObjectName[0], request.ObjectName[1], request.CompType,
                   request.CompSubType, request.CompSubSubType, request.EncObjTypes,

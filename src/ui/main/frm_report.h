@@ -58,6 +58,9 @@ public:
     // Stores the comparison this report describes as a numbered process in the comparisons
     // INI file and tells the user its number.
     void SaveComparison();
+    // Greys Save Comparison with the reason as its tool tip: this comparison cannot be run
+    // again as it was.
+    void RefuseSave(const std::string& reason);
     // Prints the whole view on the default printer; failures go to the error reporter.
     static bool PrintReport(TextView& view);
 
@@ -93,6 +96,7 @@ private:
 
     ComparisonDescription description_;
     bool hasDescription_ = false;
+    std::string saveRefusal_;
     bool loaded_ = false;
     bool activated_ = false;
     bool busy_ = false;
@@ -107,8 +111,9 @@ private:
 // True when the report was printed or saved.
 bool PrintViewOrOfferPdf(QtTextView& view);
 // Stores a comparison as the next numbered process of the comparisons INI file and tells the
-// user its number (or that it could not be saved).
-void SaveComparisonAndTell(const ComparisonDescription& description);
+// user its number (or that it could not be saved). The user names the process and sets its
+// export and print settings first; nothing is saved when they cancel.
+void SaveComparisonAndTell(const ComparisonDescription& description, QWidget* owner = nullptr);
 
 // Opens a fresh report window for a finished comparison (the verdict already in
 // gstrReportText) and returns when the user has closed it.
