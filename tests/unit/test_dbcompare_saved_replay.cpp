@@ -1,0 +1,231 @@
+// Running a saved process without a window, over injected servers and comparisons: what each
+// kind of process asks for, the exit status, and an export that is all or nothing.
+#include "dbcompare/saved_replay.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+ComparisonDescription Process(int32_t subType, const std::string& flags) {
+    ComparisonDescription d;
+    d.CompType = kCompTypeStructure;
+    d.CompSubType = subType;
+    d.EncObjTypes = flags;
+    d.ServerName[0] = "SRC";
+    d.ServerName[1] = "TGT";
+    d.DbName[0] = "Shop";
+    d.DbName[1] = "ShopTest";
+    return d;
+}
+
+TEST(SavedReplayPlan, EachKindAsksForItsComparison) {
+    ReplayPlan plan;
+    std::string error;
+    ComparisonDescription all = Process(kCompSubTypeAllObjects, "1,0,1,0,0,1,0");
+    all.CompSubSubType = kCompSubSubTypeDetails;
+    ASSERT_TRUE(PlanReplay(all, plan, error)) << error;
+    EXPECT_EQ(plan.Kind, ReplayKind::WholeDatabase);
+    EXPECT_EQ(plan.DbKind, DbCompareKind::All);
+    EXPECT_TRUE(plan.Details);
+    EXPECT_EQ(plan.Types, (std::vector<ObjectType>{kTypeTable, kTypeFunction, kTypeRelationship}));
+
+    ComparisonDescription selective = Process(kCompSubTypeSelective, "0,0,0,1,0,0,0");
+    selective.CheckCount[1] = 1;
+    selective.CheckedObjects[1] = {"30,77,dbo.Sales, by region"};
+    selective.SavedFullExportFilePath = "/tmp/v.csv";
+    selective.ExportType = kExportCsv;
+    ASSERT_TRUE(PlanReplay(selective, plan, error)) << error;
+    EXPECT_EQ(plan.DbKind, DbCompareKind::Selective);
+    EXPECT_TRUE(plan.Selected[0].empty());
+    ASSERT_EQ(plan.Selected[1].size(), 1u);
+    EXPECT_EQ(plan.Selected[1][0].Id, 77);
+    EXPECT_EQ(plan.Selected[1][0].ListedName, "dbo.Sales, by region");
+    EXPECT_EQ(plan.ExportFormat, ReportFormat::Csv);
+
+    // A pick of another type than the process compares cannot be run as saved.
+    selective.CheckedObjects[1] = {"50,77,dbo.Sales"};
+    EXPECT_FALSE(PlanReplay(selective, plan, error));
+
+    ComparisonDescription pair = Process(kCompSubTypeSinglePair, "0000100");
+    pair.TableName[0] = "trg_a";
+    pair.TableName[1] = "trg_b";
+    pair.TableId[0] = "12";
+    ASSERT_TRUE(PlanReplay(pair, plan, error)) << error;
+    EXPECT_EQ(plan.Kind, ReplayKind::SinglePair);
+    EXPECT_EQ(plan.PairType, kTypeTrigger);
+    EXPECT_EQ(plan.PairName[1], "trg_b");
+    EXPECT_EQ(plan.PairId[0], 12);
+
+    // A kind of comparison this program has no runner for is refused, not guessed at.
+    ComparisonDescription data = Process(kCompSubTypeAllObjects, "1,0,0,0,0,0,0");
+    data.CompType = 2;
+    EXPECT_FALSE(PlanReplay(data, plan, error));
+    EXPECT_NE(error.find("kind 2"), std::string::npos) << error;
+}
+
+class SavedReplayRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "orvreplay-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern + "/";
+        services.resolveServer = [this](const std::string& name, ServerEntry& entry,
+                                        std::string& error) {
+            if (name == refusedServer) {
+                error = "cannot connect to server '" + name + "': Login failed.";
+                return false;
+            }
+            entry.Name = name;
+            return true;
+        };
+        services.runDb = [this](const DbCompareRequest& request, ProgressSink&,
+                                const CancelToken&) {
+            lastRequest = request;
+            auto r = std::make_shared<DbCompareResults>();
+            r->Kind = request.Kind;
+            r->Types = request.Types;
+            r->ServerName[0] = request.Server[0].Name;
+            r->ServerName[1] = request.Server[1].Name;
+            for (PairStatus s : statuses) {
+                PairVerdict v;
+                v.Type = request.Types.front();
+                v.Status = s;
+                v.HasSource = s != PairStatus::OnlyInTarget;
+                v.HasTarget = s != PairStatus::OnlyInSource;
+                v.Source.Name = v.Target.Name = "obj" + std::to_string(r->Pairs.size());
+                r->Pairs.push_back(v);
+            }
+            r->Outcome = outcome;
+            if (outcome != RunOutcome::Completed)
+                r->Problem = "Communication link failure";
+            return r;
+        };
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    ReplayOutcome Run(const ComparisonDescription& d, const std::string& exportPath,
+                      ReportFormat format = ReportFormat::Csv) {
+        ReplayPlan plan;
+        std::string error;
+        EXPECT_TRUE(PlanReplay(d, plan, error)) << error;
+        NullProgressSink progress;
+        CancelToken cancel;
+        return RunSavedProcess(plan, DbCompareRequest{}, services, exportPath, format, progress,
+                               cancel);
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::string dir_;
+    ReplayServices services;
+    std::vector<PairStatus> statuses;
+    RunOutcome outcome = RunOutcome::Completed;
+    std::string refusedServer;
+    DbCompareRequest lastRequest;
+};
+
+TEST_F(SavedReplayRun, TheStatusSaysWhetherAnythingChanged) {
+    struct Case {
+        std::vector<PairStatus> statuses;
+        RunOutcome outcome;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{PairStatus::Identical, PairStatus::Identical}, RunOutcome::Completed, 0},
+        {{}, RunOutcome::Completed, 0},
+        {{PairStatus::Identical, PairStatus::Different}, RunOutcome::Completed, 1},
+        {{PairStatus::OnlyInTarget}, RunOutcome::Completed, 1},
+        {{PairStatus::Different, PairStatus::NotComparable}, RunOutcome::Completed, 2},
+        {{PairStatus::Identical}, RunOutcome::Failed, 2},
+        {{PairStatus::Identical}, RunOutcome::Cancelled, 2},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        statuses = cases[i].statuses;
+        outcome = cases[i].outcome;
+        const std::string path = dir_ + "r" + std::to_string(i) + ".csv";
+        const ReplayOutcome o = Run(Process(kCompSubTypeBulk, "1,0,0,0,0,0,0"), path);
+        EXPECT_EQ(o.Status, cases[i].status) << o.Problem;
+        EXPECT_EQ(o.Problem.empty(), cases[i].status != 2);
+        // Only a run that completed leaves a file behind.
+        EXPECT_EQ(fs::exists(path), cases[i].outcome == RunOutcome::Completed);
+        const std::string line = ReplayLogLine(4, Process(kCompSubTypeBulk, "1,0,0,0,0,0,0"), o);
+        EXPECT_EQ(line.rfind("Saved comparison process 4, Compare All Tables SRC.Shop - "
+                             "TGT.ShopTest: ",
+                             0),
+                  0u)
+            << line;
+        EXPECT_NE(line.find("Exit status " + std::to_string(cases[i].status) + "."),
+                  std::string::npos)
+            << line;
+    }
+    EXPECT_EQ(lastRequest.Kind, DbCompareKind::Bulk);
+    EXPECT_EQ(lastRequest.Server[1].Name, "TGT");
+    EXPECT_EQ(lastRequest.Database[1], "ShopTest");
+}
+
+TEST_F(SavedReplayRun, AFailedExportIsAnErrorAndLeavesTheOldFile) {
+    statuses = {PairStatus::Different};
+    const std::string kept = dir_ + "kept.csv";
+    std::ofstream(kept) << "yesterday";
+    // A folder that is not there is an error, not a silent success.
+    ReplayOutcome o = Run(Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0"),
+                          dir_ + "missing/report.csv");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Problem.find(dir_ + "missing/report.csv"), std::string::npos) << o.Problem;
+    EXPECT_FALSE(fs::exists(dir_ + "missing"));
+
+    // A run that fails part way leaves yesterday's report as it was.
+    outcome = RunOutcome::Failed;
+    o = Run(Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0"), kept);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(Read(kept), "yesterday");
+
+    outcome = RunOutcome::Completed;
+    o = Run(Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0"), kept);
+    EXPECT_EQ(o.Status, 1);
+    EXPECT_EQ(o.ExportedTo, kept);
+    EXPECT_EQ(Read(kept).rfind(kDbCompareCsvHeader, 0), 0u);
+}
+
+TEST_F(SavedReplayRun, ServersAndPrintingThatFailAreErrors) {
+    statuses = {PairStatus::Identical};
+    refusedServer = "TGT";
+    ReplayOutcome o = Run(Process(kCompSubTypeAllObjects, "1,0,0,0,0,0,0"), "");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Results, nullptr);
+    EXPECT_NE(o.Problem.find("Login failed"), std::string::npos);
+    refusedServer.clear();
+
+    ComparisonDescription printed = Process(kCompSubTypeAllObjects, "1,0,0,0,0,0,0");
+    printed.Print = true;
+    // Without a printer service (the command line) Print is only noted.
+    o = Run(printed, "");
+    EXPECT_EQ(o.Status, 0);
+    EXPECT_FALSE(o.Note.empty());
+    std::string printedText;
+    services.print = [&](const DbCompareResults& r, std::string& error) {
+        printedText = FormatDbCompareReport(r, ReportFormat::Text);
+        error = "there is no printer";
+        return false;
+    };
+    o = Run(printed, "");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Problem.find("there is no printer"), std::string::npos);
+    EXPECT_NE(printedText.find("Compare All Objects"), std::string::npos) << printedText;
+}
+
+} // namespace
+} // namespace orv
