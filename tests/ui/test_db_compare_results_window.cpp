@@ -1,6 +1,7 @@
 // The results window of a whole-database comparison over hand-built results: the summary, the
 // filters, the marked side-by-side texts, stepping through differences, the buttons and the
 // mark of an incomplete run.
+#include "save_settings_scope.h"
 #include "compare/comp_line.h"
 #include "core/inifile.h"
 #include "core/paths.h"
@@ -293,6 +294,7 @@ TEST_F(ResultsWindowTest, ExportWritesTheFormatOfTheChosenNameAndNeverHalfAFile)
 }
 
 TEST_F(ResultsWindowTest, SaveComparisonStoresTheRunAsAProcess) {
+    test::SaveSettingsAnswer answer;
     auto r = SampleResults(DbCompareKind::Selective);
     r->Details = true;
     r->Types = {kTypeProcedure};

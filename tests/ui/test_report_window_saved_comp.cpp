@@ -1,5 +1,6 @@
 // Saving the comparison a report describes, and reading it back.
 #include "core/paths.h"
+#include "save_settings_scope.h"
 #include "test_env.h"
 #include "ui/main/frm_report.h"
 
@@ -34,6 +35,7 @@ ComparisonDescription Sample() {
 
 TEST(SavedComparison, SaveWritesEveryKeyInTheNextFreeNumberedSection) {
     TestEnv env;
+    test::SaveSettingsAnswer answer;
     const std::string& ini = Paths().CompsIni;
     // Sections 1 and 3 are taken, and a section with another kind of name is not a number.
     ASSERT_TRUE(WriteTextFile(ini, "[1]\r\nCompType=1\r\n[Notes]\r\na=b\r\n[3]\r\nCompType=1\r\n"));
@@ -114,6 +116,7 @@ TEST(SavedComparison, AReportThatIsNoComparisonHasNothingToSave) {
 
 TEST(SavedComparison, AFileThatCannotBeWrittenIsReported) {
     TestEnv env;
+    test::SaveSettingsAnswer answer;
     Paths().CompsIni = env.PathOf("no/such/folder/orv_comps.ini");
     frmReport w;
     w.Describe("Comparison Report", Sample());

@@ -333,17 +333,33 @@ bool frmReport::PrintReport(TextView& view) {
     return false;
 }
 
+ComparisonDescription DescribeComparison(const ComparisonReportRequest& r) {
+    ComparisonDescription d;
+    for (int i = 0; i < 2; ++i) {
+        d.ServerName[i] = r.ServerName[i];
+        d.DbName[i] = r.DbName[i];
+        d.TableName[i] = r.ObjectName[i];
+        d.CheckCount[i] = r.CheckCount[i];
+        d.TableId[i] = std::to_string(r.TableId[i]);
+    }
+    d.CompType = r.CompType;
+    d.CompSubType = r.CompSubType;
+    d.CompSubSubType = r.CompSubSubType;
+    d.EncObjTypes = r.EncObjTypes;
+    d.CompMethod = r.CompMethod;
+    d.PlayingSavedComp = r.PlayingSavedComp;
+    d.SavedFullExportFilePath = r.SavedExportFilePath;
+    d.Print = r.Print;
+    return d;
+}
+
 void ShowComparisonReportWindow(const ComparisonReportRequest& request, QWidget* parent) {
     frmReport window(parent);
     window.HelpContextID = request.HelpContext;
     if (!request.SaveRefusal.empty())
         window.RefuseSave(request.SaveRefusal);
-    window.ShowUp(request.Caption, request.ServerName[0], request.ServerName[1], request.DbName[0],
-                  request.DbName[1], request.ObjectName[0], request.ObjectName[1], request.CompType,
-                  request.CompSubType, request.CompSubSubType, request.EncObjTypes,
-                  request.CompMethod, request.PlayingSavedComp, request.SavedExportFilePath,
-                  request.CheckCount[0], request.CheckCount[1], {}, {}, request.Print,
-                  request.TableId[0], request.TableId[1]);
+    window.Describe(request.Caption, DescribeComparison(request));
+    window.exec();
 }
 
 } // namespace orv

@@ -115,6 +115,9 @@ bool PrintViewOrOfferPdf(QtTextView& view);
 // export and print settings first; nothing is saved when they cancel.
 void SaveComparisonAndTell(const ComparisonDescription& description, QWidget* owner = nullptr);
 
+// What a comparison's report request says, as the report window keeps (and saves) it.
+ComparisonDescription DescribeComparison(const ComparisonReportRequest& request);
+
 // Opens a fresh report window for a finished comparison (the verdict already in
 // gstrReportText) and returns when the user has closed it.
 void ShowComparisonReportWindow(const ComparisonReportRequest& request, QWidget* parent = nullptr);
