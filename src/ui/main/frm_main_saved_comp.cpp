@@ -137,8 +137,9 @@ bool frmMain::SetUpPanelsForReplay(const ReplayPlan& plan) {
                 for (int r = 0; r < list.Count() && row < 0; ++r)
                     if (list.CellText(r, 0) == pick.ListedName)
                         row = r;
+                // Added to the picks, as a Ctrl+click would.
                 if (row >= 0)
-                    list.SetSelected(row, true);
+                    list.topLevelItem(row)->setSelected(true);
             }
             list.SetTag("");
         }
