@@ -20,3 +20,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_compare_all_cli orvane-cli sqlsim)
   gtest_discover_tests(integration_compare_all_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# Saved comparison processes: orvane-cli saved/run-saved and the program's /RunSavedComp.
+if(TARGET sqlsim)
+  add_executable(integration_saved_replay ${CMAKE_CURRENT_LIST_DIR}/test_saved_replay.cpp)
+  target_link_libraries(integration_saved_replay PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_saved_replay PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>" ORVANE_BIN="$<TARGET_FILE:orvane>")
+  add_dependencies(integration_saved_replay orvane-cli orvane sqlsim)
+  gtest_discover_tests(integration_saved_replay DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()
