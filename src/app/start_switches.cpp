@@ -37,8 +37,12 @@ std::optional<std::string> RunSavedCompValue(const std::string& commandLine) {
             return Trim(args.Item(std::to_string(i)));
         // "/RunSavedComp:12" has no blank, so the parser sees one key holding the number.
         if (key.size() > name.size() && EqualsNoCase(key.substr(0, name.size()), name) &&
-            (key[name.size()] == ':' || key[name.size()] == '='))
-            return Trim(key.substr(name.size() + 1));
+            (key[name.size()] == ':' || key[name.size()] == '=')) {
+            const std::string rest = Trim(key.substr(name.size() + 1));
+            // "/RunSavedComp: 12": the number is the switch's value.
+            const std::string value = Trim(args.Item(std::to_string(i)));
+            return rest.empty() && value != key ? value : rest;
+        }
     }
     return std::nullopt;
 }

@@ -2,7 +2,14 @@
 #include "core/paths.h"
 #include "save_settings_scope.h"
 #include "test_env.h"
+#include "compare/compare_sel_procs.h"
 #include "ui/main/frm_report.h"
+#include "ui/main/frm_save_comparison.h"
+#include "util/memory_text_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 
 #include <QPushButton>
 #include <QTest>
@@ -125,6 +132,92 @@ TEST(SavedComparison, AFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Error);
     EXPECT_EQ(env.prompter.messages[0].text,
               "The comparison process could not be saved in " + Paths().CompsIni + ".");
+}
+
+TEST(SavedComparison, CancellingTheSaveDialogSavesNothing) {
+    TestEnv env;
+    test::SaveSettingsAnswer answer([](ComparisonDescription&) { return false; });
+    frmReport w;
+    w.Describe("Comparison Report", Sample());
+    w.SaveComparison();
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_TRUE(env.prompter.messages.empty());
+    EXPECT_TRUE(ReadTextFile(Paths().CompsIni).empty());
+}
+
+TEST(SavedComparison, AHighlightedSectionComparisonCannotBeSaved) {
+    TestEnv env;
+    test::SaveSettingsAnswer answer;
+    MemoryTextView source, target;
+    source.SetText("alpha\r\nbeta");
+    target.SetText("alpha\r\ngamma");
+    CompareRequest request;
+    request.sourceView = &source;
+    request.targetView = &target;
+    request.names.TypeCode = kTypeProcedure;
+    const CompareResult whole = CompareSelProcs(request);
+    ASSERT_TRUE(whole.Compared);
+    EXPECT_TRUE(whole.Report.SaveRefusal.empty());
+    request.givenTexts = true;
+    request.sourceText = request.targetText = "alpha";
+    const CompareResult sections = CompareSelProcs(request);
+    ASSERT_TRUE(sections.Compared);
+    ASSERT_FALSE(sections.Report.SaveRefusal.empty());
+
+    frmReport w;
+    w.RefuseSave(sections.Report.SaveRefusal);
+    w.Describe("Comparison Report", DescribeComparison(sections.Report));
+    auto* save = w.findChild<QPushButton*>("cmdSave");
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_EQ(save->toolTip().toStdString(), sections.Report.SaveRefusal);
+    w.SaveComparison();
+    EXPECT_EQ(answer.asked, 0);
+    EXPECT_TRUE(ReadTextFile(Paths().CompsIni).empty());
+}
+
+TEST(SavedComparison, TheSaveDialogProposesANameAndChecksTheExportFile) {
+    TestEnv env;
+    ComparisonDescription d = Sample();
+    d.SavedFullExportFilePath = env.PathOf("orders.csv");
+    frmSaveComparison dialog(d);
+    EXPECT_EQ(dialog.NameEdit()->text().toStdString(),
+              "Compare Table dbo.Orders: Shop - Shop_Test");
+    EXPECT_EQ(dialog.ExportTypeSelector()->currentData().toInt(), kExportCsv);
+    struct Case {
+        std::string path;
+        std::string message; // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {"relative/report.html", "The export file must be given with its whole path"},
+        {env.PathOf("missing/report.html"), "The folder " + env.PathOf("missing")},
+        {env.PathOf("report.html"), ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        env.prompter.messages.clear();
+        dialog.ExportEdit()->setText(QString::fromStdString(c.path));
+        EXPECT_EQ(dialog.Confirm(), c.message.empty());
+        if (c.message.empty()) {
+            EXPECT_TRUE(env.prompter.messages.empty()) << env.prompter.messages[0].text;
+            continue;
+        }
+        ASSERT_EQ(env.prompter.messages.size(), 1u);
+        EXPECT_EQ(env.prompter.messages[0].text.rfind(c.message, 0), 0u)
+            << env.prompter.messages[0].text;
+    }
+    // Typing a name with another extension switches the type; no file means no type.
+    QTest::keyClicks(dialog.ExportEdit(), "/tmp/a.html");
+    EXPECT_EQ(dialog.ExportTypeSelector()->currentData().toInt(), kExportHtml);
+    dialog.NameEdit()->setText("  Orders  ");
+    dialog.PrintCheck()->setChecked(true);
+    ComparisonDescription result = dialog.Result();
+    EXPECT_EQ(result.Name, "Orders");
+    EXPECT_EQ(result.SavedFullExportFilePath, "/tmp/a.html");
+    EXPECT_EQ(result.ExportType, kExportHtml);
+    EXPECT_TRUE(result.Print);
+    dialog.ExportEdit()->clear();
+    EXPECT_EQ(dialog.Result().ExportType, 0);
 }
 
 } // namespace

@@ -138,6 +138,26 @@ TEST(StartSwitches, OnlyTheFirstDoubleDashArgumentIsASwitch) {
     EXPECT_EQ(ReadStartSwitch({"/RunSavedComp", "--demo"}), StartSwitch::None);
 }
 
+TEST(StartSwitches, RunSavedCompIsReadInEachWayItIsWritten) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"", std::nullopt},
+        {"--demo", std::nullopt},
+        {"/RunSavedComp 12", "12"},
+        {"/runsavedcomp:12", "12"},
+        {"/RunSavedComp=3", "3"},
+        {"/Other 1 /RUNSAVEDCOMP:  7 ", "7"},
+        {"/RunSavedCompX:1", std::nullopt},
+        {"/RunSavedComp", "RunSavedComp"},
+    };
+    for (const auto& [line, value] : cases)
+        EXPECT_EQ(RunSavedCompValue(line), value) << line;
+    int32_t n = 0;
+    EXPECT_TRUE(ParseRunSavedComp(" 12", n));
+    EXPECT_EQ(n, 12);
+    for (const char* bad : {"0", "-3", "x", "RunSavedComp", "99999999999"})
+        EXPECT_FALSE(ParseRunSavedComp(bad, n)) << bad;
+}
+
 TEST(StartSwitches, TheDemoRunsTheInstalledLauncherOrTheSourceTreesScript) {
     InstalledCopy copy;
     const std::string launcher = copy.prefix + "libexec/orvane/orvane-demo";

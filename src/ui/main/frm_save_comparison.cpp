@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -128,7 +129,7 @@ bool frmSaveComparison::Confirm() {
             return false;
         }
         const std::string folder = FolderOf(path);
-        if (!folder.empty() && !FileExists(folder)) {
+        if (!QFileInfo(Q(folder)).isDir()) {
             CurrentPrompter().MessageBox(MsgIcon::Warning, kTitle,
                                          "The folder " + folder +
                                              " does not exist. Please choose an existing folder "
