@@ -39,6 +39,9 @@ const char* const kCliHelp =
     "  compare-all ...                     compares every object of two databases and\n"
     "                                      writes a text, CSV or HTML report\n"
     "                                      (see 'orvane-cli compare-all --help')\n"
+    "  saved                               lists the saved comparison processes\n"
+    "  run-saved NUMBER [--output FILE]    runs a saved comparison process and writes its\n"
+    "                                      report (see 'orvane-cli run-saved --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -63,7 +66,10 @@ const char* const kCliHelp =
     "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
     "                 is an error)\n"
     "  compare-all    0 every object identical, 1 an object differs or is on one side only,\n"
-    "                 2 error, an object not comparable, or the comparison did not complete\n";
+    "                 2 error, an object not comparable, or the comparison did not complete\n"
+    "  saved          0 success, 2 error\n"
+    "  run-saved      as compare-all; also 2 for no such process, a malformed process, a\n"
+    "                 server no longer stored or an export that could not be written\n";
 
 namespace {
 
