@@ -18,11 +18,14 @@
 #include "ui/widgets/qt_text_view.h"
 
 #include <QAction>
+#include <QPixmap>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace orv {
 namespace {
@@ -197,6 +200,20 @@ TEST_F(SavedProcessesEndToEnd, EachKindIsSavedListedRenamedDeletedAndRunAsAFresh
             for (size_t c = 0; c < expected[r].size(); ++c)
                 EXPECT_EQ(rows->CellText(r, static_cast<int>(c)), expected[r][c])
                     << "row " << r << " column " << c;
+
+        // ORV_SCREENSHOT=folder keeps pictures of the list and of the Save dialog.
+        if (const char* folder = std::getenv("ORV_SCREENSHOT")) {
+            list.show();
+            QApplication::processEvents();
+            list.grab().save(QString(folder) + "/run-saved-comp.png");
+            ComparisonDescription d;
+            ASSERT_TRUE(LoadComparisonProcess(Paths().CompsIni, 2, d));
+            frmSaveComparison dialog(d);
+            dialog.show();
+            QApplication::processEvents();
+            dialog.grab().save(QString(folder) + "/save-comparison.png");
+            list.hide();
+        }
 
         // Rename the third, delete the fourth (the second question answered No keeps it).
         ASSERT_TRUE(list.SelectNumber(3));

@@ -28,9 +28,9 @@ constexpr const char* kTitle = "Run Saved Comparison Process";
 constexpr struct {
     const char* caption;
     int width;
-} kColumns[] = {{"No.", 44},       {"Name", 200},          {"Kind", 200},
-                {"Source server", 130}, {"Source database", 120}, {"Target server", 130},
-                {"Target database", 120}, {"Export file", 240}};
+} kColumns[] = {{"No.", 40},           {"Name", 150},           {"Kind", 210},
+                {"Source server", 120}, {"Source database", 140}, {"Target server", 120},
+                {"Target database", 140}, {"Export file", 260}};
 
 QPushButton* MakeButton(const char* name, const char* text, const char* tip, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -59,7 +59,7 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
     pvlProcesses_ = new QtListControl(this);
     pvlProcesses_->setObjectName("pvlProcesses");
     for (const auto& c : kColumns)
-        pvlProcesses_->AddColumn(c.caption, c.width * 15);
+        pvlProcesses_->AddColumn(c.caption, c.width);
     pvlProcesses_->setHeaderHidden(false);
     pvlProcesses_->setSelectionMode(QAbstractItemView::SingleSelection);
     pvlProcesses_->SetToolTipText("The saved comparison processes");
@@ -87,7 +87,7 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
     layout->addWidget(pvlProcesses_, 1);
     layout->addWidget(lblFault_);
     layout->addLayout(buttons);
-    resize(980, 380);
+    resize(1140, 380);
 
     askName = [](QWidget* owner, const std::string& current) -> std::optional<std::string> {
         bool ok = false;

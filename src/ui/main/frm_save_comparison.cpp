@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -71,7 +72,10 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     fileRow->addWidget(cmdBrowse_);
     auto* form = new QFormLayout;
     form->addRow("&Name:", txtName_);
-    form->addRow("&Export file:", fileRow);
+    // A row holding a layout gets no buddy of its own, so its label is made here.
+    auto* fileLabel = new QLabel("&Export file:", this);
+    fileLabel->setBuddy(txtExportFile_);
+    form->addRow(fileLabel, fileRow);
     form->addRow("Export &type:", cmbExportType_);
     form->addRow("", chkPrint_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
