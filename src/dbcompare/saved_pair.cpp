@@ -98,10 +98,10 @@ DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[
     for (int side = 0; side < 2; ++side) {
         if (!Locate(servers[side], plan.Database[side], plan.PairType, plan.PairName[side],
                     plan.PairId[side], listed[side], ids[side]))
-            return reason(std::string(kSide[side]) + " object not found: " +
-                          GetObjectTypeName(plan.PairType, true) + " '" + plan.PairName[side] +
-                          "' in database '" + plan.Database[side] + "' on server '" +
-                          servers[side].Name + "'.");
+            return reason(std::string(kSide[side]) +
+                          " object not found: " + GetObjectTypeName(plan.PairType, true) + " '" +
+                          plan.PairName[side] + "' in database '" + plan.Database[side] +
+                          "' on server '" + servers[side].Name + "'.");
         texts[side] =
             ShownText(servers[side], plan.Database[side], plan.PairType, listed[side], ids[side]);
         if (Trim(texts[side]).empty())
@@ -124,14 +124,12 @@ DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[
     views[0].SetText(texts[0]);
     views[1].SetText(texts[1]);
     ViewPair pair(views[0], views[1]);
-    std::string_view compared[2] = {ViewTextForComparison(pair, 0),
-                                    ViewTextForComparison(pair, 1)};
+    std::string_view compared[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
     std::string fullName[2];
     for (int side = 0; side < 2; ++side)
-        fullName[side] =
-            GetObjectFullName(servers[side], plan.Database[side], listed[side], false);
-    const PairDecision decision = DecideObjectPair(pair, compared, plan.PairType, fullName, options,
-                                                   services, false);
+        fullName[side] = GetObjectFullName(servers[side], plan.Database[side], listed[side], false);
+    const PairDecision decision =
+        DecideObjectPair(pair, compared, plan.PairType, fullName, options, services, false);
     auto results = OnePairResults(plan, listed, ids, texts, decision.Identical,
                                   std::move(pair.Lines(0)), std::move(pair.Lines(1)));
     if (decision.ColumnsIgnored) {

@@ -100,8 +100,8 @@ bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& e
     case kCompTypeStructure:
         return PlanStructure(d, plan, error);
     default:
-        error = "comparisons of kind " + std::to_string(d.CompType) +
-                " cannot be run by this program.";
+        error =
+            "comparisons of kind " + std::to_string(d.CompType) + " cannot be run by this program.";
         return false;
     }
 }
@@ -157,9 +157,8 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
         else
             outcome.Problem = "single-pair comparisons cannot be run here.";
     } else {
-        outcome.Results =
-            services.runDb(WholeDatabaseRequest(plan, std::move(settings), servers), progress,
-                           cancel);
+        outcome.Results = services.runDb(WholeDatabaseRequest(plan, std::move(settings), servers),
+                                         progress, cancel);
         if (!outcome.Results)
             outcome.Problem = "the comparison gave no results.";
     }

@@ -48,10 +48,9 @@ DbCompareRequest WholeDatabaseRequest(const ReplayPlan& plan, DbCompareRequest s
 
 // The single-pair comparison as a results model of one pair (so every report writer serves it);
 // null with the reason when an object cannot be found or read.
-using PairRunner = std::function<DbCompareResultsPtr(const ReplayPlan& plan,
-                                                     ServerEntry (&servers)[2],
-                                                     const CompareOptions& options,
-                                                     std::string& error)>;
+using PairRunner =
+    std::function<DbCompareResultsPtr(const ReplayPlan& plan, ServerEntry (&servers)[2],
+                                      const CompareOptions& options, std::string& error)>;
 
 struct ReplayServices {
     // The entry of a saved server name, its version known; false with the reason.

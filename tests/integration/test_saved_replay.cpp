@@ -7,9 +7,9 @@
 #include "util/text.h"
 
 #include <chrono>
-#include <fstream>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <unistd.h>
 
@@ -82,8 +82,8 @@ protected:
     std::string CompareAllCsv(const std::string& types, const std::string& db1,
                               const std::string& db2, int expectedStatus) {
         const std::string s = "'" + server_ + "'";
-        const CliResult r = Run("compare-all --format csv --types " + types + " " + s + " " +
-                                db1 + " " + s + " " + db2);
+        const CliResult r = Run("compare-all --format csv --types " + types + " " + s + " " + db1 +
+                                " " + s + " " + db2);
         EXPECT_EQ(r.status, expectedStatus) << r.err;
         return r.out;
     }
@@ -98,8 +98,8 @@ TEST_P(SavedReplay, TheCommandLineListsAndRunsEachProcess) {
     Prepare(f);
     const std::string same = home_ + "/same.csv";
     const std::string demo = home_ + "/demo.csv";
-    ASSERT_EQ(SaveComparisonProcess(ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource",
-                                                "1,0,1,1,1,1,0", same)),
+    ASSERT_EQ(SaveComparisonProcess(
+                  ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource", "1,0,1,1,1,1,0", same)),
               1);
     ComparisonDescription named =
         Whole("OrvaneDemoSource", "OrvaneDemoTarget", "1,0,0,1,1,0,0", demo);
@@ -136,8 +136,8 @@ TEST_P(SavedReplay, TheCommandLineListsAndRunsEachProcess) {
     // The demo pair: status 1, to the saved file or, with --output -, to standard output.
     r = Run("run-saved 2");
     EXPECT_EQ(r.status, 1) << r.err;
-    const std::string demoCsv = CompareAllCsv("tables,views,triggers", "OrvaneDemoSource",
-                                              "OrvaneDemoTarget", 1);
+    const std::string demoCsv =
+        CompareAllCsv("tables,views,triggers", "OrvaneDemoSource", "OrvaneDemoTarget", 1);
     EXPECT_EQ(test::ReadTextFile(demo), demoCsv);
     r = Run("run-saved 2 --output -");
     EXPECT_EQ(r.status, 1) << r.err;
@@ -180,20 +180,21 @@ TEST_P(SavedReplay, TheProgramRunsAProcessUnattendedAndEndsWithItsStatus) {
     Prepare(f);
     const std::string same = home_ + "/same.csv";
     const std::string demo = home_ + "/demo.csv";
-    ASSERT_EQ(SaveComparisonProcess(ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource",
-                                                "1,0,1,1,1,1,0", same)),
+    ASSERT_EQ(SaveComparisonProcess(
+                  ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource", "1,0,1,1,1,1,0", same)),
               1);
     ASSERT_EQ(SaveComparisonProcess(
                   ini_, Whole("OrvaneDemoSource", "OrvaneDemoTarget", "1,0,0,1,1,0,0", demo)),
               2);
 
-    EXPECT_EQ(RunProgram("/RunSavedComp:1"), 0) << test::ReadTextFile(home_ + "/program-stderr.txt");
+    EXPECT_EQ(RunProgram("/RunSavedComp:1"), 0)
+        << test::ReadTextFile(home_ + "/program-stderr.txt");
     EXPECT_EQ(test::ReadTextFile(same),
               CompareAllCsv("tables,functions,views,triggers,relationships", "OrvaneDemoSource",
                             "OrvaneDemoSource", 0));
     EXPECT_EQ(RunProgram("/RunSavedComp:2"), 1);
-    EXPECT_EQ(test::ReadTextFile(demo), CompareAllCsv("tables,views,triggers", "OrvaneDemoSource",
-                                                      "OrvaneDemoTarget", 1));
+    EXPECT_EQ(test::ReadTextFile(demo),
+              CompareAllCsv("tables,views,triggers", "OrvaneDemoSource", "OrvaneDemoTarget", 1));
     EXPECT_EQ(RunProgram("/RunSavedComp:7"), 2);
     EXPECT_EQ(RunProgram("/RunSavedComp:x"), 2);
 
@@ -203,8 +204,7 @@ TEST_P(SavedReplay, TheProgramRunsAProcessUnattendedAndEndsWithItsStatus) {
                        ".OrvaneDemoSource - " + server_ + ".OrvaneDemoSource: "),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find(" Exported to " + demo + ". Exit status 1.\r\n"), std::string::npos)
-        << log;
+    EXPECT_NE(log.find(" Exported to " + demo + ". Exit status 1.\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Saved comparison process 7: Error: There is no saved comparison process "
                        "number 7. Exit status 2.\r\n"),
               std::string::npos)

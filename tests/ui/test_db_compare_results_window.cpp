@@ -1,11 +1,11 @@
 // The results window of a whole-database comparison over hand-built results: the summary, the
 // filters, the marked side-by-side texts, stepping through differences, the buttons and the
 // mark of an incomplete run.
-#include "save_settings_scope.h"
 #include "compare/comp_line.h"
 #include "core/inifile.h"
 #include "core/paths.h"
 #include "db_compare_results_fixture.h"
+#include "save_settings_scope.h"
 #include "test_env.h"
 #include "ui/main/db_compare_saved_comp.h"
 #include "ui/main/frm_db_compare_results.h"

@@ -18,9 +18,9 @@
 #include "ui/widgets/qt_text_view.h"
 
 #include <QAction>
-#include <QPixmap>
 #include <QApplication>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -175,12 +175,10 @@ TEST_F(SavedProcessesEndToEnd, EachKindIsSavedListedRenamedDeletedAndRunAsAFresh
     }
     w->CompareSelectedOfType(1, false);
     results = LatestResults(*w);
-    const DbCompareResultsPtr freshPicked =
-        std::make_shared<DbCompareResults>(results->Results());
+    const DbCompareResultsPtr freshPicked = std::make_shared<DbCompareResults>(results->Results());
     EXPECT_EQ(freshPicked->Pairs.size(), 2u);
     const int32_t picked = SaveFrom([&] { results->SaveComparison(); }, "", "");
-    EXPECT_EQ(std::vector<int32_t>({pair, all, views, picked}),
-              std::vector<int32_t>({1, 2, 3, 4}));
+    EXPECT_EQ(std::vector<int32_t>({pair, all, views, picked}), std::vector<int32_t>({1, 2, 3, 4}));
 
     // The list shows each process with what it compares and where it exports.
     {
@@ -189,8 +187,8 @@ TEST_F(SavedProcessesEndToEnd, EachKindIsSavedListedRenamedDeletedAndRunAsAFresh
         ASSERT_EQ(rows->Count(), 4);
         const std::string target = "localhost," + std::to_string(sim->Port());
         const std::vector<std::string> expected[] = {
-            {"1", "Customers", "Compare Table Customers", sim->ServerName(),
-             "OrvaneDemoSource", target, "OrvaneDemoTarget", pairFile + " (HTML)"},
+            {"1", "Customers", "Compare Table Customers", sim->ServerName(), "OrvaneDemoSource",
+             target, "OrvaneDemoTarget", pairFile + " (HTML)"},
             {"2", "Everything", "Compare All Objects", sim->ServerName(), "OrvaneDemoSource",
              target, "OrvaneDemoTarget", allFile + " (CSV)"},
             {"3", "Views", "Compare All Views - Details"},
@@ -304,6 +302,13 @@ TEST_F(SavedProcessesEndToEnd, AProcessThatCannotBeSetUpSaysWhyAndRunsNothing) {
             << env.prompter.messages.back().text;
         EXPECT_EQ(LatestResults(*w), nullptr);
     }
+    // Ctrl+F5 opens the list (here: chooses process 3) from the main window.
+    env.prompter.messages.clear();
+    toRun = 3;
+    EXPECT_TRUE(w->MenuItem("mnuFileRunSavedComp")->isVisible());
+    QTest::keyClick(w.get(), Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].text, "There is no saved comparison process number 3.");
 }
 
 } // namespace

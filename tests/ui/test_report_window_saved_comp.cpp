@@ -1,8 +1,8 @@
 // Saving the comparison a report describes, and reading it back.
+#include "compare/compare_sel_procs.h"
 #include "core/paths.h"
 #include "save_settings_scope.h"
 #include "test_env.h"
-#include "compare/compare_sel_procs.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/frm_save_comparison.h"
 #include "util/memory_text_view.h"

@@ -181,8 +181,8 @@ TEST_F(SavedReplayRun, AFailedExportIsAnErrorAndLeavesTheOldFile) {
     const std::string kept = dir_ + "kept.csv";
     std::ofstream(kept) << "yesterday";
     // A folder that is not there is an error, not a silent success.
-    ReplayOutcome o = Run(Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0"),
-                          dir_ + "missing/report.csv");
+    ReplayOutcome o =
+        Run(Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0"), dir_ + "missing/report.csv");
     EXPECT_EQ(o.Status, 2);
     EXPECT_NE(o.Problem.find(dir_ + "missing/report.csv"), std::string::npos) << o.Problem;
     EXPECT_FALSE(fs::exists(dir_ + "missing"));

@@ -39,8 +39,8 @@ bool SameDescription(const ComparisonDescription& a, const ComparisonDescription
             return false;
     return a.Name == b.Name && a.CompType == b.CompType && a.CompSubType == b.CompSubType &&
            a.CompSubSubType == b.CompSubSubType && a.EncObjTypes == b.EncObjTypes &&
-           a.SavedFullExportFilePath == b.SavedFullExportFilePath &&
-           a.ExportType == b.ExportType && a.Print == b.Print;
+           a.SavedFullExportFilePath == b.SavedFullExportFilePath && a.ExportType == b.ExportType &&
+           a.Print == b.Print;
 }
 
 TEST(SavedProcess, EveryKindReadsBackAsSaved) {
@@ -80,8 +80,7 @@ TEST(SavedProcess, EveryKindReadsBackAsSaved) {
     EXPECT_EQ(ComparisonKindText(list[0].Description), "Compare All Objects");
     EXPECT_EQ(ComparisonKindText(list[1].Description), "Compare All Views - Details");
     EXPECT_EQ(ComparisonKindText(list[2].Description), "Compare Selected Procedures - Details");
-    EXPECT_EQ(ComparisonKindText(list[3].Description),
-              "Compare Table dbo.Orders and sales.Orders");
+    EXPECT_EQ(ComparisonKindText(list[3].Description), "Compare Table dbo.Orders and sales.Orders");
     EXPECT_EQ(ComparisonDisplayName(2, list[1].Description), "Process 2");
 }
 
@@ -117,10 +116,8 @@ TEST(SavedProcess, AMalformedSectionIsRefusedNamingItsKey) {
          "CompSubType"},
         {ReplaceAll(good, "CompSubSubType=0", "CompSubSubType=4"), "CompSubSubType"},
         {ReplaceAll(good, "EncObjTypes=0,0,0,1,0,0,0", "EncObjTypes=views"), "EncObjTypes"},
-        {ReplaceAll(good, "EncObjTypes=0,0,0,1,0,0,0", "EncObjTypes=0,0,0,0,0,0,0"),
-         "EncObjTypes"},
-        {ReplaceAll(good, "EncObjTypes=0,0,0,1,0,0,0", "EncObjTypes=1,0,0,1,0,0,0"),
-         "EncObjTypes"},
+        {ReplaceAll(good, "EncObjTypes=0,0,0,1,0,0,0", "EncObjTypes=0,0,0,0,0,0,0"), "EncObjTypes"},
+        {ReplaceAll(good, "EncObjTypes=0,0,0,1,0,0,0", "EncObjTypes=1,0,0,1,0,0,0"), "EncObjTypes"},
         {ReplaceAll(good, "DbName2=b\r\n", ""), "DbName2"},
         {ReplaceAll(good, "ServerName1=A", "ServerName1=  "), "ServerName1"},
         {ReplaceAll(good, "CompSubType=20", "CompSubType=35"), "TableName1"},
@@ -175,9 +172,9 @@ TEST(SavedProcess, RenameAndDeleteTouchOnlyTheirProcessAndKeepTheFileMode) {
     std::ofstream(ini, std::ios::binary) << "; kept by hand\r\n[Notes]\r\na=b\r\n";
     ASSERT_EQ(::chmod(ini.c_str(), 0600), 0);
     for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(SaveComparisonProcess(ini, WholeDatabase(kCompSubTypeAllObjects,
-                                                           "1,1,1,1,1,1,1")),
-                  i + 1);
+        ASSERT_EQ(
+            SaveComparisonProcess(ini, WholeDatabase(kCompSubTypeAllObjects, "1,1,1,1,1,1,1")),
+            i + 1);
     EXPECT_TRUE(RenameComparisonProcess(ini, 2, "  Weekly check  "));
     EXPECT_TRUE(DeleteComparisonProcess(ini, 1));
     EXPECT_FALSE(DeleteComparisonProcess(ini, 1));

@@ -60,11 +60,12 @@ std::string ExportColumn(const ComparisonDescription& d) {
 int RunSavedListCommand(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     if (!words.empty() && (words[0] == "--help" || words[0] == "-h")) {
-        std::cout << kSavedUsage << "\n\nLists the saved comparison processes, one a line: "
-                                    "number, name, kind, Source\nserver and database, Target "
-                                    "server and database, export file, tab-separated.\nA "
-                                    "process that cannot be run shows its fault instead of "
-                                    "its kind.\n";
+        std::cout << kSavedUsage
+                  << "\n\nLists the saved comparison processes, one a line: "
+                     "number, name, kind, Source\nserver and database, Target "
+                     "server and database, export file, tab-separated.\nA "
+                     "process that cannot be run shows its fault instead of "
+                     "its kind.\n";
         return 0;
     }
     if (!words.empty()) {
@@ -80,9 +81,8 @@ int RunSavedListCommand(int argc, char** argv) {
             std::cout << "refused: " << e.Error << "\t\t\t\t\t\n";
             continue;
         }
-        std::cout << ComparisonKindText(d) << '\t' << d.ServerName[0] << '\t' << d.DbName[0]
-                  << '\t' << d.ServerName[1] << '\t' << d.DbName[1] << '\t' << ExportColumn(d)
-                  << '\n';
+        std::cout << ComparisonKindText(d) << '\t' << d.ServerName[0] << '\t' << d.DbName[0] << '\t'
+                  << d.ServerName[1] << '\t' << d.DbName[1] << '\t' << ExportColumn(d) << '\n';
     }
     std::cout.flush();
     return std::cout ? 0 : 2;
@@ -102,7 +102,9 @@ int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
         }
         if (w == "--output" || w.rfind("--output=", 0) == 0) {
             if (outputGiven || (w == "--output" && i + 1 >= words.size())) {
-                std::cerr << prefix << (outputGiven ? "--output is given twice" : "--output needs a value") << '\n'
+                std::cerr << prefix
+                          << (outputGiven ? "--output is given twice" : "--output needs a value")
+                          << '\n'
                           << kRunSavedUsage << '\n';
                 return kReplayExitError;
             }
@@ -115,8 +117,8 @@ int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
         } else if (!numberGiven && ParseInt32(w, number) && number > 0) {
             numberGiven = true;
         } else {
-            std::cerr << prefix << "unexpected argument " << (w[0] == '-' ? w.substr(0, w.find('=')) : w)
-                      << '\n'
+            std::cerr << prefix << "unexpected argument "
+                      << (w[0] == '-' ? w.substr(0, w.find('=')) : w) << '\n'
                       << kRunSavedUsage << '\n';
             return kReplayExitError;
         }

@@ -6,10 +6,10 @@
 
 #include "core/paths.h"
 #include "core/settings.h"
-#include "servers/server_list.h"
-#include "ui/main/frm_main_differences.h"
 #include "dbcompare/db_compare_report.h"
 #include "dbcompare/saved_pair.h"
+#include "servers/server_list.h"
+#include "ui/main/frm_main_differences.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/frm_run_saved_comp.h"
 #include "ui/widgets/qt_combo_control.h"
@@ -89,8 +89,8 @@ bool frmMain::SetUpPanelsForReplay(const ReplayPlan& plan) {
                     row = r;
             }
             if (row < 0) {
-                Warn(std::string("Cannot run the comparison - the ") + kSide[side] +
-                     " server " + server + " does not list the database " + database + ".");
+                Warn(std::string("Cannot run the comparison - the ") + kSide[side] + " server " +
+                     server + " does not list the database " + database + ".");
                 return false;
             }
             pvlDb_[side]->SetSelected(row, true);
@@ -199,8 +199,8 @@ bool frmMain::RunSavedComparison(int32_t number) {
         if (row >= 0)
             ParseInt32(pvlSqlObj_[side]->CellText(row, 2), ids[side]);
     }
-    const DbCompareResultsPtr results = OnePairResults(
-        plan, listed, ids, texts, result.Identical, result.SourceLines, result.TargetLines);
+    const DbCompareResultsPtr results = OnePairResults(plan, listed, ids, texts, result.Identical,
+                                                       result.SourceLines, result.TargetLines);
     ExportAndPrintReplay(plan, *results);
     ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
         if (dialogs_.showComparison)

@@ -28,9 +28,14 @@ constexpr const char* kTitle = "Run Saved Comparison Process";
 constexpr struct {
     const char* caption;
     int width;
-} kColumns[] = {{"No.", 40},           {"Name", 150},           {"Kind", 210},
-                {"Source server", 120}, {"Source database", 140}, {"Target server", 120},
-                {"Target database", 140}, {"Export file", 260}};
+} kColumns[] = {{"No.", 40},
+                {"Name", 150},
+                {"Kind", 210},
+                {"Source server", 120},
+                {"Source database", 140},
+                {"Target server", 120},
+                {"Target database", 140},
+                {"Export file", 260}};
 
 QPushButton* MakeButton(const char* name, const char* text, const char* tip, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -70,7 +75,8 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
     lblFault_->setStyleSheet("color: #a00000;");
 
     cmdRun_ = MakeButton("cmdRun", "&Run", "Run the selected comparison process (Enter)", this);
-    cmdRename_ = MakeButton("cmdRename", "Re&name...", "Give the selected process a new name", this);
+    cmdRename_ =
+        MakeButton("cmdRename", "Re&name...", "Give the selected process a new name", this);
     cmdDelete_ = MakeButton("cmdDelete", "&Delete", "Delete the selected process", this);
     cmdHelp_ = MakeButton("cmdHelp", "H&elp", "Display Help file (F1)", this);
     cmdClose_ = MakeButton("cmdClose", "&Close", "Close the window (Esc)", this);
@@ -103,8 +109,7 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
     connect(cmdDelete_, &QPushButton::clicked, this, &frmRunSavedComp::DeleteCurrent);
     connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpRunSavedComp); });
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(pvlProcesses_, &QTreeWidget::currentItemChanged, this,
-            [this] { UpdateButtons(); });
+    connect(pvlProcesses_, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
     connect(pvlProcesses_, &QTreeWidget::itemDoubleClicked, this, [this] { RunCurrent(); });
 
     LoadProcesses();
@@ -167,12 +172,12 @@ void frmRunSavedComp::UpdateButtons() {
     cmdRun_->setEnabled(valid);
     cmdRename_->setEnabled(any);
     cmdDelete_->setEnabled(any);
-    lblFault_->setText(any && !valid ? Q(entries_[static_cast<size_t>(row)].Error)
-                                     : entries_.empty() ? "There are no saved comparison "
-                                                          "processes. Save one from a "
-                                                          "comparison's report or results "
-                                                          "window."
-                                                        : "");
+    lblFault_->setText(any && !valid      ? Q(entries_[static_cast<size_t>(row)].Error)
+                       : entries_.empty() ? "There are no saved comparison "
+                                            "processes. Save one from a "
+                                            "comparison's report or results "
+                                            "window."
+                                          : "");
 }
 
 void frmRunSavedComp::RunCurrent() {
@@ -211,14 +216,13 @@ void frmRunSavedComp::DeleteCurrent() {
     const SavedProcessEntry& e = entries_[static_cast<size_t>(pvlProcesses_->CurrentRow())];
     if (CurrentPrompter().MessageBox(MsgIcon::Question, kTitle,
                                      "Delete saved comparison process " + std::to_string(number) +
-                                         " (" + ComparisonDisplayName(number, e.Description) +
-                                         ")?",
+                                         " (" + ComparisonDisplayName(number, e.Description) + ")?",
                                      MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
     if (!DeleteComparisonProcess(Paths().CompsIni, number))
         CurrentPrompter().MessageBox(MsgIcon::Error, kTitle,
-                                     "The process could not be deleted from " +
-                                         Paths().CompsIni + ".");
+                                     "The process could not be deleted from " + Paths().CompsIni +
+                                         ".");
     LoadProcesses();
 }
 

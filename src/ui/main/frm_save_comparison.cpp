@@ -46,9 +46,8 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     setWindowTitle(kTitle);
     setModal(true);
 
-    txtName_ = new QLineEdit(Q(proposal.Name.empty() ? ProposedProcessName(proposal)
-                                                     : proposal.Name),
-                             this);
+    txtName_ = new QLineEdit(
+        Q(proposal.Name.empty() ? ProposedProcessName(proposal) : proposal.Name), this);
     txtName_->setObjectName("txtName");
     txtName_->setToolTip("The name the list of saved processes shows");
     txtExportFile_ = new QLineEdit(Q(proposal.SavedFullExportFilePath), this);

@@ -18,8 +18,7 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
     ComparisonDescription d;
     ReplayPlan plan;
     std::string error;
-    if (!ReadComparisonProcess(Paths().CompsIni, number, d, error) ||
-        !PlanReplay(d, plan, error)) {
+    if (!ReadComparisonProcess(Paths().CompsIni, number, d, error) || !PlanReplay(d, plan, error)) {
         ReplayOutcome refused;
         refused.Problem = error;
         logLine = ReplayLogLine(number, d, refused);
@@ -40,8 +39,7 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
     DbCompareRequest settings;
     ApplyCurrentSettings(settings);
     ReplayServices services;
-    services.resolveServer = [](const std::string& name, ServerEntry& entry,
-                                std::string& message) {
+    services.resolveServer = [](const std::string& name, ServerEntry& entry, std::string& message) {
         if (ResolveStoredServer(name, "", "", entry, message))
             return true;
         if (entry.EntryNumber == 0)
@@ -64,9 +62,8 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
     };
     NullProgressSink progress;
     CancelToken cancel;
-    ReplayOutcome outcome =
-        RunSavedProcess(plan, settings, services, plan.ExportPath, plan.ExportFormat, progress,
-                        cancel);
+    ReplayOutcome outcome = RunSavedProcess(plan, settings, services, plan.ExportPath,
+                                            plan.ExportFormat, progress, cancel);
     SetErrorReportHandler(nullptr);
     if (!reports.empty()) {
         // An unexpected error makes the result doubtful, whatever the comparison said.
