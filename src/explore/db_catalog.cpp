@@ -82,6 +82,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
                 return stopped();
             result.Outcome = RunOutcome::Failed;
             result.Problem = error.description;
+            result.ErrorNumber = error.number;
             result.FailedSql = sql;
             return result;
         }
@@ -101,6 +102,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
                 return stopped();
             result.Outcome = RunOutcome::Failed;
             result.Problem = error.description;
+            result.ErrorNumber = error.number;
             result.FailedSql = sql;
             return result;
         }

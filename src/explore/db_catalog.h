@@ -31,6 +31,7 @@ struct CatalogLoad {
     DbCatalogPtr Catalog;
     RunOutcome Outcome = RunOutcome::Completed;
     std::string Problem; // the server's message, or "Stopped by the user."
+    int32_t ErrorNumber = 0;
     std::string FailedSql;
 };
 

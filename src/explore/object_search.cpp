@@ -200,16 +200,14 @@ std::string_view FirstLine(std::string_view text) {
     return {};
 }
 
-// The line of a table's script that declares the column: the first after the CREATE line
-// that names it, bracketed or bare.
+// The line of a table's script that declares the column: the first that begins with its
+// name, bracketed or bare.
 int ColumnLine(std::string_view text, const std::string& column, std::string_view& found) {
     const std::string bracketed = ToUpperAscii("[" + column + "]");
     const std::string bare = ToUpperAscii(column);
     LineScan scan{text};
     std::string_view line;
     while (scan.Next(line)) {
-        if (scan.number == 1)
-            continue;
         const std::string upper = ToUpperAscii(std::string(line));
         const size_t b = upper.find_first_not_of(" \t");
         if (b == std::string::npos)

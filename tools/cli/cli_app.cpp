@@ -39,6 +39,10 @@ const char* const kCliHelp =
     "  compare-all ...                     compares every object of two databases and\n"
     "                                      writes a text, CSV or HTML report\n"
     "                                      (see 'orvane-cli compare-all --help')\n"
+    "  find SERVER DATABASE PATTERN        the objects whose names, texts or columns match\n"
+    "                                      (see 'orvane-cli find --help')\n"
+    "  check-refs SERVER DATABASE [NAME]   references of modules to objects that do not\n"
+    "                                      exist (see 'orvane-cli check-refs --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -63,7 +67,9 @@ const char* const kCliHelp =
     "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
     "                 is an error)\n"
     "  compare-all    0 every object identical, 1 an object differs or is on one side only,\n"
-    "                 2 error, an object not comparable, or the comparison did not complete\n";
+    "                 2 error, an object not comparable, or the comparison did not complete\n"
+    "  find           0 something found, 1 nothing found, 2 error\n"
+    "  check-refs     0 no reference to a missing object, 1 some, 2 error\n";
 
 namespace {
 
