@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dbcompare/bulk_catalog.h"
+#include "dbcompare/db_compare.h"
 #include "util/progress.h"
 
 #include <map>
@@ -34,8 +35,6 @@ struct CatalogLoad {
     int32_t ErrorNumber = 0;
     std::string FailedSql;
 };
-
-constexpr const char* kStoppedByUser = "Stopped by the user.";
 
 // The types a search may cover, in the type selector's order.
 const std::vector<ObjectType>& SearchableTypes();
