@@ -216,6 +216,11 @@ bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::stri
     for (int r = 0; r < list.Count() && row < 0; ++r)
         if (EqualsNoCase(list.CellText(r, 0), listedName))
             row = r;
+    // A list that shows names without their schema.
+    const size_t dot = listedName.rfind('.');
+    for (int r = 0; r < list.Count() && row < 0 && dot != std::string::npos; ++r)
+        if (EqualsNoCase(list.CellText(r, 0), listedName.substr(dot + 1)))
+            row = r;
     if (row < 0) {
         Inform(kCannotShow, "Cannot show the object - " + listedName + " is not in the " + side +
                                 " list of objects (an owner filter may hide it).");

@@ -112,6 +112,7 @@ frmFindObject::frmFindObject(int panel, const ServerEntry& server, const std::st
     lvwResults_ = new QTreeWidget(this);
     lvwResults_->setObjectName("lvwResults");
     lvwResults_->setRootIsDecorated(false);
+    lvwResults_->installEventFilter(this);
     lvwResults_->setUniformRowHeights(true);
     lvwResults_->setAllColumnsShowFocus(true);
     lvwResults_->setHeaderLabels({"Type", "Schema", "Name", "Where", "Line"});
@@ -145,7 +146,7 @@ frmFindObject::frmFindObject(int panel, const ServerEntry& server, const std::st
     connect(cmdStop_, &QPushButton::clicked, this, &frmFindObject::Stop);
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpTopicFindObject); });
-    connect(lvwResults_, &QTreeWidget::itemActivated, this,
+    connect(lvwResults_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { ChooseRow(lvwResults_->indexOfTopLevelItem(item)); });
     connect(&job_->Sink(), &QtProgressSink::Changed, this, [this](const ProgressSnapshot& s) {
         lblStatus_->setText(Q(s.Step + (s.Item.empty() ? "" : ": " + s.Item)));
@@ -158,6 +159,18 @@ frmFindObject::~frmFindObject() = default;
 
 bool frmFindObject::Loading() const {
     return job_->Running();
+}
+
+bool frmFindObject::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a result shows it; it does not press the window's default button.
+    if (watched == lvwResults_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ChooseRow(lvwResults_->indexOfTopLevelItem(lvwResults_->currentItem()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmFindObject::keyPressEvent(QKeyEvent* event) {

@@ -63,6 +63,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Loaded(const CatalogLoad& load, const SearchRequest& request);

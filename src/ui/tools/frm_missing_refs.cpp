@@ -53,6 +53,7 @@ frmMissingReferences::frmMissingReferences(int panel, const ServerEntry& server,
     lvwResults_ = new QTreeWidget(this);
     lvwResults_->setObjectName("lvwResults");
     lvwResults_->setRootIsDecorated(false);
+    lvwResults_->installEventFilter(this);
     lvwResults_->setUniformRowHeights(true);
     lvwResults_->setAllColumnsShowFocus(true);
     lvwResults_->setHeaderLabels({"Module", "Line", "Reference", "Reason"});
@@ -89,11 +90,8 @@ frmMissingReferences::frmMissingReferences(int panel, const ServerEntry& server,
     connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     connect(cmdHelp_, &QPushButton::clicked, this,
             [] { ShowHelpTopic(kHelpTopicMissingReferences); });
-    connect(lvwResults_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        const ReferenceFinding* f = FindingAt(lvwResults_->indexOfTopLevelItem(item));
-        if (f && onFindingChosen)
-            onFindingChosen(panel_, *f);
-    });
+    connect(lvwResults_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { ChooseRow(lvwResults_->indexOfTopLevelItem(item)); });
     connect(&job_->Sink(), &QtProgressSink::Changed, this, [this](const ProgressSnapshot& s) {
         lblSummary_->setText(Q(s.Step + (s.Item.empty() ? "" : ": " + s.Item)));
         prbProgress_->SetMax(1000);
@@ -105,6 +103,18 @@ frmMissingReferences::~frmMissingReferences() = default;
 
 bool frmMissingReferences::Loading() const {
     return job_->Running();
+}
+
+bool frmMissingReferences::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a result shows it; it does not press the window's default button.
+    if (watched == lvwResults_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ChooseRow(lvwResults_->indexOfTopLevelItem(lvwResults_->currentItem()));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmMissingReferences::keyPressEvent(QKeyEvent* event) {
@@ -188,6 +198,11 @@ void frmMissingReferences::Loaded(const CatalogLoad& load) {
     if (!findings_.empty())
         lvwResults_->setCurrentItem(lvwResults_->topLevelItem(0));
     emit checked();
+}
+
+void frmMissingReferences::ChooseRow(int row) {
+    if (const ReferenceFinding* f = FindingAt(row); f && onFindingChosen)
+        onFindingChosen(panel_, *f);
 }
 
 const ReferenceFinding* frmMissingReferences::FindingAt(int row) const {

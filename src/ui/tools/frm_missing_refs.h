@@ -52,9 +52,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Loaded(const CatalogLoad& load);
+    void ChooseRow(int row);
 
     int panel_;
     ServerEntry server_;
