@@ -261,7 +261,7 @@ void frmFindObject::ShowResults(const DbCatalog& catalog, const SearchRequest& r
     for (const SearchMatch& m : matches_) {
         auto* item =
             new QTreeWidgetItem({Q(GetObjectTypeName(m.Type, true)), Q(m.Schema), Q(m.Name),
-                                 Q(m.WhereText()), Q(m.LineText).replace('\t', ' ')});
+                                 Q(m.WhereText()), Q(m.LineText).replace('\t', ' ').trimmed()});
         items.push_back(item);
     }
     lvwResults_->addTopLevelItems(items);
