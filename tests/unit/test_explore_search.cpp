@@ -1,9 +1,12 @@
 // Find Object's search over an in-memory catalog: plain text, wildcards, regular expressions,
 // case, the places searched, the types included, and the limits.
+#include "explore/explore_commands.h"
 #include "explore/object_search.h"
 #include "test_explore_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace orv {
 namespace {
@@ -134,6 +137,63 @@ TEST(ObjectSearch, LimitAndStop) {
     const SearchResult stopped = SearchCatalog(big.Build(), r, *p, &cancel);
     EXPECT_TRUE(stopped.Cancelled);
     EXPECT_LT(stopped.Matches.size(), 2000u);
+}
+
+} // namespace
+} // namespace orv
+
+namespace orv {
+namespace {
+
+// Names may hold tabs and line breaks: a printed match stays one line of four fields.
+TEST(ObjectSearch, HostileNamesStayOneLineOfFourFields) {
+    const DbCatalog catalog = test::CatalogBuilder()
+                                  .Add(kTypeTable, "we\tird", "a\r\nb'; DROP TABLE x; --",
+                                       "\t[col\tumn] int\r\n", {"col\tumn"})
+                                  .Build();
+    std::string error;
+    auto p = SearchPattern::Compile("*", false, false, error);
+    SearchRequest r;
+    r.In = kSearchNames | kSearchTexts | kSearchColumns;
+    const auto matches = SearchCatalog(catalog, r, *p).Matches;
+    ASSERT_EQ(matches.size(), 3u);
+    for (const auto& m : matches) {
+        const std::string line = FindLine(m);
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    }
+    ReferenceFinding f;
+    f.ModuleSchema = "dbo";
+    f.ModuleName = "p\tq";
+    f.Line = 3;
+    f.Reference = "[a\nb]";
+    f.Reason = kReasonMissing;
+    const std::string refs = CheckRefsLine(f);
+    EXPECT_EQ(std::count(refs.begin(), refs.end(), '\t'), 3) << refs;
+    EXPECT_EQ(refs.find('\n'), std::string::npos);
+}
+
+TEST(ExploreCommands, Arguments) {
+    FindArgs a;
+    std::string error;
+    EXPECT_TRUE(ParseFindArgs({"s", "d", "p*", "--in", "texts,COLUMNS", "--regex"}, a, error));
+    EXPECT_EQ(a.In, kSearchTexts | kSearchColumns);
+    EXPECT_TRUE(a.Regex);
+    EXPECT_EQ(a.Pattern, "p*");
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"s", "d"},
+                                                {"s", "d", "p", "x"},
+                                                {"s", "d", "p", "--in"},
+                                                {"s", "d", "p", "--in=rows"},
+                                                {"s", "d", "p", "--in", ""},
+                                                {"s", "d", "p", "--nope"}})
+        EXPECT_FALSE(ParseFindArgs(bad, a, error)) << bad.size();
+    CheckRefsArgs c;
+    EXPECT_TRUE(ParseCheckRefsArgs({"s", "d"}, c, error));
+    EXPECT_TRUE(c.Module.empty());
+    EXPECT_TRUE(ParseCheckRefsArgs({"s", "d", "dbo.p"}, c, error));
+    EXPECT_EQ(c.Module, "dbo.p");
+    EXPECT_FALSE(ParseCheckRefsArgs({"s"}, c, error));
+    EXPECT_FALSE(ParseCheckRefsArgs({"s", "d", "p", "q"}, c, error));
 }
 
 } // namespace
