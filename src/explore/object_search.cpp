@@ -41,7 +41,11 @@ public:
         }
         if (!innerWild_)
             return FindPlain(line, start, length);
+        // Only where the pattern's first character can start a match.
+        const bool literalStart = inner_[0] != '?' && inner_[0] != '*';
         for (size_t s = 0; s < line.size(); ++s) {
+            if (literalStart && !Eq(inner_[0], line[s]))
+                continue;
             const size_t end = MatchFrom(line, s, inner_);
             if (end != std::string_view::npos) {
                 start = s;
