@@ -216,7 +216,7 @@ TEST(ExploreDemo, AWorkingDatabaseHasNoMissingReferences) {
     for (const char* db : {"OrvaneDemoSource", "OrvaneDemoTarget"}) {
         const CatalogLoad load = Load(f, db, ReferenceCheckTypes());
         ASSERT_TRUE(load.Catalog) << load.Problem;
-        EXPECT_GT(load.Catalog->Find(kTypeProcedure)->Objects.size(), 20u);
+        EXPECT_GT(load.Catalog->Find(kTypeProcedure)->Objects.size(), 10u);
         for (const auto& finding : CheckCatalogReferences(*load.Catalog))
             ADD_FAILURE() << db << ": " << CheckRefsLine(finding);
     }
