@@ -42,6 +42,10 @@ const char* const kCliHelp =
     "  saved                               lists the saved comparison processes\n"
     "  run-saved NUMBER [--output FILE]    runs a saved comparison process and writes its\n"
     "                                      report (see 'orvane-cli run-saved --help')\n"
+    "  find SERVER DATABASE PATTERN        the objects whose names, texts or columns match\n"
+    "                                      (see 'orvane-cli find --help')\n"
+    "  check-refs SERVER DATABASE [NAME]   references of modules to objects that do not\n"
+    "                                      exist (see 'orvane-cli check-refs --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -69,7 +73,9 @@ const char* const kCliHelp =
     "                 2 error, an object not comparable, or the comparison did not complete\n"
     "  saved          0 success, 2 error\n"
     "  run-saved      as compare-all; also 2 for no such process, a malformed process, a\n"
-    "                 server no longer stored or an export that could not be written\n";
+    "                 server no longer stored or an export that could not be written\n"
+    "  find           0 something found, 1 nothing found, 2 error\n"
+    "  check-refs     0 no reference to a missing object, 1 some, 2 error\n";
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "cli_compare_all.h"
 #include "cli_dbinfo.h"
 #include "cli_run_saved.h"
+#include "cli_find.h"
 #include "core/crash_dumps.h"
 #include "core/program_info.h"
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
         return orv::RunSavedProcessCommand(argc - 1, argv + 1, completeScripts);
     if (argc > 1 && std::strcmp(argv[1], "saved") == 0)
         return orv::RunSavedListCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "find") == 0)
+        return orv::RunFindCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "check-refs") == 0)
+        return orv::RunCheckRefsCommand(argc - 1, argv + 1);
     std::vector<std::string> args(argv + 1, argv + argc);
     return orv::RunCli(args, stdout, stderr, completeScripts);
 }

@@ -69,6 +69,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     ConnectSignals();
     WireDbCompareCommands();
     WireSavedCompCommands();
+    WireExploreCommands();
 }
 
 frmMain::~frmMain() {

@@ -9,10 +9,12 @@
 #include "servers/server_entry.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -23,7 +25,10 @@ class QPushButton;
 
 namespace orv {
 
+class DbCatalogCache;
 class DifferenceNavigator;
+class frmFindObject;
+class frmMissingReferences;
 class MainGeometry;
 class QtComboControl;
 class QtListControl;
@@ -132,6 +137,22 @@ public:
     // saved). False, with a message, when the process cannot be run.
     void RunSavedComparisonCommand();
     bool RunSavedComparison(int32_t number);
+    // Find Object, the references to non-existent objects and Refresh, over a catalog cache
+    // that Refresh empties for the panel's server.
+    void FindObject(int panel);
+    // Every module of the panel's database, or only the object selected in its list.
+    void CheckReferences(int panel, bool selectedObjectOnly);
+    // Reads the panel's databases, object list and text again, keeping the database, type,
+    // owner and object where they still exist.
+    void RefreshPanel(int panel);
+    // Shows an object of `database` in the panel and selects `highlight` in line `line`
+    // (1-based) of its text. False (and a message) when the panel cannot show it.
+    bool ShowObjectAt(int panel, const std::string& server, const std::string& database,
+                      ObjectType type, int32_t id, const std::string& listedName, int line,
+                      const std::string& highlight);
+    const std::shared_ptr<DbCatalogCache>& CatalogCache() const { return catalogCache_; }
+    frmFindObject* FindWindow(int panel) const;
+    frmMissingReferences* ReferencesWindow() const;
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -206,6 +227,7 @@ private:
     bool SetUpPanelsForReplay(const ReplayPlan& plan);
     void ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results);
     bool SelectPairSide(int panel, const PairVerdict& pair);
+    void WireExploreCommands();
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;
@@ -246,6 +268,9 @@ private:
     int linTop_ = 750, linBottom_ = 7380;
     MainGeometry* geometry_ = nullptr;
     DifferenceNavigator* differences_ = nullptr;
+    std::shared_ptr<DbCatalogCache> catalogCache_;
+    std::array<QPointer<frmFindObject>, 2> findWindows_{};
+    QPointer<frmMissingReferences> refsWindow_;
 };
 
 } // namespace orv

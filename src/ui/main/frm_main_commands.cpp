@@ -277,9 +277,14 @@ void frmMain::FindNonExistentReferences(int panel) {
     if (busy_)
         return;
     busy_ = true;
-    if (CheckMdacVersion() && DatabaseText(panel).empty())
-        Warn("Cannot Find",
-             "Cannot find references to non-existent objects - the list of databases is empty.");
+    if (CheckMdacVersion()) {
+        if (DatabaseText(panel).empty())
+            Warn("Cannot Find",
+                 "Cannot find references to non-existent objects - the list of databases is "
+                 "empty.");
+        else
+            CheckReferences(panel, false);
+    }
     busy_ = false;
 }
 

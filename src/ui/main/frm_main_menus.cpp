@@ -121,7 +121,12 @@ void frmMain::BuildMenus() {
     QAction* analyzer = AddAction(tools, "mnuToolsDataAnalyzer", "Data Analyzer", {}, false);
     (void)analyzer;
     separator(tools, "mnuSep6", false);
-    AddAction(tools, "mnuToolsFind", "&Find Object", {}, false);
+    QMenu* find = tools->addMenu("&Find Object");
+    find->menuAction()->setObjectName("mnuToolsFind");
+    find->menuAction()->setVisible(false);
+    actions_["mnuToolsFind"] = find->menuAction();
+    AddAction(find, "mnuToolsFindInDb(0)", "In &Source Database");
+    AddAction(find, "mnuToolsFindInDb(1)", "In &Target Database");
     separator(tools, "mnuSep5", false);
     connect(AddAction(tools, "mnuToolsAttachDb", "Atta&ch Database", {}, false),
             &QAction::triggered, this, [this] { AttachDatabase(); });

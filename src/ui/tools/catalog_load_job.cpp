@@ -1,0 +1,76 @@
+#include "ui/tools/catalog_load_job.h"
+
+#include "core/settings.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include <exception>
+
+namespace orv {
+
+CatalogReadOptions CurrentCatalogReadOptions() {
+    CatalogReadOptions o;
+    o.IgnoreSysObjects = Settings().IgnoreSysObjects;
+    o.IgnoreIndexes = Settings().IgnoreIndexes;
+    o.CompleteTableScripts = Settings().CompleteTableScripts;
+    return o;
+}
+
+CatalogLoadJob::CatalogLoadJob(std::shared_ptr<DbCatalogCache> cache, QObject* parent)
+    : QObject(parent), cache_(std::move(cache)) {}
+
+CatalogLoadJob::~CatalogLoadJob() {
+    if (cancel_)
+        cancel_->RequestCancel();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+bool CatalogLoadJob::Start(const QueryPlace& place, const std::vector<ObjectType>& types,
+                           const CatalogReadOptions& options,
+                           std::function<void(const CatalogLoad&)> done) {
+    if (running_)
+        return false;
+    if (worker_.joinable())
+        worker_.join();
+    done_ = std::move(done);
+    running_ = true;
+    if (DbCatalogPtr ready = cache_->Find(place.Server.Name, place.Database, types)) {
+        CatalogLoad load;
+        load.Catalog = std::move(ready);
+        QTimer::singleShot(0, this, [this, load] { Finish(load); });
+        return true;
+    }
+    cancel_ = std::make_unique<CancelToken>();
+    worker_ = std::thread([this, place, types, options, cancel = cancel_.get()] {
+        CatalogLoad load;
+        try {
+            load = cache_->Load(place, types, options, sink_, *cancel);
+        } catch (const std::exception& e) {
+            load.Outcome = RunOutcome::Failed;
+            load.Problem = e.what();
+        } catch (...) {
+            load.Outcome = RunOutcome::Failed;
+            load.Problem = "Reading the catalog failed.";
+        }
+        QMetaObject::invokeMethod(
+            this, [this, load] { Finish(load); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void CatalogLoadJob::Stop() {
+    if (running_ && cancel_)
+        cancel_->RequestCancel();
+}
+
+void CatalogLoadJob::Finish(CatalogLoad load) {
+    if (worker_.joinable())
+        worker_.join();
+    running_ = false;
+    if (auto done = std::move(done_))
+        done(load);
+}
+
+} // namespace orv
