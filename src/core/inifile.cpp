@@ -185,6 +185,34 @@ bool Write(const std::string& path, const std::string& section, const std::strin
     return store();
 }
 
+bool ReplaceSection(const std::string& path, const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& entries) {
+    FileLock lock(path);
+    bool intact = true;
+    auto lines = LoadLines(path, &intact);
+    std::vector<std::string> replacement;
+    if (!entries.empty()) {
+        replacement.push_back("[" + section + "]");
+        for (const auto& [key, value] : entries)
+            replacement.push_back(key + "=" + value);
+    }
+    size_t b, e;
+    if (FindSection(lines, section, b, e)) {
+        // A blank line that separated it from the next section stays.
+        while (e > b + 1 && TrimWhitespace(lines[e - 1]).empty())
+            --e;
+        lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
+        lines.insert(lines.begin() + static_cast<long>(b), replacement.begin(), replacement.end());
+    } else if (entries.empty()) {
+        return true;
+    } else {
+        lines.insert(lines.end(), replacement.begin(), replacement.end());
+    }
+    if (!intact && !KeepBackupCopy(path))
+        return false;
+    return Store(path, lines);
+}
+
 } // namespace inifile
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv {
@@ -71,6 +72,12 @@ std::vector<std::string> SectionNames(const std::string& path);
 // a null value removes the key. Returns false when the file could not be written.
 bool Write(const std::string& path, const std::string& section, const std::string* key,
            const std::string* value);
+// Makes the section hold exactly these key=value lines, in one atomic replace: in its place
+// when it exists, at the end of the file otherwise; no entries removes it. The file's other
+// lines stay as they were. Returns false when the file could not be written (it is then
+// untouched).
+bool ReplaceSection(const std::string& path, const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& entries);
 } // namespace inifile
 
 } // namespace orv

@@ -39,6 +39,8 @@ const char* const kCliHelp =
     "  compare-all ...                     compares every object of two databases and\n"
     "                                      writes a text, CSV or HTML report\n"
     "                                      (see 'orvane-cli compare-all --help')\n"
+    "  analyze SERVER DATABASE TABLE       profiles the data of a table, one row per column\n"
+    "                                      (see 'orvane-cli analyze --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -63,7 +65,8 @@ const char* const kCliHelp =
     "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
     "                 is an error)\n"
     "  compare-all    0 every object identical, 1 an object differs or is on one side only,\n"
-    "                 2 error, an object not comparable, or the comparison did not complete\n";
+    "                 2 error, an object not comparable, or the comparison did not complete\n"
+    "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n";
 
 namespace {
 
