@@ -31,7 +31,10 @@ public:
         while (ok && query.Next(row, error))
             onRow(query, row);
         ok = ok && error.number == 0;
-        if (!ok && !stopper_.Stopped()) {
+        if (!ok && stopper_.Stopped()) {
+            // Cut short by Stop: no failure of the server.
+            results_.Outcome = RunOutcome::Cancelled;
+        } else if (!ok) {
             results_.Outcome = RunOutcome::Failed;
             results_.Failure = ConnectionFailedText(error.number, error.description, sql);
         }
