@@ -23,6 +23,7 @@ class QPushButton;
 namespace orv {
 
 class DifferenceNavigator;
+class frmDataAnalyzer;
 class MainGeometry;
 class QtComboControl;
 class QtListControl;
@@ -124,6 +125,15 @@ public:
     // a message) when the panels no longer show the compared databases or the object.
     bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);
 
+    // The data analyzer, ignored columns, colour legend, About and help index. AnalyzeData
+    // opens a results window (not modal) and returns it, or nullptr when the selection is not
+    // a table.
+    frmDataAnalyzer* AnalyzeData(int panel);
+    void IgnoreColumns(int panel);
+    void ListAllIgnoredColumns(int32_t kind);
+    void ShowColorSchema();
+    void ShowAbout();
+
     // Layout.
     void ApplyOwnerPlacement();
     void ApplyVerticalArrangement();
@@ -190,6 +200,8 @@ private:
     void UnselectMarkedLines(const CompareResult& result);
     // The menu items, button and list modes of the whole-database comparisons.
     void WireDbCompareCommands();
+    // The menu items and buttons of the data analyzer, ignored columns, legend and About.
+    void WireToolCommands();
     void RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details);
     bool SelectPairSide(int panel, const PairVerdict& pair);
 
