@@ -59,16 +59,25 @@ TEST_F(IgnoredColumnsFiles, NamesAnIniCannotHoldAndUnwritableFilesChangeNothing)
     EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.[T]x", {"A"}, error));
     EXPECT_EQ(ReadTextFile(path), "[s.d.T]\r\nCol1=A\r\n");
 
-    if (::geteuid() != 0) {
-        // A folder the user may not write to: the file cannot be replaced.
-        const std::string folder = std::filesystem::path(path).parent_path().string();
-        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-        EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.T", {"B"}, error));
-        ::chmod(folder.c_str(), 0755);
-        EXPECT_NE(error.find(path), std::string::npos) << error;
-        EXPECT_NE(error.find("unchanged"), std::string::npos) << error;
-        EXPECT_EQ(ReadTextFile(path), "[s.d.T]\r\nCol1=A\r\n");
+    // A file that cannot be replaced: its folder is read-only (or, for root, is no folder).
+    const std::string blocked = env.PathOf("blocked");
+    std::string target = path;
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(WriteTextFile(blocked, "a file where a folder should be"));
+        target = blocked + "/orv_ignored_cols_struct.ini";
+        Paths().IgnoredColsStructIni = target;
     }
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    }
+    EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.T", {"B"}, error));
+    if (::geteuid() != 0)
+        ::chmod(folder.c_str(), 0755);
+    Paths().IgnoredColsStructIni = path;
+    EXPECT_NE(error.find(target), std::string::npos) << error;
+    EXPECT_NE(error.find("unchanged"), std::string::npos) << error;
+    EXPECT_EQ(ReadTextFile(path), "[s.d.T]\r\nCol1=A\r\n");
 }
 
 TEST_F(IgnoredColumnsFiles, ReportListsEveryTableWithItsColumns) {
@@ -150,17 +159,19 @@ TEST_F(TableExport, ManyRowsStreamAndBadFoldersFailWithoutAFile) {
     TableExportWriter missing;
     EXPECT_FALSE(missing.Open(env.PathOf("no/such/folder/x.csv"), {}, {"a"}, error));
     EXPECT_FALSE(error.empty());
-    if (::geteuid() != 0) {
-        const std::string folder = env.PathOf("ro");
+    const bool root = ::geteuid() == 0;
+    const std::string folder = root ? "/proc" : env.PathOf("ro");
+    if (!root) {
         std::filesystem::create_directories(folder);
         ::chmod(folder.c_str(), 0555);
-        TableExportWriter readOnly;
-        error.clear();
-        EXPECT_FALSE(readOnly.Open(folder + "/x.csv", {}, {"a"}, error));
-        EXPECT_FALSE(error.empty());
-        ::chmod(folder.c_str(), 0755);
-        EXPECT_FALSE(std::filesystem::exists(folder + "/x.csv"));
     }
+    TableExportWriter readOnly;
+    error.clear();
+    EXPECT_FALSE(readOnly.Open(folder + "/orvane-x.csv", {}, {"a"}, error));
+    EXPECT_FALSE(error.empty());
+    if (!root)
+        ::chmod(folder.c_str(), 0755);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/orvane-x.csv"));
 }
 
 } // namespace

@@ -45,11 +45,11 @@ void frmMain::WireToolCommands() {
         old->deleteLater();
         actions_["mnuToolsDataAnalyzer"] = analyzer->menuAction();
         for (int i = 0; i < 2; ++i)
-            connect(AddAction(analyzer,
-                              i == 0 ? "mnuToolsDataAnalyzerTable(0)" : "mnuToolsDataAnalyzerTable(1)",
-                              i == 0 ? "Analyze Data in Source Table"
-                                     : "Analyze Data in Target Table"),
-                    &QAction::triggered, this, [this, i] { AnalyzeData(i); });
+            connect(
+                AddAction(analyzer,
+                          i == 0 ? "mnuToolsDataAnalyzerTable(0)" : "mnuToolsDataAnalyzerTable(1)",
+                          i == 0 ? "Analyze Data in Source Table" : "Analyze Data in Target Table"),
+                &QAction::triggered, this, [this, i] { AnalyzeData(i); });
     }
     MenuItem("mnuSep1")->setVisible(true);
     for (int i = 0; i < 2; ++i)
@@ -60,8 +60,7 @@ void frmMain::WireToolCommands() {
     QAction* structure = MenuItem("mnuToolsIgnoredColsStruct");
     data->setVisible(true);
     structure->setVisible(true);
-    connect(data, &QAction::triggered, this,
-            [this] { ListAllIgnoredColumns(kIgnoredForData); });
+    connect(data, &QAction::triggered, this, [this] { ListAllIgnoredColumns(kIgnoredForData); });
     connect(structure, &QAction::triggered, this,
             [this] { ListAllIgnoredColumns(kIgnoredForStructure); });
 
@@ -128,8 +127,8 @@ void frmMain::IgnoreColumns(int panel) {
     std::vector<ColumnInfo> columns;
     std::string text;
     int32_t lastIndex = 0, ignoredCount = 0;
-    if (!GetTableStructure(server, database, listed, text, columns, lastIndex, false,
-                           ignoredCount, kIgnoredForStructure, id, ""))
+    if (!GetTableStructure(server, database, listed, text, columns, lastIndex, false, ignoredCount,
+                           kIgnoredForStructure, id, ""))
         return; // the command layer has said why
     std::vector<std::string> names;
     for (const ColumnInfo& c : columns)

@@ -26,14 +26,12 @@ QString Q(const std::string& s) {
 std::vector<std::pair<std::string, std::string>> AboutFacts(const ServerEntry* server) {
     std::vector<std::pair<std::string, std::string>> f;
     f.emplace_back("Program", "Orvane - compares the objects of SQL Server databases");
-    f.emplace_back("Version", GetRegString(HKEY_CURRENT_USER, "Software\\MAV", "VerNum",
-                                           kProgramVersion));
-    f.emplace_back("Build", std::to_string(kBuildNumber) + ", built " + __DATE__ + " " +
-                                __TIME__);
+    f.emplace_back("Version",
+                   GetRegString(HKEY_CURRENT_USER, "Software\\MAV", "VerNum", kProgramVersion));
+    f.emplace_back("Build", std::to_string(kBuildNumber) + ", built " + __DATE__ + " " + __TIME__);
     f.emplace_back("Qt", std::string(qVersion()) + " (built with " + QT_VERSION_STR + ")");
     const std::string dm = DataAccessVersion();
-    f.emplace_back("unixODBC driver manager",
-                   dm.empty() ? "not found" : "ODBC version " + dm);
+    f.emplace_back("unixODBC driver manager", dm.empty() ? "not found" : "ODBC version " + dm);
     std::string driver = ResolveOdbcDriver().driverValue;
     if (server != nullptr && !server->Name.empty()) {
         std::string name, version;

@@ -30,9 +30,17 @@ QString Q(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-const char* const kHeaders[] = {"Column", "Type",       "Rows",       "NULLs",
-                                "NULL %", "Distinct",   "Minimum",    "Maximum",
-                                "Avg length", "Max length", "Most frequent values"};
+const char* const kHeaders[] = {"Column",
+                                "Type",
+                                "Rows",
+                                "NULLs",
+                                "NULL %",
+                                "Distinct",
+                                "Minimum",
+                                "Maximum",
+                                "Avg length",
+                                "Max length",
+                                "Most frequent values"};
 
 AnalysisResultsPtr FailedAnalysis(const std::string& why) {
     auto r = std::make_shared<AnalysisResults>();
@@ -80,8 +88,7 @@ frmDataAnalyzer::frmDataAnalyzer(QWidget* parent) : QDialog(parent) {
     };
     cmdStop_ = button("cmdStop", "&Stop", "Stop the analysis and keep the columns done so far");
     cmdExportCsv_ = button("cmdExportCsv", "Export &CSV...", "Save the results as a CSV file");
-    cmdExportHtml_ =
-        button("cmdExportHtml", "Export &HTML...", "Save the results as an HTML page");
+    cmdExportHtml_ = button("cmdExportHtml", "Export &HTML...", "Save the results as an HTML page");
     cmdHelp_ = button("cmdHelp", "&Help", "Display Help (F1)");
     cmdExit_ = button("cmdExit", "E&xit", "Close the window");
     connect(cmdStop_, &QPushButton::clicked, this, &frmDataAnalyzer::Stop);
@@ -150,21 +157,21 @@ void frmDataAnalyzer::Start(const AnalysisRequest& request, const std::string& t
     cmdStop_->show();
     cmdExportCsv_->setEnabled(false);
     cmdExportHtml_->setEnabled(false);
-    worker_ = std::thread([this, request, engine = std::move(engine), cancel = cancel_,
-                           stopper = stopper_] {
-        AnalysisResultsPtr r;
-        try {
-            r = engine(request, sink_, *cancel, stopper.get());
-        } catch (const std::exception& e) {
-            r = FailedAnalysis(e.what());
-        } catch (...) {
-            r = FailedAnalysis("The analysis ended with an unexpected error.");
-        }
-        if (!r)
-            r = FailedAnalysis("The analysis ended without results.");
-        QMetaObject::invokeMethod(
-            this, [this, r] { Finished(r); }, Qt::QueuedConnection);
-    });
+    worker_ = std::thread(
+        [this, request, engine = std::move(engine), cancel = cancel_, stopper = stopper_] {
+            AnalysisResultsPtr r;
+            try {
+                r = engine(request, sink_, *cancel, stopper.get());
+            } catch (const std::exception& e) {
+                r = FailedAnalysis(e.what());
+            } catch (...) {
+                r = FailedAnalysis("The analysis ended with an unexpected error.");
+            }
+            if (!r)
+                r = FailedAnalysis("The analysis ended without results.");
+            QMetaObject::invokeMethod(
+                this, [this, r] { Finished(r); }, Qt::QueuedConnection);
+        });
 }
 
 void frmDataAnalyzer::Stop() {
@@ -226,9 +233,9 @@ void frmDataAnalyzer::FillGrid() {
     for (const ColumnProfile& p : results_->Columns) {
         const std::vector<std::string> cells = ProfileCells(p);
         // column, rows, nulls, distinct, min, max, avg_len, max_len -> the grid's order.
-        const std::string shown[] = {cells[0], p.Type,   cells[1], cells[2], NullRatioText(p),
-                                     cells[3], cells[4], cells[5], cells[6], cells[7],
-                                     TopValuesText(p)};
+        const std::string shown[] = {cells[0],         p.Type,   cells[1],        cells[2],
+                                     NullRatioText(p), cells[3], cells[4],        cells[5],
+                                     cells[6],         cells[7], TopValuesText(p)};
         for (int c = 0; c < static_cast<int>(std::size(shown)); ++c) {
             auto* item = new QTableWidgetItem(Q(shown[c]));
             if ((c >= 2 && c <= 5) || c == 8 || c == 9)
@@ -270,8 +277,7 @@ void frmDataAnalyzer::reject() {
     if (running_) {
         // Closing while it runs stops the run; the window goes once it has ended.
         Stop();
-        connect(this, &frmDataAnalyzer::finished, this, &QDialog::reject,
-                Qt::SingleShotConnection);
+        connect(this, &frmDataAnalyzer::finished, this, &QDialog::reject, Qt::SingleShotConnection);
         return;
     }
     QDialog::reject();

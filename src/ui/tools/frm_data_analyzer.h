@@ -21,9 +21,8 @@ namespace orv {
 
 class Gauge;
 
-using AnalysisEngine =
-    std::function<AnalysisResultsPtr(const AnalysisRequest&, ProgressSink&, const CancelToken&,
-                                      QueryStopper*)>;
+using AnalysisEngine = std::function<AnalysisResultsPtr(const AnalysisRequest&, ProgressSink&,
+                                                        const CancelToken&, QueryStopper*)>;
 
 class frmDataAnalyzer : public QDialog {
     Q_OBJECT

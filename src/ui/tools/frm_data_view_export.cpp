@@ -47,12 +47,11 @@ public:
         txtNull_->setEnabled(false);
         connect(chkNull_, &QCheckBox::toggled, txtNull_, &QLineEdit::setEnabled);
         auto* note = new QLabel("Otherwise a NULL is written as an empty field.", this);
-        auto* buttons =
-            new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        for (QWidget* w : std::initializer_list<QWidget*>{optCsv_, optHtml_, chkNull_, txtNull_,
-                                                          note, buttons})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{optCsv_, optHtml_, chkNull_, txtNull_, note, buttons})
             layout->addWidget(w);
     }
     TableExportOptions Options() const {

@@ -173,8 +173,7 @@ void frmDataView::PrepareGrid(int32_t columnCount) {
 void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
     grid_->SetRows(int64_t{recordCount_} + 1);
     fieldCols_ = rs.FieldCount();
-    nulls_.assign((static_cast<size_t>(recordCount_) + 1) * static_cast<size_t>(fieldCols_),
-                  false);
+    nulls_.assign((static_cast<size_t>(recordCount_) + 1) * static_cast<size_t>(fieldCols_), false);
     grid_->show();
     grid_->Refresh();
     if (cmdExit_->isVisible())
