@@ -52,7 +52,8 @@ bool SectionHeader(const std::string& line, std::string& name) {
     std::string t = TrimWhitespace(Meaningful(line));
     if (t.size() < 2 || t.front() != '[')
         return false;
-    size_t close = t.find(']');
+    // The last "]": a table's name may hold one ("[s.db.Or]ders]").
+    size_t close = t.rfind(']');
     if (close == std::string::npos)
         return false;
     name = TrimWhitespace(t.substr(1, close - 1));

@@ -149,7 +149,10 @@ std::string AnalysisHtml(const AnalysisResults& results) {
         const std::vector<std::string> cells = ProfileCells(p);
         for (size_t i = 0; i < cells.size(); ++i) {
             const bool number = i == 1 || i == 2 || i == 3 || i == 6 || i == 7;
-            page.Element("td", cells[i], {{"class", number ? "n" : ""}});
+            if (number)
+                page.Element("td", cells[i], {{"class", "n"}});
+            else
+                page.Element("td", cells[i]);
         }
         page.Element("td", p.Type);
         page.Element("td", NullRatioText(p), {{"class", "n"}});

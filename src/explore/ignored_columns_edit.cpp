@@ -12,8 +12,8 @@ namespace orv {
 std::string IgnoredNameProblem(const std::string& name, bool isSection) {
     if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         return "it holds a line break or a NUL character";
-    if (isSection && name.find(']') != std::string::npos)
-        return "it holds a \"]\"";
+    if (isSection && !name.empty() && (name.front() == ' ' || name.back() == ' '))
+        return "it begins or ends with a blank";
     if (!isSection && name.size() >= cInifile::kValueBuffer - 2)
         return "it is longer than an INI value can be";
     return "";

@@ -9,7 +9,7 @@
 namespace orv {
 
 // Why a section name or a column name cannot be kept in an INI file (a line break, a NUL, or
-// for a section name a "]"), or empty when it can.
+// for a section name a blank at either end, which the reader trims), or empty when it can.
 std::string IgnoredNameProblem(const std::string& name, bool isSection);
 
 // Makes the section `tableName` of the kind's file list exactly `columns` (none removes the

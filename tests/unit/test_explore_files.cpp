@@ -56,7 +56,7 @@ TEST_F(IgnoredColumnsFiles, NamesAnIniCannotHoldAndUnwritableFilesChangeNothing)
     std::string error;
     EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.T", {"line\nbreak"}, error));
     EXPECT_NE(error.find("line break"), std::string::npos);
-    EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.[T]x", {"A"}, error));
+    EXPECT_FALSE(SetIgnoredColumns(kIgnoredForStructure, "s.d.T ", {"A"}, error));
     EXPECT_EQ(ReadTextFile(path), "[s.d.T]\r\nCol1=A\r\n");
 
     // A file that cannot be replaced: its folder is read-only (or, for root, is no folder).
@@ -86,7 +86,14 @@ TEST_F(IgnoredColumnsFiles, ReportListsEveryTableWithItsColumns) {
         IgnoredColumnsReport(kIgnoredForData, "Data Comparisons").find("No columns are ignored."),
         std::string::npos);
     ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, "s.d.T1", {"A", "B"}, error));
+    // A table whose name holds "]" keeps its own section.
     ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, "s.d.T2", {"C"}, error));
+    ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, "s.d.T]2", {"E"}, error));
+    std::vector<std::string> back;
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, "s.d.T]2", back), 1);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, "s.d.T2", back), 1);
+    EXPECT_EQ(back, std::vector<std::string>{"C"});
+    ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, "s.d.T]2", {}, error));
     ASSERT_TRUE(SetIgnoredColumns(kIgnoredForStructure, "s.d.T3", {"D"}, error));
     const std::string report = IgnoredColumnsReport(kIgnoredForData, "Data Comparisons");
     EXPECT_EQ(report, "List All Ignored Columns - Data Comparisons\r\nFile: " +
