@@ -37,9 +37,9 @@ const char* LineStatusMeaning(int32_t status) {
     case LineChanged:
         return "The line is paired with a different line on the other side.";
     case LineOnlyInSource:
-        return "A Source line with no partner in the Target (the Target lacks it).";
+        return "A Source line with no partner in the Target.";
     case LineOnlyInTarget:
-        return "A Target line with no partner in the Source (the Target added it).";
+        return "A Target line with no partner in the Source.";
     default:
         return "";
     }
@@ -53,7 +53,7 @@ frmColorSchema::frmColorSchema(QWidget* parent) : QDialog(parent) {
         this);
     intro->setObjectName("lblIntro");
     intro->setWordWrap(true);
-    intro->setGeometry(10, 8, 500, 36);
+    intro->setGeometry(10, 8, 540, 36);
     grdLegend_ = new QTableWidget(static_cast<int>(std::size(kEntries)), 2, this);
     grdLegend_->setObjectName("grdLegend");
     grdLegend_->setHorizontalHeaderLabels({"Colour", "Meaning"});
@@ -72,19 +72,19 @@ frmColorSchema::frmColorSchema(QWidget* parent) : QDialog(parent) {
         grdLegend_->setItem(r, 1, new QTableWidgetItem(LineStatusMeaning(kEntries[r].status)));
         grdLegend_->setRowHeight(r, 26);
     }
-    grdLegend_->setGeometry(10, 48, 500, 26 * 4 + grdLegend_->horizontalHeader()->height() + 4);
+    grdLegend_->setGeometry(10, 48, 540, 26 * 4 + grdLegend_->horizontalHeader()->height() + 4);
     const int top = grdLegend_->geometry().bottom() + 10;
     auto* help = new QPushButton("&Help", this);
     help->setObjectName("cmdHelp");
-    help->setGeometry(300, top, 100, 28);
+    help->setGeometry(340, top, 100, 28);
     help->setShortcut(QKeySequence(Qt::Key_F1));
     auto* close = new QPushButton("&Close", this);
     close->setObjectName("cmdClose");
-    close->setGeometry(410, top, 100, 28);
+    close->setGeometry(450, top, 100, 28);
     close->setDefault(true);
     connect(help, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpTopic); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    setFixedSize(520, top + 38);
+    setFixedSize(560, top + 38);
 }
 
 } // namespace orv
