@@ -52,7 +52,8 @@ bool SectionHeader(const std::string& line, std::string& name) {
     std::string t = TrimWhitespace(Meaningful(line));
     if (t.size() < 2 || t.front() != '[')
         return false;
-    size_t close = t.find(']');
+    // The last "]": a table's name may hold one ("[s.db.Or]ders]").
+    size_t close = t.rfind(']');
     if (close == std::string::npos)
         return false;
     name = TrimWhitespace(t.substr(1, close - 1));
@@ -208,6 +209,34 @@ std::string AddSection(const std::string& path,
     if (!intact && !KeepBackupCopy(path))
         return {};
     return Store(path, lines) ? section : std::string();
+}
+
+bool ReplaceSection(const std::string& path, const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& entries) {
+    FileLock lock(path);
+    bool intact = true;
+    auto lines = LoadLines(path, &intact);
+    std::vector<std::string> replacement;
+    if (!entries.empty()) {
+        replacement.push_back("[" + section + "]");
+        for (const auto& [key, value] : entries)
+            replacement.push_back(key + "=" + value);
+    }
+    size_t b, e;
+    if (FindSection(lines, section, b, e)) {
+        // A blank line that separated it from the next section stays.
+        while (e > b + 1 && TrimWhitespace(lines[e - 1]).empty())
+            --e;
+        lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
+        lines.insert(lines.begin() + static_cast<long>(b), replacement.begin(), replacement.end());
+    } else if (entries.empty()) {
+        return true;
+    } else {
+        lines.insert(lines.end(), replacement.begin(), replacement.end());
+    }
+    if (!intact && !KeepBackupCopy(path))
+        return false;
+    return Store(path, lines);
 }
 
 } // namespace inifile

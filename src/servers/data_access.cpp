@@ -1,5 +1,8 @@
 #include "servers/data_access.h"
 
+#include "servers/odbc_connection.h"
+#include "servers/server_entry.h"
+
 #include "util/text.h"
 
 #include <cstdlib>
@@ -25,6 +28,24 @@ std::string DataAccessVersion() {
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return version;
+}
+
+bool OdbcDriverInUse(const ServerEntry& server, std::string& name, std::string& version) {
+    OdbcError error;
+    OdbcConnectionPtr connection = AcquireConnection(server, "", false, error);
+    if (!connection)
+        return false;
+    auto info = [&](SQLUSMALLINT what) {
+        SQLCHAR buf[256] = {};
+        SQLSMALLINT len = 0;
+        return SQL_SUCCEEDED(SQLGetInfo(connection->Dbc(), what, buf, sizeof buf, &len))
+                   ? std::string(reinterpret_cast<char*>(buf))
+                   : std::string();
+    };
+    name = info(SQL_DRIVER_NAME);
+    version = info(SQL_DRIVER_VER);
+    ReleaseConnection(std::move(connection), true);
+    return true;
 }
 
 double DataAccessVersionNumber(const std::string& version) {

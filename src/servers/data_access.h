@@ -11,4 +11,10 @@ std::string DataAccessVersion();
 double DataAccessVersionNumber(const std::string& version);
 constexpr double kMinimumDataAccessVersion = 2.5;
 
+struct ServerEntry;
+// The ODBC driver that reaches `server`: its file name and version as the driver reports them
+// over a connection (taken from the idle ones when there is one). False when no connection
+// could be made.
+bool OdbcDriverInUse(const ServerEntry& server, std::string& name, std::string& version);
+
 } // namespace orv

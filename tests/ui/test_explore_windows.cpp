@@ -111,8 +111,9 @@ protected:
         QSignalSpy done(&f, &frmFindObject::searched);
         f.PatternBox()->setText(QString::fromStdString(pattern));
         QTest::mouseClick(f.FindButton(), Qt::LeftButton);
-        if (done.isEmpty())
+        if (done.isEmpty()) {
             ASSERT_TRUE(done.wait(15000));
+        }
     }
 
     TestEnv env;
@@ -242,8 +243,9 @@ TEST_F(ExploreWindows, TheReferencesWindowForTheDatabaseAndForOneModule) {
     frmMissingReferences* r = w->ReferencesWindow();
     ASSERT_NE(r, nullptr);
     QSignalSpy checked(r, &frmMissingReferences::checked);
-    if (checked.isEmpty())
+    if (checked.isEmpty()) {
         ASSERT_TRUE(checked.wait(15000));
+    }
     EXPECT_EQ(r->windowTitle().toStdString(),
               "References to Non-existent Objects - " + server.Name + "." + kDb);
     EXPECT_EQ(r->Results()->topLevelItemCount(), 22);
@@ -266,8 +268,9 @@ TEST_F(ExploreWindows, TheReferencesWindowForTheDatabaseAndForOneModule) {
     w->CheckReferences(0, true);
     r = w->ReferencesWindow();
     QSignalSpy one(r, &frmMissingReferences::checked);
-    if (one.isEmpty())
+    if (one.isEmpty()) {
         ASSERT_TRUE(one.wait(15000));
+    }
     ASSERT_EQ(r->Results()->topLevelItemCount(), 1);
     EXPECT_EQ(r->Results()->topLevelItem(0)->text(2).toStdString(), "dbo.NoSuchItems");
     ChooseType(*w, kTypeTable);

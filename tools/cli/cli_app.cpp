@@ -46,6 +46,8 @@ const char* const kCliHelp =
     "                                      (see 'orvane-cli find --help')\n"
     "  check-refs SERVER DATABASE [NAME]   references of modules to objects that do not\n"
     "                                      exist (see 'orvane-cli check-refs --help')\n"
+    "  analyze SERVER DATABASE TABLE       profiles the data of a table, one row per column\n"
+    "                                      (see 'orvane-cli analyze --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -75,7 +77,8 @@ const char* const kCliHelp =
     "  run-saved      as compare-all; also 2 for no such process, a malformed process, a\n"
     "                 server no longer stored or an export that could not be written\n"
     "  find           0 something found, 1 nothing found, 2 error\n"
-    "  check-refs     0 no reference to a missing object, 1 some, 2 error\n";
+    "  check-refs     0 no reference to a missing object, 1 some, 2 error\n"
+    "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n";
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "cli_analyze.h"
 #include "cli_app.h"
 #include "cli_compare.h"
 #include "cli_compare_all.h"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareCommand(argc - 1, argv + 1, completeScripts);
     if (argc > 1 && std::strcmp(argv[1], "compare-all") == 0)
         return orv::RunCompareAllCommand(argc - 1, argv + 1, completeScripts);
+    if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)
+        return orv::RunAnalyzeCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "dbinfo") == 0)
         return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
                                      stderr);

@@ -70,6 +70,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     WireDbCompareCommands();
     WireSavedCompCommands();
     WireExploreCommands();
+    WireToolCommands();
 }
 
 frmMain::~frmMain() {

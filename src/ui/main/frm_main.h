@@ -29,6 +29,7 @@ class DbCatalogCache;
 class DifferenceNavigator;
 class frmFindObject;
 class frmMissingReferences;
+class frmDataAnalyzer;
 class MainGeometry;
 class QtComboControl;
 class QtListControl;
@@ -153,6 +154,14 @@ public:
     const std::shared_ptr<DbCatalogCache>& CatalogCache() const { return catalogCache_; }
     frmFindObject* FindWindow(int panel) const;
     frmMissingReferences* ReferencesWindow() const;
+    // The data analyzer, ignored columns, colour legend, About and help index. AnalyzeData
+    // opens a results window (not modal) and returns it, or nullptr when the selection is not
+    // a table.
+    frmDataAnalyzer* AnalyzeData(int panel);
+    void IgnoreColumns(int panel);
+    void ListAllIgnoredColumns(int32_t kind);
+    void ShowColorSchema();
+    void ShowAbout();
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -226,6 +235,8 @@ private:
     void WireSavedCompCommands();
     bool SetUpPanelsForReplay(const ReplayPlan& plan);
     void ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results);
+    // The menu items and buttons of the data analyzer, ignored columns, legend and About.
+    void WireToolCommands();
     bool SelectPairSide(int panel, const PairVerdict& pair);
     void WireExploreCommands();
 

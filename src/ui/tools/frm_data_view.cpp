@@ -106,7 +106,7 @@ void frmDataView::BuildControls() {
     cmdStop_ = button("cmdStop", "&Stop", kExportRect);
     connect(cmdExit_, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdStop_, &QPushButton::clicked, this, [this] { cmdStop_Click(); });
-    // Export has no action of its own.
+    connect(cmdExport_, &QPushButton::clicked, this, [this] { Export(); });
 }
 
 void frmDataView::FormLoad() {
@@ -198,6 +198,10 @@ void frmDataView::FirstActivation() {
 }
 
 void frmDataView::cmdStop_Click() {
+    if (exporting_) {
+        exportStop_ = true;
+        return;
+    }
     stopRequested_ = true;
 }
 

@@ -3,6 +3,7 @@
 // the window work at any moment while it loads.
 #pragma once
 
+#include "export/table_export.h"
 #include "servers/recordset.h"
 #include "servers/server_entry.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -51,7 +53,16 @@ public:
     // every record and refreshes the grid at every 40th, exactly.
     void SetYieldInterval(int milliseconds) { yieldIntervalMs_ = milliseconds; }
 
+    // Export: asks for the format and the NULL text, then for the file, and writes the rows
+    // shown. ExportTo writes them to `path`, streamed row by row with the gauge; Stop or a
+    // failure leaves no file (an existing one stays as it was). False when nothing was written.
+    bool Export();
+    bool ExportTo(const std::string& path, const TableExportOptions& options);
+    // Whether the cell of grid row `row`, field column `col` (1-based) held NULL.
+    bool IsNullCell(int64_t row, int32_t col) const;
+
     bool Loading() const { return loading_; }
+    bool Exporting() const { return exporting_; }
     bool Activated() const { return activated_; }
     int32_t RecordCount() const { return recordCount_; }
     const std::string& ExtTableName() const { return extTableName_; }
@@ -98,6 +109,11 @@ private:
     QElapsedTimer gridRefreshed_;
     std::thread releaser_;
     bool loading_ = false;
+    bool exporting_ = false;
+    bool exportStop_ = false;
+    // One bit per field cell of the grid: was it NULL (the grid shows "Null" either way).
+    std::vector<bool> nulls_;
+    int32_t fieldCols_ = 0;
     bool exitRequested_ = false;
     bool stopRequested_ = false;
     bool activated_ = false;

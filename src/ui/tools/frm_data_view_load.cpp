@@ -172,6 +172,8 @@ void frmDataView::PrepareGrid(int32_t columnCount) {
 
 void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
     grid_->SetRows(int64_t{recordCount_} + 1);
+    fieldCols_ = rs.FieldCount();
+    nulls_.assign((static_cast<size_t>(recordCount_) + 1) * static_cast<size_t>(fieldCols_), false);
     grid_->show();
     grid_->Refresh();
     if (cmdExit_->isVisible())
@@ -195,6 +197,9 @@ void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
         number = std::to_string(k);
         texts.Fill(rs, number);
         grid_->SetRowTexts(k, texts.Data(), texts.Count());
+        for (int32_t i = 0; i < fieldCols_ && i < rs.FieldCount(); ++i)
+            if (rs.Value(i).IsNull())
+                nulls_[static_cast<size_t>(k) * fieldCols_ + i] = true;
         if (k % 40 == 0) {
             pendingTopRow_ = k == 40 ? 40 : k - 40;
             if (yieldIntervalMs_ == 0)
