@@ -157,9 +157,10 @@ TEST_F(ExploreWindows, MenusCaptionsAndKeys) {
     std::set<QChar> keys;
     for (QAbstractButton* b : f->findChildren<QAbstractButton*>()) {
         const qsizetype at = b->text().indexOf('&');
-        if (at >= 0)
+        if (at >= 0) {
             EXPECT_TRUE(keys.insert(b->text().at(at + 1).toLower()).second)
                 << b->text().toStdString();
+        }
     }
     // The pattern box takes the keys first.
     EXPECT_EQ(f->focusWidget(), f->PatternBox());
