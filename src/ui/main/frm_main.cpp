@@ -68,6 +68,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     BuildShortcuts();
     ConnectSignals();
     WireDbCompareCommands();
+    WireDataCompareCommands();
 }
 
 frmMain::~frmMain() {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "compare/compare_sel_procs.h"
+#include "dbcompare/data_compare.h"
 #include "dbcompare/db_compare.h"
 #include "servers/server_entry.h"
+#include "ui/main/data_compare_key_offer.h"
 
 #include <QMainWindow>
 
@@ -60,6 +62,17 @@ struct MainWindowDialogs {
     std::function<void(QWidget* owner, DbCompareResultsPtr results, const std::string& caption,
                        const DbCompareRequest& request)>
         showDbCompareResults;
+    // A data comparison with its progress window, modal: the results (never null).
+    std::function<DataCompareResultsPtr(QWidget* owner, const std::string& caption,
+                                        const DataCompareRequest& request)>
+        runDataCompare;
+    // The results window of a data comparison; not modal.
+    std::function<void(QWidget* owner, DataCompareResultsPtr results, const std::string& caption,
+                       const DataCompareRequest& request)>
+        showDataCompareResults;
+    // Asks for the comparison key of a pair that has none: the columns picked, empty to skip.
+    std::function<std::vector<std::string>(QWidget* owner, const DataKeyQuestion& question)>
+        pickDataKey;
 };
 
 class frmMain : public QMainWindow {
@@ -123,6 +136,12 @@ public:
     // Shows a compared pair in the panels: its type, and the object in each list. False (and
     // a message) when the panels no longer show the compared databases or the object.
     bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);
+
+    // Data comparisons: the pair of tables selected in the two lists (F9, the Compare Data
+    // button), the tables selected in the Source list with their namesakes, every table.
+    void CompareDataSinglePair();
+    void CompareDataSelectedTables();
+    void CompareDataAllTables();
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -192,6 +211,10 @@ private:
     void WireDbCompareCommands();
     void RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types, bool details);
     bool SelectPairSide(int panel, const PairVerdict& pair);
+    // The menu items and button of the data comparisons.
+    void WireDataCompareCommands();
+    void RunDataCompareCommand(DataCompareScope scope);
+    bool GatherDataComparePairs(DataCompareScope scope, DataCompareRequest& request);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;
