@@ -19,8 +19,8 @@ std::string DataCompareCaption(DataCompareScope scope) {
 }
 
 std::vector<std::string> AskDataKeyInDialog(QWidget* owner, const DataKeyQuestion& question) {
-    frmDataCompareKey dialog(question.PairName, question.Reason, question.Columns,
-                             question.Current, owner);
+    frmDataCompareKey dialog(question.PairName, question.Reason, question.Columns, question.Current,
+                             owner);
     return dialog.ShowUp();
 }
 
@@ -75,8 +75,8 @@ std::vector<std::string> OfferDataKey(const DataCompareRequest& request,
     }
     DataKeyQuestion question;
     question.PairName = pair.DisplayName();
-    question.Reason = pair.Reason.empty() ? (choice.Problem.empty() ? "no key" : choice.Problem)
-                                          : pair.Reason;
+    question.Reason =
+        pair.Reason.empty() ? (choice.Problem.empty() ? "no key" : choice.Problem) : pair.Reason;
     if (question.Reason.back() != '.')
         question.Reason += ".";
     for (const std::string& name : choice.Candidates) {

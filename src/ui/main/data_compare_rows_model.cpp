@@ -185,7 +185,8 @@ QVariant DataCompareRowsModel::headerData(int section, Qt::Orientation orientati
         return Q(column.Name) + (side == 0 ? " (source)" : " (target)");
     QString tip = Q(column.Name) + " - " + Q(side == 0 ? column.SourceType : column.TargetType);
     if (static_cast<size_t>(c) < pair_->ColumnDiffCounts.size())
-        tip += QString(" - differs in %1 rows").arg(pair_->ColumnDiffCounts[static_cast<size_t>(c)]);
+        tip +=
+            QString(" - differs in %1 rows").arg(pair_->ColumnDiffCounts[static_cast<size_t>(c)]);
     return tip;
 }
 

@@ -71,10 +71,8 @@ struct FilterEntry {
     RowFilter filter;
 };
 constexpr FilterEntry kFilters[] = {
-    {"All differing rows", RowFilter::All},
-    {"Different", RowFilter::Different},
-    {"Only in source", RowFilter::OnlyInSource},
-    {"Only in target", RowFilter::OnlyInTarget},
+    {"All differing rows", RowFilter::All},      {"Different", RowFilter::Different},
+    {"Only in source", RowFilter::OnlyInSource}, {"Only in target", RowFilter::OnlyInTarget},
     {"Conflicts", RowFilter::Conflict},
 };
 
@@ -187,7 +185,10 @@ frmDataCompareResults::frmDataCompareResults(DataCompareResultsPtr results,
     SelectTable(first);
 }
 
-frmDataCompareResults::~frmDataCompareResults() = default;
+frmDataCompareResults::~frmDataCompareResults() {
+    // The rows model points into the results, which go before the views that may still ask it.
+    rows_->SetPair(nullptr);
+}
 
 void frmDataCompareResults::BuildControls() {
     resize(1180, 820);
@@ -316,8 +317,7 @@ void frmDataCompareResults::BuildControls() {
     connect(cmdCopyClip_, &QPushButton::clicked, this, &frmDataCompareResults::CopyToClipboard);
     connect(cmdCopyToFile_, &QPushButton::clicked, this, &frmDataCompareResults::ExportToFile);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmDataCompareResults::PrintNow);
-    connect(cmdHelp_, &QPushButton::clicked, this,
-            [] { ShowHelpTopic(kDataCompareHelpTopic); });
+    connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kDataCompareHelpTopic); });
     connect(cmdExit_, &QPushButton::clicked, this, &QDialog::accept);
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [] { ShowHelpTopic(kDataCompareHelpTopic); });
@@ -443,8 +443,8 @@ void frmDataCompareResults::ShowTable(int index) {
             info += " / " + pair->Schema[1] + "." + pair->Name[1];
         info += " - " + StatusText(*pair).toStdString();
         if (!pair->KeyColumns.empty())
-            info += ".   Key: " + Joined(pair->KeyColumns) + " (" + KeyOriginWord(pair->KeyFrom) +
-                    ")";
+            info +=
+                ".   Key: " + Joined(pair->KeyColumns) + " (" + KeyOriginWord(pair->KeyFrom) + ")";
         if (pair->Status == DataPairStatus::Identical || pair->Status == DataPairStatus::Different)
             info += ".   Mode: " + std::string(DataCompareModeWord(pair->ModeUsed)) +
                     ".   Rows read: " + std::to_string(pair->RowsRead[0]) + " / " +
@@ -522,7 +522,8 @@ void frmDataCompareResults::UpdateShownLabel() {
                        .arg(Grouped(ShownRowCount()))
                        .arg(Grouped(pair->DifferingRows()));
     if (pair->RowsCut)
-        text += QString(" (the first %1 are kept)").arg(Grouped(static_cast<int64_t>(pair->Rows.size())));
+        text += QString(" (the first %1 are kept)")
+                    .arg(Grouped(static_cast<int64_t>(pair->Rows.size())));
     lblShown_->setText(text);
 }
 
@@ -552,9 +553,8 @@ bool frmDataCompareResults::ChooseKey() {
     if (!NeedsPickedKey(pair) && pair.KeyFrom != KeyOrigin::Picked)
         return false;
     busy_ = true;
-    DataKeyAsker ask = askKey ? askKey : [this](const DataKeyQuestion& q) {
-        return AskDataKeyInDialog(this, q);
-    };
+    DataKeyAsker ask =
+        askKey ? askKey : [this](const DataKeyQuestion& q) { return AskDataKeyInDialog(this, q); };
     // A pair compared on a picked key may be given another: the dialog starts from it.
     DataTableResult asked = pair;
     if (pair.KeyFrom == KeyOrigin::Picked) {
@@ -567,15 +567,17 @@ bool frmDataCompareResults::ChooseKey() {
         DataCompareResultsPtr fresh =
             Run(caption_ + " - " + pair.DisplayName(), SinglePairRequest(request_, pair, key));
         if (fresh && fresh->Tables.size() == 1) {
+            // The rows model shows the old results until the pair is chosen again.
+            const DataCompareResultsPtr old = results_;
             results_ = ReplaceTable(*results_, static_cast<size_t>(index), *fresh);
             FillTables();
             SelectTable(index);
             again = true;
         } else if (fresh) {
-            CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Compare",
-                                         "The pair could not be compared again: " +
-                                             (fresh->Problem.empty() ? std::string("no result.")
-                                                                     : fresh->Problem));
+            CurrentPrompter().MessageBox(
+                MsgIcon::Warning, "Cannot Compare",
+                "The pair could not be compared again: " +
+                    (fresh->Problem.empty() ? std::string("no result.") : fresh->Problem));
         }
     }
     busy_ = false;
@@ -605,8 +607,8 @@ bool frmDataCompareResults::ShowSyncScript(bool allTables) {
         return false;
     }
     busy_ = true;
-    const std::string covers =
-        tables.size() == 1 ? results_->Tables[tables.front()].DisplayName() : "all differing tables";
+    const std::string covers = tables.size() == 1 ? results_->Tables[tables.front()].DisplayName()
+                                                  : "all differing tables";
     bool held = true;
     for (size_t k : tables)
         held = held && ResultsHoldEveryRow(results_->Tables[k]);
@@ -623,14 +625,15 @@ bool frmDataCompareResults::ShowSyncScript(bool allTables) {
                                                      const CancelToken& cancel) {
             auto out = std::make_shared<DataCompareResults>();
             if (!CompareForSyncScript(r, sink, cancel, script, error)) {
-                out->Outcome = cancel.cancelRequested() ? RunOutcome::Cancelled : RunOutcome::Failed;
+                out->Outcome =
+                    cancel.cancelRequested() ? RunOutcome::Cancelled : RunOutcome::Failed;
                 out->Problem = error;
             }
             return DataCompareResultsPtr(out);
         };
         frmDataCompareProgress progress(this);
-        DataCompareResultsPtr run = progress.ShowUp("Synchronisation Script - " + covers,
-                                                    RequestFor(request_, *results_, tables), engine);
+        DataCompareResultsPtr run = progress.ShowUp(
+            "Synchronisation Script - " + covers, RequestFor(request_, *results_, tables), engine);
         if (!run || !run->Complete()) {
             ok = false;
             CurrentPrompter().MessageBox(

@@ -194,8 +194,10 @@ void frmMain::RunDataCompareCommand(DataCompareScope scope) {
     if (scope == DataCompareScope::SinglePair && results && results->Tables.size() == 1 &&
         NeedsPickedKey(results->Tables.front()) && dialogs_.pickDataKey) {
         const DataTableResult pair = results->Tables.front();
-        const std::vector<std::string> key = OfferDataKey(
-            request, pair, [this](const DataKeyQuestion& q) { return dialogs_.pickDataKey(this, q); });
+        const std::vector<std::string> key =
+            OfferDataKey(request, pair, [this](const DataKeyQuestion& q) {
+                return dialogs_.pickDataKey(this, q);
+            });
         if (!key.empty()) {
             request = SinglePairRequest(request, pair, key);
             results = dialogs_.runDataCompare(this, caption, request);

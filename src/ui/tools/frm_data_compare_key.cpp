@@ -39,8 +39,8 @@ frmDataCompareKey::frmDataCompareKey(const std::string& pairName, const std::str
     lblPrompt_->setObjectName("lblPrompt");
     lblPrompt_->setWordWrap(true);
     lblPrompt_->setTextFormat(Qt::PlainText);
-    lblPrompt_->setText(Q("The rows of " + pairName + " cannot be matched by themselves: " +
-                          reason +
+    lblPrompt_->setText(Q("The rows of " + pairName +
+                          " cannot be matched by themselves: " + reason +
                           "\n\nTick the columns whose values identify a row on both sides. "
                           "The key is remembered for this pair of tables."));
     root->addWidget(lblPrompt_);
@@ -114,8 +114,8 @@ void frmDataCompareKey::ShowKey() {
         QTreeWidgetItem* item = pvlColumns_->topLevelItem(r);
         const std::string name = item->data(0, Qt::UserRole).toString().toStdString();
         auto it = std::find(picked_.begin(), picked_.end(), name);
-        item->setText(3, it == picked_.end() ? QString()
-                                             : QString::number(it - picked_.begin() + 1));
+        item->setText(3,
+                      it == picked_.end() ? QString() : QString::number(it - picked_.begin() + 1));
     }
     updating_ = false;
     lblKey_->setText(picked_.empty() ? QString("Key: none ticked yet")

@@ -186,8 +186,7 @@ void frmDataCompareProgress::Show(const ProgressSnapshot& s) {
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
     prbProgress_->SetMax(static_cast<int32_t>(std::clamp<int64_t>(s.Total, 1, kMax)));
     prbProgress_->SetValue(static_cast<int32_t>(std::clamp<int64_t>(s.Done, 0, kMax)));
-    lblCount_->setText(s.Total > 0 ? Grouped(s.Done) + " of " + Grouped(s.Total)
-                                   : Grouped(s.Done));
+    lblCount_->setText(s.Total > 0 ? Grouped(s.Done) + " of " + Grouped(s.Total) : Grouped(s.Done));
 }
 
 void frmDataCompareProgress::Finished(DataCompareResultsPtr results) {

@@ -24,8 +24,8 @@ namespace orv {
 class Gauge;
 
 // What runs the comparison; RunDataCompare unless a caller (a test) supplies another.
-using DataCompareEngine = std::function<DataCompareResultsPtr(
-    const DataCompareRequest&, ProgressSink&, const CancelToken&)>;
+using DataCompareEngine = std::function<DataCompareResultsPtr(const DataCompareRequest&,
+                                                              ProgressSink&, const CancelToken&)>;
 
 class frmDataCompareProgress : public QDialog {
     Q_OBJECT
