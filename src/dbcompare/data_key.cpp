@@ -120,8 +120,8 @@ bool PlanPair(const TableInfo& source, const TableInfo& target,
             std::string reason = "no key";
             for (const TableInfo* t : side)
                 if (const TableIndex* u = NullableUniqueIndex(*t)) {
-                    reason += " (the unique index " + QuoteCatalogName(u->Name) +
-                              " allows NULL values)";
+                    reason +=
+                        " (the unique index " + QuoteCatalogName(u->Name) + " allows NULL values)";
                     break;
                 }
             return Fail(pair, reason);
@@ -141,8 +141,8 @@ bool PlanPair(const TableInfo& source, const TableInfo& target,
                 if (other == at[s])
                     return Fail(pair, "the key names " + QuoteCatalogName(a.Name) + " twice");
         if (FamilyOfType(a.Type) != FamilyOfType(b.Type) ||
-            FamilyOfType(a.Type) == TypeFamily::Other ||
-            IsLargeType(a.Type, a.Length) || IsLargeType(b.Type, b.Length))
+            FamilyOfType(a.Type) == TypeFamily::Other || IsLargeType(a.Type, a.Length) ||
+            IsLargeType(b.Type, b.Length))
             return Fail(pair, "the key's types differ: " + QuoteCatalogName(a.Name) + " " +
                                   TypeText(a) + " / " + TypeText(b));
         plan.KeyCol[0].push_back(at[0]);

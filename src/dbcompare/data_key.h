@@ -33,7 +33,6 @@ const TableIndex* UsableKey(const TableInfo& table);
 // cannot be matched.
 bool PlanPair(const TableInfo& source, const TableInfo& target,
               const std::vector<std::string>& ignored, const std::vector<std::string>& explicitKey,
-              const std::vector<std::string>& rememberedKey, DataTableResult& pair,
-              PairPlan& plan);
+              const std::vector<std::string>& rememberedKey, DataTableResult& pair, PairPlan& plan);
 
 } // namespace orv

@@ -84,9 +84,9 @@ bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schem
     info = TableInfo{};
     found = false;
     std::vector<Row> rows;
-    std::string sql = "SELECT o.id, " + SchemaOf(later, "o.uid") +
-                      ", o.name FROM sysobjects o WHERE o.xtype = 'U' AND o.name = " +
-                      UnicodeLiteral(name);
+    std::string sql =
+        "SELECT o.id, " + SchemaOf(later, "o.uid") +
+        ", o.name FROM sysobjects o WHERE o.xtype = 'U' AND o.name = " + UnicodeLiteral(name);
     if (!schema.empty())
         sql += " AND " + SchemaOf(later, "o.uid") + " = " + UnicodeLiteral(schema);
     sql += " ORDER BY 2";

@@ -15,7 +15,9 @@ namespace {
 
 using Kind = FieldValue::Kind;
 
-bool IsNumeric(Kind k) { return k == Kind::Integer || k == Kind::Decimal || k == Kind::Bool; }
+bool IsNumeric(Kind k) {
+    return k == Kind::Integer || k == Kind::Decimal || k == Kind::Bool;
+}
 
 std::string NumericText(const FieldValue& v) {
     return v.kind == Kind::Decimal ? CanonicalDecimal(v.text)
@@ -94,7 +96,9 @@ int CompareBytes(std::string_view a, std::string_view b) {
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-bool IsTextual(Kind k) { return k == Kind::Text; }
+bool IsTextual(Kind k) {
+    return k == Kind::Text;
+}
 
 } // namespace
 
@@ -109,11 +113,10 @@ TypeFamily FamilyOfType(std::string_view typeName) {
     if (t == "char" || t == "varchar" || t == "nchar" || t == "nvarchar" || t == "text" ||
         t == "ntext" || t == "sysname" || t == "xml")
         return TypeFamily::Character;
-    if (t == "binary" || t == "varbinary" || t == "image" || t == "timestamp" ||
-        t == "rowversion")
+    if (t == "binary" || t == "varbinary" || t == "image" || t == "timestamp" || t == "rowversion")
         return TypeFamily::Binary;
-    if (t == "datetime" || t == "smalldatetime" || t == "date" || t == "datetime2" ||
-        t == "time" || t == "datetimeoffset")
+    if (t == "datetime" || t == "smalldatetime" || t == "date" || t == "datetime2" || t == "time" ||
+        t == "datetimeoffset")
         return TypeFamily::DateTime;
     if (t == "uniqueidentifier")
         return TypeFamily::Guid;

@@ -10,7 +10,17 @@
 
 namespace orv {
 
-enum class TypeFamily { Integer, Exact, Approximate, Character, Binary, DateTime, Guid, Bit, Other };
+enum class TypeFamily {
+    Integer,
+    Exact,
+    Approximate,
+    Character,
+    Binary,
+    DateTime,
+    Guid,
+    Bit,
+    Other
+};
 
 // The family of a type name as the catalog gives it ("int", "nvarchar", "decimal", ...).
 TypeFamily FamilyOfType(std::string_view typeName);
