@@ -61,6 +61,8 @@ struct DataCompareRequest {
     // Called from the worker thread after each block of rows with the rows read so far on
     // each side for the current pair (the sink's Advance is called too); may be empty.
     std::function<void(int64_t sourceRows, int64_t targetRows)> RowsRead;
+    // Sees every differing row as it is found (optional; not owned).
+    DataRowSink* RowSink = nullptr;
 };
 
 // Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), the timeout of both places, the

@@ -24,7 +24,7 @@ bool CompareForSyncScript(const DataCompareRequest&, ProgressSink&, const Cancel
     return false;
 }
 
-std::string SqlLiteral(const FieldValue&, const std::string&) {
+std::string TypedSqlLiteral(const FieldValue&, const std::string&) {
     return "NULL";
 }
 

@@ -49,6 +49,6 @@ bool CompareForSyncScript(const DataCompareRequest& request, ProgressSink& progr
 
 // A value as a T-SQL literal of the column's type ("NULL", "42", "12.50", "N'...'", "'...'",
 // "0x0A1B", "'2024-01-31T10:20:30.123'", "1e+300"); `type` as DataColumn holds it.
-std::string SqlLiteral(const FieldValue& value, const std::string& type);
+std::string TypedSqlLiteral(const FieldValue& value, const std::string& type);
 
 } // namespace orv
