@@ -565,6 +565,22 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     case SqlType::BigInt:
     case SqlType::Bit: {
         long long r = 0;
+        if (kind == SQLITE_BLOB) {
+            // The last bytes of the value, big-endian, as wide as the type.
+            const int width = ty->sql == SqlType::BigInt     ? 8
+                              : ty->sql == SqlType::Int      ? 4
+                              : ty->sql == SqlType::SmallInt ? 2
+                                                             : 1;
+            const auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+            const int n = sqlite3_value_bytes(v);
+            uint64_t u = 0;
+            for (int k = std::max(0, n - width); k < n; ++k)
+                u = (u << 8) | p[k];
+            if (width < 8 && (u & (uint64_t(1) << (8 * width - 1))) && ty->sql != SqlType::TinyInt)
+                u |= ~uint64_t(0) << (8 * width); // sign-extend
+            r = static_cast<long long>(u);
+            return sqlite3_result_int64(ctx, ty->sql == SqlType::Bit ? r != 0 : r);
+        }
         if (kind == SQLITE_TEXT) {
             std::string s = argText(v);
             char* end = nullptr;
@@ -608,9 +624,12 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     case SqlType::Binary:
     case SqlType::VarBinary:
-    case SqlType::Image:
-        return sqlite3_result_blob(ctx, sqlite3_value_blob(v), sqlite3_value_bytes(v),
+    case SqlType::Image: {
+        // Numbers become their big-endian bytes, as on SQL Server, not their digits.
+        const std::string bytes = fn::BinaryForm(v);
+        return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()),
                                    SQLITE_TRANSIENT);
+    }
     default: {
         std::string s;
         if (kind == SQLITE_FLOAT) {
@@ -755,6 +774,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
     };
     fn::registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
     fn::registerCatalogFunctions(db, s);
+    fn::registerHashFunctions(db, s);
 }
 
 } // namespace sqlsim
