@@ -3,8 +3,11 @@
 // counts, the incomplete mark, and the buttons that do not need a server.
 #include "compare/comp_line.h"
 #include "data_compare_results_fixture.h"
+#include "dbcompare/data_sync_script.h"
 #include "test_env.h"
 #include "ui/main/frm_data_compare_results.h"
+#include "ui/tools/frm_data_compare_key.h"
+#include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_sync_script.h"
 
 #include <QApplication>
@@ -13,8 +16,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 
 namespace orv {
 namespace {
@@ -280,6 +288,65 @@ TEST(SyncScriptWindowTest, SavesTheScriptAsItIsAndShowsItWithoutRunningIt) {
     env.prompter.fileAnswers = {env.PathOf("missing/out.sql")};
     EXPECT_FALSE(w.SaveToFile());
     EXPECT_EQ(env.prompter.messages.back().title, "Cannot Save");
+}
+
+} // namespace
+} // namespace orv
+
+namespace orv {
+namespace {
+
+// Not a check: pictures of the new windows for the README and for looking at them. Run with
+// --gtest_also_run_disabled_tests; ORV_SHOT_DIR names the folder (default the working one).
+TEST(DataCompareWindowPictures, DISABLED_SaveEachWindow) {
+    TestEnv env;
+    const char* dir = std::getenv("ORV_SHOT_DIR");
+    const QString folder = QString::fromUtf8(dir ? dir : ".") + "/";
+    DataCompareRequest request;
+    frmDataCompareResults results(test::SampleDataResults(), "Compare Data in All Tables", request);
+    results.resize(1280, 760);
+    results.show();
+    results.SelectTable(kOrders);
+    QApplication::processEvents();
+    EXPECT_TRUE(results.grab().save(folder + "data-results.png"));
+
+    frmDataCompareKey key("dbo.Log", "no key.",
+                          {{"LoggedAt", "datetime", "datetime", false},
+                           {"Source", "varchar(20)", "varchar(20)", false},
+                           {"Message", "nvarchar(400)", "nvarchar(400)", true}},
+                          {"LoggedAt", "Source"});
+    key.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(key.grab().save(folder + "data-key.png"));
+
+    frmSyncScript script(SyncScriptFromResults(*test::SampleDataResults(), {1}), "dbo.Orders",
+                         "sync_dbo.Orders");
+    script.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(script.grab().save(folder + "data-script.png"));
+
+    frmDataCompareProgress progress;
+    QObject::connect(&progress, &frmDataCompareProgress::started, &progress, [&] {
+        QTimer::singleShot(600, &progress, [&] {
+            EXPECT_TRUE(progress.grab().save(folder + "data-progress.png"));
+            progress.Stop();
+        });
+    });
+    progress.ShowUp("Compare Data in All Tables", request,
+                    [](const DataCompareRequest& r, ProgressSink& sink, const CancelToken& cancel) {
+                        sink.Begin("Comparing the data of dbo.Orders", 0);
+                        int64_t n = 0;
+                        while (!cancel.cancelRequested()) {
+                            n += 1000;
+                            sink.Advance(2000, "dbo.Orders: " + std::to_string(n) +
+                                                   " source rows, " + std::to_string(n - 250) +
+                                                   " target rows read");
+                            if (r.RowsRead)
+                                r.RowsRead(n, n - 250);
+                            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                        }
+                        return DataCompareResultsPtr();
+                    });
 }
 
 } // namespace

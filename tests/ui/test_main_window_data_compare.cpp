@@ -253,12 +253,11 @@ TEST_F(MainWindowDataCompare, AllTablesListsOneSidedTablesAndTheOneWithoutAKey) 
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(runs[0].request.AllTables);
     ASSERT_TRUE(lastResults);
-    ExpectVerdicts(*lastResults,
-                   {kCustomers,
-                    {"dbo.Notes", DataPairStatus::NotComparable, 0, 0, 0, 0, 0},
-                    kOnlyHere,
-                    kOrders,
-                    {"dbo.TargetOnly", DataPairStatus::OnlyInTarget, 0, 0, 0, 0, 0}});
+    ExpectVerdicts(*lastResults, {kCustomers,
+                                  {"dbo.Notes", DataPairStatus::NotComparable, 0, 0, 0, 0, 0},
+                                  kOnlyHere,
+                                  kOrders,
+                                  {"dbo.TargetOnly", DataPairStatus::OnlyInTarget, 0, 0, 0, 0, 0}});
     EXPECT_TRUE(NeedsPickedKey(lastResults->Tables[1]));
     // Several pairs: no question during the run; the results window offers the key.
     EXPECT_TRUE(questions.empty());

@@ -272,6 +272,7 @@ void frmDataCompareResults::BuildControls() {
     sideBySide->addWidget(pvlColumns_);
     sideBySide->setStretchFactor(0, 4);
     sideBySide->setStretchFactor(1, 1);
+    sideBySide->setSizes({880, 340});
     lowerLayout->addWidget(sideBySide, 1);
 
     auto* split = new QSplitter(Qt::Vertical, this);
