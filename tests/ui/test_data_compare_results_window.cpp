@@ -9,6 +9,7 @@
 #include "ui/tools/frm_data_compare_key.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_sync_script.h"
+#include "ui/widgets/qt_text_view.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,12 +17,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 namespace orv {
@@ -233,7 +236,7 @@ TEST_F(DataResultsWindowTest, SyncScriptCoversTheChosenPairOrEveryDifferingPair)
     EXPECT_EQ(env.prompter.messages.back().title, "No Script");
 }
 
-TEST_F(DataResultsWindowTest, CopiesTheSummaryAndTheShownRowsTabSeparated) {
+TEST_F(DataResultsWindowTest, CopiesAndPrintsTheSummaryAndTheShownRows) {
     auto w = Open();
     w->SetRowFilter(RowFilter::Different);
     w->CopyToClipboard();
@@ -244,6 +247,13 @@ TEST_F(DataResultsWindowTest, CopiesTheSummaryAndTheShownRowsTabSeparated) {
     EXPECT_NE(text.find("different\t2\t11\t11\t10.00\t12.50\tx\tx\r\n"), std::string::npos);
     EXPECT_NE(text.find("different\t3\t12\t12\t5.00\t5.00\ta\tNULL\r\n"), std::string::npos);
     EXPECT_EQ(text.find("only in source\t5"), std::string::npos);
+
+    // Print puts the same report on paper (here a PDF file).
+    const std::string pdf = env.PathOf("results.pdf");
+    w->PrintView()->SetPrintOutputFile(QString::fromStdString(pdf));
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdPrint"), Qt::LeftButton);
+    EXPECT_GT(std::filesystem::file_size(pdf), 0u);
+    EXPECT_EQ(w->PrintView()->Text(), w->ReportText());
 }
 
 TEST_F(DataResultsWindowTest, ExportsHtmlOrCsvAllOrNothingAndRefusesOtherNames) {

@@ -656,7 +656,13 @@ bool frmDataCompareResults::ShowSyncScript(bool allTables) {
 }
 
 std::string frmDataCompareResults::ReportText() const {
-    std::string text = DataCompareText(*results_);
+    // Report texts break lines with CR LF, whatever the writer gave.
+    std::string text;
+    for (char c : DataCompareText(*results_)) {
+        if (c == '\n' && (text.empty() || text.back() != '\r'))
+            text += '\r';
+        text += c;
+    }
     const DataTableResult* pair = rows_->Pair();
     if (!pair || rows_->rowCount() == 0)
         return text;
