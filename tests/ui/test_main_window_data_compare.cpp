@@ -48,13 +48,13 @@ protected:
     void SetUp() override {
         SqlsimOptions o;
         o.version = "10.50.1600.1";
-        o.scriptFiles = {test::FixtureFile("data_ui_pair.sql")};
+        o.scriptFiles = {test::FixtureFile(fixture)};
         sim = std::make_unique<SqlsimProcess>(o);
         std::string error;
         ASSERT_TRUE(sim->Start(error)) << error;
         for (const auto& [name, db] :
-             {std::pair{sim->ServerName(), "DuiSource"},
-              std::pair{"localhost," + std::to_string(sim->Port()), "DuiTarget"}}) {
+             {std::pair{sim->ServerName(), databases[0]},
+              std::pair{"localhost," + std::to_string(sim->Port()), databases[1]}}) {
             ServerEntry e;
             e.Name = name;
             e.SQLAuth = true;
@@ -105,8 +105,8 @@ protected:
         QApplication::processEvents();
         w->ServerSelector(1)->setCurrentIndex(1);
         QApplication::processEvents();
-        EXPECT_EQ(w->DatabaseList(0)->CurrentText(), "DuiSource");
-        EXPECT_EQ(w->DatabaseList(1)->CurrentText(), "DuiTarget");
+        EXPECT_EQ(w->DatabaseList(0)->CurrentText(), databases[0]);
+        EXPECT_EQ(w->DatabaseList(1)->CurrentText(), databases[1]);
         return w;
     }
 
@@ -146,6 +146,8 @@ protected:
         }
     }
 
+    std::string fixture = "data_ui_pair.sql";
+    std::string databases[2] = {"DuiSource", "DuiTarget"};
     TestEnv env;
     std::unique_ptr<SqlsimProcess> sim;
     std::vector<CaughtRun> runs;
@@ -376,6 +378,44 @@ TEST_F(MainWindowDataCompare, NothingRunsWithoutTablesToCompare) {
         EXPECT_EQ(env.prompter.messages[0].text, c.message);
     }
     EXPECT_TRUE(runs.empty());
+}
+
+// The engine's own fixture pair, whose differences its header writes down, through the menu.
+class MainWindowDataCompareShared : public MainWindowDataCompare {
+protected:
+    MainWindowDataCompareShared() {
+        fixture = "data_compare_pair.sql";
+        databases[0] = "DcSource";
+        databases[1] = "DcTarget";
+    }
+};
+
+TEST_F(MainWindowDataCompareShared, AllTablesGiveTheWrittenDownCounts) {
+    auto w = OpenWindow();
+    w->MenuItem("mnuDataCompAll")->trigger();
+    ASSERT_TRUE(lastResults);
+    EXPECT_TRUE(lastResults->Complete()) << lastResults->Problem;
+    const auto notComparable = DataPairStatus::NotComparable;
+    ExpectVerdicts(*lastResults,
+                   {{"dbo.Customers", DataPairStatus::Different, 21, 12, 6, 2, 1},
+                    {"dbo.Docs", DataPairStatus::Different, 3, 2, 1, 0, 0},
+                    {"dbo.EmptyBoth", DataPairStatus::Identical, 0, 0, 0, 0, 0},
+                    {"dbo.EmptySource", DataPairStatus::Different, 2, 0, 0, 0, 2},
+                    {"dbo.Ident", DataPairStatus::Different, 4, 1, 1, 1, 1},
+                    {"dbo.KeyTypes", notComparable, 0, 0, 0, 0, 0},
+                    {"dbo.NoKey", notComparable, 0, 0, 0, 0, 0},
+                    {"dbo.NullUnique", notComparable, 0, 0, 0, 0, 0},
+                    {"dbo.OnlySource", DataPairStatus::OnlyInSource, 0, 0, 0, 0, 0},
+                    {"dbo.OnlyTarget", DataPairStatus::OnlyInTarget, 0, 0, 0, 0, 0},
+                    {"dbo.OrderLines", DataPairStatus::Different, 7, 4, 1, 1, 1},
+                    {"dbo.Picked", notComparable, 0, 0, 0, 0, 0},
+                    {"dbo.we]ird.na'me --", DataPairStatus::Different, 4, 2, 1, 0, 1}});
+    // The window lists them all with the totals.
+    frmDataCompareResults results(lastResults, shown.back(), lastRequest);
+    results.show();
+    QApplication::processEvents();
+    ASSERT_EQ(results.TableList()->topLevelItemCount(), 14);
+    EXPECT_EQ(results.TableList()->topLevelItem(13)->text(2).toStdString(), "41");
 }
 
 } // namespace
