@@ -62,6 +62,12 @@ frmDataCompareKey::frmDataCompareKey(const std::string& pairName, const std::str
             item->setToolTip(0, "Allows NULL: a row whose key holds NULL matches no other row");
     }
     pvlColumns_->header()->resizeSection(0, 200);
+    // Types are shown when they are known.
+    bool typed = false;
+    for (const KeyColumnChoice& c : columns)
+        typed = typed || !c.SourceType.empty() || !c.TargetType.empty();
+    pvlColumns_->setColumnHidden(1, !typed);
+    pvlColumns_->setColumnHidden(2, !typed);
     root->addWidget(pvlColumns_, 1);
 
     lblKey_ = new QLabel(this);

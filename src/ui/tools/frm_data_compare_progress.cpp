@@ -183,10 +183,13 @@ void frmDataCompareProgress::Show(const ProgressSnapshot& s) {
         lblStep_->setText(Q(s.Step));
     lblTable_->setText(
         lblTable_->fontMetrics().elidedText(Q(s.Item), Qt::ElideMiddle, lblTable_->width()));
+    // A step of unknown size (the rows of a table) has no gauge that could mean anything.
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    prbProgress_->setVisible(s.Total > 0);
     prbProgress_->SetMax(static_cast<int32_t>(std::clamp<int64_t>(s.Total, 1, kMax)));
     prbProgress_->SetValue(static_cast<int32_t>(std::clamp<int64_t>(s.Done, 0, kMax)));
-    lblCount_->setText(s.Total > 0 ? Grouped(s.Done) + " of " + Grouped(s.Total) : Grouped(s.Done));
+    lblCount_->setText(s.Total > 0 ? Grouped(s.Done) + " of " + Grouped(s.Total)
+                                   : Grouped(s.Done) + " rows read in this step");
 }
 
 void frmDataCompareProgress::Finished(DataCompareResultsPtr results) {
