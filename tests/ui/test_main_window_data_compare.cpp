@@ -360,7 +360,11 @@ TEST_F(MainWindowDataCompare, NothingRunsWithoutTablesToCompare) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {[&] { Click(w->ObjectList(0), "Orders"); }, "mnuDataCompSingle",
+        {[&] {
+             Click(w->ObjectList(0), "Orders");
+             w->ObjectList(1)->clearSelection();
+         },
+         "mnuDataCompSingle",
          "Cannot compare data - no table is selected in the Target list.\r\n\r\nPlease select "
          "the table to compare the Source table with in the Target list."},
         {[&] {
