@@ -111,7 +111,7 @@ public:
                 break;
             }
             DataTableResult& pair = results->Tables[i];
-            if (!pair.HasSource || !pair.HasTarget || pair.Status == DataPairStatus::NotComparable)
+            if (!pair.HasSource || !pair.HasTarget)
                 continue;
             const DataTablePair* asked = i < asked_.size() ? asked_[i] : nullptr;
             if (!ComparePair(pair, asked, error))

@@ -39,6 +39,8 @@ const char* const kCliHelp =
     "  compare-all ...                     compares every object of two databases and\n"
     "                                      writes a text, CSV or HTML report\n"
     "                                      (see 'orvane-cli compare-all --help')\n"
+    "  compare-data ...                    compares the rows of tables in two databases\n"
+    "                                      (see 'orvane-cli compare-data --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -63,7 +65,9 @@ const char* const kCliHelp =
     "  compare        0 identical, 1 different, 2 error (an object missing on either side\n"
     "                 is an error)\n"
     "  compare-all    0 every object identical, 1 an object differs or is on one side only,\n"
-    "                 2 error, an object not comparable, or the comparison did not complete\n";
+    "                 2 error, an object not comparable, or the comparison did not complete\n"
+    "  compare-data   0 every compared row identical, 1 rows differ or a table is on one side\n"
+    "                 only, 2 error, a table not comparable, or the comparison did not complete\n";
 
 namespace {
 

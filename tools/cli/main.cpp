@@ -1,6 +1,7 @@
 #include "cli_app.h"
 #include "cli_compare.h"
 #include "cli_compare_all.h"
+#include "cli_compare_data.h"
 #include "cli_dbinfo.h"
 #include "core/crash_dumps.h"
 #include "core/program_info.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareCommand(argc - 1, argv + 1, completeScripts);
     if (argc > 1 && std::strcmp(argv[1], "compare-all") == 0)
         return orv::RunCompareAllCommand(argc - 1, argv + 1, completeScripts);
+    if (argc > 1 && std::strcmp(argv[1], "compare-data") == 0)
+        return orv::RunCompareDataCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "dbinfo") == 0)
         return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
                                      stderr);

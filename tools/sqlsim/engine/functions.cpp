@@ -137,12 +137,13 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int b = sqlite3_value_type(argv[1]);
     if (a == SQLITE_NULL || b == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    if ((a == SQLITE_TEXT && b == SQLITE_TEXT) || (a == SQLITE_BLOB && b == SQLITE_BLOB)) {
-        std::string r = argText(argv[0]) + argText(argv[1]);
-        if (a == SQLITE_BLOB)
-            return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
-        return resultText(ctx, r);
+    if (a == SQLITE_BLOB && b == SQLITE_BLOB) {
+        // Byte for byte: a NUL inside binary data is data, not the end of it.
+        std::string r = fn::BinaryForm(argv[0]) + fn::BinaryForm(argv[1]);
+        return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
     }
+    if (a == SQLITE_TEXT && b == SQLITE_TEXT)
+        return resultText(ctx, argText(argv[0]) + argText(argv[1]));
     auto isInt = [](sqlite3_value* v) {
         if (sqlite3_value_type(v) == SQLITE_INTEGER)
             return true;

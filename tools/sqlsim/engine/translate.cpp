@@ -506,6 +506,26 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
                 ++i;
                 continue;
             }
+            if (t.is("CASE")) {
+                // The whole CASE ... END is one operand, so that `+` after it joins or adds
+                // its value as T-SQL does instead of being left to SQLite's numeric +.
+                size_t j = i + 1;
+                for (int depth = 1; j < end && tok(j).kind != Token::Kind::End; ++j) {
+                    if (tok(j).is("CASE"))
+                        ++depth;
+                    else if (tok(j).is("END") && --depth == 0)
+                        break;
+                }
+                if (!tok(j).is("END"))
+                    fail(j);
+                ++i;
+                std::string inner = i < j ? expr(i, j, false, true) : std::string();
+                if (i != j)
+                    fail(i);
+                operand("(CASE " + inner + " END)");
+                i = j + 1;
+                continue;
+            }
             if (t.is("AND") || t.is("OR") || t.is("NOT") || t.is("IS") || t.is("LIKE") ||
                 t.is("IN") || t.is("BETWEEN") || t.is("CASE") || t.is("WHEN") || t.is("THEN") ||
                 t.is("ELSE") || t.is("END") || t.is("EXISTS") || t.is("ESCAPE") || t.is("ASC") ||

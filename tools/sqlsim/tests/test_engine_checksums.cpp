@@ -60,6 +60,15 @@ TEST_F(Checksums, CastToAndFromBinaryUsesTheBytesNotTheDigits) {
     EXPECT_EQ(one("CAST(-1 AS varbinary(8))"), "0xFFFFFFFF");
     EXPECT_EQ(one("CAST(CAST(1.5 AS float) AS varbinary(8))"), "0x3FF8000000000000");
     EXPECT_EQ(one("CAST('AB' AS varbinary(8))"), "0x4142");
+    // A CASE expression is one operand: + after it joins texts and binary values.
+    EXPECT_EQ(one("CASE WHEN 1 = 1 THEN 'a' END + CASE WHEN 1 = 0 THEN 'x' ELSE 'b' END"),
+              "0x6162");
+    EXPECT_EQ(one("CASE WHEN 1 = 1 THEN 0x01 END + CASE WHEN 1 = 1 THEN 0x02 END"), "0x0102");
+    EXPECT_EQ(one("CASE 2 WHEN 1 THEN 10 WHEN 2 THEN CASE WHEN 1 = 1 THEN 20 END END + 1"),
+              "0x3231"); // the text 21
+    // Joining binary values keeps a NUL byte and everything after it.
+    EXPECT_EQ(one("0x01 + 0x0000FF"), "0x010000FF");
+    EXPECT_EQ(one("0x00 + HASHBYTES('MD5', '')"), "0x00D41D8CD98F00B204E9800998ECF8427E");
     EXPECT_EQ(one("CAST(0x80000000 AS int)"), "-2147483648");
     EXPECT_EQ(one("CAST(0x0102 AS int)"), "258");
     EXPECT_EQ(one("CAST(CAST(SUBSTRING(0xFFFFFFFF01, 1, 4) AS int) AS bigint)"), "-1");
