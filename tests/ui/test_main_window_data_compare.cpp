@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -363,6 +364,37 @@ TEST_F(MainWindowDataCompare, StopKeepsAnIncompleteResultAndTheNextRunWorks) {
     ExpectVerdicts(*lastResults, {kBig});
 }
 
+TEST_F(MainWindowDataCompare, TheScriptComesFromTheKeptRowsOrFromComparingAgainWhenTheyWereCut) {
+    // Orders differs in 4 rows; with 2 kept the script needs a second comparison.
+    for (const uint32_t kept : {5000u, 2u}) {
+        SetRegDword(HKEY_CURRENT_USER, kKeyMav, "MaxRowsInDiffTable", kept);
+        auto w = OpenWindow();
+        SelectPair(*w, "Orders", "Orders");
+        w->MenuItem("mnuDataCompSingle")->trigger();
+        ASSERT_TRUE(lastResults);
+        ASSERT_EQ(lastResults->Tables.size(), 1u);
+        EXPECT_EQ(lastResults->Tables[0].Rows.size(), std::min<size_t>(kept, 4)) << kept;
+        frmDataCompareResults results(lastResults, shown.back(), lastRequest);
+        std::string script, covers;
+        results.showScript = [&](const std::string& text, const std::string& what,
+                                 const std::string&) {
+            script = text;
+            covers = what;
+        };
+        results.show();
+        ASSERT_TRUE(results.ShowSyncScript(false)) << kept;
+        EXPECT_EQ(covers, "dbo.Orders");
+        // Every differing row has its statement, whichever way the script was made.
+        for (const char* statement :
+             {"DELETE FROM [dbo].[Orders] WHERE [OrderID] = 9;",
+              "INSERT INTO [dbo].[Orders] ([OrderID], [CustomerID], [Total], [Note]) VALUES (5,",
+              "WHERE [OrderID] = 2;", "WHERE [OrderID] = 3;", "BEGIN TRANSACTION", "COMMIT"})
+            EXPECT_NE(script.find(statement), std::string::npos)
+                << kept << ": " << statement << "\n"
+                << script;
+    }
+}
+
 TEST_F(MainWindowDataCompare, NothingRunsWithoutTablesToCompare) {
     auto w = OpenWindow();
     struct Case {
@@ -436,6 +468,19 @@ TEST_F(MainWindowDataCompareShared, AllTablesGiveTheWrittenDownCounts) {
     QApplication::processEvents();
     ASSERT_EQ(results.TableList()->topLevelItemCount(), 14);
     EXPECT_EQ(results.TableList()->topLevelItem(13)->text(2).toStdString(), "41");
+}
+
+TEST_F(MainWindowDataCompareShared, ASinglePairWhoseNameHoldsPointsQuotesAndBrackets) {
+    auto w = OpenWindow();
+    const std::string weird = "we]ird.na'me --";
+    SelectPair(*w, weird, weird);
+    PressF9(*w);
+    ASSERT_EQ(runs.size(), 1u);
+    // Named by catalog id, not by cutting the listed name at a point.
+    EXPECT_EQ(runs[0].request.Tables.at(0).Schema[0], "dbo");
+    EXPECT_EQ(runs[0].request.Tables.at(0).Name[0], weird);
+    ASSERT_TRUE(lastResults);
+    ExpectVerdicts(*lastResults, {{"dbo." + weird, DataPairStatus::Different, 4, 2, 1, 0, 1}});
 }
 
 } // namespace
