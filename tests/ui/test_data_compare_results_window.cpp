@@ -100,6 +100,11 @@ TEST_F(DataResultsWindowTest, ListsEveryPairWithItsCountsAndStartsOnTheFirstDiff
     EXPECT_EQ(w->CurrentTable(), kOrders);
     EXPECT_FALSE(w->IncompleteLabel()->isVisible());
     EXPECT_EQ(w->windowTitle().toStdString(), "Data Comparison - Compare Data in All Tables");
+    // Its help page, from the button and from F1.
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdHelp"), Qt::LeftButton);
+    QTest::keyClick(w.get(), Qt::Key_F1);
+    EXPECT_EQ(env.prompter.helpTopics, (std::vector<int>{510, 510}));
+    EXPECT_TRUE(std::filesystem::exists(std::string(ORV_HELP_DIR) + "/510.html"));
     EXPECT_NE(w->PairLabel()->text().toStdString().find("Only in source, not compared: Legacy"),
               std::string::npos);
 }
