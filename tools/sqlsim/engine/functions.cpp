@@ -552,8 +552,19 @@ void fnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, std::ceil(sqlite3_value_double(argv[0])));
 }
 
+// The target type of a CONVERT, parsed once per statement: the type is a constant of the
+// statement, and parsing it for every row made conversions over large tables slow.
+std::optional<ColType> convertTarget(sqlite3_context* ctx, sqlite3_value* decl) {
+    if (auto* cached = static_cast<std::optional<ColType>*>(sqlite3_get_auxdata(ctx, 0)))
+        return *cached;
+    auto parsed = parseDecl(argText(decl));
+    sqlite3_set_auxdata(ctx, 0, new std::optional<ColType>(parsed),
+                        [](void* p) { delete static_cast<std::optional<ColType>*>(p); });
+    return parsed;
+}
+
 void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto ty = parseDecl(argText(argv[0]));
+    auto ty = convertTarget(ctx, argv[0]);
     sqlite3_value* v = argv[1];
     if (!ty || isNull(v))
         return sqlite3_result_null(ctx);
