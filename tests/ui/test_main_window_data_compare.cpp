@@ -50,6 +50,7 @@ protected:
         SqlsimOptions o;
         o.version = "10.50.1600.1";
         o.scriptFiles = {test::FixtureFile(fixture)};
+        o.extraArgs = simArgs;
         sim = std::make_unique<SqlsimProcess>(o);
         std::string error;
         ASSERT_TRUE(sim->Start(error)) << error;
@@ -157,6 +158,7 @@ protected:
     }
 
     std::string fixture = "data_ui_pair.sql";
+    std::vector<std::string> simArgs;
     std::string databases[2] = {"DuiSource", "DuiTarget"};
     TestEnv env;
     std::unique_ptr<SqlsimProcess> sim;
@@ -430,6 +432,41 @@ TEST_F(MainWindowDataCompare, NothingRunsWithoutTablesToCompare) {
         EXPECT_EQ(env.prompter.messages[0].text, c.message);
     }
     EXPECT_TRUE(runs.empty());
+}
+
+// A server whose long results fail part way.
+class MainWindowDataCompareFault : public MainWindowDataCompare {
+protected:
+    MainWindowDataCompareFault() { simArgs = {"--fault-error-mid-result", "700"}; }
+};
+
+TEST_F(MainWindowDataCompareFault, AFailurePartWayIsToldTheResultsAreIncompleteAndTheNextRunWorks) {
+    auto w = OpenWindow();
+    SelectPair(*w, "Big", "Big");
+    PressF9(*w);
+    ASSERT_TRUE(lastResults);
+    EXPECT_EQ(lastResults->Outcome, RunOutcome::Failed);
+    ASSERT_EQ(lastResults->Tables.size(), 1u);
+    EXPECT_TRUE(lastResults->Tables[0].Incomplete);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(env.prompter.messages[0].text.rfind("The data comparison did not complete: The "
+                                                  "comparison of dbo.Big stopped: ",
+                                                  0),
+              0u)
+        << env.prompter.messages[0].text;
+    frmDataCompareResults results(lastResults, shown.back(), lastRequest);
+    results.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(results.IncompleteLabel()->isVisible());
+    EXPECT_NE(results.IncompleteLabel()->text().toStdString().find("the comparison failed"),
+              std::string::npos);
+
+    // Short results still come back whole.
+    SelectPair(*w, "Orders", "Orders");
+    PressF9(*w);
+    ASSERT_TRUE(lastResults->Complete()) << lastResults->Problem;
+    ExpectVerdicts(*lastResults, {kOrders});
 }
 
 // The engine's own fixture pair, whose differences its header writes down, through the menu.
