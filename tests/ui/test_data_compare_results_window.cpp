@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -143,6 +144,13 @@ TEST_F(DataResultsWindowTest, ShowsBothValuesOfEachColumnSideBySideColouredWhere
             EXPECT_EQ(CellColour(m, r, c), rows[size_t(r)].colours[size_t(c)])
                 << "row " << r << " column " << c;
         }
+    // A NULL is set apart from a text: grey italics.
+    auto italic = [&m](int row, int column) {
+        return m.data(m.index(row, column), Qt::FontRole).value<QFont>().italic();
+    };
+    EXPECT_TRUE(italic(1, 7));  // Note (target) NULL
+    EXPECT_FALSE(italic(1, 6)); // Note (source) 'a'
+    EXPECT_FALSE(italic(3, 6)); // no source row at all
     // A conflict is yellow all along.
     w->SelectTable(kPayments);
     ASSERT_EQ(w->RowModel()->rowCount(), 1);

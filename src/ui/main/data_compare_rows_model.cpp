@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 
 namespace orv {
 
@@ -108,26 +109,33 @@ int DataCompareRowsModel::columnCount(const QModelIndex& parent) const {
     return 1 + KeyColumns() + 2 * static_cast<int>(pair_->Compared.size());
 }
 
+const FieldValue* DataCompareRowsModel::ValueAt(const DataRowDiff& r, int column) const {
+    if (column <= 0)
+        return nullptr;
+    if (column <= KeyColumns()) {
+        const size_t k = static_cast<size_t>(column - 1);
+        return k < r.Key.size() ? &r.Key[k] : nullptr;
+    }
+    int side = 0;
+    const int c = ComparedColumnAt(column, &side);
+    if (c < 0 || static_cast<size_t>(c) >= r.Cells.size())
+        return nullptr;
+    // The side a row is missing from has no value at all, which is not NULL.
+    if ((side == 0 && r.Status == RowStatus::OnlyInTarget) ||
+        (side == 1 && r.Status == RowStatus::OnlyInSource))
+        return nullptr;
+    const DataCellPair& cell = r.Cells[static_cast<size_t>(c)];
+    return side == 0 ? &cell.Source : &cell.Target;
+}
+
 QString DataCompareRowsModel::CellText(int row, int column) const {
     const DataRowDiff* r = RowAt(row);
     if (!r)
         return {};
     if (column == 0)
         return RowStatusText(r->Status);
-    if (column <= KeyColumns()) {
-        const size_t k = static_cast<size_t>(column - 1);
-        return k < r->Key.size() ? Shown(r->Key[k]) : QString();
-    }
-    int side = 0;
-    const int c = ComparedColumnAt(column, &side);
-    if (c < 0 || static_cast<size_t>(c) >= r->Cells.size())
-        return {};
-    // The side a row is missing from has no value at all, which is not NULL.
-    if ((side == 0 && r->Status == RowStatus::OnlyInTarget) ||
-        (side == 1 && r->Status == RowStatus::OnlyInSource))
-        return {};
-    const DataCellPair& cell = r->Cells[static_cast<size_t>(c)];
-    return Shown(side == 0 ? cell.Source : cell.Target);
+    const FieldValue* value = ValueAt(*r, column);
+    return value ? Shown(*value) : QString();
 }
 
 QVariant DataCompareRowsModel::data(const QModelIndex& index, int role) const {
@@ -155,6 +163,17 @@ QVariant DataCompareRowsModel::data(const QModelIndex& index, int role) const {
         case RowStatus::Conflict:
             return QBrush(ColourOf(LineUnmarked));
         }
+    }
+    if (role == Qt::FontRole || role == Qt::ForegroundRole) {
+        // A NULL is shown as the word, in grey italics, so the text 'NULL' cannot pass for it.
+        const FieldValue* value = ValueAt(*r, column);
+        if (!value || !value->IsNull())
+            return {};
+        if (role == Qt::ForegroundRole)
+            return QBrush(QColor(Qt::darkGray));
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
     }
     if (role == Qt::UserRole) // the row's status, for tests and delegates
         return static_cast<int>(r->Status);

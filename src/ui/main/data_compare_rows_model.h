@@ -46,6 +46,8 @@ public:
 private:
     void Refilter();
     int KeyColumns() const;
+    // The value a cell shows; nullptr for the status column and a side the row is missing from.
+    const FieldValue* ValueAt(const DataRowDiff& row, int column) const;
 
     const DataTableResult* pair_ = nullptr;
     RowFilter filter_ = RowFilter::All;
