@@ -32,6 +32,17 @@ public:
         if (depth > pair_.BisectionRounds)
             pair_.BisectionRounds = depth;
         RangeSum sum[2];
+        if (depth == 0) {
+            // A large table is split before anything is hashed: its checksum as a whole would
+            // differ as soon as any row does, and one query over every row could outlast the
+            // command timeout, where a range's query does not.
+            int64_t count[2] = {0, 0};
+            if (!Counts(count, error))
+                return false;
+            const int larger = count[1] > count[0] ? 1 : 0;
+            if (count[larger] > settings_.SmallRange * settings_.Fanout)
+                return Split(range, larger, count[larger], depth, error);
+        }
         if (!Checksums(range, sum, error))
             return false;
         if (sum[0] == sum[1]) {
@@ -41,8 +52,15 @@ public:
         const int larger = sum[1].Count > sum[0].Count ? 1 : 0;
         if (sum[larger].Count <= settings_.SmallRange)
             return Fetch(range, error);
+        return Split(range, larger, sum[larger].Count, depth, error);
+    }
+
+private:
+    // The range cut into about Fanout parts at the keys of the side with more rows, each part
+    // compared in turn.
+    bool Split(const KeyRange& range, int larger, int64_t count, int64_t depth, OdbcError& error) {
         std::vector<Row> bounds;
-        if (!Boundaries(larger, range, sum[larger].Count, bounds, error))
+        if (!Boundaries(larger, range, count, bounds, error))
             return false;
         if (bounds.empty())
             return Fetch(range, error);
@@ -58,7 +76,16 @@ public:
         return Process(part, depth + 1, error);
     }
 
-private:
+    bool Counts(int64_t count[2], OdbcError& error) {
+        for (int side = 0; side < 2; ++side) {
+            std::vector<Row> rows;
+            if (!QueryAll(place_[side], CountSql(info_[side]), rows, error))
+                return false;
+            count[side] = !rows.empty() && !rows[0].empty() ? rows[0][0].Long() : 0;
+        }
+        return true;
+    }
+
     bool Checksums(const KeyRange& range, RangeSum sum[2], OdbcError& error) {
         OdbcError failure[2];
         bool ok[2] = {false, false};

@@ -91,9 +91,12 @@ std::string RowsSql(const TableInfo& table, const PairPlan& plan, int side, bool
 
 std::string ChecksumSql(const TableInfo& table, const PairPlan& plan, int side,
                         const KeyRange& range) {
+    // The key is hashed too: a row that moved to another key within a range must not pass for
+    // the same row.
     std::string parts;
-    for (int i : plan.Compared[side])
-        parts += (parts.empty() ? "" : " + ") + ColumnHash(Col(table, i));
+    for (const std::vector<int>* list : {&plan.KeyCol[side], &plan.Compared[side]})
+        for (int i : *list)
+            parts += (parts.empty() ? "" : " + ") + ColumnHash(Col(table, i));
     if (parts.empty())
         parts = "0x00";
     const std::string h = "HASHBYTES('MD5', " + parts + ")";

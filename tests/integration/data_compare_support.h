@@ -15,8 +15,10 @@ namespace orv::test {
 
 constexpr int kBigRows = 12000;
 
-// dbo.Big in both databases: kBigRows rows in the source; in the target rows 100, 2000, 5000,
-// 7000 and 11999 changed, rows 10, 3000, 3001 and 9000 missing, and three rows past the end.
+// dbo.Big in both databases: kBigRows rows in the source but 4001; in the target rows 100,
+// 2000, 5000, 7000 and 11999 changed, rows 10, 3000, 3001, 9000 and 4000 missing, row 4001
+// holding the values of the source's row 4000 (the same values under another key), and three
+// rows past the end.
 inline std::string BigTableScript() {
     std::string sql;
     for (int side = 0; side < 2; ++side) {
@@ -31,23 +33,26 @@ inline std::string BigTableScript() {
             values.clear();
             inBatch = 0;
         };
-        auto add = [&](int id, const std::string& label, const std::string& amount) {
+        auto add = [&](int id, const std::string& label, const std::string& amount, int f) {
             values += (values.empty() ? "(" : ", (") + std::to_string(id) + ", '" + label + "', " +
-                      amount + ", " + std::to_string(id % 7) + ".5)";
+                      amount + ", " + std::to_string(f % 7) + ".5)";
             if (++inBatch == 500)
                 flush();
         };
         for (int id = 1; id <= kBigRows; ++id) {
-            if (side == 1 && (id == 10 || id == 3000 || id == 3001 || id == 9000))
+            if (side == 1 && (id == 10 || id == 3000 || id == 3001 || id == 9000 || id == 4000))
+                continue;
+            if (side == 0 && id == 4001)
                 continue;
             const bool changed =
                 side == 1 && (id == 100 || id == 2000 || id == 5000 || id == 7000 || id == 11999);
-            add(id, "row " + std::to_string(id) + (changed ? "!" : ""),
-                id % 11 == 0 ? "NULL" : std::to_string(id) + ".25");
+            const int from = side == 1 && id == 4001 ? 4000 : id;
+            add(id, "row " + std::to_string(from) + (changed ? "!" : ""),
+                from % 11 == 0 ? "NULL" : std::to_string(from) + ".25", from);
         }
         if (side == 1)
             for (int id = kBigRows + 1; id <= kBigRows + 3; ++id)
-                add(id, "extra", "1.00");
+                add(id, "extra", "1.00", id);
         flush();
     }
     return sql;
