@@ -7,8 +7,10 @@
 
 namespace orv {
 
-bool ResolveStoredServer(const std::string& name, const std::string& login,
-                         const std::string& password, ServerEntry& entry, std::string& error) {
+namespace {
+
+bool Resolve(const std::string& name, const std::string& login, const std::string& password,
+             const char* notStoredHint, ServerEntry& entry, std::string& error) {
     entry = ServerEntry{};
     const auto& list = ServerList();
     for (size_t i = 1; i < list.size(); ++i) {
@@ -18,7 +20,7 @@ bool ResolveStoredServer(const std::string& name, const std::string& login,
         }
     }
     if (entry.EntryNumber == 0 && login.empty()) {
-        error = "server '" + name + "' is not stored (add it in the program, or give --login).";
+        error = "server '" + name + "' is not stored (" + notStoredHint + ").";
         return false;
     }
     entry.Name = name;
@@ -43,6 +45,17 @@ bool ResolveStoredServer(const std::string& name, const std::string& login,
     }
     entry.VersionMajor = VersionMajorOf(entry.Version);
     return true;
+}
+
+} // namespace
+
+bool ResolveStoredServer(const std::string& name, const std::string& login,
+                         const std::string& password, ServerEntry& entry, std::string& error) {
+    return Resolve(name, login, password, "add it in the program, or give --login", entry, error);
+}
+
+bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error) {
+    return Resolve(name, "", "", "add it in the program first", entry, error);
 }
 
 } // namespace orv

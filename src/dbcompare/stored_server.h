@@ -12,5 +12,7 @@ namespace orv {
 // reached; a refused login is reported in the driver's words. Shows no message.
 bool ResolveStoredServer(const std::string& name, const std::string& login,
                          const std::string& password, ServerEntry& entry, std::string& error);
+// The same for commands that take no login: only a stored server will do.
+bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error);
 
 } // namespace orv

@@ -31,3 +31,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_saved_replay orvane-cli orvane sqlsim)
   gtest_discover_tests(integration_saved_replay DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# `orvane-cli compare-data` against the documented pair of databases and a failing server.
+if(TARGET sqlsim)
+  add_executable(integration_compare_data_cli ${CMAKE_CURRENT_LIST_DIR}/test_data_compare_cli.cpp)
+  target_link_libraries(integration_compare_data_cli PRIVATE orv_dbcompare orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_compare_data_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_compare_data_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_compare_data_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

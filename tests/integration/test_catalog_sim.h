@@ -21,9 +21,11 @@ constexpr const char* kVersion2008 = "10.50.1600.1";
 class CatalogSim {
 public:
     CatalogSim(const std::string& version, std::vector<std::string> fixtures,
-               std::vector<std::string> scriptTexts = {}) {
+               std::vector<std::string> scriptTexts = {},
+               std::vector<std::string> extraArgs = {}) {
         SqlsimOptions options;
         options.version = version;
+        options.extraArgs = std::move(extraArgs);
         for (const auto& f : fixtures)
             options.scriptFiles.push_back(FixtureFile(f));
         options.scriptTexts = std::move(scriptTexts);

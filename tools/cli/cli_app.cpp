@@ -48,6 +48,8 @@ const char* const kCliHelp =
     "                                      exist (see 'orvane-cli check-refs --help')\n"
     "  analyze SERVER DATABASE TABLE       profiles the data of a table, one row per column\n"
     "                                      (see 'orvane-cli analyze --help')\n"
+    "  compare-data ...                    compares the rows of tables in two databases\n"
+    "                                      (see 'orvane-cli compare-data --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -78,7 +80,9 @@ const char* const kCliHelp =
     "                 server no longer stored or an export that could not be written\n"
     "  find           0 something found, 1 nothing found, 2 error\n"
     "  check-refs     0 no reference to a missing object, 1 some, 2 error\n"
-    "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n";
+    "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n"
+    "  compare-data   0 every compared row identical, 1 rows differ or a table is on one side\n"
+    "                 only, 2 error, a table not comparable, or the comparison did not complete\n";
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "catalog/catalog_error.h"
 #include "cli_error_counter.h"
 #include "cli_prompter.h"
+#include "cli_server.h"
 #include "compare/compare_command.h"
 #include "core/error_report.h"
 #include "core/paths.h"
@@ -22,44 +23,6 @@
 #include <unistd.h>
 
 namespace orv {
-
-namespace {
-
-std::atomic<CancelToken*> gInterruptToken{nullptr};
-
-extern "C" void OnInterrupt(int) {
-    // Only an atomic store: safe in a signal handler. The handler is installed with
-    // SA_RESETHAND, so a second Ctrl-C ends the program at once.
-    if (CancelToken* token = gInterruptToken.load())
-        token->RequestCancel();
-}
-
-// Ctrl-C stops the comparison (which then reports what it gathered) instead of killing the
-// program, for the lifetime of the object.
-class InterruptStops {
-public:
-    explicit InterruptStops(CancelToken& token) {
-        gInterruptToken.store(&token);
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-    }
-    ~InterruptStops() {
-        if (installed_)
-            ::sigaction(SIGINT, &previous_, nullptr);
-        gInterruptToken.store(nullptr);
-    }
-    InterruptStops(const InterruptStops&) = delete;
-    InterruptStops& operator=(const InterruptStops&) = delete;
-
-private:
-    struct sigaction previous_ {};
-    bool installed_ = false;
-};
-
-} // namespace
 
 int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
     std::vector<std::string> words(argv + 1, argv + argc);

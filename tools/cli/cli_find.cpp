@@ -6,6 +6,7 @@
 #include "core/error_report.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "dbcompare/stored_server.h"
 #include "explore/explore_commands.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
@@ -19,32 +20,6 @@
 namespace orv {
 
 namespace {
-
-// The stored server of that name with its version, read from the registry or the server; a
-// server that cannot be reached is reported with the driver's words.
-bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error) {
-    entry = ServerEntry{};
-    entry.Name = name;
-    FindServer(entry);
-    if (entry.EntryNumber == 0) {
-        error = "server '" + name + "' is not stored (add it in the program first).";
-        return false;
-    }
-    CheckSQLServerVersion(entry);
-    if (entry.Version.empty()) {
-        MemoryPrompter quiet;
-        PrompterScope scope(quiet);
-        RecordsetPtr rs;
-        int32_t number = 0;
-        std::string description;
-        ExecAdoCmd(entry, kAdCmdText, "", rs, "master", number, description);
-        error = "cannot connect to server '" + name + "'" +
-                (description.empty() ? std::string(".") : ": " + description);
-        return false;
-    }
-    entry.VersionMajor = VersionMajorOf(entry.Version);
-    return true;
-}
 
 template <typename Args, typename Parse, typename RunOn>
 int RunExplore(const char* command, const char* usage, const char* help, int argc, char** argv,
@@ -71,7 +46,10 @@ int RunExplore(const char* command, const char* usage, const char* help, int arg
         ExploreServices services;
         services.TimeoutSeconds = Settings().Timeout;
         services.CaseSensitive = Settings().CaseSensitive;
-        services.resolveServer = ResolveStoredServer;
+        services.resolveServer = [](const std::string& name, ServerEntry& entry,
+                                    std::string& error) {
+            return ResolveStoredServer(name, entry, error);
+        };
         CatalogReadOptions options;
         options.IgnoreSysObjects = Settings().IgnoreSysObjects;
         options.IgnoreIndexes = Settings().IgnoreIndexes;

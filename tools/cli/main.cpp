@@ -2,6 +2,7 @@
 #include "cli_app.h"
 #include "cli_compare.h"
 #include "cli_compare_all.h"
+#include "cli_compare_data.h"
 #include "cli_dbinfo.h"
 #include "cli_run_saved.h"
 #include "cli_find.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareAllCommand(argc - 1, argv + 1, completeScripts);
     if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)
         return orv::RunAnalyzeCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "compare-data") == 0)
+        return orv::RunCompareDataCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "dbinfo") == 0)
         return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
                                      stderr);

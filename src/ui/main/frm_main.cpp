@@ -71,6 +71,7 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     WireSavedCompCommands();
     WireExploreCommands();
     WireToolCommands();
+    WireDataCompareCommands();
 }
 
 frmMain::~frmMain() {

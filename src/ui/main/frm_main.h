@@ -4,9 +4,11 @@
 #pragma once
 
 #include "compare/compare_sel_procs.h"
+#include "dbcompare/data_compare.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/saved_replay.h"
 #include "servers/server_entry.h"
+#include "ui/main/data_compare_key_offer.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -69,6 +71,17 @@ struct MainWindowDialogs {
         showDbCompareResults;
     // The list of saved comparison processes: the number of the one to run, 0 for none.
     std::function<int32_t(QWidget* owner)> chooseSavedComparison;
+    // A data comparison with its progress window, modal: the results (never null).
+    std::function<DataCompareResultsPtr(QWidget* owner, const std::string& caption,
+                                        const DataCompareRequest& request)>
+        runDataCompare;
+    // The results window of a data comparison; not modal.
+    std::function<void(QWidget* owner, DataCompareResultsPtr results, const std::string& caption,
+                       const DataCompareRequest& request)>
+        showDataCompareResults;
+    // Asks for the comparison key of a pair that has none: the columns picked, empty to skip.
+    std::function<std::vector<std::string>(QWidget* owner, const DataKeyQuestion& question)>
+        pickDataKey;
 };
 
 class frmMain : public QMainWindow {
@@ -162,6 +175,11 @@ public:
     void ListAllIgnoredColumns(int32_t kind);
     void ShowColorSchema();
     void ShowAbout();
+    // Data comparisons: the pair of tables selected in the two lists (F9, the Compare Data
+    // button), the tables selected in the Source list with their namesakes, every table.
+    void CompareDataSinglePair();
+    void CompareDataSelectedTables();
+    void CompareDataAllTables();
 
     // Layout.
     void ApplyOwnerPlacement();
@@ -239,6 +257,10 @@ private:
     void WireToolCommands();
     bool SelectPairSide(int panel, const PairVerdict& pair);
     void WireExploreCommands();
+    // The menu items and button of the data comparisons.
+    void WireDataCompareCommands();
+    void RunDataCompareCommand(DataCompareScope scope);
+    bool GatherDataComparePairs(DataCompareScope scope, DataCompareRequest& request);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;

@@ -645,6 +645,30 @@ void Catalog::addIndex(int tableId, int indid, const std::string& name, int stat
         k.bind(1, tableId).bind(2, indid).bind(3, colids[i]).bind(4, static_cast<long long>(i + 1));
         k.step();
     }
+    // A SQLite index over the same columns, so that reads of a key range and ordered reads by
+    // the key do not scan and sort the whole table. It only makes queries faster; when it
+    // cannot be made, queries still answer the same.
+    try {
+        Stmt n(db_, "SELECT sqlite_name FROM " + t("sqlsim_objects") + " WHERE id = ?");
+        n.bind(1, tableId);
+        if (!n.step() || n.isNull(0) || colids.empty())
+            return;
+        const std::string table = n.text(0);
+        std::string columns;
+        Stmt c(db_, "SELECT name FROM " + t("syscolumns") + " WHERE id = ? AND colid = ?");
+        for (int colid : colids) {
+            c.reset();
+            c.bind(1, tableId).bind(2, colid);
+            if (!c.step())
+                return;
+            columns += (columns.empty() ? "" : ", ") + sqlId(c.text(0));
+        }
+        Db::exec_on(db_,
+                    "CREATE INDEX IF NOT EXISTS " +
+                        t("sqlsim_ix_" + std::to_string(tableId) + "_" + std::to_string(indid)) +
+                        " ON " + sqlId(table) + " (" + columns + ")");
+    } catch (const std::exception&) {
+    }
 }
 
 void Catalog::addHeapRow(int tableId, const std::string& tableName) {

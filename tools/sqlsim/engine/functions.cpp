@@ -137,12 +137,13 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int b = sqlite3_value_type(argv[1]);
     if (a == SQLITE_NULL || b == SQLITE_NULL)
         return sqlite3_result_null(ctx);
-    if ((a == SQLITE_TEXT && b == SQLITE_TEXT) || (a == SQLITE_BLOB && b == SQLITE_BLOB)) {
-        std::string r = argText(argv[0]) + argText(argv[1]);
-        if (a == SQLITE_BLOB)
-            return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
-        return resultText(ctx, r);
+    if (a == SQLITE_BLOB && b == SQLITE_BLOB) {
+        // Byte for byte: a NUL inside binary data is data, not the end of it.
+        std::string r = fn::BinaryForm(argv[0]) + fn::BinaryForm(argv[1]);
+        return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
     }
+    if (a == SQLITE_TEXT && b == SQLITE_TEXT)
+        return resultText(ctx, argText(argv[0]) + argText(argv[1]));
     auto isInt = [](sqlite3_value* v) {
         if (sqlite3_value_type(v) == SQLITE_INTEGER)
             return true;
@@ -551,8 +552,19 @@ void fnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, std::ceil(sqlite3_value_double(argv[0])));
 }
 
+// The target type of a CONVERT, parsed once per statement: the type is a constant of the
+// statement, and parsing it for every row made conversions over large tables slow.
+std::optional<ColType> convertTarget(sqlite3_context* ctx, sqlite3_value* decl) {
+    if (auto* cached = static_cast<std::optional<ColType>*>(sqlite3_get_auxdata(ctx, 0)))
+        return *cached;
+    auto parsed = parseDecl(argText(decl));
+    sqlite3_set_auxdata(ctx, 0, new std::optional<ColType>(parsed),
+                        [](void* p) { delete static_cast<std::optional<ColType>*>(p); });
+    return parsed;
+}
+
 void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto ty = parseDecl(argText(argv[0]));
+    auto ty = convertTarget(ctx, argv[0]);
     sqlite3_value* v = argv[1];
     if (!ty || isNull(v))
         return sqlite3_result_null(ctx);
@@ -565,6 +577,22 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     case SqlType::BigInt:
     case SqlType::Bit: {
         long long r = 0;
+        if (kind == SQLITE_BLOB) {
+            // The last bytes of the value, big-endian, as wide as the type.
+            const int width = ty->sql == SqlType::BigInt     ? 8
+                              : ty->sql == SqlType::Int      ? 4
+                              : ty->sql == SqlType::SmallInt ? 2
+                                                             : 1;
+            const auto* p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+            const int n = sqlite3_value_bytes(v);
+            uint64_t u = 0;
+            for (int k = std::max(0, n - width); k < n; ++k)
+                u = (u << 8) | p[k];
+            if (width < 8 && (u & (uint64_t(1) << (8 * width - 1))) && ty->sql != SqlType::TinyInt)
+                u |= ~uint64_t(0) << (8 * width); // sign-extend
+            r = static_cast<long long>(u);
+            return sqlite3_result_int64(ctx, ty->sql == SqlType::Bit ? r != 0 : r);
+        }
         if (kind == SQLITE_TEXT) {
             std::string s = argText(v);
             char* end = nullptr;
@@ -608,9 +636,12 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     case SqlType::Binary:
     case SqlType::VarBinary:
-    case SqlType::Image:
-        return sqlite3_result_blob(ctx, sqlite3_value_blob(v), sqlite3_value_bytes(v),
+    case SqlType::Image: {
+        // Numbers become their big-endian bytes, as on SQL Server, not their digits.
+        const std::string bytes = fn::BinaryForm(v);
+        return sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()),
                                    SQLITE_TRANSIENT);
+    }
     default: {
         std::string s;
         if (kind == SQLITE_FLOAT) {
@@ -755,6 +786,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
     };
     fn::registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
     fn::registerCatalogFunctions(db, s);
+    fn::registerHashFunctions(db, s);
 }
 
 } // namespace sqlsim

@@ -41,6 +41,11 @@ inline void registerAll(sqlite3* db, SessionImpl* s, const Def* defs, size_t n) 
                                    s, defs[k].fn, nullptr, nullptr, nullptr);
 }
 
+// HASHBYTES.
+void registerHashFunctions(sqlite3* db, SessionImpl* s);
+// A value's bytes as CAST(... AS varbinary) gives them.
+std::string BinaryForm(sqlite3_value* v);
+
 // OBJECTPROPERTY, OBJECT_ID, serverproperty and the other functions that read the catalog.
 void registerCatalogFunctions(sqlite3* db, SessionImpl* s);
 

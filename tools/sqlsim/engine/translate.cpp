@@ -39,6 +39,7 @@ const std::map<std::string, FunctionDef>& functions() {
         {"LEN", {"tsql_len", "int"}},
         {"DATALENGTH", {"tsql_datalength", "int"}},
         {"SUBSTRING", {"substr", ""}},
+        {"HASHBYTES", {"tsql_hashbytes", "varbinary(8000)", 9}},
         {"LEFT", {"tsql_left", ""}},
         {"RIGHT", {"tsql_right", ""}},
         {"CHARINDEX", {"tsql_charindex", "int"}},
@@ -265,6 +266,8 @@ std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColTyp
             *hint = ty;
         return "tsql_convert(" + sqlStr(ty->sqliteDecl()) + ", " + e + ", " + style + ")";
     }
+    if (fname == "ROW_NUMBER" && r_.major() >= 9 && tok(i).isOp(")") && tok(i + 1).is("OVER"))
+        return rowNumber(i, end, hint);
     auto it = functions().find(fname);
     if (it == functions().end() || r_.major() < it->second.minMajor)
         throw unknownFunction(written, r_.major());
@@ -372,6 +375,42 @@ std::string fold(const std::vector<Piece>& p) {
 
 } // namespace
 
+// ROW_NUMBER() OVER ([PARTITION BY ...] ORDER BY ...), which SQLite computes itself; `i` is at
+// the closing parenthesis of ROW_NUMBER().
+std::string Translator::rowNumber(size_t& i, size_t end, std::optional<ColType>* hint) {
+    i += 2; // ) OVER
+    if (!tok(i).isOp("("))
+        fail(i);
+    ++i;
+    std::string out = "row_number() OVER (";
+    auto list = [&] {
+        while (true) {
+            out += expr(i, end, true, true);
+            if (!tok(i).isOp(","))
+                break;
+            out += ", ";
+            ++i;
+        }
+    };
+    if (tok(i).is("PARTITION") && tok(i + 1).is("BY")) {
+        i += 2;
+        out += "PARTITION BY ";
+        list();
+        out += " ";
+    }
+    if (!tok(i).is("ORDER") || !tok(i + 1).is("BY"))
+        fail(i); // SQL Server requires the ORDER BY
+    i += 2;
+    out += "ORDER BY ";
+    list();
+    if (!tok(i).isOp(")"))
+        fail(i);
+    ++i;
+    if (hint)
+        *hint = typeFromText("bigint");
+    return out + ")";
+}
+
 std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inParens) {
     std::vector<Piece> pieces;
     auto operand = [&](const std::string& s) { pieces.push_back({PieceKind::Operand, s}); };
@@ -465,6 +504,26 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             if (t.is("NULL")) {
                 operand("NULL");
                 ++i;
+                continue;
+            }
+            if (t.is("CASE")) {
+                // The whole CASE ... END is one operand, so that `+` after it joins or adds
+                // its value as T-SQL does instead of being left to SQLite's numeric +.
+                size_t j = i + 1;
+                for (int depth = 1; j < end && tok(j).kind != Token::Kind::End; ++j) {
+                    if (tok(j).is("CASE"))
+                        ++depth;
+                    else if (tok(j).is("END") && --depth == 0)
+                        break;
+                }
+                if (!tok(j).is("END"))
+                    fail(j);
+                ++i;
+                std::string inner = i < j ? expr(i, j, false, true) : std::string();
+                if (i != j)
+                    fail(i);
+                operand("(CASE " + inner + " END)");
+                i = j + 1;
                 continue;
             }
             if (t.is("AND") || t.is("OR") || t.is("NOT") || t.is("IS") || t.is("LIKE") ||

@@ -64,6 +64,7 @@ private:
     std::string tableRef(size_t& i, size_t end);
     std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
     std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);
+    std::string rowNumber(size_t& i, size_t end, std::optional<ColType>* hint);
     std::string name(size_t& i, std::vector<std::string>* parts, std::string* written);
     std::optional<ColType> typeSpec(size_t& i, size_t end, std::string* text);
     bool clauseStop(size_t i) const;

@@ -1,0 +1,442 @@
+#include "dbcompare/data_compare.h"
+
+#include "catalog/ignored_columns.h"
+#include "catalog/sql_quote.h"
+#include "catalog/table_script.h"
+#include "core/inifile.h"
+#include "core/settings.h"
+#include "dbcompare/bulk_catalog.h"
+#include "dbcompare/data_hash.h"
+#include "dbcompare/data_key.h"
+#include "dbcompare/data_merge.h"
+#include "dbcompare/data_sql.h"
+#include "dbcompare/data_table_info.h"
+#include "dbcompare/data_values.h"
+#include "util/text.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+
+namespace orv {
+
+namespace {
+
+// The section of the kind-1 file that holds the remembered keys. Table sections are named
+// "server.database.table", so no table's section can take this name.
+constexpr const char* kKeySection = "Comparison keys";
+
+// A full name made fit to be an INI key: the characters the file format gives a meaning are
+// written as %XX.
+std::string EncodeKeyName(const std::string& name) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == '%' || c == '=' || c == ';' || c == '[' || c == ']') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string PickKeyName(const std::string& source, const std::string& target) {
+    return EncodeKeyName(source) + " -> " + EncodeKeyName(target);
+}
+
+// "[a], [b]]c]" back into its names; empty when the text is not such a list.
+std::vector<std::string> ParseColumnList(const std::string& text) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == ','))
+            ++i;
+        if (i >= text.size())
+            break;
+        if (text[i] != '[')
+            return {};
+        std::string name;
+        ++i;
+        bool closed = false;
+        while (i < text.size()) {
+            if (text[i] == ']') {
+                if (i + 1 < text.size() && text[i + 1] == ']') {
+                    name += ']';
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                closed = true;
+                break;
+            }
+            name += text[i++];
+        }
+        if (!closed)
+            return {};
+        out.push_back(name);
+    }
+    return out;
+}
+
+struct PairWork {
+    DataTableResult* Pair;
+    const DataTablePair* Request; // null for a pair found by listing both databases
+};
+
+class DataRun {
+public:
+    DataRun(const DataCompareRequest& request, ProgressSink& progress, const CancelToken& cancel)
+        : request_(request), progress_(progress), cancel_(cancel) {}
+
+    DataCompareResultsPtr Run() {
+        auto results = std::make_shared<DataCompareResults>();
+        results_ = results.get();
+        for (int s = 0; s < 2; ++s) {
+            results->ServerName[s] = request_.Place[s].Server.Name;
+            results->DbName[s] = request_.Place[s].Database;
+        }
+        results->CaseSensitive = request_.CaseSensitive;
+        OdbcError error;
+        if (!ReadFacts(error) || !ListPairs(error)) {
+            Fail(error.description);
+            return results;
+        }
+        for (size_t i = 0; i < results->Tables.size(); ++i) {
+            if (cancel_.cancelRequested()) {
+                Stop();
+                break;
+            }
+            DataTableResult& pair = results->Tables[i];
+            if (!pair.HasSource || !pair.HasTarget)
+                continue;
+            const DataTablePair* asked = i < asked_.size() ? asked_[i] : nullptr;
+            if (!ComparePair(pair, asked, error))
+                break;
+        }
+        return results;
+    }
+
+private:
+    void Fail(const std::string& problem) {
+        results_->Outcome = RunOutcome::Failed;
+        results_->Problem = problem;
+        progress_.Warn(problem);
+    }
+    void Stop() {
+        results_->Outcome = RunOutcome::Cancelled;
+        results_->Problem = kDataStoppedByUser;
+    }
+
+    bool ReadFacts(OdbcError& error) {
+        QueryStopper stopper;
+        for (int s = 0; s < 2; ++s) {
+            ServerFacts facts;
+            std::string sql;
+            if (!BulkCatalogReader::ReadFacts(request_.Place[s], stopper, facts, error, sql))
+                return false;
+            later_[s] = facts.Later();
+        }
+        return true;
+    }
+
+    // The pairs to compare, in the results' order, with their one-sided tables.
+    bool ListPairs(OdbcError& error) {
+        if (!request_.AllTables) {
+            for (const DataTablePair& t : request_.Tables) {
+                DataTableResult pair;
+                for (int s = 0; s < 2; ++s) {
+                    pair.Schema[s] = t.Schema[s];
+                    pair.Name[s] = t.Name[s];
+                }
+                pair.HasSource = pair.HasTarget = true; // checked when the pair is read
+                results_->Tables.push_back(std::move(pair));
+                asked_.push_back(&t);
+            }
+            return true;
+        }
+        std::vector<TableName> tables[2];
+        for (int s = 0; s < 2; ++s)
+            if (!ReadUserTables(request_.Place[s], later_[s], tables[s], error))
+                return false;
+        std::map<std::string, DataTableResult> byName;
+        for (int s = 0; s < 2; ++s)
+            for (const TableName& t : tables[s]) {
+                // A 2000 server's owner and a later server's schema both qualify the name.
+                const std::string key = ToLowerAscii(t.Schema) + "\x01" + ToLowerAscii(t.Name);
+                DataTableResult& pair = byName[key];
+                pair.Schema[s] = t.Schema;
+                pair.Name[s] = t.Name;
+                (s == 0 ? pair.HasSource : pair.HasTarget) = true;
+            }
+        for (auto& [key, pair] : byName) {
+            if (!pair.HasTarget)
+                pair.Status = DataPairStatus::OnlyInSource;
+            else if (!pair.HasSource)
+                pair.Status = DataPairStatus::OnlyInTarget;
+            results_->Tables.push_back(std::move(pair));
+            asked_.push_back(nullptr);
+        }
+        return true;
+    }
+
+    // Reports the rows read and asks whether to go on; false (with `error`) to stop.
+    bool Tick(DataTableResult& pair, const int64_t read[2], OdbcError& error) {
+        const int64_t total = read[0] + read[1];
+        progress_.Advance(total - reported_, pair.DisplayName() + ": " + std::to_string(read[0]) +
+                                                 " source rows, " + std::to_string(read[1]) +
+                                                 " target rows read");
+        reported_ = total;
+        if (request_.RowsRead)
+            request_.RowsRead(read[0], read[1]);
+        if (cancel_.cancelRequested()) {
+            error = {kErrFail, kDataStoppedByUser, "HY008", 0};
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<std::string> Ignored(const DataTableResult& pair) const {
+        std::vector<std::string> ignored;
+        if (!request_.IgnoredColumns)
+            return ignored;
+        for (int s = 0; s < 2; ++s)
+            for (std::string& c : request_.IgnoredColumns(
+                     DataTableFullName(request_.Place[s], pair.Schema[s], pair.Name[s])))
+                ignored.push_back(std::move(c));
+        return ignored;
+    }
+
+    bool ComparePair(DataTableResult& pair, const DataTablePair* asked, OdbcError& error) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string shown = pair.DisplayName();
+        progress_.Begin("Comparing the data of " + shown, 0);
+        reported_ = 0;
+        TableInfo info[2];
+        for (int s = 0; s < 2; ++s) {
+            bool found = false;
+            if (!ReadTableInfo(request_.Place[s], later_[s], pair.Schema[s], pair.Name[s], info[s],
+                               found, error))
+                return PairFailed(pair, error);
+            if (!found) {
+                (s == 0 ? pair.HasSource : pair.HasTarget) = false;
+                continue;
+            }
+            pair.Schema[s] = info[s].Schema;
+            pair.Name[s] = info[s].Name;
+        }
+        if (!pair.HasSource || !pair.HasTarget) {
+            if (pair.HasSource || pair.HasTarget) {
+                pair.Status =
+                    pair.HasSource ? DataPairStatus::OnlyInSource : DataPairStatus::OnlyInTarget;
+            } else {
+                pair.Status = DataPairStatus::NotComparable;
+                pair.Reason = "no such table on either side";
+            }
+            return true;
+        }
+        std::vector<std::string> remembered;
+        if (request_.PickedKey)
+            remembered = request_.PickedKey(
+                DataTableFullName(request_.Place[0], pair.Schema[0], pair.Name[0]),
+                DataTableFullName(request_.Place[1], pair.Schema[1], pair.Name[1]));
+        PairPlan plan;
+        if (!PlanPair(info[0], info[1], Ignored(pair),
+                      asked ? asked->Key : std::vector<std::string>{}, remembered, pair, plan)) {
+            progress_.Warn(shown + ": not comparable: " + pair.Reason);
+            return true;
+        }
+
+        bool hash = false;
+        const bool hashable = later_[0] && later_[1] && plan.KeyUnique && !plan.HasLargeColumn;
+        if (request_.Mode == DataCompareMode::Hash) {
+            hash = hashable;
+            if (!hashable)
+                progress_.Note(shown + ": compared row by row (" +
+                               std::string(!(later_[0] && later_[1]) ? "a server without HASHBYTES"
+                                           : !plan.KeyUnique ? "the key is not unique on both sides"
+                                                             : "a column too large to hash") +
+                               ")");
+        } else if (request_.Mode == DataCompareMode::Auto && hashable) {
+            std::vector<Row> rows;
+            if (!QueryAll(request_.Place[0], CountSql(info[0]), rows, error))
+                return PairFailed(pair, error);
+            hash = !rows.empty() && !rows[0].empty() && rows[0][0].Long() > request_.HashThreshold;
+        }
+        pair.ModeUsed = hash ? DataCompareMode::Hash : DataCompareMode::Merge;
+
+        if (request_.RowSink)
+            request_.RowSink->BeginPair(pair);
+        PairMerger merger(pair, request_.CaseSensitive, request_.RowKeepLimit, request_.RowSink);
+        bool ok = false;
+        if (hash) {
+            auto tick = [&](OdbcError& e) { return Tick(pair, pair.RowsRead.data(), e); };
+            ok = HashComparePair(request_.Place, info, plan, pair, merger, tick, error);
+        } else {
+            QueryRowStream source(request_.Place[0], RowsSql(info[0], plan, 0, later_[0]));
+            QueryRowStream target(request_.Place[1], RowsSql(info[1], plan, 1, later_[1]));
+            auto tick = [&](OdbcError& e) {
+                const int64_t read[2] = {source.RowsRead(), target.RowsRead()};
+                return Tick(pair, read, e);
+            };
+            ok = merger.Merge(source, target, tick, error);
+            pair.RowsRead = {source.RowsRead(), target.RowsRead()};
+            if (!ok) {
+                source.Cancel();
+                target.Cancel();
+            }
+        }
+        pair.Seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (ok) {
+            const int64_t read[2] = {pair.RowsRead[0], pair.RowsRead[1]};
+            OdbcError ignore;
+            Tick(pair, read, ignore);
+        }
+        pair.Status =
+            pair.DifferingRows() > 0 ? DataPairStatus::Different : DataPairStatus::Identical;
+        if (!ok) {
+            pair.Incomplete = true;
+            if (request_.RowSink)
+                request_.RowSink->EndPair(pair);
+            return PairFailed(pair, error);
+        }
+        if (request_.RowSink)
+            request_.RowSink->EndPair(pair);
+        return true;
+    }
+
+    bool PairFailed(DataTableResult& pair, const OdbcError& error) {
+        pair.Incomplete = true;
+        if (cancel_.cancelRequested()) {
+            pair.Reason = kDataStoppedByUser;
+            Stop();
+            return false;
+        }
+        pair.Reason = error.description;
+        if (pair.Reason == kRowsOutOfOrder) {
+            // The rows of this pair cannot be matched; the others can.
+            pair.Status = DataPairStatus::NotComparable;
+            progress_.Warn(pair.DisplayName() + ": not comparable: " + pair.Reason);
+            return true;
+        }
+        Fail("The comparison of " + pair.DisplayName() + " stopped: " + error.description);
+        return false;
+    }
+
+    const DataCompareRequest& request_;
+    ProgressSink& progress_;
+    const CancelToken& cancel_;
+    DataCompareResults* results_ = nullptr;
+    std::vector<const DataTablePair*> asked_;
+    bool later_[2] = {false, false};
+    int64_t reported_ = 0;
+};
+
+} // namespace
+
+std::string DataTableFullName(const QueryPlace& place, const std::string& schema,
+                              const std::string& name) {
+    return GetObjectFullName(place.Server, place.Database,
+                             schema.empty() ? name : schema + "." + name, false);
+}
+
+void ApplyCurrentDataSettings(DataCompareRequest& request) {
+    const ProgramSettings& s = Settings();
+    request.CaseSensitive = s.CaseSensitive;
+    request.RowKeepLimit = s.MaxRowsInDiffTable > 0 ? s.MaxRowsInDiffTable : 5000;
+    for (QueryPlace& place : request.Place)
+        place.TimeoutSeconds = s.Timeout;
+    request.IgnoredColumns = [](const std::string& fullName) {
+        std::vector<std::string> columns;
+        GetIgnoredColumns(kIgnoredForData, fullName, columns);
+        return columns;
+    };
+    request.PickedKey = [](const std::string& source, const std::string& target) {
+        return LoadPickedKey(source, target);
+    };
+}
+
+DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, ProgressSink& progress,
+                                     const CancelToken& cancel) {
+    try {
+        DataRun run(request, progress, cancel);
+        return run.Run();
+    } catch (const std::exception& e) {
+        auto results = std::make_shared<DataCompareResults>();
+        results->Outcome = RunOutcome::Failed;
+        results->Problem = e.what();
+        return results;
+    }
+}
+
+bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
+                   const std::vector<std::string>& ignoredColumns,
+                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
+                   std::string& error) {
+    choice = KeyChoice{};
+    error.clear();
+    TableInfo info[2];
+    for (int s = 0; s < 2; ++s) {
+        QueryStopper stopper;
+        ServerFacts facts;
+        OdbcError e;
+        std::string sql;
+        bool found = false;
+        if (!BulkCatalogReader::ReadFacts(place[s], stopper, facts, e, sql) ||
+            !ReadTableInfo(place[s], facts.Later(), pair.Schema[s], pair.Name[s], info[s], found,
+                           e)) {
+            error = e.description;
+            return false;
+        }
+        if (!found) {
+            error = "The table " + QuotedTableName(pair.Schema[s], pair.Name[s]) +
+                    " does not exist in the " + (s == 0 ? "source." : "target.");
+            return false;
+        }
+    }
+    DataTableResult result;
+    PairPlan plan;
+    if (PlanPair(info[0], info[1], ignoredColumns, pair.Key, rememberedKey, result, plan)) {
+        choice.Origin = result.KeyFrom;
+        choice.Columns = result.KeyColumns;
+    } else {
+        choice.Problem = result.Reason;
+    }
+    for (const TableColumn& c : info[0].Columns) {
+        const TableColumn* other = info[1].Find(c.Name);
+        bool ignored = false;
+        for (const std::string& i : ignoredColumns)
+            ignored = ignored || EqualsNoCase(Trim(i), c.Name);
+        if (other && !ignored && FamilyOfType(c.Type) == FamilyOfType(other->Type) &&
+            FamilyOfType(c.Type) != TypeFamily::Other && !IsLargeType(c.Type, c.Length) &&
+            !IsLargeType(other->Type, other->Length))
+            choice.Candidates.push_back(c.Name);
+    }
+    return true;
+}
+
+std::vector<std::string> LoadPickedKey(const std::string& sourceFullName,
+                                       const std::string& targetFullName) {
+    std::string value;
+    if (!inifile::ReadValue(IgnoredColumnsFile(kIgnoredForData), kKeySection,
+                            PickKeyName(sourceFullName, targetFullName), value))
+        return {};
+    return ParseColumnList(value);
+}
+
+bool StorePickedKey(const std::string& sourceFullName, const std::string& targetFullName,
+                    const std::vector<std::string>& columns) {
+    const std::string key = PickKeyName(sourceFullName, targetFullName);
+    if (columns.empty())
+        return inifile::Write(IgnoredColumnsFile(kIgnoredForData), kKeySection, &key, nullptr);
+    std::string value;
+    for (const std::string& c : columns)
+        value += (value.empty() ? "" : ", ") + QuoteCatalogName(c);
+    return inifile::Write(IgnoredColumnsFile(kIgnoredForData), kKeySection, &key, &value);
+}
+
+} // namespace orv

@@ -1,0 +1,115 @@
+// Comparing the rows of table pairs on two servers: rows matched on a comparison key, both
+// tables streamed in key order over two connections at once and merged (memory bounded
+// whatever the size), or on servers with HASHBYTES checksummed key ranges compared first so
+// only the ranges that differ are fetched. Both ways report exactly the same result.
+#pragma once
+
+#include "dbcompare/data_compare_results.h"
+#include "dbcompare/worker_query.h"
+#include "util/progress.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// One table pair to compare. Schema may be empty ("dbo" on a later server, the owner on a
+// 2000 server is then found by name).
+struct DataTablePair {
+    std::string Schema[2]; // [0] source, [1] target
+    std::string Name[2];
+    // Columns the user picked as the comparison key for this pair; empty to choose the key
+    // from the tables (and then from the remembered pick, see PickedKey below).
+    std::vector<std::string> Key;
+};
+
+// Sees every row that is not identical, in key order per pair, while the comparison runs (the
+// results keep only the first RowKeepLimit of them): the synchronisation script and the rows
+// file of the command line are written from here. Called on the comparing thread.
+class DataRowSink {
+public:
+    virtual ~DataRowSink() = default;
+    // The pair's key and compared columns are known; its counts are not yet.
+    virtual void BeginPair(const DataTableResult& pair) = 0;
+    virtual void Row(const DataTableResult& pair, const DataRowDiff& row) = 0;
+    // The pair is finished (or stopped: see its Incomplete flag).
+    virtual void EndPair(const DataTableResult& pair) = 0;
+};
+
+struct DataCompareRequest {
+    QueryPlace Place[2]; // [0] source, [1] target
+    // Every table that exists on either side (pairs by schema and name; one-sided tables are
+    // listed as such), or only Tables.
+    bool AllTables = false;
+    std::vector<DataTablePair> Tables;
+    DataCompareMode Mode = DataCompareMode::Auto;
+    // Auto mode hashes tables with more rows than this (on servers that have HASHBYTES).
+    int64_t HashThreshold = 100000;
+    bool CaseSensitive = false;
+    // Differing rows kept per pair for display and export (all are counted).
+    int64_t RowKeepLimit = 5000;
+    // The data-comparison ignored-column list of a table by its full name
+    // ("server.database.table", see DataTableFullName); may be empty.
+    std::function<std::vector<std::string>(const std::string& fullName)> IgnoredColumns;
+    // The remembered key of a pair without primary key or usable unique index, by the two full
+    // names; may be empty.
+    std::function<std::vector<std::string>(const std::string& sourceFullName,
+                                           const std::string& targetFullName)>
+        PickedKey;
+    // Called from the worker thread after each block of rows with the rows read so far on
+    // each side for the current pair (the sink's Advance is called too); may be empty.
+    std::function<void(int64_t sourceRows, int64_t targetRows)> RowsRead;
+    // Sees every differing row as it is found (optional; not owned).
+    DataRowSink* RowSink = nullptr;
+};
+
+// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), the timeout of both places, the
+// ignored-column lists of kind 1 and the remembered keys from the settings and the INI file.
+// Call it on the thread that owns the settings, before the run.
+void ApplyCurrentDataSettings(DataCompareRequest& request);
+
+// Runs the comparison on the calling thread (it starts one more to read the second side).
+// Never throws; a failure ends the run with Outcome Failed and the pairs compared so far, the
+// pair it stopped in marked Incomplete. A stopped run says kDataStoppedByUser.
+DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, ProgressSink& progress,
+                                     const CancelToken& cancel);
+
+constexpr const char* kDataStoppedByUser = "Stopped by the user.";
+
+// "server.database.table" of a table as the ignored-column lists and the remembered keys name
+// it (the table as "schema.name" when a schema is given).
+std::string DataTableFullName(const QueryPlace& place, const std::string& schema,
+                              const std::string& name);
+
+// The key of a pair as a comparison would choose it, and the columns a user may pick from.
+struct KeyChoice {
+    KeyOrigin Origin = KeyOrigin::None; // None: no key found (Columns empty)
+    std::vector<std::string> Columns;
+    // Columns on both sides with compatible types, in the source's order (ignored columns
+    // left out): what the pick dialog offers.
+    std::vector<std::string> Candidates;
+    // Why the key found cannot be used ("no key", "the key's types differ: ..."); empty when
+    // it can.
+    std::string Problem;
+};
+
+// Reads both tables' columns and keys (a primary key, else the first unique index or
+// constraint with no nullable column, else the remembered pick). False with `error` when a
+// table could not be read.
+bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
+                   const std::vector<std::string>& ignoredColumns,
+                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
+                   std::string& error);
+
+// The remembered key of a pair in the kind-1 INI file (its own section, next to the tables'
+// ignored-column sections); empty when none is stored.
+std::vector<std::string> LoadPickedKey(const std::string& sourceFullName,
+                                       const std::string& targetFullName);
+// Stores the key (an empty list forgets it); the file is replaced atomically. False when the
+// file could not be written.
+bool StorePickedKey(const std::string& sourceFullName, const std::string& targetFullName,
+                    const std::vector<std::string>& columns);
+
+} // namespace orv

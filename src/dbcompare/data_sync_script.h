@@ -1,0 +1,54 @@
+// The T-SQL that would make the target tables equal the source tables: per table the DELETEs
+// of rows only in the target, the UPDATEs of the differing columns and the INSERTs of rows only
+// in the source, IDENTITY_INSERT around inserts into an identity column, all in one
+// transaction. Every name is bracketed and every value a typed, escaped literal. The program
+// shows and saves the script; it never runs it.
+#pragma once
+
+#include "dbcompare/data_compare.h"
+
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Writes the script as rows arrive (give it to a request as its RowSink). Conflicting rows
+// are left out with a comment saying why.
+class SyncScriptWriter final : public DataRowSink {
+public:
+    void BeginPair(const DataTableResult& pair) override;
+    void Row(const DataTableResult& pair, const DataRowDiff& row) override;
+    void EndPair(const DataTableResult& pair) override;
+    // The whole script: the transaction around the tables written so far.
+    std::string Script() const;
+    // Statements written (DELETE, UPDATE and INSERT).
+    int64_t Statements() const { return statements_; }
+
+private:
+    std::string body_;
+    std::string deletes_;
+    std::string updates_;
+    std::string inserts_;
+    std::string notes_;
+    int64_t statements_ = 0;
+};
+
+// True when the results hold every differing row of the pair (none cut, not incomplete), so
+// its script can be built from them without comparing again.
+bool ResultsHoldEveryRow(const DataTableResult& pair);
+
+// The script for the chosen pairs of the results (indexes into Tables); pairs that are not
+// Different are left out. Call only when ResultsHoldEveryRow holds for each of them.
+std::string SyncScriptFromResults(const DataCompareResults& results,
+                                  const std::vector<size_t>& tables);
+
+// Compares the request's pairs again and builds the script from every differing row. False
+// with `error` when the run did not complete.
+bool CompareForSyncScript(const DataCompareRequest& request, ProgressSink& progress,
+                          const CancelToken& cancel, std::string& script, std::string& error);
+
+// A value as a T-SQL literal of the column's type ("NULL", "42", "12.50", "N'...'", "'...'",
+// "0x0A1B", "'2024-01-31T10:20:30.123'", "1e+300"); `type` as DataColumn holds it.
+std::string TypedSqlLiteral(const FieldValue& value, const std::string& type);
+
+} // namespace orv

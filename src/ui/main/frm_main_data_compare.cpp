@@ -1,0 +1,219 @@
+// The data comparisons of the main window: the Data Comparisons menu, F9 and the Compare Data
+// button. Each gathers the table pairs of its scope from the panels, runs with its progress
+// window and shows a results window; a single pair without a usable key first asks for one.
+#include "ui/main/frm_main.h"
+
+#include "catalog/object_types.h"
+#include "catalog/schemas.h"
+#include "core/settings.h"
+#include "servers/server_list.h"
+#include "ui/main/frm_data_compare_results.h"
+#include "ui/tools/frm_data_compare_progress.h"
+#include "ui/widgets/qt_list_control.h"
+#include "util/prompter.h"
+#include "util/text.h"
+
+#include <QAction>
+#include <QPushButton>
+
+namespace orv {
+
+namespace {
+
+constexpr const char* kCannotCompare = "Cannot Compare";
+
+void Inform(const std::string& text) {
+    CurrentPrompter().MessageBox(MsgIcon::Information, kCannotCompare, text);
+}
+
+// The row a single-pair comparison takes from a list: the current row when it is selected,
+// else the first selected one; -1 when none is.
+int ChosenRow(const QtListControl& list) {
+    const int current = list.CurrentRow();
+    if (current >= 0 && current < list.Count() && list.Selected(current))
+        return current;
+    for (int r = 0; r < list.Count(); ++r)
+        if (list.Selected(r))
+            return r;
+    return -1;
+}
+
+// The schema and own name of a listed table. By catalog id, because a listed name carries its
+// schema only when two schemas hold the same name, and a name may itself contain points.
+void NameOfListedTable(ServerEntry server, const std::string& database, const QtListControl& list,
+                       int row, std::string& schema, std::string& name) {
+    int32_t id = 0;
+    ParseInt32(list.CellText(row, 2), id);
+    schema.clear();
+    name.clear();
+    if (id > 0 && Db_GetObjNameById(server, database, id, schema, name) && !name.empty())
+        return;
+    schema.clear();
+    name = list.CellText(row, 0);
+}
+
+} // namespace
+
+void frmMain::WireDataCompareCommands() {
+    if (!dialogs_.runDataCompare)
+        dialogs_.runDataCompare = [](QWidget* owner, const std::string& caption,
+                                     const DataCompareRequest& request) {
+            frmDataCompareProgress progress(owner);
+            return progress.ShowUp(caption, request);
+        };
+    if (!dialogs_.pickDataKey)
+        dialogs_.pickDataKey = [](QWidget* owner, const DataKeyQuestion& question) {
+            return AskDataKeyInDialog(owner, question);
+        };
+    if (!dialogs_.showDataCompareResults)
+        dialogs_.showDataCompareResults = [this](QWidget* owner, DataCompareResultsPtr results,
+                                                 const std::string& caption,
+                                                 const DataCompareRequest& request) {
+            auto* window = new frmDataCompareResults(std::move(results), caption, request, owner);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            // Runs the window starts (a pair again with a picked key, a script) go through the
+            // same progress window and key question as the main window's own.
+            window->runComparison = [owner, run = dialogs_.runDataCompare](
+                                        const std::string& c, const DataCompareRequest& r) {
+                return run(owner, c, r);
+            };
+            window->askKey = [window, ask = dialogs_.pickDataKey](const DataKeyQuestion& q) {
+                return ask(window, q);
+            };
+            window->show();
+        };
+
+    // The menu is on show now that its items act.
+    if (QAction* menu = MenuItem("mnuDataComp"))
+        menu->setVisible(true);
+    const std::pair<const char*, DataCompareScope> items[] = {
+        {"mnuDataCompSingle", DataCompareScope::SinglePair},
+        {"mnuDataCompSelective", DataCompareScope::SelectedTables},
+        {"mnuDataCompAll", DataCompareScope::AllTables}};
+    for (const auto& [name, scope] : items)
+        if (QAction* a = MenuItem(name))
+            connect(a, &QAction::triggered, this,
+                    [this, scope = scope] { RunDataCompareCommand(scope); });
+    connect(cmdCompData_, &QPushButton::clicked, this, [this] { CompareDataSinglePair(); });
+}
+
+void frmMain::CompareDataSinglePair() {
+    RunDataCompareCommand(DataCompareScope::SinglePair);
+}
+
+void frmMain::CompareDataSelectedTables() {
+    RunDataCompareCommand(DataCompareScope::SelectedTables);
+}
+
+void frmMain::CompareDataAllTables() {
+    RunDataCompareCommand(DataCompareScope::AllTables);
+}
+
+bool frmMain::GatherDataComparePairs(DataCompareScope scope, DataCompareRequest& request) {
+    if (DatabaseText(0).empty()) {
+        Inform("Cannot compare data - the list of Source databases is empty.\r\n\r\n"
+               "Please connect to the server first (F5).");
+        return false;
+    }
+    if (DatabaseText(1).empty()) {
+        Inform("Cannot compare data - the list of Target databases is empty.\r\n\r\n"
+               "Please choose a server in the Target panel first.");
+        return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        request.Place[i].Server = PanelServers()[static_cast<size_t>(i)];
+        request.Place[i].Database = DatabaseText(i);
+    }
+    if (scope == DataCompareScope::AllTables) {
+        request.AllTables = true;
+        return true;
+    }
+    if (CurrentType() != kTypeTable) {
+        Inform("Cannot compare data - the lists show " +
+               ToLowerAscii(GetObjectTypeName(CurrentType(), false)) +
+               ", not tables.\r\n\r\nPlease choose Tables in the type selector (F6) and select "
+               "the tables to compare.");
+        return false;
+    }
+    if (scope == DataCompareScope::SinglePair) {
+        DataTablePair pair;
+        for (int i = 0; i < 2; ++i) {
+            const int row = ChosenRow(*pvlSqlObj_[i]);
+            if (row < 0) {
+                Inform(i == 0 ? "Cannot compare data - no table is selected in the Source "
+                                "list.\r\n\r\nPlease select the table to compare in the Source "
+                                "list and the one to compare it with in the Target list."
+                              : "Cannot compare data - no table is selected in the Target "
+                                "list.\r\n\r\nPlease select the table to compare the Source "
+                                "table with in the Target list.");
+                return false;
+            }
+            NameOfListedTable(request.Place[i].Server, request.Place[i].Database, *pvlSqlObj_[i],
+                              row, pair.Schema[i], pair.Name[i]);
+        }
+        request.Tables.push_back(std::move(pair));
+        return true;
+    }
+    const QtListControl& list = *pvlSqlObj_[0];
+    for (int r = 0; r < list.Count(); ++r) {
+        if (!list.Selected(r))
+            continue;
+        DataTablePair pair;
+        NameOfListedTable(request.Place[0].Server, request.Place[0].Database, list, r,
+                          pair.Schema[0], pair.Name[0]);
+        // The namesake on the Target side.
+        pair.Schema[1] = pair.Schema[0];
+        pair.Name[1] = pair.Name[0];
+        request.Tables.push_back(std::move(pair));
+    }
+    if (request.Tables.empty()) {
+        Inform("Cannot compare data - no tables are selected in the Source list.\r\n\r\n"
+               "Please select the tables to compare in the Source list (Ctrl+click or "
+               "Shift+click selects several); each is compared with the table of the same name "
+               "in the Target database.");
+        return false;
+    }
+    return true;
+}
+
+void frmMain::RunDataCompareCommand(DataCompareScope scope) {
+    if (busy_ || !CheckMdacVersion())
+        return;
+    DataCompareRequest request;
+    {
+        HourglassPointer hourglass;
+        if (!GatherDataComparePairs(scope, request))
+            return;
+    }
+    ApplyCurrentDataSettings(request);
+    const std::string caption = DataCompareCaption(scope);
+
+    busy_ = true;
+    DataCompareResultsPtr results = dialogs_.runDataCompare(this, caption, request);
+    // A single pair without a usable key: ask for one, remember it, and compare again.
+    if (scope == DataCompareScope::SinglePair && results && results->Tables.size() == 1 &&
+        NeedsPickedKey(results->Tables.front()) && dialogs_.pickDataKey) {
+        const DataTableResult pair = results->Tables.front();
+        const std::vector<std::string> key =
+            OfferDataKey(request, pair, [this](const DataKeyQuestion& q) {
+                return dialogs_.pickDataKey(this, q);
+            });
+        if (!key.empty()) {
+            request = SinglePairRequest(request, pair, key);
+            results = dialogs_.runDataCompare(this, caption, request);
+        }
+    }
+    busy_ = false;
+    if (!results)
+        return;
+    if (results->Outcome == RunOutcome::Failed)
+        CurrentPrompter().MessageBox(
+            MsgIcon::Warning, kCannotCompare,
+            "The data comparison did not complete: " +
+                (results->Problem.empty() ? std::string("an error occurred.") : results->Problem) +
+                "\r\n\r\nThe results show the tables compared before it ended.");
+    if (dialogs_.showDataCompareResults)
+        dialogs_.showDataCompareResults(this, results, caption, request);
+}
+
+} // namespace orv

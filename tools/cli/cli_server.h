@@ -1,0 +1,25 @@
+// What the long-running commands of orvane-cli share: Ctrl-C turned into a Stop.
+#pragma once
+
+#include "util/progress.h"
+
+#include <csignal>
+#include <string>
+
+namespace orv {
+
+// Ctrl-C stops the comparison (which then reports what it gathered) instead of killing the
+// program, for the lifetime of the object.
+class InterruptStops {
+public:
+    explicit InterruptStops(CancelToken& token);
+    ~InterruptStops();
+    InterruptStops(const InterruptStops&) = delete;
+    InterruptStops& operator=(const InterruptStops&) = delete;
+
+private:
+    struct sigaction previous_ {};
+    bool installed_ = false;
+};
+
+} // namespace orv

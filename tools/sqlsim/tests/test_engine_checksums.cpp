@@ -1,0 +1,105 @@
+// What a client that checksums rows on the server relies on: HASHBYTES with known digests,
+// CAST to and from binary as SQL Server gives it, ROW_NUMBER over a composite key, and
+// ordered range reads by a composite key; refused in the 2000 dialect.
+#include "test_engine_support.h"
+
+using namespace sqlsim;
+using namespace sqlsim::test;
+
+namespace {
+
+class Checksums : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.script("CREATE DATABASE HashDb\nGO\nUSE HashDb\nGO\n"
+                 "CREATE TABLE K (a int NOT NULL, b varchar(10) NOT NULL, v float NULL,\n"
+                 "  CONSTRAINT PK_K PRIMARY KEY (a, b))\nGO\n"
+                 "INSERT INTO K VALUES (1, 'b', 1.5)\nINSERT INTO K VALUES (1, 'a', NULL)\n"
+                 "INSERT INTO K VALUES (2, 'a', -2)\nINSERT INTO K VALUES (0, 'z', 0.1)\n"
+                 "INSERT INTO K VALUES (2, 'c', 3)\nGO\n");
+        s = f.open("HashDb");
+    }
+    // The value as text, binary values as 0x and hex digits.
+    std::string one(const std::string& expr) {
+        ResultSet r = f.query("SELECT " + expr, s.get());
+        if (r.rows.empty())
+            return "<none>";
+        const std::string v = r.at(0, 0);
+        if (v == "NULL" || expr.find("AS int)") != std::string::npos)
+            return v;
+        std::string hex = "0x";
+        for (unsigned char c : v) {
+            hex += "0123456789ABCDEF"[c >> 4];
+            hex += "0123456789ABCDEF"[c & 15];
+        }
+        return hex;
+    }
+    bool refused(const std::string& sql) { return f.run(sql, s.get()).error() != nullptr; }
+    EngineFixture f;
+    std::unique_ptr<Session> s;
+};
+
+} // namespace
+
+TEST_F(Checksums, HashBytesGivesTheStandardDigests) {
+    // The published test vectors of each algorithm.
+    EXPECT_EQ(one("HASHBYTES('MD5', 'abc')"), "0x900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(one("HASHBYTES('md5', '')"), "0xD41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(one("HASHBYTES('SHA1', 'abc')"), "0xA9993E364706816ABA3E25717850C26C9CD0D89D");
+    EXPECT_EQ(one("HASHBYTES('SHA2_256', 'abc')"),
+              "0xBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+    // Longer than one block, so the padding of a second block is exercised.
+    EXPECT_EQ(one("HASHBYTES('MD5', REPLICATE('a', 100))"), "0x36A92CC94A9E0FA21F625F8BFB007ADF");
+    EXPECT_EQ(one("HASHBYTES('MD5', NULL)"), "NULL");
+    EXPECT_EQ(one("HASHBYTES('NOSUCH', 'abc')"), "NULL");
+    EXPECT_TRUE(refused("SELECT HASHBYTES('SHA2_512', 'abc')"));
+}
+
+TEST_F(Checksums, CastToAndFromBinaryUsesTheBytesNotTheDigits) {
+    EXPECT_EQ(one("CAST(1 AS varbinary(8))"), "0x00000001");
+    EXPECT_EQ(one("CAST(-1 AS varbinary(8))"), "0xFFFFFFFF");
+    EXPECT_EQ(one("CAST(CAST(1.5 AS float) AS varbinary(8))"), "0x3FF8000000000000");
+    EXPECT_EQ(one("CAST('AB' AS varbinary(8))"), "0x4142");
+    // A CASE expression is one operand: + after it joins texts and binary values.
+    EXPECT_EQ(one("CASE WHEN 1 = 1 THEN 'a' END + CASE WHEN 1 = 0 THEN 'x' ELSE 'b' END"),
+              "0x6162");
+    EXPECT_EQ(one("CASE WHEN 1 = 1 THEN 0x01 END + CASE WHEN 1 = 1 THEN 0x02 END"), "0x0102");
+    EXPECT_EQ(one("CASE 2 WHEN 1 THEN 10 WHEN 2 THEN CASE WHEN 1 = 1 THEN 20 END END + 1"),
+              "0x3231"); // the text 21
+    // Joining binary values keeps a NUL byte and everything after it.
+    EXPECT_EQ(one("0x01 + 0x0000FF"), "0x010000FF");
+    EXPECT_EQ(one("0x00 + HASHBYTES('MD5', '')"), "0x00D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(one("CAST(0x80000000 AS int)"), "-2147483648");
+    EXPECT_EQ(one("CAST(0x0102 AS int)"), "258");
+    EXPECT_EQ(one("CAST(CAST(SUBSTRING(0xFFFFFFFF01, 1, 4) AS int) AS bigint)"), "-1");
+    EXPECT_EQ(one("CAST(CAST(SUBSTRING(0x00000102FF, 1, 4) AS int) AS bigint)"), "258");
+    // Floats that differ only in their last bits stay apart.
+    EXPECT_NE(one("CAST(CAST(0.1 AS float) AS varbinary(8))"),
+              one("CAST(CAST(0.1 AS float) + 1e-17 * 2 AS varbinary(8))"));
+}
+
+TEST_F(Checksums, RangeChecksumAndRowNumberOverACompositeKey) {
+    ResultSet r = f.query("SELECT a, b FROM (SELECT a, b, ROW_NUMBER() OVER (ORDER BY a, b "
+                          "COLLATE Latin1_General_BIN2) AS rn FROM K) AS x WHERE rn % 2 = 1 "
+                          "ORDER BY a, b",
+                          s.get());
+    ASSERT_EQ(r.rows.size(), 3u);
+    EXPECT_EQ(r.at(0, 0) + r.at(0, 1), "0z");
+    EXPECT_EQ(r.at(1, 0) + r.at(1, 1), "1b");
+    EXPECT_EQ(r.at(2, 0) + r.at(2, 1), "2c");
+    // A half-open range over (a, b): from (1, 'b') up to but not including (2, 'c').
+    r = f.query("SELECT COUNT_BIG(*), SUM(CAST(CAST(SUBSTRING(h, 1, 4) AS int) AS bigint)) FROM "
+                "(SELECT HASHBYTES('MD5', CAST(v AS varbinary(8000))) AS h FROM K WHERE "
+                "((a > 1) OR (a = 1 AND b >= 'b')) AND ((a < 2) OR (a = 2 AND b < 'c'))) AS x",
+                s.get());
+    EXPECT_EQ(r.at(0, 0), "2");
+    EXPECT_NE(r.at(0, 1), "NULL");
+}
+
+TEST(ChecksumsOn2000, LaterFunctionsAreRefused) {
+    EngineFixture f("8.00.2039");
+    f.script("CREATE DATABASE OldDb\nGO\nUSE OldDb\nGO\nCREATE TABLE T (a int)\nGO\n");
+    auto s = f.open("OldDb");
+    EXPECT_NE(f.run("SELECT HASHBYTES('MD5', 'abc')", s.get()).error(), nullptr);
+    EXPECT_NE(f.run("SELECT a, ROW_NUMBER() OVER (ORDER BY a) FROM T", s.get()).error(), nullptr);
+}
