@@ -1,5 +1,6 @@
 #include "explore/object_search.h"
 
+#include "explore/regex_literals.h"
 #include "util/text.h"
 
 #include <cctype>
@@ -156,8 +157,17 @@ private:
 
 class RegexPattern final : public SearchPattern {
 public:
-    explicit RegexPattern(std::regex re) : re_(std::move(re)) {}
+    RegexPattern(std::regex re, const std::string& pattern, bool caseSensitive)
+        : re_(std::move(re)), cs_(caseSensitive), required_(RequiredLiterals(pattern)) {
+        if (!cs_)
+            for (std::string& r : required_)
+                for (char& c : r)
+                    c = Fold(c);
+    }
     bool FindIn(std::string_view line, size_t& start, size_t& length) const override {
+        for (const std::string& r : required_)
+            if (!ContainsLiteral(line, r, cs_))
+                return false;
         std::cmatch m;
         if (!std::regex_search(line.data(), line.data() + line.size(), m, re_))
             return false;
@@ -171,6 +181,10 @@ public:
 
 private:
     std::regex re_;
+    bool cs_;
+    // Runs every match holds (upper case when case does not count): a line without one of
+    // them is passed over without running the expression.
+    std::vector<std::string> required_;
 };
 
 // The 1-based number and the text of the line holding `offset`.
@@ -258,7 +272,7 @@ std::unique_ptr<SearchPattern> SearchPattern::Compile(const std::string& pattern
         auto flags = std::regex::ECMAScript | std::regex::optimize;
         if (!caseSensitive)
             flags |= std::regex::icase;
-        return std::make_unique<RegexPattern>(std::regex(pattern, flags));
+        return std::make_unique<RegexPattern>(std::regex(pattern, flags), pattern, caseSensitive);
     } catch (const std::regex_error& e) {
         error = "The regular expression is not valid: " + std::string(e.what());
         return nullptr;

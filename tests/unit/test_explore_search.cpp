@@ -2,11 +2,13 @@
 // case, the places searched, the types included, and the limits.
 #include "explore/explore_commands.h"
 #include "explore/object_search.h"
+#include "explore/regex_literals.h"
 #include "test_explore_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 namespace orv {
 namespace {
@@ -118,6 +120,96 @@ TEST(ObjectSearch, RegularExpressions) {
     EXPECT_FALSE(error.empty());
     // The same text is fine without the tick.
     EXPECT_NE(SearchPattern::Compile("(", false, false, error), nullptr);
+}
+
+// A line is passed over without running the expression only when it lacks a run every match
+// holds: the quick path must find exactly what the expression alone finds.
+TEST(ObjectSearch, TheLiteralShortcutFindsWhatTheExpressionFinds) {
+    using Runs = std::vector<std::string>;
+    EXPECT_EQ(RequiredLiterals("T49[0-9]{2} WHERE"), (Runs{" WHERE", "T49"}));
+    EXPECT_EQ(RequiredLiterals("colou?r"), (Runs{"colo", "r"}));
+    EXPECT_EQ(RequiredLiterals("ab+c"), (Runs{"ab", "c"}));
+    EXPECT_EQ(RequiredLiterals("\\[dbo\\]\\.\\w+"), (Runs{"[dbo]."}));
+    for (const char* none : {"a|b", "(x)*", "[]a]", "\\d+", "caf\xc3\xa9"})
+        EXPECT_TRUE(RequiredLiterals(none).empty()) << none;
+
+    const char* patterns[] = {"T49[0-9]{2} WHERE",
+                              "colou?r",
+                              "ab+c",
+                              "a*b",
+                              "x{0,2}yz",
+                              "(?:ab)?cd",
+                              "(ab|cd)ef",
+                              "^SELECT .*FROM",
+                              "\\bFROM\\b",
+                              "\\[\\w+\\]\\.\\[",
+                              "a.c",
+                              "END$",
+                              "(?=abc)ab",
+                              "x(?!y)z?",
+                              "\\$\\^\\*lit",
+                              "[^a]bc",
+                              "ab*?c",
+                              "\\(x\\)+",
+                              "o{2}k"};
+    const char* lines[] = {"T4912 WHERE x",
+                           "t4912 where x",
+                           "T49 WHERE",
+                           "color",
+                           "COLOUR",
+                           "colr",
+                           "abbbc",
+                           "ac",
+                           "b",
+                           "yz",
+                           "xxyz",
+                           "cd",
+                           "abcd",
+                           "abef",
+                           "cdef",
+                           "SELECT a FROM b",
+                           "select * from t",
+                           "xFROMx",
+                           "a FROM b",
+                           "[dbo].[T]",
+                           "[DBO].[t]",
+                           "abc",
+                           "aXc",
+                           "THE END",
+                           "END.",
+                           "xz",
+                           "xyz",
+                           "$^*lit",
+                           "$^*LIT",
+                           "xbc",
+                           "abc",
+                           "(x))",
+                           "(X)",
+                           "ook",
+                           "OK",
+                           ""};
+    for (const char* p : patterns) {
+        for (const bool cs : {true, false}) {
+            std::string error;
+            const auto pattern = SearchPattern::Compile(p, true, cs, error);
+            ASSERT_NE(pattern, nullptr) << p << ": " << error;
+            auto flags = std::regex::ECMAScript;
+            if (!cs)
+                flags |= std::regex::icase;
+            const std::regex re(p, flags);
+            for (const char* line : lines) {
+                std::cmatch m;
+                const bool expected = std::regex_search(line, m, re);
+                size_t start = 0, length = 0;
+                EXPECT_EQ(pattern->FindIn(line, start, length), expected)
+                    << p << (cs ? " (case)" : "") << " on '" << line << "'";
+                if (expected && pattern->FindIn(line, start, length)) {
+                    EXPECT_EQ(start, static_cast<size_t>(m.position(0))) << p << " " << line;
+                    EXPECT_EQ(length, static_cast<size_t>(m.length(0))) << p << " " << line;
+                }
+            }
+        }
+    }
 }
 
 TEST(ObjectSearch, LimitAndStop) {
