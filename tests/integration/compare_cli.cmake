@@ -50,7 +50,7 @@ if(TARGET sqlsim)
   target_link_libraries(integration_saved_data_replay PRIVATE orv_dbcompare orv_test_support
     GTest::gtest_main)
   target_compile_definitions(integration_saved_data_replay PRIVATE
-    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
-  add_dependencies(integration_saved_data_replay orvane-cli sqlsim)
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>" ORVANE_BIN="$<TARGET_FILE:orvane>")
+  add_dependencies(integration_saved_data_replay orvane-cli orvane sqlsim)
   gtest_discover_tests(integration_saved_data_replay DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()

@@ -6,8 +6,12 @@
 #include "data_compare_support.h"
 #include "util/text.h"
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <unistd.h>
 
 namespace orv::test {
 namespace {
@@ -51,6 +55,37 @@ protected:
             Run("compare-data --format csv " + options + " " + s + " DcSource " + s + " DcTarget");
         EXPECT_EQ(r.status, expectedStatus) << r.err;
         return r.out;
+    }
+
+    // The desktop program, a copy in a folder of its own (its log goes beside it), started
+    // with `switchText`; its exit status, or -1 when it had not ended after two minutes.
+    int RunProgram(const std::string& switchText) {
+        const fs::path program = fs::path(home_) / "program" / "orvane";
+        if (!fs::exists(program)) {
+            fs::create_directories(program.parent_path());
+            fs::copy_file(ORVANE_BIN, program);
+        }
+        const pid_t pid = ::fork();
+        if (pid < 0)
+            return -1;
+        if (pid == 0) {
+            ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+            ::setenv("HOME", home_.c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            const std::string err = home_ + "/program-stderr.txt";
+            std::freopen(err.c_str(), "w", stderr);
+            ::execl(program.c_str(), "orvane", switchText.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        for (int i = 0; i < 1200; ++i) {
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
     }
 
     std::string server_;
@@ -119,6 +154,21 @@ TEST_F(SavedDataReplay, RunSavedExportsWhatCompareDataWritesAndRefusesMalformedP
     EXPECT_EQ(lines[1], "2\tPicked nightly\tCompare Data in Tables dbo.Picked\t" + server_ +
                             "\tDcSource\t" + server_ + "\tDcTarget\t" + picked);
     EXPECT_NE(lines[3].find("refused: "), std::string::npos) << lines[3];
+}
+
+TEST_F(SavedDataReplay, TheProgramRunsASavedDataProcessUnattended) {
+    DataSim f(kVersion2008, {}, false);
+    ASSERT_SIM_STARTED(f);
+    Prepare(f);
+    const std::string file = home_ + "/customers.csv";
+    ASSERT_EQ(SaveComparisonProcess(ini_, Data(kCompSubTypeDataSinglePair, "DcTarget",
+                                               {"[dbo].[Customers]"}, {""}, file)),
+              1);
+    EXPECT_EQ(RunProgram("/RunSavedComp:1"), 1);
+    EXPECT_EQ(ReadTextFile(file), CompareDataCsv("--mode merge --tables dbo.Customers", 1));
+    const std::string log = ReadTextFile(home_ + "/program/LogLogin.txt");
+    EXPECT_NE(log.find("Compare Data in Tables dbo.Customers"), std::string::npos) << log;
+    EXPECT_NE(log.find("1 table compared, 1 different."), std::string::npos) << log;
 }
 
 } // namespace
