@@ -38,6 +38,43 @@ bool ParseFlags(const std::string& text, std::string& flags) {
     return true;
 }
 
+std::string Bracketed(const std::string& part) {
+    return "[" + ReplaceAll(part, "]", "]]") + "]";
+}
+
+// "[a]<sep>[b]<sep>...": every part bracketed and not empty, "]]" standing for "]".
+bool ParseBracketedParts(const std::string& text, char separator, std::vector<std::string>& parts) {
+    parts.clear();
+    size_t i = 0;
+    while (true) {
+        if (i >= text.size() || text[i] != '[')
+            return false;
+        std::string part;
+        for (++i;; ++i) {
+            if (i >= text.size())
+                return false;
+            if (text[i] == ']') {
+                if (i + 1 < text.size() && text[i + 1] == ']') {
+                    part += ']';
+                    ++i;
+                    continue;
+                }
+                ++i;
+                break;
+            }
+            part += text[i];
+        }
+        if (part.empty())
+            return false;
+        parts.push_back(std::move(part));
+        if (i == text.size())
+            return true;
+        if (text[i] != separator)
+            return false;
+        ++i;
+    }
+}
+
 // The selector's order of the seven flags.
 constexpr const char* kTypePlural[7] = {"Tables",   "Procedures",    "Functions",  "Views",
                                         "Triggers", "Relationships", "Constraints"};
@@ -90,6 +127,47 @@ private:
     std::string error_;
 };
 
+// The table pairs, their picked keys and the mode of a data comparison.
+bool ReadDataPairs(SectionReader& r, ComparisonDescription& d) {
+    const int32_t count = d.CheckCount[0];
+    if (d.CheckCount[1] != count)
+        return r.Fail("SelCompCountTarget", "holds " + std::to_string(d.CheckCount[1]) +
+                                                ", but SelCompCountSource holds " +
+                                                std::to_string(count) +
+                                                ": every pair has two tables");
+    if (d.CompSubType == kCompSubTypeDataSinglePair && count != 1)
+        return r.Fail("SelCompCountSource",
+                      "holds " + std::to_string(count) + ", but a single pair of tables needs 1");
+    if (d.CompSubType == kCompSubTypeDataSelected && count == 0)
+        return r.Fail("SelCompCountSource", "is 0: no table pair is picked");
+    // All tables lists none.
+    const int32_t used = d.CompSubType == kCompSubTypeDataAllTables ? 0 : count;
+    std::string text, schema, name;
+    for (int32_t k = 0; k < used; ++k) {
+        for (int side = 0; side < 2; ++side) {
+            const std::string key = CheckedObjectKey(side, static_cast<size_t>(k));
+            if (!r.Text(key.c_str(), text, true, true))
+                return false;
+            if (!ParseBracketedTableName(text, schema, name))
+                return r.Fail(key, "holds \"" + text + "\", which is not [schema].[table]");
+            d.CheckedObjects[side].push_back(text);
+        }
+        const std::string key = "DataKey" + std::to_string(k + 1);
+        std::vector<std::string> columns;
+        if (!r.Text(key.c_str(), text, false))
+            return false;
+        if (!text.empty() && !ParseBracketedColumnList(text, columns))
+            return r.Fail(key, "holds \"" + text + "\", which is not [column],[column],...");
+        d.DataKeys.push_back(text);
+    }
+    if (!r.Number("DataMode", d.DataMode, false, 0))
+        return false;
+    if (d.DataMode > kDataModeHash)
+        return r.Fail("DataMode", "holds " + std::to_string(d.DataMode) +
+                                      ", which is neither 0 (auto), 1 (merge) nor 2 (hash)");
+    return true;
+}
+
 bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription& d,
                  std::string& error) {
     d = ComparisonDescription{};
@@ -115,6 +193,11 @@ bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription&
         return refuse("CompSubSubType", "holds " + std::to_string(d.CompSubSubType) +
                                             ", which is neither 0 (simple) nor 1 (details)");
     const bool structure = d.CompType == kCompTypeStructure;
+    const bool data = d.CompType == kCompTypeData;
+    if (data && d.CompSubType != kCompSubTypeDataAllTables &&
+        d.CompSubType != kCompSubTypeDataSelected && d.CompSubType != kCompSubTypeDataSinglePair)
+        return refuse("CompSubType",
+                      "holds " + std::to_string(d.CompSubType) + ", which is no data comparison");
     if (structure && d.CompSubType != kCompSubTypeAllObjects && d.CompSubType != kCompSubTypeBulk &&
         d.CompSubType != kCompSubTypeSelective && d.CompSubType != kCompSubTypeSinglePair)
         return refuse("CompSubType", "holds " + std::to_string(d.CompSubType) +
@@ -154,7 +237,9 @@ bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription&
         return fail();
     if (selective && d.CheckCount[0] + d.CheckCount[1] == 0)
         return refuse("SelCompCountSource", "and SelCompCountTarget are both 0: nothing is picked");
-    for (int side = 0; side < 2; ++side) {
+    if (data && !ReadDataPairs(r, d))
+        return fail();
+    for (int side = 0; side < 2 && !data; ++side) {
         // The picks of a non-selective comparison are not used; a selective one needs each.
         const int32_t count = selective ? d.CheckCount[side] : 0;
         for (int32_t k = 0; k < count; ++k) {
@@ -189,6 +274,30 @@ bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription&
 }
 
 } // namespace
+
+std::string BracketedTableName(const std::string& schema, const std::string& name) {
+    return schema.empty() ? Bracketed(name) : Bracketed(schema) + "." + Bracketed(name);
+}
+
+bool ParseBracketedTableName(const std::string& text, std::string& schema, std::string& name) {
+    std::vector<std::string> parts;
+    if (!ParseBracketedParts(text, '.', parts) || parts.size() > 2)
+        return false;
+    schema = parts.size() == 2 ? parts[0] : std::string();
+    name = parts.back();
+    return true;
+}
+
+std::string BracketedColumnList(const std::vector<std::string>& columns) {
+    std::string text;
+    for (const std::string& c : columns)
+        text += (text.empty() ? "" : ",") + Bracketed(c);
+    return text;
+}
+
+bool ParseBracketedColumnList(const std::string& text, std::vector<std::string>& columns) {
+    return ParseBracketedParts(text, ',', columns);
+}
 
 int32_t ExportTypeOf(const std::string& path) {
     const size_t dot = path.find_last_of('.');
@@ -232,6 +341,13 @@ int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescri
             std::min(list.size(), static_cast<size_t>(std::max(0, d.CheckCount[side])));
         for (size_t k = 0; k < n; ++k)
             values.emplace_back(CheckedObjectKey(side, k), list[k]);
+    }
+    if (d.CompType == kCompTypeData) {
+        const size_t n = std::min(d.DataKeys.size(), d.CheckedObjects[0].size());
+        for (size_t k = 0; k < n; ++k)
+            if (!d.DataKeys[k].empty())
+                values.emplace_back("DataKey" + std::to_string(k + 1), d.DataKeys[k]);
+        values.emplace_back("DataMode", std::to_string(d.DataMode));
     }
     if (!d.Name.empty())
         values.emplace_back("Name", Trim(d.Name));
@@ -307,6 +423,28 @@ bool DeleteComparisonProcess(const std::string& iniPath, int32_t number) {
 }
 
 std::string ComparisonKindText(const ComparisonDescription& d) {
+    if (d.CompType == kCompTypeData) {
+        switch (d.CompSubType) {
+        case kCompSubTypeDataAllTables:
+            return "Compare Data in All Tables";
+        case kCompSubTypeDataSelected:
+            return "Compare Data in Selected Tables";
+        case kCompSubTypeDataSinglePair: {
+            if (d.CheckedObjects[0].empty() || d.CheckedObjects[1].empty())
+                return "Compare Data in Single Pair of Tables";
+            std::string schema, name[2];
+            for (int side = 0; side < 2; ++side)
+                if (!ParseBracketedTableName(d.CheckedObjects[side].front(), schema, name[side]))
+                    name[side] = d.CheckedObjects[side].front();
+                else if (!schema.empty())
+                    name[side] = schema + "." + name[side];
+            return "Compare Data in Tables " + name[0] +
+                   (name[1] == name[0] ? std::string() : " and " + name[1]);
+        }
+        default:
+            return "Data comparison " + std::to_string(d.CompSubType);
+        }
+    }
     if (d.CompType != kCompTypeStructure)
         return "Comparison of kind " + std::to_string(d.CompType);
     std::string flags;

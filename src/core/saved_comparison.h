@@ -3,15 +3,21 @@
 //
 // Keys of a section (all values text):
 //   Name            the name the user gave the process (optional; the number stays the key)
-//   CompType        1 structure comparison (other kinds may add their own numbers)
+//   CompType        1 structure comparison, 2 data comparison
 //   CompSubType     10 all objects, 20 bulk (every object of one type), 30 selective,
-//                   35 a single pair of objects
+//                   35 a single pair of objects; for a data comparison 10 all tables,
+//                   30 selected tables, 35 a single pair of tables
 //   CompSubSubType  0 simple report, 1 details report
 //   EncObjTypes     the seven-flag text of the compared types ("1,0,0,0,0,0,0" or "1000000")
 //   ServerName1/2, DbName1/2   the Source and Target
 //   TableName1/2, ObjId1/2     the single pair's objects as listed, and their ids
 //   SelCompCountSource/Target, SelCompSource<n>/SelCompTarget<n>   the selective picks
 //   ExportFilePath, ExportType (1 HTML, 2 CSV), Print ("True"/"False")
+// A data comparison keeps its table pairs in the selective keys: SelCompCountSource and
+// SelCompCountTarget both hold the number of pairs, SelCompSource<n>/SelCompTarget<n> the two
+// tables of pair n as "[schema].[name]" (brackets doubled inside, "[name]" without a schema),
+// DataKey<n> the key columns picked for pair n as "[col1],[col2]" (absent: the tables' own
+// key), and DataMode 0 auto, 1 merge, 2 hash.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +33,14 @@ constexpr int32_t kCompSubTypeSelective = 30;
 constexpr int32_t kCompSubTypeSinglePair = 35;
 constexpr int32_t kCompSubSubTypeSimple = 0;
 constexpr int32_t kCompSubSubTypeDetails = 1;
+
+constexpr int32_t kCompTypeData = 2;
+constexpr int32_t kCompSubTypeDataAllTables = 10;
+constexpr int32_t kCompSubTypeDataSelected = 30;
+constexpr int32_t kCompSubTypeDataSinglePair = 35;
+constexpr int32_t kDataModeAuto = 0;
+constexpr int32_t kDataModeMerge = 1;
+constexpr int32_t kDataModeHash = 2;
 
 // The ExportType values.
 constexpr int32_t kExportHtml = 1;
@@ -51,7 +65,17 @@ struct ComparisonDescription {
     std::vector<std::string> CheckedObjects[2];
     bool Print = false;
     std::string TableId[2]; // decimal text
+    // Data comparison: per pair (index as in CheckedObjects) its picked key text, "" for none.
+    std::vector<std::string> DataKeys;
+    int32_t DataMode = kDataModeAuto;
 };
+
+// "[schema].[name]" ("[name]" for an empty schema), and back; false on a malformed text.
+std::string BracketedTableName(const std::string& schema, const std::string& name);
+bool ParseBracketedTableName(const std::string& text, std::string& schema, std::string& name);
+// "[a],[b]" of a column list, and back; false on a malformed text.
+std::string BracketedColumnList(const std::vector<std::string>& columns);
+bool ParseBracketedColumnList(const std::string& text, std::vector<std::string>& columns);
 
 // The export type a file name implies: .htm/.html, .csv, anything else 0.
 int32_t ExportTypeOf(const std::string& path);

@@ -1,5 +1,8 @@
 #include "dbcompare/saved_replay.h"
 
+#include "dbcompare/data_compare_report.h"
+#include "dbcompare/data_compare_saved.h"
+#include "export/export_file.h"
 #include "util/text.h"
 
 namespace orv {
@@ -99,6 +102,11 @@ bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& e
     switch (d.CompType) {
     case kCompTypeStructure:
         return PlanStructure(d, plan, error);
+    case kCompTypeData:
+        plan.Kind = ReplayKind::Data;
+        plan.DataAllTables = d.CompSubType == kCompSubTypeDataAllTables;
+        plan.DataMode = DataModeOfProcess(d.DataMode);
+        return DataPairsOfProcess(d, plan.DataTables, error);
     default:
         error =
             "comparisons of kind " + std::to_string(d.CompType) + " cannot be run by this program.";
@@ -119,6 +127,121 @@ DbCompareRequest WholeDatabaseRequest(const ReplayPlan& plan, DbCompareRequest s
     }
     return request;
 }
+
+DataCompareRequest DataReplayRequest(const ReplayPlan& plan, DataCompareRequest settings,
+                                     const ServerEntry (&servers)[2]) {
+    DataCompareRequest request = std::move(settings);
+    for (int side = 0; side < 2; ++side) {
+        request.Place[side].Server = servers[side];
+        request.Place[side].Database = plan.Database[side];
+    }
+    request.AllTables = plan.DataAllTables;
+    request.Tables = plan.DataAllTables ? std::vector<DataTablePair>{} : plan.DataTables;
+    request.Mode = plan.DataMode;
+    return request;
+}
+
+std::string DataResultCountsText(const DataCompareResults& r) {
+    const auto c = r.PairCounts();
+    int64_t total = 0;
+    for (int64_t n : c)
+        total += n;
+    std::string text = std::to_string(total) + (total == 1 ? " table" : " tables") + " compared";
+    for (DataPairStatus s :
+         {DataPairStatus::Identical, DataPairStatus::Different, DataPairStatus::OnlyInSource,
+          DataPairStatus::OnlyInTarget, DataPairStatus::NotComparable})
+        if (c[static_cast<size_t>(s)] > 0)
+            text += ", " + std::to_string(c[static_cast<size_t>(s)]) + " " + DataPairStatusWord(s);
+    return text + ".";
+}
+
+std::string FormatDataReplayReport(const DataCompareResults& results, ReportFormat format,
+                                   int64_t maxRows) {
+    switch (format) {
+    case ReportFormat::Csv:
+        return DataCompareCsv(results);
+    case ReportFormat::Html:
+        return DataCompareHtml(results, maxRows);
+    default:
+        return DataCompareText(results);
+    }
+}
+
+std::string OutcomeCountsText(const ReplayOutcome& outcome) {
+    if (outcome.Results && outcome.Results->Complete())
+        return ResultCountsText(*outcome.Results);
+    if (outcome.DataResults && outcome.DataResults->Complete())
+        return DataResultCountsText(*outcome.DataResults);
+    return "";
+}
+
+namespace {
+
+ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& services,
+                           ServerEntry (&servers)[2], const std::string& exportPath,
+                           ReportFormat format, ProgressSink& progress, const CancelToken& cancel) {
+    ReplayOutcome outcome;
+    if (!services.runData) {
+        outcome.Problem = "data comparisons cannot be run here.";
+        return outcome;
+    }
+    DataCompareRequest settings;
+    if (services.dataSettings)
+        services.dataSettings(settings);
+    const DataCompareRequest request = DataReplayRequest(plan, std::move(settings), servers);
+    outcome.DataResults = services.runData(request, progress, cancel);
+    if (!outcome.DataResults) {
+        outcome.Problem = "the comparison gave no results.";
+        return outcome;
+    }
+    const DataCompareResults& results = *outcome.DataResults;
+    outcome.Status = results.ExitStatus();
+    if (!results.Complete()) {
+        outcome.Status = kReplayExitError;
+        const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
+        outcome.Problem = "the comparison did not complete" +
+                          (problem.empty() ? std::string(".") : ": " + problem);
+        if (!exportPath.empty())
+            outcome.Problem += " No report was written to " + exportPath +
+                               "; an existing file of that name is unchanged.";
+        return outcome;
+    }
+    if (outcome.Status == kReplayExitError) {
+        for (const DataTableResult& t : results.Tables)
+            if (t.Status == DataPairStatus::NotComparable) {
+                outcome.Problem = t.DisplayName() + " is not comparable: " + t.Reason;
+                break;
+            }
+        if (outcome.Problem.empty())
+            outcome.Problem = "a table could not be compared (see the report).";
+    }
+    if (!exportPath.empty()) {
+        std::string error;
+        if (!WriteExportFile(
+                exportPath, FormatDataReplayReport(results, format, request.RowKeepLimit), error)) {
+            outcome.Status = kReplayExitError;
+            outcome.Problem = error;
+            return outcome;
+        }
+        outcome.ExportedTo = exportPath;
+    }
+    if (plan.Print) {
+        if (services.printData) {
+            std::string error;
+            outcome.Printed = services.printData(results, error);
+            if (!outcome.Printed) {
+                outcome.Status = kReplayExitError;
+                outcome.Problem = "the report could not be printed" +
+                                  (error.empty() ? std::string(".") : ": " + error);
+            }
+        } else {
+            outcome.Note = "the process asks for printing, which only the desktop program does.";
+        }
+    }
+    return outcome;
+}
+
+} // namespace
 
 int ReplayExitStatus(const DbCompareResults& results) {
     if (!results.Complete())
@@ -151,6 +274,8 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
         if (!services.resolveServer(plan.ServerName[side], servers[side], outcome.Problem))
             return outcome;
 
+    if (plan.Kind == ReplayKind::Data)
+        return RunSavedData(plan, services, servers, exportPath, format, progress, cancel);
     if (plan.Kind == ReplayKind::SinglePair) {
         if (services.runPair)
             outcome.Results = services.runPair(plan, servers, settings.Options, outcome.Problem);
@@ -212,8 +337,7 @@ std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
         line += ", " + ComparisonKindText(d) + " " + d.ServerName[0] + "." + d.DbName[0] + " - " +
                 d.ServerName[1] + "." + d.DbName[1];
     line += ": ";
-    if (outcome.Results && outcome.Results->Complete())
-        line += ResultCountsText(*outcome.Results);
+    line += OutcomeCountsText(outcome);
     if (!outcome.Problem.empty())
         line += (line.back() == ' ' ? "" : " ") + std::string("Error: ") + outcome.Problem;
     if (!outcome.ExportedTo.empty())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/saved_comparison.h"
+#include "dbcompare/data_compare.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_report.h"
 
@@ -18,7 +19,7 @@ constexpr int kReplayExitError = 2;
 
 // What a saved process runs. Each comparison kind (CompType) has its own branch in PlanReplay
 // and RunSavedProcess; a kind this program cannot run is refused there with a message.
-enum class ReplayKind { WholeDatabase, SinglePair };
+enum class ReplayKind { WholeDatabase, SinglePair, Data };
 
 struct ReplayPlan {
     ReplayKind Kind = ReplayKind::WholeDatabase;
@@ -33,6 +34,10 @@ struct ReplayPlan {
     ObjectType PairType = kTypeNone;
     std::string PairName[2];
     int32_t PairId[2] = {0, 0};
+    // Data: every table, or the listed pairs; the mode.
+    bool DataAllTables = false;
+    std::vector<DataTablePair> DataTables;
+    DataCompareMode DataMode = DataCompareMode::Auto;
     // The saved export (empty path: none) and print settings.
     std::string ExportPath;
     ReportFormat ExportFormat = ReportFormat::Text;
@@ -52,6 +57,10 @@ using PairRunner =
     std::function<DbCompareResultsPtr(const ReplayPlan& plan, ServerEntry (&servers)[2],
                                       const CompareOptions& options, std::string& error)>;
 
+// The data comparison request of a plan, on top of `settings` (ApplyCurrentDataSettings).
+DataCompareRequest DataReplayRequest(const ReplayPlan& plan, DataCompareRequest settings,
+                                     const ServerEntry (&servers)[2]);
+
 struct ReplayServices {
     // The entry of a saved server name, its version known; false with the reason.
     std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
@@ -59,6 +68,13 @@ struct ReplayServices {
     std::function<DbCompareResultsPtr(const DbCompareRequest&, ProgressSink&, const CancelToken&)>
         runDb;
     PairRunner runPair;
+    // Data comparisons: the stored settings put on a request (null: the defaults), the run,
+    // and the printing of its report (null: as `print` above).
+    std::function<void(DataCompareRequest&)> dataSettings;
+    std::function<DataCompareResultsPtr(const DataCompareRequest&, ProgressSink&,
+                                        const CancelToken&)>
+        runData;
+    std::function<bool(const DataCompareResults& results, std::string& error)> printData;
     // Prints the report; false with the reason. Null: printing is not offered (the process's
     // Print setting is then only noted).
     std::function<bool(const DbCompareResults& results, std::string& error)> print;
@@ -66,9 +82,10 @@ struct ReplayServices {
 
 struct ReplayOutcome {
     int Status = kReplayExitError;
-    DbCompareResultsPtr Results; // null when nothing ran
-    std::string Problem;         // why the status is 2; empty otherwise
-    std::string ExportedTo;      // the file written, if any
+    DbCompareResultsPtr Results;       // null when nothing ran (and for a data comparison)
+    DataCompareResultsPtr DataResults; // a data comparison's; null otherwise
+    std::string Problem;               // why the status is 2; empty otherwise
+    std::string ExportedTo;            // the file written, if any
     bool Printed = false;
     std::string Note; // for a Print setting this run could not honour
 };
@@ -92,5 +109,12 @@ std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
 
 // "12 objects compared, 10 identical, 2 different."
 std::string ResultCountsText(const DbCompareResults& results);
+// "3 tables compared, 2 identical, 1 different."
+std::string DataResultCountsText(const DataCompareResults& results);
+// A data comparison's report in `format` (Text, Csv: the summary records, Html).
+std::string FormatDataReplayReport(const DataCompareResults& results, ReportFormat format,
+                                   int64_t maxRows);
+// The counts of whichever comparison the outcome holds ("" when it did not complete).
+std::string OutcomeCountsText(const ReplayOutcome& outcome);
 
 } // namespace orv

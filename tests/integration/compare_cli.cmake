@@ -42,3 +42,15 @@ if(TARGET sqlsim)
   add_dependencies(integration_compare_data_cli orvane-cli sqlsim)
   gtest_discover_tests(integration_compare_data_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# Saved data comparison processes run by orvane-cli run-saved.
+if(TARGET sqlsim)
+  add_executable(integration_saved_data_replay
+    ${CMAKE_CURRENT_LIST_DIR}/test_saved_data_replay.cpp)
+  target_link_libraries(integration_saved_data_replay PRIVATE orv_dbcompare orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_saved_data_replay PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>" ORVANE_BIN="$<TARGET_FILE:orvane>")
+  add_dependencies(integration_saved_data_replay orvane-cli orvane sqlsim)
+  gtest_discover_tests(integration_saved_data_replay DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

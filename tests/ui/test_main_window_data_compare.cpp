@@ -2,8 +2,12 @@
 // Comparisons menu, F9 and the Compare Data button on a single pair, the selected tables and
 // all tables, with the counts written down at the top of the fixture; the key question for a
 // pair without a key; Stop; and the results window acting on real results.
+#include "core/paths.h"
 #include "core/registry.h"
+#include "core/saved_comparison.h"
 #include "core/settings.h"
+#include "dbcompare/data_compare_report.h"
+#include "save_settings_scope.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
@@ -260,6 +264,43 @@ TEST_F(MainWindowDataCompare, SelectedTablesAreComparedWithTheirNamesakes) {
     ASSERT_TRUE(lastResults);
     // In list order.
     ExpectVerdicts(*lastResults, {kCustomers, kOnlyHere, kOrders});
+}
+
+// Saved from the results window through the Save Comparison dialog, then run from the list
+// of saved processes: the same pairs compared again, the export written, the results shown.
+TEST_F(MainWindowDataCompare, ASavedDataComparisonRunsAgainWithItsExport) {
+    auto w = OpenWindow();
+    Click(w->ObjectList(0), "Customers");
+    Click(w->ObjectList(0), "Orders", Qt::ControlModifier);
+    w->MenuItem("mnuDataCompSelective")->trigger();
+    ASSERT_TRUE(lastResults);
+    frmDataCompareResults window(lastResults, shown.back(), lastRequest);
+    const std::string file = env.PathOf("saved.csv");
+    {
+        test::SaveSettingsAnswer answer([&](ComparisonDescription& d) {
+            d.Name = "Orders nightly";
+            d.SavedFullExportFilePath = file;
+            d.ExportType = ExportTypeOf(file);
+            return true;
+        });
+        window.SaveButton()->click();
+        EXPECT_EQ(answer.asked, 1);
+    }
+    ASSERT_FALSE(env.prompter.messages.empty());
+    EXPECT_EQ(env.prompter.messages.back().text, "The comparison process was saved as number 1.");
+    ComparisonDescription d;
+    ASSERT_TRUE(LoadComparisonProcess(Paths().CompsIni, 1, d));
+    EXPECT_EQ(ComparisonKindText(d), "Compare Data in Selected Tables");
+
+    runs.clear();
+    lastResults.reset();
+    EXPECT_TRUE(w->RunSavedComparison(1));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].caption, "Compare Data in Selected Tables");
+    EXPECT_EQ(runs[0].request.Place[1].Database, "DuiTarget");
+    ASSERT_TRUE(lastResults);
+    ExpectVerdicts(*lastResults, {kCustomers, kOrders});
+    EXPECT_EQ(test::ReadTextFile(file), DataCompareCsv(*lastResults));
 }
 
 TEST_F(MainWindowDataCompare, AllTablesListsOneSidedTablesAndTheOneWithoutAKey) {

@@ -64,11 +64,33 @@ TEST(SavedReplayPlan, EachKindAsksForItsComparison) {
     EXPECT_EQ(plan.PairName[1], "trg_b");
     EXPECT_EQ(plan.PairId[0], 12);
 
+    // A data comparison of every table, and of picked pairs with their keys and mode.
+    ComparisonDescription data = Process(kCompSubTypeDataAllTables, "1,0,0,0,0,0,0");
+    data.CompType = kCompTypeData;
+    ASSERT_TRUE(PlanReplay(data, plan, error)) << error;
+    EXPECT_EQ(plan.Kind, ReplayKind::Data);
+    EXPECT_TRUE(plan.DataAllTables);
+    EXPECT_EQ(plan.DataMode, DataCompareMode::Auto);
+    data.CompSubType = kCompSubTypeDataSelected;
+    data.CheckedObjects[0] = {"[dbo].[A]", "[B]"};
+    data.CheckedObjects[1] = {"[dbo].[A]", "[x].[B]]c]"};
+    data.DataKeys = {"", "[Code],[Part]]2]"};
+    data.DataMode = kDataModeHash;
+    ASSERT_TRUE(PlanReplay(data, plan, error)) << error;
+    ASSERT_EQ(plan.DataTables.size(), 2u);
+    EXPECT_FALSE(plan.DataAllTables);
+    EXPECT_EQ(plan.DataMode, DataCompareMode::Hash);
+    EXPECT_EQ(plan.DataTables[0].Key, std::vector<std::string>{});
+    EXPECT_EQ(plan.DataTables[1].Schema[0], "");
+    EXPECT_EQ(plan.DataTables[1].Schema[1], "x");
+    EXPECT_EQ(plan.DataTables[1].Name[1], "B]c");
+    EXPECT_EQ(plan.DataTables[1].Key, (std::vector<std::string>{"Code", "Part]2"}));
+
     // A kind of comparison this program has no runner for is refused, not guessed at.
-    ComparisonDescription data = Process(kCompSubTypeAllObjects, "1,0,0,0,0,0,0");
-    data.CompType = 2;
-    EXPECT_FALSE(PlanReplay(data, plan, error));
-    EXPECT_NE(error.find("kind 2"), std::string::npos) << error;
+    ComparisonDescription other = Process(kCompSubTypeAllObjects, "1,0,0,0,0,0,0");
+    other.CompType = 9;
+    EXPECT_FALSE(PlanReplay(other, plan, error));
+    EXPECT_NE(error.find("kind 9"), std::string::npos) << error;
 }
 
 class SavedReplayRun : public ::testing::Test {

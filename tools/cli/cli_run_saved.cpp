@@ -38,6 +38,9 @@ constexpr const char* kRunSavedHelp =
     "complete, a missing folder or an unwritable file leaves an existing file unchanged.\n"
     "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
     "\n"
+    "A saved data comparison reports its table pairs as 'orvane-cli compare-data' does (CSV:\n"
+    "one summary record per pair) and exits the same way.\n"
+    "\n"
     "Exit status: 0 every object identical, 1 an object differs or exists on one side only,\n"
     "2 error (no such process, a malformed process, a server no longer stored or not\n"
     "reachable, a refused login, an export that could not be written, an object not\n"
@@ -178,19 +181,32 @@ int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
             return RunDbCompare(request, progress, cancel);
         };
         services.runPair = RunSavedPair;
+        services.dataSettings = ApplyCurrentDataSettings;
+        services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
+                              const CancelToken& cancel) {
+            return RunDataCompare(request, progress, cancel);
+        };
         CancelToken cancel;
         ConsoleProgressSink progress(stderr, ::isatty(STDERR_FILENO) == 1);
         const ReplayOutcome outcome =
             RunSavedProcess(plan, settings, services, path, format, progress, cancel);
         status = outcome.Status;
-        if (outcome.Results && outcome.Results->Complete())
-            progress.Note(ResultCountsText(*outcome.Results));
+        const std::string counts = OutcomeCountsText(outcome);
+        if (!counts.empty())
+            progress.Note(counts);
         if (!outcome.Problem.empty())
             std::cerr << prefix << outcome.Problem << '\n';
         if (!outcome.Note.empty())
             std::cerr << prefix << outcome.Note << '\n';
         if (toStdout && outcome.Results) {
             std::cout << FormatDbCompareReport(*outcome.Results, format, LineBreaks::Lf);
+            std::cout.flush();
+            if (!std::cout)
+                status = kReplayExitError;
+        }
+        if (toStdout && outcome.DataResults) {
+            std::cout << FormatDataReplayReport(*outcome.DataResults, format,
+                                                Settings().MaxRowsInDiffTable);
             std::cout.flush();
             if (!std::cout)
                 status = kReplayExitError;

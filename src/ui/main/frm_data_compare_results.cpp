@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
+#include "dbcompare/data_compare_saved.h"
 #include "dbcompare/data_sync_script.h"
 #include "export/export_file.h"
 #include "ui/main/frm_report.h"
@@ -302,13 +303,15 @@ void frmDataCompareResults::BuildControls() {
     cmdCopyToFile_ = MakeButton("cmdCopyToFile", "Export To &File",
                                 "Export an HTML report or the differing rows as CSV", this);
     cmdPrint_ = MakeButton("cmdPrint", "&Print", "Print the report on the default printer", this);
+    cmdSave_ = MakeButton("cmdSave", "&Save Comparison",
+                          "Save comparison's process parameters so it can be re-run later", this);
     cmdHelp_ = MakeButton("cmdHelp", "H&elp", "Display Help (F1)", this);
     cmdExit_ = MakeButton("cmdExit", "E&xit", "Close the results (Esc)", this);
     buttons->addWidget(cmdKey_);
     buttons->addWidget(cmdScript_);
     buttons->addWidget(cmdScriptAll_);
     buttons->addStretch(1);
-    for (QPushButton* b : {cmdCopyClip_, cmdCopyToFile_, cmdPrint_, cmdHelp_, cmdExit_})
+    for (QPushButton* b : {cmdCopyClip_, cmdCopyToFile_, cmdPrint_, cmdSave_, cmdHelp_, cmdExit_})
         buttons->addWidget(b);
     root->addLayout(buttons);
 
@@ -318,6 +321,7 @@ void frmDataCompareResults::BuildControls() {
     connect(cmdCopyClip_, &QPushButton::clicked, this, &frmDataCompareResults::CopyToClipboard);
     connect(cmdCopyToFile_, &QPushButton::clicked, this, &frmDataCompareResults::ExportToFile);
     connect(cmdPrint_, &QPushButton::clicked, this, &frmDataCompareResults::PrintNow);
+    connect(cmdSave_, &QPushButton::clicked, this, &frmDataCompareResults::SaveComparison);
     connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kDataCompareHelpTopic); });
     connect(cmdExit_, &QPushButton::clicked, this, &QDialog::accept);
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -731,7 +735,19 @@ void frmDataCompareResults::PrintNow() {
     busy_ = true;
     txtReport_->SetText(ReportText());
     PrintViewOrOfferPdf(*txtReport_);
+    printed_ = true;
     busy_ = false;
+}
+
+void frmDataCompareResults::SaveComparison() {
+    if (busy_)
+        return;
+    // The caption names the scope the comparison was started with.
+    const int32_t subType = caption_ == DataCompareCaption(DataCompareScope::SinglePair)
+                                ? kCompSubTypeDataSinglePair
+                                : kCompSubTypeDataSelected;
+    SaveComparisonAndTell(DescribeDataCompare(*results_, request_, subType, exportPath_, printed_),
+                          this);
 }
 
 void frmDataCompareResults::keyPressEvent(QKeyEvent* event) {

@@ -66,6 +66,8 @@ public:
     void CopyToClipboard();
     void ExportToFile();
     void PrintNow();
+    // Saves the comparison as a process (the save dialog asks for its name and export).
+    void SaveComparison();
 
     // Controls, for tests and the screenshot.
     QTreeWidget* TableList() const { return pvlTables_; }
@@ -79,6 +81,7 @@ public:
     QPushButton* KeyButton() const { return cmdKey_; }
     QPushButton* ScriptButton() const { return cmdScript_; }
     QPushButton* ScriptAllButton() const { return cmdScriptAll_; }
+    QPushButton* SaveButton() const { return cmdSave_; }
     QtTextView* PrintView() const { return txtReport_; }
     const std::string& ExportedPath() const { return exportPath_; }
 
@@ -98,6 +101,7 @@ private:
     std::string caption_;
     DataCompareRequest request_;
     std::string exportPath_;
+    bool printed_ = false;
     bool busy_ = false;
 
     QLabel* lblIncomplete_;
@@ -117,6 +121,7 @@ private:
     QPushButton* cmdCopyClip_;
     QPushButton* cmdCopyToFile_;
     QPushButton* cmdPrint_;
+    QPushButton* cmdSave_;
     QPushButton* cmdHelp_;
     QPushButton* cmdExit_;
 };

@@ -252,6 +252,9 @@ private:
                                             bool details);
     void WireSavedCompCommands();
     bool SetUpPanelsForReplay(const ReplayPlan& plan);
+    // A saved data comparison on the panels' servers and databases: its progress window, the
+    // export and print the process asks for, then its results window.
+    bool RunSavedDataComparison(const ReplayPlan& plan);
     void ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results);
     // The menu items and buttons of the data analyzer, ignored columns, legend and About.
     void WireToolCommands();

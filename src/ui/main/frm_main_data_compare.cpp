@@ -6,10 +6,15 @@
 #include "catalog/object_types.h"
 #include "catalog/schemas.h"
 #include "core/settings.h"
+#include "dbcompare/data_compare_report.h"
+#include "dbcompare/saved_replay.h"
+#include "export/export_file.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_data_compare_results.h"
+#include "ui/main/frm_report.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -214,6 +219,50 @@ void frmMain::RunDataCompareCommand(DataCompareScope scope) {
                 "\r\n\r\nThe results show the tables compared before it ended.");
     if (dialogs_.showDataCompareResults)
         dialogs_.showDataCompareResults(this, results, caption, request);
+}
+
+bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
+    if (busy_)
+        return false;
+    ServerEntry servers[2] = {PanelServers()[0], PanelServers()[1]};
+    DataCompareRequest settings;
+    ApplyCurrentDataSettings(settings);
+    const DataCompareRequest request = DataReplayRequest(plan, std::move(settings), servers);
+    const DataCompareScope scope = plan.DataAllTables            ? DataCompareScope::AllTables
+                                   : plan.DataTables.size() == 1 ? DataCompareScope::SinglePair
+                                                                 : DataCompareScope::SelectedTables;
+    const std::string caption = DataCompareCaption(scope);
+    busy_ = true;
+    const DataCompareResultsPtr results = dialogs_.runDataCompare(this, caption, request);
+    busy_ = false;
+    if (!results)
+        return false;
+    if (!results->Complete()) {
+        CurrentPrompter().MessageBox(
+            MsgIcon::Warning, kCannotCompare,
+            "The data comparison did not complete: " +
+                (results->Problem.empty() ? std::string("an error occurred.") : results->Problem) +
+                (plan.ExportPath.empty() ? std::string()
+                                         : "\r\n\r\nNothing was exported to " + plan.ExportPath +
+                                               "; an existing file of that name is unchanged."));
+    } else {
+        if (!plan.ExportPath.empty()) {
+            std::string error;
+            if (!WriteExportFile(
+                    plan.ExportPath,
+                    FormatDataReplayReport(*results, plan.ExportFormat, request.RowKeepLimit),
+                    error))
+                CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
+        }
+        if (plan.Print) {
+            QtTextView view;
+            view.SetText(DataCompareText(*results));
+            PrintViewOrOfferPdf(view);
+        }
+    }
+    if (dialogs_.showDataCompareResults)
+        dialogs_.showDataCompareResults(this, results, caption, request);
+    return true;
 }
 
 } // namespace orv

@@ -99,7 +99,8 @@ bool frmMain::SetUpPanelsForReplay(const ReplayPlan& plan) {
                 DatabaseChosen(side, row);
         }
     }
-    if (plan.DbKind == DbCompareKind::All && plan.Kind == ReplayKind::WholeDatabase)
+    if ((plan.DbKind == DbCompareKind::All && plan.Kind == ReplayKind::WholeDatabase) ||
+        plan.Kind == ReplayKind::Data)
         return true;
     const ObjectType type = plan.Types.front();
     if (CurrentType() != type) {
@@ -164,6 +165,8 @@ bool frmMain::RunSavedComparison(int32_t number) {
     if (!SetUpPanelsForReplay(plan))
         return false;
 
+    if (plan.Kind == ReplayKind::Data)
+        return RunSavedDataComparison(plan);
     if (plan.Kind == ReplayKind::WholeDatabase) {
         const DbCompareResultsPtr results =
             RunDbCompareCommand(plan.DbKind, plan.Types, plan.Details);

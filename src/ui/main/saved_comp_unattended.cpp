@@ -3,6 +3,7 @@
 #include "core/error_report.h"
 #include "core/paths.h"
 #include "core/saved_comparison.h"
+#include "dbcompare/data_compare_report.h"
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"
@@ -51,6 +52,11 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
         return RunDbCompare(request, progress, cancel);
     };
     services.runPair = RunSavedPair;
+    services.dataSettings = ApplyCurrentDataSettings;
+    services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
+                          const CancelToken& cancel) {
+        return RunDataCompare(request, progress, cancel);
+    };
     services.print = [hasPrinter](const DbCompareResults& results, std::string& message) {
         if (!hasPrinter) {
             message = "there is no printer";
@@ -58,6 +64,15 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
         }
         QtTextView view;
         view.SetText(FormatDbCompareReport(results, ReportFormat::Text));
+        return view.Print("Orvane Report", 1, std::max(1, view.PageCount()), 1);
+    };
+    services.printData = [hasPrinter](const DataCompareResults& results, std::string& message) {
+        if (!hasPrinter) {
+            message = "there is no printer";
+            return false;
+        }
+        QtTextView view;
+        view.SetText(DataCompareText(results));
         return view.Print("Orvane Report", 1, std::max(1, view.PageCount()), 1);
     };
     NullProgressSink progress;
