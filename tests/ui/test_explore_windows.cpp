@@ -353,6 +353,26 @@ TEST_F(ExploreWindows, ADatabaseGoneAndStop) {
     EXPECT_TRUE(slow.FindButton()->isEnabled());
     EXPECT_EQ(cache->Any(server.Name, kDb), nullptr);
     EXPECT_EQ(env.prompter.messages.size(), 1u);
+
+    // The references window against the same slow server: its Stop button ends the read too,
+    // and the window stays open to be run again.
+    frmMissingReferences refs(0, server, kDb, "", cache);
+    refs.show();
+    QSignalSpy checked(&refs, &frmMissingReferences::checked);
+    refs.Run();
+    EXPECT_TRUE(refs.Loading());
+    EXPECT_TRUE(refs.StopButton()->isEnabled());
+    QTest::qWait(300);
+    timer.restart();
+    QTest::mouseClick(refs.StopButton(), Qt::LeftButton);
+    ASSERT_TRUE(checked.wait(10000));
+    EXPECT_LT(timer.elapsed(), 8000);
+    EXPECT_TRUE(refs.isVisible());
+    EXPECT_FALSE(refs.Loading());
+    EXPECT_EQ(refs.SummaryLabel()->text().toStdString(), "Stopped - nothing was checked.");
+    EXPECT_EQ(refs.Results()->topLevelItemCount(), 0);
+    EXPECT_EQ(cache->Any(server.Name, kDb), nullptr);
+    EXPECT_EQ(env.prompter.messages.size(), 1u);
 }
 
 } // namespace
