@@ -22,7 +22,8 @@ if(TARGET sqlsim)
 endif()
 
 # Saved comparison processes: orvane-cli saved/run-saved and the program's /RunSavedComp.
-if(TARGET sqlsim)
+# Both need the desktop program, which a build without the windows does not have.
+if(TARGET sqlsim AND ORVANE_UI)
   add_executable(integration_saved_replay ${CMAKE_CURRENT_LIST_DIR}/test_saved_replay.cpp)
   target_link_libraries(integration_saved_replay PRIVATE orv_servers orv_test_support
     GTest::gtest_main)
@@ -43,8 +44,8 @@ if(TARGET sqlsim)
   gtest_discover_tests(integration_compare_data_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
 
-# Saved data comparison processes run by orvane-cli run-saved.
-if(TARGET sqlsim)
+# Saved data comparison processes run by orvane-cli run-saved (and by the program).
+if(TARGET sqlsim AND ORVANE_UI)
   add_executable(integration_saved_data_replay
     ${CMAKE_CURRENT_LIST_DIR}/test_saved_data_replay.cpp)
   target_link_libraries(integration_saved_data_replay PRIVATE orv_dbcompare orv_test_support
