@@ -24,7 +24,7 @@ public:
             DataTableResult& pair, PairMerger& merger, const std::function<bool(OdbcError&)>& tick,
             const HashSettings& settings)
         : place_(place), info_(info), plan_(plan), pair_(pair), merger_(merger), tick_(tick),
-          settings_(settings) {}
+          settings_(settings), oneHash_(OneHashPerRow(info, plan)) {}
 
     bool Process(const KeyRange& range, int64_t depth, OdbcError& error) {
         if (tick_ && !tick_(error))
@@ -92,7 +92,8 @@ private:
         auto one = [&](int side) {
             const auto start = std::chrono::steady_clock::now();
             std::vector<Row> rows;
-            ok[side] = QueryAll(place_[side], ChecksumSql(info_[side], plan_, side, range), rows,
+            ok[side] = QueryAll(place_[side], ChecksumSql(info_[side], plan_, side, range, oneHash_),
+                                rows,
                                 failure[side]);
             pair_.HashSeconds[static_cast<size_t>(side)] +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -149,6 +150,7 @@ private:
     PairMerger& merger_;
     const std::function<bool(OdbcError&)>& tick_;
     HashSettings settings_;
+    const bool oneHash_;
 };
 
 } // namespace

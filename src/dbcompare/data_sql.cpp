@@ -51,16 +51,43 @@ std::string RangeWhere(const TableInfo& t, const std::vector<int>& keyCol, bool 
     return where.empty() ? "" : " WHERE " + where;
 }
 
+// A compared value as HASHBYTES reads it: trailing blanks do not make texts differ; anything
+// else that differs in its bytes only costs a fetch of the range, never a wrong verdict.
+std::string HashedValue(const TableColumn& c) {
+    const std::string name = QuoteCatalogName(c.Name);
+    return FamilyOfType(c.Type) == TypeFamily::Character ? "RTRIM(" + name + ")" : name;
+}
+
+// A column hashed on its own, for rows too wide to hash in one piece.
 std::string ColumnHash(const TableColumn& c) {
     const std::string name = QuoteCatalogName(c.Name);
-    std::string value = name;
-    const TypeFamily f = FamilyOfType(c.Type);
-    // Trailing blanks do not make texts differ; anything else that differs in its bytes only
-    // costs a fetch of the range, never a wrong verdict.
-    if (f == TypeFamily::Character)
-        value = "RTRIM(" + name + ")";
-    return "CASE WHEN " + name + " IS NULL THEN 0x00 ELSE 0x01 + HASHBYTES('MD5', CAST(" + value +
-           " AS varbinary(8000))) END";
+    return "CASE WHEN " + name + " IS NULL THEN 0x00 ELSE 0x01 + HASHBYTES('MD5', CAST(" +
+           HashedValue(c) + " AS varbinary(8000))) END";
+}
+
+// A column's part of a row hashed in one piece: its length in 4 bytes, then its bytes; a NULL
+// is 0xFFFFFFFF, a length no value has. With the length in front no two different rows join
+// into the same bytes.
+std::string ColumnBytes(const TableColumn& c) {
+    const std::string value = HashedValue(c);
+    const std::string piece =
+        "CAST(DATALENGTH(" + value + ") AS binary(4)) + CAST(" + value + " AS varbinary(8000))";
+    return c.Nullable ? "ISNULL(" + piece + ", 0xFFFFFFFF)" : piece;
+}
+
+// Before SQL Server 2016 HASHBYTES takes at most 8000 bytes; a row is hashed in one piece only
+// when its columns cannot add up to more (each column's catalog length, with room for its
+// length prefix and the header a decimal gets when cast to binary).
+bool RowFitsOneHash(const TableInfo& t, const PairPlan& plan, int side) {
+    int64_t bytes = 0;
+    for (const std::vector<int>* list : {&plan.KeyCol[side], &plan.Compared[side]})
+        for (int i : *list) {
+            const TableColumn& c = Col(t, i);
+            if (c.Length <= 0 || c.Length > 8000)
+                return false;
+            bytes += c.Length + 8;
+        }
+    return bytes <= 8000;
 }
 
 } // namespace
@@ -89,19 +116,26 @@ std::string RowsSql(const TableInfo& table, const PairPlan& plan, int side, bool
     return sql;
 }
 
+bool OneHashPerRow(const TableInfo info[2], const PairPlan& plan) {
+    return RowFitsOneHash(info[0], plan, 0) && RowFitsOneHash(info[1], plan, 1);
+}
+
 std::string ChecksumSql(const TableInfo& table, const PairPlan& plan, int side,
-                        const KeyRange& range) {
+                        const KeyRange& range, bool oneHash) {
     // The key is hashed too: a row that moved to another key within a range must not pass for
     // the same row.
     std::string parts;
     for (const std::vector<int>* list : {&plan.KeyCol[side], &plan.Compared[side]})
         for (int i : *list)
-            parts += (parts.empty() ? "" : " + ") + ColumnHash(Col(table, i));
+            parts += (parts.empty() ? "" : " + ") +
+                     (oneHash ? ColumnBytes(Col(table, i)) : ColumnHash(Col(table, i)));
     if (parts.empty())
         parts = "0x00";
     const std::string h = "HASHBYTES('MD5', " + parts + ")";
-    return "SELECT COUNT_BIG(*), SUM(CAST(CAST(SUBSTRING(h, 1, 4) AS int) AS bigint)), "
-           "SUM(CAST(CAST(SUBSTRING(h, 5, 4) AS int) AS bigint)) FROM (SELECT " +
+    // Four bytes of the hash as bigint are an unsigned 32-bit number: the sums cannot overflow
+    // below 2^31 rows.
+    return "SELECT COUNT_BIG(*), SUM(CAST(SUBSTRING(h, 1, 4) AS bigint)), "
+           "SUM(CAST(SUBSTRING(h, 5, 4) AS bigint)) FROM (SELECT " +
            h + " AS h FROM " + QuotedTableName(table.Schema, table.Name) +
            RangeWhere(table, plan.KeyCol[side], true, range) + ") AS x";
 }

@@ -26,9 +26,15 @@ std::string KeyOrderBy(const TableInfo& table, const std::vector<int>& keyCol, b
 std::string RowsSql(const TableInfo& table, const PairPlan& plan, int side, bool later,
                     const KeyRange* range = nullptr);
 
-// COUNT_BIG(*) of a range and two sums over the per-row HASHBYTES of the compared columns.
+// Whether both sides' rows are narrow enough to hash each in one piece (one HASHBYTES per row);
+// otherwise each column is hashed on its own and the row hash is taken over those. Both sides
+// must be checksummed the same way, so this is decided for the pair.
+bool OneHashPerRow(const TableInfo info[2], const PairPlan& plan);
+
+// COUNT_BIG(*) of a range and two sums over the per-row HASHBYTES of the key and compared
+// columns.
 std::string ChecksumSql(const TableInfo& table, const PairPlan& plan, int side,
-                        const KeyRange& range);
+                        const KeyRange& range, bool oneHash);
 
 // The keys of the rows numbered step+1, 2*step+1, ... of a range in key order: the places where
 // a range is split.

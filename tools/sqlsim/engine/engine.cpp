@@ -6,6 +6,8 @@
 #include "engine/session.h"
 #include "engine/tokens.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -160,6 +162,11 @@ DatabaseEntry Engine::Impl::attachDatabase(const std::string& name, const std::s
 }
 
 Engine::Engine(EngineOptions options) : impl_(std::make_unique<Impl>()) {
+    // SQLite's memory statistics take a global lock on every allocation, and the functions that
+    // run per row (row checksums above all) allocate by the million. Settable only before
+    // SQLite first starts; later engines in the same process find it set.
+    static const int memoryStatisticsOff = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)memoryStatisticsOff;
     impl_->options = std::move(options);
     try {
         impl_->major = std::stoi(impl_->options.productVersion);

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string_view>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 namespace sqlsim {
@@ -138,9 +141,20 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (a == SQLITE_NULL || b == SQLITE_NULL)
         return sqlite3_result_null(ctx);
     if (a == SQLITE_BLOB && b == SQLITE_BLOB) {
-        // Byte for byte: a NUL inside binary data is data, not the end of it.
-        std::string r = fn::BinaryForm(argv[0]) + fn::BinaryForm(argv[1]);
-        return sqlite3_result_blob(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
+        // Byte for byte: a NUL inside binary data is data, not the end of it. Rows checksummed
+        // on the server join many pieces per row, so the result is built in place.
+        const void* left = sqlite3_value_blob(argv[0]);
+        const size_t leftSize = static_cast<size_t>(sqlite3_value_bytes(argv[0]));
+        const void* right = sqlite3_value_blob(argv[1]);
+        const size_t rightSize = static_cast<size_t>(sqlite3_value_bytes(argv[1]));
+        auto* joined = static_cast<char*>(sqlite3_malloc64(leftSize + rightSize + 1));
+        if (!joined)
+            return sqlite3_result_error_nomem(ctx);
+        if (leftSize)
+            std::memcpy(joined, left, leftSize);
+        if (rightSize)
+            std::memcpy(joined + leftSize, right, rightSize);
+        return sqlite3_result_blob64(ctx, joined, leftSize + rightSize, sqlite3_free);
     }
     if (a == SQLITE_TEXT && b == SQLITE_TEXT)
         return resultText(ctx, argText(argv[0]) + argText(argv[1]));
@@ -172,6 +186,11 @@ void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void fnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
+    // A number occupies its binary width (what CAST(... AS varbinary) gives), not the length
+    // of its printed form.
+    const int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(fn::BinaryForm(argv[0]).size()));
     sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
 }
 
@@ -552,19 +571,26 @@ void fnCeiling(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, std::ceil(sqlite3_value_double(argv[0])));
 }
 
-// The target type of a CONVERT, parsed once per statement: the type is a constant of the
-// statement, and parsing it for every row made conversions over large tables slow.
-std::optional<ColType> convertTarget(sqlite3_context* ctx, sqlite3_value* decl) {
-    if (auto* cached = static_cast<std::optional<ColType>*>(sqlite3_get_auxdata(ctx, 0)))
-        return *cached;
-    auto parsed = parseDecl(argText(decl));
-    sqlite3_set_auxdata(ctx, 0, new std::optional<ColType>(parsed),
-                        [](void* p) { delete static_cast<std::optional<ColType>*>(p); });
-    return parsed;
+// The target type of a CONVERT, parsed once per thread and type text: the type is a constant of
+// the statement, and parsing it for every row made conversions over large tables slow. (The
+// statement's own cache, sqlite3_get_auxdata, is searched entry by entry, and a row checksum
+// holds dozens of conversions.)
+const std::optional<ColType>& convertTarget(sqlite3_value* decl) {
+    thread_local std::vector<std::pair<std::string, std::optional<ColType>>> parsed;
+    const unsigned char* text = sqlite3_value_text(decl);
+    const std::string_view key(text ? reinterpret_cast<const char*>(text) : "",
+                               text ? static_cast<size_t>(sqlite3_value_bytes(decl)) : 0);
+    for (const auto& entry : parsed)
+        if (entry.first == key)
+            return entry.second;
+    if (parsed.size() >= 64)
+        parsed.clear();
+    parsed.emplace_back(std::string(key), parseDecl(std::string(key)));
+    return parsed.back().second;
 }
 
 void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto ty = convertTarget(ctx, argv[0]);
+    const std::optional<ColType>& ty = convertTarget(argv[0]);
     sqlite3_value* v = argv[1];
     if (!ty || isNull(v))
         return sqlite3_result_null(ctx);

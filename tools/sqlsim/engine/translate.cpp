@@ -273,6 +273,9 @@ std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColTyp
         throw unknownFunction(written, r_.major());
     if (hint && *it->second.type)
         *hint = typeFromText(it->second.type);
+    if (fname == "HASHBYTES")
+        if (std::optional<std::string> fused = rowHash(i, end))
+            return *fused;
     std::string out = std::string(it->second.sqlite) + "(";
     if (takesDatePart(fname) && tok(i).isName()) {
         out += sqlStr(lower(tok(i).name()));

@@ -65,6 +65,9 @@ private:
     std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
     std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);
     std::string rowNumber(size_t& i, size_t end, std::optional<ColType>* hint);
+    // HASHBYTES over a row's length-prefixed columns as one native call (translate_row_hash);
+    // `i` is after "HASHBYTES (" and moves past the call only when it matches.
+    std::optional<std::string> rowHash(size_t& i, size_t end);
     std::string name(size_t& i, std::vector<std::string>* parts, std::string* written);
     std::optional<ColType> typeSpec(size_t& i, size_t end, std::string* text);
     bool clauseStop(size_t i) const;

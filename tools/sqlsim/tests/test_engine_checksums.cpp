@@ -3,6 +3,8 @@
 // ordered range reads by a composite key; refused in the 2000 dialect.
 #include "test_engine_support.h"
 
+#include <set>
+
 using namespace sqlsim;
 using namespace sqlsim::test;
 
@@ -94,6 +96,53 @@ TEST_F(Checksums, RangeChecksumAndRowNumberOverACompositeKey) {
                 s.get());
     EXPECT_EQ(r.at(0, 0), "2");
     EXPECT_NE(r.at(0, 1), "NULL");
+}
+
+TEST_F(Checksums, RowChecksumTakesTheFastPathWithTheSameBytes) {
+    // The row checksum a comparing client sends is computed by one native function; written with
+    // a redundant pair of parentheses it takes the general path. Both must give the same bytes
+    // for every kind of value, and a NULL without ISNULL must still make the whole hash NULL.
+    f.script("USE HashDb\nGO\nCREATE TABLE R (id int NOT NULL, t varchar(20) NULL, "
+             "u nvarchar(20) NULL, x varbinary(20) NULL, d decimal(12,2) NULL, "
+             "w datetime NULL, g float NULL, n bigint NULL)\nGO\n"
+             "INSERT INTO R VALUES (1, 'abc  ', N'\xc3\xa9t\xc3\xa9 ', 0x00FF00, 12.50, "
+             "'2020-01-02 03:04:05.000', -0.5, 5000000000)\n"
+             "INSERT INTO R VALUES (2, '', N'', 0x, 0, '1900-01-01', 0, -1)\n"
+             "INSERT INTO R VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL)\n"
+             "INSERT INTO R VALUES (4, '   ', N'x''y', 0x20, -1.25, '2099-12-31 23:59:59.997', "
+             "1e300, 2147483648)\nGO\n");
+    auto piece = [](const std::string& v, bool nullable, bool general) {
+        const std::string cast = general ? "CAST((" + v + ") AS varbinary(8000))"
+                                         : "CAST(" + v + " AS varbinary(8000))";
+        const std::string p = "CAST(DATALENGTH(" + v + ") AS binary(4)) + " + cast;
+        return nullable ? "ISNULL(" + p + ", 0xFFFFFFFF)" : p;
+    };
+    auto rowHash = [&](const std::string& algorithm, bool general, bool nullable) {
+        std::string h = "HASHBYTES('" + algorithm + "', " + piece("[id]", false, general);
+        for (const char* v : {"RTRIM([t])", "RTRIM([u])", "[x]", "[d]", "[w]", "[g]", "[n]"})
+            h += " + " + piece(v, nullable, general);
+        return h + ")";
+    };
+    for (const char* algorithm : {"MD5", "SHA1", "SHA2_256"})
+        for (bool nullable : {true, false}) {
+            const std::string sql = "SELECT id, " + rowHash(algorithm, false, nullable) + ", " +
+                                    rowHash(algorithm, true, nullable) + " FROM R ORDER BY id";
+            ResultSet r = f.query(sql, s.get());
+            ASSERT_EQ(r.rows.size(), 4u) << sql;
+            std::set<std::string> distinct;
+            for (size_t row = 0; row < 4; ++row) {
+                EXPECT_EQ(r.at(row, 1), r.at(row, 2)) << algorithm << " row " << r.at(row, 0);
+                distinct.insert(r.at(row, 1));
+            }
+            // Rows 2 (empty values) and 4 (blanks only) trim to the same texts but differ in
+            // their other columns; row 3 is all NULL.
+            EXPECT_EQ(distinct.size(), 4u) << algorithm;
+            EXPECT_EQ(r.at(2, 1) == "NULL", !nullable) << algorithm;
+        }
+    // Trailing blanks are gone after RTRIM on either path: 'abc  ' hashes as 'abc'.
+    EXPECT_EQ(one("HASHBYTES('MD5', CAST(DATALENGTH(RTRIM(t)) AS binary(4)) + "
+                  "CAST(RTRIM(t) AS varbinary(8000))) FROM R WHERE id = 1"),
+              one("HASHBYTES('MD5', 0x00000003 + CAST('abc' AS varbinary(8000)))"));
 }
 
 TEST(ChecksumsOn2000, LaterFunctionsAreRefused) {
