@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dbcompare/data_compare_results.h"
+#include "dbcompare/data_hash_settings.h"
 #include "dbcompare/worker_query.h"
 #include "util/progress.h"
 
@@ -47,6 +48,9 @@ struct DataCompareRequest {
     DataCompareMode Mode = DataCompareMode::Auto;
     // Auto mode hashes tables with more rows than this (on servers that have HASHBYTES).
     int64_t HashThreshold = 100000;
+    // How the hashed mode cuts tables into ranges; WholeRangeRows is derived from the places'
+    // timeouts when left 0.
+    HashSettings Hashing;
     bool CaseSensitive = false;
     // Differing rows kept per pair for display and export (all are counted).
     int64_t RowKeepLimit = 5000;

@@ -2,6 +2,7 @@
 
 #include "dbcompare/data_table_info.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -31,18 +32,18 @@ public:
             return false;
         if (depth > pair_.BisectionRounds)
             pair_.BisectionRounds = depth;
-        RangeSum sum[2];
         if (depth == 0) {
-            // A large table is split before anything is hashed: its checksum as a whole would
-            // differ as soon as any row does, and one query over every row could outlast the
-            // command timeout, where a range's query does not.
+            // A table too large to checksum in one query within the command timeout is split
+            // before anything is hashed.
             int64_t count[2] = {0, 0};
             if (!Counts(count, error))
                 return false;
             const int larger = count[1] > count[0] ? 1 : 0;
-            if (count[larger] > settings_.SmallRange * settings_.Fanout)
-                return Split(range, larger, count[larger], depth, error);
+            if (settings_.WholeRangeRows != 0 && count[larger] > settings_.WholeRangeRows)
+                return Split(range, larger, count[larger], FirstFanout(count[larger]), depth,
+                             error);
         }
+        RangeSum sum[2];
         if (!Checksums(range, sum, error))
             return false;
         if (sum[0] == sum[1]) {
@@ -52,15 +53,24 @@ public:
         const int larger = sum[1].Count > sum[0].Count ? 1 : 0;
         if (sum[larger].Count <= settings_.SmallRange)
             return Fetch(range, error);
-        return Split(range, larger, sum[larger].Count, depth, error);
+        const int parts = depth == 0 ? FirstFanout(sum[larger].Count) : settings_.Fanout;
+        return Split(range, larger, sum[larger].Count, parts, depth, error);
     }
 
 private:
-    // The range cut into about Fanout parts at the keys of the side with more rows, each part
+    int FirstFanout(int64_t count) const {
+        const int64_t parts = count / std::max<int64_t>(1, settings_.FirstPartRows);
+        const int least = std::max(2, settings_.MinFirstFanout);
+        return static_cast<int>(
+            std::clamp<int64_t>(parts, least, std::max(least, settings_.MaxFirstFanout)));
+    }
+
+    // The range cut into about `parts` parts at the keys of the side with more rows, each part
     // compared in turn.
-    bool Split(const KeyRange& range, int larger, int64_t count, int64_t depth, OdbcError& error) {
+    bool Split(const KeyRange& range, int larger, int64_t count, int parts, int64_t depth,
+               OdbcError& error) {
         std::vector<Row> bounds;
-        if (!Boundaries(larger, range, count, bounds, error))
+        if (!Boundaries(larger, range, count, parts, bounds, error))
             return false;
         if (bounds.empty())
             return Fetch(range, error);
@@ -92,9 +102,9 @@ private:
         auto one = [&](int side) {
             const auto start = std::chrono::steady_clock::now();
             std::vector<Row> rows;
-            ok[side] = QueryAll(place_[side], ChecksumSql(info_[side], plan_, side, range, oneHash_),
-                                rows,
-                                failure[side]);
+            ok[side] =
+                QueryAll(place_[side], ChecksumSql(info_[side], plan_, side, range, oneHash_), rows,
+                         failure[side]);
             pair_.HashSeconds[static_cast<size_t>(side)] +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (ok[side] && !rows.empty() && rows[0].size() >= 3) {
@@ -116,10 +126,9 @@ private:
         return true;
     }
 
-    bool Boundaries(int side, const KeyRange& range, int64_t count, std::vector<Row>& bounds,
-                    OdbcError& error) {
-        const int64_t step =
-            std::max<int64_t>(1, (count + settings_.Fanout - 1) / settings_.Fanout);
+    bool Boundaries(int side, const KeyRange& range, int64_t count, int parts,
+                    std::vector<Row>& bounds, OdbcError& error) {
+        const int64_t step = std::max<int64_t>(1, (count + parts - 1) / parts);
         std::vector<Row> rows;
         if (!QueryAll(place_[side], NthKeysSql(info_[side], plan_, side, range, step), rows, error))
             return false;

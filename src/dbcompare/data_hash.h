@@ -5,17 +5,13 @@
 // mode. A checksum only ever prunes: every difference reported comes from the rows.
 #pragma once
 
+#include "dbcompare/data_hash_settings.h"
 #include "dbcompare/data_merge.h"
 #include "dbcompare/data_sql.h"
 
 #include <functional>
 
 namespace orv {
-
-struct HashSettings {
-    int Fanout = 32;          // sub-ranges a differing range is split into
-    int64_t SmallRange = 256; // a differing range with no more rows on either side is fetched
-};
 
 // Compares the pair range by range. False with `error` on a failure or a stop (tick false).
 bool HashComparePair(const QueryPlace place[2], const TableInfo info[2], const PairPlan& plan,

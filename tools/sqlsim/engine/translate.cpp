@@ -587,11 +587,16 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         ++i;
         if (!tok(i).is("SELECT"))
             fail(i);
+        const bool hashedOutside = rowHashed_;
+        rowHashed_ = false;
         Translated sub = query(i, end, false);
         if (!tok(i).isOp(")"))
             fail(i);
         ++i;
-        out = "(" + sub.sql + ")";
+        // SQLite would copy a derived table's row checksum into every aggregate that reads it
+        // and compute it once per use; behind a LIMIT it is computed once per row.
+        out = rowHashed_ ? "(SELECT * FROM (" + sub.sql + ") LIMIT -1)" : "(" + sub.sql + ")";
+        rowHashed_ = rowHashed_ || hashedOutside;
     } else {
         std::vector<std::string> parts;
         std::string written;

@@ -75,6 +75,7 @@ private:
 
     const std::vector<Token>& t_;
     NameResolver& r_;
+    bool rowHashed_ = false; // rowHash() matched since the innermost derived table began
 };
 
 // The T-SQL function names the translator knows; others raise error 195.

@@ -74,8 +74,8 @@ std::optional<std::string> Translator::rowHash(size_t& i, size_t end) {
                          !iequals(tok(j++).text, "0xFFFFFFFF") || !op(")")))
             return std::nullopt;
         size_t at = column;
-        out += ", " + std::to_string((nullable ? kNullable : 0) | (trimmed ? kTrimmed : 0)) +
-               ", " + expr(at, column + 1, true, true);
+        out += ", " + std::to_string((nullable ? kNullable : 0) | (trimmed ? kTrimmed : 0)) + ", " +
+               expr(at, column + 1, true, true);
         if (op("+"))
             continue;
         if (!op(")"))
@@ -83,6 +83,7 @@ std::optional<std::string> Translator::rowHash(size_t& i, size_t end) {
         break;
     }
     i = j;
+    rowHashed_ = true;
     return out + ")";
 }
 
