@@ -11,9 +11,9 @@
 #include <ctime>
 #include <random>
 #include <string_view>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-#include <unistd.h>
 
 namespace sqlsim {
 
@@ -190,7 +190,8 @@ void fnDataLength(sqlite3_context* ctx, int, sqlite3_value** argv) {
     // of its printed form.
     const int type = sqlite3_value_type(argv[0]);
     if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-        return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(fn::BinaryForm(argv[0]).size()));
+        return sqlite3_result_int64(ctx,
+                                    static_cast<sqlite3_int64>(fn::BinaryForm(argv[0]).size()));
     sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
 }
 

@@ -21,8 +21,9 @@ uint32_t Rotr(uint32_t x, int n) {
 }
 
 uint32_t Load(const unsigned char* p, bool bigEndian) {
-    return bigEndian ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
-                     : (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+    return bigEndian
+               ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
+               : (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
 }
 
 void Store(unsigned char* p, uint64_t v, int bytes, bool bigEndian) {
@@ -251,7 +252,8 @@ const Algorithm* FindAlgorithm(sqlite3_context* ctx, sqlite3_value* nameValue) {
     for (const char* refused : {"MD2", "MD4", "SHA2_512"})
         if (sqlite3_stricmp(name, refused) == 0) {
             sqlite3_result_error(
-                ctx, ("The simulator does not support HASHBYTES with " + std::string(refused)).c_str(),
+                ctx,
+                ("The simulator does not support HASHBYTES with " + std::string(refused)).c_str(),
                 -1);
             return nullptr;
         }
@@ -259,7 +261,8 @@ const Algorithm* FindAlgorithm(sqlite3_context* ctx, sqlite3_value* nameValue) {
     return nullptr;
 }
 
-void ResultDigest(sqlite3_context* ctx, const Algorithm& a, const unsigned char* data, size_t size) {
+void ResultDigest(sqlite3_context* ctx, const Algorithm& a, const unsigned char* data,
+                  size_t size) {
     unsigned char digest[32];
     Digest(a, data, size, digest);
     sqlite3_result_blob(ctx, digest, a.Words * 4, SQLITE_TRANSIENT);

@@ -112,8 +112,8 @@ TEST_F(Checksums, RowChecksumTakesTheFastPathWithTheSameBytes) {
              "INSERT INTO R VALUES (4, '   ', N'x''y', 0x20, -1.25, '2099-12-31 23:59:59.997', "
              "1e300, 2147483648)\nGO\n");
     auto piece = [](const std::string& v, bool nullable, bool general) {
-        const std::string cast = general ? "CAST((" + v + ") AS varbinary(8000))"
-                                         : "CAST(" + v + " AS varbinary(8000))";
+        const std::string cast =
+            general ? "CAST((" + v + ") AS varbinary(8000))" : "CAST(" + v + " AS varbinary(8000))";
         const std::string p = "CAST(DATALENGTH(" + v + ") AS binary(4)) + " + cast;
         return nullable ? "ISNULL(" + p + ", 0xFFFFFFFF)" : p;
     };
