@@ -256,6 +256,29 @@ TEST(DataCompare, APickedKeyFindsConflictsAndIsRememberedPerPair) {
 TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     DataSim f;
     ASSERT_SIM_STARTED(f);
+    const std::string conf = f.env.PathOf("freetds.conf");
+    std::ofstream(conf) << "[global]\n\tclient charset = UTF-8\n\ttds version = 7.3\n";
+    auto tsql = [&](const std::string& name, const std::string& batches) {
+        const std::string in = f.env.PathOf(name + ".sql"), out = f.env.PathOf(name + ".out");
+        std::ofstream(in, std::ios::binary) << batches << "\ngo\nexit\n";
+        const std::string command = "FREETDSCONF='" + conf + "' LANG=C.UTF-8 timeout 60 tsql -H " +
+                                    "127.0.0.1 -p " + std::to_string(f.sim->Port()) + " -U '" +
+                                    f.server.LoginName + "' -P '" + f.server.Pwd + "' < '" + in +
+                                    "' > '" + out + "' 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return ReadTextFile(out);
+    };
+    // Texts holding NUL characters and non-Latin letters, written the way the script writes a
+    // NUL: joined in as NCHAR(0).
+    const std::string table = "CREATE TABLE dbo.Nul (Id int NOT NULL PRIMARY KEY, T nvarchar(20) "
+                              "NULL)\ngo\n";
+    const std::string setup =
+        tsql("nul", "USE DcSource\ngo\n" + table +
+                        "INSERT INTO dbo.Nul VALUES (1, N'a' + NCHAR(0) + N'b'), "
+                        "(2, N'\xd0\xb6' + NCHAR(0))\ngo\nUSE DcTarget\ngo\n" +
+                        table + "INSERT INTO dbo.Nul VALUES (1, N'ab'), (3, NCHAR(0))");
+    EXPECT_EQ(setup.find("Msg "), std::string::npos) << setup;
+
     DataCompareRequest request = f.Request(DataCompareMode::Hash);
     std::string script, error;
     NullProgressSink sink;
@@ -267,28 +290,26 @@ TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     EXPECT_NE(script.find("UPDATE [dbo].[we]]ird.na'me --] SET [va\"l] = N'it''s' WHERE "
                           "[co]]l.'x --] = 2;"),
               std::string::npos);
+    EXPECT_NE(script.find("UPDATE [dbo].[Nul] SET [T] = N'a' + NCHAR(0) + N'b' WHERE [Id] = 1;"),
+              std::string::npos)
+        << script;
     EXPECT_EQ(script.find("INSERT INTO [dbo].[Picked]"), std::string::npos);
     // The same script from the kept rows of an ordinary run.
     DataCompareResultsPtr before = RunData(request);
+    EXPECT_EQ(Pair(*before, "dbo.Nul").Different, 1);
+    EXPECT_EQ(Pair(*before, "dbo.Nul").OnlyInSource, 1);
+    EXPECT_EQ(Pair(*before, "dbo.Nul").OnlyInTarget, 1);
     std::vector<size_t> all;
     for (size_t i = 0; i < before->Tables.size(); ++i)
         all.push_back(i);
     EXPECT_EQ(SyncScriptFromResults(*before, all), script);
 
-    const std::string conf = f.env.PathOf("freetds.conf");
-    std::ofstream(conf) << "[global]\n\tclient charset = UTF-8\n\ttds version = 7.3\n";
-    const std::string in = f.env.PathOf("sync.sql"), out = f.env.PathOf("sync.out");
-    std::ofstream(in, std::ios::binary) << "USE DcTarget\ngo\n" << script << "\ngo\nexit\n";
-    const std::string command = "FREETDSCONF='" + conf + "' LANG=C.UTF-8 timeout 60 tsql -H " +
-                                "127.0.0.1 -p " + std::to_string(f.sim->Port()) + " -U '" +
-                                f.server.LoginName + "' -P '" + f.server.Pwd + "' < '" + in +
-                                "' > '" + out + "' 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string output = ReadTextFile(out);
+    const std::string output = tsql("sync", "USE DcTarget\ngo\n" + script);
     EXPECT_EQ(output.find("Msg "), std::string::npos) << output;
 
     DataCompareResultsPtr after = RunData(f.Request(DataCompareMode::Merge));
     ASSERT_TRUE(after->Complete()) << after->Problem;
+    EXPECT_EQ(Pair(*after, "dbo.Nul").Status, DataPairStatus::Identical);
     for (const DataTableResult& t : after->Tables)
         if (t.HasSource && t.HasTarget && t.Status != DataPairStatus::NotComparable) {
             EXPECT_EQ(t.Status, DataPairStatus::Identical) << t.DisplayName() << "\n"

@@ -174,6 +174,38 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) + sqlite3_value_double(argv[1]));
 }
 
+// CHAR(n) and NCHAR(n): the character with that code (0 to 255, or 0 to 65535), stored as
+// UTF-8 like every text here; NULL outside the range, as on SQL Server. A NUL is a character
+// like any other, which is how scripts write one into a literal.
+void charOfCode(sqlite3_context* ctx, sqlite3_value* arg, long long highest) {
+    if (isNull(arg))
+        return sqlite3_result_null(ctx);
+    const long long code = sqlite3_value_int64(arg);
+    if (code < 0 || code > highest)
+        return sqlite3_result_null(ctx);
+    std::string out;
+    const auto c = static_cast<unsigned>(code);
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    resultText(ctx, out);
+}
+
+void fnChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    charOfCode(ctx, argv[0], 255);
+}
+
+void fnNChar(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    charOfCode(ctx, argv[0], 65535);
+}
+
 void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
@@ -777,6 +809,8 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"like", 2, fnLike, true},
         {"like", 3, fnLike, true},
         {"tsql_add", 2, fnAdd, true},
+        {"tsql_char", 1, fnChar, true},
+        {"tsql_nchar", 1, fnNChar, true},
         {"tsql_len", 1, fnLen, true},
         {"tsql_datalength", 1, fnDataLength, true},
         {"tsql_left", 2, fnLeft, true},

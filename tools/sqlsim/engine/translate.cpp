@@ -43,6 +43,8 @@ const std::map<std::string, FunctionDef>& functions() {
         {"LEFT", {"tsql_left", ""}},
         {"RIGHT", {"tsql_right", ""}},
         {"CHARINDEX", {"tsql_charindex", "int"}},
+        {"CHAR", {"tsql_char", "char(1)"}},
+        {"NCHAR", {"tsql_nchar", "nchar(1)"}},
         {"PATINDEX", {"tsql_patindex", "int"}},
         {"REPLICATE", {"tsql_replicate", ""}},
         {"SPACE", {"tsql_space", "varchar(8000)"}},

@@ -92,6 +92,11 @@ TEST_F(Tsql, ConversionsAndTheirResultTypes) {
 TEST_F(Tsql, StringAndDateFunctions) {
     EXPECT_EQ(one("LEN('abc   ')"), "3");
     EXPECT_EQ(one("DATALENGTH('abc  ')"), "5");
+    // CHAR and NCHAR give one character, a NUL included; out of range is NULL.
+    EXPECT_EQ(one("'a' + CHAR(66) + NCHAR(233)"), "aB\xc3\xa9");
+    EXPECT_EQ(one("LEN(N'a' + NCHAR(0) + N'b')"), "3");
+    EXPECT_EQ(one("CHAR(256)"), "NULL");
+    EXPECT_EQ(one("NCHAR(-1)"), "NULL");
     EXPECT_EQ(one("CHARINDEX('SL', city) FROM P WHERE id = 1"), "2");
     EXPECT_EQ(one("CHARINDEX('z', 'abc')"), "0");
     EXPECT_EQ(one("SUBSTRING('abcdef', 2, 3)"), "bcd");
