@@ -1,7 +1,11 @@
 #include "ui/tools/catalog_load_job.h"
 
+#include "core/program_info.h"
 #include "core/settings.h"
+#include "servers/exec_ado_cmd.h"
+#include "util/prompter.h"
 
+#include <QLabel>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -15,6 +19,20 @@ CatalogReadOptions CurrentCatalogReadOptions() {
     o.IgnoreIndexes = Settings().IgnoreIndexes;
     o.CompleteTableScripts = Settings().CompleteTableScripts;
     return o;
+}
+
+bool CatalogLoadUsable(const CatalogLoad& load, QLabel* status, const char* stoppedText) {
+    if (load.Catalog)
+        return true;
+    if (load.Outcome == RunOutcome::Cancelled) {
+        status->setText(stoppedText);
+    } else {
+        status->setText("The catalog could not be read.");
+        CurrentPrompter().MessageBox(
+            MsgIcon::Warning, kExecutableName,
+            ConnectionFailedText(load.ErrorNumber, load.Problem, load.FailedSql));
+    }
+    return false;
 }
 
 CatalogLoadJob::CatalogLoadJob(std::shared_ptr<DbCatalogCache> cache, QObject* parent)

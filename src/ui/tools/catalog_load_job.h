@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+class QLabel;
+
 #include <functional>
 #include <memory>
 #include <thread>
@@ -42,5 +44,10 @@ private:
 
 // The read options the stored settings give.
 CatalogReadOptions CurrentCatalogReadOptions();
+
+// For a load that ended without a catalog: `status` says it was stopped (`stoppedText`) or
+// that the catalog could not be read, and a failure is also told in a message box. True when
+// the load has a catalog to work on.
+bool CatalogLoadUsable(const CatalogLoad& load, QLabel* status, const char* stoppedText);
 
 } // namespace orv

@@ -2,9 +2,7 @@
 
 #include "catalog/object_types.h"
 #include "core/help_topic.h"
-#include "core/program_info.h"
 #include "core/settings.h"
-#include "servers/exec_ado_cmd.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
 #include "util/prompter.h"
@@ -237,15 +235,7 @@ void frmFindObject::SetLoading(bool on) {
 
 void frmFindObject::Loaded(const CatalogLoad& load, const SearchRequest& request) {
     SetLoading(false);
-    if (!load.Catalog) {
-        if (load.Outcome == RunOutcome::Cancelled) {
-            lblStatus_->setText("Stopped - nothing was searched.");
-        } else {
-            lblStatus_->setText("The catalog could not be read.");
-            CurrentPrompter().MessageBox(
-                MsgIcon::Warning, kExecutableName,
-                ConnectionFailedText(load.ErrorNumber, load.Problem, load.FailedSql));
-        }
+    if (!CatalogLoadUsable(load, lblStatus_, "Stopped - nothing was searched.")) {
         emit searched();
         return;
     }

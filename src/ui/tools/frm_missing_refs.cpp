@@ -1,12 +1,9 @@
 #include "ui/tools/frm_missing_refs.h"
 
 #include "core/help_topic.h"
-#include "core/program_info.h"
 #include "core/settings.h"
-#include "servers/exec_ado_cmd.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
-#include "util/prompter.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -152,15 +149,7 @@ void frmMissingReferences::Stop() {
 void frmMissingReferences::Loaded(const CatalogLoad& load) {
     cmdStop_->setEnabled(false);
     prbProgress_->setVisible(false);
-    if (!load.Catalog) {
-        if (load.Outcome == RunOutcome::Cancelled) {
-            lblSummary_->setText("Stopped - nothing was checked.");
-        } else {
-            lblSummary_->setText("The catalog could not be read.");
-            CurrentPrompter().MessageBox(
-                MsgIcon::Warning, kExecutableName,
-                ConnectionFailedText(load.ErrorNumber, load.Problem, load.FailedSql));
-        }
+    if (!CatalogLoadUsable(load, lblSummary_, "Stopped - nothing was checked.")) {
         emit checked();
         return;
     }
