@@ -267,6 +267,21 @@ TEST_F(DataResultsWindowTest, CopiesAndPrintsTheSummaryAndTheShownRows) {
     QTest::mouseClick(w->findChild<QPushButton*>("cmdPrint"), Qt::LeftButton);
     EXPECT_GT(std::filesystem::file_size(pdf), 0u);
     EXPECT_EQ(w->PrintView()->Text(), w->ReportText());
+    EXPECT_TRUE(w->Printed());
+}
+
+TEST_F(DataResultsWindowTest, APrintTheUserDeclinedIsNotRememberedAsPrinted) {
+    // Saved with the results, a remembered print makes every replay print.
+    auto w = Open();
+    env.prompter.hasPrinter = false;
+    env.prompter.answers.push_back(MsgAnswer::No); // no PDF instead
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdPrint"), Qt::LeftButton);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].title, "Cannot Print");
+    EXPECT_FALSE(w->Printed());
+    env.prompter.fileAnswers.push_back(env.PathOf("results.pdf"));
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdPrint"), Qt::LeftButton);
+    EXPECT_TRUE(w->Printed());
 }
 
 TEST_F(DataResultsWindowTest, ExportsHtmlOrCsvAllOrNothingAndRefusesOtherNames) {

@@ -2,18 +2,17 @@
 
 #include "compare/comp_line.h"
 #include "core/help_topic.h"
-#include "core/paths.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
 #include "dbcompare/data_compare_saved.h"
 #include "dbcompare/data_sync_script.h"
 #include "export/export_file.h"
 #include "ui/main/frm_report.h"
+#include "ui/main/results_export.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_sync_script.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
-#include "util/text.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -698,33 +697,17 @@ void frmDataCompareResults::ExportToFile() {
     if (busy_)
         return;
     busy_ = true;
-    FileDialogRequest request;
-    request.save = true;
-    request.title = "Specify Target File";
-    request.filter = "HTML files (*.html)|*.html|CSV files (*.csv)|*.csv";
-    request.proposedPath = Paths().DataFolder + "DataComparison.html";
-    request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
-    const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
-    if (path) {
-        const std::string lower = ToLowerAscii(*path);
-        auto endsWith = [&lower](const std::string& tail) {
-            return lower.size() >= tail.size() &&
-                   lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-        };
-        const bool html = endsWith(".html") || endsWith(".htm");
-        const bool csv = endsWith(".csv");
+    if (const std::optional<ResultsExportTarget> target =
+            AskResultsExportTarget("DataComparison.html")) {
         std::string error;
-        if (!html && !csv)
-            CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Export",
-                                         "Cannot export - the file name must end in .html, "
-                                         ".htm or .csv.");
-        else if (!WriteExportFile(*path,
-                                  html ? DataCompareHtml(*results_, Settings().MaxRowsInDiffTable)
-                                       : DataRowsCsv(*results_),
-                                  error))
+        if (!WriteExportFile(target->Path,
+                             target->Type == kExportHtml
+                                 ? DataCompareHtml(*results_, Settings().MaxRowsInDiffTable)
+                                 : DataRowsCsv(*results_),
+                             error))
             CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
         else
-            exportPath_ = *path;
+            exportPath_ = target->Path;
     }
     busy_ = false;
 }
@@ -734,8 +717,9 @@ void frmDataCompareResults::PrintNow() {
         return;
     busy_ = true;
     txtReport_->SetText(ReportText());
-    PrintViewOrOfferPdf(*txtReport_);
-    printed_ = true;
+    // A print the user cancelled is not remembered as printed (a saved process would print).
+    if (PrintViewOrOfferPdf(*txtReport_))
+        printed_ = true;
     busy_ = false;
 }
 

@@ -83,6 +83,8 @@ public:
     QPushButton* ScriptAllButton() const { return cmdScriptAll_; }
     QPushButton* SaveButton() const { return cmdSave_; }
     QtTextView* PrintView() const { return txtReport_; }
+    // Whether the results went to a printer or a PDF file: a saved process then prints too.
+    bool Printed() const { return printed_; }
     const std::string& ExportedPath() const { return exportPath_; }
 
 protected:

@@ -2,11 +2,11 @@
 
 #include "compare/mark_differences.h"
 #include "compare/tx_text.h"
-#include "core/paths.h"
 #include "dbcompare/db_compare_report.h"
 #include "ui/main/db_compare_results_model.h"
 #include "ui/main/db_compare_saved_comp.h"
 #include "ui/main/frm_report.h"
+#include "ui/main/results_export.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 #include "util/text.h"
@@ -528,26 +528,15 @@ void frmDbCompareResults::ExportToFile() {
     if (busy_)
         return;
     busy_ = true;
-    FileDialogRequest request;
-    request.save = true;
-    request.title = "Specify Target File";
-    request.filter = "HTML files (*.html)|*.html|CSV files (*.csv)|*.csv";
-    request.proposedPath = Paths().DataFolder + "Comparison.html";
-    request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
-    const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
-    if (path) {
-        const int32_t type = ExportTypeOf(*path);
+    if (const std::optional<ResultsExportTarget> target =
+            AskResultsExportTarget("Comparison.html")) {
         std::string error;
-        if (type != kExportHtml && type != kExportCsv)
-            CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Export",
-                                         "Cannot export - the file name must end in .html, "
-                                         ".htm or .csv.");
-        else if (!WriteDbCompareReport(*results_,
-                                       type == kExportHtml ? ReportFormat::Html : ReportFormat::Csv,
-                                       *path, error))
+        if (!WriteDbCompareReport(
+                *results_, target->Type == kExportHtml ? ReportFormat::Html : ReportFormat::Csv,
+                target->Path, error))
             CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
         else
-            exportPath_ = *path;
+            exportPath_ = target->Path;
     }
     busy_ = false;
 }
