@@ -1,6 +1,7 @@
 #include "dbcompare/compare_all_command.h"
 
 #include "compare/compare_command.h"
+#include "util/option_words.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -108,33 +109,14 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
     }
     std::vector<std::string> positional;
     bool typesGiven = false, formatGiven = false, outputGiven = false;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        // "--name value" and "--name=value" alike.
-        const size_t eq = w.find('=');
-        const std::string name = w.rfind("--", 0) == 0 ? w.substr(0, eq) : w;
-        auto value = [&](std::string& into) {
-            if (eq != std::string::npos && name != w) {
-                into = w.substr(eq + 1);
-                return true;
-            }
-            if (i + 1 >= words.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            into = words[++i];
-            return true;
-        };
-        auto once = [&](bool& given) {
-            if (given) {
-                error = name + " is given twice";
-                return false;
-            }
-            given = true;
-            return true;
-        };
+    OptionWords reader(words);
+    while (reader.Next()) {
+        const std::string& w = reader.Word();
+        const std::string& name = reader.Name();
+        auto value = [&](std::string& into) { return reader.Value(into, error); };
+        auto once = [&](bool& given) { return reader.Once(given, error); };
         std::string v;
-        if (name == "--details" && eq == std::string::npos) {
+        if (name == "--details" && !reader.HasInlineValue()) {
             args.Details = true;
         } else if (name == "--types") {
             if (!once(typesGiven) || !value(v) || !ParseTypes(v, args.Types, error))

@@ -4,6 +4,7 @@
 #include "dbcompare/data_compare_report.h"
 #include "dbcompare/data_sync_script.h"
 #include "export/export_file.h"
+#include "util/option_words.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -162,30 +163,12 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
     std::vector<std::string> positional;
     bool tablesGiven = false, keyGiven = false, modeGiven = false, formatGiven = false,
          scriptGiven = false, rowsGiven = false;
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        const size_t eq = w.find('=');
-        const std::string name = w.rfind("--", 0) == 0 ? w.substr(0, eq) : w;
-        auto value = [&](std::string& into) {
-            if (eq != std::string::npos && name != w) {
-                into = w.substr(eq + 1);
-                return true;
-            }
-            if (i + 1 >= words.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            into = words[++i];
-            return true;
-        };
-        auto once = [&](bool& given) {
-            if (given) {
-                error = name + " is given twice";
-                return false;
-            }
-            given = true;
-            return true;
-        };
+    OptionWords reader(words);
+    while (reader.Next()) {
+        const std::string& w = reader.Word();
+        const std::string& name = reader.Name();
+        auto value = [&](std::string& into) { return reader.Value(into, error); };
+        auto once = [&](bool& given) { return reader.Once(given, error); };
         std::string v;
         if (name == "--tables") {
             std::vector<std::vector<std::string>> names;

@@ -1,5 +1,6 @@
 #include "ui/tools/frm_data_compare_progress.h"
 
+#include "ui/tools/guarded_engine_run.h"
 #include "ui/widgets/gauge.h"
 
 #include <QCloseEvent>
@@ -13,7 +14,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <exception>
 #include <limits>
 #include <memory>
 
@@ -130,16 +130,8 @@ DataCompareResultsPtr frmDataCompareProgress::ShowUp(const std::string& caption,
     started_.start();
     tmrTime_->start();
     worker_ = std::thread([this, run = std::move(run), engine = std::move(engine)] {
-        DataCompareResultsPtr r;
-        try {
-            r = engine ? engine(run, sink_, cancel_) : nullptr;
-        } catch (const std::exception& e) {
-            r = FailedRun(run, e.what());
-        } catch (...) {
-            r = FailedRun(run, "The comparison ended with an unexpected error.");
-        }
-        if (!r)
-            r = FailedRun(run, "The comparison ended without results.");
+        const DataCompareResultsPtr r =
+            RunEngineGuarded<DataCompareResultsPtr>(engine, run, sink_, cancel_, FailedRun);
         QMetaObject::invokeMethod(
             this, [this, r] { Finished(r); }, Qt::QueuedConnection);
     });

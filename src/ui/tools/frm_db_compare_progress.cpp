@@ -1,5 +1,6 @@
 #include "ui/tools/frm_db_compare_progress.h"
 
+#include "ui/tools/guarded_engine_run.h"
 #include "ui/widgets/gauge.h"
 
 #include <QCloseEvent>
@@ -12,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <exception>
 #include <limits>
 #include <memory>
 
@@ -121,16 +121,8 @@ DbCompareResultsPtr frmDbCompareProgress::ShowUp(const std::string& caption,
     started_.start();
     tmrTime_->start();
     worker_ = std::thread([this, request, engine = std::move(engine)] {
-        DbCompareResultsPtr r;
-        try {
-            r = engine ? engine(request, sink_, cancel_) : nullptr;
-        } catch (const std::exception& e) {
-            r = FailedRun(request, e.what());
-        } catch (...) {
-            r = FailedRun(request, "The comparison ended with an unexpected error.");
-        }
-        if (!r)
-            r = FailedRun(request, "The comparison ended without results.");
+        const DbCompareResultsPtr r =
+            RunEngineGuarded<DbCompareResultsPtr>(engine, request, sink_, cancel_, FailedRun);
         QMetaObject::invokeMethod(
             this, [this, r] { Finished(r); }, Qt::QueuedConnection);
     });
