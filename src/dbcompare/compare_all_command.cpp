@@ -113,23 +113,22 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
     while (reader.Next()) {
         const std::string& w = reader.Word();
         const std::string& name = reader.Name();
-        auto value = [&](std::string& into) { return reader.Value(into, error); };
-        auto once = [&](bool& given) { return reader.Once(given, error); };
         std::string v;
         if (name == "--details" && !reader.HasInlineValue()) {
             args.Details = true;
         } else if (name == "--types") {
-            if (!once(typesGiven) || !value(v) || !ParseTypes(v, args.Types, error))
+            if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
+                !ParseTypes(v, args.Types, error))
                 return false;
         } else if (name == "--format") {
-            if (!once(formatGiven) || !value(v))
+            if (!reader.Once(formatGiven, error) || !reader.Value(v, error))
                 return false;
             if (!ParseFormat(v, args.Format)) {
                 error = "unknown format '" + v + "' (text, csv or html)";
                 return false;
             }
         } else if (name == "--output") {
-            if (!once(outputGiven) || !value(args.Output))
+            if (!reader.Once(outputGiven, error) || !reader.Value(args.Output, error))
                 return false;
             if (args.Output.empty()) {
                 error = "--output needs a file name";
@@ -138,10 +137,10 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
             if (args.Output == "-")
                 args.Output.clear();
         } else if (name == "--login") {
-            if (!value(args.Login))
+            if (!reader.Value(args.Login, error))
                 return false;
         } else if (name == "--password-file") {
-            if (!value(args.PasswordFile))
+            if (!reader.Value(args.PasswordFile, error))
                 return false;
         } else if (name == "--password") {
             error = "--password is not accepted: a password on the command line shows in every "

@@ -167,12 +167,11 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
     while (reader.Next()) {
         const std::string& w = reader.Word();
         const std::string& name = reader.Name();
-        auto value = [&](std::string& into) { return reader.Value(into, error); };
-        auto once = [&](bool& given) { return reader.Once(given, error); };
         std::string v;
         if (name == "--tables") {
             std::vector<std::vector<std::string>> names;
-            if (!once(tablesGiven) || !value(v) || !ParseNameList(v, true, names, error))
+            if (!reader.Once(tablesGiven, error) || !reader.Value(v, error) ||
+                !ParseNameList(v, true, names, error))
                 return false;
             for (const auto& n : names) {
                 DataTablePair pair;
@@ -184,12 +183,13 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
             }
         } else if (name == "--key") {
             std::vector<std::vector<std::string>> names;
-            if (!once(keyGiven) || !value(v) || !ParseNameList(v, false, names, error))
+            if (!reader.Once(keyGiven, error) || !reader.Value(v, error) ||
+                !ParseNameList(v, false, names, error))
                 return false;
             for (const auto& n : names)
                 args.Key.push_back(n[0]);
         } else if (name == "--mode") {
-            if (!once(modeGiven) || !value(v))
+            if (!reader.Once(modeGiven, error) || !reader.Value(v, error))
                 return false;
             const std::string m = ToLowerAscii(v);
             if (m == "merge")
@@ -201,7 +201,7 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
                 return false;
             }
         } else if (name == "--format") {
-            if (!once(formatGiven) || !value(v))
+            if (!reader.Once(formatGiven, error) || !reader.Value(v, error))
                 return false;
             const std::string f = ToLowerAscii(v);
             if (f == "text" || f == "txt")
@@ -217,17 +217,17 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
         } else if (name == "--script" || name == "--rows") {
             bool& given = name == "--script" ? scriptGiven : rowsGiven;
             std::string& file = name == "--script" ? args.Script : args.Rows;
-            if (!once(given) || !value(file))
+            if (!reader.Once(given, error) || !reader.Value(file, error))
                 return false;
             if (file.empty()) {
                 error = name + " needs a file name";
                 return false;
             }
         } else if (name == "--login") {
-            if (!value(args.Login))
+            if (!reader.Value(args.Login, error))
                 return false;
         } else if (name == "--password-file") {
-            if (!value(args.PasswordFile))
+            if (!reader.Value(args.PasswordFile, error))
                 return false;
         } else if (name == "--password") {
             error = "--password is not accepted: a password on the command line shows in every "
