@@ -359,6 +359,7 @@ TEST_F(MainWindowTools, ColourLegendAndAbout) {
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle().toStdString(), "About Orvane");
         EXPECT_EQ(d->Fact("Version"), "1.0");
+        EXPECT_EQ(d->Fact("Licence"), "GNU General Public License, version 3 or later");
         EXPECT_EQ(d->Fact("Log file"), Paths().LogFile);
         EXPECT_EQ(d->Fact("Settings and servers"), env.RegistryFile());
         EXPECT_EQ(d->Fact("Qt").rfind(qVersion(), 0), 0u);

@@ -29,6 +29,7 @@ std::vector<std::pair<std::string, std::string>> AboutFacts(const ServerEntry* s
     f.emplace_back("Version",
                    GetRegString(HKEY_CURRENT_USER, "Software\\MAV", "VerNum", kProgramVersion));
     f.emplace_back("Build", std::to_string(kBuildNumber) + ", built " + __DATE__ + " " + __TIME__);
+    f.emplace_back("Licence", "GNU General Public License, version 3 or later");
     f.emplace_back("Qt", std::string(qVersion()) + " (built with " + QT_VERSION_STR + ")");
     const std::string dm = DataAccessVersion();
     f.emplace_back("unixODBC driver manager", dm.empty() ? "not found" : "ODBC version " + dm);
