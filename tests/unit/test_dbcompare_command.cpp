@@ -156,8 +156,8 @@ protected:
             entry.VersionMajor = 9;
             return true;
         };
-        settings.IgnoredColumns = [](const std::string& fullName) {
-            return std::vector<std::string>{"ignored of " + fullName};
+        settings.IgnoredColumns = [](const IgnoredTable& table) {
+            return std::vector<std::string>{"ignored of " + IgnoredColumnsSection(table)};
         };
         services.run = [this](const DbCompareRequest& request, ProgressSink& progress,
                               const CancelToken& token) -> DbCompareResultsPtr {
@@ -260,7 +260,8 @@ TEST_F(CompareAllRun, TheRequestCarriesTheArgumentsAndTheSettings) {
     EXPECT_FALSE(seen.IgnoreSysObjects);
     EXPECT_EQ(seen.TimeoutSeconds, 7);
     ASSERT_TRUE(seen.IgnoredColumns);
-    EXPECT_EQ(seen.IgnoredColumns("S1.Shop.T"), std::vector<std::string>{"ignored of S1.Shop.T"});
+    EXPECT_EQ(seen.IgnoredColumns({"S1", "Shop", "dbo", "T"}),
+              std::vector<std::string>{"ignored of S1.Shop.dbo.T"});
     EXPECT_EQ(seenToken, &cancel);
 
     EXPECT_EQ(Run("S1 D1 S2 D2"), 0);
