@@ -324,7 +324,7 @@ TEST_F(CompareAllRun, TheOutputFileIsWrittenOnlyForACompleteRun) {
     EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "report.csv");
     // Without --output the partial report, marked, goes to standard output.
     EXPECT_EQ(Run("--format csv S1 D1 S2 D2"), 2);
-    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,\r\n"),
+    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,,\r\n"),
               std::string::npos)
         << out.str();
 
