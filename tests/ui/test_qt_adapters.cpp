@@ -161,7 +161,7 @@ TEST(QtPrompter, SaveDialogsStartInTheDocumentsFolderThenTheLastOneUsed) {
                 d->reject();
             } else {
                 d->selectFile(answer);
-                d->accept();
+                QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
             }
         });
         const std::optional<std::string> got = prompter.FileDialog(request);
