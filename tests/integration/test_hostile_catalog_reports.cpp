@@ -222,8 +222,8 @@ TEST_P(HostileCli, EveryCommandTakesTheNamesAsData) {
     EXPECT_NE(r.out.find("  [Victim] (1 record)\r\n"), std::string::npos);
     EXPECT_NE(r.out.find("  x'); DROP TABLE dbo.Victim; -- (1 record)\r\n"), std::string::npos);
     EXPECT_NE(r.out.find("  Sales.Q1.Final (2 records)\r\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  Import.2019 (3 records)\r\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  Import.2019 (1 record)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find(".Import.2019 (3 records)\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find(".Import.2019 (1 record)\r\n"), std::string::npos);
     EXPECT_NE(r.out.find("List of triggers\r\n"), std::string::npos);
 
     // The same object on both sides is identical; two different ones are not.
