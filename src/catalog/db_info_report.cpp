@@ -11,9 +11,17 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 namespace orv {
 namespace {
+
+// The schema (the owner on older servers) of each object by id, in one query; `where` narrows
+// it to a kind of object.
+std::string SchemasByIdQuery(bool later, const std::string& where) {
+    return later ? "SELECT [object_id], OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects" + where
+                 : "SELECT [id], USER_NAME(uid) FROM sysobjects" + where;
+}
 
 // Where each table's qualifier comes from when the catalog is read once: the schema by object
 // id on later servers, the owner by name on older ones. A table the one query could not place
@@ -74,16 +82,14 @@ private:
     bool LoadSchemas() {
         RecordsetPtr rs;
         if (server_.VersionMajor > 8) {
-            if (!Run("SELECT [object_id], OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects "
-                     "WHERE [type] = 'U'",
-                     rs)) {
+            if (!Run(SchemasByIdQuery(true, " WHERE [type] = 'U'"), rs)) {
                 // As the single lookup does: a server without the newer catalog is read
                 // through the older one from now on.
                 server_.VersionMajor = 8;
                 rs.reset();
             }
         }
-        if (!rs && !Run("SELECT [id], USER_NAME(uid) FROM sysobjects WHERE xtype = 'U'", rs))
+        if (!rs && !Run(SchemasByIdQuery(false, " WHERE xtype = 'U'"), rs))
             return false;
         for (; !rs->IsEOF(); rs->MoveNext())
             schemaById_[static_cast<int32_t>(rs->Value(0).Long())] = rs->Value(1).Text();
@@ -116,6 +122,77 @@ private:
     std::map<std::string, std::optional<std::string>> ownerByName_;
 };
 
+// A name the listing holds more than once (letter case aside, as the server compares names) is
+// written with its schema, so two tables Orders read as dbo.Orders and sales.Orders. The
+// schemas are read, in one query, only when some name is shared.
+class SharedNameWriter {
+public:
+    SharedNameWriter(ServerEntry& server, const std::string& database, Recordset* recordset)
+        : server_(server), database_(database) {
+        try {
+            if (recordset == nullptr || !recordset->IsOpen() ||
+                (recordset->IsBOF() && recordset->IsEOF()))
+                return;
+            std::set<std::string> seen;
+            for (recordset->MoveFirst(); !recordset->IsEOF(); recordset->MoveNext()) {
+                const std::string key = ToLowerAscii(recordset->Value(0).Text());
+                if (!seen.insert(key).second)
+                    shared_.insert(key);
+            }
+            recordset->MoveFirst();
+        } catch (const RecordsetError&) {
+            // The listing meets the same failure and says so; names stay as they are.
+            shared_.clear();
+        }
+    }
+
+    ListedNameWriter Writer() {
+        if (shared_.empty())
+            return {};
+        return [this](const std::string& name, int32_t id) { return Write(name, id); };
+    }
+
+private:
+    std::string Write(const std::string& name, int32_t id) {
+        if (!shared_.count(ToLowerAscii(name)))
+            return name;
+        if (!loaded_)
+            Load();
+        const auto it = schemaById_.find(id);
+        return it == schemaById_.end() || it->second.empty() ? name : it->second + "." + name;
+    }
+
+    void Load() {
+        loaded_ = true;
+        const auto read = [&](bool later) {
+            RecordsetPtr rs;
+            int32_t errNumber = 0;
+            std::string errDescription;
+            QuietErrorsScope quiet;
+            if (ExecAdoCmd(server_, kAdCmdText, SchemasByIdQuery(later, ""), rs, database_,
+                           errNumber, errDescription) == -1 ||
+                !rs || !rs->IsOpen())
+                return false;
+            for (; !rs->IsEOF(); rs->MoveNext())
+                schemaById_[static_cast<int32_t>(rs->Value(0).Long())] = rs->Value(1).Text();
+            return true;
+        };
+        try {
+            // A server without the newer catalog answers through the older one.
+            if (!(VersionMajorOf(server_.Version) >= 9 && read(true)))
+                read(false);
+        } catch (const RecordsetError&) {
+            // Names that could not be placed are written as the catalog gives them.
+        }
+    }
+
+    ServerEntry& server_;
+    const std::string& database_;
+    std::set<std::string> shared_;
+    bool loaded_ = false;
+    std::map<int32_t, std::string> schemaById_;
+};
+
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -135,7 +212,8 @@ std::string DbInfoStepCaption(ObjectType type) {
 }
 
 std::string TableListingWithCounts(ReportRunner& runner, Recordset* recordset, ServerEntry& server,
-                                   const std::string& database, bool numbering) {
+                                   const std::string& database, bool numbering,
+                                   const ListedNameWriter& writeName) {
     std::string text;
     try {
         if (recordset == nullptr || (recordset->IsBOF() && recordset->IsEOF()))
@@ -146,11 +224,12 @@ std::string TableListingWithCounts(ReportRunner& runner, Recordset* recordset, S
         int64_t number = 0;
         while (!recordset->IsEOF() && !runner.mblnCancel) {
             ++number;
-            std::string name = recordset->Value(0).Text();
-            runner.ShowProgress(name);
+            const std::string listed = recordset->Value(0).Text();
+            runner.ShowProgress(listed);
             CurrentPrompter().ProcessEvents();
-            std::string extended =
-                qualifiers.ExtendedName(name, static_cast<int32_t>(recordset->Value(2).Long()));
+            const auto id = static_cast<int32_t>(recordset->Value(2).Long());
+            std::string extended = qualifiers.ExtendedName(listed, id);
+            std::string name = writeName ? writeName(listed, id) : listed;
             const int32_t count = GetNumberOfRecordsInTable(server, extended, database);
             if (count == -1) {
                 text += "\r\n" + std::string(kReportAborted) + "\r\n\r\n";
@@ -193,9 +272,12 @@ bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::str
             return false;
 
         runner.ListingStarted();
+        SharedNameWriter shared(server, database, rs.get());
         const std::string listing =
-            type == kTypeTable ? TableListingWithCounts(runner, rs.get(), server, database, true)
-                               : RecordsetToString(runner, rs.get(), type, server, database, true);
+            type == kTypeTable
+                ? TableListingWithCounts(runner, rs.get(), server, database, true, shared.Writer())
+                : RecordsetToString(runner, rs.get(), type, server, database, true,
+                                    shared.Writer());
         const bool cutShort = rs && rs->Failed();
         if (rs && rs->IsOpen())
             rs->Close();

@@ -39,6 +39,7 @@ std::string DbInfoDateText(std::time_t when);
 std::string DbInfoStepCaption(ObjectType type);
 
 // Runs the whole analysis. True with the complete report in `text` when all six types ran;
+// a name listed more than once in a type (in several schemas) is written schema-qualified.
 // false when cancelled or when a type's listing could not be read whole (the user has been
 // told why); the text then holds what was built and must not be shown.
 bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::string& database,
@@ -47,6 +48,7 @@ bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::str
 // The numbered table lines with row counts, as RecordsetToString writes them, but with the
 // schema or owner of every table read in one query up front instead of one lookup per table.
 std::string TableListingWithCounts(ReportRunner& runner, Recordset* recordset, ServerEntry& server,
-                                   const std::string& database, bool numbering);
+                                   const std::string& database, bool numbering,
+                                   const ListedNameWriter& writeName = {});
 
 } // namespace orv

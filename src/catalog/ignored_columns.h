@@ -2,7 +2,10 @@
 // of comparison.
 #pragma once
 
+#include "servers/server_entry.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,5 +22,43 @@ std::string IgnoredColumnsFile(int32_t kind);
 // many; 0 (and no columns) when the file, section or entries are missing.
 int32_t GetIgnoredColumns(int32_t kind, const std::string& tableName,
                           std::vector<std::string>& columns);
+
+// A table as its lists of ignored columns know it. An empty schema means it is not known.
+struct IgnoredTable {
+    std::string Server;
+    std::string Database;
+    std::string Schema;
+    std::string Name; // the table's own name, without schema
+};
+
+// The one name of a table's lists in every kind's file, whoever writes or reads them: server,
+// database, schema and table joined by points ("SRV.Shop.dbo.Products"), so tables of one name
+// in two schemas keep lists of their own. Without a schema: server, database and table.
+std::string IgnoredColumnsSection(const IgnoredTable& table);
+
+// The section lists were written under before their name carried the schema: server, database
+// and the table's own name ("SRV.Shop.Products").
+std::string EarlierIgnoredColumnsSection(const IgnoredTable& table);
+
+// The table's list of a kind: its own section, or, when that does not exist, the section of the
+// earlier naming, so lists ticked before keep working. Returns the number of columns.
+int32_t GetIgnoredColumns(int32_t kind, const IgnoredTable& table,
+                          std::vector<std::string>& columns);
+
+// Reads a table's list for a comparison; comparisons get it from their caller.
+using IgnoredColumnsLookup = std::function<std::vector<std::string>(const IgnoredTable&)>;
+
+// The table a panel lists as `listedName` ("Products", or "sales.Orders" when the name is in
+// several schemas) with catalog id `id` (0 or less: found by name): its schema and own name as
+// the server keeps them, or the listed name without a schema when they cannot be read.
+IgnoredTable ListedIgnoredTable(ServerEntry& server, const std::string& database,
+                                const std::string& listedName, int32_t id);
+
+// The list of a kind of the table a panel lists. The schema is read from the server only when
+// the kind's file holds a section that may be the table's, so a table without a list costs no
+// query.
+int32_t GetListedTableIgnoredColumns(int32_t kind, ServerEntry& server, const std::string& database,
+                                     const std::string& listedName, int32_t id,
+                                     std::vector<std::string>& columns);
 
 } // namespace orv

@@ -62,7 +62,8 @@ int32_t GetNumberOfRecordsInTable(ServerEntry& server, std::string& tableName,
 }
 
 std::string RecordsetToString(ReportRunner& runner, Recordset* recordset, ObjectType type,
-                              ServerEntry& server, const std::string& database, bool numbering) {
+                              ServerEntry& server, const std::string& database, bool numbering,
+                              const ListedNameWriter& writeName) {
     std::string text;
     try {
         if (recordset == nullptr || (recordset->IsBOF() && recordset->IsEOF()))
@@ -75,12 +76,15 @@ std::string RecordsetToString(ReportRunner& runner, Recordset* recordset, Object
             std::string name = recordset->Value(0).Text();
             runner.ShowProgress(name);
             CurrentPrompter().ProcessEvents();
+            const int32_t id = static_cast<int32_t>(recordset->Value(2).Long());
+            const std::string listed = name;
+            if (writeName)
+                name = writeName(listed, id);
             if (type == kTypeTable) {
-                const int32_t id = static_cast<int32_t>(recordset->Value(2).Long());
-                std::string extended = GetExtendedObjectName(server, database, name, type, id);
+                std::string extended = GetExtendedObjectName(server, database, listed, type, id);
                 // A failed lookup must not make the count read an empty name as an empty table.
                 if (extended.empty())
-                    extended = QuoteCatalogName(name);
+                    extended = QuoteCatalogName(listed);
                 const int32_t count = GetNumberOfRecordsInTable(server, extended, database);
                 if (count == -1) {
                     text += "\r\n" + std::string(kReportAborted) + "\r\n\r\n";

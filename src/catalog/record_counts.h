@@ -7,6 +7,7 @@
 #include "servers/server_entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace orv {
@@ -34,9 +35,13 @@ public:
     virtual void ShowProgress(const std::string& caption) = 0;
 };
 
+// How a listed object is written in a report, given its catalog name and id; none: as it is.
+using ListedNameWriter = std::function<std::string(const std::string& name, int32_t id)>;
+
 // One line per listed object (name, refdate, id rows), numbered when asked, tables with their
 // row counts.
 std::string RecordsetToString(ReportRunner& runner, Recordset* recordset, ObjectType type,
-                              ServerEntry& server, const std::string& database, bool numbering);
+                              ServerEntry& server, const std::string& database, bool numbering,
+                              const ListedNameWriter& writeName = {});
 
 } // namespace orv

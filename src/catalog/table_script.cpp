@@ -84,9 +84,11 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
     std::string errDescription;
     try {
         std::vector<std::string> ignored;
-        if (leaveOutIgnored)
-            ignoredCount = GetIgnoredColumns(
-                listKind, GetObjectFullName(server, database, tableName, false), ignored);
+        if (leaveOutIgnored) {
+            ServerEntry lookup = server; // a fallback to the older catalog stays with this copy
+            ignoredCount = GetListedTableIgnoredColumns(listKind, lookup, database, tableName,
+                                                        tableId, ignored);
+        }
         const std::string identity = IdentityByQualifiedName(tableName, tableId, names)
                                          ? QualifiedTableName(server, database, tableName, tableId)
                                          : tableName;

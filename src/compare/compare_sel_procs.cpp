@@ -101,15 +101,15 @@ std::string_view ViewTextForComparison(ViewPair& views, int side) {
 }
 
 PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t typeCode,
-                              const std::string fullName[2], const CompareOptions& options,
-                              const CompareServices& services, bool paint) {
+                              const CompareOptions& options, const CompareServices& services,
+                              bool paint) {
     PairDecision decision;
     // A side's text without its ignored columns lives here while it is compared.
     std::string withoutIgnored[2];
     bool replaced[2] = {false, false};
     if (typeCode == kTypeTables && services.ignoredColumns) {
         for (int side = 0; side < 2; ++side) {
-            if (services.ignoredColumns(fullName[side]).empty())
+            if (services.ignoredColumns(side).empty())
                 continue;
             decision.ColumnsIgnored = true;
             if (services.tableScriptWithoutIgnored) {
@@ -174,8 +174,8 @@ CompareResult CompareSelProcs(const CompareRequest& request) {
         // that fails, must not leave the previous colours behind as if they were this one's.
         sourceView.ClearBackColors();
         targetView.ClearBackColors();
-        const PairDecision decision = DecideObjectPair(views, text, names.TypeCode, names.FullName,
-                                                       options, request.services, true);
+        const PairDecision decision =
+            DecideObjectPair(views, text, names.TypeCode, options, request.services, true);
         result.ColumnsIgnored = decision.ColumnsIgnored;
         result.Marked = decision.Marked;
         result.MarkErrorCode = decision.MarkErrorCode;

@@ -38,10 +38,11 @@ struct CompareOptions {
 };
 
 // What the comparison needs from the catalog, supplied by the caller so this room needs no
-// server: the structure-comparison ignored-column list of a table (by its full name), and the
-// table re-scripted without those columns for a panel (0 Source, 1 Target).
+// server: the structure-comparison ignored-column list of a side's table (0 Source, 1 Target;
+// the caller knows which table that is and reads its list under its one section name), and the
+// table re-scripted without those columns for a panel.
 struct CompareServices {
-    std::function<std::vector<std::string>(const std::string& fullName)> ignoredColumns;
+    std::function<std::vector<std::string>(int side)> ignoredColumns;
     std::function<std::string(int panel)> tableScriptWithoutIgnored;
     // Set and cleared around the comparison (the main window's busy flag).
     std::function<void(bool busy)> setBusy;
@@ -122,8 +123,8 @@ struct PairDecision {
 // marked lines are also coloured in the views. The main window's comparison and the
 // whole-database comparison both decide through this one function.
 PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t typeCode,
-                              const std::string fullName[2], const CompareOptions& options,
-                              const CompareServices& services, bool paint);
+                              const CompareOptions& options, const CompareServices& services,
+                              bool paint);
 
 // The verdict text the report window shows.
 std::string BuildVerdictText(const ComparedObjectNames& names, bool identical, bool columnsIgnored,

@@ -1,7 +1,6 @@
 #include "core/copy_to_file.h"
 
 #include "core/log.h"
-#include "core/paths.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -25,7 +24,8 @@ bool CopyToFile(const std::string& text, const std::string& nameHint, std::strin
         request.filter = "*.*";
         request.title = "Specify Target File";
         request.flags = 2054;
-        request.proposedPath = Paths().ProgramFolder + nameHint + ".txt";
+        // A bare name: the dialog opens in the documents folder or the folder last used.
+        request.proposedPath = nameHint + ".txt";
         request.maxFileLength = 255;
         auto chosen = CurrentPrompter().FileDialog(request);
         if (!chosen || chosen->empty())

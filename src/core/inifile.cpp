@@ -212,17 +212,23 @@ std::string AddSection(const std::string& path,
 }
 
 bool ReplaceSection(const std::string& path, const std::string& section,
-                    const std::vector<std::pair<std::string, std::string>>& entries) {
+                    const std::vector<std::pair<std::string, std::string>>& entries,
+                    const std::string* replaces) {
     FileLock lock(path);
     bool intact = true;
     auto lines = LoadLines(path, &intact);
+    bool changed = false;
+    size_t b, e;
+    if (replaces && !EqualsNoCase(*replaces, section) && FindSection(lines, *replaces, b, e)) {
+        lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
+        changed = true;
+    }
     std::vector<std::string> replacement;
     if (!entries.empty()) {
         replacement.push_back("[" + section + "]");
         for (const auto& [key, value] : entries)
             replacement.push_back(key + "=" + value);
     }
-    size_t b, e;
     if (FindSection(lines, section, b, e)) {
         // A blank line that separated it from the next section stays.
         while (e > b + 1 && TrimWhitespace(lines[e - 1]).empty())
@@ -230,7 +236,8 @@ bool ReplaceSection(const std::string& path, const std::string& section,
         lines.erase(lines.begin() + static_cast<long>(b), lines.begin() + static_cast<long>(e));
         lines.insert(lines.begin() + static_cast<long>(b), replacement.begin(), replacement.end());
     } else if (entries.empty()) {
-        return true;
+        if (!changed)
+            return true;
     } else {
         lines.insert(lines.end(), replacement.begin(), replacement.end());
     }

@@ -81,11 +81,13 @@ std::string AddSection(const std::string& path,
                        const std::function<std::string(const std::vector<std::string>&)>& choose,
                        const std::vector<std::pair<std::string, std::string>>& values);
 // Makes the section hold exactly these key=value lines, in one atomic replace: in its place
-// when it exists, at the end of the file otherwise; no entries removes it. The file's other
-// lines stay as they were. Returns false when the file could not be written (it is then
+// when it exists, at the end of the file otherwise; no entries removes it. `replaces`, when
+// given, names a section that goes in the same replace (a section being renamed). The file's
+// other lines stay as they were. Returns false when the file could not be written (it is then
 // untouched).
 bool ReplaceSection(const std::string& path, const std::string& section,
-                    const std::vector<std::pair<std::string, std::string>>& entries);
+                    const std::vector<std::pair<std::string, std::string>>& entries,
+                    const std::string* replaces = nullptr);
 } // namespace inifile
 
 } // namespace orv

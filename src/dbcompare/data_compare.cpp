@@ -108,6 +108,7 @@ public:
 
     DataCompareResultsPtr Run() {
         auto results = std::make_shared<DataCompareResults>();
+        results->Started = std::time(nullptr);
         results_ = results.get();
         for (int s = 0; s < 2; ++s) {
             results->ServerName[s] = request_.Place[s].Server.Name;
@@ -219,7 +220,7 @@ private:
             return ignored;
         for (int s = 0; s < 2; ++s)
             for (std::string& c : request_.IgnoredColumns(
-                     DataTableFullName(request_.Place[s], pair.Schema[s], pair.Name[s])))
+                     DataIgnoredTable(request_.Place[s], pair.Schema[s], pair.Name[s])))
                 ignored.push_back(std::move(c));
         return ignored;
     }
@@ -359,15 +360,20 @@ std::string DataTableFullName(const QueryPlace& place, const std::string& schema
                              schema.empty() ? name : schema + "." + name, false);
 }
 
+IgnoredTable DataIgnoredTable(const QueryPlace& place, const std::string& schema,
+                              const std::string& name) {
+    return {place.Server.Name, place.Database, schema, name};
+}
+
 void ApplyCurrentDataSettings(DataCompareRequest& request) {
     const ProgramSettings& s = Settings();
     request.CaseSensitive = s.CaseSensitive;
     request.RowKeepLimit = s.MaxRowsInDiffTable > 0 ? s.MaxRowsInDiffTable : 5000;
     for (QueryPlace& place : request.Place)
         place.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const std::string& fullName) {
+    request.IgnoredColumns = [](const IgnoredTable& table) {
         std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForData, fullName, columns);
+        GetIgnoredColumns(kIgnoredForData, table, columns);
         return columns;
     };
     request.PickedKey = [](const std::string& source, const std::string& target) {

@@ -4,6 +4,7 @@
 // only the ranges that differ are fetched. Both ways report exactly the same result.
 #pragma once
 
+#include "catalog/ignored_columns.h"
 #include "dbcompare/data_compare_results.h"
 #include "dbcompare/data_hash_settings.h"
 #include "dbcompare/worker_query.h"
@@ -54,9 +55,8 @@ struct DataCompareRequest {
     bool CaseSensitive = false;
     // Differing rows kept per pair for display and export (all are counted).
     int64_t RowKeepLimit = 5000;
-    // The data-comparison ignored-column list of a table by its full name
-    // ("server.database.table", see DataTableFullName); may be empty.
-    std::function<std::vector<std::string>(const std::string& fullName)> IgnoredColumns;
+    // The data-comparison ignored-column list of a table (see DataIgnoredTable); may be empty.
+    IgnoredColumnsLookup IgnoredColumns;
     // The remembered key of a pair without primary key or usable unique index, by the two full
     // names; may be empty.
     std::function<std::vector<std::string>(const std::string& sourceFullName,
@@ -82,9 +82,12 @@ DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, Progress
 
 constexpr const char* kDataStoppedByUser = "Stopped by the user.";
 
-// "server.database.table" of a table as the ignored-column lists and the remembered keys name
-// it (the table as "schema.name" when a schema is given).
+// "server.database.table" of a table as the remembered keys name it (the table as
+// "schema.name" when a schema is given).
 std::string DataTableFullName(const QueryPlace& place, const std::string& schema,
+                              const std::string& name);
+// A side's table as its lists of ignored columns know it.
+IgnoredTable DataIgnoredTable(const QueryPlace& place, const std::string& schema,
                               const std::string& name);
 
 // The key of a pair as a comparison would choose it, and the columns a user may pick from.

@@ -2,6 +2,8 @@
 
 #include "export/csv.h"
 #include "export/html.h"
+#include "servers/machine_text.h"
+#include "util/date_text.h"
 
 #include <cstdio>
 
@@ -19,11 +21,13 @@ std::string Seconds(double s) {
     return buf;
 }
 
-// A field of the rows file: NULL is an empty field, an empty text is "".
+// A field of the rows file: NULL is an empty field, an empty text is "". Dates are written in
+// ISO 8601, as every CSV file of the program writes them.
 std::string RowsField(const FieldValue& value) {
     if (value.IsNull())
         return "";
-    const std::string text = DataCellText(value);
+    const std::string text =
+        value.kind == FieldValue::Kind::DateTime ? MachineText(value) : DataCellText(value);
     if (text.empty())
         return "\"\"";
     return CsvField(text);
@@ -141,6 +145,8 @@ std::string DataCompareHtml(const DataCompareResults& r, int64_t maxRows) {
                       "td.differs { background: #ffd0d0; }\n"
                       "td.null { color: #888; font-style: italic; }\n");
     page.Element("h1", title);
+    if (r.Started != 0)
+        page.Element("p", "Compared on " + LocalDateTimeText(r.Started), {{"class", "run"}});
     if (const std::string end = OutcomeLine(r); !end.empty())
         page.Element("p", end, {{"class", "problem"}});
     page.Open("table");

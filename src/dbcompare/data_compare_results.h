@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +141,8 @@ struct DataCompareResults {
     // Why the run failed or stopped ("Stopped by the user.", the server's message); empty when
     // it completed.
     std::string Problem;
+    // When the run began (0: not known); the HTML report shows it.
+    std::time_t Started = 0;
 
     bool Complete() const { return Outcome == RunOutcome::Completed; }
     // True only for a complete run in which every pair exists on both sides, was compared and

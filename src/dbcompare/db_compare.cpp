@@ -24,9 +24,9 @@ void ApplyCurrentSettings(DbCompareRequest& request) {
     request.IgnoreIndexes = s.IgnoreIndexes;
     request.IgnoreSysObjects = s.IgnoreSysObjects;
     request.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const std::string& fullName) {
+    request.IgnoredColumns = [](const IgnoredTable& table) {
         std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, fullName, columns);
+        GetIgnoredColumns(kIgnoredForStructure, table, columns);
         return columns;
     };
 }
@@ -162,18 +162,19 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
     views[1].SetText(v.TargetText);
     ViewPair pair(views[0], views[1]);
     std::string_view text[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
-    std::string fullName[2];
+    IgnoredTable table[2];
     for (int side = 0; side < 2; ++side)
-        fullName[side] = GetObjectFullName(request.Server[side], request.Database[side],
-                                           object[side]->ListedName, false);
+        table[side] = {request.Server[side].Name, request.Database[side], object[side]->Ref.Schema,
+                       object[side]->Ref.Name};
     CompareServices services;
-    services.ignoredColumns = request.IgnoredColumns;
+    if (request.IgnoredColumns)
+        services.ignoredColumns = [&](int side) { return request.IgnoredColumns(table[side]); };
     services.tableScriptWithoutIgnored = [&](int side) {
         return BulkCatalogReader::TableTextWithout(*read[side], *object[side],
-                                                   request.IgnoredColumns(fullName[side]));
+                                                   request.IgnoredColumns(table[side]));
     };
     const PairDecision decision =
-        DecideObjectPair(pair, text, type, fullName, request.Options, services, false);
+        DecideObjectPair(pair, text, type, request.Options, services, false);
     v.ColumnsIgnored = decision.ColumnsIgnored;
     v.Status = decision.Identical ? PairStatus::Identical : PairStatus::Different;
     if (!decision.Identical) {
@@ -244,6 +245,7 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
     if (request.TimeoutSeconds < 0)
         request.TimeoutSeconds = Settings().Timeout;
     auto results = std::make_shared<DbCompareResults>();
+    results->Started = std::time(nullptr);
     results->Kind = request.Kind;
     results->Details = request.Details;
     for (int side = 0; side < 2; ++side) {

@@ -3,6 +3,7 @@
 // main window runs for one pair.
 #pragma once
 
+#include "catalog/ignored_columns.h"
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare_results.h"
 #include "servers/server_entry.h"
@@ -42,9 +43,8 @@ struct DbCompareRequest {
     // How long one query may wait for the server, in seconds (0 without limit); -1 takes the
     // Timeout setting when the run starts.
     int32_t TimeoutSeconds = -1;
-    // The structure-comparison ignored-column list of a table by its full name
-    // ("server.database.table"); may be empty.
-    std::function<std::vector<std::string>(const std::string& fullName)> IgnoredColumns;
+    // The structure-comparison ignored-column list of a table; may be empty.
+    IgnoredColumnsLookup IgnoredColumns;
 };
 
 // Fills the fields that come from the settings (the comparison options, complete table

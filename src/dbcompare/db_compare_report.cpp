@@ -5,6 +5,7 @@
 #include "export/export_file.h"
 #include "export/html.h"
 #include "export/printable_text.h"
+#include "util/date_text.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -53,6 +54,15 @@ std::string NoteOf(const PairVerdict& p) {
     } else if (p.Status == PairStatus::NotComparable) {
         note = p.Reason;
     }
+    if (p.ColumnsIgnored)
+        note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
+    return note;
+}
+
+// The CSV's note: what the text report's note says beyond the count of differing lines, which
+// has a column of its own.
+std::string CsvNoteOf(const PairVerdict& p) {
+    std::string note = p.Status == PairStatus::NotComparable ? p.Reason : std::string();
     if (p.ColumnsIgnored)
         note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
     return note;
@@ -242,12 +252,13 @@ void WriteCsv(const DbCompareResults& r, std::string& out, const Drain& drain) {
     if (!r.Complete())
         AppendCsvRecord(out, {kDbCompareCsvIncomplete,
                               r.Outcome == RunOutcome::Cancelled ? "stopped" : "failed", r.Problem,
-                              kDbCompareCsvIncomplete, "", "", ""});
+                              kDbCompareCsvIncomplete, "", "", "", ""});
     for (const PairVerdict& p : r.Pairs) {
         const ObjectRef& ref = MainRef(p);
-        AppendCsvRecord(out, {TypeWord(p.Type), ref.Schema, ref.Name, PairStatusWord(p.Status),
-                              p.HasSource ? p.Source.Modified : "",
-                              p.HasTarget ? p.Target.Modified : "", DifferingLinesField(p)});
+        AppendCsvRecord(out,
+                        {TypeWord(p.Type), ref.Schema, ref.Name, PairStatusWord(p.Status),
+                         p.HasSource ? p.Source.Modified : "", p.HasTarget ? p.Target.Modified : "",
+                         DifferingLinesField(p), CsvNoteOf(p)});
         if (drain && out.size() >= kChunk)
             drain(out);
     }
@@ -325,6 +336,8 @@ public:
         MetaRow("Source", SideText(r_, 0));
         MetaRow("Target", SideText(r_, 1));
         MetaRow("Types", TypesText(r_));
+        if (r_.Started != 0)
+            MetaRow("Compared on", LocalDateTimeText(r_.Started));
         MetaRow("Result", Capitalised(ResultText(r_)));
         page_.Close("table");
         Summary();

@@ -17,9 +17,10 @@ enum class ReportFormat { Text = 0, Html = 1, Csv = 2 };
 // the clipboard, an exported text file), LF for a shell. CSV records always end with CR LF.
 enum class LineBreaks { CrLf, Lf };
 
-// The CSV's header record, without its CR LF.
+// The CSV's header record, without its CR LF. The note says why an object could not be
+// compared, and that columns were left out of a table's comparison.
 constexpr const char* kDbCompareCsvHeader =
-    "type,schema,name,status,source_modified,target_modified,differing_lines";
+    "type,schema,name,status,source_modified,target_modified,differing_lines,note";
 
 // The CSV of a run that did not complete holds, right after the header, one record whose type
 // and status are both this word, whose schema is "stopped" or "failed" and whose name is the

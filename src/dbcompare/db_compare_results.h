@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,8 @@ struct DbCompareResults {
     // Why the run failed or stopped ("Stopped by the user.", the server's message); empty when
     // it completed.
     std::string Problem;
+    // When the run began (0: not known); the HTML report shows it.
+    std::time_t Started = 0;
 
     // Results of a run that did not complete hold only what was gathered before it ended.
     bool Complete() const { return Outcome == RunOutcome::Completed; }

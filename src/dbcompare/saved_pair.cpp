@@ -57,6 +57,7 @@ DbCompareResultsPtr OnePairResults(const ReplayPlan& plan, const std::string (&l
                                    const int32_t (&ids)[2], const std::string (&texts)[2],
                                    bool identical, CompLines sourceLines, CompLines targetLines) {
     auto results = std::make_shared<DbCompareResults>();
+    results->Started = std::time(nullptr);
     results->Kind = DbCompareKind::Selective;
     results->Details = true;
     results->Types = {plan.PairType};
@@ -110,9 +111,10 @@ DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[
     }
 
     CompareServices services;
-    services.ignoredColumns = [](const std::string& fullName) {
+    services.ignoredColumns = [&](int side) {
         std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, fullName, columns);
+        GetListedTableIgnoredColumns(kIgnoredForStructure, servers[side], plan.Database[side],
+                                     listed[side], ids[side], columns);
         return columns;
     };
     services.tableScriptWithoutIgnored = [&](int side) {
@@ -125,11 +127,8 @@ DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[
     views[1].SetText(texts[1]);
     ViewPair pair(views[0], views[1]);
     std::string_view compared[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
-    std::string fullName[2];
-    for (int side = 0; side < 2; ++side)
-        fullName[side] = GetObjectFullName(servers[side], plan.Database[side], listed[side], false);
     const PairDecision decision =
-        DecideObjectPair(pair, compared, plan.PairType, fullName, options, services, false);
+        DecideObjectPair(pair, compared, plan.PairType, options, services, false);
     auto results = OnePairResults(plan, listed, ids, texts, decision.Identical,
                                   std::move(pair.Lines(0)), std::move(pair.Lines(1)));
     if (decision.ColumnsIgnored) {

@@ -3,6 +3,7 @@
 #include "export/csv.h"
 #include "export/html.h"
 #include "export/printable_text.h"
+#include "util/date_text.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -132,6 +133,8 @@ std::string AnalysisHtml(const AnalysisResults& results) {
                "th{background:#eef3f9}td.n{text-align:right}");
     page.Element("h1", "Data Analyzer");
     page.Element("p", "Table " + TableTitle(results));
+    if (results.Started != 0)
+        page.Element("p", "Analyzed on " + LocalDateTimeText(results.Started));
     for (const std::string& s : results.Skipped)
         page.Element("p", "Skipped (analysis ignore list): " + s);
     if (const std::string note = OutcomeNote(results); !note.empty())

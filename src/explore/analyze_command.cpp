@@ -103,8 +103,7 @@ int RunAnalyzeOn(const AnalyzeArgs& args, int32_t timeoutSeconds, const AnalyzeS
     request.Place.TimeoutSeconds = timeoutSeconds;
     request.TableName = args.Table;
     if (services.ignoredColumns)
-        request.Ignored = services.ignoredColumns(request.Place.Server.Name + "." + args.Database +
-                                                  "." + args.Table);
+        request.Ignored = services.ignoredColumns(request.Place.Server, args.Database, args.Table);
     const AnalysisResultsPtr results = services.run(request, progress, cancel);
     if (results->Outcome == RunOutcome::Failed && results->Columns.empty() &&
         results->Failure.rfind("Table ", 0) == 0) {

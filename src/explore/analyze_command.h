@@ -35,8 +35,11 @@ struct AnalyzeServices {
     // The stored server's entry with its version known; false with the reason otherwise.
     std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
         resolveServer;
-    // The analysis ignore list of the table's section ("server.database.table").
-    std::function<std::vector<std::string>(const std::string& section)> ignoredColumns;
+    // The analysis ignore list of the table as the user named it ("Orders" or "sales.Orders")
+    // in a database of the resolved server.
+    std::function<std::vector<std::string>(ServerEntry& server, const std::string& database,
+                                           const std::string& table)>
+        ignoredColumns;
     std::function<AnalysisResultsPtr(const AnalysisRequest&, ProgressSink&, const CancelToken&)>
         run;
 };

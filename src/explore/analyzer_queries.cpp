@@ -46,9 +46,11 @@ std::string AnalyzerColumnsQuery(int32_t objectId, const std::string& schema,
     if (objectId <= 0 && !schema.empty())
         filter += " AND " + schemaColumn + " = N'" + SqlLiteral(schema) + "'";
     return "SELECT sob.id, " + schemaColumn +
-           " AS [schema], sob.name AS [table], sco.name AS [column], sty.name AS datatype "
+           " AS [schema], sob.name AS [table], sco.name AS [column], sty.name AS datatype, "
+           "bty.name AS basetype "
            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "
            "INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype "
+           "INNER JOIN systypes bty ON bty.xusertype = sty.xtype "
            "WHERE sob.xtype = 'U' AND " +
            filter + " ORDER BY sob.id, sco.colorder";
 }

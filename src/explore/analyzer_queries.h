@@ -21,6 +21,7 @@ enum class ColumnClass {
     Opaque,     // xml and spatial types: rows and NULLs only
 };
 
+// By the built-in type's name; an alias type must be given as its base type.
 ColumnClass ClassifyColumnType(const std::string& typeName);
 bool HasLengths(ColumnClass c);
 // MIN, MAX and COUNT(DISTINCT) are allowed.
@@ -31,8 +32,10 @@ bool HasTopValues(ColumnClass c);
 // How many of the most frequent values are asked for.
 constexpr int kTopValueCount = 10;
 
-// id, schema, table, column, datatype of every column of the user table, in column order: by
-// id when `objectId` > 0, else by name (and schema when given).
+// id, schema, table, column, datatype and basetype of every column of the user table, in column
+// order: by id when `objectId` > 0, else by name (and schema when given). The datatype is the
+// column's declared type, an alias type's own name included; basetype is the built-in type
+// underneath, by which the column is classified (systypes keeps it in xtype).
 std::string AnalyzerColumnsQuery(int32_t objectId, const std::string& schema,
                                  const std::string& name, bool later);
 

@@ -92,7 +92,8 @@ bool IsIgnored(const std::vector<std::string>& ignored, const std::string& colum
 
 struct CatalogColumn {
     std::string name;
-    std::string type;
+    std::string type;     // as declared (an alias type by its own name)
+    std::string baseType; // the built-in type underneath
 };
 
 } // namespace
@@ -100,6 +101,7 @@ struct CatalogColumn {
 AnalysisResultsPtr AnalyzeTableData(const AnalysisRequest& request, ProgressSink& progress,
                                     const CancelToken& cancel, QueryStopper* given) {
     auto results = std::make_shared<AnalysisResults>();
+    results->Started = std::time(nullptr);
     results->Server = request.Place.Server.Name;
     results->Database = request.Place.Database;
     results->Table = request.TableName;
@@ -131,7 +133,8 @@ AnalysisResultsPtr AnalyzeTableData(const AnalysisRequest& request, ProgressSink
             }
             // The same name in two schemas: the first table only.
             if (rowId == firstId)
-                columns.push_back({Cell(q, row, "column"), Cell(q, row, "datatype")});
+                columns.push_back(
+                    {Cell(q, row, "column"), Cell(q, row, "datatype"), Cell(q, row, "basetype")});
         });
     };
     if (!readColumns(request.ObjectId, "", request.TableName) || stopped())
@@ -169,7 +172,7 @@ AnalysisResultsPtr AnalyzeTableData(const AnalysisRequest& request, ProgressSink
         ColumnProfile p;
         p.Name = c.name;
         p.Type = c.type;
-        p.Class = ClassifyColumnType(c.type);
+        p.Class = ClassifyColumnType(c.baseType.empty() ? c.type : c.baseType);
         const bool ok = runner.Run(ColumnProfileQuery(table, c.name, p.Class),
                                    [&](const WorkerQuery& q, const Row& row) {
                                        p.Rows = Whole(q, row, "rows").value_or(0);

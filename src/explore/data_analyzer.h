@@ -9,6 +9,7 @@
 #include "util/progress.h"
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,7 @@ struct AnalysisResults {
     std::vector<std::string> Skipped;   // ignored columns met in the table
     RunOutcome Outcome = RunOutcome::Completed;
     std::string Failure;           // the message of a failed run
+    std::time_t Started = 0;       // when the run began (0: not known); the HTML shows it
     std::vector<std::string> Sent; // every statement sent, in order
 };
 

@@ -31,10 +31,8 @@ std::string StoredValue(const std::string& name) {
     return needsQuotes ? "\"" + name + "\"" : name;
 }
 
-} // namespace
-
-bool SetIgnoredColumns(int32_t kind, const std::string& tableName,
-                       const std::vector<std::string>& columns, std::string& error) {
+bool WriteSection(int32_t kind, const std::string& tableName, const std::string* replaces,
+                  const std::vector<std::string>& columns, std::string& error) {
     const std::string path = IgnoredColumnsFile(kind);
     if (path.empty()) {
         error = "Unknown list of ignored columns.";
@@ -54,7 +52,7 @@ bool SetIgnoredColumns(int32_t kind, const std::string& tableName,
         entries.emplace_back("Col" + std::to_string(entries.size() + 1), StoredValue(c));
     }
     errno = 0;
-    if (!inifile::ReplaceSection(path, tableName, entries)) {
+    if (!inifile::ReplaceSection(path, tableName, entries, replaces)) {
         const int e = errno;
         error = "Cannot write the file " + path +
                 (e != 0 ? std::string(" (") + std::strerror(e) + ")" : std::string()) +
@@ -62,6 +60,20 @@ bool SetIgnoredColumns(int32_t kind, const std::string& tableName,
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool SetIgnoredColumns(int32_t kind, const std::string& tableName,
+                       const std::vector<std::string>& columns, std::string& error) {
+    return WriteSection(kind, tableName, nullptr, columns, error);
+}
+
+bool SetIgnoredColumns(int32_t kind, const IgnoredTable& table,
+                       const std::vector<std::string>& columns, std::string& error) {
+    const std::string earlier = EarlierIgnoredColumnsSection(table);
+    return WriteSection(kind, IgnoredColumnsSection(table),
+                        table.Schema.empty() ? nullptr : &earlier, columns, error);
 }
 
 std::string IgnoredColumnsReport(int32_t kind, const std::string& title) {

@@ -2,6 +2,8 @@
 // every table's list of a kind as a report. The lists are read by GetIgnoredColumns.
 #pragma once
 
+#include "catalog/ignored_columns.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,11 @@ std::string IgnoredNameProblem(const std::string& name, bool isSection);
 // the file when a name cannot be stored or the file cannot be written; the file is then as
 // it was.
 bool SetIgnoredColumns(int32_t kind, const std::string& tableName,
+                       const std::vector<std::string>& columns, std::string& error);
+// The same for a table by its parts, under its section name (IgnoredColumnsSection). A list of
+// the earlier naming (server.database.table) goes in the same replace, so what it held is
+// neither lost (the caller passes it on, read through GetIgnoredColumns) nor read again.
+bool SetIgnoredColumns(int32_t kind, const IgnoredTable& table,
                        const std::vector<std::string>& columns, std::string& error);
 
 // Every table of the kind's file with its ignored columns, for the report window. `title`

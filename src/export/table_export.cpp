@@ -2,6 +2,7 @@
 
 #include "export/csv.h"
 #include "export/html.h"
+#include "util/date_text.h"
 
 namespace orv {
 
@@ -37,6 +38,8 @@ bool TableExportWriter::Open(const std::string& path, const TableExportOptions& 
         HtmlPage page(buffer_);
         page.Begin(options_.Title, kHtmlCss);
         page.Element("h1", options_.Title);
+        if (options_.When != 0)
+            page.Element("p", "Read on " + LocalDateTimeText(options_.When), {{"class", "run"}});
         page.Open("table");
         page.Open("tr");
         for (const std::string& h : headers)

@@ -5,6 +5,7 @@
 
 #include "export/export_file.h"
 
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@ struct TableExportOptions {
     std::string NullText;
     // The HTML page's title and heading.
     std::string Title;
+    // When the rows were read, shown under the HTML page's heading (0: not shown).
+    std::time_t When = 0;
 };
 
 class TableExportWriter {

@@ -84,6 +84,37 @@ TEST_P(CliDbInfo, EmptyDatabaseUnknownServerAndWrongArguments) {
     EXPECT_NE(missing.err.find("'dbinfo' takes 2 arguments"), std::string::npos) << missing.err;
 }
 
+// A name in two schemas is written with its schema (both times), a name in one schema as it
+// is; the counts still reach each table.
+TEST_P(CliDbInfo, NamesSharedBySchemasAreWrittenQualified) {
+    CatalogSim f(GetParam(), {},
+                 {"CREATE DATABASE DbiTwins\nGO\nUSE DbiTwins\nGO\n"
+                  "CREATE USER sales WITHOUT LOGIN\nGO\n"
+                  "CREATE SCHEMA sales AUTHORIZATION sales\nGO\n"
+                  "CREATE TABLE dbo.Orders (Id int NOT NULL)\nGO\n"
+                  "CREATE TABLE sales.Orders (Id int NOT NULL)\nGO\n"
+                  "CREATE TABLE dbo.Zones (Id int NOT NULL)\nGO\n"
+                  "INSERT INTO sales.Orders (Id) VALUES (1)\nINSERT INTO sales.Orders (Id) "
+                  "VALUES (2)\nGO\n"
+                  "CREATE PROCEDURE dbo.Report AS SELECT 1\nGO\n"
+                  "CREATE PROCEDURE sales.report AS SELECT 2\nGO\n"
+                  "CREATE PROCEDURE dbo.Alone AS SELECT 3\nGO\n"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    CliResult r = Run("dbinfo '" + f.server.Name + "' DbiTwins");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string body = r.out.substr(r.out.find("\r\n"));
+    EXPECT_NE(body.find("List of tables\r\n"
+                        "   1  dbo.Orders (0 records)\r\n"
+                        "   2  sales.Orders (2 records)\r\n"
+                        "   3  Zones (0 records)\r\n"),
+              std::string::npos)
+        << body;
+    EXPECT_NE(body.find("   1  Alone\r\n"), std::string::npos) << body;
+    EXPECT_NE(body.find("dbo.Report\r\n"), std::string::npos) << body;
+    EXPECT_NE(body.find("sales.report\r\n"), std::string::npos) << body;
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, CliDbInfo,
                          ::testing::Values(test::kVersion2000, test::kVersion2008),
                          test::VersionName);

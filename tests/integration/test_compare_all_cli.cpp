@@ -48,16 +48,19 @@ protected:
             return byKey;
         EXPECT_EQ(records[0],
                   (std::vector<std::string>{"type", "schema", "name", "status", "source_modified",
-                                            "target_modified", "differing_lines"}));
+                                            "target_modified", "differing_lines", "note"}));
         const std::set<std::string> types = {"tables",   "procedures",    "functions",  "views",
                                              "triggers", "relationships", "constraints"};
         const std::set<std::string> statuses = {"identical", "different", "only in source",
                                                 "only in target", "not comparable"};
         for (size_t i = 1; i < records.size(); ++i) {
             const auto& r = records[i];
-            EXPECT_EQ(r.size(), 7u);
-            if (r.size() != 7u)
+            EXPECT_EQ(r.size(), 8u);
+            if (r.size() != 8u)
                 continue;
+            // Only an object that could not be compared says why.
+            if (r[3] == "not comparable")
+                EXPECT_FALSE(r[7].empty()) << r[2];
             EXPECT_EQ(types.count(r[0]), 1u) << r[0];
             EXPECT_EQ(statuses.count(r[3]), 1u) << r[3];
             // A side's date is there exactly when the object is on that side.

@@ -191,8 +191,8 @@ TEST(DataCompare, LetterCaseIgnoredColumnsAndTheKeepLimitChangeOnlyWhatTheyShoul
         EXPECT_EQ(Summary(*RunData(request))["dbo.Customers"], "different 21/10/8/2/1/0");
     }
     request.CaseSensitive = false;
-    request.IgnoredColumns = [](const std::string& fullName) {
-        return fullName.find("Customers") != std::string::npos
+    request.IgnoredColumns = [](const IgnoredTable& table) {
+        return table.Name == "Customers" && table.Schema == "dbo"
                    ? std::vector<std::string>{"name", "Rating"}
                    : std::vector<std::string>{};
     };

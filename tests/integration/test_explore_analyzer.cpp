@@ -97,9 +97,10 @@ TEST_P(Analyzer, ProfilesEveryColumnWithTheStatementsItStates) {
         GetParam() == test::kVersion2000 ? "USER_NAME(sob.uid)" : "OBJECT_SCHEMA_NAME(sob.id)";
     EXPECT_EQ(r->Sent[0],
               "SELECT sob.id, " + schema +
-                  " AS [schema], sob.name AS [table], sco.name AS [column], sty.name AS datatype "
-                  "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id INNER JOIN "
-                  "systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = sty.xusertype WHERE "
+                  " AS [schema], sob.name AS [table], sco.name AS [column], sty.name AS datatype, "
+                  "bty.name AS basetype FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = "
+                  "sco.id INNER JOIN systypes sty ON sco.xtype = sty.xtype AND sco.xusertype = "
+                  "sty.xusertype INNER JOIN systypes bty ON bty.xusertype = sty.xtype WHERE "
                   "sob.xtype = 'U' AND sob.name = N'Or]ders''; --' ORDER BY sob.id, sco.colorder");
     EXPECT_EQ(r->Sent[3], "SELECT COUNT_BIG(*) AS [rows], COUNT_BIG([Na]]me]) AS [values], "
                           "COUNT_BIG(DISTINCT [Na]]me]) AS [distinct], MIN([Na]]me]) AS [min], "
@@ -129,6 +130,34 @@ TEST_P(Analyzer, MissingTableEmptyTableAndSchemaQualifiedName) {
     EXPECT_EQ(r->Columns[0].NullRatio(), 0.0);
     // The whole name first, then schema and name; no top values of an empty column.
     EXPECT_EQ(f.Sql("Prof").size(), 3u);
+}
+
+// Columns of alias types are profiled as their base types: an alias over varchar gets its
+// lengths, an alias over text gets no MIN or MAX (the server refuses them).
+TEST_P(Analyzer, AliasTypesAreProfiledByTheirBaseType) {
+    CatalogSim f(GetParam(), {},
+                 {"CREATE DATABASE Prof\nGO\nUSE Prof\nGO\n"
+                  "EXEC sp_addtype id, 'varchar(11)', 'NOT NULL'\nGO\n"
+                  "EXEC sp_addtype Memo, 'text'\nGO\n"
+                  "CREATE TABLE dbo.Authors (au_id id, bio Memo NULL)\nGO\n"
+                  "INSERT INTO dbo.Authors VALUES ('172-32-1176', 'long text')\n"
+                  "INSERT INTO dbo.Authors VALUES ('213-46', NULL)\nGO\n"});
+    ASSERT_SIM_STARTED(f);
+    const AnalysisResultsPtr r = Analyze(f, "Authors");
+    ASSERT_EQ(r->Outcome, RunOutcome::Completed) << r->Failure;
+    const ColumnProfile* id = Column(*r, "au_id");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->Type, "id");
+    EXPECT_EQ(id->Class, ColumnClass::Character);
+    EXPECT_EQ(id->MaxLength, 11);
+    ASSERT_TRUE(id->AvgLength);
+    EXPECT_NEAR(*id->AvgLength, 8.5, 1e-9);
+    EXPECT_EQ(id->Min, "172-32-1176");
+    const ColumnProfile* bio = Column(*r, "bio");
+    ASSERT_NE(bio, nullptr);
+    EXPECT_EQ(bio->Class, ColumnClass::LongText);
+    EXPECT_FALSE(bio->Min);
+    EXPECT_EQ(bio->MaxLength, 9);
 }
 
 TEST_P(Analyzer, AServerThatIsGoneGivesTheConnectionMessage) {

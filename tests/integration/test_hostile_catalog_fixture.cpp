@@ -226,6 +226,8 @@ const std::vector<std::string>& Shapes() {
         s.push_back("SELECT [object_id], OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects WHERE "
                     "[type] = 'U'");
         s.push_back("SELECT [id], USER_NAME(uid) FROM sysobjects WHERE xtype = 'U'");
+        s.push_back("SELECT [object_id], OBJECT_SCHEMA_NAME([object_id]) FROM sys.objects");
+        s.push_back("SELECT [id], USER_NAME(uid) FROM sysobjects");
         s.push_back("SELECT COUNT(*) AS RecsCount FROM {I}");
         s.push_back("SELECT * FROM {I}");
         const std::string structure =

@@ -7,6 +7,7 @@
 #include "test_env.h"
 #include "ui/tools/frm_data_view.h"
 #include "ui/widgets/data_grid.h"
+#include "util/date_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -33,6 +35,11 @@ protected:
     static void SetUpTestSuite() {
         test::SqlsimOptions options;
         options.scriptFiles = {test::FixtureFile("dv_shop.sql")};
+        options.scriptTexts = {"USE DvShop\nGO\nCREATE TABLE dbo.Stamps (Id int NOT NULL, "
+                               "Taken datetime NULL, Done bit NULL)\nGO\n"
+                               "INSERT INTO dbo.Stamps VALUES (1, '2011-05-01', 1)\n"
+                               "INSERT INTO dbo.Stamps VALUES (2, '2011-05-01 14:03:07.250', 0)\n"
+                               "INSERT INTO dbo.Stamps VALUES (3, NULL, NULL)\nGO\n"};
         sim_ = new test::SqlsimProcess(options);
         std::string error;
         if (!sim_->Start(error))
@@ -53,8 +60,9 @@ protected:
     }
     void TearDown() override { PanelServers()[0] = ServerEntry{}; }
 
-    // Shows Items and runs `inspect` once it has loaded, then closes the window.
-    void WithItems(std::function<void(frmDataView&)> inspect) {
+    // Shows Items (or another table) and runs `inspect` once it has loaded, then closes the
+    // window.
+    void WithItems(std::function<void(frmDataView&)> inspect, const std::string& table = "Items") {
         frmDataView w;
         bool done = false;
         QTimer timer;
@@ -71,7 +79,7 @@ protected:
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, [&] { w.done(0); });
         guard.start(60000);
-        ASSERT_TRUE(w.ShowUp("[dbo].[Items]", "Items", "DvShop", 0, 0));
+        ASSERT_TRUE(w.ShowUp("[dbo].[" + table + "]", table, "DvShop", 0, 0));
         EXPECT_TRUE(done);
     }
 
@@ -90,8 +98,8 @@ TEST_F(DataViewExport, CsvAndHtmlOfTheRowsShownWithNullsAsChosen) {
         const std::string csv = env.PathOf("items.csv");
         ASSERT_TRUE(w.ExportTo(csv, {}));
         EXPECT_EQ(ReadTextFile(csv), "ItemId,Name,Price,InStock\r\n"
-                                     "1,Hex bolt M8,0.25,True\r\n"
-                                     "2,,1.50,False\r\n"
+                                     "1,Hex bolt M8,0.25,1\r\n"
+                                     "2,,1.50,0\r\n"
                                      "3,Wing nut,,\r\n");
         ASSERT_TRUE(w.ExportTo(csv, {TableExportFormat::Csv, "NULL", ""}));
         EXPECT_NE(ReadTextFile(csv).find("3,Wing nut,NULL,NULL\r\n"), std::string::npos);
@@ -105,6 +113,36 @@ TEST_F(DataViewExport, CsvAndHtmlOfTheRowsShownWithNullsAsChosen) {
         EXPECT_FALSE(w.Exporting());
         EXPECT_TRUE(w.findChild<QPushButton*>("cmdExport")->isVisible());
     });
+}
+
+// The grid shows dates and bits for people; the CSV file, read by programs, has ISO 8601 dates
+// (milliseconds when there are any) and 1 and 0. The HTML page, for people, keeps the grid's
+// texts and says when the rows were read.
+TEST_F(DataViewExport, CsvHasMachineDatesAndBitsWhileTheGridKeepsItsDisplay) {
+    WithItems(
+        [&](frmDataView& w) {
+            auto* grid = w.findChild<DataGrid*>();
+            ASSERT_NE(grid, nullptr);
+            EXPECT_EQ(grid->TextMatrix(1, 2), "5/1/2011");
+            EXPECT_EQ(grid->TextMatrix(2, 2), "5/1/2011 2:03:07 PM");
+            EXPECT_EQ(grid->TextMatrix(1, 3), "True");
+            const std::string csv = env.PathOf("stamps.csv");
+            ASSERT_TRUE(w.ExportTo(csv, {}));
+            EXPECT_EQ(ReadTextFile(csv), "Id,Taken,Done\r\n"
+                                         "1,2011-05-01T00:00:00,1\r\n"
+                                         "2,2011-05-01T14:03:07.250,0\r\n"
+                                         "3,,\r\n");
+            const std::string html = env.PathOf("stamps.html");
+            const std::time_t before = std::time(nullptr);
+            ASSERT_TRUE(w.ExportTo(html, {TableExportFormat::Html, "", ""}));
+            const std::string page = ReadTextFile(html);
+            EXPECT_NE(page.find("<td>5/1/2011 2:03:07 PM</td>"), std::string::npos) << page;
+            EXPECT_NE(page.find("<td>True</td>"), std::string::npos) << page;
+            const std::string read = page.substr(std::min(page.find("Read on "), page.size()));
+            EXPECT_TRUE(read.rfind("Read on " + LocalDateTimeText(before).substr(0, 10), 0) == 0)
+                << page;
+        },
+        "Stamps");
 }
 
 TEST_F(DataViewExport, TheButtonAsksFormatNullTextAndFile) {
@@ -122,7 +160,7 @@ TEST_F(DataViewExport, TheButtonAsksFormatNullTextAndFile) {
         w.findChild<QPushButton*>("cmdExport")->click();
         ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
         EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, "Items.csv");
-        EXPECT_NE(ReadTextFile(path).find("2,(null),1.50,False"), std::string::npos)
+        EXPECT_NE(ReadTextFile(path).find("2,(null),1.50,0"), std::string::npos)
             << ReadTextFile(path);
     });
 }

@@ -263,7 +263,8 @@ TEST_F(ResultsWindowTest, ExportWritesTheFormatOfTheChosenNameAndNeverHalfAFile)
     };
     const std::vector<Case> cases = {
         {"out.html", "<!DOCTYPE html>", ""},
-        {"out.CSV", "type,schema,name,status,source_modified,target_modified,differing_lines", ""},
+        {"out.CSV",
+         "type,schema,name,status,source_modified,target_modified,differing_lines,note\r\n", ""},
         {"out.txt", "", "Cannot Export"},
         {"missing-folder/out.csv", "", "Cannot Export"},
     };

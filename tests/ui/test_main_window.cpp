@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, CopyCommandsNeedASelectedObjectAndWriteTheText) {
     env.prompter.fileAnswers.push_back(file);
     w->findChild<QPushButton*>("cmdCopyToFile(0)")->click();
     ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
-    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, Paths().ProgramFolder + "Orders.txt");
+    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, "Orders.txt");
     // Every line of the view followed by a line break, as on the clipboard.
     EXPECT_EQ(test::ReadTextFile(file), w->TextView(0)->Text() + "\r\n");
 }

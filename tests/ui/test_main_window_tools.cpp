@@ -107,7 +107,10 @@ protected:
         PanelServers()[1] = ServerEntry{};
     }
 
+    // The table's section as lists were named before they carried the schema, and as the
+    // dialog names them now.
     std::string Section() const { return sim->ServerName() + ".Tools.Or]ders"; }
+    std::string Canonical() const { return sim->ServerName() + ".Tools.dbo.Or]ders"; }
 
     // Waits until the analyzer has ended.
     static bool WaitFor(frmDataAnalyzer* a) {
@@ -273,7 +276,7 @@ TEST_F(MainWindowTools, IgnoreColumnsDialogWritesTheListsThatChanged) {
         auto* d = qobject_cast<frmIgnoreColumns*>(modal);
         ASSERT_NE(d, nullptr);
         EXPECT_EQ(d->windowTitle().toStdString(), "Ignore Columns");
-        EXPECT_EQ(d->findChild<QLabel*>("lblTable")->text().toStdString(), "Table: " + Section());
+        EXPECT_EQ(d->findChild<QLabel*>("lblTable")->text().toStdString(), "Table: " + Canonical());
         QTableWidget* g = d->Grid();
         ASSERT_EQ(g->rowCount(), 3);
         EXPECT_EQ(g->horizontalHeaderItem(1)->text().toStdString(), "Structure comparisons");
@@ -288,11 +291,11 @@ TEST_F(MainWindowTools, IgnoreColumnsDialogWritesTheListsThatChanged) {
     w->IgnoreColumns(0);
     EXPECT_TRUE(*dialogShown);
     std::vector<std::string> cols;
-    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, Section(), cols), 1);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, Canonical(), cols), 1);
     EXPECT_EQ(cols, std::vector<std::string>{"Secret"});
-    EXPECT_EQ(GetIgnoredColumns(kIgnoredForStructure, Section(), cols), 1);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForStructure, Canonical(), cols), 1);
     EXPECT_EQ(cols, std::vector<std::string>{"Na]me"});
-    EXPECT_EQ(GetIgnoredColumns(kIgnoredForAnalysis, Section(), cols), 1);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForAnalysis, Canonical(), cols), 1);
     EXPECT_NE(ReadTextFile(data).find("[other.db.T]\r\nCol1=Keep\r\n"), std::string::npos);
 
     // The structure list now leaves Na]me out of a comparison's table script.
@@ -300,7 +303,7 @@ TEST_F(MainWindowTools, IgnoreColumnsDialogWritesTheListsThatChanged) {
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], "Ignored Columns - Structure Comparisons|552|List All Ignored Columns - "
                           "Structure Comparisons\r\nFile: " +
-                              IgnoredColumnsFile(kIgnoredForStructure) + "\r\n\r\n" + Section() +
+                              IgnoredColumnsFile(kIgnoredForStructure) + "\r\n\r\n" + Canonical() +
                               "\r\n    Na]me\r\n\r\n1 table, 1 column.\r\n");
     w->MenuItem("mnuToolsIgnoredColsData")->trigger();
     ASSERT_EQ(reports.size(), 2u);
@@ -327,9 +330,9 @@ TEST_F(MainWindowTools, IgnoreColumnsDialogWritesTheListsThatChanged) {
     ASSERT_FALSE(env.prompter.messages.empty());
     EXPECT_EQ(env.prompter.messages.back().title, "Cannot Save");
     EXPECT_NE(env.prompter.messages.back().text.find("unchanged"), std::string::npos);
-    EXPECT_EQ(GetIgnoredColumns(kIgnoredForStructure, Section(), cols), 2);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForStructure, Canonical(), cols), 2);
     Paths().IgnoredColsDataIni = data;
-    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, Section(), cols), 1) << "nothing lost";
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, Canonical(), cols), 1) << "nothing lost";
 }
 
 TEST_F(MainWindowTools, ColourLegendAndAbout) {

@@ -3,10 +3,17 @@
 #include "ui/widgets/qt_prompter.h"
 #include "ui/widgets/qt_text_view.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <tuple>
 
 namespace orv {
 namespace {
@@ -124,6 +131,56 @@ TEST(QtPrompter, AHelpPageCountsAsShownOnlyWhenTheOpenerSucceeds) {
     EXPECT_FALSE(prompter.OpenHelpTopic(230)); // no such page
     qputenv("PATH", savedPath);
     Paths().HelpFolder = savedHelp;
+}
+
+// A save dialog given a bare file name opens in the documents folder, never the program's
+// folder (a system folder once installed), and afterwards in the folder last chosen; a path
+// with a folder is kept.
+TEST(QtPrompter, SaveDialogsStartInTheDocumentsFolderThenTheLastOneUsed) {
+    QTemporaryDir docs, other;
+    ASSERT_TRUE(docs.isValid() && other.isValid());
+    const std::string savedData = Paths().DataFolder;
+    const std::string savedProgram = Paths().ProgramFolder;
+    Paths().DataFolder = docs.path().toStdString() + "/";
+    Paths().ProgramFolder = "/usr/bin/";
+    QtPrompter prompter;
+    FileDialogRequest request;
+    request.title = "Export Data";
+    request.filter = "CSV files (*.csv)|*.csv";
+    request.proposedPath = "Items.csv";
+    // Shows the dialog, notes where it opened and what name it proposed, and answers.
+    const auto ask = [&](const QString& answer) {
+        QString folder, name;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            folder = d->directory().absolutePath();
+            const QStringList chosen = d->selectedFiles();
+            name = chosen.isEmpty() ? QString() : QFileInfo(chosen.first()).fileName();
+            if (answer.isEmpty()) {
+                d->reject();
+            } else {
+                d->selectFile(answer);
+                QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+            }
+        });
+        const std::optional<std::string> got = prompter.FileDialog(request);
+        return std::make_tuple(folder.toStdString(), name.toStdString(), got);
+    };
+    auto [first, name, chosen] = ask(other.filePath("out.csv"));
+    EXPECT_EQ(first, docs.path().toStdString());
+    EXPECT_EQ(name, "Items.csv");
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(*chosen, other.filePath("out.csv").toStdString());
+    auto [second, name2, cancelled] = ask("");
+    EXPECT_EQ(second, other.path().toStdString()) << "the folder last used";
+    EXPECT_FALSE(cancelled);
+    request.proposedPath = docs.filePath("kept.csv").toStdString();
+    auto [third, name3, none] = ask("");
+    EXPECT_EQ(third, docs.path().toStdString()) << "a given folder is kept";
+    EXPECT_EQ(QtPrompter::StartPath("a.txt"), other.filePath("a.txt").toStdString());
+    Paths().DataFolder = savedData;
+    Paths().ProgramFolder = savedProgram;
 }
 
 TEST(QtListControl, AClickAndAProgramMarkRaiseTheSameEvent) {

@@ -58,7 +58,7 @@ TEST_F(NoPrinter, PrintSaysSoAndSavesAPdfFileWhenAsked) {
     EXPECT_EQ(m.icon, MsgIcon::Question);
     EXPECT_EQ(m.buttons, MsgButtons::YesNo);
     ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
-    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, Paths().DataFolder + "Report.pdf");
+    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, "Report.pdf");
     EXPECT_EQ(env.prompter.fileRequests[0].filter, "PDF files (*.pdf)|*.pdf");
     EXPECT_EQ(ReadTextFile(pdf).substr(0, 5), "%PDF-");
     EXPECT_TRUE(errors.empty());

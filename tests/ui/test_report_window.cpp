@@ -169,7 +169,8 @@ TEST(ReportWindow, ExportWritesTheLinesToTheChosenFileProposingReportTxt) {
     QTest::mouseClick(Child<QPushButton>(w, "cmdCopyToFile"), Qt::LeftButton);
     ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
     EXPECT_TRUE(env.prompter.fileRequests[0].save);
-    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, Paths().ProgramFolder + "Report.txt");
+    // A bare name: the dialog puts it in the documents folder or the folder last used.
+    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, "Report.txt");
     EXPECT_EQ(ReadTextFile(path), std::string(kVerdict) + "\r\n");
     EXPECT_TRUE(env.prompter.messages.empty());
 

@@ -238,18 +238,18 @@ TEST_F(CompareObjects, TablesWithIgnoredColumnsAreRescriptedOnThatSideOnly) {
     CompareRequest r = Request(full, lean);
     r.names.TypeCode = kTypeTables;
     r.names.TypeNamePlural = "tables";
-    std::vector<std::string> askedFor;
+    std::vector<int> askedFor;
     std::vector<int> rescripted;
-    r.services.ignoredColumns = [&](const std::string& name) {
-        askedFor.push_back(name);
-        return name == "S1.db1.p" ? std::vector<std::string>{"stamp"} : std::vector<std::string>{};
+    r.services.ignoredColumns = [&](int side) {
+        askedFor.push_back(side);
+        return side == 0 ? std::vector<std::string>{"stamp"} : std::vector<std::string>{};
     };
     r.services.tableScriptWithoutIgnored = [&](int panel) {
         rescripted.push_back(panel);
         return lean;
     };
     CompareResult res = CompareSelProcs(r);
-    EXPECT_EQ(askedFor, (std::vector<std::string>{"S1.db1.p", "S2.db2.q"}));
+    EXPECT_EQ(askedFor, (std::vector<int>{0, 1}));
     EXPECT_EQ(rescripted, (std::vector<int>{0}));
     EXPECT_TRUE(res.ColumnsIgnored);
     EXPECT_TRUE(res.Identical);
@@ -331,17 +331,15 @@ TEST(DecideObjectPair, DecidesWithoutPaintingAndComparesTablesWithoutIgnoredColu
         views[1].SetText(c.target);
         ViewPair pair(views[0], views[1]);
         std::string_view text[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
-        const std::string fullName[2] = {"S.d.t", "T.d.t"};
         CompareServices services;
-        services.ignoredColumns = [&](const std::string& name) {
-            return name == "S.d.t" && c.ignoreSourceColumns ? std::vector<std::string>{"X"}
-                                                            : std::vector<std::string>{};
+        services.ignoredColumns = [&](int side) {
+            return side == 0 && c.ignoreSourceColumns ? std::vector<std::string>{"X"}
+                                                      : std::vector<std::string>{};
         };
         services.tableScriptWithoutIgnored = [](int) { return std::string("[Id] [int] NULL"); };
         CompareOptions options;
         options.IgnoreColSeq = false;
-        const PairDecision d =
-            DecideObjectPair(pair, text, c.type, fullName, options, services, false);
+        const PairDecision d = DecideObjectPair(pair, text, c.type, options, services, false);
         EXPECT_EQ(d.Identical, c.identical) << c.name;
         EXPECT_EQ(d.ColumnsIgnored, c.columnsIgnored) << c.name;
         EXPECT_EQ(d.Marked, !c.identical) << c.name;

@@ -156,8 +156,8 @@ protected:
             entry.VersionMajor = 9;
             return true;
         };
-        settings.IgnoredColumns = [](const std::string& fullName) {
-            return std::vector<std::string>{"ignored of " + fullName};
+        settings.IgnoredColumns = [](const IgnoredTable& table) {
+            return std::vector<std::string>{"ignored of " + IgnoredColumnsSection(table)};
         };
         services.run = [this](const DbCompareRequest& request, ProgressSink& progress,
                               const CancelToken& token) -> DbCompareResultsPtr {
@@ -260,7 +260,8 @@ TEST_F(CompareAllRun, TheRequestCarriesTheArgumentsAndTheSettings) {
     EXPECT_FALSE(seen.IgnoreSysObjects);
     EXPECT_EQ(seen.TimeoutSeconds, 7);
     ASSERT_TRUE(seen.IgnoredColumns);
-    EXPECT_EQ(seen.IgnoredColumns("S1.Shop.T"), std::vector<std::string>{"ignored of S1.Shop.T"});
+    EXPECT_EQ(seen.IgnoredColumns({"S1", "Shop", "dbo", "T"}),
+              std::vector<std::string>{"ignored of S1.Shop.dbo.T"});
     EXPECT_EQ(seenToken, &cancel);
 
     EXPECT_EQ(Run("S1 D1 S2 D2"), 0);
@@ -323,7 +324,7 @@ TEST_F(CompareAllRun, TheOutputFileIsWrittenOnlyForACompleteRun) {
     EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "report.csv");
     // Without --output the partial report, marked, goes to standard output.
     EXPECT_EQ(Run("--format csv S1 D1 S2 D2"), 2);
-    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,\r\n"),
+    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,,\r\n"),
               std::string::npos)
         << out.str();
 

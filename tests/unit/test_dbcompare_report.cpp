@@ -3,8 +3,11 @@
 // names hold, and that an incomplete run is recognisable in all three.
 #include "../support/csv_reader.h"
 #include "compare/comp_line.h"
+#include "dbcompare/data_compare_report.h"
 #include "dbcompare/db_compare_report.h"
 #include "export/html.h"
+#include "servers/machine_text.h"
+#include "util/date_text.h"
 
 #include <gtest/gtest.h>
 
@@ -118,21 +121,21 @@ TEST(DbCompareReportCsv, OneRecordPerObjectWithExactNames) {
     const auto records = ReadCsv(csv);
     const std::vector<std::vector<std::string>> expected = {
         {"type", "schema", "name", "status", "source_modified", "target_modified",
-         "differing_lines"},
+         "differing_lines", "note"},
         {"tables", "dbo", "Customers", "identical", "2024-01-02 03:04:05", "2024-02-03 04:05:06",
-         "0"},
+         "0", ""},
         {"tables", "dbo", "Orders, \"Big\"", "identical", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "0"},
-        {"tables", "sales", kLongName, "only in target", "", "2024-02-03 04:05:06", ""},
+         "2024-02-03 04:05:06", "0", "some columns ignored"},
+        {"tables", "sales", kLongName, "only in target", "", "2024-02-03 04:05:06", "", ""},
         {"procedures", "dbo", kScriptName, "different", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "4"},
+         "2024-02-03 04:05:06", "4", ""},
         {"procedures", "dbo", "GetAll", "identical", "2024-01-02 03:04:05", "2024-02-03 04:05:06",
-         "0"},
-        {"procedures", "dbo", "two\r\nlines", "only in source", "2024-01-02 03:04:05", "", ""},
+         "0", ""},
+        {"procedures", "dbo", "two\r\nlines", "only in source", "2024-01-02 03:04:05", "", "", ""},
         {"procedures", "dbo", "Secret", "not comparable", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", ""},
+         "2024-02-03 04:05:06", "", "encrypted in source"},
         {"procedures", "dbo", "Caf\xC3\xA9 \xF0\x9F\x98\x80", "identical", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "0"},
+         "2024-02-03 04:05:06", "0", ""},
     };
     EXPECT_EQ(records, expected);
     EXPECT_EQ(csv.rfind(std::string(kDbCompareCsvHeader) + "\r\n", 0), 0u) << "no byte-order mark";
@@ -142,20 +145,37 @@ TEST(DbCompareReportCsv, OneRecordPerObjectWithExactNames) {
     EXPECT_EQ(FormatDbCompareReport(details, ReportFormat::Csv), csv);
 }
 
+// The reason a pair was not comparable is data: quotes, commas and line breaks in it go
+// through the one CSV escaper and come back whole.
+TEST(DbCompareReportCsv, TheNoteKeepsAReasonWithSeparatorsWhole) {
+    DbCompareResults r = EveryStatus();
+    const std::string reason = "cannot read \"x\", the text,\r\nsays the server";
+    for (PairVerdict& p : r.Pairs)
+        if (p.Status == PairStatus::NotComparable)
+            p.Reason = reason;
+    const auto records = ReadCsv(FormatDbCompareReport(r, ReportFormat::Csv));
+    bool seen = false;
+    for (const auto& record : records) {
+        ASSERT_EQ(record.size(), 8u);
+        if (record[3] == "not comparable") {
+            EXPECT_EQ(record[7], reason);
+            seen = true;
+        }
+    }
+    EXPECT_TRUE(seen);
+}
+
 TEST(DbCompareReportCsv, AnIncompleteRunSaysSoInItsFirstRecord) {
     for (RunOutcome outcome : {RunOutcome::Failed, RunOutcome::Cancelled}) {
         DbCompareResults r = Incomplete();
         r.Outcome = outcome;
         const auto records = ReadCsv(FormatDbCompareReport(r, ReportFormat::Csv));
         ASSERT_EQ(records.size(), EveryStatus().Pairs.size() + 2);
-        const std::vector<std::string> marker = {"incomplete",
-                                                 outcome == RunOutcome::Failed ? "failed"
-                                                                               : "stopped",
-                                                 r.Problem,
-                                                 "incomplete",
-                                                 "",
-                                                 "",
-                                                 ""};
+        const std::vector<std::string> marker = {
+            "incomplete", outcome == RunOutcome::Failed ? "failed" : "stopped",
+            r.Problem,    "incomplete",
+            "",           "",
+            "",           ""};
         EXPECT_EQ(records[1], marker);
         // Every other record is an object's.
         for (size_t i = 2; i < records.size(); ++i)
@@ -385,6 +405,55 @@ TEST(DbCompareReportHtml, AnIncompleteRunSaysSoBeforeTheSummary) {
     EXPECT_NE(html.find("Communication link failure, &quot;08S01&quot;"), std::string::npos);
     EXPECT_EQ(FormatDbCompareReport(EveryStatus(), ReportFormat::Html).find("class=\"incomplete\""),
               std::string::npos);
+}
+
+// A report for people says when the comparison ran; one without a known start says nothing.
+TEST(DbCompareReportHtml, HtmlReportsSayWhenTheyRan) {
+    DbCompareResults r = EveryStatus();
+    r.Started = 1304258587; // 2011-05-01 14:03:07 UTC
+    const std::string when = LocalDateTimeText(r.Started);
+    const std::string html = FormatDbCompareReport(r, ReportFormat::Html);
+    EXPECT_NE(html.find("<th>Compared on</th><td>" + when + "</td>"), std::string::npos) << html;
+    EXPECT_EQ(FormatDbCompareReport(EveryStatus(), ReportFormat::Html).find("Compared on"),
+              std::string::npos);
+    EXPECT_EQ(FormatDbCompareReport(r, ReportFormat::Csv),
+              FormatDbCompareReport(EveryStatus(), ReportFormat::Csv));
+
+    DataCompareResults data;
+    data.Started = r.Started;
+    EXPECT_NE(DataCompareHtml(data, 10).find("Compared on " + when), std::string::npos);
+    EXPECT_EQ(DataCompareHtml(DataCompareResults{}, 10).find("Compared on"), std::string::npos);
+}
+
+// The CSV forms of values other programs read: ISO 8601 dates (milliseconds only when there
+// are some) and 1/0 for bits, in the data comparison's rows file as in the data view's export.
+TEST(DbCompareReportCsv, DatesAndBitsInMachineForm) {
+    EXPECT_EQ(MachineText(FieldValue::Date("2011-05-01 00:00:00.000")), "2011-05-01T00:00:00");
+    EXPECT_EQ(MachineText(FieldValue::Date("2011-05-01 14:03:07.050")), "2011-05-01T14:03:07.050");
+    EXPECT_EQ(MachineText(FieldValue::Boolean(true)), "1");
+    EXPECT_EQ(MachineText(FieldValue::Boolean(false)), "0");
+    EXPECT_EQ(MachineText(FieldValue::Str("5/1/2011")), "5/1/2011");
+    EXPECT_EQ(MachineText(FieldValue::Null()), "");
+
+    DataCompareResults r;
+    DataTableResult t;
+    t.HasSource = t.HasTarget = true;
+    t.Schema[0] = t.Schema[1] = "dbo";
+    t.Name[0] = t.Name[1] = "T";
+    t.Status = DataPairStatus::Different;
+    t.KeyColumns = {"Id"};
+    t.Compared = {{"Taken"}, {"Done"}};
+    DataRowDiff row;
+    row.Status = RowStatus::Different;
+    row.Key = {FieldValue::Int(1)};
+    row.Cells = {{FieldValue::Date("2011-05-01 00:00:00.000"),
+                  FieldValue::Date("2011-05-01 14:03:07.250"), true},
+                 {FieldValue::Boolean(true), FieldValue::Boolean(false), true}};
+    t.Rows.push_back(row);
+    r.Tables.push_back(t);
+    EXPECT_EQ(DataRowsCsv(r), "table,status,Id,Taken (source),Taken (target),Done (source),Done "
+                              "(target)\r\ndbo.T,different,1,2011-05-01T00:00:00,"
+                              "2011-05-01T14:03:07.250,1,0\r\n");
 }
 
 // ---- titles and files -----------------------------------------------------------------------

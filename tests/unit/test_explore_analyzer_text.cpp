@@ -5,6 +5,8 @@
 #include "explore/analyzer_queries.h"
 #include "util/progress.h"
 
+#include "util/date_text.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -118,6 +120,11 @@ TEST(AnalysisReport, CsvTextAndHtmlCarryTheSameFigures) {
     EXPECT_NE(text.find("column  rows  nulls  distinct"), std::string::npos) << text;
 
     const std::string html = AnalysisHtml(r);
+    EXPECT_EQ(html.find("Analyzed on"), std::string::npos) << "no start known, none shown";
+    AnalysisResults dated = r;
+    dated.Started = 1304258587;
+    EXPECT_NE(AnalysisHtml(dated).find("Analyzed on " + LocalDateTimeText(dated.Started)),
+              std::string::npos);
     EXPECT_NE(html.find("a&quot;b"), std::string::npos);
     EXPECT_NE(html.find("ab (2); c (1)"), std::string::npos);
     EXPECT_EQ(html.find("a\"b"), std::string::npos);
@@ -160,8 +167,9 @@ TEST(AnalyzeCommand, ExitStatusFollowsTheOutcome) {
         e.Name = name;
         return true;
     };
-    services.ignoredColumns = [&](const std::string& section) {
-        seenSection = section;
+    services.ignoredColumns = [&](ServerEntry& server, const std::string& database,
+                                  const std::string& table) {
+        seenSection = server.Name + "|" + database + "|" + table;
         return std::vector<std::string>{"secret"};
     };
     services.run = [&](const AnalysisRequest& r, ProgressSink&, const CancelToken&) {
@@ -172,7 +180,7 @@ TEST(AnalyzeCommand, ExitStatusFollowsTheOutcome) {
     CancelToken cancel;
     std::ostringstream out, err;
     EXPECT_EQ(RunAnalyzeOn(args, 30, services, progress, cancel, out, err), kAnalyzeExitDone);
-    EXPECT_EQ(seenSection, "srv.Db.T");
+    EXPECT_EQ(seenSection, "srv|Db|T");
     EXPECT_EQ(seen.Ignored, std::vector<std::string>{"secret"});
     EXPECT_EQ(seen.Place.TimeoutSeconds, 30);
 

@@ -50,6 +50,37 @@ TEST_F(IgnoredColumnsFiles, ReplacingOneSectionKeepsTheRestOfTheFile) {
     EXPECT_NE(ReadTextFile(path).find("x=Keep"), std::string::npos);
 }
 
+// One section name per table, with its schema; a list of the earlier naming (no schema) is
+// read while the table has no list of its own, and goes when the table's list is written, in
+// the same replace, so an emptied list does not bring the earlier one back.
+TEST_F(IgnoredColumnsFiles, TheTablesSectionCarriesItsSchemaAndTakesOverTheEarlierOne) {
+    const IgnoredTable dbo{"SRV", "Shop", "dbo", "Orders"};
+    const IgnoredTable sales{"SRV", "Shop", "sales", "Orders"};
+    EXPECT_EQ(IgnoredColumnsSection(dbo), "SRV.Shop.dbo.Orders");
+    EXPECT_EQ(IgnoredColumnsSection({"SRV", "Shop", "", "Orders"}), "SRV.Shop.Orders");
+    const std::string path = IgnoredColumnsFile(kIgnoredForData);
+    ASSERT_TRUE(WriteTextFile(path, "[SRV.Shop.Orders]\r\nCol1=Stamp\r\n\r\n"
+                                    "[srv.shop.SALES.orders]\r\nCol1=Note\r\n"));
+    std::vector<std::string> back;
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, dbo, back), 1);
+    EXPECT_EQ(back, std::vector<std::string>{"Stamp"}) << "the earlier list still counts";
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, sales, back), 1);
+    EXPECT_EQ(back, std::vector<std::string>{"Note"}) << "a table's own list comes first";
+
+    std::string error;
+    ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, dbo, {"Stamp", "Flag"}, error)) << error;
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, "SRV.Shop.dbo.Orders", back), 2);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, "SRV.Shop.Orders", back), 0);
+    ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, dbo, {}, error)) << error;
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, dbo, back), 0);
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, sales, back), 1) << "other schema untouched";
+
+    // Emptying a list that exists only under the earlier naming removes it too.
+    ASSERT_TRUE(WriteTextFile(path, "[SRV.Shop.Orders]\r\nCol1=Stamp\r\n"));
+    ASSERT_TRUE(SetIgnoredColumns(kIgnoredForData, dbo, {}, error)) << error;
+    EXPECT_EQ(GetIgnoredColumns(kIgnoredForData, dbo, back), 0);
+}
+
 TEST_F(IgnoredColumnsFiles, NamesAnIniCannotHoldAndUnwritableFilesChangeNothing) {
     const std::string path = IgnoredColumnsFile(kIgnoredForStructure);
     ASSERT_TRUE(WriteTextFile(path, "[s.d.T]\r\nCol1=A\r\n"));

@@ -208,7 +208,7 @@ TEST(CopyToFile, TheDialogProposesAFileAndCancellingWritesNothing) {
     EXPECT_EQ(prompter.fileRequests[0].title, "Specify Target File");
     EXPECT_EQ(prompter.fileRequests[0].filter, "*.*");
     EXPECT_EQ(prompter.fileRequests[0].flags, 2054);
-    EXPECT_EQ(prompter.fileRequests[0].proposedPath, Paths().ProgramFolder + "usp_Orders.txt");
+    EXPECT_EQ(prompter.fileRequests[0].proposedPath, "usp_Orders.txt");
     prompter.fileAnswers.push_back(t.Path() + "/no/such/folder/x.txt");
     EXPECT_FALSE(CopyToFile("text", "h", saved));
     ASSERT_EQ(prompter.messages.size(), 1u);

@@ -49,9 +49,10 @@ int RunAnalyzeCommand(int argc, char** argv) {
                                     std::string& error) {
             return ResolveStoredServer(name, entry, error);
         };
-        services.ignoredColumns = [](const std::string& section) {
+        services.ignoredColumns = [](ServerEntry& server, const std::string& database,
+                                     const std::string& table) {
             std::vector<std::string> columns;
-            GetIgnoredColumns(kIgnoredForAnalysis, section, columns);
+            GetListedTableIgnoredColumns(kIgnoredForAnalysis, server, database, table, 0, columns);
             return columns;
         };
         services.run = [](const AnalysisRequest& request, ProgressSink& progress,

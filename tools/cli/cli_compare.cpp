@@ -141,9 +141,10 @@ int RunCompareCommand(int argc, char** argv, bool completeScripts) {
     }
 
     CompareServices services;
-    services.ignoredColumns = [](const std::string& fullName) {
+    services.ignoredColumns = [&](int p) {
         std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, fullName, columns);
+        GetListedTableIgnoredColumns(kIgnoredForStructure, servers[p], args.Db[p], objects[p].name,
+                                     objects[p].id, columns);
         return columns;
     };
     services.tableScriptWithoutIgnored = [&](int p) {

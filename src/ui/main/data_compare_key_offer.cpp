@@ -51,7 +51,9 @@ std::vector<std::string> OfferDataKey(const DataCompareRequest& request,
     const std::string sourceName = FullName(request.Place[0], pair, 0);
     const std::string targetName = FullName(request.Place[1], pair, 1);
     const std::vector<std::string> ignored =
-        request.IgnoredColumns ? request.IgnoredColumns(sourceName) : std::vector<std::string>{};
+        request.IgnoredColumns ? request.IgnoredColumns(DataIgnoredTable(
+                                     request.Place[0], pair.Schema[0], pair.Name[0]))
+                               : std::vector<std::string>{};
     const std::vector<std::string> remembered = LoadPickedKey(sourceName, targetName);
     KeyChoice choice;
     std::string error;

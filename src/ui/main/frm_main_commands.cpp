@@ -47,9 +47,14 @@ void frmMain::Connect() {
 
 CompareServices frmMain::MakeCompareServices() {
     CompareServices s;
-    s.ignoredColumns = [](const std::string& fullName) {
+    s.ignoredColumns = [this](int panel) {
         std::vector<std::string> columns;
-        GetIgnoredColumns(2, fullName, columns);
+        const QtListControl& list = *pvlSqlObj_[panel];
+        int32_t id = 0;
+        ParseInt32(list.CellText(list.CurrentRow(), 2), id);
+        GetListedTableIgnoredColumns(
+            kIgnoredForStructure, PanelServers()[static_cast<size_t>(panel)], DatabaseText(panel),
+            list.CellText(list.CurrentRow(), 0), id, columns);
         return columns;
     };
     s.tableScriptWithoutIgnored = [this](int panel) {

@@ -91,8 +91,9 @@ frmDataAnalyzer* frmMain::AnalyzeData(int panel) {
     request.Place = {server, database, Settings().Timeout};
     request.TableName = listed;
     request.ObjectId = id;
-    GetIgnoredColumns(kIgnoredForAnalysis, GetObjectFullName(server, database, listed, false),
-                      request.Ignored);
+    ServerEntry lookup = server;
+    GetListedTableIgnoredColumns(kIgnoredForAnalysis, lookup, database, listed, id,
+                                 request.Ignored);
     auto* window = new frmDataAnalyzer(this);
     window->setAttribute(Qt::WA_DeleteOnClose, true);
     window->Start(request, GetObjectFullName(server, database, listed, true));
@@ -116,8 +117,9 @@ void frmMain::IgnoreColumns(int panel) {
                                      "panel.");
         return;
     }
-    const ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
-    const std::string section = GetObjectFullName(server, database, listed, false);
+    ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
+    const IgnoredTable table = ListedIgnoredTable(server, database, listed, id);
+    const std::string section = IgnoredColumnsSection(table);
     if (const std::string problem = IgnoredNameProblem(section, true); !problem.empty()) {
         CurrentPrompter().MessageBox(MsgIcon::Warning, "Ignore Columns",
                                      "The columns of " + section +
@@ -134,7 +136,7 @@ void frmMain::IgnoreColumns(int panel) {
     for (const ColumnInfo& c : columns)
         names.push_back(c.ColumnName);
     frmIgnoreColumns dialog(this);
-    dialog.Load(section, names);
+    dialog.Load(table, names);
     dialog.ShowUp();
 }
 

@@ -275,8 +275,8 @@ bool PrintViewOrOfferPdf(QtTextView& view) {
     request.save = true;
     request.title = "Specify Target File";
     request.filter = "PDF files (*.pdf)|*.pdf";
-    request.proposedPath = Paths().DataFolder + "Report.pdf";
-    request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
+    request.proposedPath = "Report.pdf"; // in the documents folder or the folder last used
+    request.flags = 2054;                // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)
         return false;

@@ -1,7 +1,6 @@
 #include "ui/main/frm_save_comparison.h"
 
 #include "core/file_io.h"
-#include "core/paths.h"
 #include "util/prompter.h"
 
 #include <QCheckBox>
@@ -102,7 +101,7 @@ void frmSaveComparison::Browse() {
     request.title = "Specify Export File";
     request.filter = "HTML files (*.html)|*.html|CSV files (*.csv)|*.csv";
     const std::string current = S(txtExportFile_->text());
-    request.proposedPath = current.empty() ? Paths().DataFolder + "Comparison.html" : current;
+    request.proposedPath = current.empty() ? "Comparison.html" : current;
     request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)

@@ -1,6 +1,5 @@
 #include "ui/main/results_export.h"
 
-#include "core/paths.h"
 #include "core/saved_comparison.h"
 #include "util/prompter.h"
 
@@ -11,8 +10,8 @@ std::optional<ResultsExportTarget> AskResultsExportTarget(const std::string& pro
     request.save = true;
     request.title = "Specify Target File";
     request.filter = "HTML files (*.html)|*.html|CSV files (*.csv)|*.csv";
-    request.proposedPath = Paths().DataFolder + proposedName;
-    request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
+    request.proposedPath = proposedName; // in the documents folder or the folder last used
+    request.flags = 2054;                // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)
         return std::nullopt;

@@ -6,11 +6,13 @@
 #include "export/table_export.h"
 #include "servers/recordset.h"
 #include "servers/server_entry.h"
+#include "ui/widgets/data_grid_store.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,6 +91,8 @@ private:
     void ApplyResize();
     void PrepareGrid(int32_t columnCount);
     void RunLoadLoop(Recordset& rs, int64_t& k);
+    // Keeps the CSV form of the record's dates and bits, which the grid shows for people.
+    void KeepMachineTexts(const Recordset& rs, int64_t row);
     // Shows the position, gauge and time, and lets the event loop run when its slice is due.
     void YieldToEvents(bool force);
     void FlushProgress();
@@ -114,6 +118,12 @@ private:
     // One bit per field cell of the grid: was it NULL (the grid shows "Null" either way).
     std::vector<bool> nulls_;
     int32_t fieldCols_ = 0;
+    // The machine form of the date and bit cells (ISO 8601 dates, 1 and 0) for the CSV export,
+    // by grid row and field (0-based); rows without such cells are not written.
+    DataGridStore machine_;
+    std::vector<std::string> machineRow_;
+    // When the rows were read, for the HTML export's heading.
+    std::time_t loadedAt_ = 0;
     bool exitRequested_ = false;
     bool stopRequested_ = false;
     bool activated_ = false;

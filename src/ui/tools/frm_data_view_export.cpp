@@ -105,6 +105,8 @@ bool frmDataView::ExportTo(const std::string& path, const TableExportOptions& gi
     TableExportOptions options = given;
     if (options.Title.empty())
         options.Title = GetObjectFullName(server_, dbName_, pureTableName_, true);
+    if (options.When == 0)
+        options.When = loadedAt_;
     const int32_t cols = grid_->Cols();
     std::vector<std::string> headers;
     for (int32_t c = 1; c < cols; ++c)
@@ -129,11 +131,15 @@ bool frmDataView::ExportTo(const std::string& path, const TableExportOptions& gi
     bool ok = true;
     int64_t written = 0;
     const DataGridStore& store = grid_->Model().Store();
+    // A CSV file is read by programs: dates and bits go in their machine form.
+    const bool machine = options.Format == TableExportFormat::Csv;
     for (int64_t row = 1; row <= last && ok; ++row) {
         if (!store.RowWritten(row))
             continue; // beyond where loading was stopped
+        const bool machineRow = machine && machine_.RowWritten(row);
         for (int32_t c = 1; c < cols; ++c) {
-            cells[static_cast<size_t>(c - 1)] = store.Cell(row, c);
+            const std::string_view kept = machineRow ? machine_.Cell(row, c - 1) : "";
+            cells[static_cast<size_t>(c - 1)] = kept.empty() ? store.Cell(row, c) : kept;
             nulls[static_cast<size_t>(c - 1)] = IsNullCell(row, c);
         }
         ok = writer.WriteRow(cells.data(), nulls.get(), cells.size());

@@ -5,6 +5,7 @@
 #include "catalog/table_script.h"
 #include "core/program_info.h"
 #include "servers/exec_ado_cmd.h"
+#include "servers/machine_text.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/gauge.h"
 #include "util/prompter.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -174,6 +176,9 @@ void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
     grid_->SetRows(int64_t{recordCount_} + 1);
     fieldCols_ = rs.FieldCount();
     nulls_.assign((static_cast<size_t>(recordCount_) + 1) * static_cast<size_t>(fieldCols_), false);
+    machine_.SetRows(0);
+    machine_.SetCols(fieldCols_);
+    loadedAt_ = std::time(nullptr);
     grid_->show();
     grid_->Refresh();
     if (cmdExit_->isVisible())
@@ -200,12 +205,33 @@ void frmDataView::RunLoadLoop(Recordset& rs, int64_t& k) {
         for (int32_t i = 0; i < fieldCols_ && i < rs.FieldCount(); ++i)
             if (rs.Value(i).IsNull())
                 nulls_[static_cast<size_t>(k) * fieldCols_ + i] = true;
+        KeepMachineTexts(rs, k);
         if (k % 40 == 0) {
             pendingTopRow_ = k == 40 ? 40 : k - 40;
             if (yieldIntervalMs_ == 0)
                 RefreshGrid();
         }
     }
+}
+
+void frmDataView::KeepMachineTexts(const Recordset& rs, int64_t row) {
+    const int32_t n = std::min(fieldCols_, static_cast<int32_t>(rs.FieldCount()));
+    machineRow_.resize(static_cast<size_t>(std::max(n, 0)));
+    bool any = false;
+    for (int32_t i = 0; i < n; ++i) {
+        const FieldValue& v = rs.Value(i);
+        const bool differs =
+            v.kind == FieldValue::Kind::DateTime || v.kind == FieldValue::Kind::Bool;
+        machineRow_[static_cast<size_t>(i)] = differs ? MachineText(v) : std::string();
+        any = any || differs;
+    }
+    if (!any)
+        return;
+    std::vector<std::string_view> cells(machineRow_.begin(), machineRow_.end());
+    // Short of memory the rows stop here, as the grid's own rows do.
+    if ((machine_.Rows() <= row && !machine_.SetRows(int64_t{recordCount_} + 1)) ||
+        !machine_.SetRow(row, cells.data(), n))
+        throw GridError(kGridErrOutOfMemory, "Out of memory");
 }
 
 // The 40-row refresh: the new top row, one repaint, and repainting off again until the next.

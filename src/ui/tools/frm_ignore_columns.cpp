@@ -74,12 +74,12 @@ int frmIgnoreColumns::KindColumn(int32_t kind) const {
     return -1;
 }
 
-void frmIgnoreColumns::Load(const std::string& section, const std::vector<std::string>& columns) {
-    section_ = section;
-    lblTable_->setText(Q("Table: " + section));
+void frmIgnoreColumns::Load(const IgnoredTable& table, const std::vector<std::string>& columns) {
+    table_ = table;
+    lblTable_->setText(Q("Table: " + IgnoredColumnsSection(table)));
     std::vector<std::string> rows = columns;
     for (size_t k = 0; k < kKinds.size(); ++k) {
-        GetIgnoredColumns(kKinds[k], section, loaded_[k]);
+        GetIgnoredColumns(kKinds[k], table, loaded_[k]);
         // A listed column the table no longer has keeps its row, so OK does not drop it.
         for (const std::string& c : loaded_[k])
             if (!Contains(rows, c))
@@ -139,7 +139,7 @@ void frmIgnoreColumns::accept() {
         if (now == loaded_[k])
             continue;
         std::string error;
-        if (SetIgnoredColumns(kKinds[k], section_, now, error)) {
+        if (SetIgnoredColumns(kKinds[k], table_, now, error)) {
             loaded_[k] = now;
             changed_ = true;
         } else {

@@ -4,6 +4,8 @@
 // stays open with every choice as it was.
 #pragma once
 
+#include "catalog/ignored_columns.h"
+
 #include <QDialog>
 
 #include <array>
@@ -21,9 +23,10 @@ class frmIgnoreColumns : public QDialog {
 public:
     explicit frmIgnoreColumns(QWidget* parent = nullptr);
 
-    // `section` is the table's full name (server.database.table) the lists are kept under;
-    // `columns` the table's columns in order. Loads the three lists.
-    void Load(const std::string& section, const std::vector<std::string>& columns);
+    // `table` names the table whose lists are shown (they are kept under its section name,
+    // server.database.schema.table; a list of the earlier naming is shown and, once changed,
+    // moved there); `columns` are the table's columns in order. Loads the three lists.
+    void Load(const IgnoredTable& table, const std::vector<std::string>& columns);
     // Shows the dialog modally; true when a list was changed.
     bool ShowUp();
 
@@ -44,7 +47,7 @@ public slots:
 private:
     int KindColumn(int32_t kind) const;
 
-    std::string section_;
+    IgnoredTable table_;
     std::array<std::vector<std::string>, 3> loaded_;
     bool changed_ = false;
     QLabel* lblTable_;

@@ -1,6 +1,5 @@
 #include "ui/tools/frm_sync_script.h"
 
-#include "core/paths.h"
 #include "export/export_file.h"
 #include "util/prompter.h"
 
@@ -95,7 +94,7 @@ bool frmSyncScript::SaveToFile() {
     request.save = true;
     request.title = "Save Synchronisation Script";
     request.filter = "SQL scripts (*.sql)|*.sql|All files (*.*)|*.*";
-    request.proposedPath = Paths().DataFolder + proposedName_ + ".sql";
+    request.proposedPath = proposedName_ + ".sql"; // in the documents folder or the last used
     request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)

@@ -1,6 +1,7 @@
 #include "ui/widgets/qt_prompter.h"
 
 #include "core/help_topic.h"
+#include "core/paths.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -52,7 +53,28 @@ bool ShowInBrowser(const QUrl& url) {
         return true;
     return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
 }
+
+// The folder of the file last chosen in a file dialog; empty until one was chosen.
+std::string& LastDialogFolder() {
+    static std::string folder;
+    return folder;
+}
+
+void RememberFolderOf(const QString& path) {
+    LastDialogFolder() = QFileInfo(path).absolutePath().toStdString();
+}
 } // namespace
+
+std::string QtPrompter::StartPath(const std::string& proposedPath) {
+    if (proposedPath.find('/') != std::string::npos)
+        return proposedPath;
+    std::string folder = LastDialogFolder();
+    if (folder.empty())
+        folder = Paths().DataFolder;
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder + proposedPath;
+}
 
 MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const std::string& text,
                                  MsgButtons buttons) {
@@ -115,14 +137,17 @@ static QString FilterSuffix(const QString& nameFilter) {
 std::optional<std::string> QtPrompter::FileDialog(const FileDialogRequest& request) {
     if (!request.save) {
         const QString path = QFileDialog::getOpenFileName(
-            owner_, Q(request.title), Q(request.proposedPath), QtFilter(request.filter));
+            owner_, Q(request.title), Q(StartPath(request.proposedPath)), QtFilter(request.filter));
         if (path.isEmpty())
             return std::nullopt;
+        RememberFolderOf(path);
         return path.toStdString();
     }
     // A name typed without an extension takes the one of the chosen file type, so the file
     // written is what the type list promised (and the overwrite prompt sees that name).
-    QFileDialog dialog(owner_, Q(request.title), Q(request.proposedPath), QtFilter(request.filter));
+    QFileDialog dialog(owner_, Q(request.title), Q(StartPath(request.proposedPath)),
+                       QtFilter(request.filter));
+    dialog.setObjectName("dlgFile");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
@@ -133,6 +158,7 @@ std::optional<std::string> QtPrompter::FileDialog(const FileDialogRequest& reque
     const QString path = dialog.selectedFiles().first();
     if (path.isEmpty())
         return std::nullopt;
+    RememberFolderOf(path);
     return path.toStdString();
 }
 

@@ -3,6 +3,8 @@
 
 #include "util/prompter.h"
 
+#include <string>
+
 class QWidget;
 
 namespace orv {
@@ -23,6 +25,11 @@ public:
     int MousePointer() const override { return pointer_; }
     void SetMousePointer(int pointer) override;
     void ProcessEvents() override;
+
+    // Where a file dialog opens for a proposed path: a path with a folder as it is; a bare file
+    // name in the folder of the file last chosen in a dialog of this run, or else in the
+    // documents folder (never the program's folder, which is a system folder once installed).
+    static std::string StartPath(const std::string& proposedPath);
 
 private:
     QWidget* owner_;

@@ -136,6 +136,13 @@ CREATE VIEW "sys.sysindexes" AS SELECT * FROM sysindexes;
 CREATE VIEW "sys.sysindexkeys" AS SELECT * FROM sysindexkeys;
 CREATE VIEW "sys.sysreferences" AS SELECT * FROM sysreferences;
 CREATE VIEW "sys.systypes" AS SELECT * FROM systypes;
+CREATE VIEW "sys.types" AS
+  SELECT name AS name, xtype AS system_type_id, xusertype AS user_type_id, uid AS schema_id,
+    NULL AS principal_id, length AS max_length, xprec AS precision, xscale AS scale,
+    collation AS collation_name, allownulls AS is_nullable,
+    CASE WHEN xusertype > 256 THEN 1 ELSE 0 END AS is_user_defined, 0 AS is_assembly_type,
+    tdefault AS default_object_id, domain AS rule_object_id, 0 AS is_table_type
+  FROM systypes;
 CREATE VIEW "sys.sysusers" AS SELECT * FROM sysusers;
 CREATE VIEW "sys.sysforeignkeys" AS SELECT * FROM sysforeignkeys;
 CREATE VIEW "sys.columns" AS

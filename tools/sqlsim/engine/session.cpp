@@ -203,6 +203,17 @@ std::vector<std::string> SessionImpl::insertColumns(const ResolvedTable& table) 
     return hasIdentity ? out : std::vector<std::string>{};
 }
 
+std::string SessionImpl::columnBaseType(const ResolvedTable& table, const std::string& column) {
+    if (!table.objectId)
+        return "";
+    std::string schema = table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
+    Catalog cat(conn_.get(), schema, engine_.major);
+    for (const auto& c : cat.columns(table.objectId))
+        if (iequals(c.name, column))
+            return c.type.baseName;
+    return "";
+}
+
 void SessionImpl::executeBatch(const std::string& sql, ResultSink& sink,
                                const std::atomic<bool>& cancel) {
     std::string err;

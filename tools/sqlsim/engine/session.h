@@ -36,6 +36,7 @@ public:
                                const std::string& written) override;
     int major() const override { return engine_.major; }
     std::vector<std::string> insertColumns(const ResolvedTable& table) override;
+    std::string columnBaseType(const ResolvedTable& table, const std::string& column) override;
 
     // Used by the functions registered with SQLite.
     Engine::Impl& engine() { return engine_; }

@@ -295,6 +295,14 @@ std::string Translator::functionCall(size_t& i, size_t end, std::optional<ColTyp
         out += "DISTINCT ";
         ++i;
     }
+    if ((fname == "MIN" || fname == "MAX") && tok(i).isName()) {
+        // A bare column: its type is known once the FROM clause is read.
+        size_t j = i;
+        std::vector<std::string> parts;
+        name(j, &parts, nullptr);
+        if (tok(j).isOp(")"))
+            orderedColumns_.push_back({lower(fname), parts});
+    }
     while (i < end && !tok(i).isOp(")")) {
         out += expr(i, end, true, true);
         if (tok(i).isOp(",")) {
@@ -585,7 +593,8 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
 
 std::string Translator::tableRef(size_t& i, size_t end) {
     std::string out;
-    if (tok(i).isOp("(")) {
+    const bool derived = tok(i).isOp("(");
+    if (derived) {
         ++i;
         if (!tok(i).is("SELECT"))
             fail(i);
@@ -609,6 +618,7 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         (void)start;
         ResolvedTable rt = r_.resolveTable(parts, written);
         out = rt.sqlRef;
+        scopeTables_.push_back({rt, rt.alias});
         // Without an alias the table is still known by its own name.
         if (!(tok(i).is("AS") ||
               (tok(i).isName() && !(tok(i).kind == Token::Kind::Word &&
@@ -620,6 +630,8 @@ std::string Translator::tableRef(size_t& i, size_t end) {
     if (tok(i).isName() &&
         !(tok(i).kind == Token::Kind::Word && (isReservedWord(tok(i).value) || joinWord(tok(i))))) {
         out += " AS " + sqlId(tok(i).name());
+        if (!derived && !scopeTables_.empty())
+            scopeTables_.back().alias = tok(i).name();
         ++i;
     }
     // Table hints only steer SQL Server's locking.
@@ -660,10 +672,29 @@ std::string Translator::fromClause(size_t& i, size_t end) {
     return out;
 }
 
+void Translator::checkOrderedColumns() const {
+    for (const OrderedColumn& c : orderedColumns_) {
+        const std::string qualifier = c.parts.size() >= 2 ? c.parts[c.parts.size() - 2] : "";
+        for (const ScopeTable& s : scopeTables_) {
+            if (!qualifier.empty() && !iequals(qualifier, s.alias))
+                continue;
+            const std::string base = lower(r_.columnBaseType(s.table, c.parts.back()));
+            if (base == "text" || base == "ntext" || base == "image")
+                throw sqlError(8117, "Operand data type " + base + " is invalid for " + c.function +
+                                         " operator.");
+        }
+    }
+}
+
 std::string Translator::selectCore(size_t& i, size_t end, Translated& out, std::string& limit) {
     if (!tok(i).is("SELECT"))
         fail(i);
     ++i;
+    // A subquery's columns and tables are its own.
+    std::vector<OrderedColumn> outerOrdered = std::move(orderedColumns_);
+    std::vector<ScopeTable> outerScope = std::move(scopeTables_);
+    orderedColumns_.clear();
+    scopeTables_.clear();
     std::string sql = "SELECT ";
     bool distinct = false;
     if (tok(i).is("DISTINCT")) {
@@ -830,6 +861,9 @@ std::string Translator::selectCore(size_t& i, size_t end, Translated& out, std::
         ++i;
         sql += " FROM " + fromClause(i, end);
     }
+    checkOrderedColumns();
+    orderedColumns_ = std::move(outerOrdered);
+    scopeTables_ = std::move(outerScope);
     if (tok(i).is("WHERE")) {
         ++i;
         sql += " WHERE " + expr(i, end, false, false);

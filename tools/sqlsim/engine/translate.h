@@ -27,6 +27,13 @@ public:
     virtual int major() const = 0;
     // The columns an INSERT without a column list fills: all but the identity column.
     virtual std::vector<std::string> insertColumns(const ResolvedTable& table) = 0;
+    // The built-in type underneath a column of the table (an alias type's base type), empty
+    // when the table or the column is unknown.
+    virtual std::string columnBaseType(const ResolvedTable& table, const std::string& column) {
+        (void)table;
+        (void)column;
+        return "";
+    }
 };
 
 // One result column as far as the text tells: its name as SQL Server reports it and, for
@@ -73,8 +80,22 @@ private:
     bool clauseStop(size_t i) const;
     [[noreturn]] void fail(size_t i) const;
 
+    // MIN and MAX over a column of text, ntext or image are refused once the FROM clause has
+    // said which tables the column may belong to (selectCore).
+    struct OrderedColumn {
+        std::string function; // "min" or "max"
+        std::vector<std::string> parts;
+    };
+    struct ScopeTable {
+        ResolvedTable table;
+        std::string alias;
+    };
+    void checkOrderedColumns() const;
+
     const std::vector<Token>& t_;
     NameResolver& r_;
+    std::vector<OrderedColumn> orderedColumns_;
+    std::vector<ScopeTable> scopeTables_;
     bool rowHashed_ = false; // rowHash() matched since the innermost derived table began
 };
 

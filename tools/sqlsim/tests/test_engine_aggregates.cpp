@@ -85,3 +85,52 @@ TEST_F(Aggregates, TopValuesMostFrequentFirstTiesByValue) {
     ASSERT_EQ(one.rows.size(), 1u);
     EXPECT_EQ(one.at(0, 0), "1.5");
 }
+
+// SQL Server refuses MIN and MAX over text, ntext and image, also through an alias type and a
+// table alias, while the other aggregates and other columns of the same query still run.
+TEST_F(Aggregates, MinAndMaxOverLongTypesAreRefusedAsSqlServerDoes) {
+    f.script("USE Agg\nGO\nEXEC sp_addtype Memo, 'ntext'\nGO\nCREATE TYPE Pic FROM image\nGO\n"
+             "CREATE TABLE dbo.Notes (id int NOT NULL, n Memo NULL, p Pic NULL, t text NULL)\n"
+             "GO\nINSERT INTO dbo.Notes VALUES (1, N'a', 0x01, 'x')\nGO\n");
+    const struct {
+        const char* sql;
+        const char* text;
+    } refused[] = {
+        {"SELECT MIN([memo]) FROM [dbo].[Odd ]]Name]",
+         "Operand data type text is invalid for min operator."},
+        {"SELECT COUNT_BIG(*), MAX(x.n) FROM dbo.Notes AS x",
+         "Operand data type ntext is invalid for max operator."},
+        {"SELECT MIN(p) FROM dbo.Notes", "Operand data type image is invalid for min operator."},
+        {"SELECT (SELECT MAX(t) FROM dbo.Notes) FROM [dbo].[Odd ]]Name]",
+         "Operand data type text is invalid for max operator."},
+    };
+    for (const auto& c : refused) {
+        CaptureSink sink = f.run(c.sql, s.get());
+        ASSERT_NE(sink.error(), nullptr) << c.sql;
+        EXPECT_EQ(sink.error()->number, 8117) << c.sql;
+        EXPECT_EQ(sink.error()->text, c.text) << c.sql;
+    }
+    // A column of another table in the same query, and lengths of the long column, still run.
+    ResultSet ok = q("SELECT MIN(o.id), MAX(DATALENGTH(x.t)) FROM dbo.Notes x JOIN "
+                     "[dbo].[Odd ]]Name] o ON o.id = x.id");
+    EXPECT_EQ(ok.at(0, 0), "1");
+    EXPECT_EQ(ok.at(0, 1), "1");
+}
+
+// An alias type keeps its base type's number in systypes.xtype and in sys.types, as on SQL
+// Server, so a reader can classify a column by its base type.
+TEST_F(Aggregates, AliasTypesShowTheirBaseType) {
+    f.script("USE Agg\nGO\nEXEC sp_addtype id, 'varchar(11)', 'NOT NULL'\nGO\n");
+    ResultSet old = q("SELECT b.name, a.length FROM systypes a JOIN systypes b ON "
+                      "b.xusertype = a.xtype WHERE a.name = 'id'");
+    ASSERT_EQ(old.rows.size(), 1u);
+    EXPECT_EQ(old.at(0, 0), "varchar");
+    EXPECT_EQ(old.at(0, 1), "11");
+    ResultSet sys = q("SELECT t.is_user_defined, b.name, t.max_length FROM sys.types t JOIN "
+                      "sys.types b ON b.user_type_id = t.system_type_id WHERE t.name = 'id'");
+    ASSERT_EQ(sys.rows.size(), 1u);
+    EXPECT_EQ(sys.at(0, 0), "1");
+    EXPECT_EQ(sys.at(0, 1), "varchar");
+    EXPECT_EQ(sys.at(0, 2), "11");
+    EXPECT_EQ(q("SELECT is_user_defined FROM sys.types WHERE name = 'varchar'").at(0, 0), "0");
+}
