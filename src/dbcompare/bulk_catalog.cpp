@@ -294,6 +294,7 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
 
     if (options_.CompleteTableScripts) {
         // The complete form reads each table's own index and constraint rows.
+        const ConstraintNaming naming{options_.IgnoreSystemConstraintNames, facts_.VersionMajor};
         for (CatalogObject& o : out.Objects) {
             if (o.ColumnRows.empty())
                 continue;
@@ -301,11 +302,11 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
             std::vector<Row> rows;
             std::string extras;
             if (!options_.IgnoreIndexes) {
-                if (!RunAll(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false), fields, rows, error,
-                            failedSql))
+                if (!RunAll(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false, facts_.VersionMajor),
+                            fields, rows, error, failedSql))
                     return false;
                 MemoryRecordset rs(std::move(fields), std::move(rows));
-                extras = BuildCompleteIndexPart(rs);
+                extras = BuildCompleteIndexPart(rs, naming);
                 fields.clear();
                 rows.clear();
             }
@@ -313,7 +314,7 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
                         rows, error, failedSql))
                 return false;
             MemoryRecordset rs(std::move(fields), std::move(rows));
-            o.AfterColumns = extras + BuildConstraintLines(rs);
+            o.AfterColumns = extras + BuildConstraintLines(rs, naming);
         }
     } else if (!options_.IgnoreIndexes) {
         std::vector<FieldInfo> fields;
