@@ -80,17 +80,21 @@ bool NameWritten(const Recordset& row, const std::string& name, const Constraint
 
 std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, bool clusteredOnly,
                                 int versionMajor) {
-    const std::string table = tableId > 0 ? "WHERE si.id = " + std::to_string(tableId) + " AND "
-                                          : "INNER JOIN sysobjects so ON so.id = si.id "
-                                            "WHERE so.name = '" +
-                                                SqlLiteral(tableName) + "' AND so.xtype = 'U' AND ";
+    const bool every = tableId < 0;
+    const std::string table =
+        tableId > 0 ? "WHERE si.id = " + std::to_string(tableId) + " AND "
+        : every     ? "INNER JOIN sysobjects so ON so.id = si.id WHERE so.xtype = 'U' AND "
+                    : "INNER JOIN sysobjects so ON so.id = si.id "
+                      "WHERE so.name = '" +
+                      SqlLiteral(tableName) + "' AND so.xtype = 'U' AND ";
     const std::string condition =
         clusteredOnly ? "si.indid = 1 AND " : "si.indid BETWEEN 1 AND 254 AND ";
     // Later servers say which key names they generated.
     const bool later = versionMajor > 8;
-    return std::string("SELECT sc.name AS [column], si.name AS [index], sk.indid, sk.keyno, "
-                       "INDEXPROPERTY(si.id, si.name, 'IsUnique') AS isunique, "
-                       "ko.xtype AS constrainttype") +
+    return std::string("SELECT ") + (every ? "si.id AS tableid, " : "") +
+           "sc.name AS [column], si.name AS [index], sk.indid, sk.keyno, "
+           "INDEXPROPERTY(si.id, si.name, 'IsUnique') AS isunique, "
+           "ko.xtype AS constrainttype" +
            (later ? ", kc.is_system_named AS systemnamed " : " ") +
            "FROM sysindexes si INNER JOIN sysindexkeys sk ON sk.id = si.id AND sk.indid = si.indid "
            "INNER JOIN syscolumns sc ON sc.id = sk.id AND sc.colid = sk.colid "
@@ -100,7 +104,8 @@ std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, b
            condition +
            "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
            "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 "
-           "ORDER BY sk.indid, sk.keyno";
+           "ORDER BY " +
+           (every ? "si.id, " : "") + "sk.indid, sk.keyno";
 }
 
 std::vector<TableIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming& naming) {
@@ -144,45 +149,65 @@ std::string BuildCompleteIndexPart(Recordset& rows, const ConstraintNaming& nami
 
 std::string TableConstraintsQuery(const std::string& tableName, int32_t tableId, int versionMajor) {
     // The kinds are numbers (1 default, 2 check, 3 unique) and the defaults come first, so every
-    // column of the union takes its type from a branch that has real values.
-    const std::string id = TableIdExpression(tableName, tableId, versionMajor);
+    // column of the union takes its type from a branch that has real values. For every table
+    // (tableId < 0) each row leads with its table's id.
+    const bool every = tableId < 0;
+    const std::string id = every ? "" : TableIdExpression(tableName, tableId, versionMajor);
+    auto lead = [&](const std::string& parent, bool firstBranch) {
+        return every ? parent + (firstBranch ? " AS tableid, " : ", ") : std::string();
+    };
+    auto onTable = [&](const std::string& parent, bool firstCondition) {
+        return every ? std::string() : (firstCondition ? " WHERE " : " AND ") + parent + " = " + id;
+    };
+    const std::string order =
+        every ? " ORDER BY tableid, kind, [name], seq" : " ORDER BY kind, [name], seq";
     if (versionMajor > 8)
-        return "SELECT 1 AS kind, dc.name AS [name], c.name AS [column], dc.definition AS "
+        return "SELECT " + lead("dc.parent_object_id", true) +
+               "1 AS kind, dc.name AS [name], c.name AS [column], dc.definition AS "
                "definition, 0 AS seq, dc.is_system_named AS systemnamed "
                "FROM sys.default_constraints dc "
                "INNER JOIN sys.columns c ON c.object_id = dc.parent_object_id "
-               "AND c.column_id = dc.parent_column_id WHERE dc.parent_object_id = " +
-               id +
+               "AND c.column_id = dc.parent_column_id" +
+               onTable("dc.parent_object_id", true) +
                " UNION ALL "
-               "SELECT 2, cc.name, '', cc.definition, 0, cc.is_system_named "
-               "FROM sys.check_constraints cc WHERE cc.parent_object_id = " +
-               id +
+               "SELECT " +
+               lead("cc.parent_object_id", false) +
+               "2, cc.name, '', cc.definition, 0, cc.is_system_named "
+               "FROM sys.check_constraints cc" +
+               onTable("cc.parent_object_id", true) +
                " UNION ALL "
-               "SELECT 3, kc.name, c.name, '', ic.key_ordinal, kc.is_system_named "
+               "SELECT " +
+               lead("kc.parent_object_id", false) +
+               "3, kc.name, c.name, '', ic.key_ordinal, kc.is_system_named "
                "FROM sys.key_constraints kc "
                "INNER JOIN sys.index_columns ic ON ic.object_id = kc.parent_object_id "
                "AND ic.index_id = kc.unique_index_id "
                "INNER JOIN sys.columns c ON c.object_id = ic.object_id "
-               "AND c.column_id = ic.column_id WHERE kc.type = 'UQ' AND kc.parent_object_id = " +
-               id + " ORDER BY kind, [name], seq";
-    return "SELECT 1 AS kind, so.name AS [name], sc.name AS [column], cm.text AS definition, "
+               "AND c.column_id = ic.column_id WHERE kc.type = 'UQ'" +
+               onTable("kc.parent_object_id", false) + order;
+    return "SELECT " + lead("so.parent_obj", true) +
+           "1 AS kind, so.name AS [name], sc.name AS [column], cm.text AS definition, "
            "cm.colid AS seq FROM sysobjects so "
            "INNER JOIN syscolumns sc ON sc.id = so.parent_obj AND sc.cdefault = so.id "
            "INNER JOIN syscomments cm ON cm.id = so.id "
-           "WHERE so.xtype = 'D' AND so.parent_obj = " +
-           id +
+           "WHERE so.xtype = 'D'" +
+           onTable("so.parent_obj", false) +
            " UNION ALL "
-           "SELECT 2, so.name, '', cm.text, cm.colid FROM sysobjects so "
+           "SELECT " +
+           lead("so.parent_obj", false) +
+           "2, so.name, '', cm.text, cm.colid FROM sysobjects so "
            "INNER JOIN syscomments cm ON cm.id = so.id "
-           "WHERE so.xtype = 'C' AND so.parent_obj = " +
-           id +
+           "WHERE so.xtype = 'C'" +
+           onTable("so.parent_obj", false) +
            " UNION ALL "
-           "SELECT 3, so.name, sc.name, '', sk.keyno FROM sysobjects so "
+           "SELECT " +
+           lead("so.parent_obj", false) +
+           "3, so.name, sc.name, '', sk.keyno FROM sysobjects so "
            "INNER JOIN sysindexes si ON si.id = so.parent_obj AND si.name = so.name "
            "INNER JOIN sysindexkeys sk ON sk.id = si.id AND sk.indid = si.indid "
            "INNER JOIN syscolumns sc ON sc.id = sk.id AND sc.colid = sk.colid "
-           "WHERE so.xtype = 'UQ' AND so.parent_obj = " +
-           id + " ORDER BY kind, [name], seq";
+           "WHERE so.xtype = 'UQ'" +
+           onTable("so.parent_obj", false) + order;
 }
 
 std::vector<TableConstraint> ReadTableConstraints(Recordset& rows, const ConstraintNaming& naming) {

@@ -302,6 +302,9 @@ const std::vector<std::string>& Shapes() {
                 ReplaceAll(TableIndexRowsQuery("\x01", 0, clusteredOnly, 10), "'\x01'", "{L}"));
         }
         for (int major : {8, 10}) {
+            // The whole-database reader's complete form: every table's rows at once.
+            s.push_back(TableIndexRowsQuery("", -1, false, major));
+            s.push_back(TableConstraintsQuery("", -1, major));
             s.push_back(slotted(TableConstraintsQuery("", 987654321, major)));
             s.push_back(slotted(ForeignKeyColumnsQuery("", major, 987654321)));
             s.push_back(ReplaceAll(ForeignKeyColumnsQuery("\x01", major), "'\x01'", "{L}"));

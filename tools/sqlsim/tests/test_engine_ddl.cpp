@@ -406,8 +406,9 @@ TEST_P(Ddl, GeneratedConstraintNamesAreFlaggedAndDifferPerDatabase) {
     for (size_t i = 0; i < shapes.size(); ++i) {
         EXPECT_TRUE(std::regex_match(here[i], std::regex(shapes[i]))) << here[i];
         EXPECT_TRUE(std::regex_match(there[i], std::regex(shapes[i]))) << there[i];
-        if (shapes[i].find('[') != std::string::npos)
+        if (shapes[i].find('[') != std::string::npos) {
             EXPECT_NE(here[i], there[i]);
+        }
     }
     const char* flags = "SELECT name, is_system_named FROM sys.default_constraints UNION ALL "
                         "SELECT name, is_system_named FROM sys.check_constraints UNION ALL "
