@@ -6,6 +6,7 @@
 #include "catalog/object_text.h"
 #include "catalog/schemas.h"
 #include "catalog/sql_quote.h"
+#include "core/settings.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/prompter.h"
 
@@ -62,8 +63,10 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
                    : GetObjectText(server, listedName, database, type);
         break;
     case kTypeTable: {
-        TableCreateParts parts =
-            GetTableCreateParts(server, listedName, database, objectId, lineSuffix, extended);
+        const CreateTableOptions options{Settings().CompleteTableScripts,
+                                         Settings().IgnoreSystemConstraintNames};
+        TableCreateParts parts = GetTableCreateParts(server, listedName, database, objectId,
+                                                     lineSuffix, extended, options);
         body = std::move(parts.Body);
         afterTable = std::move(parts.AfterTable);
         break;

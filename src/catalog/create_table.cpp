@@ -65,10 +65,81 @@ std::string ClusteredIndexStatement(const ClusteredIndex& index, const std::stri
            QuoteCatalogName(index.Name) + " ON " + tableName + " " + KeyList(index.Columns);
 }
 
+std::string KeyConstraintClause(const TableIndex& index) {
+    if (index.ConstraintType != "PK" && index.ConstraintType != "UQ")
+        return "";
+    return (index.NameWritten ? "CONSTRAINT " + QuoteCatalogName(index.Name) + " "
+                              : std::string()) +
+           (index.ConstraintType == "PK" ? "PRIMARY KEY " : "UNIQUE ") +
+           (index.IndexId == 1 ? "CLUSTERED " : "NONCLUSTERED ") + KeyList(index.Columns);
+}
+
+std::vector<std::string> CompleteTableStatements(const std::vector<TableIndex>& indexes,
+                                                 const std::vector<TableConstraint>& constraints,
+                                                 const std::string& tableName) {
+    std::vector<std::string> statements;
+    const std::string alter = "ALTER TABLE " + tableName + " ADD ";
+    // The clustered index first: the others are rebuilt when it comes later.
+    std::vector<const TableIndex*> ordered;
+    for (const TableIndex& index : indexes)
+        if (index.IndexId == 1)
+            ordered.insert(ordered.begin(), &index);
+        else
+            ordered.push_back(&index);
+    for (const TableIndex* index : ordered) {
+        const std::string clause = KeyConstraintClause(*index);
+        if (!clause.empty()) {
+            // A clustered key stands inside CREATE TABLE.
+            if (index->IndexId != 1)
+                statements.push_back(alter + clause);
+            continue;
+        }
+        statements.push_back(std::string(index->Unique ? "CREATE UNIQUE " : "CREATE ") +
+                             (index->IndexId == 1 ? "CLUSTERED " : "") + "INDEX " +
+                             QuoteCatalogName(index->Name) + " ON " + tableName + " " +
+                             KeyList(index->Columns));
+    }
+    for (int64_t kind : {int64_t{2}, int64_t{1}}) {
+        for (const TableConstraint& c : constraints) {
+            if (c.Kind != kind)
+                continue;
+            std::string statement =
+                alter + (c.NameWritten ? "CONSTRAINT " + QuoteCatalogName(c.Name) + " " : "");
+            if (kind == 2)
+                statement += "CHECK " + c.Definition;
+            else
+                statement += "DEFAULT " + c.Definition + " FOR " + QuoteCatalogName(c.Column);
+            statements.push_back(statement);
+        }
+    }
+    return statements;
+}
+
+namespace {
+
+RecordsetPtr RunCatalogQuery(const ServerEntry& server, const std::string& sql,
+                             const std::string& database) {
+    RecordsetPtr rs;
+    int32_t errNumber = 0;
+    std::string errDescription;
+    ExecAdoCmd(server, kAdCmdText, sql, rs, database, errNumber, errDescription);
+    RequireOpen(rs);
+    return rs;
+}
+
+std::string JoinBatches(const std::vector<std::string>& statements) {
+    std::string joined;
+    for (const std::string& s : statements)
+        joined += (joined.empty() ? "" : "\r\nGO\r\n") + s;
+    return joined;
+}
+
+} // namespace
+
 TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::string& tableName,
                                      const std::string& database, int32_t tableId,
-                                     const std::string& lineSuffix,
-                                     const std::string& extendedName) {
+                                     const std::string& lineSuffix, const std::string& extendedName,
+                                     const CreateTableOptions& options) {
     TableCreateParts parts;
     std::vector<ColumnInfo> columns;
     int32_t lastIndex = -1;
@@ -78,10 +149,27 @@ TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::strin
                            ignored, kIgnoredForStructure, tableId, lineSuffix,
                            BracketedNames::Executable))
         return parts;
-    const ClusteredIndex clustered = GetClusteredIndex(server, tableName, database, tableId);
-    const std::string constraint = ClusteredConstraintLine(clustered);
-    parts.Body = constraint.empty() ? columnsText : columnsText + "\r\n\r\n" + constraint + "\r\n";
-    parts.AfterTable = ClusteredIndexStatement(clustered, extendedName);
+    if (!options.Complete) {
+        const ClusteredIndex clustered = GetClusteredIndex(server, tableName, database, tableId);
+        const std::string constraint = ClusteredConstraintLine(clustered);
+        parts.Body =
+            constraint.empty() ? columnsText : columnsText + "\r\n\r\n" + constraint + "\r\n";
+        parts.AfterTable = ClusteredIndexStatement(clustered, extendedName);
+        return parts;
+    }
+    const ConstraintNaming naming{options.IgnoreSystemNames, server.VersionMajor};
+    RecordsetPtr indexRows = RunCatalogQuery(
+        server, TableIndexRowsQuery(tableName, tableId, false, server.VersionMajor), database);
+    const std::vector<TableIndex> indexes = ReadTableIndexes(*indexRows, naming);
+    RecordsetPtr constraintRows = RunCatalogQuery(
+        server, TableConstraintsQuery(tableName, tableId, server.VersionMajor), database);
+    const std::vector<TableConstraint> constraints = ReadTableConstraints(*constraintRows, naming);
+    std::string keyLine;
+    for (const TableIndex& index : indexes)
+        if (index.IndexId == 1)
+            keyLine = KeyConstraintClause(index);
+    parts.Body = keyLine.empty() ? columnsText : columnsText + "\r\n\r\n" + keyLine + "\r\n";
+    parts.AfterTable = JoinBatches(CompleteTableStatements(indexes, constraints, extendedName));
     return parts;
 }
 

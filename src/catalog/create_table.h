@@ -3,6 +3,7 @@
 // own after the table (a plain clustered index), so that the script runs as T-SQL.
 #pragma once
 
+#include "catalog/table_script_complete.h"
 #include "servers/recordset.h"
 #include "servers/server_entry.h"
 
@@ -41,10 +42,33 @@ struct TableCreateParts {
     std::string AfterTable; // a statement to run once the table exists, or empty
 };
 
+// What a table's CREATE statement recreates besides its columns.
+struct CreateTableOptions {
+    // Off: the clustered index alone. On (complete table scripts): every index, primary key,
+    // UNIQUE, CHECK and default constraint, so that the new table's complete script is the old
+    // one's.
+    bool Complete = false;
+    // With Complete: constraints named by the server are created without a name, so the server
+    // generates one again.
+    bool IgnoreSystemNames = false;
+};
+
+// The statements that follow a complete table's CREATE TABLE, each to run on its own: the plain
+// clustered index, then the other indexes and key constraints in index id order (so they get the
+// same ids, and the same order, as the original's), then CHECK constraints and defaults. UNIQUE
+// constraints are made by their indexes' statements.
+std::vector<std::string> CompleteTableStatements(const std::vector<TableIndex>& indexes,
+                                                 const std::vector<TableConstraint>& constraints,
+                                                 const std::string& tableName);
+
+// "[CONSTRAINT [name] ]PRIMARY KEY|UNIQUE CLUSTERED|NONCLUSTERED ([a], [b])" for an index a key
+// constraint owns; empty for a plain index.
+std::string KeyConstraintClause(const TableIndex& index);
+
 // Empty parts when the columns cannot be read (the failure has been reported).
 TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::string& tableName,
                                      const std::string& database, int32_t tableId,
-                                     const std::string& lineSuffix,
-                                     const std::string& extendedName);
+                                     const std::string& lineSuffix, const std::string& extendedName,
+                                     const CreateTableOptions& options = {});
 
 } // namespace orv

@@ -142,7 +142,8 @@ std::string GetTableScript(const ServerEntry& server, const std::string& tableNa
     if (Settings().CompleteTableScripts && !forceClusteredIndex)
         return JoinTableScript(columnsText,
                                GetCompleteTableExtras(server, tableName, database, tableId,
-                                                      !Settings().IgnoreIndexes));
+                                                      !Settings().IgnoreIndexes,
+                                                      Settings().IgnoreSystemConstraintNames));
     if (forceClusteredIndex || !Settings().IgnoreIndexes) {
         // By the table's id when the list gives one: by name, two tables of one name (two
         // owners on a 2000 server, or names differing in letter case) would show each other's

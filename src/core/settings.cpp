@@ -57,7 +57,10 @@ bool AnalyzeConstraints() {
     return GetRegBool(kKeyMav, "AnalyzeConstraints", false);
 }
 bool CompleteTableScripts() {
-    return GetRegBool(kKeyComparisons, "CompleteTableScripts", false);
+    return GetRegBool(kKeyComparisons, "CompleteTableScripts", true);
+}
+bool IgnoreSystemConstraintNames() {
+    return GetRegBool(kKeyComparisons, "IgnoreSystemConstraintNames", true);
 }
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
@@ -99,6 +102,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.AutoSelTargetObj = AutoSelTargetObj();
     s.AnalyzeConstraints = AnalyzeConstraints();
     s.CompleteTableScripts = CompleteTableScripts();
+    s.IgnoreSystemConstraintNames = IgnoreSystemConstraintNames();
 }
 
 void StampVersion() {

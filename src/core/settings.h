@@ -32,8 +32,11 @@ struct ProgramSettings {
     bool AutoSelTargetObj = false;
     bool AnalyzeConstraints = false;
     // Table scripts add defaults, CHECK and UNIQUE constraints, index uniqueness, non-clustered
-    // primary keys; relationships show all their column pairs.
-    bool CompleteTableScripts = false;
+    // primary keys; relationships show all their column pairs; CREATE scripts recreate all of it.
+    bool CompleteTableScripts = true;
+    // In complete table scripts, constraints whose names the server generated are written (and
+    // so compared) without their names.
+    bool IgnoreSystemConstraintNames = true;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -61,6 +64,7 @@ bool IgnoreColSeq();
 bool AutoSelTargetObj();
 bool AnalyzeConstraints();
 bool CompleteTableScripts();
+bool IgnoreSystemConstraintNames();
 bool IgnoreSysObjects();
 // Outside debug mode always on; in debug mode the stored value (default on).
 bool FilterOfflineDbs();

@@ -292,47 +292,53 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         o.ColumnRows = std::move(rows);
     }
 
+    // Rows of a whole-database query, kept per table by their leading table id.
+    struct TableRows {
+        std::vector<FieldInfo> fields;
+        std::unordered_map<int32_t, std::vector<Row>> rows;
+    };
+    auto readPerTable = [&](const std::string& sql, TableRows& into) {
+        size_t idCol = 0;
+        return Run(
+            sql,
+            [&](WorkerQuery& q, Row& row) {
+                if (into.fields.empty()) {
+                    into.fields = q.Fields();
+                    idCol = Columns(into.fields)("tableid");
+                }
+                if (CatalogObject* o = objectOf(row, idCol))
+                    into.rows[o->Ref.Id].push_back(std::move(row));
+            },
+            error, failedSql);
+    };
+
     if (options_.CompleteTableScripts) {
-        // The complete form reads each table's own index and constraint rows.
+        // The complete form: every table's own index rows and constraint rows, in one query each.
+        const ConstraintNaming naming{options_.IgnoreSystemConstraintNames, facts_.VersionMajor};
+        TableRows indexes;
+        TableRows constraints;
+        if (!options_.IgnoreIndexes &&
+            !readPerTable(TableIndexRowsQuery("", -1, false, facts_.VersionMajor), indexes))
+            return false;
+        if (!readPerTable(TableConstraintsQuery("", -1, facts_.VersionMajor), constraints))
+            return false;
         for (CatalogObject& o : out.Objects) {
             if (o.ColumnRows.empty())
                 continue;
-            std::vector<FieldInfo> fields;
-            std::vector<Row> rows;
             std::string extras;
             if (!options_.IgnoreIndexes) {
-                if (!RunAll(TableIndexRowsQuery(o.ListedName, o.Ref.Id, false), fields, rows, error,
-                            failedSql))
-                    return false;
-                MemoryRecordset rs(std::move(fields), std::move(rows));
-                extras = BuildCompleteIndexPart(rs);
-                fields.clear();
-                rows.clear();
+                MemoryRecordset rs(indexes.fields, std::move(indexes.rows[o.Ref.Id]));
+                extras = BuildCompleteIndexPart(rs, naming);
             }
-            if (!RunAll(TableConstraintsQuery(o.ListedName, o.Ref.Id, facts_.VersionMajor), fields,
-                        rows, error, failedSql))
-                return false;
-            MemoryRecordset rs(std::move(fields), std::move(rows));
-            o.AfterColumns = extras + BuildConstraintLines(rs);
+            MemoryRecordset rs(constraints.fields, std::move(constraints.rows[o.Ref.Id]));
+            o.AfterColumns = extras + BuildConstraintLines(rs, naming);
         }
     } else if (!options_.IgnoreIndexes) {
-        std::vector<FieldInfo> fields;
-        size_t idCol = 0;
-        std::unordered_map<int32_t, std::vector<Row>> indexRows;
-        if (!Run(
-                BulkTableIndexesQuery(),
-                [&](WorkerQuery& q, Row& row) {
-                    if (fields.empty()) {
-                        fields = q.Fields();
-                        idCol = Columns(fields)("tableid");
-                    }
-                    if (CatalogObject* o = objectOf(row, idCol))
-                        indexRows[o->Ref.Id].push_back(std::move(row));
-                },
-                error, failedSql))
+        TableRows indexes;
+        if (!readPerTable(BulkTableIndexesQuery(), indexes))
             return false;
-        for (auto& [id, rows] : indexRows) {
-            MemoryRecordset rs(fields, std::move(rows));
+        for (auto& [id, rows] : indexes.rows) {
+            MemoryRecordset rs(indexes.fields, std::move(rows));
             out.Objects[indexById.at(id)].AfterColumns = BuildIndexPart(rs);
         }
     }

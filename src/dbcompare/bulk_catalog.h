@@ -26,6 +26,8 @@ struct CatalogReadOptions {
     bool IgnoreSysObjects = true;
     bool IgnoreIndexes = false;
     bool CompleteTableScripts = false;
+    // In complete table scripts, constraints named by the server are written without names.
+    bool IgnoreSystemConstraintNames = false;
 };
 
 // One object as the bulk reader found it.

@@ -21,6 +21,7 @@ void ApplyCurrentSettings(DbCompareRequest& request) {
     const ProgramSettings& s = Settings();
     request.Options = CompareOptions::FromSettings();
     request.CompleteTableScripts = s.CompleteTableScripts;
+    request.IgnoreSystemConstraintNames = s.IgnoreSystemConstraintNames;
     request.IgnoreIndexes = s.IgnoreIndexes;
     request.IgnoreSysObjects = s.IgnoreSysObjects;
     request.TimeoutSeconds = s.Timeout;
@@ -100,6 +101,7 @@ void ReadSideOrFail(Run& run, int side) {
     options.IgnoreSysObjects = request.IgnoreSysObjects;
     options.IgnoreIndexes = request.IgnoreIndexes;
     options.CompleteTableScripts = request.CompleteTableScripts;
+    options.IgnoreSystemConstraintNames = request.IgnoreSystemConstraintNames;
     size_t current = 0;
     BulkCatalogReader reader(place, facts, options, run.stopper[side],
                              [&](const std::string& item) {

@@ -38,6 +38,7 @@ struct DbCompareRequest {
     // Whether constraints are analysed and complete table scripts are wanted are read from the
     // settings by the caller, once, before the workers start.
     bool CompleteTableScripts = false;
+    bool IgnoreSystemConstraintNames = false;
     bool IgnoreIndexes = false;
     bool IgnoreSysObjects = true;
     // How long one query may wait for the server, in seconds (0 without limit); -1 takes the

@@ -44,9 +44,12 @@ TEST_P(Cli, ListShowCreateCount) {
     EXPECT_EQ(show.out,
               "CREATE VIEW dbo.vOrders\r\nAS\r\n\r\n\r\nSELECT OrderID, Amount FROM dbo.Orders");
 
-    CliResult table = Run("show " + server + " CatDb tables Logs");
+    // The plain table script, and the complete one that new settings show.
+    CliResult table = Run("--no-complete-scripts show " + server + " CatDb tables Logs");
     EXPECT_EQ(table.out, "[LoggedAt] [datetime] NOT NULL\r\n[Line] [nvarchar] (100) NULL\r\n\r\n"
                          "CLUSTERED INDEX [IX_C] ([LoggedAt])\r\n");
+    EXPECT_EQ(Run("show " + server + " CatDb tables Logs").out,
+              table.out + "CONSTRAINT [DF_Logs_LoggedAt] DEFAULT (getdate()) FOR [LoggedAt]\r\n");
 
     CliResult create = Run("create " + server + " CatDb procedures LongReport");
     EXPECT_EQ(create.status, 0) << create.err;

@@ -129,6 +129,48 @@ TEST_P(CompareAllCli, TheDemoPairInCsv) {
     EXPECT_EQ(status("views", "dbo", "vw_LowStock"), "only in target");
 }
 
+// With the settings a new user has, the raised default of change 4 is reported, and tables whose
+// constraints the server named differently in the two databases (AppSettings, CustomerAddresses)
+// are identical; keeping those names, or leaving complete scripts off, shows what each option
+// is for.
+TEST_P(CompareAllCli, DefaultSettingsReportTheRaisedDefaultButNoGeneratedName) {
+    CatalogSim f(GetParam(), {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    auto differentTables = [&](const std::string& options) {
+        CliResult r = Run(Args(f, "--format csv --types tables " + options, "OrvaneDemoSource",
+                               "OrvaneDemoTarget"));
+        EXPECT_EQ(r.status, 1) << r.err;
+        std::set<std::string> different;
+        for (const auto& [key, rec] : Records(r.out))
+            if (rec[3] != "identical")
+                different.insert(std::get<2>(key) + ": " + rec[3]);
+        return different;
+    };
+    const std::set<std::string> documented = {"Customers: different", "OrderLines: different",
+                                              "Products: different", "Shipments: different"};
+    EXPECT_EQ(differentTables(""), documented);
+
+    CliResult details =
+        Run(Args(f, "--types tables --details", "OrvaneDemoSource", "OrvaneDemoTarget"));
+    EXPECT_EQ(details.status, 1) << details.err;
+    EXPECT_NE(details.out.find("- CONSTRAINT [DF_Customers_CreditLimit] DEFAULT (1000) FOR "
+                               "[CreditLimit]"),
+              std::string::npos)
+        << details.out;
+    EXPECT_NE(details.out.find("+ CONSTRAINT [DF_Customers_CreditLimit] DEFAULT (2500) FOR "
+                               "[CreditLimit]"),
+              std::string::npos)
+        << details.out;
+
+    std::set<std::string> named = documented;
+    named.insert({"AppSettings: different", "CustomerAddresses: different"});
+    EXPECT_EQ(differentTables("--no-ignore-system-names"), named);
+    CliResult plain = Run("--no-complete-scripts " + Args(f, "--types tables --details",
+                                                          "OrvaneDemoSource", "OrvaneDemoTarget"));
+    EXPECT_EQ(plain.out.find("DF_Customers_CreditLimit"), std::string::npos) << plain.out;
+}
+
 TEST_P(CompareAllCli, ADatabaseAgainstItselfIsIdenticalAndFilesAreWrittenWhole) {
     CatalogSim f(GetParam(), {"demo_source.sql"});
     ASSERT_SIM_STARTED(f);

@@ -46,6 +46,14 @@ CREATE TABLE dbo.Loose (Id int NOT NULL)
 GO
 CREATE UNIQUE CLUSTERED INDEX UX_Loose ON dbo.Loose (Id)
 GO
+-- Constraints without names: the server names them.
+CREATE TABLE dbo.Auto (
+    Id int NOT NULL PRIMARY KEY NONCLUSTERED,
+    N int NOT NULL DEFAULT (0) CHECK (N >= 0),
+    Code varchar(5) NULL UNIQUE,
+    Stamp datetime NOT NULL CONSTRAINT DF_Auto_Stamp DEFAULT (getdate())
+)
+GO
 )";
 
 const char* const kChildColumns = "[Id] [int] NOT NULL\r\n"
@@ -120,7 +128,7 @@ TEST_P(CompleteScripts, DemoRaisedDefaultIsFound) {
     const std::string target = "T\t20\tCONSTRAINT [DF_Customers_CreditLimit] DEFAULT (2500) FOR "
                                "[CreditLimit]\n";
 
-    CliResult plain = Run(compare);
+    CliResult plain = Run("--no-complete-scripts " + compare);
     EXPECT_EQ(plain.status, 1) << plain.err;
     EXPECT_EQ(plain.out.find("DF_Customers_CreditLimit"), std::string::npos) << plain.out;
 
@@ -128,6 +136,8 @@ TEST_P(CompleteScripts, DemoRaisedDefaultIsFound) {
     EXPECT_EQ(complete.status, 1) << complete.err;
     EXPECT_NE(complete.out.find(source), std::string::npos) << complete.out;
     EXPECT_NE(complete.out.find(target), std::string::npos) << complete.out;
+    // Complete scripts are the default for new settings.
+    EXPECT_EQ(Run(compare).out, complete.out);
 
     // The stored setting does the same for every command.
     SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "CompleteTableScripts", 1);
@@ -140,6 +150,83 @@ TEST_P(CompleteScripts, DemoRaisedDefaultIsFound) {
                              "REFERENCES [StockLevels] [WarehouseID], [ProductID]"),
               std::string::npos)
         << shown.out << shown.err;
+}
+
+// Constraints the server named are written without their names, unless asked to keep them; a
+// name that only looks generated is kept on a later server, which says which names it made.
+TEST_P(CompleteScripts, GeneratedNamesAreLeftOutUnlessKept) {
+    CatalogSim f(GetParam(), {}, {kScript});
+    ASSERT_SIM_STARTED(f);
+    Settings().CompleteTableScripts = true;
+    Settings().IgnoreSystemConstraintNames = true;
+    const std::string columns = "[Id] [int] NOT NULL\r\n[N] [int] NOT NULL\r\n"
+                                "[Code] [varchar] (5) NULL\r\n[Stamp] [datetime] NOT NULL\r\n\r\n";
+    EXPECT_EQ(Script(f, "Auto"),
+              columns + "PRIMARY KEY NONCLUSTERED ([Id])\r\n"
+                        "UNIQUE INDEX ([Code])\r\n"
+                        "DEFAULT (0) FOR [N]\r\n"
+                        "CONSTRAINT [DF_Auto_Stamp] DEFAULT (getdate()) FOR [Stamp]\r\n"
+                        "CHECK (N >= 0)\r\n"
+                        "UNIQUE ([Code])\r\n");
+    Settings().IgnoreSystemConstraintNames = false;
+    const std::string kept = Script(f, "Auto");
+    EXPECT_NE(kept.find("CONSTRAINT [PK__Auto__"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("CONSTRAINT [DF__Auto__N__"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("CONSTRAINT [CK__Auto__N__"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("CONSTRAINT [UQ__Auto__"), std::string::npos) << kept;
+    EXPECT_TRUE(f.env.prompter.messages.empty());
+}
+
+// The CREATE statement of a table carries, with complete scripts, what its complete script
+// shows: every index and key, CHECK constraints and defaults, each named as the script names it.
+TEST_P(CompleteScripts, CreateStatementsCarryDefaultsAndConstraints) {
+    CatalogSim f(GetParam(), {}, {kScript});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string server = "'" + f.server.Name + "'";
+    const std::string owner = GetParam() == test::kVersion2000 ? "" : "[dbo].";
+    CliResult child = Run("create --complete-scripts " + server + " Full tables Child");
+    ASSERT_EQ(child.status, 0) << child.err;
+    const std::string after = child.out.substr(child.out.find("CREATE TABLE"));
+    EXPECT_EQ(after,
+              "CREATE TABLE " + owner +
+                  "[Child] (\r\n"
+                  "[Id] [int] NOT NULL,\r\n[A] [int] NOT NULL,\r\n[B] [int] NOT NULL,\r\n"
+                  "[Qty] [int] NOT NULL,\r\n[Note] [nvarchar] (max) NULL,\r\n"
+                  "[Stamp] [datetime] NOT NULL \r\n)\r\nGO\r\n"
+                  "CREATE CLUSTERED INDEX [IX_Child_Stamp] ON " +
+                  owner +
+                  "[Child] ([Stamp])\r\nGO\r\n"
+                  "ALTER TABLE " +
+                  owner +
+                  "[Child] ADD CONSTRAINT [PK_Child] PRIMARY KEY NONCLUSTERED ([Id])\r\nGO\r\n"
+                  "CREATE UNIQUE INDEX [UX_Child_AB] ON " +
+                  owner +
+                  "[Child] ([A], [B], [Id])\r\nGO\r\n"
+                  "ALTER TABLE " +
+                  owner +
+                  "[Child] ADD CONSTRAINT [CK_Child_Qty] CHECK (Qty > 0)\r\nGO\r\n"
+                  "ALTER TABLE " +
+                  owner + "[Child] ADD CONSTRAINT [DF_Child_Qty] DEFAULT (1) FOR [Qty]\r\nGO");
+    // Generated names are left to the server again; the statements stay runnable.
+    CliResult autoTable = Run("create " + server + " Full tables Auto");
+    ASSERT_EQ(autoTable.status, 0) << autoTable.err;
+    for (const std::string& statement :
+         {"ALTER TABLE " + owner + "[Auto] ADD PRIMARY KEY NONCLUSTERED ([Id])",
+          "ALTER TABLE " + owner + "[Auto] ADD UNIQUE NONCLUSTERED ([Code])",
+          "ALTER TABLE " + owner + "[Auto] ADD CHECK (N >= 0)",
+          "ALTER TABLE " + owner + "[Auto] ADD DEFAULT (0) FOR [N]",
+          "ALTER TABLE " + owner +
+              "[Auto] ADD CONSTRAINT [DF_Auto_Stamp] DEFAULT (getdate()) FOR [Stamp]"})
+        EXPECT_NE(autoTable.out.find(statement + "\r\n"), std::string::npos) << statement << "\n"
+                                                                             << autoTable.out;
+    CliResult kept = Run("create --ignore-system-names --no-ignore-system-names " + server +
+                         " Full tables Auto");
+    EXPECT_NE(kept.out.find("ADD CONSTRAINT [DF__Auto__N__"), std::string::npos) << kept.out;
+    // Without complete scripts the statement is as it always was: no default, no CHECK.
+    CliResult plain = Run("create --no-complete-scripts " + server + " Full tables Child");
+    EXPECT_EQ(plain.out.find("DEFAULT"), std::string::npos) << plain.out;
+    EXPECT_EQ(plain.out.find("ALTER TABLE"), std::string::npos) << plain.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, CompleteScripts,

@@ -297,7 +297,16 @@ const std::vector<std::string>& Shapes() {
         s.push_back(slotted(
             RelationshipRowsQuery("", "WHERE so.id = " + marker + " ", "ORDER BY scf.name")));
         s.push_back(slotted(ConstraintRowsQuery(false, "", "so2.id = " + marker + " AND ", "")));
+        for (bool clusteredOnly : {false, true}) {
+            // Later servers' form of a table's own index rows, which says whose names they made.
+            s.push_back(slotted(TableIndexRowsQuery("", 987654321, clusteredOnly, 10)));
+            s.push_back(
+                ReplaceAll(TableIndexRowsQuery("\x01", 0, clusteredOnly, 10), "'\x01'", "{L}"));
+        }
         for (int major : {8, 10}) {
+            // The whole-database reader's complete form: every table's rows at once.
+            s.push_back(TableIndexRowsQuery("", -1, false, major));
+            s.push_back(TableConstraintsQuery("", -1, major));
             s.push_back(slotted(TableConstraintsQuery("", 987654321, major)));
             s.push_back(slotted(ForeignKeyColumnsQuery("", major, 987654321)));
             s.push_back(ReplaceAll(ForeignKeyColumnsQuery("\x01", major), "'\x01'", "{L}"));

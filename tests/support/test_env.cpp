@@ -26,6 +26,9 @@ TestEnv::TestEnv() {
     SetRegistryFilePath(registryFile_);
     InitFilePaths(dir_ + "program", dir_ + "documents", dir_ + "temp");
     Settings() = ProgramSettings{};
+    // The texts most tests expect are the plain table scripts, the default before complete
+    // scripts became it: a test that wants the complete form turns it on.
+    Settings().CompleteTableScripts = false;
     SetCurrentPrompter(&prompter);
 }
 

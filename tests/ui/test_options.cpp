@@ -52,6 +52,7 @@ const CheckSetting kChecks[] = {
     {"chkAnalyzeConstraints", kKeyMav, "AnalyzeConstraints"},
     {"chkPrompt", kKeyComparisons, "PromptToSave"},
     {"chkCompleteTableScripts", kKeyComparisons, "CompleteTableScripts"},
+    {"chkIgnoreSystemConstraintNames", kKeyComparisons, "IgnoreSystemConstraintNames"},
 };
 
 TEST(OptionsDialog, SixteenPagesWithTheirCaptionsToolTipsAndTexts) {
@@ -123,11 +124,33 @@ TEST(OptionsDialog, CompleteTableScriptsSitsOnTheIgnoreIndexesPage) {
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(d.PageCaption(6), "Ignore Indexes");
     const auto texts = d.PageTexts(6);
-    ASSERT_EQ(texts.size(), 3u);
+    ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[2], "Table scripts then also list defaults, CHECK and UNIQUE constraints, "
                         "mark unique indexes and non-clustered primary keys, and give "
                         "relationships all their column pairs.");
     EXPECT_EQ(box->parentWidget(), Child<QCheckBox>(d, "chkIgnoreIndexes")->parentWidget());
+}
+
+// Leaving out generated constraint names is an option of the complete form: it sits under it
+// and can be changed only while the complete form is chosen.
+TEST(OptionsDialog, IgnoreSystemNamesSitsUnderCompleteScriptsAndFollowsIt) {
+    TestEnv env;
+    Settings().CompleteTableScripts = false;
+    Settings().IgnoreSystemConstraintNames = true;
+    frmOptions d;
+    QCheckBox* complete = Child<QCheckBox>(d, "chkCompleteTableScripts");
+    QCheckBox* names = Child<QCheckBox>(d, "chkIgnoreSystemConstraintNames");
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->text(), "Ignore system-generated constraint names");
+    EXPECT_EQ(names->parentWidget(), complete->parentWidget());
+    EXPECT_TRUE(names->isChecked());
+    EXPECT_FALSE(names->isEnabled());
+    complete->click();
+    EXPECT_TRUE(complete->isChecked());
+    EXPECT_TRUE(names->isEnabled());
+    const auto texts = d.PageTexts(6);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_NE(texts[3].find("made up by the server"), std::string::npos) << texts[3];
 }
 
 TEST(OptionsDialog, ControlsStartFromRegistryGettersAndProgramWideValues) {
@@ -193,6 +216,7 @@ TEST(OptionsDialog, OkWritesEveryOptionToTheRegistryAndTheProgramWideValues) {
     EXPECT_EQ(s.AutoSelTargetObj, expected[10]);
     EXPECT_EQ(s.AnalyzeConstraints, expected[11]);
     EXPECT_EQ(s.CompleteTableScripts, expected[13]);
+    EXPECT_EQ(s.IgnoreSystemConstraintNames, expected[14]);
     // The getters read back what was written.
     EXPECT_EQ(AutoConnect(), expected[0]);
     EXPECT_EQ(PreserveDbSel(), expected[8]);

@@ -54,6 +54,56 @@ TEST(CatalogCompleteConstraints, OneLinePerConstraintWithLongTextsJoined) {
     EXPECT_EQ(BuildConstraintLines(*none), "");
 }
 
+TEST(CatalogCompleteNames, TheServersGeneratedShapeIsRecognised) {
+    for (const char* generated :
+         {"DF__AppSettin__Value__3B75D760", "CK__CustomerA__Addre__1DE57479", "PK__A__735B0927",
+          "FK__B__B_COL1__75435199", "PK__Customer__9AA3001A15FDE023", "UQ__T__1A2B3C4D"})
+        EXPECT_TRUE(LooksLikeGeneratedConstraintName(generated)) << generated;
+    for (const char* named :
+         {"DF_Customers_CreditLimit", "PK_Orders", "PK__1A2B3C4D", "XX__T__1A2B3C4D",
+          "DF__T__1a2b3c4d", "DF__T__1A2B3C4", "DF__T_1A2B3C4D", "CK__T__Col__1A2B3C4DE", ""})
+        EXPECT_FALSE(LooksLikeGeneratedConstraintName(named)) << named;
+}
+
+// Names the server generated are left out when asked: on SQL Server 2000 by their shape, on later
+// servers by the catalog's flag alone. Constraints without names take their place by what they
+// say, so two databases whose generated names sort differently give the same lines.
+TEST(CatalogCompleteNames, GeneratedNamesAreLeftOutAndPlacedByTheirText) {
+    const std::vector<std::string> fields{"kind",       "name", "column",
+                                          "definition", "seq",  "systemnamed"};
+    auto rows = [&](const char* first, const char* second) {
+        return Rows(fields, {{I(1), S("DF_Named"), S("A"), S("(0)"), I(0), I(0)},
+                             {I(2), S(first), S(""), S("(b > 1)"), I(0), I(1)},
+                             {I(2), S(second), S(""), S("(a > 0)"), I(0), I(1)},
+                             {I(2), S("CK_Named"), S(""), S("(c > 2)"), I(0), I(0)}});
+    };
+    const std::string expected = "CONSTRAINT [DF_Named] DEFAULT (0) FOR [A]\r\n"
+                                 "CHECK (a > 0)\r\n"
+                                 "CHECK (b > 1)\r\n"
+                                 "CONSTRAINT [CK_Named] CHECK (c > 2)\r\n";
+    const ConstraintNaming sql2000{true, 8};
+    EXPECT_EQ(BuildConstraintLines(*rows("CK__T__0000000A", "CK__T__0000000B"), sql2000), expected);
+    EXPECT_EQ(BuildConstraintLines(*rows("CK__T__F000000A", "CK__T__0000000B"), sql2000), expected);
+    // A later server's flag decides, whatever the name looks like.
+    EXPECT_EQ(BuildConstraintLines(*rows("odd", "name"), ConstraintNaming{true, 10}), expected);
+    // Not asked: every name stays, in the server's order.
+    EXPECT_EQ(BuildConstraintLines(*rows("CK__T__0000000A", "CK__T__0000000B"),
+                                   ConstraintNaming{false, 10}),
+              "CONSTRAINT [DF_Named] DEFAULT (0) FOR [A]\r\n"
+              "CONSTRAINT [CK__T__0000000A] CHECK (b > 1)\r\n"
+              "CONSTRAINT [CK__T__0000000B] CHECK (a > 0)\r\n"
+              "CONSTRAINT [CK_Named] CHECK (c > 2)\r\n");
+
+    // Keys: only a constraint's index can have a generated name.
+    auto keys = Rows({"column", "index", "indid", "keyno", "isunique", "constrainttype"},
+                     {{S("Id"), S("PK__Orders__1A2B3C4D"), I(1), I(1), I(1), S("PK")},
+                      {S("Code"), S("UQ__Orders__2B3C4D5E"), I(2), I(1), I(1), S("UQ")},
+                      {S("Day"), S("IX__Orders__3C4D5E6F"), I(3), I(1), I(0), Null()}});
+    EXPECT_EQ(BuildCompleteIndexPart(*keys, sql2000), "PRIMARY KEY CLUSTERED ([Id])\r\n"
+                                                      "UNIQUE INDEX ([Code])\r\n"
+                                                      "INDEX [IX__Orders__3C4D5E6F] ([Day])\r\n");
+}
+
 TEST(CatalogCompleteRelationship, AllPairsOfTheKeyOnTheListedTable) {
     auto first =
         Rows({"foreignkey", "foreigncolumn", "referencedtable", "referencedcolumn", "tablename"},

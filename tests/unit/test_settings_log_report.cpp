@@ -36,8 +36,11 @@ TEST(Settings, AFirstRunWithAnEmptyRegistryGivesEveryDefault) {
     EXPECT_EQ(s.CacheSize, 5);
     EXPECT_EQ(s.CursorLocation, 2);
     EXPECT_TRUE(s.IgnoreWhitespace && s.IgnoreComments && s.IgnoreColSeq && s.IgnoreSysObjects);
+    // Complete table scripts, and with them names the server generated left out, are on for
+    // new settings.
+    EXPECT_TRUE(s.CompleteTableScripts && s.IgnoreSystemConstraintNames);
     EXPECT_FALSE(s.ShowOwners || s.CaseSensitive || s.IgnoreIndexes || s.AutoSelTargetObj ||
-                 s.AnalyzeConstraints || s.ShowSecondaryToolbar || s.CompleteTableScripts);
+                 s.AnalyzeConstraints || s.ShowSecondaryToolbar);
     EXPECT_TRUE(s.FilterOfflineDbs);
     EXPECT_TRUE(PreserveDbSel() && ShowDataCompOpt() && PromptToSave() &&
                 CursorConnectionUseServer());
@@ -57,6 +60,12 @@ TEST(Settings, BooleansAreOnOnlyAtOneAndTextReadsAsTheDefault) {
     SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "CompleteTableScripts", 1);
     LoadSettings(nullptr);
     EXPECT_TRUE(Settings().CompleteTableScripts);
+    // A stored value is kept: the new defaults do not override an existing choice.
+    SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "CompleteTableScripts", 0);
+    SetRegDword(HKEY_CURRENT_USER, kKeyComparisons, "IgnoreSystemConstraintNames", 0);
+    LoadSettings(nullptr);
+    EXPECT_FALSE(Settings().CompleteTableScripts);
+    EXPECT_FALSE(Settings().IgnoreSystemConstraintNames);
     EXPECT_FALSE(Settings().IgnoreWhitespace);
     EXPECT_TRUE(Settings().CaseSensitive);
     EXPECT_TRUE(Settings().IgnoreComments);

@@ -53,10 +53,15 @@ const char* const kCliHelp =
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
-    "--complete-scripts, anywhere on the line (also for compare and compare-all), writes\n"
-    "complete table scripts for this run: defaults, CHECK and UNIQUE constraints, unique\n"
-    "indexes, non-clustered primary keys and every column pair of a relationship, as the\n"
-    "setting 'Complete table scripts' does.\n"
+    "--complete-scripts or --no-complete-scripts, anywhere on the line (also for compare,\n"
+    "compare-all and run-saved), turns the setting 'Complete table scripts' on or off for this\n"
+    "run. On (the default for new settings), table scripts carry defaults, CHECK and UNIQUE\n"
+    "constraints, unique indexes, non-clustered primary keys and every column pair of a\n"
+    "relationship, and a table's CREATE statement recreates them.\n"
+    "--ignore-system-names or --no-ignore-system-names does the same for the setting 'Ignore\n"
+    "system-generated constraint names': on (the default), a constraint the server named\n"
+    "itself is written in complete table scripts without its name, so such names differing\n"
+    "between two databases are no difference.\n"
     "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
     "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
@@ -232,7 +237,7 @@ int Usage(std::FILE* err, const std::string& problem) {
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
-           bool completeScripts) {
+           const ScriptSwitches& switches) {
     if (args.empty())
         return Usage(err, "missing command");
     const std::string& command = args[0];
@@ -263,8 +268,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     int status = kCliError;
     try {
         StartUp();
-        if (completeScripts)
-            Settings().CompleteTableScripts = true;
+        switches.ApplyTo(Settings());
         if (OpenServer(s, args[1])) {
             const std::string& db = args[2];
             if (command == "list")

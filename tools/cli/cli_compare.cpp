@@ -87,7 +87,7 @@ bool LocateObject(ServerEntry& server, const std::string& database, ObjectType t
 
 } // namespace
 
-int RunCompareCommand(int argc, char** argv, bool completeScripts) {
+int RunCompareCommand(int argc, char** argv, const ScriptSwitches& switches) {
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i)
         words.emplace_back(argv[i]);
@@ -115,7 +115,9 @@ int RunCompareCommand(int argc, char** argv, bool completeScripts) {
     if (Paths().IgnoredColsStructIni.empty())
         InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
 
-    Settings().CompleteTableScripts = completeScripts || CompleteTableScripts();
+    Settings().CompleteTableScripts = CompleteTableScripts();
+    Settings().IgnoreSystemConstraintNames = IgnoreSystemConstraintNames();
+    switches.ApplyTo(Settings());
     ErrorCounter errors;
     ServerEntry servers[2] = {ResolveServer(args.Server[0], args, password),
                               ResolveServer(args.Server[1], args, password)};

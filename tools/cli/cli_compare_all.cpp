@@ -24,7 +24,7 @@
 
 namespace orv {
 
-int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
+int RunCompareAllCommand(int argc, char** argv, const ScriptSwitches& switches) {
     std::vector<std::string> words(argv + 1, argv + argc);
     CompareAllArgs args;
     std::string error;
@@ -56,8 +56,7 @@ int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
         Settings().DebugMode = DetectDebugMode();
         LoadSettings(LoadServerList);
 
-        if (completeScripts)
-            Settings().CompleteTableScripts = true;
+        switches.ApplyTo(Settings());
         DbCompareRequest settings;
         ApplyCurrentSettings(settings);
 

@@ -54,6 +54,7 @@ int RunExplore(const char* command, const char* usage, const char* help, int arg
         options.IgnoreSysObjects = Settings().IgnoreSysObjects;
         options.IgnoreIndexes = Settings().IgnoreIndexes;
         options.CompleteTableScripts = Settings().CompleteTableScripts;
+        options.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
         services.loadCatalog = [options](const QueryPlace& place,
                                          const std::vector<ObjectType>& types,
                                          ProgressSink& progress, const CancelToken& cancel) {

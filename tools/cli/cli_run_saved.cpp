@@ -91,7 +91,7 @@ int RunSavedListCommand(int argc, char** argv) {
     return std::cout ? 0 : 2;
 }
 
-int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
+int RunSavedProcessCommand(int argc, char** argv, const ScriptSwitches& switches) {
     const char* const prefix = "orvane-cli run-saved: ";
     const std::vector<std::string> words(argv + 1, argv + argc);
     int32_t number = 0;
@@ -138,8 +138,7 @@ int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
     int status = kReplayExitError;
     try {
         StartUp();
-        if (completeScripts)
-            Settings().CompleteTableScripts = true;
+        switches.ApplyTo(Settings());
         ComparisonDescription d;
         std::string error;
         ReplayPlan plan;

@@ -4,8 +4,9 @@
 #include "cli_compare_all.h"
 #include "cli_compare_data.h"
 #include "cli_dbinfo.h"
-#include "cli_run_saved.h"
 #include "cli_find.h"
+#include "cli_run_saved.h"
+#include "cli_script_switches.h"
 #include "core/crash_dumps.h"
 #include "core/program_info.h"
 
@@ -19,24 +20,20 @@ int main(int argc, char** argv) {
         std::printf("orvane-cli %s\n", orv::kProgramVersion);
         return 0;
     }
-    // --complete-scripts, anywhere on the line, switches complete table scripts on for this run.
-    bool completeScripts = false;
-    std::vector<char*> kept(argv, argv + argc);
-    for (auto it = kept.begin() + (argc > 0 ? 1 : 0); it != kept.end();) {
-        if (std::strcmp(*it, "--complete-scripts") == 0) {
-            completeScripts = true;
-            it = kept.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    argc = static_cast<int>(kept.size());
+    // The table-script switches, anywhere on the line, hold for this run.
+    std::vector<std::string> words(argv, argv + argc);
+    const orv::ScriptSwitches switches = orv::TakeScriptSwitches(words);
+    std::vector<char*> kept;
+    for (std::string& w : words)
+        kept.push_back(w.data());
+    kept.push_back(nullptr);
+    argc = static_cast<int>(words.size());
     argv = kept.data();
     // The comparison parses its own arguments.
     if (argc > 1 && std::strcmp(argv[1], "compare") == 0)
-        return orv::RunCompareCommand(argc - 1, argv + 1, completeScripts);
+        return orv::RunCompareCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "compare-all") == 0)
-        return orv::RunCompareAllCommand(argc - 1, argv + 1, completeScripts);
+        return orv::RunCompareAllCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)
         return orv::RunAnalyzeCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "compare-data") == 0)
@@ -45,7 +42,7 @@ int main(int argc, char** argv) {
         return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
                                      stderr);
     if (argc > 1 && std::strcmp(argv[1], "run-saved") == 0)
-        return orv::RunSavedProcessCommand(argc - 1, argv + 1, completeScripts);
+        return orv::RunSavedProcessCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "saved") == 0)
         return orv::RunSavedListCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "find") == 0)
@@ -53,5 +50,5 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "check-refs") == 0)
         return orv::RunCheckRefsCommand(argc - 1, argv + 1);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return orv::RunCli(args, stdout, stderr, completeScripts);
+    return orv::RunCli(args, stdout, stderr, switches);
 }

@@ -25,6 +25,11 @@ constexpr int kPageWidth = 430;
 constexpr const char* kCompleteTableScriptsHelp =
     "Table scripts then also list defaults, CHECK and UNIQUE constraints, mark unique indexes "
     "and non-clustered primary keys, and give relationships all their column pairs.";
+constexpr const char* kIgnoreSystemNamesHelp =
+    "A constraint created without a name gets one made up by the server, different in every "
+    "database. With this option such names are left out of complete table scripts, so they "
+    "make no difference in comparisons, and CREATE statements let the server name the "
+    "constraint again.";
 
 QLabel* MakeText(const std::string& text, QWidget* parent) {
     auto* label = new QLabel(QString::fromStdString(text), parent);
@@ -209,6 +214,16 @@ void frmOptions::BuildPages() {
         layout->insertWidget(stretch, chkCompleteTableScripts_);
         layout->insertWidget(stretch + 1, help);
         pageLabels_.back().push_back(help);
+        // Names matter only in the complete form, so the option is open only with it.
+        chkIgnoreSystemNames_ = new QCheckBox("Ignore system-generated constraint names", page);
+        chkIgnoreSystemNames_->setObjectName("chkIgnoreSystemConstraintNames");
+        QLabel* namesHelp = MakeText(kIgnoreSystemNamesHelp, page);
+        namesHelp->setObjectName("lblIgnoreSystemConstraintNames");
+        layout->insertWidget(stretch + 2, chkIgnoreSystemNames_);
+        layout->insertWidget(stretch + 3, namesHelp);
+        pageLabels_.back().push_back(namesHelp);
+        connect(chkCompleteTableScripts_, &QCheckBox::toggled, chkIgnoreSystemNames_,
+                &QWidget::setEnabled);
     }
 
     auto* cursor = new QWidget;

@@ -60,6 +60,8 @@ void frmOptions::LoadValues() {
     chkIgnoreComments_->setChecked(s.IgnoreComments);
     chkIgnoreIndexes_->setChecked(s.IgnoreIndexes);
     chkCompleteTableScripts_->setChecked(s.CompleteTableScripts);
+    chkIgnoreSystemNames_->setChecked(s.IgnoreSystemConstraintNames);
+    chkIgnoreSystemNames_->setEnabled(s.CompleteTableScripts);
     chkIgnoreSysObjects_->setChecked(s.IgnoreSysObjects);
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
@@ -98,6 +100,7 @@ void frmOptions::SaveOptions() {
     s.IgnoreComments = On(chkIgnoreComments_);
     s.IgnoreIndexes = On(chkIgnoreIndexes_);
     s.CompleteTableScripts = On(chkCompleteTableScripts_);
+    s.IgnoreSystemConstraintNames = On(chkIgnoreSystemNames_);
     const bool serverSide = optCurLoc_[1]->isChecked();
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
     s.CacheSize = NumberIn(txtCacheSize_);
@@ -120,6 +123,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "IgnoreComments", s.IgnoreComments);
         Write(doc, kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
         Write(doc, kKeyComparisons, "CompleteTableScripts", s.CompleteTableScripts);
+        Write(doc, kKeyComparisons, "IgnoreSystemConstraintNames", s.IgnoreSystemConstraintNames);
         Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
         Write(doc, kKeyMav, "CacheSize", s.CacheSize);
         Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);

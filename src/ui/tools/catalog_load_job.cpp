@@ -18,6 +18,7 @@ CatalogReadOptions CurrentCatalogReadOptions() {
     o.IgnoreSysObjects = Settings().IgnoreSysObjects;
     o.IgnoreIndexes = Settings().IgnoreIndexes;
     o.CompleteTableScripts = Settings().CompleteTableScripts;
+    o.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
     return o;
 }
 

@@ -71,7 +71,7 @@ CREATE TABLE sysusers (uid smallint, status smallint, name nvarchar(128) COLLATE
 CREATE TABLE sqlsim_schemas (schema_id int, name nvarchar(128) COLLATE NOCASE,
   principal_id int);
 CREATE TABLE sqlsim_objects (id int PRIMARY KEY, sqlite_name TEXT, is_ms_shipped int,
-  ident_seed int, ident_incr int, ident_current int);
+  ident_seed int, ident_incr int, ident_current int, is_system_named int DEFAULT 0);
 CREATE TABLE sqlsim_meta (key TEXT PRIMARY KEY, value TEXT);
 )SQL";
 
@@ -164,16 +164,16 @@ CREATE VIEW "sys.default_constraints" AS
       AS parent_column_id,
     (SELECT group_concat(t.text, '') FROM
       (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
-    0 AS is_system_named
-  FROM sysobjects o WHERE o.xtype = 'D';
+    COALESCE(x.is_system_named, 0) AS is_system_named
+  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'D';
 CREATE VIEW "sys.check_constraints" AS
   SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'C' AS type, 'CHECK_CONSTRAINT' AS type_desc,
     0 AS parent_column_id,
     (SELECT group_concat(t.text, '') FROM
       (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
-    0 AS is_disabled, 0 AS is_system_named
-  FROM sysobjects o WHERE o.xtype = 'C';
+    0 AS is_disabled, COALESCE(x.is_system_named, 0) AS is_system_named
+  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'C';
 CREATE VIEW "sys.key_constraints" AS
   SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, o.xtype AS type,
@@ -181,8 +181,15 @@ CREATE VIEW "sys.key_constraints" AS
       AS type_desc,
     (SELECT i.indid FROM sysindexes i WHERE i.id = o.parent_obj AND i.name = o.name)
       AS unique_index_id,
-    0 AS is_system_named
-  FROM sysobjects o WHERE o.xtype IN ('PK', 'UQ');
+    COALESCE(x.is_system_named, 0) AS is_system_named
+  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype IN ('PK', 'UQ');
+CREATE VIEW "sys.foreign_keys" AS
+  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+    o.parent_obj AS parent_object_id, 'F' AS type, 'FOREIGN_KEY_CONSTRAINT' AS type_desc,
+    (SELECT r.rkeyid FROM sysreferences r WHERE r.constid = o.id) AS referenced_object_id,
+    0 AS is_disabled, 0 AS is_not_trusted,
+    COALESCE(x.is_system_named, 0) AS is_system_named
+  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'F';
 CREATE VIEW "sys.index_columns" AS
   SELECT id AS object_id, indid AS index_id, keyno AS index_column_id, colid AS column_id,
     keyno AS key_ordinal, 0 AS partition_ordinal, 0 AS is_descending_key,

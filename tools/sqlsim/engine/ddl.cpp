@@ -126,18 +126,24 @@ ColType Ddl::parseType(Catalog& cat) {
                    6);
 }
 
+// The names SQL Server gives unnamed constraints: the kind, the start of the table's name and,
+// for a constraint on one column, the start of the column's name, each after "__", then the
+// object id in hex. From 2005 on a key (PK, UQ) takes eight letters of the table and sixteen hex
+// digits. Ids differ per database, and so do the names.
 std::string Ddl::autoName(const std::string& prefix, const std::string& table,
                           const std::string& column, int id) const {
+    const bool key = prefix == "PK" || prefix == "UQ";
     char hex[32];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(id));
     std::string suffix = hex;
-    if (s_.major() > 8 && prefix == "PK") {
+    size_t tableLetters = key ? 12 : 9;
+    if (s_.major() > 8 && key) {
         char more[32];
         std::snprintf(more, sizeof more, "%08X", static_cast<unsigned>(id) * 2654435761u);
         suffix += more;
+        tableLetters = 8;
     }
-    std::string n =
-        prefix + "__" + table.substr(0, prefix == "PK" || prefix == "UQ" ? 12 : 9) + "__";
+    std::string n = prefix + "__" + table.substr(0, tableLetters) + "__";
     if (!column.empty())
         n += column.substr(0, 5) + "__";
     return n + suffix;

@@ -253,8 +253,9 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
         st.bind(6, now).bind(7, c.kind).bind(8, now);
         st.step();
         Stmt x(cat.db(), "INSERT INTO " + cat.t("sqlsim_objects") +
-                             " (id, sqlite_name, is_ms_shipped) VALUES (?, NULL, 0)");
-        x.bind(1, id);
+                             " (id, sqlite_name, is_ms_shipped, is_system_named) "
+                             "VALUES (?, NULL, 0, ?)");
+        x.bind(1, id).bind(2, c.name.empty() ? 1 : 0);
         x.step();
     }
     if (c.kind == "PK" || c.kind == "UQ") {

@@ -1,6 +1,8 @@
 // DDL scripts and the catalog rows they leave behind, as SQL Server fills them.
 #include "test_engine_support.h"
 
+#include <regex>
+
 using namespace sqlsim;
 using namespace sqlsim::test;
 
@@ -374,6 +376,64 @@ TEST_P(Ddl, ConstraintCatalogViewsOfLaterServers) {
     ResultSet f = q(queries[3]);
     EXPECT_EQ(f.column(0), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(f.column(1), (std::vector<std::string>{"a", "b"}));
+}
+
+// Unnamed constraints get names in the server's generated shape, different in each database
+// for the same script, and later servers flag them as system-named in their catalog views.
+TEST_P(Ddl, GeneratedConstraintNamesAreFlaggedAndDifferPerDatabase) {
+    const std::string table =
+        "CREATE TABLE AppSettings (SettingKey varchar(20) NOT NULL PRIMARY KEY, "
+        "Value varchar(10) NOT NULL DEFAULT ('x') CHECK (Value <> ''), Code int NULL UNIQUE, "
+        "Named int NOT NULL CONSTRAINT DF_Named DEFAULT (0) CONSTRAINT CK_Named CHECK (Named >= "
+        "0))";
+    ASSERT_EQ(run(table).error(), nullptr);
+    f->script("CREATE DATABASE T2\nGO\n");
+    std::unique_ptr<Session> other = f->open("T2");
+    ASSERT_EQ(f->run(table, other.get()).error(), nullptr);
+    const std::string names = "SELECT name FROM sysobjects WHERE parent_obj = "
+                              "OBJECT_ID('AppSettings') ORDER BY xtype, name";
+    const std::vector<std::string> here = q(names).column(0);
+    const std::vector<std::string> there = f->query(names, other.get()).column(0);
+    ASSERT_EQ(here.size(), 6u);
+    const std::string keyHex = v8() ? "[0-9A-F]{8}" : "[0-9A-F]{16}";
+    const std::vector<std::string> shapes = {
+        "CK__AppSettin__Value__[0-9A-F]{8}",
+        "CK_Named",
+        "DF__AppSettin__Value__[0-9A-F]{8}",
+        "DF_Named",
+        std::string(v8() ? "PK__AppSettings__" : "PK__AppSetti__") + keyHex,
+        std::string(v8() ? "UQ__AppSettings__" : "UQ__AppSetti__") + keyHex};
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(here[i], std::regex(shapes[i]))) << here[i];
+        EXPECT_TRUE(std::regex_match(there[i], std::regex(shapes[i]))) << there[i];
+        if (shapes[i].find('[') != std::string::npos) {
+            EXPECT_NE(here[i], there[i]);
+        }
+    }
+    const char* flags = "SELECT name, is_system_named FROM sys.default_constraints UNION ALL "
+                        "SELECT name, is_system_named FROM sys.check_constraints UNION ALL "
+                        "SELECT name, is_system_named FROM sys.key_constraints ORDER BY 1";
+    if (v8()) {
+        CaptureSink r = run(flags);
+        ASSERT_NE(r.error(), nullptr);
+        EXPECT_EQ(r.error()->number, 208);
+        return;
+    }
+    ResultSet r = q(flags);
+    ASSERT_EQ(r.rows.size(), 6u);
+    for (size_t i = 0; i < r.rows.size(); ++i)
+        EXPECT_EQ(r.at(i, 1), r.at(i, 0).find("__") != std::string::npos ? "1" : "0") << r.at(i, 0);
+    ASSERT_EQ(run("CREATE TABLE Ref (a varchar(20) NULL REFERENCES AppSettings (SettingKey), "
+                  "b varchar(20) NULL CONSTRAINT FK_Ref_b REFERENCES AppSettings (SettingKey))")
+                  .error(),
+              nullptr);
+    ResultSet fk = q("SELECT name, is_system_named FROM sys.foreign_keys ORDER BY name");
+    ASSERT_EQ(fk.rows.size(), 2u);
+    EXPECT_TRUE(std::regex_match(fk.at(0, 0), std::regex("FK__Ref__a__[0-9A-F]{8}")))
+        << fk.at(0, 0);
+    EXPECT_EQ(fk.at(0, 1), "1");
+    EXPECT_EQ(fk.at(1, 0), "FK_Ref_b");
+    EXPECT_EQ(fk.at(1, 1), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
