@@ -22,7 +22,8 @@ constexpr int kCompareAllExitError = 2;
 constexpr const char* kCompareAllUsage =
     "usage: orvane-cli compare-all [--types <list>] [--details] [--format text|csv|html] "
     "[--output <file>] [--include <pattern>]... [--exclude <pattern>]... "
-    "[--not-comparable error|report] [--login <name> [--password-file <file>]] <server1> <db1> <server2> <db2>";
+    "[--not-comparable error|report] [--login <name> [--password-file <file>]] <server1> <db1> "
+    "<server2> <db2>";
 
 extern const char* const kCompareAllHelp;
 

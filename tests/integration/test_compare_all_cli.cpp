@@ -176,9 +176,9 @@ TEST_P(CompareAllCli, AnEncryptedProcedureLeftOutOrOnlyReportedLetsTheRunPass) {
         r = run(pattern);
         EXPECT_EQ(r.status, 0) << pattern << "\n" << r.err;
         const auto records = Records(r.out);
-        EXPECT_EQ(records.count(Key{"procedures", "sales", "usp_Commission_Calculate"}), 0u)
+        EXPECT_EQ(records.count(Key("procedures", "sales", "usp_Commission_Calculate")), 0u)
             << pattern;
-        EXPECT_EQ(records.count(Key{"views", "sales", "vw_Pipeline"}), 1u) << pattern;
+        EXPECT_EQ(records.count(Key("views", "sales", "vw_Pipeline")), 1u) << pattern;
     }
     // A pattern for views leaves the procedure in.
     EXPECT_EQ(run("--exclude views:sales.*").status, 2);
@@ -192,8 +192,8 @@ TEST_P(CompareAllCli, AnEncryptedProcedureLeftOutOrOnlyReportedLetsTheRunPass) {
     // Reported only: listed as not comparable, the rest decides the status.
     r = run("--not-comparable=report");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Records(r.out)[Key{"procedures", "sales", "usp_Commission_Calculate"}][3],
-              "not comparable");
+    const Key secret{"procedures", "sales", "usp_Commission_Calculate"};
+    EXPECT_EQ(Records(r.out)[secret][3], "not comparable");
     EXPECT_NE(r.err.find("usp_Commission_Calculate"), std::string::npos) << r.err;
     r = Run(Args(f, "--types procedures --not-comparable report", "OrvaneDemoSource",
                  "OrvaneDemoSource"));

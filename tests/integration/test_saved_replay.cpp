@@ -221,12 +221,12 @@ TEST_P(SavedReplay, ANightlyRunPassesWithTheEncryptedProcedureLeftOutAndKeepsOth
     ASSERT_EQ(SaveComparisonProcess(
                   ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", plain)),
               1);
-    ComparisonDescription left = Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0",
-                                       home_ + "/left.csv");
+    ComparisonDescription left =
+        Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", home_ + "/left.csv");
     left.ExcludePatterns = {"procedures:sales.usp_Commission_*"};
     ASSERT_EQ(SaveComparisonProcess(ini_, left), 2);
-    ComparisonDescription reported = Whole("OrvaneDemoSource", "OrvaneDemoSource",
-                                           "0,1,0,1,0,0,0", home_ + "/reported.csv");
+    ComparisonDescription reported =
+        Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", home_ + "/reported.csv");
     reported.ReportNotComparable = true;
     ASSERT_EQ(SaveComparisonProcess(ini_, reported), 3);
     // A process stored with HTML as its type but a .csv file name, over a real CSV export.

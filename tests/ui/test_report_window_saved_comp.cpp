@@ -9,9 +9,9 @@
 #include "ui/widgets/qt_list_control.h"
 #include "util/memory_text_view.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -265,8 +265,8 @@ TEST(SavedComparison, EditChangesAStoredProcessInItsDialog) {
     d.SavedFullExportFilePath = env.PathOf("nightly.html");
     d.ExportType = kExportHtml;
     ASSERT_EQ(SaveComparisonProcess(Paths().CompsIni, d), 1);
-    WriteTextFile(Paths().CompsIni, ReadTextFile(Paths().CompsIni) +
-                                        "[2]\r\nCompType=1\r\nCompSubType=ten\r\n");
+    WriteTextFile(Paths().CompsIni,
+                  ReadTextFile(Paths().CompsIni) + "[2]\r\nCompType=1\r\nCompSubType=ten\r\n");
 
     frmRunSavedComp list;
     list.show();
@@ -289,10 +289,9 @@ TEST(SavedComparison, EditChangesAStoredProcessInItsDialog) {
         dialog->ExportEdit()->clear();
         QTest::keyClicks(dialog->ExportEdit(), QString::fromStdString(env.PathOf("n.csv")));
         EXPECT_EQ(dialog->ExportTypeSelector()->currentData().toInt(), kExportCsv);
-        QTest::mouseClick(dialog->PrintCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->PrintCheck(), Qt::LeftButton, {}, QPoint(6, 6));
         QTest::keyClicks(dialog->ExcludeEdit(), "gadgets:x");
-        QPushButton* ok =
-            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
         QTest::mouseClick(ok, Qt::LeftButton);
         // A pattern naming no type keeps the dialog open with the reason.
         EXPECT_TRUE(dialog->isVisible());

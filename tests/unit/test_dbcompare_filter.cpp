@@ -147,10 +147,10 @@ TEST(ObjectFilter, OneExitStatusRuleForEveryComparison) {
 TEST(ObjectFilter, TheCommandLinesReadRepeatedPatternsAndThePolicy) {
     std::string error;
     CompareAllArgs all;
-    ASSERT_TRUE(ParseCompareAllArgs({"--exclude", "procedures:sales.*", "--include=dbo.*",
-                                     "--exclude", "x?", "--not-comparable=report", "s1", "d1",
-                                     "s2", "d2"},
-                                    all, error))
+    ASSERT_TRUE(
+        ParseCompareAllArgs({"--exclude", "procedures:sales.*", "--include=dbo.*", "--exclude",
+                             "x?", "--not-comparable=report", "s1", "d1", "s2", "d2"},
+                            all, error))
         << error;
     EXPECT_EQ(all.Filter.Exclude, (std::vector<std::string>{"procedures:sales.*", "x?"}));
     EXPECT_EQ(all.Filter.Include, std::vector<std::string>{"dbo.*"});
@@ -159,9 +159,9 @@ TEST(ObjectFilter, TheCommandLinesReadRepeatedPatternsAndThePolicy) {
     EXPECT_EQ(all.NotComparable, NotComparablePolicy::Error);
 
     CompareDataArgs data;
-    ASSERT_TRUE(ParseCompareDataArgs({"--exclude", "tables:audit.*", "--not-comparable", "report",
-                                      "s1", "d1", "s2", "d2"},
-                                     data, error))
+    ASSERT_TRUE(ParseCompareDataArgs(
+        {"--exclude", "tables:audit.*", "--not-comparable", "report", "s1", "d1", "s2", "d2"}, data,
+        error))
         << error;
     EXPECT_EQ(data.Filter.Exclude, std::vector<std::string>{"tables:audit.*"});
 
@@ -180,8 +180,8 @@ TEST(ObjectFilter, TheCommandLinesReadRepeatedPatternsAndThePolicy) {
         EXPECT_FALSE(ParseCompareAllArgs(r.words, all, error));
         EXPECT_NE(error.find(r.error), std::string::npos) << error;
     }
-    EXPECT_FALSE(ParseCompareDataArgs({"--include", "views:v", "s1", "d1", "s2", "d2"}, data,
-                                      error));
+    EXPECT_FALSE(
+        ParseCompareDataArgs({"--include", "views:v", "s1", "d1", "s2", "d2"}, data, error));
     EXPECT_NE(error.find("compares tables only"), std::string::npos) << error;
 }
 
