@@ -263,6 +263,24 @@ bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription&
         d.ExportType != kExportCsv)
         return refuse("ExportType", "holds " + std::to_string(d.ExportType) +
                                         ", but an export file needs 1 (HTML) or 2 (CSV)");
+    for (int list = 0; list < 2; ++list) {
+        const std::string prefix = list == 0 ? "Include" : "Exclude";
+        auto& patterns = list == 0 ? d.IncludePatterns : d.ExcludePatterns;
+        for (int k = 1;; ++k) {
+            const std::string key = prefix + std::to_string(k);
+            if (!r.Text(key.c_str(), text, false))
+                return fail();
+            if (Trim(text).empty())
+                break;
+            patterns.push_back(Trim(text));
+        }
+    }
+    if (!r.Text("NotComparable", text, false))
+        return fail();
+    if (EqualsNoCase(Trim(text), "report"))
+        d.ReportNotComparable = true;
+    else if (!text.empty() && !EqualsNoCase(Trim(text), "error"))
+        return refuse("NotComparable", "holds \"" + text + "\", which is neither error nor report");
     if (!r.Text("Print", text, false))
         return fail();
     if (EqualsNoCase(Trim(text), "True"))
@@ -311,7 +329,10 @@ int32_t ExportTypeOf(const std::string& path) {
     return 0;
 }
 
-int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescription& d) {
+namespace {
+
+// The keys and values of a process's section, in the order they are written.
+std::vector<std::pair<std::string, std::string>> SectionValues(const ComparisonDescription& d) {
     const int32_t exportType =
         d.ExportType != 0 ? d.ExportType : ExportTypeOf(d.SavedFullExportFilePath);
     std::vector<std::pair<std::string, std::string>> values = {
@@ -349,10 +370,34 @@ int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescri
                 values.emplace_back("DataKey" + std::to_string(k + 1), d.DataKeys[k]);
         values.emplace_back("DataMode", std::to_string(d.DataMode));
     }
+    for (size_t k = 0; k < d.IncludePatterns.size(); ++k)
+        values.emplace_back("Include" + std::to_string(k + 1), d.IncludePatterns[k]);
+    for (size_t k = 0; k < d.ExcludePatterns.size(); ++k)
+        values.emplace_back("Exclude" + std::to_string(k + 1), d.ExcludePatterns[k]);
+    if (d.ReportNotComparable)
+        values.emplace_back("NotComparable", "report");
     if (!d.Name.empty())
         values.emplace_back("Name", Trim(d.Name));
     for (auto& [key, value] : values)
         value = OneLine(value);
+    return values;
+}
+
+} // namespace
+
+std::string WithExportExtension(const std::string& path, int32_t type) {
+    if (path.empty() || (type != kExportHtml && type != kExportCsv))
+        return path;
+    const std::string ext = type == kExportCsv ? ".csv" : ".html";
+    if (ExportTypeOf(path) == 0)
+        return path + ext;
+    if (ExportTypeOf(path) == type)
+        return path;
+    return path.substr(0, path.find_last_of('.')) + ext;
+}
+
+int32_t SaveComparisonProcess(const std::string& iniPath, const ComparisonDescription& d) {
+    const std::vector<std::pair<std::string, std::string>> values = SectionValues(d);
 
     const std::string section = inifile::AddSection(
         iniPath,
@@ -413,6 +458,14 @@ bool RenameComparisonProcess(const std::string& iniPath, int32_t number, const s
     const std::string value = OneLine(Trim(name));
     return value.empty() ? inifile::Write(iniPath, section, &key, nullptr)
                          : inifile::Write(iniPath, section, &key, &value);
+}
+
+bool UpdateComparisonProcess(const std::string& iniPath, int32_t number,
+                             const ComparisonDescription& d) {
+    const std::string section = std::to_string(number);
+    if (number <= 0 || inifile::KeyNames(iniPath, section).empty())
+        return false;
+    return inifile::ReplaceSection(iniPath, section, SectionValues(d));
 }
 
 bool DeleteComparisonProcess(const std::string& iniPath, int32_t number) {

@@ -13,6 +13,10 @@
 //   TableName1/2, ObjId1/2     the single pair's objects as listed, and their ids
 //   SelCompCountSource/Target, SelCompSource<n>/SelCompTarget<n>   the selective picks
 //   ExportFilePath, ExportType (1 HTML, 2 CSV), Print ("True"/"False")
+//   Include<n>, Exclude<n>   the object name patterns ([TYPE:][schema.]name with * and ?) a
+//                   run keeps or leaves out, numbered from 1 (absent: none)
+//   NotComparable   "error" (absent: the same) or "report": whether an object that cannot be
+//                   compared makes the run's status 2 or is only reported
 // A data comparison keeps its table pairs in the selective keys: SelCompCountSource and
 // SelCompCountTarget both hold the number of pairs, SelCompSource<n>/SelCompTarget<n> the two
 // tables of pair n as "[schema].[name]" (brackets doubled inside, "[name]" without a schema),
@@ -68,6 +72,11 @@ struct ComparisonDescription {
     // Data comparison: per pair (index as in CheckedObjects) its picked key text, "" for none.
     std::vector<std::string> DataKeys;
     int32_t DataMode = kDataModeAuto;
+    // The name patterns a run keeps (none: every object) and leaves out.
+    std::vector<std::string> IncludePatterns;
+    std::vector<std::string> ExcludePatterns;
+    // An object that cannot be compared is only reported instead of making the status 2.
+    bool ReportNotComparable = false;
 };
 
 // "[schema].[name]" ("[name]" for an empty schema), and back; false on a malformed text.
@@ -79,6 +88,9 @@ bool ParseBracketedColumnList(const std::string& text, std::vector<std::string>&
 
 // The export type a file name implies: .htm/.html, .csv, anything else 0.
 int32_t ExportTypeOf(const std::string& path);
+// `path` with the ending of export type `type`: a .htm/.html/.csv ending is replaced by the
+// type's (".html", ".csv"), any other name gets it appended; an empty path stays empty.
+std::string WithExportExtension(const std::string& path, int32_t type);
 
 // Writes the description as the section of the lowest unused process number (1, 2, ...) and
 // returns that number; 0 when the file could not be written. The number is chosen and the
@@ -105,6 +117,11 @@ std::vector<SavedProcessEntry> ListComparisonProcesses(const std::string& iniPat
 // False when there is no such process or the file could not be written.
 bool RenameComparisonProcess(const std::string& iniPath, int32_t number, const std::string& name);
 bool DeleteComparisonProcess(const std::string& iniPath, int32_t number);
+// Rewrites process `number` with `d` (as edited: name, export file and type, print, the name
+// patterns and the not-comparable setting), keeping its number. False when there is no such
+// process or the file could not be written (it is then unchanged).
+bool UpdateComparisonProcess(const std::string& iniPath, int32_t number,
+                             const ComparisonDescription& d);
 
 // "Compare All Objects", "Compare All Tables - Details", "Compare Selected Views",
 // "Compare Tables dbo.A and dbo.B", ...: what the process compares, for lists and log lines.

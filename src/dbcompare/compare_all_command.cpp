@@ -25,6 +25,16 @@ const char* const kCompareAllHelp =
     "  --output <file>         writes the report to <file> instead of standard output; the\n"
     "                          file appears (or replaces an existing one) only when the whole\n"
     "                          report is written\n"
+    "  --include <pattern>     compares only the objects matching a pattern (repeatable)\n"
+    "  --exclude <pattern>     leaves out the objects matching a pattern (repeatable); an\n"
+    "                          object matching both is left out. A pattern is\n"
+    "                          [TYPE:][schema.]name with * (any run) and ? (one character),\n"
+    "                          letter case ignored; TYPE is a --types word; a name without\n"
+    "                          schema matches in every schema: --exclude procedures:sales.*\n"
+    "  --not-comparable error|report\n"
+    "                          error (default): an object that cannot be compared (e.g.\n"
+    "                          encrypted) makes the exit status 2; report: it is listed in the\n"
+    "                          report and on standard error, and the other objects decide\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --help                  this text\n"
@@ -47,8 +57,8 @@ const char* const kCompareAllHelp =
     "'incomplete,stopped|failed,<reason>,incomplete,,,,').\n"
     "\n"
     "Exit status: 0 every object is identical, 1 an object differs or exists on one side\n"
-    "only, 2 error (wrong arguments, a server or file failure, an object not comparable, or\n"
-    "a comparison that did not complete).\n";
+    "only, 2 error (wrong arguments, a server or file failure, an object not comparable\n"
+    "unless --not-comparable report, or a comparison that did not complete).\n";
 
 namespace {
 
@@ -111,13 +121,19 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         return true;
     }
     std::vector<std::string> positional;
-    bool typesGiven = false, formatGiven = false, outputGiven = false;
+    bool typesGiven = false, formatGiven = false, outputGiven = false, policyGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& w = reader.Word();
         const std::string& name = reader.Name();
         std::string v;
-        if (name == "--details" && !reader.HasInlineValue()) {
+        const int filterWord =
+            ReadFilterOption(reader, args.Filter, args.NotComparable, policyGiven, error);
+        if (filterWord < 0)
+            return false;
+        if (filterWord > 0) {
+            continue;
+        } else if (name == "--details" && !reader.HasInlineValue()) {
             args.Details = true;
         } else if (name == "--types") {
             if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
@@ -180,15 +196,8 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
     return true;
 }
 
-int CompareAllExitStatus(const DbCompareResults& results) {
-    if (!results.Complete())
-        return kCompareAllExitError;
-    const StatusCounts c = results.Totals();
-    if (c[PairStatus::NotComparable] > 0)
-        return kCompareAllExitError;
-    if (c[PairStatus::Different] + c[PairStatus::OnlyInSource] + c[PairStatus::OnlyInTarget] > 0)
-        return kCompareAllExitDifferent;
-    return kCompareAllExitIdentical;
+int CompareAllExitStatus(const DbCompareResults& results, NotComparablePolicy policy) {
+    return DbCompareExitStatus(results, policy);
 }
 
 int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
@@ -199,6 +208,7 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
     request.Kind = args.Types.size() == 1 ? DbCompareKind::Bulk : DbCompareKind::All;
     request.Details = args.Details;
     request.Types = args.Types;
+    request.Filter = args.Filter;
     for (int p = 0; p < 2; ++p) {
         std::string error;
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
@@ -213,7 +223,14 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
         err << prefix << "the comparison gave no results.\n";
         return kCompareAllExitError;
     }
-    const int status = CompareAllExitStatus(*results);
+    const int status = CompareAllExitStatus(*results, args.NotComparable);
+    if (results->Complete() && args.NotComparable == NotComparablePolicy::Report)
+        for (const PairVerdict& v : results->Pairs)
+            if (v.Status == PairStatus::NotComparable)
+                err << prefix << "not comparable (reported only): "
+                    << ToLowerAscii(GetObjectTypeName(v.Type, true)) << " "
+                    << (v.HasSource ? v.Source : v.Target).Schema << "."
+                    << (v.HasSource ? v.Source : v.Target).Name << " (" << v.Reason << ")\n";
     progress.Note(CountsText(*results));
 
     if (!results->Complete()) {

@@ -6,6 +6,7 @@
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_report.h"
+#include "dbcompare/object_filter.h"
 
 #include <functional>
 #include <ostream>
@@ -20,7 +21,9 @@ constexpr int kCompareAllExitError = 2;
 
 constexpr const char* kCompareAllUsage =
     "usage: orvane-cli compare-all [--types <list>] [--details] [--format text|csv|html] "
-    "[--output <file>] [--login <name> [--password-file <file>]] <server1> <db1> <server2> <db2>";
+    "[--output <file>] [--include <pattern>]... [--exclude <pattern>]... "
+    "[--not-comparable error|report] [--login <name> [--password-file <file>]] <server1> <db1> "
+    "<server2> <db2>";
 
 extern const char* const kCompareAllHelp;
 
@@ -33,6 +36,8 @@ struct CompareAllArgs {
     ReportFormat Format = ReportFormat::Text;
     std::string Output; // empty: standard output
     bool Help = false;  // --help: the rest of the words do not matter
+    ObjectFilter Filter;
+    NotComparablePolicy NotComparable = NotComparablePolicy::Error;
     std::string Login;
     std::string PasswordFile;
 };
@@ -54,8 +59,10 @@ struct CompareAllServices {
 };
 
 // 0 when the run completed and every object is identical; 2 when it did not complete or an
-// object is not comparable; 1 otherwise (an object differs or is on one side only).
-int CompareAllExitStatus(const DbCompareResults& results);
+// object is not comparable (under the Error policy); 1 otherwise (an object differs or is on
+// one side only).
+int CompareAllExitStatus(const DbCompareResults& results,
+                         NotComparablePolicy policy = NotComparablePolicy::Error);
 
 // Resolves the servers, runs the comparison and writes the report: to `out`, or with --output
 // to the file, all or nothing. A run that did not complete never creates or replaces the file:

@@ -33,6 +33,14 @@ const char* const kCompareDataHelp =
     "  --rows <file>           writes the differing rows as CSV: per table a header record\n"
     "                          table,status,<key columns>,<column> (source),<column> (target)...\n"
     "                          then its rows; NULL is an empty field, an empty text \"\"\n"
+    "  --include <pattern>     compares only the tables matching a pattern (repeatable)\n"
+    "  --exclude <pattern>     leaves out the tables matching a pattern (repeatable); a\n"
+    "                          table matching both is left out. A pattern is\n"
+    "                          [schema.]name with * and ?, letter case ignored (a name\n"
+    "                          without schema matches in every schema)\n"
+    "  --not-comparable error|report\n"
+    "                          error (default): a table that cannot be compared makes the\n"
+    "                          exit status 2; report: it is listed, the others decide\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --help                  this text\n"
@@ -47,8 +55,8 @@ const char* const kCompareDataHelp =
     "when the comparison completes. Ctrl-C stops the comparison.\n"
     "\n"
     "Exit status: 0 every compared row is identical, 1 rows differ or a table exists on one\n"
-    "side only, 2 error (wrong arguments, a server or file failure, a table not comparable,\n"
-    "or a comparison that did not complete).\n";
+    "side only, 2 error (wrong arguments, a server or file failure, a table not comparable\n"
+    "unless --not-comparable report, or a comparison that did not complete).\n";
 
 namespace {
 
@@ -162,13 +170,29 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
     }
     std::vector<std::string> positional;
     bool tablesGiven = false, keyGiven = false, modeGiven = false, formatGiven = false,
-         scriptGiven = false, rowsGiven = false;
+         scriptGiven = false, rowsGiven = false, policyGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& w = reader.Word();
         const std::string& name = reader.Name();
         std::string v;
-        if (name == "--tables") {
+        const int filterWord =
+            ReadFilterOption(reader, args.Filter, args.NotComparable, policyGiven, error);
+        if (filterWord < 0)
+            return false;
+        if (filterWord > 0) {
+            if (name == "--not-comparable")
+                continue;
+            const std::string& last =
+                (name == "--include" ? args.Filter.Include : args.Filter.Exclude).back();
+            ObjectPattern pattern;
+            if (ParseObjectPattern(last, pattern, error) && pattern.Type != kTypeNone &&
+                pattern.Type != kTypeTable) {
+                error = name + " '" + last + "': compare-data compares tables only";
+                return false;
+            }
+            continue;
+        } else if (name == "--tables") {
             std::vector<std::vector<std::string>> names;
             if (!reader.Once(tablesGiven, error) || !reader.Value(v, error) ||
                 !ParseNameList(v, true, names, error))
@@ -285,6 +309,7 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
     request.AllTables = args.Tables.empty();
     request.Tables = args.Tables;
     request.Mode = args.Mode;
+    request.Filter = args.Filter;
 
     SyncScriptWriter script;
     DataRowsCsvWriter rows;
@@ -298,10 +323,12 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
         err << prefix << "the comparison gave no results.\n";
         return kCompareDataExitError;
     }
-    int status = results->ExitStatus();
+    int status = DataCompareExitStatus(*results, args.NotComparable);
     for (const DataTableResult& t : results->Tables)
         if (t.Status == DataPairStatus::NotComparable)
-            err << prefix << t.DisplayName() << " is not comparable: " << t.Reason << '\n';
+            err << prefix << t.DisplayName() << " is not comparable: " << t.Reason
+                << (args.NotComparable == NotComparablePolicy::Report ? " (reported only)" : "")
+                << '\n';
     if (!results->Complete()) {
         const std::string problem = TrimWhitespace(ReplaceAll(results->Problem, "\r\n", "\n"));
         err << prefix << "the comparison did not complete"

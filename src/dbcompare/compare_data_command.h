@@ -18,7 +18,8 @@ constexpr int kCompareDataExitError = 2;
 
 constexpr const char* kCompareDataUsage =
     "usage: orvane-cli compare-data [--tables <list>] [--key <columns>] [--mode merge|hash] "
-    "[--format text|csv|html] [--script <file>] [--rows <file>] [--login <name> "
+    "[--format text|csv|html] [--script <file>] [--rows <file>] [--include <pattern>]... "
+    "[--exclude <pattern>]... [--not-comparable error|report] [--login <name> "
     "[--password-file <file>]] <server1> <db1> <server2> <db2>";
 
 extern const char* const kCompareDataHelp;
@@ -36,6 +37,9 @@ struct CompareDataArgs {
     std::string Script;
     std::string Rows;
     bool Help = false;
+    // Table name patterns ([tables:][schema.]name); another type is refused.
+    ObjectFilter Filter;
+    NotComparablePolicy NotComparable = NotComparablePolicy::Error;
     std::string Login;
     std::string PasswordFile;
 };

@@ -162,6 +162,8 @@ private:
     bool ListPairs(OdbcError& error) {
         if (!request_.AllTables) {
             for (const DataTablePair& t : request_.Tables) {
+                if (!request_.Filter.Passes(kTypeTable, t.Schema[0], t.Name[0]))
+                    continue;
                 DataTableResult pair;
                 for (int s = 0; s < 2; ++s) {
                     pair.Schema[s] = t.Schema[s];
@@ -188,6 +190,9 @@ private:
                 (s == 0 ? pair.HasSource : pair.HasTarget) = true;
             }
         for (auto& [key, pair] : byName) {
+            const int s = pair.HasSource ? 0 : 1;
+            if (!request_.Filter.Passes(kTypeTable, pair.Schema[s], pair.Name[s]))
+                continue;
             if (!pair.HasTarget)
                 pair.Status = DataPairStatus::OnlyInSource;
             else if (!pair.HasSource)

@@ -7,6 +7,7 @@
 #include "catalog/ignored_columns.h"
 #include "dbcompare/data_compare_results.h"
 #include "dbcompare/data_hash_settings.h"
+#include "dbcompare/object_filter.h"
 #include "dbcompare/worker_query.h"
 #include "util/progress.h"
 
@@ -46,6 +47,9 @@ struct DataCompareRequest {
     // listed as such), or only Tables.
     bool AllTables = false;
     std::vector<DataTablePair> Tables;
+    // Tables left out (or the only ones kept) by name; matched on the Source's name, the
+    // Target's for a table only in the Target.
+    ObjectFilter Filter;
     DataCompareMode Mode = DataCompareMode::Auto;
     // Auto mode hashes tables with more rows than this (on servers that have HASHBYTES).
     int64_t HashThreshold = 100000;

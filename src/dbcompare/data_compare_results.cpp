@@ -1,5 +1,7 @@
 #include "dbcompare/data_compare_results.h"
 
+#include "dbcompare/object_filter.h"
+
 #include <cstdio>
 
 namespace orv {
@@ -75,16 +77,7 @@ bool DataCompareResults::AllIdentical() const {
 }
 
 int DataCompareResults::ExitStatus() const {
-    if (!Complete())
-        return 2;
-    bool differ = false;
-    for (const DataTableResult& t : Tables) {
-        if (t.Status == DataPairStatus::NotComparable || t.Incomplete)
-            return 2;
-        if (t.Status != DataPairStatus::Identical)
-            differ = true;
-    }
-    return differ ? 1 : 0;
+    return DataCompareExitStatus(*this, NotComparablePolicy::Error);
 }
 
 std::array<int64_t, kDataPairStatusCount> DataCompareResults::PairCounts() const {

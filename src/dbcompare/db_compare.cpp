@@ -204,6 +204,8 @@ std::vector<const ObjectRef*> Chosen(const DbCompareRequest& request, ObjectType
             wantedKeys.insert(PairKey(o.Ref, caseSensitive));
     std::vector<const ObjectRef*> refs;
     for (const CatalogObject& o : read[side]->Objects) {
+        if (!request.Filter.Passes(type, o.Ref.Schema, o.Ref.Name))
+            continue;
         if (request.Kind == DbCompareKind::Selective && !picked[side].count(o.Ref.Id) &&
             !wantedKeys.count(PairKey(o.Ref, caseSensitive)))
             continue;

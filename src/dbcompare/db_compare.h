@@ -6,6 +6,7 @@
 #include "catalog/ignored_columns.h"
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare_results.h"
+#include "dbcompare/object_filter.h"
 #include "servers/server_entry.h"
 #include "util/progress.h"
 
@@ -34,6 +35,9 @@ struct DbCompareRequest {
     // For Selective: the objects picked in each panel. A type with picks on one side only
     // compares those against their namesakes on the other side.
     std::vector<SelectedObject> Selected[2];
+    // The objects left out (or the only ones kept) by name; an object left out is neither
+    // compared nor listed.
+    ObjectFilter Filter;
     CompareOptions Options;
     // Whether constraints are analysed and complete table scripts are wanted are read from the
     // settings by the caller, once, before the workers start.

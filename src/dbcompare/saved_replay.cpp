@@ -5,6 +5,8 @@
 #include "export/export_file.h"
 #include "util/text.h"
 
+#include <fstream>
+
 namespace orv {
 
 namespace {
@@ -98,6 +100,12 @@ bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& e
                         : d.ExportType == kExportHtml ? ReportFormat::Html
                                                       : ReportFormat::Text;
     plan.Print = d.Print;
+    plan.Filter.Include = d.IncludePatterns;
+    plan.Filter.Exclude = d.ExcludePatterns;
+    if (!plan.Filter.Check(error))
+        return false;
+    plan.NotComparable =
+        d.ReportNotComparable ? NotComparablePolicy::Report : NotComparablePolicy::Error;
     // One branch per comparison kind.
     switch (d.CompType) {
     case kCompTypeStructure:
@@ -120,6 +128,7 @@ DbCompareRequest WholeDatabaseRequest(const ReplayPlan& plan, DbCompareRequest s
     request.Kind = plan.DbKind;
     request.Details = plan.Details;
     request.Types = plan.Types;
+    request.Filter = plan.Filter;
     for (int side = 0; side < 2; ++side) {
         request.Server[side] = servers[side];
         request.Database[side] = plan.Database[side];
@@ -138,6 +147,7 @@ DataCompareRequest DataReplayRequest(const ReplayPlan& plan, DataCompareRequest 
     request.AllTables = plan.DataAllTables;
     request.Tables = plan.DataAllTables ? std::vector<DataTablePair>{} : plan.DataTables;
     request.Mode = plan.DataMode;
+    request.Filter = plan.Filter;
     return request;
 }
 
@@ -195,7 +205,7 @@ ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& service
         return outcome;
     }
     const DataCompareResults& results = *outcome.DataResults;
-    outcome.Status = results.ExitStatus();
+    outcome.Status = DataCompareExitStatus(results, plan.NotComparable);
     if (!results.Complete()) {
         outcome.Status = kReplayExitError;
         const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
@@ -217,7 +227,8 @@ ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& service
     }
     if (!exportPath.empty()) {
         std::string error;
-        if (!WriteExportFile(
+        if (!ReplayExportAllowed(exportPath, format, error) ||
+            !WriteExportFile(
                 exportPath, FormatDataReplayReport(results, format, request.RowKeepLimit), error)) {
             outcome.Status = kReplayExitError;
             outcome.Problem = error;
@@ -243,15 +254,58 @@ ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& service
 
 } // namespace
 
-int ReplayExitStatus(const DbCompareResults& results) {
-    if (!results.Complete())
-        return kReplayExitError;
-    const StatusCounts c = results.Totals();
-    if (c[PairStatus::NotComparable] > 0)
-        return kReplayExitError;
-    if (c[PairStatus::Different] + c[PairStatus::OnlyInSource] + c[PairStatus::OnlyInTarget] > 0)
-        return kReplayExitDifferent;
-    return kReplayExitIdentical;
+namespace {
+
+const char* FormatName(ReportFormat format) {
+    return format == ReportFormat::Html ? "HTML" : format == ReportFormat::Csv ? "CSV" : "text";
+}
+
+// What an existing file holds, judged by its first characters: 1 HTML, 0 something else,
+// -1 no such file (or nothing in it).
+int ExistingHoldsHtml(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return -1;
+    char head[512];
+    in.read(head, sizeof head);
+    std::string start(head, static_cast<size_t>(in.gcount()));
+    if (start.rfind("\xEF\xBB\xBF", 0) == 0)
+        start.erase(0, 3);
+    start = ToLowerAscii(TrimWhitespace(start));
+    if (start.empty())
+        return -1;
+    return start.rfind("<!doctype html", 0) == 0 || start.rfind("<html", 0) == 0 ? 1 : 0;
+}
+
+} // namespace
+
+bool ReplayExportAllowed(const std::string& path, ReportFormat format, std::string& error) {
+    const int32_t byName = ExportTypeOf(path);
+    const int32_t wanted = format == ReportFormat::Html  ? kExportHtml
+                           : format == ReportFormat::Csv ? kExportCsv
+                                                         : 0;
+    if (byName != 0 && wanted != 0 && byName != wanted) {
+        error = "the process writes its report as " + std::string(FormatName(format)) +
+                ", but its export file " + path + " is named as " +
+                (byName == kExportCsv ? "a CSV" : "an HTML") +
+                " file. Nothing was written; the file is unchanged. Edit the process to "
+                "choose a matching file or type.";
+        return false;
+    }
+    const int holdsHtml = ExistingHoldsHtml(path);
+    if (holdsHtml >= 0 && (holdsHtml == 1) != (format == ReportFormat::Html)) {
+        error = "the export file " + path + " holds " +
+                (holdsHtml == 1 ? std::string("an HTML report") : std::string("no HTML")) +
+                ", and the process would replace it with " + FormatName(format) +
+                ". Nothing was written; the file is unchanged. Move the file away or edit the "
+                "process.";
+        return false;
+    }
+    return true;
+}
+
+int ReplayExitStatus(const DbCompareResults& results, NotComparablePolicy policy) {
+    return DbCompareExitStatus(results, policy);
 }
 
 std::string ResultCountsText(const DbCompareResults& r) {
@@ -290,7 +344,7 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
     if (!outcome.Results)
         return outcome;
     const DbCompareResults& results = *outcome.Results;
-    outcome.Status = ReplayExitStatus(results);
+    outcome.Status = ReplayExitStatus(results, plan.NotComparable);
     if (!results.Complete()) {
         const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
         outcome.Problem = "the comparison did not complete" +
@@ -305,7 +359,8 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
 
     if (!exportPath.empty()) {
         std::string error;
-        if (!WriteDbCompareReport(results, format, exportPath, error)) {
+        if (!ReplayExportAllowed(exportPath, format, error) ||
+            !WriteDbCompareReport(results, format, exportPath, error)) {
             outcome.Status = kReplayExitError;
             outcome.Problem = error;
             return outcome;

@@ -38,6 +38,10 @@ struct ReplayPlan {
     bool DataAllTables = false;
     std::vector<DataTablePair> DataTables;
     DataCompareMode DataMode = DataCompareMode::Auto;
+    // The objects (tables) a run keeps and leaves out, and what a pair that cannot be compared
+    // does to the status. A single pair is compared whatever the patterns say.
+    ObjectFilter Filter;
+    NotComparablePolicy NotComparable = NotComparablePolicy::Error;
     // The saved export (empty path: none) and print settings.
     std::string ExportPath;
     ReportFormat ExportFormat = ReportFormat::Text;
@@ -91,8 +95,15 @@ struct ReplayOutcome {
 };
 
 // 0 when the run completed and every object is identical; 2 when it did not complete or an
-// object is not comparable; 1 otherwise.
-int ReplayExitStatus(const DbCompareResults& results);
+// object is not comparable (under the Error policy); 1 otherwise.
+int ReplayExitStatus(const DbCompareResults& results,
+                     NotComparablePolicy policy = NotComparablePolicy::Error);
+
+// Whether a replay may write its report in `format` to `path`: not when the file's name ends
+// in the other export type's extension (a .csv file would receive HTML), nor when a file of
+// that name exists and holds the other kind (HTML where CSV or text goes, or the reverse).
+// False with the reason; the file is then left as it is.
+bool ReplayExportAllowed(const std::string& path, ReportFormat format, std::string& error);
 
 // Runs the planned comparison, then exports to `exportPath` (the saved file unless the caller
 // names another; empty: no export) in `format`, and prints when the plan says so. An export

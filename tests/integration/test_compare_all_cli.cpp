@@ -204,6 +204,50 @@ TEST_P(CompareAllCli, ADatabaseAgainstItselfIsIdenticalAndFilesAreWrittenWhole) 
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
+TEST_P(CompareAllCli, AnEncryptedProcedureLeftOutOrOnlyReportedLetsTheRunPass) {
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const auto run = [&](const std::string& options) {
+        return Run(Args(f, "--format csv --types procedures,views " + options, "OrvaneDemoSource",
+                        "OrvaneDemoSource"));
+    };
+    CliResult r = run("");
+    EXPECT_EQ(r.status, 2) << r.err;
+    // Left out by name (schema and name, letter case ignored, per type): status 0 and not listed.
+    for (const char* pattern :
+         {"--exclude procedures:SALES.usp_commission_*", "--exclude '*.usp_Commission_Calc?late'",
+          "--exclude usp_Commission_Calculate --exclude views:nothing"}) {
+        r = run(pattern);
+        EXPECT_EQ(r.status, 0) << pattern << "\n" << r.err;
+        const auto records = Records(r.out);
+        EXPECT_EQ(records.count(Key("procedures", "sales", "usp_Commission_Calculate")), 0u)
+            << pattern;
+        EXPECT_EQ(records.count(Key("views", "sales", "vw_Pipeline")), 1u) << pattern;
+    }
+    // A pattern for views leaves the procedure in.
+    EXPECT_EQ(run("--exclude views:sales.*").status, 2);
+    // Only what is included; exclude wins over include.
+    r = run("--include 'dbo.*' --exclude views:*");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const auto& [key, rec] : Records(r.out)) {
+        EXPECT_EQ(std::get<0>(key), "procedures");
+        EXPECT_EQ(std::get<1>(key), "dbo");
+    }
+    // Reported only: listed as not comparable, the rest decides the status.
+    r = run("--not-comparable=report");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const Key secret{"procedures", "sales", "usp_Commission_Calculate"};
+    EXPECT_EQ(Records(r.out)[secret][3], "not comparable");
+    EXPECT_NE(r.err.find("usp_Commission_Calculate"), std::string::npos) << r.err;
+    r = Run(Args(f, "--types procedures --not-comparable report", "OrvaneDemoSource",
+                 "OrvaneDemoSource"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run("--not-comparable=ignore");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown --not-comparable value 'ignore'"), std::string::npos) << r.err;
+}
+
 TEST_P(CompareAllCli, RefusalsExitTwoWithAMessage) {
     CatalogSim f(GetParam(), {"demo_source.sql"});
     ASSERT_SIM_STARTED(f);

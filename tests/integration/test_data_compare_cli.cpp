@@ -36,6 +36,13 @@ TEST_F(CompareDataCli, ExitStatusesFollowTheVerdicts) {
         {"--mode sideways", 2},
         {"--key Code", 2}, // a key needs the tables it is for
         {"--password x", 2},
+        // A table that cannot be compared, left out by name or only reported.
+        {"--tables dbo.EmptyBoth,dbo.KeyTypes", 2},
+        {"--tables dbo.EmptyBoth,dbo.KeyTypes --exclude KEYTYPES", 0},
+        {"--tables dbo.EmptyBoth,dbo.KeyTypes --include 'tables:dbo.Empty*'", 0},
+        {"--tables dbo.EmptyBoth,dbo.KeyTypes --not-comparable=report", 0},
+        {"--tables dbo.Customers,dbo.KeyTypes --not-comparable report", 1},
+        {"--tables dbo.EmptyBoth --exclude views:x", 2},
     };
     for (const Case& c : cases) {
         const CliResult r = Run(Args(f, c.options));

@@ -211,6 +211,62 @@ TEST_P(SavedReplay, TheProgramRunsAProcessUnattendedAndEndsWithItsStatus) {
         << log;
 }
 
+TEST_P(SavedReplay, ANightlyRunPassesWithTheEncryptedProcedureLeftOutAndKeepsOtherFiles) {
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Prepare(f);
+    // Procedures and views of a database against itself: only the encrypted procedure stands
+    // in the way of status 0.
+    const std::string plain = home_ + "/plain.csv";
+    ASSERT_EQ(SaveComparisonProcess(
+                  ini_, Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", plain)),
+              1);
+    ComparisonDescription left =
+        Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", home_ + "/left.csv");
+    left.ExcludePatterns = {"procedures:sales.usp_Commission_*"};
+    ASSERT_EQ(SaveComparisonProcess(ini_, left), 2);
+    ComparisonDescription reported =
+        Whole("OrvaneDemoSource", "OrvaneDemoSource", "0,1,0,1,0,0,0", home_ + "/reported.csv");
+    reported.ReportNotComparable = true;
+    ASSERT_EQ(SaveComparisonProcess(ini_, reported), 3);
+    // A process stored with HTML as its type but a .csv file name, over a real CSV export.
+    const std::string csv = home_ + "/real.csv";
+    std::ofstream(csv) << "type,schema,name,status\n";
+    ComparisonDescription mismatch = left;
+    mismatch.SavedFullExportFilePath = csv;
+    mismatch.ExportType = kExportHtml;
+    ASSERT_EQ(SaveComparisonProcess(ini_, mismatch), 4);
+
+    EXPECT_EQ(Run("run-saved 1").status, 2);
+    CliResult r = Run("run-saved 2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::ReadTextFile(home_ + "/left.csv").find("usp_Commission_Calculate"),
+              std::string::npos);
+    r = Run("run-saved 3");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(test::ReadTextFile(home_ + "/reported.csv")
+                  .find("procedures,sales,usp_Commission_Calculate,not comparable"),
+              std::string::npos);
+    r = Run("run-saved 4");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("is named as a CSV file"), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadTextFile(csv), "type,schema,name,status\n");
+
+    fs::remove(home_ + "/left.csv");
+    EXPECT_EQ(RunProgram("/RunSavedComp:2"), 0)
+        << test::ReadTextFile(home_ + "/program-stderr.txt");
+    EXPECT_TRUE(fs::exists(home_ + "/left.csv"));
+    EXPECT_EQ(RunProgram("/RunSavedComp:1"), 2);
+    EXPECT_EQ(RunProgram("/RunSavedComp:4"), 2);
+    EXPECT_EQ(test::ReadTextFile(csv), "type,schema,name,status\n");
+    const std::string log = ProgramLog();
+    EXPECT_NE(log.find("Saved comparison process 4, Compare All Objects"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("is named as a CSV file. Nothing was written; the file is unchanged."),
+              std::string::npos)
+        << log;
+}
+
 TEST_P(SavedReplay, ARefusedLoginIsAnErrorForBothAndWritesNothing) {
     CatalogSim f(GetParam(), {"demo_source.sql"});
     ASSERT_SIM_STARTED(f);

@@ -4,12 +4,18 @@
 #include "save_settings_scope.h"
 #include "test_env.h"
 #include "ui/main/frm_report.h"
+#include "ui/main/frm_run_saved_comp.h"
 #include "ui/main/frm_save_comparison.h"
+#include "ui/widgets/qt_list_control.h"
 #include "util/memory_text_view.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
 
 #include <QPushButton>
 #include <QTest>
@@ -218,6 +224,108 @@ TEST(SavedComparison, TheSaveDialogProposesANameAndChecksTheExportFile) {
     EXPECT_TRUE(result.Print);
     dialog.ExportEdit()->clear();
     EXPECT_EQ(dialog.Result().ExportType, 0);
+}
+
+TEST(SavedComparison, TheExportFileNameFollowsTheChosenType) {
+    TestEnv env;
+    ComparisonDescription d = Sample();
+    d.SavedFullExportFilePath = env.PathOf("orders.csv");
+    d.ExportType = kExportCsv;
+    frmSaveComparison dialog(d);
+    dialog.show();
+    // Choosing HTML in the type box renames the file; choosing CSV again renames it back.
+    QComboBox* type = dialog.ExportTypeSelector();
+    type->setFocus();
+    QTest::keyClick(type, Qt::Key_Up);
+    EXPECT_EQ(type->currentData().toInt(), kExportHtml);
+    EXPECT_EQ(dialog.ExportEdit()->text().toStdString(), env.PathOf("orders.html"));
+    QTest::keyClick(type, Qt::Key_Down);
+    EXPECT_EQ(dialog.ExportEdit()->text().toStdString(), env.PathOf("orders.csv"));
+    // A name without either ending gets the type's on OK; so does a mismatch set from outside.
+    dialog.ExportEdit()->setText(QString::fromStdString(env.PathOf("nightly")));
+    ASSERT_TRUE(dialog.Confirm());
+    EXPECT_EQ(dialog.ExportEdit()->text().toStdString(), env.PathOf("nightly.csv"));
+    frmSaveComparison stored(d);
+    stored.ExportEdit()->setText(QString::fromStdString(env.PathOf("orders.csv")));
+    stored.ExportTypeSelector()->blockSignals(true);
+    stored.ExportTypeSelector()->setCurrentIndex(0); // HTML
+    stored.ExportTypeSelector()->blockSignals(false);
+    const ComparisonDescription result = stored.Result();
+    EXPECT_EQ(result.ExportType, kExportHtml);
+    EXPECT_EQ(result.SavedFullExportFilePath, env.PathOf("orders.html"));
+}
+
+TEST(SavedComparison, EditChangesAStoredProcessInItsDialog) {
+    TestEnv env;
+    ComparisonDescription d = Sample();
+    d.CompSubType = kCompSubTypeAllObjects;
+    d.EncObjTypes = "0,1,0,1,0,0,0";
+    d.CheckCount[1] = 0;
+    d.Name = "Nightly";
+    d.SavedFullExportFilePath = env.PathOf("nightly.html");
+    d.ExportType = kExportHtml;
+    ASSERT_EQ(SaveComparisonProcess(Paths().CompsIni, d), 1);
+    WriteTextFile(Paths().CompsIni,
+                  ReadTextFile(Paths().CompsIni) + "[2]\r\nCompType=1\r\nCompSubType=ten\r\n");
+
+    frmRunSavedComp list;
+    list.show();
+    auto* edit = list.findChild<QPushButton*>("cmdEdit");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(list.SelectNumber(2));
+    EXPECT_FALSE(edit->isEnabled()); // a refused process cannot be edited
+    ASSERT_TRUE(list.SelectNumber(1));
+    EXPECT_TRUE(edit->isEnabled());
+
+    int shown = 0;
+    std::string title, refusal;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<frmSaveComparison*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        ++shown;
+        title = dialog->windowTitle().toStdString();
+        EXPECT_EQ(dialog->NameEdit()->text().toStdString(), "Nightly");
+        dialog->NameEdit()->setText("Nightly, no secrets");
+        dialog->ExportEdit()->clear();
+        QTest::keyClicks(dialog->ExportEdit(), QString::fromStdString(env.PathOf("n.csv")));
+        EXPECT_EQ(dialog->ExportTypeSelector()->currentData().toInt(), kExportCsv);
+        QTest::mouseClick(dialog->PrintCheck(), Qt::LeftButton, {}, QPoint(6, 6));
+        QTest::keyClicks(dialog->ExcludeEdit(), "gadgets:x");
+        QPushButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        // A pattern naming no type keeps the dialog open with the reason.
+        EXPECT_TRUE(dialog->isVisible());
+        if (!env.prompter.messages.empty())
+            refusal = env.prompter.messages.back().text;
+        dialog->ExcludeEdit()->clear();
+        QTest::keyClicks(dialog->ExcludeEdit(), "procedures:sales.usp_Commission_*");
+        QTest::keyClick(dialog->ExcludeEdit(), Qt::Key_Return);
+        QTest::keyClicks(dialog->ExcludeEdit(), "views:*_old");
+        QTest::keyClicks(dialog->IncludeEdit(), "dbo.*");
+        dialog->NotComparableSelector()->setFocus();
+        QTest::keyClick(dialog->NotComparableSelector(), Qt::Key_Down);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTest::mouseClick(edit, Qt::LeftButton);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(title, "Edit Comparison Process");
+    EXPECT_NE(refusal.find("unknown object type 'gadgets'"), std::string::npos) << refusal;
+
+    ComparisonDescription back;
+    std::string error;
+    ASSERT_TRUE(ReadComparisonProcess(Paths().CompsIni, 1, back, error)) << error;
+    EXPECT_EQ(back.Name, "Nightly, no secrets");
+    EXPECT_EQ(back.SavedFullExportFilePath, env.PathOf("n.csv"));
+    EXPECT_EQ(back.ExportType, kExportCsv);
+    EXPECT_TRUE(back.Print);
+    EXPECT_EQ(back.ExcludePatterns,
+              (std::vector<std::string>{"procedures:sales.usp_Commission_*", "views:*_old"}));
+    EXPECT_EQ(back.IncludePatterns, std::vector<std::string>{"dbo.*"});
+    EXPECT_TRUE(back.ReportNotComparable);
+    EXPECT_EQ(back.EncObjTypes, d.EncObjTypes); // what it compares is not touched
+    EXPECT_EQ(list.List()->CellText(0, 1), "Nightly, no secrets");
+    EXPECT_EQ(list.List()->CellText(0, 7), env.PathOf("n.csv") + " (CSV), print");
+    EXPECT_EQ(list.CurrentNumber(), 1);
 }
 
 } // namespace

@@ -80,3 +80,110 @@ TEST(DbCompareFilter, NextDifferenceWalksTheShownRowsOnly) {
 
 } // namespace
 } // namespace orv
+
+#include "dbcompare/compare_all_command.h"
+#include "dbcompare/compare_data_command.h"
+#include "dbcompare/object_filter.h"
+
+namespace orv {
+namespace {
+
+TEST(ObjectFilter, ExcludeWinsAndAPatternWithoutSchemaMatchesEverySchema) {
+    ObjectFilter f;
+    EXPECT_TRUE(f.Passes(kTypeProcedure, "sales", "usp_Commission_Calculate"));
+    f.Exclude = {"procedures:SALES.usp_commission_*"};
+    EXPECT_FALSE(f.Passes(kTypeProcedure, "sales", "usp_Commission_Calculate"));
+    // The type prefix limits the pattern to its type; the schema part to its schema.
+    EXPECT_TRUE(f.Passes(kTypeView, "sales", "usp_Commission_Calculate"));
+    EXPECT_TRUE(f.Passes(kTypeProcedure, "dbo", "usp_Commission_Calculate"));
+
+    f.Exclude = {"tmp_????"};
+    EXPECT_FALSE(f.Passes(kTypeTable, "dbo", "TMP_2024"));
+    EXPECT_FALSE(f.Passes(kTypeTable, "archive", "tmp_2024"));
+    EXPECT_TRUE(f.Passes(kTypeTable, "dbo", "tmp_20245"));
+
+    f.Include = {"dbo.*", "10:*.usp_*"}; // a type code works as its word does
+    EXPECT_TRUE(f.Passes(kTypeView, "dbo", "vw_A"));
+    EXPECT_TRUE(f.Passes(kTypeProcedure, "sales", "usp_X"));
+    EXPECT_FALSE(f.Passes(kTypeView, "sales", "usp_X"));
+    EXPECT_FALSE(f.Passes(kTypeTable, "dbo", "tmp_2024")); // included, but excluded too
+
+    std::string error;
+    EXPECT_TRUE(f.Check(error));
+    for (const char* bad : {"", "widgets:x", "dbo.", ".x", "views:"}) {
+        ObjectFilter g;
+        g.Exclude = {bad};
+        EXPECT_FALSE(g.Check(error)) << bad;
+    }
+    f.Exclude = {"widgets:x"};
+    EXPECT_FALSE(f.Check(error));
+    EXPECT_NE(error.find("unknown object type 'widgets'"), std::string::npos) << error;
+}
+
+TEST(ObjectFilter, OneExitStatusRuleForEveryComparison) {
+    using P = NotComparablePolicy;
+    EXPECT_EQ(ComparisonExitStatus(true, false, true, false, P::Error), 2);
+    EXPECT_EQ(ComparisonExitStatus(true, false, true, false, P::Report), 0);
+    EXPECT_EQ(ComparisonExitStatus(true, false, true, true, P::Report), 1);
+    EXPECT_EQ(ComparisonExitStatus(false, false, false, false, P::Report), 2);
+    EXPECT_EQ(ComparisonExitStatus(true, true, false, false, P::Report), 2);
+
+    DbCompareResults db;
+    PairVerdict v;
+    v.Status = PairStatus::NotComparable;
+    db.Pairs = {v};
+    EXPECT_EQ(CompareAllExitStatus(db), 2);
+    EXPECT_EQ(CompareAllExitStatus(db, P::Report), 0);
+    DataCompareResults data;
+    DataTableResult t;
+    t.Status = DataPairStatus::NotComparable;
+    data.Tables = {t};
+    EXPECT_EQ(data.ExitStatus(), 2);
+    EXPECT_EQ(DataCompareExitStatus(data, P::Report), 0);
+    data.Tables.back().Incomplete = true; // a table cut short is never passed over
+    EXPECT_EQ(DataCompareExitStatus(data, P::Report), 2);
+}
+
+TEST(ObjectFilter, TheCommandLinesReadRepeatedPatternsAndThePolicy) {
+    std::string error;
+    CompareAllArgs all;
+    ASSERT_TRUE(
+        ParseCompareAllArgs({"--exclude", "procedures:sales.*", "--include=dbo.*", "--exclude",
+                             "x?", "--not-comparable=report", "s1", "d1", "s2", "d2"},
+                            all, error))
+        << error;
+    EXPECT_EQ(all.Filter.Exclude, (std::vector<std::string>{"procedures:sales.*", "x?"}));
+    EXPECT_EQ(all.Filter.Include, std::vector<std::string>{"dbo.*"});
+    EXPECT_EQ(all.NotComparable, NotComparablePolicy::Report);
+    ASSERT_TRUE(ParseCompareAllArgs({"s1", "d1", "s2", "d2"}, all, error));
+    EXPECT_EQ(all.NotComparable, NotComparablePolicy::Error);
+
+    CompareDataArgs data;
+    ASSERT_TRUE(ParseCompareDataArgs(
+        {"--exclude", "tables:audit.*", "--not-comparable", "report", "s1", "d1", "s2", "d2"}, data,
+        error))
+        << error;
+    EXPECT_EQ(data.Filter.Exclude, std::vector<std::string>{"tables:audit.*"});
+
+    struct Refused {
+        std::vector<std::string> words;
+        std::string error;
+    };
+    const std::vector<Refused> refused = {
+        {{"--exclude", "gadgets:a", "s1", "d1", "s2", "d2"}, "unknown object type 'gadgets'"},
+        {{"--not-comparable=ignore", "s1", "d1", "s2", "d2"}, "unknown --not-comparable value"},
+        {{"--not-comparable=error", "--not-comparable=report", "s1", "d1", "s2", "d2"},
+         "given twice"},
+        {{"--include", "s1", "d1", "s2"}, "expected 4 arguments"},
+    };
+    for (const Refused& r : refused) {
+        EXPECT_FALSE(ParseCompareAllArgs(r.words, all, error));
+        EXPECT_NE(error.find(r.error), std::string::npos) << error;
+    }
+    EXPECT_FALSE(
+        ParseCompareDataArgs({"--include", "views:v", "s1", "d1", "s2", "d2"}, data, error));
+    EXPECT_NE(error.find("compares tables only"), std::string::npos) << error;
+}
+
+} // namespace
+} // namespace orv

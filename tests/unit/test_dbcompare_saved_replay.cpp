@@ -249,5 +249,65 @@ TEST_F(SavedReplayRun, ServersAndPrintingThatFailAreErrors) {
     EXPECT_NE(printedText.find("Compare All Objects"), std::string::npos) << printedText;
 }
 
+TEST_F(SavedReplayRun, AReportOfAnotherKindNeverReplacesTheFile) {
+    statuses = {PairStatus::Different};
+    // The stored mismatch: HTML asked for, the file named .csv and holding yesterday's CSV.
+    const std::string csv = dir_ + "report.csv";
+    std::ofstream(csv) << "type,schema,name\n";
+    ComparisonDescription d = Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0");
+    d.SavedFullExportFilePath = csv;
+    d.ExportType = kExportHtml;
+    ReplayOutcome o = Run(d, csv, ReportFormat::Html);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Problem.find("as HTML, but its export file " + csv + " is named as a CSV file"),
+              std::string::npos)
+        << o.Problem;
+    EXPECT_TRUE(o.ExportedTo.empty());
+    EXPECT_EQ(Read(csv), "type,schema,name\n");
+    EXPECT_NE(ReplayLogLine(1, d, o).find("Exit status 2."), std::string::npos);
+
+    // A name that says nothing: the file's content tells, in both directions.
+    const std::string bare = dir_ + "report";
+    std::ofstream(bare) << "\xEF\xBB\xBF  <!DOCTYPE html><html></html>";
+    o = Run(d, bare, ReportFormat::Csv);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Problem.find("holds an HTML report"), std::string::npos) << o.Problem;
+    std::ofstream(bare) << "a,b\n";
+    o = Run(d, bare, ReportFormat::Html);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(Read(bare), "a,b\n");
+    // Same kinds replace each other as before; an empty file is no report of any kind.
+    o = Run(d, csv, ReportFormat::Csv);
+    EXPECT_EQ(o.Status, 1) << o.Problem;
+    std::ofstream(bare, std::ios::trunc).close();
+    o = Run(d, bare, ReportFormat::Html);
+    EXPECT_EQ(o.Status, 1) << o.Problem;
+    o = Run(d, bare, ReportFormat::Html);
+    EXPECT_EQ(o.Status, 1) << o.Problem;
+    EXPECT_EQ(Read(bare).rfind("<!DOCTYPE html>", 0), 0u);
+}
+
+TEST_F(SavedReplayRun, PatternsAndTheNotComparableSettingReachTheRun) {
+    ComparisonDescription d = Process(kCompSubTypeAllObjects, "1,1,0,0,0,0,0");
+    d.ExcludePatterns = {"procedures:sales.*"};
+    d.IncludePatterns = {"dbo.*"};
+    statuses = {PairStatus::Identical, PairStatus::NotComparable};
+    EXPECT_EQ(Run(d, "").Status, 2);
+    EXPECT_EQ(lastRequest.Filter.Exclude, d.ExcludePatterns);
+    EXPECT_EQ(lastRequest.Filter.Include, d.IncludePatterns);
+    d.ReportNotComparable = true;
+    ReplayOutcome o = Run(d, "");
+    EXPECT_EQ(o.Status, 0);
+    EXPECT_TRUE(o.Problem.empty()) << o.Problem;
+    statuses = {PairStatus::Different, PairStatus::NotComparable};
+    EXPECT_EQ(Run(d, "").Status, 1);
+
+    ReplayPlan plan;
+    std::string error;
+    d.ExcludePatterns = {"gadgets:x"};
+    EXPECT_FALSE(PlanReplay(d, plan, error));
+    EXPECT_NE(error.find("unknown object type 'gadgets'"), std::string::npos) << error;
+}
+
 } // namespace
 } // namespace orv

@@ -236,3 +236,71 @@ TEST(SavedProcess, ProgramsSavingAtOnceKeepEveryProcess) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(SavedProcess, EditingKeepsTheNumberAndStoresPatternsInKeysOfTheirOwn) {
+    TempFolder temp;
+    const std::string ini = temp.Path() + "/orv_comps.ini";
+    // A process stored before patterns existed reads as "every object, not comparable fails".
+    std::ofstream(ini, std::ios::binary)
+        << "[1]\r\nCompType=1\r\nCompSubType=10\r\nEncObjTypes=1111110\r\nServerName1=A\r\n"
+           "DbName1=x\r\nServerName2=B\r\nDbName2=y\r\nExportFilePath=/r/a.csv\r\n"
+           "ExportType=2\r\n";
+    ASSERT_EQ(SaveComparisonProcess(ini, WholeDatabase(kCompSubTypeAllObjects, "1,1,1,1,1,1,0")),
+              2);
+    ComparisonDescription d;
+    std::string error;
+    ASSERT_TRUE(ReadComparisonProcess(ini, 1, d, error)) << error;
+    EXPECT_TRUE(d.IncludePatterns.empty());
+    EXPECT_TRUE(d.ExcludePatterns.empty());
+    EXPECT_FALSE(d.ReportNotComparable);
+
+    d.Name = "Nightly";
+    d.IncludePatterns = {"dbo.*"};
+    d.ExcludePatterns = {"procedures:sales.usp_Commission_*", "views:*_old"};
+    d.ReportNotComparable = true;
+    d.SavedFullExportFilePath = "/r/a.html";
+    d.ExportType = kExportHtml;
+    ASSERT_TRUE(UpdateComparisonProcess(ini, 1, d));
+    EXPECT_FALSE(UpdateComparisonProcess(ini, 9, d));
+    ComparisonDescription back;
+    ASSERT_TRUE(ReadComparisonProcess(ini, 1, back, error)) << error;
+    EXPECT_TRUE(SameDescription(back, d));
+    EXPECT_EQ(back.IncludePatterns, d.IncludePatterns);
+    EXPECT_EQ(back.ExcludePatterns, d.ExcludePatterns);
+    EXPECT_TRUE(back.ReportNotComparable);
+    const std::string text = TempFolder::Read(ini);
+    EXPECT_NE(text.find("Exclude2=views:*_old\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("NotComparable=report\r\n"), std::string::npos) << text;
+
+    // Fewer patterns after a second edit: the old keys go, the other process stays.
+    back.ExcludePatterns = {"x"};
+    back.ReportNotComparable = false;
+    ASSERT_TRUE(UpdateComparisonProcess(ini, 1, back));
+    ASSERT_TRUE(ReadComparisonProcess(ini, 1, d, error)) << error;
+    EXPECT_EQ(d.ExcludePatterns, std::vector<std::string>{"x"});
+    EXPECT_FALSE(d.ReportNotComparable);
+    EXPECT_EQ(ListComparisonProcesses(ini).size(), 2u);
+
+    std::ofstream(ini, std::ios::app | std::ios::binary) << "[3]\r\nCompType=1\r\nCompSubType=10"
+                                                            "\r\nEncObjTypes=1111110\r\n"
+                                                            "ServerName1=A\r\nDbName1=x\r\n"
+                                                            "ServerName2=B\r\nDbName2=y\r\n"
+                                                            "NotComparable=ignore\r\n";
+    EXPECT_FALSE(ReadComparisonProcess(ini, 3, d, error));
+    EXPECT_NE(error.find("the key NotComparable holds \"ignore\""), std::string::npos) << error;
+}
+
+TEST(SavedProcess, TheExtensionFollowsTheExportType) {
+    EXPECT_EQ(WithExportExtension("/r/report.csv", kExportHtml), "/r/report.html");
+    EXPECT_EQ(WithExportExtension("/r/report.HTM", kExportCsv), "/r/report.csv");
+    EXPECT_EQ(WithExportExtension("/r/report.html", kExportHtml), "/r/report.html");
+    EXPECT_EQ(WithExportExtension("/r/report", kExportCsv), "/r/report.csv");
+    EXPECT_EQ(WithExportExtension("/r.d/report.txt", kExportHtml), "/r.d/report.txt.html");
+    EXPECT_EQ(WithExportExtension("", kExportHtml), "");
+}
+
+} // namespace
+} // namespace orv

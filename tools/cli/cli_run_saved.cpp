@@ -35,7 +35,11 @@ constexpr const char* kRunSavedHelp =
     "\n"
     "Without --output the report goes to the process's export file, or to standard output\n"
     "as text when it has none. A file is written all or nothing: a comparison that did not\n"
-    "complete, a missing folder or an unwritable file leaves an existing file unchanged.\n"
+    "complete, a missing folder or an unwritable file leaves an existing file unchanged;\n"
+    "a file named for the other export type, or holding the other kind of report, is\n"
+    "never replaced. The process's Include/Exclude patterns and NotComparable setting\n"
+    "(edited in the program) apply as compare-all's --include, --exclude and\n"
+    "--not-comparable do.\n"
     "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
     "\n"
     "A saved data comparison reports its table pairs as 'orvane-cli compare-data' does (CSV:\n"
@@ -44,7 +48,8 @@ constexpr const char* kRunSavedHelp =
     "Exit status: 0 every object identical, 1 an object differs or exists on one side only,\n"
     "2 error (no such process, a malformed process, a server no longer stored or not\n"
     "reachable, a refused login, an export that could not be written, an object not\n"
-    "comparable, or a comparison that did not complete).\n";
+    "comparable unless the process only reports them, or a comparison that did not\n"
+    "complete).\n";
 
 void StartUp() {
     InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());

@@ -248,8 +248,9 @@ private:
     // The menu items, button and list modes of the whole-database comparisons.
     void WireDbCompareCommands();
     // The results shown, or null when nothing ran.
+    // `filter` leaves objects out by name (a saved process's patterns).
     DbCompareResultsPtr RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
-                                            bool details);
+                                            bool details, const ObjectFilter& filter = {});
     void WireSavedCompCommands();
     bool SetUpPanelsForReplay(const ReplayPlan& plan);
     // A saved data comparison on the panels' servers and databases: its progress window, the

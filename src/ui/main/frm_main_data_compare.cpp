@@ -248,7 +248,8 @@ bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
     } else {
         if (!plan.ExportPath.empty()) {
             std::string error;
-            if (!WriteExportFile(
+            if (!ReplayExportAllowed(plan.ExportPath, plan.ExportFormat, error) ||
+                !WriteExportFile(
                     plan.ExportPath,
                     FormatDataReplayReport(*results, plan.ExportFormat, request.RowKeepLimit),
                     error))

@@ -118,7 +118,7 @@ void frmMain::CompareSelectedOfType(int typeIndex, bool details) {
 }
 
 DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
-                                                 bool details) {
+                                                 bool details, const ObjectFilter& filter) {
     if (busy_ || !CheckMdacVersion())
         return nullptr;
     if (DatabaseText(0).empty()) {
@@ -138,6 +138,7 @@ DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector
     request.Kind = kind;
     request.Details = details;
     request.Types = types;
+    request.Filter = filter;
     for (int i = 0; i < 2; ++i) {
         request.Server[i] = PanelServers()[static_cast<size_t>(i)];
         request.Database[i] = DatabaseText(i);

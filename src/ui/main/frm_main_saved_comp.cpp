@@ -169,7 +169,7 @@ bool frmMain::RunSavedComparison(int32_t number) {
         return RunSavedDataComparison(plan);
     if (plan.Kind == ReplayKind::WholeDatabase) {
         const DbCompareResultsPtr results =
-            RunDbCompareCommand(plan.DbKind, plan.Types, plan.Details);
+            RunDbCompareCommand(plan.DbKind, plan.Types, plan.Details, plan.Filter);
         if (!results)
             return false;
         if (results->Complete())
@@ -215,7 +215,8 @@ bool frmMain::RunSavedComparison(int32_t number) {
 void frmMain::ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results) {
     if (!plan.ExportPath.empty()) {
         std::string error;
-        if (!WriteDbCompareReport(results, plan.ExportFormat, plan.ExportPath, error))
+        if (!ReplayExportAllowed(plan.ExportPath, plan.ExportFormat, error) ||
+            !WriteDbCompareReport(results, plan.ExportFormat, plan.ExportPath, error))
             CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
     }
     if (plan.Print) {

@@ -2,6 +2,7 @@
 
 #include "core/help_topic.h"
 #include "core/paths.h"
+#include "ui/main/frm_save_comparison.h"
 #include "ui/widgets/qt_list_control.h"
 #include "util/prompter.h"
 
@@ -75,15 +76,20 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
     lblFault_->setStyleSheet("color: #a00000;");
 
     cmdRun_ = MakeButton("cmdRun", "&Run", "Run the selected comparison process (Enter)", this);
+    cmdEdit_ = MakeButton("cmdEdit", "&Edit...",
+                          "Change the selected process's name, export, printing and the "
+                          "objects it leaves out",
+                          this);
     cmdRename_ =
         MakeButton("cmdRename", "Re&name...", "Give the selected process a new name", this);
     cmdDelete_ = MakeButton("cmdDelete", "&Delete", "Delete the selected process", this);
-    cmdHelp_ = MakeButton("cmdHelp", "H&elp", "Display Help file (F1)", this);
+    cmdHelp_ = MakeButton("cmdHelp", "&Help", "Display Help file (F1)", this);
     cmdClose_ = MakeButton("cmdClose", "&Close", "Close the window (Esc)", this);
     cmdRun_->setDefault(true);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdRun_);
+    buttons->addWidget(cmdEdit_);
     buttons->addWidget(cmdRename_);
     buttons->addWidget(cmdDelete_);
     buttons->addStretch(1);
@@ -104,7 +110,16 @@ frmRunSavedComp::frmRunSavedComp(QWidget* parent) : QDialog(parent) {
         return name.toStdString();
     };
 
+    askEdit = [](QWidget* owner, ComparisonDescription& d) {
+        frmSaveComparison dialog(d, owner, true);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        d = dialog.Result();
+        return true;
+    };
+
     connect(cmdRun_, &QPushButton::clicked, this, &frmRunSavedComp::RunCurrent);
+    connect(cmdEdit_, &QPushButton::clicked, this, &frmRunSavedComp::EditCurrent);
     connect(cmdRename_, &QPushButton::clicked, this, &frmRunSavedComp::RenameCurrent);
     connect(cmdDelete_, &QPushButton::clicked, this, &frmRunSavedComp::DeleteCurrent);
     connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpRunSavedComp); });
@@ -170,6 +185,7 @@ void frmRunSavedComp::UpdateButtons() {
     const bool any = row >= 0 && static_cast<size_t>(row) < entries_.size();
     const bool valid = any && entries_[static_cast<size_t>(row)].Valid;
     cmdRun_->setEnabled(valid);
+    cmdEdit_->setEnabled(valid);
     cmdRename_->setEnabled(any);
     cmdDelete_->setEnabled(any);
     lblFault_->setText(any && !valid      ? Q(entries_[static_cast<size_t>(row)].Error)
@@ -205,6 +221,25 @@ void frmRunSavedComp::RenameCurrent() {
     if (!RenameComparisonProcess(Paths().CompsIni, number, *name))
         CurrentPrompter().MessageBox(MsgIcon::Error, kTitle,
                                      "The process could not be renamed in " + Paths().CompsIni +
+                                         ".");
+    LoadProcesses(number);
+}
+
+void frmRunSavedComp::EditCurrent() {
+    const int32_t number = CurrentNumber();
+    if (number == 0 || !askEdit)
+        return;
+    const SavedProcessEntry& e = entries_[static_cast<size_t>(pvlProcesses_->CurrentRow())];
+    if (!e.Valid) {
+        CurrentPrompter().MessageBox(MsgIcon::Warning, kTitle, e.Error);
+        return;
+    }
+    ComparisonDescription d = e.Description;
+    if (!askEdit(this, d))
+        return;
+    if (!UpdateComparisonProcess(Paths().CompsIni, number, d))
+        CurrentPrompter().MessageBox(MsgIcon::Error, kTitle,
+                                     "The process could not be changed in " + Paths().CompsIni +
                                          ".");
     LoadProcesses(number);
 }

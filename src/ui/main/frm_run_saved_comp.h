@@ -1,5 +1,5 @@
 // The Run Saved Comparison Process window: the saved processes with what each compares, where
-// it exports, and the commands to run, rename and delete one.
+// it exports, and the commands to run, edit, rename and delete one.
 #pragma once
 
 #include "core/saved_comparison.h"
@@ -42,6 +42,14 @@ public:
     void RunCurrent();
     void RenameCurrent();
     void DeleteCurrent();
+    // Edit: the process's name, export file and type, print setting, name patterns and
+    // not-comparable setting in the Edit Comparison Process dialog (through `askEdit`),
+    // stored under the same number.
+    void EditCurrent();
+
+    // Lets the user change a stored process; false when cancelled. The default opens
+    // frmSaveComparison as Edit Comparison Process; tests may put their own here.
+    std::function<bool(QWidget* owner, ComparisonDescription& d)> askEdit;
 
     // Asks for a new name given the old one; nothing when cancelled. Tests put their own here.
     std::function<std::optional<std::string>(QWidget* owner, const std::string& current)> askName;
@@ -58,6 +66,7 @@ private:
     QtListControl* pvlProcesses_;
     QLabel* lblFault_;
     QPushButton* cmdRun_;
+    QPushButton* cmdEdit_;
     QPushButton* cmdRename_;
     QPushButton* cmdDelete_;
     QPushButton* cmdHelp_;

@@ -1,7 +1,9 @@
 #include "ui/main/frm_save_comparison.h"
 
 #include "core/file_io.h"
+#include "dbcompare/object_filter.h"
 #include "util/prompter.h"
+#include "util/text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <optional>
@@ -27,6 +30,23 @@ std::string S(const QString& s) {
 }
 
 constexpr const char* kTitle = "Save Comparison";
+constexpr const char* kEditTitle = "Edit Comparison Process";
+
+// One pattern a line, blank lines dropped.
+std::vector<std::string> Patterns(const QPlainTextEdit* edit) {
+    std::vector<std::string> patterns;
+    for (const std::string& line : Split(S(edit->toPlainText()), "\n"))
+        if (!Trim(line).empty())
+            patterns.push_back(Trim(line));
+    return patterns;
+}
+
+QString PatternText(const std::vector<std::string>& patterns) {
+    std::string text;
+    for (const std::string& p : patterns)
+        text += (text.empty() ? "" : "\n") + p;
+    return Q(text);
+}
 
 SaveSettingsAsker& CurrentAsker() {
     static SaveSettingsAsker asker;
@@ -39,10 +59,11 @@ std::string ProposedProcessName(const ComparisonDescription& d) {
     return ComparisonKindText(d) + ": " + d.DbName[0] + " - " + d.DbName[1];
 }
 
-frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWidget* parent)
+frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWidget* parent,
+                                     bool editing)
     : QDialog(parent), description_(proposal) {
     setObjectName("frmSaveComparison");
-    setWindowTitle(kTitle);
+    setWindowTitle(editing ? kEditTitle : kTitle);
     setModal(true);
 
     txtName_ = new QLineEdit(
@@ -64,6 +85,30 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     chkPrint_ = new QCheckBox("&Print the report after each run", this);
     chkPrint_->setObjectName("chkPrint");
     chkPrint_->setChecked(proposal.Print);
+    const char* patternTip = "One pattern a line: [TYPE:][schema.]name with * and ?, letter "
+                             "case ignored (e.g. procedures:sales.usp_*)";
+    txtInclude_ = new QPlainTextEdit(PatternText(proposal.IncludePatterns), this);
+    txtInclude_->setObjectName("txtInclude");
+    txtInclude_->setToolTip(QString("Compare only these objects; empty for all. ") + patternTip);
+    txtInclude_->setTabChangesFocus(true);
+    txtExclude_ = new QPlainTextEdit(PatternText(proposal.ExcludePatterns), this);
+    txtExclude_->setObjectName("txtExclude");
+    txtExclude_->setToolTip(QString("Leave these objects out (wins over Include). ") + patternTip);
+    txtExclude_->setTabChangesFocus(true);
+    for (QPlainTextEdit* edit : {txtInclude_, txtExclude_})
+        edit->setFixedHeight(edit->fontMetrics().lineSpacing() * 4 + 12);
+    cmbNotComparable_ = new QComboBox(this);
+    cmbNotComparable_->setObjectName("cmbNotComparable");
+    cmbNotComparable_->addItem("Make the run fail (exit status 2)");
+    cmbNotComparable_->addItem("Only report them");
+    cmbNotComparable_->setCurrentIndex(proposal.ReportNotComparable ? 1 : 0);
+    cmbNotComparable_->setToolTip("What an object that cannot be compared (e.g. encrypted) "
+                                  "does to an unattended run's status");
+    // One pair of objects is compared whatever the patterns say.
+    const bool singlePair =
+        proposal.CompType == kCompTypeStructure && proposal.CompSubType == kCompSubTypeSinglePair;
+    txtInclude_->setEnabled(!singlePair);
+    txtExclude_->setEnabled(!singlePair);
 
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(txtExportFile_, 1);
@@ -76,6 +121,9 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     form->addRow(fileLabel, fileRow);
     form->addRow("Export &type:", cmbExportType_);
     form->addRow("", chkPrint_);
+    form->addRow("&Include:", txtInclude_);
+    form->addRow("E&xclude:", txtExclude_);
+    form->addRow("&Not comparable:", cmbNotComparable_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -84,6 +132,8 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
 
     connect(cmdBrowse_, &QPushButton::clicked, this, &frmSaveComparison::Browse);
     connect(txtExportFile_, &QLineEdit::textEdited, this, &frmSaveComparison::ExportPathEdited);
+    connect(cmbExportType_, &QComboBox::currentIndexChanged, this,
+            &frmSaveComparison::ExportTypeChosen);
     connect(buttons, &QDialogButtonBox::accepted, this, &frmSaveComparison::Confirm);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -93,6 +143,16 @@ void frmSaveComparison::ExportPathEdited() {
     const int32_t type = ExportTypeOf(S(txtExportFile_->text()));
     if (type != 0)
         cmbExportType_->setCurrentIndex(type == kExportCsv ? 1 : 0);
+}
+
+void frmSaveComparison::ExportTypeChosen() {
+    // The extension follows the type, so the file never holds another kind than its name says.
+    const std::string path = S(txtExportFile_->text().trimmed());
+    if (path.empty() || ExportTypeOf(path) == 0)
+        return;
+    const std::string fitting = WithExportExtension(path, cmbExportType_->currentData().toInt());
+    if (fitting != path)
+        txtExportFile_->setText(Q(fitting));
 }
 
 void frmSaveComparison::Browse() {
@@ -116,29 +176,45 @@ ComparisonDescription frmSaveComparison::Result() const {
     d.SavedFullExportFilePath = S(txtExportFile_->text().trimmed());
     d.ExportType = d.SavedFullExportFilePath.empty() ? 0 : cmbExportType_->currentData().toInt();
     d.Print = chkPrint_->isChecked();
+    if (d.ExportType != 0)
+        d.SavedFullExportFilePath = WithExportExtension(d.SavedFullExportFilePath, d.ExportType);
+    d.IncludePatterns = Patterns(txtInclude_);
+    d.ExcludePatterns = Patterns(txtExclude_);
+    d.ReportNotComparable = cmbNotComparable_->currentIndex() == 1;
     return d;
 }
 
 bool frmSaveComparison::Confirm() {
     const ComparisonDescription d = Result();
     const std::string& path = d.SavedFullExportFilePath;
+    const std::string title = windowTitle().toStdString();
+    ObjectFilter filter;
+    filter.Include = d.IncludePatterns;
+    filter.Exclude = d.ExcludePatterns;
+    std::string error;
+    if (!filter.Check(error)) {
+        CurrentPrompter().MessageBox(MsgIcon::Warning, title,
+                                     "Please correct the pattern: " + error + ".");
+        return false;
+    }
     if (!path.empty()) {
         // A relative path would depend on the folder the replay happens to start in.
         if (path[0] != '/') {
-            CurrentPrompter().MessageBox(MsgIcon::Warning, kTitle,
+            CurrentPrompter().MessageBox(MsgIcon::Warning, title,
                                          "The export file must be given with its whole path "
                                          "(starting with /).");
             return false;
         }
         const std::string folder = FolderOf(path);
         if (!QFileInfo(Q(folder)).isDir()) {
-            CurrentPrompter().MessageBox(MsgIcon::Warning, kTitle,
+            CurrentPrompter().MessageBox(MsgIcon::Warning, title,
                                          "The folder " + folder +
                                              " does not exist. Please choose an existing folder "
                                              "for the export file.");
             return false;
         }
     }
+    txtExportFile_->setText(Q(path));
     accept();
     return true;
 }

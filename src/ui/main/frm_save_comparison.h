@@ -1,5 +1,7 @@
-// The Save Comparison dialog: the name of the process and what a replay does with its report
-// (the export file and its type, printing), asked before the process is stored.
+// The Save Comparison dialog: the name of the process, what a replay does with its report
+// (the export file and its type, printing), the objects it keeps or leaves out and what an
+// object that cannot be compared does to its status; asked before the process is stored, and
+// again (as Edit Comparison Process) when a stored one is edited.
 #pragma once
 
 #include "core/saved_comparison.h"
@@ -11,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace orv {
@@ -18,12 +21,16 @@ namespace orv {
 class frmSaveComparison : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSaveComparison(const ComparisonDescription& proposal, QWidget* parent = nullptr);
+    // `editing`: the dialog edits a stored process (its title says so).
+    explicit frmSaveComparison(const ComparisonDescription& proposal, QWidget* parent = nullptr,
+                               bool editing = false);
 
     // The description with the name and export settings as the dialog shows them.
     ComparisonDescription Result() const;
-    // OK: checks the export settings (a known type, an existing folder) and closes; a fault is
-    // shown and the dialog stays open. True when it closed.
+    // OK: checks the export settings (a whole path, an existing folder) and the name patterns
+    // and closes; a fault is shown and the dialog stays open. The file's extension follows the
+    // export type: a name ending in the other type's extension gets this type's, a name
+    // without either gets it appended. True when it closed.
     bool Confirm();
     void Browse();
 
@@ -31,9 +38,13 @@ public:
     QLineEdit* ExportEdit() const { return txtExportFile_; }
     QComboBox* ExportTypeSelector() const { return cmbExportType_; }
     QCheckBox* PrintCheck() const { return chkPrint_; }
+    QPlainTextEdit* IncludeEdit() const { return txtInclude_; }
+    QPlainTextEdit* ExcludeEdit() const { return txtExclude_; }
+    QComboBox* NotComparableSelector() const { return cmbNotComparable_; }
 
 private:
     void ExportPathEdited();
+    void ExportTypeChosen();
 
     ComparisonDescription description_;
     QLineEdit* txtName_;
@@ -41,6 +52,9 @@ private:
     QPushButton* cmdBrowse_;
     QComboBox* cmbExportType_;
     QCheckBox* chkPrint_;
+    QPlainTextEdit* txtInclude_;
+    QPlainTextEdit* txtExclude_;
+    QComboBox* cmbNotComparable_;
 };
 
 // Asks for the name and export settings of a process about to be saved; false when the user
