@@ -20,7 +20,9 @@
 #include "util/text.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace orv {
@@ -28,6 +30,15 @@ namespace {
 
 using test::SqlsimOptions;
 using test::SqlsimProcess;
+
+// With ORV_SHOT_DIR set, the whole screen is kept as a picture there (run under Xvfb to see the
+// windows as a person does).
+void Shot(const char* name) {
+    if (const char* dir = std::getenv("ORV_SHOT_DIR")) {
+        QApplication::processEvents();
+        QApplication::primaryScreen()->grabWindow(0).save(QString(dir) + "/" + name + ".png");
+    }
+}
 
 int RowOf(QtListControl* list, const std::string& name) {
     for (int r = 0; r < list->Count(); ++r)
@@ -124,6 +135,7 @@ TEST(BrowseServerGone, OneConnectionMessageNoReportPanelsKeptAndTheNextClickWork
     ExpectSame(before[0], StateOf(w, 0), "Source");
     ExpectSame(before[1], StateOf(w, 1), "Target");
     EXPECT_FALSE(w.Busy());
+    Shot("browse_server_gone");
 
     // The server is back on its port: the same click now shows the table in both panels.
     ASSERT_TRUE(sim.Restart(error)) << error;

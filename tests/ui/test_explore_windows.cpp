@@ -295,6 +295,7 @@ TEST_F(ExploreWindows, TheStatusLineEndsOnTheCountAndTheVerdictNotOnProgress) {
     Search(*f, "nosuchlog");
     QTest::qWait(400); // longer than the progress interval
     EXPECT_EQ(f->StatusLabel()->text().toStdString(), "1 match found.");
+    Shot(f, "find_object_status");
 
     // The references window reads the catalog afresh after a refresh.
     w->MenuItem("mnuFileRefresh(0)")->trigger();
@@ -307,6 +308,7 @@ TEST_F(ExploreWindows, TheStatusLineEndsOnTheCountAndTheVerdictNotOnProgress) {
         ASSERT_TRUE(checked.wait(15000));
     }
     QTest::qWait(400);
+    Shot(r, "missing_references_summary");
     EXPECT_EQ(r->SummaryLabel()->text().toStdString(),
               "20 references to non-existent objects. 2 references to other databases or "
               "servers not checked.");

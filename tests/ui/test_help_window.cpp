@@ -13,16 +13,27 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTimer>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace orv {
 namespace {
+
+// With ORV_SHOT_DIR set, the whole screen is kept as a picture there (run under Xvfb to see the
+// windows as a person does).
+void Shot(const char* name) {
+    if (const char* dir = std::getenv("ORV_SHOT_DIR")) {
+        QApplication::processEvents();
+        QApplication::primaryScreen()->grabWindow(0).save(QString(dir) + "/" + name + ".png");
+    }
+}
 
 std::string PageName(const frmHelp& h) {
     return h.Page().fileName().toStdString();
@@ -81,6 +92,7 @@ TEST_F(HelpWindow, ATopicOpensItsPageAndTheLinksBackAndForwardWork) {
     EXPECT_FALSE(h->BackButton()->isEnabled());
     EXPECT_FALSE(h->ForwardButton()->isEnabled());
 
+    Shot("help_window_main");
     ASSERT_TRUE(ClickLink(*h, "4.html"));
     EXPECT_EQ(PageName(*h), "4.html");
     EXPECT_EQ(h->windowTitle().toStdString().rfind("Whole-database comparison", 0), 0u);

@@ -23,6 +23,15 @@ namespace {
 
 const std::vector<SelectedObject> kNoneSelected[2] = {};
 
+// With ORV_SHOT_DIR set, the whole screen is kept as a picture there (run under Xvfb to see the
+// windows as a person does).
+void Shot(const char* name) {
+    if (const char* dir = std::getenv("ORV_SHOT_DIR")) {
+        QApplication::processEvents();
+        QApplication::primaryScreen()->grabWindow(0).save(QString(dir) + "/" + name + ".png");
+    }
+}
+
 QRect Available(const QWidget* w) {
     return w->screen()->availableGeometry();
 }
@@ -63,8 +72,7 @@ TEST(ScreenBounds, ResultsWithALongNameLineAndReasonStayOnTheScreen) {
     ExpectInSight(w.SourceView(), "Source text");
     // The long line scrolls in its view.
     EXPECT_TRUE(w.SourceView()->horizontalScrollBar()->maximum() > 0);
-    if (const char* dir = std::getenv("ORV_SHOT_DIR"))
-        w.grab().save(QString(dir) + "/results_long_line.png");
+    Shot("results_long_line");
 }
 
 TEST(ScreenBounds, AWindowTooLargeOrOutOfPlaceIsBroughtBackWhenShown) {

@@ -36,8 +36,9 @@ protected:
         const QEvent::Type type = event->type();
         if ((type == QEvent::Show || type == QEvent::Resize) && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
-            if (w->isWindow() && !fitting_ && !(w->windowFlags() & Qt::ToolTip) &&
-                w->windowType() != Qt::Popup && w->windowType() != Qt::ToolTip && w->isVisible()) {
+            const Qt::WindowType kind = w->windowType();
+            if (w->isWindow() && !fitting_ && kind != Qt::Popup && kind != Qt::ToolTip &&
+                kind != Qt::SplashScreen && w->isVisible()) {
                 fitting_ = true;
                 FitWindowOnScreen(w);
                 fitting_ = false;
