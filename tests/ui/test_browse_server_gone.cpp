@@ -106,7 +106,7 @@ TEST(BrowseServerGone, OneConnectionMessageNoReportPanelsKeptAndTheNextClickWork
     w.FormLoad();
     w.show();
     QApplication::processEvents();
-    QTest::keyClick(&w, Qt::Key_F5);
+    w.Connect();
     w.ServerSelector(1)->setCurrentIndex(-1);
     w.ServerSelector(1)->setCurrentIndex(0);
     QApplication::processEvents();
