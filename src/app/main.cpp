@@ -11,6 +11,7 @@
 #include "ui/main/frm_main.h"
 #include "ui/main/saved_comp_unattended.h"
 #include "ui/widgets/qt_prompter.h"
+#include "ui/widgets/screen_bounds.h"
 #include "util/command_args.h"
 #include "util/text.h"
 
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
     if (const int status = orv::HandleStartSwitch(argc, argv); status >= 0)
         return status;
     QApplication app(argc, argv);
+    orv::KeepWindowsOnScreen(app);
     orv::QtPrompter prompter;
     orv::SetCurrentPrompter(&prompter);
     orv::InstallErrorReportWindow(prompter);

@@ -8,6 +8,11 @@
 namespace orv {
 
 void RequireOpen(const Recordset* recordset) {
+    if (recordset == nullptr || !recordset->IsOpen()) {
+        if (const CommandFailureWatch* watch = CommandFailureWatch::Active();
+            watch && watch->Failed())
+            throw CommandFailed(watch->ErrorNumber(), watch->ErrorDescription());
+    }
     if (recordset == nullptr)
         throw CatalogError(kErrObjectNotSet, "Object variable or With block variable not set");
     if (!recordset->IsOpen())
@@ -31,8 +36,18 @@ CaughtError CurrentError() {
     }
 }
 
+void PassOnCommandFailure() {
+    try {
+        throw;
+    } catch (const CommandFailed&) {
+        throw;
+    } catch (...) {
+    }
+}
+
 void ReportCurrentError(const std::string& moduleName, const std::string& procName,
                         const std::string& extraDesc) {
+    PassOnCommandFailure();
     const CaughtError e = CurrentError();
     ReportUnexpected(e.number, e.description, moduleName, procName, extraDesc);
 }

@@ -27,7 +27,16 @@ private:
     int32_t number_;
 };
 
-// Throws the error a read of a missing (91) or unopened (3704) record set raises.
+// A read of what a failed command did not give, while a CommandFailureWatch runs: the command's
+// failure is expected and belongs to the operation that watches, which tells the user once.
+// Handlers on the way pass it on (ReportCurrentError does) instead of reporting it.
+class CommandFailed : public CatalogError {
+public:
+    using CatalogError::CatalogError;
+};
+
+// Throws the error a read of a missing (91) or unopened (3704) record set raises; CommandFailed
+// instead when the watched command that should have opened it failed.
 void RequireOpen(const Recordset* recordset);
 inline void RequireOpen(const RecordsetPtr& recordset) {
     RequireOpen(recordset.get());
@@ -41,7 +50,11 @@ struct CaughtError {
 // Call only inside a catch block: classifies the exception being handled.
 CaughtError CurrentError();
 
-// Reports the exception being handled (call only inside a catch block).
+// Call only inside a catch block: rethrows a CommandFailed, which is not the handler's to report.
+void PassOnCommandFailure();
+
+// Reports the exception being handled (call only inside a catch block); a CommandFailed is
+// passed on instead.
 void ReportCurrentError(const std::string& moduleName, const std::string& procName,
                         const std::string& extraDesc = "");
 

@@ -66,10 +66,51 @@ bool HasSchemaPrefix(const std::string& listedName) {
     return listedName.find('.') != std::string::npos;
 }
 
-void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list, ObjectType type,
-                            const std::string& database, const std::string& objectName,
-                            int32_t objectId) {
+namespace {
+
+// The text of the object in the list's current row (or the one named), by its type; empty
+// when the type has none.
+std::string ReadObjectText(ServerEntry& server, const ListControl& list, ObjectType type,
+                           const std::string& database, const std::string& objectName,
+                           int32_t objectId) {
+    const int row = list.CurrentRow();
+    int32_t id = objectId;
+    if (id <= 0)
+        ParseInt32(list.CellText(row, 2), id);
+    const std::string name = objectName.empty() ? list.CellText(row, 0) : objectName;
+    switch (type) {
+    case kTypeProcedure:
+    case kTypeFunction:
+    case kTypeView:
+    case kTypeTrigger:
+        // A name qualified by the listing matches no catalog name; its id does.
+        return HasSchemaPrefix(name) && id > 0 ? GetObjectTextById(server, id, database)
+                                               : GetObjectText(server, name, database, type);
+    case kTypeTable: {
+        int32_t ignored = 0;
+        return GetTableScript(server, name, database, false, ignored, id, "", false);
+    }
+    case kTypeRelationship:
+        return GetRelationshipText(server, name, database, id);
+    case kTypeConstraint:
+        return GetConstraintText(server, name, database, id);
+    default:
+        CurrentPrompter().MessageBox(MsgIcon::None, kExecutableName, "SHOULDN't HAPPEN");
+        return "";
+    }
+}
+
+} // namespace
+
+TextShown UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list,
+                                 ObjectType type, const std::string& database,
+                                 const std::string& objectName, int32_t objectId,
+                                 OnCommandFailure onFailure) {
     int step = 1;
+    TextShown outcome = TextShown::Shown;
+    // A command that fails on the way (the server gone, a refused login, a timeout) is told
+    // once, with the command layer's message, and is no unexpected error.
+    CommandFailureWatch commands;
     try {
         int selected = objectId > 0 ? 1 : list.SelCount();
         if (list.Count() > 0 && selected == 0) {
@@ -78,55 +119,39 @@ void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& li
             selected = 1;
         }
         if (selected == 1) {
-            step = 3;
-            const int row = list.CurrentRow();
-            int32_t id = objectId;
-            if (id <= 0)
-                ParseInt32(list.CellText(row, 2), id);
-            const std::string name = objectName.empty() ? list.CellText(row, 0) : objectName;
             step = 4;
-            std::string text;
-            switch (type) {
-            case kTypeProcedure:
-            case kTypeFunction:
-            case kTypeView:
-            case kTypeTrigger:
-                // A name qualified by the listing matches no catalog name; its id does.
-                text = HasSchemaPrefix(name) && id > 0
-                           ? GetObjectTextById(server, id, database)
-                           : GetObjectText(server, name, database, type);
-                break;
-            case kTypeTable: {
-                int32_t ignored = 0;
-                text = GetTableScript(server, name, database, false, ignored, id, "", false);
-                break;
-            }
-            case kTypeRelationship:
-                text = GetRelationshipText(server, name, database, id);
-                break;
-            case kTypeConstraint:
-                text = GetConstraintText(server, name, database, id);
-                break;
-            default:
-                CurrentPrompter().MessageBox(MsgIcon::None, kExecutableName, "SHOULDN't HAPPEN");
-                break;
-            }
-            step = 5;
+            const std::string text =
+                ReadObjectText(server, list, type, database, objectName, objectId);
+            step = 6;
             // An empty text would otherwise leave the previous object's text standing, and a
             // comparison could then judge two objects by texts that are not theirs.
-            step = 6;
-            view.SetText(text);
+            if (!commands.Failed())
+                view.SetText(text);
             step = 7;
         } else {
             step = 8;
             view.SetText(kNothingToShow);
         }
+    } catch (const CommandFailed&) {
+        // Told below.
     } catch (...) {
-        ReportCurrentError("modNew", "UpdateProcedureTextBox", "Line num: " + std::to_string(step));
-        view.SetText("");
+        if (!commands.Failed()) {
+            ReportCurrentError("modNew", "UpdateProcedureTextBox",
+                               "Line num: " + std::to_string(step));
+            view.SetText("");
+            outcome = TextShown::Failed;
+        }
+    }
+    if (commands.Failed()) {
+        outcome = TextShown::CommandFailed;
+        if (onFailure == OnCommandFailure::ClearView)
+            view.SetText("");
+        if (!QuietConnectionErrors)
+            CurrentPrompter().MessageBox(MsgIcon::Warning, kExecutableName, commands.MessageText());
     }
     list.SetTag("");
     CurrentPrompter().SetMousePointer(kPointerDefault);
+    return outcome;
 }
 
 } // namespace orv

@@ -26,12 +26,22 @@ std::string TrimWhitespaceAndBreaks(const std::string& text);
 
 constexpr const char* kNothingToShow = "<<Nothing to show>>";
 
+// How showing an object's text ended: shown (or nothing to show), a command failed (an
+// expected failure: the command layer's message was shown once, no error report), or an
+// unexpected error (reported; the view is emptied).
+enum class TextShown { Shown, CommandFailed, Failed };
+
+// What a failed command leaves in the view: nothing, or the view as it was, for a caller that
+// puts the selection back as well so that the view still shows the selected object.
+enum class OnCommandFailure { ClearView, KeepView };
+
 // Shows the definition of the selected object (or of the one named, with its id) in the view.
-// The view is emptied whenever no text of this very object can be had, so it never keeps
-// another object's text.
-void UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list, ObjectType type,
-                            const std::string& database, const std::string& objectName,
-                            int32_t objectId);
+// Unless `onFailure` keeps it, the view is emptied whenever no text of this very object can be
+// had, so it never keeps another object's text.
+TextShown UpdateProcedureTextBox(ServerEntry& server, TextView& view, ListControl& list,
+                                 ObjectType type, const std::string& database,
+                                 const std::string& objectName, int32_t objectId,
+                                 OnCommandFailure onFailure = OnCommandFailure::ClearView);
 
 // True when a listed name carries a schema prefix that the catalog's name column lacks.
 bool HasSchemaPrefix(const std::string& listedName);

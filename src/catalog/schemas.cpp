@@ -8,6 +8,7 @@
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
+#include <optional>
 #include <vector>
 
 namespace orv {
@@ -96,11 +97,17 @@ bool RunByIdLookup(ServerEntry& server, const std::string& database, const std::
     const bool tryNewer = server.VersionMajor > 8;
     int32_t errNumber = 0;
     std::string errDescription;
-    if (ExecAdoCmd(server, kAdCmdText, tryNewer ? newer : older, rs, database, errNumber,
-                   errDescription) != -1)
-        return true;
     if (!tryNewer)
-        return false;
+        return ExecAdoCmd(server, kAdCmdText, older, rs, database, errNumber, errDescription) != -1;
+    {
+        // The newer form failing is answered by the older one: for an operation that watches
+        // its commands, no failure of its own.
+        std::optional<CommandFailureWatch> fallbackFollows;
+        if (CommandFailureWatch::Active())
+            fallbackFollows.emplace();
+        if (ExecAdoCmd(server, kAdCmdText, newer, rs, database, errNumber, errDescription) != -1)
+            return true;
+    }
     // A server that calls itself newer but has no sys.objects is answered through the older
     // catalog for the rest of this connection's life.
     server.VersionMajor = 8;

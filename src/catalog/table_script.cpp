@@ -104,6 +104,7 @@ bool GetTableStructure(const ServerEntry& server, const std::string& database,
         rs->Close();
         return true;
     } catch (...) {
+        PassOnCommandFailure();
         const CaughtError e = CurrentError();
         ReportUnexpected(
             e.number, e.description, "mdlQueryCode", "GetTableStructure",

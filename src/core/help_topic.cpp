@@ -13,8 +13,8 @@ bool ShowHelpTopic(int topic) {
     if (CurrentPrompter().OpenHelpTopic(topic))
         return true;
     CurrentPrompter().MessageBox(MsgIcon::Warning, kHelpFailedTitle,
-                                 "Cannot display help - no web browser could open the help "
-                                 "page.\r\n\r\nThe page is the file " +
+                                 "Cannot display help - the help page is missing.\r\n\r\n"
+                                 "The page should be the file " +
                                      HelpPagePath(topic) + ".");
     return false;
 }

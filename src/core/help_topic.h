@@ -1,5 +1,5 @@
 // The help pages, one HTML file per topic number in the program's help folder, and opening one
-// in the browser with a message when that is not possible.
+// in the program's help window with a message when the page is missing.
 #pragma once
 
 #include <string>
@@ -9,8 +9,8 @@ namespace orv {
 // The page of a topic: help folder + topic number + ".html".
 std::string HelpPagePath(int topic);
 
-// Opens the topic's page; when no browser shows it, tells the user where the page is. True
-// when the page was opened.
+// Opens the topic's page; when it cannot be shown (the page is missing), tells the user where
+// the page should be. True when the page was opened.
 bool ShowHelpTopic(int topic);
 
 constexpr const char* kHelpFailedTitle = "Cannot Display Help";

@@ -15,7 +15,34 @@ namespace orv {
 
 namespace {
 thread_local int gReadOnlyDepth = 0;
+thread_local CommandFailureWatch* gFailureWatch = nullptr;
 } // namespace
+
+CommandFailureWatch::CommandFailureWatch() : outer_(gFailureWatch) {
+    gFailureWatch = this;
+}
+
+CommandFailureWatch::~CommandFailureWatch() {
+    gFailureWatch = outer_;
+}
+
+CommandFailureWatch* CommandFailureWatch::Active() {
+    return gFailureWatch;
+}
+
+void CommandFailureWatch::Record(int32_t errNumber, const std::string& errDescription,
+                                 const std::string& commandText) {
+    if (failed_)
+        return;
+    failed_ = true;
+    errNumber_ = errNumber;
+    errDescription_ = errDescription;
+    commandText_ = commandText;
+}
+
+std::string CommandFailureWatch::MessageText() const {
+    return ConnectionFailedText(errNumber_, errDescription_, commandText_);
+}
 
 ReadOnlyCommand::ReadOnlyCommand() {
     ++gReadOnlyDepth;
@@ -123,7 +150,9 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
         errNumber = e.number;
         errDescription = e.description;
         WriteLogLine("Error " + std::to_string(e.number) + ": " + e.description);
-        if (!QuietConnectionErrors) {
+        if (CommandFailureWatch* watch = CommandFailureWatch::Active()) {
+            watch->Record(e.number, e.description, commandText);
+        } else if (!QuietConnectionErrors) {
             CurrentPrompter().MessageBox(
                 MsgIcon::Warning, kExecutableName,
                 ConnectionFailedText(e.number, e.description, commandText));
@@ -196,6 +225,8 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
 }
 
 std::string GetServerVersion(const ServerEntry& server) {
+    // Its failure is an empty answer, not the failure of an operation that asked.
+    CommandFailureWatch ownFailure;
     const bool saved = QuietConnectionErrors;
     QuietConnectionErrors = true;
     std::string version;

@@ -33,6 +33,38 @@ int32_t ExecAdoCmd(const ServerEntry& server, int32_t commandType, const std::st
 std::string ConnectionFailedText(int32_t errNumber, const std::string& errDescription,
                                  const std::string& commandText);
 
+// Watches the commands this thread runs for as long as it lives, for an operation that tells
+// the user of a failed command itself: the first failure is kept and no failed command shows
+// its own message. A command whose failure its caller handles (a probe with a fallback) runs
+// under a watch of its own, which hides that failure from the watches outside it.
+class CommandFailureWatch {
+public:
+    CommandFailureWatch();
+    ~CommandFailureWatch();
+    CommandFailureWatch(const CommandFailureWatch&) = delete;
+    CommandFailureWatch& operator=(const CommandFailureWatch&) = delete;
+
+    // The innermost watch of this thread; nullptr when none.
+    static CommandFailureWatch* Active();
+    // Keeps the failure when it is the first.
+    void Record(int32_t errNumber, const std::string& errDescription,
+                const std::string& commandText);
+
+    bool Failed() const { return failed_; }
+    int32_t ErrorNumber() const { return errNumber_; }
+    const std::string& ErrorDescription() const { return errDescription_; }
+    const std::string& CommandText() const { return commandText_; }
+    // The command layer's message for the first failure.
+    std::string MessageText() const;
+
+private:
+    CommandFailureWatch* outer_;
+    bool failed_ = false;
+    int32_t errNumber_ = 0;
+    std::string errDescription_;
+    std::string commandText_;
+};
+
 // Declares, for its lifetime, that the commands this thread runs are single reading statements
 // the program built itself (a row count, say): they leave the session as they found it, so the
 // connection can serve the next call without a reset round trip.

@@ -18,7 +18,7 @@ std::string TestConnectionFailureText(int32_t errNumber, const std::string& desc
     return errNumber == kErrFail ? "SQL Server does not exist or access denied." : description;
 }
 
-bool TestConnection(const ServerEntry& entry) {
+bool TestConnection(const ServerEntry& entry, std::string* reason) {
     HourglassPointer hourglass;
     try {
         const std::string database = entry.MRUDb.empty() ? "master" : entry.MRUDb;
@@ -46,6 +46,8 @@ bool TestConnection(const ServerEntry& entry) {
             rs->Close();
         // The trial always leaves the setting off, whatever it was before.
         QuietConnectionErrors = false;
+        if (result == -1 && reason)
+            *reason = errDescription;
         return result != -1;
     } catch (const std::exception& e) {
         QuietConnectionErrors = false;

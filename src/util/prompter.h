@@ -38,7 +38,7 @@ public:
     // Opens a web address in the browser; returns a launch code above 32 on success, as the
     // shell does, so callers can show the code when it fails.
     virtual int OpenUrl(const std::string& url) = 0;
-    // Opens the help page of a topic in the browser; false when no browser could show it.
+    // Shows the help page of a topic; false when it could not be shown (no such page).
     virtual bool OpenHelpTopic(int topic) = 0;
     // Whether there is a printer to print on.
     virtual bool HasPrinter() = 0;

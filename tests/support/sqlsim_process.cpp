@@ -101,7 +101,7 @@ bool SqlsimProcess::Start(std::string& error, int timeoutMs) {
 
     std::vector<std::string> args = {SqlsimExecutable(),
                                      "--port",
-                                     "0",
+                                     std::to_string(listenPort_),
                                      "--port-file",
                                      portFile_,
                                      "--statement-log",
@@ -168,6 +168,14 @@ bool SqlsimProcess::Start(std::string& error, int timeoutMs) {
     Stop();
     error = "sqlsim did not write its port in time: " + StderrText();
     return false;
+}
+
+bool SqlsimProcess::Restart(std::string& error, int timeoutMs) {
+    Stop();
+    listenPort_ = port_;
+    const bool started = Start(error, timeoutMs);
+    listenPort_ = 0;
+    return started;
 }
 
 void SqlsimProcess::Stop() {

@@ -44,6 +44,8 @@ public:
     bool Start(std::string& error, int timeoutMs = 15000);
     // SIGTERM, then waits; SIGKILL when it does not end within a few seconds.
     void Stop();
+    // After Stop: starts again on the same port, as a server that was restarted.
+    bool Restart(std::string& error, int timeoutMs = 15000);
     bool Running() const { return pid_ > 0; }
 
     int Port() const { return port_; }
@@ -67,6 +69,7 @@ private:
     size_t logSkip_ = 0;
     pid_t pid_ = -1;
     int port_ = 0;
+    int listenPort_ = 0; // 0: any free port
 };
 
 // Path of the simulator executable: $ORV_SQLSIM, else the one built with the tests.

@@ -282,6 +282,38 @@ TEST_F(ExploreWindows, TheReferencesWindowForTheDatabaseAndForOneModule) {
     EXPECT_EQ(Cursor(*w, 0), (std::pair<int, std::string>{5, "dbo.NoSuchItems"}));
 }
 
+// The progress line of a catalog read ends on what came of it: progress still on its way when
+// the read ended must not put "Reading ... of ..." back in its place afterwards.
+TEST_F(ExploreWindows, TheStatusLineEndsOnTheCountAndTheVerdictNotOnProgress) {
+    StartSim();
+    auto w = OpenConnected();
+    w->FindObject(0);
+    frmFindObject* f = w->FindWindow(0);
+    ASSERT_NE(f, nullptr);
+    f->NamesBox()->setChecked(false);
+    f->TextsBox()->setChecked(true);
+    Search(*f, "nosuchlog");
+    QTest::qWait(400); // longer than the progress interval
+    EXPECT_EQ(f->StatusLabel()->text().toStdString(), "1 match found.");
+    Shot(f, "find_object_status");
+
+    // The references window reads the catalog afresh after a refresh.
+    w->MenuItem("mnuFileRefresh(0)")->trigger();
+    QApplication::processEvents();
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdNonExistent(0)"), Qt::LeftButton);
+    frmMissingReferences* r = w->ReferencesWindow();
+    ASSERT_NE(r, nullptr);
+    QSignalSpy checked(r, &frmMissingReferences::checked);
+    if (checked.isEmpty()) {
+        ASSERT_TRUE(checked.wait(15000));
+    }
+    QTest::qWait(400);
+    Shot(r, "missing_references_summary");
+    EXPECT_EQ(r->SummaryLabel()->text().toStdString(),
+              "20 references to non-existent objects. 2 references to other databases or "
+              "servers not checked.");
+}
+
 TEST_F(ExploreWindows, RefreshKeepsTheSelectionAndShowsNewObjects) {
     StartSim();
     auto w = OpenConnected();

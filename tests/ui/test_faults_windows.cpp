@@ -223,16 +223,31 @@ TEST_P(MainWindowFaults, EveryCommandEndsToldAndTheWindowCarriesOn) {
     PointPanelsAt(*faultySim_);
     const bool refused = GetParam() == Fault::RefusedLogin;
 
-    // Showing an object's text: nothing of it, old or cut, stays in the view.
+    // Showing an object's text: a command that could not run (a stall past the timeout, a
+    // refused login) leaves the panel as it was, the marked object's text in its view; a
+    // result cut short leaves nothing of it, old or cut, in the view. Either way the view
+    // never shows a text that is not the marked object's.
+    const bool commandFails = refused || GetParam() == Fault::Stall;
+    const std::string shownBefore[2] = {w.TextView(0)->Text(), w.TextView(1)->Text()};
+    ASSERT_EQ(shownBefore[0].rfind("CREATE PROCEDURE dbo.P01", 0), 0u);
     for (int panel = 0; panel < 2; ++panel) {
         Timed("show text",
               [&] { Click(w.ObjectList(panel), RowOf(w.ObjectList(panel), "PLong")); });
         EXPECT_FALSE(w.Busy());
     }
-    EXPECT_EQ(w.TextView(0)->Text(), "");
+    if (commandFails) {
+        EXPECT_EQ(w.TextView(0)->Text(), shownBefore[0]);
+        EXPECT_EQ(w.ObjectList(0)->CurrentText(), "P01");
+        EXPECT_TRUE(w.ObjectList(0)->Selected(w.ObjectList(0)->CurrentRow()));
+    } else {
+        EXPECT_EQ(w.TextView(0)->Text(), "");
+    }
     ExpectFaultTold(Told());
     if (refused) { // the next login goes through
         EXPECT_EQ(w.TextView(1)->Text().rfind("CREATE PROCEDURE dbo.PLong", 0), 0u);
+    } else if (commandFails) {
+        EXPECT_EQ(w.TextView(1)->Text(), shownBefore[1]);
+        EXPECT_EQ(w.ObjectList(1)->CurrentText(), "P01");
     } else {
         EXPECT_EQ(w.TextView(1)->Text(), "");
     }
@@ -242,8 +257,9 @@ TEST_P(MainWindowFaults, EveryCommandEndsToldAndTheWindowCarriesOn) {
     QTest::keyClick(&w, Qt::Key_F7);
     QApplication::processEvents();
     EXPECT_FALSE(w.Busy());
-    if (refused) {
-        ASSERT_EQ(shownReports.size(), 1u); // one text against nothing: they differ
+    if (commandFails) {
+        // The marked objects' own texts: P01 against PLong, or P01 against P01.
+        ASSERT_EQ(shownReports.size(), 1u);
     } else {
         EXPECT_TRUE(shownReports.empty());
         ASSERT_EQ(env.prompter.messages.size(), 1u) << Told();

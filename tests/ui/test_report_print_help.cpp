@@ -98,13 +98,14 @@ TEST_F(NoPrinter, AnExistingFileIsReplacedByTheReport) {
     EXPECT_EQ(ReadTextFile(pdf).substr(0, 5), "%PDF-");
 }
 
-// With no browser to show the help pages, each window's Help tells the user where the page is.
-TEST(NoBrowser, EveryHelpSaysWhereThePageIs) {
+// When a help page cannot be shown (it is missing), each window's Help tells the user where
+// the page should be.
+TEST(MissingHelpPage, EveryHelpSaysWhereThePageShouldBe) {
     TestEnv env;
     env.prompter.helpOpens = false;
     const auto expected = [](int topic) {
-        return "Cannot display help - no web browser could open the help page.\r\n\r\nThe page "
-               "is the file " +
+        return "Cannot display help - the help page is missing.\r\n\r\nThe page should be the "
+               "file " +
                Paths().HelpFolder + std::to_string(topic) + ".html.";
     };
     {
@@ -126,7 +127,7 @@ TEST(NoBrowser, EveryHelpSaysWhereThePageIs) {
         EXPECT_EQ(env.prompter.messages[k].title, "Cannot Display Help");
         EXPECT_EQ(env.prompter.messages[k].text, expected(env.prompter.helpTopics[k]));
     }
-    // A browser that shows the page: nothing to say.
+    // A page that is shown: nothing to say.
     env.prompter.helpOpens = true;
     EXPECT_TRUE(ShowHelpTopic(230));
     EXPECT_EQ(env.prompter.messages.size(), 2u);

@@ -278,15 +278,16 @@ TEST_F(AddServerWithSimulator, ARefusedLoginKeepsTheDialogOpenAndStoresNothing) 
     const ShownMessage& m = env.prompter.messages[0];
     EXPECT_EQ(m.icon, MsgIcon::Warning);
     EXPECT_EQ(m.title, "Cannot Connect To The Server");
+    // The server's own reason comes on the line after the general one.
     EXPECT_EQ(m.text, "Cannot connect to the server - server does not exist or access denied."
-                      "\r\n\r\nPlease enter correct server data.");
+                      "\r\nLogin failed for user 'sa'.\r\n\r\nPlease enter correct server data.");
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.ServerAdded());
     EXPECT_EQ(w.focusWidget(), Child<QLineEdit>(w, "txtServer"));
     EXPECT_EQ(Child<QLineEdit>(w, "txtServer")->selectedText(),
               Child<QLineEdit>(w, "txtServer")->text());
     EXPECT_EQ(ServerCount(), 0);
-    // The driver's own complaint is kept out of the user's way.
+    // The command layer's own box is not shown besides.
     EXPECT_EQ(env.prompter.messages.size(), 1u);
 
     // Correcting the password on the same dialog then works.

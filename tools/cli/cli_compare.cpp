@@ -172,10 +172,10 @@ int RunCompareCommand(int argc, char** argv, const ScriptSwitches& switches) {
         list.SetCellText(0, 2, std::to_string(objects[p].id));
         list.SetCurrentRow(0);
         list.SetSelected(0, true);
-        UpdateProcedureTextBox(servers[p], view, list, *type, args.Db[p], objects[p].name,
-                               objects[p].id);
+        const TextShown shown = UpdateProcedureTextBox(servers[p], view, list, *type, args.Db[p],
+                                                       objects[p].name, objects[p].id);
         text = view.Text();
-        return errors.count == before;
+        return shown == TextShown::Shown && errors.count == before;
     };
 
     const int status =

@@ -12,6 +12,7 @@
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_sync_script.h"
 #include "ui/widgets/qt_text_view.h"
+#include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
 
 #include <QApplication>
@@ -203,11 +204,13 @@ void frmDataCompareResults::BuildControls() {
 
     lblIncomplete_ = MakeLabel("lblIncomplete", "", this);
     lblIncomplete_->setWordWrap(true);
+    LetLabelGiveWay(lblIncomplete_);
     lblIncomplete_->setStyleSheet("QLabel { background: #ffd6d6; color: #7a0000; border: 1px solid "
                                   "#c00000; padding: 4px; font-weight: bold; }");
     root->addWidget(lblIncomplete_);
 
     lblSummary_ = MakeLabel("lblSummary", "", this);
+    LetLabelGiveWay(lblSummary_);
     root->addWidget(lblSummary_);
     pvlTables_ = new QTreeWidget(this);
     pvlTables_->setObjectName("pvlTables");
@@ -226,6 +229,7 @@ void frmDataCompareResults::BuildControls() {
 
     lblPair_ = MakeLabel("lblPair", "", this);
     lblPair_->setWordWrap(true);
+    LetLabelGiveWay(lblPair_);
 
     auto* filters = new QHBoxLayout;
     lblFilterStatus_ = MakeLabel("lblFilterStatus", "S&how:", this);

@@ -8,6 +8,7 @@
 #include "ui/main/frm_report.h"
 #include "ui/main/results_export.h"
 #include "ui/widgets/qt_text_view.h"
+#include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -129,6 +130,7 @@ void frmDbCompareResults::BuildControls() {
 
     lblIncomplete_ = MakeLabel("lblIncomplete", "", this);
     lblIncomplete_->setWordWrap(true);
+    LetLabelGiveWay(lblIncomplete_);
     lblIncomplete_->setStyleSheet("QLabel { background: #ffd6d6; color: #7a0000; border: 1px solid "
                                   "#c00000; padding: 4px; font-weight: bold; }");
     if (!results_->Complete()) {
@@ -150,6 +152,8 @@ void frmDbCompareResults::BuildControls() {
     lblSummary_->setTextFormat(Qt::PlainText);
     lblSummary_->setText(
         Q("Source: " + SideName(*results_, 0) + "    Target: " + SideName(*results_, 1)));
+    lblSummary_->setToolTip(lblSummary_->text());
+    LetLabelGiveWay(lblSummary_);
     root->addWidget(lblSummary_);
     pvlSummary_ = new QTreeWidget(this);
     pvlSummary_->setObjectName("pvlSummary");
@@ -235,6 +239,7 @@ void frmDbCompareResults::BuildControls() {
         auto* column = new QVBoxLayout;
         label = MakeLabel(labelName, "", texts);
         label->setTextFormat(Qt::PlainText);
+        LetLabelGiveWay(label); // an object's long name must not push the Target pane away
         view = new QtTextView(texts);
         view->setObjectName(viewName);
         InitializeTXTextControl(*view);

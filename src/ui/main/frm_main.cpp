@@ -525,12 +525,26 @@ void frmMain::ObjectChosen(int panel, int row) {
     Guarded("pvlSqlObj_SelectChange", [&] {
         QtListControl& list = *pvlSqlObj_[panel];
         if (list.Tag() != kOff) {
+            const int markedBefore = list.RowMarkedBefore();
             list.SetTag(kOff);
             const std::string name = list.CellText(row, 0);
             int32_t id = 0;
             ParseInt32(list.CellText(row, 2), id);
-            UpdateProcedureTextBox(PanelServers()[static_cast<size_t>(panel)], *txtTXProc_[panel],
-                                   list, CurrentType(), DatabaseText(panel), name, id);
+            const TextShown shown = UpdateProcedureTextBox(
+                PanelServers()[static_cast<size_t>(panel)], *txtTXProc_[panel], list, CurrentType(),
+                DatabaseText(panel), name, id, OnCommandFailure::KeepView);
+            if (shown == TextShown::CommandFailed) {
+                // The server could not be asked (gone, refusing, too slow): the message has
+                // been shown, and the panel stays as it was, its text still the marked
+                // object's. Clicking the row again asks again.
+                list.SetTag(kOff);
+                if (markedBefore >= 0 && markedBefore < list.Count())
+                    list.SetSelected(markedBefore, true);
+                else
+                    list.SetSelected(row, false);
+                list.SetTag("");
+                return;
+            }
             list.SetTag("");
         }
         if (activated_ && !busy_ && panel == 0 && Settings().AutoSelTargetObj &&

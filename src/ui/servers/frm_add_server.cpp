@@ -208,7 +208,8 @@ void frmAddServer::OK() {
         entry.Pwd = password;
         entry.MRUDb = database;
         entry.EntryNumber = 0;
-        if (TestConnection(entry)) {
+        std::string reason;
+        if (TestConnection(entry, &reason)) {
             ServerAddToList(entry);
             LoadServerList();
             ResetPanelServers();
@@ -216,9 +217,13 @@ void frmAddServer::OK() {
             accept();
             return;
         }
+        // The server's own reason (a refused login, a database it cannot open) follows on the
+        // next line: "does not exist or access denied" alone leaves the user guessing.
         prompter.MessageBox(MsgIcon::Warning, "Cannot Connect To The Server",
                             "Cannot connect to the server - server does not exist or access "
-                            "denied.\r\n\r\nPlease enter correct server data.");
+                            "denied." +
+                                (reason.empty() ? std::string() : "\r\n" + reason) +
+                                "\r\n\r\nPlease enter correct server data.");
         SelectAndFocus(txtServer_);
     } catch (const std::exception& e) {
         ReportUnexpected(kErrUnexpected, e.what(), "frmAddServer", "cmdOK_Click");

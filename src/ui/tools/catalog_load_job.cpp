@@ -87,6 +87,9 @@ void CatalogLoadJob::Stop() {
 void CatalogLoadJob::Finish(CatalogLoad load) {
     if (worker_.joinable())
         worker_.join();
+    // The progress still on its way describes reading that is over: the window's text now
+    // says how it ended.
+    sink_.Take();
     running_ = false;
     if (auto done = std::move(done_))
         done(load);

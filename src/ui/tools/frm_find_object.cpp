@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
 
 #include <QCheckBox>
@@ -106,6 +107,7 @@ frmFindObject::frmFindObject(int panel, const ServerEntry& server, const std::st
     lblStatus_ = new QLabel(this);
     lblStatus_->setObjectName("lblStatus");
     lblStatus_->setTextFormat(Qt::PlainText);
+    LetLabelGiveWay(lblStatus_);
 
     lvwResults_ = new QTreeWidget(this);
     lvwResults_->setObjectName("lvwResults");

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/screen_bounds.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -40,6 +41,7 @@ frmMissingReferences::frmMissingReferences(int panel, const ServerEntry& server,
     job_ = new CatalogLoadJob(std::move(cache), this);
 
     lblSummary_ = new QLabel(this);
+    LetLabelGiveWay(lblSummary_);
     lblSummary_->setObjectName("lblSummary");
     lblSummary_->setTextFormat(Qt::PlainText);
     prbProgress_ = new Gauge(this);

@@ -160,6 +160,7 @@ void QtListControl::keyPressEvent(QKeyEvent* event) {
 
 void QtListControl::OnSelectionChanged(const QItemSelection& selected,
                                        const QItemSelection& deselected) {
+    markedBefore_ = deselected.indexes().isEmpty() ? -1 : deselected.indexes().first().row();
     if (!onSelectionChanged)
         return;
     // The row reported is the one clicked: the current row, when the change marked it or (a

@@ -36,6 +36,10 @@ public:
     void SetTag(const std::string& tag) override { tag_ = tag; }
     void SetToolTipText(const std::string& text) override;
 
+    // The row that carried the selection mark before the latest selection change (-1 when
+    // none did): a handler that cannot follow a click puts the mark back there.
+    int RowMarkedBefore() const { return markedBefore_; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -45,6 +49,7 @@ private:
     std::string tag_;
     int columns_ = 0;
     bool clearingMark_ = false;
+    int markedBefore_ = -1;
 };
 
 } // namespace orv

@@ -58,8 +58,7 @@ void QtProgressSink::RequestDeliveryLocked() {
     QMetaObject::invokeMethod(this, &QtProgressSink::Deliver, Qt::QueuedConnection);
 }
 
-ProgressSnapshot QtProgressSink::Take() {
-    std::lock_guard lock(mutex_);
+ProgressSnapshot QtProgressSink::TakeLocked() {
     ProgressSnapshot s = state_;
     state_.Notes.clear();
     state_.Warnings.clear();
@@ -67,8 +66,23 @@ ProgressSnapshot QtProgressSink::Take() {
     return s;
 }
 
+ProgressSnapshot QtProgressSink::Take() {
+    std::lock_guard lock(mutex_);
+    return TakeLocked();
+}
+
 void QtProgressSink::Deliver() {
-    ProgressSnapshot s = Take();
+    ProgressSnapshot s;
+    {
+        std::lock_guard lock(mutex_);
+        // Taken since the delivery was asked for (the window's last look at the end of the
+        // work): a late snapshot would put the progress of work already over back in sight.
+        if (!dirty_) {
+            pending_ = false;
+            return;
+        }
+        s = TakeLocked();
+    }
     ++deliveries_;
     emit Changed(s);
     // The next delivery waits for the interval to pass; whatever happens meanwhile is carried

@@ -37,7 +37,8 @@ public:
     void Warn(const std::string& text) override;
 
     // The state now, taking the pending notes and warnings (GUI thread). Used by the window's
-    // last look once the work has ended, whatever was delivered before.
+    // last look once the work has ended, whatever was delivered before: nothing taken is
+    // delivered again afterwards.
     ProgressSnapshot Take();
 
     // How many snapshots have been delivered, and how many calls the worker made (tests).
@@ -51,6 +52,7 @@ signals:
 private:
     // Called with the lock held: asks for a delivery unless one is already on its way.
     void RequestDeliveryLocked();
+    ProgressSnapshot TakeLocked();
     void Deliver();
     void IntervalOver();
 

@@ -2,18 +2,16 @@
 
 #include "core/help_topic.h"
 #include "core/paths.h"
+#include "ui/widgets/frm_help.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace orv {
@@ -32,26 +30,6 @@ QString QtFilter(const std::string& filter) {
     for (int i = 0; i + 1 < parts.size(); i += 2)
         out << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
     return out.join(";;");
-}
-
-// The desktop's opener, xdg-open, is started and given a moment: ending at once with an error
-// means no browser showed the page (it only says so on the terminal); still running means it
-// waits on the browser it started. Without xdg-open, Qt looks for a browser itself.
-bool ShowInBrowser(const QUrl& url) {
-    const QString opener = QStandardPaths::findExecutable("xdg-open");
-    if (opener.isEmpty())
-        return QDesktopServices::openUrl(url);
-    auto* process = new QProcess(QCoreApplication::instance());
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
-    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    process->start(opener, {url.toString()});
-    if (!process->waitForStarted(3000)) {
-        process->deleteLater();
-        return false;
-    }
-    if (!process->waitForFinished(2000))
-        return true;
-    return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
 }
 
 // The folder of the file last chosen in a file dialog; empty until one was chosen.
@@ -176,8 +154,7 @@ int QtPrompter::OpenUrl(const std::string& url) {
 }
 
 bool QtPrompter::OpenHelpTopic(int topic) {
-    const QFileInfo page(Q(HelpPagePath(topic)));
-    return page.exists() && ShowInBrowser(QUrl::fromLocalFile(page.absoluteFilePath()));
+    return frmHelp::ShowTopic(topic);
 }
 
 bool QtPrompter::HasPrinter() {

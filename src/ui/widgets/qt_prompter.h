@@ -1,4 +1,5 @@
-// The Prompter on real Qt dialogs, the clipboard and the desktop's browser.
+// The Prompter on real Qt dialogs, the clipboard, the program's help window and the desktop's
+// browser (for web addresses).
 #pragma once
 
 #include "util/prompter.h"
