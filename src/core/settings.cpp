@@ -62,6 +62,9 @@ bool CompleteTableScripts() {
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
 }
+bool SyncDisableTriggers() {
+    return GetRegBool(kKeyComparisons, "SyncDisableTriggers", true);
+}
 
 bool FilterOfflineDbs() {
     if (!Settings().DebugMode)
@@ -99,6 +102,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.AutoSelTargetObj = AutoSelTargetObj();
     s.AnalyzeConstraints = AnalyzeConstraints();
     s.CompleteTableScripts = CompleteTableScripts();
+    s.SyncDisableTriggers = SyncDisableTriggers();
 }
 
 void StampVersion() {

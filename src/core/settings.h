@@ -34,6 +34,8 @@ struct ProgramSettings {
     // Table scripts add defaults, CHECK and UNIQUE constraints, index uniqueness, non-clustered
     // primary keys; relationships show all their column pairs.
     bool CompleteTableScripts = false;
+    // Synchronisation scripts disable the target's triggers on the tables they change.
+    bool SyncDisableTriggers = true;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -62,6 +64,7 @@ bool AutoSelTargetObj();
 bool AnalyzeConstraints();
 bool CompleteTableScripts();
 bool IgnoreSysObjects();
+bool SyncDisableTriggers();
 // Outside debug mode always on; in debug mode the stored value (default on).
 bool FilterOfflineDbs();
 int32_t MaxRowsInDiffTable();

@@ -115,7 +115,9 @@ public:
         }
         results->CaseSensitive = request_.CaseSensitive;
         OdbcError error;
-        if (!ReadFacts(error) || !ListPairs(error)) {
+        if (!ReadFacts(error) ||
+            !ReadForeignKeys(request_.Place[1], later_[1], results->TargetForeignKeys, error) ||
+            !ListPairs(error)) {
             Fail(error.description);
             return results;
         }
@@ -153,6 +155,8 @@ private:
             if (!BulkCatalogReader::ReadFacts(request_.Place[s], stopper, facts, error, sql))
                 return false;
             later_[s] = facts.Later();
+            if (s == 1)
+                results_->TargetVersionMajor = facts.VersionMajor;
         }
         return true;
     }
@@ -363,6 +367,7 @@ void ApplyCurrentDataSettings(DataCompareRequest& request) {
     const ProgramSettings& s = Settings();
     request.CaseSensitive = s.CaseSensitive;
     request.RowKeepLimit = s.MaxRowsInDiffTable > 0 ? s.MaxRowsInDiffTable : 5000;
+    request.Sync.DisableTriggers = s.SyncDisableTriggers;
     for (QueryPlace& place : request.Place)
         place.TimeoutSeconds = s.Timeout;
     request.IgnoredColumns = [](const std::string& fullName) {

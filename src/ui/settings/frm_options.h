@@ -67,6 +67,7 @@ private:
     QCheckBox* chkIgnoreComments_ = nullptr;
     QCheckBox* chkIgnoreIndexes_ = nullptr;
     QCheckBox* chkCompleteTableScripts_ = nullptr;
+    QCheckBox* chkSyncDisableTriggers_ = nullptr;
     QRadioButton* optCurLoc_[2] = {};
     QLineEdit* txtCacheSize_ = nullptr;
     QCheckBox* chkIgnoreSysObjects_ = nullptr;
