@@ -65,6 +65,9 @@ bool IgnoreSystemConstraintNames() {
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
 }
+bool SyncDisableTriggers() {
+    return GetRegBool(kKeyComparisons, "SyncDisableTriggers", true);
+}
 
 bool FilterOfflineDbs() {
     if (!Settings().DebugMode)
@@ -103,6 +106,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.AnalyzeConstraints = AnalyzeConstraints();
     s.CompleteTableScripts = CompleteTableScripts();
     s.IgnoreSystemConstraintNames = IgnoreSystemConstraintNames();
+    s.SyncDisableTriggers = SyncDisableTriggers();
 }
 
 void StampVersion() {

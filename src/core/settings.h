@@ -37,6 +37,8 @@ struct ProgramSettings {
     // In complete table scripts, constraints whose names the server generated are written (and
     // so compared) without their names.
     bool IgnoreSystemConstraintNames = true;
+    // Synchronisation scripts disable the target's triggers on the tables they change.
+    bool SyncDisableTriggers = true;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -66,6 +68,7 @@ bool AnalyzeConstraints();
 bool CompleteTableScripts();
 bool IgnoreSystemConstraintNames();
 bool IgnoreSysObjects();
+bool SyncDisableTriggers();
 // Outside debug mode always on; in debug mode the stored value (default on).
 bool FilterOfflineDbs();
 int32_t MaxRowsInDiffTable();

@@ -170,7 +170,8 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
     }
     std::vector<std::string> positional;
     bool tablesGiven = false, keyGiven = false, modeGiven = false, formatGiven = false,
-         scriptGiven = false, rowsGiven = false, policyGiven = false;
+         scriptGiven = false, rowsGiven = false, policyGiven = false,
+         triggersGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& w = reader.Word();
@@ -247,6 +248,17 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
                 error = name + " needs a file name";
                 return false;
             }
+        } else if (name == "--keep-triggers" || name == "--disable-triggers") {
+            if (reader.HasInlineValue()) {
+                error = name + " takes no value";
+                return false;
+            }
+            if (triggersGiven) {
+                error = "give --keep-triggers or --disable-triggers once";
+                return false;
+            }
+            triggersGiven = true;
+            args.DisableTriggers = name == "--disable-triggers";
         } else if (name == "--login") {
             if (!reader.Value(args.Login, error))
                 return false;
@@ -310,6 +322,8 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
     request.Tables = args.Tables;
     request.Mode = args.Mode;
     request.Filter = args.Filter;
+    if (args.DisableTriggers)
+        request.Sync.DisableTriggers = *args.DisableTriggers;
 
     SyncScriptWriter script;
     DataRowsCsvWriter rows;
@@ -339,7 +353,7 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
                     << "; an existing file of that name is unchanged.\n";
     } else {
         std::string error;
-        if (!args.Script.empty() && !WriteExportFile(args.Script, script.Script(), error)) {
+        if (!args.Script.empty() && !WriteExportFile(args.Script, script.Script(*results, request.Sync), error)) {
             err << prefix << error << '\n';
             status = kCompareDataExitError;
         }

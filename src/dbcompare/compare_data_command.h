@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <ostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct CompareDataArgs {
     DataReportFormat Format = DataReportFormat::Text;
     std::string Script;
     std::string Rows;
+    // --disable-triggers (true) or --keep-triggers (false); unset: the stored setting.
+    std::optional<bool> DisableTriggers;
     bool Help = false;
     // Table name patterns ([tables:][schema.]name); another type is refused.
     ObjectFilter Filter;

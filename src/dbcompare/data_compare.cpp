@@ -116,7 +116,9 @@ public:
         }
         results->CaseSensitive = request_.CaseSensitive;
         OdbcError error;
-        if (!ReadFacts(error) || !ListPairs(error)) {
+        if (!ReadFacts(error) ||
+            !ReadForeignKeys(request_.Place[1], later_[1], results->TargetForeignKeys, error) ||
+            !ListPairs(error)) {
             Fail(error.description);
             return results;
         }
@@ -154,6 +156,8 @@ private:
             if (!BulkCatalogReader::ReadFacts(request_.Place[s], stopper, facts, error, sql))
                 return false;
             later_[s] = facts.Later();
+            if (s == 1)
+                results_->TargetVersionMajor = facts.VersionMajor;
         }
         return true;
     }
@@ -374,6 +378,7 @@ void ApplyCurrentDataSettings(DataCompareRequest& request) {
     const ProgramSettings& s = Settings();
     request.CaseSensitive = s.CaseSensitive;
     request.RowKeepLimit = s.MaxRowsInDiffTable > 0 ? s.MaxRowsInDiffTable : 5000;
+    request.Sync.DisableTriggers = s.SyncDisableTriggers;
     for (QueryPlace& place : request.Place)
         place.TimeoutSeconds = s.Timeout;
     request.IgnoredColumns = [](const IgnoredTable& table) {

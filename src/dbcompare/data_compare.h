@@ -41,6 +41,15 @@ public:
     virtual void EndPair(const DataTableResult& pair) = 0;
 };
 
+// How a synchronisation script is written.
+struct SyncScriptOptions {
+    // Switch the target's triggers off on each changed table while the script changes it
+    // (the setting "Disable triggers in synchronisation scripts").
+    bool DisableTriggers = true;
+    // The time the header names ("2024-01-31 10:20:30"); empty for the current local time.
+    std::string MadeAt;
+};
+
 struct DataCompareRequest {
     QueryPlace Place[2]; // [0] source, [1] target
     // Every table that exists on either side (pairs by schema and name; one-sided tables are
@@ -71,9 +80,11 @@ struct DataCompareRequest {
     std::function<void(int64_t sourceRows, int64_t targetRows)> RowsRead;
     // Sees every differing row as it is found (optional; not owned).
     DataRowSink* RowSink = nullptr;
+    // How a synchronisation script made from this run is written.
+    SyncScriptOptions Sync;
 };
 
-// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), the timeout of both places, the
+// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), Sync.DisableTriggers, the timeout of both places, the
 // ignored-column lists of kind 1 and the remembered keys from the settings and the INI file.
 // Call it on the thread that owns the settings, before the run.
 void ApplyCurrentDataSettings(DataCompareRequest& request);

@@ -131,10 +131,24 @@ struct DataTableResult {
     int64_t DifferingRows() const { return Different + OnlyInSource + OnlyInTarget + Conflict; }
 };
 
+// A FOREIGN KEY constraint between two user tables of one database: the referencing (child)
+// table and the referenced (parent) table, each as {schema, name}.
+struct ForeignKeyLink {
+    std::string Name;
+    std::array<std::string, 2> Child;
+    std::array<std::string, 2> Parent;
+    bool Disabled = false; // NOCHECK: the server does not check it
+};
+
 struct DataCompareResults {
     std::string ServerName[2];
     std::string DbName[2];
     bool CaseSensitive = false;
+    // The target database's foreign keys, read at the start of the run: a synchronisation
+    // script orders its tables by them.
+    std::vector<ForeignKeyLink> TargetForeignKeys;
+    // The target server's major version (8 for SQL Server 2000; 0 when not read).
+    int32_t TargetVersionMajor = 0;
     // In the order of the request (for all tables: by schema and name).
     std::vector<DataTableResult> Tables;
     RunOutcome Outcome = RunOutcome::Completed;

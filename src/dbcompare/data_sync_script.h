@@ -1,8 +1,12 @@
-// The T-SQL that would make the target tables equal the source tables: per table the DELETEs
-// of rows only in the target, the UPDATEs of the differing columns and the INSERTs of rows only
-// in the source, IDENTITY_INSERT around inserts into an identity column, all in one
-// transaction. Every name is bracketed and every value a typed, escaped literal. The program
-// shows and saves the script; it never runs it.
+// The T-SQL that would make the target tables equal the source tables: the DELETEs of rows
+// only in the target (tables that reference others first), then the UPDATEs of the differing
+// columns and the INSERTs of rows only in the source (referenced tables first), IDENTITY_INSERT
+// around inserts into an identity column, all in one transaction. Foreign keys in a cycle (or
+// a table referencing itself) are switched off for the script and checked again at its end;
+// the target's triggers on the changed tables can be switched off around it. A header names
+// both databases, and a guard stops the script in any database but the target. Every name is
+// bracketed and every value a typed, escaped literal. The program shows and saves the script;
+// it never runs it.
 #pragma once
 
 #include "dbcompare/data_compare.h"
@@ -19,17 +23,25 @@ public:
     void BeginPair(const DataTableResult& pair) override;
     void Row(const DataTableResult& pair, const DataRowDiff& row) override;
     void EndPair(const DataTableResult& pair) override;
-    // The whole script: the transaction around the tables written so far.
-    std::string Script() const;
+    // The whole script for the tables written so far. `run` gives the server and database
+    // names, the target's version and its foreign keys (the results of the comparison the rows
+    // came from).
+    std::string Script(const DataCompareResults& run = {},
+                       const SyncScriptOptions& options = {}) const;
     // Statements written (DELETE, UPDATE and INSERT).
     int64_t Statements() const { return statements_; }
 
+    // One target table's part of the script.
+    struct TableSection {
+        std::string Schema, Name; // the target table
+        std::string Comments;     // why rows are missing or left alone
+        std::string Deletes, Updates, Inserts;
+        bool Identity = false; // the inserts name the identity column
+    };
+
 private:
-    std::string body_;
-    std::string deletes_;
-    std::string updates_;
-    std::string inserts_;
-    std::string notes_;
+    std::vector<TableSection> tables_;
+    TableSection current_;
     int64_t statements_ = 0;
 };
 
@@ -40,9 +52,11 @@ bool ResultsHoldEveryRow(const DataTableResult& pair);
 // The script for the chosen pairs of the results (indexes into Tables); pairs that are not
 // Different are left out. Call only when ResultsHoldEveryRow holds for each of them.
 std::string SyncScriptFromResults(const DataCompareResults& results,
-                                  const std::vector<size_t>& tables);
+                                  const std::vector<size_t>& tables,
+                                  const SyncScriptOptions& options = {});
 
-// Compares the request's pairs again and builds the script from every differing row. False
+// Compares the request's pairs again and builds the script from every differing row (written
+// as the request's Sync options say). False
 // with `error` when the run did not complete.
 bool CompareForSyncScript(const DataCompareRequest& request, ProgressSink& progress,
                           const CancelToken& cancel, std::string& script, std::string& error);

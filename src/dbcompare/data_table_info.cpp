@@ -79,6 +79,30 @@ bool ReadUserTables(const QueryPlace& place, bool later, std::vector<TableName>&
     return true;
 }
 
+bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKeyLink>& links,
+                     OdbcError& error) {
+    links.clear();
+    std::vector<Row> rows;
+    // sysreferences holds one row per constraint on every supported version.
+    const std::string sql =
+        "SELECT OBJECT_NAME(r.constid), " + SchemaOf(later, "c.uid") + ", c.name, " +
+        SchemaOf(later, "p.uid") +
+        ", p.name, OBJECTPROPERTY(r.constid, 'CnstIsDisabled') FROM sysreferences r "
+        "JOIN sysobjects c ON c.id = r.fkeyid JOIN sysobjects p ON p.id = r.rkeyid "
+        "ORDER BY 2, 3, 1";
+    if (!QueryAll(place, sql, rows, error))
+        return false;
+    for (const Row& r : rows) {
+        ForeignKeyLink link;
+        link.Name = Cell(r, 0).Text();
+        link.Child = {Cell(r, 1).Text(), Cell(r, 2).Text()};
+        link.Parent = {Cell(r, 3).Text(), Cell(r, 4).Text()};
+        link.Disabled = Cell(r, 5).Long() == 1;
+        links.push_back(std::move(link));
+    }
+    return true;
+}
+
 bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schema,
                    const std::string& name, TableInfo& info, bool& found, OdbcError& error) {
     info = TableInfo{};

@@ -3,6 +3,7 @@
 // queries on the older system tables, which every supported server answers.
 #pragma once
 
+#include "dbcompare/data_compare_results.h"
 #include "dbcompare/worker_query.h"
 
 #include <cstdint>
@@ -58,6 +59,10 @@ bool ReadUserTables(const QueryPlace& place, bool later, std::vector<TableName>&
 // such table. An empty schema takes the first table of that name.
 bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schema,
                    const std::string& name, TableInfo& info, bool& found, OdbcError& error);
+
+// Every FOREIGN KEY constraint of the database, by name.
+bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKeyLink>& links,
+                     OdbcError& error);
 
 // "[schema].[name]" with every "]" doubled ("[name]" without a schema).
 std::string QuotedTableName(const std::string& schema, const std::string& name);

@@ -623,7 +623,7 @@ bool frmDataCompareResults::ShowSyncScript(bool allTables) {
     std::string script;
     bool ok = true;
     if (held) {
-        script = SyncScriptFromResults(*results_, tables);
+        script = SyncScriptFromResults(*results_, tables, request_.Sync);
     } else {
         // The results keep only the first rows of a large difference (or were cut short): the
         // script needs every row, so the pairs are compared again and written as they come.

@@ -30,6 +30,9 @@ constexpr const char* kIgnoreSystemNamesHelp =
     "database. With this option such names are left out of complete table scripts, so they "
     "make no difference in comparisons, and CREATE statements let the server name the "
     "constraint again.";
+constexpr const char* kSyncDisableTriggersHelp =
+    "Synchronisation scripts then switch the Target's triggers off on each table they change "
+    "and back on at the end, so that a trigger does not act on the script's own statements.";
 
 QLabel* MakeText(const std::string& text, QWidget* parent) {
     auto* label = new QLabel(QString::fromStdString(text), parent);
@@ -167,6 +170,20 @@ void frmOptions::BuildPages() {
              "practical to display all of them on the screen.\n\nYou can specify maximum number "
              "of rows to be displayed in differences table."},
             txtMaxRows_);
+    {
+        // The data comparison's page also holds how its synchronisation scripts are written.
+        auto* page = pages_->widget(pages_->count() - 1);
+        auto* layout = static_cast<QVBoxLayout*>(page->layout());
+        chkSyncDisableTriggers_ =
+            new QCheckBox("Disable triggers in synchronisation scripts", page);
+        chkSyncDisableTriggers_->setObjectName("chkSyncDisableTriggers");
+        QLabel* help = MakeText(kSyncDisableTriggersHelp, page);
+        help->setObjectName("lblSyncDisableTriggers");
+        const int stretch = layout->count() - 1;
+        layout->insertWidget(stretch, chkSyncDisableTriggers_);
+        layout->insertWidget(stretch + 1, help);
+        pageLabels_.back().push_back(help);
+    }
 
     chkCaseSensitive_ = AddCheckPage(
         "chkCaseSensitive", "Make comparisons case sensitive", "Case Sensitivity",

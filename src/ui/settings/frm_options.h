@@ -68,6 +68,7 @@ private:
     QCheckBox* chkIgnoreIndexes_ = nullptr;
     QCheckBox* chkCompleteTableScripts_ = nullptr;
     QCheckBox* chkIgnoreSystemNames_ = nullptr;
+    QCheckBox* chkSyncDisableTriggers_ = nullptr;
     QRadioButton* optCurLoc_[2] = {};
     QLineEdit* txtCacheSize_ = nullptr;
     QCheckBox* chkIgnoreSysObjects_ = nullptr;

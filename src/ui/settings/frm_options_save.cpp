@@ -62,6 +62,7 @@ void frmOptions::LoadValues() {
     chkCompleteTableScripts_->setChecked(s.CompleteTableScripts);
     chkIgnoreSystemNames_->setChecked(s.IgnoreSystemConstraintNames);
     chkIgnoreSystemNames_->setEnabled(s.CompleteTableScripts);
+    chkSyncDisableTriggers_->setChecked(s.SyncDisableTriggers);
     chkIgnoreSysObjects_->setChecked(s.IgnoreSysObjects);
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
@@ -101,6 +102,7 @@ void frmOptions::SaveOptions() {
     s.IgnoreIndexes = On(chkIgnoreIndexes_);
     s.CompleteTableScripts = On(chkCompleteTableScripts_);
     s.IgnoreSystemConstraintNames = On(chkIgnoreSystemNames_);
+    s.SyncDisableTriggers = On(chkSyncDisableTriggers_);
     const bool serverSide = optCurLoc_[1]->isChecked();
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
     s.CacheSize = NumberIn(txtCacheSize_);
@@ -124,6 +126,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
         Write(doc, kKeyComparisons, "CompleteTableScripts", s.CompleteTableScripts);
         Write(doc, kKeyComparisons, "IgnoreSystemConstraintNames", s.IgnoreSystemConstraintNames);
+        Write(doc, kKeyComparisons, "SyncDisableTriggers", s.SyncDisableTriggers);
         Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
         Write(doc, kKeyMav, "CacheSize", s.CacheSize);
         Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);

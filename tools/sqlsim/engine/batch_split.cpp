@@ -112,6 +112,9 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
                     continue;
                 if (t.is("ALTER") && nx.is("COLUMN"))
                     continue;
+                // ALTER TABLE t {ENABLE | DISABLE} TRIGGER.
+                if ((t.is("ENABLE") || t.is("DISABLE")) && nx.is("TRIGGER"))
+                    continue;
                 if (t.is("SET") && toks[i + 1].is("DATABASE"))
                     continue;
             }

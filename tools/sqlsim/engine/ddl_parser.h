@@ -105,6 +105,9 @@ private:
     void createStatistics();
     void createModule(bool alter);
     void alterTable();
+    void switchConstraints(Catalog& cat, const QualifiedName& q, const ObjectRow& table,
+                           bool verify);
+    void switchTriggers(Catalog& cat, const ObjectRow& table, bool disable);
     void drop();
 
     ColumnDef columnDef(Catalog& cat, std::vector<ConstraintDef>& cons);

@@ -1,6 +1,7 @@
 // CREATE TABLE, ALTER TABLE, keys, constraints, indexes and statistics, with the catalog
 // rows and index ids SQL Server assigns.
 #include "engine/ddl_parser.h"
+#include "engine/integrity.h"
 
 #include <cctype>
 
@@ -472,13 +473,22 @@ void Ddl::alterTable() {
     QualifiedName q = qname();
     Catalog cat = catalogFor(q);
     ObjectRow table = tableFor(cat, q, false);
+    bool verify = false;
     if (accept("WITH")) {
+        verify = cur().is("CHECK");
         if (!accept("CHECK"))
             expect("NOCHECK");
     }
-    if (accept("NOCHECK") || accept("CHECK")) {
-        expect("CONSTRAINT");
-        return; // enabling or disabling constraints changes nothing this server checks
+    if (cur().is("NOCHECK") || cur().is("CHECK")) {
+        switchConstraints(cat, q, table, verify);
+        return;
+    }
+    if (cur().is("ENABLE") || cur().is("DISABLE")) {
+        const bool disable = cur().is("DISABLE");
+        ++i_;
+        expect("TRIGGER");
+        switchTriggers(cat, table, disable);
+        return;
     }
     if (accept("ADD")) {
         while (true) {
@@ -553,6 +563,69 @@ void Ddl::alterTable() {
         return;
     }
     throw notSupported("this form of ALTER TABLE");
+}
+
+// NOCHECK CONSTRAINT / [WITH CHECK] CHECK CONSTRAINT {ALL | name [, ...]}. Only FOREIGN KEY
+// constraints are checked by this server; WITH CHECK first checks every row, and a row that
+// breaks the constraint refuses the statement and leaves the constraint off.
+void Ddl::switchConstraints(Catalog& cat, const QualifiedName& q, const ObjectRow& table,
+                            bool verify) {
+    const bool off = accept("NOCHECK");
+    if (!off)
+        expect("CHECK");
+    expect("CONSTRAINT");
+    std::vector<int> ids;
+    if (accept("ALL")) {
+        Stmt st(cat.db(), "SELECT id FROM " + cat.t("sysobjects") +
+                              " WHERE parent_obj = ? AND xtype IN ('F', 'C') ORDER BY id");
+        st.bind(1, table.id);
+        while (st.step())
+            ids.push_back(static_cast<int>(st.integer(0)));
+    } else {
+        do {
+            const std::string name = ident();
+            auto obj = cat.findObject(name, table.uid);
+            if (!obj || obj->parent != table.id || (obj->xtype != "F" && obj->xtype != "C"))
+                throw sqlError(4917, "Constraint '" + name + "' does not exist.", 1);
+            ids.push_back(obj->id);
+        } while (acceptOp(","));
+    }
+    if (cur().kind != Token::Kind::End && !cur().isOp(";"))
+        fail();
+    const std::string db = q.db.empty() ? s_.currentDatabase() : q.db;
+    if (!off && verify)
+        for (int id : ids)
+            if (auto fk = foreignKeyById(cat, id))
+                enforceForeignKey(cat, db, *fk, "ALTER TABLE", true);
+    for (int id : ids)
+        setDisabled(cat, id, off);
+}
+
+// ALTER TABLE t {ENABLE | DISABLE} TRIGGER {ALL | name [, ...]}.
+void Ddl::switchTriggers(Catalog& cat, const ObjectRow& table, bool disable) {
+    std::vector<int> ids;
+    if (accept("ALL")) {
+        Stmt st(cat.db(), "SELECT id FROM " + cat.t("sysobjects") +
+                              " WHERE parent_obj = ? AND xtype = 'TR' ORDER BY id");
+        st.bind(1, table.id);
+        while (st.step())
+            ids.push_back(static_cast<int>(st.integer(0)));
+    } else {
+        do {
+            const std::string name = ident();
+            auto obj = cat.findObject(name, table.uid);
+            if (!obj || obj->parent != table.id || obj->xtype != "TR")
+                throw sqlError(3701,
+                               "Cannot find the object \"" + name +
+                                   "\" because it does not exist or you do not have permissions.",
+                               5, 11);
+            ids.push_back(obj->id);
+        } while (acceptOp(","));
+    }
+    if (cur().kind != Token::Kind::End && !cur().isOp(";"))
+        fail();
+    for (int id : ids)
+        setDisabled(cat, id, disable);
 }
 
 void Ddl::createIndex(bool unique, std::optional<bool> clustered) {

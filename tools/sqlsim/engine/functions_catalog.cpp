@@ -2,6 +2,7 @@
 // ident_seed, USER_NAME, serverproperty and friends.
 #include "engine/errors.h"
 #include "engine/functions_util.h"
+#include "engine/integrity.h"
 
 #include <unistd.h>
 
@@ -57,6 +58,10 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return yes(x == "S");
     if (p == "isforeignkey")
         return yes(x == "F");
+    if (p == "cnstisdisabled")
+        return x == "F" || x == "C" ? yes(isDisabled(cat, id)) : sqlite3_result_null(ctx);
+    if (p == "execistriggerdisabled")
+        return x == "TR" ? yes(isDisabled(cat, id)) : sqlite3_result_null(ctx);
     if (p == "isprimarykey")
         return yes(x == "PK");
     if (p == "isuniquecnst")

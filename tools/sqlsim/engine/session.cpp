@@ -16,7 +16,8 @@ const std::set<std::string>& statementStarters() {
         "SELECT",  "INSERT",   "UPDATE", "DELETE",    "CREATE",     "ALTER",  "DROP",
         "USE",     "SET",      "EXEC",   "EXECUTE",   "WAITFOR",    "IF",     "PRINT",
         "DECLARE", "GRANT",    "REVOKE", "DENY",      "BEGIN",      "COMMIT", "ROLLBACK",
-        "RETURN",  "TRUNCATE", "WHILE",  "RAISERROR", "CHECKPOINT", "DBCC",   "SAVE"};
+        "RETURN",  "TRUNCATE", "WHILE",  "RAISERROR", "CHECKPOINT", "DBCC",   "SAVE",
+        "DISABLE", "ENABLE"};
     return s;
 }
 
@@ -294,6 +295,14 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 if (cancel.load())
                     throw Cancelled{};
                 Statement st = stmts[k];
+                if (noexec_ && !(st.kind == "SET" && st.begin + 1 < st.end &&
+                                 toks[st.begin + 1].is("NOEXEC"))) {
+                    // Read, not run: a whole IF or block counts as one.
+                    next = unitEnd(k);
+                    sink.done(false, 0, next < stmts.size());
+                    k = next;
+                    continue;
+                }
                 if (st.kind == "IF") {
                     if (st.end == st.begin + 1 || k + 1 >= stmts.size())
                         throw syntaxNear(toks[st.end < toks.size() ? st.end - 1 : st.begin]);
@@ -332,6 +341,15 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 ServerMessage m = e.msg;
                 m.line = toks[stmts[k].begin].line;
                 sink.message(m);
+                if (m.number == 547) {
+                    ServerMessage ended;
+                    ended.number = 3621;
+                    ended.severity = 0;
+                    ended.state = 0;
+                    ended.line = m.line;
+                    ended.text = "The statement has been terminated.";
+                    sink.message(ended);
+                }
                 sink.done(false, 0, false);
                 return false;
             } catch (const SqliteError& e) {
@@ -411,6 +429,13 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
     } else if (k == "RETURN") {
         sink.done(false, 0, false);
         throw Cancelled{};
+    } else if (k == "RAISERROR") {
+        runRaiserror(toks, st, sink);
+        sink.done(false, 0, more);
+    } else if (k == "DISABLE" || k == "ENABLE") {
+        std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
+        runTriggerSwitch(toks, st);
+        sink.done(false, 0, more);
     } else if (k == "IF" || k == "WHILE") {
         throw notSupported(k + " statements");
     } else if (k.empty()) {

@@ -84,6 +84,13 @@ private:
     void runProcedure(const std::string& name, const std::vector<RpcParam>& params,
                       ResultSink& sink, const std::atomic<bool>& cancel, bool more);
     void runSet(const std::vector<Token>& toks, const Statement& st);
+    // RAISERROR (text, severity, state [, argument ...]): the message goes to the client and
+    // the batch goes on.
+    void runRaiserror(const std::vector<Token>& toks, const Statement& st, ResultSink& sink);
+    // {ENABLE | DISABLE} TRIGGER {ALL | name [, ...]} ON table.
+    void runTriggerSwitch(const std::vector<Token>& toks, const Statement& st);
+    // The database a SQLite schema name ("main", "db7") holds.
+    std::string databaseOfSchema(const std::string& schema) const;
     void runDeclare(const std::vector<Token>& toks, const Statement& st);
     void waitFor(const std::vector<Token>& toks, const Statement& st,
                  const std::atomic<bool>& cancel);
@@ -116,6 +123,8 @@ private:
     std::vector<TempTable> tempTables_;
     std::map<std::string, Value> variables_; // upper-case @name -> value
     bool nocount_ = false;
+    // SET NOEXEC ON: statements are read but not run until SET NOEXEC OFF.
+    bool noexec_ = false;
     long long rowLimit_ = 0; // SET ROWCOUNT; 0 is no limit
     long long lastRowCount_ = 0;
     int attachCounter_ = 0;

@@ -1,10 +1,14 @@
 // SET, DECLARE, WAITFOR, USE and procedure calls (system procedures and RPC).
 #include "engine/later_syntax.h"
+#include "engine/integrity.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <ctime>
 #include <thread>
 
@@ -71,7 +75,11 @@ void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
                                                      : 0;
         rowLimit_ = n > 0 ? n : 0;
     }
-    if (opt.value == "FMTONLY" || opt.value == "NOEXEC" || opt.value == "PARSEONLY") {
+    if (opt.value == "NOEXEC") {
+        noexec_ = toks[st.begin + 2].is("ON");
+        return;
+    }
+    if (opt.value == "FMTONLY" || opt.value == "PARSEONLY") {
         if (toks[st.begin + 2].is("ON"))
             throw notSupported("SET " + opt.value + " ON");
     }
@@ -387,6 +395,168 @@ void SessionImpl::executeRpc(const std::string& procName, const std::vector<RpcP
         }
     } catch (const Cancelled&) {
     }
+}
+
+} // namespace sqlsim
+
+namespace sqlsim {
+
+namespace {
+
+// RAISERROR's format: %s, %d, %i, %u (flags and width are read past) take the arguments in
+// turn; %% is one percent sign.
+std::string formatRaiserror(const std::string& format, const std::vector<Value>& args) {
+    std::string out;
+    size_t next = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%' || i + 1 >= format.size()) {
+            out += format[i];
+            continue;
+        }
+        if (format[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < format.size() && std::strchr("-+ #0123456789.*lhI", format[j]))
+            ++j;
+        if (j >= format.size() || !std::strchr("sdiuoxX", format[j])) {
+            out += format[i];
+            continue;
+        }
+        if (next < args.size()) {
+            const Value& v = args[next++];
+            out += v.kind == Value::Kind::Int     ? std::to_string(v.i)
+                   : v.kind == Value::Kind::Float ? std::to_string(v.f)
+                   : v.kind == Value::Kind::Null  ? std::string("(null)")
+                                                  : v.text;
+        } else {
+            out += "(null)";
+        }
+        i = j;
+    }
+    return out;
+}
+
+} // namespace
+
+void SessionImpl::runRaiserror(const std::vector<Token>& toks, const Statement& st,
+                               ResultSink& sink) {
+    size_t i = st.begin + 1;
+    if (!toks[i].isOp("("))
+        throw syntaxNear(toks[i]);
+    // The arguments, split at the commas outside nested parentheses.
+    std::vector<std::pair<size_t, size_t>> parts;
+    size_t start = ++i;
+    int depth = 0;
+    for (; i < st.end; ++i) {
+        if (toks[i].isOp("("))
+            ++depth;
+        else if (toks[i].isOp(")") && depth-- == 0)
+            break;
+        else if (toks[i].isOp(",") && depth == 0) {
+            parts.push_back({start, i});
+            start = i + 1;
+        }
+    }
+    if (i >= st.end)
+        throw syntaxNear(toks[st.end - 1]);
+    parts.push_back({start, i});
+    if (parts.size() < 3 || std::any_of(parts.begin(), parts.end(),
+                                        [](const auto& p) { return p.first == p.second; }))
+        throw syntaxNear(toks[i]);
+    Translator tr(toks, *this);
+    std::vector<Value> values;
+    for (const auto& [a, b] : parts)
+        values.push_back(evaluate(tr.expression(a, b)));
+    ServerMessage m;
+    if (values[0].kind == Value::Kind::Int)
+        throw notSupported("RAISERROR with a message number");
+    m.number = 50000;
+    const long long severity = values[1].kind == Value::Kind::Int ? values[1].i : 16;
+    const long long state = values[2].kind == Value::Kind::Int ? values[2].i : 1;
+    if (severity > 18)
+        throw sqlError(2754,
+                       "Error severity levels greater than 18 can only be specified by members "
+                       "of the sysadmin role, using the WITH LOG option.",
+                       1, 16);
+    m.severity = static_cast<uint8_t>(severity < 0 ? 0 : severity);
+    m.state = static_cast<uint8_t>(state < 0 || state > 255 ? 1 : state);
+    m.text = formatRaiserror(values[0].text, {values.begin() + 3, values.end()});
+    m.line = toks[st.begin].line;
+    sink.message(m);
+}
+
+void SessionImpl::runTriggerSwitch(const std::vector<Token>& toks, const Statement& st) {
+    const bool disable = toks[st.begin].is("DISABLE");
+    size_t i = st.begin + 1;
+    if (engine_.major <= 8 || !toks[i].is("TRIGGER"))
+        throw syntaxNear(toks[i]);
+    ++i;
+    std::vector<std::vector<std::string>> names;
+    bool all = false;
+    if (toks[i].is("ALL")) {
+        all = true;
+        ++i;
+    } else {
+        while (true) {
+            if (!toks[i].isName())
+                throw syntaxNear(toks[i]);
+            std::vector<std::string> parts{toks[i++].name()};
+            while (toks[i].isOp(".") && toks[i + 1].isName()) {
+                parts.push_back(toks[i + 1].name());
+                i += 2;
+            }
+            names.push_back(parts);
+            if (!toks[i].isOp(","))
+                break;
+            ++i;
+        }
+    }
+    if (!toks[i].is("ON"))
+        throw syntaxNear(toks[i]);
+    ++i;
+    if (toks[i].is("DATABASE") || toks[i].is("ALL"))
+        throw notSupported("database and server triggers");
+    std::vector<std::string> tableParts;
+    std::string written;
+    while (toks[i].isName()) {
+        tableParts.push_back(toks[i].name());
+        written += (written.empty() ? "" : ".") + toks[i].text;
+        ++i;
+        if (!toks[i].isOp("."))
+            break;
+        ++i;
+    }
+    if (tableParts.empty() || (i < st.end && !toks[i].isOp(";")))
+        throw syntaxNear(toks[std::min(i, st.end)]);
+    ResolvedTable table = resolveTable(tableParts, written);
+    const std::string schema = table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
+    Catalog cat(conn_.get(), schema, engine_.major);
+    std::vector<int> ids;
+    Stmt list(conn_.get(), "SELECT id, name FROM " + cat.t("sysobjects") +
+                               " WHERE parent_obj = ? AND xtype = 'TR' ORDER BY id");
+    list.bind(1, table.objectId);
+    std::map<std::string, int> byName;
+    while (list.step())
+        byName[lower(list.text(1))] = static_cast<int>(list.integer(0));
+    if (all) {
+        for (const auto& [name, id] : byName)
+            ids.push_back(id);
+    } else {
+        for (const auto& parts : names) {
+            auto it = byName.find(lower(parts.back()));
+            if (it == byName.end())
+                throw sqlError(3701,
+                               "Cannot find the object \"" + parts.back() +
+                                   "\" because it does not exist or you do not have permissions.",
+                               5, 11);
+            ids.push_back(it->second);
+        }
+    }
+    for (int id : ids)
+        setDisabled(cat, id, disable);
 }
 
 } // namespace sqlsim

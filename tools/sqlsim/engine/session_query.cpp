@@ -1,4 +1,5 @@
 // Runs queries and data changes on SQLite and describes their results as SQL Server would.
+#include "engine/integrity.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 
@@ -130,23 +131,73 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
     if (st.kind == "INSERT")
         sql = tr.insert(st.begin, st.end, &target, nullptr);
     else if (st.kind == "UPDATE")
-        sql = tr.update(st.begin, st.end);
+        sql = tr.update(st.begin, st.end, &target);
     else
-        sql = tr.remove(st.begin, st.end);
-    Stmt stmt(conn_.get(), sql);
-    bindParams(stmt.get());
-    stmt.step();
-    lastRowCount_ = sqlite3_changes(conn_.get());
+        sql = tr.remove(st.begin, st.end, &target);
+    // The foreign keys the statement could break: those of the changed table's own references
+    // (INSERT, UPDATE) and those that reference it (UPDATE, DELETE). Start-up scripts load
+    // their rows in any order, as a bulk load with constraints off would.
+    std::string schema;
+    std::vector<ForeignKeyRow> keys;
+    if (!setupScript && target.objectId) {
+        schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
+        keys = checkedForeignKeys(Catalog(conn_.get(), schema, engine_.major), target.objectId,
+                                  st.kind != "DELETE", st.kind != "INSERT");
+    }
+    if (keys.empty()) {
+        Stmt stmt(conn_.get(), sql);
+        bindParams(stmt.get());
+        stmt.step();
+        lastRowCount_ = sqlite3_changes(conn_.get());
+    } else {
+        // A statement that breaks a key is undone whole.
+        Catalog cat(conn_.get(), schema, engine_.major);
+        Db::exec_on(conn_.get(), "SAVEPOINT sqlsim_statement");
+        try {
+            const long long before = st.kind == "INSERT" ? maxRowid(cat, target.objectId) : 0;
+            {
+                Stmt stmt(conn_.get(), sql);
+                bindParams(stmt.get());
+                stmt.step();
+            }
+            lastRowCount_ = sqlite3_changes(conn_.get());
+            const std::string db = databaseOfSchema(schema);
+            for (const ForeignKeyRow& fk : keys) {
+                if (fk.child == target.objectId && st.kind != "DELETE")
+                    enforceForeignKey(cat, db, fk, st.kind, true,
+                                      st.kind == "INSERT" ? std::optional<long long>(before)
+                                                          : std::nullopt);
+                if (fk.parent == target.objectId && st.kind != "INSERT")
+                    enforceForeignKey(cat, db, fk, st.kind, false);
+            }
+        } catch (...) {
+            Db::exec_on(conn_.get(), "ROLLBACK TO sqlsim_statement");
+            Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
+            throw;
+        }
+        Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
+    }
     if (st.kind == "INSERT" && target.objectId && lastRowCount_ > 0) {
         // The identity value the insert generated, for @@IDENTITY and SCOPE_IDENTITY().
-        std::string schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
-        Stmt id(conn_.get(), "SELECT ident_current FROM " + sqlId(schema) +
+        std::string idSchema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
+        Stmt id(conn_.get(), "SELECT ident_current FROM " + sqlId(idSchema) +
                                  ".sqlsim_objects WHERE id = ? AND ident_seed IS NOT NULL");
         id.bind(1, target.objectId);
         if (id.step() && !id.isNull(0))
             lastIdentity = id.integer(0);
     }
     sink.done(!nocount_, lastRowCount_, more);
+}
+
+std::string SessionImpl::databaseOfSchema(const std::string& schema) const {
+    if (schema == "main")
+        return currentDb_;
+    for (const auto& [name, attached] : attached_)
+        if (attached == schema) {
+            auto entry = engine_.database(name);
+            return entry ? entry->name : name;
+        }
+    return currentDb_;
 }
 
 Value SessionImpl::evaluate(const std::string& sqliteExpr) {

@@ -93,6 +93,7 @@ bool SessionImpl::reset(ServerMessage& error) {
     switchTo(*login);
     currentDb_ = login->name;
     nocount_ = false;
+    noexec_ = false;
     rowLimit_ = 0;
     lastRowCount_ = 0;
     lastIdentity.reset();

@@ -1039,12 +1039,14 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
     fail(i);
 }
 
-std::string Translator::update(size_t i, size_t end) {
+std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
     ++i; // UPDATE
     std::vector<std::string> parts;
     std::string written;
     name(i, &parts, &written);
     ResolvedTable rt = r_.resolveTable(parts, written);
+    if (target)
+        *target = rt;
     if (!tok(i).is("SET"))
         fail(i);
     ++i;
@@ -1073,7 +1075,7 @@ std::string Translator::update(size_t i, size_t end) {
     return sql;
 }
 
-std::string Translator::remove(size_t i, size_t end) {
+std::string Translator::remove(size_t i, size_t end, ResolvedTable* target) {
     ++i; // DELETE
     if (tok(i).is("FROM"))
         ++i;
@@ -1081,6 +1083,8 @@ std::string Translator::remove(size_t i, size_t end) {
     std::string written;
     name(i, &parts, &written);
     ResolvedTable rt = r_.resolveTable(parts, written);
+    if (target)
+        *target = rt;
     std::string sql = "DELETE FROM " + rt.sqlRef + " AS " + sqlId(rt.alias);
     if (tok(i).is("WHERE")) {
         ++i;

@@ -58,8 +58,8 @@ public:
     // INSERT / UPDATE / DELETE.
     std::string insert(size_t i, size_t end, ResolvedTable* target,
                        std::vector<std::string>* columnNames);
-    std::string update(size_t i, size_t end);
-    std::string remove(size_t i, size_t end);
+    std::string update(size_t i, size_t end, ResolvedTable* target = nullptr);
+    std::string remove(size_t i, size_t end, ResolvedTable* target = nullptr);
     // A standalone expression (DEFAULT values, SET @x = ..., IF conditions).
     std::string expression(size_t i, size_t end);
 
