@@ -59,6 +59,9 @@ bool AnalyzeConstraints() {
 bool CompleteTableScripts() {
     return GetRegBool(kKeyComparisons, "CompleteTableScripts", false);
 }
+bool ClassicLineMatching() {
+    return GetRegBool(kKeyComparisons, "ClassicLineMatching", false);
+}
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
 }
@@ -99,6 +102,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.AutoSelTargetObj = AutoSelTargetObj();
     s.AnalyzeConstraints = AnalyzeConstraints();
     s.CompleteTableScripts = CompleteTableScripts();
+    s.ClassicLineMatching = ClassicLineMatching();
 }
 
 void StampVersion() {

@@ -34,6 +34,9 @@ struct ProgramSettings {
     // Table scripts add defaults, CHECK and UNIQUE constraints, index uniqueness, non-clustered
     // primary keys; relationships show all their column pairs.
     bool CompleteTableScripts = false;
+    // Differing lines are marked by the classic 20-line look-ahead rather than over the whole
+    // texts.
+    bool ClassicLineMatching = false;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -61,6 +64,7 @@ bool IgnoreColSeq();
 bool AutoSelTargetObj();
 bool AnalyzeConstraints();
 bool CompleteTableScripts();
+bool ClassicLineMatching();
 bool IgnoreSysObjects();
 // Outside debug mode always on; in debug mode the stored value (default on).
 bool FilterOfflineDbs();

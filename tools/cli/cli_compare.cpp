@@ -87,7 +87,7 @@ bool LocateObject(ServerEntry& server, const std::string& database, ObjectType t
 
 } // namespace
 
-int RunCompareCommand(int argc, char** argv, bool completeScripts) {
+int RunCompareCommand(int argc, char** argv, bool completeScripts, bool classicLineMatching) {
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i)
         words.emplace_back(argv[i]);
@@ -157,6 +157,7 @@ int RunCompareCommand(int argc, char** argv, bool completeScripts) {
     options.CaseSensitive = CaseSensitive();
     options.IgnoreColSeq = IgnoreColSeq();
     options.IgnoreComments = IgnoreComments();
+    options.ClassicLineMatching = classicLineMatching || ClassicLineMatching();
 
     // The definition exactly as a panel would show it for the listed row.
     auto fetch = [&](int p, std::string& text) {

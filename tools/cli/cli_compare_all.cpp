@@ -24,7 +24,7 @@
 
 namespace orv {
 
-int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
+int RunCompareAllCommand(int argc, char** argv, bool completeScripts, bool classicLineMatching) {
     std::vector<std::string> words(argv + 1, argv + argc);
     CompareAllArgs args;
     std::string error;
@@ -58,6 +58,8 @@ int RunCompareAllCommand(int argc, char** argv, bool completeScripts) {
 
         if (completeScripts)
             Settings().CompleteTableScripts = true;
+        if (classicLineMatching)
+            Settings().ClassicLineMatching = true;
         DbCompareRequest settings;
         ApplyCurrentSettings(settings);
 

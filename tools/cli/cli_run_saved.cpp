@@ -91,7 +91,7 @@ int RunSavedListCommand(int argc, char** argv) {
     return std::cout ? 0 : 2;
 }
 
-int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
+int RunSavedProcessCommand(int argc, char** argv, bool completeScripts, bool classicLineMatching) {
     const char* const prefix = "orvane-cli run-saved: ";
     const std::vector<std::string> words(argv + 1, argv + argc);
     int32_t number = 0;
@@ -140,6 +140,8 @@ int RunSavedProcessCommand(int argc, char** argv, bool completeScripts) {
         StartUp();
         if (completeScripts)
             Settings().CompleteTableScripts = true;
+        if (classicLineMatching)
+            Settings().ClassicLineMatching = true;
         ComparisonDescription d;
         std::string error;
         ReplayPlan plan;

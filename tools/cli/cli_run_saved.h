@@ -7,6 +7,8 @@ namespace orv {
 int RunSavedListCommand(int argc, char** argv);
 // 0 identical, 1 differences, 2 error (no such process, a refused process, a server not
 // stored or not reachable, a failed export, a comparison that did not complete).
-int RunSavedProcessCommand(int argc, char** argv, bool completeScripts);
+// The two switches as for compare-all.
+int RunSavedProcessCommand(int argc, char** argv, bool completeScripts,
+                           bool classicLineMatching = false);
 
 } // namespace orv

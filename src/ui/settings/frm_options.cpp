@@ -26,6 +26,13 @@ constexpr const char* kCompleteTableScriptsHelp =
     "Table scripts then also list defaults, CHECK and UNIQUE constraints, mark unique indexes "
     "and non-clustered primary keys, and give relationships all their column pairs.";
 
+constexpr const char* kClassicLineMatchingHelp =
+    "Differing lines are marked by matching the two whole texts, so a line that is the same on "
+    "both sides is never marked. With this option on, the lines are matched as in earlier "
+    "versions instead: the matching looks at most 20 lines ahead, so a longer inserted or "
+    "deleted block, and the lines after it, show as changed lines. Whether two objects are "
+    "identical does not depend on this option.";
+
 QLabel* MakeText(const std::string& text, QWidget* parent) {
     auto* label = new QLabel(QString::fromStdString(text), parent);
     label->setWordWrap(true);
@@ -139,6 +146,22 @@ QCheckBox* frmOptions::AddCheckPage(const char* name, const char* checkCaption, 
     return check;
 }
 
+QCheckBox* frmOptions::AddCheckBelow(int pageIndex, const char* name, const char* checkCaption,
+                                     const char* helpName, const char* help) {
+    QWidget* page = pages_->widget(pageIndex);
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* check = new QCheckBox(checkCaption, page);
+    check->setObjectName(name);
+    QLabel* label = MakeText(help, page);
+    label->setObjectName(helpName);
+    // Above the stretch that ends the page.
+    const int stretch = layout->count() - 1;
+    layout->insertWidget(stretch, check);
+    layout->insertWidget(stretch + 1, label);
+    pageLabels_[static_cast<size_t>(pageIndex)].push_back(label);
+    return check;
+}
+
 void frmOptions::BuildPages() {
     chkAutoConnect_ =
         AddCheckPage("chkAutoConnect", "Connect to SQL Server(s) at startup", "Auto Connect",
@@ -180,6 +203,10 @@ void frmOptions::BuildPages() {
          "comparisons.",
          "This option can be turned off, which would cause the whitespaces to be recognized "
          "during comparisons."});
+    // How differing lines are marked sits with how lines are compared.
+    chkClassicLineMatching_ = AddCheckBelow(pages_->count() - 1, "chkClassicLineMatching",
+                                            "Classic line matching (20-line look-ahead)",
+                                            "lblClassicLineMatching", kClassicLineMatchingHelp);
 
     chkIgnoreComments_ = AddCheckPage(
         "chkIgnoreComments", "Ignore comments", "Ignore Comments",
@@ -197,19 +224,10 @@ void frmOptions::BuildPages() {
         {"The program can ignore all indexes during comparisons of tables.",
          "When this option is turned on, all indexes (primary keys, clustered and non-clustered "
          "indexes) are ignored during comparisons of tables."});
-    {
-        // The page of the table comparison settings also holds the complete-script option.
-        auto* page = pages_->widget(pages_->count() - 1);
-        auto* layout = static_cast<QVBoxLayout*>(page->layout());
-        chkCompleteTableScripts_ = new QCheckBox("Complete table scripts", page);
-        chkCompleteTableScripts_->setObjectName("chkCompleteTableScripts");
-        QLabel* help = MakeText(kCompleteTableScriptsHelp, page);
-        help->setObjectName("lblCompleteTableScripts");
-        const int stretch = layout->count() - 1;
-        layout->insertWidget(stretch, chkCompleteTableScripts_);
-        layout->insertWidget(stretch + 1, help);
-        pageLabels_.back().push_back(help);
-    }
+    // The page of the table comparison settings also holds the complete-script option.
+    chkCompleteTableScripts_ =
+        AddCheckBelow(pages_->count() - 1, "chkCompleteTableScripts", "Complete table scripts",
+                      "lblCompleteTableScripts", kCompleteTableScriptsHelp);
 
     auto* cursor = new QWidget;
     auto* cursorLayout = new QVBoxLayout(cursor);

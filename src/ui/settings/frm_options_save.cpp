@@ -60,6 +60,7 @@ void frmOptions::LoadValues() {
     chkIgnoreComments_->setChecked(s.IgnoreComments);
     chkIgnoreIndexes_->setChecked(s.IgnoreIndexes);
     chkCompleteTableScripts_->setChecked(s.CompleteTableScripts);
+    chkClassicLineMatching_->setChecked(s.ClassicLineMatching);
     chkIgnoreSysObjects_->setChecked(s.IgnoreSysObjects);
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
@@ -98,6 +99,7 @@ void frmOptions::SaveOptions() {
     s.IgnoreComments = On(chkIgnoreComments_);
     s.IgnoreIndexes = On(chkIgnoreIndexes_);
     s.CompleteTableScripts = On(chkCompleteTableScripts_);
+    s.ClassicLineMatching = On(chkClassicLineMatching_);
     const bool serverSide = optCurLoc_[1]->isChecked();
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
     s.CacheSize = NumberIn(txtCacheSize_);
@@ -120,6 +122,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "IgnoreComments", s.IgnoreComments);
         Write(doc, kKeyComparisons, "IgnoreIndexes", s.IgnoreIndexes);
         Write(doc, kKeyComparisons, "CompleteTableScripts", s.CompleteTableScripts);
+        Write(doc, kKeyComparisons, "ClassicLineMatching", s.ClassicLineMatching);
         Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
         Write(doc, kKeyMav, "CacheSize", s.CacheSize);
         Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);
