@@ -55,6 +55,8 @@ const char* const kCompareHelp =
     "                          the Target's name defaults to the Source's\n"
     "  --marks                 also prints every line of both sides: S or T, the line's\n"
     "                          status code and its text, tab-separated\n"
+    "  --classic-line-matching the statuses of --marks come from the classic 20-line\n"
+    "                          look-ahead instead of matching the whole texts\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --help                  this text\n"

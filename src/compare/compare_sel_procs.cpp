@@ -23,6 +23,7 @@ CompareOptions CompareOptions::FromSettings() {
     o.CaseSensitive = s.CaseSensitive;
     o.IgnoreColSeq = s.IgnoreColSeq;
     o.IgnoreComments = s.IgnoreComments;
+    o.ClassicLineMatching = s.ClassicLineMatching;
     return o;
 }
 
@@ -124,7 +125,9 @@ PairDecision DecideObjectPair(ViewPair& views, std::string_view text[2], int32_t
     if (!equal && options.IgnoreColSeq)
         equal = CompareProcs_IgnoreColumnsOrder(views, options.IgnoreComments);
     if (!equal)
-        decision.Marked = Mark_Differences(views, decision.MarkErrorCode, paint);
+        decision.Marked = Mark_Differences(views, decision.MarkErrorCode, paint,
+                                           options.ClassicLineMatching ? LineMatching::LookAhead
+                                                                       : LineMatching::WholeText);
     decision.Identical = equal;
     // The replaced texts die with this call; nobody may keep looking at them.
     for (int side = 0; side < 2; ++side)

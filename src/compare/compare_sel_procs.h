@@ -33,6 +33,9 @@ struct CompareOptions {
     bool CaseSensitive = false;
     bool IgnoreColSeq = true;
     bool IgnoreComments = true;
+    // Differing lines are marked by the classic 20-line look-ahead instead of over the whole
+    // texts. The verdict is the same either way.
+    bool ClassicLineMatching = false;
     // The program's current settings.
     static CompareOptions FromSettings();
 };

@@ -62,6 +62,9 @@ bool CompleteTableScripts() {
 bool IgnoreSystemConstraintNames() {
     return GetRegBool(kKeyComparisons, "IgnoreSystemConstraintNames", true);
 }
+bool ClassicLineMatching() {
+    return GetRegBool(kKeyComparisons, "ClassicLineMatching", false);
+}
 bool IgnoreSysObjects() {
     return GetRegBool(kKeyComparisons, "IgnoreSysObjects", true);
 }
@@ -107,6 +110,7 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.CompleteTableScripts = CompleteTableScripts();
     s.IgnoreSystemConstraintNames = IgnoreSystemConstraintNames();
     s.SyncDisableTriggers = SyncDisableTriggers();
+    s.ClassicLineMatching = ClassicLineMatching();
 }
 
 void StampVersion() {

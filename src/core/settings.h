@@ -39,6 +39,9 @@ struct ProgramSettings {
     bool IgnoreSystemConstraintNames = true;
     // Synchronisation scripts disable the target's triggers on the tables they change.
     bool SyncDisableTriggers = true;
+    // Differing lines are marked by the classic 20-line look-ahead rather than over the whole
+    // texts.
+    bool ClassicLineMatching = false;
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -67,6 +70,7 @@ bool AutoSelTargetObj();
 bool AnalyzeConstraints();
 bool CompleteTableScripts();
 bool IgnoreSystemConstraintNames();
+bool ClassicLineMatching();
 bool IgnoreSysObjects();
 bool SyncDisableTriggers();
 // Outside debug mode always on; in debug mode the stored value (default on).

@@ -43,6 +43,8 @@ const char* const kCompareAllHelp =
     "ORVANE_PASSWORD. --complete-scripts or --no-complete-scripts, and --ignore-system-names\n"
     "or --no-ignore-system-names, turn the settings 'Complete table scripts' and 'Ignore\n"
     "system-generated constraint names' on or off for this run (both are on by default).\n"
+    "--classic-line-matching finds the differing lines (their counts and the details) with\n"
+    "the classic 20-line look-ahead instead of over the whole texts.\n"
     "\n"
     "The CSV has the header record\n"
     "  type,schema,name,status,source_modified,target_modified,differing_lines,note\n"

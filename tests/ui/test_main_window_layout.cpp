@@ -579,6 +579,49 @@ TEST_F(MainWindowLayoutTest, ScrollingOneTextMovesTheOtherWhenTheToggleIsOn) {
     EXPECT_EQ(tv->value(), before);
 }
 
+// A block of 40 lines put into the Target: by default the comparison colours exactly that
+// block, one difference to step to, and the lines after it stay white; with the classic
+// look-ahead on, the lines after the block are coloured as well.
+TEST_F(MainWindowLayoutTest, ALongInsertionIsOneColouredBlockUnlessClassicMatchingIsOn) {
+    auto w = OpenWindow();
+    std::string source, target;
+    for (int i = 0; i < 80; ++i) {
+        const std::string line =
+            "    SET @v" + std::to_string(i % 7) + " = " + std::to_string(i) + ";\r\n";
+        source += line;
+        target += line;
+        if (i == 20)
+            for (int k = 0; k < 40; ++k)
+                target += "    PRINT 'added " + std::to_string(k) + "';\r\n";
+    }
+    auto colouredLines = [&](int side) {
+        QtTextView* view = w->TextView(side);
+        int n = 0;
+        for (int line = 0; line < view->blockCount(); ++line) {
+            if (view->document()->findBlockByNumber(line).text().isEmpty())
+                continue;
+            const QColor c = view->BackgroundAt(view->LineStart(line));
+            n += c.isValid() && c != QColor(255, 255, 255) ? 1 : 0;
+        }
+        return n;
+    };
+    w->TextView(0)->SetText(source);
+    w->TextView(1)->SetText(target);
+    QTest::keyClick(w.get(), Qt::Key_F7);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(w->Differences()->Count(), 1);
+    EXPECT_EQ(colouredLines(0), 0);
+    EXPECT_EQ(colouredLines(1), 40);
+    EXPECT_EQ(w->TextView(1)->BackgroundAt(w->TextView(1)->LineStart(21)), QColor(122, 195, 217));
+
+    Settings().ClassicLineMatching = true;
+    QTest::keyClick(w.get(), Qt::Key_F7);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1], reports[0]); // the same verdict
+    EXPECT_GT(colouredLines(0), 0);
+    EXPECT_GT(colouredLines(1), 40);
+}
+
 TEST_F(MainWindowLayoutTest, ObjectListsHaveHeadingsColumnsThatGrowAndFullNamesInTooltips) {
     Serve({"mw_pair.sql"}, "MwSource");
     auto w = OpenWindow();

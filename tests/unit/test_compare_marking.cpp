@@ -50,10 +50,10 @@ TEST(CompareMatch, ReplacedLinePairsAsChanged) {
 }
 
 TEST(CompareMatch, InsertionIsPreferredOverDeletion) {
-    // Swapped lines: either reading would do; the target-side insertion is taken.
+    // Swapped lines: either reading would do; the classic walk takes the target-side insertion.
     CompLines source = Lines({"p", "q"});
     CompLines target = Lines({"q", "p"});
-    MatchLines(source, target);
+    MatchLines(source, target, LineMatching::LookAhead);
     EXPECT_EQ(Statuses(target), (std::vector<int32_t>{T, S}));
     EXPECT_EQ(Statuses(source), (std::vector<int32_t>{S, O}));
 }
@@ -70,8 +70,9 @@ TEST(CompareMatch, LookAheadReachesTwentyLinesAndNoFurther) {
         t->push_back("tail2");
     }
 
+    // The classic look-ahead.
     CompLines source = Lines(src), target = Lines(tgt20);
-    MatchLines(source, target);
+    MatchLines(source, target, LineMatching::LookAhead);
     EXPECT_EQ(Statuses(source), (std::vector<int32_t>{S, S, S}));
     for (size_t i = 1; i <= 20; ++i)
         EXPECT_EQ(target[i].Status, T) << i;
@@ -81,7 +82,7 @@ TEST(CompareMatch, LookAheadReachesTwentyLinesAndNoFurther) {
     // 21 inserted lines: the block and the lines after it pair up as changed.
     source = Lines(src);
     target = Lines(tgt21);
-    MatchLines(source, target);
+    MatchLines(source, target, LineMatching::LookAhead);
     EXPECT_EQ(Statuses(source), (std::vector<int32_t>{S, C, C}));
     EXPECT_EQ(target[0].Status, S);
     EXPECT_EQ(target[1].Status, C);

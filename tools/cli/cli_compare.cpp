@@ -160,6 +160,7 @@ int RunCompareCommand(int argc, char** argv, const ScriptSwitches& switches) {
     options.CaseSensitive = CaseSensitive();
     options.IgnoreColSeq = IgnoreColSeq();
     options.IgnoreComments = IgnoreComments();
+    options.ClassicLineMatching = switches.ClassicLineMatching.value_or(ClassicLineMatching());
 
     // The definition exactly as a panel would show it for the listed row.
     auto fetch = [&](int p, std::string& text) {

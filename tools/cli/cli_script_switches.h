@@ -15,6 +15,8 @@ struct ScriptSwitches {
     std::optional<bool> CompleteScripts;
     // --ignore-system-names / --no-ignore-system-names
     std::optional<bool> IgnoreSystemNames;
+    // --classic-line-matching: differing lines found by the 20-line look-ahead
+    std::optional<bool> ClassicLineMatching;
 
     // Puts the switches given over the settings read from the store.
     void ApplyTo(ProgramSettings& settings) const {
@@ -22,6 +24,8 @@ struct ScriptSwitches {
             settings.CompleteTableScripts = *CompleteScripts;
         if (IgnoreSystemNames)
             settings.IgnoreSystemConstraintNames = *IgnoreSystemNames;
+        if (ClassicLineMatching)
+            settings.ClassicLineMatching = *ClassicLineMatching;
     }
 };
 
@@ -38,6 +42,8 @@ inline ScriptSwitches TakeScriptSwitches(std::vector<std::string>& words) {
             switches.IgnoreSystemNames = true;
         else if (*it == "--no-ignore-system-names")
             switches.IgnoreSystemNames = false;
+        else if (*it == "--classic-line-matching")
+            switches.ClassicLineMatching = true;
         else {
             ++it;
             continue;

@@ -34,6 +34,13 @@ constexpr const char* kSyncDisableTriggersHelp =
     "Synchronisation scripts then switch the Target's triggers off on each table they change "
     "and back on at the end, so that a trigger does not act on the script's own statements.";
 
+constexpr const char* kClassicLineMatchingHelp =
+    "Differing lines are marked by matching the two whole texts, so a line that is the same on "
+    "both sides is never marked. With this option on, the lines are matched as in earlier "
+    "versions instead: the matching looks at most 20 lines ahead, so a longer inserted or "
+    "deleted block, and the lines after it, show as changed lines. Whether two objects are "
+    "identical does not depend on this option.";
+
 QLabel* MakeText(const std::string& text, QWidget* parent) {
     auto* label = new QLabel(QString::fromStdString(text), parent);
     label->setWordWrap(true);
@@ -147,6 +154,22 @@ QCheckBox* frmOptions::AddCheckPage(const char* name, const char* checkCaption, 
     return check;
 }
 
+QCheckBox* frmOptions::AddCheckBelow(int pageIndex, const char* name, const char* checkCaption,
+                                     const char* helpName, const char* help) {
+    QWidget* page = pages_->widget(pageIndex);
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* check = new QCheckBox(checkCaption, page);
+    check->setObjectName(name);
+    QLabel* label = MakeText(help, page);
+    label->setObjectName(helpName);
+    // Above the stretch that ends the page.
+    const int stretch = layout->count() - 1;
+    layout->insertWidget(stretch, check);
+    layout->insertWidget(stretch + 1, label);
+    pageLabels_[static_cast<size_t>(pageIndex)].push_back(label);
+    return check;
+}
+
 void frmOptions::BuildPages() {
     chkAutoConnect_ =
         AddCheckPage("chkAutoConnect", "Connect to SQL Server(s) at startup", "Auto Connect",
@@ -202,6 +225,10 @@ void frmOptions::BuildPages() {
          "comparisons.",
          "This option can be turned off, which would cause the whitespaces to be recognized "
          "during comparisons."});
+    // How differing lines are marked sits with how lines are compared.
+    chkClassicLineMatching_ = AddCheckBelow(pages_->count() - 1, "chkClassicLineMatching",
+                                            "Classic line matching (20-line look-ahead)",
+                                            "lblClassicLineMatching", kClassicLineMatchingHelp);
 
     chkIgnoreComments_ = AddCheckPage(
         "chkIgnoreComments", "Ignore comments", "Ignore Comments",

@@ -53,6 +53,9 @@ private:
     void PageChanged(int page);
     QWidget* AddPage(const char* caption, const char* toolTip,
                      const std::vector<std::string>& texts, QWidget* control);
+    // A further check box with its explanation under it, at the end of an existing page.
+    QCheckBox* AddCheckBelow(int pageIndex, const char* name, const char* checkCaption,
+                             const char* helpName, const char* help);
     QCheckBox* AddCheckPage(const char* name, const char* checkCaption, const char* caption,
                             const char* toolTip, const std::vector<std::string>& texts);
 
@@ -69,6 +72,7 @@ private:
     QCheckBox* chkCompleteTableScripts_ = nullptr;
     QCheckBox* chkIgnoreSystemNames_ = nullptr;
     QCheckBox* chkSyncDisableTriggers_ = nullptr;
+    QCheckBox* chkClassicLineMatching_ = nullptr;
     QRadioButton* optCurLoc_[2] = {};
     QLineEdit* txtCacheSize_ = nullptr;
     QCheckBox* chkIgnoreSysObjects_ = nullptr;

@@ -63,6 +63,7 @@ void frmOptions::LoadValues() {
     chkIgnoreSystemNames_->setChecked(s.IgnoreSystemConstraintNames);
     chkIgnoreSystemNames_->setEnabled(s.CompleteTableScripts);
     chkSyncDisableTriggers_->setChecked(s.SyncDisableTriggers);
+    chkClassicLineMatching_->setChecked(s.ClassicLineMatching);
     chkIgnoreSysObjects_->setChecked(s.IgnoreSysObjects);
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
@@ -103,6 +104,7 @@ void frmOptions::SaveOptions() {
     s.CompleteTableScripts = On(chkCompleteTableScripts_);
     s.IgnoreSystemConstraintNames = On(chkIgnoreSystemNames_);
     s.SyncDisableTriggers = On(chkSyncDisableTriggers_);
+    s.ClassicLineMatching = On(chkClassicLineMatching_);
     const bool serverSide = optCurLoc_[1]->isChecked();
     s.CursorLocation = serverSide ? kCursorServerSide : kCursorClientSide;
     s.CacheSize = NumberIn(txtCacheSize_);
@@ -127,6 +129,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "CompleteTableScripts", s.CompleteTableScripts);
         Write(doc, kKeyComparisons, "IgnoreSystemConstraintNames", s.IgnoreSystemConstraintNames);
         Write(doc, kKeyComparisons, "SyncDisableTriggers", s.SyncDisableTriggers);
+        Write(doc, kKeyComparisons, "ClassicLineMatching", s.ClassicLineMatching);
         Write(doc, kKeyServers, "CursorConnectionUseServer", serverSide);
         Write(doc, kKeyMav, "CacheSize", s.CacheSize);
         Write(doc, kKeyComparisons, "IgnoreSysObjects", s.IgnoreSysObjects);
