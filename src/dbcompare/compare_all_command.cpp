@@ -35,6 +35,7 @@ const char* const kCompareAllHelp =
     "                          error (default): an object that cannot be compared (e.g.\n"
     "                          encrypted) makes the exit status 2; report: it is listed in the\n"
     "                          report and on standard error, and the other objects decide\n"
+    "                          the exit status\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --help                  this text\n"
