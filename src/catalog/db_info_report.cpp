@@ -118,6 +118,7 @@ private:
     const std::string& database_;
     bool bySchema_ = false;
     bool loaded_ = false;
+    bool failed_ = false;
     std::map<int32_t, std::string> schemaById_;
     std::map<std::string, std::optional<std::string>> ownerByName_;
 };
@@ -141,10 +142,15 @@ public:
             }
             recordset->MoveFirst();
         } catch (const RecordsetError&) {
-            // The listing meets the same failure and says so; names stay as they are.
+            // The rows were cut off while they were being read here: this is where the failure
+            // shows, so it is reported here, and no listing is written from the rows that came.
             shared_.clear();
+            failed_ = true;
+            ReportCurrentError("modNew", "RecordsetToString");
         }
     }
+
+    bool Failed() const { return failed_; }
 
     ListedNameWriter Writer() {
         if (shared_.empty())
@@ -190,6 +196,7 @@ private:
     const std::string& database_;
     std::set<std::string> shared_;
     bool loaded_ = false;
+    bool failed_ = false;
     std::map<int32_t, std::string> schemaById_;
 };
 
@@ -273,6 +280,8 @@ bool BuildDbInfoReport(DbInfoRunner& runner, ServerEntry& server, const std::str
 
         runner.ListingStarted();
         SharedNameWriter shared(server, database, rs.get());
+        if (shared.Failed())
+            return false;
         const std::string listing =
             type == kTypeTable
                 ? TableListingWithCounts(runner, rs.get(), server, database, true, shared.Writer())

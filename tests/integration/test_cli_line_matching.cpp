@@ -53,7 +53,12 @@ std::string DifferingLines(const std::string& csv) {
         if (line.find("usp_Settle") != std::string::npos) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            return line.substr(line.rfind(',') + 1);
+            // type,schema,name,status,source_modified,target_modified,differing_lines,note
+            std::istringstream fields(line);
+            std::string field;
+            for (int i = 0; i < 7; ++i)
+                std::getline(fields, field, ',');
+            return field;
         }
     return "(no record)";
 }

@@ -69,6 +69,8 @@ std::string RemoveOrder(const std::string& db, int order) {
     return "USE " + db + "\nGO\n" +
            "DELETE FROM dbo.ShipmentLines WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.Shipments WHERE OrderID = " + id + "\n" +
+           "DELETE FROM dbo.CreditNotes WHERE InvoiceID IN (SELECT InvoiceID FROM "
+           "dbo.Invoices WHERE OrderID = " + id + ")\n" +
            "DELETE FROM dbo.Payments WHERE InvoiceID IN (SELECT InvoiceID FROM dbo.Invoices "
            "WHERE OrderID = " + id + ")\n" +
            "DELETE FROM dbo.InvoiceLines WHERE OrderID = " + id + "\n" +

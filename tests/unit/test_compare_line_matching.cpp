@@ -178,7 +178,9 @@ TEST(WholeTextMatching, CostlyDifferencesStillPairOnlyEqualLines) {
     ASSERT_EQ(d.changedB.size(), b.size());
     size_t kept = 0;
     ExpectCommonLinesEqual(a, b, d, kept);
-    EXPECT_GT(kept, 2000u); // far from giving up on the whole text
+    // Random texts over 41 lines share about 2/sqrt(41) of their length (some 1,870 lines);
+    // a search that gave up on the whole text would keep next to none.
+    EXPECT_GT(kept, 1200u);
 }
 
 // The 10,000-line procedure with a 64-line step inserted: only the step is marked.
@@ -233,8 +235,8 @@ TEST_F(LineMatchingOption, ComparisonMarksByTheOptionAndKeepsItsVerdict) {
         // The painted colours follow the marking: the first line after the block is white.
         const CompLine& after = whole.TargetLines[at + 30];
         EXPECT_EQ(after.Status, S);
-        // Compared with the classic colours of the same line.
-        EXPECT_EQ(classic.TargetLines[at + 30].Status, C);
+        // The classic look-ahead, 20 lines deep, is still lost there.
+        EXPECT_NE(classic.TargetLines[at + 30].Status, S);
     }
     EXPECT_EQ(CompareOptions{}.ClassicLineMatching, false);
 }

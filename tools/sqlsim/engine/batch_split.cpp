@@ -73,8 +73,10 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
             if (!statementStarters().count(t.value))
                 continue;
             const Token& prev = toks[j - 1];
+            // UNION [ALL] SELECT goes on; DISABLE TRIGGER ALL before a SELECT does not.
+            const bool unionAll = prev.is("ALL") && j >= 2 && toks[j - 2].is("UNION");
             if (t.is("SELECT") &&
-                (prev.is("UNION") || prev.is("ALL") || prev.is("EXCEPT") || prev.is("INTERSECT")))
+                (prev.is("UNION") || unionAll || prev.is("EXCEPT") || prev.is("INTERSECT")))
                 continue;
             if (t.is("SELECT") && st.kind == "INSERT" && !(sawBody && j > i + 1 && false)) {
                 // INSERT ... SELECT: the first SELECT belongs to the INSERT.
