@@ -170,8 +170,7 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
     }
     std::vector<std::string> positional;
     bool tablesGiven = false, keyGiven = false, modeGiven = false, formatGiven = false,
-         scriptGiven = false, rowsGiven = false, policyGiven = false,
-         triggersGiven = false;
+         scriptGiven = false, rowsGiven = false, policyGiven = false, triggersGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& w = reader.Word();
@@ -353,7 +352,8 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
                     << "; an existing file of that name is unchanged.\n";
     } else {
         std::string error;
-        if (!args.Script.empty() && !WriteExportFile(args.Script, script.Script(*results, request.Sync), error)) {
+        if (!args.Script.empty() &&
+            !WriteExportFile(args.Script, script.Script(*results, request.Sync), error)) {
             err << prefix << error << '\n';
             status = kCompareDataExitError;
         }

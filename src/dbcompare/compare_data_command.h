@@ -6,8 +6,8 @@
 #include "dbcompare/data_compare.h"
 
 #include <functional>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

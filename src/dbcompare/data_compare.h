@@ -84,9 +84,9 @@ struct DataCompareRequest {
     SyncScriptOptions Sync;
 };
 
-// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), Sync.DisableTriggers, the timeout of both places, the
-// ignored-column lists of kind 1 and the remembered keys from the settings and the INI file.
-// Call it on the thread that owns the settings, before the run.
+// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), Sync.DisableTriggers, the timeout of both
+// places, the ignored-column lists of kind 1 and the remembered keys from the settings and the INI
+// file. Call it on the thread that owns the settings, before the run.
 void ApplyCurrentDataSettings(DataCompareRequest& request);
 
 // Runs the comparison on the calling thread (it starts one more to read the second side).

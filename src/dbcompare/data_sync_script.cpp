@@ -308,8 +308,8 @@ TableOrder OrderTables(const std::vector<Section>& tables,
     }
     for (size_t k = 0; k < links.size(); ++k) {
         const auto [parent, child] = edges[k];
-        if (parent >= 0 && child >= 0 && component[static_cast<size_t>(parent)] ==
-                                             component[static_cast<size_t>(child)])
+        if (parent >= 0 && child >= 0 &&
+            component[static_cast<size_t>(parent)] == component[static_cast<size_t>(child)])
             order.Unchecked.push_back(&links[k]);
     }
     return order;
@@ -336,16 +336,15 @@ std::string MessageLiteral(const std::string& text) {
     return out + "'";
 }
 
-std::string Header(const DataCompareResults& run, const SyncScriptOptions& options,
-                   bool cycles) {
+std::string Header(const DataCompareResults& run, const SyncScriptOptions& options, bool cycles) {
     std::string h = "-- Synchronisation script: makes the rows of the target tables equal the "
                     "rows of the source tables.\r\n";
     const char* const side[2] = {"-- Source: server ", "-- Target: server "};
     for (int s = 0; s < 2; ++s)
-        h += side[s] + CommentText(run.ServerName[s]) + ", database " +
-             CommentText(run.DbName[s]) + "\r\n";
-    h += "-- Made " + (options.MadeAt.empty() ? LocalTimeText() : options.MadeAt) +
-         " by Orvane " + kProgramVersion + ".\r\n";
+        h += side[s] + CommentText(run.ServerName[s]) + ", database " + CommentText(run.DbName[s]) +
+             "\r\n";
+    h += "-- Made " + (options.MadeAt.empty() ? LocalTimeText() : options.MadeAt) + " by Orvane " +
+         kProgramVersion + ".\r\n";
     h += "-- Review it before running it: nothing here has been run.\r\n";
     h += "-- Rows are deleted from referencing tables first, then updated and inserted in "
          "referenced tables first.\r\n";

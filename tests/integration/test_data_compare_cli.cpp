@@ -83,10 +83,10 @@ TEST_F(CompareDataCli, CsvSummaryRowsFileAndScriptFile) {
     EXPECT_EQ(rowRecords[0][2], "Id");
     EXPECT_EQ(rowRecords[0][3], "Name (source)");
     EXPECT_EQ(rowRecords[0][4], "Name (target)");
-    EXPECT_EQ(rowRecords[1], (std::vector<std::string>{"dbo.Customers", "different", "3", "Ann",
-                                                       "Anne", "Rome", "Rome", "3.00", "3.00",
-                                                       "2.5", "2.5", "2020-01-03T10:00:00",
-                                                       "2020-01-03T10:00:00", "1", "1"}));
+    EXPECT_EQ(rowRecords[1],
+              (std::vector<std::string>{"dbo.Customers", "different", "3", "Ann", "Anne", "Rome",
+                                        "Rome", "3.00", "3.00", "2.5", "2.5", "2020-01-03T10:00:00",
+                                        "2020-01-03T10:00:00", "1", "1"}));
     EXPECT_NE(ReadTextFile(rows).find(",,\"\","), std::string::npos); // NULL and empty apart
     EXPECT_NE(ReadTextFile(script).find("BEGIN TRANSACTION;"), std::string::npos);
     EXPECT_NE(ReadTextFile(script).find("UPDATE [dbo].[Customers] SET [Name] = N'Ann' WHERE "

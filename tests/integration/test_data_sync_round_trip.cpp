@@ -66,17 +66,17 @@ size_t At(const std::string& script, const std::string& text) {
 // target (the script inserts them, referenced rows first); order 1002 differs.
 std::string RemoveOrder(const std::string& db, int order) {
     const std::string id = std::to_string(order);
-    return "USE " + db + "\nGO\n" +
-           "DELETE FROM dbo.ShipmentLines WHERE OrderID = " + id + "\n" +
+    return "USE " + db + "\nGO\n" + "DELETE FROM dbo.ShipmentLines WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.Shipments WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.CreditNotes WHERE InvoiceID IN (SELECT InvoiceID FROM "
-           "dbo.Invoices WHERE OrderID = " + id + ")\n" +
+           "dbo.Invoices WHERE OrderID = " +
+           id + ")\n" +
            "DELETE FROM dbo.Payments WHERE InvoiceID IN (SELECT InvoiceID FROM dbo.Invoices "
-           "WHERE OrderID = " + id + ")\n" +
-           "DELETE FROM dbo.InvoiceLines WHERE OrderID = " + id + "\n" +
+           "WHERE OrderID = " +
+           id + ")\n" + "DELETE FROM dbo.InvoiceLines WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.InvoiceLines WHERE InvoiceID IN (SELECT InvoiceID FROM dbo.Invoices "
-           "WHERE OrderID = " + id + ")\n" +
-           "DELETE FROM dbo.Invoices WHERE OrderID = " + id + "\n" +
+           "WHERE OrderID = " +
+           id + ")\n" + "DELETE FROM dbo.Invoices WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.Attachments WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.OrderLines WHERE OrderID = " + id + "\n" +
            "DELETE FROM dbo.Orders WHERE OrderID = " + id + "\nGO\n";
@@ -144,8 +144,7 @@ TEST_P(DataSyncCycles, SelfReferenceAndTwoTableCycleRunWithTheirKeysSwitchedOffA
 
     // Run in another database, the guard stops it before anything changes.
     const auto before = Summary(*RunData(request));
-    const std::string elsewhere =
-        ReplaceAll(script, "USE [SyncTarget];", "USE [SyncSource];");
+    const std::string elsewhere = ReplaceAll(script, "USE [SyncTarget];", "USE [SyncSource];");
     std::string output = Tsql(f, "wrong", elsewhere);
     EXPECT_NE(output.find("This script was made for the database SyncTarget"), std::string::npos)
         << output;

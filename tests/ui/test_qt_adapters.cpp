@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTextBrowser>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <optional>

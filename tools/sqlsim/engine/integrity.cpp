@@ -20,8 +20,7 @@ std::vector<ForeignKeyRow> readKeys(const Catalog& cat, const std::string& where
     std::vector<ForeignKeyRow> out;
     Stmt st(cat.db(), "SELECT k.constid, o.name, k.fkeyid, k.rkeyid, k.fkey, k.rkey FROM " +
                           cat.t("sysforeignkeys") + " k JOIN " + cat.t("sysobjects") +
-                          " o ON o.id = k.constid WHERE " + where +
-                          " ORDER BY k.constid, k.keyno");
+                          " o ON o.id = k.constid WHERE " + where + " ORDER BY k.constid, k.keyno");
     st.bind(1, id);
     if (where.find("?2") != std::string::npos)
         st.bind(2, id);
@@ -72,8 +71,8 @@ std::optional<ForeignKeyRow> foreignKeyById(const Catalog& cat, int id) {
 void setDisabled(const Catalog& cat, int id, bool disabled) {
     if (!disabled && !hasDisabledTable(cat))
         return;
-    Db::exec_on(cat.db(), "CREATE TABLE IF NOT EXISTS " + cat.t(kDisabledTable) +
-                              " (id int PRIMARY KEY)");
+    Db::exec_on(cat.db(),
+                "CREATE TABLE IF NOT EXISTS " + cat.t(kDisabledTable) + " (id int PRIMARY KEY)");
     Stmt st(cat.db(), disabled ? "INSERT OR IGNORE INTO " + cat.t(kDisabledTable) + " VALUES (?)"
                                : "DELETE FROM " + cat.t(kDisabledTable) + " WHERE id = ?");
     st.bind(1, id);
@@ -109,11 +108,11 @@ void enforceForeignKey(const Catalog& cat, const std::string& dbName, const Fore
     for (size_t k = 0; k < fk.childCols.size() && k < fk.parentCols.size(); ++k) {
         const std::string c = "c." + sqlId(columnName(childCols, fk.childCols[k]));
         notNull += " AND " + c + " IS NOT NULL";
-        match += (k ? " AND p." : "p.") + sqlId(columnName(parentCols, fk.parentCols[k])) +
-                 " = " + c;
+        match +=
+            (k ? " AND p." : "p.") + sqlId(columnName(parentCols, fk.parentCols[k])) + " = " + c;
     }
-    std::string sql = "SELECT 1 FROM " + cat.t(child->sqliteName) + " AS c WHERE 1 = 1" +
-                      notNull + " AND NOT EXISTS (SELECT 1 FROM " + cat.t(parent->sqliteName) +
+    std::string sql = "SELECT 1 FROM " + cat.t(child->sqliteName) + " AS c WHERE 1 = 1" + notNull +
+                      " AND NOT EXISTS (SELECT 1 FROM " + cat.t(parent->sqliteName) +
                       " AS p WHERE " + match + ")";
     if (afterRowid)
         sql += " AND c.rowid > " + std::to_string(*afterRowid);
@@ -124,23 +123,23 @@ void enforceForeignKey(const Catalog& cat, const std::string& dbName, const Fore
     const ObjectRow& named = childSide ? *parent : *child;
     const std::vector<int>& namedCols = childSide ? fk.parentCols : fk.childCols;
     const std::string column =
-        namedCols.size() == 1
-            ? columnName(childSide ? parentCols : childCols, namedCols.front())
-            : std::string();
+        namedCols.size() == 1 ? columnName(childSide ? parentCols : childCols, namedCols.front())
+                              : std::string();
     if (cat.major() <= 8) {
-        throw sqlError(547, verb + " statement conflicted with " +
-                                (column.empty() ? "TABLE " : "COLUMN ") +
-                                (childSide ? "FOREIGN KEY" : "REFERENCE") + " constraint '" +
-                                fk.name + "'. The conflict occurred in database '" + dbName +
-                                "', table '" + named.name + "'" +
-                                (column.empty() ? "" : ", column '" + column + "'") + ".",
-                       1);
+        throw sqlError(
+            547,
+            verb + " statement conflicted with " + (column.empty() ? "TABLE " : "COLUMN ") +
+                (childSide ? "FOREIGN KEY" : "REFERENCE") + " constraint '" + fk.name +
+                "'. The conflict occurred in database '" + dbName + "', table '" + named.name +
+                "'" + (column.empty() ? "" : ", column '" + column + "'") + ".",
+            1);
     }
-    throw sqlError(547, "The " + verb + " statement conflicted with the " +
-                            (childSide ? "FOREIGN KEY" : "REFERENCE") + " constraint \"" +
-                            fk.name + "\". The conflict occurred in database \"" + dbName +
-                            "\", table \"" + cat.namespaceName(named.uid) + "." + named.name +
-                            "\"" + (column.empty() ? "" : ", column '" + column + "'") + ".",
+    throw sqlError(547,
+                   "The " + verb + " statement conflicted with the " +
+                       (childSide ? "FOREIGN KEY" : "REFERENCE") + " constraint \"" + fk.name +
+                       "\". The conflict occurred in database \"" + dbName + "\", table \"" +
+                       cat.namespaceName(named.uid) + "." + named.name + "\"" +
+                       (column.empty() ? "" : ", column '" + column + "'") + ".",
                    0);
 }
 

@@ -13,11 +13,10 @@ namespace sqlsim {
 
 const std::set<std::string>& statementStarters() {
     static const std::set<std::string> s = {
-        "SELECT",  "INSERT",   "UPDATE", "DELETE",    "CREATE",     "ALTER",  "DROP",
-        "USE",     "SET",      "EXEC",   "EXECUTE",   "WAITFOR",    "IF",     "PRINT",
-        "DECLARE", "GRANT",    "REVOKE", "DENY",      "BEGIN",      "COMMIT", "ROLLBACK",
-        "RETURN",  "TRUNCATE", "WHILE",  "RAISERROR", "CHECKPOINT", "DBCC",   "SAVE",
-        "DISABLE", "ENABLE"};
+        "SELECT",    "INSERT",     "UPDATE",  "DELETE",  "CREATE",   "ALTER",  "DROP",     "USE",
+        "SET",       "EXEC",       "EXECUTE", "WAITFOR", "IF",       "PRINT",  "DECLARE",  "GRANT",
+        "REVOKE",    "DENY",       "BEGIN",   "COMMIT",  "ROLLBACK", "RETURN", "TRUNCATE", "WHILE",
+        "RAISERROR", "CHECKPOINT", "DBCC",    "SAVE",    "DISABLE",  "ENABLE"};
     return s;
 }
 

@@ -1,6 +1,6 @@
 // SET, DECLARE, WAITFOR, USE and procedure calls (system procedures and RPC).
-#include "engine/later_syntax.h"
 #include "engine/integrity.h"
+#include "engine/later_syntax.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 
@@ -8,8 +8,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <ctime>
+#include <map>
 #include <thread>
 
 namespace sqlsim {
@@ -463,8 +463,8 @@ void SessionImpl::runRaiserror(const std::vector<Token>& toks, const Statement& 
     if (i >= st.end)
         throw syntaxNear(toks[st.end - 1]);
     parts.push_back({start, i});
-    if (parts.size() < 3 || std::any_of(parts.begin(), parts.end(),
-                                        [](const auto& p) { return p.first == p.second; }))
+    if (parts.size() < 3 ||
+        std::any_of(parts.begin(), parts.end(), [](const auto& p) { return p.first == p.second; }))
         throw syntaxNear(toks[i]);
     Translator tr(toks, *this);
     std::vector<Value> values;
