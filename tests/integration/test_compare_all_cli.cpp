@@ -59,8 +59,9 @@ protected:
             if (r.size() != 8u)
                 continue;
             // Only an object that could not be compared says why.
-            if (r[3] == "not comparable")
+            if (r[3] == "not comparable") {
                 EXPECT_FALSE(r[7].empty()) << r[2];
+            }
             EXPECT_EQ(types.count(r[0]), 1u) << r[0];
             EXPECT_EQ(statuses.count(r[3]), 1u) << r[3];
             // A side's date is there exactly when the object is on that side.

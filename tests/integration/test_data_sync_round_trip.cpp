@@ -49,10 +49,12 @@ std::string ScriptFor(const DataCompareRequest& request) {
 void ExpectEveryPairIdentical(const DataCompareRequest& request) {
     DataCompareResultsPtr after = RunData(request);
     ASSERT_TRUE(after->Complete()) << after->Problem;
-    for (const DataTableResult& t : after->Tables)
-        if (t.HasSource && t.HasTarget && t.Status != DataPairStatus::NotComparable)
+    for (const DataTableResult& t : after->Tables) {
+        if (t.HasSource && t.HasTarget && t.Status != DataPairStatus::NotComparable) {
             EXPECT_EQ(t.Status, DataPairStatus::Identical) << t.DisplayName() << "\n"
                                                            << RowsText(t);
+        }
+    }
 }
 
 size_t At(const std::string& script, const std::string& text) {

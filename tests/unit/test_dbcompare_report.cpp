@@ -442,7 +442,7 @@ TEST(DbCompareReportCsv, DatesAndBitsInMachineForm) {
     t.Name[0] = t.Name[1] = "T";
     t.Status = DataPairStatus::Different;
     t.KeyColumns = {"Id"};
-    t.Compared = {{"Taken"}, {"Done"}};
+    t.Compared = {{"Taken", "", ""}, {"Done", "", ""}};
     DataRowDiff row;
     row.Status = RowStatus::Different;
     row.Key = {FieldValue::Int(1)};
