@@ -53,6 +53,8 @@ const CheckSetting kChecks[] = {
     {"chkPrompt", kKeyComparisons, "PromptToSave"},
     {"chkCompleteTableScripts", kKeyComparisons, "CompleteTableScripts"},
     {"chkIgnoreSystemConstraintNames", kKeyComparisons, "IgnoreSystemConstraintNames"},
+    {"chkSyncDisableTriggers", kKeyComparisons, "SyncDisableTriggers"},
+    {"chkClassicLineMatching", kKeyComparisons, "ClassicLineMatching"},
 };
 
 TEST(OptionsDialog, SixteenPagesWithTheirCaptionsToolTipsAndTexts) {
@@ -217,6 +219,11 @@ TEST(OptionsDialog, OkWritesEveryOptionToTheRegistryAndTheProgramWideValues) {
     EXPECT_EQ(s.AnalyzeConstraints, expected[11]);
     EXPECT_EQ(s.CompleteTableScripts, expected[13]);
     EXPECT_EQ(s.IgnoreSystemConstraintNames, expected[14]);
+    EXPECT_EQ(s.SyncDisableTriggers, expected[15]);
+    EXPECT_EQ(s.ClassicLineMatching, expected[16]);
+    // Both start from their defaults: triggers switched off, marking over the whole texts.
+    EXPECT_FALSE(expected[15]);
+    EXPECT_TRUE(expected[16]);
     // The getters read back what was written.
     EXPECT_EQ(AutoConnect(), expected[0]);
     EXPECT_EQ(PreserveDbSel(), expected[8]);
