@@ -30,19 +30,6 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 } // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) {
@@ -95,13 +82,6 @@ bool KeepBackupCopy(const std::string& path) {
     return false;
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t cut = path.rfind('/');
-    if (cut == std::string::npos)
-        return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
-
 bool MakeFolders(const std::string& folder, unsigned mode) {
     if (folder.empty())
         return false;
@@ -115,25 +95,11 @@ bool MakeFolders(const std::string& folder, unsigned mode) {
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
-    std::string tmp = path + ".tmp." + std::to_string(::getpid());
-    {
-        Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-        if (fd.get() < 0)
-            return false;
-        // The mode is applied even when a stale temporary file existed with another one.
-        if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
-            ::unlink(tmp.c_str());
-            return false;
-        }
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    Fd dir(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
-    return true;
+    // A fixed temporary name per process, so the registry's lock holder can recognise and
+    // clear one left by a copy that was killed before its rename.
+    AtomicFile file;
+    return file.Open(path + ".tmp." + std::to_string(::getpid()), path, mode, false) == 0 &&
+           file.SetMode(mode) == 0 && file.Write(bytes) == 0 && file.Commit() == 0;
 }
 
 FileLock::FileLock(const std::string& path) {

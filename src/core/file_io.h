@@ -2,6 +2,8 @@
 // (temporary file, fsync, rename) and an advisory lock for read-modify-write cycles.
 #pragma once
 
+#include "util/atomic_file.h" // FolderOf
+
 #include <optional>
 #include <string>
 
@@ -20,7 +22,6 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, un
 bool KeepBackupCopy(const std::string& path);
 // Creates the folder and its parents (mode for the ones it creates).
 bool MakeFolders(const std::string& folder, unsigned mode);
-std::string FolderOf(const std::string& path);
 
 // Holds an exclusive lock on `path` + ".lock" for its lifetime; the lock file is never removed,
 // so every process locks the same inode.

@@ -5,20 +5,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <unistd.h> // getpid
 
 namespace orv {
 
 namespace {
-
-std::string FolderOfPath(const std::string& path) {
-    const size_t cut = path.rfind('/');
-    if (cut == std::string::npos)
-        return ".";
-    return cut == 0 ? "/" : path.substr(0, cut);
-}
 
 std::string BaseName(const std::string& path) {
     const size_t cut = path.rfind('/');
@@ -36,21 +28,6 @@ std::string ResolveLink(const std::string& path) {
     return resolved;
 }
 
-bool WriteAll(int fd, std::string_view bytes, int& error) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 ExportFile::~ExportFile() {
@@ -60,7 +37,7 @@ ExportFile::~ExportFile() {
 std::string ExportFile::Message(int error) const {
     const std::string head = "Cannot write the file " + path_ + ": ";
     if (error == ENOENT || error == ENOTDIR)
-        return head + "the folder " + FolderOfPath(path_) + " does not exist.";
+        return head + "the folder " + FolderOf(path_) + " does not exist.";
     if (error == EISDIR)
         return head + "it is a folder.";
     return head + std::strerror(error) + ".";
@@ -68,7 +45,6 @@ std::string ExportFile::Message(int error) const {
 
 bool ExportFile::Open(const std::string& path, std::string& error) {
     Discard();
-    error_ = 0;
     path_ = path;
     if (path.empty() || path.back() == '/') {
         error = path.empty() ? "No file was named for the export." : Message(EISDIR);
@@ -85,72 +61,41 @@ bool ExportFile::Open(const std::string& path, std::string& error) {
     // two exports of the same file never share one temporary file.
     static std::atomic<unsigned> serial{0};
     const std::string stem =
-        FolderOfPath(target) + "/." + BaseName(target) + "." + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = stem + std::to_string(serial.fetch_add(1)) + ".tmp";
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd_ < 0) {
-        const int e = errno;
-        temporary_.clear();
+        FolderOf(target) + "/." + BaseName(target) + "." + std::to_string(::getpid()) + "-";
+    int e = EEXIST;
+    for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt)
+        e = file_.Open(stem + std::to_string(serial.fetch_add(1)) + ".tmp", target, 0666, true);
+    if (e != 0) {
         error = Message(e);
         return false;
     }
+    open_ = true;
     // A file replaced keeps who may read it: a report kept private stays private.
     if (exists)
-        ::fchmod(fd_, st.st_mode & 07777);
-    path_ = path;
-    target_ = target;
+        file_.SetMode(st.st_mode & 07777);
     return true;
 }
 
 bool ExportFile::Write(std::string_view bytes) {
-    if (fd_ < 0 || error_ != 0)
-        return false;
-    return WriteAll(fd_, bytes, error_);
+    return open_ && file_.Write(bytes) == 0;
 }
 
 bool ExportFile::Commit(std::string& error) {
-    if (fd_ < 0) {
+    if (!open_) {
         error = path_.empty() ? "No file was named for the export." : Message(EBADF);
         return false;
     }
-    if (error_ == 0 && ::fsync(fd_) != 0)
-        error_ = errno;
-    if (error_ == 0 && ::close(fd_) != 0)
-        error_ = errno;
-    else if (error_ != 0)
-        ::close(fd_);
-    fd_ = -1;
-    if (error_ == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0)
-        error_ = errno;
-    if (error_ != 0) {
-        error = Message(error_);
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
+    open_ = false;
+    if (const int e = file_.Commit(); e != 0) {
+        error = Message(e);
         return false;
-    }
-    temporary_.clear();
-    // The rename itself reaches the disk with the folder.
-    const int dir = ::open(FolderOfPath(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }
 
 void ExportFile::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    file_.Discard();
+    open_ = false;
 }
 
 bool WriteExportFile(const std::string& path, std::string_view bytes, std::string& error) {

@@ -4,6 +4,8 @@
 // and the temporary file is removed.
 #pragma once
 
+#include "util/atomic_file.h"
+
 #include <string>
 #include <string_view>
 
@@ -31,10 +33,8 @@ private:
     std::string Message(int error) const;
 
     std::string path_;
-    std::string target_; // the path, or the file a link at it names
-    std::string temporary_;
-    int fd_ = -1;
-    int error_ = 0;
+    AtomicFile file_; // beside the path, or beside the file a link at it names
+    bool open_ = false;
 };
 
 // Open, Write and Commit in one.
