@@ -47,7 +47,6 @@ std::string ErrorReportText(const ErrorReport& r) {
 }
 
 std::string FormEncode(const std::string& value) {
-    static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : value) {
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
@@ -57,8 +56,7 @@ std::string FormEncode(const std::string& value) {
             out += '+';
         } else {
             out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            AppendHexByte(out, c);
         }
     }
     return out;

@@ -44,13 +44,11 @@ constexpr const char* kKeySection = "Comparison keys";
 // A full name made fit to be an INI key: the characters the file format gives a meaning are
 // written as %XX.
 std::string EncodeKeyName(const std::string& name) {
-    static const char* const kHex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : name) {
         if (c < 0x20 || c == '%' || c == '=' || c == ';' || c == '[' || c == ']') {
             out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            AppendHexByte(out, c);
         } else {
             out += static_cast<char>(c);
         }

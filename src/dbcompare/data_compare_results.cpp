@@ -1,6 +1,7 @@
 #include "dbcompare/data_compare_results.h"
 
 #include "dbcompare/object_filter.h"
+#include "util/text.h"
 
 #include <cstdio>
 
@@ -88,19 +89,11 @@ std::array<int64_t, kDataPairStatusCount> DataCompareResults::PairCounts() const
 }
 
 std::string DataCellText(const FieldValue& value) {
-    static const char* const kHex = "0123456789ABCDEF";
     switch (value.kind) {
     case FieldValue::Kind::Null:
         return "NULL";
-    case FieldValue::Kind::Binary: {
-        std::string out = "0x";
-        out.reserve(2 + value.text.size() * 2);
-        for (unsigned char c : value.text) {
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-        return out;
-    }
+    case FieldValue::Kind::Binary:
+        return "0x" + HexDigits(value.text);
     case FieldValue::Kind::Bool:
         return value.integer ? "1" : "0";
     case FieldValue::Kind::Integer:

@@ -101,15 +101,8 @@ std::string TypedSqlLiteral(const FieldValue& value, const std::string& type) {
             text[10] = 'T';
         return "'" + text + "'";
     }
-    case FieldValue::Kind::Binary: {
-        static const char* const kHex = "0123456789ABCDEF";
-        std::string out = "0x";
-        for (unsigned char c : value.text) {
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-        return out;
-    }
+    case FieldValue::Kind::Binary:
+        return "0x" + HexDigits(value.text);
     case FieldValue::Kind::Text:
     case FieldValue::Kind::Null:
         break;

@@ -76,15 +76,8 @@ std::string FieldValue::Text() const {
         return text;
     case Kind::DateTime:
         return DateText();
-    case Kind::Binary: {
-        static const char* hex = "0123456789ABCDEF";
-        std::string out;
-        for (unsigned char c : text) {
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-        return out;
-    }
+    case Kind::Binary:
+        return HexDigits(text);
     }
     return {};
 }

@@ -21,6 +21,11 @@ std::string ToUpperAscii(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 
+// Each byte as two upper-case hex digits ("0A1B..."), as binary values are written.
+std::string HexDigits(std::string_view bytes);
+// One byte as two upper-case hex digits appended to `out`.
+void AppendHexByte(std::string& out, unsigned char byte);
+
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
 std::vector<std::string> Split(std::string_view s, std::string_view separator);
 
