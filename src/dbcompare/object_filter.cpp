@@ -144,4 +144,9 @@ int DataCompareExitStatus(const DataCompareResults& results, NotComparablePolicy
     return ComparisonExitStatus(results.Complete(), cut, notComparable, differ, policy);
 }
 
+std::string NotCompletedText(const std::string& problem) {
+    const std::string reason = TrimWhitespace(ReplaceAll(problem, "\r\n", "\n"));
+    return "the comparison did not complete" + (reason.empty() ? std::string(".") : ": " + reason);
+}
+
 } // namespace orv

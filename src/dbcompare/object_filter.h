@@ -71,4 +71,8 @@ int ComparisonExitStatus(bool complete, bool failedPart, bool anyNotComparable, 
 int DbCompareExitStatus(const DbCompareResults& results, NotComparablePolicy policy);
 int DataCompareExitStatus(const DataCompareResults& results, NotComparablePolicy policy);
 
+// "the comparison did not complete: <problem>" (its line breaks as LF), or with a full stop
+// when there is no problem to give.
+std::string NotCompletedText(const std::string& problem);
+
 } // namespace orv

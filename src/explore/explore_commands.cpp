@@ -77,6 +77,10 @@ bool Load(const std::string& command, const std::string& serverName, const std::
     }
     QueryPlace place{server, db, services.TimeoutSeconds};
     CatalogLoad load = services.loadCatalog(place, types, progress, cancel);
+    if (!load.Catalog && load.Outcome == RunOutcome::Cancelled) {
+        err << "orvane-cli " << command << ": " << kStoppedByUser << '\n';
+        return false;
+    }
     if (!load.Catalog) {
         err << "orvane-cli " << command << ": cannot read the catalog of database '" << db
             << "': " << (load.Problem.empty() ? std::string("unknown error") : load.Problem)

@@ -7,6 +7,7 @@
 #include "catalog/object_text.h"
 #include "catalog/record_counts.h"
 #include "catalog/schemas.h"
+#include "cli_command.h"
 #include "cli_prompter.h"
 #include "core/error_report.h"
 #include "core/log.h"
@@ -112,12 +113,6 @@ void Write(std::FILE* out, const std::string& text) {
     if (!text.empty())
         std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
-}
-
-void StartUp() {
-    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
-    Settings().DebugMode = DetectDebugMode();
-    LoadSettings(LoadServerList);
 }
 
 bool OpenServer(Session& s, const std::string& name) {
@@ -272,7 +267,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     });
     int status = kCliError;
     try {
-        StartUp();
+        StartUpLikeTheProgram();
         switches.ApplyTo(Settings());
         if (OpenServer(s, args[1])) {
             const std::string& db = args[2];

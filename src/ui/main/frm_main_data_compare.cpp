@@ -251,7 +251,7 @@ bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
             if (!ReplayExportAllowed(plan.ExportPath, plan.ExportFormat, error) ||
                 !WriteExportFile(
                     plan.ExportPath,
-                    FormatDataReplayReport(*results, plan.ExportFormat, request.RowKeepLimit),
+                    FormatDataCompareReport(*results, plan.ExportFormat, request.RowKeepLimit),
                     error))
                 CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
         }
