@@ -312,7 +312,8 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
     tee.Add(args.Rows.empty() ? nullptr : &rows);
     request.RowSink = tee.Empty() ? nullptr : &tee;
 
-    const DataCompareResultsPtr results = services.run(request, progress, cancel);
+    const DataCompareResultsPtr results =
+        StoppedIfCancelled(services.run(request, progress, cancel), cancel);
     if (!results) {
         err << prefix << "the comparison gave no results.\n";
         return kCompareDataExitError;

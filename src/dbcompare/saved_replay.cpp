@@ -245,7 +245,7 @@ ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& service
     if (services.dataSettings)
         services.dataSettings(settings);
     const DataCompareRequest request = DataReplayRequest(plan, std::move(settings), servers);
-    outcome.DataResults = services.runData(request, progress, cancel);
+    outcome.DataResults = StoppedIfCancelled(services.runData(request, progress, cancel), cancel);
     if (!outcome.DataResults) {
         outcome.Problem = "the comparison gave no results.";
         return outcome;

@@ -36,6 +36,8 @@ constexpr const char* kRunSavedHelp =
     "(edited in the program) apply as compare-all's --include, --exclude and\n"
     "--not-comparable do.\n"
     "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the comparison,\n"
+    "which then writes no export file.\n"
     "\n"
     "A saved data comparison reports its table pairs as 'orvane-cli compare-data' does (CSV:\n"
     "one summary record per pair) and exits the same way.\n"

@@ -88,7 +88,7 @@ void frmMain::WireDataCompareCommands() {
             window->show();
         };
 
-    // The menu is on show now that its items act.
+    // The menu is hidden until its items are connected, which they are below.
     if (QAction* menu = MenuItem("mnuDataComp"))
         menu->setVisible(true);
     const std::pair<const char*, DataCompareScope> items[] = {
