@@ -145,8 +145,7 @@ int DataCompareExitStatus(const DataCompareResults& results, NotComparablePolicy
     return ComparisonExitStatus(results.Complete(), cut, notComparable, differ, policy);
 }
 
-DataCompareResultsPtr StoppedIfCancelled(DataCompareResultsPtr results,
-                                         const CancelToken& cancel) {
+DataCompareResultsPtr StoppedIfCancelled(DataCompareResultsPtr results, const CancelToken& cancel) {
     if (!results || results->Outcome != RunOutcome::Failed || !cancel.cancelRequested())
         return results;
     auto stopped = std::make_shared<DataCompareResults>(*results);

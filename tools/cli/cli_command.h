@@ -57,8 +57,7 @@ int RunLongCommand(const CommandText& text, int argc, char** argv,
         return ShowUsageError(text, error);
     if (args.Help)
         return ShowHelp(text);
-    return RunInCommandFrame(text.name, switches,
-                             [&](CommandRun& run) { return body(args, run); });
+    return RunInCommandFrame(text.name, switches, [&](CommandRun& run) { return body(args, run); });
 }
 
 using ServerResolver =

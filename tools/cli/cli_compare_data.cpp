@@ -10,21 +10,20 @@ namespace orv {
 
 int RunCompareDataCommand(int argc, char** argv) {
     const CommandText text{"compare-data", kCompareDataUsage, kCompareDataHelp};
-    return RunLongCommand(
-        text, argc, argv, ParseCompareDataArgs, {},
-        [](const CompareDataArgs& args, CommandRun& run) {
-            CompareDataServices services;
-            if (!LoginServers("compare-data", args, services.resolveServer))
-                return kCompareDataExitError;
-            services.run = [](const DataCompareRequest& request, ProgressSink& progress,
-                              const CancelToken& cancel) {
-                return RunDataCompare(request, progress, cancel);
-            };
-            DataCompareRequest settings;
-            ApplyCurrentDataSettings(settings);
-            return RunCompareDataOn(args, settings, services, run.progress, run.cancel, std::cout,
-                                    std::cerr);
-        });
+    return RunLongCommand(text, argc, argv, ParseCompareDataArgs, {},
+                          [](const CompareDataArgs& args, CommandRun& run) {
+                              CompareDataServices services;
+                              if (!LoginServers("compare-data", args, services.resolveServer))
+                                  return kCompareDataExitError;
+                              services.run = [](const DataCompareRequest& request,
+                                                ProgressSink& progress, const CancelToken& cancel) {
+                                  return RunDataCompare(request, progress, cancel);
+                              };
+                              DataCompareRequest settings;
+                              ApplyCurrentDataSettings(settings);
+                              return RunCompareDataOn(args, settings, services, run.progress,
+                                                      run.cancel, std::cout, std::cerr);
+                          });
 }
 
 } // namespace orv

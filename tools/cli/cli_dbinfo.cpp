@@ -25,8 +25,7 @@ struct DbInfoArgs {
     bool Help = false;
 };
 
-bool ParseDbInfoArgs(const std::vector<std::string>& words, DbInfoArgs& args,
-                     std::string& error) {
+bool ParseDbInfoArgs(const std::vector<std::string>& words, DbInfoArgs& args, std::string& error) {
     if (words.size() == 1 && (words[0] == "--help" || words[0] == "-h")) {
         args.Help = true;
         return true;

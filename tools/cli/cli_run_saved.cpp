@@ -132,8 +132,7 @@ bool ParseRunSavedArgs(const std::vector<std::string>& words, RunSavedArgs& args
 
 ReplayServices StoredReplayServices() {
     ReplayServices services;
-    services.resolveServer = [](const std::string& name, ServerEntry& entry,
-                                std::string& message) {
+    services.resolveServer = [](const std::string& name, ServerEntry& entry, std::string& message) {
         if (ResolveStoredServer(name, entry, message))
             return true;
         // The process names the server; there is no --login to offer here.
@@ -142,7 +141,9 @@ ReplayServices StoredReplayServices() {
         return false;
     };
     services.runDb = [](const DbCompareRequest& request, ProgressSink& progress,
-                        const CancelToken& cancel) { return RunDbCompare(request, progress, cancel); };
+                        const CancelToken& cancel) {
+        return RunDbCompare(request, progress, cancel);
+    };
     services.runPair = RunSavedPair;
     services.dataSettings = ApplyCurrentDataSettings;
     services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
