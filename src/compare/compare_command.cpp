@@ -29,16 +29,6 @@ private:
     std::ostream& err_;
 };
 
-bool TakeValue(const std::vector<std::string>& words, size_t& i, std::string& value,
-               std::string& error) {
-    if (i + 1 >= words.size()) {
-        error = words[i] + " needs a value";
-        return false;
-    }
-    value = words[++i];
-    return true;
-}
-
 } // namespace
 
 const char* const kCompareHelp =
@@ -79,34 +69,26 @@ bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareComma
             return true;
         }
     }
-    for (size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
+    OptionWords reader(words);
+    while (reader.Next()) {
+        const std::string& w = reader.Word();
+        const int loginWord = ReadLoginOption(reader, args, error);
+        if (loginWord < 0)
+            return false;
+        if (loginWord > 0)
+            continue;
         if (w == "--marks") {
             args.Marks = true;
-        } else if (w == "--login") {
-            if (!TakeValue(words, i, args.Login, error))
-                return false;
-        } else if (w == "--password-file") {
-            if (!TakeValue(words, i, args.PasswordFile, error))
-                return false;
-        } else if (w == "--password" || w.rfind("--password=", 0) == 0) {
-            error = "--password is not accepted: a password on the command line shows in every "
-                    "process listing. Put it in the first line of a file readable only by you "
-                    "and give --password-file FILE, or set the environment variable " +
-                    std::string(kPasswordVariable) + ".";
-            return false;
         } else if (w.size() > 2 && w.rfind("--", 0) == 0) {
             // Only the option's name: a mistyped option may carry a secret after its "=".
-            error = "unknown option " + w.substr(0, w.find('='));
+            error = "unknown option " + reader.Name();
             return false;
         } else {
             positional.push_back(w);
         }
     }
-    if (!args.PasswordFile.empty() && args.Login.empty()) {
-        error = "--password-file needs --login";
+    if (!CheckLoginOptions(args, error))
         return false;
-    }
     if (positional.size() < 6 || positional.size() > 7) {
         error = "expected 6 or 7 arguments, got " + std::to_string(positional.size());
         return false;
@@ -128,7 +110,31 @@ bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareComma
     return true;
 }
 
-bool ResolveComparePassword(const CompareCommandArgs& args, const char* environmentValue,
+int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error) {
+    const std::string& name = reader.Name();
+    if (name == "--login")
+        return reader.Value(login.Login, error) ? 1 : -1;
+    if (name == "--password-file")
+        return reader.Value(login.PasswordFile, error) ? 1 : -1;
+    if (name == "--password") {
+        error = "--password is not accepted: a password on the command line shows in every "
+                "process listing. Put it in the first line of a file readable only by you and "
+                "give --password-file FILE, or set the environment variable " +
+                std::string(kPasswordVariable) + ".";
+        return -1;
+    }
+    return 0;
+}
+
+bool CheckLoginOptions(const LoginOptions& login, std::string& error) {
+    if (!login.PasswordFile.empty() && login.Login.empty()) {
+        error = "--password-file needs --login";
+        return false;
+    }
+    return true;
+}
+
+bool ResolveComparePassword(const LoginOptions& args, const char* environmentValue,
                             std::string& password, std::string& error) {
     password.clear();
     if (args.PasswordFile.empty()) {

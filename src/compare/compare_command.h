@@ -3,6 +3,7 @@
 #pragma once
 
 #include "compare/compare_sel_procs.h"
+#include "util/option_words.h"
 
 #include <functional>
 #include <ostream>
@@ -24,17 +25,28 @@ constexpr const char* kPasswordVariable = "ORVANE_PASSWORD";
 
 extern const char* const kCompareHelp;
 
-struct CompareCommandArgs {
+// --login and --password-file, which every comparison verb takes.
+struct LoginOptions {
+    // SQL Server login for servers that are not in the stored list; empty: trusted login.
+    std::string Login;
+    // The file whose first line is the login's password; empty: the environment variable.
+    std::string PasswordFile;
+};
+
+// Reads the reader's word if it is --login, --password-file or the refused --password: 1 when
+// it was one of them (its value taken), 0 when it is another word, -1 with a message in `error`
+// (which never holds what followed --password).
+int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error);
+// After the last word: false with a message when a password file is named without a login.
+bool CheckLoginOptions(const LoginOptions& login, std::string& error);
+
+struct CompareCommandArgs : LoginOptions {
     std::string Server[2];
     std::string Db[2];
     std::string Type;
     std::string Name[2]; // the second defaults to the first
     bool Marks = false;
     bool Help = false; // --help: the rest of the words do not matter
-    // SQL Server login for servers that are not in the stored list; empty: trusted login.
-    std::string Login;
-    // The file whose first line is the login's password; empty: the environment variable.
-    std::string PasswordFile;
 };
 
 // False with a message in `error` when the words do not make a comparison. A password given
@@ -45,7 +57,7 @@ bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareComma
 // The password of --login: the first line of the password file when one is named, else
 // `environmentValue` (the variable's value, null when it is not set), else empty. False with a
 // message when the file cannot be read. The message never holds the password.
-bool ResolveComparePassword(const CompareCommandArgs& args, const char* environmentValue,
+bool ResolveComparePassword(const LoginOptions& login, const char* environmentValue,
                             std::string& password, std::string& error);
 
 // Fetches the definition shown for a panel (0 Source, 1 Target); false when it could not be

@@ -1,6 +1,5 @@
 #include "dbcompare/compare_all_command.h"
 
-#include "compare/compare_command.h"
 #include "util/option_words.h"
 #include "util/text.h"
 
@@ -89,29 +88,6 @@ bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::st
     return true;
 }
 
-bool ParseFormat(const std::string& word, ReportFormat& format) {
-    const std::string w = ToLowerAscii(word);
-    if (w == "text" || w == "txt")
-        format = ReportFormat::Text;
-    else if (w == "csv")
-        format = ReportFormat::Csv;
-    else if (w == "html")
-        format = ReportFormat::Html;
-    else
-        return false;
-    return true;
-}
-
-std::string CountsText(const DbCompareResults& r) {
-    const StatusCounts c = r.Totals();
-    std::string text = std::to_string(c.Total()) + " objects compared";
-    for (PairStatus s : {PairStatus::Identical, PairStatus::Different, PairStatus::OnlyInSource,
-                         PairStatus::OnlyInTarget, PairStatus::NotComparable})
-        if (c[s] > 0)
-            text += ", " + std::to_string(c[s]) + " " + PairStatusWord(s);
-    return text + ".";
-}
-
 } // namespace
 
 bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,
@@ -132,9 +108,10 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         std::string v;
         const int filterWord =
             ReadFilterOption(reader, args.Filter, args.NotComparable, policyGiven, error);
-        if (filterWord < 0)
+        const int loginWord = filterWord == 0 ? ReadLoginOption(reader, args, error) : 0;
+        if (filterWord < 0 || loginWord < 0)
             return false;
-        if (filterWord > 0) {
+        if (filterWord > 0 || loginWord > 0) {
             continue;
         } else if (name == "--details" && !reader.HasInlineValue()) {
             args.Details = true;
@@ -145,7 +122,7 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         } else if (name == "--format") {
             if (!reader.Once(formatGiven, error) || !reader.Value(v, error))
                 return false;
-            if (!ParseFormat(v, args.Format)) {
+            if (!ParseReportFormat(v, args.Format)) {
                 error = "unknown format '" + v + "' (text, csv or html)";
                 return false;
             }
@@ -158,18 +135,6 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
             }
             if (args.Output == "-")
                 args.Output.clear();
-        } else if (name == "--login") {
-            if (!reader.Value(args.Login, error))
-                return false;
-        } else if (name == "--password-file") {
-            if (!reader.Value(args.PasswordFile, error))
-                return false;
-        } else if (name == "--password") {
-            error = "--password is not accepted: a password on the command line shows in every "
-                    "process listing. Put it in the first line of a file readable only by you "
-                    "and give --password-file FILE, or set the environment variable " +
-                    std::string(kPasswordVariable) + ".";
-            return false;
         } else if (w.size() > 1 && w[0] == '-') {
             // Only the option's name: a mistyped option may carry a secret after its "=".
             error = "unknown option " + name;
@@ -178,10 +143,8 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
             positional.push_back(w);
         }
     }
-    if (!args.PasswordFile.empty() && args.Login.empty()) {
-        error = "--password-file needs --login";
+    if (!CheckLoginOptions(args, error))
         return false;
-    }
     if (positional.size() != 4) {
         error = "expected 4 arguments (<server1> <db1> <server2> <db2>), got " +
                 std::to_string(positional.size());
@@ -197,10 +160,6 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
     args.Server[1] = positional[2];
     args.Db[1] = positional[3];
     return true;
-}
-
-int CompareAllExitStatus(const DbCompareResults& results, NotComparablePolicy policy) {
-    return DbCompareExitStatus(results, policy);
 }
 
 int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
@@ -226,7 +185,7 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
         err << prefix << "the comparison gave no results.\n";
         return kCompareAllExitError;
     }
-    const int status = CompareAllExitStatus(*results, args.NotComparable);
+    const int status = DbCompareExitStatus(*results, args.NotComparable);
     if (results->Complete() && args.NotComparable == NotComparablePolicy::Report)
         for (const PairVerdict& v : results->Pairs)
             if (v.Status == PairStatus::NotComparable)
@@ -234,19 +193,18 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
                     << ToLowerAscii(GetObjectTypeName(v.Type, true)) << " "
                     << (v.HasSource ? v.Source : v.Target).Schema << "."
                     << (v.HasSource ? v.Source : v.Target).Name << " (" << v.Reason << ")\n";
-    progress.Note(CountsText(*results));
+    progress.Note(ResultCountsText(*results));
 
     if (!results->Complete()) {
-        const std::string problem = TrimWhitespace(ReplaceAll(results->Problem, "\r\n", "\n"));
-        err << prefix << "the comparison did not complete"
-            << (problem.empty() ? std::string(".") : ": " + problem) << '\n';
+        err << prefix << NotCompletedText(results->Problem) << '\n';
         if (!args.Output.empty()) {
             err << prefix << "no report was written to " << args.Output
                 << "; an existing file of that name is unchanged.\n";
             return status;
         }
     }
-    if (args.Output.empty() || !results->Complete()) {
+    // A run that did not complete reaches here only without --output.
+    if (args.Output.empty()) {
         out << FormatDbCompareReport(*results, args.Format, LineBreaks::Lf);
         out.flush();
         if (!out) {

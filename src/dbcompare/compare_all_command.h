@@ -3,6 +3,7 @@
 // so this part is tested without a server.
 #pragma once
 
+#include "compare/compare_command.h"
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_report.h"
@@ -27,7 +28,7 @@ constexpr const char* kCompareAllUsage =
 
 extern const char* const kCompareAllHelp;
 
-struct CompareAllArgs {
+struct CompareAllArgs : LoginOptions {
     std::string Server[2];
     std::string Db[2];
     // In the type selector's order, each once; all seven unless --types names others.
@@ -38,8 +39,6 @@ struct CompareAllArgs {
     bool Help = false;  // --help: the rest of the words do not matter
     ObjectFilter Filter;
     NotComparablePolicy NotComparable = NotComparablePolicy::Error;
-    std::string Login;
-    std::string PasswordFile;
 };
 
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a
@@ -58,16 +57,11 @@ struct CompareAllServices {
     DbCompareRunner run;
 };
 
-// 0 when the run completed and every object is identical; 2 when it did not complete or an
-// object is not comparable (under the Error policy); 1 otherwise (an object differs or is on
-// one side only).
-int CompareAllExitStatus(const DbCompareResults& results,
-                         NotComparablePolicy policy = NotComparablePolicy::Error);
-
 // Resolves the servers, runs the comparison and writes the report: to `out`, or with --output
 // to the file, all or nothing. A run that did not complete never creates or replaces the file:
 // with --output it writes no report, without it the report goes to `out` marked as
-// incomplete. Messages go to `err`. Returns the exit status.
+// incomplete. Messages go to `err`. Returns the exit status (DbCompareExitStatus, or 2 when a
+// server or the report file failed).
 // `settings` carries what the stored settings decide (ApplyCurrentSettings); the arguments and
 // the resolved servers fill in the rest of the request.
 int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,

@@ -1,6 +1,5 @@
 #include "dbcompare/compare_data_command.h"
 
-#include "compare/compare_command.h"
 #include "dbcompare/data_compare_report.h"
 #include "dbcompare/data_sync_script.h"
 #include "export/export_file.h"
@@ -178,8 +177,11 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
         std::string v;
         const int filterWord =
             ReadFilterOption(reader, args.Filter, args.NotComparable, policyGiven, error);
-        if (filterWord < 0)
+        const int loginWord = filterWord == 0 ? ReadLoginOption(reader, args, error) : 0;
+        if (filterWord < 0 || loginWord < 0)
             return false;
+        if (loginWord > 0)
+            continue;
         if (filterWord > 0) {
             if (name == "--not-comparable")
                 continue;
@@ -227,14 +229,7 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
         } else if (name == "--format") {
             if (!reader.Once(formatGiven, error) || !reader.Value(v, error))
                 return false;
-            const std::string f = ToLowerAscii(v);
-            if (f == "text" || f == "txt")
-                args.Format = DataReportFormat::Text;
-            else if (f == "csv")
-                args.Format = DataReportFormat::Csv;
-            else if (f == "html")
-                args.Format = DataReportFormat::Html;
-            else {
+            if (!ParseReportFormat(v, args.Format)) {
                 error = "unknown format '" + v + "' (text, csv or html)";
                 return false;
             }
@@ -258,18 +253,6 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
             }
             triggersGiven = true;
             args.DisableTriggers = name == "--disable-triggers";
-        } else if (name == "--login") {
-            if (!reader.Value(args.Login, error))
-                return false;
-        } else if (name == "--password-file") {
-            if (!reader.Value(args.PasswordFile, error))
-                return false;
-        } else if (name == "--password") {
-            error = "--password is not accepted: a password on the command line shows in every "
-                    "process listing. Put it in the first line of a file readable only by you "
-                    "and give --password-file FILE, or set the environment variable " +
-                    std::string(kPasswordVariable) + ".";
-            return false;
         } else if (w.size() > 1 && w[0] == '-') {
             error = "unknown option " + name;
             return false;
@@ -277,10 +260,8 @@ bool ParseCompareDataArgs(const std::vector<std::string>& words, CompareDataArgs
             positional.push_back(w);
         }
     }
-    if (!args.PasswordFile.empty() && args.Login.empty()) {
-        error = "--password-file needs --login";
+    if (!CheckLoginOptions(args, error))
         return false;
-    }
     if (!args.Key.empty() && args.Tables.empty()) {
         error = "--key needs --tables (a key is chosen for the tables it names)";
         return false;
@@ -331,7 +312,8 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
     tee.Add(args.Rows.empty() ? nullptr : &rows);
     request.RowSink = tee.Empty() ? nullptr : &tee;
 
-    const DataCompareResultsPtr results = services.run(request, progress, cancel);
+    const DataCompareResultsPtr results =
+        StoppedIfCancelled(services.run(request, progress, cancel), cancel);
     if (!results) {
         err << prefix << "the comparison gave no results.\n";
         return kCompareDataExitError;
@@ -343,9 +325,7 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
                 << (args.NotComparable == NotComparablePolicy::Report ? " (reported only)" : "")
                 << '\n';
     if (!results->Complete()) {
-        const std::string problem = TrimWhitespace(ReplaceAll(results->Problem, "\r\n", "\n"));
-        err << prefix << "the comparison did not complete"
-            << (problem.empty() ? std::string(".") : ": " + problem) << '\n';
+        err << prefix << NotCompletedText(results->Problem) << '\n';
         for (const std::string* file : {&args.Script, &args.Rows})
             if (!file->empty())
                 err << prefix << "nothing was written to " << *file
@@ -362,17 +342,7 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
             status = kCompareDataExitError;
         }
     }
-    switch (args.Format) {
-    case DataReportFormat::Text:
-        out << DataCompareText(*results);
-        break;
-    case DataReportFormat::Csv:
-        out << DataCompareCsv(*results);
-        break;
-    case DataReportFormat::Html:
-        out << DataCompareHtml(*results, request.RowKeepLimit);
-        break;
-    }
+    out << FormatDataCompareReport(*results, args.Format, request.RowKeepLimit);
     out.flush();
     if (!out) {
         err << prefix << "the report could not be written to standard output.\n";

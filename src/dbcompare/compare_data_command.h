@@ -3,7 +3,9 @@
 // supplies the servers and the comparison itself, so this part is tested without a server.
 #pragma once
 
+#include "compare/compare_command.h"
 #include "dbcompare/data_compare.h"
+#include "dbcompare/db_compare_report.h"
 
 #include <functional>
 #include <optional>
@@ -25,16 +27,14 @@ constexpr const char* kCompareDataUsage =
 
 extern const char* const kCompareDataHelp;
 
-enum class DataReportFormat { Text, Csv, Html };
-
-struct CompareDataArgs {
+struct CompareDataArgs : LoginOptions {
     std::string Server[2];
     std::string Db[2];
     // Empty: every table of both databases.
     std::vector<DataTablePair> Tables;
     std::vector<std::string> Key; // for every listed table
     DataCompareMode Mode = DataCompareMode::Auto;
-    DataReportFormat Format = DataReportFormat::Text;
+    ReportFormat Format = ReportFormat::Text;
     std::string Script;
     std::string Rows;
     // --disable-triggers (true) or --keep-triggers (false); unset: the stored setting.
@@ -43,8 +43,6 @@ struct CompareDataArgs {
     // Table name patterns ([tables:][schema.]name); another type is refused.
     ObjectFilter Filter;
     NotComparablePolicy NotComparable = NotComparablePolicy::Error;
-    std::string Login;
-    std::string PasswordFile;
 };
 
 // Names separated by commas, each "name", "schema.name" or with bracketed parts

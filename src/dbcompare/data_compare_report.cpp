@@ -214,4 +214,17 @@ std::string DataCompareHtml(const DataCompareResults& r, int64_t maxRows) {
     return out;
 }
 
+std::string FormatDataCompareReport(const DataCompareResults& results, ReportFormat format,
+                                    int64_t maxRows) {
+    switch (format) {
+    case ReportFormat::Csv:
+        return DataCompareCsv(results);
+    case ReportFormat::Html:
+        return DataCompareHtml(results, maxRows);
+    case ReportFormat::Text:
+        break;
+    }
+    return DataCompareText(results);
+}
+
 } // namespace orv

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dbcompare/data_compare.h"
+#include "dbcompare/db_compare_report.h"
 
 #include <cstdint>
 #include <string>
@@ -19,6 +20,10 @@ std::string DataCompareCsv(const DataCompareResults& results);
 // A self-contained page: the summary and, per differing pair, its first `maxRows` kept rows
 // with the differing cells marked.
 std::string DataCompareHtml(const DataCompareResults& results, int64_t maxRows);
+
+// The report in `format`: DataCompareText, DataCompareCsv or DataCompareHtml.
+std::string FormatDataCompareReport(const DataCompareResults& results, ReportFormat format,
+                                    int64_t maxRows);
 
 // The differing rows as CSV: per pair a header record (table, status, the key columns, then
 // "<column> (source)" and "<column> (target)" for each compared column) and its rows. NULL is

@@ -524,6 +524,29 @@ const char* ReportFileExtension(ReportFormat format) {
     return ".txt";
 }
 
+bool ParseReportFormat(const std::string& word, ReportFormat& format) {
+    const std::string w = ToLowerAscii(word);
+    if (w == "text" || w == "txt")
+        format = ReportFormat::Text;
+    else if (w == "csv")
+        format = ReportFormat::Csv;
+    else if (w == "html")
+        format = ReportFormat::Html;
+    else
+        return false;
+    return true;
+}
+
+std::string ResultCountsText(const DbCompareResults& r) {
+    const StatusCounts c = r.Totals();
+    std::string text = std::to_string(c.Total()) + " objects compared";
+    for (PairStatus s : {PairStatus::Identical, PairStatus::Different, PairStatus::OnlyInSource,
+                         PairStatus::OnlyInTarget, PairStatus::NotComparable})
+        if (c[s] > 0)
+            text += ", " + std::to_string(c[s]) + " " + PairStatusWord(s);
+    return text + ".";
+}
+
 std::string DbCompareTitle(const DbCompareResults& results) {
     std::string title;
     const bool oneType = results.Types.size() == 1;

@@ -39,6 +39,12 @@ std::string DbCompareTitle(const DbCompareResults& results);
 // ".txt", ".html" or ".csv".
 const char* ReportFileExtension(ReportFormat format);
 
+// A --format word: text (or txt), csv or html in any letter case; false for another word.
+bool ParseReportFormat(const std::string& word, ReportFormat& format);
+
+// "12 objects compared, 10 identical, 2 different.": the line a run without a window ends with.
+std::string ResultCountsText(const DbCompareResults& results);
+
 // The whole report. Text and HTML carry the differing lines of each different object when
 // results.Details is set; the CSV always has its fixed columns.
 std::string FormatDbCompareReport(const DbCompareResults& results, ReportFormat format,

@@ -1,5 +1,6 @@
 #include "dbcompare/object_filter.h"
 
+#include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_filter.h"
 #include "util/option_words.h"
 #include "util/text.h"
@@ -142,6 +143,20 @@ int DataCompareExitStatus(const DataCompareResults& results, NotComparablePolicy
             differ = true;
     }
     return ComparisonExitStatus(results.Complete(), cut, notComparable, differ, policy);
+}
+
+DataCompareResultsPtr StoppedIfCancelled(DataCompareResultsPtr results, const CancelToken& cancel) {
+    if (!results || results->Outcome != RunOutcome::Failed || !cancel.cancelRequested())
+        return results;
+    auto stopped = std::make_shared<DataCompareResults>(*results);
+    stopped->Outcome = RunOutcome::Cancelled;
+    stopped->Problem = kStoppedByUser;
+    return stopped;
+}
+
+std::string NotCompletedText(const std::string& problem) {
+    const std::string reason = TrimWhitespace(ReplaceAll(problem, "\r\n", "\n"));
+    return "the comparison did not complete" + (reason.empty() ? std::string(".") : ": " + reason);
 }
 
 } // namespace orv

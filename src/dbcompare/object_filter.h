@@ -13,6 +13,7 @@
 #include "catalog/object_types.h"
 #include "dbcompare/data_compare_results.h"
 #include "dbcompare/db_compare_results.h"
+#include "util/progress.h"
 
 #include <string>
 #include <vector>
@@ -70,5 +71,13 @@ int ComparisonExitStatus(bool complete, bool failedPart, bool anyNotComparable, 
 // table cut short counts as a failed part).
 int DbCompareExitStatus(const DbCompareResults& results, NotComparablePolicy policy);
 int DataCompareExitStatus(const DataCompareResults& results, NotComparablePolicy policy);
+
+// A data comparison that failed once its stop was asked for (a statement cut off, or timed out
+// while the run was stopping) as the stopped run it is; any other results as they are.
+DataCompareResultsPtr StoppedIfCancelled(DataCompareResultsPtr results, const CancelToken& cancel);
+
+// "the comparison did not complete: <problem>" (its line breaks as LF), or with a full stop
+// when there is no problem to give.
+std::string NotCompletedText(const std::string& problem);
 
 } // namespace orv

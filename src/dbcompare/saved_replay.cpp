@@ -165,18 +165,6 @@ std::string DataResultCountsText(const DataCompareResults& r) {
     return text + ".";
 }
 
-std::string FormatDataReplayReport(const DataCompareResults& results, ReportFormat format,
-                                   int64_t maxRows) {
-    switch (format) {
-    case ReportFormat::Csv:
-        return DataCompareCsv(results);
-    case ReportFormat::Html:
-        return DataCompareHtml(results, maxRows);
-    default:
-        return DataCompareText(results);
-    }
-}
-
 std::string OutcomeCountsText(const ReplayOutcome& outcome) {
     if (outcome.Results && outcome.Results->Complete())
         return ResultCountsText(*outcome.Results);
@@ -186,6 +174,64 @@ std::string OutcomeCountsText(const ReplayOutcome& outcome) {
 }
 
 namespace {
+
+// What a kind of run hands the ending every run shares.
+struct ReplayEnding {
+    bool complete = false;
+    std::string problem; // the results' reason for not completing
+    // The problem named when the status says a pair could not be compared.
+    std::string notComparable;
+    std::function<bool(const std::string& path, std::string& error)> writeExport;
+    // Null: printing is not offered here.
+    std::function<bool(std::string& error)> print;
+};
+
+// After the run, `outcome.Status` set by the exit-status rule: a run that did not complete
+// explains why and writes nothing; a complete one is exported and printed as the plan says.
+void FinishReplay(const ReplayPlan& plan, const std::string& exportPath, ReportFormat format,
+                  const ReplayEnding& ending, ReplayOutcome& outcome) {
+    if (!ending.complete) {
+        outcome.Status = kReplayExitError;
+        outcome.Problem = NotCompletedText(ending.problem);
+        if (!exportPath.empty())
+            outcome.Problem += " No report was written to " + exportPath +
+                               "; an existing file of that name is unchanged.";
+        return;
+    }
+    if (outcome.Status == kReplayExitError)
+        outcome.Problem = ending.notComparable;
+    if (!exportPath.empty()) {
+        std::string error;
+        if (!ReplayExportAllowed(exportPath, format, error) ||
+            !ending.writeExport(exportPath, error)) {
+            outcome.Status = kReplayExitError;
+            outcome.Problem = error;
+            return;
+        }
+        outcome.ExportedTo = exportPath;
+    }
+    if (plan.Print) {
+        if (ending.print) {
+            std::string error;
+            outcome.Printed = ending.print(error);
+            if (!outcome.Printed) {
+                outcome.Status = kReplayExitError;
+                outcome.Problem = "the report could not be printed" +
+                                  (error.empty() ? std::string(".") : ": " + error);
+            }
+        } else {
+            outcome.Note = "the process asks for printing, which only the desktop program does.";
+        }
+    }
+}
+
+// The first table that could not be compared, with its reason.
+std::string FirstNotComparable(const DataCompareResults& results) {
+    for (const DataTableResult& t : results.Tables)
+        if (t.Status == DataPairStatus::NotComparable)
+            return t.DisplayName() + " is not comparable: " + t.Reason;
+    return "a table could not be compared (see the report).";
+}
 
 ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& services,
                            ServerEntry (&servers)[2], const std::string& exportPath,
@@ -199,56 +245,25 @@ ReplayOutcome RunSavedData(const ReplayPlan& plan, const ReplayServices& service
     if (services.dataSettings)
         services.dataSettings(settings);
     const DataCompareRequest request = DataReplayRequest(plan, std::move(settings), servers);
-    outcome.DataResults = services.runData(request, progress, cancel);
+    outcome.DataResults = StoppedIfCancelled(services.runData(request, progress, cancel), cancel);
     if (!outcome.DataResults) {
         outcome.Problem = "the comparison gave no results.";
         return outcome;
     }
     const DataCompareResults& results = *outcome.DataResults;
     outcome.Status = DataCompareExitStatus(results, plan.NotComparable);
-    if (!results.Complete()) {
-        outcome.Status = kReplayExitError;
-        const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
-        outcome.Problem = "the comparison did not complete" +
-                          (problem.empty() ? std::string(".") : ": " + problem);
-        if (!exportPath.empty())
-            outcome.Problem += " No report was written to " + exportPath +
-                               "; an existing file of that name is unchanged.";
-        return outcome;
-    }
-    if (outcome.Status == kReplayExitError) {
-        for (const DataTableResult& t : results.Tables)
-            if (t.Status == DataPairStatus::NotComparable) {
-                outcome.Problem = t.DisplayName() + " is not comparable: " + t.Reason;
-                break;
-            }
-        if (outcome.Problem.empty())
-            outcome.Problem = "a table could not be compared (see the report).";
-    }
-    if (!exportPath.empty()) {
-        std::string error;
-        if (!ReplayExportAllowed(exportPath, format, error) ||
-            !WriteExportFile(
-                exportPath, FormatDataReplayReport(results, format, request.RowKeepLimit), error)) {
-            outcome.Status = kReplayExitError;
-            outcome.Problem = error;
-            return outcome;
-        }
-        outcome.ExportedTo = exportPath;
-    }
-    if (plan.Print) {
-        if (services.printData) {
-            std::string error;
-            outcome.Printed = services.printData(results, error);
-            if (!outcome.Printed) {
-                outcome.Status = kReplayExitError;
-                outcome.Problem = "the report could not be printed" +
-                                  (error.empty() ? std::string(".") : ": " + error);
-            }
-        } else {
-            outcome.Note = "the process asks for printing, which only the desktop program does.";
-        }
-    }
+    ReplayEnding ending;
+    ending.complete = results.Complete();
+    ending.problem = results.Problem;
+    if (ending.complete && outcome.Status == kReplayExitError)
+        ending.notComparable = FirstNotComparable(results);
+    ending.writeExport = [&](const std::string& path, std::string& error) {
+        return WriteExportFile(path, FormatDataCompareReport(results, format, request.RowKeepLimit),
+                               error);
+    };
+    if (services.printData)
+        ending.print = [&](std::string& error) { return services.printData(results, error); };
+    FinishReplay(plan, exportPath, format, ending, outcome);
     return outcome;
 }
 
@@ -304,20 +319,6 @@ bool ReplayExportAllowed(const std::string& path, ReportFormat format, std::stri
     return true;
 }
 
-int ReplayExitStatus(const DbCompareResults& results, NotComparablePolicy policy) {
-    return DbCompareExitStatus(results, policy);
-}
-
-std::string ResultCountsText(const DbCompareResults& r) {
-    const StatusCounts c = r.Totals();
-    std::string text = std::to_string(c.Total()) + " objects compared";
-    for (PairStatus s : {PairStatus::Identical, PairStatus::Different, PairStatus::OnlyInSource,
-                         PairStatus::OnlyInTarget, PairStatus::NotComparable})
-        if (c[s] > 0)
-            text += ", " + std::to_string(c[s]) + " " + PairStatusWord(s);
-    return text + ".";
-}
-
 ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
                               const ReplayServices& services, const std::string& exportPath,
                               ReportFormat format, ProgressSink& progress,
@@ -344,42 +345,17 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
     if (!outcome.Results)
         return outcome;
     const DbCompareResults& results = *outcome.Results;
-    outcome.Status = ReplayExitStatus(results, plan.NotComparable);
-    if (!results.Complete()) {
-        const std::string problem = TrimWhitespace(ReplaceAll(results.Problem, "\r\n", "\n"));
-        outcome.Problem = "the comparison did not complete" +
-                          (problem.empty() ? std::string(".") : ": " + problem);
-        if (!exportPath.empty())
-            outcome.Problem += " No report was written to " + exportPath +
-                               "; an existing file of that name is unchanged.";
-        return outcome;
-    }
-    if (outcome.Status == kReplayExitError)
-        outcome.Problem = "an object could not be compared (see the report).";
-
-    if (!exportPath.empty()) {
-        std::string error;
-        if (!ReplayExportAllowed(exportPath, format, error) ||
-            !WriteDbCompareReport(results, format, exportPath, error)) {
-            outcome.Status = kReplayExitError;
-            outcome.Problem = error;
-            return outcome;
-        }
-        outcome.ExportedTo = exportPath;
-    }
-    if (plan.Print) {
-        if (services.print) {
-            std::string error;
-            outcome.Printed = services.print(results, error);
-            if (!outcome.Printed) {
-                outcome.Status = kReplayExitError;
-                outcome.Problem = "the report could not be printed" +
-                                  (error.empty() ? std::string(".") : ": " + error);
-            }
-        } else {
-            outcome.Note = "the process asks for printing, which only the desktop program does.";
-        }
-    }
+    outcome.Status = DbCompareExitStatus(results, plan.NotComparable);
+    ReplayEnding ending;
+    ending.complete = results.Complete();
+    ending.problem = results.Problem;
+    ending.notComparable = "an object could not be compared (see the report).";
+    ending.writeExport = [&](const std::string& path, std::string& error) {
+        return WriteDbCompareReport(results, format, path, error);
+    };
+    if (services.print)
+        ending.print = [&](std::string& error) { return services.print(results, error); };
+    FinishReplay(plan, exportPath, format, ending, outcome);
     return outcome;
 }
 

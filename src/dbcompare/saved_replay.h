@@ -94,11 +94,6 @@ struct ReplayOutcome {
     std::string Note; // for a Print setting this run could not honour
 };
 
-// 0 when the run completed and every object is identical; 2 when it did not complete or an
-// object is not comparable (under the Error policy); 1 otherwise.
-int ReplayExitStatus(const DbCompareResults& results,
-                     NotComparablePolicy policy = NotComparablePolicy::Error);
-
 // Whether a replay may write its report in `format` to `path`: not when the file's name ends
 // in the other export type's extension (a .csv file would receive HTML), nor when a file of
 // that name exists and holds the other kind (HTML where CSV or text goes, or the reverse).
@@ -118,13 +113,8 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
 std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
                           const ReplayOutcome& outcome);
 
-// "12 objects compared, 10 identical, 2 different."
-std::string ResultCountsText(const DbCompareResults& results);
 // "3 tables compared, 2 identical, 1 different."
 std::string DataResultCountsText(const DataCompareResults& results);
-// A data comparison's report in `format` (Text, Csv: the summary records, Html).
-std::string FormatDataReplayReport(const DataCompareResults& results, ReportFormat format,
-                                   int64_t maxRows);
 // The counts of whichever comparison the outcome holds ("" when it did not complete).
 std::string OutcomeCountsText(const ReplayOutcome& outcome);
 

@@ -1,5 +1,6 @@
 #include "explore/analyze_command.h"
 
+#include "dbcompare/db_compare.h"
 #include "explore/analysis_report.h"
 #include "util/text.h"
 
@@ -105,15 +106,19 @@ int RunAnalyzeOn(const AnalyzeArgs& args, int32_t timeoutSeconds, const AnalyzeS
     if (services.ignoredColumns)
         request.Ignored = services.ignoredColumns(request.Place.Server, args.Database, args.Table);
     const AnalysisResultsPtr results = services.run(request, progress, cancel);
-    if (results->Outcome == RunOutcome::Failed && results->Columns.empty() &&
+    // A statement that fails once Ctrl-C was pressed (cut off, or timed out while the run was
+    // stopping) ends a stopped run, not a failed one.
+    const bool stopped = results->Outcome == RunOutcome::Cancelled ||
+                         (results->Outcome == RunOutcome::Failed && cancel.cancelRequested());
+    if (!stopped && results->Outcome == RunOutcome::Failed && results->Columns.empty() &&
         results->Failure.rfind("Table ", 0) == 0) {
         err << "orvane-cli analyze: " << results->Failure << '\n';
         return kAnalyzeExitNoTable;
     }
     out << (args.Csv ? AnalysisCsv(*results, false) : AnalysisText(*results));
     out.flush();
-    if (results->Outcome == RunOutcome::Cancelled) {
-        err << "orvane-cli analyze: stopped; " << results->Columns.size()
+    if (stopped) {
+        err << "orvane-cli analyze: " << kStoppedByUser << ' ' << results->Columns.size()
             << " column(s) analyzed.\n";
         return kAnalyzeExitError;
     }

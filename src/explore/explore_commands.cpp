@@ -17,14 +17,16 @@ const char* const kFindHelp =
     "A plain pattern may hold the wildcards * and ?; in a name it then matches the whole\n"
     "name (\"usp_*\"), without them it is found anywhere. Letter case counts only when the\n"
     "setting 'Case sensitive' is on.\n"
-    "Exit status: 0 something found, 1 nothing found, 2 error.\n";
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the search.\n"
+    "Exit status: 0 something found, 1 nothing found, 2 error or stopped.\n";
 
 const char* const kCheckRefsHelp =
     "Lists the references of the database's modules (procedures, functions, views, triggers),\n"
     "or of the one named, to objects that do not exist: module TAB line TAB reference TAB\n"
     "reason. References to another database or a linked server cannot be looked up and are\n"
     "listed with the reason 'not checked'.\n"
-    "Exit status: 0 no reference to a missing object, 1 some, 2 error.\n";
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the check.\n"
+    "Exit status: 0 no reference to a missing object, 1 some, 2 error or stopped.\n";
 
 namespace {
 
@@ -77,6 +79,10 @@ bool Load(const std::string& command, const std::string& serverName, const std::
     }
     QueryPlace place{server, db, services.TimeoutSeconds};
     CatalogLoad load = services.loadCatalog(place, types, progress, cancel);
+    if (!load.Catalog && load.Outcome == RunOutcome::Cancelled) {
+        err << "orvane-cli " << command << ": " << kStoppedByUser << '\n';
+        return false;
+    }
     if (!load.Catalog) {
         err << "orvane-cli " << command << ": cannot read the catalog of database '" << db
             << "': " << (load.Problem.empty() ? std::string("unknown error") : load.Problem)

@@ -55,3 +55,14 @@ if(TARGET sqlsim AND ORVANE_UI)
   add_dependencies(integration_saved_data_replay orvane-cli orvane sqlsim)
   gtest_discover_tests(integration_saved_data_replay DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# Ctrl-C in every long orvane-cli command against a server that stalls every statement.
+if(TARGET sqlsim)
+  add_executable(integration_cli_interrupt ${CMAKE_CURRENT_LIST_DIR}/test_cli_interrupt.cpp)
+  target_link_libraries(integration_cli_interrupt PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_cli_interrupt PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_cli_interrupt orvane-cli sqlsim)
+  gtest_discover_tests(integration_cli_interrupt DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

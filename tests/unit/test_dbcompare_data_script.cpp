@@ -147,7 +147,7 @@ TEST(DataCommandLine, ArgumentsAreParsedAndBadOnesRefused) {
     EXPECT_EQ(a.Tables[2].Schema[1] + "|" + a.Tables[2].Name[1], "s|a,b");
     EXPECT_EQ(a.Tables[2].Key, (std::vector<std::string>{"Id", "x y"}));
     EXPECT_EQ(a.Mode, DataCompareMode::Hash);
-    EXPECT_EQ(a.Format, DataReportFormat::Csv);
+    EXPECT_EQ(a.Format, ReportFormat::Csv);
     EXPECT_EQ(a.Server[1] + a.Db[1], "S2D2");
 
     const std::vector<std::vector<std::string>> bad = {

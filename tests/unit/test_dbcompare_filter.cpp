@@ -132,8 +132,8 @@ TEST(ObjectFilter, OneExitStatusRuleForEveryComparison) {
     PairVerdict v;
     v.Status = PairStatus::NotComparable;
     db.Pairs = {v};
-    EXPECT_EQ(CompareAllExitStatus(db), 2);
-    EXPECT_EQ(CompareAllExitStatus(db, P::Report), 0);
+    EXPECT_EQ(DbCompareExitStatus(db, P::Error), 2);
+    EXPECT_EQ(DbCompareExitStatus(db, P::Report), 0);
     DataCompareResults data;
     DataTableResult t;
     t.Status = DataPairStatus::NotComparable;

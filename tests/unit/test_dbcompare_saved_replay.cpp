@@ -198,6 +198,69 @@ TEST_F(SavedReplayRun, TheStatusSaysWhetherAnythingChanged) {
     EXPECT_EQ(lastRequest.Database[1], "ShopTest");
 }
 
+// A saved data comparison ends as a structure run does: a run that did not complete (a failure
+// after the stop was asked for counting as the stop) writes nothing and says why; a complete one
+// is exported; a table that cannot be compared is named with its reason.
+TEST_F(SavedReplayRun, ADataRunEndsAsAStructureRunDoes) {
+    ComparisonDescription d = Process(kCompSubTypeDataAllTables, "");
+    d.CompType = kCompTypeData;
+    ReplayPlan plan;
+    std::string error;
+    ASSERT_TRUE(PlanReplay(d, plan, error)) << error;
+    struct Case {
+        RunOutcome outcome;
+        DataPairStatus status;
+        bool stop; // Ctrl-C before the run ended
+        int exitStatus;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {RunOutcome::Completed, DataPairStatus::Identical, false, 0, ""},
+        {RunOutcome::Completed, DataPairStatus::Different, true, 1, ""},
+        {RunOutcome::Completed, DataPairStatus::NotComparable, false, 2,
+         "dbo.Orders is not comparable: no key"},
+        {RunOutcome::Failed, DataPairStatus::Identical, false, 2,
+         "the comparison did not complete: Timeout expired No report was written to "},
+        {RunOutcome::Failed, DataPairStatus::Identical, true, 2,
+         "the comparison did not complete: Stopped by the user. No report was written to "},
+        {RunOutcome::Cancelled, DataPairStatus::Identical, true, 2,
+         "the comparison did not complete: Stopped by the user. No report was written to "},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        services.runData = [&c](const DataCompareRequest&, ProgressSink&, const CancelToken&) {
+            auto r = std::make_shared<DataCompareResults>();
+            DataTableResult t;
+            t.Schema[0] = t.Schema[1] = "dbo";
+            t.Name[0] = t.Name[1] = "Orders";
+            t.Status = c.status;
+            t.Reason = c.status == DataPairStatus::NotComparable ? "no key" : "";
+            r->Tables = {t};
+            r->Outcome = c.outcome;
+            r->Problem = c.outcome == RunOutcome::Cancelled ? "Stopped by the user."
+                         : c.outcome == RunOutcome::Failed  ? "Timeout expired"
+                                                            : "";
+            return DataCompareResultsPtr(r);
+        };
+        CancelToken cancel;
+        if (c.stop)
+            cancel.RequestCancel();
+        NullProgressSink progress;
+        const std::string path = dir_ + "d" + std::to_string(i) + ".csv";
+        const ReplayOutcome o = RunSavedProcess(plan, DbCompareRequest{}, services, path,
+                                                ReportFormat::Csv, progress, cancel);
+        EXPECT_EQ(o.Status, c.exitStatus) << o.Problem;
+        EXPECT_EQ(o.Problem.rfind(c.problem, 0), 0u) << o.Problem;
+        EXPECT_EQ(o.Problem.empty(), std::string(c.problem).empty()) << o.Problem;
+        const bool complete = c.outcome == RunOutcome::Completed;
+        EXPECT_EQ(fs::exists(path), complete);
+        EXPECT_EQ(o.ExportedTo, complete ? path : "");
+        ASSERT_TRUE(o.DataResults);
+        EXPECT_EQ(o.DataResults->Outcome, c.stop && !complete ? RunOutcome::Cancelled : c.outcome);
+    }
+}
+
 TEST_F(SavedReplayRun, AFailedExportIsAnErrorAndLeavesTheOldFile) {
     statuses = {PairStatus::Different};
     const std::string kept = dir_ + "kept.csv";

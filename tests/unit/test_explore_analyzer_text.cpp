@@ -204,5 +204,38 @@ TEST(AnalyzeCommand, ExitStatusFollowsTheOutcome) {
     EXPECT_NE(err.str().find("not stored"), std::string::npos);
 }
 
+// Ctrl-C while a statement runs: whatever the statement then fails with (cut off, timed out),
+// the analysis ends as stopped, never as a missing table or a failure.
+TEST(AnalyzeCommand, AFailureAfterControlCIsAStop) {
+    AnalyzeArgs args;
+    args.Server = "srv";
+    args.Database = "Db";
+    args.Table = "T";
+    auto results = std::make_shared<AnalysisResults>(SampleResults());
+    AnalyzeServices services;
+    services.resolveServer = [](const std::string& name, ServerEntry& e, std::string&) {
+        e.Name = name;
+        return true;
+    };
+    services.run = [&](const AnalysisRequest&, ProgressSink&, const CancelToken&) {
+        return AnalysisResultsPtr(results);
+    };
+    NullProgressSink progress;
+    CancelToken cancel;
+    cancel.RequestCancel();
+    const std::string failures[] = {"Server connection failed.\r\n\r\nTimeout expired",
+                                    "Table T does not exist in database Db."};
+    for (const std::string& failure : failures) {
+        results->Outcome = RunOutcome::Failed;
+        results->Failure = failure;
+        std::ostringstream out, err;
+        EXPECT_EQ(RunAnalyzeOn(args, 30, services, progress, cancel, out, err), kAnalyzeExitError)
+            << failure;
+        EXPECT_NE(err.str().find("orvane-cli analyze: Stopped by the user. "), std::string::npos)
+            << err.str();
+        EXPECT_EQ(err.str().find(failure.substr(0, 10)), std::string::npos) << err.str();
+    }
+}
+
 } // namespace
 } // namespace orv

@@ -7,6 +7,7 @@
 #include "catalog/object_text.h"
 #include "catalog/record_counts.h"
 #include "catalog/schemas.h"
+#include "cli_command.h"
 #include "cli_prompter.h"
 #include "core/error_report.h"
 #include "core/log.h"
@@ -77,6 +78,11 @@ const char* const kCliHelp =
     "Texts are written in UTF-8 exactly as built, CR LF line breaks kept, nothing added.\n"
     "Messages go to standard error.\n"
     "\n"
+    "dbinfo, compare-all, run-saved, find, check-refs, analyze and compare-data show their\n"
+    "progress on standard error when it is a terminal. Ctrl-C stops them: the command says\n"
+    "'Stopped by the user.', creates or replaces no report, script or rows file, and exits\n"
+    "with 2. A second Ctrl-C ends the program at once.\n"
+    "\n"
     "Exit status, by command:\n"
     "  list, dbinfo   0 success, 2 error\n"
     "  show           0 success, 1 object not found or it has no text to show, 2 error\n"
@@ -88,8 +94,8 @@ const char* const kCliHelp =
     "  saved          0 success, 2 error\n"
     "  run-saved      as compare-all; also 2 for no such process, a malformed process, a\n"
     "                 server no longer stored or an export that could not be written\n"
-    "  find           0 something found, 1 nothing found, 2 error\n"
-    "  check-refs     0 no reference to a missing object, 1 some, 2 error\n"
+    "  find           0 something found, 1 nothing found, 2 error or stopped\n"
+    "  check-refs     0 no reference to a missing object, 1 some, 2 error or stopped\n"
     "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n"
     "  compare-data   0 every compared row identical, 1 rows differ or a table is on one side\n"
     "                 only, 2 error, a table not comparable, or the comparison did not complete\n";
@@ -112,12 +118,6 @@ void Write(std::FILE* out, const std::string& text) {
     if (!text.empty())
         std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
-}
-
-void StartUp() {
-    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
-    Settings().DebugMode = DetectDebugMode();
-    LoadSettings(LoadServerList);
 }
 
 bool OpenServer(Session& s, const std::string& name) {
@@ -272,7 +272,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     });
     int status = kCliError;
     try {
-        StartUp();
+        StartUpLikeTheProgram();
         switches.ApplyTo(Settings());
         if (OpenServer(s, args[1])) {
             const std::string& db = args[2];

@@ -1,14 +1,11 @@
-// orvane-cli dbinfo SERVER DATABASE: the database information report of a stored server's
+// `orvane-cli dbinfo SERVER DATABASE`: the database information report of a stored server's
 // database, as the desktop program shows it.
 #pragma once
 
-#include <cstdio>
-#include <string>
-#include <vector>
-
 namespace orv {
 
-// Arguments without the program name and without "dbinfo". Returns the exit status.
-int RunDbInfoCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+// argv[0] is the word "dbinfo"; its arguments follow. Returns the exit status: 0 the report was
+// printed, 2 an error or a run stopped with Ctrl-C (nothing is printed then).
+int RunDbInfoCommand(int argc, char** argv);
 
 } // namespace orv

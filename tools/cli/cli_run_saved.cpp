@@ -1,21 +1,16 @@
 #include "cli_run_saved.h"
 
-#include "catalog/catalog_error.h"
-#include "cli_error_counter.h"
-#include "cli_prompter.h"
-#include "core/error_report.h"
+#include "cli_command.h"
 #include "core/paths.h"
 #include "core/saved_comparison.h"
 #include "core/settings.h"
+#include "dbcompare/data_compare_report.h"
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"
-#include "servers/server_list.h"
-#include "util/console_progress.h"
 #include "util/text.h"
 
 #include <iostream>
-#include <unistd.h>
 
 namespace orv {
 
@@ -41,6 +36,8 @@ constexpr const char* kRunSavedHelp =
     "(edited in the program) apply as compare-all's --include, --exclude and\n"
     "--not-comparable do.\n"
     "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the comparison,\n"
+    "which then writes no export file.\n"
     "\n"
     "A saved data comparison reports its table pairs as 'orvane-cli compare-data' does (CSV:\n"
     "one summary record per pair) and exits the same way.\n"
@@ -50,12 +47,6 @@ constexpr const char* kRunSavedHelp =
     "reachable, a refused login, an export that could not be written, an object not\n"
     "comparable unless the process only reports them, or a comparison that did not\n"
     "complete).\n";
-
-void StartUp() {
-    InitFilePaths(ExecutableFolder(), DocumentsFolder(), TempFolder());
-    Settings().DebugMode = DetectDebugMode();
-    LoadSettings(LoadServerList);
-}
 
 std::string ExportColumn(const ComparisonDescription& d) {
     if (d.SavedFullExportFilePath.empty())
@@ -81,7 +72,7 @@ int RunSavedListCommand(int argc, char** argv) {
                   << kSavedUsage << '\n';
         return 2;
     }
-    StartUp();
+    StartUpLikeTheProgram();
     for (const SavedProcessEntry& e : ListComparisonProcesses(Paths().CompsIni)) {
         const ComparisonDescription& d = e.Description;
         std::cout << e.Number << '\t' << ComparisonDisplayName(e.Number, d) << '\t';
@@ -96,131 +87,129 @@ int RunSavedListCommand(int argc, char** argv) {
     return std::cout ? 0 : 2;
 }
 
-int RunSavedProcessCommand(int argc, char** argv, const ScriptSwitches& switches) {
-    const char* const prefix = "orvane-cli run-saved: ";
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    int32_t number = 0;
-    std::string output;
-    bool outputGiven = false, numberGiven = false;
+namespace {
+
+struct RunSavedArgs {
+    int32_t Number = 0;
+    std::string Output;
+    bool OutputGiven = false;
+    bool Help = false;
+};
+
+bool ParseRunSavedArgs(const std::vector<std::string>& words, RunSavedArgs& args,
+                       std::string& error) {
+    bool numberGiven = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
         if (w == "--help" || w == "-h") {
-            std::cout << kRunSavedUsage << "\n\n" << kRunSavedHelp;
-            return 0;
+            args.Help = true;
+            return true;
         }
         if (w == "--output" || w.rfind("--output=", 0) == 0) {
-            if (outputGiven || (w == "--output" && i + 1 >= words.size())) {
-                std::cerr << prefix
-                          << (outputGiven ? "--output is given twice" : "--output needs a value")
-                          << '\n'
-                          << kRunSavedUsage << '\n';
-                return kReplayExitError;
+            if (args.OutputGiven || (w == "--output" && i + 1 >= words.size())) {
+                error = args.OutputGiven ? "--output is given twice" : "--output needs a value";
+                return false;
             }
-            output = w == "--output" ? words[++i] : w.substr(9);
-            outputGiven = true;
-            if (output.empty()) {
-                std::cerr << prefix << "--output needs a file name\n" << kRunSavedUsage << '\n';
-                return kReplayExitError;
+            args.Output = w == "--output" ? words[++i] : w.substr(9);
+            args.OutputGiven = true;
+            if (args.Output.empty()) {
+                error = "--output needs a file name";
+                return false;
             }
-        } else if (!numberGiven && ParseInt32(w, number) && number > 0) {
+        } else if (!numberGiven && ParseInt32(w, args.Number) && args.Number > 0) {
             numberGiven = true;
         } else {
-            std::cerr << prefix << "unexpected argument "
-                      << (w[0] == '-' ? w.substr(0, w.find('=')) : w) << '\n'
-                      << kRunSavedUsage << '\n';
-            return kReplayExitError;
+            error = "unexpected argument " + (w[0] == '-' ? w.substr(0, w.find('=')) : w);
+            return false;
         }
     }
     if (!numberGiven) {
-        std::cerr << prefix << "the number of a saved process is needed\n"
-                  << kRunSavedUsage << '\n';
+        error = "the number of a saved process is needed";
+        return false;
+    }
+    return true;
+}
+
+ReplayServices StoredReplayServices() {
+    ReplayServices services;
+    services.resolveServer = [](const std::string& name, ServerEntry& entry, std::string& message) {
+        if (ResolveStoredServer(name, entry, message))
+            return true;
+        // The process names the server; there is no --login to offer here.
+        if (entry.EntryNumber == 0)
+            message = "server '" + name + "' is no longer stored (add it in the program).";
+        return false;
+    };
+    services.runDb = [](const DbCompareRequest& request, ProgressSink& progress,
+                        const CancelToken& cancel) {
+        return RunDbCompare(request, progress, cancel);
+    };
+    services.runPair = RunSavedPair;
+    services.dataSettings = ApplyCurrentDataSettings;
+    services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
+                          const CancelToken& cancel) {
+        return RunDataCompare(request, progress, cancel);
+    };
+    return services;
+}
+
+// Reads and plans the process, runs it and writes its report where `args` and the process say.
+int RunSavedOn(const RunSavedArgs& args, CommandRun& run) {
+    const char* const prefix = "orvane-cli run-saved: ";
+    ComparisonDescription d;
+    std::string error;
+    ReplayPlan plan;
+    if (!ReadComparisonProcess(Paths().CompsIni, args.Number, d, error)) {
+        std::cerr << prefix << error << '\n';
         return kReplayExitError;
     }
-
-    StderrPrompter prompter(stderr);
-    PrompterScope prompterScope(prompter);
-    ErrorCounter errors;
-    int status = kReplayExitError;
-    try {
-        StartUp();
-        switches.ApplyTo(Settings());
-        ComparisonDescription d;
-        std::string error;
-        ReplayPlan plan;
-        if (!ReadComparisonProcess(Paths().CompsIni, number, d, error)) {
-            std::cerr << prefix << error << '\n';
-            return kReplayExitError;
-        }
-        if (!PlanReplay(d, plan, error)) {
-            std::cerr << prefix << "saved comparison process [" << number
-                      << "] cannot be run: " << error << '\n';
-            return kReplayExitError;
-        }
-        // Where the report goes and in which form.
-        std::string path = plan.ExportPath;
-        ReportFormat format = plan.ExportFormat;
-        bool toStdout = path.empty();
-        if (outputGiven) {
-            toStdout = output == "-";
-            path = toStdout ? std::string() : output;
-            const int32_t byName = ExportTypeOf(output);
-            if (byName != 0)
-                format = static_cast<ReportFormat>(byName);
-        }
-
-        DbCompareRequest settings;
-        ApplyCurrentSettings(settings);
-        ReplayServices services;
-        services.resolveServer = [](const std::string& name, ServerEntry& entry,
-                                    std::string& message) {
-            if (ResolveStoredServer(name, "", "", entry, message))
-                return true;
-            // The process names the server; there is no --login to offer here.
-            if (entry.EntryNumber == 0)
-                message = "server '" + name + "' is no longer stored (add it in the program).";
-            return false;
-        };
-        services.runDb = [](const DbCompareRequest& request, ProgressSink& progress,
-                            const CancelToken& cancel) {
-            return RunDbCompare(request, progress, cancel);
-        };
-        services.runPair = RunSavedPair;
-        services.dataSettings = ApplyCurrentDataSettings;
-        services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
-                              const CancelToken& cancel) {
-            return RunDataCompare(request, progress, cancel);
-        };
-        CancelToken cancel;
-        ConsoleProgressSink progress(stderr, ::isatty(STDERR_FILENO) == 1);
-        const ReplayOutcome outcome =
-            RunSavedProcess(plan, settings, services, path, format, progress, cancel);
-        status = outcome.Status;
-        const std::string counts = OutcomeCountsText(outcome);
-        if (!counts.empty())
-            progress.Note(counts);
-        if (!outcome.Problem.empty())
-            std::cerr << prefix << outcome.Problem << '\n';
-        if (!outcome.Note.empty())
-            std::cerr << prefix << outcome.Note << '\n';
-        if (toStdout && outcome.Results) {
-            std::cout << FormatDbCompareReport(*outcome.Results, format, LineBreaks::Lf);
-            std::cout.flush();
-            if (!std::cout)
-                status = kReplayExitError;
-        }
-        if (toStdout && outcome.DataResults) {
-            std::cout << FormatDataReplayReport(*outcome.DataResults, format,
-                                                Settings().MaxRowsInDiffTable);
-            std::cout.flush();
-            if (!std::cout)
-                status = kReplayExitError;
-        }
-    } catch (...) {
-        const CaughtError e = CurrentError();
-        std::cerr << prefix << "error " << e.number << " (" << e.description << ")\n";
-        status = kReplayExitError;
+    if (!PlanReplay(d, plan, error)) {
+        std::cerr << prefix << "saved comparison process [" << args.Number
+                  << "] cannot be run: " << error << '\n';
+        return kReplayExitError;
     }
-    return errors.count > 0 || prompter.MessagesShown() > 0 ? kReplayExitError : status;
+    // Where the report goes and in which form.
+    std::string path = plan.ExportPath;
+    ReportFormat format = plan.ExportFormat;
+    bool toStdout = path.empty();
+    if (args.OutputGiven) {
+        toStdout = args.Output == "-";
+        path = toStdout ? std::string() : args.Output;
+        const int32_t byName = ExportTypeOf(args.Output);
+        if (byName != 0)
+            format = static_cast<ReportFormat>(byName);
+    }
+
+    DbCompareRequest settings;
+    ApplyCurrentSettings(settings);
+    const ReplayOutcome outcome = RunSavedProcess(plan, settings, StoredReplayServices(), path,
+                                                  format, run.progress, run.cancel);
+    int status = outcome.Status;
+    const std::string counts = OutcomeCountsText(outcome);
+    if (!counts.empty())
+        run.progress.Note(counts);
+    if (!outcome.Problem.empty())
+        std::cerr << prefix << outcome.Problem << '\n';
+    if (!outcome.Note.empty())
+        std::cerr << prefix << outcome.Note << '\n';
+    if (toStdout && (outcome.Results || outcome.DataResults)) {
+        if (outcome.Results)
+            std::cout << FormatDbCompareReport(*outcome.Results, format, LineBreaks::Lf);
+        else
+            std::cout << FormatDataCompareReport(*outcome.DataResults, format,
+                                                 Settings().MaxRowsInDiffTable);
+        std::cout.flush();
+        if (!std::cout)
+            status = kReplayExitError;
+    }
+    return status;
+}
+
+} // namespace
+
+int RunSavedProcessCommand(int argc, char** argv, const ScriptSwitches& switches) {
+    const CommandText text{"run-saved", kRunSavedUsage, kRunSavedHelp};
+    return RunLongCommand(text, argc, argv, ParseRunSavedArgs, switches, RunSavedOn);
 }
 
 } // namespace orv

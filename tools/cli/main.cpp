@@ -39,8 +39,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "compare-data") == 0)
         return orv::RunCompareDataCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "dbinfo") == 0)
-        return orv::RunDbInfoCommand(std::vector<std::string>(argv + 2, argv + argc), stdout,
-                                     stderr);
+        return orv::RunDbInfoCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "run-saved") == 0)
         return orv::RunSavedProcessCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "saved") == 0)

@@ -88,7 +88,7 @@ void frmMain::WireDataCompareCommands() {
             window->show();
         };
 
-    // The menu is on show now that its items act.
+    // The menu is hidden until its items are connected, which they are below.
     if (QAction* menu = MenuItem("mnuDataComp"))
         menu->setVisible(true);
     const std::pair<const char*, DataCompareScope> items[] = {
@@ -251,7 +251,7 @@ bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
             if (!ReplayExportAllowed(plan.ExportPath, plan.ExportFormat, error) ||
                 !WriteExportFile(
                     plan.ExportPath,
-                    FormatDataReplayReport(*results, plan.ExportFormat, request.RowKeepLimit),
+                    FormatDataCompareReport(*results, plan.ExportFormat, request.RowKeepLimit),
                     error))
                 CurrentPrompter().MessageBox(MsgIcon::Error, "Cannot Export", error);
         }

@@ -66,7 +66,7 @@ void frmMain::WireDbCompareCommands() {
             window->show();
         };
 
-    // The menu is on show now that its items act.
+    // The menu is hidden until its items are connected, which they are below.
     if (QAction* menu = MenuItem("mnuComparison"))
         menu->setVisible(true);
     if (QAction* all = MenuItem("mnuComparisonAllObj"))

@@ -1,4 +1,4 @@
-// What the long-running commands of orvane-cli share: Ctrl-C turned into a Stop.
+// Ctrl-C turned into a Stop for the long-running commands of orvane-cli.
 #pragma once
 
 #include "util/progress.h"
@@ -8,8 +8,8 @@
 
 namespace orv {
 
-// Ctrl-C stops the comparison (which then reports what it gathered) instead of killing the
-// program, for the lifetime of the object.
+// For the lifetime of the object, Ctrl-C sets `token` (the run then ends as stopped and reports
+// what it gathered) instead of killing the program; a second Ctrl-C still kills it.
 class InterruptStops {
 public:
     explicit InterruptStops(CancelToken& token);

@@ -1,4 +1,4 @@
-#include "cli_server.h"
+#include "cli_interrupt.h"
 
 #include <atomic>
 
