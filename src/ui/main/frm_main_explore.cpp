@@ -10,6 +10,7 @@
 #include "ui/tools/frm_missing_refs.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 #include "util/text.h"
@@ -238,8 +239,7 @@ bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::stri
     if (start < 0)
         return true;
     const QString lineText = view.document()->findBlockByNumber(std::max(0, line - 1)).text();
-    const QString wanted =
-        QString::fromUtf8(highlight.data(), static_cast<qsizetype>(highlight.size()));
+    const QString wanted = Q(highlight);
     const qsizetype at = wanted.isEmpty() ? -1 : lineText.indexOf(wanted, 0, Qt::CaseInsensitive);
     view.SetSelStart(start + (at < 0 ? 0 : at));
     view.SetSelLength(at < 0 ? lineText.size() : wanted.size());

@@ -2,6 +2,7 @@
 
 #include "ui/tools/guarded_engine_run.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -25,10 +26,6 @@ constexpr int kWidth = 540;
 constexpr int kMargin = 10;
 constexpr int kLine = 22;
 constexpr int kTickMs = 250;
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString Grouped(int64_t n) {
     return QLocale(QLocale::English).toString(static_cast<qlonglong>(n));

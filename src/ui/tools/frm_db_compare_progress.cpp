@@ -2,6 +2,7 @@
 
 #include "ui/tools/guarded_engine_run.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -24,10 +25,6 @@ constexpr int kWidth = 520;
 constexpr int kMargin = 10;
 constexpr int kLine = 22;
 constexpr int kTimeTickMs = 500;
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The results of a run whose engine ended without any: nothing gathered, failed.
 DbCompareResultsPtr FailedRun(const DbCompareRequest& request, const std::string& problem) {
