@@ -1,6 +1,7 @@
 #include "ui/main/data_compare_rows_model.h"
 
 #include "compare/comp_line.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QBrush>
 #include <QColor>
@@ -9,10 +10,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QColor ColourOf(int32_t lineStatus) {
     const Colour c = StatusToColor(lineStatus);

@@ -1,6 +1,7 @@
 #include "ui/main/db_compare_results_model.h"
 
 #include "compare/comp_line.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QBrush>
 #include <QColor>
@@ -10,10 +11,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QColor FromColour(Colour c) {
     return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),

@@ -11,6 +11,7 @@
 #include "ui/main/results_export.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_sync_script.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
@@ -37,10 +38,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QString Grouped(int64_t n) {
     return QLocale(QLocale::English).toString(static_cast<qlonglong>(n));

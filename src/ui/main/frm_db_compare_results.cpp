@@ -7,6 +7,7 @@
 #include "ui/main/db_compare_saved_comp.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/results_export.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
@@ -35,10 +36,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QPushButton* MakeButton(const char* name, const char* text, const char* tip, QWidget* parent) {
     auto* b = new QPushButton(text, parent);

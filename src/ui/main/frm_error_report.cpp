@@ -1,5 +1,6 @@
 #include "ui/main/frm_error_report.h"
 
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QGuiApplication>
@@ -14,10 +15,6 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 const char* const kIntro =
     "Regrettably, an problem has occurred in Orvane.\n"
     "\n"

@@ -18,6 +18,7 @@
 #include "servers/server_list.h"
 #include "ui/main/frm_main_differences.h"
 #include "ui/main/frm_main_geometry.h"
+#include "ui/main/main_controllers.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -67,11 +68,63 @@ frmMain::frmMain(MainWindowDialogs dialogs, QWidget* parent)
     BuildDifferenceControls();
     BuildShortcuts();
     ConnectSignals();
-    WireDbCompareCommands();
-    WireSavedCompCommands();
-    WireExploreCommands();
     WireToolCommands();
-    WireDataCompareCommands();
+    controllers_ = std::make_unique<MainControllers>(*this);
+}
+
+void frmMain::CompareAllObjects() {
+    controllers_->compareAll.CompareAllObjects();
+}
+void frmMain::CompareAllOfType(int typeIndex, bool details) {
+    controllers_->compareAll.CompareAllOfType(typeIndex, details);
+}
+void frmMain::CompareSelectedOfType(int typeIndex, bool details) {
+    controllers_->compareAll.CompareSelectedOfType(typeIndex, details);
+}
+bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair) {
+    return controllers_->compareAll.ShowComparedPair(results, pair);
+}
+
+void frmMain::CompareDataSinglePair() {
+    controllers_->dataCompare.Run(DataCompareScope::SinglePair);
+}
+void frmMain::CompareDataSelectedTables() {
+    controllers_->dataCompare.Run(DataCompareScope::SelectedTables);
+}
+void frmMain::CompareDataAllTables() {
+    controllers_->dataCompare.Run(DataCompareScope::AllTables);
+}
+
+void frmMain::FindObject(int panel) {
+    controllers_->explore.FindObject(panel);
+}
+void frmMain::CheckReferences(int panel, bool selectedObjectOnly) {
+    controllers_->explore.CheckReferences(panel, selectedObjectOnly);
+}
+void frmMain::RefreshPanel(int panel) {
+    controllers_->explore.RefreshPanel(panel);
+}
+bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::string& database,
+                           ObjectType type, int32_t id, const std::string& listedName, int line,
+                           const std::string& highlight) {
+    return controllers_->explore.ShowObjectAt(panel, server, database, type, id, listedName, line,
+                                              highlight);
+}
+const std::shared_ptr<DbCatalogCache>& frmMain::CatalogCache() const {
+    return controllers_->explore.CatalogCache();
+}
+frmFindObject* frmMain::FindWindow(int panel) const {
+    return controllers_->explore.FindWindow(panel);
+}
+frmMissingReferences* frmMain::ReferencesWindow() const {
+    return controllers_->explore.ReferencesWindow();
+}
+
+void frmMain::RunSavedComparisonCommand() {
+    controllers_->savedProcesses.RunCommand();
+}
+bool frmMain::RunSavedComparison(int32_t number) {
+    return controllers_->savedProcesses.Run(number);
 }
 
 frmMain::~frmMain() {

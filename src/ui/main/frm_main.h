@@ -29,6 +29,7 @@ namespace orv {
 
 class DbCatalogCache;
 class DifferenceNavigator;
+struct MainControllers;
 class frmFindObject;
 class frmMissingReferences;
 class frmDataAnalyzer;
@@ -118,6 +119,9 @@ public:
     // Commands.
     void Connect();
     void CompareSelectedObjects();
+    // Compares the texts the panels show and marks their differences, without a report;
+    // `names` are the objects compared.
+    CompareResult CompareShownTexts(ComparedObjectNames& names);
     void CompareHighlightedSections();
     void ShowContextMenu(int panel, const QPoint& globalPos);
     void PrepareContextMenu();
@@ -136,6 +140,8 @@ public:
     void AttachDatabase();
     void BuildSQLCreateStatement(int panel);
     bool ConstraintsMenuItems_MaintainVisibility();
+
+    // The features' handlers below hand over to the feature's controller (main_controllers.h).
 
     // Whole-database comparisons. `typeIndex` is the menu index 0..6 (tables, procedures,
     // functions, views, triggers, relationships, constraints).
@@ -164,7 +170,7 @@ public:
     bool ShowObjectAt(int panel, const std::string& server, const std::string& database,
                       ObjectType type, int32_t id, const std::string& listedName, int line,
                       const std::string& highlight);
-    const std::shared_ptr<DbCatalogCache>& CatalogCache() const { return catalogCache_; }
+    const std::shared_ptr<DbCatalogCache>& CatalogCache() const;
     frmFindObject* FindWindow(int panel) const;
     frmMissingReferences* ReferencesWindow() const;
     // The data analyzer, ignored columns, colour legend, About and help index. AnalyzeData
@@ -190,8 +196,14 @@ public:
     // Next and previous difference, the count, scrolling the texts together.
     DifferenceNavigator* Differences() const { return differences_; }
 
-    // State read by tests and by the other windows.
+    // State read by tests, the other windows and the features' controllers.
     bool Busy() const { return busy_; }
+    // A feature running a modal step of its own keeps the panels' handlers out meanwhile.
+    void SetBusy(bool busy) { busy_ = busy; }
+    // The other windows, the defaults in place.
+    MainWindowDialogs& Dialogs() { return dialogs_; }
+    // The database selected in a panel's list; empty when none is.
+    std::string DatabaseText(int panel) const;
     bool Activated() const { return activated_; }
     int ConnectState() const { return connectState_; }
     int PopupPanel() const { return popupPanel_; }
@@ -240,31 +252,12 @@ private:
     // Shows `text` under the Target object list until that list's selection changes; empty
     // text hides the note.
     void SetTargetNote(const std::string& text);
-    std::string DatabaseText(int panel) const;
     void SetConnectState(int state);
     void InstallDefaultDialogs();
     CompareServices MakeCompareServices();
     void UnselectMarkedLines(const CompareResult& result);
-    // The menu items, button and list modes of the whole-database comparisons.
-    void WireDbCompareCommands();
-    // The results shown, or null when nothing ran.
-    // `filter` leaves objects out by name (a saved process's patterns).
-    DbCompareResultsPtr RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
-                                            bool details, const ObjectFilter& filter = {});
-    void WireSavedCompCommands();
-    bool SetUpPanelsForReplay(const ReplayPlan& plan);
-    // A saved data comparison on the panels' servers and databases: its progress window, the
-    // export and print the process asks for, then its results window.
-    bool RunSavedDataComparison(const ReplayPlan& plan);
-    void ExportAndPrintReplay(const ReplayPlan& plan, const DbCompareResults& results);
     // The menu items and buttons of the data analyzer, ignored columns, legend and About.
     void WireToolCommands();
-    bool SelectPairSide(int panel, const PairVerdict& pair);
-    void WireExploreCommands();
-    // The menu items and button of the data comparisons.
-    void WireDataCompareCommands();
-    void RunDataCompareCommand(DataCompareScope scope);
-    bool GatherDataComparePairs(DataCompareScope scope, DataCompareRequest& request);
 
     MainWindowDialogs dialogs_;
     bool activated_ = false;
@@ -305,9 +298,7 @@ private:
     int linTop_ = 750, linBottom_ = 7380;
     MainGeometry* geometry_ = nullptr;
     DifferenceNavigator* differences_ = nullptr;
-    std::shared_ptr<DbCatalogCache> catalogCache_;
-    std::array<QPointer<frmFindObject>, 2> findWindows_{};
-    QPointer<frmMissingReferences> refsWindow_;
+    std::unique_ptr<MainControllers> controllers_;
 };
 
 } // namespace orv

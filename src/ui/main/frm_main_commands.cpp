@@ -70,9 +70,7 @@ CompareServices frmMain::MakeCompareServices() {
     return s;
 }
 
-void frmMain::CompareSelectedObjects() {
-    busy_ = true;
-    CurrentPrompter().SetMousePointer(kPointerHourglass);
+CompareResult frmMain::CompareShownTexts(ComparedObjectNames& names) {
     CompareRequest request;
     request.givenTexts = false;
     request.sourceView = txtTXProc_[0];
@@ -83,6 +81,15 @@ void frmMain::CompareSelectedObjects() {
     CompareResult result = CompareSelProcs(request);
     UnselectMarkedLines(result);
     differences_->Marked(result);
+    names = request.names;
+    return result;
+}
+
+void frmMain::CompareSelectedObjects() {
+    busy_ = true;
+    CurrentPrompter().SetMousePointer(kPointerHourglass);
+    ComparedObjectNames names;
+    const CompareResult result = CompareShownTexts(names);
     if (result.Compared)
         ShowComparisonReport(result, [this](const ComparisonReportRequest& r) {
             if (dialogs_.showComparison)

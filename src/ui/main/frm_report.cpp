@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "ui/main/frm_report_placement.h"
 #include "ui/main/frm_save_comparison.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 
@@ -24,10 +25,6 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 // The design layout, in pixels (15 twips each).
 constexpr int kMargin = 8;
 constexpr int kTextWidth = 704;

@@ -4,6 +4,7 @@
 #include "core/paths.h"
 #include "ui/main/frm_save_comparison.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QHBoxLayout>
@@ -17,10 +18,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 constexpr const char* kTitle = "Run Saved Comparison Process";
 

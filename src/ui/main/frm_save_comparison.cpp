@@ -2,6 +2,7 @@
 
 #include "core/file_io.h"
 #include "dbcompare/object_filter.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -22,9 +23,6 @@ namespace orv {
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 std::string S(const QString& s) {
     return s.toStdString();
 }

@@ -1,6 +1,7 @@
 #include "ui/settings/frm_options.h"
 
 #include "ui/settings/numeric_box.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,7 +43,7 @@ constexpr const char* kClassicLineMatchingHelp =
     "identical does not depend on this option.";
 
 QLabel* MakeText(const std::string& text, QWidget* parent) {
-    auto* label = new QLabel(QString::fromStdString(text), parent);
+    auto* label = new QLabel(Q(text), parent);
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -3,6 +3,7 @@
 #include "core/registry.h"
 #include "core/settings.h"
 #include "ui/settings/numeric_box.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -86,7 +87,7 @@ frmTimeout::frmTimeout(QWidget* parent) : QDialog(parent) {
     connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     // Qt shows "\r" as a glyph of its own; the line breaks are kept as plain "\n" on screen.
-    lblInfo_->setText(QString::fromStdString(ReplaceAll(InformationText(), "\r\n", "\n")));
+    lblInfo_->setText(Q(ReplaceAll(InformationText(), "\r\n", "\n")));
     txtTimeout_->setText(QString::number(Settings().Timeout));
     txtTimeout_->selectAll();
 

@@ -7,6 +7,7 @@
 #include "servers/connection_string.h"
 #include "servers/data_access.h"
 #include "servers/odbc_connection.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,14 +15,6 @@
 #include <QtGlobal>
 
 namespace orv {
-
-namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 std::vector<std::pair<std::string, std::string>> AboutFacts(const ServerEntry* server) {
     std::vector<std::pair<std::string, std::string>> f;

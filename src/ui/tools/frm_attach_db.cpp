@@ -4,6 +4,7 @@
 #include "core/program_info.h"
 #include "servers/server_list.h"
 #include "ui/tools/frm_attach_db_command.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -169,7 +170,7 @@ void frmAttachDb::cmdFileSelect_Click(int index) {
     request.flags = 0;
     // No answer is the dialog's cancel, which ends the command quietly.
     if (auto chosen = CurrentPrompter().FileDialog(request))
-        txtPath_[index]->setText(QString::fromStdString(*chosen));
+        txtPath_[index]->setText(Q(*chosen));
 }
 
 bool frmAttachDb::Refuse(int box, const std::string& message) {

@@ -4,6 +4,7 @@
 #include "explore/analysis_report.h"
 #include "export/export_file.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QCloseEvent>
@@ -25,10 +26,6 @@ constexpr int kMargin = 8;
 constexpr int kButtonWidth = 110;
 constexpr int kButtonHeight = 28;
 constexpr const char* kTitle = "Data Analyzer";
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 const char* const kHeaders[] = {"Column",
                                 "Type",

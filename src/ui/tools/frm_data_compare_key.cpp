@@ -1,5 +1,7 @@
 #include "ui/tools/frm_data_compare_key.h"
 
+#include "ui/widgets/qt_text.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,10 +14,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 std::string Join(const std::vector<std::string>& names) {
     std::string out;

@@ -6,6 +6,7 @@
 #include "servers/server_list.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QCloseEvent>
@@ -23,10 +24,6 @@ namespace {
 
 int32_t gLoaded = 0;
 frmDataView* gDataView = nullptr;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // The design layout in pixels: labels, gauge and buttons along the top, the grid below.
 constexpr QSize kWindowSize(760, 480);

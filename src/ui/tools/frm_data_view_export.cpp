@@ -6,6 +6,7 @@
 #include "catalog/table_script.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -145,7 +146,7 @@ bool frmDataView::ExportTo(const std::string& path, const TableExportOptions& gi
         ok = writer.WriteRow(cells.data(), nulls.get(), cells.size());
         ++written;
         if (slice.elapsed() >= kYieldMs) {
-            lblCurRec_->setText(QString::fromStdString(FormatThousands(written)));
+            lblCurRec_->setText(Q(FormatThousands(written)));
             prbProgress_->SetValue(
                 static_cast<int32_t>(std::lround(static_cast<double>(row) / last * 100.0)));
             QCoreApplication::processEvents();

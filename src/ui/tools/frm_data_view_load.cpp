@@ -8,6 +8,7 @@
 #include "servers/machine_text.h"
 #include "ui/widgets/data_grid.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QCoreApplication>
@@ -254,10 +255,10 @@ void frmDataView::FlushProgress() {
     // cannot follow rows scrolling by faster anyway.
     if (!gridRefreshed_.isValid() || gridRefreshed_.elapsed() >= kGridRefreshMs)
         RefreshGrid();
-    lblCurRec_->setText(QString::fromStdString(FormatThousands(curRec_)));
+    lblCurRec_->setText(Q(FormatThousands(curRec_)));
     prbProgress_->SetValue(
         static_cast<int32_t>(std::lround(static_cast<double>(curRec_) / recordCount_ * 100.0)));
-    lblTime_->setText(QString::fromStdString(ElapsedText(started_.elapsed())));
+    lblTime_->setText(Q(ElapsedText(started_.elapsed())));
 }
 
 void frmDataView::YieldToEvents(bool force) {

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/screen_bounds.h"
 #include "util/prompter.h"
 
@@ -30,10 +31,6 @@ constexpr const char* kCannotFind = "Cannot Find";
 const ObjectType kTypes[5] = {kTypeTable, kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger};
 const char* const kTypeCaptions[5] = {"Ta&bles", "&Procedures", "F&unctions", "&Views",
                                       "T&riggers"};
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 QCheckBox* Check(QWidget* parent, const char* name, const char* caption, bool on) {
     auto* c = new QCheckBox(caption, parent);

@@ -5,6 +5,7 @@
 #include "compare/compare_sel_procs.h"
 #include "core/program_info.h"
 #include "servers/server_list.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QApplication>
@@ -36,7 +37,7 @@ public:
     explicit Runner(frmGetDbInfo& w) : w_(w) {}
     void StepStarted(int step, const std::string& caption) override {
         QLabel* label = w_.lblComparing_[static_cast<size_t>(step)];
-        label->setText(QString::fromStdString(caption));
+        label->setText(Q(caption));
         label->show();
         emit w_.stepStarted(step);
         Yield();
@@ -46,12 +47,11 @@ public:
         w_.lblComparing_[6]->show();
     }
     void StepFinished(int step, const std::string& caption) override {
-        w_.lblComparing_[static_cast<size_t>(step)]->setText(
-            QString::fromStdString(caption + " Finished"));
+        w_.lblComparing_[static_cast<size_t>(step)]->setText(Q(caption + " Finished"));
     }
     void UpdateElapsed() override { w_.UpdateTime(); }
     void ShowProgress(const std::string& caption) override {
-        w_.lblComparing_[6]->setText(QString::fromStdString(caption));
+        w_.lblComparing_[6]->setText(Q(caption));
         Yield();
     }
     void Yield() {

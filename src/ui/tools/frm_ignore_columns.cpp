@@ -3,6 +3,7 @@
 #include "catalog/ignored_columns.h"
 #include "core/help_topic.h"
 #include "explore/ignored_columns_edit.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
@@ -16,10 +17,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {
     return std::any_of(list.begin(), list.end(),

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "ui/tools/catalog_load_job.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/screen_bounds.h"
 
 #include <QHBoxLayout>
@@ -17,14 +18,6 @@
 #include <algorithm>
 
 namespace orv {
-
-namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 std::string MissingReferencesCaption(const std::string& server, const std::string& database,
                                      const std::string& module) {

@@ -1,6 +1,7 @@
 #include "ui/tools/frm_sync_script.h"
 
 #include "export/export_file.h"
+#include "ui/widgets/qt_text.h"
 #include "util/prompter.h"
 
 #include <QFontDatabase>
@@ -17,10 +18,6 @@
 namespace orv {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Characters a file name cannot hold here, or should not (a path separator, a NUL), and the
 // ones shells trip over.

@@ -1,4 +1,4 @@
-// The worker half both comparison progress windows share: the engine is run so that the window
+// The worker half of every run in a progress window: the engine is run so that the window
 // always hears back with results, failed ones saying why when the engine threw or gave none.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include "core/screen.h"
 #include "ui/widgets/gauge.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QBrush>
 #include <QHeaderView>
@@ -42,7 +43,7 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: {
         const std::string_view text = store_.Cell(row, index.column());
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        return Q(text);
     }
     case Qt::BackgroundRole: {
         const uint32_t c = store_.BackColor(row, index.column());
@@ -65,7 +66,7 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     const std::string_view text = store_.Cell(0, section);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return Q(text);
 }
 
 bool DataGridModel::SetRows(int64_t rows) {

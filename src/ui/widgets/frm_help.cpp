@@ -1,6 +1,7 @@
 #include "ui/widgets/frm_help.h"
 
 #include "core/help_topic.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -83,7 +84,7 @@ frmHelp* frmHelp::Current() {
 
 bool frmHelp::ShowTopic(int topic) {
     const std::string path = HelpPagePath(topic);
-    if (!QFileInfo(QString::fromStdString(path)).isFile())
+    if (!QFileInfo(Q(path)).isFile())
         return false;
     QPointer<frmHelp>& window = TheWindow();
     // Above a modal dialog only a window of that dialog can be used: the help window becomes
@@ -104,7 +105,7 @@ bool frmHelp::ShowTopic(int topic) {
 }
 
 bool frmHelp::ShowPage(const std::string& path) {
-    const QFileInfo page(QString::fromStdString(path));
+    const QFileInfo page(Q(path));
     if (!page.isFile())
         return false;
     const QUrl url = QUrl::fromLocalFile(page.absoluteFilePath());

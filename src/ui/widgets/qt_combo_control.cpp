@@ -1,5 +1,7 @@
 #include "ui/widgets/qt_combo_control.h"
 
+#include "ui/widgets/qt_text.h"
+
 namespace orv {
 
 QtComboControl::QtComboControl(QWidget* parent) : QComboBox(parent) {
@@ -38,7 +40,7 @@ void QtComboControl::wheelEvent(QWheelEvent* event) {
 }
 
 int QtComboControl::AddItem(const std::string& text) {
-    addItem(QString::fromStdString(text));
+    addItem(Q(text));
     return count() - 1;
 }
 

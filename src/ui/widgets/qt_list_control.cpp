@@ -1,17 +1,13 @@
 #include "ui/widgets/qt_list_control.h"
 
+#include "ui/widgets/qt_text.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 
 #include <algorithm>
 
 namespace orv {
-
-namespace {
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-} // namespace
 
 QtListControl::QtListControl(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);

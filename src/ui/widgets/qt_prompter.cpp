@@ -3,6 +3,7 @@
 #include "core/help_topic.h"
 #include "core/paths.h"
 #include "ui/widgets/frm_help.h"
+#include "ui/widgets/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,10 +18,6 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 // "Text (*.txt)|*.txt|All (*.*)|*.*" pairs, or a bare pattern, into Qt's ";;" form.
 QString QtFilter(const std::string& filter) {
     QStringList parts = Q(filter).split('|');

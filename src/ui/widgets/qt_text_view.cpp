@@ -1,5 +1,7 @@
 #include "ui/widgets/qt_text_view.h"
 
+#include "ui/widgets/qt_text.h"
+
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
@@ -17,9 +19,6 @@
 namespace orv {
 
 namespace {
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 QColor FromColour(Colour c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }

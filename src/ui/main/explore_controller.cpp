@@ -1,15 +1,12 @@
-// Find Object (menu and panel buttons), the references to non-existent objects (panel buttons
-// for the whole database, the text views' context item for the selected object), Refresh of a
-// panel (File menu), and showing a found object in its panel.
-#include "ui/main/frm_main.h"
+#include "ui/main/explore_controller.h"
 
-#include "catalog/object_types.h"
 #include "explore/db_catalog.h"
-#include "servers/server_list.h"
+#include "ui/main/frm_main.h"
 #include "ui/tools/frm_find_object.h"
 #include "ui/tools/frm_missing_refs.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/prompter.h"
 #include "util/text.h"
@@ -26,14 +23,6 @@ namespace {
 constexpr const char* kCannotFind = "Cannot Find";
 constexpr const char* kCannotShow = "Cannot Show";
 
-void Inform(const std::string& title, const std::string& text) {
-    CurrentPrompter().MessageBox(MsgIcon::Information, title, text);
-}
-
-std::string Indexed(const char* name, int i) {
-    return std::string(name) + "(" + std::to_string(i) + ")";
-}
-
 // Shows a non-modal tool window on top, creating it when there is none.
 template <typename Window> void Present(Window* w) {
     w->show();
@@ -43,43 +32,46 @@ template <typename Window> void Present(Window* w) {
 
 } // namespace
 
-void frmMain::WireExploreCommands() {
+void ExploreController::Wire() {
     catalogCache_ = std::make_shared<DbCatalogCache>();
     for (const char* name : {"mnuToolsFind", "mnuSep6", "mnuSep5", "mnuFileRefresh(0)",
                              "mnuFileRefresh(1)", "mnuFileSep4"})
-        if (QAction* a = MenuItem(name))
+        if (QAction* a = Main().MenuItem(name))
             a->setVisible(true);
     for (int i = 0; i < 2; ++i) {
-        if (QAction* a = MenuItem(Indexed("mnuToolsFindInDb", i)))
+        if (QAction* a = Main().MenuItem(Indexed("mnuToolsFindInDb", i)))
             connect(a, &QAction::triggered, this, [this, i] { FindObject(i); });
-        if (QAction* a = MenuItem(Indexed("mnuFileRefresh", i)))
+        if (QAction* a = Main().MenuItem(Indexed("mnuFileRefresh", i)))
             connect(a, &QAction::triggered, this, [this, i] { RefreshPanel(i); });
-        connect(cmdFind_[i], &QPushButton::clicked, this, [this, i] { FindObject(i); });
+        if (auto* find = Main().findChild<QPushButton*>(Q(Indexed("cmdFind", i))))
+            connect(find, &QPushButton::clicked, this, [this, i] { FindObject(i); });
     }
-    if (QAction* a = MenuItem("mnuPopUpRefToNonExistObj"))
+    if (QAction* a = Main().MenuItem("mnuPopUpRefToNonExistObj"))
         connect(a, &QAction::triggered, this, [this] {
-            if (popupPanel_ >= 0 && CheckMdacVersion())
-                CheckReferences(popupPanel_, true);
+            const int panel = Main().PopupPanel();
+            if (panel >= 0 && Main().CheckMdacVersion())
+                CheckReferences(panel, true);
         });
 }
 
-frmFindObject* frmMain::FindWindow(int panel) const {
+frmFindObject* ExploreController::FindWindow(int panel) const {
     return findWindows_[static_cast<size_t>(panel & 1)];
 }
 
-frmMissingReferences* frmMain::ReferencesWindow() const {
+frmMissingReferences* ExploreController::ReferencesWindow() const {
     return refsWindow_;
 }
 
-void frmMain::FindObject(int panel) {
-    if (panel < 0 || panel > 1 || busy_ || !CheckMdacVersion())
+void ExploreController::FindObject(int panel) {
+    frmMain& main = Main();
+    if (panel < 0 || panel > 1 || main.Busy() || !main.CheckMdacVersion())
         return;
-    const std::string db = DatabaseText(panel);
+    const std::string db = main.DatabaseText(panel);
     if (db.empty()) {
         Inform(kCannotFind, "Cannot find objects - the list of databases is empty.");
         return;
     }
-    const ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
+    const ServerEntry& server = PanelServer(panel);
     frmFindObject* w = findWindows_[panel];
     // One window per panel; it follows the panel to another server or database.
     if (w && (w->Database() != db ||
@@ -91,7 +83,7 @@ void frmMain::FindObject(int panel) {
         w = nullptr;
     }
     if (!w) {
-        w = new frmFindObject(panel, server, db, catalogCache_, this);
+        w = new frmFindObject(panel, server, db, catalogCache_, &main);
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->onMatchChosen = [this, server = server.Name, db](int p, const SearchMatch& m) {
             const std::string highlight =
@@ -105,10 +97,11 @@ void frmMain::FindObject(int panel) {
     w->PatternBox()->setFocus();
 }
 
-void frmMain::CheckReferences(int panel, bool selectedObjectOnly) {
+void ExploreController::CheckReferences(int panel, bool selectedObjectOnly) {
+    frmMain& main = Main();
     if (panel < 0 || panel > 1)
         return;
-    const std::string db = DatabaseText(panel);
+    const std::string db = main.DatabaseText(panel);
     if (db.empty()) {
         CurrentPrompter().MessageBox(
             MsgIcon::Warning, kCannotFind,
@@ -117,7 +110,7 @@ void frmMain::CheckReferences(int panel, bool selectedObjectOnly) {
     }
     std::string module;
     if (selectedObjectOnly) {
-        const QtListControl& list = *pvlSqlObj_[panel];
+        const QtListControl& list = *main.ObjectList(panel);
         const int row = list.CurrentRow();
         module = row >= 0 && row < list.Count() ? list.CellText(row, 0) : "";
         if (module.empty()) {
@@ -130,8 +123,8 @@ void frmMain::CheckReferences(int panel, bool selectedObjectOnly) {
         refsWindow_->Stop();
         refsWindow_->close();
     }
-    const ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
-    auto* w = new frmMissingReferences(panel, server, db, module, catalogCache_, this);
+    const ServerEntry& server = PanelServer(panel);
+    auto* w = new frmMissingReferences(panel, server, db, module, catalogCache_, &main);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->onFindingChosen = [this, server = server.Name, db](int p, const ReferenceFinding& f) {
         const std::string listed = f.ModuleSchema.empty() || EqualsNoCase(f.ModuleSchema, "dbo")
@@ -144,27 +137,28 @@ void frmMain::CheckReferences(int panel, bool selectedObjectOnly) {
     w->Run();
 }
 
-void frmMain::RefreshPanel(int panel) {
-    if (panel < 0 || panel > 1 || busy_ || !CheckMdacVersion())
+void ExploreController::RefreshPanel(int panel) {
+    frmMain& main = Main();
+    if (panel < 0 || panel > 1 || main.Busy() || !main.CheckMdacVersion())
         return;
-    ServerEntry& server = PanelServers()[static_cast<size_t>(panel)];
+    ServerEntry& server = PanelServer(panel);
     if (server.Name.empty())
         return;
-    const std::string db = DatabaseText(panel);
-    const QtComboControl& owners = *cmbOwners_[panel];
+    const std::string db = main.DatabaseText(panel);
+    const QtComboControl& owners = *main.OwnerSelector(panel);
     const std::string owner = owners.ListIndex() > 0 ? owners.List(owners.ListIndex()) : "";
-    const QtListControl& list = *pvlSqlObj_[panel];
+    const QtListControl& list = *main.ObjectList(panel);
     const int row = list.CurrentRow();
     const std::string object = row >= 0 && row < list.Count() ? list.CellText(row, 0) : "";
 
     // The catalog read for searches is as old as the lists: both are read again.
     catalogCache_->DropServer(server.Name);
-    if (!LoadServer(panel, false))
+    if (!main.LoadServer(panel, false))
         return;
-    if (!db.empty() && DatabaseText(panel) != db)
-        SelectListRowByName(*pvlDb_[panel], db, true, false);
-    if (!owner.empty() && DatabaseText(panel) == db) {
-        QtComboControl& o = *cmbOwners_[panel];
+    if (!db.empty() && main.DatabaseText(panel) != db)
+        frmMain::SelectListRowByName(*main.DatabaseList(panel), db, true, false);
+    if (!owner.empty() && main.DatabaseText(panel) == db) {
+        QtComboControl& o = *main.OwnerSelector(panel);
         for (int k = 0; k < o.ListCount(); ++k)
             if (o.List(k) == owner) {
                 if (o.ListIndex() != k)
@@ -172,41 +166,16 @@ void frmMain::RefreshPanel(int panel) {
                 break;
             }
     }
-    if (!object.empty() && DatabaseText(panel) == db) {
-        QtListControl& objects = *pvlSqlObj_[panel];
-        const int again = SelectListRowByName(objects, object, true, false);
+    if (!object.empty() && main.DatabaseText(panel) == db) {
+        QtListControl& objects = *main.ObjectList(panel);
+        const int again = frmMain::SelectListRowByName(objects, object, true, false);
         if (again >= 0 && objects.CurrentRow() != again)
             objects.SetCurrentRow(again);
     }
 }
 
-bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::string& database,
-                           ObjectType type, int32_t id, const std::string& listedName, int line,
-                           const std::string& highlight) {
-    if (panel < 0 || panel > 1 || busy_)
-        return false;
-    const char* side = panel == 0 ? "Source" : "Target";
-    if (PanelServers()[static_cast<size_t>(panel)].Name != server) {
-        Inform(kCannotShow, std::string("Cannot show the object - the ") + side +
-                                " panel no longer shows the server " + server + ".");
-        return false;
-    }
-    if (DatabaseText(panel) != database &&
-        SelectListRowByName(*pvlDb_[panel], database, true, false) < 0) {
-        Inform(kCannotShow, std::string("Cannot show the object - the ") + side +
-                                " panel does not list the database " + database + ".");
-        return false;
-    }
-    if (CurrentType() != type) {
-        int index = -1;
-        for (int k = 0; k < cmbType_->ListCount(); ++k)
-            if (cmbType_->ItemData(k) == type)
-                index = k;
-        if (index < 0)
-            return false;
-        cmbType_->SetListIndex(index);
-    }
-    QtListControl& list = *pvlSqlObj_[panel];
+int ExploreController::ListedRow(int panel, int32_t id, const std::string& listedName) const {
+    const QtListControl& list = *Main().ObjectList(panel);
     int row = -1;
     for (int r = 0; r < list.Count() && row < 0 && id != 0; ++r) {
         int32_t rowId = 0;
@@ -221,6 +190,36 @@ bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::stri
     for (int r = 0; r < list.Count() && row < 0 && dot != std::string::npos; ++r)
         if (EqualsNoCase(list.CellText(r, 0), listedName.substr(dot + 1)))
             row = r;
+    return row;
+}
+
+bool ExploreController::ShowObjectAt(int panel, const std::string& server,
+                                     const std::string& database, ObjectType type, int32_t id,
+                                     const std::string& listedName, int line,
+                                     const std::string& highlight) {
+    frmMain& main = Main();
+    if (panel < 0 || panel > 1 || main.Busy())
+        return false;
+    const char* side = panel == 0 ? "Source" : "Target";
+    if (PanelServer(panel).Name != server) {
+        Inform(kCannotShow, std::string("Cannot show the object - the ") + side +
+                                " panel no longer shows the server " + server + ".");
+        return false;
+    }
+    if (main.DatabaseText(panel) != database &&
+        frmMain::SelectListRowByName(*main.DatabaseList(panel), database, true, false) < 0) {
+        Inform(kCannotShow, std::string("Cannot show the object - the ") + side +
+                                " panel does not list the database " + database + ".");
+        return false;
+    }
+    if (main.CurrentType() != type) {
+        const int index = OfferedTypeIndex(type);
+        if (index < 0)
+            return false;
+        main.TypeSelector()->SetListIndex(index);
+    }
+    QtListControl& list = *main.ObjectList(panel);
+    const int row = ListedRow(panel, id, listedName);
     if (row < 0) {
         Inform(kCannotShow, "Cannot show the object - " + listedName + " is not in the " + side +
                                 " list of objects (an owner filter may hide it).");
@@ -233,13 +232,12 @@ bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::stri
     list.MakeVisible(row);
 
     // The line, and the match in it, selected and scrolled into view.
-    QtTextView& view = *txtTXProc_[panel];
+    QtTextView& view = *main.TextView(panel);
     const int64_t start = view.LineStart(std::max(0, line - 1));
     if (start < 0)
         return true;
     const QString lineText = view.document()->findBlockByNumber(std::max(0, line - 1)).text();
-    const QString wanted =
-        QString::fromUtf8(highlight.data(), static_cast<qsizetype>(highlight.size()));
+    const QString wanted = Q(highlight);
     const qsizetype at = wanted.isEmpty() ? -1 : lineText.indexOf(wanted, 0, Qt::CaseInsensitive);
     view.SetSelStart(start + (at < 0 ? 0 : at));
     view.SetSelLength(at < 0 ? lineText.size() : wanted.size());

@@ -1,16 +1,11 @@
-// The data comparisons of the main window: the Data Comparisons menu, F9 and the Compare Data
-// button. Each gathers the table pairs of its scope from the panels, runs with its progress
-// window and shows a results window; a single pair without a usable key first asks for one.
-#include "ui/main/frm_main.h"
+#include "ui/main/data_compare_controller.h"
 
-#include "catalog/object_types.h"
 #include "catalog/schemas.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
-#include "dbcompare/saved_replay.h"
 #include "export/export_file.h"
-#include "servers/server_list.h"
 #include "ui/main/frm_data_compare_results.h"
+#include "ui/main/frm_main.h"
 #include "ui/main/frm_report.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/widgets/qt_list_control.h"
@@ -27,7 +22,7 @@ namespace {
 
 constexpr const char* kCannotCompare = "Cannot Compare";
 
-void Inform(const std::string& text) {
+void CannotCompare(const std::string& text) {
     CurrentPrompter().MessageBox(MsgIcon::Information, kCannotCompare, text);
 }
 
@@ -59,107 +54,99 @@ void NameOfListedTable(ServerEntry server, const std::string& database, const Qt
 
 } // namespace
 
-void frmMain::WireDataCompareCommands() {
-    if (!dialogs_.runDataCompare)
-        dialogs_.runDataCompare = [](QWidget* owner, const std::string& caption,
-                                     const DataCompareRequest& request) {
+void DataCompareController::Wire() {
+    MainWindowDialogs& dialogs = Main().Dialogs();
+    if (!dialogs.runDataCompare)
+        dialogs.runDataCompare = [](QWidget* owner, const std::string& caption,
+                                    const DataCompareRequest& request) {
             frmDataCompareProgress progress(owner);
             return progress.ShowUp(caption, request);
         };
-    if (!dialogs_.pickDataKey)
-        dialogs_.pickDataKey = [](QWidget* owner, const DataKeyQuestion& question) {
+    if (!dialogs.pickDataKey)
+        dialogs.pickDataKey = [](QWidget* owner, const DataKeyQuestion& question) {
             return AskDataKeyInDialog(owner, question);
         };
-    if (!dialogs_.showDataCompareResults)
-        dialogs_.showDataCompareResults = [this](QWidget* owner, DataCompareResultsPtr results,
-                                                 const std::string& caption,
-                                                 const DataCompareRequest& request) {
+    if (!dialogs.showDataCompareResults)
+        dialogs.showDataCompareResults = [&dialogs](QWidget* owner, DataCompareResultsPtr results,
+                                                    const std::string& caption,
+                                                    const DataCompareRequest& request) {
             auto* window = new frmDataCompareResults(std::move(results), caption, request, owner);
             window->setAttribute(Qt::WA_DeleteOnClose);
             // Runs the window starts (a pair again with a picked key, a script) go through the
             // same progress window and key question as the main window's own.
-            window->runComparison = [owner, run = dialogs_.runDataCompare](
+            window->runComparison = [owner, run = dialogs.runDataCompare](
                                         const std::string& c, const DataCompareRequest& r) {
                 return run(owner, c, r);
             };
-            window->askKey = [window, ask = dialogs_.pickDataKey](const DataKeyQuestion& q) {
+            window->askKey = [window, ask = dialogs.pickDataKey](const DataKeyQuestion& q) {
                 return ask(window, q);
             };
             window->show();
         };
 
     // The menu is hidden until its items are connected, which they are below.
-    if (QAction* menu = MenuItem("mnuDataComp"))
+    if (QAction* menu = Main().MenuItem("mnuDataComp"))
         menu->setVisible(true);
     const std::pair<const char*, DataCompareScope> items[] = {
         {"mnuDataCompSingle", DataCompareScope::SinglePair},
         {"mnuDataCompSelective", DataCompareScope::SelectedTables},
         {"mnuDataCompAll", DataCompareScope::AllTables}};
     for (const auto& [name, scope] : items)
-        if (QAction* a = MenuItem(name))
-            connect(a, &QAction::triggered, this,
-                    [this, scope = scope] { RunDataCompareCommand(scope); });
-    connect(cmdCompData_, &QPushButton::clicked, this, [this] { CompareDataSinglePair(); });
+        if (QAction* a = Main().MenuItem(name))
+            connect(a, &QAction::triggered, this, [this, scope = scope] { Run(scope); });
+    if (auto* button = Main().findChild<QPushButton*>("cmdCompData"))
+        connect(button, &QPushButton::clicked, this, [this] { Main().CompareDataSinglePair(); });
 }
 
-void frmMain::CompareDataSinglePair() {
-    RunDataCompareCommand(DataCompareScope::SinglePair);
-}
-
-void frmMain::CompareDataSelectedTables() {
-    RunDataCompareCommand(DataCompareScope::SelectedTables);
-}
-
-void frmMain::CompareDataAllTables() {
-    RunDataCompareCommand(DataCompareScope::AllTables);
-}
-
-bool frmMain::GatherDataComparePairs(DataCompareScope scope, DataCompareRequest& request) {
-    if (DatabaseText(0).empty()) {
-        Inform("Cannot compare data - the list of Source databases is empty.\r\n\r\n"
-               "Please connect to the server first (F5).");
+bool DataCompareController::GatherPairs(DataCompareScope scope, DataCompareRequest& request) {
+    frmMain& main = Main();
+    if (main.DatabaseText(0).empty()) {
+        CannotCompare("Cannot compare data - the list of Source databases is empty.\r\n\r\n"
+                      "Please connect to the server first (F5).");
         return false;
     }
-    if (DatabaseText(1).empty()) {
-        Inform("Cannot compare data - the list of Target databases is empty.\r\n\r\n"
-               "Please choose a server in the Target panel first.");
+    if (main.DatabaseText(1).empty()) {
+        CannotCompare("Cannot compare data - the list of Target databases is empty.\r\n\r\n"
+                      "Please choose a server in the Target panel first.");
         return false;
     }
     for (int i = 0; i < 2; ++i) {
-        request.Place[i].Server = PanelServers()[static_cast<size_t>(i)];
-        request.Place[i].Database = DatabaseText(i);
+        request.Place[i].Server = PanelServer(i);
+        request.Place[i].Database = main.DatabaseText(i);
     }
     if (scope == DataCompareScope::AllTables) {
         request.AllTables = true;
         return true;
     }
-    if (CurrentType() != kTypeTable) {
-        Inform("Cannot compare data - the lists show " +
-               ToLowerAscii(GetObjectTypeName(CurrentType(), false)) +
-               ", not tables.\r\n\r\nPlease choose Tables in the type selector (F6) and select "
-               "the tables to compare.");
+    if (main.CurrentType() != kTypeTable) {
+        CannotCompare(
+            "Cannot compare data - the lists show " +
+            ToLowerAscii(GetObjectTypeName(main.CurrentType(), false)) +
+            ", not tables.\r\n\r\nPlease choose Tables in the type selector (F6) and select "
+            "the tables to compare.");
         return false;
     }
     if (scope == DataCompareScope::SinglePair) {
         DataTablePair pair;
         for (int i = 0; i < 2; ++i) {
-            const int row = ChosenRow(*pvlSqlObj_[i]);
+            const int row = ChosenRow(*main.ObjectList(i));
             if (row < 0) {
-                Inform(i == 0 ? "Cannot compare data - no table is selected in the Source "
-                                "list.\r\n\r\nPlease select the table to compare in the Source "
-                                "list and the one to compare it with in the Target list."
-                              : "Cannot compare data - no table is selected in the Target "
-                                "list.\r\n\r\nPlease select the table to compare the Source "
-                                "table with in the Target list.");
+                CannotCompare(i == 0
+                                  ? "Cannot compare data - no table is selected in the Source "
+                                    "list.\r\n\r\nPlease select the table to compare in the Source "
+                                    "list and the one to compare it with in the Target list."
+                                  : "Cannot compare data - no table is selected in the Target "
+                                    "list.\r\n\r\nPlease select the table to compare the Source "
+                                    "table with in the Target list.");
                 return false;
             }
-            NameOfListedTable(request.Place[i].Server, request.Place[i].Database, *pvlSqlObj_[i],
-                              row, pair.Schema[i], pair.Name[i]);
+            NameOfListedTable(request.Place[i].Server, request.Place[i].Database,
+                              *main.ObjectList(i), row, pair.Schema[i], pair.Name[i]);
         }
         request.Tables.push_back(std::move(pair));
         return true;
     }
-    const QtListControl& list = *pvlSqlObj_[0];
+    const QtListControl& list = *main.ObjectList(0);
     for (int r = 0; r < list.Count(); ++r) {
         if (!list.Selected(r))
             continue;
@@ -172,43 +159,45 @@ bool frmMain::GatherDataComparePairs(DataCompareScope scope, DataCompareRequest&
         request.Tables.push_back(std::move(pair));
     }
     if (request.Tables.empty()) {
-        Inform("Cannot compare data - no tables are selected in the Source list.\r\n\r\n"
-               "Please select the tables to compare in the Source list (Ctrl+click or "
-               "Shift+click selects several); each is compared with the table of the same name "
-               "in the Target database.");
+        CannotCompare(
+            "Cannot compare data - no tables are selected in the Source list.\r\n\r\n"
+            "Please select the tables to compare in the Source list (Ctrl+click or "
+            "Shift+click selects several); each is compared with the table of the same name "
+            "in the Target database.");
         return false;
     }
     return true;
 }
 
-void frmMain::RunDataCompareCommand(DataCompareScope scope) {
-    if (busy_ || !CheckMdacVersion())
+void DataCompareController::Run(DataCompareScope scope) {
+    frmMain& main = Main();
+    if (main.Busy() || !main.CheckMdacVersion())
         return;
     DataCompareRequest request;
     {
         HourglassPointer hourglass;
-        if (!GatherDataComparePairs(scope, request))
+        if (!GatherPairs(scope, request))
             return;
     }
     ApplyCurrentDataSettings(request);
     const std::string caption = DataCompareCaption(scope);
 
-    busy_ = true;
-    DataCompareResultsPtr results = dialogs_.runDataCompare(this, caption, request);
+    main.SetBusy(true);
+    DataCompareResultsPtr results = main.Dialogs().runDataCompare(&main, caption, request);
     // A single pair without a usable key: ask for one, remember it, and compare again.
     if (scope == DataCompareScope::SinglePair && results && results->Tables.size() == 1 &&
-        NeedsPickedKey(results->Tables.front()) && dialogs_.pickDataKey) {
+        NeedsPickedKey(results->Tables.front()) && main.Dialogs().pickDataKey) {
         const DataTableResult pair = results->Tables.front();
         const std::vector<std::string> key =
-            OfferDataKey(request, pair, [this](const DataKeyQuestion& q) {
-                return dialogs_.pickDataKey(this, q);
+            OfferDataKey(request, pair, [&main](const DataKeyQuestion& q) {
+                return main.Dialogs().pickDataKey(&main, q);
             });
         if (!key.empty()) {
             request = SinglePairRequest(request, pair, key);
-            results = dialogs_.runDataCompare(this, caption, request);
+            results = main.Dialogs().runDataCompare(&main, caption, request);
         }
     }
-    busy_ = false;
+    main.SetBusy(false);
     if (!results)
         return;
     if (results->Outcome == RunOutcome::Failed)
@@ -217,14 +206,15 @@ void frmMain::RunDataCompareCommand(DataCompareScope scope) {
             "The data comparison did not complete: " +
                 (results->Problem.empty() ? std::string("an error occurred.") : results->Problem) +
                 "\r\n\r\nThe results show the tables compared before it ended.");
-    if (dialogs_.showDataCompareResults)
-        dialogs_.showDataCompareResults(this, results, caption, request);
+    if (main.Dialogs().showDataCompareResults)
+        main.Dialogs().showDataCompareResults(&main, results, caption, request);
 }
 
-bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
-    if (busy_)
+bool DataCompareController::RunSaved(const ReplayPlan& plan) {
+    frmMain& main = Main();
+    if (main.Busy())
         return false;
-    ServerEntry servers[2] = {PanelServers()[0], PanelServers()[1]};
+    ServerEntry servers[2] = {PanelServer(0), PanelServer(1)};
     DataCompareRequest settings;
     ApplyCurrentDataSettings(settings);
     const DataCompareRequest request = DataReplayRequest(plan, std::move(settings), servers);
@@ -232,9 +222,9 @@ bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
                                    : plan.DataTables.size() == 1 ? DataCompareScope::SinglePair
                                                                  : DataCompareScope::SelectedTables;
     const std::string caption = DataCompareCaption(scope);
-    busy_ = true;
-    const DataCompareResultsPtr results = dialogs_.runDataCompare(this, caption, request);
-    busy_ = false;
+    main.SetBusy(true);
+    const DataCompareResultsPtr results = main.Dialogs().runDataCompare(&main, caption, request);
+    main.SetBusy(false);
     if (!results)
         return false;
     if (!results->Complete()) {
@@ -261,8 +251,8 @@ bool frmMain::RunSavedDataComparison(const ReplayPlan& plan) {
             PrintViewOrOfferPdf(view);
         }
     }
-    if (dialogs_.showDataCompareResults)
-        dialogs_.showDataCompareResults(this, results, caption, request);
+    if (main.Dialogs().showDataCompareResults)
+        main.Dialogs().showDataCompareResults(&main, results, caption, request);
     return true;
 }
 

@@ -1,14 +1,9 @@
-// The whole-database comparisons of the main window: Compare All Objects (menu, F8 and the
-// toolbar button), the bulk comparisons (every object of one type) and the selective ones (the
-// objects picked in the two lists), each run with its progress window and shown in a results
-// window; and a pair chosen in that window shown in the panels.
-#include "ui/main/frm_main.h"
+#include "ui/main/compare_all_controller.h"
 
-#include "catalog/object_types.h"
 #include "core/settings.h"
 #include "dbcompare/db_compare_report.h"
-#include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
+#include "ui/main/frm_main.h"
 #include "ui/tools/frm_db_compare_progress.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
@@ -17,7 +12,6 @@
 #include "util/text.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 
@@ -33,27 +27,17 @@ constexpr const char* kCannotShow = "Cannot Show";
 constexpr ObjectType kMenuTypes[7] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
                                       kTypeTrigger, kTypeRelationship, kTypeConstraint};
 
-std::string Indexed(const char* name, int i) {
-    return std::string(name) + "(" + std::to_string(i) + ")";
-}
-
-void Inform(const std::string& title, const std::string& text) {
-    CurrentPrompter().MessageBox(MsgIcon::Information, title, text);
-}
-
-} // namespace
-
-void frmMain::WireDbCompareCommands() {
-    if (!dialogs_.runDbCompare)
-        dialogs_.runDbCompare = [](QWidget* owner, const std::string& caption,
-                                   const DbCompareRequest& request) {
+void InstallDefaultWindows(MainWindowDialogs& dialogs) {
+    if (!dialogs.runDbCompare)
+        dialogs.runDbCompare = [](QWidget* owner, const std::string& caption,
+                                  const DbCompareRequest& request) {
             frmDbCompareProgress progress(owner);
             return progress.ShowUp(caption, request);
         };
-    if (!dialogs_.showDbCompareResults)
-        dialogs_.showDbCompareResults = [](QWidget* owner, DbCompareResultsPtr results,
-                                           const std::string& caption,
-                                           const DbCompareRequest& request) {
+    if (!dialogs.showDbCompareResults)
+        dialogs.showDbCompareResults = [](QWidget* owner, DbCompareResultsPtr results,
+                                          const std::string& caption,
+                                          const DbCompareRequest& request) {
             auto* window =
                 new frmDbCompareResults(std::move(results), caption, request.Selected, owner);
             window->setAttribute(Qt::WA_DeleteOnClose);
@@ -65,68 +49,77 @@ void frmMain::WireDbCompareCommands() {
             };
             window->show();
         };
+}
+
+} // namespace
+
+void CompareAllController::Wire() {
+    InstallDefaultWindows(Main().Dialogs());
 
     // The menu is hidden until its items are connected, which they are below.
-    if (QAction* menu = MenuItem("mnuComparison"))
+    if (QAction* menu = Main().MenuItem("mnuComparison"))
         menu->setVisible(true);
-    if (QAction* all = MenuItem("mnuComparisonAllObj"))
-        connect(all, &QAction::triggered, this, [this] { CompareAllObjects(); });
-    connect(cmdCompareAll_, &QPushButton::clicked, this, [this] { CompareAllObjects(); });
+    if (QAction* all = Main().MenuItem("mnuComparisonAllObj"))
+        connect(all, &QAction::triggered, this, [this] { Main().CompareAllObjects(); });
+    if (auto* button = Main().findChild<QPushButton*>("cmdCompareAll"))
+        connect(button, &QPushButton::clicked, this, [this] { Main().CompareAllObjects(); });
     for (int k = 0; k < 7; ++k) {
         const std::pair<const char*, bool> bulk[] = {{"mnuComparisonAllObjects_Simple", false},
                                                      {"mnuComparisonAllObjects", true}};
         for (const auto& [name, details] : bulk)
-            if (QAction* a = MenuItem(Indexed(name, k)))
+            if (QAction* a = Main().MenuItem(Indexed(name, k)))
                 connect(a, &QAction::triggered, this,
-                        [this, k, details = details] { CompareAllOfType(k, details); });
+                        [this, k, details = details] { Main().CompareAllOfType(k, details); });
         const std::pair<const char*, bool> selective[] = {
             {"mnuComparisonAllObjectsSelective_Simple", false},
             {"mnuComparisonAllObjectsSelective", true}};
         for (const auto& [name, details] : selective)
-            if (QAction* a = MenuItem(Indexed(name, k)))
+            if (QAction* a = Main().MenuItem(Indexed(name, k)))
                 connect(a, &QAction::triggered, this,
-                        [this, k, details = details] { CompareSelectedOfType(k, details); });
+                        [this, k, details = details] { Main().CompareSelectedOfType(k, details); });
     }
 
     // Ctrl+click and Shift+click pick several objects for a selective comparison; a plain
     // click still picks one and shows it.
-    for (QtListControl* list : pvlSqlObj_)
-        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (int i = 0; i < 2; ++i)
+        Main().ObjectList(i)->setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
-void frmMain::CompareAllObjects() {
+void CompareAllController::CompareAllObjects() {
     std::vector<ObjectType> types;
     // Every type the selector offers, in its order: constraints only while analysed.
-    for (int i = 0; i < cmbType_->ListCount(); ++i)
-        if (IsKnownObjectType(cmbType_->ItemData(i)))
-            types.push_back(cmbType_->ItemData(i));
-    RunDbCompareCommand(DbCompareKind::All, types, false);
+    const QtComboControl& selector = *Main().TypeSelector();
+    for (int i = 0; i < selector.ListCount(); ++i)
+        if (IsKnownObjectType(selector.ItemData(i)))
+            types.push_back(selector.ItemData(i));
+    Run(DbCompareKind::All, types, false);
 }
 
-void frmMain::CompareAllOfType(int typeIndex, bool details) {
+void CompareAllController::CompareAllOfType(int typeIndex, bool details) {
     if (typeIndex < 0 || typeIndex > 6)
         return;
     const ObjectType type = kMenuTypes[typeIndex];
-    RunDbCompareCommand(DbCompareKind::Bulk, {type}, details);
+    Run(DbCompareKind::Bulk, {type}, details);
 }
 
-void frmMain::CompareSelectedOfType(int typeIndex, bool details) {
+void CompareAllController::CompareSelectedOfType(int typeIndex, bool details) {
     if (typeIndex < 0 || typeIndex > 6)
         return;
     const ObjectType type = kMenuTypes[typeIndex];
-    RunDbCompareCommand(DbCompareKind::Selective, {type}, details);
+    Run(DbCompareKind::Selective, {type}, details);
 }
 
-DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector<ObjectType> types,
-                                                 bool details, const ObjectFilter& filter) {
-    if (busy_ || !CheckMdacVersion())
+DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<ObjectType> types,
+                                              bool details, const ObjectFilter& filter) {
+    frmMain& main = Main();
+    if (main.Busy() || !main.CheckMdacVersion())
         return nullptr;
-    if (DatabaseText(0).empty()) {
+    if (main.DatabaseText(0).empty()) {
         Inform(kCannotCompare, "Cannot compare - the list of Source databases is empty.\r\n\r\n"
                                "Please connect to the server first (F5).");
         return nullptr;
     }
-    if (DatabaseText(1).empty()) {
+    if (main.DatabaseText(1).empty()) {
         Inform(kCannotCompare, "Cannot compare - the list of Target databases is empty.\r\n\r\n"
                                "Please choose a server in the Target panel first.");
         return nullptr;
@@ -140,40 +133,11 @@ DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector
     request.Types = types;
     request.Filter = filter;
     for (int i = 0; i < 2; ++i) {
-        request.Server[i] = PanelServers()[static_cast<size_t>(i)];
-        request.Database[i] = DatabaseText(i);
+        request.Server[i] = PanelServer(i);
+        request.Database[i] = main.DatabaseText(i);
     }
-    if (kind == DbCompareKind::Selective) {
-        const ObjectType type = types.front();
-        const std::string plural = ToLowerAscii(GetObjectTypeName(type, false));
-        if (CurrentType() != type) {
-            Inform(kCannotCompare,
-                   "Cannot compare - the lists show " +
-                       ToLowerAscii(GetObjectTypeName(CurrentType(), false)) + ", not " + plural +
-                       ".\r\n\r\nPlease choose " + ObjectTypeCaption(type) +
-                       " in the type selector (F6) and select the " + plural + " to compare.");
-            return nullptr;
-        }
-        for (int i = 0; i < 2; ++i) {
-            const QtListControl& list = *pvlSqlObj_[i];
-            for (int r = 0; r < list.Count(); ++r) {
-                if (!list.Selected(r))
-                    continue;
-                SelectedObject o;
-                o.Type = type;
-                ParseInt32(list.CellText(r, 2), o.Id);
-                o.ListedName = list.CellText(r, 0);
-                request.Selected[i].push_back(std::move(o));
-            }
-        }
-        if (request.Selected[0].empty() && request.Selected[1].empty()) {
-            Inform(kCannotCompare, "Cannot compare - no " + plural +
-                                       " are selected.\r\n\r\nPlease select the " + plural +
-                                       " to compare in the Source and Target lists (Ctrl+click "
-                                       "or Shift+click selects several).");
-            return nullptr;
-        }
-    }
+    if (kind == DbCompareKind::Selective && !GatherSelected(types.front(), request))
+        return nullptr;
     ApplyCurrentSettings(request);
 
     // The menu item's caption names the run in the progress and results windows.
@@ -183,9 +147,9 @@ DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector
     named.Types = types;
     const std::string caption = DbCompareTitle(named);
 
-    busy_ = true;
-    DbCompareResultsPtr results = dialogs_.runDbCompare(this, caption, request);
-    busy_ = false;
+    main.SetBusy(true);
+    DbCompareResultsPtr results = main.Dialogs().runDbCompare(&main, caption, request);
+    main.SetBusy(false);
     if (!results)
         return nullptr;
     if (results->Outcome == RunOutcome::Failed)
@@ -194,34 +158,66 @@ DbCompareResultsPtr frmMain::RunDbCompareCommand(DbCompareKind kind, std::vector
             "The comparison did not complete: " +
                 (results->Problem.empty() ? std::string("an error occurred.") : results->Problem) +
                 "\r\n\r\nThe results show the objects compared before it ended.");
-    if (dialogs_.showDbCompareResults)
-        dialogs_.showDbCompareResults(this, results, caption, request);
+    if (main.Dialogs().showDbCompareResults)
+        main.Dialogs().showDbCompareResults(&main, results, caption, request);
     return results;
 }
 
-bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair) {
-    if (busy_)
+bool CompareAllController::GatherSelected(ObjectType type, DbCompareRequest& request) {
+    const ObjectType shown = Main().CurrentType();
+    const std::string plural = ToLowerAscii(GetObjectTypeName(type, false));
+    if (shown != type) {
+        Inform(kCannotCompare,
+               "Cannot compare - the lists show " + ToLowerAscii(GetObjectTypeName(shown, false)) +
+                   ", not " + plural + ".\r\n\r\nPlease choose " + ObjectTypeCaption(type) +
+                   " in the type selector (F6) and select the " + plural + " to compare.");
+        return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        const QtListControl& list = *Main().ObjectList(i);
+        for (int r = 0; r < list.Count(); ++r) {
+            if (!list.Selected(r))
+                continue;
+            SelectedObject o;
+            o.Type = type;
+            ParseInt32(list.CellText(r, 2), o.Id);
+            o.ListedName = list.CellText(r, 0);
+            request.Selected[i].push_back(std::move(o));
+        }
+    }
+    if (request.Selected[0].empty() && request.Selected[1].empty()) {
+        Inform(kCannotCompare, "Cannot compare - no " + plural +
+                                   " are selected.\r\n\r\nPlease select the " + plural +
+                                   " to compare in the Source and Target lists (Ctrl+click "
+                                   "or Shift+click selects several).");
+        return false;
+    }
+    return true;
+}
+
+bool CompareAllController::ShowComparedPair(const DbCompareResults& results,
+                                            const PairVerdict& pair) {
+    frmMain& main = Main();
+    if (main.Busy())
         return false;
     for (int i = 0; i < 2; ++i) {
-        if (PanelServers()[static_cast<size_t>(i)].Name != results.ServerName[i]) {
+        if (PanelServer(i).Name != results.ServerName[i]) {
             Inform(kCannotShow,
                    std::string("Cannot show the pair - the ") + (i == 0 ? "Source" : "Target") +
                        " panel no longer shows the server " + results.ServerName[i] + ".");
             return false;
         }
-        if (DatabaseText(i) != results.DbName[i] &&
-            SelectListRowByName(*pvlDb_[i], results.DbName[i], true, false) < 0) {
+        if (main.DatabaseText(i) != results.DbName[i] &&
+            frmMain::SelectListRowByName(*main.DatabaseList(i), results.DbName[i], true, false) <
+                0) {
             Inform(kCannotShow, std::string("Cannot show the pair - the ") +
                                     (i == 0 ? "Source" : "Target") +
                                     " panel does not list the database " + results.DbName[i] + ".");
             return false;
         }
     }
-    if (CurrentType() != pair.Type) {
-        int index = -1;
-        for (int k = 0; k < cmbType_->ListCount(); ++k)
-            if (cmbType_->ItemData(k) == pair.Type)
-                index = k;
+    if (main.CurrentType() != pair.Type) {
+        const int index = OfferedTypeIndex(pair.Type);
         if (index < 0) {
             Inform(kCannotShow, "Cannot show the pair - " +
                                     ToLowerAscii(GetObjectTypeName(pair.Type, false)) +
@@ -229,7 +225,7 @@ bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdic
             return false;
         }
         // Choosing the type reloads both lists.
-        cmbType_->SetListIndex(index);
+        main.TypeSelector()->SetListIndex(index);
     }
     // Source first: with automatic Target selection it moves the Target list, which the
     // Target's own step then settles.
@@ -238,15 +234,15 @@ bool frmMain::ShowComparedPair(const DbCompareResults& results, const PairVerdic
     return source && target;
 }
 
-bool frmMain::SelectPairSide(int panel, const PairVerdict& pair) {
-    QtListControl& list = *pvlSqlObj_[panel];
+bool CompareAllController::SelectPairSide(int panel, const PairVerdict& pair) {
+    QtListControl& list = *Main().ObjectList(panel);
     const bool present = panel == 0 ? pair.HasSource : pair.HasTarget;
     if (!present) {
         // Nothing to face the other side: the panel shows no object rather than a stranger.
         list.SetTag(kOff);
-        SelectListRowByName(list, "", false, false);
+        frmMain::SelectListRowByName(list, "", false, false);
         list.SetTag("");
-        txtTXProc_[panel]->SetText("");
+        Main().TextView(panel)->SetText("");
         return true;
     }
     const ObjectRef& ref = panel == 0 ? pair.Source : pair.Target;
