@@ -1,6 +1,7 @@
 // The one progress window every long run shows: its lines follow the run's look, a second run
 // cannot start inside the first, and a window used again starts from nothing (not stopped).
 #include "test_env.h"
+#include "ui/tools/frm_data_compare_progress.h"
 #include "ui/tools/frm_db_compare_progress.h"
 #include "ui/tools/frm_run_progress.h"
 #include "ui/widgets/gauge.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -154,6 +156,47 @@ TEST(RunProgressWindow, AWindowUsedAgainAfterAStopStartsAFreshRun) {
     EXPECT_EQ(rowsAtStart, "Rows read - Source: 0    Target: 0");
     EXPECT_EQ(timeAtStart, "00:00:00");
     EXPECT_TRUE(w.Warnings().empty());
+}
+
+// Pictures of both looks part-way through a run, for a person to look at (ORV_SHOT_DIR).
+TEST(RunProgressWindow, DISABLED_SaveBothLooks) {
+    test::TestEnv env;
+    const char* dir = std::getenv("ORV_SHOT_DIR");
+    const QString folder = QString::fromUtf8(dir ? dir : ".") + "/";
+    auto shootAndStop = [&](frmRunProgress& w, const char* file) {
+        QObject::connect(&w, &frmRunProgress::started, &w, [&w, path = folder + file] {
+            QTimer::singleShot(1200, &w, [&w, path] {
+                EXPECT_TRUE(w.grab().save(path));
+                w.Stop();
+            });
+        });
+    };
+    frmDbCompareProgress all;
+    shootAndStop(all, "progress-compare-all.png");
+    all.ShowUp("Compare All Objects", DbCompareRequest(),
+               [](const DbCompareRequest&, ProgressSink& sink, const CancelToken& cancel) {
+                   sink.Begin("Comparing procedures", 240);
+                   sink.Warn("dbo.usp_Broken could not be read");
+                   for (int i = 0; !cancel.cancelRequested(); ++i) {
+                       if (i < 150)
+                           sink.Advance(1, "dbo.usp_Customer_Get" + std::to_string(i));
+                       std::this_thread::sleep_for(5ms);
+                   }
+                   return std::make_shared<DbCompareResults>();
+               });
+    frmDataCompareProgress data;
+    shootAndStop(data, "progress-data.png");
+    data.ShowUp("Compare Data in All Tables", DataCompareRequest(),
+                [](const DataCompareRequest& r, ProgressSink& sink, const CancelToken& cancel) {
+                    sink.Begin("Comparing the data of dbo.Orders", 0);
+                    for (int64_t n = 1000; !cancel.cancelRequested(); n += 1000) {
+                        sink.Advance(2000, "dbo.Orders");
+                        if (r.RowsRead)
+                            r.RowsRead(n, n - 250);
+                        std::this_thread::sleep_for(20ms);
+                    }
+                    return std::make_shared<DataCompareResults>();
+                });
 }
 
 } // namespace
