@@ -35,6 +35,14 @@ constexpr std::array<TypeRow, 7> kTypes{{
     {kTypeConstraint, "Constraints", "Constraint", "constraints", "0,0,0,0,0,0,1", "", ""},
 }};
 
+constexpr bool InSelectorOrder() {
+    for (size_t i = 0; i < kTypes.size(); ++i)
+        if (kTypes[i].code != kSelectorTypeOrder[i])
+            return false;
+    return std::size(kSelectorTypeOrder) == kTypes.size();
+}
+static_assert(InSelectorOrder(), "the type table and the selector's order are one order");
+
 const TypeRow* Find(ObjectType type) {
     for (const auto& row : kTypes)
         if (row.code == type)

@@ -21,6 +21,12 @@ constexpr ObjectType kTypeTable = 50;
 constexpr ObjectType kTypeRelationship = 60;
 constexpr ObjectType kTypeConstraint = 80;
 
+// The seven types in the type selector's order, which reports, flag texts and whole-database
+// runs follow.
+constexpr ObjectType kSelectorTypeOrder[] = {kTypeTable,     kTypeProcedure, kTypeFunction,
+                                             kTypeView,      kTypeTrigger,   kTypeRelationship,
+                                             kTypeConstraint};
+
 // True for the seven codes of the table (not for 0 and not for 70).
 bool IsKnownObjectType(ObjectType type);
 

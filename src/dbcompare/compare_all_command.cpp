@@ -64,12 +64,8 @@ const char* const kCompareAllHelp =
 
 namespace {
 
-// The type selector's order, which the reports follow.
-constexpr ObjectType kSelectorOrder[] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
-                                         kTypeTrigger, kTypeRelationship, kTypeConstraint};
-
 bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::string& error) {
-    std::vector<bool> wanted(std::size(kSelectorOrder), false);
+    std::vector<bool> wanted(std::size(kSelectorTypeOrder), false);
     for (const std::string& word : Split(list, ",")) {
         const std::string w = Trim(word);
         const std::optional<ObjectType> type = ParseObjectType(w);
@@ -77,14 +73,14 @@ bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::st
             error = w.empty() ? "--types has an empty entry" : "unknown object type '" + w + "'";
             return false;
         }
-        for (size_t i = 0; i < std::size(kSelectorOrder); ++i)
-            if (kSelectorOrder[i] == *type)
+        for (size_t i = 0; i < std::size(kSelectorTypeOrder); ++i)
+            if (kSelectorTypeOrder[i] == *type)
                 wanted[i] = true;
     }
     types.clear();
-    for (size_t i = 0; i < std::size(kSelectorOrder); ++i)
+    for (size_t i = 0; i < std::size(kSelectorTypeOrder); ++i)
         if (wanted[i])
-            types.push_back(kSelectorOrder[i]);
+            types.push_back(kSelectorTypeOrder[i]);
     return true;
 }
 
@@ -93,7 +89,7 @@ bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::st
 bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,
                          std::string& error) {
     args = CompareAllArgs{};
-    args.Types.assign(std::begin(kSelectorOrder), std::end(kSelectorOrder));
+    args.Types.assign(std::begin(kSelectorTypeOrder), std::end(kSelectorTypeOrder));
     if (std::any_of(words.begin(), words.end(),
                     [](const std::string& w) { return w == "--help" || w == "-h"; })) {
         args.Help = true;

@@ -11,16 +11,12 @@ namespace orv {
 
 namespace {
 
-// The flags' order, which is the type selector's.
-constexpr ObjectType kFlagOrder[] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
-                                     kTypeTrigger, kTypeRelationship, kTypeConstraint};
-
 std::vector<ObjectType> FlaggedTypes(const std::string& flagText) {
     const std::string bare = ReplaceAll(flagText, ",", "");
     std::vector<ObjectType> types;
-    for (size_t k = 0; k < bare.size() && k < std::size(kFlagOrder); ++k)
+    for (size_t k = 0; k < bare.size() && k < std::size(kSelectorTypeOrder); ++k)
         if (bare[k] == '1')
-            types.push_back(kFlagOrder[k]);
+            types.push_back(kSelectorTypeOrder[k]);
     return types;
 }
 

@@ -118,8 +118,7 @@ void frmMain::BuildMenus() {
     connect(AddAction(tools, "mnuToolsRemoveServer", "&Remove Server"), &QAction::triggered, this,
             [this] { RemoveServer(); });
     separator(tools, "mnuSep1", false);
-    QAction* analyzer = AddAction(tools, "mnuToolsDataAnalyzer", "Data Analyzer", {}, false);
-    (void)analyzer;
+    AddAction(tools, "mnuToolsDataAnalyzer", "Data Analyzer", {}, false);
     separator(tools, "mnuSep6", false);
     QMenu* find = tools->addMenu("&Find Object");
     find->menuAction()->setObjectName("mnuToolsFind");
