@@ -117,9 +117,14 @@ public:
         results->CaseSensitive = request_.CaseSensitive;
         OdbcError error;
         if (!ReadFacts(error) ||
-            !ReadForeignKeys(request_.Place[1], later_[1], results->TargetForeignKeys, error) ||
+            !ReadForeignKeys(request_.Place[1], cancel_, later_[1], results->TargetForeignKeys,
+                             error) ||
             !ListPairs(error)) {
-            Fail(error.description);
+            // A query cut short by Stop fails too; that is no failure of the run.
+            if (cancel_.cancelRequested())
+                Stop();
+            else
+                Fail(error.description);
             return results;
         }
         for (size_t i = 0; i < results->Tables.size(); ++i) {
@@ -149,11 +154,10 @@ private:
     }
 
     bool ReadFacts(OdbcError& error) {
-        QueryStopper stopper;
         for (int s = 0; s < 2; ++s) {
             ServerFacts facts;
             std::string sql;
-            if (!BulkCatalogReader::ReadFacts(request_.Place[s], stopper, facts, error, sql))
+            if (!BulkCatalogReader::ReadFacts(request_.Place[s], cancel_, facts, error, sql))
                 return false;
             later_[s] = facts.Later();
             if (s == 1)
@@ -181,7 +185,7 @@ private:
         }
         std::vector<TableName> tables[2];
         for (int s = 0; s < 2; ++s)
-            if (!ReadUserTables(request_.Place[s], later_[s], tables[s], error))
+            if (!ReadUserTables(request_.Place[s], cancel_, later_[s], tables[s], error))
                 return false;
         std::map<std::string, DataTableResult> byName;
         for (int s = 0; s < 2; ++s)
@@ -242,8 +246,8 @@ private:
         TableInfo info[2];
         for (int s = 0; s < 2; ++s) {
             bool found = false;
-            if (!ReadTableInfo(request_.Place[s], later_[s], pair.Schema[s], pair.Name[s], info[s],
-                               found, error))
+            if (!ReadTableInfo(request_.Place[s], cancel_, later_[s], pair.Schema[s], pair.Name[s],
+                               info[s], found, error))
                 return PairFailed(pair, error);
             if (!found) {
                 (s == 0 ? pair.HasSource : pair.HasTarget) = false;
@@ -286,7 +290,7 @@ private:
                                ")");
         } else if (request_.Mode == DataCompareMode::Auto && hashable) {
             std::vector<Row> rows;
-            if (!QueryAll(request_.Place[0], CountSql(info[0]), rows, error))
+            if (!QueryAll(request_.Place[0], cancel_, CountSql(info[0]), rows, error))
                 return PairFailed(pair, error);
             hash = !rows.empty() && !rows[0].empty() && rows[0][0].Long() > request_.HashThreshold;
         }
@@ -298,11 +302,11 @@ private:
         bool ok = false;
         if (hash) {
             auto tick = [&](OdbcError& e) { return Tick(pair, pair.RowsRead.data(), e); };
-            ok = HashComparePair(request_.Place, info, plan, pair, merger, tick, error,
+            ok = HashComparePair(request_.Place, info, plan, pair, merger, cancel_, tick, error,
                                  HashingFor(request_));
         } else {
-            QueryRowStream source(request_.Place[0], RowsSql(info[0], plan, 0, later_[0]));
-            QueryRowStream target(request_.Place[1], RowsSql(info[1], plan, 1, later_[1]));
+            QueryRowStream source(request_.Place[0], RowsSql(info[0], plan, 0, later_[0]), cancel_);
+            QueryRowStream target(request_.Place[1], RowsSql(info[1], plan, 1, later_[1]), cancel_);
             auto tick = [&](OdbcError& e) {
                 const int64_t read[2] = {source.RowsRead(), target.RowsRead()};
                 return Tick(pair, read, e);
@@ -406,20 +410,19 @@ DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, Progress
 
 bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
                    const std::vector<std::string>& ignoredColumns,
-                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
-                   std::string& error) {
+                   const std::vector<std::string>& rememberedKey, const CancelToken& cancel,
+                   KeyChoice& choice, std::string& error) {
     choice = KeyChoice{};
     error.clear();
     TableInfo info[2];
     for (int s = 0; s < 2; ++s) {
-        QueryStopper stopper;
         ServerFacts facts;
         OdbcError e;
         std::string sql;
         bool found = false;
-        if (!BulkCatalogReader::ReadFacts(place[s], stopper, facts, e, sql) ||
-            !ReadTableInfo(place[s], facts.Later(), pair.Schema[s], pair.Name[s], info[s], found,
-                           e)) {
+        if (!BulkCatalogReader::ReadFacts(place[s], cancel, facts, e, sql) ||
+            !ReadTableInfo(place[s], cancel, facts.Later(), pair.Schema[s], pair.Name[s], info[s],
+                           found, e)) {
             error = e.description;
             return false;
         }

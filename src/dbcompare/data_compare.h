@@ -119,11 +119,11 @@ struct KeyChoice {
 
 // Reads both tables' columns and keys (a primary key, else the first unique index or
 // constraint with no nullable column, else the remembered pick). False with `error` when a
-// table could not be read.
+// table could not be read or `cancel` stopped the reading.
 bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
                    const std::vector<std::string>& ignoredColumns,
-                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
-                   std::string& error);
+                   const std::vector<std::string>& rememberedKey, const CancelToken& cancel,
+                   KeyChoice& choice, std::string& error);
 
 // The remembered key of a pair in the kind-1 INI file (its own section, next to the tables'
 // ignored-column sections); empty when none is stored.

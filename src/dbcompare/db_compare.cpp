@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -35,10 +36,9 @@ void ApplyCurrentSettings(DbCompareRequest& request) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// What one side's reader has produced so far. Guarded by the run's mutex.
+// What one side's reader has produced so far.
 struct SideState {
     std::vector<std::optional<CatalogTypeRead>> reads;
     bool failed = false;
@@ -49,13 +49,100 @@ struct SideState {
     std::string lastItem;
 };
 
+// Hands what the two reader threads read to the comparing thread, type by type. The comparing
+// thread sleeps until a type is there on both sides, a side fails, the run is stopped, or
+// there is progress worth a line: the readers wake it no more often than the progress line
+// changes.
+class SideReads {
+public:
+    explicit SideReads(size_t types) {
+        for (SideState& s : side_) {
+            s.reads.resize(types);
+            s.built.assign(types, 0);
+        }
+    }
+
+    // Reader threads.
+    void Built(int side, size_t type, const std::string& item) {
+        std::lock_guard lock(mutex_);
+        ++side_[side].built[type];
+        side_[side].lastItem = item;
+        if (Clock::now() - lastWake_ >= kProgressInterval) {
+            lastWake_ = Clock::now();
+            changed_.notify_all();
+        }
+    }
+    void Put(int side, size_t type, CatalogTypeRead read) {
+        std::lock_guard lock(mutex_);
+        side_[side].reads[type] = std::move(read);
+        changed_.notify_all();
+    }
+    void Fail(int side, const OdbcError& error, const std::string& sql) {
+        std::lock_guard lock(mutex_);
+        side_[side].failed = true;
+        side_[side].error = error;
+        side_[side].failedSql = sql;
+        changed_.notify_all();
+    }
+    // Any thread: the comparing thread looks at its stop condition again.
+    void Wake() {
+        { std::lock_guard lock(mutex_); }
+        changed_.notify_all();
+    }
+
+    // Comparing thread: waits for both reads of `type`, reporting the objects built meanwhile.
+    // Null `failed` and both reads filled when they came; `failed` names the side that failed
+    // before giving the type; neither when `stopped` said so first.
+    void Take(size_t type, const std::function<bool()>& stopped, ProgressSink& progress,
+              std::optional<CatalogTypeRead> read[2], const SideState*& failed) {
+        failed = nullptr;
+        int64_t reported = 0;
+        std::unique_lock lock(mutex_);
+        while (true) {
+            SideState* s = side_;
+            if (s[0].reads[type] && s[1].reads[type]) {
+                for (int i = 0; i < 2; ++i) {
+                    read[i] = std::move(s[i].reads[type]);
+                    s[i].reads[type].reset();
+                }
+                return;
+            }
+            // A side that failed after reading this type still gave it whole: wait for the
+            // other side, so what was read before the fault is judged whichever reader happens
+            // to be faster.
+            for (int i = 0; i < 2; ++i)
+                if (s[i].failed && !s[i].reads[type]) {
+                    failed = &s[i];
+                    return;
+                }
+            if (stopped())
+                return;
+            const int64_t built = s[0].built[type] + s[1].built[type];
+            if (built != reported) {
+                const std::string item = s[1].lastItem.empty() ? s[0].lastItem : s[1].lastItem;
+                lock.unlock();
+                progress.Advance(built - reported, item);
+                reported = built;
+                lock.lock();
+                continue;
+            }
+            changed_.wait(lock);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    SideState side_[2];
+    Clock::time_point lastWake_{};
+};
+
 struct Run {
     const DbCompareRequest& request;
     std::vector<ObjectType> types;
-    std::mutex mutex;
-    std::condition_variable changed;
-    SideState side[2];
-    QueryStopper stopper[2];
+    SideReads reads;
+    // Stops both readers: set by the user's Stop, and when the run ends for any reason.
+    CancelToken halt;
 };
 
 void ReadSideOrFail(Run& run, int side);
@@ -72,10 +159,7 @@ void ReadSide(Run& run, int side) {
             what = e.what();
         } catch (...) {
         }
-        std::lock_guard lock(run.mutex);
-        run.side[side].failed = true;
-        run.side[side].error = {kErrFail, what, "", 0};
-        run.changed.notify_all();
+        run.reads.Fail(side, {kErrFail, what, "", 0}, "");
     }
 }
 
@@ -85,37 +169,25 @@ void ReadSideOrFail(Run& run, int side) {
     place.Server = request.Server[side];
     place.Database = request.Database[side];
     place.TimeoutSeconds = request.TimeoutSeconds >= 0 ? request.TimeoutSeconds : 0;
-    auto fail = [&](const OdbcError& error, const std::string& sql) {
-        std::lock_guard lock(run.mutex);
-        run.side[side].failed = true;
-        run.side[side].error = error;
-        run.side[side].failedSql = sql;
-        run.changed.notify_all();
-    };
     ServerFacts facts;
     OdbcError error;
     std::string sql;
-    if (!BulkCatalogReader::ReadFacts(place, run.stopper[side], facts, error, sql))
-        return fail(error, sql);
+    if (!BulkCatalogReader::ReadFacts(place, run.halt, facts, error, sql))
+        return run.reads.Fail(side, error, sql);
     CatalogReadOptions options;
     options.IgnoreSysObjects = request.IgnoreSysObjects;
     options.IgnoreIndexes = request.IgnoreIndexes;
     options.CompleteTableScripts = request.CompleteTableScripts;
     options.IgnoreSystemConstraintNames = request.IgnoreSystemConstraintNames;
     size_t current = 0;
-    BulkCatalogReader reader(place, facts, options, run.stopper[side],
-                             [&](const std::string& item) {
-                                 std::lock_guard lock(run.mutex);
-                                 ++run.side[side].built[current];
-                                 run.side[side].lastItem = item;
-                             });
+    BulkCatalogReader reader(place, facts, options, run.halt, [&](const std::string& item) {
+        run.reads.Built(side, current, item);
+    });
     for (current = 0; current < run.types.size(); ++current) {
         CatalogTypeRead read;
         if (!reader.ReadType(run.types[current], read, error, sql))
-            return fail(error, sql);
-        std::lock_guard lock(run.mutex);
-        run.side[side].reads[current] = std::move(read);
-        run.changed.notify_all();
+            return run.reads.Fail(side, error, sql);
+        run.reads.Put(side, current, std::move(read));
     }
 }
 
@@ -230,8 +302,7 @@ public:
             thread_[side] = std::thread(ReadSide, std::ref(run_), side);
     }
     ~Readers() {
-        for (auto& s : run_.stopper)
-            s.Stop();
+        run_.halt.RequestCancel();
         for (auto& t : thread_)
             t.join();
     }
@@ -256,15 +327,12 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
         results->ServerName[side] = request.Server[side].Name;
         results->DbName[side] = request.Database[side];
     }
-    Run run{request, request.Types, {}, {}, {}, {}};
-    if (run.types.empty())
-        run.types = {kTypeTable, kTypeProcedure, kTypeFunction,
-                     kTypeView,  kTypeTrigger,   kTypeRelationship};
-    results->Types = run.types;
-    for (auto& s : run.side) {
-        s.reads.resize(run.types.size());
-        s.built.assign(run.types.size(), 0);
-    }
+    std::vector<ObjectType> types = request.Types;
+    if (types.empty())
+        types = {kTypeTable, kTypeProcedure, kTypeFunction,
+                 kTypeView,  kTypeTrigger,   kTypeRelationship};
+    results->Types = types;
+    Run run{request, types, SideReads(types.size()), {}};
 
     RunOutcome outcome = RunOutcome::Completed;
     std::string problem;
@@ -276,52 +344,24 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
         return outcome != RunOutcome::Completed;
     };
     {
+        // Stop reaches the readers' running queries, and wakes this thread from its wait.
+        CancelCallback relay(cancel, [&run] {
+            run.halt.RequestCancel();
+            run.reads.Wake();
+        });
         Readers readers(run);
         for (size_t k = 0; k < run.types.size() && !stopped(); ++k) {
             const ObjectType type = run.types[k];
             progress.Begin(StepName("Reading", type, request), 0);
             std::optional<CatalogTypeRead> read[2];
-            {
-                int64_t reported = 0;
-                auto lastReport = Clock::now();
-                std::unique_lock lock(run.mutex);
-                SideState* s = run.side;
-                while (!(s[0].reads[k] && s[1].reads[k])) {
-                    // A side that failed after reading this type still gave it whole: wait
-                    // for the other side, so what was read before the fault is judged
-                    // whichever reader happens to be faster.
-                    const bool lost[2] = {s[0].failed && !s[0].reads[k],
-                                          s[1].failed && !s[1].reads[k]};
-                    if (lost[0] || lost[1]) {
-                        const SideState& f = lost[0] ? s[0] : s[1];
-                        // A reader cut short by Stop fails too; that is no failure of the run.
-                        if (!stopped()) {
-                            outcome = RunOutcome::Failed;
-                            problem = ConnectionFailedText(f.error.number, f.error.description,
-                                                           f.failedSql);
-                        }
-                        break;
-                    }
-                    run.changed.wait_for(lock, kPollInterval);
-                    if (cancel.cancelRequested())
-                        break;
-                    if (Clock::now() - lastReport >= kProgressInterval) {
-                        const int64_t built = s[0].built[k] + s[1].built[k];
-                        const std::string item =
-                            s[1].lastItem.empty() ? s[0].lastItem : s[1].lastItem;
-                        lock.unlock();
-                        progress.Advance(built - reported, item);
-                        reported = built;
-                        lastReport = Clock::now();
-                        lock.lock();
-                    }
-                }
-                if (s[0].reads[k] && s[1].reads[k]) {
-                    read[0] = std::move(s[0].reads[k]);
-                    read[1] = std::move(s[1].reads[k]);
-                    s[0].reads[k].reset();
-                    s[1].reads[k].reset();
-                }
+            const SideState* failed = nullptr;
+            run.reads.Take(
+                k, [&] { return cancel.cancelRequested(); }, progress, read, failed);
+            // A reader cut short by Stop fails too; that is no failure of the run.
+            if (failed && !stopped()) {
+                outcome = RunOutcome::Failed;
+                problem = ConnectionFailedText(failed->error.number, failed->error.description,
+                                               failed->failedSql);
             }
             if (stopped() || !read[0] || !read[1])
                 break;

@@ -224,8 +224,9 @@ TEST(DataCompare, APickedKeyFindsConflictsAndIsRememberedPerPair) {
     // The pick dialog's view of the pair, and the pick remembered in the INI file.
     KeyChoice choice;
     std::string error;
+    const CancelToken cancel;
     const DataTablePair plain{{"dbo", "dbo"}, {"Picked", "Picked"}, {}};
-    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, {}, choice, error)) << error;
+    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, {}, cancel, choice, error)) << error;
     EXPECT_EQ(choice.Origin, KeyOrigin::None);
     EXPECT_EQ(choice.Problem, "no key");
     EXPECT_EQ(choice.Candidates, (std::vector<std::string>{"Code", "V"}));
@@ -246,7 +247,8 @@ TEST(DataCompare, APickedKeyFindsConflictsAndIsRememberedPerPair) {
         return LoadPickedKey(s, t);
     };
     EXPECT_EQ(Summary(*RunData(request))["dbo.Picked"], "different 3/1/1/0/0/1");
-    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, LoadPickedKey(src, tgt), choice, error));
+    ASSERT_TRUE(
+        ReadKeyChoice(request.Place, plain, {}, LoadPickedKey(src, tgt), cancel, choice, error));
     EXPECT_EQ(choice.Origin, KeyOrigin::Picked);
     // Forgetting it makes the pair not comparable again.
     ASSERT_TRUE(StorePickedKey(src, tgt, {}));

@@ -60,7 +60,8 @@ std::vector<std::string> OfferDataKey(const DataCompareRequest& request,
     bool read = false;
     {
         HourglassPointer hourglass;
-        read = ReadKeyChoice(request.Place, PairOf(pair), ignored, {}, choice, error);
+        const CancelToken cancel;
+        read = ReadKeyChoice(request.Place, PairOf(pair), ignored, {}, cancel, choice, error);
     }
     if (!read) {
         CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Compare",
