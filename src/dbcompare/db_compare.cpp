@@ -2,7 +2,6 @@
 
 #include "catalog/ignored_columns.h"
 #include "catalog/table_script.h"
-#include "core/settings.h"
 #include "dbcompare/bulk_catalog.h"
 #include "dbcompare/pairing.h"
 #include "servers/exec_ado_cmd.h"
@@ -17,21 +16,6 @@
 #include <unordered_set>
 
 namespace orv {
-
-void ApplyCurrentSettings(DbCompareRequest& request) {
-    const ProgramSettings& s = Settings();
-    request.Options = CompareOptions::FromSettings();
-    request.CompleteTableScripts = s.CompleteTableScripts;
-    request.IgnoreSystemConstraintNames = s.IgnoreSystemConstraintNames;
-    request.IgnoreIndexes = s.IgnoreIndexes;
-    request.IgnoreSysObjects = s.IgnoreSysObjects;
-    request.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const IgnoredTable& table) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, table, columns);
-        return columns;
-    };
-}
 
 namespace {
 
@@ -292,6 +276,64 @@ std::string StepName(const std::string& verb, ObjectType type, const DbCompareRe
            r.Database[1];
 }
 
+// Judge's verdict, or a pair not comparable with the reason the comparison failed: one pair
+// that cannot be judged does not end the run.
+PairVerdict JudgeOrExplain(const DbCompareRequest& request, ObjectType type,
+                           const CatalogTypeRead* reads[2], const CatalogObject* pair[2],
+                           ProgressSink& progress) {
+    try {
+        return Judge(request, type, reads, pair);
+    } catch (...) {
+        std::string what = "the comparison failed";
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        PairVerdict v;
+        v.Type = type;
+        v.HasSource = pair[0] != nullptr;
+        v.HasTarget = pair[1] != nullptr;
+        if (pair[0])
+            v.Source = pair[0]->Ref;
+        if (pair[1])
+            v.Target = pair[1]->Ref;
+        v.Reason = what;
+        progress.Warn(what);
+        return v;
+    }
+}
+
+// Pairs the objects of one type read on both sides and judges every pair, in pairing order,
+// until `stopped` says so.
+void JudgeType(const DbCompareRequest& request, ObjectType type, const CatalogTypeRead* reads[2],
+               DbCompareResults& results, ProgressSink& progress,
+               const std::function<bool()>& stopped) {
+    std::vector<const CatalogObject*> objects[2];
+    std::vector<const ObjectRef*> refs[2];
+    for (int side = 0; side < 2; ++side)
+        refs[side] = Chosen(request, type, side, reads, objects[side]);
+    const std::vector<PairIndex> pairs =
+        PairObjects(refs[0], refs[1], request.Options.CaseSensitive);
+    progress.Begin(StepName("Comparing", type, request), static_cast<int64_t>(pairs.size()));
+    auto lastReport = Clock::now();
+    int64_t unreported = 0;
+    for (size_t i = 0; i < pairs.size() && !stopped(); ++i) {
+        const PairIndex& p = pairs[i];
+        const CatalogObject* pair[2] = {
+            p.Source >= 0 ? objects[0][static_cast<size_t>(p.Source)] : nullptr,
+            p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
+        results.Pairs.push_back(JudgeOrExplain(request, type, reads, pair, progress));
+        ++unreported;
+        if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {
+            progress.Advance(unreported, (pair[0] ? pair[0] : pair[1])->ListedName);
+            unreported = 0;
+            lastReport = Clock::now();
+        }
+    }
+}
+
 } // namespace
 
 // Starts a reader thread per side; however the run ends, both readers are stopped and joined.
@@ -314,11 +356,8 @@ private:
     std::thread thread_[2];
 };
 
-DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& progress,
+DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& progress,
                                  const CancelToken& cancel) {
-    DbCompareRequest request = given;
-    if (request.TimeoutSeconds < 0)
-        request.TimeoutSeconds = Settings().Timeout;
     auto results = std::make_shared<DbCompareResults>();
     results->Started = std::time(nullptr);
     results->Kind = request.Kind;
@@ -367,51 +406,7 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
                 break;
 
             const CatalogTypeRead* reads[2] = {&*read[0], &*read[1]};
-            std::vector<const CatalogObject*> objects[2];
-            std::vector<const ObjectRef*> refs[2];
-            for (int side = 0; side < 2; ++side)
-                refs[side] = Chosen(request, type, side, reads, objects[side]);
-            const std::vector<PairIndex> pairs =
-                PairObjects(refs[0], refs[1], request.Options.CaseSensitive);
-            progress.Begin(StepName("Comparing", type, request),
-                           static_cast<int64_t>(pairs.size()));
-            auto lastReport = Clock::now();
-            int64_t unreported = 0;
-            for (size_t i = 0; i < pairs.size() && !stopped(); ++i) {
-                const PairIndex& p = pairs[i];
-                const CatalogObject* pair[2] = {
-                    p.Source >= 0 ? objects[0][static_cast<size_t>(p.Source)] : nullptr,
-                    p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
-                try {
-                    results->Pairs.push_back(Judge(request, type, reads, pair));
-                } catch (...) {
-                    // A pair the comparison could not judge is not comparable; the run goes on.
-                    std::string what = "the comparison failed";
-                    try {
-                        throw;
-                    } catch (const std::exception& e) {
-                        what = e.what();
-                    } catch (...) {
-                    }
-                    PairVerdict v;
-                    v.Type = type;
-                    v.HasSource = pair[0] != nullptr;
-                    v.HasTarget = pair[1] != nullptr;
-                    if (pair[0])
-                        v.Source = pair[0]->Ref;
-                    if (pair[1])
-                        v.Target = pair[1]->Ref;
-                    v.Reason = what;
-                    results->Pairs.push_back(std::move(v));
-                    progress.Warn(what);
-                }
-                ++unreported;
-                if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {
-                    progress.Advance(unreported, (pair[0] ? pair[0] : pair[1])->ListedName);
-                    unreported = 0;
-                    lastReport = Clock::now();
-                }
-            }
+            JudgeType(request, type, reads, *results, progress, stopped);
         }
     }
     stopped();

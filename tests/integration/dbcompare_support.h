@@ -6,6 +6,7 @@
 #include "catalog/object_text.h"
 #include "dbcompare/bulk_catalog.h"
 #include "dbcompare/db_compare.h"
+#include "dbcompare/run_settings.h"
 #include "util/memory_list_control.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"

@@ -5,6 +5,8 @@
 // part-way and the Stop button.
 #include "catalog/ignored_columns.h"
 #include "data_compare_support.h"
+#include "dbcompare/data_key_choice.h"
+#include "dbcompare/data_key_store.h"
 #include "dbcompare/data_sync_script.h"
 
 #include <cstdlib>
@@ -282,6 +284,8 @@ TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     EXPECT_EQ(setup.find("Msg "), std::string::npos) << setup;
 
     DataCompareRequest request = f.Request(DataCompareMode::Hash);
+    // One time in both headers: two runs a second apart must still make the same script.
+    request.Sync.MadeAt = "2024-01-31 10:20:30";
     std::string script, error;
     NullProgressSink sink;
     CancelToken cancel;
@@ -304,7 +308,7 @@ TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     std::vector<size_t> all;
     for (size_t i = 0; i < before->Tables.size(); ++i)
         all.push_back(i);
-    EXPECT_EQ(SyncScriptFromResults(*before, all), script);
+    EXPECT_EQ(SyncScriptFromResults(*before, all, request.Sync), script);
 
     const std::string output = tsql("sync", "USE DcTarget\ngo\n" + script);
     EXPECT_EQ(output.find("Msg "), std::string::npos) << output;

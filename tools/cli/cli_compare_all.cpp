@@ -9,6 +9,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dbcompare/compare_all_command.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/stored_server.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"

@@ -9,6 +9,7 @@
 #include "core/paths.h"
 #include "core/settings.h"
 #include "dbcompare/compare_data_command.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/stored_server.h"
 #include "servers/server_list.h"
 #include "util/console_progress.h"

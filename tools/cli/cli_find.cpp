@@ -6,6 +6,7 @@
 #include "core/error_report.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/stored_server.h"
 #include "explore/explore_commands.h"
 #include "servers/exec_ado_cmd.h"
@@ -50,11 +51,7 @@ int RunExplore(const char* command, const char* usage, const char* help, int arg
                                     std::string& error) {
             return ResolveStoredServer(name, entry, error);
         };
-        CatalogReadOptions options;
-        options.IgnoreSysObjects = Settings().IgnoreSysObjects;
-        options.IgnoreIndexes = Settings().IgnoreIndexes;
-        options.CompleteTableScripts = Settings().CompleteTableScripts;
-        options.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
+        const CatalogReadOptions options = CatalogReadOptionsFromSettings();
         services.loadCatalog = [options](const QueryPlace& place,
                                          const std::vector<ObjectType>& types,
                                          ProgressSink& progress, const CancelToken& cancel) {

@@ -7,6 +7,7 @@
 #include "core/paths.h"
 #include "core/saved_comparison.h"
 #include "core/settings.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"

@@ -7,6 +7,7 @@
 #include "catalog/schemas.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/saved_replay.h"
 #include "export/export_file.h"
 #include "servers/server_list.h"

@@ -7,6 +7,7 @@
 #include "catalog/object_types.h"
 #include "core/settings.h"
 #include "dbcompare/db_compare_report.h"
+#include "dbcompare/run_settings.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/tools/frm_db_compare_progress.h"
