@@ -6,6 +6,7 @@
 // (defaults 20000 2000 1000 1000 500; 1% of the objects changed, 0.5% on one side only).
 #include "core/settings.h"
 #include "dbcompare/db_compare.h"
+#include "dbcompare/run_settings.h"
 #include "servers/odbc_connection.h"
 #include "sqlsim_process.h"
 #include "test_env.h"

@@ -57,31 +57,25 @@ bool HasIdentityColumn(const std::vector<FieldInfo>& fields, const std::vector<R
 } // namespace
 
 BulkCatalogReader::BulkCatalogReader(QueryPlace place, ServerFacts facts,
-                                     CatalogReadOptions options, QueryStopper& stopper,
+                                     CatalogReadOptions options, const CancelToken& cancel,
                                      std::function<void(const std::string&)> progress)
-    : place_(std::move(place)), facts_(facts), options_(options), stopper_(stopper),
+    : place_(std::move(place)), facts_(facts), options_(options), cancel_(cancel),
       progress_(std::move(progress)) {}
 
 bool BulkCatalogReader::Run(const std::string& sql,
                             const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error,
                             std::string& failedSql) {
-    WorkerQuery query;
-    stopper_.Attach(&query);
-    struct Detach {
-        QueryStopper& stopper;
-        WorkerQuery* query;
-        ~Detach() { stopper.Detach(query); }
-    } detach{stopper_, &query};
+    WorkerQuery query(cancel_);
     error = {};
     bool ok = query.Open(place_, sql, error);
     if (ok) {
         Row row;
         while (query.Next(row, error)) {
-            if (stopper_.Stopped())
+            if (cancel_.cancelRequested())
                 break;
             onRow(query, row);
         }
-        ok = error.number == 0 && !stopper_.Stopped();
+        ok = error.number == 0 && !cancel_.cancelRequested();
     }
     if (!ok) {
         if (error.number == 0)
@@ -103,11 +97,11 @@ bool BulkCatalogReader::RunAll(const std::string& sql, std::vector<FieldInfo>& f
         error, failedSql);
 }
 
-bool BulkCatalogReader::ReadFacts(const QueryPlace& place, QueryStopper& stopper,
+bool BulkCatalogReader::ReadFacts(const QueryPlace& place, const CancelToken& cancel,
                                   ServerFacts& facts, OdbcError& error, std::string& failedSql) {
     std::string version = Trim(place.Server.Version);
     if (version.empty()) {
-        BulkCatalogReader reader(place, facts, {}, stopper);
+        BulkCatalogReader reader(place, facts, {}, cancel);
         if (!reader.Run(
                 kServerVersionQuery,
                 [&](WorkerQuery&, Row& row) {

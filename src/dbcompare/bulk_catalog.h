@@ -1,7 +1,7 @@
 // Reads one object type of one database in a handful of queries and builds, for every object,
 // the very text the panel shows for it: the same line builders run over the bulk rows of each
-// object. Runs on a worker thread: it talks to no window and no process-wide flag, and a
-// QueryStopper can cut it short.
+// object. Runs on a worker thread: it talks to no window and no process-wide flag, and its
+// token cuts it short, the running query included.
 #pragma once
 
 #include "dbcompare/db_compare_results.h"
@@ -60,7 +60,7 @@ class BulkCatalogReader {
 public:
     // `progress` is told after each object is built (its listed name); it must be cheap.
     BulkCatalogReader(QueryPlace place, ServerFacts facts, CatalogReadOptions options,
-                      QueryStopper& stopper,
+                      const CancelToken& cancel,
                       std::function<void(const std::string& item)> progress = nullptr);
 
     // Reads every object of the type. False when a query failed or was stopped; `error` and
@@ -72,7 +72,7 @@ public:
                                         const std::vector<std::string>& ignored);
 
     // The server's version facts: from the entry's version text, else asked of the server.
-    static bool ReadFacts(const QueryPlace& place, QueryStopper& stopper, ServerFacts& facts,
+    static bool ReadFacts(const QueryPlace& place, const CancelToken& cancel, ServerFacts& facts,
                           OdbcError& error, std::string& failedSql);
 
 private:
@@ -95,7 +95,7 @@ private:
     QueryPlace place_;
     ServerFacts facts_;
     CatalogReadOptions options_;
-    QueryStopper& stopper_;
+    const CancelToken& cancel_;
     std::function<void(const std::string&)> progress_;
 };
 

@@ -305,8 +305,10 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
     if (args.DisableTriggers)
         request.Sync.DisableTriggers = *args.DisableTriggers;
 
-    SyncScriptWriter script;
-    DataRowsCsvWriter rows;
+    // Both wait in temporary files while the run goes on, so memory stays bounded however many
+    // rows differ; the files named are written only when the run completed.
+    SyncScriptWriter script(true);
+    DataRowsCsvWriter rows(true);
     TeeRowSink tee;
     tee.Add(args.Script.empty() ? nullptr : &script);
     tee.Add(args.Rows.empty() ? nullptr : &rows);
@@ -332,12 +334,20 @@ int RunCompareDataOn(const CompareDataArgs& args, DataCompareRequest settings,
                     << "; an existing file of that name is unchanged.\n";
     } else {
         std::string error;
-        if (!args.Script.empty() &&
-            !WriteExportFile(args.Script, script.Script(*results, request.Sync), error)) {
+        if (!args.Script.empty() && !StreamExportFile(
+                                        args.Script,
+                                        [&](const auto& write) {
+                                            return script.WriteScript(write, *results,
+                                                                      request.Sync);
+                                        },
+                                        script.SpoolProblem(), error)) {
             err << prefix << error << '\n';
             status = kCompareDataExitError;
         }
-        if (!args.Rows.empty() && !WriteExportFile(args.Rows, rows.Text(), error)) {
+        if (!args.Rows.empty() &&
+            !StreamExportFile(
+                args.Rows, [&](const auto& write) { return rows.WriteTo(write); },
+                rows.SpoolProblem(), error)) {
             err << prefix << error << '\n';
             status = kCompareDataExitError;
         }

@@ -3,8 +3,6 @@
 #include "catalog/ignored_columns.h"
 #include "catalog/sql_quote.h"
 #include "catalog/table_script.h"
-#include "core/inifile.h"
-#include "core/settings.h"
 #include "dbcompare/bulk_catalog.h"
 #include "dbcompare/data_hash.h"
 #include "dbcompare/data_key.h"
@@ -37,63 +35,6 @@ HashSettings HashingFor(const DataCompareRequest& request) {
     return settings;
 }
 
-// The section of the kind-1 file that holds the remembered keys. Table sections are named
-// "server.database.table", so no table's section can take this name.
-constexpr const char* kKeySection = "Comparison keys";
-
-// A full name made fit to be an INI key: the characters the file format gives a meaning are
-// written as %XX.
-std::string EncodeKeyName(const std::string& name) {
-    std::string out;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == '%' || c == '=' || c == ';' || c == '[' || c == ']') {
-            out += '%';
-            AppendHexByte(out, c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-std::string PickKeyName(const std::string& source, const std::string& target) {
-    return EncodeKeyName(source) + " -> " + EncodeKeyName(target);
-}
-
-// "[a], [b]]c]" back into its names; empty when the text is not such a list.
-std::vector<std::string> ParseColumnList(const std::string& text) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == ','))
-            ++i;
-        if (i >= text.size())
-            break;
-        if (text[i] != '[')
-            return {};
-        std::string name;
-        ++i;
-        bool closed = false;
-        while (i < text.size()) {
-            if (text[i] == ']') {
-                if (i + 1 < text.size() && text[i + 1] == ']') {
-                    name += ']';
-                    i += 2;
-                    continue;
-                }
-                ++i;
-                closed = true;
-                break;
-            }
-            name += text[i++];
-        }
-        if (!closed)
-            return {};
-        out.push_back(name);
-    }
-    return out;
-}
-
 struct PairWork {
     DataTableResult* Pair;
     const DataTablePair* Request; // null for a pair found by listing both databases
@@ -115,9 +56,14 @@ public:
         results->CaseSensitive = request_.CaseSensitive;
         OdbcError error;
         if (!ReadFacts(error) ||
-            !ReadForeignKeys(request_.Place[1], later_[1], results->TargetForeignKeys, error) ||
+            !ReadForeignKeys(request_.Place[1], cancel_, later_[1], results->TargetForeignKeys,
+                             error) ||
             !ListPairs(error)) {
-            Fail(error.description);
+            // A query cut short by Stop fails too; that is no failure of the run.
+            if (cancel_.cancelRequested())
+                Stop();
+            else
+                Fail(error.description);
             return results;
         }
         for (size_t i = 0; i < results->Tables.size(); ++i) {
@@ -147,11 +93,10 @@ private:
     }
 
     bool ReadFacts(OdbcError& error) {
-        QueryStopper stopper;
         for (int s = 0; s < 2; ++s) {
             ServerFacts facts;
             std::string sql;
-            if (!BulkCatalogReader::ReadFacts(request_.Place[s], stopper, facts, error, sql))
+            if (!BulkCatalogReader::ReadFacts(request_.Place[s], cancel_, facts, error, sql))
                 return false;
             later_[s] = facts.Later();
             if (s == 1)
@@ -179,7 +124,7 @@ private:
         }
         std::vector<TableName> tables[2];
         for (int s = 0; s < 2; ++s)
-            if (!ReadUserTables(request_.Place[s], later_[s], tables[s], error))
+            if (!ReadUserTables(request_.Place[s], cancel_, later_[s], tables[s], error))
                 return false;
         std::map<std::string, DataTableResult> byName;
         for (int s = 0; s < 2; ++s)
@@ -232,86 +177,30 @@ private:
         return ignored;
     }
 
+    // One pair: its tables read, its key planned, the mode chosen, its rows compared. False
+    // when the run is to end (a failure, or Stop).
     bool ComparePair(DataTableResult& pair, const DataTablePair* asked, OdbcError& error) {
         const auto start = std::chrono::steady_clock::now();
-        const std::string shown = pair.DisplayName();
-        progress_.Begin("Comparing the data of " + shown, 0);
+        progress_.Begin("Comparing the data of " + pair.DisplayName(), 0);
         reported_ = 0;
         TableInfo info[2];
-        for (int s = 0; s < 2; ++s) {
-            bool found = false;
-            if (!ReadTableInfo(request_.Place[s], later_[s], pair.Schema[s], pair.Name[s], info[s],
-                               found, error))
-                return PairFailed(pair, error);
-            if (!found) {
-                (s == 0 ? pair.HasSource : pair.HasTarget) = false;
-                continue;
-            }
-            pair.Schema[s] = info[s].Schema;
-            pair.Name[s] = info[s].Name;
-        }
-        if (!pair.HasSource || !pair.HasTarget) {
-            if (pair.HasSource || pair.HasTarget) {
-                pair.Status =
-                    pair.HasSource ? DataPairStatus::OnlyInSource : DataPairStatus::OnlyInTarget;
-            } else {
-                pair.Status = DataPairStatus::NotComparable;
-                pair.Reason = "no such table on either side";
-            }
+        if (!ReadPairTables(pair, info, error))
+            return PairFailed(pair, error);
+        if (!pair.HasSource || !pair.HasTarget)
             return true;
-        }
-        std::vector<std::string> remembered;
-        if (request_.PickedKey)
-            remembered = request_.PickedKey(
-                DataTableFullName(request_.Place[0], pair.Schema[0], pair.Name[0]),
-                DataTableFullName(request_.Place[1], pair.Schema[1], pair.Name[1]));
         PairPlan plan;
-        if (!PlanPair(info[0], info[1], Ignored(pair),
-                      asked ? asked->Key : std::vector<std::string>{}, remembered, pair, plan)) {
-            progress_.Warn(shown + ": not comparable: " + pair.Reason);
+        if (!PlanKey(pair, asked, info, plan))
             return true;
-        }
-
         bool hash = false;
-        const bool hashable = later_[0] && later_[1] && plan.KeyUnique && !plan.HasLargeColumn;
-        if (request_.Mode == DataCompareMode::Hash) {
-            hash = hashable;
-            if (!hashable)
-                progress_.Note(shown + ": compared row by row (" +
-                               std::string(!(later_[0] && later_[1]) ? "a server without HASHBYTES"
-                                           : !plan.KeyUnique ? "the key is not unique on both sides"
-                                                             : "a column too large to hash") +
-                               ")");
-        } else if (request_.Mode == DataCompareMode::Auto && hashable) {
-            std::vector<Row> rows;
-            if (!QueryAll(request_.Place[0], CountSql(info[0]), rows, error))
-                return PairFailed(pair, error);
-            hash = !rows.empty() && !rows[0].empty() && rows[0][0].Long() > request_.HashThreshold;
-        }
+        if (!ChooseMode(pair, info, plan, hash, error))
+            return PairFailed(pair, error);
         pair.ModeUsed = hash ? DataCompareMode::Hash : DataCompareMode::Merge;
 
         if (request_.RowSink)
             request_.RowSink->BeginPair(pair);
         PairMerger merger(pair, request_.CaseSensitive, request_.RowKeepLimit, request_.RowSink);
-        bool ok = false;
-        if (hash) {
-            auto tick = [&](OdbcError& e) { return Tick(pair, pair.RowsRead.data(), e); };
-            ok = HashComparePair(request_.Place, info, plan, pair, merger, tick, error,
-                                 HashingFor(request_));
-        } else {
-            QueryRowStream source(request_.Place[0], RowsSql(info[0], plan, 0, later_[0]));
-            QueryRowStream target(request_.Place[1], RowsSql(info[1], plan, 1, later_[1]));
-            auto tick = [&](OdbcError& e) {
-                const int64_t read[2] = {source.RowsRead(), target.RowsRead()};
-                return Tick(pair, read, e);
-            };
-            ok = merger.Merge(source, target, tick, error);
-            pair.RowsRead = {source.RowsRead(), target.RowsRead()};
-            if (!ok) {
-                source.Cancel();
-                target.Cancel();
-            }
-        }
+        const bool ok = hash ? HashRows(pair, info, plan, merger, error)
+                             : MergeRows(pair, info, plan, merger, error);
         pair.Seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (ok) {
@@ -321,15 +210,102 @@ private:
         }
         pair.Status =
             pair.DifferingRows() > 0 ? DataPairStatus::Different : DataPairStatus::Identical;
-        if (!ok) {
+        if (!ok)
             pair.Incomplete = true;
-            if (request_.RowSink)
-                request_.RowSink->EndPair(pair);
-            return PairFailed(pair, error);
-        }
         if (request_.RowSink)
             request_.RowSink->EndPair(pair);
+        return ok || PairFailed(pair, error);
+    }
+
+    // Both tables' columns and keys. A table missing on a side settles the pair (one-sided,
+    // or not comparable when missing on both); false only when a table could not be read.
+    bool ReadPairTables(DataTableResult& pair, TableInfo info[2], OdbcError& error) {
+        for (int s = 0; s < 2; ++s) {
+            bool found = false;
+            if (!ReadTableInfo(request_.Place[s], cancel_, later_[s], pair.Schema[s], pair.Name[s],
+                               info[s], found, error))
+                return false;
+            if (!found) {
+                (s == 0 ? pair.HasSource : pair.HasTarget) = false;
+                continue;
+            }
+            pair.Schema[s] = info[s].Schema;
+            pair.Name[s] = info[s].Name;
+        }
+        if (pair.HasSource && pair.HasTarget)
+            return true;
+        if (pair.HasSource || pair.HasTarget) {
+            pair.Status =
+                pair.HasSource ? DataPairStatus::OnlyInSource : DataPairStatus::OnlyInTarget;
+        } else {
+            pair.Status = DataPairStatus::NotComparable;
+            pair.Reason = "no such table on either side";
+        }
         return true;
+    }
+
+    // The key and the compared columns; false (the pair not comparable, with its reason) when
+    // no usable key is found.
+    bool PlanKey(DataTableResult& pair, const DataTablePair* asked, const TableInfo info[2],
+                 PairPlan& plan) {
+        std::vector<std::string> remembered;
+        if (request_.PickedKey)
+            remembered = request_.PickedKey(
+                DataTableFullName(request_.Place[0], pair.Schema[0], pair.Name[0]),
+                DataTableFullName(request_.Place[1], pair.Schema[1], pair.Name[1]));
+        if (PlanPair(info[0], info[1], Ignored(pair),
+                     asked ? asked->Key : std::vector<std::string>{}, remembered, pair, plan))
+            return true;
+        progress_.Warn(pair.DisplayName() + ": not comparable: " + pair.Reason);
+        return false;
+    }
+
+    // Hashed or row by row: as asked, where the servers and the key allow hashing; in Auto
+    // mode by the source's row count. False when the count could not be read.
+    bool ChooseMode(const DataTableResult& pair, const TableInfo info[2], const PairPlan& plan,
+                    bool& hash, OdbcError& error) {
+        hash = false;
+        const bool hashable = later_[0] && later_[1] && plan.KeyUnique && !plan.HasLargeColumn;
+        if (request_.Mode == DataCompareMode::Hash) {
+            hash = hashable;
+            if (!hashable)
+                progress_.Note(pair.DisplayName() + ": compared row by row (" +
+                               std::string(!(later_[0] && later_[1]) ? "a server without HASHBYTES"
+                                           : !plan.KeyUnique ? "the key is not unique on both sides"
+                                                             : "a column too large to hash") +
+                               ")");
+        } else if (request_.Mode == DataCompareMode::Auto && hashable) {
+            std::vector<Row> rows;
+            if (!QueryAll(request_.Place[0], cancel_, CountSql(info[0]), rows, error))
+                return false;
+            hash = !rows.empty() && !rows[0].empty() && rows[0][0].Long() > request_.HashThreshold;
+        }
+        return true;
+    }
+
+    bool HashRows(DataTableResult& pair, const TableInfo info[2], const PairPlan& plan,
+                  PairMerger& merger, OdbcError& error) {
+        auto tick = [&](OdbcError& e) { return Tick(pair, pair.RowsRead.data(), e); };
+        return HashComparePair(request_.Place, info, plan, pair, merger, cancel_, tick, error,
+                               HashingFor(request_));
+    }
+
+    // Both tables streamed whole in key order and merged.
+    bool MergeRows(DataTableResult& pair, const TableInfo info[2], const PairPlan& plan,
+                   PairMerger& merger, OdbcError& error) {
+        QueryRowStream source(request_.Place[0], RowsSql(info[0], plan, 0, later_[0]), cancel_);
+        QueryRowStream target(request_.Place[1], RowsSql(info[1], plan, 1, later_[1]), cancel_);
+        auto tick = [&](OdbcError& e) {
+            const int64_t read[2] = {source.RowsRead(), target.RowsRead()};
+            return Tick(pair, read, e);
+        };
+        const bool ok = merger.Merge(source, target, tick, error);
+        pair.RowsRead = {source.RowsRead(), target.RowsRead()};
+        if (!ok) {
+            source.Cancel();
+            target.Cancel();
+        }
+        return ok;
     }
 
     bool PairFailed(DataTableResult& pair, const OdbcError& error) {
@@ -372,23 +348,6 @@ IgnoredTable DataIgnoredTable(const QueryPlace& place, const std::string& schema
     return {place.Server.Name, place.Database, schema, name};
 }
 
-void ApplyCurrentDataSettings(DataCompareRequest& request) {
-    const ProgramSettings& s = Settings();
-    request.CaseSensitive = s.CaseSensitive;
-    request.RowKeepLimit = s.MaxRowsInDiffTable > 0 ? s.MaxRowsInDiffTable : 5000;
-    request.Sync.DisableTriggers = s.SyncDisableTriggers;
-    for (QueryPlace& place : request.Place)
-        place.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const IgnoredTable& table) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForData, table, columns);
-        return columns;
-    };
-    request.PickedKey = [](const std::string& source, const std::string& target) {
-        return LoadPickedKey(source, target);
-    };
-}
-
 DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, ProgressSink& progress,
                                      const CancelToken& cancel) {
     try {
@@ -400,72 +359,6 @@ DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, Progress
         results->Problem = e.what();
         return results;
     }
-}
-
-bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
-                   const std::vector<std::string>& ignoredColumns,
-                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
-                   std::string& error) {
-    choice = KeyChoice{};
-    error.clear();
-    TableInfo info[2];
-    for (int s = 0; s < 2; ++s) {
-        QueryStopper stopper;
-        ServerFacts facts;
-        OdbcError e;
-        std::string sql;
-        bool found = false;
-        if (!BulkCatalogReader::ReadFacts(place[s], stopper, facts, e, sql) ||
-            !ReadTableInfo(place[s], facts.Later(), pair.Schema[s], pair.Name[s], info[s], found,
-                           e)) {
-            error = e.description;
-            return false;
-        }
-        if (!found) {
-            error = "The table " + QuotedTableName(pair.Schema[s], pair.Name[s]) +
-                    " does not exist in the " + (s == 0 ? "source." : "target.");
-            return false;
-        }
-    }
-    DataTableResult result;
-    PairPlan plan;
-    if (PlanPair(info[0], info[1], ignoredColumns, pair.Key, rememberedKey, result, plan)) {
-        choice.Origin = result.KeyFrom;
-        choice.Columns = result.KeyColumns;
-    } else {
-        choice.Problem = result.Reason;
-    }
-    for (const TableColumn& c : info[0].Columns) {
-        const TableColumn* other = info[1].Find(c.Name);
-        bool ignored = false;
-        for (const std::string& i : ignoredColumns)
-            ignored = ignored || EqualsNoCase(Trim(i), c.Name);
-        if (other && !ignored && FamilyOfType(c.Type) == FamilyOfType(other->Type) &&
-            FamilyOfType(c.Type) != TypeFamily::Other && !IsLargeType(c.Type, c.Length) &&
-            !IsLargeType(other->Type, other->Length))
-            choice.Candidates.push_back(c.Name);
-    }
-    return true;
-}
-
-std::vector<std::string> LoadPickedKey(const std::string& sourceFullName,
-                                       const std::string& targetFullName) {
-    std::string value;
-    if (!inifile::ReadValue(IgnoredColumnsFile(kIgnoredForData), kKeySection,
-                            PickKeyName(sourceFullName, targetFullName), value))
-        return {};
-    return ParseColumnList(value);
-}
-
-bool StorePickedKey(const std::string& sourceFullName, const std::string& targetFullName,
-                    const std::vector<std::string>& columns) {
-    const std::string key = PickKeyName(sourceFullName, targetFullName);
-    if (columns.empty())
-        return inifile::Write(IgnoredColumnsFile(kIgnoredForData), kKeySection, &key, nullptr);
-    std::string value;
-    for (const std::string& c : columns)
-        value += (value.empty() ? "" : ", ") + QuoteCatalogName(c);
-    return inifile::Write(IgnoredColumnsFile(kIgnoredForData), kKeySection, &key, &value);
 }
 
 } // namespace orv

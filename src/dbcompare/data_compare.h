@@ -84,11 +84,6 @@ struct DataCompareRequest {
     SyncScriptOptions Sync;
 };
 
-// Fills CaseSensitive, RowKeepLimit (MaxRowsInDiffTable), Sync.DisableTriggers, the timeout of both
-// places, the ignored-column lists of kind 1 and the remembered keys from the settings and the INI
-// file. Call it on the thread that owns the settings, before the run.
-void ApplyCurrentDataSettings(DataCompareRequest& request);
-
 // Runs the comparison on the calling thread (it starts one more to read the second side).
 // Never throws; a failure ends the run with Outcome Failed and the pairs compared so far, the
 // pair it stopped in marked Incomplete. A stopped run says kDataStoppedByUser.
@@ -104,34 +99,5 @@ std::string DataTableFullName(const QueryPlace& place, const std::string& schema
 // A side's table as its lists of ignored columns know it.
 IgnoredTable DataIgnoredTable(const QueryPlace& place, const std::string& schema,
                               const std::string& name);
-
-// The key of a pair as a comparison would choose it, and the columns a user may pick from.
-struct KeyChoice {
-    KeyOrigin Origin = KeyOrigin::None; // None: no key found (Columns empty)
-    std::vector<std::string> Columns;
-    // Columns on both sides with compatible types, in the source's order (ignored columns
-    // left out): what the pick dialog offers.
-    std::vector<std::string> Candidates;
-    // Why the key found cannot be used ("no key", "the key's types differ: ..."); empty when
-    // it can.
-    std::string Problem;
-};
-
-// Reads both tables' columns and keys (a primary key, else the first unique index or
-// constraint with no nullable column, else the remembered pick). False with `error` when a
-// table could not be read.
-bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
-                   const std::vector<std::string>& ignoredColumns,
-                   const std::vector<std::string>& rememberedKey, KeyChoice& choice,
-                   std::string& error);
-
-// The remembered key of a pair in the kind-1 INI file (its own section, next to the tables'
-// ignored-column sections); empty when none is stored.
-std::vector<std::string> LoadPickedKey(const std::string& sourceFullName,
-                                       const std::string& targetFullName);
-// Stores the key (an empty list forgets it); the file is replaced atomically. False when the
-// file could not be written.
-bool StorePickedKey(const std::string& sourceFullName, const std::string& targetFullName,
-                    const std::vector<std::string>& columns);
 
 } // namespace orv

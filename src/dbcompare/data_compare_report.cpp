@@ -5,6 +5,7 @@
 #include "servers/machine_text.h"
 #include "util/date_text.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace orv {
@@ -97,6 +98,8 @@ std::string DataCompareCsv(const DataCompareResults& r) {
     return out;
 }
 
+DataRowsCsvWriter::DataRowsCsvWriter(bool spool) : out_(spool_, spool ? 64 * 1024 : SIZE_MAX) {}
+
 void DataRowsCsvWriter::BeginPair(const DataTableResult& pair) {
     std::vector<std::string> header = {"table", "status"};
     for (const std::string& k : pair.KeyColumns)
@@ -105,7 +108,9 @@ void DataRowsCsvWriter::BeginPair(const DataTableResult& pair) {
         header.push_back(CsvField(c.Name + " (source)"));
         header.push_back(CsvField(c.Name + " (target)"));
     }
-    AppendFields(out_, header);
+    line_.clear();
+    AppendFields(line_, header);
+    out_ += line_;
 }
 
 void DataRowsCsvWriter::Row(const DataTableResult& pair, const DataRowDiff& row) {
@@ -119,7 +124,9 @@ void DataRowsCsvWriter::Row(const DataTableResult& pair, const DataRowDiff& row)
         fields.push_back(source ? RowsField(c.Source) : "");
         fields.push_back(target ? RowsField(c.Target) : "");
     }
-    AppendFields(out_, fields);
+    line_.clear();
+    AppendFields(line_, fields);
+    out_ += line_;
 }
 
 std::string DataRowsCsv(const DataCompareResults& r) {

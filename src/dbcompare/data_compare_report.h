@@ -4,9 +4,12 @@
 
 #include "dbcompare/data_compare.h"
 #include "dbcompare/db_compare_report.h"
+#include "export/spool_text.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace orv {
 
@@ -30,13 +33,27 @@ std::string FormatDataCompareReport(const DataCompareResults& results, ReportFor
 // an empty field, an empty text the quoted field "".
 class DataRowsCsvWriter final : public DataRowSink {
 public:
+    // `spool`: the records wait in a temporary file instead of memory (a file of a million
+    // rows); otherwise they are kept in memory.
+    explicit DataRowsCsvWriter(bool spool = false);
+    DataRowsCsvWriter(const DataRowsCsvWriter&) = delete;
+    DataRowsCsvWriter& operator=(const DataRowsCsvWriter&) = delete;
+
     void BeginPair(const DataTableResult& pair) override;
     void Row(const DataTableResult& pair, const DataRowDiff& row) override;
     void EndPair(const DataTableResult&) override {}
-    const std::string& Text() const { return out_; }
+    std::string Text() const { return out_.Text(); }
+    // The records handed to `write` piece by piece; false when `write` failed or the
+    // temporary file could not be used (SpoolProblem says why).
+    bool WriteTo(const std::function<bool(std::string_view)>& write) const {
+        return out_.WriteTo(write);
+    }
+    const std::string& SpoolProblem() const { return spool_.Problem(); }
 
 private:
-    std::string out_;
+    SpoolFile spool_;
+    SpoolText out_;
+    std::string line_; // the record being built, reused
 };
 
 // The kept rows of the results in the same form (the results window's CSV export).

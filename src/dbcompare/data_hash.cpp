@@ -22,10 +22,10 @@ struct RangeSum {
 class HashRun {
 public:
     HashRun(const QueryPlace place[2], const TableInfo info[2], const PairPlan& plan,
-            DataTableResult& pair, PairMerger& merger, const std::function<bool(OdbcError&)>& tick,
-            const HashSettings& settings)
-        : place_(place), info_(info), plan_(plan), pair_(pair), merger_(merger), tick_(tick),
-          settings_(settings), oneHash_(OneHashPerRow(info, plan)) {}
+            DataTableResult& pair, PairMerger& merger, const CancelToken& cancel,
+            const std::function<bool(OdbcError&)>& tick, const HashSettings& settings)
+        : place_(place), info_(info), plan_(plan), pair_(pair), merger_(merger), cancel_(cancel),
+          tick_(tick), settings_(settings), oneHash_(OneHashPerRow(info, plan)) {}
 
     bool Process(const KeyRange& range, int64_t depth, OdbcError& error) {
         if (tick_ && !tick_(error))
@@ -89,7 +89,7 @@ private:
     bool Counts(int64_t count[2], OdbcError& error) {
         for (int side = 0; side < 2; ++side) {
             std::vector<Row> rows;
-            if (!QueryAll(place_[side], CountSql(info_[side]), rows, error))
+            if (!QueryAll(place_[side], cancel_, CountSql(info_[side]), rows, error))
                 return false;
             count[side] = !rows.empty() && !rows[0].empty() ? rows[0][0].Long() : 0;
         }
@@ -102,9 +102,9 @@ private:
         auto one = [&](int side) {
             const auto start = std::chrono::steady_clock::now();
             std::vector<Row> rows;
-            ok[side] =
-                QueryAll(place_[side], ChecksumSql(info_[side], plan_, side, range, oneHash_), rows,
-                         failure[side]);
+            ok[side] = QueryAll(place_[side], cancel_,
+                                ChecksumSql(info_[side], plan_, side, range, oneHash_), rows,
+                                failure[side]);
             pair_.HashSeconds[static_cast<size_t>(side)] +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (ok[side] && !rows.empty() && rows[0].size() >= 3) {
@@ -130,7 +130,8 @@ private:
                     std::vector<Row>& bounds, OdbcError& error) {
         const int64_t step = std::max<int64_t>(1, (count + parts - 1) / parts);
         std::vector<Row> rows;
-        if (!QueryAll(place_[side], NthKeysSql(info_[side], plan_, side, range, step), rows, error))
+        if (!QueryAll(place_[side], cancel_, NthKeysSql(info_[side], plan_, side, range, step),
+                      rows, error))
             return false;
         for (Row& r : rows)
             if (r.size() > plan_.KeyCol[side].size())
@@ -140,8 +141,8 @@ private:
     }
 
     bool Fetch(const KeyRange& range, OdbcError& error) {
-        QueryRowStream source(place_[0], RowsSql(info_[0], plan_, 0, true, &range));
-        QueryRowStream target(place_[1], RowsSql(info_[1], plan_, 1, true, &range));
+        QueryRowStream source(place_[0], RowsSql(info_[0], plan_, 0, true, &range), cancel_);
+        QueryRowStream target(place_[1], RowsSql(info_[1], plan_, 1, true, &range), cancel_);
         const bool ok = merger_.Merge(source, target, tick_, error);
         pair_.RowsRead[0] += source.RowsRead();
         pair_.RowsRead[1] += target.RowsRead();
@@ -157,6 +158,7 @@ private:
     const PairPlan& plan_;
     DataTableResult& pair_;
     PairMerger& merger_;
+    const CancelToken& cancel_;
     const std::function<bool(OdbcError&)>& tick_;
     HashSettings settings_;
     const bool oneHash_;
@@ -165,10 +167,10 @@ private:
 } // namespace
 
 bool HashComparePair(const QueryPlace place[2], const TableInfo info[2], const PairPlan& plan,
-                     DataTableResult& pair, PairMerger& merger,
+                     DataTableResult& pair, PairMerger& merger, const CancelToken& cancel,
                      const std::function<bool(OdbcError&)>& tick, OdbcError& error,
                      const HashSettings& settings) {
-    HashRun run(place, info, plan, pair, merger, tick, settings);
+    HashRun run(place, info, plan, pair, merger, cancel, tick, settings);
     return run.Process(KeyRange{}, 0, error);
 }
 

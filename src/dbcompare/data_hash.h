@@ -13,9 +13,10 @@
 
 namespace orv {
 
-// Compares the pair range by range. False with `error` on a failure or a stop (tick false).
+// Compares the pair range by range. False with `error` on a failure or a stop (tick false, or
+// `cancel` set: that also cuts a running checksum short).
 bool HashComparePair(const QueryPlace place[2], const TableInfo info[2], const PairPlan& plan,
-                     DataTableResult& pair, PairMerger& merger,
+                     DataTableResult& pair, PairMerger& merger, const CancelToken& cancel,
                      const std::function<bool(OdbcError&)>& tick, OdbcError& error,
                      const HashSettings& settings = {});
 

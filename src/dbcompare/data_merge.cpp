@@ -76,8 +76,8 @@ bool VectorRowStream::Next(Row& row, OdbcError& error) {
     return true;
 }
 
-QueryRowStream::QueryRowStream(QueryPlace place, std::string sql)
-    : place_(std::move(place)), sql_(std::move(sql)) {
+QueryRowStream::QueryRowStream(QueryPlace place, std::string sql, const CancelToken& cancel)
+    : place_(std::move(place)), sql_(std::move(sql)), query_(cancel) {
     thread_ = std::thread([this] { Run(); });
 }
 

@@ -37,10 +37,11 @@ private:
 };
 
 // A query read on a thread of its own into a bounded queue, so both servers send their rows
-// at the same time while the merge consumes them.
+// at the same time while the merge consumes them. Setting `cancel` stops the query; Next then
+// fails. `cancel` must outlive the stream.
 class QueryRowStream final : public RowStream {
 public:
-    QueryRowStream(QueryPlace place, std::string sql);
+    QueryRowStream(QueryPlace place, std::string sql, const CancelToken& cancel);
     ~QueryRowStream() override;
     QueryRowStream(const QueryRowStream&) = delete;
     QueryRowStream& operator=(const QueryRowStream&) = delete;

@@ -7,6 +7,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -115,8 +116,11 @@ std::string TypedSqlLiteral(const FieldValue& value, const std::string& type) {
     return UnicodeLiteral(value.text);
 }
 
+SyncScriptWriter::SyncScriptWriter(bool spool)
+    : tailLimit_(spool ? 64 * 1024 : SIZE_MAX), current_(NewSection()) {}
+
 void SyncScriptWriter::BeginPair(const DataTableResult& pair) {
-    current_ = TableSection{};
+    current_ = NewSection();
     current_.Schema = pair.Schema[1];
     current_.Name = pair.Name[1];
 }
@@ -179,16 +183,16 @@ void SyncScriptWriter::Row(const DataTableResult& pair, const DataRowDiff& row) 
 
 void SyncScriptWriter::EndPair(const DataTableResult& pair) {
     TableSection section = std::move(current_);
-    current_ = TableSection{};
-    if (section.Deletes.empty() && section.Updates.empty() && section.Inserts.empty() &&
-        section.Comments.empty())
+    current_ = NewSection();
+    if (section.Deletes.Empty() && section.Updates.Empty() && section.Inserts.Empty() &&
+        section.Comments.Empty())
         return;
     std::string head;
     if (pair.Incomplete)
         head += "-- the comparison of this table did not finish: rows are missing here\r\n";
     if (!pair.SourceOnlyColumns.empty() || !pair.IgnoredColumns.empty())
         head += "-- columns only in the source and ignored columns are left as they are\r\n";
-    section.Comments = head + section.Comments;
+    section.Head = head;
     // Only when the inserts name the identity column: otherwise the server numbers the rows
     // itself and IDENTITY_INSERT would make it refuse them.
     bool identity = false;
@@ -373,18 +377,44 @@ std::string TriggerStatement(const std::string& table, bool later, bool disable)
 
 std::string SyncScriptWriter::Script(const DataCompareResults& run,
                                      const SyncScriptOptions& options) const {
+    std::string script;
+    WriteScript(
+        [&](std::string_view piece) {
+            script.append(piece);
+            return true;
+        },
+        run, options);
+    return script;
+}
+
+bool SyncScriptWriter::WriteScript(const std::function<bool(std::string_view)>& write,
+                                   const DataCompareResults& run,
+                                   const SyncScriptOptions& options) const {
+    // Small texts are gathered and handed on in chunks; the spooled statements go straight
+    // through.
+    std::string script;
+    bool ok = true;
+    auto flush = [&] {
+        ok = ok && (script.empty() || write(script));
+        script.clear();
+        return ok;
+    };
+    auto spooled = [&](const SpoolText& text) {
+        if (flush() && !text.Empty())
+            ok = text.WriteTo(write);
+    };
     const TableOrder order = OrderTables(tables_, run.TargetForeignKeys);
     // A 2000 server has no DISABLE TRIGGER statement; an unknown version takes the form both
     // accept.
     const bool later = run.TargetVersionMajor > 8;
-    std::string script = Header(run, options, !order.Unchecked.empty());
+    script = Header(run, options, !order.Unchecked.empty());
     script += DatabaseGuard(run.DbName[1]);
     script += "SET XACT_ABORT ON;\r\nBEGIN TRANSACTION;\r\n";
 
     std::vector<const Section*> changed;
     for (size_t i : order.ParentsFirst) {
         const Section& t = tables_[i];
-        if (!t.Deletes.empty() || !t.Updates.empty() || !t.Inserts.empty())
+        if (!t.Deletes.Empty() || !t.Updates.Empty() || !t.Inserts.Empty())
             changed.push_back(&t);
     }
     if (!order.Unchecked.empty()) {
@@ -401,23 +431,25 @@ std::string SyncScriptWriter::Script(const DataCompareResults& run,
     // Deletes: tables that reference others first.
     for (auto it = order.ParentsFirst.rbegin(); it != order.ParentsFirst.rend(); ++it) {
         const Section& t = tables_[*it];
-        if (t.Deletes.empty())
+        if (t.Deletes.Empty())
             continue;
-        script += "\r\n-- " + CommentText(QuotedTableName(t.Schema, t.Name)) + ": deletes\r\n" +
-                  t.Deletes;
+        script += "\r\n-- " + CommentText(QuotedTableName(t.Schema, t.Name)) + ": deletes\r\n";
+        spooled(t.Deletes);
     }
     // Updates and inserts: referenced tables first.
     for (size_t i : order.ParentsFirst) {
         const Section& t = tables_[i];
-        if (t.Updates.empty() && t.Inserts.empty() && t.Comments.empty())
+        if (t.Updates.Empty() && t.Inserts.Empty() && t.Comments.Empty() && t.Head.empty())
             continue;
         const std::string table = QuotedTableName(t.Schema, t.Name);
-        script += "\r\n-- " + CommentText(table) + "\r\n" + t.Comments + t.Updates;
-        if (t.Inserts.empty())
+        script += "\r\n-- " + CommentText(table) + "\r\n" + t.Head;
+        spooled(t.Comments);
+        spooled(t.Updates);
+        if (t.Inserts.Empty())
             continue;
         if (t.Identity)
             script += "SET IDENTITY_INSERT " + table + " ON;\r\n";
-        script += t.Inserts;
+        spooled(t.Inserts);
         if (t.Identity)
             script += "SET IDENTITY_INSERT " + table + " OFF;\r\n";
     }
@@ -435,7 +467,7 @@ std::string SyncScriptWriter::Script(const DataCompareResults& run,
     script += "\r\nCOMMIT TRANSACTION;\r\n";
     if (!run.DbName[1].empty())
         script += "GO\r\nSET NOEXEC OFF;\r\nGO\r\n";
-    return script;
+    return flush();
 }
 
 bool ResultsHoldEveryRow(const DataTableResult& pair) {

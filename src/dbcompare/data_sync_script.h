@@ -10,8 +10,12 @@
 #pragma once
 
 #include "dbcompare/data_compare.h"
+#include "export/spool_text.h"
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv {
@@ -20,6 +24,12 @@ namespace orv {
 // are left out with a comment saying why.
 class SyncScriptWriter final : public DataRowSink {
 public:
+    // `spool`: the statements wait in a temporary file instead of memory (a script of a
+    // million rows to be written to a file); otherwise they are kept in memory.
+    explicit SyncScriptWriter(bool spool = false);
+    SyncScriptWriter(const SyncScriptWriter&) = delete;
+    SyncScriptWriter& operator=(const SyncScriptWriter&) = delete;
+
     void BeginPair(const DataTableResult& pair) override;
     void Row(const DataTableResult& pair, const DataRowDiff& row) override;
     void EndPair(const DataTableResult& pair) override;
@@ -28,18 +38,32 @@ public:
     // came from).
     std::string Script(const DataCompareResults& run = {},
                        const SyncScriptOptions& options = {}) const;
+    // The same script handed to `write` piece by piece, never whole. False when `write` failed
+    // or the temporary file of a spooling writer could not be used (SpoolProblem says why).
+    bool WriteScript(const std::function<bool(std::string_view)>& write,
+                     const DataCompareResults& run = {},
+                     const SyncScriptOptions& options = {}) const;
+    const std::string& SpoolProblem() const { return spool_.Problem(); }
     // Statements written (DELETE, UPDATE and INSERT).
     int64_t Statements() const { return statements_; }
 
     // One target table's part of the script.
     struct TableSection {
+        explicit TableSection(SpoolFile& spool, size_t tailLimit)
+            : Comments(spool, tailLimit), Deletes(spool, tailLimit), Updates(spool, tailLimit),
+              Inserts(spool, tailLimit) {}
         std::string Schema, Name; // the target table
-        std::string Comments;     // why rows are missing or left alone
-        std::string Deletes, Updates, Inserts;
+        std::string Head;         // what the whole table's part says first
+        SpoolText Comments;       // why rows are missing or left alone
+        SpoolText Deletes, Updates, Inserts;
         bool Identity = false; // the inserts name the identity column
     };
 
 private:
+    TableSection NewSection() { return TableSection(spool_, tailLimit_); }
+
+    SpoolFile spool_;
+    size_t tailLimit_;
     std::vector<TableSection> tables_;
     TableSection current_;
     int64_t statements_ = 0;

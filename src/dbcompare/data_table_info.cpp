@@ -52,10 +52,10 @@ std::string QuotedTableName(const std::string& schema, const std::string& name) 
     return QuoteCatalogName(schema) + "." + QuoteCatalogName(name);
 }
 
-bool QueryAll(const QueryPlace& place, const std::string& sql, std::vector<Row>& rows,
-              OdbcError& error) {
+bool QueryAll(const QueryPlace& place, const CancelToken& cancel, const std::string& sql,
+              std::vector<Row>& rows, OdbcError& error) {
     rows.clear();
-    WorkerQuery query;
+    WorkerQuery query(cancel);
     if (!query.Open(place, sql, error))
         return false;
     Row row;
@@ -65,22 +65,22 @@ bool QueryAll(const QueryPlace& place, const std::string& sql, std::vector<Row>&
     return error.number == 0;
 }
 
-bool ReadUserTables(const QueryPlace& place, bool later, std::vector<TableName>& tables,
-                    OdbcError& error) {
+bool ReadUserTables(const QueryPlace& place, const CancelToken& cancel, bool later,
+                    std::vector<TableName>& tables, OdbcError& error) {
     tables.clear();
     std::vector<Row> rows;
     const std::string sql = "SELECT " + SchemaOf(later, "o.uid") +
                             ", o.name FROM sysobjects o WHERE o.xtype = 'U' AND "
                             "OBJECTPROPERTY(o.id, 'IsMSShipped') = 0 ORDER BY 1, 2";
-    if (!QueryAll(place, sql, rows, error))
+    if (!QueryAll(place, cancel, sql, rows, error))
         return false;
     for (const Row& r : rows)
         tables.push_back({Cell(r, 0).Text(), Cell(r, 1).Text()});
     return true;
 }
 
-bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKeyLink>& links,
-                     OdbcError& error) {
+bool ReadForeignKeys(const QueryPlace& place, const CancelToken& cancel, bool later,
+                     std::vector<ForeignKeyLink>& links, OdbcError& error) {
     links.clear();
     std::vector<Row> rows;
     // sysreferences holds one row per constraint on every supported version.
@@ -90,7 +90,7 @@ bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKey
         ", p.name, OBJECTPROPERTY(r.constid, 'CnstIsDisabled') FROM sysreferences r "
         "JOIN sysobjects c ON c.id = r.fkeyid JOIN sysobjects p ON p.id = r.rkeyid "
         "ORDER BY 2, 3, 1";
-    if (!QueryAll(place, sql, rows, error))
+    if (!QueryAll(place, cancel, sql, rows, error))
         return false;
     for (const Row& r : rows) {
         ForeignKeyLink link;
@@ -103,8 +103,9 @@ bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKey
     return true;
 }
 
-bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schema,
-                   const std::string& name, TableInfo& info, bool& found, OdbcError& error) {
+bool ReadTableInfo(const QueryPlace& place, const CancelToken& cancel, bool later,
+                   const std::string& schema, const std::string& name, TableInfo& info, bool& found,
+                   OdbcError& error) {
     info = TableInfo{};
     found = false;
     std::vector<Row> rows;
@@ -114,7 +115,7 @@ bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schem
     if (!schema.empty())
         sql += " AND " + SchemaOf(later, "o.uid") + " = " + UnicodeLiteral(schema);
     sql += " ORDER BY 2";
-    if (!QueryAll(place, sql, rows, error))
+    if (!QueryAll(place, cancel, sql, rows, error))
         return false;
     if (rows.empty())
         return true;
@@ -124,7 +125,7 @@ bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schem
     info.Name = Cell(rows[0], 2).Text();
     const std::string id = std::to_string(info.Id);
 
-    if (!QueryAll(place,
+    if (!QueryAll(place, cancel,
                   "SELECT c.name, t.name, c.length, c.xprec, c.xscale, c.isnullable, "
                   "COLUMNPROPERTY(c.id, c.name, 'IsIdentity') FROM syscolumns c "
                   "JOIN systypes t ON t.xusertype = c.xtype WHERE c.id = " +
@@ -143,7 +144,7 @@ bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schem
         info.Columns.push_back(std::move(c));
     }
 
-    if (!QueryAll(place,
+    if (!QueryAll(place, cancel,
                   "SELECT i.indid, i.name, i.status, c.name FROM sysindexes i "
                   "JOIN sysindexkeys k ON k.id = i.id AND k.indid = i.indid "
                   "JOIN syscolumns c ON c.id = k.id AND c.colid = k.colid WHERE i.id = " +

@@ -47,22 +47,26 @@ struct TableName {
 // "int", "varchar(20)", "nvarchar(max)", "decimal(10,2)" as a script writes the type.
 std::string TypeText(const TableColumn& column);
 
+// Each query below stops, running or not, when `cancel` is set; it then fails with the
+// cancellation as its error.
+
 // Runs a query to its end keeping every row (catalog-sized results only).
-bool QueryAll(const QueryPlace& place, const std::string& sql, std::vector<Row>& rows,
-              OdbcError& error);
+bool QueryAll(const QueryPlace& place, const CancelToken& cancel, const std::string& sql,
+              std::vector<Row>& rows, OdbcError& error);
 
 // Every user table, by schema and name. `later`: a server with schemas (2005 and later).
-bool ReadUserTables(const QueryPlace& place, bool later, std::vector<TableName>& tables,
-                    OdbcError& error);
+bool ReadUserTables(const QueryPlace& place, const CancelToken& cancel, bool later,
+                    std::vector<TableName>& tables, OdbcError& error);
 
 // The table's columns and indexes; false with `found` false (and no error) when there is no
 // such table. An empty schema takes the first table of that name.
-bool ReadTableInfo(const QueryPlace& place, bool later, const std::string& schema,
-                   const std::string& name, TableInfo& info, bool& found, OdbcError& error);
+bool ReadTableInfo(const QueryPlace& place, const CancelToken& cancel, bool later,
+                   const std::string& schema, const std::string& name, TableInfo& info, bool& found,
+                   OdbcError& error);
 
 // Every FOREIGN KEY constraint of the database, by name.
-bool ReadForeignKeys(const QueryPlace& place, bool later, std::vector<ForeignKeyLink>& links,
-                     OdbcError& error);
+bool ReadForeignKeys(const QueryPlace& place, const CancelToken& cancel, bool later,
+                     std::vector<ForeignKeyLink>& links, OdbcError& error);
 
 // "[schema].[name]" with every "]" doubled ("[name]" without a schema).
 std::string QuotedTableName(const std::string& schema, const std::string& name);

@@ -2,7 +2,6 @@
 
 #include "catalog/ignored_columns.h"
 #include "catalog/table_script.h"
-#include "core/settings.h"
 #include "dbcompare/bulk_catalog.h"
 #include "dbcompare/pairing.h"
 #include "servers/exec_ado_cmd.h"
@@ -10,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -17,28 +17,12 @@
 
 namespace orv {
 
-void ApplyCurrentSettings(DbCompareRequest& request) {
-    const ProgramSettings& s = Settings();
-    request.Options = CompareOptions::FromSettings();
-    request.CompleteTableScripts = s.CompleteTableScripts;
-    request.IgnoreSystemConstraintNames = s.IgnoreSystemConstraintNames;
-    request.IgnoreIndexes = s.IgnoreIndexes;
-    request.IgnoreSysObjects = s.IgnoreSysObjects;
-    request.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const IgnoredTable& table) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, table, columns);
-        return columns;
-    };
-}
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// What one side's reader has produced so far. Guarded by the run's mutex.
+// What one side's reader has produced so far.
 struct SideState {
     std::vector<std::optional<CatalogTypeRead>> reads;
     bool failed = false;
@@ -49,13 +33,100 @@ struct SideState {
     std::string lastItem;
 };
 
+// Hands what the two reader threads read to the comparing thread, type by type. The comparing
+// thread sleeps until a type is there on both sides, a side fails, the run is stopped, or
+// there is progress worth a line: the readers wake it no more often than the progress line
+// changes.
+class SideReads {
+public:
+    explicit SideReads(size_t types) {
+        for (SideState& s : side_) {
+            s.reads.resize(types);
+            s.built.assign(types, 0);
+        }
+    }
+
+    // Reader threads.
+    void Built(int side, size_t type, const std::string& item) {
+        std::lock_guard lock(mutex_);
+        ++side_[side].built[type];
+        side_[side].lastItem = item;
+        if (Clock::now() - lastWake_ >= kProgressInterval) {
+            lastWake_ = Clock::now();
+            changed_.notify_all();
+        }
+    }
+    void Put(int side, size_t type, CatalogTypeRead read) {
+        std::lock_guard lock(mutex_);
+        side_[side].reads[type] = std::move(read);
+        changed_.notify_all();
+    }
+    void Fail(int side, const OdbcError& error, const std::string& sql) {
+        std::lock_guard lock(mutex_);
+        side_[side].failed = true;
+        side_[side].error = error;
+        side_[side].failedSql = sql;
+        changed_.notify_all();
+    }
+    // Any thread: the comparing thread looks at its stop condition again.
+    void Wake() {
+        { std::lock_guard lock(mutex_); }
+        changed_.notify_all();
+    }
+
+    // Comparing thread: waits for both reads of `type`, reporting the objects built meanwhile.
+    // Null `failed` and both reads filled when they came; `failed` names the side that failed
+    // before giving the type; neither when `stopped` said so first.
+    void Take(size_t type, const std::function<bool()>& stopped, ProgressSink& progress,
+              std::optional<CatalogTypeRead> read[2], const SideState*& failed) {
+        failed = nullptr;
+        int64_t reported = 0;
+        std::unique_lock lock(mutex_);
+        while (true) {
+            SideState* s = side_;
+            if (s[0].reads[type] && s[1].reads[type]) {
+                for (int i = 0; i < 2; ++i) {
+                    read[i] = std::move(s[i].reads[type]);
+                    s[i].reads[type].reset();
+                }
+                return;
+            }
+            // A side that failed after reading this type still gave it whole: wait for the
+            // other side, so what was read before the fault is judged whichever reader happens
+            // to be faster.
+            for (int i = 0; i < 2; ++i)
+                if (s[i].failed && !s[i].reads[type]) {
+                    failed = &s[i];
+                    return;
+                }
+            if (stopped())
+                return;
+            const int64_t built = s[0].built[type] + s[1].built[type];
+            if (built != reported) {
+                const std::string item = s[1].lastItem.empty() ? s[0].lastItem : s[1].lastItem;
+                lock.unlock();
+                progress.Advance(built - reported, item);
+                reported = built;
+                lock.lock();
+                continue;
+            }
+            changed_.wait(lock);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    SideState side_[2];
+    Clock::time_point lastWake_{};
+};
+
 struct Run {
     const DbCompareRequest& request;
     std::vector<ObjectType> types;
-    std::mutex mutex;
-    std::condition_variable changed;
-    SideState side[2];
-    QueryStopper stopper[2];
+    SideReads reads;
+    // Stops both readers: set by the user's Stop, and when the run ends for any reason.
+    CancelToken halt;
 };
 
 void ReadSideOrFail(Run& run, int side);
@@ -72,10 +143,7 @@ void ReadSide(Run& run, int side) {
             what = e.what();
         } catch (...) {
         }
-        std::lock_guard lock(run.mutex);
-        run.side[side].failed = true;
-        run.side[side].error = {kErrFail, what, "", 0};
-        run.changed.notify_all();
+        run.reads.Fail(side, {kErrFail, what, "", 0}, "");
     }
 }
 
@@ -85,37 +153,25 @@ void ReadSideOrFail(Run& run, int side) {
     place.Server = request.Server[side];
     place.Database = request.Database[side];
     place.TimeoutSeconds = request.TimeoutSeconds >= 0 ? request.TimeoutSeconds : 0;
-    auto fail = [&](const OdbcError& error, const std::string& sql) {
-        std::lock_guard lock(run.mutex);
-        run.side[side].failed = true;
-        run.side[side].error = error;
-        run.side[side].failedSql = sql;
-        run.changed.notify_all();
-    };
     ServerFacts facts;
     OdbcError error;
     std::string sql;
-    if (!BulkCatalogReader::ReadFacts(place, run.stopper[side], facts, error, sql))
-        return fail(error, sql);
+    if (!BulkCatalogReader::ReadFacts(place, run.halt, facts, error, sql))
+        return run.reads.Fail(side, error, sql);
     CatalogReadOptions options;
     options.IgnoreSysObjects = request.IgnoreSysObjects;
     options.IgnoreIndexes = request.IgnoreIndexes;
     options.CompleteTableScripts = request.CompleteTableScripts;
     options.IgnoreSystemConstraintNames = request.IgnoreSystemConstraintNames;
     size_t current = 0;
-    BulkCatalogReader reader(place, facts, options, run.stopper[side],
-                             [&](const std::string& item) {
-                                 std::lock_guard lock(run.mutex);
-                                 ++run.side[side].built[current];
-                                 run.side[side].lastItem = item;
-                             });
+    BulkCatalogReader reader(place, facts, options, run.halt, [&](const std::string& item) {
+        run.reads.Built(side, current, item);
+    });
     for (current = 0; current < run.types.size(); ++current) {
         CatalogTypeRead read;
         if (!reader.ReadType(run.types[current], read, error, sql))
-            return fail(error, sql);
-        std::lock_guard lock(run.mutex);
-        run.side[side].reads[current] = std::move(read);
-        run.changed.notify_all();
+            return run.reads.Fail(side, error, sql);
+        run.reads.Put(side, current, std::move(read));
     }
 }
 
@@ -220,6 +276,64 @@ std::string StepName(const std::string& verb, ObjectType type, const DbCompareRe
            r.Database[1];
 }
 
+// Judge's verdict, or a pair not comparable with the reason the comparison failed: one pair
+// that cannot be judged does not end the run.
+PairVerdict JudgeOrExplain(const DbCompareRequest& request, ObjectType type,
+                           const CatalogTypeRead* reads[2], const CatalogObject* pair[2],
+                           ProgressSink& progress) {
+    try {
+        return Judge(request, type, reads, pair);
+    } catch (...) {
+        std::string what = "the comparison failed";
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        PairVerdict v;
+        v.Type = type;
+        v.HasSource = pair[0] != nullptr;
+        v.HasTarget = pair[1] != nullptr;
+        if (pair[0])
+            v.Source = pair[0]->Ref;
+        if (pair[1])
+            v.Target = pair[1]->Ref;
+        v.Reason = what;
+        progress.Warn(what);
+        return v;
+    }
+}
+
+// Pairs the objects of one type read on both sides and judges every pair, in pairing order,
+// until `stopped` says so.
+void JudgeType(const DbCompareRequest& request, ObjectType type, const CatalogTypeRead* reads[2],
+               DbCompareResults& results, ProgressSink& progress,
+               const std::function<bool()>& stopped) {
+    std::vector<const CatalogObject*> objects[2];
+    std::vector<const ObjectRef*> refs[2];
+    for (int side = 0; side < 2; ++side)
+        refs[side] = Chosen(request, type, side, reads, objects[side]);
+    const std::vector<PairIndex> pairs =
+        PairObjects(refs[0], refs[1], request.Options.CaseSensitive);
+    progress.Begin(StepName("Comparing", type, request), static_cast<int64_t>(pairs.size()));
+    auto lastReport = Clock::now();
+    int64_t unreported = 0;
+    for (size_t i = 0; i < pairs.size() && !stopped(); ++i) {
+        const PairIndex& p = pairs[i];
+        const CatalogObject* pair[2] = {
+            p.Source >= 0 ? objects[0][static_cast<size_t>(p.Source)] : nullptr,
+            p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
+        results.Pairs.push_back(JudgeOrExplain(request, type, reads, pair, progress));
+        ++unreported;
+        if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {
+            progress.Advance(unreported, (pair[0] ? pair[0] : pair[1])->ListedName);
+            unreported = 0;
+            lastReport = Clock::now();
+        }
+    }
+}
+
 } // namespace
 
 // Starts a reader thread per side; however the run ends, both readers are stopped and joined.
@@ -230,8 +344,7 @@ public:
             thread_[side] = std::thread(ReadSide, std::ref(run_), side);
     }
     ~Readers() {
-        for (auto& s : run_.stopper)
-            s.Stop();
+        run_.halt.RequestCancel();
         for (auto& t : thread_)
             t.join();
     }
@@ -243,11 +356,8 @@ private:
     std::thread thread_[2];
 };
 
-DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& progress,
+DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& progress,
                                  const CancelToken& cancel) {
-    DbCompareRequest request = given;
-    if (request.TimeoutSeconds < 0)
-        request.TimeoutSeconds = Settings().Timeout;
     auto results = std::make_shared<DbCompareResults>();
     results->Started = std::time(nullptr);
     results->Kind = request.Kind;
@@ -256,15 +366,12 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
         results->ServerName[side] = request.Server[side].Name;
         results->DbName[side] = request.Database[side];
     }
-    Run run{request, request.Types, {}, {}, {}, {}};
-    if (run.types.empty())
-        run.types = {kTypeTable, kTypeProcedure, kTypeFunction,
-                     kTypeView,  kTypeTrigger,   kTypeRelationship};
-    results->Types = run.types;
-    for (auto& s : run.side) {
-        s.reads.resize(run.types.size());
-        s.built.assign(run.types.size(), 0);
-    }
+    std::vector<ObjectType> types = request.Types;
+    if (types.empty())
+        types = {kTypeTable, kTypeProcedure, kTypeFunction,
+                 kTypeView,  kTypeTrigger,   kTypeRelationship};
+    results->Types = types;
+    Run run{request, types, SideReads(types.size()), {}};
 
     RunOutcome outcome = RunOutcome::Completed;
     std::string problem;
@@ -276,102 +383,30 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& given, ProgressSink& pr
         return outcome != RunOutcome::Completed;
     };
     {
+        // Stop reaches the readers' running queries, and wakes this thread from its wait.
+        CancelCallback relay(cancel, [&run] {
+            run.halt.RequestCancel();
+            run.reads.Wake();
+        });
         Readers readers(run);
         for (size_t k = 0; k < run.types.size() && !stopped(); ++k) {
             const ObjectType type = run.types[k];
             progress.Begin(StepName("Reading", type, request), 0);
             std::optional<CatalogTypeRead> read[2];
-            {
-                int64_t reported = 0;
-                auto lastReport = Clock::now();
-                std::unique_lock lock(run.mutex);
-                SideState* s = run.side;
-                while (!(s[0].reads[k] && s[1].reads[k])) {
-                    // A side that failed after reading this type still gave it whole: wait
-                    // for the other side, so what was read before the fault is judged
-                    // whichever reader happens to be faster.
-                    const bool lost[2] = {s[0].failed && !s[0].reads[k],
-                                          s[1].failed && !s[1].reads[k]};
-                    if (lost[0] || lost[1]) {
-                        const SideState& f = lost[0] ? s[0] : s[1];
-                        // A reader cut short by Stop fails too; that is no failure of the run.
-                        if (!stopped()) {
-                            outcome = RunOutcome::Failed;
-                            problem = ConnectionFailedText(f.error.number, f.error.description,
-                                                           f.failedSql);
-                        }
-                        break;
-                    }
-                    run.changed.wait_for(lock, kPollInterval);
-                    if (cancel.cancelRequested())
-                        break;
-                    if (Clock::now() - lastReport >= kProgressInterval) {
-                        const int64_t built = s[0].built[k] + s[1].built[k];
-                        const std::string item =
-                            s[1].lastItem.empty() ? s[0].lastItem : s[1].lastItem;
-                        lock.unlock();
-                        progress.Advance(built - reported, item);
-                        reported = built;
-                        lastReport = Clock::now();
-                        lock.lock();
-                    }
-                }
-                if (s[0].reads[k] && s[1].reads[k]) {
-                    read[0] = std::move(s[0].reads[k]);
-                    read[1] = std::move(s[1].reads[k]);
-                    s[0].reads[k].reset();
-                    s[1].reads[k].reset();
-                }
+            const SideState* failed = nullptr;
+            run.reads.Take(
+                k, [&] { return cancel.cancelRequested(); }, progress, read, failed);
+            // A reader cut short by Stop fails too; that is no failure of the run.
+            if (failed && !stopped()) {
+                outcome = RunOutcome::Failed;
+                problem = ConnectionFailedText(failed->error.number, failed->error.description,
+                                               failed->failedSql);
             }
             if (stopped() || !read[0] || !read[1])
                 break;
 
             const CatalogTypeRead* reads[2] = {&*read[0], &*read[1]};
-            std::vector<const CatalogObject*> objects[2];
-            std::vector<const ObjectRef*> refs[2];
-            for (int side = 0; side < 2; ++side)
-                refs[side] = Chosen(request, type, side, reads, objects[side]);
-            const std::vector<PairIndex> pairs =
-                PairObjects(refs[0], refs[1], request.Options.CaseSensitive);
-            progress.Begin(StepName("Comparing", type, request),
-                           static_cast<int64_t>(pairs.size()));
-            auto lastReport = Clock::now();
-            int64_t unreported = 0;
-            for (size_t i = 0; i < pairs.size() && !stopped(); ++i) {
-                const PairIndex& p = pairs[i];
-                const CatalogObject* pair[2] = {
-                    p.Source >= 0 ? objects[0][static_cast<size_t>(p.Source)] : nullptr,
-                    p.Target >= 0 ? objects[1][static_cast<size_t>(p.Target)] : nullptr};
-                try {
-                    results->Pairs.push_back(Judge(request, type, reads, pair));
-                } catch (...) {
-                    // A pair the comparison could not judge is not comparable; the run goes on.
-                    std::string what = "the comparison failed";
-                    try {
-                        throw;
-                    } catch (const std::exception& e) {
-                        what = e.what();
-                    } catch (...) {
-                    }
-                    PairVerdict v;
-                    v.Type = type;
-                    v.HasSource = pair[0] != nullptr;
-                    v.HasTarget = pair[1] != nullptr;
-                    if (pair[0])
-                        v.Source = pair[0]->Ref;
-                    if (pair[1])
-                        v.Target = pair[1]->Ref;
-                    v.Reason = what;
-                    results->Pairs.push_back(std::move(v));
-                    progress.Warn(what);
-                }
-                ++unreported;
-                if (i + 1 == pairs.size() || Clock::now() - lastReport >= kProgressInterval) {
-                    progress.Advance(unreported, (pair[0] ? pair[0] : pair[1])->ListedName);
-                    unreported = 0;
-                    lastReport = Clock::now();
-                }
-            }
+            JudgeType(request, type, reads, *results, progress, stopped);
         }
     }
     stopped();

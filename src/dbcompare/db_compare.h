@@ -39,23 +39,18 @@ struct DbCompareRequest {
     // compared nor listed.
     ObjectFilter Filter;
     CompareOptions Options;
-    // Whether constraints are analysed and complete table scripts are wanted are read from the
-    // settings by the caller, once, before the workers start.
+    // How the catalogs are read (see CatalogReadOptions); ApplyCurrentSettings puts the
+    // settings' choice here before the workers start.
     bool CompleteTableScripts = false;
     bool IgnoreSystemConstraintNames = false;
     bool IgnoreIndexes = false;
     bool IgnoreSysObjects = true;
-    // How long one query may wait for the server, in seconds (0 without limit); -1 takes the
-    // Timeout setting when the run starts.
-    int32_t TimeoutSeconds = -1;
+    // How long one query may wait for the server, in seconds (0 or less: without limit); the
+    // Timeout setting's default until ApplyCurrentSettings puts the setting itself.
+    int32_t TimeoutSeconds = 30;
     // The structure-comparison ignored-column list of a table; may be empty.
     IgnoredColumnsLookup IgnoredColumns;
 };
-
-// Fills the fields that come from the settings (the comparison options, complete table
-// scripts, ignored indexes and system objects, the timeout, the ignored-column lists of
-// structure comparisons). Call it on the thread that owns the settings, before the run.
-void ApplyCurrentSettings(DbCompareRequest& request);
 
 // What a stopped run says.
 constexpr const char* kStoppedByUser = "Stopped by the user.";

@@ -84,9 +84,10 @@ DbCompareResultsPtr OnePairResults(const ReplayPlan& plan, const std::string (&l
 
 DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[2],
                                  const CompareOptions& options, std::string& error) {
-    // The catalog's messages would otherwise open message boxes; they become the reason.
+    // The catalog's messages on this thread would otherwise open message boxes; they become
+    // the reason. Other threads keep their prompter.
     MemoryPrompter quiet;
-    PrompterScope scope(quiet);
+    ThreadPrompterScope scope(quiet);
     auto reason = [&](const std::string& text) {
         error = text;
         if (!quiet.messages.empty())

@@ -1,13 +1,47 @@
 #include "dbcompare/stored_server.h"
 
+#include "core/settings.h"
+#include "dbcompare/worker_query.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
-#include "util/memory_prompter.h"
 #include "util/text.h"
 
 namespace orv {
 
 namespace {
+
+// The entry's version from the registry, else asked of the server (and kept for next time).
+// A failure comes back as the driver's words: no message box, and neither the process-wide
+// prompter nor the quiet flag is touched, so another thread's messages are never swallowed.
+bool LearnVersion(ServerEntry& entry, std::string& failure) {
+    if (!entry.Version.empty())
+        return true;
+    const bool stored = entry.EntryNumber > 0; // entry 0 is not stored
+    if (stored)
+        entry.Version = GetStoredServerString(entry, "Version");
+    if (!entry.Version.empty())
+        return true;
+    // Resolving comes before a run has a Stop; the command timeout bounds the wait.
+    const CancelToken unstoppable;
+    WorkerQuery query(unstoppable);
+    OdbcError error;
+    std::string version;
+    if (query.Open({entry, "master", Settings().Timeout}, kServerVersionQuery, error)) {
+        Row row;
+        while (query.Next(row, error))
+            if (version.empty() && !row.empty())
+                version = Trim(row[0].Text());
+    }
+    query.Close();
+    if (version.empty()) {
+        failure = error.description;
+        return false;
+    }
+    entry.Version = version;
+    if (stored)
+        SetStoredServerString(entry, "Version", version);
+    return true;
+}
 
 bool Resolve(const std::string& name, const std::string& login, const std::string& password,
              const char* notStoredHint, ServerEntry& entry, std::string& error) {
@@ -29,16 +63,8 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
         entry.LoginName = login;
         entry.Pwd = password;
     }
-    // A refused login would otherwise show its message box; the caller reports it its own way.
-    MemoryPrompter quiet;
-    PrompterScope scope(quiet);
-    CheckSQLServerVersion(entry);
-    if (entry.Version.empty()) {
-        // Try once more, keeping the failure's message for our own line.
-        RecordsetPtr rs;
-        int32_t number = 0;
-        std::string description;
-        ExecAdoCmd(entry, kAdCmdText, "", rs, "master", number, description);
+    std::string description;
+    if (!LearnVersion(entry, description)) {
         error = "cannot connect to server '" + name + "'" +
                 (description.empty() ? std::string(".") : ": " + description);
         return false;

@@ -26,6 +26,13 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
     failed_ = false;
     pos_ = 0;
     block_.clear();
+    // Runs Cancel at once when the token is already set: then not even a login is made.
+    watch_.emplace(token_, [this] { Cancel(); });
+    if (cancelled_) {
+        error = CancelledError();
+        watch_.reset();
+        return false;
+    }
     WriteLogLine("Conn. string: " + LoggedConnectionText(place.Server, place.Database, true));
     OdbcConnectionPtr connection = AcquireConnection(place.Server, place.Database, false, error);
     if (!connection) {
@@ -109,6 +116,8 @@ void WorkerQuery::Cancel() {
 }
 
 void WorkerQuery::Close() {
+    // First: once unlisted no Cancel can come from the token while the handles go.
+    watch_.reset();
     std::unique_ptr<OdbcStatement> statement;
     OdbcConnectionPtr connection;
     {
@@ -121,26 +130,6 @@ void WorkerQuery::Close() {
     ReleaseConnection(std::move(connection), done_ && !failed_ && !cancelled_);
     block_.clear();
     pos_ = 0;
-}
-
-void QueryStopper::Attach(WorkerQuery* query) {
-    std::lock_guard lock(mutex_);
-    active_ = query;
-    if (stopped_ && query)
-        query->Cancel();
-}
-
-void QueryStopper::Detach(WorkerQuery* query) {
-    std::lock_guard lock(mutex_);
-    if (active_ == query)
-        active_ = nullptr;
-}
-
-void QueryStopper::Stop() {
-    std::lock_guard lock(mutex_);
-    stopped_ = true;
-    if (active_)
-        active_->Cancel();
 }
 
 } // namespace orv

@@ -1,6 +1,7 @@
 // A catalog query that a worker thread runs: its rows streamed forward only, every failure
-// returned as a value (no message box, no process-wide quiet flag), and a Cancel that another
-// thread may call to cut a running command short, as the Stop button needs.
+// returned as a value (no message box, no process-wide quiet flag), and stopped by the run's
+// token: while a command runs the query is registered with it, so Stop cuts the command short
+// on the server instead of waiting for it to end.
 #pragma once
 
 #include "servers/odbc_connection.h"
@@ -8,11 +9,13 @@
 #include "servers/odbc_statement.h"
 #include "servers/recordset.h"
 #include "servers/server_entry.h"
+#include "util/progress.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,13 +32,15 @@ using Row = std::vector<FieldValue>;
 
 class WorkerQuery {
 public:
-    WorkerQuery() = default;
+    // `cancel` must outlive the query.
+    explicit WorkerQuery(const CancelToken& cancel) : token_(cancel) {}
     ~WorkerQuery();
     WorkerQuery(const WorkerQuery&) = delete;
     WorkerQuery& operator=(const WorkerQuery&) = delete;
 
     // Logs in (or takes an idle connection) and runs `sql` in the place's database. False with
-    // `error` filled when the login or the command failed or was cancelled.
+    // `error` filled when the login or the command failed or was cancelled (the token was set
+    // before or while it ran).
     bool Open(const QueryPlace& place, const std::string& sql, OdbcError& error);
     const std::vector<FieldInfo>& Fields() const { return fields_; }
     // The column's index (any letter case), -1 when the result has no such column.
@@ -44,13 +49,17 @@ public:
     // part-way or was cancelled (error filled): rows seen so far are never the whole result then.
     bool Next(Row& row, OdbcError& error);
     // Any thread: stops the command as soon as the server hears of it; the reading thread's
-    // Open or Next then fails.
+    // Open or Next then fails. The token does this by itself; this is for a reader that stops
+    // one query of its own accord (the other side of a merge that failed).
     void Cancel();
     bool Cancelled() const { return cancelled_.load(); }
     // Gives the connection back, for reuse only when every row was read without a failure.
     void Close();
 
 private:
+    const CancelToken& token_;
+    // Registered from Open to Close: the token then cancels the running command.
+    std::optional<CancelCallback> watch_;
     std::mutex mutex_; // guards the statement's life against a concurrent Cancel
     OdbcConnectionPtr connection_;
     std::unique_ptr<OdbcStatement> statement_;
@@ -60,22 +69,6 @@ private:
     bool done_ = false;
     bool failed_ = false;
     std::atomic<bool> cancelled_{false};
-};
-
-// Links the query a reader is running with whoever may stop it: Stop cancels the attached
-// query and every query attached after it.
-class QueryStopper {
-public:
-    // Cancels the query at once when Stop has already been called.
-    void Attach(WorkerQuery* query);
-    void Detach(WorkerQuery* query);
-    void Stop();
-    bool Stopped() const { return stopped_.load(); }
-
-private:
-    std::mutex mutex_;
-    WorkerQuery* active_ = nullptr;
-    std::atomic<bool> stopped_{false};
 };
 
 } // namespace orv

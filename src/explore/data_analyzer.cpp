@@ -13,25 +13,19 @@ namespace {
 // One query run to its end on the worker's connection, each row handed to `onRow`.
 class Runner {
 public:
-    Runner(const QueryPlace& place, QueryStopper& stopper, AnalysisResults& results)
-        : place_(place), stopper_(stopper), results_(results) {}
+    Runner(const QueryPlace& place, const CancelToken& cancel, AnalysisResults& results)
+        : place_(place), cancel_(cancel), results_(results) {}
 
     template <typename OnRow> bool Run(const std::string& sql, OnRow onRow) {
         results_.Sent.push_back(sql);
-        WorkerQuery query;
-        stopper_.Attach(&query);
-        struct Detach {
-            QueryStopper& stopper;
-            WorkerQuery* query;
-            ~Detach() { stopper.Detach(query); }
-        } detach{stopper_, &query};
+        WorkerQuery query(cancel_);
         OdbcError error;
         bool ok = query.Open(place_, sql, error);
         Row row;
         while (ok && query.Next(row, error))
             onRow(query, row);
         ok = ok && error.number == 0;
-        if (!ok && stopper_.Stopped()) {
+        if (!ok && cancel_.cancelRequested()) {
             // Cut short by Stop: no failure of the server.
             results_.Outcome = RunOutcome::Cancelled;
         } else if (!ok) {
@@ -44,7 +38,7 @@ public:
 
 private:
     const QueryPlace& place_;
-    QueryStopper& stopper_;
+    const CancelToken& cancel_;
     AnalysisResults& results_;
 };
 
@@ -99,18 +93,16 @@ struct CatalogColumn {
 } // namespace
 
 AnalysisResultsPtr AnalyzeTableData(const AnalysisRequest& request, ProgressSink& progress,
-                                    const CancelToken& cancel, QueryStopper* given) {
+                                    const CancelToken& cancel) {
     auto results = std::make_shared<AnalysisResults>();
     results->Started = std::time(nullptr);
     results->Server = request.Place.Server.Name;
     results->Database = request.Place.Database;
     results->Table = request.TableName;
-    QueryStopper own;
-    QueryStopper& stopper = given ? *given : own;
-    Runner runner(request.Place, stopper, *results);
+    Runner runner(request.Place, cancel, *results);
     const bool later = VersionMajorOf(request.Place.Server.Version) >= 9;
     auto stopped = [&] {
-        if (!cancel.cancelRequested() && !stopper.Stopped())
+        if (!cancel.cancelRequested())
             return false;
         if (results->Outcome != RunOutcome::Failed)
             results->Outcome = RunOutcome::Cancelled;

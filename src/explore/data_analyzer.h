@@ -65,10 +65,10 @@ struct AnalysisResults {
 
 using AnalysisResultsPtr = std::shared_ptr<const AnalysisResults>;
 
-// Runs the analysis. Stop: `cancel` is read between queries; `stopper`, when given, also cuts
-// a running query short. A table that does not exist fails with "Table ... does not exist."; a
-// server that cannot be reached fails with the connection message of the command layer.
+// Runs the analysis. Setting `cancel` stops it between queries and cuts a running query short.
+// A table that does not exist fails with "Table ... does not exist."; a server that cannot be
+// reached fails with the connection message of the command layer.
 AnalysisResultsPtr AnalyzeTableData(const AnalysisRequest& request, ProgressSink& progress,
-                                    const CancelToken& cancel, QueryStopper* stopper = nullptr);
+                                    const CancelToken& cancel);
 
 } // namespace orv

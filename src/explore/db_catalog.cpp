@@ -4,11 +4,6 @@
 #include "explore/module_references.h"
 #include "util/text.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <thread>
-
 namespace orv {
 
 const CatalogTypeRead* DbCatalog::Find(ObjectType type) const {
@@ -22,43 +17,6 @@ const std::vector<ObjectType>& SearchableTypes() {
     return types;
 }
 
-namespace {
-
-// Turns a CancelToken into a stop of the running query: the token is only polled, so a thread
-// looks at it while the reader waits on the server.
-class CancelWatch {
-public:
-    CancelWatch(const CancelToken& cancel, QueryStopper& stopper)
-        : thread_([this, &cancel, &stopper] {
-              std::unique_lock lock(mutex_);
-              while (!done_) {
-                  if (cancel.cancelRequested()) {
-                      stopper.Stop();
-                      return;
-                  }
-                  wake_.wait_for(lock, std::chrono::milliseconds(20));
-              }
-          }) {}
-    ~CancelWatch() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    CancelWatch(const CancelWatch&) = delete;
-    CancelWatch& operator=(const CancelWatch&) = delete;
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    std::thread thread_;
-};
-
-} // namespace
-
 CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>& types,
                           const CatalogReadOptions& options, DbCatalogPtr base,
                           ProgressSink& progress, const CancelToken& cancel) {
@@ -66,8 +24,6 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
     auto catalog = base ? std::make_shared<DbCatalog>(*base) : std::make_shared<DbCatalog>();
     catalog->Server = place.Server.Name;
     catalog->Database = place.Database;
-    QueryStopper stopper;
-    CancelWatch watch(cancel, stopper);
     auto stopped = [&] {
         result.Outcome = RunOutcome::Cancelled;
         result.Problem = kStoppedByUser;
@@ -77,7 +33,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
     std::string sql;
     if (!base) {
         progress.Begin("Connecting to " + place.Database, 0);
-        if (!BulkCatalogReader::ReadFacts(place, stopper, catalog->Facts, error, sql)) {
+        if (!BulkCatalogReader::ReadFacts(place, cancel, catalog->Facts, error, sql)) {
             if (cancel.cancelRequested())
                 return stopped();
             result.Outcome = RunOutcome::Failed;
@@ -87,7 +43,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
             return result;
         }
     }
-    BulkCatalogReader reader(place, catalog->Facts, options, stopper,
+    BulkCatalogReader reader(place, catalog->Facts, options, cancel,
                              [&progress](const std::string& item) { progress.Advance(1, item); });
     for (ObjectType type : types) {
         if (catalog->Has(type))
@@ -98,7 +54,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
             "Reading " + ToLowerAscii(GetObjectTypeName(type, false)) + " of " + place.Database, 0);
         CatalogTypeRead read;
         if (!reader.ReadType(type, read, error, sql)) {
-            if (cancel.cancelRequested() || stopper.Stopped())
+            if (cancel.cancelRequested())
                 return stopped();
             result.Outcome = RunOutcome::Failed;
             result.Problem = error.description;

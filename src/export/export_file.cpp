@@ -106,4 +106,24 @@ bool WriteExportFile(const std::string& path, std::string_view bytes, std::strin
     return file.Commit(error);
 }
 
+bool StreamExportFile(const std::string& path,
+                      const std::function<bool(const ExportWriter&)>& produce,
+                      const std::string& produceProblem, std::string& error) {
+    ExportFile file;
+    if (!file.Open(path, error))
+        return false;
+    bool fileFailed = false;
+    const bool produced = produce([&](std::string_view piece) {
+        fileFailed = !file.Write(piece);
+        return !fileFailed;
+    });
+    if (produced || fileFailed)
+        return file.Commit(error); // a failed file says why itself, and is not put in place
+    file.Discard();
+    error =
+        "Cannot write the file " + path + ": " +
+        (produceProblem.empty() ? std::string("its content could not be made.") : produceProblem);
+    return false;
+}
+
 } // namespace orv

@@ -6,6 +6,7 @@
 
 #include "util/atomic_file.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,14 @@ private:
 
 // Open, Write and Commit in one.
 bool WriteExportFile(const std::string& path, std::string_view bytes, std::string& error);
+
+// Hands `produce` the writer of a file opened at `path` and commits what it wrote: a file
+// written in pieces, never held whole. False with a message when the file failed, or when
+// `produce` returned false (its `produceProblem`, read then, is the message); the target is
+// then untouched.
+using ExportWriter = std::function<bool(std::string_view)>;
+bool StreamExportFile(const std::string& path,
+                      const std::function<bool(const ExportWriter&)>& produce,
+                      const std::string& produceProblem, std::string& error);
 
 } // namespace orv

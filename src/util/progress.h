@@ -5,19 +5,63 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace orv {
 
-// Set from any thread (the Stop button, a signal handler); read by the worker between steps.
+class CancelCallback;
+
+// The one way to stop a run. Set from any thread (the Stop button, a thread woken by Ctrl-C);
+// read by the worker between steps. What waits on something that cannot read the flag (a query
+// the server is still running) registers a CancelCallback, which RequestCancel runs at once.
 class CancelToken {
 public:
-    void RequestCancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
-    bool cancelRequested() const noexcept { return cancelled_.load(std::memory_order_relaxed); }
+    CancelToken() = default;
+    CancelToken(const CancelToken&) = delete;
+    CancelToken& operator=(const CancelToken&) = delete;
+
+    // Marks the token and runs every registered callback, on the calling thread, before it
+    // returns; later calls do nothing. Not for a signal handler: the callbacks take locks.
+    void RequestCancel() noexcept;
+    bool cancelRequested() const noexcept { return cancelled_.load(std::memory_order_acquire); }
 
 private:
+    friend class CancelCallback;
+    // Lists the callback; false (not listed) when the token is already set.
+    bool Add(CancelCallback* callback) const;
+    // Unlists the callback; when RequestCancel is running it on another thread, waits for it.
+    void Remove(CancelCallback* callback) const;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable finished_;
+    mutable std::vector<CancelCallback*> callbacks_;
+    mutable const CancelCallback* running_ = nullptr;
+    mutable std::thread::id runner_;
     std::atomic<bool> cancelled_{false};
+};
+
+// Runs `onCancel` once when the token is set: at once (on this thread) when it already is,
+// else on the thread that sets it. After the destructor returns the callback neither runs nor
+// is running, so it may use whatever it refers to until then.
+class CancelCallback {
+public:
+    CancelCallback(const CancelToken& token, std::function<void()> onCancel);
+    ~CancelCallback();
+    CancelCallback(const CancelCallback&) = delete;
+    CancelCallback& operator=(const CancelCallback&) = delete;
+
+private:
+    friend class CancelToken;
+    void Run() noexcept;
+
+    const CancelToken& token_;
+    std::function<void()> onCancel_;
 };
 
 // How a run ended. A cancelled run is not an error: it has results, only not all of them.

@@ -4,6 +4,7 @@ namespace orv {
 
 namespace {
 Prompter* gInstalled = nullptr;
+thread_local Prompter* tThreadPrompter = nullptr;
 
 MemoryPrompter& BuiltIn() {
     static MemoryPrompter prompter;
@@ -12,11 +13,25 @@ MemoryPrompter& BuiltIn() {
 } // namespace
 
 Prompter& CurrentPrompter() {
+    if (tThreadPrompter)
+        return *tThreadPrompter;
     return gInstalled ? *gInstalled : BuiltIn();
 }
 
 void SetCurrentPrompter(Prompter* prompter) {
     gInstalled = prompter;
+}
+
+Prompter* InstalledPrompter() {
+    return gInstalled;
+}
+
+ThreadPrompterScope::ThreadPrompterScope(Prompter& p) : previous_(tThreadPrompter) {
+    tThreadPrompter = &p;
+}
+
+ThreadPrompterScope::~ThreadPrompterScope() {
+    tThreadPrompter = previous_;
 }
 
 HourglassPointer::HourglassPointer() : saved_(CurrentPrompter().MousePointer()) {

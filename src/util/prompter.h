@@ -53,13 +53,31 @@ Prompter& CurrentPrompter();
 // Installs another prompter (not owned); nullptr returns to the built-in memory prompter.
 void SetCurrentPrompter(Prompter* prompter);
 
+// The prompter SetCurrentPrompter installed (null for the built-in one), whatever a
+// ThreadPrompterScope of the calling thread says.
+Prompter* InstalledPrompter();
+
 // Installs a prompter for one command and puts the previous one back however it ends.
 class PrompterScope {
 public:
-    explicit PrompterScope(Prompter& p) : previous_(&CurrentPrompter()) { SetCurrentPrompter(&p); }
+    explicit PrompterScope(Prompter& p) : previous_(InstalledPrompter()) { SetCurrentPrompter(&p); }
     ~PrompterScope() { SetCurrentPrompter(previous_); }
     PrompterScope(const PrompterScope&) = delete;
     PrompterScope& operator=(const PrompterScope&) = delete;
+
+private:
+    Prompter* previous_;
+};
+
+// Sends the calling thread's messages to `p` for the life of the scope; every other thread
+// keeps the installed prompter. How work that calls code which shows messages gets them back
+// as values without swapping the process-wide prompter under another thread's feet.
+class ThreadPrompterScope {
+public:
+    explicit ThreadPrompterScope(Prompter& p);
+    ~ThreadPrompterScope();
+    ThreadPrompterScope(const ThreadPrompterScope&) = delete;
+    ThreadPrompterScope& operator=(const ThreadPrompterScope&) = delete;
 
 private:
     Prompter* previous_;

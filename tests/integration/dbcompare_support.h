@@ -6,6 +6,7 @@
 #include "catalog/object_text.h"
 #include "dbcompare/bulk_catalog.h"
 #include "dbcompare/db_compare.h"
+#include "dbcompare/run_settings.h"
 #include "util/memory_list_control.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"
@@ -57,14 +58,14 @@ inline std::vector<PanelObject> PanelObjects(ServerEntry server, const std::stri
 inline CatalogTypeRead BulkObjects(const ServerEntry& server, const std::string& db,
                                    ObjectType type, const CatalogReadOptions& options) {
     QueryPlace place{server, db, 30};
-    QueryStopper stopper;
+    const CancelToken cancel;
     ServerFacts facts;
     OdbcError error;
     std::string sql;
     CatalogTypeRead read;
-    EXPECT_TRUE(BulkCatalogReader::ReadFacts(place, stopper, facts, error, sql))
+    EXPECT_TRUE(BulkCatalogReader::ReadFacts(place, cancel, facts, error, sql))
         << error.description;
-    BulkCatalogReader reader(place, facts, options, stopper);
+    BulkCatalogReader reader(place, facts, options, cancel);
     EXPECT_TRUE(reader.ReadType(type, read, error, sql)) << error.description << "\n" << sql;
     return read;
 }

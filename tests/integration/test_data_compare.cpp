@@ -5,6 +5,8 @@
 // part-way and the Stop button.
 #include "catalog/ignored_columns.h"
 #include "data_compare_support.h"
+#include "dbcompare/data_key_choice.h"
+#include "dbcompare/data_key_store.h"
 #include "dbcompare/data_sync_script.h"
 
 #include <cstdlib>
@@ -224,8 +226,9 @@ TEST(DataCompare, APickedKeyFindsConflictsAndIsRememberedPerPair) {
     // The pick dialog's view of the pair, and the pick remembered in the INI file.
     KeyChoice choice;
     std::string error;
+    const CancelToken cancel;
     const DataTablePair plain{{"dbo", "dbo"}, {"Picked", "Picked"}, {}};
-    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, {}, choice, error)) << error;
+    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, {}, cancel, choice, error)) << error;
     EXPECT_EQ(choice.Origin, KeyOrigin::None);
     EXPECT_EQ(choice.Problem, "no key");
     EXPECT_EQ(choice.Candidates, (std::vector<std::string>{"Code", "V"}));
@@ -246,7 +249,8 @@ TEST(DataCompare, APickedKeyFindsConflictsAndIsRememberedPerPair) {
         return LoadPickedKey(s, t);
     };
     EXPECT_EQ(Summary(*RunData(request))["dbo.Picked"], "different 3/1/1/0/0/1");
-    ASSERT_TRUE(ReadKeyChoice(request.Place, plain, {}, LoadPickedKey(src, tgt), choice, error));
+    ASSERT_TRUE(
+        ReadKeyChoice(request.Place, plain, {}, LoadPickedKey(src, tgt), cancel, choice, error));
     EXPECT_EQ(choice.Origin, KeyOrigin::Picked);
     // Forgetting it makes the pair not comparable again.
     ASSERT_TRUE(StorePickedKey(src, tgt, {}));
@@ -280,6 +284,8 @@ TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     EXPECT_EQ(setup.find("Msg "), std::string::npos) << setup;
 
     DataCompareRequest request = f.Request(DataCompareMode::Hash);
+    // One time in both headers: two runs a second apart must still make the same script.
+    request.Sync.MadeAt = "2024-01-31 10:20:30";
     std::string script, error;
     NullProgressSink sink;
     CancelToken cancel;
@@ -302,7 +308,7 @@ TEST(DataCompare, TheSynchronisationScriptMakesTheTargetEqual) {
     std::vector<size_t> all;
     for (size_t i = 0; i < before->Tables.size(); ++i)
         all.push_back(i);
-    EXPECT_EQ(SyncScriptFromResults(*before, all), script);
+    EXPECT_EQ(SyncScriptFromResults(*before, all, request.Sync), script);
 
     const std::string output = tsql("sync", "USE DcTarget\ngo\n" + script);
     EXPECT_EQ(output.find("Msg "), std::string::npos) << output;

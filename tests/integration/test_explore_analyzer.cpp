@@ -178,19 +178,15 @@ INSTANTIATE_TEST_SUITE_P(Versions, Analyzer,
 // Counts columns and presses Stop after the first one.
 class StopAfterFirst : public ProgressSink {
 public:
-    StopAfterFirst(CancelToken& c, QueryStopper& s) : cancel_(c), stopper_(s) {}
+    explicit StopAfterFirst(CancelToken& c) : cancel_(c) {}
     void Begin(const std::string&, int64_t total) override { total_ = total; }
-    void Advance(int64_t, const std::string&) override {
-        cancel_.RequestCancel();
-        stopper_.Stop();
-    }
+    void Advance(int64_t, const std::string&) override { cancel_.RequestCancel(); }
     void Note(const std::string&) override {}
     void Warn(const std::string&) override {}
     int64_t total_ = 0;
 
 private:
     CancelToken& cancel_;
-    QueryStopper& stopper_;
 };
 
 TEST(AnalyzerStop, StopBetweenColumnsAndInsideAStalledQuery) {
@@ -211,10 +207,9 @@ TEST(AnalyzerStop, StopBetweenColumnsAndInsideAStalledQuery) {
     request.TableName = "Empty";
     {
         CancelToken cancel;
-        QueryStopper stopper;
-        StopAfterFirst sink(cancel, stopper);
+        StopAfterFirst sink(cancel);
         request.TableName = "Or]ders'; --";
-        const AnalysisResultsPtr r = AnalyzeTableData(request, sink, cancel, &stopper);
+        const AnalysisResultsPtr r = AnalyzeTableData(request, sink, cancel);
         EXPECT_EQ(r->Outcome, RunOutcome::Cancelled);
         EXPECT_EQ(r->Columns.size(), 1u);
         EXPECT_EQ(sink.total_, 6);
@@ -225,13 +220,11 @@ TEST(AnalyzerStop, StopBetweenColumnsAndInsideAStalledQuery) {
     ASSERT_TRUE(stalling.Start(error)) << error;
     request.Place.Server.Name = stalling.ServerName();
     CancelToken cancel;
-    QueryStopper stopper;
     NullProgressSink progress;
-    auto running = std::async(
-        std::launch::async, [&] { return AnalyzeTableData(request, progress, cancel, &stopper); });
+    auto running =
+        std::async(std::launch::async, [&] { return AnalyzeTableData(request, progress, cancel); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     cancel.RequestCancel();
-    stopper.Stop();
     ASSERT_EQ(running.wait_for(std::chrono::seconds(5)), std::future_status::ready)
         << "Stop did not end the analysis";
     const AnalysisResultsPtr r = running.get();

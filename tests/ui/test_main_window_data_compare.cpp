@@ -7,6 +7,7 @@
 #include "core/saved_comparison.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
+#include "dbcompare/data_key_store.h"
 #include "save_settings_scope.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"

@@ -243,7 +243,7 @@ TEST_F(MainWindowTools, StopKeepsTheColumnsDoneAndClosingWaitsForTheRun) {
     a.show();
     // An engine that gives one column, then waits for Stop.
     a.Start(AnalysisRequest{}, "T",
-            [](const AnalysisRequest&, ProgressSink& p, const CancelToken& cancel, QueryStopper*) {
+            [](const AnalysisRequest&, ProgressSink& p, const CancelToken& cancel) {
                 auto r = std::make_shared<AnalysisResults>();
                 p.Begin("Analyzing T", 3);
                 ColumnProfile c;

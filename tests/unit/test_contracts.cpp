@@ -1,7 +1,10 @@
 #include "util/memory_list_control.h"
+#include "util/memory_prompter.h"
 #include "util/memory_text_view.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace orv {
 namespace {
@@ -88,6 +91,30 @@ TEST(MemoryListControl, ClearRemovesRowsAndMarksButKeepsTheTag) {
     EXPECT_EQ(list.CurrentText(), "");
     EXPECT_EQ(list.SelCount(), 0);
     EXPECT_EQ(list.Tag(), "OFF");
+}
+
+TEST(ThreadPrompterScope, TakesOnlyTheCallingThreadsMessagesAndLeavesTheInstalledPrompter) {
+    MemoryPrompter installed;
+    PrompterScope process(installed);
+    MemoryPrompter mine;
+    {
+        ThreadPrompterScope scope(mine);
+        CurrentPrompter().MessageBox(MsgIcon::Warning, "T", "from this thread");
+        std::thread([] {
+            CurrentPrompter().MessageBox(MsgIcon::Information, "T", "from another thread");
+        }).join();
+        {
+            // A command's own scope inside still restores what was installed, not this thread's.
+            MemoryPrompter inner;
+            PrompterScope nested(inner);
+        }
+        EXPECT_EQ(&CurrentPrompter(), &mine);
+    }
+    ASSERT_EQ(mine.messages.size(), 1u);
+    EXPECT_EQ(mine.messages[0].text, "from this thread");
+    ASSERT_EQ(installed.messages.size(), 1u);
+    EXPECT_EQ(installed.messages[0].text, "from another thread");
+    EXPECT_EQ(&CurrentPrompter(), &installed);
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace orv {
 namespace {
@@ -102,6 +104,67 @@ TEST(DataScript, StatementsComeInOrderInOneTransaction) {
     plain.Row(pair, row);
     plain.EndPair(pair);
     EXPECT_EQ(plain.Script().find("IDENTITY_INSERT"), std::string::npos);
+}
+
+// Two tables with thousands of rows of every kind, the second one cut short: far more than a
+// spooling writer keeps in memory.
+void FeedManyRows(DataRowSink& sink) {
+    for (int table = 0; table < 2; ++table) {
+        DataTableResult pair = IdentPair();
+        pair.Name[1] = table == 0 ? "Ma]in" : "Second";
+        pair.Incomplete = table == 1;
+        sink.BeginPair(pair);
+        for (int id = 0; id < 10000; ++id) {
+            const RowStatus status = static_cast<RowStatus>(id % 4);
+            DataRowDiff row = Row(status, id, FieldValue::Int(id * 7),
+                                  FieldValue::Str("name " + std::to_string(id) + "'s"),
+                                  status == RowStatus::Different);
+            row.Copies = {id % 3, 1};
+            sink.Row(pair, row);
+        }
+        sink.EndPair(pair);
+    }
+}
+
+TEST(DataScript, SpooledScriptAndRowsAreByteForByteTheInMemoryOnes) {
+    DataCompareResults run;
+    run.DbName[0] = "Src";
+    run.DbName[1] = "Tgt";
+    run.TargetVersionMajor = 10;
+    SyncScriptOptions options;
+    options.MadeAt = "2024-01-31 10:20:30";
+    SyncScriptWriter memory;
+    SyncScriptWriter spooled(true);
+    FeedManyRows(memory);
+    FeedManyRows(spooled);
+    const std::string whole = memory.Script(run, options);
+    ASSERT_GT(whole.size(), 500000u);
+    std::string streamed;
+    size_t largest = 0;
+    ASSERT_TRUE(spooled.WriteScript(
+        [&](std::string_view piece) {
+            largest = std::max(largest, piece.size());
+            streamed.append(piece);
+            return true;
+        },
+        run, options))
+        << spooled.SpoolProblem();
+    EXPECT_TRUE(streamed == whole) << "the spooled script differs from the one built in memory";
+    EXPECT_EQ(spooled.Script(run, options), whole);
+    EXPECT_LE(largest, 128u * 1024u) << "the script was handed over in one piece";
+    EXPECT_EQ(spooled.Statements(), memory.Statements());
+
+    DataRowsCsvWriter rowsInMemory;
+    DataRowsCsvWriter rowsSpooled(true);
+    FeedManyRows(rowsInMemory);
+    FeedManyRows(rowsSpooled);
+    std::string rows;
+    ASSERT_TRUE(rowsSpooled.WriteTo([&](std::string_view piece) {
+        rows.append(piece);
+        return true;
+    }));
+    EXPECT_GT(rows.size(), 200000u);
+    EXPECT_TRUE(rows == rowsInMemory.Text());
 }
 
 TEST(DataReport, CsvKeepsNullApartFromEmptyAndUsesTheStatusWords) {

@@ -5,6 +5,7 @@
 #include "export/export_file.h"
 #include "export/html.h"
 #include "export/printable_text.h"
+#include "export/spool_text.h"
 
 #include <gtest/gtest.h>
 
@@ -263,6 +264,105 @@ TEST_F(ExportFileTest, AFailedWriteLeavesTheOldFile) {
     EXPECT_EQ(error, "Cannot write the file " + path + ": File too large.");
     EXPECT_EQ(Read(path), "old");
     EXPECT_EQ(Entries(), std::vector<std::string>{"report.txt"});
+}
+
+} // namespace
+} // namespace orv
+
+namespace orv {
+namespace {
+
+// Text that outgrows the memory tail many times over, in pieces of every size.
+std::string Pieces(SpoolText& spool) {
+    std::string whole;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string piece = "piece " + std::to_string(i) + std::string(i % 97, 'x') + "\r\n";
+        spool += piece;
+        whole += piece;
+    }
+    return whole;
+}
+
+TEST(SpoolText, GivesBackExactlyWhatWasAppendedAcrossTheTemporaryFile) {
+    SpoolFile file;
+    SpoolText a(file, 1000);
+    SpoolText b(file, 1000); // two spools interleaved in one file keep their own text
+    SpoolText empty(file, 1000);
+    std::string expectB;
+    for (int i = 0; i < 50; ++i) {
+        const std::string piece = "b" + std::to_string(i) + std::string(200, 'y');
+        b += piece;
+        expectB += piece;
+    }
+    const std::string expectA = Pieces(a);
+    EXPECT_EQ(a.Size(), expectA.size());
+    size_t calls = 0;
+    std::string readBack;
+    ASSERT_TRUE(a.WriteTo([&](std::string_view piece) {
+        ++calls;
+        EXPECT_LE(piece.size(), 2000u) << "a chunk far larger than the tail";
+        readBack.append(piece);
+        return true;
+    }));
+    EXPECT_EQ(readBack, expectA);
+    EXPECT_GT(calls, 10u);
+    EXPECT_EQ(b.Text(), expectB);
+    EXPECT_TRUE(empty.Empty());
+    EXPECT_EQ(empty.Text(), "");
+    EXPECT_TRUE(file.Problem().empty()) << file.Problem();
+    // A writer that gives up stops the read at once.
+    calls = 0;
+    EXPECT_FALSE(a.WriteTo([&](std::string_view) { return ++calls < 3; }));
+    EXPECT_EQ(calls, 3u);
+}
+
+TEST(SpoolText, ATemporaryFolderThatCannotBeUsedIsReportedNeverWrittenHalf) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::string old = saved ? saved : "";
+    ::setenv("TMPDIR", "/nonexistent-orvane-folder", 1);
+    SpoolFile file;
+    SpoolText text(file, 100);
+    Pieces(text);
+    if (saved)
+        ::setenv("TMPDIR", old.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_NE(file.Problem().find("/nonexistent-orvane-folder"), std::string::npos)
+        << file.Problem();
+    bool wrote = false;
+    EXPECT_FALSE(text.WriteTo([&](std::string_view) { return wrote = true; }));
+    EXPECT_FALSE(wrote);
+}
+
+TEST_F(ExportFileTest, AStreamedFileIsWrittenWholeOrNotAtAll) {
+    const std::string path = dir_ + "script.sql";
+    Put(path, "old");
+    std::string error;
+    ASSERT_TRUE(StreamExportFile(
+        path, [](const ExportWriter& write) { return write("one, ") && write("two"); }, "", error))
+        << error;
+    EXPECT_EQ(Read(path), "one, two");
+
+    // A producer that fails part-way leaves the file as it was and says why.
+    const std::string why = "Cannot write a temporary file: No space left on device.";
+    EXPECT_FALSE(StreamExportFile(
+        path, [](const ExportWriter& write) { return write("half") && false; }, why, error));
+    EXPECT_EQ(error, "Cannot write the file " + path + ": " + why);
+    EXPECT_EQ(Read(path), "one, two");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"script.sql"});
+
+    // A file that cannot be made is the file's own message; the producer is never asked.
+    bool asked = false;
+    EXPECT_FALSE(StreamExportFile(
+        dir_ + "missing/x.sql",
+        [&](const ExportWriter&) {
+            asked = true;
+            return true;
+        },
+        why, error));
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(error, "Cannot write the file " + dir_ + "missing/x.sql: the folder " + dir_ +
+                         "missing does not exist.");
 }
 
 } // namespace

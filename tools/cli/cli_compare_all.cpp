@@ -3,6 +3,7 @@
 #include "cli_command.h"
 #include "core/settings.h"
 #include "dbcompare/compare_all_command.h"
+#include "dbcompare/run_settings.h"
 
 #include <iostream>
 

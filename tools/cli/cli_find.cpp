@@ -2,6 +2,7 @@
 
 #include "cli_command.h"
 #include "core/settings.h"
+#include "dbcompare/run_settings.h"
 #include "explore/explore_commands.h"
 
 #include <iostream>
@@ -16,11 +17,7 @@ ExploreServices StoredExploreServices() {
     services.TimeoutSeconds = Settings().Timeout;
     services.CaseSensitive = Settings().CaseSensitive;
     services.resolveServer = StoredServers();
-    CatalogReadOptions options;
-    options.IgnoreSysObjects = Settings().IgnoreSysObjects;
-    options.IgnoreIndexes = Settings().IgnoreIndexes;
-    options.CompleteTableScripts = Settings().CompleteTableScripts;
-    options.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
+    const CatalogReadOptions options = CatalogReadOptionsFromSettings();
     services.loadCatalog = [options](const QueryPlace& place, const std::vector<ObjectType>& types,
                                      ProgressSink& progress, const CancelToken& cancel) {
         return LoadDbCatalog(place, types, options, nullptr, progress, cancel);

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <string>
+#include <thread>
 
 namespace orv {
 
@@ -20,6 +21,8 @@ public:
 private:
     struct sigaction previous_ {};
     bool installed_ = false;
+    int pipe_[2] = {-1, -1}; // the handler's wake-up for the watch thread
+    std::thread watch_;
 };
 
 } // namespace orv

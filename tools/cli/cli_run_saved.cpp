@@ -5,6 +5,7 @@
 #include "core/saved_comparison.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
+#include "dbcompare/run_settings.h"
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"

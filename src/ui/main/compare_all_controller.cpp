@@ -2,6 +2,8 @@
 
 #include "core/settings.h"
 #include "dbcompare/db_compare_report.h"
+#include "dbcompare/run_settings.h"
+#include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/main/frm_main.h"
 #include "ui/tools/frm_db_compare_progress.h"

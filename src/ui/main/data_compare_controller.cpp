@@ -3,6 +3,8 @@
 #include "catalog/schemas.h"
 #include "core/settings.h"
 #include "dbcompare/data_compare_report.h"
+#include "dbcompare/run_settings.h"
+#include "dbcompare/saved_replay.h"
 #include "export/export_file.h"
 #include "ui/main/frm_data_compare_results.h"
 #include "ui/main/frm_main.h"

@@ -1,8 +1,15 @@
 #include "ui/main/data_compare_key_offer.h"
 
+#include "dbcompare/data_key_choice.h"
+#include "dbcompare/data_key_store.h"
 #include "util/prompter.h"
 
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include <exception>
 #include <memory>
+#include <thread>
 
 namespace orv {
 
@@ -44,6 +51,31 @@ std::string FullName(const QueryPlace& place, const DataTableResult& pair, int s
     return DataTableFullName(place, pair.Schema[side], pair.Name[side]);
 }
 
+// Reads the pair's columns and keys on a worker thread. The window's thread meanwhile keeps
+// painting (user input held back, the pointer busy) instead of freezing while the servers
+// answer.
+bool ReadKeyChoiceOffThread(const DataCompareRequest& request, const DataTablePair& pair,
+                            const std::vector<std::string>& ignored, KeyChoice& choice,
+                            std::string& error) {
+    HourglassPointer hourglass;
+    const CancelToken cancel; // the read ends by itself; the command timeout bounds it
+    QEventLoop loop;
+    bool read = false;
+    std::thread worker([&] {
+        try {
+            read = ReadKeyChoice(request.Place, pair, ignored, {}, cancel, choice, error);
+        } catch (const std::exception& e) {
+            error = e.what();
+        } catch (...) {
+            error = "reading the tables failed";
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return read;
+}
+
 } // namespace
 
 std::vector<std::string> OfferDataKey(const DataCompareRequest& request,
@@ -57,12 +89,7 @@ std::vector<std::string> OfferDataKey(const DataCompareRequest& request,
     const std::vector<std::string> remembered = LoadPickedKey(sourceName, targetName);
     KeyChoice choice;
     std::string error;
-    bool read = false;
-    {
-        HourglassPointer hourglass;
-        read = ReadKeyChoice(request.Place, PairOf(pair), ignored, {}, choice, error);
-    }
-    if (!read) {
+    if (!ReadKeyChoiceOffThread(request, PairOf(pair), ignored, choice, error)) {
         CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Compare",
                                      "Cannot read the columns of " + pair.DisplayName() + ": " +
                                          error);

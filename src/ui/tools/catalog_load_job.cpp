@@ -1,7 +1,7 @@
 #include "ui/tools/catalog_load_job.h"
 
 #include "core/program_info.h"
-#include "core/settings.h"
+#include "dbcompare/run_settings.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/prompter.h"
 
@@ -14,12 +14,7 @@
 namespace orv {
 
 CatalogReadOptions CurrentCatalogReadOptions() {
-    CatalogReadOptions o;
-    o.IgnoreSysObjects = Settings().IgnoreSysObjects;
-    o.IgnoreIndexes = Settings().IgnoreIndexes;
-    o.CompleteTableScripts = Settings().CompleteTableScripts;
-    o.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
-    return o;
+    return CatalogReadOptionsFromSettings();
 }
 
 bool CatalogLoadUsable(const CatalogLoad& load, QLabel* status, const char* stoppedText) {

@@ -104,8 +104,6 @@ frmDataAnalyzer::frmDataAnalyzer(QWidget* parent) : QDialog(parent) {
 frmDataAnalyzer::~frmDataAnalyzer() {
     if (cancel_)
         cancel_->RequestCancel();
-    if (stopper_)
-        stopper_->Stop();
     if (worker_.joinable())
         worker_.join();
 }
@@ -148,34 +146,31 @@ void frmDataAnalyzer::Start(const AnalysisRequest& request, const std::string& t
     results_.reset();
     // Each run has its own Stop: a token once set stays set.
     cancel_ = std::make_shared<CancelToken>();
-    stopper_ = std::make_shared<QueryStopper>();
     running_ = true;
     cmdStop_->setEnabled(true);
     cmdStop_->show();
     cmdExportCsv_->setEnabled(false);
     cmdExportHtml_->setEnabled(false);
-    worker_ = std::thread(
-        [this, request, engine = std::move(engine), cancel = cancel_, stopper = stopper_] {
-            AnalysisResultsPtr r;
-            try {
-                r = engine(request, sink_, *cancel, stopper.get());
-            } catch (const std::exception& e) {
-                r = FailedAnalysis(e.what());
-            } catch (...) {
-                r = FailedAnalysis("The analysis ended with an unexpected error.");
-            }
-            if (!r)
-                r = FailedAnalysis("The analysis ended without results.");
-            QMetaObject::invokeMethod(
-                this, [this, r] { Finished(r); }, Qt::QueuedConnection);
-        });
+    worker_ = std::thread([this, request, engine = std::move(engine), cancel = cancel_] {
+        AnalysisResultsPtr r;
+        try {
+            r = engine(request, sink_, *cancel);
+        } catch (const std::exception& e) {
+            r = FailedAnalysis(e.what());
+        } catch (...) {
+            r = FailedAnalysis("The analysis ended with an unexpected error.");
+        }
+        if (!r)
+            r = FailedAnalysis("The analysis ended without results.");
+        QMetaObject::invokeMethod(
+            this, [this, r] { Finished(r); }, Qt::QueuedConnection);
+    });
 }
 
 void frmDataAnalyzer::Stop() {
     if (!running_)
         return;
     cancel_->RequestCancel();
-    stopper_->Stop();
     cmdStop_->setEnabled(false);
     lblStatus_->setText("Stopping...");
 }

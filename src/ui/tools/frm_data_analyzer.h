@@ -21,8 +21,8 @@ namespace orv {
 
 class Gauge;
 
-using AnalysisEngine = std::function<AnalysisResultsPtr(const AnalysisRequest&, ProgressSink&,
-                                                        const CancelToken&, QueryStopper*)>;
+using AnalysisEngine =
+    std::function<AnalysisResultsPtr(const AnalysisRequest&, ProgressSink&, const CancelToken&)>;
 
 class frmDataAnalyzer : public QDialog {
     Q_OBJECT
@@ -64,7 +64,6 @@ private:
 
     QtProgressSink sink_;
     std::shared_ptr<CancelToken> cancel_;
-    std::shared_ptr<QueryStopper> stopper_;
     std::thread worker_;
     bool running_ = false;
     AnalysisResultsPtr results_;

@@ -134,6 +134,35 @@ TEST(WireFaults, StallDelaysEveryRequestButTheResetAndAttentionEndsIt) {
     EXPECT_EQ(countRows(h.client->batch("ROWS 2")), 2u);
 }
 
+TEST(WireFaults, StallOnHoldsOnlyTheMatchingStatementUntilTheAttention) {
+    Harness h;
+    Rowing r;
+    h.provider.fn = r.fn();
+    h.loginOk();
+    h.settings.faults.stallSeconds = 30;
+    h.settings.faults.stallOn = "rows 7";
+    auto start = Clock::now();
+    EXPECT_EQ(countRows(h.client->batch("ROWS 1")), 1u);
+    EXPECT_EQ(countRows(h.client->batch("ROWS 30")), 30u);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(r.accepted.load(), 31);
+
+    // Any letter case matches; the request waits until the client cancels it.
+    ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("Rows 7")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(r.accepted.load(), 31) << "the matching statement ran without stalling";
+    start = Clock::now();
+    ASSERT_TRUE(h.client->send(wire::kAttention, {}));
+    auto m = h.client->readMessage();
+    ASSERT_TRUE(m);
+    auto ack = decodeTokens(*m, h.client->version());
+    ASSERT_EQ(ack.size(), 1u);
+    EXPECT_EQ(ack[0].status, 0x0020);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.accepted.load(), 31);
+    EXPECT_EQ(countRows(h.client->batch("ROWS 2")), 2u);
+}
+
 TEST(WireFaults, EveryNthLoginIsRefusedAcrossConnections) {
     FakeProvider provider;
     wire::ServerSettings settings;

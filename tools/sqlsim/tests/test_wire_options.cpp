@@ -47,6 +47,8 @@ TEST(WireOptions, BadCommandLinesAreRefused) {
                                                                   {"--data-dir"},
                                                                   {"--fault-stall", "-1"},
                                                                   {"--fault-stall", "1e3"},
+                                                                  {"--fault-stall-on"},
+                                                                  {"--fault-stall-on", ""},
                                                                   {"--fault-drop-after-rows", "0"},
                                                                   {"--fault-error-mid-result", "x"},
                                                                   {"--fault-refuse-login-every"}}) {
@@ -63,24 +65,26 @@ TEST(WireOptions, FaultSwitchesAreOffUnlessAsked) {
     ASSERT_TRUE(parseOptions({"a.sql"}, plain, err)) << err;
     EXPECT_EQ(plain.faults.dropAfterRows, 0u);
     EXPECT_EQ(plain.faults.stallSeconds, 0.0);
+    EXPECT_TRUE(plain.faults.stallOn.empty());
     EXPECT_EQ(plain.faults.refuseLoginEvery, 0u);
     EXPECT_EQ(plain.faults.errorMidResult, 0u);
     EXPECT_FALSE(plain.help);
 
     Options o;
-    ASSERT_TRUE(
-        parseOptions({"--fault-drop-after-rows", "10", "--fault-stall", "2.5",
-                      "--fault-refuse-login-every", "3", "--fault-error-mid-result", "7", "--help"},
-                     o, err))
+    ASSERT_TRUE(parseOptions({"--fault-drop-after-rows", "10", "--fault-stall", "2.5",
+                              "--fault-stall-on", "FROM syscomments", "--fault-refuse-login-every",
+                              "3", "--fault-error-mid-result", "7", "--help"},
+                             o, err))
         << err;
     EXPECT_EQ(o.faults.dropAfterRows, 10u);
     EXPECT_DOUBLE_EQ(o.faults.stallSeconds, 2.5);
+    EXPECT_EQ(o.faults.stallOn, "FROM syscomments");
     EXPECT_EQ(o.faults.refuseLoginEvery, 3u);
     EXPECT_EQ(o.faults.errorMidResult, 7u);
     EXPECT_TRUE(o.help);
     // Every switch is described in the help text.
-    for (const char* sw : {"--fault-drop-after-rows", "--fault-stall", "--fault-refuse-login-every",
-                           "--fault-error-mid-result"})
+    for (const char* sw : {"--fault-drop-after-rows", "--fault-stall", "--fault-stall-on",
+                           "--fault-refuse-login-every", "--fault-error-mid-result"})
         EXPECT_NE(std::string(kUsage).find(sw), std::string::npos) << sw;
 }
 

@@ -399,9 +399,9 @@ bool Connection::resetSession(ServerMessage& error) {
     return session_->reset(error);
 }
 
-bool Connection::stall() {
+bool Connection::stall(const std::string& sql) {
     using Clock = std::chrono::steady_clock;
-    if (settings_.faults.stallSeconds <= 0)
+    if (!settings_.faults.stalls(sql))
         return !cancel_;
     auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(settings_.faults.stallSeconds));
@@ -434,7 +434,7 @@ void Connection::handleBatch(const Message& m) {
     if (settings_.log)
         settings_.log->write(session_->currentDatabase(), loginName_, sql);
     // A cancelled wait is answered by the attention's acknowledgement alone.
-    if (!stall())
+    if (!stall(sql))
         return;
     WireSink sink(*this, false);
     try {
@@ -468,9 +468,14 @@ void Connection::handleRpc(const Message& m) {
         return;
     }
     bool onlyResets = true;
-    for (const auto& call : calls)
+    std::string statements;
+    for (const auto& call : calls) {
         onlyResets &= lowerAscii(call.procName) == "sp_reset_connection";
-    if (!onlyResets && !stall())
+        statements += call.procName + "\n";
+        if (const RpcParam* stmt = statementParam(call.procName, call.params))
+            statements += stmt->value.text + "\n";
+    }
+    if (!onlyResets && !stall(statements))
         return;
     for (size_t k = 0; k < calls.size(); ++k) {
         const RpcCall& call = calls[k];

@@ -65,8 +65,9 @@ private:
     void handleRpc(const Message& m);
     void handleTransaction(const Message& m);
     void acknowledgeAttention();
-    // Waits as long as the stall fault asks; false when an attention cut the wait short.
-    bool stall();
+    // Waits as long as the stall fault asks for a request with this statement text; false when
+    // an attention cut the wait short.
+    bool stall(const std::string& sql);
     // Sends what the client has been promised so far and closes the socket under it.
     void dropConnection();
     // Puts the session back as it was after login, as a pooled connection expects before it

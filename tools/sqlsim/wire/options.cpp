@@ -22,6 +22,8 @@ const char* const kUsage =
     "  --fault-stall SECONDS         every SQL batch and procedure call (but the session\n"
     "                                reset) waits this long first; a cancel (attention)\n"
     "                                ends the wait and the request (fractions allowed)\n"
+    "  --fault-stall-on TEXT         only requests whose statement holds TEXT (any letter\n"
+    "                                case) stall\n"
     "  --fault-refuse-login-every N  every Nth login since start-up is refused with\n"
     "                                error 18456 \"Login failed for user '...'.\"\n"
     "  --fault-error-mid-result N    a result with more than N rows ends after its Nth row\n"
@@ -101,6 +103,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 return false;
             if (!parseSeconds(v, out.faults.stallSeconds)) {
                 error = "bad number of seconds for --fault-stall: " + v;
+                return false;
+            }
+        } else if (a == "--fault-stall-on") {
+            if (!value(out.faults.stallOn))
+                return false;
+            if (out.faults.stallOn.empty()) {
+                error = "--fault-stall-on wants a text";
                 return false;
             }
         } else if (a == "--fault-drop-after-rows" || a == "--fault-refuse-login-every" ||
