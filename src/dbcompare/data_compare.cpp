@@ -1,9 +1,9 @@
 #include "dbcompare/data_compare.h"
 
+#include "catalog/bulk_catalog.h"
 #include "catalog/ignored_columns.h"
 #include "catalog/sql_quote.h"
 #include "catalog/table_script.h"
-#include "dbcompare/bulk_catalog.h"
 #include "dbcompare/data_hash.h"
 #include "dbcompare/data_key.h"
 #include "dbcompare/data_merge.h"
@@ -89,14 +89,14 @@ private:
     }
     void Stop() {
         results_->Outcome = RunOutcome::Cancelled;
-        results_->Problem = kDataStoppedByUser;
+        results_->Problem = kStoppedByUser;
     }
 
     bool ReadFacts(OdbcError& error) {
         for (int s = 0; s < 2; ++s) {
             ServerFacts facts;
             std::string sql;
-            if (!BulkCatalogReader::ReadFacts(request_.Place[s], cancel_, facts, error, sql))
+            if (!ReadServerFacts(request_.Place[s], cancel_, facts, error, sql))
                 return false;
             later_[s] = facts.Later();
             if (s == 1)
@@ -160,7 +160,7 @@ private:
         if (request_.RowsRead)
             request_.RowsRead(read[0], read[1]);
         if (cancel_.cancelRequested()) {
-            error = {kErrFail, kDataStoppedByUser, "HY008", 0};
+            error = {kErrFail, kStoppedByUser, "HY008", 0};
             return false;
         }
         return true;
@@ -311,7 +311,7 @@ private:
     bool PairFailed(DataTableResult& pair, const OdbcError& error) {
         pair.Incomplete = true;
         if (cancel_.cancelRequested()) {
-            pair.Reason = kDataStoppedByUser;
+            pair.Reason = kStoppedByUser;
             Stop();
             return false;
         }

@@ -8,7 +8,7 @@
 #include "dbcompare/data_compare_results.h"
 #include "dbcompare/data_hash_settings.h"
 #include "dbcompare/object_filter.h"
-#include "dbcompare/worker_query.h"
+#include "servers/worker_query.h"
 #include "util/progress.h"
 
 #include <cstdint>
@@ -26,19 +26,6 @@ struct DataTablePair {
     // Columns the user picked as the comparison key for this pair; empty to choose the key
     // from the tables (and then from the remembered pick, see PickedKey below).
     std::vector<std::string> Key;
-};
-
-// Sees every row that is not identical, in key order per pair, while the comparison runs (the
-// results keep only the first RowKeepLimit of them): the synchronisation script and the rows
-// file of the command line are written from here. Called on the comparing thread.
-class DataRowSink {
-public:
-    virtual ~DataRowSink() = default;
-    // The pair's key and compared columns are known; its counts are not yet.
-    virtual void BeginPair(const DataTableResult& pair) = 0;
-    virtual void Row(const DataTableResult& pair, const DataRowDiff& row) = 0;
-    // The pair is finished (or stopped: see its Incomplete flag).
-    virtual void EndPair(const DataTableResult& pair) = 0;
 };
 
 // How a synchronisation script is written.
@@ -86,11 +73,9 @@ struct DataCompareRequest {
 
 // Runs the comparison on the calling thread (it starts one more to read the second side).
 // Never throws; a failure ends the run with Outcome Failed and the pairs compared so far, the
-// pair it stopped in marked Incomplete. A stopped run says kDataStoppedByUser.
+// pair it stopped in marked Incomplete. A stopped run says kStoppedByUser.
 DataCompareResultsPtr RunDataCompare(const DataCompareRequest& request, ProgressSink& progress,
                                      const CancelToken& cancel);
-
-constexpr const char* kDataStoppedByUser = "Stopped by the user.";
 
 // "server.database.table" of a table as the remembered keys name it (the table as
 // "schema.name" when a schema is given).

@@ -174,4 +174,17 @@ using DataCompareResultsPtr = std::shared_ptr<const DataCompareResults>;
 // numbers and dates exactly, binary as 0x and hex digits, text as it is (a NUL stays a NUL).
 std::string DataCellText(const FieldValue& value);
 
+// Sees every row that is not identical, in key order per pair, while the comparison runs (the
+// results keep only the first RowKeepLimit of them): the synchronisation script and the rows
+// file of the command line are written from here. Called on the comparing thread.
+class DataRowSink {
+public:
+    virtual ~DataRowSink() = default;
+    // The pair's key and compared columns are known; its counts are not yet.
+    virtual void BeginPair(const DataTableResult& pair) = 0;
+    virtual void Row(const DataTableResult& pair, const DataRowDiff& row) = 0;
+    // The pair is finished (or stopped: see its Incomplete flag).
+    virtual void EndPair(const DataTableResult& pair) = 0;
+};
+
 } // namespace orv

@@ -1,6 +1,6 @@
 #include "dbcompare/data_key_choice.h"
 
-#include "dbcompare/bulk_catalog.h"
+#include "catalog/bulk_catalog.h"
 #include "dbcompare/data_key.h"
 #include "dbcompare/data_table_info.h"
 #include "dbcompare/data_values.h"
@@ -20,7 +20,7 @@ bool ReadKeyChoice(const QueryPlace place[2], const DataTablePair& pair,
         OdbcError e;
         std::string sql;
         bool found = false;
-        if (!BulkCatalogReader::ReadFacts(place[s], cancel, facts, e, sql) ||
+        if (!ReadServerFacts(place[s], cancel, facts, e, sql) ||
             !ReadTableInfo(place[s], cancel, facts.Later(), pair.Schema[s], pair.Name[s], info[s],
                            found, e)) {
             error = e.description;

@@ -147,7 +147,7 @@ void QueryRowStream::Cancel() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         if (error_.number == 0)
-            error_ = {kErrFail, "Operation cancelled.", "HY008", 0};
+            error_ = CancelledQueryError();
     }
     changed_.notify_all();
 }

@@ -4,9 +4,8 @@
 // table size.
 #pragma once
 
-#include "dbcompare/data_compare.h"
 #include "dbcompare/data_compare_results.h"
-#include "dbcompare/worker_query.h"
+#include "servers/worker_query.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,7 +1,6 @@
 #include "dbcompare/data_sql.h"
 
 #include "catalog/sql_quote.h"
-#include "dbcompare/data_sync_script.h"
 #include "dbcompare/data_values.h"
 #include "util/text.h"
 

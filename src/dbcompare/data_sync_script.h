@@ -85,8 +85,4 @@ std::string SyncScriptFromResults(const DataCompareResults& results,
 bool CompareForSyncScript(const DataCompareRequest& request, ProgressSink& progress,
                           const CancelToken& cancel, std::string& script, std::string& error);
 
-// A value as a T-SQL literal of the column's type ("NULL", "42", "12.50", "N'...'", "'...'",
-// "0x0A1B", "'2024-01-31T10:20:30.123'", "1e+300"); `type` as DataColumn holds it.
-std::string TypedSqlLiteral(const FieldValue& value, const std::string& type);
-
 } // namespace orv

@@ -1,4 +1,5 @@
 #include "dbcompare/data_table_info.h"
+#include "dbcompare/data_values.h"
 
 #include "catalog/sql_quote.h"
 #include "util/text.h"
@@ -9,10 +10,6 @@ namespace {
 
 std::string SchemaOf(bool later, const std::string& uidColumn) {
     return later ? "SCHEMA_NAME(" + uidColumn + ")" : "USER_NAME(" + uidColumn + ")";
-}
-
-std::string UnicodeLiteral(const std::string& text) {
-    return "N'" + SqlLiteral(text) + "'";
 }
 
 const FieldValue& Cell(const Row& row, size_t i) {

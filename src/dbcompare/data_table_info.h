@@ -4,7 +4,7 @@
 #pragma once
 
 #include "dbcompare/data_compare_results.h"
-#include "dbcompare/worker_query.h"
+#include "servers/worker_query.h"
 
 #include <cstdint>
 #include <string>

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <locale.h>
@@ -290,6 +291,75 @@ int CompareKeyValues(const FieldValue& a, const FieldValue& b) {
     if (ka == Kind::Binary && kb == Kind::Binary)
         return CompareBytes(a.text, b.text);
     return ComparePadded(a.Text(), b.Text());
+}
+
+namespace {
+
+std::string BaseType(const std::string& type) {
+    return ToLowerAscii(type.substr(0, type.find('(')));
+}
+
+} // namespace
+
+std::string UnicodeLiteral(std::string_view text) {
+    std::string out = "N'";
+    for (char c : text) {
+        if (c == '\0') {
+            out += "' + NCHAR(0) + N'";
+            continue;
+        }
+        if (c == '\'')
+            out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string TypedSqlLiteral(const FieldValue& value, const std::string& type) {
+    if (value.IsNull())
+        return "NULL";
+    const std::string base = BaseType(type);
+    const TypeFamily family = FamilyOfType(base);
+    switch (value.kind) {
+    case FieldValue::Kind::Integer:
+    case FieldValue::Kind::Bool:
+        if (family == TypeFamily::Character)
+            return UnicodeLiteral(std::to_string(value.integer));
+        return std::to_string(value.integer);
+    case FieldValue::Kind::Decimal: {
+        const std::string digits = CanonicalDecimal(value.text);
+        if (digits.empty() || family == TypeFamily::Character)
+            return UnicodeLiteral(value.text);
+        return digits;
+    }
+    case FieldValue::Kind::Float: {
+        // Seventeen significant digits in exponent form: a float literal that reads back as
+        // the very same double.
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.16e", value.real == 0.0 ? 0.0 : value.real);
+        if (family == TypeFamily::Character)
+            return UnicodeLiteral(buf);
+        return buf;
+    }
+    case FieldValue::Kind::DateTime: {
+        // ISO 8601 with a T reads the same under every language and date format.
+        std::string text = value.text;
+        if (text.size() > 10 && text[10] == ' ')
+            text[10] = 'T';
+        return "'" + text + "'";
+    }
+    case FieldValue::Kind::Binary:
+        return "0x" + HexDigits(value.text);
+    case FieldValue::Kind::Text:
+    case FieldValue::Kind::Null:
+        break;
+    }
+    if (family == TypeFamily::Integer || family == TypeFamily::Exact) {
+        const std::string digits = CanonicalDecimal(value.text);
+        if (!digits.empty())
+            return digits;
+    }
+    return UnicodeLiteral(value.text);
 }
 
 } // namespace orv

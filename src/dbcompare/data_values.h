@@ -50,4 +50,12 @@ std::string CanonicalDateTime(std::string_view text);
 // that ignore letter case.
 std::string FoldCase(std::string_view utf8);
 
+// N'...' with quotes doubled; a NUL cannot sit inside a literal in every tool, so it is joined
+// in as NCHAR(0).
+std::string UnicodeLiteral(std::string_view text);
+
+// A value as a T-SQL literal of the column's type ("NULL", "42", "12.50", "N'...'", "'...'",
+// "0x0A1B", "'2024-01-31T10:20:30.123'", "1e+300"); `type` as DataColumn holds it.
+std::string TypedSqlLiteral(const FieldValue& value, const std::string& type);
+
 } // namespace orv

@@ -1,8 +1,8 @@
 #include "dbcompare/db_compare.h"
 
+#include "catalog/bulk_catalog.h"
 #include "catalog/ignored_columns.h"
 #include "catalog/table_script.h"
-#include "dbcompare/bulk_catalog.h"
 #include "dbcompare/pairing.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
@@ -156,7 +156,7 @@ void ReadSideOrFail(Run& run, int side) {
     ServerFacts facts;
     OdbcError error;
     std::string sql;
-    if (!BulkCatalogReader::ReadFacts(place, run.halt, facts, error, sql))
+    if (!ReadServerFacts(place, run.halt, facts, error, sql))
         return run.reads.Fail(side, error, sql);
     CatalogReadOptions options;
     options.IgnoreSysObjects = request.IgnoreSysObjects;

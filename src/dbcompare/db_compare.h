@@ -52,9 +52,6 @@ struct DbCompareRequest {
     IgnoredColumnsLookup IgnoredColumns;
 };
 
-// What a stopped run says.
-constexpr const char* kStoppedByUser = "Stopped by the user.";
-
 // Runs the comparison on the calling thread (it starts one more for the second database).
 // Never throws; a failure ends the run with Outcome Failed and the results gathered so far.
 DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& progress,

@@ -3,6 +3,7 @@
 // writers all read this one model; none of them recompute a verdict.
 #pragma once
 
+#include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "compare/comp_line.h"
 #include "util/progress.h"
@@ -27,14 +28,6 @@ enum class DbCompareKind {
     All,       // every type (constraints only while they are analysed)
     Bulk,      // every object of one type
     Selective, // the objects selected in the two lists
-};
-
-// One object as the bulk reader found it on one side.
-struct ObjectRef {
-    int32_t Id = 0;
-    std::string Schema;   // the owner on a 2000 server
-    std::string Name;     // the catalog name, without the schema
-    std::string Modified; // the listing's date as the object list shows it; may be empty
 };
 
 // The verdict on one pair. Exactly one of the statuses; Source is set unless OnlyInTarget,

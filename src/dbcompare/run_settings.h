@@ -3,7 +3,7 @@
 // only their requests, never the settings.
 #pragma once
 
-#include "dbcompare/bulk_catalog.h"
+#include "catalog/bulk_catalog.h"
 #include "dbcompare/data_compare.h"
 #include "dbcompare/db_compare.h"
 

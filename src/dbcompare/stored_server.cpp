@@ -1,9 +1,9 @@
 #include "dbcompare/stored_server.h"
 
 #include "core/settings.h"
-#include "dbcompare/worker_query.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
+#include "servers/worker_query.h"
 #include "util/text.h"
 
 namespace orv {

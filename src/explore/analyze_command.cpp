@@ -1,7 +1,7 @@
 #include "explore/analyze_command.h"
 
-#include "dbcompare/db_compare.h"
 #include "explore/analysis_report.h"
+#include "util/progress.h"
 #include "util/text.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "explore/analyzer_queries.h"
 
+#include "catalog/bulk_queries.h"
 #include "catalog/sql_quote.h"
-#include "dbcompare/bulk_queries.h"
 #include "util/text.h"
 
 namespace orv {

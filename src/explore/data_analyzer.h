@@ -4,8 +4,8 @@
 // column and stops between columns, or inside a running query, when asked.
 #pragma once
 
-#include "dbcompare/worker_query.h"
 #include "explore/analyzer_queries.h"
+#include "servers/worker_query.h"
 #include "util/progress.h"
 
 #include <cstdint>

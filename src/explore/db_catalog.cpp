@@ -33,7 +33,7 @@ CatalogLoad LoadDbCatalog(const QueryPlace& place, const std::vector<ObjectType>
     std::string sql;
     if (!base) {
         progress.Begin("Connecting to " + place.Database, 0);
-        if (!BulkCatalogReader::ReadFacts(place, cancel, catalog->Facts, error, sql)) {
+        if (!ReadServerFacts(place, cancel, catalog->Facts, error, sql)) {
             if (cancel.cancelRequested())
                 return stopped();
             result.Outcome = RunOutcome::Failed;

@@ -2,8 +2,7 @@
 // and the reference check read it instead of asking the server again for every object.
 #pragma once
 
-#include "dbcompare/bulk_catalog.h"
-#include "dbcompare/db_compare.h"
+#include "catalog/bulk_catalog.h"
 #include "util/progress.h"
 
 #include <map>

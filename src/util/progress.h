@@ -67,6 +67,9 @@ private:
 // How a run ended. A cancelled run is not an error: it has results, only not all of them.
 enum class RunOutcome { Completed, Cancelled, Failed };
 
+// What a cancelled run says, in the window and on the command line.
+constexpr const char* kStoppedByUser = "Stopped by the user.";
+
 // The observer of one run. A worker calls it from its own thread; the engine that owns the run
 // makes sure two of its threads never call the same sink at once.
 class ProgressSink {

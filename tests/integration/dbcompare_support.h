@@ -4,7 +4,7 @@
 
 #include "catalog/listing.h"
 #include "catalog/object_text.h"
-#include "dbcompare/bulk_catalog.h"
+#include "catalog/bulk_catalog.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/run_settings.h"
 #include "util/memory_list_control.h"
@@ -63,7 +63,7 @@ inline CatalogTypeRead BulkObjects(const ServerEntry& server, const std::string&
     OdbcError error;
     std::string sql;
     CatalogTypeRead read;
-    EXPECT_TRUE(BulkCatalogReader::ReadFacts(place, cancel, facts, error, sql))
+    EXPECT_TRUE(ReadServerFacts(place, cancel, facts, error, sql))
         << error.description;
     BulkCatalogReader reader(place, facts, options, cancel);
     EXPECT_TRUE(reader.ReadType(type, read, error, sql)) << error.description << "\n" << sql;

@@ -356,7 +356,7 @@ TEST(DataCompare, StopEndsTheRunAsIncompleteAndTheNextRunWorks) {
     NullProgressSink sink;
     DataCompareResultsPtr r = RunDataCompare(request, sink, cancel);
     EXPECT_EQ(r->Outcome, RunOutcome::Cancelled);
-    EXPECT_EQ(r->Problem, kDataStoppedByUser);
+    EXPECT_EQ(r->Problem, kStoppedByUser);
     ASSERT_EQ(r->Tables.size(), 1u);
     EXPECT_TRUE(r->Tables[0].Incomplete);
     EXPECT_EQ(r->ExitStatus(), 2);

@@ -3,7 +3,7 @@
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"
 #include "catalog/table_script_complete.h"
-#include "dbcompare/bulk_queries.h"
+#include "catalog/bulk_queries.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 

@@ -35,7 +35,7 @@ DataCompareResultsPtr ReadUntilStopped(const DataCompareRequest& request, Progre
     }
     auto r = std::make_shared<DataCompareResults>();
     r->Outcome = RunOutcome::Cancelled;
-    r->Problem = kDataStoppedByUser;
+    r->Problem = kStoppedByUser;
     DataTableResult t;
     t.Status = DataPairStatus::Different;
     t.Incomplete = true;

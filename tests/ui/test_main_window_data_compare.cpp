@@ -390,7 +390,7 @@ TEST_F(MainWindowDataCompare, StopKeepsAnIncompleteResultAndTheNextRunWorks) {
     PressF9(*w);
     ASSERT_TRUE(lastResults);
     EXPECT_EQ(lastResults->Outcome, RunOutcome::Cancelled);
-    EXPECT_EQ(lastResults->Problem, kDataStoppedByUser);
+    EXPECT_EQ(lastResults->Problem, kStoppedByUser);
     ASSERT_EQ(lastResults->Tables.size(), 1u);
     EXPECT_TRUE(lastResults->Tables[0].Incomplete);
     EXPECT_LT(lastResults->Tables[0].RowsCompared, 10000);

@@ -3,6 +3,7 @@
 #include "dbcompare/compare_data_command.h"
 #include "dbcompare/data_compare_report.h"
 #include "dbcompare/data_sync_script.h"
+#include "dbcompare/data_values.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,10 @@
 // token cuts it short, the running query included.
 #pragma once
 
-#include "dbcompare/db_compare_results.h"
-#include "dbcompare/worker_query.h"
+#include "catalog/object_ref.h"
+#include "catalog/object_types.h"
+#include "servers/server_facts.h"
+#include "servers/worker_query.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,13 +16,6 @@
 #include <vector>
 
 namespace orv {
-
-// What the reader knows of its server, as a value: nothing is written into a server entry.
-struct ServerFacts {
-    int32_t VersionMajor = 0;
-    // A server with schemas and the newer catalog (2005 and later).
-    bool Later() const { return VersionMajor > 8; }
-};
 
 struct CatalogReadOptions {
     bool IgnoreSysObjects = true;
@@ -70,10 +65,6 @@ public:
     // The table's text without the named columns, from the same rows as its text.
     static std::string TableTextWithout(const CatalogTypeRead& read, const CatalogObject& table,
                                         const std::vector<std::string>& ignored);
-
-    // The server's version facts: from the entry's version text, else asked of the server.
-    static bool ReadFacts(const QueryPlace& place, const CancelToken& cancel, ServerFacts& facts,
-                          OdbcError& error, std::string& failedSql);
 
 private:
     // Runs `sql`, handing each row to `onRow`; false when it failed or was stopped.

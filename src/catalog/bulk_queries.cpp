@@ -1,4 +1,4 @@
-#include "dbcompare/bulk_queries.h"
+#include "catalog/bulk_queries.h"
 
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -70,5 +71,14 @@ private:
     bool failed_ = false;
     std::atomic<bool> cancelled_{false};
 };
+
+// The error of a query its token stopped.
+OdbcError CancelledQueryError();
+
+// Runs `sql` at `place`, handing each row to `onRow`, and gives the connection back. False with
+// `error` filled when it failed or the token stopped it: the rows handed over are then never the
+// whole result.
+bool RunWorkerQuery(const QueryPlace& place, const CancelToken& cancel, const std::string& sql,
+                    const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error);
 
 } // namespace orv

@@ -1,4 +1,4 @@
-#include "dbcompare/worker_query.h"
+#include "servers/worker_query.h"
 
 #include "core/log.h"
 #include "servers/connection_string.h"
@@ -11,10 +11,30 @@ namespace {
 // cancelled read stops holding memory soon.
 constexpr int64_t kBlockRows = 512;
 
-OdbcError CancelledError() {
+} // namespace
+
+OdbcError CancelledQueryError() {
     return {kErrFail, "Operation cancelled.", "HY008", 0};
 }
-} // namespace
+
+bool RunWorkerQuery(const QueryPlace& place, const CancelToken& cancel, const std::string& sql,
+                    const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error) {
+    WorkerQuery query(cancel);
+    error = {};
+    bool ok = query.Open(place, sql, error);
+    if (ok) {
+        Row row;
+        while (query.Next(row, error)) {
+            if (cancel.cancelRequested())
+                break;
+            onRow(query, row);
+        }
+        ok = error.number == 0 && !cancel.cancelRequested();
+    }
+    if (!ok && error.number == 0)
+        error = CancelledQueryError();
+    return ok;
+}
 
 WorkerQuery::~WorkerQuery() {
     Close();
@@ -29,7 +49,7 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
     // Runs Cancel at once when the token is already set: then not even a login is made.
     watch_.emplace(token_, [this] { Cancel(); });
     if (cancelled_) {
-        error = CancelledError();
+        error = CancelledQueryError();
         watch_.reset();
         return false;
     }
@@ -48,7 +68,7 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
     {
         std::lock_guard lock(mutex_);
         if (cancelled_) {
-            error = CancelledError();
+            error = CancelledQueryError();
             statement.reset();
             ReleaseConnection(std::move(connection), true);
             return false;
@@ -60,7 +80,7 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
     Command command;
     if (!running->Execute(sql, place.TimeoutSeconds, command, error)) {
         if (cancelled_)
-            error = CancelledError();
+            error = CancelledQueryError();
         WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
         failed_ = true;
         Close();
@@ -88,7 +108,7 @@ bool WorkerQuery::Next(Row& row, OdbcError& error) {
         pos_ = 0;
         if (!statement_->Fetch(kBlockRows, block_, done_, error)) {
             if (cancelled_)
-                error = CancelledError();
+                error = CancelledQueryError();
             WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
             failed_ = true;
             block_.clear();
@@ -96,7 +116,7 @@ bool WorkerQuery::Next(Row& row, OdbcError& error) {
         }
         if (cancelled_) {
             // The driver may have handed over rows it had before the cancel arrived.
-            error = CancelledError();
+            error = CancelledQueryError();
             failed_ = true;
             block_.clear();
             return false;

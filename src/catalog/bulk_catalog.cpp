@@ -1,12 +1,12 @@
-#include "dbcompare/bulk_catalog.h"
+#include "catalog/bulk_catalog.h"
 
+#include "catalog/bulk_queries.h"
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"
 #include "catalog/object_text.h"
 #include "catalog/schemas.h"
 #include "catalog/table_script.h"
 #include "catalog/table_script_complete.h"
-#include "dbcompare/bulk_queries.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"
@@ -65,23 +65,9 @@ BulkCatalogReader::BulkCatalogReader(QueryPlace place, ServerFacts facts,
 bool BulkCatalogReader::Run(const std::string& sql,
                             const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error,
                             std::string& failedSql) {
-    WorkerQuery query(cancel_);
-    error = {};
-    bool ok = query.Open(place_, sql, error);
-    if (ok) {
-        Row row;
-        while (query.Next(row, error)) {
-            if (cancel_.cancelRequested())
-                break;
-            onRow(query, row);
-        }
-        ok = error.number == 0 && !cancel_.cancelRequested();
-    }
-    if (!ok) {
-        if (error.number == 0)
-            error = {kErrFail, "Operation cancelled.", "HY008", 0};
+    const bool ok = RunWorkerQuery(place_, cancel_, sql, onRow, error);
+    if (!ok)
         failedSql = sql;
-    }
     return ok;
 }
 
@@ -95,24 +81,6 @@ bool BulkCatalogReader::RunAll(const std::string& sql, std::vector<FieldInfo>& f
             rows.push_back(std::move(row));
         },
         error, failedSql);
-}
-
-bool BulkCatalogReader::ReadFacts(const QueryPlace& place, const CancelToken& cancel,
-                                  ServerFacts& facts, OdbcError& error, std::string& failedSql) {
-    std::string version = Trim(place.Server.Version);
-    if (version.empty()) {
-        BulkCatalogReader reader(place, facts, {}, cancel);
-        if (!reader.Run(
-                kServerVersionQuery,
-                [&](WorkerQuery&, Row& row) {
-                    if (version.empty())
-                        version = Trim(Cell(row, 0).Text());
-                },
-                error, failedSql))
-            return false;
-    }
-    facts.VersionMajor = VersionMajorOf(version);
-    return true;
 }
 
 void BulkCatalogReader::Built(const CatalogObject& object) {
