@@ -1,6 +1,5 @@
 #include "dbcompare/data_compare_results.h"
 
-#include "dbcompare/object_filter.h"
 #include "util/text.h"
 
 #include <cstdio>
@@ -75,10 +74,6 @@ bool DataCompareResults::AllIdentical() const {
         if (t.Status != DataPairStatus::Identical)
             return false;
     return true;
-}
-
-int DataCompareResults::ExitStatus() const {
-    return DataCompareExitStatus(*this, NotComparablePolicy::Error);
 }
 
 std::array<int64_t, kDataPairStatusCount> DataCompareResults::PairCounts() const {

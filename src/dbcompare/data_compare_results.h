@@ -162,9 +162,6 @@ struct DataCompareResults {
     // True only for a complete run in which every pair exists on both sides, was compared and
     // is identical.
     bool AllIdentical() const;
-    // 0 when all compared rows are identical, 1 when any differ, 2 when the run did not
-    // complete or a pair is not comparable, as the command line exits.
-    int ExitStatus() const;
     std::array<int64_t, kDataPairStatusCount> PairCounts() const;
 };
 

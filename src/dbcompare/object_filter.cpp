@@ -1,6 +1,5 @@
 #include "dbcompare/object_filter.h"
 
-#include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_filter.h"
 #include "util/option_words.h"
 #include "util/text.h"

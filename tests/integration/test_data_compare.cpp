@@ -8,6 +8,7 @@
 #include "dbcompare/data_key_choice.h"
 #include "dbcompare/data_key_store.h"
 #include "dbcompare/data_sync_script.h"
+#include "dbcompare/object_filter.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -52,7 +53,8 @@ TEST_P(DataCompareVersions, CountsAreExactAndBothModesAgreeRowForRow) {
     DataCompareResultsPtr merge = RunData(f.Request(DataCompareMode::Merge));
     ASSERT_TRUE(merge->Complete()) << merge->Problem;
     EXPECT_EQ(Summary(*merge), Expected());
-    EXPECT_EQ(merge->ExitStatus(), 2); // some pairs are not comparable
+    EXPECT_EQ(DataCompareExitStatus(*merge, NotComparablePolicy::Error),
+              2); // some pairs are not comparable
 
     DataCompareResultsPtr hash = RunData(f.Request(DataCompareMode::Hash));
     ASSERT_TRUE(hash->Complete()) << hash->Problem;
@@ -336,7 +338,7 @@ TEST(DataCompare, AFaultPartWayEndsTheRunIncompleteAndTheNextRunWorks) {
     EXPECT_GT(r->Problem.size(), std::string("The comparison of dbo.Big stopped: ").size());
     EXPECT_TRUE(r->Tables[0].Incomplete);
     EXPECT_LT(r->Tables[0].RowsCompared, kBigRows);
-    EXPECT_EQ(r->ExitStatus(), 2);
+    EXPECT_EQ(DataCompareExitStatus(*r, NotComparablePolicy::Error), 2);
     EXPECT_FALSE(r->AllIdentical());
 
     request.Tables.erase(request.Tables.begin());
@@ -359,7 +361,7 @@ TEST(DataCompare, StopEndsTheRunAsIncompleteAndTheNextRunWorks) {
     EXPECT_EQ(r->Problem, kStoppedByUser);
     ASSERT_EQ(r->Tables.size(), 1u);
     EXPECT_TRUE(r->Tables[0].Incomplete);
-    EXPECT_EQ(r->ExitStatus(), 2);
+    EXPECT_EQ(DataCompareExitStatus(*r, NotComparablePolicy::Error), 2);
 
     request.RowsRead = nullptr;
     r = RunData(request);
