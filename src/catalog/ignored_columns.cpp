@@ -118,4 +118,20 @@ int32_t GetListedTableIgnoredColumns(int32_t kind, ServerEntry& server, const st
     return GetIgnoredColumns(kind, ListedIgnoredTable(server, database, listedName, id), columns);
 }
 
+IgnoredColumnsLookup StoredIgnoredColumns(int32_t kind) {
+    return [kind](const IgnoredTable& table) {
+        std::vector<std::string> columns;
+        GetIgnoredColumns(kind, table, columns);
+        return columns;
+    };
+}
+
+std::vector<std::string> ListedTableIgnoredColumns(int32_t kind, ServerEntry& server,
+                                                   const std::string& database,
+                                                   const std::string& listedName, int32_t id) {
+    std::vector<std::string> columns;
+    GetListedTableIgnoredColumns(kind, server, database, listedName, id, columns);
+    return columns;
+}
+
 } // namespace orv

@@ -47,6 +47,8 @@ int32_t GetIgnoredColumns(int32_t kind, const IgnoredTable& table,
 
 // Reads a table's list for a comparison; comparisons get it from their caller.
 using IgnoredColumnsLookup = std::function<std::vector<std::string>(const IgnoredTable&)>;
+// The stored lists of one kind, as a comparison reads them.
+IgnoredColumnsLookup StoredIgnoredColumns(int32_t kind);
 
 // The table a panel lists as `listedName` ("Products", or "sales.Orders" when the name is in
 // several schemas) with catalog id `id` (0 or less: found by name): its schema and own name as
@@ -60,5 +62,9 @@ IgnoredTable ListedIgnoredTable(ServerEntry& server, const std::string& database
 int32_t GetListedTableIgnoredColumns(int32_t kind, ServerEntry& server, const std::string& database,
                                      const std::string& listedName, int32_t id,
                                      std::vector<std::string>& columns);
+// The same list as a value.
+std::vector<std::string> ListedTableIgnoredColumns(int32_t kind, ServerEntry& server,
+                                                   const std::string& database,
+                                                   const std::string& listedName, int32_t id);
 
 } // namespace orv

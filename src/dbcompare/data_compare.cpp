@@ -22,7 +22,7 @@ namespace orv {
 namespace {
 
 // A whole-table checksum is tried first only where it ends within the command timeout, taking
-// a server to hash at least 100,000 rows a second (the simulator manages about ten times that).
+// a server to hash at least 100,000 rows a second (a modest figure for any server in use).
 HashSettings HashingFor(const DataCompareRequest& request) {
     HashSettings settings = request.Hashing;
     if (settings.WholeRangeRows == 0) {

@@ -24,11 +24,7 @@ void ApplyCurrentSettings(DbCompareRequest& request) {
     request.IgnoreIndexes = catalog.IgnoreIndexes;
     request.IgnoreSysObjects = catalog.IgnoreSysObjects;
     request.TimeoutSeconds = Settings().Timeout;
-    request.IgnoredColumns = [](const IgnoredTable& table) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForStructure, table, columns);
-        return columns;
-    };
+    request.IgnoredColumns = StoredIgnoredColumns(kIgnoredForStructure);
 }
 
 void ApplyCurrentDataSettings(DataCompareRequest& request) {
@@ -38,11 +34,7 @@ void ApplyCurrentDataSettings(DataCompareRequest& request) {
     request.Sync.DisableTriggers = s.SyncDisableTriggers;
     for (QueryPlace& place : request.Place)
         place.TimeoutSeconds = s.Timeout;
-    request.IgnoredColumns = [](const IgnoredTable& table) {
-        std::vector<std::string> columns;
-        GetIgnoredColumns(kIgnoredForData, table, columns);
-        return columns;
-    };
+    request.IgnoredColumns = StoredIgnoredColumns(kIgnoredForData);
     request.PickedKey = [](const std::string& source, const std::string& target) {
         return LoadPickedKey(source, target);
     };

@@ -113,10 +113,8 @@ DbCompareResultsPtr RunSavedPair(const ReplayPlan& plan, ServerEntry (&servers)[
 
     CompareServices services;
     services.ignoredColumns = [&](int side) {
-        std::vector<std::string> columns;
-        GetListedTableIgnoredColumns(kIgnoredForStructure, servers[side], plan.Database[side],
-                                     listed[side], ids[side], columns);
-        return columns;
+        return ListedTableIgnoredColumns(kIgnoredForStructure, servers[side], plan.Database[side],
+                                         listed[side], ids[side]);
     };
     services.tableScriptWithoutIgnored = [&](int side) {
         int32_t ignored = 0;

@@ -17,10 +17,7 @@ int RunAnalyzeCommand(int argc, char** argv) {
             services.resolveServer = StoredServers();
             services.ignoredColumns = [](ServerEntry& server, const std::string& database,
                                          const std::string& table) {
-                std::vector<std::string> columns;
-                GetListedTableIgnoredColumns(kIgnoredForAnalysis, server, database, table, 0,
-                                             columns);
-                return columns;
+                return ListedTableIgnoredColumns(kIgnoredForAnalysis, server, database, table, 0);
             };
             services.run = [](const AnalysisRequest& request, ProgressSink& progress,
                               const CancelToken& cancel) {

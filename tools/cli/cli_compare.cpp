@@ -144,10 +144,8 @@ int RunCompareCommand(int argc, char** argv, const ScriptSwitches& switches) {
 
     CompareServices services;
     services.ignoredColumns = [&](int p) {
-        std::vector<std::string> columns;
-        GetListedTableIgnoredColumns(kIgnoredForStructure, servers[p], args.Db[p], objects[p].name,
-                                     objects[p].id, columns);
-        return columns;
+        return ListedTableIgnoredColumns(kIgnoredForStructure, servers[p], args.Db[p],
+                                         objects[p].name, objects[p].id);
     };
     services.tableScriptWithoutIgnored = [&](int p) {
         int32_t ignored = 0;

@@ -48,14 +48,12 @@ void frmMain::Connect() {
 CompareServices frmMain::MakeCompareServices() {
     CompareServices s;
     s.ignoredColumns = [this](int panel) {
-        std::vector<std::string> columns;
         const QtListControl& list = *pvlSqlObj_[panel];
         int32_t id = 0;
         ParseInt32(list.CellText(list.CurrentRow(), 2), id);
-        GetListedTableIgnoredColumns(
+        return ListedTableIgnoredColumns(
             kIgnoredForStructure, PanelServers()[static_cast<size_t>(panel)], DatabaseText(panel),
-            list.CellText(list.CurrentRow(), 0), id, columns);
-        return columns;
+            list.CellText(list.CurrentRow(), 0), id);
     };
     s.tableScriptWithoutIgnored = [this](int panel) {
         int32_t ignored = 0;
