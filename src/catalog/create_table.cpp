@@ -65,7 +65,7 @@ std::string ClusteredIndexStatement(const ClusteredIndex& index, const std::stri
            QuoteCatalogName(index.Name) + " ON " + tableName + " " + KeyList(index.Columns);
 }
 
-std::string KeyConstraintClause(const TableIndex& index) {
+std::string KeyConstraintClause(const ScriptedIndex& index) {
     if (index.ConstraintType != "PK" && index.ConstraintType != "UQ")
         return "";
     return (index.NameWritten ? "CONSTRAINT " + QuoteCatalogName(index.Name) + " "
@@ -74,19 +74,19 @@ std::string KeyConstraintClause(const TableIndex& index) {
            (index.IndexId == 1 ? "CLUSTERED " : "NONCLUSTERED ") + KeyList(index.Columns);
 }
 
-std::vector<std::string> CompleteTableStatements(const std::vector<TableIndex>& indexes,
+std::vector<std::string> CompleteTableStatements(const std::vector<ScriptedIndex>& indexes,
                                                  const std::vector<TableConstraint>& constraints,
                                                  const std::string& tableName) {
     std::vector<std::string> statements;
     const std::string alter = "ALTER TABLE " + tableName + " ADD ";
     // The clustered index first: the others are rebuilt when it comes later.
-    std::vector<const TableIndex*> ordered;
-    for (const TableIndex& index : indexes)
+    std::vector<const ScriptedIndex*> ordered;
+    for (const ScriptedIndex& index : indexes)
         if (index.IndexId == 1)
             ordered.insert(ordered.begin(), &index);
         else
             ordered.push_back(&index);
-    for (const TableIndex* index : ordered) {
+    for (const ScriptedIndex* index : ordered) {
         const std::string clause = KeyConstraintClause(*index);
         if (!clause.empty()) {
             // A clustered key stands inside CREATE TABLE.
@@ -160,12 +160,12 @@ TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::strin
     const ConstraintNaming naming{options.IgnoreSystemNames, server.VersionMajor};
     RecordsetPtr indexRows = RunCatalogQuery(
         server, TableIndexRowsQuery(tableName, tableId, false, server.VersionMajor), database);
-    const std::vector<TableIndex> indexes = ReadTableIndexes(*indexRows, naming);
+    const std::vector<ScriptedIndex> indexes = ReadTableIndexes(*indexRows, naming);
     RecordsetPtr constraintRows = RunCatalogQuery(
         server, TableConstraintsQuery(tableName, tableId, server.VersionMajor), database);
     const std::vector<TableConstraint> constraints = ReadTableConstraints(*constraintRows, naming);
     std::string keyLine;
-    for (const TableIndex& index : indexes)
+    for (const ScriptedIndex& index : indexes)
         if (index.IndexId == 1)
             keyLine = KeyConstraintClause(index);
     parts.Body = keyLine.empty() ? columnsText : columnsText + "\r\n\r\n" + keyLine + "\r\n";

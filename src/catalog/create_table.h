@@ -57,13 +57,13 @@ struct CreateTableOptions {
 // clustered index, then the other indexes and key constraints in index id order (so they get the
 // same ids, and the same order, as the original's), then CHECK constraints and defaults. UNIQUE
 // constraints are made by their indexes' statements.
-std::vector<std::string> CompleteTableStatements(const std::vector<TableIndex>& indexes,
+std::vector<std::string> CompleteTableStatements(const std::vector<ScriptedIndex>& indexes,
                                                  const std::vector<TableConstraint>& constraints,
                                                  const std::string& tableName);
 
 // "[CONSTRAINT [name] ]PRIMARY KEY|UNIQUE CLUSTERED|NONCLUSTERED ([a], [b])" for an index a key
 // constraint owns; empty for a plain index.
-std::string KeyConstraintClause(const TableIndex& index);
+std::string KeyConstraintClause(const ScriptedIndex& index);
 
 // Empty parts when the columns cannot be read (the failure has been reported).
 TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::string& tableName,

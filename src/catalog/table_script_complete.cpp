@@ -108,13 +108,13 @@ std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, b
            (every ? "si.id, " : "") + "sk.indid, sk.keyno";
 }
 
-std::vector<TableIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming& naming) {
-    std::vector<TableIndex> indexes;
+std::vector<ScriptedIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming& naming) {
+    std::vector<ScriptedIndex> indexes;
     if (rows.IsBOF() && rows.IsEOF())
         return indexes;
     rows.MoveFirst();
     while (!rows.IsEOF()) {
-        TableIndex index;
+        ScriptedIndex index;
         index.IndexId = rows.Value("indid").Long();
         index.Name = rows.Value("index").Text();
         index.Unique = rows.Value("isunique").Long() == 1;
@@ -128,7 +128,7 @@ std::vector<TableIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming
     return indexes;
 }
 
-std::string CompleteIndexLine(const TableIndex& index) {
+std::string CompleteIndexLine(const ScriptedIndex& index) {
     const bool clustered = index.IndexId == 1;
     std::string line;
     if (index.ConstraintType == "PK")
@@ -142,7 +142,7 @@ std::string CompleteIndexLine(const TableIndex& index) {
 
 std::string BuildCompleteIndexPart(Recordset& rows, const ConstraintNaming& naming) {
     std::string part;
-    for (const TableIndex& index : ReadTableIndexes(rows, naming))
+    for (const ScriptedIndex& index : ReadTableIndexes(rows, naming))
         part += CompleteIndexLine(index) + "\r\n";
     return part;
 }

@@ -32,7 +32,7 @@ struct ConstraintNaming {
 bool LooksLikeGeneratedConstraintName(const std::string& name);
 
 // One index of a table as the complete form sees it.
-struct TableIndex {
+struct ScriptedIndex {
     int64_t IndexId = 0;
     std::string Name;
     bool Unique = false;
@@ -61,12 +61,12 @@ std::string TableIndexRowsQuery(const std::string& tableName, int32_t tableId, b
                                 int versionMajor = 8);
 
 // The indexes in the rows above, in index id order.
-std::vector<TableIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming& naming = {});
+std::vector<ScriptedIndex> ReadTableIndexes(Recordset& rows, const ConstraintNaming& naming = {});
 
 // "CONSTRAINT [pk] PRIMARY KEY CLUSTERED|NONCLUSTERED (...)" for a primary key (without its
 // CONSTRAINT part when the name is left out), otherwise "[UNIQUE ][CLUSTERED ]INDEX [name] (...)"
 // (without " [name]" when it is left out).
-std::string CompleteIndexLine(const TableIndex& index);
+std::string CompleteIndexLine(const ScriptedIndex& index);
 
 // One line per index from the rows above, each ending with a line break; empty when no rows.
 std::string BuildCompleteIndexPart(Recordset& rows, const ConstraintNaming& naming = {});

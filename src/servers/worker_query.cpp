@@ -76,9 +76,12 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
         connection_ = std::move(connection);
         statement_ = std::move(statement);
         running = statement_.get();
+        inCall_ = true;
     }
     Command command;
-    if (!running->Execute(sql, place.TimeoutSeconds, command, error)) {
+    const bool executed = running->Execute(sql, place.TimeoutSeconds, command, error);
+    LeaveCall();
+    if (!executed) {
         if (cancelled_)
             error = CancelledQueryError();
         WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
@@ -106,7 +109,14 @@ bool WorkerQuery::Next(Row& row, OdbcError& error) {
             return false;
         block_.clear();
         pos_ = 0;
-        if (!statement_->Fetch(kBlockRows, block_, done_, error)) {
+        if (!EnterCall()) {
+            error = CancelledQueryError();
+            failed_ = true;
+            return false;
+        }
+        const bool fetched = statement_->Fetch(kBlockRows, block_, done_, error);
+        LeaveCall();
+        if (!fetched) {
             if (cancelled_)
                 error = CancelledQueryError();
             WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
@@ -131,8 +141,24 @@ bool WorkerQuery::Next(Row& row, OdbcError& error) {
 void WorkerQuery::Cancel() {
     std::lock_guard lock(mutex_);
     cancelled_ = true;
-    if (statement_)
+    // Only a statement inside a call is cancelled on the server: the driver takes a cancel of
+    // an idle statement for closing its cursor, which must not race the reader's next call.
+    // An idle reader sees the flag before its next call instead.
+    if (statement_ && inCall_)
         statement_->Cancel();
+}
+
+bool WorkerQuery::EnterCall() {
+    std::lock_guard lock(mutex_);
+    if (cancelled_)
+        return false;
+    inCall_ = true;
+    return true;
+}
+
+void WorkerQuery::LeaveCall() {
+    std::lock_guard lock(mutex_);
+    inCall_ = false;
 }
 
 void WorkerQuery::Close() {

@@ -61,7 +61,12 @@ private:
     const CancelToken& token_;
     // Registered from Open to Close: the token then cancels the running command.
     std::optional<CancelCallback> watch_;
-    std::mutex mutex_; // guards the statement's life against a concurrent Cancel
+    // Marks the reader inside a driver call (false when the query was cancelled already).
+    bool EnterCall();
+    void LeaveCall();
+
+    std::mutex mutex_; // guards the statement's life and inCall_ against a concurrent Cancel
+    bool inCall_ = false;
     OdbcConnectionPtr connection_;
     std::unique_ptr<OdbcStatement> statement_;
     std::vector<FieldInfo> fields_;
