@@ -2,6 +2,7 @@
 // registered with SQLite on every session connection.
 #include "engine/errors.h"
 #include "engine/functions_util.h"
+#include "engine/values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -629,6 +630,8 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         return sqlite3_result_null(ctx);
     int style = argc > 2 && !isNull(argv[2]) ? sqlite3_value_int(argv[2]) : 0;
     int kind = sqlite3_value_type(v);
+    if (ty->sql == SqlType::Bit)
+        return convertToBit(ctx, v);
     switch (ty->sql) {
     case SqlType::TinyInt:
     case SqlType::SmallInt:
@@ -659,8 +662,7 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             while (end && *end == ' ')
                 ++end;
             if (s.empty() || !end || *end) {
-                std::string msg = "Conversion failed when converting the varchar value '" + s +
-                                  "' to data type " + ty->name + ".";
+                std::string msg = numberSyntaxMessage(session(ctx)->major(), s, ty->name);
                 return sqlite3_result_error(ctx, msg.c_str(), -1);
             }
         } else {
@@ -686,12 +688,9 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
     case SqlType::DateTime:
     case SqlType::SmallDateTime: {
-        auto n = normalizeDateTime(argText(v));
-        if (!n)
-            return sqlite3_result_error(
-                ctx, "Conversion failed when converting date and/or time from character string.",
-                -1);
-        return resultText(ctx, *n);
+        return convertToDateTime(
+            ctx, v, ty->sql == SqlType::DateTime ? DateKind::DateTime : DateKind::SmallDateTime,
+            style);
     }
     case SqlType::Binary:
     case SqlType::VarBinary:
@@ -709,25 +708,11 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             s = buf;
         } else {
             s = argText(v);
-            if (style != 0) {
-                // Date styles: 101 mm/dd/yyyy, 103 dd/mm/yyyy, 112 yyyymmdd, 120/121 ODBC.
-                if (auto n = normalizeDateTime(s)) {
-                    const std::string& d = *n;
-                    std::string yyyy = d.substr(0, 4), mm = d.substr(5, 2), dd = d.substr(8, 2);
-                    if (style == 101)
-                        s = mm + "/" + dd + "/" + yyyy;
-                    else if (style == 103)
-                        s = dd + "/" + mm + "/" + yyyy;
-                    else if (style == 112)
-                        s = yyyy + mm + dd;
-                    else if (style == 120)
-                        s = d.substr(0, 19);
-                    else if (style == 121)
-                        s = d;
-                    else if (style == 108)
-                        s = d.substr(11, 8);
-                }
-            }
+            // A stored datetime is written in the style asked for. Without a style the stored
+            // form stays: the program's comparisons read dates through CAST.
+            if (argc > 2 && !isNull(argv[2]) && isCanonicalDateTime(s))
+                if (auto styled = formatDateStyle(s, style))
+                    s = *styled;
         }
         if (ty->length > 0) {
             size_t chars = static_cast<size_t>(ty->prec);
@@ -744,13 +729,11 @@ void fnGlobal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string g = upper(argText(argv[0]));
     const std::string& ver = s->engine().options.productVersion;
     if (g == "@@VERSION") {
-        std::string year = s->major() <= 8    ? "2000"
-                           : s->major() == 9  ? "2005"
-                           : s->major() == 10 ? "2008"
-                                              : "2012";
+        const std::string year = releaseName(ver);
         return resultText(
             ctx, "Microsoft SQL Server " + year + " - " + ver +
-                     " (Intel X86) \n\tCopyright (c) 1988-2008 Microsoft Corporation\n"
+                     " (Intel X86) \n\tCopyright (c) 1988-" + year.substr(0, 4) +
+                     " Microsoft Corporation\n"
                      "\tDeveloper Edition on Windows NT 5.2 <X86> (Build 3790: Service Pack 2)\n");
     }
     if (g == "@@SPID")
@@ -848,6 +831,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
     fn::registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
     fn::registerCatalogFunctions(db, s);
     fn::registerHashFunctions(db, s);
+    fn::registerValueFunctions(db, s);
 }
 
 } // namespace sqlsim

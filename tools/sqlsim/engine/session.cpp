@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 #include "engine/later_syntax.h"
 #include "engine/session_internal.h"
+#include "engine/values.h"
 
 #include <chrono>
 #include <functional>
@@ -43,6 +44,8 @@ SqlError fromSqlite(const std::string& msg) {
         std::string near = msg.substr(6, msg.find("\": syntax error") - 6);
         return sqlError(102, "Incorrect syntax near '" + near + "'.", 1, 15);
     }
+    if (auto known = valueErrorFromText(msg))
+        return *known;
     return sqlError(50000, "The statement failed: " + msg + ".");
 }
 
@@ -228,6 +231,7 @@ void SessionImpl::executeBatch(const std::string& sql, ResultSink& sink,
         return;
     }
     variables_.clear();
+    variableTypes_.clear();
     run(sql, toks, sink, cancel, {});
 }
 

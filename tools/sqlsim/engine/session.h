@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/catalog.h"
+#include "engine/datetime_text.h"
 #include "engine/engine_impl.h"
 #include "engine/translate.h"
 
@@ -37,6 +38,8 @@ public:
     int major() const override { return engine_.major; }
     std::vector<std::string> insertColumns(const ResolvedTable& table) override;
     std::string columnBaseType(const ResolvedTable& table, const std::string& column) override;
+    std::vector<std::pair<std::string, std::string>>
+    columnBaseTypes(const ResolvedTable& table) override;
 
     // Used by the functions registered with SQLite.
     Engine::Impl& engine() { return engine_; }
@@ -53,6 +56,8 @@ public:
     // Start-up scripts build the databases a test needs, whatever version the server poses
     // as; only what clients send is held to that version's grammar.
     bool setupScript = false;
+    // SET DATEFORMAT: how a numeric date string such as 7/4/1996 is read.
+    DateOrder dateOrder = DateOrder::Mdy;
     // The type SQL Server would report for a result column that comes straight from a user
     // table column, with its nullability and identity.
     std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);
@@ -92,6 +97,9 @@ private:
     // The database a SQLite schema name ("main", "db7") holds.
     std::string databaseOfSchema(const std::string& schema) const;
     void runDeclare(const std::vector<Token>& toks, const Statement& st);
+    // A value assigned to a variable converts to the variable's declared type.
+    std::string assignedAs(const std::string& variable, const std::string& sqliteExpr) const;
+    void setDateFormat(const Token& value);
     void waitFor(const std::vector<Token>& toks, const Statement& st,
                  const std::atomic<bool>& cancel);
     void use(const std::string& dbName, ResultSink& sink);
@@ -122,6 +130,8 @@ private:
     std::optional<OpenFile> loginFile_;           // while another database is current
     std::vector<TempTable> tempTables_;
     std::map<std::string, Value> variables_; // upper-case @name -> value
+    // The declared type of the variables whose values SET and DECLARE convert on assignment.
+    std::map<std::string, std::string> variableTypes_; // upper-case @name -> SQLite decl
     bool nocount_ = false;
     // SET NOEXEC ON: statements are read but not run until SET NOEXEC OFF.
     bool noexec_ = false;

@@ -3,6 +3,7 @@
 #include "engine/later_syntax.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
+#include "engine/values.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +23,8 @@ void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
         if (!variables_.count(opt.value))
             throw sqlError(137, "Must declare the scalar variable \"" + opt.text + "\".", 1, 15);
         Translator tr(toks, *this);
-        variables_[opt.value] = evaluate(tr.expression(st.begin + 3, st.end));
+        variables_[opt.value] =
+            evaluate(assignedAs(opt.value, tr.expression(st.begin + 3, st.end)));
         return;
     }
     if (opt.kind != Token::Kind::Word)
@@ -66,6 +68,8 @@ void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
         throw sqlError(195, "'" + opt.text + "' is not a recognized SET option.", 1, 15);
     if (opt.value == "NOCOUNT")
         nocount_ = toks[st.begin + 2].is("ON");
+    if (opt.value == "DATEFORMAT")
+        setDateFormat(toks[st.begin + 2]);
     if (opt.value == "ROWCOUNT") {
         Translator tr(toks, *this);
         Value v = evaluate(tr.expression(st.begin + 2, st.end));
@@ -98,6 +102,9 @@ void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st
             throw notSupported("table and cursor variables");
         if (!toks[i].isName())
             throw syntaxNear(toks[i]);
+        const std::string typeName = lower(toks[i].name());
+        if (convertsOnWrite(typeName))
+            variableTypes_[v.value] = typeName;
         ++i;
         int depth = 0;
         while (i < st.end && (depth > 0 || toks[i].isOp("("))) {
@@ -123,7 +130,7 @@ void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st
                                    toks.begin() + static_cast<long>(i));
             sub.push_back(toks.back());
             Translator tr(sub, *this);
-            val = evaluate(tr.expression(0, sub.size() - 1));
+            val = evaluate(assignedAs(v.value, tr.expression(0, sub.size() - 1)));
         }
         variables_[v.value] = val;
         if (toks[i].isOp(","))

@@ -93,11 +93,13 @@ bool SessionImpl::reset(ServerMessage& error) {
     switchTo(*login);
     currentDb_ = login->name;
     nocount_ = false;
+    dateOrder = DateOrder::Mdy;
     noexec_ = false;
     rowLimit_ = 0;
     lastRowCount_ = 0;
     lastIdentity.reset();
     variables_.clear();
+    variableTypes_.clear();
     viewMode = false;
     return true;
 }

@@ -211,6 +211,24 @@ std::vector<Token> tokenize(std::string_view s, std::string& error) {
             out.push_back(std::move(t));
             continue;
         }
+        if (c == '$') {
+            // A money constant: the currency sign, optional blanks, then the number.
+            size_t j = i + 1;
+            while (j < s.size() && s[j] == ' ')
+                ++j;
+            size_t digits = j;
+            while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.'))
+                ++j;
+            if (j > digits && s.substr(digits, j - digits) != ".") {
+                t.kind = Token::Kind::Number;
+                t.text = std::string(s.substr(i, j - i));
+                t.value = std::string(s.substr(digits, j - digits));
+                t.end = j;
+                i = j;
+                out.push_back(std::move(t));
+                continue;
+            }
+        }
         if (c == '@') {
             size_t j = i + 1;
             if (j < s.size() && s[j] == '@')

@@ -2,7 +2,9 @@
 
 #include "engine/errors.h"
 #include "engine/sqlite_util.h"
+#include "engine/values.h"
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -322,9 +324,57 @@ namespace {
 
 enum class PieceKind { Operand, Arith, Other };
 struct Piece {
+    Piece(PieceKind k, std::string t) : kind(k), text(std::move(t)) {}
     PieceKind kind;
     std::string text;
+    // What an operand is, for the comparisons that convert a string to the other side's type.
+    enum class Is { Other, String, Name, Dated } is = Is::Other;
+    std::vector<std::string> parts; // a Name's parts
+    std::string dateType;           // a Dated operand's type
 };
+
+bool comparison(const Piece& p) {
+    static const std::set<std::string> ops = {"=", "<", ">", "<=", ">=", "<>", "!="};
+    return p.kind == PieceKind::Other && ops.count(p.text) > 0;
+}
+
+// A string compared with a datetime converts to datetime, the type of higher precedence
+// ("Data type precedence": the lower type converts), so '19970101' or '7/4/1996' meets the
+// stored form instead of being compared as text. `dateTypeOf` names the datetime type of a
+// column reference, or gives "" for any other.
+void convertComparedStrings(std::vector<Piece>& p,
+                            const std::function<std::string(const Piece&)>& dateTypeOf) {
+    auto is = [&](size_t k, const char* word) {
+        return k < p.size() && p[k].kind == PieceKind::Other && p[k].text == word;
+    };
+    for (size_t k = 0; k < p.size(); ++k) {
+        if (p[k].is != Piece::Is::String)
+            continue;
+        std::vector<size_t> partners;
+        if (k >= 2 && comparison(p[k - 1]))
+            partners.push_back(k - 2);
+        if (k + 2 < p.size() && comparison(p[k + 1]))
+            partners.push_back(k + 2);
+        if (k >= 2 && is(k - 1, "BETWEEN"))
+            partners.push_back(is(k - 2, "NOT") && k >= 3 ? k - 3 : k - 2);
+        if (k >= 4 && is(k - 1, "AND") && is(k - 3, "BETWEEN"))
+            partners.push_back(is(k - 4, "NOT") && k >= 5 ? k - 5 : k - 4);
+        for (size_t q : partners) {
+            const Piece& other = p[q];
+            if (other.kind != PieceKind::Operand)
+                continue;
+            std::string type = other.is == Piece::Is::Dated  ? other.dateType
+                               : other.is == Piece::Is::Name ? dateTypeOf(other)
+                                                             : std::string();
+            if (!type.empty()) {
+                p[k].text = "tsql_convert(" + sqlStr(type) + ", " + p[k].text + ")";
+                p[k].is = Piece::Is::Dated;
+                p[k].dateType = type;
+                break;
+            }
+        }
+    }
+}
 
 // Rebuilds an expression from its pieces so that `+` follows T-SQL: it joins two strings and
 // adds anything else. Multiplicative operators bind tighter, as in T-SQL.
@@ -355,7 +405,11 @@ std::string fold(const std::vector<Piece>& p) {
             std::string pre;
             while (isUnary(k))
                 pre += p[k++].text;
-            t = "(" + t + " " + op + " " + pre + p[k++].text + ")";
+            // SQLite gives NULL for a division by zero; SQL Server stops with error 8134.
+            if (op == "/" || op == "%")
+                t = "(" + t + " " + op + " tsql_divisor(" + pre + p[k++].text + "))";
+            else
+                t = "(" + t + " " + op + " " + pre + p[k++].text + ")";
         }
         return t;
     };
@@ -475,10 +529,11 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
         case Token::Kind::String:
         case Token::Kind::NString:
             operand(sqlStr(t.value));
+            pieces.back().is = Piece::Is::String;
             ++i;
             continue;
         case Token::Kind::Number:
-            operand(t.text);
+            operand(t.value);
             ++i;
             continue;
         case Token::Kind::Binary:
@@ -560,11 +615,18 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             }
             if (t.is("CURRENT_TIMESTAMP")) {
                 operand("tsql_getdate()");
+                pieces.back().is = Piece::Is::Dated;
+                pieces.back().dateType = "datetime";
                 ++i;
                 continue;
             }
             if (tok(i + 1).isOp("(")) {
-                operand(functionCall(i, end, nullptr));
+                std::optional<ColType> type;
+                operand(functionCall(i, end, &type));
+                if (type && (type->baseName == "datetime" || type->baseName == "smalldatetime")) {
+                    pieces.back().is = Piece::Is::Dated;
+                    pieces.back().dateType = type->baseName;
+                }
                 continue;
             }
             if (isReservedWord(t.value) && !tok(i + 1).isOp("."))
@@ -578,11 +640,14 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             if (tok(j).isOp("("))
                 throw notSupported("calling user-defined functions");
             operand(n);
+            pieces.back().is = Piece::Is::Name;
+            pieces.back().parts = std::move(parts);
             i = j;
             continue;
         }
         fail(i);
     }
+    convertComparedStrings(pieces, [&](const Piece& x) { return columnDateType(x.parts); });
     if (pieces.empty() && !inParens)
         fail(i);
     // A dangling operator: SQL Server names the operator when the text ends there.
@@ -670,6 +735,21 @@ std::string Translator::fromClause(size_t& i, size_t end) {
         break;
     }
     return out;
+}
+
+std::string Translator::columnDateType(const std::vector<std::string>& parts) const {
+    if (parts.empty() || scopeTables_.empty())
+        return "";
+    const std::string qualifier = parts.size() >= 2 ? parts[parts.size() - 2] : "";
+    for (const ScopeTable& s : scopeTables_) {
+        if (!qualifier.empty() && !iequals(qualifier, s.alias))
+            continue;
+        const std::string base = lower(r_.columnBaseType(s.table, parts.back()));
+        if (base.empty())
+            continue;
+        return base == "datetime" || base == "smalldatetime" ? base : "";
+    }
+    return "";
 }
 
 void Translator::checkOrderedColumns() const {
@@ -966,9 +1046,12 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
     if (target)
         *target = rt;
     std::string sql = "INSERT INTO " + rt.sqlRef;
+    // The columns the values go to, in order: the list given, or every column but identity.
+    std::vector<std::string> targets;
     if (!tok(i).isOp("(") && !tok(i).is("DEFAULT")) {
         // T-SQL skips the identity column when no column list is given.
         auto cols = r_.insertColumns(rt);
+        targets = cols;
         if (!cols.empty()) {
             sql += " (";
             for (size_t k = 0; k < cols.size(); ++k)
@@ -985,6 +1068,7 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
                 fail(i);
             if (columnNames)
                 columnNames->push_back(tok(i).name());
+            targets.push_back(tok(i).name());
             sql += (first ? "" : ", ") + sqlId(tok(i).name());
             first = false;
             ++i;
@@ -1003,16 +1087,34 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
     if (tok(i).is("VALUES")) {
         ++i;
         sql += " VALUES ";
+        // Each value converts to its column's type once, as it is written.
+        std::vector<std::string> targetTypes;
+        const auto columns = r_.columnBaseTypes(rt);
+        if (targets.empty())
+            for (const auto& c : columns)
+                targets.push_back(c.first);
+        for (const std::string& t : targets) {
+            std::string type;
+            for (const auto& c : columns)
+                if (iequals(c.first, t))
+                    type = lower(c.second);
+            targetTypes.push_back(type);
+        }
         bool first = true;
         while (tok(i).isOp("(")) {
             ++i;
             sql += (first ? "(" : ", (");
             first = false;
             bool firstVal = true;
+            size_t column = 0;
             while (i < end && !tok(i).isOp(")")) {
                 if (tok(i).is("DEFAULT"))
                     throw notSupported("DEFAULT inside VALUES");
-                sql += (firstVal ? "" : ", ") + expr(i, end, true, true);
+                std::string value = expr(i, end, true, true);
+                if (column < targetTypes.size())
+                    value = storedAs(targetTypes[column], value);
+                ++column;
+                sql += (firstVal ? "" : ", ") + value;
                 firstVal = false;
                 if (tok(i).isOp(","))
                     ++i;
@@ -1051,6 +1153,8 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
         fail(i);
     ++i;
     std::string sql = "UPDATE " + rt.sqlRef + " AS " + sqlId(rt.alias) + " SET ";
+    scopeTables_.push_back({rt, rt.alias});
+    const auto columns = r_.columnBaseTypes(rt);
     bool first = true;
     while (true) {
         std::vector<std::string> cparts;
@@ -1058,7 +1162,11 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
         if (!tok(i).isOp("="))
             fail(i);
         ++i;
-        sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + expr(i, end, true, false);
+        std::string value = expr(i, end, true, false);
+        for (const auto& c : columns)
+            if (iequals(c.first, cparts.back()))
+                value = storedAs(lower(c.second), value);
+        sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + value;
         first = false;
         if (!tok(i).isOp(","))
             break;
@@ -1075,6 +1183,12 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
     return sql;
 }
 
+std::string Translator::storedAs(const std::string& baseType, const std::string& value) {
+    if (!convertsOnWrite(baseType))
+        return value;
+    return "tsql_convert(" + sqlStr(baseType) + ", " + value + ")";
+}
+
 std::string Translator::remove(size_t i, size_t end, ResolvedTable* target) {
     ++i; // DELETE
     if (tok(i).is("FROM"))
@@ -1086,6 +1200,7 @@ std::string Translator::remove(size_t i, size_t end, ResolvedTable* target) {
     if (target)
         *target = rt;
     std::string sql = "DELETE FROM " + rt.sqlRef + " AS " + sqlId(rt.alias);
+    scopeTables_.push_back({rt, rt.alias});
     if (tok(i).is("WHERE")) {
         ++i;
         sql += " WHERE " + expr(i, end, false, false);

@@ -34,6 +34,12 @@ public:
         (void)column;
         return "";
     }
+    // Every column of the table in order, with its built-in type underneath.
+    virtual std::vector<std::pair<std::string, std::string>>
+    columnBaseTypes(const ResolvedTable& table) {
+        (void)table;
+        return {};
+    }
 };
 
 // One result column as far as the text tells: its name as SQL Server reports it and, for
@@ -62,6 +68,8 @@ public:
     std::string remove(size_t i, size_t end, ResolvedTable* target = nullptr);
     // A standalone expression (DEFAULT values, SET @x = ..., IF conditions).
     std::string expression(size_t i, size_t end);
+    // Wraps a value written to a column of `baseType` in the conversion the write needs.
+    static std::string storedAs(const std::string& baseType, const std::string& value);
 
 private:
     const Token& tok(size_t i) const { return t_[std::min(i, t_.size() - 1)]; }
@@ -91,6 +99,9 @@ private:
         std::string alias;
     };
     void checkOrderedColumns() const;
+    // "datetime" or "smalldatetime" for a column of that type in the tables of the current
+    // FROM clause (or the UPDATE or DELETE target), else "".
+    std::string columnDateType(const std::vector<std::string>& parts) const;
 
     const std::vector<Token>& t_;
     NameResolver& r_;
