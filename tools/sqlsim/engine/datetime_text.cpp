@@ -320,6 +320,7 @@ DateConversion parseDateTimeText(const std::string& input, DateOrder order, Date
         }
         std::vector<Item> items;
         bool alpha = false;
+        bool blankBetweenNumbers = false; // "2000 01 01": numeric dates need / - or .
         for (size_t k = 0; k < datePart.size();) {
             unsigned char c = static_cast<unsigned char>(datePart[k]);
             if (std::isdigit(c) || std::isalpha(c)) {
@@ -333,11 +334,17 @@ DateConversion parseDateTimeText(const std::string& input, DateOrder order, Date
                 alpha = alpha || !digit;
                 k = j;
             } else if (c == ' ' || c == '/' || c == '-' || c == '.' || c == ',') {
+                blankBetweenNumbers =
+                    blankBetweenNumbers ||
+                    (c == ' ' && !items.empty() && items.back().number && k + 1 < datePart.size() &&
+                     std::isdigit(static_cast<unsigned char>(datePart[k + 1])));
                 ++k;
             } else {
                 return out;
             }
         }
+        if (!alpha && blankBetweenNumbers)
+            return out;
         if (!items.empty())
             st = alpha ? alphaDate(items, f) : numericDate(items, order, f);
         if (st == Status::Ok && !timePart.empty())

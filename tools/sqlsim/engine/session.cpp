@@ -209,7 +209,10 @@ std::vector<std::string> SessionImpl::insertColumns(const ResolvedTable& table) 
 std::string SessionImpl::columnBaseType(const ResolvedTable& table, const std::string& column) {
     if (!table.objectId)
         return "";
-    std::string schema = table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
+    // A view being created names its tables without the schema: they are in "main".
+    std::string schema = table.sqlRef.find("\".\"") == std::string::npos
+                             ? std::string("main")
+                             : table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
     Catalog cat(conn_.get(), schema, engine_.major);
     for (const auto& c : cat.columns(table.objectId))
         if (iequals(c.name, column))

@@ -943,7 +943,13 @@ std::string Translator::selectCore(size_t& i, size_t end, Translated& out, std::
     }
     checkOrderedColumns();
     orderedColumns_ = std::move(outerOrdered);
-    scopeTables_ = std::move(outerScope);
+    // The tables stay in scope for WHERE, GROUP BY and HAVING, whose comparisons convert
+    // strings to the type of the columns they meet.
+    struct RestoreScope {
+        std::vector<ScopeTable>& scope;
+        std::vector<ScopeTable> outer;
+        ~RestoreScope() { scope = std::move(outer); }
+    } restore{scopeTables_, std::move(outerScope)};
     if (tok(i).is("WHERE")) {
         ++i;
         sql += " WHERE " + expr(i, end, false, false);

@@ -216,7 +216,9 @@ std::vector<std::pair<std::string, std::string>>
 SessionImpl::columnBaseTypes(const ResolvedTable& table) {
     if (!table.objectId)
         return {};
-    std::string schema = table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
+    std::string schema = table.sqlRef.find("\".\"") == std::string::npos
+                             ? std::string("main")
+                             : table.sqlRef.substr(1, table.sqlRef.find('"', 1) - 1);
     Catalog cat(conn_.get(), schema, engine_.major);
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& c : cat.columns(table.objectId))
