@@ -40,6 +40,7 @@ public:
     std::string columnBaseType(const ResolvedTable& table, const std::string& column) override;
     std::vector<std::pair<std::string, std::string>>
     columnBaseTypes(const ResolvedTable& table) override;
+    std::string dateConstant(const std::string& type, const std::string& text) override;
 
     // Used by the functions registered with SQLite.
     Engine::Impl& engine() { return engine_; }

@@ -329,7 +329,7 @@ struct Piece {
     std::string text;
     // What an operand is, for the comparisons that convert a string to the other side's type.
     enum class Is { Other, String, Name, Dated } is = Is::Other;
-    std::vector<std::string> parts; // a Name's parts
+    std::vector<std::string> parts; // a Name's parts; a String's value
     std::string dateType;           // a Dated operand's type
 };
 
@@ -343,7 +343,8 @@ bool comparison(const Piece& p) {
 // stored form instead of being compared as text. `dateTypeOf` names the datetime type of a
 // column reference, or gives "" for any other.
 void convertComparedStrings(std::vector<Piece>& p,
-                            const std::function<std::string(const Piece&)>& dateTypeOf) {
+                            const std::function<std::string(const Piece&)>& dateTypeOf,
+                            NameResolver& resolver) {
     auto is = [&](size_t k, const char* word) {
         return k < p.size() && p[k].kind == PieceKind::Other && p[k].text == word;
     };
@@ -367,7 +368,11 @@ void convertComparedStrings(std::vector<Piece>& p,
                                : other.is == Piece::Is::Name ? dateTypeOf(other)
                                                              : std::string();
             if (!type.empty()) {
-                p[k].text = "tsql_convert(" + sqlStr(type) + ", " + p[k].text + ")";
+                // Converted once here: the statement fails even when no row is compared, as
+                // SQL Server's does.
+                std::string folded = resolver.dateConstant(type, p[k].parts.at(0));
+                p[k].text = folded.empty() ? "tsql_convert(" + sqlStr(type) + ", " + p[k].text + ")"
+                                           : sqlStr(folded);
                 p[k].is = Piece::Is::Dated;
                 p[k].dateType = type;
                 break;
@@ -530,6 +535,7 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
         case Token::Kind::NString:
             operand(sqlStr(t.value));
             pieces.back().is = Piece::Is::String;
+            pieces.back().parts = {t.value};
             ++i;
             continue;
         case Token::Kind::Number:
@@ -647,7 +653,8 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
         }
         fail(i);
     }
-    convertComparedStrings(pieces, [&](const Piece& x) { return columnDateType(x.parts); });
+    convertComparedStrings(
+        pieces, [&](const Piece& x) { return columnDateType(x.parts); }, r_);
     if (pieces.empty() && !inParens)
         fail(i);
     // A dangling operator: SQL Server names the operator when the text ends there.

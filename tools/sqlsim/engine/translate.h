@@ -34,6 +34,13 @@ public:
         (void)column;
         return "";
     }
+    // A string constant compared with a datetime of `type`, in the stored form; throws the
+    // conversion error (241, 242) for a string that is no such value. Empty: convert at run time.
+    virtual std::string dateConstant(const std::string& type, const std::string& text) {
+        (void)type;
+        (void)text;
+        return "";
+    }
     // Every column of the table in order, with its built-in type underneath.
     virtual std::vector<std::pair<std::string, std::string>>
     columnBaseTypes(const ResolvedTable& table) {

@@ -212,6 +212,16 @@ void SessionImpl::setDateFormat(const Token& value) {
     dateOrder = *order;
 }
 
+std::string SessionImpl::dateConstant(const std::string& type, const std::string& text) {
+    const DateKind kind = type == "smalldatetime" ? DateKind::SmallDateTime : DateKind::DateTime;
+    DateConversion c = parseDateTimeText(text, dateOrder, kind);
+    if (c.status == DateConversion::Status::Invalid)
+        throw *valueErrorFromText(dateSyntaxMessage(engine_.major));
+    if (c.status == DateConversion::Status::OutOfRange)
+        throw *valueErrorFromText(dateRangeMessage(engine_.major, kind, false));
+    return c.canonical;
+}
+
 std::vector<std::pair<std::string, std::string>>
 SessionImpl::columnBaseTypes(const ResolvedTable& table) {
     if (!table.objectId)
