@@ -177,4 +177,164 @@ TEST_P(SchemaChange, SpRenameRenamesColumnsTablesIndexesAndObjects) {
         EXPECT_EQ(fails(r.sql), r.error) << r.sql;
 }
 
+// Columns added to a table with rows: NULL, or the default where SQL Server fills it in, and
+// the rows already there read back unchanged.
+TEST_P(SchemaChange, AddedColumnsFillExistingRowsAsDocumented) {
+    ok("CREATE TABLE A1 (Id int IDENTITY(1,1) NOT NULL, Name varchar(10) NULL)");
+    ok("INSERT INTO A1 (Name) VALUES ('a')\nINSERT INTO A1 (Name) VALUES ('b')");
+    ok("ALTER TABLE A1 ADD Plain int NULL, Dflt int NULL CONSTRAINT DF_A1_Dflt DEFAULT 5, "
+       "Kept int NULL CONSTRAINT DF_A1_Kept DEFAULT 6 WITH VALUES, "
+       "Must int NOT NULL CONSTRAINT DF_A1_Must DEFAULT 7, Tag varchar(5) NOT NULL DEFAULT 'x'");
+    EXPECT_EQ(rows("SELECT Id, Name, Plain, Dflt, Kept, Must, Tag FROM A1 ORDER BY Id"),
+              (std::vector<std::string>{"1|a|NULL|NULL|6|7|x", "2|b|NULL|NULL|6|7|x"}));
+    // Defaults and the identity still work for new rows.
+    ok("INSERT INTO A1 (Name) VALUES ('c')");
+    EXPECT_EQ(rows("SELECT Id, Dflt, Kept, Must FROM A1 WHERE Name = 'c'"),
+              (std::vector<std::string>{"3|5|6|7"}));
+    EXPECT_EQ(one("SELECT cdefault FROM syscolumns WHERE id = OBJECT_ID('A1') AND name = 'Must'"),
+              one("SELECT id FROM sysobjects WHERE name = 'DF_A1_Must'"));
+    EXPECT_EQ(one("SELECT MAX(colid) FROM syscolumns WHERE id = OBJECT_ID('A1')"), "7");
+
+    const std::string refusal = fails("ALTER TABLE A1 ADD Bare int NOT NULL");
+    if (v8()) {
+        EXPECT_EQ(refusal, "4901: ALTER TABLE only allows columns to be added that can contain "
+                           "nulls or have a DEFAULT definition specified. Column 'Bare' cannot "
+                           "be added to table 'A1' because it does not allow nulls and does not "
+                           "specify a DEFAULT definition.");
+    } else {
+        EXPECT_EQ(refusal,
+                  "4901: ALTER TABLE only allows columns to be added that can contain nulls, or "
+                  "have a DEFAULT definition specified, or the column being added is an "
+                  "identity or timestamp column, or alternatively if none of the previous "
+                  "conditions are satisfied the table must be empty to allow addition of this "
+                  "column. Column 'Bare' cannot be added to non-empty table 'A1' because it "
+                  "does not satisfy these conditions.");
+    }
+    // The refused statement left nothing behind.
+    EXPECT_EQ(one("SELECT COUNT(*) FROM syscolumns WHERE id = OBJECT_ID('A1')"), "7");
+    EXPECT_EQ(fails("ALTER TABLE A1 ADD Name int NULL"),
+              "2705: Column names in each table must be unique. Column name 'Name' in table "
+              "'A1' is specified more than once.");
+    // An identity added later numbers the rows there already.
+    ok("CREATE TABLE A2 (Name varchar(10) NULL)");
+    ok("INSERT INTO A2 VALUES ('p')\nINSERT INTO A2 VALUES ('q')");
+    ok("ALTER TABLE A2 ADD Seq int IDENTITY(10, 5) NOT NULL");
+    ok("INSERT INTO A2 (Name) VALUES ('r')");
+    EXPECT_EQ(rows("SELECT Name, Seq FROM A2 ORDER BY Seq"),
+              (std::vector<std::string>{"p|10", "q|15", "r|20"}));
+}
+
+// ALTER COLUMN changes type, length and nullability with the rows kept, and refuses what
+// SQL Server refuses: dependents first (5074 for each, then 4922), NULLs, truncation.
+TEST_P(SchemaChange, AlterColumnKeepsRowsAndRefusesLikeSqlServer) {
+    ok("CREATE TABLE C1 (Id int NOT NULL CONSTRAINT PK_C1 PRIMARY KEY, Code varchar(10) NULL, "
+       "Qty smallint NULL CONSTRAINT DF_C1_Qty DEFAULT 1, Note varchar(20) NULL, "
+       "Lim int NULL CONSTRAINT CK_C1_Lim CHECK (Lim > 0))");
+    ok("CREATE INDEX IX_C1_Code ON C1 (Code)");
+    ok("INSERT INTO C1 VALUES (1, 'abc', 2, 'first', 1)\n"
+       "INSERT INTO C1 VALUES (2, NULL, 3, 'second one', 2)");
+    // Wider types and longer indexed strings pass.
+    ok("ALTER TABLE C1 ALTER COLUMN Code varchar(40) NULL");
+    ok("ALTER TABLE C1 ALTER COLUMN Note nvarchar(30) NULL");
+    ok("ALTER TABLE C1 ALTER COLUMN Qty smallint NOT NULL");
+    EXPECT_EQ(rows("SELECT Id, Code, Qty, Note, Lim FROM C1 ORDER BY Id"),
+              (std::vector<std::string>{"1|abc|2|first|1", "2|NULL|3|second one|2"}));
+    EXPECT_EQ(rows("SELECT t.name, c.length, c.isnullable FROM syscolumns c JOIN systypes t ON "
+                   "t.xusertype = c.xusertype WHERE c.id = OBJECT_ID('C1') AND c.name IN "
+                   "('Code', 'Note', 'Qty') ORDER BY c.colid"),
+              (std::vector<std::string>{"varchar|40|1", "smallint|2|0", "nvarchar|60|1"}));
+
+    struct Refusal {
+        const char* sql;
+        std::vector<std::string> errors;
+    };
+    const Refusal refusals[] = {
+        {"ALTER TABLE C1 ALTER COLUMN Id bigint NOT NULL",
+         {"5074: The object 'PK_C1' is dependent on column 'Id'.",
+          "4922: ALTER TABLE ALTER COLUMN Id failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE C1 ALTER COLUMN Code varchar(5) NULL",
+         {"5074: The index 'IX_C1_Code' is dependent on column 'Code'.",
+          "4922: ALTER TABLE ALTER COLUMN Code failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE C1 ALTER COLUMN Qty int NOT NULL",
+         {"5074: The object 'DF_C1_Qty' is dependent on column 'Qty'.",
+          "4922: ALTER TABLE ALTER COLUMN Qty failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE C1 ALTER COLUMN Lim bigint NULL",
+         {"5074: The object 'CK_C1_Lim' is dependent on column 'Lim'.",
+          "4922: ALTER TABLE ALTER COLUMN Lim failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE C1 ALTER COLUMN Code varchar(40) NOT NULL",
+         {"515: Cannot insert the value NULL into column 'Code', table 'T.dbo.C1'; column does "
+          "not allow nulls. UPDATE fails."}},
+        {"ALTER TABLE C1 ALTER COLUMN Note varchar(5) NULL",
+         {"8152: String or binary data would be truncated."}},
+        {"ALTER TABLE C1 ALTER COLUMN Nope int NULL",
+         {"4924: ALTER TABLE ALTER COLUMN failed because column 'Nope' does not exist in table "
+          "'C1'."}},
+    };
+    for (const auto& r : refusals) {
+        CaptureSink c = run(r.sql);
+        std::vector<std::string> got;
+        for (const auto& m : c.messages)
+            if (m.severity > 10)
+                got.push_back(std::to_string(m.number) + ": " + m.text);
+        EXPECT_EQ(got, r.errors) << r.sql;
+    }
+    EXPECT_EQ(rows("SELECT Id, Code, Qty, Note, Lim FROM C1 ORDER BY Id"),
+              (std::vector<std::string>{"1|abc|2|first|1", "2|NULL|3|second one|2"}));
+}
+
+// DROP COLUMN (several at once) keeps the other columns' rows and ids; a column a constraint
+// or index depends on stays. DROP CONSTRAINT of an unknown name is 3728, then 3727.
+TEST_P(SchemaChange, DropColumnAndConstraintKeepRows) {
+    ok("CREATE TABLE D1 (Id int NOT NULL CONSTRAINT PK_D1 PRIMARY KEY, A int NULL, "
+       "B varchar(10) NULL CONSTRAINT DF_D1_B DEFAULT 'b', C int NULL, E int NULL)");
+    ok("CREATE INDEX IX_D1_C ON D1 (C)");
+    ok("INSERT INTO D1 VALUES (1, 10, 'x', 100, 1000)\nINSERT INTO D1 VALUES (2, 20, 'y', 200, "
+       "2000)");
+    ok("ALTER TABLE D1 DROP COLUMN A, E");
+    EXPECT_EQ(rows("SELECT * FROM D1 ORDER BY Id"),
+              (std::vector<std::string>{"1|x|100", "2|y|200"}));
+    EXPECT_EQ(rows("SELECT name, colid FROM syscolumns WHERE id = OBJECT_ID('D1') ORDER BY colid"),
+              (std::vector<std::string>{"Id|1", "B|3", "C|4"}));
+    struct Refusal {
+        const char* sql;
+        std::vector<std::string> errors;
+    };
+    const Refusal refusals[] = {
+        {"ALTER TABLE D1 DROP COLUMN B",
+         {"5074: The object 'DF_D1_B' is dependent on column 'B'.",
+          "4922: ALTER TABLE DROP COLUMN B failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE D1 DROP COLUMN C",
+         {"5074: The index 'IX_D1_C' is dependent on column 'C'.",
+          "4922: ALTER TABLE DROP COLUMN C failed because one or more objects access this "
+          "column."}},
+        {"ALTER TABLE D1 DROP CONSTRAINT Nope",
+         {"3728: 'Nope' is not a constraint.", "3727: Could not drop constraint. See previous "
+                                               "errors."}},
+    };
+    for (const auto& r : refusals) {
+        CaptureSink c = run(r.sql);
+        std::vector<std::string> got;
+        for (const auto& m : c.messages)
+            if (m.severity > 10)
+                got.push_back(std::to_string(m.number) + ": " + m.text);
+        EXPECT_EQ(got, r.errors) << r.sql;
+    }
+    // Once the default and the index are gone the columns may go, in one statement.
+    ok("ALTER TABLE D1 DROP CONSTRAINT DF_D1_B");
+    ok("DROP INDEX D1.IX_D1_C");
+    ok("ALTER TABLE D1 DROP COLUMN B, COLUMN C");
+    EXPECT_EQ(rows("SELECT * FROM D1 ORDER BY Id"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysobjects WHERE name = 'DF_D1_B'"), "0");
+    // Dropped and added back, the key works again.
+    ok("ALTER TABLE D1 DROP CONSTRAINT PK_D1");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysindexes WHERE id = OBJECT_ID('D1') AND indid = 0"), "1");
+    ok("ALTER TABLE D1 ADD CONSTRAINT PK_D1 PRIMARY KEY (Id)");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysindexes WHERE name = 'PK_D1'"), "1");
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, SchemaChange, ::testing::Values("8.00.2039", "10.50.1600.1"));
