@@ -436,6 +436,11 @@ void Ddl::drop() {
                 indexName = q.name;
                 tq = qname();
             } else {
+                if (q.schema.empty())
+                    throw sqlError(159,
+                                   "Must specify the table name and index name for the DROP "
+                                   "INDEX statement.",
+                                   1, 15);
                 indexName = q.name;
                 tq.name = q.schema;
                 tq.written = q.schema;
