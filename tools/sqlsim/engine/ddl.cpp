@@ -385,8 +385,14 @@ void Ddl::createModule(bool alter) {
     } else {
         id = cat.addObject(q.name, xtype, ns, parent, sqliteName);
     }
-    // SQL Server keeps the whole batch, comments and blank lines before CREATE included.
-    cat.addComments(id, text_, encrypted);
+    // SQL Server keeps the whole batch, comments and blank lines before CREATE included. An
+    // ALTER stores the module as if it had been created by this text: ALTER PROCEDURE's
+    // documentation has sys.sql_modules show the new definition, and the keyword kept in front
+    // of it is CREATE, so scripting the module back out gives a text that creates it.
+    std::string definition = text_;
+    if (alter)
+        definition.replace(t_[0].begin, t_[0].end - t_[0].begin, "CREATE");
+    cat.addComments(id, definition, encrypted);
     if (xtype == "V" && !sqliteName.empty()) {
         Stmt probe(cat.db(), "SELECT * FROM " + cat.t(sqliteName) + " LIMIT 0");
         int n = sqlite3_column_count(probe.get());
@@ -430,6 +436,11 @@ void Ddl::drop() {
                 indexName = q.name;
                 tq = qname();
             } else {
+                if (q.schema.empty())
+                    throw sqlError(159,
+                                   "Must specify the table name and index name for the DROP "
+                                   "INDEX statement.",
+                                   1, 15);
                 indexName = q.name;
                 tq.name = q.schema;
                 tq.written = q.schema;

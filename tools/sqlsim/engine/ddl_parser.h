@@ -5,6 +5,8 @@
 #include "engine/errors.h"
 #include "engine/session.h"
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -119,6 +121,37 @@ private:
                          const std::string& column, int id) const;
     void createSqliteTable(Catalog& cat, const ObjectRow& table,
                            const std::vector<ColumnDef>& cols);
+
+    // A column of a table being copied into its new shape: its declaration and the SQLite
+    // expression over the old table that gives its value.
+    struct RebuiltColumn {
+        std::string name;
+        ColType type;
+        std::string dflt;
+        std::string from;
+        int colid = 0;
+    };
+    struct AddedColumn {
+        ColumnDef def;
+        std::vector<ConstraintDef> cons;
+        bool withValues = false;
+    };
+    using DependencyRule = std::function<bool(const std::string& kind)>;
+    static std::string sqliteColumn(const std::string& name, const ColType& type,
+                                    const std::string& sqliteDefault);
+    void identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef& c);
+    void rebuildTable(Catalog& cat, const ObjectRow& table, const std::vector<RebuiltColumn>& cols);
+    std::vector<RebuiltColumn> currentColumns(Catalog& cat, const ObjectRow& table);
+    bool tableHasRows(Catalog& cat, const ObjectRow& table);
+    void addColumns(Catalog& cat, const ObjectRow& table, std::vector<AddedColumn>& added);
+    void alterColumn(Catalog& cat, const ObjectRow& table, const std::string& db);
+    void dropColumns(Catalog& cat, const ObjectRow& table, const std::vector<std::string>& names);
+    void dropConstraint(Catalog& cat, const ObjectRow& table, const std::string& name);
+    // The texts of 5074 for what depends on a column, less what `allow` lets through.
+    std::vector<std::string> dependents(Catalog& cat, const ObjectRow& table, int colid,
+                                        const std::string& column, const DependencyRule& allow);
+    [[noreturn]] void refuseDependents(const std::vector<std::string>& texts,
+                                       const std::string& what, const std::string& column);
 
     SessionImpl& s_;
     const std::string& text_;

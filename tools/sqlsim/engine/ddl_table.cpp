@@ -357,39 +357,31 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
 void Ddl::createSqliteTable(Catalog& cat, const ObjectRow& table,
                             const std::vector<ColumnDef>& cols) {
     std::string sql = "CREATE TABLE " + cat.t(table.sqliteName) + " (";
-    for (size_t k = 0; k < cols.size(); ++k) {
-        const ColumnDef& c = cols[k];
-        sql += (k ? ", " : "") + sqlId(c.name) + " " + c.type.sqliteDecl();
-        SqlType st = c.type.sql;
-        if (st == SqlType::Char || st == SqlType::VarChar || st == SqlType::NChar ||
-            st == SqlType::NVarChar || st == SqlType::Text || st == SqlType::NText ||
-            st == SqlType::UniqueIdentifier)
-            sql += " COLLATE NOCASE";
-        if (!c.sqliteDefault.empty())
-            sql += " DEFAULT " + c.sqliteDefault;
-    }
+    for (size_t k = 0; k < cols.size(); ++k)
+        sql += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].sqliteDefault);
     sql += ")";
     Db::exec_on(cat.db(), sql);
-    for (const auto& c : cols) {
-        if (!c.identity)
-            continue;
-        std::string idStr = std::to_string(table.id);
-        std::string trig =
-            "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
-            " AFTER INSERT ON " + sqlId(table.sqliteName) + " FOR EACH ROW WHEN NEW." +
-            sqlId(c.name) +
-            " IS NULL BEGIN UPDATE sqlsim_objects SET ident_current = "
-            "CASE WHEN ident_current IS NULL THEN ident_seed ELSE ident_current + ident_incr END "
-            "WHERE id = " +
-            idStr + "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
-            " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
-            ") WHERE rowid = NEW.rowid; END";
-        Db::exec_on(cat.db(), trig);
-        Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
-                              " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
-        st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);
-        st.step();
-    }
+    for (const auto& c : cols)
+        if (c.identity)
+            identityTrigger(cat, table, c);
+}
+
+void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef& c) {
+    std::string idStr = std::to_string(table.id);
+    std::string trig =
+        "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
+        " AFTER INSERT ON " + sqlId(table.sqliteName) + " FOR EACH ROW WHEN NEW." + sqlId(c.name) +
+        " IS NULL BEGIN UPDATE sqlsim_objects SET ident_current = "
+        "CASE WHEN ident_current IS NULL THEN ident_seed ELSE ident_current + ident_incr END "
+        "WHERE id = " +
+        idStr + "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
+        " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
+        ") WHERE rowid = NEW.rowid; END";
+    Db::exec_on(cat.db(), trig);
+    Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
+                          " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
+    st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);
+    st.step();
 }
 
 void Ddl::createTable() {
@@ -490,79 +482,101 @@ void Ddl::alterTable() {
         switchTriggers(cat, table, disable);
         return;
     }
+    const std::string db = q.db.empty() ? s_.currentDatabase() : q.db;
     if (accept("ADD")) {
+        std::vector<AddedColumn> added;
+        std::vector<ConstraintDef> tableCons;
         while (true) {
             if (cur().is("CONSTRAINT") || cur().is("PRIMARY") || cur().is("UNIQUE") ||
                 cur().is("FOREIGN") || cur().is("CHECK") || cur().is("DEFAULT")) {
                 std::string cname;
                 if (accept("CONSTRAINT"))
                     cname = ident();
-                ConstraintDef c = tableConstraint(cname);
-                addConstraint(cat, table, c);
+                tableCons.push_back(tableConstraint(cname));
             } else {
-                std::vector<ConstraintDef> cons;
-                ColumnDef c = columnDef(cat, cons);
-                auto existing = cat.columns(table.id);
-                ColumnRow r;
-                r.name = c.name;
-                r.colid = existing.empty() ? 1 : existing.back().colid + 1;
-                r.type = c.type;
-                r.nullable = c.nullable;
-                r.identity = c.identity;
-                cat.addColumn(table.id, r, 0, c.seed, c.incr);
-                std::string sql = "ALTER TABLE " + cat.t(table.sqliteName) + " ADD COLUMN " +
-                                  sqlId(c.name) + " " + c.type.sqliteDecl();
-                if (!c.sqliteDefault.empty())
-                    sql += " DEFAULT " + c.sqliteDefault;
-                Db::exec_on(cat.db(), sql);
-                for (auto& k : cons)
-                    addConstraint(cat, table, k);
+                AddedColumn a;
+                a.def = columnDef(cat, a.cons);
+                if (accept("WITH")) {
+                    expect("VALUES");
+                    a.withValues = true;
+                }
+                added.push_back(std::move(a));
             }
             if (!acceptOp(","))
                 break;
         }
         if (cur().kind != Token::Kind::End && !cur().isOp(";"))
             fail();
+        if (!added.empty())
+            addColumns(cat, table, added);
+        for (auto& c : tableCons)
+            addConstraint(cat, table, c);
         if (cat.hasClustered(table.id))
             cat.dropHeapRow(table.id);
         return;
     }
+    if (accept("ALTER")) {
+        expect("COLUMN");
+        alterColumn(cat, table, db);
+        return;
+    }
     if (accept("DROP")) {
-        expect("CONSTRAINT");
-        std::string name = ident();
-        auto obj = cat.findObject(name, table.uid);
-        if (!obj || obj->parent != table.id)
-            throw sqlError(3728, "'" + name + "' is not a constraint.");
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") +
-                                  " WHERE id = " + std::to_string(obj->id));
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("syscomments") +
-                                  " WHERE id = " + std::to_string(obj->id));
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") +
-                                  " WHERE constid = " + std::to_string(obj->id));
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") +
-                                  " WHERE constid = " + std::to_string(obj->id));
-        Db::exec_on(cat.db(), "UPDATE " + cat.t("syscolumns") +
-                                  " SET cdefault = 0 WHERE cdefault = " + std::to_string(obj->id));
-        Stmt idx(cat.db(),
-                 "SELECT indid FROM " + cat.t("sysindexes") + " WHERE id = ? AND name = ?");
-        idx.bind(1, table.id).bind(2, obj->name);
-        if (idx.step()) {
-            std::string ind = std::to_string(idx.integer(0));
-            Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexes") + " WHERE id = " +
-                                      std::to_string(table.id) + " AND indid = " + ind);
-            Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexkeys") + " WHERE id = " +
-                                      std::to_string(table.id) + " AND indid = " + ind);
-            if (!cat.hasClustered(table.id)) {
-                Stmt heap(cat.db(),
-                          "SELECT 1 FROM " + cat.t("sysindexes") + " WHERE id = ? AND indid = 0");
-                heap.bind(1, table.id);
-                if (!heap.step())
-                    cat.addHeapRow(table.id, table.name);
-            }
+        bool column = false;
+        std::vector<std::string> columns;
+        std::vector<std::string> constraints;
+        while (true) {
+            if (accept("COLUMN"))
+                column = true;
+            else if (accept("CONSTRAINT"))
+                column = false;
+            (column ? columns : constraints).push_back(ident());
+            if (!acceptOp(","))
+                break;
         }
+        if (cur().kind != Token::Kind::End && !cur().isOp(";"))
+            fail();
+        for (const auto& n : constraints)
+            dropConstraint(cat, table, n);
+        if (!columns.empty())
+            dropColumns(cat, table, columns);
         return;
     }
     throw notSupported("this form of ALTER TABLE");
+}
+
+void Ddl::dropConstraint(Catalog& cat, const ObjectRow& table, const std::string& name) {
+    auto obj = cat.findObject(name, table.uid);
+    if (!obj || obj->parent != table.id) {
+        SqlError e = sqlError(3727, "Could not drop constraint. See previous errors.", 0);
+        e.preceding.push_back(sqlError(3728, "'" + name + "' is not a constraint.", 1).msg);
+        throw e;
+    }
+    const std::string id = std::to_string(obj->id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") + " WHERE id = " + id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_objects") + " WHERE id = " + id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("syscomments") + " WHERE id = " + id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") + " WHERE constid = " + id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") + " WHERE constid = " + id);
+    Db::exec_on(cat.db(),
+                "UPDATE " + cat.t("syscolumns") + " SET cdefault = 0 WHERE cdefault = " + id);
+    if (obj->xtype != "PK" && obj->xtype != "UQ")
+        return;
+    Stmt idx(cat.db(), "SELECT indid FROM " + cat.t("sysindexes") + " WHERE id = ? AND name = ?");
+    idx.bind(1, table.id).bind(2, obj->name);
+    if (!idx.step())
+        return;
+    std::string ind = std::to_string(idx.integer(0));
+    const std::string tid = std::to_string(table.id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexes") + " WHERE id = " + tid +
+                              " AND indid = " + ind);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexkeys") + " WHERE id = " + tid +
+                              " AND indid = " + ind);
+    if (!cat.hasClustered(table.id)) {
+        Stmt heap(cat.db(), "SELECT 1 FROM " + cat.t("sysindexes") + " WHERE id = ? AND indid = 0");
+        heap.bind(1, table.id);
+        if (!heap.step())
+            cat.addHeapRow(table.id, table.name);
+    }
 }
 
 // NOCHECK CONSTRAINT / [WITH CHECK] CHECK CONSTRAINT {ALL | name [, ...]}. Only FOREIGN KEY

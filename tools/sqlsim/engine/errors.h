@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace sqlsim {
 
@@ -13,6 +14,9 @@ class SqlError : public std::runtime_error {
 public:
     explicit SqlError(ServerMessage m) : std::runtime_error(m.text), msg(std::move(m)) {}
     ServerMessage msg;
+    // Errors SQL Server raises first, in order, for the same failure (5074 before 4922, 3728
+    // before 3727, ...): the client sees them all, this one last.
+    std::vector<ServerMessage> preceding;
 };
 
 inline SqlError sqlError(int number, const std::string& text, int state = 1, int severity = 16) {

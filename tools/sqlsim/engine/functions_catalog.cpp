@@ -309,6 +309,22 @@ void fnObjectName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     resultText(ctx, obj->name);
 }
 
+// OBJECT_DEFINITION: the module's text as sys.sql_modules holds it; NULL for an encrypted
+// module or an object without text, as documented.
+void fnObjectDefinition(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]))
+        return sqlite3_result_null(ctx);
+    Catalog cat = session(ctx)->catalog();
+    Stmt st = Stmt::Cached(cat.db(), "SELECT m.definition FROM " + cat.t("sqlsim_module_text") +
+                                         " m WHERE m.id = ? AND NOT EXISTS (SELECT 1 FROM " +
+                                         cat.t("syscomments") +
+                                         " c WHERE c.id = m.id AND c.encrypted = 1)");
+    st.bind(1, sqlite3_value_int64(argv[0]));
+    if (!st.step() || st.isNull(0))
+        return sqlite3_result_null(ctx);
+    resultText(ctx, st.text(0));
+}
+
 void fnObjectSchemaName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]))
         return sqlite3_result_null(ctx);
@@ -469,6 +485,7 @@ void registerCatalogFunctions(sqlite3* db, SessionImpl* s) {
         {"object_id", 1, fnObjectId, false},
         {"object_id", 2, fnObjectId, false},
         {"object_schema_name", 1, fnObjectSchemaName, false},
+        {"object_definition", 1, fnObjectDefinition, false},
         {"schema_name", 0, fnSchemaName, false},
         {"schema_name", 1, fnSchemaName, false},
         {"schema_id", 0, fnSchemaId, false},

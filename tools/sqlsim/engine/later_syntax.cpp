@@ -133,8 +133,16 @@ std::optional<Hit> laterFunction(const Scan& s, size_t i) {
     return Hit{i, it->second, true};
 }
 
-const Rule kRules[] = {maxType,       apply,       pivot,       tryCatch,     forXmlPath,
-                       topExpression, setOperator, offsetFetch, laterFunction};
+// DROP INDEX ix ON t: 2000 knows only DROP INDEX t.ix and stops at the ON.
+std::optional<Hit> dropIndexOn(const Scan& s, size_t i) {
+    if (s.at(i).is("DROP") && s.at(i + 1).is("INDEX") && s.at(i + 2).isName() &&
+        s.at(i + 3).is("ON"))
+        return Hit{i + 3, 9};
+    return std::nullopt;
+}
+
+const Rule kRules[] = {maxType,       apply,       pivot,       tryCatch,      forXmlPath,
+                       topExpression, setOperator, offsetFetch, laterFunction, dropIndexOn};
 
 } // namespace
 

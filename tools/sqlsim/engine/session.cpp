@@ -346,6 +346,10 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
             } catch (const SqlError& e) {
                 ServerMessage m = e.msg;
                 m.line = toks[stmts[k].begin].line;
+                for (ServerMessage p : e.preceding) {
+                    p.line = m.line;
+                    sink.message(p);
+                }
                 sink.message(m);
                 if (m.number == 547) {
                     ServerMessage ended;

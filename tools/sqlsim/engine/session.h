@@ -149,5 +149,8 @@ void executeDdl(SessionImpl& s, const std::string& batchText, const std::vector<
                 const Statement& st);
 void addUserType(SessionImpl& s, const std::string& name, const std::string& baseType,
                  bool allowNulls);
+// The schema procedures (sp_rename, sp_helptext, ...); false when `lname` names none of them.
+bool runSchemaProcedure(SessionImpl& s, const std::string& lname,
+                        const std::vector<RpcParam>& params, ResultSink& sink, bool more);
 
 } // namespace sqlsim

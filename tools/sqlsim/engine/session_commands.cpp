@@ -377,6 +377,8 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         sink.done(false, 0, more);
         return;
     }
+    if (runSchemaProcedure(*this, lname, params, sink, more))
+        return;
     if (catalog().findObject(name, std::nullopt))
         throw notSupported("running stored procedures");
     throw sqlError(2812, "Could not find stored procedure '" + name + "'.", 62);

@@ -79,6 +79,7 @@ const std::map<std::string, FunctionDef>& functions() {
         {"OBJECT_NAME", {"object_name", "nvarchar(128)"}},
         {"OBJECT_ID", {"object_id", "int"}},
         {"OBJECT_SCHEMA_NAME", {"object_schema_name", "nvarchar(128)", 9}},
+        {"OBJECT_DEFINITION", {"object_definition", "nvarchar(max)", 9}},
         {"SCHEMA_NAME", {"schema_name", "nvarchar(128)", 9}},
         {"SCHEMA_ID", {"schema_id", "int", 9}},
         {"DB_NAME", {"db_name", "nvarchar(128)"}},

@@ -198,9 +198,10 @@ TEST_P(Ddl, ModuleTextIsTheWholeBatchSplitIntoRowsOf4000) {
     EXPECT_EQ(r.at(1, 1).size(), 4000u);
     EXPECT_EQ(r.at(0, 1) + r.at(1, 1) + r.at(2, 1), body);
 
+    // The altered text replaces all three rows, kept as the text that creates the module.
     ASSERT_EQ(run("ALTER PROCEDURE Big AS SELECT 2").error(), nullptr);
     EXPECT_EQ(q("SELECT text FROM syscomments WHERE id = OBJECT_ID('Big')").column(0),
-              (std::vector<std::string>{"ALTER PROCEDURE Big AS SELECT 2"}));
+              (std::vector<std::string>{"CREATE PROCEDURE Big AS SELECT 2"}));
 
     ASSERT_EQ(run("CREATE VIEW Hidden WITH ENCRYPTION AS SELECT 1 AS one").error(), nullptr);
     ResultSet enc = q("SELECT encrypted, text FROM syscomments WHERE id = OBJECT_ID('Hidden')");
