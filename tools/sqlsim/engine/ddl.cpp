@@ -1,6 +1,9 @@
 // CREATE / ALTER / DROP: builds the catalog rows SQL Server would keep for each object, and
 // the SQLite tables and views that hold the data. Tables, keys and indexes are in ddl_table.cpp.
 #include "engine/ddl_parser.h"
+#include "engine/row_checks.h"
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -98,6 +101,8 @@ ObjectRow Ddl::tableFor(Catalog& cat, const QualifiedName& q, bool allowView) {
         obj = cat.findObject(q.name, ns);
     if (!obj || !(obj->xtype == "U" || (allowView && obj->xtype == "V")))
         throw invalidObject(q.written);
+    if (obj->xtype == "U")
+        touched_.emplace_back(cat.schema(), obj->id);
     return *obj;
 }
 
@@ -536,6 +541,15 @@ void executeDdl(SessionImpl& s, const std::string& batchText, const std::vector<
     try {
         Ddl d(s, batchText, toks);
         d.run();
+        // Keys, NOT NULL and CHECKs follow the definitions the statement left behind.
+        std::vector<std::pair<std::string, int>> done;
+        for (const auto& t : d.touchedTables()) {
+            if (std::find(done.begin(), done.end(), t) != done.end())
+                continue;
+            done.push_back(t);
+            rebuildRowChecks(s, Catalog(s.conn(), t.first, s.major()), t.second,
+                             s.databaseOfSchema(t.first));
+        }
     } catch (...) {
         try {
             Db::exec_on(s.conn(), "ROLLBACK TO ddl");

@@ -46,6 +46,8 @@ public:
         : s_(s), text_(text), t_(toks) {}
 
     void run();
+    // The tables (SQLite schema, object id) whose definitions the statement read or changed.
+    const std::vector<std::pair<std::string, int>>& touchedTables() const { return touched_; }
 
 private:
     const Token& tok(size_t k) const { return t_[std::min(k, t_.size() - 1)]; }
@@ -157,6 +159,7 @@ private:
     const std::string& text_;
     const std::vector<Token>& t_;
     size_t i_ = 0;
+    std::vector<std::pair<std::string, int>> touched_;
 };
 
 } // namespace sqlsim::ddl

@@ -361,6 +361,7 @@ void Ddl::createSqliteTable(Catalog& cat, const ObjectRow& table,
         sql += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].sqliteDefault);
     sql += ")";
     Db::exec_on(cat.db(), sql);
+    touched_.emplace_back(cat.schema(), table.id);
     for (const auto& c : cols)
         if (c.identity)
             identityTrigger(cat, table, c);
@@ -378,6 +379,17 @@ void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef&
         " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
         ") WHERE rowid = NEW.rowid; END";
     Db::exec_on(cat.db(), trig);
+    // SQL Server moves the current identity to an explicit value (SET IDENTITY_INSERT ON)
+    // beyond it, in the increment's direction, so the next generated value follows it.
+    const std::string col = "NEW." + sqlId(c.name);
+    Db::exec_on(cat.db(), "CREATE TRIGGER " + sqlId(cat.schema()) + "." +
+                              sqlId("sqlsim_identity_explicit_" + idStr) + " AFTER INSERT ON " +
+                              sqlId(table.sqliteName) + " FOR EACH ROW WHEN " + col +
+                              " IS NOT NULL BEGIN UPDATE sqlsim_objects SET ident_current = CASE "
+                              "WHEN ident_current IS NULL OR (ident_incr > 0 AND " +
+                              col + " > ident_current) OR (ident_incr < 0 AND " + col +
+                              " < ident_current) THEN " + col + " ELSE ident_current END WHERE id = " +
+                              idStr + "; END");
     Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
                           " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
     st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);

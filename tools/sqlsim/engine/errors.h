@@ -28,6 +28,13 @@ inline SqlError sqlError(int number, const std::string& text, int state = 1, int
     return SqlError(m);
 }
 
+// The functions registered with SQLite report a SQL Server error through SQLite's error text,
+// as this prefix followed by "number:severity:text"; fromSqlite turns it back into the error.
+inline const std::string kCodedErrorPrefix = "\x01sqlsim:";
+inline std::string codedError(int number, const std::string& text, int severity = 16) {
+    return kCodedErrorPrefix + std::to_string(number) + ":" + std::to_string(severity) + ":" + text;
+}
+
 inline SqlError invalidObject(const std::string& name) {
     return sqlError(208, "Invalid object name '" + name + "'.", 1);
 }

@@ -2,6 +2,7 @@
 // registered with SQLite on every session connection.
 #include "engine/errors.h"
 #include "engine/functions_util.h"
+#include "engine/row_checks.h"
 #include "engine/values.h"
 
 #include <algorithm>
@@ -831,6 +832,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
     fn::registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
     fn::registerCatalogFunctions(db, s);
     fn::registerHashFunctions(db, s);
+    registerRowCheckFunctions(db, s);
     fn::registerValueFunctions(db, s);
 }
 

@@ -5,6 +5,7 @@
 #include "engine/session_internal.h"
 #include "engine/values.h"
 
+#include <cstdio>
 #include <chrono>
 #include <functional>
 #include <set>
@@ -22,6 +23,15 @@ const std::set<std::string>& statementStarters() {
 }
 
 SqlError fromSqlite(const std::string& msg) {
+    // Errors the registered functions raise carry SQL Server's number and severity.
+    if (msg.rfind(kCodedErrorPrefix, 0) == 0) {
+        int number = 0, severity = 16;
+        int used = 0;
+        if (std::sscanf(msg.c_str() + kCodedErrorPrefix.size(), "%d:%d:%n", &number, &severity,
+                        &used) == 2 &&
+            used > 0)
+            return sqlError(number, msg.substr(kCodedErrorPrefix.size() + used), 1, severity);
+    }
     auto after = [&](const std::string& prefix) { return msg.substr(prefix.size()); };
     if (msg.rfind("no such table: ", 0) == 0)
         return invalidObject(after("no such table: "));

@@ -62,6 +62,8 @@ public:
     // The type SQL Server would report for a result column that comes straight from a user
     // table column, with its nullability and identity.
     std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);
+    // The database a SQLite schema name ("main", "db7") holds.
+    std::string databaseOfSchema(const std::string& schema) const;
     // SQLite schema name of a database, attaching it when needed; nullopt when unknown.
     std::optional<std::string> schemaFor(const std::string& dbName);
     // A #table this session created; it goes away with the session or its reset.
@@ -95,8 +97,6 @@ private:
     void runRaiserror(const std::vector<Token>& toks, const Statement& st, ResultSink& sink);
     // {ENABLE | DISABLE} TRIGGER {ALL | name [, ...]} ON table.
     void runTriggerSwitch(const std::vector<Token>& toks, const Statement& st);
-    // The database a SQLite schema name ("main", "db7") holds.
-    std::string databaseOfSchema(const std::string& schema) const;
     void runDeclare(const std::vector<Token>& toks, const Statement& st);
     // A value assigned to a variable converts to the variable's declared type.
     std::string assignedAs(const std::string& variable, const std::string& sqliteExpr) const;

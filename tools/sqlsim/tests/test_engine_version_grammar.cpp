@@ -159,8 +159,9 @@ void expect(EngineFixture& f, const GrammarCase& c, const Outcome& o, const std:
     EXPECT_EQ(e->severity, o.severity);
     EXPECT_EQ(e->line, o.line);
     // Refused as a whole: nothing of the batch ran.
-    if (o.severity == 15)
+    if (o.severity == 15) {
         EXPECT_TRUE(sink.sets.empty());
+    }
 }
 
 } // namespace
