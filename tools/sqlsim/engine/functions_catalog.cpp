@@ -403,8 +403,21 @@ void fnDatabasePropertyEx(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return resultText(ctx, "READ_WRITE");
     if (p == "useraccess")
         return resultText(ctx, "MULTI_USER");
-    if (p == "recovery")
+    if (p == "recovery") {
+        // ALTER DATABASE ... SET RECOVERY keeps the model in master.
+        if (auto m = s->schemaFor("master")) {
+            try {
+                Stmt q(s->conn(),
+                       "SELECT model FROM " + sqlId(*m) + ".sqlsim_recovery WHERE name = ?");
+                q.bind(1, argText(argv[0]));
+                if (q.step())
+                    return resultText(ctx, q.text(0));
+            } catch (const SqliteError&) {
+                // No database has changed its model yet.
+            }
+        }
         return resultText(ctx, "FULL");
+    }
     sqlite3_result_null(ctx);
 }
 
