@@ -410,7 +410,8 @@ void Ddl::createTable() {
         } else {
             cols.push_back(columnDef(cat, cons));
         }
-        if (acceptOp(","))
+        // SQL Server's grammar lets a comma close the list: (a int, b int,) is accepted.
+        if (acceptOp(",") && !cur().isOp(")"))
             continue;
         if (cur().isOp(")"))
             break;

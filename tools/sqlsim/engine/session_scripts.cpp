@@ -125,7 +125,18 @@ bool SessionImpl::runMaintenance(const std::vector<Token>& toks, const Statement
         if (parts.empty())
             throw syntaxNear(toks[i]);
         ++i;
-        ResolvedTable table = resolveTable(parts, written);
+        ResolvedTable table;
+        try {
+            table = resolveTable(parts, written);
+        } catch (const SqlError& e) {
+            // 2005 and later name the object the way ALTER INDEX does; 2000 as a query would.
+            if (e.msg.number != 208 || engine_.major <= 8)
+                throw;
+            throw sqlError(1088,
+                           "Cannot find the object \"" + written +
+                               "\" because it does not exist or you do not have permissions.",
+                           12);
+        }
         std::vector<std::string> names;
         const bool list = toks[i].isOp("(");
         if (list)

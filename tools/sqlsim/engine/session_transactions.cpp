@@ -16,7 +16,7 @@ namespace {
 // cannot run end the batch ("Database Engine error severities"; @@ERROR).
 bool endsOnlyStatement(int number) {
     static const std::set<int> n = {
-        226,  266,  544,  547,  515,  628,  1222, 1913, 2601, 2627, 2714, 2732,
+        226,  266,  544,  1088, 547,  515,  628,  1222, 1913, 2601, 2627, 2714, 2732,
         2754, 2767, 2778, 2812, 3701, 3902, 3903, 4902, 6401, 8101, 8134, 8152,
     };
     return n.count(number) > 0;

@@ -339,3 +339,30 @@ TEST_F(Transactions, DatabaseOptionsShowInTheCatalog) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScriptStatements, NestedJoinsPairTheRowsTheirOnClausesName) {
+    EngineFixture f;
+    f.script("CREATE TABLE BatA (Id int NULL)\nCREATE TABLE BatB (Id int NULL, AId int NULL)\n"
+             "CREATE TABLE BatC (BId int NULL, Tag varchar(5) NULL)\nGO\n"
+             "INSERT INTO BatA VALUES (1)\nINSERT INTO BatA VALUES (2)\n"
+             "INSERT INTO BatB VALUES (10, 1)\nINSERT INTO BatB VALUES (20, 2)\n"
+             "INSERT INTO BatC VALUES (10, 'x')\nGO\n");
+    // The inner join of B and C keeps only B 10; the outer left join keeps every A.
+    for (const char* sql :
+         {"SELECT a.Id, c.Tag FROM BatA a LEFT JOIN (BatB b JOIN BatC c ON c.BId = b.Id) ON "
+          "b.AId = a.Id ORDER BY a.Id",
+          "SELECT a.Id, c.Tag FROM BatA a LEFT JOIN BatB b JOIN BatC c ON c.BId = b.Id ON "
+          "b.AId = a.Id ORDER BY a.Id"}) {
+        ResultSet r = f.query(sql);
+        EXPECT_EQ(r.column(0), (std::vector<std::string>{"1", "2"})) << sql;
+        EXPECT_EQ(r.column(1), (std::vector<std::string>{"x", "NULL"})) << sql;
+    }
+    // A nested join still needs its own ON.
+    CaptureSink s = f.run("SELECT a.Id FROM BatA a JOIN BatB b JOIN BatC c ON b.AId = a.Id");
+    ASSERT_NE(s.error(), nullptr);
+    EXPECT_EQ(s.error()->number, 102);
+}
+
+} // namespace
