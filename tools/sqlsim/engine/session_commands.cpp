@@ -413,9 +413,13 @@ void SessionImpl::attach(const std::string& dbName, const std::string& file, Res
 
 void SessionImpl::executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
                              ResultSink& sink, const std::atomic<bool>& cancel) {
+    batchAborted_ = false;
     try {
         runProcedure(procName, params, sink, cancel, false);
+    } catch (const BatchAborted&) {
+        // The error has been told already.
     } catch (const SqlError& e) {
+        lastError_ = e.msg.number;
         sink.message(e.msg);
         sink.done(false, 0, false);
     } catch (const SqliteError& e) {

@@ -230,6 +230,31 @@ TEST_F(Transactions, ProcedureLeavingATransactionOpenGets266) {
     EXPECT_TRUE(s.sets.empty());
 }
 
+TEST_F(Transactions, RpcCallsShareTheSessionsTransaction) {
+    auto rpc = [&](const std::string& sql) {
+        CaptureSink sink;
+        std::atomic<bool> cancel{false};
+        std::vector<RpcParam> params(1);
+        params[0].value = Value::str(sql);
+        f.session->executeRpc("sp_executesql", params, sink, cancel);
+        return sink;
+    };
+    ASSERT_EQ(f.run("SET XACT_ABORT ON\nBEGIN TRAN\nINSERT INTO BatParent VALUES (2)").error(),
+              nullptr);
+    // The error inside the call rolls everything back; the call itself answers once.
+    CaptureSink s = rpc("INSERT INTO BatChild VALUES (1, 99)\nSELECT 1 AS never");
+    ASSERT_NE(s.error(), nullptr);
+    EXPECT_EQ(s.error()->number, 547);
+    EXPECT_TRUE(s.sets.empty());
+    EXPECT_EQ(scalar("SELECT @@TRANCOUNT"), "0");
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM BatParent"), "1");
+    s = rpc("BEGIN TRAN");
+    ASSERT_NE(s.error(), nullptr);
+    EXPECT_EQ(s.error()->number, 266);
+    EXPECT_EQ(scalar("SELECT @@ERROR"), "266");
+    ASSERT_EQ(f.run("ROLLBACK").error(), nullptr);
+}
+
 struct FormatCase {
     const char* args;
     const char* text;
