@@ -111,7 +111,7 @@ std::optional<std::string> SessionImpl::schemaFor(const std::string& dbName) {
         return std::nullopt;
     std::string schema = "db" + std::to_string(entry->dbid);
     // SQLite attaches no file while a transaction is open on the connection.
-    if (!sqlite3_get_autocommit(conn_.get()))
+    if (tranCount_ > 0 && !sqlite3_get_autocommit(conn_.get()))
         throw notSupported("reaching database '" + entry->name +
                            "' for the first time inside a transaction that has written");
     Stmt st(conn_.get(), "ATTACH DATABASE ? AS " + sqlId(schema));
