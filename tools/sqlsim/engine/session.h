@@ -61,6 +61,11 @@ public:
     std::optional<ColumnRow> originColumn(sqlite3_stmt* st, int col);
     // SQLite schema name of a database, attaching it when needed; nullopt when unknown.
     std::optional<std::string> schemaFor(const std::string& dbName);
+    // Database options set by ALTER DATABASE ... SET or sp_dboption, kept in master where
+    // sys.databases and DATABASEPROPERTYEX read them.
+    void setDatabaseOption(const std::string& db, const std::string& option,
+                           const std::string& value);
+    std::optional<std::string> databaseOption(const std::string& db, const std::string& option);
     // A #table this session created; it goes away with the session or its reset.
     void noteTempTable(const std::string& db, const std::string& schema, const std::string& name);
 

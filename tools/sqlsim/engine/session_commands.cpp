@@ -385,13 +385,37 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         return;
     }
     if (lname == "sp_dboption") {
-        // Database options of the 2000 scripts (sp_dboption); none changes what is reported.
+        // Database options as the 2000 scripts set them (sp_dboption).
         std::string db = text(param("@dbname", 0));
         if (!db.empty() && !engine_.database(db))
             throw sqlError(15010,
                            "The database '" + db +
                                "' does not exist. Use sp_helpdb to show available databases.",
                            1);
+        // The options that have an ALTER DATABASE counterpart are kept as it keeps them.
+        const std::string opt = lower(text(param("@optname", 1)));
+        const std::string val = lower(text(param("@optvalue", 2)));
+        const bool on = val == "true" || val == "on";
+        if (!db.empty() && !opt.empty() && !val.empty()) {
+            if (opt == "read only")
+                setDatabaseOption(db, "UPDATEABILITY", on ? "READ_ONLY" : "READ_WRITE");
+            else if (opt == "single user")
+                setDatabaseOption(db, "ACCESS", on ? "SINGLE_USER" : "MULTI_USER");
+            else if (opt == "dbo use only")
+                setDatabaseOption(db, "ACCESS", on ? "RESTRICTED_USER" : "MULTI_USER");
+            else if (opt == "offline")
+                setDatabaseOption(db, "STATE", on ? "OFFLINE" : "ONLINE");
+            else if (opt == "trunc. log on chkpt.")
+                setDatabaseOption(db, "RECOVERY", on ? "SIMPLE" : "FULL");
+            else if (opt == "ansi nulls")
+                setDatabaseOption(db, "ANSI_NULLS", on ? "ON" : "OFF");
+            else if (opt == "quoted identifier")
+                setDatabaseOption(db, "QUOTED_IDENTIFIER", on ? "ON" : "OFF");
+            else if (opt == "autoclose")
+                setDatabaseOption(db, "AUTO_CLOSE", on ? "ON" : "OFF");
+            else if (opt == "autoshrink")
+                setDatabaseOption(db, "AUTO_SHRINK", on ? "ON" : "OFF");
+        }
         sink.returnStatus(0);
         sink.done(false, 0, more);
         return;

@@ -103,6 +103,36 @@ bool SessionImpl::runAssignmentSelect(const std::vector<Token>& toks, const Stat
     return true;
 }
 
+void SessionImpl::setDatabaseOption(const std::string& db, const std::string& option,
+                                    const std::string& value) {
+    auto master = schemaFor("master");
+    // A master made before options were kept gets the table now.
+    Db::exec_on(conn_.get(), "CREATE TABLE IF NOT EXISTS " + sqlId(*master) +
+                                 ".sqlsim_db_options (name nvarchar(128) COLLATE NOCASE, option "
+                                 "varchar(64), value varchar(64), PRIMARY KEY (name, option))");
+    Stmt put(conn_.get(), "INSERT OR REPLACE INTO " + sqlId(*master) +
+                              ".sqlsim_db_options (name, option, value) VALUES (?, ?, ?)");
+    put.bind(1, db).bind(2, option).bind(3, value);
+    put.step();
+}
+
+std::optional<std::string> SessionImpl::databaseOption(const std::string& db,
+                                                       const std::string& option) {
+    auto master = schemaFor("master");
+    if (!master)
+        return std::nullopt;
+    try {
+        Stmt q(conn_.get(), "SELECT value FROM " + sqlId(*master) +
+                                ".sqlsim_db_options WHERE name = ? AND option = ?");
+        q.bind(1, db).bind(2, option);
+        if (!q.step())
+            return std::nullopt;
+        return q.text(0);
+    } catch (const SqliteError&) {
+        return std::nullopt; // a master made before options were kept
+    }
+}
+
 bool SessionImpl::runMaintenance(const std::vector<Token>& toks, const Statement& st,
                                  ResultSink& sink, bool more) {
     const bool statistics = st.kind == "UPDATE" && toks[st.begin + 1].is("STATISTICS");
@@ -278,14 +308,16 @@ bool SessionImpl::runMaintenance(const std::vector<Token>& toks, const Statement
         } else if (known->first == "RECOVERY") {
             if (!(value.is("FULL") || value.is("SIMPLE") || value.is("BULK_LOGGED")))
                 throw syntaxNear(value);
-            Db::exec_on(conn_.get(),
-                        "CREATE TABLE IF NOT EXISTS " + sqlId(*master) +
-                            ".sqlsim_recovery (name nvarchar(128) PRIMARY KEY COLLATE NOCASE, "
-                            "model varchar(20))");
-            Stmt put(conn_.get(),
-                     "INSERT OR REPLACE INTO " + sqlId(*master) + ".sqlsim_recovery VALUES (?, ?)");
-            put.bind(1, entry->name).bind(2, value.value);
-            put.step();
+            setDatabaseOption(entry->name, "RECOVERY", value.value);
+        } else if (known->first == "SINGLE_USER" || known->first == "MULTI_USER" ||
+                   known->first == "RESTRICTED_USER") {
+            setDatabaseOption(entry->name, "ACCESS", known->first);
+        } else if (known->first == "READ_ONLY" || known->first == "READ_WRITE") {
+            setDatabaseOption(entry->name, "UPDATEABILITY", known->first);
+        } else if (known->first == "ONLINE" || known->first == "OFFLINE") {
+            setDatabaseOption(entry->name, "STATE", known->first);
+        } else if (value.is("ON") || value.is("OFF")) {
+            setDatabaseOption(entry->name, known->first, value.value);
         }
         if (toks[i].isOp(",")) {
             ++i;

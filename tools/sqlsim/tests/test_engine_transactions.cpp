@@ -354,6 +354,30 @@ TEST_F(Transactions, DatabaseOptionsShowInTheCatalog) {
     ASSERT_EQ(f.run("ALTER DATABASE BatShop SET RECOVERY SIMPLE").error(), nullptr);
     EXPECT_EQ(scalar("SELECT CONVERT(varchar(20), DATABASEPROPERTYEX('BatShop', 'Recovery'))"),
               "SIMPLE");
+    ASSERT_EQ(f.run("ALTER DATABASE BatShop SET READ_COMMITTED_SNAPSHOT ON, ANSI_NULLS ON\n"
+                    "ALTER DATABASE BatShop SET SINGLE_USER WITH ROLLBACK IMMEDIATE")
+                  .error(),
+              nullptr);
+    ResultSet r = f.query("SELECT recovery_model, recovery_model_desc, "
+                          "is_read_committed_snapshot_on, is_ansi_nulls_on, user_access_desc "
+                          "FROM sys.databases WHERE name = 'BatShop'");
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_EQ(r.rows[0].size(), 5u);
+    for (size_t c = 0; c < 5; ++c)
+        EXPECT_EQ(r.at(0, c),
+                  (std::vector<std::string>{"3", "SIMPLE", "1", "1", "SINGLE_USER"})[c]);
+    // The 2000 procedure keeps the same options.
+    ASSERT_EQ(f.run("EXEC sp_dboption 'BatShop', 'trunc. log on chkpt.', 'false'\n"
+                    "EXEC sp_dboption 'BatShop', 'single user', 'false'")
+                  .error(),
+              nullptr);
+    EXPECT_EQ(scalar("SELECT CONVERT(varchar(20), DATABASEPROPERTYEX('BatShop', 'Recovery'))"),
+              "FULL");
+    EXPECT_EQ(scalar("SELECT CONVERT(varchar(20), DATABASEPROPERTYEX('BatShop', 'UserAccess'))"),
+              "MULTI_USER");
+    CaptureSink missing = f.run("EXEC sp_dboption 'BatNowhere', 'read only', 'true'");
+    ASSERT_NE(missing.error(), nullptr);
+    EXPECT_EQ(missing.error()->number, 15010);
     ASSERT_EQ(f.run("ALTER DATABASE BatShop SET COMPATIBILITY_LEVEL = 90").error(), nullptr);
     EXPECT_EQ(scalar("SELECT compatibility_level FROM sys.databases WHERE name = 'BatShop'"), "90");
     CaptureSink s = f.run("UPDATE STATISTICS BatParent WITH FULLSCAN\n"
