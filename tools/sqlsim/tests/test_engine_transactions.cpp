@@ -119,6 +119,22 @@ TEST_F(Transactions, DdlRollsBackWithTheRows) {
     EXPECT_EQ(s.sets[0].at(0, 0), "226");
 }
 
+TEST_F(Transactions, OneTransactionAcrossDatabasesTheBatchMovesBetween) {
+    f.script("CREATE DATABASE BatTwo\nGO\nUSE BatTwo\nGO\nCREATE TABLE BatNote (Id int NULL)\n"
+             "GO\n");
+    for (const char* end : {"ROLLBACK", "COMMIT"}) {
+        ASSERT_EQ(f.run("BEGIN TRAN\nINSERT INTO BatParent VALUES (2)\nUSE BatTwo\n"
+                        "INSERT INTO BatNote VALUES (1)\nUSE master\nUSE BatShop\n"
+                        "INSERT INTO BatParent VALUES (3)")
+                      .errorText(),
+                  "");
+        ASSERT_EQ(f.run(end).error(), nullptr);
+        const bool kept = std::string(end) == "COMMIT";
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM BatParent"), kept ? "3" : "1") << end;
+        EXPECT_EQ(scalar("SELECT COUNT(*) FROM BatTwo.dbo.BatNote"), kept ? "1" : "0") << end;
+    }
+}
+
 TEST_F(Transactions, ClosingOrResettingRollsBack) {
     {
         auto other = f.open("BatShop");
