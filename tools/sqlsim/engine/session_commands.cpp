@@ -487,24 +487,24 @@ std::string formatRaiserror(const std::string& format, const std::vector<Value>&
             continue;
         }
         size_t j = i + 1;
-        std::string spec = "%";
+        std::string conversion = "%";
         while (j < format.size() && std::strchr("-+ #0", format[j]))
-            spec += format[j++];
+            conversion += format[j++];
         auto countOrStar = [&]() {
             if (j < format.size() && format[j] == '*') {
                 ++j;
                 long long n = 0;
                 if (next < args.size())
                     n = number(args[next++]).value_or(0);
-                spec += std::to_string(n);
+                conversion += std::to_string(n);
                 return;
             }
             while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
-                spec += format[j++];
+                conversion += format[j++];
         };
         countOrStar();
         if (j < format.size() && format[j] == '.') {
-            spec += format[j++];
+            conversion += format[j++];
             countOrStar();
         }
         while (j < format.size() && (format[j] == 'h' || format[j] == 'l' || format[j] == 'I'))
@@ -520,7 +520,7 @@ std::string formatRaiserror(const std::string& format, const std::vector<Value>&
             v = args[next++];
         char buf[512];
         if (!v || v->kind == Value::Kind::Null) {
-            std::snprintf(buf, sizeof buf, (spec + "s").c_str(), "(null)");
+            std::snprintf(buf, sizeof buf, (conversion + "s").c_str(), "(null)");
         } else if (type == 's') {
             if (v->kind != Value::Kind::Text)
                 throw sqlError(2786,
@@ -528,7 +528,7 @@ std::string formatRaiserror(const std::string& format, const std::vector<Value>&
                                    " does not match the expected type of the format "
                                    "specification.",
                                1);
-            std::snprintf(buf, sizeof buf, (spec + "s").c_str(), v->text.c_str());
+            std::snprintf(buf, sizeof buf, (conversion + "s").c_str(), v->text.c_str());
         } else {
             auto n = number(*v);
             if (!n)
@@ -539,9 +539,10 @@ std::string formatRaiserror(const std::string& format, const std::vector<Value>&
                                1);
             // The arguments are int at most: d and i are signed 32-bit, the others unsigned.
             if (type == 'd' || type == 'i')
-                std::snprintf(buf, sizeof buf, (spec + "d").c_str(), static_cast<int>(*n));
+                std::snprintf(buf, sizeof buf, (conversion + "d").c_str(), static_cast<int>(*n));
             else
-                std::snprintf(buf, sizeof buf, (spec + type).c_str(), static_cast<unsigned>(*n));
+                std::snprintf(buf, sizeof buf, (conversion + type).c_str(),
+                              static_cast<unsigned>(*n));
         }
         out += buf;
         i = j;
