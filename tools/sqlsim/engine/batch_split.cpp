@@ -120,6 +120,9 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
                 if (t.is("SET") && toks[i + 1].is("DATABASE"))
                     continue;
             }
+            // ALTER DATABASE ... WITH ROLLBACK IMMEDIATE ends the others' work, not a statement.
+            if (t.is("ROLLBACK") && prev.is("WITH"))
+                continue;
             // ON DELETE / ON UPDATE in a foreign key.
             if ((t.is("DELETE") || t.is("UPDATE")) && prev.is("ON"))
                 continue;

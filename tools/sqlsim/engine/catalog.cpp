@@ -334,13 +334,38 @@ void createMasterTables(sqlite3* db, int major) {
 CREATE TABLE sysdatabases (name nvarchar(128) COLLATE NOCASE, dbid smallint,
   sid varbinary(85), mode smallint, status int, status2 int, crdate datetime,
   reserved datetime, category int, cmptlevel tinyint, filename nvarchar(260), version smallint);
+CREATE TABLE sqlsim_db_options (name nvarchar(128) COLLATE NOCASE, option varchar(64),
+  value varchar(64), PRIMARY KEY (name, option));
 CREATE VIEW "sys.databases" AS
   SELECT name AS name, dbid AS database_id, NULL AS source_database_id, sid AS owner_sid,
     crdate AS create_date, cmptlevel AS compatibility_level,
-    'SQL_Latin1_General_CP1_CI_AS' AS collation_name, 0 AS user_access,
-    'MULTI_USER' AS user_access_desc, 0 AS is_read_only, 0 AS state, 'ONLINE' AS state_desc,
-    1 AS recovery_model, 'FULL' AS recovery_model_desc
-  FROM sysdatabases;
+    'SQL_Latin1_General_CP1_CI_AS' AS collation_name,
+    CASE opt.access WHEN 'SINGLE_USER' THEN 1 WHEN 'RESTRICTED_USER' THEN 2 ELSE 0 END
+      AS user_access,
+    COALESCE(opt.access, 'MULTI_USER') AS user_access_desc,
+    CASE opt.updateability WHEN 'READ_ONLY' THEN 1 ELSE 0 END AS is_read_only,
+    CASE opt.state WHEN 'OFFLINE' THEN 6 ELSE 0 END AS state,
+    COALESCE(opt.state, 'ONLINE') AS state_desc,
+    CASE opt.recovery WHEN 'BULK_LOGGED' THEN 2 WHEN 'SIMPLE' THEN 3 ELSE 1 END
+      AS recovery_model,
+    COALESCE(opt.recovery, 'FULL') AS recovery_model_desc,
+    CASE opt.rcsi WHEN 'ON' THEN 1 ELSE 0 END AS is_read_committed_snapshot_on,
+    CASE opt.ansi_nulls WHEN 'ON' THEN 1 ELSE 0 END AS is_ansi_nulls_on,
+    CASE opt.quoted_identifier WHEN 'ON' THEN 1 ELSE 0 END AS is_quoted_identifier_on,
+    CASE opt.auto_close WHEN 'ON' THEN 1 ELSE 0 END AS is_auto_close_on,
+    CASE opt.auto_shrink WHEN 'ON' THEN 1 ELSE 0 END AS is_auto_shrink_on
+  FROM sysdatabases LEFT JOIN (
+    SELECT name AS dbname,
+      max(CASE option WHEN 'ACCESS' THEN value END) AS access,
+      max(CASE option WHEN 'UPDATEABILITY' THEN value END) AS updateability,
+      max(CASE option WHEN 'STATE' THEN value END) AS state,
+      max(CASE option WHEN 'RECOVERY' THEN value END) AS recovery,
+      max(CASE option WHEN 'READ_COMMITTED_SNAPSHOT' THEN value END) AS rcsi,
+      max(CASE option WHEN 'ANSI_NULLS' THEN value END) AS ansi_nulls,
+      max(CASE option WHEN 'QUOTED_IDENTIFIER' THEN value END) AS quoted_identifier,
+      max(CASE option WHEN 'AUTO_CLOSE' THEN value END) AS auto_close,
+      max(CASE option WHEN 'AUTO_SHRINK' THEN value END) AS auto_shrink
+    FROM sqlsim_db_options GROUP BY name) opt ON opt.dbname = sysdatabases.name;
 )SQL";
     (void)major;
     char* err = nullptr;

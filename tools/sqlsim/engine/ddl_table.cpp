@@ -388,8 +388,8 @@ void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef&
                               " IS NOT NULL BEGIN UPDATE sqlsim_objects SET ident_current = CASE "
                               "WHEN ident_current IS NULL OR (ident_incr > 0 AND " +
                               col + " > ident_current) OR (ident_incr < 0 AND " + col +
-                              " < ident_current) THEN " + col + " ELSE ident_current END WHERE id = " +
-                              idStr + "; END");
+                              " < ident_current) THEN " + col +
+                              " ELSE ident_current END WHERE id = " + idStr + "; END");
     Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
                           " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
     st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);
@@ -414,7 +414,8 @@ void Ddl::createTable() {
         } else {
             cols.push_back(columnDef(cat, cons));
         }
-        if (acceptOp(","))
+        // SQL Server's grammar lets a comma close the list: (a int, b int,) is accepted.
+        if (acceptOp(",") && !cur().isOp(")"))
             continue;
         if (cur().isOp(")"))
             break;

@@ -741,8 +741,12 @@ void fnGlobal(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return sqlite3_result_int(ctx, 51);
     if (g == "@@ROWCOUNT")
         return sqlite3_result_int64(ctx, s->rowCount());
-    if (g == "@@ERROR" || g == "@@TRANCOUNT" || g == "@@LOCK_TIMEOUT")
-        return sqlite3_result_int(ctx, g == "@@LOCK_TIMEOUT" ? -1 : 0);
+    if (g == "@@ERROR")
+        return sqlite3_result_int(ctx, s->lastError());
+    if (g == "@@TRANCOUNT")
+        return sqlite3_result_int(ctx, s->tranCount());
+    if (g == "@@LOCK_TIMEOUT")
+        return sqlite3_result_int(ctx, -1);
     if (g == "@@SERVERNAME") {
         char host[256] = {0};
         gethostname(host, sizeof host - 1);

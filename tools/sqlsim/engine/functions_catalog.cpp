@@ -408,19 +408,34 @@ void fnServerProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void fnDatabasePropertyEx(sqlite3_context* ctx, int, sqlite3_value** argv) {
     SessionImpl* s = session(ctx);
-    if (!s->engine().database(argText(argv[0])))
+    auto db = s->engine().database(argText(argv[0]));
+    if (!db)
         return sqlite3_result_null(ctx);
     std::string p = lower(argText(argv[1]));
+    auto option = [&](const char* name, const char* otherwise) {
+        return s->databaseOption(db->name, name).value_or(otherwise);
+    };
+    auto flag = [&](const char* name) {
+        return sqlite3_result_int(ctx, option(name, "OFF") == "ON" ? 1 : 0);
+    };
     if (p == "status")
-        return resultText(ctx, "ONLINE");
+        return resultText(ctx, option("STATE", "ONLINE"));
     if (p == "collation")
         return resultText(ctx, "SQL_Latin1_General_CP1_CI_AS");
     if (p == "updateability")
-        return resultText(ctx, "READ_WRITE");
+        return resultText(ctx, option("UPDATEABILITY", "READ_WRITE"));
     if (p == "useraccess")
-        return resultText(ctx, "MULTI_USER");
+        return resultText(ctx, option("ACCESS", "MULTI_USER"));
     if (p == "recovery")
-        return resultText(ctx, "FULL");
+        return resultText(ctx, option("RECOVERY", "FULL"));
+    if (p == "isansinullsenabled")
+        return flag("ANSI_NULLS");
+    if (p == "isquotedidentifiersenabled")
+        return flag("QUOTED_IDENTIFIER");
+    if (p == "isautoclose")
+        return flag("AUTO_CLOSE");
+    if (p == "isautoshrink")
+        return flag("AUTO_SHRINK");
     sqlite3_result_null(ctx);
 }
 

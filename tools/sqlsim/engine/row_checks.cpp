@@ -77,8 +77,8 @@ std::string duplicateMessage(const Catalog& cat, const UniqueKey& key, const std
     if (key.status & (kIdxPrimaryKey | kIdxUniqueConstraint))
         text = quoted("Violation of " +
                       std::string(key.status & kIdxPrimaryKey ? "PRIMARY" : "UNIQUE") +
-                      " KEY constraint '" + key.name + "'. Cannot insert duplicate key in object '" +
-                      object + "'.");
+                      " KEY constraint '" + key.name +
+                      "'. Cannot insert duplicate key in object '" + object + "'.");
     else
         text = quoted("Cannot insert duplicate key row in object '" + object +
                       "' with unique index '" + key.name + "'.");
@@ -136,8 +136,7 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
     const std::string t = sqlId(table->sqliteName);
     const std::string object =
         cat.major() <= 8 ? table->name : cat.namespaceName(table->uid) + "." + table->name;
-    auto create = [&](const std::string& what, const std::string& timing,
-                      const std::string& body) {
+    auto create = [&](const std::string& what, const std::string& timing, const std::string& body) {
         if (body.empty())
             return;
         Db::exec_on(cat.db(), "CREATE TRIGGER " + triggerName(cat, tableId, what) + " " + timing +
@@ -171,12 +170,11 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
                      " AS TEXT), '<NULL>')";
             updateOf += (k ? ", " : "") + c;
         }
-        const std::string body = "SELECT tsql_raise(" +
-                                 std::string(key.status & (kIdxPrimaryKey | kIdxUniqueConstraint)
-                                                 ? "2627"
-                                                 : "2601") +
-                                 ", " + duplicateMessage(cat, key, object, value) + ") WHERE (SELECT COUNT(*) FROM " +
-                                 t + " WHERE " + match + ") > 1; ";
+        const std::string body =
+            "SELECT tsql_raise(" +
+            std::string(key.status & (kIdxPrimaryKey | kIdxUniqueConstraint) ? "2627" : "2601") +
+            ", " + duplicateMessage(cat, key, object, value) + ") WHERE (SELECT COUNT(*) FROM " +
+            t + " WHERE " + match + ") > 1; ";
         create("uq" + std::to_string(n) + "_i", "AFTER INSERT", body);
         create("uq" + std::to_string(n) + "_u", "AFTER UPDATE OF " + updateOf, body);
         ++n;
@@ -202,8 +200,8 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
             continue;
         std::string text;
         {
-            Stmt st(cat.db(), "SELECT text FROM " + cat.t("syscomments") +
-                                  " WHERE id = ? ORDER BY colid");
+            Stmt st(cat.db(),
+                    "SELECT text FROM " + cat.t("syscomments") + " WHERE id = ? ORDER BY colid");
             st.bind(1, id);
             while (st.step())
                 text += st.text(0);
@@ -223,8 +221,8 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
         const std::string column = used.size() == 1 ? used.front() : std::string();
         auto test = [&](const std::string& verb) {
             return "SELECT tsql_raise(547, " +
-                   quoted(checkMessage(cat, verb, name, dbName, *table, column)) + ") FROM (SELECT " +
-                   row + ") WHERE NOT (" + expr + "); ";
+                   quoted(checkMessage(cat, verb, name, dbName, *table, column)) +
+                   ") FROM (SELECT " + row + ") WHERE NOT (" + expr + "); ";
         };
         insertBody += test("INSERT");
         updateBody += test("UPDATE");

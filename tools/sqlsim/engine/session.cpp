@@ -5,8 +5,8 @@
 #include "engine/session_internal.h"
 #include "engine/values.h"
 
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <thread>
@@ -15,10 +15,11 @@ namespace sqlsim {
 
 const std::set<std::string>& statementStarters() {
     static const std::set<std::string> s = {
-        "SELECT",    "INSERT",     "UPDATE",  "DELETE",  "CREATE",   "ALTER",  "DROP",     "USE",
-        "SET",       "EXEC",       "EXECUTE", "WAITFOR", "IF",       "PRINT",  "DECLARE",  "GRANT",
-        "REVOKE",    "DENY",       "BEGIN",   "COMMIT",  "ROLLBACK", "RETURN", "TRUNCATE", "WHILE",
-        "RAISERROR", "CHECKPOINT", "DBCC",    "SAVE",    "DISABLE",  "ENABLE"};
+        "SELECT",  "INSERT",   "UPDATE", "DELETE",    "CREATE",     "ALTER",  "DROP",
+        "USE",     "SET",      "EXEC",   "EXECUTE",   "WAITFOR",    "IF",     "PRINT",
+        "DECLARE", "GRANT",    "REVOKE", "DENY",      "BEGIN",      "COMMIT", "ROLLBACK",
+        "RETURN",  "TRUNCATE", "WHILE",  "RAISERROR", "CHECKPOINT", "DBCC",   "SAVE",
+        "DISABLE", "ENABLE",   "BREAK",  "CONTINUE"};
     return s;
 }
 
@@ -50,6 +51,10 @@ SqlError fromSqlite(const std::string& msg) {
     }
     if (msg == "interrupted")
         throw Cancelled{};
+    // Another session's transaction held the file for the whole busy timeout: as a lock wait
+    // that ran out.
+    if (msg == "database is locked")
+        return sqlError(1222, "Lock request time out period exceeded.", 51);
     if (msg.rfind("near \"", 0) == 0 && msg.find("\": syntax error") != std::string::npos) {
         std::string near = msg.substr(6, msg.find("\": syntax error") - 6);
         return sqlError(102, "Incorrect syntax near '" + near + "'.", 1, 15);
@@ -118,6 +123,10 @@ std::optional<std::string> SessionImpl::schemaFor(const std::string& dbName) {
     if (!entry)
         return std::nullopt;
     std::string schema = "db" + std::to_string(entry->dbid);
+    // SQLite attaches no file while a transaction is open on the connection.
+    if (tranCount_ > 0 && !sqlite3_get_autocommit(conn_.get()))
+        throw notSupported("reaching database '" + entry->name +
+                           "' for the first time inside a transaction that has written");
     Stmt st(conn_.get(), "ATTACH DATABASE ? AS " + sqlId(schema));
     st.bind(1, entry->path);
     st.step();
@@ -245,10 +254,11 @@ void SessionImpl::executeBatch(const std::string& sql, ResultSink& sink,
     }
     variables_.clear();
     variableTypes_.clear();
+    batchAborted_ = false;
     run(sql, toks, sink, cancel, {});
 }
 
-void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
+bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
                       const std::atomic<bool>& cancel, const std::map<std::string, Value>& params) {
     // The whole batch is parsed before any of it runs: a construct the server's version lacks
     // stops it all.
@@ -258,7 +268,8 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
         } catch (const SqlError& e) {
             sink.message(e.msg);
             sink.done(false, 0, false);
-            return;
+            lastError_ = e.msg.number;
+            return true;
         }
     }
     auto saved = variables_;
@@ -270,16 +281,17 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
     } catch (const SqlError& e) {
         sink.message(e.msg);
         sink.done(false, 0, false);
-        return;
+        lastError_ = e.msg.number;
+        return true;
     }
     if (stmts.empty()) {
         sink.done(false, 0, false);
         variables_ = saved;
-        return;
+        return true;
     }
     sqlite3_progress_handler(conn_.get(), 1000, progressHandler,
                              const_cast<std::atomic<bool>*>(&cancel));
-    // The index just past one unit: a statement, a BEGIN ... END block, or a whole IF.
+    // The index just past one unit: a statement, a BEGIN ... END block, a whole IF or WHILE.
     std::function<size_t(size_t)> unitEnd = [&](size_t k) -> size_t {
         if (k >= stmts.size())
             return k;
@@ -299,10 +311,24 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 return unitEnd(thenEnd + 1);
             return thenEnd;
         }
+        if (stmts[k].kind == "WHILE")
+            return unitEnd(k + 1);
         return k + 1;
     };
-    // Runs statements [a, b); false once the batch must stop.
-    std::function<bool(size_t, size_t)> runRange = [&](size_t a, size_t b) -> bool {
+    // A condition of IF or WHILE, true or false.
+    auto condition = [&](const Statement& st) {
+        std::vector<Token> cond(toks.begin() + static_cast<long>(st.begin) + 1,
+                                toks.begin() + static_cast<long>(st.end));
+        cond.push_back(toks.back());
+        Translator tr(cond, *this);
+        Value v = evaluate("CASE WHEN " + tr.expression(0, cond.size() - 1) + " THEN 1 ELSE 0 END");
+        // Like every statement, IF and WHILE clear @@ERROR once they have read it.
+        lastError_ = 0;
+        return v.i != 0;
+    };
+    enum class Flow { Next, Stop, Break, Continue };
+    // Runs statements [a, b).
+    std::function<Flow(size_t, size_t)> runRange = [&](size_t a, size_t b) -> Flow {
         size_t k = a;
         while (k < b) {
             size_t next = k + 1;
@@ -311,6 +337,8 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 if (cancel.load())
                     throw Cancelled{};
                 Statement st = stmts[k];
+                if (st.kind == "IF" || st.kind == "WHILE")
+                    next = unitEnd(k);
                 if (noexec_ && !(st.kind == "SET" && st.begin + 1 < st.end &&
                                  toks[st.begin + 1].is("NOEXEC"))) {
                     // Read, not run: a whole IF or block counts as one.
@@ -322,22 +350,37 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 if (st.kind == "IF") {
                     if (st.end == st.begin + 1 || k + 1 >= stmts.size())
                         throw syntaxNear(toks[st.end < toks.size() ? st.end - 1 : st.begin]);
-                    std::vector<Token> cond(toks.begin() + static_cast<long>(st.begin) + 1,
-                                            toks.begin() + static_cast<long>(st.end));
-                    cond.push_back(toks.back());
-                    Translator tr(cond, *this);
-                    Value v = evaluate("CASE WHEN " + tr.expression(0, cond.size() - 1) +
-                                       " THEN 1 ELSE 0 END");
+                    const bool yes = condition(st);
                     size_t thenEnd = unitEnd(k + 1);
                     bool hasElse = thenEnd < stmts.size() && stmts[thenEnd].kind == "ELSE";
                     size_t elseEnd = hasElse ? unitEnd(thenEnd + 1) : thenEnd;
-                    bool ok = v.i != 0 ? runRange(k + 1, thenEnd)
-                                       : (hasElse ? runRange(thenEnd + 1, elseEnd) : true);
-                    if (!ok)
-                        return false;
+                    Flow f = yes ? runRange(k + 1, thenEnd)
+                                 : (hasElse ? runRange(thenEnd + 1, elseEnd) : Flow::Next);
+                    if (f != Flow::Next)
+                        return f;
                     k = elseEnd;
                     continue;
                 }
+                if (st.kind == "WHILE") {
+                    if (st.end == st.begin + 1 || k + 1 >= stmts.size())
+                        throw syntaxNear(toks[st.end < toks.size() ? st.end - 1 : st.begin]);
+                    const size_t bodyEnd = unitEnd(k + 1);
+                    while (condition(st)) {
+                        if (cancel.load())
+                            throw Cancelled{};
+                        Flow f = runRange(k + 1, bodyEnd);
+                        if (f == Flow::Stop)
+                            return f;
+                        if (f == Flow::Break)
+                            break;
+                    }
+                    k = bodyEnd;
+                    continue;
+                }
+                if (st.kind == "BREAK")
+                    return Flow::Break;
+                if (st.kind == "CONTINUE")
+                    return Flow::Continue;
                 if (st.kind == "BEGIN" || st.kind == "END") {
                     k = next;
                     continue;
@@ -353,6 +396,9 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                          !isReservedWord(st.kind) && st.kind.find(' ') == std::string::npos)
                     st.kind = "EXEC*";
                 execute(sql, toks, st, sink, cancel, more);
+                // @@ERROR is 0 after every statement that succeeds; RAISERROR sets its own.
+                if (st.kind != "RAISERROR")
+                    lastError_ = 0;
             } catch (const SqlError& e) {
                 ServerMessage m = e.msg;
                 m.line = toks[stmts[k].begin].line;
@@ -360,39 +406,31 @@ void SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                     p.line = m.line;
                     sink.message(p);
                 }
-                sink.message(m);
-                if (m.number == 547) {
-                    ServerMessage ended;
-                    ended.number = 3621;
-                    ended.severity = 0;
-                    ended.state = 0;
-                    ended.line = m.line;
-                    ended.text = "The statement has been terminated.";
-                    sink.message(ended);
-                }
-                sink.done(false, 0, false);
-                return false;
+                if (!afterError(m, sink, more && next < stmts.size()))
+                    return Flow::Stop;
             } catch (const SqliteError& e) {
                 try {
-                    SqlError mapped = fromSqlite(e.what());
-                    ServerMessage m = mapped.msg;
+                    ServerMessage m = fromSqlite(e.what()).msg;
                     m.line = toks[stmts[k].begin].line;
-                    sink.message(m);
-                    sink.done(false, 0, false);
+                    if (!afterError(m, sink, more && next < stmts.size()))
+                        return Flow::Stop;
                 } catch (const Cancelled&) {
+                    return Flow::Stop;
                 }
-                return false;
             } catch (const Cancelled&) {
-                return false;
+                return Flow::Stop;
+            } catch (const BatchAborted&) {
+                return Flow::Stop;
             }
             k = next;
         }
-        return true;
+        return Flow::Next;
     };
     runRange(0, stmts.size());
     sqlite3_progress_handler(conn_.get(), 0, nullptr, nullptr);
     // sp_executesql parameters live for its call only.
     variables_ = saved;
+    return !batchAborted_;
 }
 
 void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
@@ -405,7 +443,14 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
     toks.push_back(end);
     Statement st{0, toks.size() - 1, st0.kind};
     const std::string& k = st.kind;
+    joinTransaction(k);
+    if (runMaintenance(toks, st, sink, more))
+        return;
     if (k == "SELECT") {
+        if (runAssignmentSelect(toks, st)) {
+            sink.done(false, 0, more);
+            return;
+        }
         runSelect(toks, st, sink, cancel, more);
     } else if (k == "INSERT" || k == "UPDATE" || k == "DELETE") {
         runDml(toks, st, sink, more);
@@ -413,9 +458,12 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
         if (!toks[1].isName())
             throw syntaxNear(toks[1].kind == Token::Kind::End ? toks[0] : toks[1]);
         use(toks[1].name(), sink);
+        lastRowCount_ = 0;
         sink.done(false, 0, more);
     } else if (k == "SET") {
         runSet(toks, st);
+        // SET @v = ... counts its one row; SET of an option clears @@ROWCOUNT.
+        lastRowCount_ = toks[1].kind == Token::Kind::Variable ? 1 : 0;
         sink.done(false, 0, more);
     } else if (k == "DECLARE") {
         runDeclare(toks, st);
@@ -433,24 +481,36 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
         m.severity = 0;
         m.text = v.kind == Value::Kind::Int ? std::to_string(v.i) : v.text;
         sink.message(m);
+        lastRowCount_ = 0;
         sink.done(false, 0, more);
     } else if (k == "CREATE" || k == "ALTER" || k == "DROP") {
         // Module text is the whole batch, so hand over the original text and token offsets.
         std::vector<Token> withOffsets(all.begin() + static_cast<long>(st0.begin),
                                        all.begin() + static_cast<long>(st0.end));
         withOffsets.push_back(end);
+        // Databases live in files of their own, which a rollback of this session's connection
+        // could not undo; SQL Server refuses these in a transaction for its own reasons.
+        if (tranCount_ > 0 && toks[1].is("DATABASE"))
+            throw sqlError(226,
+                           k + " DATABASE statement not allowed within multi-statement "
+                               "transaction.",
+                           1);
         std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
         executeDdl(*this, sql, withOffsets, Statement{0, withOffsets.size() - 1, k});
         sink.done(false, 0, more);
-    } else if (k == "GRANT" || k == "REVOKE" || k == "DENY" || k == "BEGIN TRAN" || k == "COMMIT" ||
-               k == "ROLLBACK" || k == "SAVE" || k == "CHECKPOINT") {
-        // Permissions and transactions have no effect on what this server reports.
+    } else if (k == "BEGIN TRAN" || k == "COMMIT" || k == "ROLLBACK" || k == "SAVE") {
+        runTransaction(toks, st);
+        lastRowCount_ = 0;
+        sink.done(false, 0, more);
+    } else if (k == "GRANT" || k == "REVOKE" || k == "DENY" || k == "CHECKPOINT") {
+        // Permissions have no effect on what this server reports.
         sink.done(false, 0, more);
     } else if (k == "RETURN") {
         sink.done(false, 0, false);
         throw Cancelled{};
     } else if (k == "RAISERROR") {
         runRaiserror(toks, st, sink);
+        lastRowCount_ = 0;
         sink.done(false, 0, more);
     } else if (k == "DISABLE" || k == "ENABLE") {
         std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);

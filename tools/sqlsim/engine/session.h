@@ -50,6 +50,9 @@ public:
     }
     sqlite3* conn() { return conn_.get(); }
     long long rowCount() const { return lastRowCount_; }
+    // @@TRANCOUNT and @@ERROR.
+    int tranCount() const { return tranCount_; }
+    int lastError() const { return lastError_; }
     std::optional<long long> lastIdentity;
     // While a view is being created, names resolve without the SQLite schema so that the
     // stored view keeps working whatever name its file is attached under.
@@ -66,6 +69,11 @@ public:
     std::string databaseOfSchema(const std::string& schema) const;
     // SQLite schema name of a database, attaching it when needed; nullopt when unknown.
     std::optional<std::string> schemaFor(const std::string& dbName);
+    // Database options set by ALTER DATABASE ... SET or sp_dboption, kept in master where
+    // sys.databases and DATABASEPROPERTYEX read them.
+    void setDatabaseOption(const std::string& db, const std::string& option,
+                           const std::string& value);
+    std::optional<std::string> databaseOption(const std::string& db, const std::string& option);
     // A #table this session created; it goes away with the session or its reset.
     void noteTempTable(const std::string& db, const std::string& schema, const std::string& name);
 
@@ -77,8 +85,25 @@ private:
     };
 
     ResolvedTable resolveAny(const std::vector<std::string>& parts, const std::string& written);
-    void run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
+    // False when an error ended the batch, which also ends the batch that ran this one.
+    bool run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
              const std::atomic<bool>& cancel, const std::map<std::string, Value>& params);
+    // Decides what an error does to the rest of the batch (and to an open transaction);
+    // false when the batch stops.
+    bool afterError(ServerMessage m, ResultSink& sink, bool more);
+    // BEGIN TRAN, COMMIT, ROLLBACK and SAVE TRAN.
+    void runTransaction(const std::vector<Token>& toks, const Statement& st);
+    // Statements that change data or the catalog join the open transaction: the SQLite
+    // transaction starts with the first of them, so that reads before it see committed data
+    // as READ COMMITTED does, and waits for another session's writer as a lock would.
+    void joinTransaction(const std::string& kind);
+    // Ends the transaction on every connection the session wrote through.
+    void endTransaction(bool commit);
+    // SELECT @v = expr [, ...] [FROM ...]: no result set; the variables take the last row.
+    bool runAssignmentSelect(const std::vector<Token>& toks, const Statement& st);
+    // UPDATE STATISTICS, ALTER DATABASE ... SET and sp_dboption: accepted, nothing to do.
+    bool runMaintenance(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
+                        bool more);
     std::vector<Statement> split(const std::vector<Token>& toks) const;
     void execute(const std::string& sql, const std::vector<Token>& toks, const Statement& st,
                  ResultSink& sink, const std::atomic<bool>& cancel, bool more);
@@ -113,6 +138,16 @@ private:
     // Makes `f` the current connection and hands back the one it replaces.
     OpenFile adopt(OpenFile f);
     void dropTempTables();
+    // Connections left by USE while their transaction was still open.
+    std::vector<OpenFile> parked_;
+    int tranCount_ = 0;
+    std::string tranName_; // of the outermost BEGIN TRAN; case matters, as on the server
+    std::vector<std::string> savepoints_; // SAVE TRAN names, oldest first
+    int lastError_ = 0;
+    bool batchAborted_ = false; // an error ended the client's batch
+    bool xactAbort_ = false;
+    // RAISERROR WITH LOG of severity 20 or more ends the connection's work.
+    bool fatal_ = false;
     void bindParams(sqlite3_stmt* st);
     Value evaluate(const std::string& sqliteExpr);
     ColumnInfo describe(sqlite3_stmt* st, int col, const ColumnHint* hint);

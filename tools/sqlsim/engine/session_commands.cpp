@@ -79,6 +79,8 @@ void SessionImpl::runSet(const std::vector<Token>& toks, const Statement& st) {
                                                      : 0;
         rowLimit_ = n > 0 ? n : 0;
     }
+    if (opt.value == "XACT_ABORT")
+        xactAbort_ = toks[st.begin + 2].is("ON");
     if (opt.value == "NOEXEC") {
         noexec_ = toks[st.begin + 2].is("ON");
         return;
@@ -220,7 +222,8 @@ void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, R
         auto inner = tokenize(text, err);
         if (!err.empty())
             throw sqlError(105, err, 1, 15);
-        run(text, inner, sink, cancel, {});
+        if (!run(text, inner, sink, cancel, {}))
+            throw BatchAborted{};
         return;
     }
     std::string procName;
@@ -333,7 +336,23 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         auto toks = tokenize(sql, err);
         if (!err.empty())
             throw sqlError(105, err, 1, 15);
-        run(sql, toks, sink, cancel, bound);
+        // A procedure that ends with another @@TRANCOUNT than it began with gets 266 (Rollbacks
+        // and Commits in Stored Procedures and Triggers); the transaction itself stays as left.
+        const int before = tranCount_;
+        if (!run(sql, toks, sink, cancel, bound))
+            throw BatchAborted{};
+        if (tranCount_ != before)
+            throw sqlError(266,
+                           engine_.major <= 8
+                               ? "Transaction count after EXECUTE indicates that a COMMIT or "
+                                 "ROLLBACK TRANSACTION statement is missing. Previous count = " +
+                                     std::to_string(before) +
+                                     ", current count = " + std::to_string(tranCount_) + "."
+                               : "Transaction count after EXECUTE indicates a mismatching number "
+                                 "of BEGIN and COMMIT statements. Previous count = " +
+                                     std::to_string(before) +
+                                     ", current count = " + std::to_string(tranCount_) + ".",
+                           2);
         return;
     }
     if (lname == "sp_attach_db" || lname == "sp_attach_single_file_db") {
@@ -372,6 +391,42 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         sink.done(false, 0, more);
         return;
     }
+    if (lname == "sp_dboption") {
+        // Database options as the 2000 scripts set them (sp_dboption).
+        std::string db = text(param("@dbname", 0));
+        if (!db.empty() && !engine_.database(db))
+            throw sqlError(15010,
+                           "The database '" + db +
+                               "' does not exist. Use sp_helpdb to show available databases.",
+                           1);
+        // The options that have an ALTER DATABASE counterpart are kept as it keeps them.
+        const std::string opt = lower(text(param("@optname", 1)));
+        const std::string val = lower(text(param("@optvalue", 2)));
+        const bool on = val == "true" || val == "on";
+        if (!db.empty() && !opt.empty() && !val.empty()) {
+            if (opt == "read only")
+                setDatabaseOption(db, "UPDATEABILITY", on ? "READ_ONLY" : "READ_WRITE");
+            else if (opt == "single user")
+                setDatabaseOption(db, "ACCESS", on ? "SINGLE_USER" : "MULTI_USER");
+            else if (opt == "dbo use only")
+                setDatabaseOption(db, "ACCESS", on ? "RESTRICTED_USER" : "MULTI_USER");
+            else if (opt == "offline")
+                setDatabaseOption(db, "STATE", on ? "OFFLINE" : "ONLINE");
+            else if (opt == "trunc. log on chkpt.")
+                setDatabaseOption(db, "RECOVERY", on ? "SIMPLE" : "FULL");
+            else if (opt == "ansi nulls")
+                setDatabaseOption(db, "ANSI_NULLS", on ? "ON" : "OFF");
+            else if (opt == "quoted identifier")
+                setDatabaseOption(db, "QUOTED_IDENTIFIER", on ? "ON" : "OFF");
+            else if (opt == "autoclose")
+                setDatabaseOption(db, "AUTO_CLOSE", on ? "ON" : "OFF");
+            else if (opt == "autoshrink")
+                setDatabaseOption(db, "AUTO_SHRINK", on ? "ON" : "OFF");
+        }
+        sink.returnStatus(0);
+        sink.done(false, 0, more);
+        return;
+    }
     if (lname == "sp_addlogin" || lname == "sp_defaultdb" || lname == "sp_password") {
         sink.returnStatus(0);
         sink.done(false, 0, more);
@@ -391,9 +446,13 @@ void SessionImpl::attach(const std::string& dbName, const std::string& file, Res
 
 void SessionImpl::executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
                              ResultSink& sink, const std::atomic<bool>& cancel) {
+    batchAborted_ = false;
     try {
         runProcedure(procName, params, sink, cancel, false);
+    } catch (const BatchAborted&) {
+        // The error has been told already.
     } catch (const SqlError& e) {
+        lastError_ = e.msg.number;
         sink.message(e.msg);
         sink.done(false, 0, false);
     } catch (const SqliteError& e) {
@@ -412,11 +471,20 @@ namespace sqlsim {
 
 namespace {
 
-// RAISERROR's format: %s, %d, %i, %u (flags and width are read past) take the arguments in
-// turn; %% is one percent sign.
+// RAISERROR's format follows printf: % [flags] [width] [. precision] [h | l] type, with the
+// types d, i, o, s, u, x and X, `*` taking a width or precision from the arguments, and %%
+// for a percent sign (RAISERROR, "message"). An argument of the wrong kind for its type is
+// error 2786; a missing one prints as (null).
 std::string formatRaiserror(const std::string& format, const std::vector<Value>& args) {
     std::string out;
     size_t next = 0;
+    auto number = [](const Value& v) -> std::optional<long long> {
+        if (v.kind == Value::Kind::Int)
+            return v.i;
+        if (v.kind == Value::Kind::Float)
+            return static_cast<long long>(v.f);
+        return std::nullopt;
+    };
     for (size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%' || i + 1 >= format.size()) {
             out += format[i];
@@ -428,21 +496,64 @@ std::string formatRaiserror(const std::string& format, const std::vector<Value>&
             continue;
         }
         size_t j = i + 1;
-        while (j < format.size() && std::strchr("-+ #0123456789.*lhI", format[j]))
+        std::string conversion = "%";
+        while (j < format.size() && std::strchr("-+ #0", format[j]))
+            conversion += format[j++];
+        auto countOrStar = [&]() {
+            if (j < format.size() && format[j] == '*') {
+                ++j;
+                long long n = 0;
+                if (next < args.size())
+                    n = number(args[next++]).value_or(0);
+                conversion += std::to_string(n);
+                return;
+            }
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+                conversion += format[j++];
+        };
+        countOrStar();
+        if (j < format.size() && format[j] == '.') {
+            conversion += format[j++];
+            countOrStar();
+        }
+        while (j < format.size() && (format[j] == 'h' || format[j] == 'l' || format[j] == 'I'))
             ++j;
         if (j >= format.size() || !std::strchr("sdiuoxX", format[j])) {
             out += format[i];
             continue;
         }
-        if (next < args.size()) {
-            const Value& v = args[next++];
-            out += v.kind == Value::Kind::Int     ? std::to_string(v.i)
-                   : v.kind == Value::Kind::Float ? std::to_string(v.f)
-                   : v.kind == Value::Kind::Null  ? std::string("(null)")
-                                                  : v.text;
+        const char type = format[j];
+        const size_t argNo = next + 1;
+        std::optional<Value> v;
+        if (next < args.size())
+            v = args[next++];
+        char buf[512];
+        if (!v || v->kind == Value::Kind::Null) {
+            std::snprintf(buf, sizeof buf, (conversion + "s").c_str(), "(null)");
+        } else if (type == 's') {
+            if (v->kind != Value::Kind::Text)
+                throw sqlError(2786,
+                               "The data type of substitution parameter " + std::to_string(argNo) +
+                                   " does not match the expected type of the format "
+                                   "specification.",
+                               1);
+            std::snprintf(buf, sizeof buf, (conversion + "s").c_str(), v->text.c_str());
         } else {
-            out += "(null)";
+            auto n = number(*v);
+            if (!n)
+                throw sqlError(2786,
+                               "The data type of substitution parameter " + std::to_string(argNo) +
+                                   " does not match the expected type of the format "
+                                   "specification.",
+                               1);
+            // The arguments are int at most: d and i are signed 32-bit, the others unsigned.
+            if (type == 'd' || type == 'i')
+                std::snprintf(buf, sizeof buf, (conversion + "d").c_str(), static_cast<int>(*n));
+            else
+                std::snprintf(buf, sizeof buf, (conversion + type).c_str(),
+                              static_cast<unsigned>(*n));
         }
+        out += buf;
         i = j;
     }
     return out;
@@ -475,26 +586,74 @@ void SessionImpl::runRaiserror(const std::vector<Token>& toks, const Statement& 
     if (parts.size() < 3 ||
         std::any_of(parts.begin(), parts.end(), [](const auto& p) { return p.first == p.second; }))
         throw syntaxNear(toks[i]);
+    // WITH LOG | NOWAIT | SETERROR [, ...]
+    bool withLog = false, setError = false;
+    ++i;
+    if (toks[i].is("WITH")) {
+        do {
+            ++i;
+            if (toks[i].is("LOG"))
+                withLog = true;
+            else if (toks[i].is("SETERROR"))
+                setError = true;
+            else if (!toks[i].is("NOWAIT"))
+                throw syntaxNear(toks[i]);
+            ++i;
+        } while (toks[i].isOp(","));
+    }
+    if (i < st.end && !toks[i].isOp(";"))
+        throw syntaxNear(toks[i]);
     Translator tr(toks, *this);
     std::vector<Value> values;
     for (const auto& [a, b] : parts)
         values.push_back(evaluate(tr.expression(a, b)));
-    ServerMessage m;
-    if (values[0].kind == Value::Kind::Int)
-        throw notSupported("RAISERROR with a message number");
-    m.number = 50000;
-    const long long severity = values[1].kind == Value::Kind::Int ? values[1].i : 16;
+    long long severity = values[1].kind == Value::Kind::Int ? values[1].i : 16;
     const long long state = values[2].kind == Value::Kind::Int ? values[2].i : 1;
-    if (severity > 18)
+    const bool sysadmin = iequals(login_, "sa");
+    // WITH LOG is for members of sysadmin; so are severities above 18, which also need it.
+    if (withLog && !sysadmin)
+        throw sqlError(2778, "Only System Administrator can specify WITH LOG option for "
+                             "RAISERROR command.");
+    if (severity > 18 && !withLog)
         throw sqlError(2754,
                        "Error severity levels greater than 18 can only be specified by members "
                        "of the sysadmin role, using the WITH LOG option.",
                        1, 16);
-    m.severity = static_cast<uint8_t>(severity < 0 ? 0 : severity);
+    severity = std::clamp(severity, 0LL, 25LL);
+    ServerMessage m;
+    m.number = 50000;
+    m.severity = static_cast<uint8_t>(severity);
     m.state = static_cast<uint8_t>(state < 0 || state > 255 ? 1 : state);
-    m.text = formatRaiserror(values[0].text, {values.begin() + 3, values.end()});
     m.line = toks[st.begin].line;
+    if (values[0].kind == Value::Kind::Int) {
+        // No user messages are kept (sp_addmessage), so a number names none.
+        const long long n = values[0].i;
+        if (n < 13000 || n == 50000)
+            throw sqlError(2732,
+                           "Error number " + std::to_string(n) +
+                               " is invalid. The number must be from 13000 through 2147483647 "
+                               "and it cannot be 50000.");
+        m.number = 18054;
+        m.severity = 16;
+        m.text = "Error " + std::to_string(n) + ", severity " + std::to_string(severity) +
+                 ", state " + std::to_string(state) +
+                 " was raised, but no message with that error number was found in " +
+                 (engine_.major <= 8 ? "sysmessages" : "sys.messages") +
+                 ". If error is larger than 50000, make sure the user-defined message is added "
+                 "using sp_addmessage.";
+    } else {
+        m.text = formatRaiserror(values[0].text, {values.begin() + 3, values.end()});
+    }
     sink.message(m);
+    // Severities up to 10 are information: the statement succeeded.
+    lastError_ = m.severity > 10 || setError ? m.number : 0;
+    if (m.severity >= 20) {
+        // A fatal severity ends the connection's work: its transaction and the batch.
+        endTransaction(false);
+        batchAborted_ = true;
+        sink.done(false, 0, false);
+        throw BatchAborted{};
+    }
 }
 
 void SessionImpl::runTriggerSwitch(const std::vector<Token>& toks, const Statement& st) {

@@ -11,6 +11,9 @@ namespace sqlsim {
 
 // Thrown when the client cancelled: the batch stops without further results.
 struct Cancelled {};
+// Thrown when dynamic SQL met an error that ends the batch: the batch that ran it ends too,
+// its error already told.
+struct BatchAborted {};
 
 const std::set<std::string>& statementStarters();
 // SQLite's error text as the SQL Server error it stands for; throws Cancelled on interrupt.

@@ -3,6 +3,8 @@
 #include "engine/errors.h"
 #include "engine/session.h"
 
+#include <algorithm>
+
 namespace sqlsim {
 
 namespace {
@@ -27,16 +29,13 @@ std::string bracketed(const std::string& name) {
     return out + "]";
 }
 
-void rollbackOpenTransaction(sqlite3* db) {
-    if (db && !sqlite3_get_autocommit(db))
-        Db::exec_on(db, "ROLLBACK");
-}
-
 } // namespace
 
 SessionImpl::~SessionImpl() {
-    // Temporary tables end with the session that made them, as they do on the real server.
+    // A transaction still open when the connection closes is rolled back, and temporary
+    // tables end with the session that made them, as they do on the real server.
     try {
+        endTransaction(false);
         dropTempTables();
     } catch (...) {
     }
@@ -46,9 +45,15 @@ void SessionImpl::switchTo(const DatabaseEntry& db) {
     if (db.path == currentPath_)
         return;
     std::optional<OpenFile> incoming;
+    auto parked = std::find_if(parked_.begin(), parked_.end(),
+                               [&](const OpenFile& f) { return f.path == db.path; });
     if (loginFile_ && loginFile_->path == db.path) {
         incoming = std::move(*loginFile_);
         loginFile_.reset();
+    } else if (parked != parked_.end()) {
+        // Back to a database this transaction already wrote: its own connection holds the lock.
+        incoming = std::move(*parked);
+        parked_.erase(parked);
     } else {
         incoming = openFile(db);
     }
@@ -57,6 +62,8 @@ void SessionImpl::switchTo(const DatabaseEntry& db) {
     OpenFile previous = adopt(std::move(*incoming));
     if (leavingLogin)
         loginFile_ = std::move(previous);
+    else if (previous.conn && !sqlite3_get_autocommit(previous.conn.get()))
+        parked_.push_back(std::move(previous)); // its transaction ends with COMMIT or ROLLBACK
 }
 
 void SessionImpl::noteTempTable(const std::string& db, const std::string& schema,
@@ -78,9 +85,10 @@ void SessionImpl::dropTempTables() {
 }
 
 bool SessionImpl::reset(ServerMessage& error) {
-    rollbackOpenTransaction(conn_.get());
-    if (loginFile_)
-        rollbackOpenTransaction(loginFile_->conn.get());
+    // sp_reset_connection rolls back what the previous user of a pooled connection left open.
+    endTransaction(false);
+    xactAbort_ = false;
+    lastError_ = 0;
     dropTempTables();
     auto login = engine_.database(loginDb_);
     if (!login) {

@@ -667,6 +667,15 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
 std::string Translator::tableRef(size_t& i, size_t end) {
     std::string out;
     const bool derived = tok(i).isOp("(");
+    if (derived && !tok(i + 1).is("SELECT")) {
+        // A parenthesised join: FROM A JOIN (B JOIN C ON ...) ON ...
+        ++i;
+        std::string inner = fromClause(i, end);
+        if (!tok(i).isOp(")"))
+            fail(i);
+        ++i;
+        return "(" + inner + ")";
+    }
     if (derived) {
         ++i;
         if (!tok(i).is("SELECT"))
@@ -733,7 +742,11 @@ std::string Translator::fromClause(size_t& i, size_t end) {
                 kw += " " + tok(i).value;
                 ++i;
             }
-            out += kw + " " + tableRef(i, end);
+            const bool cross = kw.find("CROSS") != std::string::npos;
+            out += kw + " " + (cross ? tableRef(i, end) : joinRight(i, end));
+            // Every join but CROSS names its rows with ON.
+            if (!cross && !tok(i).is("ON"))
+                fail(i);
             if (tok(i).is("ON")) {
                 ++i;
                 out += " ON " + expr(i, end, true, false);
@@ -758,6 +771,27 @@ std::string Translator::columnDateType(const std::vector<std::string>& parts) co
         return base == "datetime" || base == "smalldatetime" ? base : "";
     }
     return "";
+}
+
+std::string Translator::joinRight(size_t& i, size_t end) {
+    std::string out = tableRef(i, end);
+    while (joinWord(tok(i))) {
+        std::string kw;
+        while (joinWord(tok(i))) {
+            kw += " " + tok(i).value;
+            ++i;
+        }
+        const bool cross = kw.find("CROSS") != std::string::npos;
+        out = "(" + out + kw + " " + (cross ? tableRef(i, end) : joinRight(i, end));
+        if (!cross) {
+            if (!tok(i).is("ON"))
+                fail(i);
+            ++i;
+            out += " ON " + expr(i, end, true, false);
+        }
+        out += ")";
+    }
+    return out;
 }
 
 void Translator::checkOrderedColumns() const {
@@ -1086,6 +1120,9 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
             sql += (first ? "" : ", ") + sqlId(tok(i).name());
             first = false;
             ++i;
+            // Unlike a CREATE TABLE column list, this one may not end with a comma.
+            if (tok(i).isOp(",") && tok(i + 1).isOp(")"))
+                fail(i + 1);
             if (tok(i).isOp(","))
                 ++i;
         }
@@ -1130,6 +1167,8 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
                 ++column;
                 sql += (firstVal ? "" : ", ") + value;
                 firstVal = false;
+                if (tok(i).isOp(",") && tok(i + 1).isOp(")"))
+                    fail(i + 1);
                 if (tok(i).isOp(","))
                     ++i;
                 else if (!tok(i).isOp(")"))

@@ -83,6 +83,9 @@ private:
     Translated query(size_t& i, size_t end, bool top);
     std::string selectCore(size_t& i, size_t end, Translated& out, std::string& limit);
     std::string fromClause(size_t& i, size_t end);
+    // The right side of a join, which may carry joins of its own whose ON clauses come first:
+    // A JOIN B JOIN C ON b_c ON a_b.
+    std::string joinRight(size_t& i, size_t end);
     std::string tableRef(size_t& i, size_t end);
     std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
     std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);

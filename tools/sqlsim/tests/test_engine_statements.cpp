@@ -73,9 +73,10 @@ TEST_F(Statements, DynamicSqlAndProcedureCalls) {
     ASSERT_NE(missing.error(), nullptr);
     EXPECT_EQ(missing.error()->number, 2812);
     EXPECT_EQ(missing.error()->text, "Could not find stored procedure 'NoSuchProc'.");
+    // A loop whose condition is false at once runs nothing.
     CaptureSink loop = run("WHILE 1 = 0 SELECT 1");
-    ASSERT_NE(loop.error(), nullptr);
-    EXPECT_EQ(loop.error()->number, 50000);
+    EXPECT_EQ(loop.error(), nullptr);
+    EXPECT_TRUE(loop.sets.empty());
 }
 
 TEST_F(Statements, ViewsRunAndReportTheirColumns) {
