@@ -135,10 +135,12 @@ bool ParseValue(const std::string& rhs, bool unicodeFile, RegValue& v) {
         return true;
     }
     v.type = RegValue::Type::Other;
-    // Written back as found, so it must not end in what would join it with the next line.
+    // Written back as found, so it must not end in what would join it with the next line, nor
+    // in a blank or CR that the next read would cut off (a save would then differ from the one
+    // before it): both are trimmed until neither is left.
     v.raw = rhs;
-    while (!v.raw.empty() && (v.raw.back() == '\\' || v.raw.back() == ' ' || v.raw.back() == '\t'))
-        v.raw.pop_back();
+    while (!v.raw.empty() && v.raw.back() == '\\')
+        v.raw = TrimWhitespace(v.raw.substr(0, v.raw.size() - 1));
     return true;
 }
 

@@ -82,6 +82,19 @@ TEST(Registry, TextsWithNulsAndLineBreaksSurviveTheFileAndReadUpToTheNul) {
     EXPECT_NE(file.find("\"Nul\"=hex(1):61,62,00,63,64,00"), std::string::npos);
 }
 
+// A value of a type we do not know is kept as written; what it ends in must survive a save and a
+// second read unchanged, or every save would alter the file a little more.
+TEST(Registry, AValueOfUnknownTypeReadsBackAsSavedWhateverItEndsIn) {
+    for (const char* tail : {"\\", "\r\\", " \\\t\\", "\\\r\\ "}) {
+        std::string file = std::string("REGEDIT4\n\n[K]\n\"v\"=weird:41,00") + tail + "\n";
+        bool readable = false;
+        const std::string once = RegistryDocument::Parse(file, &readable).Serialize();
+        EXPECT_TRUE(readable) << tail;
+        EXPECT_NE(once.find("\"v\"=weird:41,00\n"), std::string::npos) << once;
+        EXPECT_EQ(RegistryDocument::Parse(once, nullptr).Serialize(), once) << tail;
+    }
+}
+
 TEST(Registry, FileIsPrivateToItsUser) {
     TempFolder t;
     SetRegString(HKEY_CURRENT_USER, kKey, "Pwd", "secret");
