@@ -123,6 +123,10 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
             // ALTER DATABASE ... WITH ROLLBACK IMMEDIATE ends the others' work, not a statement.
             if (t.is("ROLLBACK") && prev.is("WITH"))
                 continue;
+            // UPDATE(column) in a trigger's IF or WHILE tests a column; it starts nothing.
+            if (t.is("UPDATE") && j + 1 < n && toks[j + 1].isOp("(") &&
+                (st.kind == "IF" || st.kind == "WHILE"))
+                continue;
             // ON DELETE / ON UPDATE in a foreign key.
             if ((t.is("DELETE") || t.is("UPDATE")) && prev.is("ON"))
                 continue;

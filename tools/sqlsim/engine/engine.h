@@ -122,6 +122,7 @@ struct RpcParam {
     ColumnInfo type;
     Value value;
     bool output = false;
+    bool useDefault = false; // EXEC proc DEFAULT: the parameter's declared default
 };
 
 struct EngineOptions {

@@ -150,6 +150,13 @@ ResolvedTable SessionImpl::resolveTable(const std::vector<std::string>& parts,
 ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
                                       const std::string& written) {
     std::string name = parts.back();
+    // Inside a trigger, inserted and deleted are the firing statement's rows.
+    if (!firing_.empty() && parts.size() == 1) {
+        if (iequals(name, "inserted"))
+            return {sqlId("temp") + "." + sqlId(firing_.back().inserted), name, 0};
+        if (iequals(name, "deleted"))
+            return {sqlId("temp") + "." + sqlId(firing_.back().deleted), name, 0};
+    }
     std::string schemaName = parts.size() >= 2 ? parts[parts.size() - 2] : "";
     std::string dbName = parts.size() >= 3 ? parts[parts.size() - 3] : "";
     std::string dbSchema = "main";
@@ -320,6 +327,7 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
         std::vector<Token> cond(toks.begin() + static_cast<long>(st.begin) + 1,
                                 toks.begin() + static_cast<long>(st.end));
         cond.push_back(toks.back());
+        answerUpdateTests(cond);
         Translator tr(cond, *this);
         Value v = evaluate("CASE WHEN " + tr.expression(0, cond.size() - 1) + " THEN 1 ELSE 0 END");
         // Like every statement, IF and WHILE clear @@ERROR once they have read it.
@@ -402,6 +410,8 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
             } catch (const SqlError& e) {
                 ServerMessage m = e.msg;
                 m.line = toks[stmts[k].begin].line;
+                if (m.procName.empty() && !moduleStack_.empty())
+                    m.procName = moduleStack_.back();
                 for (ServerMessage p : e.preceding) {
                     p.line = m.line;
                     sink.message(p);
@@ -412,6 +422,8 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 try {
                     ServerMessage m = fromSqlite(e.what()).msg;
                     m.line = toks[stmts[k].begin].line;
+                    if (!moduleStack_.empty())
+                        m.procName = moduleStack_.back();
                     if (!afterError(m, sink, more && next < stmts.size()))
                         return Flow::Stop;
                 } catch (const Cancelled&) {
@@ -428,7 +440,9 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
     };
     runRange(0, stmts.size());
     sqlite3_progress_handler(conn_.get(), 0, nullptr, nullptr);
-    // sp_executesql parameters live for its call only.
+    // sp_executesql parameters live for its call only. A procedure reads its OUTPUT
+    // parameters from what its body left.
+    lastScope_ = std::move(variables_);
     variables_ = saved;
     return !batchAborted_;
 }
@@ -453,7 +467,7 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
         }
         runSelect(toks, st, sink, cancel, more);
     } else if (k == "INSERT" || k == "UPDATE" || k == "DELETE") {
-        runDml(toks, st, sink, more);
+        runDml(toks, st, sink, cancel, more);
     } else if (k == "USE") {
         if (!toks[1].isName())
             throw syntaxNear(toks[1].kind == Token::Kind::End ? toks[0] : toks[1]);
@@ -506,6 +520,19 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
         // Permissions have no effect on what this server reports.
         sink.done(false, 0, more);
     } else if (k == "RETURN") {
+        // RETURN [n]: a procedure's status (0 when none is given); it ends the procedure, or
+        // the batch when none runs.
+        returnStatus_ = 0;
+        if (st.end > 1) {
+            Translator tr(toks, *this);
+            Value v = evaluate(tr.expression(1, st.end));
+            if (v.kind == Value::Kind::Int)
+                returnStatus_ = static_cast<int>(v.i);
+            else if (v.kind == Value::Kind::Float)
+                returnStatus_ = static_cast<int>(v.f);
+            else if (v.kind == Value::Kind::Text)
+                returnStatus_ = std::atoi(v.text.c_str());
+        }
         sink.done(false, 0, false);
         throw Cancelled{};
     } else if (k == "RAISERROR") {

@@ -5,6 +5,7 @@
 #include "engine/catalog.h"
 #include "engine/datetime_text.h"
 #include "engine/engine_impl.h"
+#include "engine/module_text.h"
 #include "engine/translate.h"
 
 #include <map>
@@ -111,11 +112,49 @@ private:
                    const std::atomic<bool>& cancel, bool more);
     void runQuery(const std::string& sql, const std::vector<ColumnHint>& hints, bool star,
                   ResultSink& sink, const std::atomic<bool>& cancel, bool more);
-    void runDml(const std::vector<Token>& toks, const Statement& st, ResultSink& sink, bool more);
+    void runDml(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
+                const std::atomic<bool>& cancel, bool more);
+    // Runs the translated INSERT, UPDATE or DELETE and checks the foreign keys it could
+    // break; the statement is undone whole when one fails.
+    void applyDml(const std::string& kind, const std::string& sql, const ResolvedTable& target,
+                  bool insteadOf);
+    // Triggers (session_triggers.cpp): the enabled ones of `target` that `kind` fires, and
+    // running the statement with them, `inserted` and `deleted` holding its rows.
+    std::vector<TriggerText> triggersFor(const ResolvedTable& target, const std::string& kind);
+    void fireTriggers(const std::string& kind, const std::string& sql, const ResolvedTable& target,
+                      const std::vector<TriggerText>& triggers,
+                      const std::vector<std::string>& updated, ResultSink& sink,
+                      const std::atomic<bool>& cancel);
+    // The columns an UPDATE's SET list names (for UPDATE(column) in its triggers).
+    static std::vector<std::string> updatedColumns(const std::vector<Token>& toks,
+                                                   const Statement& st);
+    // UPDATE(column) in a trigger's IF: true when the firing statement set that column.
+    void answerUpdateTests(std::vector<Token>& condition) const;
+    struct Firing {
+        std::string inserted, deleted; // the temp tables that stand for them
+        std::vector<std::string> updated;
+        bool allColumns = false; // an INSERT sets every column
+        int triggerId = 0;
+    };
+    std::vector<Firing> firing_; // innermost last
+    int firingCounter_ = 0;
     void runExec(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
                  const std::atomic<bool>& cancel, bool more);
     void runProcedure(const std::string& name, const std::vector<RpcParam>& params,
                       ResultSink& sink, const std::atomic<bool>& cancel, bool more);
+    // Runs a procedure of the database's own (session_modules.cpp); false when `fullName`
+    // names none.
+    bool runUserProcedure(const std::string& fullName, const std::vector<RpcParam>& params,
+                          ResultSink& sink, const std::atomic<bool>& cancel, bool more);
+    // The status the last procedure returned (RETURN n), and the values its OUTPUT
+    // parameters ended with, by argument position.
+    int returnStatus_ = 0;
+    std::map<size_t, Value> procOutputs_;
+    // The variables a batch, procedure or trigger body ended with.
+    std::map<std::string, Value> lastScope_;
+    // Procedures and triggers running now, innermost last: @@NESTLEVEL, and the name that
+    // messages raised inside them carry.
+    std::vector<std::string> moduleStack_;
     void runSet(const std::vector<Token>& toks, const Statement& st);
     // RAISERROR (text, severity, state [, argument ...]): the message goes to the client and
     // the batch goes on.

@@ -1,6 +1,7 @@
 // SET, DECLARE, WAITFOR, USE and procedure calls (system procedures and RPC).
 #include "engine/integrity.h"
 #include "engine/later_syntax.h"
+#include "engine/module_text.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 #include "engine/values.h"
@@ -205,8 +206,14 @@ void SessionImpl::use(const std::string& dbName, ResultSink& sink) {
 void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
                           const std::atomic<bool>& cancel, bool more) {
     size_t i = st.begin + (st.kind == "EXEC*" ? 0 : 1);
-    if (toks[i].kind == Token::Kind::Variable && toks[i + 1].isOp("="))
-        i += 2; // EXEC @rc = proc
+    std::string statusVariable; // EXEC @rc = proc
+    if (toks[i].kind == Token::Kind::Variable && toks[i + 1].isOp("=")) {
+        statusVariable = toks[i].value;
+        if (!variables_.count(statusVariable))
+            throw sqlError(137, "Must declare the scalar variable \"" + toks[i].text + "\".", 2,
+                           15);
+        i += 2;
+    }
     if (toks[i].isOp("(")) {
         // EXEC ('dynamic sql')
         ++i;
@@ -227,7 +234,17 @@ void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, R
         return;
     }
     std::string procName;
-    if (toks[i].isName()) {
+    if (toks[i].kind == Token::Kind::Variable) {
+        // EXECUTE @name: the procedure's name is the variable's value.
+        auto it = variables_.find(toks[i].value);
+        if (it == variables_.end())
+            throw sqlError(137, "Must declare the scalar variable \"" + toks[i].text + "\".", 2,
+                           15);
+        procName = it->second.text;
+        ++i;
+        if (procName.empty())
+            throw syntaxNear(toks[i - 1]);
+    } else if (toks[i].isName()) {
         procName = toks[i++].name();
         while (toks[i].isOp(".")) {
             procName += ".";
@@ -239,37 +256,32 @@ void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, R
     if (procName.empty())
         throw syntaxNear(toks[i]);
     std::vector<RpcParam> params;
+    std::map<size_t, std::string> outputTargets; // argument position -> caller's variable
     while (i < st.end) {
         RpcParam p;
         if (toks[i].kind == Token::Kind::Variable && toks[i + 1].isOp("=")) {
             p.name = toks[i].text;
             i += 2;
         }
-        const Token& v = toks[i];
-        bool neg = false;
-        if (v.isOp("-")) {
-            neg = true;
-            ++i;
-        }
         const Token& val = toks[i];
-        if (val.kind == Token::Kind::String || val.kind == Token::Kind::NString)
-            p.value = Value::str(val.value);
-        else if (val.kind == Token::Kind::Number)
-            p.value = val.text.find('.') == std::string::npos
-                          ? Value::integer((neg ? -1 : 1) * std::stoll(val.text))
-                          : Value::real((neg ? -1 : 1) * std::stod(val.text));
-        else if (val.is("NULL") || val.is("DEFAULT"))
-            p.value = Value::null();
-        else if (val.kind == Token::Kind::Variable) {
+        if (val.kind == Token::Kind::Variable) {
             auto it = variables_.find(val.value);
             if (it == variables_.end())
                 throw sqlError(137, "Must declare the scalar variable \"" + val.text + "\".", 2,
                                15);
             p.value = it->second;
-        } else if (val.isName())
-            p.value = Value::str(val.name());
-        else
-            throw syntaxNear(val);
+            outputTargets[params.size()] = val.value;
+        } else if (val.is("DEFAULT")) {
+            p.value = Value::null();
+            p.useDefault = true;
+        } else {
+            size_t at = i;
+            auto constant = readConstant(toks, at);
+            if (!constant)
+                throw syntaxNear(val);
+            p.value = *constant;
+            i = at - 1;
+        }
         ++i;
         if (toks[i].is("OUTPUT") || toks[i].is("OUT")) {
             p.output = true;
@@ -281,7 +293,17 @@ void SessionImpl::runExec(const std::vector<Token>& toks, const Statement& st, R
         else if (i < st.end)
             throw syntaxNear(toks[i]);
     }
+    returnStatus_ = 0;
+    procOutputs_.clear();
     runProcedure(procName, params, sink, cancel, more);
+    // OUTPUT arguments take what the procedure left in its parameters.
+    for (const auto& [pos, value] : procOutputs_) {
+        auto target = outputTargets.find(pos);
+        if (target != outputTargets.end() && params[pos].output)
+            variables_[target->second] = value;
+    }
+    if (!statusVariable.empty())
+        variables_[statusVariable] = Value::integer(returnStatus_);
 }
 
 void SessionImpl::runProcedure(const std::string& fullName, const std::vector<RpcParam>& params,
@@ -434,8 +456,8 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
     }
     if (runSchemaProcedure(*this, lname, params, sink, more))
         return;
-    if (catalog().findObject(name, std::nullopt))
-        throw notSupported("running stored procedures");
+    if (runUserProcedure(fullName, params, sink, cancel, more))
+        return;
     throw sqlError(2812, "Could not find stored procedure '" + name + "'.", 62);
 }
 
@@ -644,6 +666,8 @@ void SessionImpl::runRaiserror(const std::vector<Token>& toks, const Statement& 
     } else {
         m.text = formatRaiserror(values[0].text, {values.begin() + 3, values.end()});
     }
+    if (!moduleStack_.empty())
+        m.procName = moduleStack_.back();
     sink.message(m);
     // Severities up to 10 are information: the statement succeeded.
     lastError_ = m.severity > 10 || setError ? m.number : 0;

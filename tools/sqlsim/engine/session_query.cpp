@@ -124,7 +124,7 @@ void SessionImpl::runQuery(const std::string& sql, const std::vector<ColumnHint>
 }
 
 void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, ResultSink& sink,
-                         bool more) {
+                         const std::atomic<bool>& cancel, bool more) {
     Translator tr(toks, *this);
     std::string sql;
     ResolvedTable target;
@@ -134,49 +134,14 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
         sql = tr.update(st.begin, st.end, &target);
     else
         sql = tr.remove(st.begin, st.end, &target);
-    // The foreign keys the statement could break: those of the changed table's own references
-    // (INSERT, UPDATE) and those that reference it (UPDATE, DELETE). Start-up scripts load
-    // their rows in any order, as a bulk load with constraints off would.
-    std::string schema;
-    std::vector<ForeignKeyRow> keys;
-    if (!setupScript && target.objectId) {
-        schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
-        keys = checkedForeignKeys(Catalog(conn_.get(), schema, engine_.major), target.objectId,
-                                  st.kind != "DELETE", st.kind != "INSERT");
-    }
-    if (keys.empty()) {
-        Stmt stmt(conn_.get(), sql);
-        bindParams(stmt.get());
-        stmt.step();
-        lastRowCount_ = sqlite3_changes(conn_.get());
-    } else {
-        // A statement that breaks a key is undone whole.
-        Catalog cat(conn_.get(), schema, engine_.major);
-        Db::exec_on(conn_.get(), "SAVEPOINT sqlsim_statement");
-        try {
-            const long long before = st.kind == "INSERT" ? maxRowid(cat, target.objectId) : 0;
-            {
-                Stmt stmt(conn_.get(), sql);
-                bindParams(stmt.get());
-                stmt.step();
-            }
-            lastRowCount_ = sqlite3_changes(conn_.get());
-            const std::string db = databaseOfSchema(schema);
-            for (const ForeignKeyRow& fk : keys) {
-                if (fk.child == target.objectId && st.kind != "DELETE")
-                    enforceForeignKey(cat, db, fk, st.kind, true,
-                                      st.kind == "INSERT" ? std::optional<long long>(before)
-                                                          : std::nullopt);
-                if (fk.parent == target.objectId && st.kind != "INSERT")
-                    enforceForeignKey(cat, db, fk, st.kind, false);
-            }
-        } catch (...) {
-            Db::exec_on(conn_.get(), "ROLLBACK TO sqlsim_statement");
-            Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
-            throw;
-        }
-        Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
-    }
+    // Start-up scripts load their rows as a bulk load does: without firing triggers.
+    std::vector<TriggerText> triggers;
+    if (!setupScript && target.objectId)
+        triggers = triggersFor(target, st.kind);
+    if (triggers.empty())
+        applyDml(st.kind, sql, target, false);
+    else
+        fireTriggers(st.kind, sql, target, triggers, updatedColumns(toks, st), sink, cancel);
     if (st.kind == "INSERT" && target.objectId && lastRowCount_ > 0) {
         // The identity value the insert generated, for @@IDENTITY and SCOPE_IDENTITY().
         std::string idSchema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
@@ -187,6 +152,54 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
             lastIdentity = id.integer(0);
     }
     sink.done(!nocount_, lastRowCount_, more);
+}
+
+void SessionImpl::applyDml(const std::string& kind, const std::string& sql,
+                           const ResolvedTable& target, bool insteadOf) {
+    // The foreign keys the statement could break: those of the changed table's own references
+    // (INSERT, UPDATE) and those that reference it (UPDATE, DELETE). Start-up scripts load
+    // their rows in any order, as a bulk load with constraints off would. An INSTEAD OF
+    // trigger takes the statement's place: nothing is written, nothing to check.
+    std::string schema;
+    std::vector<ForeignKeyRow> keys;
+    if (!setupScript && !insteadOf && target.objectId) {
+        schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
+        keys = checkedForeignKeys(Catalog(conn_.get(), schema, engine_.major), target.objectId,
+                                  kind != "DELETE", kind != "INSERT");
+    }
+    if (keys.empty()) {
+        Stmt stmt(conn_.get(), sql);
+        bindParams(stmt.get());
+        stmt.step();
+        lastRowCount_ = sqlite3_changes(conn_.get());
+        return;
+    }
+    // A statement that breaks a key is undone whole.
+    Catalog cat(conn_.get(), schema, engine_.major);
+    Db::exec_on(conn_.get(), "SAVEPOINT sqlsim_statement");
+    try {
+        const long long before = kind == "INSERT" ? maxRowid(cat, target.objectId) : 0;
+        {
+            Stmt stmt(conn_.get(), sql);
+            bindParams(stmt.get());
+            stmt.step();
+        }
+        lastRowCount_ = sqlite3_changes(conn_.get());
+        const std::string db = databaseOfSchema(schema);
+        for (const ForeignKeyRow& fk : keys) {
+            if (fk.child == target.objectId && kind != "DELETE")
+                enforceForeignKey(cat, db, fk, kind, true,
+                                  kind == "INSERT" ? std::optional<long long>(before)
+                                                   : std::nullopt);
+            if (fk.parent == target.objectId && kind != "INSERT")
+                enforceForeignKey(cat, db, fk, kind, false);
+        }
+    } catch (...) {
+        Db::exec_on(conn_.get(), "ROLLBACK TO sqlsim_statement");
+        Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
+        throw;
+    }
+    Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");
 }
 
 std::string SessionImpl::databaseOfSchema(const std::string& schema) const {
