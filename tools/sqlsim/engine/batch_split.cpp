@@ -34,9 +34,15 @@ std::vector<Statement> SessionImpl::split(const std::vector<Token>& toks) const 
             (toks[i + 1].is("TRAN") || toks[i + 1].is("TRANSACTION") ||
              toks[i + 1].is("DISTRIBUTED")))
             st.kind = "BEGIN TRAN";
-        else if (st.kind == "BEGIN" && i + 1 < n &&
-                 (toks[i + 1].is("TRY") || toks[i + 1].is("CATCH")))
-            st.kind = "BEGIN TRY";
+        // BEGIN TRY, END TRY, BEGIN CATCH and END CATCH stand alone, like BEGIN and END.
+        if ((st.kind == "BEGIN" || st.kind == "END") && i + 1 < n &&
+            (toks[i + 1].is("TRY") || toks[i + 1].is("CATCH"))) {
+            st.kind += " " + toks[i + 1].value;
+            st.end = i + 2;
+            out.push_back(st);
+            i = st.end;
+            continue;
+        }
         if (st.kind == "BEGIN" || st.kind == "END" || st.kind == "ELSE") {
             st.end = i + 1;
             out.push_back(st);

@@ -780,6 +780,37 @@ void fnScopeIdentity(sqlite3_context* ctx, int, sqlite3_value**) {
     sqlite3_result_null(ctx);
 }
 
+// ERROR_NUMBER() and its kin: the error the innermost running CATCH block handles, NULL
+// outside one.
+const ServerMessage* caught(sqlite3_context* ctx) {
+    SessionImpl* s = session(ctx);
+    return s->caughtErrors.empty() ? nullptr : &s->caughtErrors.back();
+}
+void fnErrorNumber(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e ? sqlite3_result_int(ctx, e->number) : sqlite3_result_null(ctx);
+}
+void fnErrorMessage(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e ? resultText(ctx, e->text) : sqlite3_result_null(ctx);
+}
+void fnErrorSeverity(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e ? sqlite3_result_int(ctx, e->severity) : sqlite3_result_null(ctx);
+}
+void fnErrorState(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e ? sqlite3_result_int(ctx, e->state) : sqlite3_result_null(ctx);
+}
+void fnErrorLine(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e ? sqlite3_result_int(ctx, e->line) : sqlite3_result_null(ctx);
+}
+void fnErrorProcedure(sqlite3_context* ctx, int, sqlite3_value**) {
+    const ServerMessage* e = caught(ctx);
+    e && !e->procName.empty() ? resultText(ctx, e->procName) : sqlite3_result_null(ctx);
+}
+
 void fnHostName(sqlite3_context* ctx, int, sqlite3_value**) {
     char host[256] = {0};
     gethostname(host, sizeof host - 1);
@@ -831,6 +862,12 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"tsql_global", 1, fnGlobal, false},
         {"tsql_host_name", 0, fnHostName, false},
         {"tsql_scope_identity", 0, fnScopeIdentity, false},
+        {"tsql_error_number", 0, fnErrorNumber, false},
+        {"tsql_error_message", 0, fnErrorMessage, false},
+        {"tsql_error_severity", 0, fnErrorSeverity, false},
+        {"tsql_error_state", 0, fnErrorState, false},
+        {"tsql_error_line", 0, fnErrorLine, false},
+        {"tsql_error_procedure", 0, fnErrorProcedure, false},
         {"tsql_app_name", 0, fnAppName, false},
     };
     fn::registerAll(db, s, defs, sizeof defs / sizeof defs[0]);

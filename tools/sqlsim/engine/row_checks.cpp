@@ -116,7 +116,10 @@ std::string checkMessage(const Catalog& cat, const std::string& verb, const std:
 
 // tsql_raise(number, text): a check ends its statement with SQL Server's error.
 void fnRaise(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const std::string m = codedError(sqlite3_value_int(argv[0]), fn::argText(argv[1]));
+    // Duplicate keys are severity 14 on SQL Server; the other checks' errors are 16.
+    const int number = sqlite3_value_int(argv[0]);
+    const std::string m =
+        codedError(number, fn::argText(argv[1]), number == 2627 || number == 2601 ? 14 : 16);
     sqlite3_result_error(ctx, m.data(), static_cast<int>(m.size()));
 }
 

@@ -157,6 +157,16 @@ ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
         if (iequals(name, "deleted"))
             return {sqlId("temp") + "." + sqlId(firing_.back().deleted), name, 0};
     }
+    // A table variable stands for the table made when it was declared.
+    if (parts.size() == 1 && !name.empty() && name[0] == '@') {
+        auto it = variables_.find(upper(name));
+        auto type = variableTypes_.find(upper(name));
+        if (it == variables_.end() || type == variableTypes_.end() || type->second != "table")
+            throw sqlError(1087, "Must declare the table variable \"" + name + "\".", 1, 15);
+        ResolvedTable t = resolveAny({it->second.text}, written);
+        t.alias = name;
+        return t;
+    }
     std::string schemaName = parts.size() >= 2 ? parts[parts.size() - 2] : "";
     std::string dbName = parts.size() >= 3 ? parts[parts.size() - 3] : "";
     std::string dbSchema = "main";
@@ -263,6 +273,14 @@ void SessionImpl::executeBatch(const std::string& sql, ResultSink& sink,
     variableTypes_.clear();
     batchAborted_ = false;
     run(sql, toks, sink, cancel, {});
+    // Table variables live for the batch.
+    std::vector<std::string> tables;
+    tables.swap(batchTables_);
+    for (const auto& t : tables) {
+        DiscardSink discard;
+        std::atomic<bool> never{false};
+        executeBatch("DROP TABLE [" + t + "]", discard, never);
+    }
 }
 
 bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
@@ -320,7 +338,34 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
         }
         if (stmts[k].kind == "WHILE")
             return unitEnd(k + 1);
+        if (stmts[k].kind == "BEGIN TRY") {
+            int depth = 0;
+            for (size_t j = k; j < stmts.size(); ++j) {
+                if (stmts[j].kind == "BEGIN TRY")
+                    ++depth;
+                else if (stmts[j].kind == "END CATCH" && --depth == 0)
+                    return j + 1;
+            }
+            throw syntaxNear(toks.back());
+        }
         return k + 1;
+    };
+    // BEGIN TRY at k: where its END TRY and its BEGIN CATCH stand.
+    auto tryParts = [&](size_t k) -> std::pair<size_t, size_t> {
+        int depth = 0;
+        for (size_t j = k; j < stmts.size(); ++j) {
+            if (stmts[j].kind == "BEGIN TRY")
+                ++depth;
+            else if (stmts[j].kind == "END TRY" && --depth == 0) {
+                // "The END TRY statement must be followed immediately by BEGIN CATCH."
+                if (j + 1 >= stmts.size() || stmts[j + 1].kind != "BEGIN CATCH")
+                    throw syntaxNear(toks[stmts[j].begin + 1]);
+                return {j, j + 1};
+            } else if (stmts[j].kind == "END TRY" && depth < 0) {
+                break;
+            }
+        }
+        throw syntaxNear(toks.back());
     };
     // A condition of IF or WHILE, true or false.
     auto condition = [&](const Statement& st) {
@@ -345,7 +390,7 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 if (cancel.load())
                     throw Cancelled{};
                 Statement st = stmts[k];
-                if (st.kind == "IF" || st.kind == "WHILE")
+                if (st.kind == "IF" || st.kind == "WHILE" || st.kind == "BEGIN TRY")
                     next = unitEnd(k);
                 if (noexec_ && !(st.kind == "SET" && st.begin + 1 < st.end &&
                                  toks[st.begin + 1].is("NOEXEC"))) {
@@ -395,8 +440,38 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 }
                 if (st.kind == "ELSE")
                     throw syntaxNear(toks[st.begin]);
-                if (st.kind == "BEGIN TRY")
-                    throw notSupported("TRY ... CATCH blocks");
+                if (st.kind == "BEGIN TRY") {
+                    const auto [endTry, beginCatch] = tryParts(k);
+                    const size_t endCatch = next - 1;
+                    Flow f = Flow::Next;
+                    std::optional<ServerMessage> caught;
+                    ++tryDepth_;
+                    try {
+                        f = runRange(k + 1, endTry);
+                    } catch (const CaughtError& e) {
+                        caught = e.msg;
+                    }
+                    --tryDepth_;
+                    if (caught) {
+                        // The CATCH block runs with the error's facts at hand; @@ERROR holds
+                        // its number at the block's first statement.
+                        caughtErrors.push_back(*caught);
+                        lastError_ = caught->number;
+                        try {
+                            f = runRange(beginCatch + 1, endCatch);
+                        } catch (...) {
+                            caughtErrors.pop_back();
+                            throw;
+                        }
+                        caughtErrors.pop_back();
+                    }
+                    if (f != Flow::Next)
+                        return f;
+                    k = next;
+                    continue;
+                }
+                if (st.kind == "END TRY" || st.kind == "BEGIN CATCH" || st.kind == "END CATCH")
+                    throw syntaxNear(toks[st.begin + 1]);
                 // A procedure name alone as the first statement of a batch runs it.
                 if (k == 0 && st.kind.empty() && toks[st.begin].isName())
                     st.kind = "EXEC*";
@@ -412,6 +487,10 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                 m.line = toks[stmts[k].begin].line;
                 if (m.procName.empty() && !moduleStack_.empty())
                     m.procName = moduleStack_.back();
+                // "TRY...CATCH": errors of severity 11 to 19 go to the CATCH block, with no
+                // message to the client.
+                if (tryDepth_ > 0 && m.severity > 10 && m.severity < 20)
+                    throw CaughtError{m};
                 for (ServerMessage p : e.preceding) {
                     p.line = m.line;
                     sink.message(p);
@@ -424,6 +503,8 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
                     m.line = toks[stmts[k].begin].line;
                     if (!moduleStack_.empty())
                         m.procName = moduleStack_.back();
+                    if (tryDepth_ > 0 && m.severity > 10 && m.severity < 20)
+                        throw CaughtError{m};
                     if (!afterError(m, sink, more && next < stmts.size()))
                         return Flow::Stop;
                 } catch (const Cancelled&) {
@@ -438,7 +519,13 @@ bool SessionImpl::run(const std::string& sql, const std::vector<Token>& toks, Re
         }
         return Flow::Next;
     };
-    runRange(0, stmts.size());
+    try {
+        runRange(0, stmts.size());
+    } catch (const CaughtError&) {
+        // On its way to the CATCH block of a caller: this body's variables end here.
+        variables_ = saved;
+        throw;
+    }
     sqlite3_progress_handler(conn_.get(), 0, nullptr, nullptr);
     // sp_executesql parameters live for its call only. A procedure reads its OUTPUT
     // parameters from what its body left.

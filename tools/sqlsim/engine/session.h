@@ -155,6 +155,14 @@ private:
     // Procedures and triggers running now, innermost last: @@NESTLEVEL, and the name that
     // messages raised inside them carry.
     std::vector<std::string> moduleStack_;
+    // TRY blocks running now; an error of severity 11 to 19 inside one goes to its CATCH.
+    int tryDepth_ = 0;
+
+public:
+    // The errors the CATCH blocks running now handle, innermost last (ERROR_NUMBER() ...).
+    std::vector<ServerMessage> caughtErrors;
+
+private:
     void runSet(const std::vector<Token>& toks, const Statement& st);
     // RAISERROR (text, severity, state [, argument ...]): the message goes to the client and
     // the batch goes on.
@@ -162,6 +170,11 @@ private:
     // {ENABLE | DISABLE} TRIGGER {ALL | name [, ...]} ON table.
     void runTriggerSwitch(const std::vector<Token>& toks, const Statement& st);
     void runDeclare(const std::vector<Token>& toks, const Statement& st);
+    // DECLARE @t TABLE (...): toks[from, end) is the column list in parentheses.
+    void declareTableVariable(const Token& variable, const std::vector<Token>& toks, size_t from,
+                              size_t end);
+    // The tables behind the batch's table variables, dropped when it ends.
+    std::vector<std::string> batchTables_;
     // A value assigned to a variable converts to the variable's declared type.
     std::string assignedAs(const std::string& variable, const std::string& sqliteExpr) const;
     void setDateFormat(const Token& value);

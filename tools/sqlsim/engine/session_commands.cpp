@@ -101,8 +101,12 @@ void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st
         ++i;
         if (toks[i].is("AS"))
             ++i;
-        if (toks[i].is("TABLE") || toks[i].is("CURSOR"))
-            throw notSupported("table and cursor variables");
+        if (toks[i].is("TABLE")) {
+            declareTableVariable(v, toks, i + 1, st.end);
+            return;
+        }
+        if (toks[i].is("CURSOR"))
+            throw notSupported("cursor variables");
         if (!toks[i].isName())
             throw syntaxNear(toks[i]);
         const std::string typeName = lower(toks[i].name());
@@ -139,6 +143,30 @@ void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st
         if (toks[i].isOp(","))
             ++i;
     }
+}
+
+void SessionImpl::declareTableVariable(const Token& variable, const std::vector<Token>& toks,
+                                       size_t from, size_t end) {
+    // The rows live in a table of this session's own, made from the declared columns as
+    // CREATE TABLE makes a #table; the variable holds that table's name for the batch.
+    if (from >= end || !toks[from].isOp("("))
+        throw syntaxNear(toks[std::min(from, toks.size() - 1)]);
+    const std::string table = "#sqlsim_tv_" + std::to_string(++attachCounter_) + "_" +
+                              variable.value.substr(1);
+    std::string ddl = "CREATE TABLE [" + table + "] ";
+    for (size_t k = from; k < end; ++k)
+        ddl += toks[k].text + " ";
+    std::string err;
+    auto ddlToks = tokenize(ddl, err);
+    if (!err.empty())
+        throw sqlError(105, err, 1, 15);
+    {
+        std::lock_guard<std::recursive_mutex> lock(engine_.ddlMutex);
+        executeDdl(*this, ddl, ddlToks, Statement{0, ddlToks.size() - 1, "CREATE"});
+    }
+    variables_[variable.value] = Value::str(table);
+    variableTypes_[variable.value] = "table";
+    batchTables_.push_back(table);
 }
 
 void SessionImpl::waitFor(const std::vector<Token>& toks, const Statement& st,
@@ -668,6 +696,8 @@ void SessionImpl::runRaiserror(const std::vector<Token>& toks, const Statement& 
     }
     if (!moduleStack_.empty())
         m.procName = moduleStack_.back();
+    if (tryDepth_ > 0 && m.severity > 10 && m.severity < 20)
+        throw CaughtError{m};
     sink.message(m);
     // Severities up to 10 are information: the statement succeeded.
     lastError_ = m.severity > 10 || setError ? m.number : 0;

@@ -2,6 +2,7 @@
 // words that start a statement.
 #pragma once
 
+#include "engine/engine.h"
 #include "engine/errors.h"
 
 #include <set>
@@ -14,6 +15,20 @@ struct Cancelled {};
 // Thrown when dynamic SQL met an error that ends the batch: the batch that ran it ends too,
 // its error already told.
 struct BatchAborted {};
+// An error raised inside BEGIN TRY: it goes to the CATCH block instead of the client.
+struct CaughtError {
+    ServerMessage msg;
+};
+
+// Swallows what the housekeeping statements report: their outcome is not the client's.
+class DiscardSink : public ResultSink {
+public:
+    void columns(const std::vector<ColumnInfo>&) override {}
+    bool row(const std::vector<Value>&) override { return true; }
+    void done(bool, int64_t, bool) override {}
+    void message(const ServerMessage&) override {}
+    void databaseChanged(const std::string&, const std::string&) override {}
+};
 
 const std::set<std::string>& statementStarters();
 // SQLite's error text as the SQL Server error it stands for; throws Cancelled on interrupt.

@@ -2,22 +2,13 @@
 // reopening the SQLite file a pooled connection goes back to.
 #include "engine/errors.h"
 #include "engine/session.h"
+#include "engine/session_internal.h"
 
 #include <algorithm>
 
 namespace sqlsim {
 
 namespace {
-
-// Swallows what the housekeeping statements report: their outcome is not the client's.
-class DiscardSink : public ResultSink {
-public:
-    void columns(const std::vector<ColumnInfo>&) override {}
-    bool row(const std::vector<Value>&) override { return true; }
-    void done(bool, int64_t, bool) override {}
-    void message(const ServerMessage&) override {}
-    void databaseChanged(const std::string&, const std::string&) override {}
-};
 
 std::string bracketed(const std::string& name) {
     std::string out = "[";

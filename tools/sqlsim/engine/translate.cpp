@@ -56,6 +56,12 @@ const std::map<std::string, FunctionDef>& functions() {
         {"NEWID", {"tsql_newid", "uniqueidentifier"}},
         {"GETDATE", {"tsql_getdate", "datetime"}},
         {"SCOPE_IDENTITY", {"tsql_scope_identity", "numeric(38,0)"}},
+        {"ERROR_NUMBER", {"tsql_error_number", "int", 9}},
+        {"ERROR_MESSAGE", {"tsql_error_message", "nvarchar(4000)", 9}},
+        {"ERROR_SEVERITY", {"tsql_error_severity", "int", 9}},
+        {"ERROR_STATE", {"tsql_error_state", "int", 9}},
+        {"ERROR_LINE", {"tsql_error_line", "int", 9}},
+        {"ERROR_PROCEDURE", {"tsql_error_procedure", "nvarchar(128)", 9}},
         {"GETUTCDATE", {"tsql_getutcdate", "datetime"}},
         {"YEAR", {"tsql_year", "int"}},
         {"MONTH", {"tsql_month", "int"}},
@@ -143,6 +149,14 @@ std::string Translator::name(size_t& i, std::vector<std::string>* parts, std::st
     // [a].[b]..[c]: up to four parts, empty middle parts allowed.
     std::vector<std::string> p;
     std::string w;
+    // A table variable is named by the variable.
+    if (tok(i).kind == Token::Kind::Variable && !tok(i + 1).isOp(".")) {
+        if (parts)
+            *parts = {tok(i).text};
+        if (written)
+            *written = tok(i).text;
+        return tok(i++).text;
+    }
     if (!tok(i).isName())
         fail(i);
     p.push_back(tok(i).name());

@@ -239,3 +239,69 @@ TEST_P(Modules, StartUpScriptsLoadRowsWithoutFiringTriggers) {
 
 INSTANTIATE_TEST_SUITE_P(BothVersions, Modules,
                          ::testing::Values("8.00.2039", "10.50.1600.1"));
+
+// TRY ... CATCH came with SQL Server 2005: errors raised in the TRY block, in it or in what it
+// calls, go to the CATCH block with their facts, and nothing reaches the client.
+TEST(TryCatch, ErrorsGoToTheCatchBlockWithTheirFacts) {
+    EngineFixture f("10.50.1600.1");
+    ASSERT_EQ(f.run("CREATE DATABASE Yard").error(), nullptr);
+    f.run("USE Yard");
+    ASSERT_EQ(f.run("CREATE TABLE T (Id int PRIMARY KEY)").error(), nullptr);
+    ASSERT_EQ(f.run("CREATE PROCEDURE AddTwice @id int AS\nINSERT T VALUES (@id)\n"
+                    "INSERT T VALUES (@id)\nSELECT 'not reached'")
+                  .error(),
+              nullptr);
+    CaptureSink s = f.run("BEGIN TRY\n  EXEC AddTwice 1\n  SELECT 'not reached either'\nEND TRY\n"
+                          "BEGIN CATCH\n  SELECT ERROR_NUMBER(), ERROR_SEVERITY(), "
+                          "ERROR_PROCEDURE(), ERROR_LINE(), @@ERROR\nEND CATCH\n"
+                          "SELECT ERROR_NUMBER()");
+    EXPECT_EQ(s.error(), nullptr) << s.errorText();
+    ASSERT_EQ(s.sets.size(), 2u);
+    EXPECT_EQ(s.sets[0].at(0, 0), "2627");
+    EXPECT_EQ(s.sets[0].at(0, 1), "14");
+    EXPECT_EQ(s.sets[0].at(0, 2), "AddTwice");
+    EXPECT_EQ(s.sets[0].at(0, 3), "3");
+    EXPECT_EQ(s.sets[0].at(0, 4), "2627");
+    EXPECT_EQ(s.sets[1].at(0, 0), "NULL");
+    EXPECT_EQ(f.query("SELECT COUNT(*) FROM T").at(0, 0), "1");
+
+    // RAISERROR of severity 11 and more is caught too; 10 and less is only information.
+    CaptureSink r = f.run("BEGIN TRY\n  RAISERROR ('note', 10, 1)\n  RAISERROR ('stop %d', 16, 2, 7)\n"
+                          "END TRY\nBEGIN CATCH\n  SELECT ERROR_MESSAGE(), ERROR_STATE()\n"
+                          "END CATCH");
+    EXPECT_EQ(r.error(), nullptr) << r.errorText();
+    ASSERT_EQ(r.sets.size(), 1u);
+    EXPECT_EQ(r.sets[0].at(0, 0), "stop 7");
+    EXPECT_EQ(r.sets[0].at(0, 1), "2");
+    ASSERT_FALSE(r.messages.empty());
+    EXPECT_EQ(r.messages[0].text, "note");
+
+    // SQL Server 2000 knows no TRY: to it the word is a name.
+    EngineFixture old("8.00.2039");
+    CaptureSink refused = old.run("BEGIN TRY SELECT 1 END TRY BEGIN CATCH SELECT 2 END CATCH");
+    ASSERT_NE(refused.error(), nullptr);
+    EXPECT_EQ(refused.error()->number, 102);
+}
+
+// A table variable holds rows for its batch, with the declared columns' identity, defaults and
+// keys, and is gone in the next batch.
+TEST_P(Modules, TableVariablesHoldRowsForTheirBatch) {
+    ok("CREATE TABLE Hulls (Name varchar(20))");
+    ok("INSERT Hulls VALUES ('Ketch') INSERT Hulls VALUES ('Yawl') INSERT Hulls VALUES ('Sloop')");
+    CaptureSink s = ok("DECLARE @Work TABLE (Id int IDENTITY PRIMARY KEY, Name varchar(20), "
+                       "Done bit NOT NULL DEFAULT 0)\n"
+                       "INSERT INTO @Work (Name) SELECT Name FROM Hulls ORDER BY Name\n"
+                       "DECLARE @id int, @name varchar(20), @list varchar(100)\nSET @list = ''\n"
+                       "WHILE EXISTS (SELECT * FROM @Work WHERE Done = 0)\nBEGIN\n"
+                       "  SELECT TOP 1 @id = Id, @name = Name FROM @Work WHERE Done = 0 ORDER BY Id\n"
+                       "  SET @list = @list + @name + ';'\n"
+                       "  UPDATE @Work SET Done = 1 WHERE Id = @id\nEND\n"
+                       "SELECT @list, (SELECT MAX(Id) FROM @Work)");
+    ASSERT_FALSE(s.sets.empty());
+    EXPECT_EQ(s.sets.back().at(0, 0), "Ketch;Sloop;Yawl;");
+    EXPECT_EQ(s.sets.back().at(0, 1), "3");
+    CaptureSink later = f->run("SELECT * FROM @Work");
+    ASSERT_NE(later.error(), nullptr);
+    EXPECT_EQ(later.error()->number, 1087);
+    EXPECT_EQ(later.error()->text, "Must declare the table variable \"@Work\".");
+}
