@@ -16,6 +16,7 @@ CREATE TABLE sysobjects (name nvarchar(128) COLLATE NOCASE, id int, xtype char(2
   category int, cache smallint);
 CREATE UNIQUE INDEX sysobjects_id ON sysobjects(id);
 CREATE INDEX sysobjects_name ON sysobjects(name);
+CREATE INDEX sysobjects_parent ON sysobjects(parent_obj);
 CREATE TABLE syscolumns (name nvarchar(128) COLLATE NOCASE, id int, xtype tinyint,
   typestat tinyint, xusertype smallint, length smallint, xprec tinyint, xscale tinyint,
   colid smallint, xoffset smallint, bitpos tinyint, reserved tinyint, colstat smallint,
