@@ -161,7 +161,8 @@ void Ddl::referentialActions(ConstraintDef& c) {
             expect("ACTION");
         } else {
             expect("SET");
-            action = accept("NULL") ? RefAction::SetNull : (expect("DEFAULT"), RefAction::SetDefault);
+            action =
+                accept("NULL") ? RefAction::SetNull : (expect("DEFAULT"), RefAction::SetDefault);
         }
         (onDelete ? c.onDelete : c.onUpdate) = action;
     }
@@ -381,9 +382,8 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, b
         // WITH CHECK reads every row already there; WITH NOCHECK leaves the key untrusted.
         if (verify)
             enforceForeignKey(cat, s_.databaseOfSchema(cat.schema()), fk, "ALTER TABLE", true);
-        setConstraintState(cat, id,
-                           {c.onDelete, c.onUpdate, !verify || c.notForReplication,
-                            c.notForReplication});
+        setConstraintState(
+            cat, id, {c.onDelete, c.onUpdate, !verify || c.notForReplication, c.notForReplication});
         // The referenced table carries the triggers that act on the referencing rows.
         touched_.emplace_back(refCat.schema(), ref->id);
     } else if (c.kind == "C") {

@@ -167,7 +167,6 @@ void enforceForeignKey(const Catalog& cat, const std::string& dbName, const Fore
                    0);
 }
 
-
 ConstraintState constraintState(const Catalog& cat, int id) {
     ConstraintState out;
     if (!hasTable(cat, kStateTable))
@@ -266,11 +265,11 @@ void refuseCascadePaths(const Catalog& cat, const ForeignKeyRow& fk, const std::
 void refuseConstraint(const Catalog& cat, int number, const std::string& text) {
     // SQL Server 2012 renamed what 1750 says it could not create.
     const int state = cat.major() <= 8 ? 1 : 0;
-    SqlError e = sqlError(1750,
-                          cat.major() >= 11
-                              ? "Could not create constraint or index. See previous errors."
-                              : "Could not create constraint. See previous errors.",
-                          state);
+    SqlError e =
+        sqlError(1750,
+                 cat.major() >= 11 ? "Could not create constraint or index. See previous errors."
+                                   : "Could not create constraint. See previous errors.",
+                 state);
     e.preceding.push_back(sqlError(number, text, state).msg);
     throw e;
 }
@@ -297,9 +296,12 @@ std::vector<ForeignKeyCheck> foreignKeysAtRisk(const Catalog& cat, int tableId,
                 add(fk, true);
             if (fk.parent != table || change == "INSERT")
                 continue;
-            add(fk, false);
+            // A key that acts on the referencing rows leaves none behind; what its action
+            // wrote there is checked with the referencing table's own keys.
             const RefAction action = change == "DELETE" ? fk.onDelete : fk.onUpdate;
-            if (action != RefAction::NoAction)
+            if (action == RefAction::NoAction)
+                add(fk, false);
+            else
                 todo.emplace_back(fk.child, action == RefAction::Cascade && change == "DELETE"
                                                 ? "DELETE"
                                                 : "UPDATE");

@@ -150,8 +150,8 @@ std::optional<Hit> referentialSet(const Scan& s, size_t i) {
     return std::nullopt;
 }
 
-const Rule kRules[] = {maxType,       apply,       pivot,         tryCatch,
-                       forXmlPath,    topExpression, setOperator, offsetFetch,
+const Rule kRules[] = {maxType,       apply,         pivot,         tryCatch,
+                       forXmlPath,    topExpression, setOperator,   offsetFetch,
                        laterFunction, dropIndexOn,   referentialSet};
 
 } // namespace

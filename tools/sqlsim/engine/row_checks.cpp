@@ -251,8 +251,8 @@ void verifyCheckConstraint(SessionImpl& s, const Catalog& cat, int checkId,
     const std::string expr = checkExpression(s, cat, checkId, &text);
     if (expr.empty())
         return;
-    Stmt st(cat.db(), "SELECT 1 FROM " + cat.t(table->sqliteName) + " WHERE NOT (" + expr +
-                          ") LIMIT 1");
+    Stmt st(cat.db(),
+            "SELECT 1 FROM " + cat.t(table->sqliteName) + " WHERE NOT (" + expr + ") LIMIT 1");
     if (!st.step())
         return;
     const auto used = checkColumns(text, cat.columns(table->id));
