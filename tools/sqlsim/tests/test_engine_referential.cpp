@@ -194,6 +194,33 @@ TEST_P(Referential, SetNullAndSetDefaultKeepTheRowsAndFollowTheOtherConstraints)
     EXPECT_EQ(counts(), "2/2/1/0");
 }
 
+TEST_P(Referential, RefusedKeysSayWhyAndDroppedOnesStopActing) {
+    // Depots already reach voyages through vessels: a second path is refused, and then SQL
+    // Server says that nothing was created.
+    changed("ALTER TABLE Voyages ADD HomeDepot char(4) NULL");
+    CaptureSink c = f->run("ALTER TABLE Voyages ADD CONSTRAINT FK_Voyages_Depots FOREIGN KEY "
+                           "(HomeDepot) REFERENCES Depots (DepotCode) ON DELETE CASCADE");
+    ASSERT_EQ(c.messages.size(), 2u);
+    EXPECT_EQ(c.messages[0].number, 1785);
+    EXPECT_EQ(c.messages[0].severity, 16);
+    EXPECT_EQ(c.messages[1].number, 1750);
+    EXPECT_EQ(c.messages[1].text, "Could not create constraint. See previous errors.");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysobjects WHERE name = 'FK_Voyages_Depots'"), "0");
+    // Without an action there is no path to count.
+    changed("ALTER TABLE Voyages ADD CONSTRAINT FK_Voyages_Depots FOREIGN KEY (HomeDepot) "
+            "REFERENCES Depots (DepotCode)");
+
+    // A referencing table dropped takes its keys' actions with it; the referenced table's
+    // rows can go as before.
+    changed("DROP TABLE Inspections\nALTER TABLE Voyages DROP CONSTRAINT FK_Voyages_Depots\n"
+            "DROP TABLE Voyages");
+    EXPECT_EQ(changed("DELETE FROM Vessels WHERE VesselID = 3"), 1);
+    // A dropped key acts no more.
+    changed("ALTER TABLE Vessels DROP CONSTRAINT FK_Vessels_Depots");
+    EXPECT_EQ(changed("DELETE FROM Depots WHERE DepotCode = 'NORD'"), 1);
+    EXPECT_EQ(one("SELECT COUNT(*) FROM Vessels"), "2");
+}
+
 TEST_P(Referential, ActionsAreReportedInTheCatalog) {
     const std::string props =
         "SELECT OBJECTPROPERTY(OBJECT_ID('FK_Vessels_Depots'), 'CnstIsDeleteCascade'), "
