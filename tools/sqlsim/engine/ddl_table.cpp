@@ -380,7 +380,8 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, b
         refuseCascadePaths(cat, fk, table.name);
         cat.addReference(id, table.id, ref->id, rkeyIndid, fkeys, rkeys);
         // WITH CHECK reads every row already there; WITH NOCHECK leaves the key untrusted.
-        if (verify)
+        // Start-up scripts load their rows as a bulk load would, unchecked (see runDml).
+        if (verify && !s_.setupScript)
             enforceForeignKey(cat, s_.databaseOfSchema(cat.schema()), fk, "ALTER TABLE", true);
         setConstraintState(
             cat, id, {c.onDelete, c.onUpdate, !verify || c.notForReplication, c.notForReplication});
@@ -388,7 +389,7 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, b
         touched_.emplace_back(refCat.schema(), ref->id);
     } else if (c.kind == "C") {
         cat.addComments(id, c.text, false);
-        if (verify)
+        if (verify && !s_.setupScript)
             verifyCheckConstraint(s_, cat, id, s_.databaseOfSchema(cat.schema()));
         setConstraintState(cat, id,
                            {RefAction::NoAction, RefAction::NoAction,
