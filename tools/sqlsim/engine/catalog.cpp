@@ -74,6 +74,13 @@ CREATE TABLE sqlsim_schemas (schema_id int, name nvarchar(128) COLLATE NOCASE,
 CREATE TABLE sqlsim_objects (id int PRIMARY KEY, sqlite_name TEXT, is_ms_shipped int,
   ident_seed int, ident_incr int, ident_current int, is_system_named int DEFAULT 0);
 CREATE TABLE sqlsim_meta (key TEXT PRIMARY KEY, value TEXT);
+-- Constraints switched off (NOCHECK) and triggers disabled; for FOREIGN KEY and CHECK
+-- constraints, their referential actions (as sys.foreign_keys numbers them), whether they are
+-- trusted and NOT FOR REPLICATION (engine/integrity).
+CREATE TABLE sqlsim_disabled (id int PRIMARY KEY);
+CREATE TABLE sqlsim_constraint_state (id int PRIMARY KEY, delete_action int NOT NULL DEFAULT 0,
+  update_action int NOT NULL DEFAULT 0, not_trusted int NOT NULL DEFAULT 0,
+  not_for_replication int NOT NULL DEFAULT 0);
 )SQL";
 
 const char* kInfoSchemaViews = R"SQL(
@@ -173,7 +180,13 @@ CREATE VIEW "sys.check_constraints" AS
     0 AS parent_column_id,
     (SELECT group_concat(t.text, '') FROM
       (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
-    0 AS is_disabled, COALESCE(x.is_system_named, 0) AS is_system_named
+    CASE WHEN EXISTS (SELECT 1 FROM sqlsim_disabled d WHERE d.id = o.id) THEN 1 ELSE 0 END
+      AS is_disabled,
+    COALESCE((SELECT st.not_for_replication FROM sqlsim_constraint_state st
+      WHERE st.id = o.id), 0) AS is_not_for_replication,
+    COALESCE((SELECT st.not_trusted FROM sqlsim_constraint_state st WHERE st.id = o.id), 0)
+      AS is_not_trusted,
+    COALESCE(x.is_system_named, 0) AS is_system_named
   FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'C';
 CREATE VIEW "sys.key_constraints" AS
   SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
@@ -185,12 +198,25 @@ CREATE VIEW "sys.key_constraints" AS
     COALESCE(x.is_system_named, 0) AS is_system_named
   FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype IN ('PK', 'UQ');
 CREATE VIEW "sys.foreign_keys" AS
-  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+  SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'F' AS type, 'FOREIGN_KEY_CONSTRAINT' AS type_desc,
-    (SELECT r.rkeyid FROM sysreferences r WHERE r.constid = o.id) AS referenced_object_id,
-    0 AS is_disabled, 0 AS is_not_trusted,
+    o.crdate AS create_date, o.refdate AS modify_date, 0 AS is_ms_shipped, 0 AS is_published,
+    0 AS is_schema_published, r.rkeyid AS referenced_object_id, r.rkeyindid AS key_index_id,
+    CASE WHEN d.id IS NULL THEN 0 ELSE 1 END AS is_disabled,
+    COALESCE(st.not_for_replication, 0) AS is_not_for_replication,
+    COALESCE(st.not_trusted, 0) AS is_not_trusted,
+    COALESCE(st.delete_action, 0) AS delete_referential_action,
+    CASE COALESCE(st.delete_action, 0) WHEN 1 THEN 'CASCADE' WHEN 2 THEN 'SET_NULL'
+      WHEN 3 THEN 'SET_DEFAULT' ELSE 'NO_ACTION' END AS delete_referential_action_desc,
+    COALESCE(st.update_action, 0) AS update_referential_action,
+    CASE COALESCE(st.update_action, 0) WHEN 1 THEN 'CASCADE' WHEN 2 THEN 'SET_NULL'
+      WHEN 3 THEN 'SET_DEFAULT' ELSE 'NO_ACTION' END AS update_referential_action_desc,
     COALESCE(x.is_system_named, 0) AS is_system_named
-  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'F';
+  FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id
+  LEFT JOIN sysreferences r ON r.constid = o.id
+  LEFT JOIN sqlsim_disabled d ON d.id = o.id
+  LEFT JOIN sqlsim_constraint_state st ON st.id = o.id
+  WHERE o.xtype = 'F';
 CREATE VIEW "sys.index_columns" AS
   SELECT id AS object_id, indid AS index_id, keyno AS index_column_id, colid AS column_id,
     keyno AS key_ordinal, 0 AS partition_ordinal, 0 AS is_descending_key,

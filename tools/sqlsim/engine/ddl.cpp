@@ -517,6 +517,13 @@ void Ddl::drop() {
                                       " OR id = " + id);
         for (const char* tbl : {"syscolumns", "sysindexes", "sysindexkeys"})
             Db::exec_on(cat.db(), "DELETE FROM " + cat.t(tbl) + " WHERE id = " + id);
+        {
+            // The tables this one referenced lose the triggers that acted on its rows.
+            Stmt refs(cat.db(), "SELECT DISTINCT rkeyid FROM " + cat.t("sysreferences") +
+                                    " WHERE fkeyid = " + id + " AND rkeyid <> " + id);
+            while (refs.step())
+                touched_.emplace_back(cat.schema(), static_cast<int>(refs.integer(0)));
+        }
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") + " WHERE fkeyid = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") + " WHERE fkeyid = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") + " WHERE parent_obj = " + id +

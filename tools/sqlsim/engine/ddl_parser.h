@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/errors.h"
+#include "engine/integrity.h"
 #include "engine/session.h"
 
 #include <functional>
@@ -28,6 +29,10 @@ struct ConstraintDef {
     std::string text;   // CHECK / DEFAULT expression as written
     std::string column; // column a column-level constraint belongs to
     bool hypothetical = false;
+    // FOREIGN KEY: ON DELETE / ON UPDATE; F and C: NOT FOR REPLICATION.
+    RefAction onDelete = RefAction::NoAction;
+    RefAction onUpdate = RefAction::NoAction;
+    bool notForReplication = false;
 };
 
 struct ColumnDef {
@@ -116,9 +121,11 @@ private:
 
     ColumnDef columnDef(Catalog& cat, std::vector<ConstraintDef>& cons);
     ConstraintDef tableConstraint(const std::string& name);
-    void skipReferentialActions();
-    void skipNotForReplication();
-    void addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c);
+    void referentialActions(ConstraintDef& c);
+    bool notForReplication();
+    // `verify` (WITH CHECK, the default): the rows already in the table must keep a new
+    // FOREIGN KEY or CHECK, which is then trusted; WITH NOCHECK adds it untrusted.
+    void addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, bool verify = true);
     std::string autoName(const std::string& prefix, const std::string& table,
                          const std::string& column, int id) const;
     void createSqliteTable(Catalog& cat, const ObjectRow& table,

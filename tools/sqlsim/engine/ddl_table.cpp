@@ -2,6 +2,7 @@
 // rows and index ids SQL Server assigns.
 #include "engine/ddl_parser.h"
 #include "engine/integrity.h"
+#include "engine/row_checks.h"
 
 #include <cctype>
 
@@ -116,16 +117,16 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
             f.refTable = qname();
             if (cur().isOp("("))
                 f.refColumns = columnList(false);
-            skipReferentialActions();
-            skipNotForReplication();
+            referentialActions(f);
+            f.notForReplication = notForReplication();
             cons.push_back(f);
             continue;
         }
         if (accept("CHECK")) {
-            skipNotForReplication();
+            ConstraintDef k;
+            k.notForReplication = notForReplication();
             size_t from = i_;
             skipGroup();
-            ConstraintDef k;
             k.kind = "C";
             k.name = cname;
             k.column = c.name;
@@ -140,24 +141,39 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
     return c;
 }
 
-// ON DELETE / ON UPDATE actions of a foreign key: accepted, not enforced.
-void Ddl::skipReferentialActions() {
-    while (accept("ON")) {
-        if (!accept("DELETE"))
+// ON DELETE / ON UPDATE { NO ACTION | CASCADE | SET NULL | SET DEFAULT }, each at most once.
+// The SET forms came with SQL Server 2005; the older server's parser stops at the SET (the
+// batch is refused before it runs, see later_syntax).
+void Ddl::referentialActions(ConstraintDef& c) {
+    bool deleteSeen = false, updateSeen = false;
+    while (cur().is("ON") && (tok(i_ + 1).is("DELETE") || tok(i_ + 1).is("UPDATE"))) {
+        ++i_;
+        const bool onDelete = accept("DELETE");
+        if (!onDelete)
             expect("UPDATE");
-        if (!accept("CASCADE") && !(accept("NO") && accept("ACTION"))) {
+        if (onDelete ? deleteSeen : updateSeen)
+            throw syntaxNear(tok(i_ - 2));
+        (onDelete ? deleteSeen : updateSeen) = true;
+        RefAction action = RefAction::NoAction;
+        if (accept("CASCADE")) {
+            action = RefAction::Cascade;
+        } else if (accept("NO")) {
+            expect("ACTION");
+        } else {
             expect("SET");
-            if (!accept("NULL"))
-                expect("DEFAULT");
+            action =
+                accept("NULL") ? RefAction::SetNull : (expect("DEFAULT"), RefAction::SetDefault);
         }
+        (onDelete ? c.onDelete : c.onUpdate) = action;
     }
 }
 
-void Ddl::skipNotForReplication() {
-    if (accept("NOT")) {
-        expect("FOR");
-        expect("REPLICATION");
-    }
+bool Ddl::notForReplication() {
+    if (!accept("NOT"))
+        return false;
+    expect("FOR");
+    expect("REPLICATION");
+    return true;
 }
 
 ConstraintDef Ddl::tableConstraint(const std::string& name) {
@@ -176,12 +192,12 @@ ConstraintDef Ddl::tableConstraint(const std::string& name) {
         k.refTable = qname();
         if (cur().isOp("("))
             k.refColumns = columnList(false);
-        skipReferentialActions();
-        skipNotForReplication();
+        referentialActions(k);
+        k.notForReplication = notForReplication();
         return k;
     } else if (accept("CHECK")) {
         k.kind = "C";
-        skipNotForReplication();
+        k.notForReplication = notForReplication();
         size_t from = i_;
         skipGroup();
         k.text = source(from, i_);
@@ -216,7 +232,7 @@ ConstraintDef Ddl::tableConstraint(const std::string& name) {
     return k;
 }
 
-void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
+void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, bool verify) {
     auto cols = cat.columns(table.id);
     auto colid = [&](const std::string& name, const ObjectRow& tbl,
                      const std::vector<ColumnRow>& list) {
@@ -344,9 +360,40 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c) {
             throw sqlError(8139, "Number of referencing columns in foreign key differs from "
                                  "number of referenced columns, table '" +
                                      table.name + "'.");
+        if (c.onDelete == RefAction::SetNull || c.onUpdate == RefAction::SetNull)
+            for (int k : fkeys)
+                for (const auto& col : cols)
+                    if (col.colid == k && !col.nullable)
+                        refuseConstraint(cat, 1761,
+                                         "Cannot create the foreign key \"" + name +
+                                             "\" with the SET NULL referential action, because "
+                                             "one or more referencing columns are not nullable.");
+        ForeignKeyRow fk;
+        fk.id = id;
+        fk.name = name;
+        fk.child = table.id;
+        fk.parent = ref->id;
+        fk.childCols = fkeys;
+        fk.parentCols = rkeys;
+        fk.onDelete = c.onDelete;
+        fk.onUpdate = c.onUpdate;
+        refuseCascadePaths(cat, fk, table.name);
         cat.addReference(id, table.id, ref->id, rkeyIndid, fkeys, rkeys);
+        // WITH CHECK reads every row already there; WITH NOCHECK leaves the key untrusted.
+        // Start-up scripts load their rows as a bulk load would, unchecked (see runDml).
+        if (verify && !s_.setupScript)
+            enforceForeignKey(cat, s_.databaseOfSchema(cat.schema()), fk, "ALTER TABLE", true);
+        setConstraintState(
+            cat, id, {c.onDelete, c.onUpdate, !verify || c.notForReplication, c.notForReplication});
+        // The referenced table carries the triggers that act on the referencing rows.
+        touched_.emplace_back(refCat.schema(), ref->id);
     } else if (c.kind == "C") {
         cat.addComments(id, c.text, false);
+        if (verify && !s_.setupScript)
+            verifyCheckConstraint(s_, cat, id, s_.databaseOfSchema(cat.schema()));
+        setConstraintState(cat, id,
+                           {RefAction::NoAction, RefAction::NoAction,
+                            !verify || c.notForReplication, c.notForReplication});
     } else if (c.kind == "D") {
         int cid = colid(c.column, table, cols);
         cat.addComments(id, c.text, false);
@@ -478,14 +525,16 @@ void Ddl::alterTable() {
     QualifiedName q = qname();
     Catalog cat = catalogFor(q);
     ObjectRow table = tableFor(cat, q, false);
-    bool verify = false;
+    // WITH CHECK is assumed for constraints being added, WITH NOCHECK for those switched back
+    // on (ALTER TABLE, "WITH CHECK | WITH NOCHECK").
+    std::optional<bool> verify;
     if (accept("WITH")) {
         verify = cur().is("CHECK");
         if (!accept("CHECK"))
             expect("NOCHECK");
     }
     if (cur().is("NOCHECK") || cur().is("CHECK")) {
-        switchConstraints(cat, q, table, verify);
+        switchConstraints(cat, q, table, verify.value_or(false));
         return;
     }
     if (cur().is("ENABLE") || cur().is("DISABLE")) {
@@ -523,7 +572,7 @@ void Ddl::alterTable() {
         if (!added.empty())
             addColumns(cat, table, added);
         for (auto& c : tableCons)
-            addConstraint(cat, table, c);
+            addConstraint(cat, table, c, verify.value_or(true));
         if (cat.hasClustered(table.id))
             cat.dropHeapRow(table.id);
         return;
@@ -565,6 +614,9 @@ void Ddl::dropConstraint(Catalog& cat, const ObjectRow& table, const std::string
         throw e;
     }
     const std::string id = std::to_string(obj->id);
+    // The referenced table loses the triggers that carried out the key's actions.
+    if (auto fk = foreignKeyById(cat, obj->id))
+        touched_.emplace_back(cat.schema(), fk->parent);
     Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") + " WHERE id = " + id);
     Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_objects") + " WHERE id = " + id);
     Db::exec_on(cat.db(), "DELETE FROM " + cat.t("syscomments") + " WHERE id = " + id);
@@ -592,9 +644,10 @@ void Ddl::dropConstraint(Catalog& cat, const ObjectRow& table, const std::string
     }
 }
 
-// NOCHECK CONSTRAINT / [WITH CHECK] CHECK CONSTRAINT {ALL | name [, ...]}. Only FOREIGN KEY
-// constraints are checked by this server; WITH CHECK first checks every row, and a row that
-// breaks the constraint refuses the statement and leaves the constraint off.
+// NOCHECK CONSTRAINT / [WITH CHECK] CHECK CONSTRAINT {ALL | name [, ...]}. NOCHECK switches the
+// FOREIGN KEY or CHECK constraints off, and they are no longer trusted; CHECK switches them on
+// without reading the rows, so they stay untrusted, unless WITH CHECK first checks every row: a
+// row that breaks the constraint then refuses the statement and leaves the constraint as it was.
 void Ddl::switchConstraints(Catalog& cat, const QualifiedName& q, const ObjectRow& table,
                             bool verify) {
     const bool off = accept("NOCHECK");
@@ -620,12 +673,23 @@ void Ddl::switchConstraints(Catalog& cat, const QualifiedName& q, const ObjectRo
     if (cur().kind != Token::Kind::End && !cur().isOp(";"))
         fail();
     const std::string db = q.db.empty() ? s_.currentDatabase() : q.db;
-    if (!off && verify)
-        for (int id : ids)
-            if (auto fk = foreignKeyById(cat, id))
+    for (int id : ids) {
+        const auto fk = foreignKeyById(cat, id);
+        if (!off && verify) {
+            if (fk)
                 enforceForeignKey(cat, db, *fk, "ALTER TABLE", true);
-    for (int id : ids)
+            else
+                verifyCheckConstraint(s_, cat, id, db);
+        }
+        // A key's referential actions live on the referenced table, whose triggers follow.
+        if (fk)
+            touched_.emplace_back(cat.schema(), fk->parent);
+    }
+    for (int id : ids) {
         setDisabled(cat, id, off);
+        if (off || verify)
+            setNotTrusted(cat, id, off);
+    }
 }
 
 // ALTER TABLE t {ENABLE | DISABLE} TRIGGER {ALL | name [, ...]}.

@@ -60,6 +60,18 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return yes(x == "F");
     if (p == "cnstisdisabled")
         return x == "F" || x == "C" ? yes(isDisabled(cat, id)) : sqlite3_result_null(ctx);
+    if (p == "cnstisnottrusted")
+        return x == "F" || x == "C" ? yes(constraintState(cat, id).notTrusted)
+                                    : sqlite3_result_null(ctx);
+    if (p == "cnstisnotrepl")
+        return x == "F" || x == "C" ? yes(constraintState(cat, id).notForReplication)
+                                    : sqlite3_result_null(ctx);
+    if (p == "cnstisdeletecascade")
+        return x == "F" ? yes(constraintState(cat, id).onDelete == RefAction::Cascade)
+                        : sqlite3_result_null(ctx);
+    if (p == "cnstisupdatecascade")
+        return x == "F" ? yes(constraintState(cat, id).onUpdate == RefAction::Cascade)
+                        : sqlite3_result_null(ctx);
     if (p == "execistriggerdisabled")
         return x == "TR" ? yes(isDisabled(cat, id)) : sqlite3_result_null(ctx);
     if (p == "isprimarykey")

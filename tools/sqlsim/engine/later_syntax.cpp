@@ -141,8 +141,18 @@ std::optional<Hit> dropIndexOn(const Scan& s, size_t i) {
     return std::nullopt;
 }
 
-const Rule kRules[] = {maxType,       apply,       pivot,       tryCatch,      forXmlPath,
-                       topExpression, setOperator, offsetFetch, laterFunction, dropIndexOn};
+// ON DELETE / ON UPDATE SET NULL or SET DEFAULT: 2000 knows CASCADE and NO ACTION only and
+// stops at the SET.
+std::optional<Hit> referentialSet(const Scan& s, size_t i) {
+    if (s.at(i).is("ON") && wordIn(s.at(i + 1), {"DELETE", "UPDATE"}) && s.at(i + 2).is("SET") &&
+        wordIn(s.at(i + 3), {"NULL", "DEFAULT"}))
+        return Hit{i + 2, 9};
+    return std::nullopt;
+}
+
+const Rule kRules[] = {maxType,       apply,         pivot,         tryCatch,
+                       forXmlPath,    topExpression, setOperator,   offsetFetch,
+                       laterFunction, dropIndexOn,   referentialSet};
 
 } // namespace
 

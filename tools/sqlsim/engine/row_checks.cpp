@@ -114,6 +114,28 @@ std::string checkMessage(const Catalog& cat, const std::string& verb, const std:
            (column.empty() ? "" : ", column '" + column + "'") + ".";
 }
 
+// A CHECK constraint's expression in SQLite's terms, over the bare column names; empty when
+// this server cannot evaluate it (such a constraint is not enforced). `text` gets it as written.
+std::string checkExpression(SessionImpl& s, const Catalog& cat, int id, std::string* text) {
+    {
+        Stmt st(cat.db(),
+                "SELECT text FROM " + cat.t("syscomments") + " WHERE id = ? ORDER BY colid");
+        st.bind(1, id);
+        while (st.step())
+            *text += st.text(0);
+    }
+    std::string err;
+    auto toks = tokenize(*text, err);
+    if (!err.empty() || toks.empty())
+        return {};
+    try {
+        Translator tr(toks, s);
+        return tr.expression(0, toks.size() - 1);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 // tsql_raise(number, text): a check ends its statement with SQL Server's error.
 void fnRaise(sqlite3_context* ctx, int, sqlite3_value** argv) {
     // Duplicate keys are severity 14 on SQL Server; the other checks' errors are 16.
@@ -202,24 +224,9 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
         if (isDisabled(cat, id))
             continue;
         std::string text;
-        {
-            Stmt st(cat.db(),
-                    "SELECT text FROM " + cat.t("syscomments") + " WHERE id = ? ORDER BY colid");
-            st.bind(1, id);
-            while (st.step())
-                text += st.text(0);
-        }
-        std::string err;
-        auto toks = tokenize(text, err);
-        if (!err.empty() || toks.empty())
+        const std::string expr = checkExpression(s, cat, id, &text);
+        if (expr.empty())
             continue;
-        std::string expr;
-        try {
-            Translator tr(toks, s);
-            expr = tr.expression(0, toks.size() - 1);
-        } catch (const std::exception&) {
-            continue; // an expression this server cannot evaluate is not enforced
-        }
         const auto used = checkColumns(text, cols);
         const std::string column = used.size() == 1 ? used.front() : std::string();
         auto test = [&](const std::string& verb) {
@@ -232,6 +239,30 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
     }
     create("ck_INSERT", "AFTER INSERT", insertBody);
     create("ck_UPDATE", "AFTER UPDATE", updateBody);
+
+    // ON DELETE and ON UPDATE actions of the foreign keys that reference this table.
+    addReferentialActions(s, cat, *table, create);
+}
+
+void verifyCheckConstraint(SessionImpl& s, const Catalog& cat, int checkId,
+                           const std::string& dbName) {
+    const auto check = cat.objectById(checkId);
+    const auto table = check ? cat.objectById(check->parent) : std::nullopt;
+    if (!check || !table || table->sqliteName.empty())
+        return;
+    std::string text;
+    const std::string expr = checkExpression(s, cat, checkId, &text);
+    if (expr.empty())
+        return;
+    Stmt st(cat.db(),
+            "SELECT 1 FROM " + cat.t(table->sqliteName) + " WHERE NOT (" + expr + ") LIMIT 1");
+    if (!st.step())
+        return;
+    const auto used = checkColumns(text, cat.columns(table->id));
+    throw sqlError(547,
+                   checkMessage(cat, "ALTER TABLE", check->name, dbName, *table,
+                                used.size() == 1 ? used.front() : std::string()),
+                   cat.major() <= 8 ? 1 : 0);
 }
 
 } // namespace sqlsim

@@ -19,4 +19,9 @@ void registerRowCheckFunctions(sqlite3* db, SessionImpl* s);
 
 void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std::string& dbName);
 
+// Raises 547 (naming ALTER TABLE) when a row of the table already breaks the CHECK constraint
+// `checkId`, as WITH CHECK does for a constraint added or switched back on.
+void verifyCheckConstraint(SessionImpl& s, const Catalog& cat, int checkId,
+                           const std::string& dbName);
+
 } // namespace sqlsim

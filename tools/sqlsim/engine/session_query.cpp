@@ -157,15 +157,16 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
 void SessionImpl::applyDml(const std::string& kind, const std::string& sql,
                            const ResolvedTable& target, bool insteadOf) {
     // The foreign keys the statement could break: those of the changed table's own references
-    // (INSERT, UPDATE) and those that reference it (UPDATE, DELETE). Start-up scripts load
-    // their rows in any order, as a bulk load with constraints off would. An INSTEAD OF
-    // trigger takes the statement's place: nothing is written, nothing to check.
+    // (INSERT, UPDATE), those that reference it (UPDATE, DELETE), and those of the tables its
+    // referential actions reach. Start-up scripts load their rows in any order, as a bulk load
+    // with constraints off would. An INSTEAD OF trigger takes the statement's place: nothing
+    // is written, nothing to check.
     std::string schema;
-    std::vector<ForeignKeyRow> keys;
+    std::vector<ForeignKeyCheck> keys;
     if (!setupScript && !insteadOf && target.objectId) {
         schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
-        keys = checkedForeignKeys(Catalog(conn_.get(), schema, engine_.major), target.objectId,
-                                  kind != "DELETE", kind != "INSERT");
+        keys = foreignKeysAtRisk(Catalog(conn_.get(), schema, engine_.major), target.objectId,
+                                 kind);
     }
     if (keys.empty()) {
         Stmt stmt(conn_.get(), sql);
@@ -174,26 +175,33 @@ void SessionImpl::applyDml(const std::string& kind, const std::string& sql,
         lastRowCount_ = sqlite3_changes(conn_.get());
         return;
     }
-    // A statement that breaks a key is undone whole.
+    // A statement that breaks a key is undone whole, with whatever its cascades did.
     Catalog cat(conn_.get(), schema, engine_.major);
     Db::exec_on(conn_.get(), "SAVEPOINT sqlsim_statement");
     try {
         const long long before = kind == "INSERT" ? maxRowid(cat, target.objectId) : 0;
-        {
+        try {
             Stmt stmt(conn_.get(), sql);
             bindParams(stmt.get());
             stmt.step();
+        } catch (const SqliteError& e) {
+            // A DELETE whose SET NULL or SET DEFAULT breaks a CHECK of the referencing
+            // table is the statement that conflicted, not the update it set off.
+            std::string text = e.what();
+            const std::string coded = kCodedErrorPrefix + "547:16:";
+            const size_t at = text.find("UPDATE statement conflicted", coded.size());
+            if (kind == "DELETE" && text.rfind(coded, 0) == 0 &&
+                (at == coded.size() || at == coded.size() + 4))
+                text.replace(at, 6, "DELETE");
+            throw SqliteError(e.code(), text);
         }
         lastRowCount_ = sqlite3_changes(conn_.get());
         const std::string db = databaseOfSchema(schema);
-        for (const ForeignKeyRow& fk : keys) {
-            if (fk.child == target.objectId && kind != "DELETE")
-                enforceForeignKey(cat, db, fk, kind, true,
-                                  kind == "INSERT" ? std::optional<long long>(before)
-                                                   : std::nullopt);
-            if (fk.parent == target.objectId && kind != "INSERT")
-                enforceForeignKey(cat, db, fk, kind, false);
-        }
+        for (const ForeignKeyCheck& k : keys)
+            enforceForeignKey(cat, db, k.fk, kind, k.childSide,
+                              kind == "INSERT" && k.childSide && k.fk.child == target.objectId
+                                  ? std::optional<long long>(before)
+                                  : std::nullopt);
     } catch (...) {
         Db::exec_on(conn_.get(), "ROLLBACK TO sqlsim_statement");
         Db::exec_on(conn_.get(), "RELEASE sqlsim_statement");

@@ -1149,10 +1149,8 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
         i += 2;
         return sql + " DEFAULT VALUES";
     }
-    if (tok(i).is("VALUES")) {
-        ++i;
-        sql += " VALUES ";
-        // Each value converts to its column's type once, as it is written.
+    // Each value converts to its column's type once, as it is written.
+    auto typesOfTargets = [&]() {
         std::vector<std::string> targetTypes;
         const auto columns = r_.columnBaseTypes(rt);
         if (targets.empty())
@@ -1165,6 +1163,12 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
                     type = lower(c.second);
             targetTypes.push_back(type);
         }
+        return targetTypes;
+    };
+    if (tok(i).is("VALUES")) {
+        ++i;
+        sql += " VALUES ";
+        const std::vector<std::string> targetTypes = typesOfTargets();
         bool first = true;
         while (tok(i).isOp("(")) {
             ++i;
@@ -1201,11 +1205,60 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
     }
     if (tok(i).is("SELECT")) {
         Translated q = query(i, end, true);
-        return sql + " " + q.sql;
+        // The selected rows convert as VALUES do: named by position, each column is wrapped
+        // in its target's conversion.
+        const std::vector<std::string> targetTypes = typesOfTargets();
+        bool converts = false;
+        std::string names, values;
+        for (size_t k = 0; k < targetTypes.size(); ++k) {
+            const std::string c = sqlId("c" + std::to_string(k + 1));
+            names += (k ? ", " : "") + c;
+            values += (k ? ", " : "") + storedAs(targetTypes[k], c);
+            converts = converts || storedAs(targetTypes[k], c) != c;
+        }
+        if (!converts)
+            return sql + " " + q.sql;
+        return "WITH " + sqlId("sqlsim_rows") + " (" + names + ") AS (" + q.sql + ") " + sql +
+               " SELECT " + values + " FROM " + sqlId("sqlsim_rows");
     }
     if (tok(i).is("EXEC") || tok(i).is("EXECUTE"))
         throw notSupported("INSERT ... EXEC");
     fail(i);
+}
+
+size_t Translator::topLevelWord(size_t i, size_t end, const char* word) const {
+    int depth = 0;
+    for (; i < end && tok(i).kind != Token::Kind::End; ++i) {
+        if (tok(i).isOp("("))
+            ++depth;
+        else if (tok(i).isOp(")"))
+            --depth;
+        else if (depth == 0 && tok(i).is(word))
+            return i;
+    }
+    return end;
+}
+
+std::optional<Translator::ScopeTable>
+Translator::targetInFrom(const std::vector<std::string>& parts,
+                         const ResolvedTable* resolved) const {
+    for (const ScopeTable& s : scopeTables_) {
+        if (resolved ? s.table.objectId == resolved->objectId && iequals(s.alias, resolved->alias)
+                     : parts.size() == 1 && iequals(s.alias, parts[0]))
+            return s;
+    }
+    return std::nullopt;
+}
+
+std::string Translator::whereAfterFrom(size_t& i, size_t end) {
+    std::string where;
+    if (tok(i).is("WHERE")) {
+        ++i;
+        where = expr(i, end, false, false);
+    }
+    if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
+        fail(i);
+    return where;
 }
 
 std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
@@ -1213,16 +1266,34 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
     std::vector<std::string> parts;
     std::string written;
     name(i, &parts, &written);
-    ResolvedTable rt = r_.resolveTable(parts, written);
-    if (target)
-        *target = rt;
     if (!tok(i).is("SET"))
         fail(i);
     ++i;
-    std::string sql = "UPDATE " + rt.sqlRef + " AS " + sqlId(rt.alias) + " SET ";
-    scopeTables_.push_back({rt, rt.alias});
+    // UPDATE t SET ... FROM t JOIN u ... or UPDATE alias SET ... FROM t AS alias ...: the FROM
+    // clause says which rows change and what they may read, so it is read first.
+    const size_t fromAt = topLevelWord(i, end, "FROM");
+    size_t after = fromAt;
+    std::string from;
+    std::optional<ScopeTable> inFrom;
+    ResolvedTable rt;
+    if (fromAt < end) {
+        after = fromAt + 1;
+        from = fromClause(after, end);
+        inFrom = targetInFrom(parts, nullptr);
+    }
+    if (inFrom) {
+        rt = inFrom->table;
+    } else {
+        rt = r_.resolveTable(parts, written);
+        if (fromAt < end)
+            inFrom = targetInFrom(parts, &rt);
+        if (!inFrom)
+            scopeTables_.push_back({rt, rt.alias});
+    }
+    if (target)
+        *target = rt;
     const auto columns = r_.columnBaseTypes(rt);
-    bool first = true;
+    std::vector<std::string> names, values;
     while (true) {
         std::vector<std::string> cparts;
         name(i, &cparts, nullptr);
@@ -1233,20 +1304,44 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
         for (const auto& c : columns)
             if (iequals(c.first, cparts.back()))
                 value = storedAs(lower(c.second), value);
-        sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + value;
-        first = false;
+        names.push_back(sqlId(cparts.back()));
+        values.push_back(value);
         if (!tok(i).isOp(","))
             break;
         ++i;
     }
-    if (tok(i).is("FROM"))
-        throw notSupported("UPDATE ... FROM");
-    if (tok(i).is("WHERE")) {
-        ++i;
-        sql += " WHERE " + expr(i, end, false, false);
+    if (fromAt < end) {
+        if (i != fromAt)
+            fail(i);
+        i = after;
     }
-    if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
-        fail(i);
+    const std::string where = whereAfterFrom(i, end);
+    std::string sql;
+    if (!inFrom) {
+        // The target is a table of its own beside those of the FROM clause.
+        sql = "UPDATE " + rt.sqlRef + " AS " + sqlId(rt.alias) + " SET ";
+        for (size_t k = 0; k < names.size(); ++k)
+            sql += (k ? ", " : "") + names[k] + " = " + values[k];
+        if (!from.empty())
+            sql += " FROM " + from;
+        return where.empty() ? sql : sql + " WHERE " + where;
+    }
+    // The target's rows are those the FROM clause yields for its instance there; each takes
+    // the values of one of the rows joined to it. Read in a subquery, an unqualified column
+    // means the FROM clause's, as it does on the server.
+    const std::string self = sqlId("sqlsim_target");
+    const std::string row = sqlId(inFrom->alias) + ".rowid";
+    const std::string filter = where.empty() ? "" : " AND (" + where + ")";
+    std::string list, select;
+    for (size_t k = 0; k < names.size(); ++k) {
+        list += (k ? ", " : "") + names[k];
+        select += (k ? ", " : "") + values[k];
+    }
+    sql = "UPDATE " + rt.sqlRef + " AS " + self + " SET " +
+          (names.size() == 1 ? list : "(" + list + ")") + " = (SELECT " + select + " FROM " + from +
+          " WHERE " + row + " = " + self + ".rowid" + filter + ") WHERE " + self +
+          ".rowid IN (SELECT " + row + " FROM " + from + (where.empty() ? "" : " WHERE " + where) +
+          ")";
     return sql;
 }
 
@@ -1263,18 +1358,33 @@ std::string Translator::remove(size_t i, size_t end, ResolvedTable* target) {
     std::vector<std::string> parts;
     std::string written;
     name(i, &parts, &written);
+    if (tok(i).is("FROM")) {
+        // DELETE [FROM] t FROM t JOIN u ... / DELETE alias FROM t AS alias ...
+        ++i;
+        const std::string from = fromClause(i, end);
+        auto inFrom = targetInFrom(parts, nullptr);
+        ResolvedTable rt = inFrom ? inFrom->table : r_.resolveTable(parts, written);
+        if (!inFrom)
+            inFrom = targetInFrom(parts, &rt);
+        if (!inFrom)
+            scopeTables_.push_back({rt, rt.alias});
+        if (target)
+            *target = rt;
+        const std::string where = whereAfterFrom(i, end);
+        if (inFrom)
+            return "DELETE FROM " + rt.sqlRef + " WHERE rowid IN (SELECT " + sqlId(inFrom->alias) +
+                   ".rowid FROM " + from + (where.empty() ? "" : " WHERE " + where) + ")";
+        return "DELETE FROM " + rt.sqlRef + " AS " + sqlId(rt.alias) +
+               " WHERE EXISTS (SELECT 1 FROM " + from + (where.empty() ? "" : " WHERE " + where) +
+               ")";
+    }
     ResolvedTable rt = r_.resolveTable(parts, written);
     if (target)
         *target = rt;
     std::string sql = "DELETE FROM " + rt.sqlRef + " AS " + sqlId(rt.alias);
     scopeTables_.push_back({rt, rt.alias});
-    if (tok(i).is("WHERE")) {
-        ++i;
-        sql += " WHERE " + expr(i, end, false, false);
-    }
-    if (i < end && tok(i).kind != Token::Kind::End && !tok(i).isOp(";"))
-        fail(i);
-    return sql;
+    const std::string where = whereAfterFrom(i, end);
+    return where.empty() ? sql : sql + " WHERE " + where;
 }
 
 } // namespace sqlsim

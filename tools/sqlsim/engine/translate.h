@@ -109,6 +109,13 @@ private:
         std::string alias;
     };
     void checkOrderedColumns() const;
+    // UPDATE and DELETE with a FROM clause of their own (the T-SQL extension).
+    size_t topLevelWord(size_t i, size_t end, const char* word) const;
+    // The table of the FROM clause that the statement's target names, by its alias or, when it
+    // has none, by its own name; nullopt when the target is a table of its own.
+    std::optional<ScopeTable> targetInFrom(const std::vector<std::string>& parts,
+                                           const ResolvedTable* resolved) const;
+    std::string whereAfterFrom(size_t& i, size_t end);
     // "datetime" or "smalldatetime" for a column of that type in the tables of the current
     // FROM clause (or the UPDATE or DELETE target), else "".
     std::string columnDateType(const std::vector<std::string>& parts) const;

@@ -101,6 +101,13 @@ TEST_P(ClassicScript, LoadsAndAnswersAsTheServerWould) {
     EXPECT_EQ(scalar(f, "SELECT UnitPrice FROM Products WHERE ProductID = 5"), "6.9500");
     EXPECT_EQ(errorNumber(f, "SELECT CAST('the fourth of July' AS datetime)"), 241);
 
+    // The key added unchecked and switched on is enforced but not trusted, and cascades.
+    EXPECT_EQ(scalar(f, "SELECT OBJECTPROPERTY(OBJECT_ID('FK_StockMoves_Products'), "
+                        "'CnstIsNotTrusted') + OBJECTPROPERTY(OBJECT_ID('FK_StockMoves_Products'), "
+                        "'CnstIsDeleteCascade')"),
+              "2");
+    EXPECT_EQ(errorNumber(f, "INSERT StockMoves (ProductID, Delta) VALUES (99, 1)"), 547);
+
     // The alias types are listed with their base types.
     EXPECT_EQ(scalar(f, "SELECT t.name FROM systypes u INNER JOIN systypes t ON t.xtype = "
                         "u.xtype AND t.xusertype = t.xtype WHERE u.name = 'PhoneNo'"),
