@@ -457,6 +457,39 @@ std::string canonicalPart(std::string part) {
     return part;
 }
 
+// The part DATEPART and DATENAME read: as DATEADD's, except that dy, y and dayofyear count
+// the day within the year there (DATEADD adds days for them either way).
+std::string readPart(const std::string& written) {
+    const std::string w = lower(written);
+    return w == "dy" || w == "y" || w == "dayofyear" ? "dayofyear" : canonicalPart(w);
+}
+
+// DATEPART's number for a part of a date; an unknown part gives 0.
+template <typename Parsed>
+long long datePartValue(const std::string& part, const Parsed& p) {
+    if (part == "year")
+        return p.y;
+    if (part == "month")
+        return p.mo;
+    if (part == "day")
+        return p.d;
+    if (part == "hour")
+        return p.h;
+    if (part == "minute")
+        return p.mi;
+    if (part == "second")
+        return p.s;
+    if (part == "millisecond")
+        return p.ms;
+    if (part == "quarter")
+        return (p.mo - 1) / 3 + 1;
+    if (part == "weekday")
+        return (daysFromCivil(p.y, p.mo, p.d) + 4) % 7 + 1;
+    if (part == "dayofyear")
+        return daysFromCivil(p.y, p.mo, p.d) - daysFromCivil(p.y, 1, 1) + 1;
+    return 0;
+}
+
 void fnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[1]))
         return sqlite3_result_null(ctx);
@@ -464,27 +497,29 @@ void fnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!p)
         return sqlite3_result_error(
             ctx, "Conversion failed when converting date and/or time from character string", -1);
-    std::string part = canonicalPart(argText(argv[0]));
-    long long v = 0;
-    if (part == "year")
-        v = p->y;
-    else if (part == "month")
-        v = p->mo;
-    else if (part == "day")
-        v = p->d;
-    else if (part == "hour")
-        v = p->h;
-    else if (part == "minute")
-        v = p->mi;
-    else if (part == "second")
-        v = p->s;
-    else if (part == "millisecond")
-        v = p->ms;
-    else if (part == "quarter")
-        v = (p->mo - 1) / 3 + 1;
-    else if (part == "weekday")
-        v = (daysFromCivil(p->y, p->mo, p->d) + 4) % 7 + 1;
-    sqlite3_result_int64(ctx, v);
+    sqlite3_result_int64(ctx, datePartValue(readPart(argText(argv[0])), *p));
+}
+
+// DATENAME: the month and weekday by their English names (the default language's), every
+// other part as DATEPART's number written out.
+void fnDateName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[1]))
+        return sqlite3_result_null(ctx);
+    auto p = parseDate(argv[1]);
+    if (!p)
+        return sqlite3_result_error(
+            ctx, "Conversion failed when converting date and/or time from character string", -1);
+    static const char* const months[] = {"January", "February", "March",     "April",
+                                         "May",     "June",     "July",      "August",
+                                         "September", "October", "November", "December"};
+    static const char* const days[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                       "Thursday", "Friday", "Saturday"};
+    const std::string part = readPart(argText(argv[0]));
+    if (part == "month")
+        return resultText(ctx, months[(p->mo - 1) % 12]);
+    if (part == "weekday")
+        return resultText(ctx, days[(daysFromCivil(p->y, p->mo, p->d) + 4) % 7]);
+    resultText(ctx, std::to_string(datePartValue(part, *p)));
 }
 
 void fnYear(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -854,6 +889,7 @@ void registerFunctions(sqlite3* db, SessionImpl* s) {
         {"tsql_dateadd", 3, fnDateAdd, true},
         {"tsql_datediff", 3, fnDateDiff, true},
         {"tsql_datepart", 2, fnDatePart, true},
+        {"tsql_datename", 2, fnDateName, true},
         {"tsql_isnumeric", 1, fnIsNumeric, true},
         {"tsql_floor", 1, fnFloor, true},
         {"tsql_ceiling", 1, fnCeiling, true},

@@ -69,6 +69,7 @@ const std::map<std::string, FunctionDef>& functions() {
         {"DATEADD", {"tsql_dateadd", "datetime"}},
         {"DATEDIFF", {"tsql_datediff", "int"}},
         {"DATEPART", {"tsql_datepart", "int"}},
+        {"DATENAME", {"tsql_datename", "nvarchar(30)"}},
         {"ISNUMERIC", {"tsql_isnumeric", "int"}},
         {"OBJECTPROPERTY", {"objectproperty", "int"}},
         {"OBJECTPROPERTYEX", {"objectproperty", "sql_variant"}},
@@ -103,7 +104,7 @@ const std::map<std::string, FunctionDef>& functions() {
 
 // T-SQL date part names are bare words; they reach the SQLite function as text.
 bool takesDatePart(const std::string& fn) {
-    return fn == "DATEADD" || fn == "DATEDIFF" || fn == "DATEPART";
+    return fn == "DATEADD" || fn == "DATEDIFF" || fn == "DATEPART" || fn == "DATENAME";
 }
 
 std::optional<ColType> typeFromText(const std::string& text) {
