@@ -313,7 +313,7 @@ void createCatalog(sqlite3* db, int major, const std::string& dbName) {
             addSys(s.name, s.id);
     // Built-in types.
     for (const auto& b : builtinTypes()) {
-        if (b.minVersion9 && major <= 8)
+        if (b.minMajor > major)
             continue;
         exec("INSERT INTO systypes (name, xtype, status, xusertype, length, xprec, xscale, "
              "tdefault, domain, uid, reserved, collationid, usertype, variable, allownulls, "
@@ -533,6 +533,8 @@ std::vector<ColumnRow> Catalog::columns(int objectId) const {
                 args.push_back(len == -1 ? "max" : std::to_string(st.integer(5)));
             else if (b->scaled)
                 args = {std::to_string(st.integer(5)), std::to_string(st.integer(6))};
+            else if (hasFractionScale(b->name))
+                args = {std::to_string(st.integer(6))};
             ct = makeBuiltinType(b->name, args);
         } else {
             ct = userType(st.text(2));
@@ -617,6 +619,8 @@ std::optional<ColType> Catalog::userType(const std::string& name) const {
         args.push_back(st.integer(1) == -1 ? "max" : std::to_string(st.integer(2)));
     else if (b->scaled)
         args = {std::to_string(st.integer(2)), std::to_string(st.integer(3))};
+    else if (hasFractionScale(b->name))
+        args = {std::to_string(st.integer(3))};
     auto ct = makeBuiltinType(b->name, args);
     if (!ct)
         return std::nullopt;

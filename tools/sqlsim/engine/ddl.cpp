@@ -123,12 +123,13 @@ ColType Ddl::parseType(Catalog& cat) {
         }
         ++i_;
     }
-    if (auto b = makeBuiltinType(q.name, args))
-        return *b;
+    // date, time, datetime2 and datetimeoffset are unknown names before 2008, as any other.
+    if (!laterBuiltin(q.name, cat.major()))
+        if (auto b = makeBuiltinType(q.name, args))
+            return *b;
     if (auto u = cat.userType(q.name))
         return *u;
-    throw sqlError(2715, "Column, parameter, or variable #1: Cannot find data type " + q.name + ".",
-                   6);
+    throw sqlError(2715, unknownTypeMessage(cat.major(), typePosition_, q.name), 6);
 }
 
 // The names SQL Server gives unnamed constraints: the kind, the start of the table's name and,

@@ -160,6 +160,8 @@ private:
     const std::vector<Token>& t_;
     size_t i_ = 0;
     std::vector<std::pair<std::string, int>> touched_;
+    // The ordinal of the column whose type is being read, which message 2715 gives.
+    int typePosition_ = 1;
 };
 
 } // namespace sqlsim::ddl

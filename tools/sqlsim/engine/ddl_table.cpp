@@ -412,6 +412,7 @@ void Ddl::createTable() {
                 cname = ident();
             cons.push_back(tableConstraint(cname));
         } else {
+            typePosition_ = static_cast<int>(cols.size() + 1);
             cols.push_back(columnDef(cat, cons));
         }
         // SQL Server's grammar lets a comma close the list: (a int, b int,) is accepted.

@@ -235,7 +235,7 @@ std::string SessionImpl::columnBaseType(const ResolvedTable& table, const std::s
     Catalog cat(conn_.get(), schema, engine_.major);
     for (const auto& c : cat.columns(table.objectId))
         if (iequals(c.name, column))
-            return c.type.baseName;
+            return conversionType(c.type);
     return "";
 }
 

@@ -57,6 +57,9 @@ const std::map<std::string, FunctionDef>& functions() {
         {"GETDATE", {"tsql_getdate", "datetime"}},
         {"SCOPE_IDENTITY", {"tsql_scope_identity", "numeric(38,0)"}},
         {"GETUTCDATE", {"tsql_getutcdate", "datetime"}},
+        {"SYSDATETIME", {"tsql_sysdatetime", "datetime2(7)", 10}},
+        {"SYSUTCDATETIME", {"tsql_sysutcdatetime", "datetime2(7)", 10}},
+        {"SYSDATETIMEOFFSET", {"tsql_sysdatetimeoffset", "datetimeoffset(7)", 10}},
         {"YEAR", {"tsql_year", "int"}},
         {"MONTH", {"tsql_month", "int"}},
         {"DAY", {"tsql_day", "int"}},
@@ -209,6 +212,12 @@ std::optional<ColType> Translator::typeSpec(size_t& i, size_t end, std::string* 
     }
     if (text)
         *text = decl;
+    if (laterBuiltin(tname, r_.major())) {
+        // "Type date is not a defined system type." names the type alone.
+        if (text)
+            *text = tname;
+        return std::nullopt;
+    }
     return makeBuiltinType(tname, args);
 }
 
@@ -630,9 +639,9 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             if (tok(i + 1).isOp("(")) {
                 std::optional<ColType> type;
                 operand(functionCall(i, end, &type));
-                if (type && (type->baseName == "datetime" || type->baseName == "smalldatetime")) {
+                if (type && dateKindOf(type->baseName)) {
                     pieces.back().is = Piece::Is::Dated;
-                    pieces.back().dateType = type->baseName;
+                    pieces.back().dateType = conversionType(*type);
                 }
                 continue;
             }
@@ -768,7 +777,7 @@ std::string Translator::columnDateType(const std::vector<std::string>& parts) co
         const std::string base = lower(r_.columnBaseType(s.table, parts.back()));
         if (base.empty())
             continue;
-        return base == "datetime" || base == "smalldatetime" ? base : "";
+        return dateKindOf(base) ? base : "";
     }
     return "";
 }

@@ -27,8 +27,9 @@ public:
     virtual int major() const = 0;
     // The columns an INSERT without a column list fills: all but the identity column.
     virtual std::vector<std::string> insertColumns(const ResolvedTable& table) = 0;
-    // The built-in type underneath a column of the table (an alias type's base type), empty
-    // when the table or the column is unknown.
+    // The built-in type underneath a column of the table (an alias type's base type), with the
+    // scale of time, datetime2 and datetimeoffset (conversionType); empty when the table or the
+    // column is unknown.
     virtual std::string columnBaseType(const ResolvedTable& table, const std::string& column) {
         (void)table;
         (void)column;
@@ -41,7 +42,7 @@ public:
         (void)text;
         return "";
     }
-    // Every column of the table in order, with its built-in type underneath.
+    // Every column of the table in order, with its built-in type underneath (conversionType).
     virtual std::vector<std::pair<std::string, std::string>>
     columnBaseTypes(const ResolvedTable& table) {
         (void)table;
@@ -109,8 +110,8 @@ private:
         std::string alias;
     };
     void checkOrderedColumns() const;
-    // "datetime" or "smalldatetime" for a column of that type in the tables of the current
-    // FROM clause (or the UPDATE or DELETE target), else "".
+    // The date or time type ("datetime", "date", "datetime2(3)", ...) of a column of that type
+    // in the tables of the current FROM clause (or the UPDATE or DELETE target), else "".
     std::string columnDateType(const std::vector<std::string>& parts) const;
 
     const std::vector<Token>& t_;
