@@ -259,7 +259,7 @@ void Ddl::createType() {
         accept("NULL");
     }
     int ns = namespaceFor(cat, q);
-    if (cat.userType(q.name) || findBuiltin(q.name))
+    if (cat.userType(q.name) || (findBuiltin(q.name) && !laterBuiltin(q.name, cat.major())))
         throw sqlError(219, "The type '" + q.name +
                                 "' already exists, or you do not have permission to create it.");
     cat.addUserType(q.name, base, allowNulls, ns);
@@ -576,11 +576,11 @@ void addUserType(SessionImpl& s, const std::string& name, const std::string& bas
         else if (t.kind == Token::Kind::Number || t.is("max"))
             args.push_back(t.text);
     }
-    auto ty = makeBuiltinType(base, args);
+    auto ty = laterBuiltin(base, s.major()) ? std::nullopt : makeBuiltinType(base, args);
     if (!ty)
         throw sqlError(15036, "The data type '" + baseType + "' does not exist.");
     Catalog cat = s.catalog();
-    if (cat.userType(name) || findBuiltin(name))
+    if (cat.userType(name) || (findBuiltin(name) && !laterBuiltin(name, s.major())))
         throw sqlError(15029, "The type '" + name + "' already exists in the database.");
     cat.addUserType(name, *ty, allowNulls, 1);
 }
