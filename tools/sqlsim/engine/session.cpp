@@ -217,7 +217,7 @@ std::vector<std::string> SessionImpl::insertColumns(const ResolvedTable& table) 
     bool hasIdentity = false;
     std::vector<std::string> out;
     for (const auto& c : cols) {
-        if (c.identity)
+        if (c.identity || c.computed) // no value is given for a computed column either
             hasIdentity = true;
         else
             out.push_back(c.name);

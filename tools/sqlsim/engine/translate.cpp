@@ -114,6 +114,12 @@ const std::set<std::string>& clauseWords() {
     return w;
 }
 
+SqlError computedColumnWritten(const std::string& column) {
+    return sqlError(271, "The column \"" + column +
+                             "\" cannot be modified because it is either a computed column or is "
+                             "the result of a UNION operator.");
+}
+
 bool joinWord(const Token& t) {
     return t.is("INNER") || t.is("LEFT") || t.is("RIGHT") || t.is("FULL") || t.is("CROSS") ||
            t.is("JOIN") || t.is("OUTER");
@@ -1158,6 +1164,8 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
             for (const auto& c : columns)
                 if (iequals(c.first, t))
                     type = lower(c.second);
+            if (type == kComputedColumn)
+                throw computedColumnWritten(t);
             targetTypes.push_back(type);
         }
         bool first = true;
@@ -1195,6 +1203,10 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
         return sql;
     }
     if (tok(i).is("SELECT")) {
+        for (const auto& c : r_.columnBaseTypes(rt))
+            for (const std::string& t : targets)
+                if (c.second == kComputedColumn && iequals(c.first, t))
+                    throw computedColumnWritten(t);
         Translated q = query(i, end, true);
         return sql + " " + q.sql;
     }
@@ -1225,9 +1237,13 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
             fail(i);
         ++i;
         std::string value = expr(i, end, true, false);
-        for (const auto& c : columns)
-            if (iequals(c.first, cparts.back()))
-                value = storedAs(lower(c.second), value);
+        for (const auto& c : columns) {
+            if (!iequals(c.first, cparts.back()))
+                continue;
+            if (c.second == kComputedColumn)
+                throw computedColumnWritten(c.first);
+            value = storedAs(lower(c.second), value);
+        }
         sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + value;
         first = false;
         if (!tok(i).isOp(","))

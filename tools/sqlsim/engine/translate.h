@@ -42,13 +42,16 @@ public:
         (void)text;
         return "";
     }
-    // Every column of the table in order, with its built-in type underneath (conversionType).
+    // Every column of the table in order, with its built-in type underneath (conversionType),
+    // or kComputedColumn for a computed column, which no statement may write.
     virtual std::vector<std::pair<std::string, std::string>>
     columnBaseTypes(const ResolvedTable& table) {
         (void)table;
         return {};
     }
 };
+
+inline constexpr const char* kComputedColumn = "(computed)";
 
 // One result column as far as the text tells: its name as SQL Server reports it and, for
 // expressions, the type SQL Server would give it.
