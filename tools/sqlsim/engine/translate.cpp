@@ -1,6 +1,7 @@
 #include "engine/translate.h"
 
 #include "engine/errors.h"
+#include "engine/extended_properties.h"
 #include "engine/sqlite_util.h"
 #include "engine/values.h"
 
@@ -705,6 +706,8 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         // and compute it once per use; behind a LIMIT it is computed once per row.
         out = rowHashed_ ? "(SELECT * FROM (" + sub.sql + ") LIMIT -1)" : "(" + sub.sql + ")";
         rowHashed_ = rowHashed_ || hashedOutside;
+    } else if (std::optional<std::string> fn = systemTableFunction(i, end)) {
+        out = *fn;
     } else {
         std::vector<std::string> parts;
         std::string written;
@@ -741,6 +744,43 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         i += 3;
     }
     return out;
+}
+
+std::optional<std::string> Translator::systemTableFunction(size_t& i, size_t end) {
+    // ::fn_listextendedproperty(...), the form 2000 requires; from 2005 also plain or as
+    // sys.fn_listextendedproperty.
+    size_t j = i;
+    const bool colons = tok(j).isOp(":") && tok(j + 1).isOp(":");
+    if (colons)
+        j += 2;
+    else if (tok(j).isName() && iequals(tok(j).name(), "sys") && tok(j + 1).isOp("."))
+        j += 2;
+    if (!tok(j).isName() || !iequals(tok(j).name(), "fn_listextendedproperty") ||
+        !tok(j + 1).isOp("("))
+        return std::nullopt;
+    if (!colons && r_.major() <= 8)
+        throw invalidObject(tok(j).name());
+    j += 2;
+    std::vector<std::string> args;
+    while (j < end && !tok(j).isOp(")")) {
+        if (tok(j).is("DEFAULT")) {
+            args.push_back("NULL");
+            ++j;
+        } else {
+            args.push_back(expr(j, end, true, true));
+        }
+        if (tok(j).isOp(","))
+            ++j;
+        else if (!tok(j).isOp(")"))
+            fail(j);
+    }
+    if (!tok(j).isOp(")"))
+        fail(j);
+    if (args.size() != 7)
+        throw sqlError(216, "Parameters were not supplied for the function "
+                            "'fn_listextendedproperty'.");
+    i = j + 1;
+    return listExtendedPropertiesSql(args);
 }
 
 std::string Translator::fromClause(size_t& i, size_t end) {

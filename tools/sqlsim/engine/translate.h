@@ -91,6 +91,9 @@ private:
     // A JOIN B JOIN C ON b_c ON a_b.
     std::string joinRight(size_t& i, size_t end);
     std::string tableRef(size_t& i, size_t end);
+    // A system table-valued function in FROM (fn_listextendedproperty) as a derived table;
+    // nullopt, with `i` unmoved, for anything else.
+    std::optional<std::string> systemTableFunction(size_t& i, size_t end);
     std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
     std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);
     std::string rowNumber(size_t& i, size_t end, std::optional<ColType>* hint);
