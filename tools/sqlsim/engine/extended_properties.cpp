@@ -114,8 +114,10 @@ Target resolve(Catalog& cat, const Args& a, const std::string& proc) {
                 noSuchTarget(l0);
             t.ns = *ns;
         }
+    } else if (cat.major() <= 8 || t.l0type == "SCHEMA") {
+        // 2000 knows USER and TYPE only.
+        invalidParameter(proc);
     } else {
-        (void)proc;
         throw notSupported("extended properties on level-0 objects of type " + t.l0type);
     }
     t.label = l0;

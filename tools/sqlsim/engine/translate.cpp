@@ -115,7 +115,10 @@ const std::set<std::string>& clauseWords() {
     return w;
 }
 
-SqlError computedColumnWritten(const std::string& column) {
+SqlError computedColumnWritten(const std::string& column, int major) {
+    if (major <= 8)
+        return sqlError(271, "Column '" + column +
+                                 "' cannot be modified because it is a computed column.");
     return sqlError(271, "The column \"" + column +
                              "\" cannot be modified because it is either a computed column or is "
                              "the result of a UNION operator.");
@@ -1205,7 +1208,7 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
                 if (iequals(c.first, t))
                     type = lower(c.second);
             if (type == kComputedColumn)
-                throw computedColumnWritten(t);
+                throw computedColumnWritten(t, r_.major());
             targetTypes.push_back(type);
         }
         bool first = true;
@@ -1246,7 +1249,7 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
         for (const auto& c : r_.columnBaseTypes(rt))
             for (const std::string& t : targets)
                 if (c.second == kComputedColumn && iequals(c.first, t))
-                    throw computedColumnWritten(t);
+                    throw computedColumnWritten(t, r_.major());
         Translated q = query(i, end, true);
         return sql + " " + q.sql;
     }
@@ -1281,7 +1284,7 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
             if (!iequals(c.first, cparts.back()))
                 continue;
             if (c.second == kComputedColumn)
-                throw computedColumnWritten(c.first);
+                throw computedColumnWritten(c.first, r_.major());
             value = storedAs(lower(c.second), value);
         }
         sql += (first ? "" : ", ") + sqlId(cparts.back()) + " = " + value;
