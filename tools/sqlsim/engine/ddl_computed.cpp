@@ -68,9 +68,14 @@ void Ddl::resolveComputed(std::vector<ColumnDef>& cols, const std::vector<Column
         for (size_t k = c.exprBegin; k < c.exprEnd; ++k) {
             if (!t_[k].isName() || (t_[k].kind == Token::Kind::Word && isReservedWord(t_[k].value)))
                 continue;
+            bool computedOperand = false;
             for (const ColumnDef& o : cols)
-                if (&o != &c && !o.computed.empty() && iequals(o.name, t_[k].name()))
-                    throw sqlError(1759,
+                computedOperand |=
+                    &o != &c && !o.computed.empty() && iequals(o.name, t_[k].name());
+            for (const ColumnRow& o : existing)
+                computedOperand |= o.computed && iequals(o.name, t_[k].name());
+            if (computedOperand)
+                throw sqlError(1759,
                                    "Computed column '" + c.name + "' in table '" + tableName_ +
                                        "' is not allowed to be used in another computed-column "
                                        "definition.",
