@@ -599,8 +599,8 @@ std::string nowText(bool utc, int* offsetMinutes) {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t t = system_clock::to_time_t(now);
-    const long long ticks = duration_cast<nanoseconds>(now.time_since_epoch()).count() / 100 %
-                            kTicksPerSecond;
+    const long long ticks =
+        duration_cast<nanoseconds>(now.time_since_epoch()).count() / 100 % kTicksPerSecond;
     std::tm tm{};
     if (utc)
         gmtime_r(&t, &tm);

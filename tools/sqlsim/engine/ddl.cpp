@@ -519,8 +519,10 @@ void Ddl::drop() {
         for (const char* tbl : {"syscolumns", "sysindexes", "sysindexkeys"})
             Db::exec_on(cat.db(), "DELETE FROM " + cat.t(tbl) + " WHERE id = " + id);
         // Its computed columns and extended properties, and those of its columns and children.
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_computed") + " WHERE object_id = " + id);
-        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_xprops") + " WHERE class IN (1, 7) AND (l1_id = " + id +
+        Db::exec_on(cat.db(),
+                    "DELETE FROM " + cat.t("sqlsim_computed") + " WHERE object_id = " + id);
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_xprops") +
+                                  " WHERE class IN (1, 7) AND (l1_id = " + id +
                                   " OR major_id = " + id + " OR major_id IN " + children + ")");
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") + " WHERE fkeyid = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") + " WHERE fkeyid = " + id);

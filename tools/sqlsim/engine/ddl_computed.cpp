@@ -30,11 +30,10 @@ void Ddl::computedColumn(ColumnDef& c) {
     const size_t from = i_;
     int depth = 0;
     while (cur().kind != Token::Kind::End) {
-        if (depth == 0 &&
-            (cur().isOp(",") || cur().isOp(")") || cur().isOp(";") || cur().is("PERSISTED") ||
-             cur().is("CONSTRAINT") || cur().is("PRIMARY") || cur().is("UNIQUE") ||
-             cur().is("CHECK") || cur().is("FOREIGN") || cur().is("REFERENCES") ||
-             (cur().is("NOT") && tok(i_ + 1).is("NULL"))))
+        if (depth == 0 && (cur().isOp(",") || cur().isOp(")") || cur().isOp(";") ||
+                           cur().is("PERSISTED") || cur().is("CONSTRAINT") || cur().is("PRIMARY") ||
+                           cur().is("UNIQUE") || cur().is("CHECK") || cur().is("FOREIGN") ||
+                           cur().is("REFERENCES") || (cur().is("NOT") && tok(i_ + 1).is("NULL"))))
             break;
         if (cur().isOp("("))
             ++depth;
@@ -70,16 +69,15 @@ void Ddl::resolveComputed(std::vector<ColumnDef>& cols, const std::vector<Column
                 continue;
             bool computedOperand = false;
             for (const ColumnDef& o : cols)
-                computedOperand |=
-                    &o != &c && !o.computed.empty() && iequals(o.name, t_[k].name());
+                computedOperand |= &o != &c && !o.computed.empty() && iequals(o.name, t_[k].name());
             for (const ColumnRow& o : existing)
                 computedOperand |= o.computed && iequals(o.name, t_[k].name());
             if (computedOperand)
                 throw sqlError(1759,
-                                   "Computed column '" + c.name + "' in table '" + tableName_ +
-                                       "' is not allowed to be used in another computed-column "
-                                       "definition.",
-                                   1);
+                               "Computed column '" + c.name + "' in table '" + tableName_ +
+                                   "' is not allowed to be used in another computed-column "
+                                   "definition.",
+                               1);
         }
         c.type = expressionType(t_, c.exprBegin, c.exprEnd, lookup);
         // NOT NULL needs PERSISTED ("Only UNIQUE or PRIMARY KEY constraints can be created on

@@ -77,11 +77,11 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
                 c.sqliteDefault = "(strftime('%Y-%m-%d %H:%M:%f','now'))";
             else if (li == "sysdatetime()" || li == "sysutcdatetime()" ||
                      li == "sysdatetimeoffset()")
-                c.sqliteDefault = "(" +
-                                  Translator::storedAs(conversionType(c.type),
-                                                       "tsql_" + li.substr(0, li.size() - 2) +
-                                                           "()") +
-                                  ")";
+                c.sqliteDefault =
+                    "(" +
+                    Translator::storedAs(conversionType(c.type),
+                                         "tsql_" + li.substr(0, li.size() - 2) + "()") +
+                    ")";
             else if (!inner.empty() && inner[0] == '$') // a money constant
                 c.sqliteDefault = inner.substr(inner.find_first_not_of("$ "));
             else if (!inner.empty() &&

@@ -15,15 +15,35 @@ ColType builtin(const std::string& name, const std::vector<std::string>& args = 
 
 // "Data type precedence": the higher rank wins and the other operand converts to it.
 int precedence(const ColType& t) {
-    static const std::map<std::string, int> rank = {
-        {"datetimeoffset", 30}, {"datetime2", 29}, {"datetime", 28}, {"smalldatetime", 27},
-        {"date", 26},           {"time", 25},      {"float", 24},    {"real", 23},
-        {"decimal", 22},        {"numeric", 22},   {"money", 21},    {"smallmoney", 20},
-        {"bigint", 19},         {"int", 18},       {"smallint", 17}, {"tinyint", 16},
-        {"bit", 15},            {"ntext", 14},     {"text", 13},     {"image", 12},
-        {"timestamp", 11},      {"uniqueidentifier", 10},            {"nvarchar", 9},
-        {"nchar", 8},           {"varchar", 7},    {"char", 6},      {"varbinary", 5},
-        {"binary", 4},          {"sql_variant", 31}};
+    static const std::map<std::string, int> rank = {{"datetimeoffset", 30},
+                                                    {"datetime2", 29},
+                                                    {"datetime", 28},
+                                                    {"smalldatetime", 27},
+                                                    {"date", 26},
+                                                    {"time", 25},
+                                                    {"float", 24},
+                                                    {"real", 23},
+                                                    {"decimal", 22},
+                                                    {"numeric", 22},
+                                                    {"money", 21},
+                                                    {"smallmoney", 20},
+                                                    {"bigint", 19},
+                                                    {"int", 18},
+                                                    {"smallint", 17},
+                                                    {"tinyint", 16},
+                                                    {"bit", 15},
+                                                    {"ntext", 14},
+                                                    {"text", 13},
+                                                    {"image", 12},
+                                                    {"timestamp", 11},
+                                                    {"uniqueidentifier", 10},
+                                                    {"nvarchar", 9},
+                                                    {"nchar", 8},
+                                                    {"varchar", 7},
+                                                    {"char", 6},
+                                                    {"varbinary", 5},
+                                                    {"binary", 4},
+                                                    {"sql_variant", 31}};
     auto it = rank.find(t.baseName == "sysname" ? "nvarchar" : t.baseName);
     return it == rank.end() ? 0 : it->second;
 }
@@ -224,13 +244,25 @@ private:
         const bool datePart = f == "DATEADD" || f == "DATEDIFF" || f == "DATEPART";
         std::vector<ColType> args = arguments(i, datePart);
         static const std::map<std::string, const char*> fixed = {
-            {"LEN", "int"},          {"DATALENGTH", "int"},        {"CHARINDEX", "int"},
-            {"PATINDEX", "int"},     {"YEAR", "int"},              {"MONTH", "int"},
-            {"DAY", "int"},          {"DATEDIFF", "int"},          {"DATEPART", "int"},
-            {"ISNUMERIC", "int"},    {"GETDATE", "datetime"},      {"GETUTCDATE", "datetime"},
-            {"NEWID", "uniqueidentifier"}, {"SYSDATETIME", "datetime2"},
-            {"SYSUTCDATETIME", "datetime2"}, {"SYSDATETIMEOFFSET", "datetimeoffset"},
-            {"STR", "varchar(10)"},  {"CHAR", "char(1)"},          {"NCHAR", "nchar(1)"}};
+            {"LEN", "int"},
+            {"DATALENGTH", "int"},
+            {"CHARINDEX", "int"},
+            {"PATINDEX", "int"},
+            {"YEAR", "int"},
+            {"MONTH", "int"},
+            {"DAY", "int"},
+            {"DATEDIFF", "int"},
+            {"DATEPART", "int"},
+            {"ISNUMERIC", "int"},
+            {"GETDATE", "datetime"},
+            {"GETUTCDATE", "datetime"},
+            {"NEWID", "uniqueidentifier"},
+            {"SYSDATETIME", "datetime2"},
+            {"SYSUTCDATETIME", "datetime2"},
+            {"SYSDATETIMEOFFSET", "datetimeoffset"},
+            {"STR", "varchar(10)"},
+            {"CHAR", "char(1)"},
+            {"NCHAR", "nchar(1)"}};
         if (auto it = fixed.find(f); it != fixed.end())
             return *parseDecl(it->second);
         if (f == "DATEADD")
@@ -296,12 +328,11 @@ ColType combinedType(const ColType& a, const ColType& b, const std::string& op) 
                              b.sql == SqlType::NChar || b.sql == SqlType::NVarChar;
         if (a.length < 0 || b.length < 0)
             return builtin(unicode ? "nvarchar" : "varchar", {"max"});
-        const int chars = (unicode && (a.sql == SqlType::NChar || a.sql == SqlType::NVarChar)
-                               ? a.length / 2
-                               : a.length) +
-                          (unicode && (b.sql == SqlType::NChar || b.sql == SqlType::NVarChar)
-                               ? b.length / 2
-                               : b.length);
+        const int chars =
+            (unicode && (a.sql == SqlType::NChar || a.sql == SqlType::NVarChar) ? a.length / 2
+                                                                                : a.length) +
+            (unicode && (b.sql == SqlType::NChar || b.sql == SqlType::NVarChar) ? b.length / 2
+                                                                                : b.length);
         return builtin(unicode ? "nvarchar" : "varchar",
                        {std::to_string(std::min(chars, unicode ? 4000 : 8000))});
     }

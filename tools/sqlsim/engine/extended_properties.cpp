@@ -32,9 +32,8 @@ const char* kLevelNames[6] = {"@level0type", "@level0name", "@level1type",
                               "@level1name", "@level2type", "@level2name"};
 
 [[noreturn]] void invalidParameter(const std::string& proc) {
-    throw sqlError(15600,
-                   "An invalid parameter or option was specified for procedure '" + proc + "'.",
-                   1, 15);
+    throw sqlError(
+        15600, "An invalid parameter or option was specified for procedure '" + proc + "'.", 1, 15);
 }
 
 // Parameters by name or position: @name[, @value], then the six level parameters.
@@ -64,7 +63,8 @@ Args readArgs(const std::string& proc, const std::vector<RpcParam>& params, bool
         else {
             const size_t l = slot - (takesValue ? 2 : 1);
             a.given[l] = p.value.kind != Value::Kind::Null;
-            a.level[l] = p.value.kind == Value::Kind::Int ? std::to_string(p.value.i) : p.value.text;
+            a.level[l] =
+                p.value.kind == Value::Kind::Int ? std::to_string(p.value.i) : p.value.text;
         }
     }
     if (!a.name || a.name->kind == Value::Kind::Null)
@@ -154,12 +154,11 @@ Target resolve(Catalog& cat, const Args& a, const std::string& proc) {
             noSuchTarget(t.label);
     } else if (t.l2type == "CONSTRAINT" || t.l2type == "TRIGGER") {
         auto child = cat.findObject(l2, t.ns);
-        const bool kind = child && (t.l2type == "TRIGGER" ? child->xtype == "TR"
-                                                          : child->xtype == "PK" ||
-                                                                child->xtype == "UQ" ||
-                                                                child->xtype == "F" ||
-                                                                child->xtype == "C" ||
-                                                                child->xtype == "D");
+        const bool kind =
+            child && (t.l2type == "TRIGGER"
+                          ? child->xtype == "TR"
+                          : child->xtype == "PK" || child->xtype == "UQ" || child->xtype == "F" ||
+                                child->xtype == "C" || child->xtype == "D");
         if (!kind || child->parent != obj->id)
             noSuchTarget(t.label);
         t.major = child->id;
@@ -201,8 +200,8 @@ void change(SessionImpl& s, const std::string& proc, const std::vector<RpcParam>
     const bool add = proc == "sp_addextendedproperty";
     const bool drop = proc == "sp_dropextendedproperty";
     Args a = readArgs(proc, params, !drop);
-    const std::string name = a.name->kind == Value::Kind::Int ? std::to_string(a.name->i)
-                                                              : a.name->text;
+    const std::string name =
+        a.name->kind == Value::Kind::Int ? std::to_string(a.name->i) : a.name->text;
     Catalog cat = s.catalog();
     const Target t = resolve(cat, a, proc);
     const auto row = existing(cat, t, name);

@@ -120,11 +120,10 @@ std::optional<Hit> offsetFetch(const Scan& s, size_t i) {
 
 std::optional<Hit> laterFunction(const Scan& s, size_t i) {
     static const std::map<std::string, int> firstMajor = {
-        {"ROW_NUMBER", 9}, {"RANK", 9},    {"DENSE_RANK", 9},  {"NTILE", 9},
-        {"CONCAT", 11},    {"IIF", 11},    {"CHOOSE", 11},     {"TRY_CONVERT", 11},
-        {"TRY_CAST", 11},  {"FORMAT", 11}, {"STRING_AGG", 14}, {"CONCAT_WS", 14},
-        {"TRIM", 14},      {"SYSDATETIME", 10}, {"SYSUTCDATETIME", 10},
-        {"SYSDATETIMEOFFSET", 10}};
+        {"ROW_NUMBER", 9}, {"RANK", 9},         {"DENSE_RANK", 9},      {"NTILE", 9},
+        {"CONCAT", 11},    {"IIF", 11},         {"CHOOSE", 11},         {"TRY_CONVERT", 11},
+        {"TRY_CAST", 11},  {"FORMAT", 11},      {"STRING_AGG", 14},     {"CONCAT_WS", 14},
+        {"TRIM", 14},      {"SYSDATETIME", 10}, {"SYSUTCDATETIME", 10}, {"SYSDATETIMEOFFSET", 10}};
     const Token& t = s.at(i);
     if (t.kind != Token::Kind::Word || !s.at(i + 1).isOp("("))
         return std::nullopt;
@@ -163,9 +162,9 @@ std::optional<Hit> createType(const Scan& s, size_t i) {
     return std::nullopt;
 }
 
-const Rule kRules[] = {maxType,       apply,       pivot,         tryCatch,
+const Rule kRules[] = {maxType,       apply,         pivot,       tryCatch,
                        forXmlPath,    topExpression, setOperator, offsetFetch,
-                       laterFunction, dropIndexOn, createType,  persisted};
+                       laterFunction, dropIndexOn,   createType,  persisted};
 
 } // namespace
 

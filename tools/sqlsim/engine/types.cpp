@@ -352,11 +352,10 @@ Value convertCell(sqlite3_stmt* st, int col, const ColumnInfo& info) {
         // Written in the stored form already; a value that reached the column some other way
         // is brought to the column's scale.
         const std::string s = cellText(st, col);
-        const DateKind kind = info.type == SqlType::Date   ? DateKind::Date
-                              : info.type == SqlType::Time ? DateKind::Time
-                              : info.type == SqlType::DateTime2
-                                  ? DateKind::DateTime2
-                                  : DateKind::DateTimeOffset;
+        const DateKind kind = info.type == SqlType::Date        ? DateKind::Date
+                              : info.type == SqlType::Time      ? DateKind::Time
+                              : info.type == SqlType::DateTime2 ? DateKind::DateTime2
+                                                                : DateKind::DateTimeOffset;
         DateConversion c = parseDateTimeText(s, DateOrder::Ymd, kind, info.scale);
         return Value::str(c.status == DateConversion::Status::Ok ? c.canonical : s);
     }

@@ -17,11 +17,11 @@ struct BuiltinType {
     int xtype;
     int xusertype;
     SqlType sql;
-    int length;  // bytes, for fixed types
-    int prec;    // as syscolumns.prec reports it for fixed types
-    int scale;   // -1 for NULL
-    bool sized;  // takes (n) or (max)
-    bool scaled; // takes (p[,s])
+    int length;   // bytes, for fixed types
+    int prec;     // as syscolumns.prec reports it for fixed types
+    int scale;    // -1 for NULL
+    bool sized;   // takes (n) or (max)
+    bool scaled;  // takes (p[,s])
     int minMajor; // the first release that has the type (0: all)
 };
 

@@ -166,8 +166,8 @@ void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, in
     }
     const std::string text = argText(v);
     DateConversion c = parseDateTimeText(text, orderOfStyle(style, s->dateOrder), kind, scale);
-    if (c.status == DateConversion::Status::Invalid && !isLaterDateKind(kind) &&
-        text.size() > 20 && text[4] == '-' && text[10] == ' ' && text[19] == '.') {
+    if (c.status == DateConversion::Status::Invalid && !isLaterDateKind(kind) && text.size() > 20 &&
+        text[4] == '-' && text[10] == ' ' && text[19] == '.') {
         // A datetime2 or datetimeoffset value (kept as its text here) converts to datetime
         // rounded, though a string with more than three fractional digits would not.
         DateConversion wide = parseDateTimeText(text, DateOrder::Ymd, DateKind::DateTime2, 3);
@@ -270,7 +270,8 @@ SessionImpl::columnBaseTypes(const ResolvedTable& table) {
     Catalog cat(conn_.get(), schema, engine_.major);
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& c : cat.columns(table.objectId))
-        out.emplace_back(c.name, c.computed ? std::string(kComputedColumn) : conversionType(c.type));
+        out.emplace_back(c.name,
+                         c.computed ? std::string(kComputedColumn) : conversionType(c.type));
     return out;
 }
 

@@ -21,9 +21,10 @@ protected:
         f = std::make_unique<EngineFixture>(GetParam());
         f->run("CREATE DATABASE Shop");
         f->run("USE Shop");
-        CaptureSink c = f->run("CREATE TABLE dbo.Line (Id int IDENTITY(1, 1) NOT NULL, "
-                               "Qty smallint NOT NULL, Price money NOT NULL, "
-                               "Total AS (Qty * Price), Label AS 'Line ' + CAST(Id AS varchar(10)))");
+        CaptureSink c =
+            f->run("CREATE TABLE dbo.Line (Id int IDENTITY(1, 1) NOT NULL, "
+                   "Qty smallint NOT NULL, Price money NOT NULL, "
+                   "Total AS (Qty * Price), Label AS 'Line ' + CAST(Id AS varchar(10)))");
         ASSERT_EQ(c.error(), nullptr) << c.errorText();
         ASSERT_EQ(f->run("INSERT INTO Line (Qty, Price) VALUES (3, $2.50)").error(), nullptr);
         // Without a column list the computed columns take no value, as the identity takes none.
@@ -115,9 +116,9 @@ TEST(ComputedTypes, DecimalResultsTakeThePrecisionAndScaleOfTheRules) {
     EXPECT_EQ(c.column(1), (std::vector<std::string>{"29", "20", "12"}));
     EXPECT_EQ(c.column(2), (std::vector<std::string>{"5", "14", "1"}));
     EXPECT_EQ(scalar(f, "SELECT is_persisted FROM sys.computed_columns WHERE name = 'Cost'"), "1");
-    ASSERT_EQ(f.run("INSERT INTO Rates (Hours, Rate, Net, Gross) VALUES (22.5, $65, 552, 1840)")
-                  .error(),
-              nullptr);
+    ASSERT_EQ(
+        f.run("INSERT INTO Rates (Hours, Rate, Net, Gross) VALUES (22.5, $65, 552, 1840)").error(),
+        nullptr);
     EXPECT_EQ(scalar(f, "SELECT Cost FROM Rates"), "1462.50000");
     EXPECT_EQ(scalar(f, "SELECT Ratio FROM Rates"), "0.30000000000000");
     EXPECT_EQ(scalar(f, "SELECT Spread FROM Rates"), "-529.5");
@@ -149,10 +150,9 @@ TEST(ExtendedProperties, AddUpdateDropAndTheCatalogViews) {
     ResultSet all = f.query("SELECT class, class_desc, major_id, minor_id, name FROM "
                             "sys.extended_properties ORDER BY class, major_id, minor_id, name");
     ASSERT_EQ(all.rows.size(), 7u);
-    EXPECT_EQ(all.column(1),
-              (std::vector<std::string>{"DATABASE", "OBJECT_OR_COLUMN", "OBJECT_OR_COLUMN",
-                                        "OBJECT_OR_COLUMN", "OBJECT_OR_COLUMN", "SCHEMA",
-                                        "INDEX"}));
+    EXPECT_EQ(all.column(1), (std::vector<std::string>{"DATABASE", "OBJECT_OR_COLUMN",
+                                                       "OBJECT_OR_COLUMN", "OBJECT_OR_COLUMN",
+                                                       "OBJECT_OR_COLUMN", "SCHEMA", "INDEX"}));
     EXPECT_EQ(scalar(f, "SELECT COUNT(*) FROM sys.extended_properties WHERE major_id = "
                         "OBJECT_ID('dbo.Ship') AND minor_id = COLUMNPROPERTY(major_id, 'Name', "
                         "'ColumnId')"),

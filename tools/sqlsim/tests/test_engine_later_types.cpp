@@ -28,11 +28,11 @@ TEST(LaterTypes, ValuesAreStoredAndShownInTheTypesTextForms) {
     f.run("CREATE DATABASE Rota");
     f.run("USE Rota");
     ASSERT_EQ(f.run(kShifts).error(), nullptr);
-    CaptureSink ins = f.run(
-        "INSERT INTO Shift VALUES (1, '20240108', '07:00', '07:00:00.1234567', "
-        "'2024-01-08T07:00:00.12345', '2024-01-08T07:02:00+01:00')\n"
-        "INSERT INTO Shift VALUES (2, 'Feb 29 2024', '6:30 PM', '23:59:59.99999999', "
-        "'2/1/2024 9:00', '2024-02-01 09:00:00.6 -05:30')");
+    CaptureSink ins =
+        f.run("INSERT INTO Shift VALUES (1, '20240108', '07:00', '07:00:00.1234567', "
+              "'2024-01-08T07:00:00.12345', '2024-01-08T07:02:00+01:00')\n"
+              "INSERT INTO Shift VALUES (2, 'Feb 29 2024', '6:30 PM', '23:59:59.99999999', "
+              "'2/1/2024 9:00', '2024-02-01 09:00:00.6 -05:30')");
     // Eight fractional digits are more than time takes.
     ASSERT_NE(ins.error(), nullptr);
     EXPECT_EQ(ins.error()->number, 241);
@@ -96,7 +96,8 @@ TEST(LaterTypes, CastConvertAndTheClockFunctions) {
     EXPECT_EQ(old.error()->number, 242);
     CaptureSink num = f.run("SELECT CAST(5 AS date)");
     ASSERT_NE(num.error(), nullptr);
-    EXPECT_EQ(num.errorText(), "529: Explicit conversion from data type int to date is not allowed.");
+    EXPECT_EQ(num.errorText(),
+              "529: Explicit conversion from data type int to date is not allowed.");
 
     ResultSet now = f.query("SELECT SYSDATETIME() AS l, SYSUTCDATETIME() AS u, "
                             "SYSDATETIMEOFFSET() AS o");

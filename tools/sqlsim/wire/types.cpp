@@ -580,9 +580,9 @@ bool parseLaterDate(const std::string& text, int32_t& days, int64_t& ticks, int1
             return false;
         if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 1)
             return false;
-        days = static_cast<int32_t>(daysFromCivil(y, static_cast<unsigned>(mo),
-                                                  static_cast<unsigned>(d)) -
-                                    daysFromCivil(1, 1, 1));
+        days = static_cast<int32_t>(
+            daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
+            daysFromCivil(1, 1, 1));
         p += consumed;
         while (*p == ' ' || *p == 'T')
             ++p;
