@@ -37,7 +37,8 @@ CREATE INDEX syscomments_id ON syscomments(id, colid);
 -- Each module's text in one piece, for the later servers' sys.sql_modules: a column of its own
 -- so that it is reported as nvarchar(max) (-1). The rows of a module arrive in colid order.
 CREATE TABLE sqlsim_module_text (id INTEGER PRIMARY KEY, definition nvarchar(-1));
-CREATE TRIGGER sqlsim_module_text_add AFTER INSERT ON syscomments BEGIN
+CREATE TRIGGER sqlsim_module_text_add AFTER INSERT ON syscomments
+  WHEN NOT EXISTS (SELECT 1 FROM sysobjects WHERE id = NEW.id AND xtype = 'U') BEGIN
   INSERT OR IGNORE INTO sqlsim_module_text (id, definition) VALUES (NEW.id, '');
   UPDATE sqlsim_module_text SET definition = definition || NEW.text WHERE id = NEW.id;
 END;
@@ -81,6 +82,16 @@ CREATE TABLE sqlsim_disabled (id int PRIMARY KEY);
 CREATE TABLE sqlsim_constraint_state (id int PRIMARY KEY, delete_action int NOT NULL DEFAULT 0,
   update_action int NOT NULL DEFAULT 0, not_trusted int NOT NULL DEFAULT 0,
   not_for_replication int NOT NULL DEFAULT 0);
+-- Computed columns: the definition SQL Server shows, PERSISTED, and the SQLite expression the
+-- generated column was made with (a table copied into a new shape makes it again).
+CREATE TABLE sqlsim_computed (object_id int, column_id int, definition nvarchar(-1),
+  is_persisted bit, sqlite_expr TEXT, PRIMARY KEY (object_id, column_id));
+-- Extended properties: the ids sys.extended_properties reports, and what they hang from (the
+-- schema or owner, the level-1 object and the level types as given), from which
+-- fn_listextendedproperty names them.
+CREATE TABLE sqlsim_xprops (class tinyint, major_id int, minor_id int,
+  name nvarchar(128) COLLATE NOCASE, value sql_variant, ns_id int, l1_id int,
+  l0type varchar(128), l1type varchar(128), l2type varchar(128));
 )SQL";
 
 const char* kInfoSchemaViews = R"SQL(
@@ -90,7 +101,7 @@ CREATE VIEW "INFORMATION_SCHEMA.TABLES" AS
     CASE o.xtype WHEN 'U' THEN 'BASE TABLE' ELSE 'VIEW' END AS TABLE_TYPE
   FROM sysobjects o JOIN sqlsim_schemas s ON s.schema_id = o.uid
   JOIN sqlsim_objects x ON x.id = o.id
-  WHERE o.xtype IN ('U', 'V') AND x.is_ms_shipped = 0;
+  WHERE o.xtype IN ('U', 'V') AND x.is_ms_shipped = 0 AND substr(o.name, 1, 1) <> '#';
 CREATE VIEW "INFORMATION_SCHEMA.VIEWS" AS
   SELECT (SELECT value FROM sqlsim_meta WHERE key = 'dbname') AS TABLE_CATALOG,
     s.name AS TABLE_SCHEMA, o.name AS TABLE_NAME,
@@ -131,7 +142,11 @@ CREATE VIEW "sys.objects" AS
       WHEN 'D' THEN 'DEFAULT_CONSTRAINT' ELSE 'OTHER' END AS type_desc,
     o.crdate AS create_date, o.refdate AS modify_date, x.is_ms_shipped AS is_ms_shipped,
     0 AS is_published, 0 AS is_schema_published
-  FROM sysobjects o JOIN sqlsim_objects x ON x.id = o.id;
+  FROM sysobjects o JOIN sqlsim_objects x ON x.id = o.id
+  -- A #table (and a table variable) lives in tempdb on SQL Server: the database's own views
+  -- show neither it nor its constraints.
+  WHERE substr(o.name, 1, 1) <> '#' AND NOT EXISTS (SELECT 1 FROM sysobjects p
+    WHERE p.id = o.parent_obj AND o.parent_obj <> 0 AND substr(p.name, 1, 1) = '#');
 CREATE VIEW "sys.schemas" AS
   SELECT name AS name, schema_id AS schema_id, principal_id AS principal_id FROM sqlsim_schemas;
 CREATE VIEW "sys.tables" AS SELECT * FROM "sys.objects" WHERE type = 'U';
@@ -156,47 +171,94 @@ CREATE VIEW "sys.sysforeignkeys" AS SELECT * FROM sysforeignkeys;
 CREATE VIEW "sys.columns" AS
   SELECT id AS object_id, name AS name, colid AS column_id, xtype AS system_type_id,
     xusertype AS user_type_id, length AS max_length, prec AS precision, scale AS scale,
-    isnullable AS is_nullable, CASE WHEN status & 128 = 0 THEN 0 ELSE 1 END AS is_identity,
-    cdefault AS default_object_id
+    collation AS collation_name, isnullable AS is_nullable,
+    CASE WHEN collation IS NULL THEN 0 ELSE 1 END AS is_ansi_padded, 0 AS is_rowguidcol,
+    CASE WHEN status & 128 = 0 THEN 0 ELSE 1 END AS is_identity,
+    CASE WHEN iscomputed = 0 THEN 0 ELSE 1 END AS is_computed, 0 AS is_filestream,
+    0 AS is_replicated, 0 AS is_non_sql_subscribed, 0 AS is_merge_published,
+    0 AS is_dts_replicated, 0 AS is_xml_document, 0 AS xml_collection_id,
+    cdefault AS default_object_id, domain AS rule_object_id, 0 AS is_sparse, 0 AS is_column_set
   FROM syscolumns;
+CREATE VIEW "sys.computed_columns" AS
+  SELECT c.*, x.definition AS definition, 1 AS uses_database_collation,
+    x.is_persisted AS is_persisted
+  FROM "sys.columns" c JOIN sqlsim_computed x
+    ON x.object_id = c.object_id AND x.column_id = c.column_id;
+-- The rows fn_listextendedproperty reads: each property with the names of what it hangs
+-- from, at the time of reading; a property of an object that is gone has no row.
+CREATE VIEW sqlsim_xprop_list AS
+  SELECT p.name AS name, p.value AS value, p.l0type AS l0type, p.l1type AS l1type,
+    p.l2type AS l2type, n.l0name AS l0name, n.l1name AS l1name, n.l2name AS l2name,
+    COALESCE(p.l2type, p.l1type, p.l0type) AS objtype,
+    COALESCE(n.l2name, n.l1name, n.l0name) AS objname
+  FROM sqlsim_xprops p JOIN (SELECT rowid AS id,
+      CASE WHEN l0type IS NULL THEN NULL
+        ELSE COALESCE((SELECT s.name FROM sqlsim_schemas s WHERE s.schema_id = ns_id),
+                      (SELECT u.name FROM sysusers u WHERE u.uid = ns_id)) END AS l0name,
+      (SELECT o.name FROM sysobjects o WHERE o.id = l1_id) AS l1name,
+      CASE l2type WHEN 'COLUMN' THEN
+          (SELECT c.name FROM syscolumns c WHERE c.id = l1_id AND c.colid = minor_id)
+        WHEN 'INDEX' THEN
+          (SELECT i.name FROM sysindexes i WHERE i.id = l1_id AND i.indid = minor_id)
+        WHEN 'CONSTRAINT' THEN (SELECT o.name FROM sysobjects o WHERE o.id = major_id)
+        WHEN 'TRIGGER' THEN (SELECT o.name FROM sysobjects o WHERE o.id = major_id) END AS l2name
+    FROM sqlsim_xprops) n ON n.id = p.rowid
+  WHERE (p.l0type IS NULL OR n.l0name IS NOT NULL) AND (p.l1type IS NULL OR n.l1name IS NOT NULL)
+    AND (p.l2type IS NULL OR n.l2name IS NOT NULL);
 CREATE VIEW "sys.sql_modules" AS
   SELECT o.id AS object_id, m.definition AS definition, 1 AS uses_ansi_nulls, 1 AS uses_quoted_identifier, 0 AS is_schema_bound,
     0 AS uses_database_collation, 0 AS is_recompiled, 0 AS null_on_null_input,
     NULL AS execute_as_principal_id
   FROM sysobjects o JOIN sqlsim_module_text m ON m.id = o.id
   WHERE o.xtype IN ('P', 'V', 'FN', 'IF', 'TF', 'TR', 'R') OR (o.xtype = 'D' AND o.parent_obj = 0);
+-- The constraint views carry sys.objects' columns first, then their own.
 CREATE VIEW "sys.default_constraints" AS
-  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+  SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'D' AS type, 'DEFAULT_CONSTRAINT' AS type_desc,
+    o.crdate AS create_date, o.refdate AS modify_date, 0 AS is_ms_shipped, 0 AS is_published,
+    0 AS is_schema_published,
     (SELECT c.colid FROM syscolumns c WHERE c.id = o.parent_obj AND c.cdefault = o.id)
       AS parent_column_id,
     (SELECT group_concat(t.text, '') FROM
       (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
     COALESCE(x.is_system_named, 0) AS is_system_named
   FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'D';
+-- A column-level CHECK names its column (sysobjects.info, as sysconstraints.colid reads it);
+-- one under NOCHECK is disabled and no longer trusted.
 CREATE VIEW "sys.check_constraints" AS
-  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+  SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'C' AS type, 'CHECK_CONSTRAINT' AS type_desc,
-    0 AS parent_column_id,
-    (SELECT group_concat(t.text, '') FROM
-      (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
+    o.crdate AS create_date, o.refdate AS modify_date, 0 AS is_ms_shipped, 0 AS is_published,
+    0 AS is_schema_published,
     CASE WHEN EXISTS (SELECT 1 FROM sqlsim_disabled d WHERE d.id = o.id) THEN 1 ELSE 0 END
       AS is_disabled,
     COALESCE((SELECT st.not_for_replication FROM sqlsim_constraint_state st
       WHERE st.id = o.id), 0) AS is_not_for_replication,
     COALESCE((SELECT st.not_trusted FROM sqlsim_constraint_state st WHERE st.id = o.id), 0)
       AS is_not_trusted,
-    COALESCE(x.is_system_named, 0) AS is_system_named
+    COALESCE(o.info, 0) AS parent_column_id,
+    (SELECT group_concat(t.text, '') FROM
+      (SELECT text FROM syscomments WHERE id = o.id ORDER BY colid) t) AS definition,
+    0 AS uses_database_collation, COALESCE(x.is_system_named, 0) AS is_system_named
   FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype = 'C';
 CREATE VIEW "sys.key_constraints" AS
-  SELECT o.name AS name, o.id AS object_id, o.uid AS schema_id,
+  SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, o.xtype AS type,
     CASE o.xtype WHEN 'PK' THEN 'PRIMARY_KEY_CONSTRAINT' ELSE 'UNIQUE_CONSTRAINT' END
       AS type_desc,
+    o.crdate AS create_date, o.refdate AS modify_date, 0 AS is_ms_shipped, 0 AS is_published,
+    0 AS is_schema_published,
     (SELECT i.indid FROM sysindexes i WHERE i.id = o.parent_obj AND i.name = o.name)
       AS unique_index_id,
     COALESCE(x.is_system_named, 0) AS is_system_named
   FROM sysobjects o LEFT JOIN sqlsim_objects x ON x.id = o.id WHERE o.xtype IN ('PK', 'UQ');
+CREATE VIEW "sys.extended_properties" AS
+  SELECT class AS class,
+    CASE class WHEN 0 THEN 'DATABASE' WHEN 1 THEN 'OBJECT_OR_COLUMN' WHEN 2 THEN 'PARAMETER'
+      WHEN 3 THEN 'SCHEMA' WHEN 4 THEN 'DATABASE_PRINCIPAL' WHEN 6 THEN 'TYPE'
+      WHEN 7 THEN 'INDEX' END AS class_desc,
+    major_id AS major_id, minor_id AS minor_id, name AS name, value AS value
+  FROM sqlsim_xprops;
 CREATE VIEW "sys.foreign_keys" AS
   SELECT o.name AS name, o.id AS object_id, NULL AS principal_id, o.uid AS schema_id,
     o.parent_obj AS parent_object_id, 'F' AS type, 'FOREIGN_KEY_CONSTRAINT' AS type_desc,
@@ -340,7 +402,7 @@ void createCatalog(sqlite3* db, int major, const std::string& dbName) {
             addSys(s.name, s.id);
     // Built-in types.
     for (const auto& b : builtinTypes()) {
-        if (b.minVersion9 && major <= 8)
+        if (b.minMajor > major)
             continue;
         exec("INSERT INTO systypes (name, xtype, status, xusertype, length, xprec, xscale, "
              "tdefault, domain, uid, reserved, collationid, usertype, variable, allownulls, "
@@ -541,7 +603,7 @@ int Catalog::addObject(const std::string& name, const std::string& xtype, int ui
 std::vector<ColumnRow> Catalog::columns(int objectId) const {
     Stmt st =
         Stmt::Cached(db_, "SELECT c.name, c.colid, t.name, c.xusertype, c.length, c.prec, c.scale, "
-                          "c.isnullable, c.status FROM " +
+                          "c.isnullable, c.status, c.iscomputed FROM " +
                               t("syscolumns") + " c LEFT JOIN " + t("systypes") +
                               " t ON t.xusertype = c.xusertype WHERE c.id = ? ORDER BY c.colorder");
     st.bind(1, objectId);
@@ -560,6 +622,8 @@ std::vector<ColumnRow> Catalog::columns(int objectId) const {
                 args.push_back(len == -1 ? "max" : std::to_string(st.integer(5)));
             else if (b->scaled)
                 args = {std::to_string(st.integer(5)), std::to_string(st.integer(6))};
+            else if (hasFractionScale(b->name))
+                args = {std::to_string(st.integer(6))};
             ct = makeBuiltinType(b->name, args);
         } else {
             ct = userType(st.text(2));
@@ -568,6 +632,7 @@ std::vector<ColumnRow> Catalog::columns(int objectId) const {
             c.type = *ct;
         c.nullable = st.integer(7) != 0;
         c.identity = (st.integer(8) & 128) != 0;
+        c.computed = st.integer(9) != 0;
         out.push_back(std::move(c));
     }
     return out;
@@ -582,7 +647,7 @@ void Catalog::addColumn(int objectId, const ColumnRow& col, int cdefault,
                      "autoval, offset, collationid, language, status, type, usertype, printfmt, "
                      "prec, scale, iscomputed, isoutparam, isnullable, collation) VALUES (?, ?, "
                      "?, 0, ?, ?, ?, ?, ?, 0, 0, 0, 0, ?, 0, 0, ?, ?, 0, ?, 0, ?, ?, ?, NULL, ?, "
-                     "?, 0, 0, ?, ?)");
+                     "?, ?, 0, ?, ?)");
     bool isChar = ty.sql == SqlType::Char || ty.sql == SqlType::VarChar ||
                   ty.sql == SqlType::NChar || ty.sql == SqlType::NVarChar ||
                   ty.sql == SqlType::Text || ty.sql == SqlType::NText;
@@ -615,11 +680,12 @@ void Catalog::addColumn(int objectId, const ColumnRow& col, int cdefault,
         st.bindNull(17);
     else
         st.bind(17, ty.scale);
-    st.bind(18, col.nullable ? 1 : 0);
+    st.bind(18, col.computed ? 1 : 0);
+    st.bind(19, col.nullable ? 1 : 0);
     if (isChar)
-        st.bind(19, std::string("SQL_Latin1_General_CP1_CI_AS"));
+        st.bind(20, std::string("SQL_Latin1_General_CP1_CI_AS"));
     else
-        st.bindNull(19);
+        st.bindNull(20);
     st.step();
 }
 
@@ -644,6 +710,8 @@ std::optional<ColType> Catalog::userType(const std::string& name) const {
         args.push_back(st.integer(1) == -1 ? "max" : std::to_string(st.integer(2)));
     else if (b->scaled)
         args = {std::to_string(st.integer(2)), std::to_string(st.integer(3))};
+    else if (hasFractionScale(b->name))
+        args = {std::to_string(st.integer(3))};
     auto ct = makeBuiltinType(b->name, args);
     if (!ct)
         return std::nullopt;

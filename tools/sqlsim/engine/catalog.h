@@ -34,6 +34,7 @@ struct ColumnRow {
     ColType type;
     bool nullable = true;
     bool identity = false;
+    bool computed = false; // syscolumns.iscomputed
 };
 
 // Reads and writes the catalog of one database attached to a connection under `schema`

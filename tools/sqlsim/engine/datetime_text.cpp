@@ -3,7 +3,9 @@
 #include "engine/tokens.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace sqlsim {
@@ -46,14 +48,19 @@ struct Item {
     std::string text;
 };
 
+constexpr long kTicksPerSecond = 10000000; // the fraction is kept in units of 100 ns
+
 struct Fields {
-    int y = 1900, mo = 1, d = 1, h = 0, mi = 0, s = 0, ms = 0;
+    int y = 1900, mo = 1, d = 1, h = 0, mi = 0, s = 0;
+    long frac = 0;  // 100 ns units
+    int offset = 0; // minutes east of UTC, for datetimeoffset
 };
 
 using Status = DateConversion::Status;
 
-// hh[:mi[:ss[.fff|:fff]]][ ]AM|PM, or a bare hour with AM/PM.
-Status parseTime(std::string t, Fields& f) {
+// hh[:mi[:ss[.fff|:fff]]][ ]AM|PM, or a bare hour with AM/PM. datetime takes at most three
+// fractional digits; the later types (`wide`) take seven.
+Status parseTime(std::string t, Fields& f, bool wide) {
     while (!t.empty() && t.back() == ' ')
         t.pop_back();
     int ampm = 0;
@@ -96,12 +103,17 @@ Status parseTime(std::string t, Fields& f) {
                 while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
                     ++i;
                 std::string digits = t.substr(start, i - start);
-                if (digits.empty() || digits.size() > 3)
+                if (digits.empty() || digits.size() > (wide ? 7u : 3u))
                     return Status::Invalid;
-                f.ms = std::stoi(digits);
-                if (point)
-                    for (size_t k = digits.size(); k < 3; ++k)
-                        f.ms *= 10;
+                if (point) {
+                    f.frac = std::stol(digits);
+                    for (size_t k = digits.size(); k < 7; ++k)
+                        f.frac *= 10;
+                } else {
+                    if (digits.size() > 3)
+                        return Status::Invalid;
+                    f.frac = std::stol(digits) * 10000;
+                }
             }
         }
     } else if (!ampm) {
@@ -117,7 +129,7 @@ Status parseTime(std::string t, Fields& f) {
         else if (ampm == 2 && f.h < 12)
             f.h += 12;
     }
-    if (f.h > 23 || f.mi > 59 || f.s > 59 || f.ms > 999)
+    if (f.h > 23 || f.mi > 59 || f.s > 59)
         return Status::Invalid;
     return Status::Ok;
 }
@@ -211,8 +223,64 @@ Status alphaDate(const std::vector<Item>& items, Fields& f) {
 std::string formatFields(const Fields& f) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", f.y, f.mo, f.d, f.h, f.mi,
-                  f.s, f.ms);
+                  f.s, static_cast<int>(f.frac / 10000));
     return buf;
+}
+
+// The fraction of a second to `scale` digits; nothing (no point either) for scale 0.
+std::string fractionText(long frac, int scale) {
+    if (scale <= 0)
+        return {};
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%07ld", frac);
+    return "." + std::string(buf, static_cast<size_t>(scale));
+}
+
+std::string formatLater(const Fields& f, DateKind kind, int scale) {
+    char date[48], time[48];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", f.y, f.mo, f.d);
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", f.h, f.mi, f.s);
+    switch (kind) {
+    case DateKind::Date:
+        return date;
+    case DateKind::Time:
+        return time + fractionText(f.frac, scale);
+    case DateKind::DateTimeOffset: {
+        char off[32];
+        const int m = f.offset < 0 ? -f.offset : f.offset;
+        std::snprintf(off, sizeof off, " %c%02d:%02d", f.offset < 0 ? '-' : '+', m / 60, m % 60);
+        return std::string(date) + " " + time + fractionText(f.frac, scale) + off;
+    }
+    default:
+        return std::string(date) + " " + time + fractionText(f.frac, scale);
+    }
+}
+
+// A time zone offset at the end of the text ("+01:00", "-05:30", "Z"), which only
+// datetimeoffset keeps; the other later types read past it. Removes it from `text`.
+std::optional<int> takeOffset(std::string& text) {
+    const size_t n = text.size();
+    if (n >= 2 && (text.back() == 'Z' || text.back() == 'z') &&
+        std::isdigit(static_cast<unsigned char>(text[n - 2]))) {
+        text.pop_back();
+        return 0;
+    }
+    if (n < 7)
+        return std::nullopt;
+    const std::string tail = text.substr(n - 6);
+    if ((tail[0] != '+' && tail[0] != '-') || tail[3] != ':')
+        return std::nullopt;
+    for (size_t k : {1, 2, 4, 5})
+        if (!std::isdigit(static_cast<unsigned char>(tail[k])))
+            return std::nullopt;
+    const int h = std::stoi(tail.substr(1, 2)), m = std::stoi(tail.substr(4, 2));
+    // The documented range of an offset is -14:00 through +14:00.
+    if (h > 14 || m > 59 || (h == 14 && m != 0))
+        return std::nullopt;
+    text.resize(n - 6);
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return (tail[0] == '-' ? -1 : 1) * (h * 60 + m);
 }
 
 // Moves a carried second or minute into the date, for values rounded up past midnight.
@@ -268,9 +336,32 @@ bool isCanonicalDateTime(const std::string& t) {
     return true;
 }
 
-DateConversion parseDateTimeText(const std::string& input, DateOrder order, DateKind kind) {
+std::optional<DateKind> dateKindOf(const std::string& typeName) {
+    const std::string n = lower(typeName.substr(0, typeName.find('(')));
+    if (n == "datetime")
+        return DateKind::DateTime;
+    if (n == "smalldatetime")
+        return DateKind::SmallDateTime;
+    if (n == "date")
+        return DateKind::Date;
+    if (n == "time")
+        return DateKind::Time;
+    if (n == "datetime2")
+        return DateKind::DateTime2;
+    if (n == "datetimeoffset")
+        return DateKind::DateTimeOffset;
+    return std::nullopt;
+}
+
+bool isLaterDateKind(DateKind kind) {
+    return kind != DateKind::DateTime && kind != DateKind::SmallDateTime;
+}
+
+DateConversion parseDateTimeText(const std::string& input, DateOrder order, DateKind kind,
+                                 int scale) {
     DateConversion out;
     Fields f;
+    const bool later = isLaterDateKind(kind);
     std::string text = input;
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
         text.pop_back();
@@ -278,13 +369,16 @@ DateConversion parseDateTimeText(const std::string& input, DateOrder order, Date
     while (lead < text.size() && std::isspace(static_cast<unsigned char>(text[lead])))
         ++lead;
     text = text.substr(lead);
+    if (later)
+        if (auto off = takeOffset(text))
+            f.offset = *off;
 
     Status st = Status::Ok;
     if (isCanonicalDateTime(text)) {
         st = setDate(f, std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)),
                      std::stoi(text.substr(8, 2)));
         if (st == Status::Ok)
-            st = parseTime(text.substr(11), f);
+            st = parseTime(text.substr(11), f, later);
     } else if (!text.empty()) {
         // The time starts at the digits before the first colon, or before AM/PM.
         size_t timeAt = std::string::npos;
@@ -348,18 +442,46 @@ DateConversion parseDateTimeText(const std::string& input, DateOrder order, Date
         if (!items.empty())
             st = alpha ? alphaDate(items, f) : numericDate(items, order, f);
         if (st == Status::Ok && !timePart.empty())
-            st = parseTime(timePart, f);
+            st = parseTime(timePart, f, later);
     }
     if (st != Status::Ok) {
-        out.status = st;
+        // The later types tell no impossible date from a malformed one: both are 241.
+        out.status = later ? Status::Invalid : st;
         return out;
     }
+    if (later) {
+        // Rounded to the type's scale, a carry moving into the seconds and on up.
+        long unit = 1;
+        for (int k = scale; k < 7; ++k)
+            unit *= 10;
+        f.frac = (f.frac + unit / 2) / unit * unit;
+        if (f.frac >= kTicksPerSecond) {
+            f.frac -= kTicksPerSecond;
+            ++f.s;
+            const int y = f.y, mo = f.mo, d = f.d;
+            carry(f);
+            if (kind == DateKind::Time) {
+                f.y = y; // a time of day wraps past midnight
+                f.mo = mo;
+                f.d = d;
+            }
+        }
+        if (f.y > 9999) {
+            out.status = Status::Invalid;
+            return out;
+        }
+        out.status = Status::Ok;
+        out.canonical = formatLater(f, kind, scale);
+        return out;
+    }
+    int ms = static_cast<int>(f.frac / 10000);
     if (kind == DateKind::DateTime) {
         // Stored in 1/300 second ticks: the milliseconds end in 0, 3 or 7.
-        int ticks = (f.ms * 3 + 5) / 10;
-        f.ms = (ticks * 10 + 1) / 3;
-        if (f.ms >= 1000) {
-            f.ms -= 1000;
+        int ticks = (ms * 3 + 5) / 10;
+        ms = (ticks * 10 + 1) / 3;
+        f.frac = static_cast<long>(ms) * 10000;
+        if (ms >= 1000) {
+            f.frac -= kTicksPerSecond;
             ++f.s;
             carry(f);
         }
@@ -369,8 +491,9 @@ DateConversion parseDateTimeText(const std::string& input, DateOrder order, Date
         }
     } else {
         // To the minute: 29.998 seconds and less round down.
-        bool up = f.s * 1000 + f.ms >= 29999;
-        f.s = f.ms = 0;
+        bool up = f.s * 1000 + ms >= 29999;
+        f.s = 0;
+        f.frac = 0;
         if (up) {
             ++f.mi;
             carry(f);
@@ -464,6 +587,46 @@ std::string dateRangeMessage(int major, DateKind kind, bool unicode) {
                " data type resulted in an out-of-range " + target + " value.";
     return std::string("The conversion of a ") + (unicode ? "nvarchar" : "varchar") +
            " data type to a " + target + " data type resulted in an out-of-range value.";
+}
+
+} // namespace sqlsim
+
+namespace sqlsim {
+
+namespace {
+
+std::string nowText(bool utc, int* offsetMinutes) {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t t = system_clock::to_time_t(now);
+    const long long ticks =
+        duration_cast<nanoseconds>(now.time_since_epoch()).count() / 100 % kTicksPerSecond;
+    std::tm tm{};
+    if (utc)
+        gmtime_r(&t, &tm);
+    else
+        localtime_r(&t, &tm);
+    if (offsetMinutes)
+        *offsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%07lld", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, ticks);
+    return buf;
+}
+
+} // namespace
+
+std::string nowDateTime2(bool utc) {
+    return nowText(utc, nullptr);
+}
+
+std::string nowDateTimeOffset() {
+    int offset = 0;
+    std::string t = nowText(false, &offset);
+    char off[32];
+    const int m = offset < 0 ? -offset : offset;
+    std::snprintf(off, sizeof off, " %c%02d:%02d", offset < 0 ? '-' : '+', m / 60, m % 60);
+    return t + off;
 }
 
 } // namespace sqlsim

@@ -123,12 +123,13 @@ ColType Ddl::parseType(Catalog& cat) {
         }
         ++i_;
     }
-    if (auto b = makeBuiltinType(q.name, args))
-        return *b;
+    // date, time, datetime2 and datetimeoffset are unknown names before 2008, as any other.
+    if (!laterBuiltin(q.name, cat.major()))
+        if (auto b = makeBuiltinType(q.name, args))
+            return *b;
     if (auto u = cat.userType(q.name))
         return *u;
-    throw sqlError(2715, "Column, parameter, or variable #1: Cannot find data type " + q.name + ".",
-                   6);
+    throw sqlError(2715, unknownTypeMessage(cat.major(), typePosition_, q.name), 6);
 }
 
 // The names SQL Server gives unnamed constraints: the kind, the start of the table's name and,
@@ -258,7 +259,7 @@ void Ddl::createType() {
         accept("NULL");
     }
     int ns = namespaceFor(cat, q);
-    if (cat.userType(q.name) || findBuiltin(q.name))
+    if (cat.userType(q.name) || (findBuiltin(q.name) && !laterBuiltin(q.name, cat.major())))
         throw sqlError(219, "The type '" + q.name +
                                 "' already exists, or you do not have permission to create it.");
     cat.addUserType(q.name, base, allowNulls, ns);
@@ -524,6 +525,12 @@ void Ddl::drop() {
             while (refs.step())
                 touched_.emplace_back(cat.schema(), static_cast<int>(refs.integer(0)));
         }
+        // Its computed columns and extended properties, and those of its columns and children.
+        Db::exec_on(cat.db(),
+                    "DELETE FROM " + cat.t("sqlsim_computed") + " WHERE object_id = " + id);
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_xprops") +
+                                  " WHERE class IN (1, 7) AND (l1_id = " + id +
+                                  " OR major_id = " + id + " OR major_id IN " + children + ")");
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysreferences") + " WHERE fkeyid = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysforeignkeys") + " WHERE fkeyid = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysobjects") + " WHERE parent_obj = " + id +
@@ -582,11 +589,11 @@ void addUserType(SessionImpl& s, const std::string& name, const std::string& bas
         else if (t.kind == Token::Kind::Number || t.is("max"))
             args.push_back(t.text);
     }
-    auto ty = makeBuiltinType(base, args);
+    auto ty = laterBuiltin(base, s.major()) ? std::nullopt : makeBuiltinType(base, args);
     if (!ty)
         throw sqlError(15036, "The data type '" + baseType + "' does not exist.");
     Catalog cat = s.catalog();
-    if (cat.userType(name) || findBuiltin(name))
+    if (cat.userType(name) || (findBuiltin(name) && !laterBuiltin(name, s.major())))
         throw sqlError(15029, "The type '" + name + "' already exists in the database.");
     cat.addUserType(name, *ty, allowNulls, 1);
 }

@@ -42,10 +42,14 @@ bool mentions(const std::string& text, const std::string& column) {
 } // namespace
 
 std::string Ddl::sqliteColumn(const std::string& name, const ColType& type,
-                              const std::string& sqliteDefault) {
+                              const std::string& sqliteDefault, const std::string& generated,
+                              bool stored) {
     std::string sql = sqlId(name) + " " + type.sqliteDecl();
     if (characterType(type.sql))
         sql += " COLLATE NOCASE";
+    if (!generated.empty())
+        // A computed column is worked out as it is read, or kept with the row when PERSISTED.
+        return sql + " GENERATED ALWAYS AS (" + generated + ") " + (stored ? "STORED" : "VIRTUAL");
     if (!sqliteDefault.empty())
         sql += " DEFAULT " + sqliteDefault;
     return sql;
@@ -67,7 +71,10 @@ void Ddl::rebuildTable(Catalog& cat, const ObjectRow& table,
     std::string create = "CREATE TABLE " + cat.t(tmp) + " (";
     std::string names = "rowid", exprs = "rowid";
     for (size_t k = 0; k < cols.size(); ++k) {
-        create += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].dflt);
+        create += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].dflt,
+                                                 cols[k].generated, cols[k].stored);
+        if (!cols[k].generated.empty())
+            continue; // worked out again in the new table
         names += ", " + sqlId(cols[k].name);
         exprs += ", " + cols[k].from;
     }
@@ -108,6 +115,14 @@ std::vector<Ddl::RebuiltColumn> Ddl::currentColumns(Catalog& cat, const ObjectRo
             if (!st.isNull(1))
                 defaults[lower(st.text(0))] = st.text(1);
     }
+    std::map<int, std::pair<std::string, bool>> generated;
+    {
+        Stmt st(cat.db(), "SELECT column_id, sqlite_expr, is_persisted FROM " +
+                              cat.t("sqlsim_computed") + " WHERE object_id = ?");
+        st.bind(1, table.id);
+        while (st.step())
+            generated[static_cast<int>(st.integer(0))] = {st.text(1), st.integer(2) != 0};
+    }
     for (const auto& c : cat.columns(table.id)) {
         RebuiltColumn r;
         r.name = c.name;
@@ -115,6 +130,10 @@ std::vector<Ddl::RebuiltColumn> Ddl::currentColumns(Catalog& cat, const ObjectRo
         r.dflt = defaults[lower(c.name)];
         r.from = sqlId(c.name);
         r.colid = c.colid;
+        if (auto g = generated.find(c.colid); g != generated.end()) {
+            r.generated = g->second.first;
+            r.stored = g->second.second;
+        }
         out.push_back(r);
     }
     return out;
@@ -130,6 +149,14 @@ bool Ddl::tableHasRows(Catalog& cat, const ObjectRow& table) {
 void Ddl::addColumns(Catalog& cat, const ObjectRow& table, std::vector<AddedColumn>& added) {
     auto cols = currentColumns(cat, table);
     const bool hasRows = tableHasRows(cat, table);
+    {
+        std::vector<ColumnDef> defs;
+        for (const auto& a : added)
+            defs.push_back(a.def);
+        resolveComputed(defs, cat.columns(table.id));
+        for (size_t k = 0; k < added.size(); ++k)
+            added[k].def = defs[k];
+    }
     int nextId = 0;
     for (const auto& c : cols)
         nextId = std::max(nextId, c.colid);
@@ -146,7 +173,7 @@ void Ddl::addColumns(Catalog& cat, const ObjectRow& table, std::vector<AddedColu
                 hasDefault = true;
                 defaultText = k.text;
             }
-        if (!a.def.nullable && !hasDefault && !a.def.identity &&
+        if (!a.def.nullable && !hasDefault && !a.def.identity && a.def.computed.empty() &&
             !iequals(a.def.type.baseName, "timestamp")) {
             // ALTER TABLE's documented rule: a column that allows no NULLs needs a default
             // (or IDENTITY or timestamp) unless the table is empty. 2000 asks for it always.
@@ -180,6 +207,8 @@ void Ddl::addColumns(Catalog& cat, const ObjectRow& table, std::vector<AddedColu
             if (!a.def.sqliteDefault.empty())
                 r.from = a.def.sqliteDefault;
         }
+        r.generated = a.def.sqliteExpr;
+        r.stored = a.def.persisted;
         if (a.def.identity)
             r.from = "(" + std::to_string(a.def.seed) + " + " + std::to_string(a.def.incr) +
                      " * (SELECT COUNT(*) FROM " + cat.t(table.sqliteName) + " o WHERE o.rowid < " +
@@ -191,7 +220,10 @@ void Ddl::addColumns(Catalog& cat, const ObjectRow& table, std::vector<AddedColu
         row.type = a.def.type;
         row.nullable = a.def.nullable;
         row.identity = a.def.identity;
+        row.computed = !a.def.computed.empty();
         cat.addColumn(table.id, row, 0, a.def.seed, a.def.incr);
+        if (row.computed)
+            recordComputed(cat, table.id, r.colid, a.def);
     }
     rebuildTable(cat, table, cols);
     for (auto& a : added) {
@@ -246,6 +278,18 @@ std::vector<std::string> Ddl::dependents(Catalog& cat, const ObjectRow& table, i
         }
         if (uses && !allow(xtype))
             out.push_back("The object '" + name + "' is dependent on column '" + column + "'.");
+    }
+    // Computed columns whose expression reads this one.
+    {
+        Stmt k(cat.db(), "SELECT c.name, x.definition FROM " + cat.t("sqlsim_computed") +
+                             " x JOIN " + cat.t("syscolumns") +
+                             " c ON c.id = x.object_id AND c.colid = x.column_id WHERE "
+                             "x.object_id = ? AND x.column_id != ? ORDER BY x.column_id");
+        k.bind(1, table.id).bind(2, colid);
+        while (k.step())
+            if (mentions(k.text(1), column) && !allow("computed"))
+                out.push_back("The column '" + k.text(0) + "' is dependent on column '" + column +
+                              "'.");
     }
     // Keys of other tables that point at this column.
     Stmt refs(cat.db(), "SELECT DISTINCT o.name FROM " + cat.t("sysforeignkeys") + " f JOIN " +
@@ -405,6 +449,12 @@ void Ddl::dropColumns(Catalog& cat, const ObjectRow& table, const std::vector<st
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sysindexkeys") +
                                   " WHERE id = " + std::to_string(table.id) +
                                   " AND colid = " + std::to_string(it->colid));
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_computed") +
+                                  " WHERE object_id = " + std::to_string(table.id) +
+                                  " AND column_id = " + std::to_string(it->colid));
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("syscomments") +
+                                  " WHERE id = " + std::to_string(table.id) +
+                                  " AND number = " + std::to_string(it->colid));
         all.erase(it);
     }
     if (cols.empty())

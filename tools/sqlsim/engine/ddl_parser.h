@@ -43,6 +43,12 @@ struct ColumnDef {
     bool identity = false;
     long long seed = 1, incr = 1;
     std::string sqliteDefault;
+    // A computed column: its definition as SQL Server keeps it (in parentheses), the tokens of
+    // its expression, PERSISTED, and the SQLite expression of the generated column.
+    std::string computed;
+    size_t exprBegin = 0, exprEnd = 0;
+    bool persisted = false;
+    std::string sqliteExpr;
 };
 
 class Ddl {
@@ -120,6 +126,14 @@ private:
     void drop();
 
     ColumnDef columnDef(Catalog& cat, std::vector<ConstraintDef>& cons);
+    // name AS expression [PERSISTED]: reads the expression (ddl_computed.cpp).
+    void computedColumn(ColumnDef& c);
+    // Gives the computed columns of `cols` their type and SQLite expression; their expressions
+    // may name any other column of `cols` or of `existing`.
+    void resolveComputed(std::vector<ColumnDef>& cols, const std::vector<ColumnRow>& existing);
+    // The catalog rows of a computed column: its text in syscomments, under the table's id and
+    // the column's, and the row sys.computed_columns reads.
+    void recordComputed(Catalog& cat, int tableId, int colid, const ColumnDef& c);
     ConstraintDef tableConstraint(const std::string& name);
     void referentialActions(ConstraintDef& c);
     bool notForReplication();
@@ -139,6 +153,8 @@ private:
         std::string dflt;
         std::string from;
         int colid = 0;
+        std::string generated; // a computed column's SQLite expression
+        bool stored = false;
     };
     struct AddedColumn {
         ColumnDef def;
@@ -147,7 +163,8 @@ private:
     };
     using DependencyRule = std::function<bool(const std::string& kind)>;
     static std::string sqliteColumn(const std::string& name, const ColType& type,
-                                    const std::string& sqliteDefault);
+                                    const std::string& sqliteDefault,
+                                    const std::string& generated = {}, bool stored = false);
     void identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef& c);
     void rebuildTable(Catalog& cat, const ObjectRow& table, const std::vector<RebuiltColumn>& cols);
     std::vector<RebuiltColumn> currentColumns(Catalog& cat, const ObjectRow& table);
@@ -167,6 +184,10 @@ private:
     const std::vector<Token>& t_;
     size_t i_ = 0;
     std::vector<std::pair<std::string, int>> touched_;
+    // The ordinal of the column whose type is being read, which message 2715 gives.
+    int typePosition_ = 1;
+    // The table a CREATE TABLE or ALTER TABLE works on, which some messages name.
+    std::string tableName_;
 };
 
 } // namespace sqlsim::ddl

@@ -1,6 +1,7 @@
 // The system procedures a deployment script calls to change or read a schema: sp_rename and
 // sp_helptext. They change the same catalog rows the DDL statements write.
 #include "engine/ddl_parser.h"
+#include "engine/extended_properties.h"
 
 namespace sqlsim {
 
@@ -273,6 +274,8 @@ void spHelptext(SessionImpl& s, const std::vector<RpcParam>& params, ResultSink&
 
 bool runSchemaProcedure(SessionImpl& s, const std::string& lname,
                         const std::vector<RpcParam>& params, ResultSink& sink, bool more) {
+    if (runExtendedPropertyProcedure(s, lname, params, sink, more))
+        return true;
     if (lname == "sp_rename") {
         std::lock_guard<std::recursive_mutex> lock(s.engine().ddlMutex);
         Db::exec_on(s.conn(), "SAVEPOINT sp_rename");

@@ -12,8 +12,9 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
     ColumnDef c;
     c.name = ident();
     if (cur().is("AS"))
-        throw notSupported("computed columns");
-    c.type = parseType(cat);
+        computedColumn(c); // typed once every column of the table is known
+    else
+        c.type = parseType(cat);
     c.nullable = c.type.nullableDefault;
     while (true) {
         if (accept("COLLATE")) {
@@ -73,6 +74,17 @@ ColumnDef Ddl::columnDef(Catalog& cat, std::vector<ConstraintDef>& cons) {
             std::string li = lower(inner);
             if (li == "getdate()" || li == "current_timestamp")
                 c.sqliteDefault = "(strftime('%Y-%m-%d %H:%M:%f','now','localtime'))";
+            else if (li == "getutcdate()")
+                c.sqliteDefault = "(strftime('%Y-%m-%d %H:%M:%f','now'))";
+            else if (li == "sysdatetime()" || li == "sysutcdatetime()" ||
+                     li == "sysdatetimeoffset()")
+                c.sqliteDefault =
+                    "(" +
+                    Translator::storedAs(conversionType(c.type),
+                                         "tsql_" + li.substr(0, li.size() - 2) + "()") +
+                    ")";
+            else if (!inner.empty() && inner[0] == '$') // a money constant
+                c.sqliteDefault = inner.substr(inner.find_first_not_of("$ "));
             else if (!inner.empty() &&
                      (inner[0] == '\'' || std::isdigit(static_cast<unsigned char>(inner[0])) ||
                       inner[0] == '-' || inner[0] == '.'))
@@ -264,10 +276,17 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, b
                               " (name, id, xtype, uid, info, status, base_schema_ver, replinfo, "
                               "parent_obj, crdate, ftcatid, schema_ver, stats_schema_ver, type, "
                               "userstat, sysstat, indexdel, refdate, version, deltrig, instrig, "
-                              "updtrig, seltrig, category, cache) VALUES (?, ?, ?, ?, 0, 0, 0, 0, "
+                              "updtrig, seltrig, category, cache) VALUES (?, ?, ?, ?, ?, 0, 0, 0, "
                               "?, ?, 0, 0, 0, ?, 0, 0, 0, ?, 0, 0, 0, 0, 0, 0, 0)");
-        st.bind(1, name).bind(2, id).bind(3, c.kind).bind(4, table.uid).bind(5, table.id);
-        st.bind(6, now).bind(7, c.kind).bind(8, now);
+        st.bind(1, name).bind(2, id).bind(3, c.kind).bind(4, table.uid);
+        // A constraint on one column names it in info, where sysconstraints.colid reads it.
+        int onColumn = 0;
+        if ((c.kind == "C" || c.kind == "D") && !c.column.empty())
+            for (const auto& col : cols)
+                if (iequals(col.name, c.column))
+                    onColumn = col.colid;
+        st.bind(5, onColumn).bind(6, table.id);
+        st.bind(7, now).bind(8, c.kind).bind(9, now);
         st.step();
         Stmt x(cat.db(), "INSERT INTO " + cat.t("sqlsim_objects") +
                              " (id, sqlite_name, is_ms_shipped, is_system_named) "
@@ -405,7 +424,8 @@ void Ddl::createSqliteTable(Catalog& cat, const ObjectRow& table,
                             const std::vector<ColumnDef>& cols) {
     std::string sql = "CREATE TABLE " + cat.t(table.sqliteName) + " (";
     for (size_t k = 0; k < cols.size(); ++k)
-        sql += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].sqliteDefault);
+        sql += (k ? ", " : "") + sqliteColumn(cols[k].name, cols[k].type, cols[k].sqliteDefault,
+                                              cols[k].sqliteExpr, cols[k].persisted);
     sql += ")";
     Db::exec_on(cat.db(), sql);
     touched_.emplace_back(cat.schema(), table.id);
@@ -445,6 +465,7 @@ void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef&
 
 void Ddl::createTable() {
     QualifiedName q = qname();
+    tableName_ = q.name;
     Catalog cat = catalogFor(q);
     int ns = namespaceFor(cat, q);
     ensureFree(cat, q.name, ns);
@@ -459,6 +480,7 @@ void Ddl::createTable() {
                 cname = ident();
             cons.push_back(tableConstraint(cname));
         } else {
+            typePosition_ = static_cast<int>(cols.size() + 1);
             cols.push_back(columnDef(cat, cons));
         }
         // SQL Server's grammar lets a comma close the list: (a int, b int,) is accepted.
@@ -475,6 +497,7 @@ void Ddl::createTable() {
         fail();
     if (cols.empty())
         fail();
+    resolveComputed(cols, {});
     std::string nsName = cat.namespaceName(ns);
     std::string sqliteName = nsName + "." + q.name;
     int id = cat.addObject(q.name, "U", ns, 0, sqliteName);
@@ -491,6 +514,7 @@ void Ddl::createTable() {
         r.type = cols[k].type;
         r.nullable = cols[k].nullable;
         r.identity = cols[k].identity;
+        r.computed = !cols[k].computed.empty();
         // A PRIMARY KEY makes its columns NOT NULL.
         for (const auto& c : cons)
             if (c.kind == "PK")
@@ -500,6 +524,9 @@ void Ddl::createTable() {
         cat.addColumn(id, r, 0, cols[k].seed, cols[k].incr);
     }
     createSqliteTable(cat, table, cols);
+    for (size_t k = 0; k < cols.size(); ++k)
+        if (!cols[k].computed.empty())
+            recordComputed(cat, id, static_cast<int>(k + 1), cols[k]);
     // Keys first, so that foreign keys (also to this very table) find their target index.
     for (const auto& c : cons)
         if (c.kind != "F")
@@ -528,6 +555,7 @@ void Ddl::alterTable() {
     // WITH CHECK is assumed for constraints being added, WITH NOCHECK for those switched back
     // on (ALTER TABLE, "WITH CHECK | WITH NOCHECK").
     std::optional<bool> verify;
+    tableName_ = table.name;
     if (accept("WITH")) {
         verify = cur().is("CHECK");
         if (!accept("CHECK"))

@@ -43,6 +43,12 @@ enum class SqlType {
     Image,
     UniqueIdentifier,
     SqlVariant, // sent as nvarchar by the wire side when a value's type is not fixed
+    // The 2008 types: precision and scale as SQL Server reports them. TDS 7.3 carries them as
+    // such; older clients get them as nvarchar text, as SQL Server sends them down-level.
+    Date,
+    Time,
+    DateTime2,
+    DateTimeOffset,
 };
 
 struct ColumnInfo {
@@ -57,7 +63,8 @@ struct ColumnInfo {
 
 // One cell. Texts are UTF-8 (the wire side converts to UCS-2 or to the single-byte collation
 // for char/varchar). Binary values are raw bytes in `text`. Decimal/Numeric/Money values are
-// kept as their exact decimal text ("123.4500"). DateTime values are "YYYY-MM-DD hh:mm:ss.fff".
+// kept as their exact decimal text ("123.4500"). DateTime values are "YYYY-MM-DD hh:mm:ss.fff";
+// Date, Time, DateTime2 and DateTimeOffset values are SQL Server's text forms of them.
 // UniqueIdentifier is the canonical 36-character text.
 struct Value {
     enum class Kind { Null, Int, Float, Text } kind = Kind::Null;

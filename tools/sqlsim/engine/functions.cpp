@@ -728,6 +728,11 @@ void fnConvert(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             ctx, v, ty->sql == SqlType::DateTime ? DateKind::DateTime : DateKind::SmallDateTime,
             style);
     }
+    case SqlType::Date:
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset:
+        return convertToDateTime(ctx, v, *dateKindOf(ty->baseName), style, ty->scale);
     case SqlType::Binary:
     case SqlType::VarBinary:
     case SqlType::Image: {

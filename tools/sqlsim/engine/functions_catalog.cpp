@@ -461,6 +461,8 @@ void fnColumnProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (iequals(c.name, col)) {
             if (p == "isidentity")
                 return sqlite3_result_int(ctx, c.identity);
+            if (p == "iscomputed")
+                return sqlite3_result_int(ctx, c.computed);
             if (p == "allowsnull")
                 return sqlite3_result_int(ctx, c.nullable);
             if (p == "precision")

@@ -120,10 +120,10 @@ std::optional<Hit> offsetFetch(const Scan& s, size_t i) {
 
 std::optional<Hit> laterFunction(const Scan& s, size_t i) {
     static const std::map<std::string, int> firstMajor = {
-        {"ROW_NUMBER", 9}, {"RANK", 9},    {"DENSE_RANK", 9},  {"NTILE", 9},
-        {"CONCAT", 11},    {"IIF", 11},    {"CHOOSE", 11},     {"TRY_CONVERT", 11},
-        {"TRY_CAST", 11},  {"FORMAT", 11}, {"STRING_AGG", 14}, {"CONCAT_WS", 14},
-        {"TRIM", 14}};
+        {"ROW_NUMBER", 9}, {"RANK", 9},         {"DENSE_RANK", 9},      {"NTILE", 9},
+        {"CONCAT", 11},    {"IIF", 11},         {"CHOOSE", 11},         {"TRY_CONVERT", 11},
+        {"TRY_CAST", 11},  {"FORMAT", 11},      {"STRING_AGG", 14},     {"CONCAT_WS", 14},
+        {"TRIM", 14},      {"SYSDATETIME", 10}, {"SYSUTCDATETIME", 10}, {"SYSDATETIMEOFFSET", 10}};
     const Token& t = s.at(i);
     if (t.kind != Token::Kind::Word || !s.at(i + 1).isOp("("))
         return std::nullopt;
@@ -150,9 +150,31 @@ std::optional<Hit> referentialSet(const Scan& s, size_t i) {
     return std::nullopt;
 }
 
-const Rule kRules[] = {maxType,       apply,         pivot,         tryCatch,
-                       forXmlPath,    topExpression, setOperator,   offsetFetch,
-                       laterFunction, dropIndexOn,   referentialSet};
+// PERSISTED after a computed column's expression came with 2005; a column of that name is
+// read in a select list or after a point, never before a column list's comma or parenthesis.
+std::optional<Hit> persisted(const Scan& s, size_t i) {
+    if (!s.at(i).is("PERSISTED"))
+        return std::nullopt;
+    const Token& p = s.before(i);
+    const Token& n = s.at(i + 1);
+    if (p.isOp(".") || p.isOp(",") || p.isOp("(") || wordIn(p, {"SELECT", "BY", "AS"}))
+        return std::nullopt;
+    if (n.isOp(",") || n.isOp(")") || wordIn(n, {"NOT", "NULL", "CONSTRAINT", "PRIMARY", "UNIQUE"}))
+        return Hit{i, 9};
+    return std::nullopt;
+}
+
+// CREATE TYPE came with 2005; 2000 makes alias types with sp_addtype only.
+std::optional<Hit> createType(const Scan& s, size_t i) {
+    if (s.at(i).is("CREATE") && s.at(i + 1).is("TYPE"))
+        return Hit{i + 1, 9};
+    return std::nullopt;
+}
+
+const Rule kRules[] = {maxType,       apply,         pivot,          tryCatch,
+                       forXmlPath,    topExpression, setOperator,    offsetFetch,
+                       laterFunction, dropIndexOn,   referentialSet, createType,
+                       persisted};
 
 } // namespace
 

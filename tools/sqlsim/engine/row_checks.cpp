@@ -172,7 +172,8 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
     for (const char* verb : {"INSERT", "UPDATE"}) {
         std::string body;
         for (const auto& c : cols) {
-            if (c.nullable || c.identity)
+            // A computed column's value is not there before the row is written.
+            if (c.nullable || c.identity || c.computed)
                 continue;
             body += "SELECT tsql_raise(515, " +
                     quoted("Cannot insert the value NULL into column '" + c.name + "', table '" +

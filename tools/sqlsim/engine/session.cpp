@@ -234,7 +234,7 @@ std::vector<std::string> SessionImpl::insertColumns(const ResolvedTable& table) 
     bool hasIdentity = false;
     std::vector<std::string> out;
     for (const auto& c : cols) {
-        if (c.identity)
+        if (c.identity || c.computed) // no value is given for a computed column either
             hasIdentity = true;
         else
             out.push_back(c.name);
@@ -252,7 +252,7 @@ std::string SessionImpl::columnBaseType(const ResolvedTable& table, const std::s
     Catalog cat(conn_.get(), schema, engine_.major);
     for (const auto& c : cat.columns(table.objectId))
         if (iequals(c.name, column))
-            return c.type.baseName;
+            return conversionType(c.type);
     return "";
 }
 

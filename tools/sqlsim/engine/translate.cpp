@@ -1,6 +1,7 @@
 #include "engine/translate.h"
 
 #include "engine/errors.h"
+#include "engine/extended_properties.h"
 #include "engine/sqlite_util.h"
 #include "engine/values.h"
 
@@ -63,6 +64,9 @@ const std::map<std::string, FunctionDef>& functions() {
         {"ERROR_LINE", {"tsql_error_line", "int", 9}},
         {"ERROR_PROCEDURE", {"tsql_error_procedure", "nvarchar(128)", 9}},
         {"GETUTCDATE", {"tsql_getutcdate", "datetime"}},
+        {"SYSDATETIME", {"tsql_sysdatetime", "datetime2(7)", 10}},
+        {"SYSUTCDATETIME", {"tsql_sysutcdatetime", "datetime2(7)", 10}},
+        {"SYSDATETIMEOFFSET", {"tsql_sysdatetimeoffset", "datetimeoffset(7)", 10}},
         {"YEAR", {"tsql_year", "int"}},
         {"MONTH", {"tsql_month", "int"}},
         {"DAY", {"tsql_day", "int"}},
@@ -116,6 +120,15 @@ const std::set<std::string>& clauseWords() {
                                             "ORDER", "UNION",  "EXCEPT", "INTERSECT", "OPTION",
                                             "FOR",   "VALUES", "SET",    "COMPUTE"};
     return w;
+}
+
+SqlError computedColumnWritten(const std::string& column, int major) {
+    if (major <= 8)
+        return sqlError(271, "Column '" + column +
+                                 "' cannot be modified because it is a computed column.");
+    return sqlError(271, "The column \"" + column +
+                             "\" cannot be modified because it is either a computed column or is "
+                             "the result of a UNION operator.");
 }
 
 bool joinWord(const Token& t) {
@@ -224,6 +237,12 @@ std::optional<ColType> Translator::typeSpec(size_t& i, size_t end, std::string* 
     }
     if (text)
         *text = decl;
+    if (laterBuiltin(tname, r_.major())) {
+        // "Type date is not a defined system type." names the type alone.
+        if (text)
+            *text = tname;
+        return std::nullopt;
+    }
     return makeBuiltinType(tname, args);
 }
 
@@ -645,9 +664,9 @@ std::string Translator::expr(size_t& i, size_t end, bool stopAtComma, bool inPar
             if (tok(i + 1).isOp("(")) {
                 std::optional<ColType> type;
                 operand(functionCall(i, end, &type));
-                if (type && (type->baseName == "datetime" || type->baseName == "smalldatetime")) {
+                if (type && dateKindOf(type->baseName)) {
                     pieces.back().is = Piece::Is::Dated;
-                    pieces.back().dateType = type->baseName;
+                    pieces.back().dateType = conversionType(*type);
                 }
                 continue;
             }
@@ -705,6 +724,8 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         // and compute it once per use; behind a LIMIT it is computed once per row.
         out = rowHashed_ ? "(SELECT * FROM (" + sub.sql + ") LIMIT -1)" : "(" + sub.sql + ")";
         rowHashed_ = rowHashed_ || hashedOutside;
+    } else if (std::optional<std::string> fn = systemTableFunction(i, end)) {
+        out = *fn;
     } else {
         std::vector<std::string> parts;
         std::string written;
@@ -741,6 +762,43 @@ std::string Translator::tableRef(size_t& i, size_t end) {
         i += 3;
     }
     return out;
+}
+
+std::optional<std::string> Translator::systemTableFunction(size_t& i, size_t end) {
+    // ::fn_listextendedproperty(...), the form 2000 requires; from 2005 also plain or as
+    // sys.fn_listextendedproperty.
+    size_t j = i;
+    const bool colons = tok(j).isOp(":") && tok(j + 1).isOp(":");
+    if (colons)
+        j += 2;
+    else if (tok(j).isName() && iequals(tok(j).name(), "sys") && tok(j + 1).isOp("."))
+        j += 2;
+    if (!tok(j).isName() || !iequals(tok(j).name(), "fn_listextendedproperty") ||
+        !tok(j + 1).isOp("("))
+        return std::nullopt;
+    if (!colons && r_.major() <= 8)
+        throw invalidObject(tok(j).name());
+    j += 2;
+    std::vector<std::string> args;
+    while (j < end && !tok(j).isOp(")")) {
+        if (tok(j).is("DEFAULT")) {
+            args.push_back("NULL");
+            ++j;
+        } else {
+            args.push_back(expr(j, end, true, true));
+        }
+        if (tok(j).isOp(","))
+            ++j;
+        else if (!tok(j).isOp(")"))
+            fail(j);
+    }
+    if (!tok(j).isOp(")"))
+        fail(j);
+    if (args.size() != 7)
+        throw sqlError(216, "Parameters were not supplied for the function "
+                            "'fn_listextendedproperty'.");
+    i = j + 1;
+    return listExtendedPropertiesSql(args);
 }
 
 std::string Translator::fromClause(size_t& i, size_t end) {
@@ -783,7 +841,7 @@ std::string Translator::columnDateType(const std::vector<std::string>& parts) co
         const std::string base = lower(r_.columnBaseType(s.table, parts.back()));
         if (base.empty())
             continue;
-        return base == "datetime" || base == "smalldatetime" ? base : "";
+        return dateKindOf(base) ? base : "";
     }
     return "";
 }
@@ -1162,6 +1220,8 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
             for (const auto& c : columns)
                 if (iequals(c.first, t))
                     type = lower(c.second);
+            if (type == kComputedColumn)
+                throw computedColumnWritten(t, r_.major());
             targetTypes.push_back(type);
         }
         return targetTypes;
@@ -1205,6 +1265,10 @@ std::string Translator::insert(size_t i, size_t end, ResolvedTable* target,
         return sql;
     }
     if (tok(i).is("SELECT")) {
+        for (const auto& c : r_.columnBaseTypes(rt))
+            for (const std::string& t : targets)
+                if (c.second == kComputedColumn && iequals(c.first, t))
+                    throw computedColumnWritten(t, r_.major());
         Translated q = query(i, end, true);
         // The selected rows convert as VALUES do: named by position, each column is wrapped
         // in its target's conversion.
@@ -1302,9 +1366,13 @@ std::string Translator::update(size_t i, size_t end, ResolvedTable* target) {
             fail(i);
         ++i;
         std::string value = expr(i, end, true, false);
-        for (const auto& c : columns)
-            if (iequals(c.first, cparts.back()))
-                value = storedAs(lower(c.second), value);
+        for (const auto& c : columns) {
+            if (!iequals(c.first, cparts.back()))
+                continue;
+            if (c.second == kComputedColumn)
+                throw computedColumnWritten(c.first, r_.major());
+            value = storedAs(lower(c.second), value);
+        }
         names.push_back(sqlId(cparts.back()));
         values.push_back(value);
         if (!tok(i).isOp(","))

@@ -27,8 +27,9 @@ public:
     virtual int major() const = 0;
     // The columns an INSERT without a column list fills: all but the identity column.
     virtual std::vector<std::string> insertColumns(const ResolvedTable& table) = 0;
-    // The built-in type underneath a column of the table (an alias type's base type), empty
-    // when the table or the column is unknown.
+    // The built-in type underneath a column of the table (an alias type's base type), with the
+    // scale of time, datetime2 and datetimeoffset (conversionType); empty when the table or the
+    // column is unknown.
     virtual std::string columnBaseType(const ResolvedTable& table, const std::string& column) {
         (void)table;
         (void)column;
@@ -41,13 +42,16 @@ public:
         (void)text;
         return "";
     }
-    // Every column of the table in order, with its built-in type underneath.
+    // Every column of the table in order, with its built-in type underneath (conversionType),
+    // or kComputedColumn for a computed column, which no statement may write.
     virtual std::vector<std::pair<std::string, std::string>>
     columnBaseTypes(const ResolvedTable& table) {
         (void)table;
         return {};
     }
 };
+
+inline constexpr const char* kComputedColumn = "(computed)";
 
 // One result column as far as the text tells: its name as SQL Server reports it and, for
 // expressions, the type SQL Server would give it.
@@ -87,6 +91,9 @@ private:
     // A JOIN B JOIN C ON b_c ON a_b.
     std::string joinRight(size_t& i, size_t end);
     std::string tableRef(size_t& i, size_t end);
+    // A system table-valued function in FROM (fn_listextendedproperty) as a derived table;
+    // nullopt, with `i` unmoved, for anything else.
+    std::optional<std::string> systemTableFunction(size_t& i, size_t end);
     std::string expr(size_t& i, size_t end, bool stopAtComma, bool inParens);
     std::string functionCall(size_t& i, size_t end, std::optional<ColType>* hint);
     std::string rowNumber(size_t& i, size_t end, std::optional<ColType>* hint);
@@ -116,8 +123,8 @@ private:
     std::optional<ScopeTable> targetInFrom(const std::vector<std::string>& parts,
                                            const ResolvedTable* resolved) const;
     std::string whereAfterFrom(size_t& i, size_t end);
-    // "datetime" or "smalldatetime" for a column of that type in the tables of the current
-    // FROM clause (or the UPDATE or DELETE target), else "".
+    // The date or time type ("datetime", "date", "datetime2(3)", ...) of a column of that type
+    // in the tables of the current FROM clause (or the UPDATE or DELETE target), else "".
     std::string columnDateType(const std::vector<std::string>& parts) const;
 
     const std::vector<Token>& t_;

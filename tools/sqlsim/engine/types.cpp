@@ -1,5 +1,6 @@
 #include "engine/types.h"
 
+#include "engine/datetime_text.h"
 #include "engine/tokens.h"
 
 #include <cctype>
@@ -13,33 +14,37 @@ namespace sqlsim {
 const std::vector<BuiltinType>& builtinTypes() {
     // Ordered as systypes lists them (by name), with the numbers SQL Server reports.
     static const std::vector<BuiltinType> types = {
-        {"bigint", 127, 127, SqlType::BigInt, 8, 19, 0, false, false, false},
-        {"binary", 173, 173, SqlType::Binary, 8000, 8000, -1, true, false, false},
-        {"bit", 104, 104, SqlType::Bit, 1, 1, 0, false, false, false},
-        {"char", 175, 175, SqlType::Char, 8000, 8000, -1, true, false, false},
-        {"datetime", 61, 61, SqlType::DateTime, 8, 23, 3, false, false, false},
-        {"decimal", 106, 106, SqlType::Decimal, 17, 38, 38, false, true, false},
-        {"float", 62, 62, SqlType::Float, 8, 53, -1, false, false, false},
-        {"image", 34, 34, SqlType::Image, 16, 0, -1, false, false, false},
-        {"int", 56, 56, SqlType::Int, 4, 10, 0, false, false, false},
-        {"money", 60, 60, SqlType::Money, 8, 19, 4, false, false, false},
-        {"nchar", 239, 239, SqlType::NChar, 8000, 4000, -1, true, false, false},
-        {"ntext", 99, 99, SqlType::NText, 16, 0, -1, false, false, false},
-        {"numeric", 108, 108, SqlType::Numeric, 17, 38, 38, false, true, false},
-        {"nvarchar", 231, 231, SqlType::NVarChar, 8000, 4000, -1, true, false, false},
-        {"real", 59, 59, SqlType::Real, 4, 24, -1, false, false, false},
-        {"smalldatetime", 58, 58, SqlType::SmallDateTime, 4, 16, 0, false, false, false},
-        {"smallint", 52, 52, SqlType::SmallInt, 2, 5, 0, false, false, false},
-        {"smallmoney", 122, 122, SqlType::SmallMoney, 4, 10, 4, false, false, false},
-        {"sql_variant", 98, 98, SqlType::SqlVariant, 8016, 0, -1, false, false, false},
-        {"sysname", 231, 256, SqlType::NVarChar, 256, 128, -1, false, false, false},
-        {"text", 35, 35, SqlType::Text, 16, 0, -1, false, false, false},
-        {"timestamp", 189, 189, SqlType::Binary, 8, 0, -1, false, false, false},
-        {"tinyint", 48, 48, SqlType::TinyInt, 1, 3, 0, false, false, false},
-        {"uniqueidentifier", 36, 36, SqlType::UniqueIdentifier, 16, 0, -1, false, false, false},
-        {"varbinary", 165, 165, SqlType::VarBinary, 8000, 8000, -1, true, false, false},
-        {"varchar", 167, 167, SqlType::VarChar, 8000, 8000, -1, true, false, false},
-        {"xml", 241, 241, SqlType::NText, -1, 0, -1, false, false, true},
+        {"bigint", 127, 127, SqlType::BigInt, 8, 19, 0, false, false, 0},
+        {"binary", 173, 173, SqlType::Binary, 8000, 8000, -1, true, false, 0},
+        {"bit", 104, 104, SqlType::Bit, 1, 1, 0, false, false, 0},
+        {"char", 175, 175, SqlType::Char, 8000, 8000, -1, true, false, 0},
+        {"date", 40, 40, SqlType::Date, 3, 10, 0, false, false, 10},
+        {"datetime", 61, 61, SqlType::DateTime, 8, 23, 3, false, false, 0},
+        {"datetime2", 42, 42, SqlType::DateTime2, 8, 27, 7, false, false, 10},
+        {"datetimeoffset", 43, 43, SqlType::DateTimeOffset, 10, 34, 7, false, false, 10},
+        {"decimal", 106, 106, SqlType::Decimal, 17, 38, 38, false, true, 0},
+        {"float", 62, 62, SqlType::Float, 8, 53, -1, false, false, 0},
+        {"image", 34, 34, SqlType::Image, 16, 0, -1, false, false, 0},
+        {"int", 56, 56, SqlType::Int, 4, 10, 0, false, false, 0},
+        {"money", 60, 60, SqlType::Money, 8, 19, 4, false, false, 0},
+        {"nchar", 239, 239, SqlType::NChar, 8000, 4000, -1, true, false, 0},
+        {"ntext", 99, 99, SqlType::NText, 16, 0, -1, false, false, 0},
+        {"numeric", 108, 108, SqlType::Numeric, 17, 38, 38, false, true, 0},
+        {"nvarchar", 231, 231, SqlType::NVarChar, 8000, 4000, -1, true, false, 0},
+        {"real", 59, 59, SqlType::Real, 4, 24, -1, false, false, 0},
+        {"smalldatetime", 58, 58, SqlType::SmallDateTime, 4, 16, 0, false, false, 0},
+        {"smallint", 52, 52, SqlType::SmallInt, 2, 5, 0, false, false, 0},
+        {"smallmoney", 122, 122, SqlType::SmallMoney, 4, 10, 4, false, false, 0},
+        {"sql_variant", 98, 98, SqlType::SqlVariant, 8016, 0, -1, false, false, 0},
+        {"sysname", 231, 256, SqlType::NVarChar, 256, 128, -1, false, false, 0},
+        {"text", 35, 35, SqlType::Text, 16, 0, -1, false, false, 0},
+        {"time", 41, 41, SqlType::Time, 5, 16, 7, false, false, 10},
+        {"timestamp", 189, 189, SqlType::Binary, 8, 0, -1, false, false, 0},
+        {"tinyint", 48, 48, SqlType::TinyInt, 1, 3, 0, false, false, 0},
+        {"uniqueidentifier", 36, 36, SqlType::UniqueIdentifier, 16, 0, -1, false, false, 0},
+        {"varbinary", 165, 165, SqlType::VarBinary, 8000, 8000, -1, true, false, 0},
+        {"varchar", 167, 167, SqlType::VarChar, 8000, 8000, -1, true, false, 0},
+        {"xml", 241, 241, SqlType::NText, -1, 0, -1, false, false, 9},
     };
     return types;
 }
@@ -65,6 +70,25 @@ const BuiltinType* findBuiltinByUserType(int xusertype) {
         if (t.xusertype == xusertype)
             return &t;
     return nullptr;
+}
+
+bool laterBuiltin(const std::string& name, int major) {
+    const BuiltinType* b = findBuiltin(name);
+    return b && b->minMajor > major;
+}
+
+bool hasFractionScale(const std::string& baseName) {
+    return baseName == "time" || baseName == "datetime2" || baseName == "datetimeoffset";
+}
+
+std::string unknownTypeMessage(int major, int position, const std::string& name) {
+    // 2000 words message 2715 without variables, which came with table variables' successors.
+    return std::string(major <= 8 ? "Column or parameter #" : "Column, parameter, or variable #") +
+           std::to_string(position) + ": Cannot find data type " + name + ".";
+}
+
+std::string conversionType(const ColType& t) {
+    return hasFractionScale(t.baseName) ? t.sqliteDecl() : t.baseName;
 }
 
 namespace {
@@ -113,6 +137,26 @@ std::optional<ColType> makeBuiltinType(const std::string& name,
         t.scale = s;
         t.length = decimalLength(p);
         t.wireSize = t.length;
+    } else if (hasFractionScale(t.baseName)) {
+        // time(n), datetime2(n), datetimeoffset(n): n fractional digits, 7 when left out. The
+        // storage size and precision grow with n as the type's documentation tables them.
+        int n = args.empty() ? 7 : std::stoi(args[0]);
+        if (n < 0 || n > 7)
+            return std::nullopt;
+        const int bytes = n <= 2 ? 0 : n <= 4 ? 1 : 2;
+        const int digits = n == 0 ? 0 : n + 1;
+        t.scale = n;
+        if (t.baseName == "time") {
+            t.length = 3 + bytes;
+            t.prec = 8 + digits;
+        } else if (t.baseName == "datetime2") {
+            t.length = 6 + bytes;
+            t.prec = 19 + digits;
+        } else {
+            t.length = 8 + bytes;
+            t.prec = 26 + digits;
+        }
+        t.wireSize = t.length;
     } else if (t.baseName == "float" && !args.empty()) {
         int n = std::stoi(args[0]);
         if (n <= 24) {
@@ -154,6 +198,8 @@ std::string ColType::sqliteDecl() const {
         d += "(" + (length == -1 ? std::string("-1") : std::to_string(prec)) + ")"; // -1: max
     else if (b && b->scaled)
         d += "(" + std::to_string(prec) + "," + std::to_string(scale) + ")";
+    else if (hasFractionScale(baseName))
+        d += "(" + std::to_string(scale) + ")";
     return d;
 }
 
@@ -168,6 +214,10 @@ ColumnInfo ColType::columnInfo(const std::string& colName) const {
     } else if (sql == SqlType::DateTime) {
         c.precision = 23;
         c.scale = 3;
+    } else if (sql == SqlType::Date || sql == SqlType::Time || sql == SqlType::DateTime2 ||
+               sql == SqlType::DateTimeOffset) {
+        c.precision = static_cast<uint8_t>(prec);
+        c.scale = static_cast<uint8_t>(scale);
     }
     return c;
 }
@@ -294,6 +344,20 @@ Value convertCell(sqlite3_stmt* st, int col, const ColumnInfo& info) {
         if (norm && info.type == SqlType::SmallDateTime)
             return Value::str(norm->substr(0, 17) + "00.000");
         return Value::str(norm ? *norm : s);
+    }
+    case SqlType::Date:
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset: {
+        // Written in the stored form already; a value that reached the column some other way
+        // is brought to the column's scale.
+        const std::string s = cellText(st, col);
+        const DateKind kind = info.type == SqlType::Date        ? DateKind::Date
+                              : info.type == SqlType::Time      ? DateKind::Time
+                              : info.type == SqlType::DateTime2 ? DateKind::DateTime2
+                                                                : DateKind::DateTimeOffset;
+        DateConversion c = parseDateTimeText(s, DateOrder::Ymd, kind, info.scale);
+        return Value::str(c.status == DateConversion::Status::Ok ? c.canonical : s);
     }
     case SqlType::Binary:
     case SqlType::VarBinary:

@@ -17,17 +17,23 @@ struct BuiltinType {
     int xtype;
     int xusertype;
     SqlType sql;
-    int length;  // bytes, for fixed types
-    int prec;    // as syscolumns.prec reports it for fixed types
-    int scale;   // -1 for NULL
-    bool sized;  // takes (n) or (max)
-    bool scaled; // takes (p[,s])
-    bool minVersion9;
+    int length;   // bytes, for fixed types
+    int prec;     // as syscolumns.prec reports it for fixed types
+    int scale;    // -1 for NULL
+    bool sized;   // takes (n) or (max)
+    bool scaled;  // takes (p[,s])
+    int minMajor; // the first release that has the type (0: all)
 };
 
 const std::vector<BuiltinType>& builtinTypes();
 const BuiltinType* findBuiltin(const std::string& name);
 const BuiltinType* findBuiltinByUserType(int xusertype);
+// A built-in type the server of `major` does not have (date, time, ... before 2008).
+bool laterBuiltin(const std::string& name, int major);
+// time, datetime2 and datetimeoffset: their one argument is the fractional seconds' scale.
+bool hasFractionScale(const std::string& baseName);
+// The message of error 2715 for a type the server does not know, in its version's wording.
+std::string unknownTypeMessage(int major, int position, const std::string& name);
 
 // A column's type as declared, with the numbers SQL Server keeps in syscolumns.
 struct ColType {
@@ -55,6 +61,10 @@ std::optional<ColType> makeBuiltinType(const std::string& name,
 
 // Reads back what sqliteDecl() wrote (also understands plain names such as "int").
 std::optional<ColType> parseDecl(const std::string& decl);
+
+// The base type as a conversion needs it: the name, with the scale for time, datetime2 and
+// datetimeoffset ("datetime2(3)"), whose stored form depends on it.
+std::string conversionType(const ColType& t);
 
 // Turns a result cell into the value the wire expects for the column's type.
 Value convertCell(sqlite3_stmt* st, int col, const ColumnInfo& info);

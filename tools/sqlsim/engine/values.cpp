@@ -10,7 +10,7 @@
 namespace sqlsim {
 
 bool convertsOnWrite(const std::string& baseType) {
-    return baseType == "datetime" || baseType == "smalldatetime" || baseType == "bit";
+    return baseType == "bit" || dateKindOf(baseType).has_value();
 }
 
 std::string numberSyntaxMessage(int major, const std::string& value, const std::string& type) {
@@ -30,6 +30,8 @@ std::optional<SqlError> valueErrorFromText(const std::string& msg) {
         return sqlError(242, msg, 3);
     if (starts("Conversion failed when converting the ") || starts("Syntax error converting the "))
         return sqlError(245, msg);
+    if (starts("Explicit conversion from data type "))
+        return sqlError(529, msg);
     if (msg == "Divide by zero error encountered.")
         return sqlError(8134, msg);
     if (starts("Arithmetic overflow error"))
@@ -112,14 +114,37 @@ void fnDivisor(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, v);
 }
 
+void fnSysDateTime(sqlite3_context* ctx, int, sqlite3_value**) {
+    fn::resultText(ctx, nowDateTime2(false));
+}
+
+void fnSysUtcDateTime(sqlite3_context* ctx, int, sqlite3_value**) {
+    fn::resultText(ctx, nowDateTime2(true));
+}
+
+void fnSysDateTimeOffset(sqlite3_context* ctx, int, sqlite3_value**) {
+    fn::resultText(ctx, nowDateTimeOffset());
+}
+
 } // namespace
 
 namespace fn {
 
-void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, int style) {
+void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, int style,
+                       int scale) {
     SessionImpl* s = session(ctx);
     const int major = s->major();
     const int type = sqlite3_value_type(v);
+    if ((type == SQLITE_INTEGER || type == SQLITE_FLOAT) && isLaterDateKind(kind)) {
+        // The later date and time types take no numbers ("Explicit conversions" table of CAST
+        // and CONVERT): 529.
+        static const char* names[] = {"datetime", "smalldatetime", "date",
+                                      "time",     "datetime2",     "datetimeoffset"};
+        const std::string msg = std::string("Explicit conversion from data type ") +
+                                (type == SQLITE_INTEGER ? "int" : "float") + " to " +
+                                names[static_cast<int>(kind)] + " is not allowed.";
+        return sqlite3_result_error(ctx, msg.c_str(), -1);
+    }
     if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
         // A number counts days from 1900-01-01, its fraction the time of day.
         double days = sqlite3_value_double(v);
@@ -140,7 +165,15 @@ void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, in
         return sqlite3_result_error(ctx, dateRangeMessage(major, kind, false).c_str(), -1);
     }
     const std::string text = argText(v);
-    DateConversion c = parseDateTimeText(text, orderOfStyle(style, s->dateOrder), kind);
+    DateConversion c = parseDateTimeText(text, orderOfStyle(style, s->dateOrder), kind, scale);
+    if (c.status == DateConversion::Status::Invalid && !isLaterDateKind(kind) && text.size() > 20 &&
+        text[4] == '-' && text[10] == ' ' && text[19] == '.') {
+        // A datetime2 or datetimeoffset value (kept as its text here) converts to datetime
+        // rounded, though a string with more than three fractional digits would not.
+        DateConversion wide = parseDateTimeText(text, DateOrder::Ymd, DateKind::DateTime2, 3);
+        if (wide.status == DateConversion::Status::Ok)
+            c = parseDateTimeText(wide.canonical, DateOrder::Ymd, kind);
+    }
     switch (c.status) {
     case DateConversion::Status::Ok:
         return resultText(ctx, c.canonical);
@@ -186,6 +219,9 @@ void convertToBit(sqlite3_context* ctx, sqlite3_value* v) {
 void registerValueFunctions(sqlite3* db, SessionImpl* s) {
     static const Def defs[] = {
         {"tsql_divisor", 1, fnDivisor, true},
+        {"tsql_sysdatetime", 0, fnSysDateTime, false},
+        {"tsql_sysutcdatetime", 0, fnSysUtcDateTime, false},
+        {"tsql_sysdatetimeoffset", 0, fnSysDateTimeOffset, false},
     };
     registerAll(db, s, defs, sizeof defs / sizeof defs[0]);
 }
@@ -213,8 +249,10 @@ void SessionImpl::setDateFormat(const Token& value) {
 }
 
 std::string SessionImpl::dateConstant(const std::string& type, const std::string& text) {
-    const DateKind kind = type == "smalldatetime" ? DateKind::SmallDateTime : DateKind::DateTime;
-    DateConversion c = parseDateTimeText(text, dateOrder, kind);
+    const DateKind kind = dateKindOf(type).value_or(DateKind::DateTime);
+    const size_t paren = type.find('(');
+    const int scale = paren == std::string::npos ? 7 : std::atoi(type.c_str() + paren + 1);
+    DateConversion c = parseDateTimeText(text, dateOrder, kind, scale);
     if (c.status == DateConversion::Status::Invalid)
         throw *valueErrorFromText(dateSyntaxMessage(engine_.major));
     if (c.status == DateConversion::Status::OutOfRange)
@@ -232,7 +270,8 @@ SessionImpl::columnBaseTypes(const ResolvedTable& table) {
     Catalog cat(conn_.get(), schema, engine_.major);
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& c : cat.columns(table.objectId))
-        out.emplace_back(c.name, c.type.baseName);
+        out.emplace_back(c.name,
+                         c.computed ? std::string(kComputedColumn) : conversionType(c.type));
     return out;
 }
 

@@ -15,7 +15,8 @@ namespace sqlsim {
 class SessionImpl;
 
 // Types whose values SQLite would keep as written, so a write converts them first: a date
-// string becomes the stored datetime form, a bit becomes 0 or 1.
+// string becomes the stored form of its date or time type, a bit becomes 0 or 1. `baseType`
+// may carry a scale: "datetime2(3)".
 bool convertsOnWrite(const std::string& baseType);
 
 // SQL Server's error for a message a conversion function left in SQLite's error text.
@@ -30,8 +31,10 @@ std::string releaseName(const std::string& productVersion);
 
 namespace fn {
 
-// CAST/CONVERT to datetime or smalldatetime; `style` picks the order of a numeric date.
-void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, int style);
+// CAST/CONVERT to one of the date and time types; `style` picks the order of a numeric date,
+// `scale` the fractional digits of time, datetime2 and datetimeoffset.
+void convertToDateTime(sqlite3_context* ctx, sqlite3_value* v, DateKind kind, int style,
+                       int scale = 7);
 // CAST/CONVERT to bit: any non-zero number is 1, and so is the string TRUE.
 void convertToBit(sqlite3_context* ctx, sqlite3_value* v);
 

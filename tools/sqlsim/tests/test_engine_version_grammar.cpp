@@ -141,6 +141,7 @@ const GrammarCase kCases[] = {
 #include "grammar_cases_integrity.inc"
 #include "grammar_cases_ddl.inc"
 #include "grammar_cases_batch.inc"
+#include "grammar_cases_modern.inc"
 };
 
 void expect(EngineFixture& f, const GrammarCase& c, const Outcome& o, const std::string& version) {

@@ -3,6 +3,7 @@
 #include "wire/login.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -17,7 +18,8 @@ namespace {
 constexpr uint8_t kIntN = 0x26, kBitN = 0x68, kFltN = 0x6D, kDecimalN = 0x6A, kNumericN = 0x6C,
                   kMoneyN = 0x6E, kDateTimeN = 0x6F, kBigChar = 0xAF, kBigVarChar = 0xA7,
                   kNChar = 0xEF, kNVarChar = 0xE7, kText = 0x23, kNText = 0x63, kImage = 0x22,
-                  kBigBinary = 0xAD, kBigVarBinary = 0xA5, kGuid = 0x24;
+                  kBigBinary = 0xAD, kBigVarBinary = 0xA5, kGuid = 0x24, kDateN = 0x28,
+                  kTimeN = 0x29, kDateTime2N = 0x2A, kDateTimeOffsetN = 0x2B;
 
 uint8_t decimalBytes(uint8_t precision) {
     if (precision <= 9)
@@ -274,6 +276,44 @@ WireType describeColumn(const ColumnInfo& col, uint32_t tdsVersion) {
     }
     case SqlType::SqlVariant:
         return varType(SqlType::NVarChar, 8000, tdsVersion);
+    case SqlType::Date:
+    case SqlType::Time:
+    case SqlType::DateTime2:
+    case SqlType::DateTimeOffset: {
+        // A client older than TDS 7.3 gets these types as nvarchar of their text, as wide as
+        // the type's precision in characters, which is what SQL Server sends down-level.
+        if (tdsVersion < kTds73)
+            return varType(SqlType::NVarChar, 2 * std::max<int32_t>(col.precision, 10), tdsVersion);
+        WireType t;
+        t.scale = std::min<uint8_t>(col.type == SqlType::Date ? 0 : col.scale, 7);
+        const uint8_t time = timeBytes(t.scale);
+        switch (col.type) {
+        case SqlType::Date:
+            t.tdsType = kDateN;
+            t.layout = Layout::TypeOnly;
+            t.encoding = Encoding::Date;
+            t.maxLength = 3;
+            break;
+        case SqlType::Time:
+            t.tdsType = kTimeN;
+            t.encoding = Encoding::Time;
+            t.maxLength = time;
+            break;
+        case SqlType::DateTime2:
+            t.tdsType = kDateTime2N;
+            t.encoding = Encoding::DateTime2;
+            t.maxLength = time + 3u;
+            break;
+        default:
+            t.tdsType = kDateTimeOffsetN;
+            t.encoding = Encoding::DateTimeOffset;
+            t.maxLength = time + 5u;
+            break;
+        }
+        if (col.type != SqlType::Date)
+            t.layout = Layout::Scaled;
+        return t;
+    }
     default:
         return varType(col.type, col.size, tdsVersion);
     }
@@ -288,6 +328,11 @@ void writeTypeInfo(ByteWriter& w, const WireType& t, uint32_t tdsVersion) {
     case Layout::Decimal:
         w.u8(static_cast<uint8_t>(t.maxLength));
         w.u8(t.precision);
+        w.u8(t.scale);
+        break;
+    case Layout::TypeOnly:
+        break;
+    case Layout::Scaled:
         w.u8(t.scale);
         break;
     case Layout::ShortLength:
@@ -315,6 +360,8 @@ void writeValue(ByteWriter& w, const WireType& t, const Value& v) {
         case Layout::ByteLength:
         case Layout::Decimal:
         case Layout::LongText:
+        case Layout::TypeOnly:
+        case Layout::Scaled:
             w.u8(0);
             break;
         case Layout::ShortLength:
@@ -425,6 +472,46 @@ void writeValue(ByteWriter& w, const WireType& t, const Value& v) {
         }
         return;
     }
+    case Encoding::Date:
+    case Encoding::Time:
+    case Encoding::DateTime2:
+    case Encoding::DateTimeOffset: {
+        int32_t days = 0;
+        int64_t ticks = 0;
+        int16_t offset = 0;
+        if (!parseLaterDate(valueText(v), days, ticks, offset)) {
+            writeValue(w, t, Value::null());
+            return;
+        }
+        if (t.encoding == Encoding::DateTimeOffset) {
+            // Carried in UTC, with the offset beside it.
+            constexpr int64_t kDay = 864000000000LL;
+            ticks -= static_cast<int64_t>(offset) * 600000000LL;
+            if (ticks < 0) {
+                ticks += kDay;
+                --days;
+            } else if (ticks >= kDay) {
+                ticks -= kDay;
+                ++days;
+            }
+        }
+        w.u8(static_cast<uint8_t>(t.maxLength));
+        if (t.encoding != Encoding::Date) {
+            // The time counts units of 10^-scale seconds.
+            int64_t units = ticks;
+            for (uint8_t k = t.scale; k < 7; ++k)
+                units /= 10;
+            const uint8_t n = timeBytes(t.scale);
+            for (uint8_t k = 0; k < n; ++k)
+                w.u8(static_cast<uint8_t>(static_cast<uint64_t>(units) >> (8 * k)));
+        }
+        if (t.encoding != Encoding::Time)
+            for (int k = 0; k < 3; ++k)
+                w.u8(static_cast<uint8_t>(static_cast<uint32_t>(days) >> (8 * k)));
+        if (t.encoding == Encoding::DateTimeOffset)
+            w.u16(static_cast<uint16_t>(offset));
+        return;
+    }
     case Encoding::Guid: {
         uint8_t g[16];
         if (!parseGuid(valueText(v), g)) {
@@ -473,6 +560,59 @@ bool parseDateTime(const std::string& text, int32_t& days, uint32_t& ticks) {
     }
     days = static_cast<int32_t>(dd);
     ticks = static_cast<uint32_t>(t);
+    return true;
+}
+
+uint8_t timeBytes(uint8_t scale) {
+    return scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+}
+
+bool parseLaterDate(const std::string& text, int32_t& days, int64_t& ticks, int16_t& offset) {
+    days = 0;
+    ticks = 0;
+    offset = 0;
+    const char* p = text.c_str();
+    int y = 1, mo = 1, d = 1, consumed = 0;
+    // A time alone ("07:00:00.5") has its colon third.
+    const bool timeOnly = text.size() >= 3 && text[2] == ':';
+    if (!timeOnly) {
+        if (std::sscanf(p, "%4d-%2d-%2d%n", &y, &mo, &d, &consumed) != 3)
+            return false;
+        if (mo < 1 || mo > 12 || d < 1 || d > 31 || y < 1)
+            return false;
+        days = static_cast<int32_t>(
+            daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
+            daysFromCivil(1, 1, 1));
+        p += consumed;
+        while (*p == ' ' || *p == 'T')
+            ++p;
+    }
+    if (*p && *p != '+' && *p != '-') {
+        int h = 0, mi = 0, s = 0, n = 0;
+        if (std::sscanf(p, "%2d:%2d:%2d%n", &h, &mi, &s, &n) != 3)
+            return false;
+        p += n;
+        int64_t frac = 0;
+        if (*p == '.') {
+            int digits = 0;
+            for (++p; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+                if (digits++ < 7)
+                    frac = frac * 10 + (*p - '0');
+            for (; digits < 7; ++digits)
+                frac *= 10;
+        }
+        if (h > 23 || mi > 59 || s > 59)
+            return false;
+        ticks = (static_cast<int64_t>(h) * 3600 + mi * 60 + s) * 10000000LL + frac;
+        while (*p == ' ')
+            ++p;
+    }
+    if (*p == '+' || *p == '-') {
+        int oh = 0, om = 0;
+        if (std::sscanf(p + 1, "%2d:%2d", &oh, &om) != 2)
+            return false;
+        offset = static_cast<int16_t>((*p == '-' ? -1 : 1) * (oh * 60 + om));
+    }
     return true;
 }
 

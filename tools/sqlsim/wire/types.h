@@ -19,9 +19,26 @@ enum class Layout {
     ShortLength, // two length bytes (0xFFFF = NULL): big char/binary types
     Plp,         // partially length-prefixed, for (max) types from TDS 7.2
     LongText,    // text/ntext/image with a text pointer
+    TypeOnly,    // no TYPE_INFO past the type byte, one length byte before the value: daten
+    Scaled,      // the scale in TYPE_INFO, one length byte before the value: time, datetime2, ...
 };
 
-enum class Encoding { Integer, Bit, Float, Decimal, Money, DateTime, Text, Unicode, Binary, Guid };
+enum class Encoding {
+    Integer,
+    Bit,
+    Float,
+    Decimal,
+    Money,
+    DateTime,
+    Text,
+    Unicode,
+    Binary,
+    Guid,
+    Date,
+    Time,
+    DateTime2,
+    DateTimeOffset,
+};
 
 struct WireType {
     uint8_t tdsType = 0;
@@ -46,6 +63,12 @@ std::string formatDateTime(int32_t days, uint32_t ticks);
 bool parseScaled(const std::string& text, uint8_t scale, __int128& out);
 std::string formatScaled(__int128 value, uint8_t scale);
 bool parseGuid(const std::string& text, uint8_t out[16]);
+// The 2008 types' text ("YYYY-MM-DD", "hh:mm:ss[.fffffff]", "YYYY-MM-DD hh:mm:ss[.f] +hh:mm")
+// -> days since 0001-01-01, 100 ns units since midnight and the offset in minutes. A
+// datetimeoffset's date and time stay local here; the wire carries them in UTC.
+bool parseLaterDate(const std::string& text, int32_t& days, int64_t& ticks, int16_t& offset);
+// The bytes a time of `scale` digits takes on the wire: 3, 4 or 5.
+uint8_t timeBytes(uint8_t scale);
 std::string formatGuid(const uint8_t bytes[16]);
 // A value of any kind as text, the way it would be cast to a string.
 std::string valueText(const Value& v);
