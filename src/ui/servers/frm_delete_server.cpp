@@ -19,7 +19,7 @@
 namespace orv {
 
 namespace {
-constexpr int32_t kErrUnexpected = 5;
+constexpr int32_t kDeleteUnexpectedError = 5;
 }
 
 frmDeleteServer::frmDeleteServer(QWidget* parent) : QDialog(parent) {
@@ -99,7 +99,7 @@ void frmDeleteServer::Remove() {
         listChanged_ = true;
         accept();
     } catch (const std::exception& e) {
-        ReportUnexpected(kErrUnexpected, e.what(), "frmDeleteServer", "cmdRemove_Click");
+        ReportUnexpected(kDeleteUnexpectedError, e.what(), "frmDeleteServer", "cmdRemove_Click");
     }
 }
 

@@ -23,7 +23,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& name) {
                        [&](const std::string& s) { return EqualsNoCase(s, name); });
 }
 
-constexpr int kWidth = 560;
+constexpr int kIgnoreColumnsWidth = 560;
 constexpr int kHeight = 420;
 
 } // namespace
@@ -35,7 +35,7 @@ frmIgnoreColumns::frmIgnoreColumns(QWidget* parent) : QDialog(parent) {
     lblTable_ = new QLabel(this);
     lblTable_->setObjectName("lblTable");
     lblTable_->setTextFormat(Qt::PlainText);
-    lblTable_->setGeometry(10, 10, kWidth - 20, 20);
+    lblTable_->setGeometry(10, 10, kIgnoreColumnsWidth - 20, 20);
     grdColumns_ = new QTableWidget(0, 4, this);
     grdColumns_->setObjectName("grdColumns");
     grdColumns_->setHorizontalHeaderLabels(
@@ -44,7 +44,7 @@ frmIgnoreColumns::frmIgnoreColumns(QWidget* parent) : QDialog(parent) {
     grdColumns_->verticalHeader()->hide();
     grdColumns_->verticalHeader()->setDefaultSectionSize(20);
     grdColumns_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    grdColumns_->setGeometry(10, 36, kWidth - 20, kHeight - 36 - 50);
+    grdColumns_->setGeometry(10, 36, kIgnoreColumnsWidth - 20, kHeight - 36 - 50);
     grdColumns_->setToolTip("Tick a column to leave it out of that kind of comparison or analysis");
 
     auto button = [this](const char* name, const char* caption, int left) {
@@ -53,15 +53,15 @@ frmIgnoreColumns::frmIgnoreColumns(QWidget* parent) : QDialog(parent) {
         b->setGeometry(left, kHeight - 38, 100, 28);
         return b;
     };
-    cmdOK_ = button("cmdOK", "OK", kWidth - 330);
-    cmdCancel_ = button("cmdCancel", "Cancel", kWidth - 220);
-    cmdHelp_ = button("cmdHelp", "&Help", kWidth - 110);
+    cmdOK_ = button("cmdOK", "OK", kIgnoreColumnsWidth - 330);
+    cmdCancel_ = button("cmdCancel", "Cancel", kIgnoreColumnsWidth - 220);
+    cmdHelp_ = button("cmdHelp", "&Help", kIgnoreColumnsWidth - 110);
     cmdOK_->setDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, &frmIgnoreColumns::accept);
     connect(cmdCancel_, &QPushButton::clicked, this, &frmIgnoreColumns::reject);
     connect(cmdHelp_, &QPushButton::clicked, this, [] { ShowHelpTopic(kHelpTopic); });
     cmdHelp_->setShortcut(QKeySequence(Qt::Key_F1));
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kIgnoreColumnsWidth, kHeight);
 }
 
 int frmIgnoreColumns::KindColumn(int32_t kind) const {

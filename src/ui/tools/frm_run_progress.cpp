@@ -20,9 +20,9 @@ namespace orv {
 
 namespace {
 
-constexpr int kMargin = 10;
+constexpr int kProgressMargin = 10;
 constexpr int kLine = 22;
-constexpr int kTickMs = 250;
+constexpr int kProgressTickMs = 250;
 constexpr const char* kNoTime = "00:00:00";
 
 QString Grouped(int64_t n) {
@@ -38,11 +38,11 @@ frmRunProgress::frmRunProgress(RunProgressLook look, QWidget* parent)
     setWindowTitle(Q(look_.Title));
     const int width = look_.Width;
 
-    int top = kMargin;
+    int top = kProgressMargin;
     auto line = [&](const std::string& name) {
         auto* l = new QLabel(this);
         l->setObjectName(Q(name));
-        l->setGeometry(kMargin, top, width - 2 * kMargin, kLine);
+        l->setGeometry(kProgressMargin, top, width - 2 * kProgressMargin, kLine);
         // Names from the catalog are shown as they are, never read as markup; long ones are
         // cut in the middle rather than widening the window.
         l->setTextFormat(Qt::PlainText);
@@ -55,17 +55,17 @@ frmRunProgress::frmRunProgress(RunProgressLook look, QWidget* parent)
         lblSides_ = line("lblRows");
     prbProgress_ = new Gauge(this);
     prbProgress_->setObjectName("prbProgress");
-    prbProgress_->setGeometry(kMargin, top + 6, width - 2 * kMargin, 18);
+    prbProgress_->setGeometry(kProgressMargin, top + 6, width - 2 * kProgressMargin, 18);
     prbProgress_->ReadProperties(
         {{"BorderStyle", 1}, {"FillColor", QColor(31, 78, 156)}, {"Value", 0}});
     const int below = top + kLine + 12;
     lblCount_ = new QLabel(this);
     lblCount_->setObjectName("lblCount");
     lblCount_->setTextFormat(Qt::PlainText);
-    lblCount_->setGeometry(kMargin, below, width - 220, kLine);
+    lblCount_->setGeometry(kProgressMargin, below, width - 220, kLine);
     lblTime_ = new QLabel(kNoTime, this);
     lblTime_->setObjectName("lblTime");
-    lblTime_->setGeometry(width - kMargin - 100, below, 100, kLine);
+    lblTime_->setGeometry(width - kProgressMargin - 100, below, 100, kLine);
     lblTime_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     cmdStop_ = new QPushButton("&Stop", this);
@@ -74,12 +74,12 @@ frmRunProgress::frmRunProgress(RunProgressLook look, QWidget* parent)
     cmdStop_->setAutoDefault(false);
     const int buttonTop = below + kLine + 10;
     cmdStop_->setGeometry((width - 110) / 2, buttonTop, 110, 28);
-    setFixedSize(width, buttonTop + 28 + kMargin);
+    setFixedSize(width, buttonTop + 28 + kProgressMargin);
     connect(cmdStop_, &QPushButton::clicked, this, &frmRunProgress::Stop);
 
     tmrTime_ = new QTimer(this);
     tmrTime_->setObjectName("tmrTime");
-    tmrTime_->setInterval(kTickMs);
+    tmrTime_->setInterval(kProgressTickMs);
     connect(tmrTime_, &QTimer::timeout, this, &frmRunProgress::Tick);
     connect(&sink_, &QtProgressSink::Changed, this, &frmRunProgress::Show);
 }

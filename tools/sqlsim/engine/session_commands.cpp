@@ -110,7 +110,7 @@ void SessionImpl::runDeclare(const std::vector<Token>& toks, const Statement& st
         if (!toks[i].isName())
             throw syntaxNear(toks[i]);
         const std::string typeName = lower(toks[i].name());
-        if (laterBuiltin(typeName, engine_.major))
+        if (!setupScript && laterBuiltin(typeName, engine_.major))
             throw sqlError(2715, unknownTypeMessage(engine_.major, 1, toks[i].name()), 3);
         if (convertsOnWrite(typeName))
             variableTypes_[v.value] = typeName;

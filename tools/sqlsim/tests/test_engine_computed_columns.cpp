@@ -7,13 +7,7 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
-constexpr const char* k2008 = "10.50.1600.1";
 
-std::string scalar(EngineFixture& f, const std::string& sql) {
-    ResultSet r = f.query(sql);
-    return r.rows.empty() ? "<no row>" : r.at(0, 0);
-}
 
 class Computed : public ::testing::TestWithParam<const char*> {
 protected:

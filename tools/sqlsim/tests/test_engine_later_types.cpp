@@ -8,14 +8,8 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
 constexpr const char* k2005 = "9.00.5000.00";
-constexpr const char* k2008 = "10.50.1600.1";
 
-std::string scalar(EngineFixture& f, const std::string& sql) {
-    ResultSet r = f.query(sql);
-    return r.rows.empty() ? "<no row>" : r.at(0, 0);
-}
 
 const char* kShifts = "CREATE TABLE dbo.Shift (Id int NOT NULL PRIMARY KEY, Day date NULL, "
                       "Starts time(0) NULL, Precise time NULL, Opened datetime2(3) NULL, "

@@ -34,10 +34,6 @@ std::vector<std::string> loadBatches(EngineFixture& f, const std::string& script
     return errors;
 }
 
-std::string scalar(EngineFixture& f, const std::string& sql) {
-    ResultSet r = f.query(sql);
-    return r.rows.empty() ? "<no row>" : r.at(0, 0);
-}
 
 int errorNumber(EngineFixture& f, const std::string& sql) {
     CaptureSink sink = f.run(sql);

@@ -9,8 +9,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
-constexpr const char* k2008 = "10.50.1600.1";
 
 // A harbour's depots, the vessels based there, their voyages and the inspections of a voyage.
 // Depots cascade to vessels (delete and key change), vessels to voyages (delete only);

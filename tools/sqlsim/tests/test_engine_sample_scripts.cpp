@@ -8,8 +8,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
-constexpr const char* k2008 = "10.50.1600.1";
 
 // Sends the script one GO-separated batch at a time, as a query tool does, and gathers every
 // error with the batch it came from.
@@ -45,10 +43,6 @@ std::string joined(const std::vector<std::string>& v) {
     return out;
 }
 
-std::string scalar(EngineFixture& f, const std::string& sql) {
-    ResultSet r = f.query(sql);
-    return r.rows.empty() ? "<no row>" : r.at(0, 0);
-}
 
 int errorNumber(EngineFixture& f, const std::string& sql) {
     CaptureSink sink = f.run(sql);

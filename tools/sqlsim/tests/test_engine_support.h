@@ -156,4 +156,14 @@ public:
     std::unique_ptr<Session> session;
 };
 
+// The two releases most tests run under: the 2000 grammar and catalogs, and a later one.
+inline constexpr const char* k2000 = "8.00.2039";
+inline constexpr const char* k2008 = "10.50.1600.1";
+
+// The first cell of a query's result, or "<no row>".
+inline std::string scalar(EngineFixture& f, const std::string& sql) {
+    ResultSet r = f.query(sql);
+    return r.rows.empty() ? "<no row>" : r.at(0, 0);
+}
+
 } // namespace sqlsim::test

@@ -11,8 +11,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
-constexpr const char* k2008 = "10.50.1600.1";
 
 class Values : public ::testing::TestWithParam<const char*> {
 protected:

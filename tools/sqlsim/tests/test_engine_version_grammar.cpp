@@ -8,8 +8,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-constexpr const char* k2000 = "8.00.2039";
-constexpr const char* k2008 = "10.50.1600.1";
 
 constexpr int kAccepted = 0;
 constexpr int kUnchecked = -1; // a construct this server does not run in that version either
