@@ -562,8 +562,9 @@ void executeDdl(SessionImpl& s, const std::string& batchText, const std::vector<
             if (std::find(done.begin(), done.end(), t) != done.end())
                 continue;
             done.push_back(t);
-            rebuildRowChecks(s, Catalog(s.conn(), t.first, s.major()), t.second,
-                             s.databaseOfSchema(t.first));
+            const Catalog cat(s.conn(), t.first, s.major());
+            rebuildRowChecks(s, cat, t.second, s.databaseOfSchema(t.first));
+            ensureRowChecks(s, cat, t.second, s.databaseOfSchema(t.first));
         }
     } catch (...) {
         try {

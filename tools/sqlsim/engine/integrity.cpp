@@ -18,11 +18,11 @@ constexpr const char* kDisabledTable = "sqlsim_disabled";
 // needs a row there.
 constexpr const char* kStateTable = "sqlsim_constraint_state";
 
+// Asked of SQLite's schema in memory: a query of sqlite_master reads every table's and
+// trigger's text, and is asked on every statement that changes rows.
 bool hasTable(const Catalog& cat, const char* name) {
-    Stmt st = Stmt::Cached(cat.db(), "SELECT 1 FROM " + sqlId(cat.schema()) +
-                                         ".sqlite_master WHERE type = 'table' AND name = ?");
-    st.bind(1, std::string(name));
-    return st.step();
+    return sqlite3_table_column_metadata(cat.db(), cat.schema().c_str(), name, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool hasDisabledTable(const Catalog& cat) {

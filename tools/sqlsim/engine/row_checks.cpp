@@ -24,18 +24,38 @@ std::string triggerName(const Catalog& cat, int tableId, const std::string& what
     return sqlId(cat.schema()) + "." + sqlId("sqlsim_chk_" + std::to_string(tableId) + "_" + what);
 }
 
+// The check triggers made for each table are listed beside it: finding them in sqlite_master
+// would read every table's and trigger's text for each table changed, which grows with the
+// database.
+constexpr const char* kListedChecks = "sqlsim_check_triggers";
+
+void listCheck(const Catalog& cat, int tableId, const std::string& name) {
+    Stmt st(cat.db(), "INSERT INTO " + cat.t(kListedChecks) + " (table_id, name) VALUES (?, ?)");
+    st.bind(1, tableId).bind(2, name);
+    st.step();
+}
+
 void dropChecks(const Catalog& cat, int tableId) {
-    const std::string prefix = "sqlsim_chk_" + std::to_string(tableId) + "_";
+    Db::exec_on(cat.db(), "CREATE TABLE IF NOT EXISTS " + cat.t(kListedChecks) +
+                              " (table_id int, name TEXT)");
+    Db::exec_on(cat.db(), "CREATE INDEX IF NOT EXISTS " + sqlId(cat.schema()) + "." +
+                              sqlId(std::string(kListedChecks) + "_table") + " ON " +
+                              sqlId(kListedChecks) + " (table_id)");
     std::vector<std::string> names;
     {
-        Stmt st(cat.db(), "SELECT name FROM " + cat.t("sqlite_master") +
-                              " WHERE type = 'trigger' AND substr(name, 1, ?) = ?");
-        st.bind(1, static_cast<int>(prefix.size())).bind(2, prefix);
+        Stmt st(cat.db(),
+                "SELECT name FROM " + cat.t(kListedChecks) + " WHERE table_id = ?");
+        st.bind(1, tableId);
         while (st.step())
             names.push_back(st.text(0));
     }
     for (const auto& n : names)
-        Db::exec_on(cat.db(), "DROP TRIGGER IF EXISTS " + sqlId(cat.schema()) + "." + sqlId(n));
+        if (!n.empty()) // the empty name marks the checks as built
+            Db::exec_on(cat.db(),
+                        "DROP TRIGGER IF EXISTS " + sqlId(cat.schema()) + "." + sqlId(n));
+    Stmt del(cat.db(), "DELETE FROM " + cat.t(kListedChecks) + " WHERE table_id = ?");
+    del.bind(1, tableId);
+    del.step();
 }
 
 struct UniqueKey {
@@ -152,8 +172,59 @@ void registerRowCheckFunctions(sqlite3* db, SessionImpl* s) {
     fn::registerAll(db, s, defs, 1);
 }
 
+namespace {
+
+bool checksBuilt(const Catalog& cat, int tableId) {
+    if (sqlite3_table_column_metadata(cat.db(), cat.schema().c_str(), kListedChecks, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    Stmt st(cat.db(),
+            "SELECT 1 FROM " + cat.t(kListedChecks) + " WHERE table_id = ? AND name = ''");
+    st.bind(1, tableId);
+    return st.step();
+}
+
+// The tables whose rows the referential actions of `tableId`'s keys change.
+std::vector<int> referencingTables(const Catalog& cat, int tableId) {
+    std::vector<int> out;
+    Stmt st(cat.db(), "SELECT DISTINCT fkeyid FROM " + cat.t("sysforeignkeys") +
+                          " WHERE rkeyid = ? AND fkeyid <> ?");
+    st.bind(1, tableId).bind(2, tableId);
+    while (st.step())
+        out.push_back(static_cast<int>(st.integer(0)));
+    return out;
+}
+
+} // namespace
+
+void ensureRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std::string& dbName) {
+    if (s.setupScript)
+        return;
+    std::vector<int> todo{tableId};
+    std::vector<int> seen;
+    while (!todo.empty()) {
+        const int id = todo.back();
+        todo.pop_back();
+        if (std::find(seen.begin(), seen.end(), id) != seen.end())
+            continue;
+        seen.push_back(id);
+        if (!checksBuilt(cat, id))
+            rebuildRowChecks(s, cat, id, dbName);
+        else if (id != tableId)
+            continue; // built with its own referencing tables
+        for (int child : referencingTables(cat, id))
+            todo.push_back(child);
+    }
+}
+
 void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std::string& dbName) {
     dropChecks(cat, tableId);
+    // A start-up script loads its rows as a bulk load does, unchecked; every trigger made here
+    // is a schema change whose cost grows with the database, so a table a script makes gets its
+    // checks when a client first changes its rows (ensureRowChecks).
+    if (s.setupScript)
+        return;
+    listCheck(cat, tableId, "");
     const auto table = cat.objectById(tableId);
     if (!table || table->xtype.rfind("U", 0) != 0 || table->sqliteName.empty())
         return;
@@ -164,8 +235,11 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
     auto create = [&](const std::string& what, const std::string& timing, const std::string& body) {
         if (body.empty())
             return;
-        Db::exec_on(cat.db(), "CREATE TRIGGER " + triggerName(cat, tableId, what) + " " + timing +
+        // Another session may have built the same checks while this one waited for the file.
+        Db::exec_on(cat.db(), "CREATE TRIGGER IF NOT EXISTS " + triggerName(cat, tableId, what) +
+                                  " " + timing +
                                   " ON " + t + " FOR EACH ROW BEGIN " + body + " END");
+        listCheck(cat, tableId, "sqlsim_chk_" + std::to_string(tableId) + "_" + what);
     };
 
     // NOT NULL: checked before the row is written; an identity column is filled afterwards.

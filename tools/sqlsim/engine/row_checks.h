@@ -19,6 +19,10 @@ void registerRowCheckFunctions(sqlite3* db, SessionImpl* s);
 
 void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std::string& dbName);
 
+// Makes the checks of a table a start-up script left unchecked, and of the tables its
+// referential actions reach, before a client's statement changes its rows.
+void ensureRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std::string& dbName);
+
 // Raises 547 (naming ALTER TABLE) when a row of the table already breaks the CHECK constraint
 // `checkId`, as WITH CHECK does for a constraint added or switched back on.
 void verifyCheckConstraint(SessionImpl& s, const Catalog& cat, int checkId,

@@ -1,5 +1,6 @@
 // Runs queries and data changes on SQLite and describes their results as SQL Server would.
 #include "engine/integrity.h"
+#include "engine/row_checks.h"
 #include "engine/session.h"
 #include "engine/session_internal.h"
 
@@ -134,10 +135,15 @@ void SessionImpl::runDml(const std::vector<Token>& toks, const Statement& st, Re
         sql = tr.update(st.begin, st.end, &target);
     else
         sql = tr.remove(st.begin, st.end, &target);
-    // Start-up scripts load their rows as a bulk load does: without firing triggers.
+    // Start-up scripts load their rows as a bulk load does: without firing triggers, and
+    // without the row checks, which a client's first change builds.
     std::vector<TriggerText> triggers;
-    if (!setupScript && target.objectId)
+    if (!setupScript && target.objectId) {
+        const std::string schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
+        ensureRowChecks(*this, Catalog(conn_.get(), schema, engine_.major), target.objectId,
+                        databaseOfSchema(schema));
         triggers = triggersFor(target, st.kind);
+    }
     if (triggers.empty())
         applyDml(st.kind, sql, target, false);
     else
