@@ -16,17 +16,6 @@ if [ "${ORVANE_CCACHE:-1}" != 0 ] && command -v ccache >/dev/null 2>&1; then
     ORV_LAUNCHER_ARGS="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 fi
 
-# Unity builds: each target's sources compiled in batches of eight, so the shared headers (the
-# test framework, Qt, the engine's) are read once per batch instead of once per file. A build
-# from scratch takes about half the time; an edit recompiles its whole batch, so for work on a
-# few files set ORVANE_UNITY=0.
-#   ORV_UNITY_ARGS      cmake arguments that switch it on or off
-if [ "${ORVANE_UNITY:-1}" != 0 ]; then
-    ORV_UNITY_ARGS="-DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=8"
-else
-    ORV_UNITY_ARGS="-DCMAKE_UNITY_BUILD=OFF"
-fi
-
 # orv_stage NAME COMMAND...: runs the command and, when ORVANE_STAGE_FILE names a file, adds
 # "NAME<TAB>seconds" to it. The command's status is returned.
 orv_stage() {
