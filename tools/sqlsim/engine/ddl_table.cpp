@@ -435,28 +435,25 @@ void Ddl::createSqliteTable(Catalog& cat, const ObjectRow& table,
 }
 
 void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef& c) {
-    std::string idStr = std::to_string(table.id);
-    std::string trig =
-        "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
-        " AFTER INSERT ON " + sqlId(table.sqliteName) + " FOR EACH ROW WHEN NEW." + sqlId(c.name) +
-        " IS NULL BEGIN UPDATE sqlsim_objects SET ident_current = "
-        "CASE WHEN ident_current IS NULL THEN ident_seed ELSE ident_current + ident_incr END "
-        "WHERE id = " +
-        idStr + "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
-        " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
-        ") WHERE rowid = NEW.rowid; END";
-    Db::exec_on(cat.db(), trig);
-    // SQL Server moves the current identity to an explicit value (SET IDENTITY_INSERT ON)
-    // beyond it, in the increment's direction, so the next generated value follows it.
+    // One trigger for both cases (each trigger is a schema change, whose cost grows with the
+    // database): a row without a value takes the next one; an explicit value (SET
+    // IDENTITY_INSERT ON) beyond the current one moves it there, in the increment's direction,
+    // so that the next generated value follows it, as SQL Server does.
+    const std::string idStr = std::to_string(table.id);
     const std::string col = "NEW." + sqlId(c.name);
-    Db::exec_on(cat.db(), "CREATE TRIGGER " + sqlId(cat.schema()) + "." +
-                              sqlId("sqlsim_identity_explicit_" + idStr) + " AFTER INSERT ON " +
-                              sqlId(table.sqliteName) + " FOR EACH ROW WHEN " + col +
-                              " IS NOT NULL BEGIN UPDATE sqlsim_objects SET ident_current = CASE "
-                              "WHEN ident_current IS NULL OR (ident_incr > 0 AND " +
-                              col + " > ident_current) OR (ident_incr < 0 AND " + col +
-                              " < ident_current) THEN " + col +
-                              " ELSE ident_current END WHERE id = " + idStr + "; END");
+    Db::exec_on(cat.db(),
+                "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
+                    " AFTER INSERT ON " + sqlId(table.sqliteName) +
+                    " FOR EACH ROW BEGIN UPDATE sqlsim_objects SET ident_current = CASE WHEN " +
+                    col +
+                    " IS NULL THEN (CASE WHEN ident_current IS NULL THEN ident_seed ELSE "
+                    "ident_current + ident_incr END) WHEN ident_current IS NULL OR (ident_incr > 0 "
+                    "AND " +
+                    col + " > ident_current) OR (ident_incr < 0 AND " + col +
+                    " < ident_current) THEN " + col + " ELSE ident_current END WHERE id = " + idStr +
+                    "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
+                    " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
+                    ") WHERE rowid = NEW.rowid AND " + col + " IS NULL; END");
     Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
                           " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
     st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);
