@@ -441,19 +441,19 @@ void Ddl::identityTrigger(Catalog& cat, const ObjectRow& table, const ColumnDef&
     // so that the next generated value follows it, as SQL Server does.
     const std::string idStr = std::to_string(table.id);
     const std::string col = "NEW." + sqlId(c.name);
-    Db::exec_on(cat.db(),
-                "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
-                    " AFTER INSERT ON " + sqlId(table.sqliteName) +
-                    " FOR EACH ROW BEGIN UPDATE sqlsim_objects SET ident_current = CASE WHEN " +
-                    col +
-                    " IS NULL THEN (CASE WHEN ident_current IS NULL THEN ident_seed ELSE "
-                    "ident_current + ident_incr END) WHEN ident_current IS NULL OR (ident_incr > 0 "
-                    "AND " +
-                    col + " > ident_current) OR (ident_incr < 0 AND " + col +
-                    " < ident_current) THEN " + col + " ELSE ident_current END WHERE id = " + idStr +
-                    "; UPDATE " + sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
-                    " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
-                    ") WHERE rowid = NEW.rowid AND " + col + " IS NULL; END");
+    Db::exec_on(
+        cat.db(),
+        "CREATE TRIGGER " + sqlId(cat.schema()) + "." + sqlId("sqlsim_identity_" + idStr) +
+            " AFTER INSERT ON " + sqlId(table.sqliteName) +
+            " FOR EACH ROW BEGIN UPDATE sqlsim_objects SET ident_current = CASE WHEN " + col +
+            " IS NULL THEN (CASE WHEN ident_current IS NULL THEN ident_seed ELSE "
+            "ident_current + ident_incr END) WHEN ident_current IS NULL OR (ident_incr > 0 "
+            "AND " +
+            col + " > ident_current) OR (ident_incr < 0 AND " + col + " < ident_current) THEN " +
+            col + " ELSE ident_current END WHERE id = " + idStr + "; UPDATE " +
+            sqlId(table.sqliteName) + " SET " + sqlId(c.name) +
+            " = (SELECT ident_current FROM sqlsim_objects WHERE id = " + idStr +
+            ") WHERE rowid = NEW.rowid AND " + col + " IS NULL; END");
     Stmt st(cat.db(), "UPDATE " + cat.t("sqlsim_objects") +
                           " SET ident_seed = ?, ident_incr = ? WHERE id = ?");
     st.bind(1, c.seed).bind(2, c.incr).bind(3, table.id);

@@ -465,8 +465,7 @@ std::string readPart(const std::string& written) {
 }
 
 // DATEPART's number for a part of a date; an unknown part gives 0.
-template <typename Parsed>
-long long datePartValue(const std::string& part, const Parsed& p) {
+template <typename Parsed> long long datePartValue(const std::string& part, const Parsed& p) {
     if (part == "year")
         return p.y;
     if (part == "month")
@@ -509,9 +508,9 @@ void fnDateName(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!p)
         return sqlite3_result_error(
             ctx, "Conversion failed when converting date and/or time from character string", -1);
-    static const char* const months[] = {"January", "February", "March",     "April",
-                                         "May",     "June",     "July",      "August",
-                                         "September", "October", "November", "December"};
+    static const char* const months[] = {"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
     static const char* const days[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                        "Thursday", "Friday", "Saturday"};
     const std::string part = readPart(argText(argv[0]));

@@ -171,10 +171,9 @@ std::optional<Hit> createType(const Scan& s, size_t i) {
     return std::nullopt;
 }
 
-const Rule kRules[] = {maxType,       apply,         pivot,          tryCatch,
-                       forXmlPath,    topExpression, setOperator,    offsetFetch,
-                       laterFunction, dropIndexOn,   referentialSet, createType,
-                       persisted};
+const Rule kRules[] = {maxType,        apply,       pivot,       tryCatch,      forXmlPath,
+                       topExpression,  setOperator, offsetFetch, laterFunction, dropIndexOn,
+                       referentialSet, createType,  persisted};
 
 } // namespace
 

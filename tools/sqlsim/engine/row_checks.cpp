@@ -43,16 +43,14 @@ void dropChecks(const Catalog& cat, int tableId) {
                               sqlId(kListedChecks) + " (table_id)");
     std::vector<std::string> names;
     {
-        Stmt st(cat.db(),
-                "SELECT name FROM " + cat.t(kListedChecks) + " WHERE table_id = ?");
+        Stmt st(cat.db(), "SELECT name FROM " + cat.t(kListedChecks) + " WHERE table_id = ?");
         st.bind(1, tableId);
         while (st.step())
             names.push_back(st.text(0));
     }
     for (const auto& n : names)
         if (!n.empty()) // the empty name marks the checks as built
-            Db::exec_on(cat.db(),
-                        "DROP TRIGGER IF EXISTS " + sqlId(cat.schema()) + "." + sqlId(n));
+            Db::exec_on(cat.db(), "DROP TRIGGER IF EXISTS " + sqlId(cat.schema()) + "." + sqlId(n));
     Stmt del(cat.db(), "DELETE FROM " + cat.t(kListedChecks) + " WHERE table_id = ?");
     del.bind(1, tableId);
     del.step();
@@ -237,8 +235,8 @@ void rebuildRowChecks(SessionImpl& s, const Catalog& cat, int tableId, const std
             return;
         // Another session may have built the same checks while this one waited for the file.
         Db::exec_on(cat.db(), "CREATE TRIGGER IF NOT EXISTS " + triggerName(cat, tableId, what) +
-                                  " " + timing +
-                                  " ON " + t + " FOR EACH ROW BEGIN " + body + " END");
+                                  " " + timing + " ON " + t + " FOR EACH ROW BEGIN " + body +
+                                  " END");
         listCheck(cat, tableId, "sqlsim_chk_" + std::to_string(tableId) + "_" + what);
     };
 

@@ -153,8 +153,8 @@ void SessionImpl::declareTableVariable(const Token& variable, const std::vector<
     // CREATE TABLE makes a #table; the variable holds that table's name for the batch.
     if (from >= end || !toks[from].isOp("("))
         throw syntaxNear(toks[std::min(from, toks.size() - 1)]);
-    const std::string table = "#sqlsim_tv_" + std::to_string(++attachCounter_) + "_" +
-                              variable.value.substr(1);
+    const std::string table =
+        "#sqlsim_tv_" + std::to_string(++attachCounter_) + "_" + variable.value.substr(1);
     std::string ddl = "CREATE TABLE [" + table + "] ";
     for (size_t k = from; k < end; ++k)
         ddl += toks[k].text + " ";

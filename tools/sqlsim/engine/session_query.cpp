@@ -171,8 +171,8 @@ void SessionImpl::applyDml(const std::string& kind, const std::string& sql,
     std::vector<ForeignKeyCheck> keys;
     if (!setupScript && !insteadOf && target.objectId) {
         schema = target.sqlRef.substr(1, target.sqlRef.find('"', 1) - 1);
-        keys = foreignKeysAtRisk(Catalog(conn_.get(), schema, engine_.major), target.objectId,
-                                 kind);
+        keys =
+            foreignKeysAtRisk(Catalog(conn_.get(), schema, engine_.major), target.objectId, kind);
     }
     if (keys.empty()) {
         Stmt stmt(conn_.get(), sql);

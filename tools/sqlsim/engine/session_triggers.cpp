@@ -96,9 +96,9 @@ std::vector<std::string> SessionImpl::updatedColumns(const std::vector<Token>& t
             size_t j = i;
             while (j + 2 < st.end && toks[j + 1].isOp(".") && toks[j + 2].isName())
                 j += 2;
-            if (toks[j + 1].isOp("=") || (toks[j + 1].kind == Token::Kind::Op &&
-                                          toks[j + 1].text.size() == 2 &&
-                                          toks[j + 1].text[1] == '='))
+            if (toks[j + 1].isOp("=") ||
+                (toks[j + 1].kind == Token::Kind::Op && toks[j + 1].text.size() == 2 &&
+                 toks[j + 1].text[1] == '='))
                 cols.push_back(toks[j].name());
             i = j;
             expectColumn = false;
@@ -154,9 +154,9 @@ void SessionImpl::fireTriggers(const std::string& kind, const std::string& sql,
     bool isView = false;
     {
         const std::string schema = schemaOf(target);
-        const std::string name = target.sqlRef.substr(target.sqlRef.find("\".\"") + 3,
-                                                      target.sqlRef.size() -
-                                                          target.sqlRef.find("\".\"") - 4);
+        const std::string name =
+            target.sqlRef.substr(target.sqlRef.find("\".\"") + 3,
+                                 target.sqlRef.size() - target.sqlRef.find("\".\"") - 4);
         Stmt st(db, "SELECT type FROM " + sqlId(schema) + ".sqlite_master WHERE name = ?");
         st.bind(1, name);
         isView = st.step() && st.text(0) == "view";
@@ -187,16 +187,17 @@ void SessionImpl::fireTriggers(const std::string& kind, const std::string& sql,
     std::vector<std::string> catchers;
     auto catcher = [&](const std::string& timing, const std::string& body) {
         const std::string name = "sqlsim_catch_" + n + "_" + std::to_string(catchers.size());
-        Db::exec_on(db, "CREATE TEMP TRIGGER " + sqlId(name) + " " + timing + " " + kind +
-                            " ON " + target.sqlRef + " FOR EACH ROW BEGIN " + body + " END");
+        Db::exec_on(db, "CREATE TEMP TRIGGER " + sqlId(name) + " " + timing + " " + kind + " ON " +
+                            target.sqlRef + " FOR EACH ROW BEGIN " + body + " END");
         catchers.push_back(name);
     };
     // A trigger's body may not qualify the tables it writes; unqualified, TEMP comes first.
     const std::string keepNew = "INSERT INTO " + sqlId(ins) + " SELECT " + rowOf("NEW") + "; ";
     const std::string keepOld = "INSERT INTO " + sqlId(del) + " SELECT " + rowOf("OLD") + "; ";
     const std::string keepRowid = "INSERT INTO " + sqlId(rowids) + " VALUES (NEW.rowid); ";
-    const std::string mine = (kind == "INSERT" ? keepNew : kind == "DELETE" ? keepOld
-                                                                            : keepNew + keepOld);
+    const std::string mine = (kind == "INSERT"   ? keepNew
+                              : kind == "DELETE" ? keepOld
+                                                 : keepNew + keepOld);
     // SQL Server runs a trigger within the statement's transaction; @@TRANCOUNT is at least 1
     // inside it, and a ROLLBACK there undoes the statement and everything before it.
     const int tranBefore = tranCount_;
@@ -218,10 +219,9 @@ void SessionImpl::fireTriggers(const std::string& kind, const std::string& sql,
             catcher(isView ? "INSTEAD OF" : "BEFORE",
                     mine + (isView ? std::string() : "SELECT RAISE(IGNORE); "));
         else
-            catcher("AFTER", kind == "DELETE" ? keepOld
-                             : kind == "INSERT"
-                                 ? keepRowid
-                                 : keepRowid + keepOld);
+            catcher("AFTER", kind == "DELETE"   ? keepOld
+                             : kind == "INSERT" ? keepRowid
+                                                : keepRowid + keepOld);
         try {
             applyDml(kind, sql, target, insteadOf);
         } catch (...) {

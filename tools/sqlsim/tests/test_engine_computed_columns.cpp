@@ -7,8 +7,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-
-
 class Computed : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {

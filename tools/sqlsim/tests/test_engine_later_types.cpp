@@ -10,7 +10,6 @@ namespace {
 
 constexpr const char* k2005 = "9.00.5000.00";
 
-
 const char* kShifts = "CREATE TABLE dbo.Shift (Id int NOT NULL PRIMARY KEY, Day date NULL, "
                       "Starts time(0) NULL, Precise time NULL, Opened datetime2(3) NULL, "
                       "Logged datetimeoffset(0) NULL)";

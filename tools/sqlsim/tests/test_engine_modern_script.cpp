@@ -34,7 +34,6 @@ std::vector<std::string> loadBatches(EngineFixture& f, const std::string& script
     return errors;
 }
 
-
 int errorNumber(EngineFixture& f, const std::string& sql) {
     CaptureSink sink = f.run(sql);
     return sink.error() ? sink.error()->number : 0;

@@ -237,8 +237,7 @@ TEST_P(Modules, StartUpScriptsLoadRowsWithoutFiringTriggers) {
     EXPECT_EQ(scalar("SELECT SUM(n) FROM BulkLog"), "2");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothVersions, Modules,
-                         ::testing::Values("8.00.2039", "10.50.1600.1"));
+INSTANTIATE_TEST_SUITE_P(BothVersions, Modules, ::testing::Values("8.00.2039", "10.50.1600.1"));
 
 // TRY ... CATCH came with SQL Server 2005: errors raised in the TRY block, in it or in what it
 // calls, go to the CATCH block with their facts, and nothing reaches the client.
@@ -266,9 +265,10 @@ TEST(TryCatch, ErrorsGoToTheCatchBlockWithTheirFacts) {
     EXPECT_EQ(f.query("SELECT COUNT(*) FROM T").at(0, 0), "1");
 
     // RAISERROR of severity 11 and more is caught too; 10 and less is only information.
-    CaptureSink r = f.run("BEGIN TRY\n  RAISERROR ('note', 10, 1)\n  RAISERROR ('stop %d', 16, 2, 7)\n"
-                          "END TRY\nBEGIN CATCH\n  SELECT ERROR_MESSAGE(), ERROR_STATE()\n"
-                          "END CATCH");
+    CaptureSink r =
+        f.run("BEGIN TRY\n  RAISERROR ('note', 10, 1)\n  RAISERROR ('stop %d', 16, 2, 7)\n"
+              "END TRY\nBEGIN CATCH\n  SELECT ERROR_MESSAGE(), ERROR_STATE()\n"
+              "END CATCH");
     EXPECT_EQ(r.error(), nullptr) << r.errorText();
     ASSERT_EQ(r.sets.size(), 1u);
     EXPECT_EQ(r.sets[0].at(0, 0), "stop 7");
@@ -288,15 +288,16 @@ TEST(TryCatch, ErrorsGoToTheCatchBlockWithTheirFacts) {
 TEST_P(Modules, TableVariablesHoldRowsForTheirBatch) {
     ok("CREATE TABLE Hulls (Name varchar(20))");
     ok("INSERT Hulls VALUES ('Ketch') INSERT Hulls VALUES ('Yawl') INSERT Hulls VALUES ('Sloop')");
-    CaptureSink s = ok("DECLARE @Work TABLE (Id int IDENTITY PRIMARY KEY, Name varchar(20), "
-                       "Done bit NOT NULL DEFAULT 0)\n"
-                       "INSERT INTO @Work (Name) SELECT Name FROM Hulls ORDER BY Name\n"
-                       "DECLARE @id int, @name varchar(20), @list varchar(100)\nSET @list = ''\n"
-                       "WHILE EXISTS (SELECT * FROM @Work WHERE Done = 0)\nBEGIN\n"
-                       "  SELECT TOP 1 @id = Id, @name = Name FROM @Work WHERE Done = 0 ORDER BY Id\n"
-                       "  SET @list = @list + @name + ';'\n"
-                       "  UPDATE @Work SET Done = 1 WHERE Id = @id\nEND\n"
-                       "SELECT @list, (SELECT MAX(Id) FROM @Work)");
+    CaptureSink s =
+        ok("DECLARE @Work TABLE (Id int IDENTITY PRIMARY KEY, Name varchar(20), "
+           "Done bit NOT NULL DEFAULT 0)\n"
+           "INSERT INTO @Work (Name) SELECT Name FROM Hulls ORDER BY Name\n"
+           "DECLARE @id int, @name varchar(20), @list varchar(100)\nSET @list = ''\n"
+           "WHILE EXISTS (SELECT * FROM @Work WHERE Done = 0)\nBEGIN\n"
+           "  SELECT TOP 1 @id = Id, @name = Name FROM @Work WHERE Done = 0 ORDER BY Id\n"
+           "  SET @list = @list + @name + ';'\n"
+           "  UPDATE @Work SET Done = 1 WHERE Id = @id\nEND\n"
+           "SELECT @list, (SELECT MAX(Id) FROM @Work)");
     ASSERT_FALSE(s.sets.empty());
     EXPECT_EQ(s.sets.back().at(0, 0), "Ketch;Sloop;Yawl;");
     EXPECT_EQ(s.sets.back().at(0, 1), "3");

@@ -9,7 +9,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-
 // A harbour's depots, the vessels based there, their voyages and the inspections of a voyage.
 // Depots cascade to vessels (delete and key change), vessels to voyages (delete only);
 // inspections keep their voyage (NO ACTION).

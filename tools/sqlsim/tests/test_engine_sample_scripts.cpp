@@ -8,7 +8,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-
 // Sends the script one GO-separated batch at a time, as a query tool does, and gathers every
 // error with the batch it came from.
 std::vector<std::string> loadAsClient(EngineFixture& f, const std::string& script) {
@@ -42,7 +41,6 @@ std::string joined(const std::vector<std::string>& v) {
         out += s + "\n";
     return out;
 }
-
 
 int errorNumber(EngineFixture& f, const std::string& sql) {
     CaptureSink sink = f.run(sql);

@@ -11,7 +11,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-
 class Values : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
@@ -109,8 +108,7 @@ TEST_P(Values, ConvertReadsAndWritesTheCommonStyles) {
         {"SELECT CONVERT(varchar(30), CAST('1996-07-04 13:05:09.250' AS datetime), 101)",
          "07/04/1996"},
         // DATENAME writes months and weekdays out; dy is the day of the year.
-        {"SELECT DATENAME(mm, '1996-07-04') + ' ' + DATENAME(dw, '1996-07-04')",
-         "July Thursday"},
+        {"SELECT DATENAME(mm, '1996-07-04') + ' ' + DATENAME(dw, '1996-07-04')", "July Thursday"},
         {"SELECT DATENAME(yy, '19961231') + '/' + DATENAME(dy, '19961231')", "1996/366"},
         {"SELECT DATEPART(dy, '19970201')", "32"},
         {"SELECT CONVERT(varchar(30), CAST('1996-07-04 13:05:09.250' AS datetime), 103)",
