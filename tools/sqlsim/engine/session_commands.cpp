@@ -394,17 +394,7 @@ void SessionImpl::runProcedure(const std::string& fullName, const std::vector<Rp
         if (!run(sql, toks, sink, cancel, bound))
             throw BatchAborted{};
         if (tranCount_ != before)
-            throw sqlError(266,
-                           engine_.major <= 8
-                               ? "Transaction count after EXECUTE indicates that a COMMIT or "
-                                 "ROLLBACK TRANSACTION statement is missing. Previous count = " +
-                                     std::to_string(before) +
-                                     ", current count = " + std::to_string(tranCount_) + "."
-                               : "Transaction count after EXECUTE indicates a mismatching number "
-                                 "of BEGIN and COMMIT statements. Previous count = " +
-                                     std::to_string(before) +
-                                     ", current count = " + std::to_string(tranCount_) + ".",
-                           2);
+            throw transactionCountChanged(engine_.major, before, tranCount_);
         return;
     }
     if (lname == "sp_attach_db" || lname == "sp_attach_single_file_db") {

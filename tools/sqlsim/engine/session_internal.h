@@ -30,6 +30,20 @@ public:
     void databaseChanged(const std::string&, const std::string&) override {}
 };
 
+// 266: a procedure (or sp_executesql's batch) ended with another @@TRANCOUNT than it began with.
+inline SqlError transactionCountChanged(int major, int before, int now) {
+    const std::string counts = "Previous count = " + std::to_string(before) +
+                               ", current count = " + std::to_string(now) + ".";
+    return sqlError(266,
+                    major <= 8 ? "Transaction count after EXECUTE indicates that a COMMIT or "
+                                 "ROLLBACK TRANSACTION statement is missing. " +
+                                     counts
+                               : "Transaction count after EXECUTE indicates a mismatching number "
+                                 "of BEGIN and COMMIT statements. " +
+                                     counts,
+                    2);
+}
+
 const std::set<std::string>& statementStarters();
 // SQLite's error text as the SQL Server error it stands for; throws Cancelled on interrupt.
 SqlError fromSqlite(const std::string& msg);

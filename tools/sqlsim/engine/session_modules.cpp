@@ -185,17 +185,7 @@ bool SessionImpl::runUserProcedure(const std::string& fullName, const std::vecto
     // A procedure must leave @@TRANCOUNT as it found it ("Rollbacks and Commits in Stored
     // Procedures and Triggers"); the transaction stays as the procedure left it.
     if (tranCount_ != tranBefore)
-        throw sqlError(266,
-                       engine_.major <= 8
-                           ? "Transaction count after EXECUTE indicates that a COMMIT or ROLLBACK "
-                             "TRANSACTION statement is missing. Previous count = " +
-                                 std::to_string(tranBefore) +
-                                 ", current count = " + std::to_string(tranCount_) + "."
-                           : "Transaction count after EXECUTE indicates a mismatching number of "
-                             "BEGIN and COMMIT statements. Previous count = " +
-                                 std::to_string(tranBefore) +
-                                 ", current count = " + std::to_string(tranCount_) + ".",
-                       2);
+        throw transactionCountChanged(engine_.major, tranBefore, tranCount_);
     return true;
 }
 
