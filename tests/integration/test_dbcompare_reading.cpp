@@ -137,6 +137,37 @@ TEST_P(DbCompareReading, EveryFixturePairGivesTheSameResultsEitherWay) {
         EXPECT_GT(unread, 200u) << "hash-first must leave the texts of identical pairs unread";
 }
 
+// From 2016 a module's whole definition is fingerprinted in one piece, and a 2008 R2 server
+// against a 2016 one falls back to the pieces both can hash.
+TEST(DbCompareReading2016, WholeDefinitionsOrTheOlderServersPiecesGiveTheSameResults) {
+    constexpr const char* k2016 = "13.0.1601.5";
+    size_t unread = 0;
+    for (const FixturePair& pair : {Pairs()[0], Pairs()[4]}) {
+        CatalogSim f(k2016, pair.fixtures, pair.scripts);
+        CatalogSim older(kVersion2008, pair.fixtures, pair.scripts);
+        ASSERT_SIM_STARTED(f);
+        ASSERT_SIM_STARTED(older);
+        for (const CatalogSim* sourceSim : {&f, &older}) {
+            DbCompareRequest request =
+                RequestFor(sourceSim->server, pair.source, f.server, pair.target);
+            request.Reading = CompareReading::Full;
+            const DbCompareResultsPtr full = Compare(request);
+            request.Reading = CompareReading::Auto;
+            f.sim->ClearStatements();
+            const DbCompareResultsPtr hashed = Compare(request);
+            const bool both2016 = sourceSim == &f;
+            const std::string label = std::string(pair.name) + (both2016 ? " 2016" : " mixed");
+            unread += ExpectSameResults(*full, *hashed, label);
+            EXPECT_EQ(hashed->Reading, CompareReading::HashFirst) << label;
+            bool wholeModules = false;
+            for (const std::string& sql : f.Sql(pair.target))
+                wholeModules = wholeModules || sql.find("sys.sql_modules") != std::string::npos;
+            EXPECT_EQ(wholeModules, both2016) << label;
+        }
+    }
+    EXPECT_GT(unread, 20u);
+}
+
 TEST(DbCompareReadingMixed, A2000ServerOnEitherSideMakesBothSidesReadInFull) {
     CatalogSim old(kVersion2000, {"demo_source.sql"});
     CatalogSim later(kVersion2008, {"demo_source.sql"});
