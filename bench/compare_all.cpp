@@ -231,6 +231,21 @@ uint64_t BytesReceivedFrom(int port) {
     return total;
 }
 
+// With ORV_BENCH_TRACE set, each step's start in seconds from the run's start, on stderr: where
+// a run's time goes.
+class TracingSink final : public orv::ProgressSink {
+public:
+    void Begin(const std::string& step, int64_t) override {
+        std::fprintf(stderr, "  %6.3f s  %s\n", Seconds(Clock::now() - start_), step.c_str());
+    }
+    void Advance(int64_t, const std::string&) override {}
+    void Note(const std::string&) override {}
+    void Warn(const std::string&) override {}
+
+private:
+    Clock::time_point start_ = Clock::now();
+};
+
 struct EngineRun {
     double seconds = 0;
     uint64_t bytes = 0;
@@ -244,11 +259,15 @@ EngineRun RunEngine(orv::DbCompareRequest request, orv::CompareReading reading, 
     EngineRun best;
     for (int i = 0; i < repeat; ++i) {
         orv::DropIdleConnections();
-        orv::NullProgressSink sink;
+        orv::NullProgressSink quiet;
+        TracingSink tracing;
         orv::CancelToken cancel;
         const auto start = Clock::now();
         EngineRun run;
-        run.results = orv::RunDbCompare(request, sink, cancel);
+        run.results = orv::RunDbCompare(
+            request,
+            std::getenv("ORV_BENCH_TRACE") ? static_cast<orv::ProgressSink&>(tracing) : quiet,
+            cancel);
         run.seconds = Seconds(Clock::now() - start);
         run.bytes = BytesReceivedFrom(port);
         if (i == 0 || run.seconds < best.seconds)
@@ -319,6 +338,7 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
                 full.bytes / 1e6, sent[0].size() + sent[1].size());
     sim.ClearStatements();
     const EngineRun hashed = RunEngine(request, orv::CompareReading::HashFirst, sim.Port(), repeat);
+    const auto sentHashed = SentStatements(sim, dbs);
     std::printf("hash-first: %.2f s, %.1f MB received, %zu statements; %.3f x the full read's "
                 "time, %.3f x its bytes%s\n",
                 hashed.seconds, hashed.bytes / 1e6, sim.Statements().size(),
@@ -335,6 +355,10 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
     std::printf("raw fetch of the full read's statements by tsql, both databases at once: %.2f s "
                 "(full read / raw fetch %.2f)\n",
                 raw, full.seconds / raw);
+    const double rawHashed = TsqlRun(sim, dbs, sentHashed, dir);
+    std::printf("raw fetch of the hash-first reading's statements by tsql: %.2f s (hash-first / "
+                "raw fetch %.2f)\n",
+                rawHashed, hashed.seconds / rawHashed);
     const double plain = TsqlRun(sim, dbs, {PlainReadStatements(), PlainReadStatements()}, dir);
     std::printf("plain read of module texts and column rows by tsql, both databases at once: "
                 "%.2f s\n",
@@ -347,6 +371,8 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
     if (std::getenv("ORV_BENCH_STATEMENTS")) {
         std::printf("each statement of BenchA alone:\n");
         TimeEachStatement(sim, "BenchA", sent[0], dir);
+        std::printf("each statement of BenchA's hash-first reading alone:\n");
+        TimeEachStatement(sim, "BenchA", sentHashed[0], dir);
         std::printf("the plain read's statements alone:\n");
         TimeEachStatement(sim, "BenchA", PlainReadStatements(), dir);
         // The panel's listing still asks OBJECTPROPERTY of every object, and the columns of
