@@ -252,26 +252,32 @@ struct EngineRun {
     orv::DbCompareResultsPtr results;
 };
 
-// One whole comparison in process, from no open connection, timed; the best of `repeat`.
-EngineRun RunEngine(orv::DbCompareRequest request, orv::CompareReading reading, int port,
-                    int repeat) {
+// One whole comparison in process, from no open connection, timed; the best of `repeat`. The
+// statements and results are the last run's alone, so the replays and the memory figure are
+// one run's.
+EngineRun RunEngine(orv::DbCompareRequest request, orv::CompareReading reading,
+                    orv::test::SqlsimProcess& sim, int repeat) {
     request.Reading = reading;
     EngineRun best;
     for (int i = 0; i < repeat; ++i) {
         orv::DropIdleConnections();
+        sim.ClearStatements();
+        best.results.reset();
         orv::NullProgressSink quiet;
         TracingSink tracing;
         orv::CancelToken cancel;
         const auto start = Clock::now();
-        EngineRun run;
-        run.results = orv::RunDbCompare(
+        orv::DbCompareResultsPtr results = orv::RunDbCompare(
             request,
             std::getenv("ORV_BENCH_TRACE") ? static_cast<orv::ProgressSink&>(tracing) : quiet,
             cancel);
-        run.seconds = Seconds(Clock::now() - start);
-        run.bytes = BytesReceivedFrom(port);
-        if (i == 0 || run.seconds < best.seconds)
-            best = run;
+        const double seconds = Seconds(Clock::now() - start);
+        const uint64_t bytes = BytesReceivedFrom(sim.Port());
+        if (i == 0 || seconds < best.seconds) {
+            best.seconds = seconds;
+            best.bytes = bytes;
+        }
+        best.results = std::move(results);
     }
     orv::DropIdleConnections();
     return best;
@@ -322,7 +328,7 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
 
     sim.ClearStatements();
     const long peakBefore = PeakKb();
-    const EngineRun full = RunEngine(request, orv::CompareReading::Full, sim.Port(), repeat);
+    const EngineRun full = RunEngine(request, orv::CompareReading::Full, sim, repeat);
     const long peakAfter = PeakKb();
     if (!full.results->Complete()) {
         std::fprintf(stderr, "comparison failed: %s\n", full.results->Problem.c_str());
@@ -337,7 +343,7 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
     std::printf("full read:  %.2f s, %.1f MB received, %zu statements\n", full.seconds,
                 full.bytes / 1e6, sent[0].size() + sent[1].size());
     sim.ClearStatements();
-    const EngineRun hashed = RunEngine(request, orv::CompareReading::HashFirst, sim.Port(), repeat);
+    const EngineRun hashed = RunEngine(request, orv::CompareReading::HashFirst, sim, repeat);
     const auto sentHashed = SentStatements(sim, dbs);
     std::printf("hash-first: %.2f s, %.1f MB received, %zu statements; %.3f x the full read's "
                 "time, %.3f x its bytes%s\n",
@@ -345,7 +351,7 @@ int Measure(orv::test::SqlsimProcess& sim, const std::string& dir, int repeat, b
                 hashed.seconds / full.seconds,
                 static_cast<double>(hashed.bytes) / static_cast<double>(full.bytes),
                 SameVerdicts(*full.results, *hashed.results) ? "" : "  VERDICTS DIFFER");
-    const EngineRun automatic = RunEngine(request, orv::CompareReading::Auto, sim.Port(), repeat);
+    const EngineRun automatic = RunEngine(request, orv::CompareReading::Auto, sim, repeat);
     std::printf("auto (%s): %.2f s, %.1f MB received; %.3f x the full read's time%s\n",
                 orv::CompareReadingWord(automatic.results->Reading), automatic.seconds,
                 automatic.bytes / 1e6, automatic.seconds / full.seconds,
