@@ -11,6 +11,7 @@
 #include "util/memory_text_view.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace orv {
@@ -156,19 +157,26 @@ bool BulkCatalogReader::ReadType(ObjectType type, CatalogTypeRead& out, OdbcErro
 
 bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
                                     std::string& failedSql) {
+    std::unordered_map<int32_t, size_t> indexById;
+    for (size_t i = 0; i < out.Objects.size(); ++i)
+        indexById.emplace(out.Objects[i].Ref.Id, i);
+    return ReadModuleRows(BulkModuleTextQuery(out.Type), out, indexById, error, failedSql);
+}
+
+bool BulkCatalogReader::ReadModuleRows(const std::string& sql, CatalogTypeRead& out,
+                                       const std::unordered_map<int32_t, size_t>& indexById,
+                                       OdbcError& error, std::string& failedSql) {
     struct Stored {
         std::string text;
         bool encrypted = false;
         bool rows = false;
     };
-    std::unordered_map<int32_t, size_t> indexById;
-    for (size_t i = 0; i < out.Objects.size(); ++i)
-        indexById.emplace(out.Objects[i].Ref.Id, i);
-    std::vector<Stored> stored(out.Objects.size());
+    std::unordered_map<int32_t, Stored> stored;
+    stored.reserve(indexById.size());
     bool located = false;
     size_t idCol = 0, textCol = 0, encryptedCol = 0;
     if (!Run(
-            BulkModuleTextQuery(out.Type),
+            sql,
             [&](WorkerQuery& q, Row& row) {
                 if (!located) {
                     const Columns col(q.Fields());
@@ -177,21 +185,30 @@ bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
                     encryptedCol = col("encrypted");
                     located = true;
                 }
-                const auto it = indexById.find(static_cast<int32_t>(Cell(row, idCol).Long()));
-                if (it == indexById.end())
+                const auto id = static_cast<int32_t>(Cell(row, idCol).Long());
+                if (!indexById.count(id))
                     return;
-                Stored& s = stored[it->second];
+                Stored& s = stored[id];
                 s.rows = true;
                 s.encrypted = s.encrypted || Cell(row, encryptedCol).Long() != 0;
                 s.text += Cell(row, textCol).Text();
             },
             error, failedSql))
         return false;
-    for (size_t i = 0; i < out.Objects.size(); ++i) {
-        CatalogObject& o = out.Objects[i];
-        Stored& s = stored[i];
+    // In the listing's order, so progress names the objects as the list shows them.
+    std::vector<std::pair<size_t, int32_t>> order;
+    order.reserve(indexById.size());
+    for (const auto& [id, index] : indexById)
+        order.emplace_back(index, id);
+    std::sort(order.begin(), order.end());
+    for (const auto& [index, id] : order) {
+        CatalogObject& o = out.Objects[index];
+        Stored& s = stored[id];
         const std::string text = TrimWhitespaceAndBreaks(s.text);
         std::string().swap(s.text);
+        o.TextRead = true;
+        o.Readable = true;
+        o.Reason.clear();
         if (s.encrypted) {
             o.Readable = false;
             o.Reason = kReasonEncrypted;
@@ -203,6 +220,80 @@ bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
             o.Text = ViewForm(text);
         }
         Built(o);
+    }
+    return true;
+}
+
+bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
+                                         CatalogTypeRead& out, OdbcError& error,
+                                         std::string& failedSql) {
+    out = CatalogTypeRead{};
+    out.Type = type;
+    bool located = false;
+    size_t idCol = 0, nameCol = 0, dateCol = 0, schemaCol = 0, lengthCol = 0, printCol = 0,
+           encryptedCol = 0;
+    // A fingerprint is trusted only when every piece of the text gave one.
+    std::vector<bool> trusted;
+    if (!Run(
+            BulkFingerprintQuery(type, form, facts_.Later()),
+            [&](WorkerQuery& q, Row& row) {
+                if (!located) {
+                    const Columns col(q.Fields());
+                    idCol = col("id");
+                    nameCol = col("name");
+                    dateCol = col("refdate");
+                    schemaCol = col("schema");
+                    lengthCol = col("textlength");
+                    printCol = col("fingerprint");
+                    encryptedCol = col("encrypted");
+                    located = true;
+                }
+                const auto id = static_cast<int32_t>(Cell(row, idCol).Long());
+                if (out.Objects.empty() || out.Objects.back().Ref.Id != id) {
+                    CatalogObject o;
+                    o.Ref.Name = Cell(row, nameCol).Text();
+                    o.Ref.Modified = ToUpperAscii(Cell(row, dateCol).Text());
+                    o.Ref.Id = id;
+                    o.Ref.Schema = Cell(row, schemaCol).Text();
+                    o.ListedName = o.Ref.Name;
+                    o.TextRead = false;
+                    out.Objects.push_back(std::move(o));
+                    trusted.push_back(true);
+                }
+                CatalogObject& o = out.Objects.back();
+                const FieldValue& print = Cell(row, printCol);
+                if (print.IsNull() || Cell(row, encryptedCol).Long() != 0) {
+                    trusted.back() = false;
+                    return;
+                }
+                // The pieces' digests in order make the text's fingerprint: equal texts are
+                // cut into equal pieces, so equal texts give equal sequences.
+                o.Fingerprint += print.kind == FieldValue::Kind::Binary ? print.text : print.Text();
+                o.TextLength += Cell(row, lengthCol).Long();
+            },
+            error, failedSql))
+        return false;
+    for (size_t i = 0; i < out.Objects.size(); ++i)
+        if (!trusted[i])
+            out.Objects[i].Fingerprint.clear();
+    QualifyListedNames(out);
+    return true;
+}
+
+bool BulkCatalogReader::ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which,
+                                  OdbcError& error, std::string& failedSql) {
+    // Long enough to fetch the differences of a nearly equal pair in one round trip, short
+    // enough to keep the statement a few kilobytes.
+    constexpr size_t kBatch = 1000;
+    for (size_t start = 0; start < which.size(); start += kBatch) {
+        std::unordered_map<int32_t, size_t> indexById;
+        std::vector<int32_t> ids;
+        for (size_t k = start; k < which.size() && k < start + kBatch; ++k) {
+            indexById.emplace(out.Objects[which[k]].Ref.Id, which[k]);
+            ids.push_back(out.Objects[which[k]].Ref.Id);
+        }
+        if (!ReadModuleRows(ModuleTextsByIdQuery(ids), out, indexById, error, failedSql))
+            return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // token cuts it short, the running query included.
 #pragma once
 
+#include "catalog/bulk_queries.h"
 #include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "servers/server_facts.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orv {
@@ -39,6 +41,12 @@ struct CatalogObject {
     // text without ignored columns is built.
     std::vector<Row> ColumnRows;
     std::string AfterColumns;
+    // Hash-first reading: the fingerprint of the stored text (empty when there is none to
+    // trust: no stored text, a NULL piece, an encrypted module) and its length in bytes as the
+    // server stores it. TextRead is false while Text has not been fetched.
+    std::string Fingerprint;
+    int64_t TextLength = 0;
+    bool TextRead = true;
 };
 
 struct CatalogTypeRead {
@@ -62,6 +70,16 @@ public:
     // `failedSql` then say which.
     bool ReadType(ObjectType type, CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
 
+    // Hash-first reading of a module type (procedures, functions, views, triggers): the
+    // listing with each object's fingerprint, no text read (TextRead false). `form` must not
+    // be None.
+    bool ReadFingerprints(ObjectType type, FingerprintForm form, CatalogTypeRead& out,
+                          OdbcError& error, std::string& failedSql);
+    // Reads the texts of the objects at these positions of out.Objects, in batches of ids,
+    // and builds each as the full read does.
+    bool ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which, OdbcError& error,
+                   std::string& failedSql);
+
     // The table's text without the named columns, from the same rows as its text.
     static std::string TableTextWithout(const CatalogTypeRead& read, const CatalogObject& table,
                                         const std::vector<std::string>& ignored);
@@ -76,6 +94,10 @@ private:
     bool ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
                      std::string& failedSql);
     bool ReadModules(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
+    // Runs a module text query and builds the text of each object of `indexById` it names.
+    bool ReadModuleRows(const std::string& sql, CatalogTypeRead& out,
+                        const std::unordered_map<int32_t, size_t>& indexById, OdbcError& error,
+                        std::string& failedSql);
     bool ReadTables(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
     bool ReadRelationships(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
     bool ReadConstraints(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);

@@ -7,7 +7,10 @@
 
 #include "catalog/object_types.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace orv {
 
@@ -15,12 +18,49 @@ namespace orv {
 // `alias` is the sysobjects alias the query uses ("" for none).
 std::string SchemaColumn(const std::string& alias, bool later);
 
+// The join that gives the schema of the object aliased `alias` as the column sch.name: the
+// owner from sysusers on a 2000 server, the schema from sys.schemas on later ones. Where a
+// whole result needs the schema, a join reads it once instead of a function per row.
+std::string SchemaJoin(const std::string& alias, bool later);
+
 // name, refdate, id, schema: the panel's listing of a procedure, function, view, trigger or
 // table type, in the same order.
 std::string BulkListingQuery(ObjectType type, bool ignoreSysObjects, bool later);
 
 // id, colid, text, encrypted of every stored text of the type, by id and colid.
 std::string BulkModuleTextQuery(ObjectType type);
+
+// How module texts are read: every text (full), or fingerprints first and texts only of the
+// objects whose fingerprints differ (hash-first); auto takes hash-first where both servers
+// can fingerprint.
+enum class CompareReading { Auto, Full, HashFirst };
+
+// "auto", "full", "hash-first".
+const char* CompareReadingWord(CompareReading reading);
+// The reading a word names (as CompareReadingWord writes it, any letter case); nothing for
+// any other word.
+std::optional<CompareReading> ParseCompareReading(const std::string& word);
+
+// How a server fingerprints its module texts for the hash-first reading.
+enum class FingerprintForm {
+    None,        // no usable hash (SQL Server 2000): texts are read whole
+    CommentRows, // HASHBYTES of each 4,000-character syscomments row (2005 to 2014)
+    WholeModule, // HASHBYTES of the whole sys.sql_modules definition (2016 and later)
+};
+
+// The form both servers of a comparison can give: fingerprints are compared across the two,
+// so both must hash the same pieces the same way; the older server decides.
+FingerprintForm SharedFingerprintForm(int32_t majorA, int32_t majorB);
+
+// One row per stored piece of text of every module of the type, in the listing's order:
+// id, name, refdate, schema, colid, textlength (bytes), fingerprint (varbinary; NULL when the
+// piece is NULL), encrypted. An object without stored text gives one row with NULL piece
+// columns. With CommentRows the pieces are the syscomments rows (colid order); with
+// WholeModule there is one piece, the definition, and encrypted is 1 where it is hidden.
+std::string BulkFingerprintQuery(ObjectType type, FingerprintForm form, bool later);
+
+// The module text query for the objects with these ids only: id, colid, text, encrypted.
+std::string ModuleTextsByIdQuery(const std::vector<int32_t>& ids);
 
 // tableid and the column query's columns, for every user table, by table and column order.
 std::string BulkTableColumnsQuery();

@@ -16,23 +16,27 @@ struct TypeRow {
     const char* flags;
     const char* ownerXtype;
     const char* condition;
+    // The sysobjects types the condition picks, for the whole-database queries.
+    const char* xtypes;
 };
 
 // The order is the selector's order.
 constexpr std::array<TypeRow, 7> kTypes{{
     {kTypeTable, "Tables", "Table", "tables", "1,0,0,0,0,0,0", "U",
-     "OBJECTPROPERTY(id, N'IsUserTable') = 1"},
+     "OBJECTPROPERTY(id, N'IsUserTable') = 1", "'U'"},
     {kTypeProcedure, "Procedures", "Procedure", "procedures", "0,1,0,0,0,0,0", "P",
-     "OBJECTPROPERTY(id, N'IsProcedure') = 1"},
+     "OBJECTPROPERTY(id, N'IsProcedure') = 1", "'P'"},
     {kTypeFunction, "Functions", "Function", "functions", "0,0,1,0,0,0,0", "FN",
      "OBJECTPROPERTY(id, N'IsInlineFunction') = 1 or OBJECTPROPERTY(id, N'IsScalarFunction') = 1  "
-     "or OBJECTPROPERTY(id, N'IsTableFunction') = 1"},
-    {kTypeView, "Views", "View", "views", "0,0,0,1,0,0,0", "V",
-     "OBJECTPROPERTY(id, N'IsView') = 1"},
+     "or OBJECTPROPERTY(id, N'IsTableFunction') = 1",
+     "'FN', 'IF', 'TF'"},
+    {kTypeView, "Views", "View", "views", "0,0,0,1,0,0,0", "V", "OBJECTPROPERTY(id, N'IsView') = 1",
+     "'V'"},
     {kTypeTrigger, "Triggers", "Trigger", "triggers", "0,0,0,0,1,0,0", "TR",
-     "OBJECTPROPERTY(id, N'IsTrigger') = 1"},
-    {kTypeRelationship, "Relationships", "Relationship", "relationships", "0,0,0,0,0,1,0", "F", ""},
-    {kTypeConstraint, "Constraints", "Constraint", "constraints", "0,0,0,0,0,0,1", "", ""},
+     "OBJECTPROPERTY(id, N'IsTrigger') = 1", "'TR'"},
+    {kTypeRelationship, "Relationships", "Relationship", "relationships", "0,0,0,0,0,1,0", "F", "",
+     ""},
+    {kTypeConstraint, "Constraints", "Constraint", "constraints", "0,0,0,0,0,0,1", "", "", ""},
 }};
 
 constexpr bool InSelectorOrder() {
@@ -83,6 +87,16 @@ std::string OwnerXtype(ObjectType type) {
 std::string ListingCondition(ObjectType type) {
     const TypeRow* row = Find(type);
     return row ? row->condition : "";
+}
+
+bool IsModuleType(ObjectType type) {
+    return type == kTypeProcedure || type == kTypeFunction || type == kTypeView ||
+           type == kTypeTrigger;
+}
+
+std::string ListingXtypes(ObjectType type) {
+    const TypeRow* row = Find(type);
+    return row ? row->xtypes : "";
 }
 
 void FillObjectTypeCombo(ComboControl& cmbType) {

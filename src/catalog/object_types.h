@@ -41,6 +41,12 @@ std::string ObjectTypeFlagText(ObjectType type);
 std::string OwnerXtype(ObjectType type);
 // The sysobjects condition of the listing for codes 10 to 50; empty otherwise.
 std::string ListingCondition(ObjectType type);
+// Procedures, functions, views and triggers: the types whose text is a stored module text.
+bool IsModuleType(ObjectType type);
+// The sysobjects.xtype values the listing's condition picks, quoted and separated by commas
+// ("'FN', 'IF', 'TF'"), for codes 10 to 50; empty otherwise. A condition on the column costs
+// the server nothing per row, where OBJECTPROPERTY looks every row's object up.
+std::string ListingXtypes(ObjectType type);
 
 // Fills the type selector: the six captions in order, "Constraints" last when the setting
 // AnalyzeConstraints is on, each with its code as item data; Tables chosen.

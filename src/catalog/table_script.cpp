@@ -31,14 +31,18 @@ bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, Brac
 // The seed is taken only when the name reaches this very table: by a bare name a table outside
 // the default schema would otherwise show the seed of its dbo namesake.
 std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
-                            const std::string& filter, const std::string& orderBy) {
+                            const std::string& filter, const std::string& orderBy,
+                            bool identityColumnsOnly) {
+    // CASE tries its WHEN clauses in order, so the lookups by name run on identity columns
+    // only when the first clause sends every other column away.
+    const std::string skip = identityColumnsOnly ? "WHEN sco.status & 128 = 0 THEN NULL " : "";
     return "SELECT " + leadingColumns +
            "sco.[name] AS [column], sco.autoval, sco.isnullable, "
            "sco.length, sco.prec, sco.scale, sty.[name] AS datatype, "
-           "CASE WHEN OBJECT_ID(" +
-           identityArgument + ") = sco.id THEN ident_seed(" + identityArgument +
-           ") END AS identityseed, CASE WHEN OBJECT_ID(" + identityArgument +
-           ") = sco.id THEN ident_incr(" + identityArgument +
+           "CASE " +
+           skip + "WHEN OBJECT_ID(" + identityArgument + ") = sco.id THEN ident_seed(" +
+           identityArgument + ") END AS identityseed, CASE " + skip + "WHEN OBJECT_ID(" +
+           identityArgument + ") = sco.id THEN ident_incr(" + identityArgument +
            ") END AS identityincrement, "
            "isID=case when sco.status&128=0 then '' else 'Y' end "
            "FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = sco.id "

@@ -71,9 +71,12 @@ bool IdentityByQualifiedName(const std::string& tableName, int32_t tableId, Brac
 std::string TableColumnsQuery(const std::string& tableName, const std::string& identityName,
                               int32_t tableId);
 // The column query's text with its variable parts: columns put before the usual ones, the
-// expression ident_seed and ident_incr are given, the WHERE clause and the sort order.
+// expression ident_seed and ident_incr are given, the WHERE clause and the sort order; with
+// `identityColumnsOnly` the seed and increment are looked up on identity columns only (the
+// others give NULL, which no column line shows).
 std::string TableColumnsSql(const std::string& leadingColumns, const std::string& identityArgument,
-                            const std::string& filter, const std::string& orderBy);
+                            const std::string& filter, const std::string& orderBy,
+                            bool identityColumnsOnly = false);
 
 // The index query's text: columns put before the usual ones, the condition on the table
 // ("so2.id = 5 AND ", or empty for every table), clustered index only or all, the sort order.

@@ -111,6 +111,11 @@ void LoadSettings(const std::function<void()>& loadServerList) {
     s.IgnoreSystemConstraintNames = IgnoreSystemConstraintNames();
     s.SyncDisableTriggers = SyncDisableTriggers();
     s.ClassicLineMatching = ClassicLineMatching();
+    s.CompareReading = CompareReadingSetting();
+}
+
+std::string CompareReadingSetting() {
+    return GetRegString(HKEY_CURRENT_USER, kKeyComparisons, "CompareReading", "auto");
 }
 
 void StampVersion() {

@@ -42,6 +42,9 @@ struct ProgramSettings {
     // Differing lines are marked by the classic 20-line look-ahead rather than over the whole
     // texts.
     bool ClassicLineMatching = false;
+    // How a whole-database comparison reads module texts: "auto" (fingerprints first where
+    // both servers can give them), "full" or "hash-first".
+    std::string CompareReading = "auto";
     bool ShowSecondaryToolbar = false;
     bool DebugMode = false;
     // The saved comparison process named on the command line; 0 when none.
@@ -71,6 +74,8 @@ bool AnalyzeConstraints();
 bool CompleteTableScripts();
 bool IgnoreSystemConstraintNames();
 bool ClassicLineMatching();
+// The stored CompareReading text (default "auto"); the comparison reads it as a word.
+std::string CompareReadingSetting();
 bool IgnoreSysObjects();
 bool SyncDisableTriggers();
 // Outside debug mode always on; in debug mode the stored value (default on).

@@ -35,6 +35,15 @@ const char* const kCompareAllHelp =
     "                          encrypted) makes the exit status 2; report: it is listed in the\n"
     "                          report and on standard error, and the other objects decide\n"
     "                          the exit status\n"
+    "  --reading auto|full|hash-first\n"
+    "                          how procedure, function, view and trigger texts are read:\n"
+    "                          full reads every text; hash-first reads a fingerprint of\n"
+    "                          each text first and the texts only where the fingerprints\n"
+    "                          differ or the object is on one side only (much less to\n"
+    "                          transfer from a distant server), the same verdicts either\n"
+    "                          way; auto (the default, or the CompareReading setting) is\n"
+    "                          hash-first where both servers can fingerprint (SQL Server\n"
+    "                          2005 and later). SQL Server 2000 is always read in full\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --help                  this text\n"
@@ -47,16 +56,17 @@ const char* const kCompareAllHelp =
     "the classic 20-line look-ahead instead of over the whole texts.\n"
     "\n"
     "The CSV has the header record\n"
-    "  type,schema,name,status,source_modified,target_modified,differing_lines,note\n"
+    "  type,schema,name,status,source_modified,target_modified,differing_lines,note,reading\n"
     "and one record per object; status is identical, different, only in source, only in\n"
     "target or not comparable. The note says why an object was not comparable and that\n"
-    "columns were left out of a table's comparison.\n"
+    "columns were left out of a table's comparison; reading is full or hash-first, as the\n"
+    "object's texts were read.\n"
     "\n"
     "Progress is shown on standard error when it is a terminal; Ctrl-C stops the comparison.\n"
     "A comparison that does not complete (stopped, or a server failure part way) never\n"
     "writes or replaces the --output file. Without --output its report goes to standard\n"
     "output marked as incomplete (in the CSV by a first record\n"
-    "'incomplete,stopped|failed,<reason>,incomplete,,,,').\n"
+    "'incomplete,stopped|failed,<reason>,incomplete,,,,,').\n"
     "\n"
     "Exit status: 0 every object is identical, 1 an object differs or exists on one side\n"
     "only, 2 error (wrong arguments, a server or file failure, an object not comparable\n"
@@ -96,7 +106,8 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         return true;
     }
     std::vector<std::string> positional;
-    bool typesGiven = false, formatGiven = false, outputGiven = false, policyGiven = false;
+    bool typesGiven = false, formatGiven = false, outputGiven = false, policyGiven = false,
+         readingGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& w = reader.Word();
@@ -120,6 +131,14 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
                 return false;
             if (!ParseReportFormat(v, args.Format)) {
                 error = "unknown format '" + v + "' (text, csv or html)";
+                return false;
+            }
+        } else if (name == "--reading") {
+            if (!reader.Once(readingGiven, error) || !reader.Value(v, error))
+                return false;
+            args.Reading = ParseCompareReading(v);
+            if (!args.Reading) {
+                error = "unknown reading '" + v + "' (auto, full or hash-first)";
                 return false;
             }
         } else if (name == "--output") {
@@ -167,6 +186,8 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
     request.Details = args.Details;
     request.Types = args.Types;
     request.Filter = args.Filter;
+    if (args.Reading)
+        request.Reading = *args.Reading;
     for (int p = 0; p < 2; ++p) {
         std::string error;
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {

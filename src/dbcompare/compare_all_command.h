@@ -10,6 +10,7 @@
 #include "dbcompare/object_filter.h"
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ constexpr int kCompareAllExitError = 2;
 constexpr const char* kCompareAllUsage =
     "usage: orvane-cli compare-all [--types <list>] [--details] [--format text|csv|html] "
     "[--output <file>] [--include <pattern>]... [--exclude <pattern>]... "
+    "[--reading auto|full|hash-first] "
     "[--not-comparable error|report] [--login <name> [--password-file <file>]] <server1> <db1> "
     "<server2> <db2>";
 
@@ -39,6 +41,8 @@ struct CompareAllArgs : LoginOptions {
     bool Help = false;  // --help: the rest of the words do not matter
     ObjectFilter Filter;
     NotComparablePolicy NotComparable = NotComparablePolicy::Error;
+    // --reading: how module texts are read; the CompareReading setting when not given.
+    std::optional<CompareReading> Reading;
 };
 
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a

@@ -7,9 +7,11 @@
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -31,6 +33,10 @@ struct SideState {
     // Objects built per type, and the last one, for the progress line.
     std::vector<int64_t> built;
     std::string lastItem;
+    // Hash-first reading: the side's server facts, and per type its listing with fingerprints
+    // (no texts), which the other side's reader needs to know which texts to fetch.
+    std::optional<ServerFacts> facts;
+    std::vector<std::shared_ptr<const CatalogTypeRead>> prints;
 };
 
 // Hands what the two reader threads read to the comparing thread, type by type. The comparing
@@ -43,7 +49,45 @@ public:
         for (SideState& s : side_) {
             s.reads.resize(types);
             s.built.assign(types, 0);
+            s.prints.resize(types);
         }
+    }
+
+    // Reader threads, hash-first: what one side tells the other, and waiting for the other's.
+    // A wait ends empty when the other side failed or `halt` was set.
+    void PutFacts(int side, ServerFacts facts) {
+        std::lock_guard lock(mutex_);
+        side_[side].facts = facts;
+        changed_.notify_all();
+    }
+    std::optional<ServerFacts> WaitFacts(int side, const CancelToken& halt) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return side_[side].facts || side_[side].failed || halt.cancelRequested();
+        });
+        return side_[side].facts;
+    }
+    void PutPrints(int side, size_t type, std::shared_ptr<const CatalogTypeRead> prints) {
+        std::lock_guard lock(mutex_);
+        side_[side].prints[type] = std::move(prints);
+        changed_.notify_all();
+    }
+    std::shared_ptr<const CatalogTypeRead> WaitPrints(int side, size_t type,
+                                                      const CancelToken& halt) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return side_[side].prints[type] || side_[side].failed || halt.cancelRequested();
+        });
+        return side_[side].prints[type];
+    }
+    // The reading both readers chose (they choose alike from the same facts).
+    void SetReading(CompareReading reading) {
+        std::lock_guard lock(mutex_);
+        reading_ = reading;
+    }
+    CompareReading Reading() {
+        std::lock_guard lock(mutex_);
+        return reading_;
     }
 
     // Reader threads.
@@ -119,6 +163,7 @@ private:
     std::condition_variable changed_;
     SideState side_[2];
     Clock::time_point lastWake_{};
+    CompareReading reading_ = CompareReading::Full;
 };
 
 struct Run {
@@ -147,6 +192,49 @@ void ReadSide(Run& run, int side) {
     }
 }
 
+// The fingerprint form this run reads module texts by, None for the full read. Both readers
+// come to the same answer from the same two sets of facts.
+std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts& facts) {
+    run.reads.PutFacts(side, facts);
+    if (run.request.Reading == CompareReading::Full)
+        return FingerprintForm::None;
+    const std::optional<ServerFacts> other = run.reads.WaitFacts(1 - side, run.halt);
+    if (!other)
+        return std::nullopt;
+    const FingerprintForm form = SharedFingerprintForm(facts.VersionMajor, other->VersionMajor);
+    run.reads.SetReading(form == FingerprintForm::None ? CompareReading::Full
+                                                       : CompareReading::HashFirst);
+    return form;
+}
+
+std::vector<size_t> TextsNeeded(const DbCompareRequest& request, ObjectType type, int side,
+                                const CatalogTypeRead& mine, const CatalogTypeRead& other);
+
+// Hash-first reading of one module type: fingerprints of both sides, then the texts of this
+// side's objects that no identical fingerprint pairs. False when it failed (`error` says
+// why); true with `read` empty of objects when the other side failed or the run stopped.
+bool ReadByFingerprints(Run& run, int side, size_t current, BulkCatalogReader& reader,
+                        FingerprintForm form, CatalogTypeRead& read, bool& given, OdbcError& error,
+                        std::string& sql) {
+    const ObjectType type = run.types[current];
+    given = false;
+    if (!reader.ReadFingerprints(type, form, read, error, sql))
+        return false;
+    run.reads.PutPrints(side, current, std::make_shared<const CatalogTypeRead>(read));
+    const std::shared_ptr<const CatalogTypeRead> other =
+        run.reads.WaitPrints(1 - side, current, run.halt);
+    if (!other)
+        return true;
+    const std::vector<size_t> needed = TextsNeeded(run.request, type, side, read, *other);
+    if (!reader.ReadTexts(read, needed, error, sql))
+        return false;
+    for (const CatalogObject& o : read.Objects)
+        if (!o.TextRead)
+            run.reads.Built(side, current, o.ListedName);
+    given = true;
+    return true;
+}
+
 void ReadSideOrFail(Run& run, int side) {
     const DbCompareRequest& request = run.request;
     QueryPlace place;
@@ -158,6 +246,9 @@ void ReadSideOrFail(Run& run, int side) {
     std::string sql;
     if (!ReadServerFacts(place, run.halt, facts, error, sql))
         return run.reads.Fail(side, error, sql);
+    const std::optional<FingerprintForm> form = ChooseForm(run, side, facts);
+    if (!form)
+        return; // the other side failed first, or the run is over
     CatalogReadOptions options;
     options.IgnoreSysObjects = request.IgnoreSysObjects;
     options.IgnoreIndexes = request.IgnoreIndexes;
@@ -169,8 +260,15 @@ void ReadSideOrFail(Run& run, int side) {
     });
     for (current = 0; current < run.types.size(); ++current) {
         CatalogTypeRead read;
-        if (!reader.ReadType(run.types[current], read, error, sql))
+        if (*form != FingerprintForm::None && IsModuleType(run.types[current])) {
+            bool given = false;
+            if (!ReadByFingerprints(run, side, current, reader, *form, read, given, error, sql))
+                return run.reads.Fail(side, error, sql);
+            if (!given)
+                return;
+        } else if (!reader.ReadType(run.types[current], read, error, sql)) {
             return run.reads.Fail(side, error, sql);
+        }
         run.reads.Put(side, current, std::move(read));
     }
 }
@@ -208,6 +306,18 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
     }
     if (!v.HasSource) {
         v.Status = PairStatus::OnlyInTarget;
+        return v;
+    }
+    if (!object[0]->TextRead || !object[1]->TextRead) {
+        // Texts are left unread only where both fingerprints are there and equal: the stored
+        // texts are the same bytes, which every comparison option calls identical.
+        v.TextsRead = false;
+        const bool same = !object[0]->TextRead && !object[1]->TextRead &&
+                          !object[0]->Fingerprint.empty() &&
+                          object[0]->Fingerprint == object[1]->Fingerprint;
+        v.Status = same ? PairStatus::Identical : PairStatus::NotComparable;
+        if (!same)
+            v.Reason = "text not read";
         return v;
     }
     if (!object[0]->Readable || !object[1]->Readable) {
@@ -269,6 +379,35 @@ std::vector<const ObjectRef*> Chosen(const DbCompareRequest& request, ObjectType
         objects.push_back(&o);
     }
     return refs;
+}
+
+// The positions in `mine` of the objects whose texts the comparison needs: those it will
+// judge (the ones Chosen keeps) unless the pair they fall in has two equal fingerprints. Both
+// readers pair the same two listings the way the judging does, so each fetches exactly its
+// half of every pair that needs reading.
+std::vector<size_t> TextsNeeded(const DbCompareRequest& request, ObjectType type, int side,
+                                const CatalogTypeRead& mine, const CatalogTypeRead& other) {
+    const CatalogTypeRead* reads[2];
+    reads[side] = &mine;
+    reads[1 - side] = &other;
+    std::vector<const CatalogObject*> objects[2];
+    std::vector<const ObjectRef*> refs[2];
+    for (int s = 0; s < 2; ++s)
+        refs[s] = Chosen(request, type, s, reads, objects[s]);
+    std::vector<size_t> needed;
+    for (const PairIndex& p : PairObjects(refs[0], refs[1], request.Options.CaseSensitive)) {
+        const int at[2] = {p.Source, p.Target};
+        if (at[side] < 0)
+            continue;
+        const CatalogObject* own = objects[side][static_cast<size_t>(at[side])];
+        const CatalogObject* peer =
+            at[1 - side] >= 0 ? objects[1 - side][static_cast<size_t>(at[1 - side])] : nullptr;
+        if (peer && !own->Fingerprint.empty() && own->Fingerprint == peer->Fingerprint)
+            continue;
+        needed.push_back(static_cast<size_t>(own - mine.Objects.data()));
+    }
+    std::sort(needed.begin(), needed.end());
+    return needed;
 }
 
 std::string StepName(const std::string& verb, ObjectType type, const DbCompareRequest& r) {
@@ -345,6 +484,7 @@ public:
     }
     ~Readers() {
         run_.halt.RequestCancel();
+        run_.reads.Wake(); // a reader waiting for the other side's fingerprints
         for (auto& t : thread_)
             t.join();
     }
@@ -410,6 +550,7 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
         }
     }
     stopped();
+    results->Reading = run.reads.Reading();
     results->Outcome = outcome;
     results->Problem = problem;
     return results;

@@ -45,6 +45,10 @@ struct DbCompareRequest {
     bool IgnoreSystemConstraintNames = false;
     bool IgnoreIndexes = false;
     bool IgnoreSysObjects = true;
+    // How module texts are read; ApplyCurrentSettings puts the CompareReading setting here.
+    // Hash-first needs both servers to fingerprint (2005 and later): otherwise, and for
+    // tables, keys and constraints, texts are read whole.
+    CompareReading Reading = CompareReading::Auto;
     // How long one query may wait for the server, in seconds (0 or less: without limit); the
     // Timeout setting's default until ApplyCurrentSettings puts the setting itself.
     int32_t TimeoutSeconds = 30;

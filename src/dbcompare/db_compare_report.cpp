@@ -68,6 +68,11 @@ std::string CsvNoteOf(const PairVerdict& p) {
     return note;
 }
 
+// How the texts of objects of this type were read in the run.
+const char* ReadingWord(const DbCompareResults& r, ObjectType type) {
+    return CompareReadingWord(IsModuleType(type) ? r.Reading : CompareReading::Full);
+}
+
 std::string DifferingLinesField(const PairVerdict& p) {
     if (p.Status == PairStatus::Identical)
         return "0";
@@ -140,6 +145,7 @@ public:
         Line("Source: " + PrintableText(SideText(r_, 0)));
         Line("Target: " + PrintableText(SideText(r_, 1)));
         Line("Types: " + TypesText(r_));
+        Line(std::string("Reading: ") + CompareReadingWord(r_.Reading));
         if (!r_.Complete()) {
             Line("");
             Line("*** " + IncompleteText(r_) + " ***");
@@ -252,13 +258,13 @@ void WriteCsv(const DbCompareResults& r, std::string& out, const Drain& drain) {
     if (!r.Complete())
         AppendCsvRecord(out, {kDbCompareCsvIncomplete,
                               r.Outcome == RunOutcome::Cancelled ? "stopped" : "failed", r.Problem,
-                              kDbCompareCsvIncomplete, "", "", "", ""});
+                              kDbCompareCsvIncomplete, "", "", "", "", ""});
     for (const PairVerdict& p : r.Pairs) {
         const ObjectRef& ref = MainRef(p);
         AppendCsvRecord(out,
                         {TypeWord(p.Type), ref.Schema, ref.Name, PairStatusWord(p.Status),
                          p.HasSource ? p.Source.Modified : "", p.HasTarget ? p.Target.Modified : "",
-                         DifferingLinesField(p), CsvNoteOf(p)});
+                         DifferingLinesField(p), CsvNoteOf(p), ReadingWord(r, p.Type)});
         if (drain && out.size() >= kChunk)
             drain(out);
     }
@@ -336,6 +342,7 @@ public:
         MetaRow("Source", SideText(r_, 0));
         MetaRow("Target", SideText(r_, 1));
         MetaRow("Types", TypesText(r_));
+        MetaRow("Reading", CompareReadingWord(r_.Reading));
         if (r_.Started != 0)
             MetaRow("Compared on", LocalDateTimeText(r_.Started));
         MetaRow("Result", Capitalised(ResultText(r_)));

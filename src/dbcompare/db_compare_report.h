@@ -18,9 +18,11 @@ enum class ReportFormat { Text = 0, Html = 1, Csv = 2 };
 enum class LineBreaks { CrLf, Lf };
 
 // The CSV's header record, without its CR LF. The note says why an object could not be
-// compared, and that columns were left out of a table's comparison.
+// compared, and that columns were left out of a table's comparison; reading says how the
+// object's texts were read ("full", or "hash-first": fingerprints first, texts only where they
+// differ).
 constexpr const char* kDbCompareCsvHeader =
-    "type,schema,name,status,source_modified,target_modified,differing_lines,note";
+    "type,schema,name,status,source_modified,target_modified,differing_lines,note,reading";
 
 // The CSV of a run that did not complete holds, right after the header, one record whose type
 // and status are both this word, whose schema is "stopped" or "failed" and whose name is the

@@ -3,6 +3,7 @@
 // writers all read this one model; none of them recompute a verdict.
 #pragma once
 
+#include "catalog/bulk_queries.h"
 #include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "compare/comp_line.h"
@@ -48,6 +49,9 @@ struct PairVerdict {
     // side the object is missing from.
     std::string SourceText;
     std::string TargetText;
+    // False for a pair the hash-first reading found identical by fingerprints alone: neither
+    // text was read, and both texts above are empty.
+    bool TextsRead = true;
     // The marked lines of both sides, for a Different pair only (the same marking the main
     // window paints); empty otherwise.
     CompLines SourceLines;
@@ -76,6 +80,9 @@ struct DbCompareResults {
     std::string Problem;
     // When the run began (0: not known); the HTML report shows it.
     std::time_t Started = 0;
+    // How the module texts were read: Full or HashFirst (tables, relationships and
+    // constraints are always read whole).
+    CompareReading Reading = CompareReading::Full;
 
     // Results of a run that did not complete hold only what was gathered before it ended.
     bool Complete() const { return Outcome == RunOutcome::Completed; }

@@ -25,6 +25,8 @@ void ApplyCurrentSettings(DbCompareRequest& request) {
     request.IgnoreSysObjects = catalog.IgnoreSysObjects;
     request.TimeoutSeconds = Settings().Timeout;
     request.IgnoredColumns = StoredIgnoredColumns(kIgnoredForStructure);
+    // A word this version does not know reads as the default.
+    request.Reading = ParseCompareReading(Settings().CompareReading).value_or(CompareReading::Auto);
 }
 
 void ApplyCurrentDataSettings(DataCompareRequest& request) {

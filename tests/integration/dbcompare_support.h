@@ -2,9 +2,9 @@
 // type, the bulk reader's texts of the same objects, and requests against simulators.
 #pragma once
 
+#include "catalog/bulk_catalog.h"
 #include "catalog/listing.h"
 #include "catalog/object_text.h"
-#include "catalog/bulk_catalog.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/run_settings.h"
 #include "util/memory_list_control.h"
@@ -63,8 +63,7 @@ inline CatalogTypeRead BulkObjects(const ServerEntry& server, const std::string&
     OdbcError error;
     std::string sql;
     CatalogTypeRead read;
-    EXPECT_TRUE(ReadServerFacts(place, cancel, facts, error, sql))
-        << error.description;
+    EXPECT_TRUE(ReadServerFacts(place, cancel, facts, error, sql)) << error.description;
     BulkCatalogReader reader(place, facts, options, cancel);
     EXPECT_TRUE(reader.ReadType(type, read, error, sql)) << error.description << "\n" << sql;
     return read;
@@ -89,6 +88,32 @@ inline DbCompareResultsPtr Compare(const DbCompareRequest& request) {
     NullProgressSink sink;
     CancelToken cancel;
     return RunDbCompare(request, sink, cancel);
+}
+
+inline const std::string kLong128 = "P" + std::string(127, 'x');
+
+// Two databases that differ on purpose, and an empty one.
+inline std::string BadInputScript() {
+    auto db = [](const std::string& name, bool right) {
+        std::string s = "CREATE DATABASE " + name + "\nGO\nUSE " + name + "\nGO\n";
+        s += "CREATE USER sales WITHOUT LOGIN\nGO\nCREATE SCHEMA sales AUTHORIZATION sales\nGO\n";
+        s += "CREATE TABLE dbo.Twin (Id int NOT NULL)\nGO\n";
+        s += std::string("CREATE TABLE sales.Twin (Id int NOT NULL, Note varchar(") +
+             (right ? "20" : "10") + ") NULL)\nGO\n";
+        s += "CREATE PROCEDURE dbo.[odd.name] AS SELECT 1\nGO\n";
+        s += "CREATE PROCEDURE dbo.[br]]acket's --x] AS SELECT 2\nGO\n";
+        s += "CREATE PROCEDURE dbo.[<script>alert(1)</script>] AS SELECT '<b>'\nGO\n";
+        s += "CREATE PROCEDURE dbo.[" + kLong128 + "] AS SELECT 128\nGO\n";
+        s += std::string("CREATE PROCEDURE dbo.") + (right ? "CASEPROC" : "CaseProc") +
+             " AS SELECT 3\nGO\n";
+        s += "CREATE PROCEDURE dbo.SecretBoth WITH ENCRYPTION AS SELECT 4\nGO\n";
+        s += std::string("CREATE PROCEDURE dbo.SecretOne ") + (right ? "" : "WITH ENCRYPTION ") +
+             "AS SELECT 5\nGO\n";
+        s +=
+            std::string("CREATE PROCEDURE dbo.Changed AS SELECT ") + (right ? "7" : "6") + "\nGO\n";
+        return s;
+    };
+    return db("BadL", false) + db("BadR", true) + "CREATE DATABASE BadEmpty\nGO\n";
 }
 
 // "type schema.name status" for every pair that is not identical, sorted.

@@ -46,17 +46,17 @@ protected:
         EXPECT_FALSE(records.empty());
         if (records.empty())
             return byKey;
-        EXPECT_EQ(records[0],
-                  (std::vector<std::string>{"type", "schema", "name", "status", "source_modified",
-                                            "target_modified", "differing_lines", "note"}));
+        EXPECT_EQ(records[0], (std::vector<std::string>{"type", "schema", "name", "status",
+                                                        "source_modified", "target_modified",
+                                                        "differing_lines", "note", "reading"}));
         const std::set<std::string> types = {"tables",   "procedures",    "functions",  "views",
                                              "triggers", "relationships", "constraints"};
         const std::set<std::string> statuses = {"identical", "different", "only in source",
                                                 "only in target", "not comparable"};
         for (size_t i = 1; i < records.size(); ++i) {
             const auto& r = records[i];
-            EXPECT_EQ(r.size(), 8u);
-            if (r.size() != 8u)
+            EXPECT_EQ(r.size(), 9u);
+            if (r.size() != 9u)
                 continue;
             // Only an object that could not be compared says why.
             if (r[3] == "not comparable") {

@@ -126,11 +126,13 @@ void ExpectVerdictsMatchPanel(const DbCompareResults& results, const ServerEntry
     for (const PairVerdict& pair : results.Pairs) {
         const std::string label = GetObjectTypeName(pair.Type, true) + " " +
                                   (pair.HasSource ? pair.Source.Name : pair.Target.Name);
-        if (pair.HasSource) {
+        // A pair found identical by its fingerprints carries no texts; its verdict still
+        // has to be the panel's.
+        if (pair.HasSource && pair.TextsRead) {
             const std::string& shown = texts[0][{pair.Type, pair.Source.Id}];
             EXPECT_TRUE(pair.SourceText == shown) << label;
         }
-        if (pair.HasTarget) {
+        if (pair.HasTarget && pair.TextsRead) {
             const std::string& shown = texts[1][{pair.Type, pair.Target.Id}];
             EXPECT_TRUE(pair.TargetText == shown) << label;
         }

@@ -1,9 +1,9 @@
 #include "test_hostile_catalog.h"
 
+#include "catalog/bulk_queries.h"
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"
 #include "catalog/table_script_complete.h"
-#include "catalog/bulk_queries.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
@@ -195,7 +195,7 @@ namespace {
 
 // One query shape: fixed text with slots. {L} a quoted literal holding a catalog name,
 // {X} a quoted xtype, {I} a bracketed identifier chain of catalog names, {Q} a quoted literal
-// holding such a chain, {N} a number.
+// holding such a chain, {N} a number, {M} a list of numbers.
 const std::vector<std::string>& Shapes() {
     static const std::vector<std::string> shapes = [] {
         std::vector<std::string> s;
@@ -320,8 +320,13 @@ const std::vector<std::string>& Shapes() {
             s.push_back(BulkRelationshipsQuery(later));
             s.push_back(BulkConstraintsQuery(later));
         }
-        for (ObjectType type : {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger})
+        for (ObjectType type : {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger}) {
             s.push_back(BulkModuleTextQuery(type));
+            for (FingerprintForm form :
+                 {FingerprintForm::CommentRows, FingerprintForm::WholeModule})
+                s.push_back(BulkFingerprintQuery(type, form, true));
+        }
+        s.push_back(ReplaceAll(ModuleTextsByIdQuery({987654321}), "987654321", "{M}"));
         s.push_back(BulkTableColumnsQuery());
         s.push_back(BulkTableIndexesQuery());
         s.push_back("SELECT name FROM sysdatabases ORDER BY name");
@@ -425,14 +430,17 @@ bool Matches(const std::string& shape, const std::string& sql, const std::set<st
                     if (known.count(part) == 0)
                         return false;
                 found += parts.size();
-            } else if (slot == 'N') {
-                const size_t start = q;
-                if (q < sql.size() && sql[q] == '-')
-                    ++q;
-                while (q < sql.size() && sql[q] >= '0' && sql[q] <= '9')
-                    ++q;
-                if (q == start)
-                    return false;
+            } else if (slot == 'N' || slot == 'M') {
+                // {M}: numbers separated by ", ", as a list of ids is written.
+                do {
+                    const size_t start = q;
+                    if (q < sql.size() && sql[q] == '-')
+                        ++q;
+                    while (q < sql.size() && sql[q] >= '0' && sql[q] <= '9')
+                        ++q;
+                    if (q == start)
+                        return false;
+                } while (slot == 'M' && sql.compare(q, 2, ", ") == 0 && (q += 2));
             }
             continue;
         }

@@ -264,7 +264,9 @@ TEST_F(ResultsWindowTest, ExportWritesTheFormatOfTheChosenNameAndNeverHalfAFile)
     const std::vector<Case> cases = {
         {"out.html", "<!DOCTYPE html>", ""},
         {"out.CSV",
-         "type,schema,name,status,source_modified,target_modified,differing_lines,note\r\n", ""},
+         "type,schema,name,status,source_modified,target_modified,differing_lines,note,"
+         "reading\r\n",
+         ""},
         {"out.txt", "", "Cannot Export"},
         {"missing-folder/out.csv", "", "Cannot Export"},
     };

@@ -78,6 +78,17 @@ TEST(CompareAllArgs, AcceptedLines) {
     EXPECT_EQ(args.PasswordFile, "pw");
     ASSERT_TRUE(ParseCompareAllArgs(Words("--types nonsense --help"), args, error));
     EXPECT_TRUE(args.Help);
+    // Without --reading the setting decides; with it, the word does in any letter case.
+    ASSERT_TRUE(ParseCompareAllArgs(Words("S1 D1 S2 D2"), args, error));
+    EXPECT_FALSE(args.Reading.has_value());
+    for (const auto& [word, reading] : {std::pair{"full", CompareReading::Full},
+                                        std::pair{"Hash-First", CompareReading::HashFirst},
+                                        std::pair{"auto", CompareReading::Auto}}) {
+        ASSERT_TRUE(ParseCompareAllArgs(Words(std::string("--reading=") + word + " S1 D1 S2 D2"),
+                                        args, error))
+            << word << ": " << error;
+        EXPECT_EQ(args.Reading, reading) << word;
+    }
 }
 
 TEST(CompareAllArgs, RefusedLinesSayWhyWithoutRepeatingSecrets) {
@@ -95,6 +106,8 @@ TEST(CompareAllArgs, RefusedLinesSayWhyWithoutRepeatingSecrets) {
         {"--details=yes S1 D1 S2 D2", "unknown option --details"},
         {"--frobnicate=hunter2 S1 D1 S2 D2", "unknown option --frobnicate"},
         {"--password-file pw S1 D1 S2 D2", "--password-file needs --login"},
+        {"--reading hashes S1 D1 S2 D2", "unknown reading 'hashes' (auto, full or hash-first)"},
+        {"--reading full --reading auto S1 D1 S2 D2", "--reading is given twice"},
     };
     for (const auto& [line, message] : cases) {
         CompareAllArgs args;
@@ -209,6 +222,15 @@ protected:
     std::vector<std::string> resolved;
     int runs = 0;
 };
+
+TEST_F(CompareAllRun, TheReadingIsTheSettingsUnlessTheLineNamesOne) {
+    next = Results({PairStatus::Identical});
+    settings.Reading = CompareReading::Full;
+    EXPECT_EQ(Run("S1 D1 S2 D2"), 0);
+    EXPECT_EQ(seen.Reading, CompareReading::Full);
+    EXPECT_EQ(Run("--reading hash-first S1 D1 S2 D2"), 0);
+    EXPECT_EQ(seen.Reading, CompareReading::HashFirst);
+}
 
 TEST_F(CompareAllRun, ExitStatusFollowsTheWorstVerdict) {
     using S = PairStatus;
@@ -325,7 +347,7 @@ TEST_F(CompareAllRun, TheOutputFileIsWrittenOnlyForACompleteRun) {
     EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "report.csv");
     // Without --output the partial report, marked, goes to standard output.
     EXPECT_EQ(Run("--format csv S1 D1 S2 D2"), 2);
-    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,,\r\n"),
+    EXPECT_NE(out.str().find("\r\nincomplete,stopped,Stopped by the user.,incomplete,,,,,\r\n"),
               std::string::npos)
         << out.str();
 

@@ -121,21 +121,22 @@ TEST(DbCompareReportCsv, OneRecordPerObjectWithExactNames) {
     const auto records = ReadCsv(csv);
     const std::vector<std::vector<std::string>> expected = {
         {"type", "schema", "name", "status", "source_modified", "target_modified",
-         "differing_lines", "note"},
+         "differing_lines", "note", "reading"},
         {"tables", "dbo", "Customers", "identical", "2024-01-02 03:04:05", "2024-02-03 04:05:06",
-         "0", ""},
+         "0", "", "full"},
         {"tables", "dbo", "Orders, \"Big\"", "identical", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "0", "some columns ignored"},
-        {"tables", "sales", kLongName, "only in target", "", "2024-02-03 04:05:06", "", ""},
+         "2024-02-03 04:05:06", "0", "some columns ignored", "full"},
+        {"tables", "sales", kLongName, "only in target", "", "2024-02-03 04:05:06", "", "", "full"},
         {"procedures", "dbo", kScriptName, "different", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "4", ""},
+         "2024-02-03 04:05:06", "4", "", "full"},
         {"procedures", "dbo", "GetAll", "identical", "2024-01-02 03:04:05", "2024-02-03 04:05:06",
-         "0", ""},
-        {"procedures", "dbo", "two\r\nlines", "only in source", "2024-01-02 03:04:05", "", "", ""},
+         "0", "", "full"},
+        {"procedures", "dbo", "two\r\nlines", "only in source", "2024-01-02 03:04:05", "", "", "",
+         "full"},
         {"procedures", "dbo", "Secret", "not comparable", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "", "encrypted in source"},
+         "2024-02-03 04:05:06", "", "encrypted in source", "full"},
         {"procedures", "dbo", "Caf\xC3\xA9 \xF0\x9F\x98\x80", "identical", "2024-01-02 03:04:05",
-         "2024-02-03 04:05:06", "0", ""},
+         "2024-02-03 04:05:06", "0", "", "full"},
     };
     EXPECT_EQ(records, expected);
     EXPECT_EQ(csv.rfind(std::string(kDbCompareCsvHeader) + "\r\n", 0), 0u) << "no byte-order mark";
@@ -143,6 +144,25 @@ TEST(DbCompareReportCsv, OneRecordPerObjectWithExactNames) {
     DbCompareResults details = EveryStatus();
     details.Details = true;
     EXPECT_EQ(FormatDbCompareReport(details, ReportFormat::Csv), csv);
+}
+
+// A hash-first run says so for the module types it read that way; tables are always read
+// whole. The text and HTML reports name the run's reading.
+TEST(DbCompareReportCsv, TheReadingColumnSaysHowEachObjectsTextsWereRead) {
+    DbCompareResults r = EveryStatus();
+    r.Reading = CompareReading::HashFirst;
+    const auto records = ReadCsv(FormatDbCompareReport(r, ReportFormat::Csv));
+    ASSERT_GT(records.size(), 1u);
+    EXPECT_EQ(records[0].back(), "reading");
+    for (size_t i = 1; i < records.size(); ++i)
+        EXPECT_EQ(records[i].back(), records[i][0] == "tables" ? "full" : "hash-first")
+            << records[i][2];
+    const auto lines = SplitLines(FormatDbCompareReport(r, ReportFormat::Text), "\r\n");
+    ASSERT_GT(lines.size(), 4u);
+    EXPECT_EQ(lines[4], "Reading: hash-first");
+    EXPECT_NE(FormatDbCompareReport(r, ReportFormat::Html).find("hash-first"), std::string::npos);
+    r.Reading = CompareReading::Full;
+    EXPECT_EQ(SplitLines(FormatDbCompareReport(r, ReportFormat::Text), "\r\n")[4], "Reading: full");
 }
 
 // The reason a pair was not comparable is data: quotes, commas and line breaks in it go
@@ -156,7 +176,7 @@ TEST(DbCompareReportCsv, TheNoteKeepsAReasonWithSeparatorsWhole) {
     const auto records = ReadCsv(FormatDbCompareReport(r, ReportFormat::Csv));
     bool seen = false;
     for (const auto& record : records) {
-        ASSERT_EQ(record.size(), 8u);
+        ASSERT_EQ(record.size(), 9u);
         if (record[3] == "not comparable") {
             EXPECT_EQ(record[7], reason);
             seen = true;
@@ -171,11 +191,16 @@ TEST(DbCompareReportCsv, AnIncompleteRunSaysSoInItsFirstRecord) {
         r.Outcome = outcome;
         const auto records = ReadCsv(FormatDbCompareReport(r, ReportFormat::Csv));
         ASSERT_EQ(records.size(), EveryStatus().Pairs.size() + 2);
-        const std::vector<std::string> marker = {
-            "incomplete", outcome == RunOutcome::Failed ? "failed" : "stopped",
-            r.Problem,    "incomplete",
-            "",           "",
-            "",           ""};
+        const std::vector<std::string> marker = {"incomplete",
+                                                 outcome == RunOutcome::Failed ? "failed"
+                                                                               : "stopped",
+                                                 r.Problem,
+                                                 "incomplete",
+                                                 "",
+                                                 "",
+                                                 "",
+                                                 "",
+                                                 ""};
         EXPECT_EQ(records[1], marker);
         // Every other record is an object's.
         for (size_t i = 2; i < records.size(); ++i)
@@ -280,10 +305,10 @@ TEST(DbCompareReportText, DetailsNumberEveryDifferingLineOnBothSides) {
 TEST(DbCompareReportText, AnIncompleteRunSaysSoAtTheTop) {
     const std::string text = FormatDbCompareReport(Incomplete(), ReportFormat::Text);
     const auto lines = SplitLines(text, "\r\n");
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "*** INCOMPLETE: the comparison failed. Only the objects compared before "
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(lines[6], "*** INCOMPLETE: the comparison failed. Only the objects compared before "
                         "it ended are listed; the counts are not the databases' totals. ***");
-    EXPECT_EQ(lines[6], "Reason: " + Incomplete().Problem);
+    EXPECT_EQ(lines[7], "Reason: " + Incomplete().Problem);
     EXPECT_NE(text.find("Result: no overall verdict: the comparison did not complete."),
               std::string::npos);
 
@@ -305,7 +330,7 @@ TEST(DbCompareReportText, AnIncompleteRunSaysSoAtTheTop) {
     const std::vector<std::string> reason = {"Reason: Server connection failed.", "",
                                              "        Run time error: -2147467259",
                                              "        Unexpected EOF from the server", ""};
-    EXPECT_EQ(std::vector<std::string>(failed.begin() + 6, failed.begin() + 11), reason);
+    EXPECT_EQ(std::vector<std::string>(failed.begin() + 7, failed.begin() + 12), reason);
     EXPECT_EQ(s.find("every object is identical"), std::string::npos);
 }
 

@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
     settings.productVersion = opts.version;
     settings.credentials.setAllowIntegrated(opts.allowIntegrated);
     settings.faults = opts.faults;
+    settings.link = opts.link;
     for (const auto& l : opts.logins)
         settings.credentials.addNamePassword(l);
     wire::StatementLog log;

@@ -484,6 +484,9 @@ void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
         text += QualifiedName(ref);
         if (!ref.Modified.empty())
             text += "   (modified " + ref.Modified + ")";
+        // Matching fingerprints spared reading the text; the main window reads it on demand.
+        if (!pair->TextsRead)
+            text += "   (identical by fingerprint; text not read)";
     } else {
         text += "no " + ToLowerAscii(GetObjectTypeName(pair->Type, true)) + " named " +
                 QualifiedName(side == 0 ? pair->Target : pair->Source);

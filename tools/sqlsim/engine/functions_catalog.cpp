@@ -4,37 +4,91 @@
 #include "engine/functions_util.h"
 #include "engine/integrity.h"
 
+#include <optional>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace sqlsim::fn {
 
 namespace {
+
+// What OBJECTPROPERTY needs to know of an object for nearly every property.
+struct ObjectFacts {
+    int id = 0;
+    std::string xtype;
+    int parent = 0;
+    int uid = 0;
+    bool shipped = false;
+};
+
+std::string objectFactsSql(const Catalog& cat) {
+    return "SELECT o.id, o.xtype, o.parent_obj, o.uid, x.is_ms_shipped FROM " +
+           cat.t("sysobjects") + " o LEFT JOIN " + cat.t("sqlsim_objects") + " x ON x.id = o.id";
+}
+
+ObjectFacts objectFactsRow(const Stmt& st) {
+    return {static_cast<int>(st.integer(0)), st.text(1), static_cast<int>(st.integer(2)),
+            static_cast<int>(st.integer(3)), st.integer(4) != 0};
+}
+
+// The facts of every object, read in one pass by a statement that asks OBJECTPROPERTY about
+// many objects: a listing asks about each row of sysobjects, and a lookup per row cost the
+// server more than the rest of the query. Kept with the statement's constant property name
+// (SQLite's auxiliary data), so it lives for one run of one statement and never sees a
+// catalog another statement changed.
+struct StatementObjects {
+    // Lookups one at a time before the whole catalog is worth reading.
+    static constexpr int kSingleLookups = 32;
+    int lookups = 0;
+    bool loaded = false;
+    std::unordered_map<int, ObjectFacts> byId;
+};
+
+std::optional<ObjectFacts> lookUpObject(sqlite3_context* ctx, const Catalog& cat, int id,
+                                        int constantArg) {
+    auto* cache = static_cast<StatementObjects*>(sqlite3_get_auxdata(ctx, constantArg));
+    if (cache && cache->loaded) {
+        auto it = cache->byId.find(id);
+        return it == cache->byId.end() ? std::nullopt : std::optional<ObjectFacts>(it->second);
+    }
+    const bool fresh = cache == nullptr;
+    if (fresh)
+        cache = new StatementObjects;
+    std::optional<ObjectFacts> found;
+    if (++cache->lookups <= StatementObjects::kSingleLookups) {
+        Stmt st = Stmt::Cached(cat.db(), objectFactsSql(cat) + " WHERE o.id = ?");
+        st.bind(1, id);
+        if (st.step())
+            found = objectFactsRow(st);
+        st.reset();
+    } else {
+        Stmt st(cat.db(), objectFactsSql(cat));
+        while (st.step()) {
+            ObjectFacts f = objectFactsRow(st);
+            cache->byId.emplace(f.id, std::move(f));
+        }
+        cache->loaded = true;
+        auto it = cache->byId.find(id);
+        if (it != cache->byId.end())
+            found = it->second;
+    }
+    if (fresh)
+        sqlite3_set_auxdata(ctx, constantArg, cache,
+                            [](void* p) { delete static_cast<StatementObjects*>(p); });
+    return found;
+}
 
 void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0]) || isNull(argv[1]))
         return sqlite3_result_null(ctx);
     SessionImpl* s = session(ctx);
     Catalog cat = s->catalog();
-    // One lookup for what nearly every property needs: listing queries call this for each row
-    // of sysobjects, often several times per row.
     const int id = static_cast<int>(sqlite3_value_int64(argv[0]));
-    Stmt facts =
-        Stmt::Cached(cat.db(), "SELECT o.xtype, o.parent_obj, o.uid, x.is_ms_shipped FROM " +
-                                   cat.t("sysobjects") + " o LEFT JOIN " + cat.t("sqlsim_objects") +
-                                   " x ON x.id = o.id WHERE o.id = ?");
-    facts.bind(1, id);
-    if (!facts.step())
+    const std::optional<ObjectFacts> facts = lookUpObject(ctx, cat, id, 1);
+    if (!facts)
         return sqlite3_result_null(ctx);
-    struct {
-        int id;
-        std::string xtype;
-        int parent;
-        int uid;
-    } found{id, facts.text(0), static_cast<int>(facts.integer(1)),
-            static_cast<int>(facts.integer(2))};
-    const auto* obj = &found;
-    const bool shipped = facts.integer(3) != 0;
-    facts.reset();
+    const ObjectFacts* obj = &*facts;
+    const bool shipped = obj->shipped;
     std::string p = lower(argText(argv[1]));
     const std::string& x = obj->xtype;
     auto yes = [&](bool b) { sqlite3_result_int(ctx, b ? 1 : 0); };

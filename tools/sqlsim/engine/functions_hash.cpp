@@ -246,6 +246,11 @@ const unsigned char* ValueBytes(sqlite3_value* v, unsigned char (&scratch)[8], s
 // SQL Server does not know, an error for one the simulator does not compute.
 const Algorithm* FindAlgorithm(sqlite3_context* ctx, sqlite3_value* nameValue) {
     const char* name = reinterpret_cast<const char*>(sqlite3_value_text(nameValue));
+    // The SHA-2 family came with SQL Server 2012; to earlier versions its names are unknown.
+    if (session(ctx)->major() < 11 && sqlite3_strnicmp(name, "SHA2_", 5) == 0) {
+        sqlite3_result_null(ctx);
+        return nullptr;
+    }
     for (const Algorithm& a : kAlgorithms)
         if (sqlite3_stricmp(name, a.Name) == 0)
             return &a;
@@ -268,12 +273,33 @@ void ResultDigest(sqlite3_context* ctx, const Algorithm& a, const unsigned char*
     sqlite3_result_blob(ctx, digest, a.Words * 4, SQLITE_TRANSIENT);
 }
 
+// Until SQL Server 2016 HASHBYTES takes at most 8,000 bytes of input and refuses more with
+// 8152. A text is held here in UTF-8 without its declared type: more than 8,000 characters is
+// too long as varchar and as nvarchar alike, so that is what is refused; an nvarchar of 4,001
+// to 8,000 characters, which the server would refuse too, passes.
+bool TooLongBefore2016(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_BLOB)
+        return sqlite3_value_bytes(v) > 8000;
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) <= 8000)
+        return false;
+    const unsigned char* p = sqlite3_value_text(v);
+    size_t units = 0;
+    for (int i = 0, n = sqlite3_value_bytes(v); i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            units += (p[i] >= 0xF0) ? 2 : 1; // outside the BMP: two UTF-16 units
+    }
+    return units > 8000;
+}
+
 void fnHashBytes(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
     const Algorithm* algorithm = FindAlgorithm(ctx, argv[0]);
     if (!algorithm)
         return;
+    if (session(ctx)->major() < 13 && TooLongBefore2016(argv[1]))
+        return sqlite3_result_error(
+            ctx, codedError(8152, "String or binary data would be truncated.").c_str(), -1);
     unsigned char scratch[8];
     size_t size = 0;
     const unsigned char* data = ValueBytes(argv[1], scratch, size);

@@ -58,6 +58,35 @@ TEST_F(CatalogFunctions, ObjectPropertyClassifiesEveryKind) {
     EXPECT_EQ(one("OBJECTPROPERTY(NULL, 'IsView')"), "NULL");
 }
 
+TEST_F(CatalogFunctions, ObjectPropertyOverAWholeListingAnswersAsOneAtATime) {
+    // A statement asking about every object reads the catalog once; its answers must be the
+    // ones each object gets on its own, and the next statement must see objects made since.
+    const std::string listing = "SELECT id, OBJECTPROPERTY(id, N'IsProcedure'), "
+                                "OBJECTPROPERTY(id, 'IsUserTable'), OBJECTPROPERTY(id, 'OwnerId') "
+                                "FROM sysobjects ORDER BY id";
+    auto check = [&](size_t atLeast) {
+        ResultSet all = f.query(listing, s.get());
+        ASSERT_GT(all.rows.size(), atLeast);
+        for (size_t row = 0; row < all.rows.size(); ++row) {
+            const std::string id = all.at(row, 0);
+            EXPECT_EQ(all.at(row, 1), one("OBJECTPROPERTY(" + id + ", N'IsProcedure')")) << id;
+            EXPECT_EQ(all.at(row, 2), one("OBJECTPROPERTY(" + id + ", 'IsUserTable')")) << id;
+            EXPECT_EQ(all.at(row, 3), one("OBJECTPROPERTY(" + id + ", 'OwnerId')")) << id;
+        }
+    };
+    check(40);
+    const std::string before = one("COUNT(*) FROM sysobjects WHERE OBJECTPROPERTY(id, "
+                                   "'IsProcedure') = 1");
+    ASSERT_EQ(f.run("CREATE PROCEDURE dbo.MadeLater AS SELECT 1", s.get()).error(), nullptr);
+    EXPECT_EQ(one("COUNT(*) FROM sysobjects WHERE OBJECTPROPERTY(id, 'IsProcedure') = 1"),
+              std::to_string(std::stoi(before) + 1));
+    check(40);
+    // A property that is no constant of the statement is looked up row by row, as before.
+    EXPECT_EQ(one("COUNT(*) FROM sysobjects WHERE OBJECTPROPERTY(id, CASE WHEN id % 2 = 0 "
+                  "THEN 'IsProcedure' ELSE 'IsProcedure' END) = 1"),
+              std::to_string(std::stoi(before) + 1));
+}
+
 TEST_F(CatalogFunctions, NamesIdsAndOwners) {
     std::string orders = one("id FROM sysobjects WHERE name = 'Orders' AND uid = 1");
     EXPECT_EQ(one("OBJECT_ID('Orders')"), orders);

@@ -187,3 +187,62 @@ TEST(WireFaults, EveryNthLoginIsRefusedAcrossConnections) {
     EXPECT_EQ(outcome, (std::vector<int>{0, 0, 18456, 0, 0, 18456}));
     EXPECT_EQ(provider.opened.load(), 4); // a refused login never gets a session
 }
+
+namespace {
+
+using Ms = std::chrono::milliseconds;
+using LinkClock = wire::LinkSchedule::Clock;
+
+} // namespace
+
+TEST(WireLink, AnAnswerWaitsTheLatencyOnceAndItsBytesTakeTheirTimeOnTheLink) {
+    wire::LinkSettings link{20, 1000}; // 20 ms, 1,000 kB/s: a byte a microsecond
+    wire::LinkSchedule schedule(link);
+    const LinkClock::time_point t0{};
+    schedule.beginAnswer();
+    // The first packet: the latency after it was ready, then its own 4,000 bytes.
+    EXPECT_EQ(schedule.reserve(4000, t0), t0 + Ms(24));
+    // Packets that follow at once queue behind it; the latency is not paid again.
+    EXPECT_EQ(schedule.reserve(4000, t0 + Ms(24)), t0 + Ms(28));
+    EXPECT_EQ(schedule.reserve(2000, t0 + Ms(28)), t0 + Ms(30));
+    // A packet the server was slow to produce still takes its time: no burst after a pause.
+    EXPECT_EQ(schedule.reserve(3000, t0 + Ms(100)), t0 + Ms(103));
+
+    // The next request's answer starts its own round trip from when its bytes are ready.
+    schedule.beginAnswer();
+    EXPECT_EQ(schedule.reserve(1000, t0 + Ms(500)), t0 + Ms(521));
+
+    // Latency alone: every byte of the answer leaves with the first.
+    link.bandwidthKbps = 0;
+    schedule.beginAnswer();
+    EXPECT_EQ(schedule.reserve(1'000'000, t0), t0 + Ms(20));
+    EXPECT_EQ(schedule.reserve(1'000'000, t0 + Ms(20)), t0 + Ms(20));
+    // Switched off, nothing waits.
+    link.latencyMs = 0;
+    EXPECT_FALSE(schedule.shaped());
+    schedule.beginAnswer();
+    EXPECT_EQ(schedule.reserve(1'000'000, t0), t0);
+}
+
+TEST(WireLink, AShapedConnectionAnswersAsAPlainOneAndStillHearsTheAttention) {
+    Harness h;
+    Rowing r;
+    h.provider.fn = r.fn();
+    h.settings.link = {1, 100'000};
+    h.loginOk();
+    // Many packets' worth of rows arrive whole and in order through the pacing.
+    auto toks = h.client->batch("ROWS 5000");
+    EXPECT_EQ(countRows(toks), 5000u);
+    ASSERT_NE(findTok(toks, 0xFD), nullptr);
+
+    h.settings.faults.stallSeconds = 30;
+    ASSERT_TRUE(h.client->send(wire::kSqlBatch, h.client->batchPayload("ROWS 4")));
+    ASSERT_TRUE(h.client->send(wire::kAttention, {}));
+    auto m = h.client->readMessage();
+    ASSERT_TRUE(m);
+    auto ack = decodeTokens(*m, h.client->version());
+    ASSERT_EQ(ack.size(), 1u);
+    EXPECT_EQ(ack[0].status, 0x0020);
+    h.settings.faults.stallSeconds = 0;
+    EXPECT_EQ(countRows(h.client->batch("ROWS 2")), 2u);
+}

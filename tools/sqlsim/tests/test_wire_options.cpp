@@ -51,7 +51,12 @@ TEST(WireOptions, BadCommandLinesAreRefused) {
                                                                   {"--fault-stall-on", ""},
                                                                   {"--fault-drop-after-rows", "0"},
                                                                   {"--fault-error-mid-result", "x"},
-                                                                  {"--fault-refuse-login-every"}}) {
+                                                                  {"--fault-refuse-login-every"},
+                                                                  {"--latency-ms"},
+                                                                  {"--latency-ms", "-5"},
+                                                                  {"--latency-ms", "1.5"},
+                                                                  {"--latency-ms", "86400001"},
+                                                                  {"--bandwidth-kbps", "10k"}}) {
         Options o;
         std::string err;
         EXPECT_FALSE(parseOptions(args, o, err)) << args[0];
@@ -68,12 +73,14 @@ TEST(WireOptions, FaultSwitchesAreOffUnlessAsked) {
     EXPECT_TRUE(plain.faults.stallOn.empty());
     EXPECT_EQ(plain.faults.refuseLoginEvery, 0u);
     EXPECT_EQ(plain.faults.errorMidResult, 0u);
+    EXPECT_FALSE(plain.link.shaped());
     EXPECT_FALSE(plain.help);
 
     Options o;
     ASSERT_TRUE(parseOptions({"--fault-drop-after-rows", "10", "--fault-stall", "2.5",
                               "--fault-stall-on", "FROM syscomments", "--fault-refuse-login-every",
-                              "3", "--fault-error-mid-result", "7", "--help"},
+                              "3", "--fault-error-mid-result", "7", "--latency-ms", "20",
+                              "--bandwidth-kbps", "10000", "--help"},
                              o, err))
         << err;
     EXPECT_EQ(o.faults.dropAfterRows, 10u);
@@ -81,10 +88,13 @@ TEST(WireOptions, FaultSwitchesAreOffUnlessAsked) {
     EXPECT_EQ(o.faults.stallOn, "FROM syscomments");
     EXPECT_EQ(o.faults.refuseLoginEvery, 3u);
     EXPECT_EQ(o.faults.errorMidResult, 7u);
+    EXPECT_EQ(o.link.latencyMs, 20u);
+    EXPECT_EQ(o.link.bandwidthKbps, 10000u);
     EXPECT_TRUE(o.help);
     // Every switch is described in the help text.
     for (const char* sw : {"--fault-drop-after-rows", "--fault-stall", "--fault-stall-on",
-                           "--fault-refuse-login-every", "--fault-error-mid-result"})
+                           "--fault-refuse-login-every", "--fault-error-mid-result", "--latency-ms",
+                           "--bandwidth-kbps"})
         EXPECT_NE(std::string(kUsage).find(sw), std::string::npos) << sw;
 }
 

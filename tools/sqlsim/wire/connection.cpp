@@ -175,9 +175,14 @@ private:
 };
 
 Connection::Connection(Fd socket, SessionProvider& sessions, const ServerSettings& settings)
-    : socket_(std::move(socket)), sessions_(sessions), settings_(settings),
-      writer_([this](std::span<const uint8_t> b) { return sendAll(socket_.get(), b); },
-              kDefaultPacketSize) {}
+    : socket_(std::move(socket)), sessions_(sessions), settings_(settings), link_(settings.link),
+      writer_([this](std::span<const uint8_t> b) { return send(b); }, kDefaultPacketSize) {}
+
+bool Connection::send(std::span<const uint8_t> bytes) {
+    if (link_.shaped())
+        std::this_thread::sleep_until(link_.reserve(bytes.size(), LinkSchedule::Clock::now()));
+    return sendAll(socket_.get(), bytes);
+}
 
 Connection::~Connection() {
     shutdown();
@@ -262,6 +267,8 @@ bool Connection::endMessage() {
 }
 
 bool Connection::handle(const Message& m) {
+    // Every request pays the round trip once, whatever its answer holds.
+    link_.beginAnswer();
     if (m.type == kAttention) {
         acknowledgeAttention();
         return true;

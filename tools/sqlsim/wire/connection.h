@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "wire/auth.h"
 #include "wire/faults.h"
+#include "wire/link.h"
 #include "wire/login.h"
 #include "wire/net.h"
 #include "wire/packet.h"
@@ -32,6 +33,7 @@ struct ServerSettings {
     std::string serverName = "SQLSIM";
     StatementLog* log = nullptr;
     Faults faults;
+    LinkSettings link;
 };
 
 class Connection {
@@ -68,6 +70,8 @@ private:
     // Waits as long as the stall fault asks for a request with this statement text; false when
     // an attention cut the wait short.
     bool stall(const std::string& sql);
+    // Sends bytes of the current answer when the simulated link would have carried them.
+    bool send(std::span<const uint8_t> bytes);
     // Sends what the client has been promised so far and closes the socket under it.
     void dropConnection();
     // Puts the session back as it was after login, as a pooled connection expects before it
@@ -81,6 +85,7 @@ private:
     Fd socket_;
     SessionProvider& sessions_;
     const ServerSettings& settings_;
+    LinkSchedule link_;
     PacketWriter writer_;
     TokenWriter tokens_{kTds74};
     std::unique_ptr<Session> session_;

@@ -13,8 +13,16 @@ namespace sqlsim::wire {
 const char* const kUsage =
     "usage: sqlsim [--host 127.0.0.1] [--port N] [--port-file FILE] [--version TEXT]\n"
     "              [--login NAME:PASSWORD]... [--allow-integrated] [--statement-log FILE]\n"
-    "              [--data-dir DIR] [--fault-... N]... SCRIPT.sql...\n"
+    "              [--data-dir DIR] [--latency-ms N] [--bandwidth-kbps N]\n"
+    "              [--fault-... N]... SCRIPT.sql...\n"
     "       sqlsim --help\n"
+    "\n"
+    "A slower link than loopback, as to a remote server (both off by default; each\n"
+    "connection has its own):\n"
+    "  --latency-ms N                every answer (login steps included) leaves N\n"
+    "                                milliseconds later than it would\n"
+    "  --bandwidth-kbps N            an answer's bytes leave at no more than N kilobytes\n"
+    "                                (1,000 bytes) per second\n"
     "\n"
     "Fault switches, for testing how clients cope (all off by default):\n"
     "  --fault-drop-after-rows N     a result with more than N rows is cut off after its\n"
@@ -112,6 +120,21 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 error = "--fault-stall-on wants a text";
                 return false;
             }
+        } else if (a == "--latency-ms" || a == "--bandwidth-kbps") {
+            std::string v;
+            if (!value(v))
+                return false;
+            uint64_t n = 0;
+            // More than a day of latency is a slip of the keyboard, not a link.
+            const bool latency = a == "--latency-ms";
+            if (!parseCount(v, n) || (latency && n > 86'400'000)) {
+                error = a + " wants a whole number, got " + v;
+                return false;
+            }
+            if (latency)
+                out.link.latencyMs = static_cast<uint32_t>(n);
+            else
+                out.link.bandwidthKbps = n;
         } else if (a == "--fault-drop-after-rows" || a == "--fault-refuse-login-every" ||
                    a == "--fault-error-mid-result") {
             std::string v;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "wire/faults.h"
+#include "wire/link.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +21,7 @@ struct Options {
     std::string dataDir;
     std::vector<std::string> scripts;
     Faults faults;
+    LinkSettings link;
     bool help = false;
 };
 
