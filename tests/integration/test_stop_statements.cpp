@@ -71,8 +71,9 @@ Ended RunData(const DataCompareRequest& request, const CancelToken& cancel) {
 }
 
 Ended CompareAll(const ServerEntry& server, std::vector<ObjectType> types,
-                 const CancelToken& cancel) {
+                 const CancelToken& cancel, CompareReading reading = CompareReading::Full) {
     DbCompareRequest request;
+    request.Reading = reading;
     for (int side = 0; side < 2; ++side)
         request.Server[side] = server;
     request.Database[0] = "DcSource";
@@ -86,15 +87,19 @@ Ended CompareAll(const ServerEntry& server, std::vector<ObjectType> types,
 
 std::vector<StopCase> StopCases() {
     std::vector<StopCase> cases;
-    cases.push_back({"CompareAllListing", "AS [schema] from sysobjects where",
+    cases.push_back({"CompareAllListing", "sch.name AS [schema] FROM sysobjects o",
                      [](const ServerEntry& s, const CancelToken& c) {
                          return CompareAll(s, {kTypeProcedure}, c);
                      }});
-    cases.push_back({"CompareAllTexts", "FROM syscomments WHERE (",
+    cases.push_back({"CompareAllTexts", "FROM syscomments c INNER JOIN sysobjects o",
                      [](const ServerEntry& s, const CancelToken& c) {
                          return CompareAll(s, {kTypeProcedure}, c);
                      }});
-    cases.push_back({"CatalogLoadListing", "AS [schema] from sysobjects where",
+    cases.push_back({"CompareAllFingerprints", "HASHBYTES('SHA1', c.text)",
+                     [](const ServerEntry& s, const CancelToken& c) {
+                         return CompareAll(s, {kTypeProcedure}, c, CompareReading::HashFirst);
+                     }});
+    cases.push_back({"CatalogLoadListing", "sch.name AS [schema] FROM sysobjects o",
                      [](const ServerEntry& s, const CancelToken& c) {
                          NullProgressSink progress;
                          const CatalogLoad load =
