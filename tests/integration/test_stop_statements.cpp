@@ -268,7 +268,8 @@ TEST_P(StopCli, CtrlCStopsTheAnalyzerInsideItsQuery) {
     ASSERT_TRUE(held) << ReadTextFile(errFile);
     EXPECT_EQ(status, kAnalyzeExitError) << "-2: Ctrl-C did not end the program in time";
     const std::string err = ReadTextFile(errFile);
-    EXPECT_NE(err.find("orvane-cli analyze: Stopped by the user. 0 column(s) analyzed."), std::string::npos)
+    EXPECT_NE(err.find("orvane-cli analyze: Stopped by the user. 0 column(s) analyzed."),
+              std::string::npos)
         << err;
 }
 
