@@ -9,31 +9,6 @@ using namespace sqlsim::test;
 
 namespace {
 
-std::vector<std::string> loadBatches(EngineFixture& f, const std::string& script) {
-    std::vector<std::string> errors;
-    std::istringstream in(script);
-    std::string line, batch;
-    auto send = [&] {
-        if (batch.find_first_not_of(" \r\n\t") != std::string::npos) {
-            CaptureSink sink = f.run(batch);
-            for (const auto& m : sink.messages)
-                if (m.severity > 10)
-                    errors.push_back(std::to_string(m.number) + ": " + m.text + "\n--- in:\n" +
-                                     batch);
-        }
-        batch.clear();
-    };
-    while (std::getline(in, line)) {
-        std::string word = line.substr(0, line.find_last_not_of(" \r\t") + 1);
-        if (word == "GO" || word == "go")
-            send();
-        else
-            batch += line + "\n";
-    }
-    send();
-    return errors;
-}
-
 int errorNumber(EngineFixture& f, const std::string& sql) {
     CaptureSink sink = f.run(sql);
     return sink.error() ? sink.error()->number : 0;
@@ -43,7 +18,7 @@ int errorNumber(EngineFixture& f, const std::string& sql) {
 
 TEST(ModernFleet, LoadsAndAnswersAsTheServerWould) {
     EngineFixture f("10.50.1600.1");
-    auto errors = loadBatches(f, fixture("modern_fleet.sql"));
+    auto errors = loadAsClient(f, fixture("modern_fleet.sql"));
     std::string all;
     for (const auto& e : errors)
         all += e + "\n";

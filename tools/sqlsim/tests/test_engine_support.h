@@ -166,4 +166,38 @@ inline std::string scalar(EngineFixture& f, const std::string& sql) {
     return r.rows.empty() ? "<no row>" : r.at(0, 0);
 }
 
+// Sends the script one GO-separated batch at a time, as a query tool does, and gathers every
+// error with the batch it came from.
+inline std::vector<std::string> loadAsClient(EngineFixture& f, const std::string& script) {
+    std::vector<std::string> errors;
+    std::istringstream in(script);
+    std::string line, batch;
+    auto send = [&] {
+        if (batch.find_first_not_of(" \r\n\t") != std::string::npos) {
+            CaptureSink sink = f.run(batch);
+            for (const auto& m : sink.messages)
+                if (m.severity > 10)
+                    errors.push_back(std::to_string(m.number) + ": " + m.text + "\n--- in:\n" +
+                                     batch);
+        }
+        batch.clear();
+    };
+    while (std::getline(in, line)) {
+        std::string word = line.substr(0, line.find_last_not_of(" \r\t") + 1);
+        if (word == "GO" || word == "go")
+            send();
+        else
+            batch += line + "\n";
+    }
+    send();
+    return errors;
+}
+
+inline std::string joined(const std::vector<std::string>& v) {
+    std::string out;
+    for (const auto& s : v)
+        out += s + "\n";
+    return out;
+}
+
 } // namespace sqlsim::test
