@@ -57,8 +57,8 @@ struct DeployVerification {
 // Compares the included objects of `request` again. False with `error` when the comparison
 // failed or was stopped.
 bool VerifyDeployment(const DbCompareRequest& request, const std::vector<DeployObject>& included,
-                      ProgressSink& progress, const CancelToken& cancel,
-                      DeployVerification& out, std::string& error);
+                      ProgressSink& progress, const CancelToken& cancel, DeployVerification& out,
+                      std::string& error);
 
 // "Target now matches Source: 12 of 12 objects" or "Target still differs from Source: 10 of
 // 12 objects match", followed by one line per object that still differs.

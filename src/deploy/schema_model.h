@@ -50,7 +50,7 @@ struct IndexDef {
     bool UniqueConstraint = false; // a UNIQUE constraint owns it
     bool Unique = false;
     bool Clustered = false;
-    bool SystemNamed = false; // the server named the owning constraint
+    bool SystemNamed = false;         // the server named the owning constraint
     std::vector<IndexColumn> Columns; // key columns in key order
 };
 
@@ -75,9 +75,9 @@ struct ForeignKeyDef {
 struct TableDef {
     std::string Schema; // the owner on 2000
     std::string Name;
-    std::vector<ColumnDef> Columns; // in column order
-    std::vector<IndexDef> Indexes;  // in index id order
-    std::vector<CheckDef> Checks;   // by name
+    std::vector<ColumnDef> Columns;         // in column order
+    std::vector<IndexDef> Indexes;          // in index id order
+    std::vector<CheckDef> Checks;           // by name
     std::vector<ForeignKeyDef> ForeignKeys; // by name
     // The rows the table held when it was read; -1 when not counted.
     int64_t RowCount = -1;

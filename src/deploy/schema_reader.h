@@ -33,8 +33,8 @@ struct SchemaReadRequest {
 // Fills `out` (VersionMajor from `facts`). False with `error` and `failedSql` when a query
 // failed or the token stopped it.
 bool ReadSchemaModel(const QueryPlace& place, const ServerFacts& facts,
-                     const SchemaReadRequest& request, const CancelToken& cancel,
-                     SchemaModel& out, OdbcError& error, std::string& failedSql);
+                     const SchemaReadRequest& request, const CancelToken& cancel, SchemaModel& out,
+                     OdbcError& error, std::string& failedSql);
 
 // The number of rows of the table whose column is NULL (a column about to become NOT NULL);
 // -1 with `error` when the query failed.
