@@ -212,6 +212,23 @@ std::string RowsText(int64_t rows) {
     return "holds " + CountText(rows) + (rows == 1 ? " row" : " rows");
 }
 
+// Whether the columns, changed in place (the kept ones where they are, new ones at the end),
+// would stand in another order than the source's.
+bool ColumnOrderDiffers(const TableDef& t, const TableDef& s) {
+    std::vector<std::string> after, wanted;
+    for (const ColumnDef& tc : t.Columns) {
+        const ColumnDef* sc = s.FindColumn(tc.Name);
+        if (sc && sc->Computed == tc.Computed)
+            after.push_back(UpperName(tc.Name));
+    }
+    for (const ColumnDef& sc : s.Columns) {
+        wanted.push_back(UpperName(sc.Name));
+        if (std::find(after.begin(), after.end(), UpperName(sc.Name)) == after.end())
+            after.push_back(UpperName(sc.Name));
+    }
+    return after != wanted;
+}
+
 // Everything the table planner decides, across tables, before writing the steps.
 class TablePlanner {
 public:
@@ -227,6 +244,8 @@ private:
     };
 
     void ChangeTable(const TableDef& t, const TableDef& s);
+    // The table made anew in the source's column order, its rows copied over.
+    void RebuildTable(const TableDef& t, const TableDef& s);
     void NewTable(const TableDef& s);
     void DropTable(const TableDef& t);
     void ChangeColumns(const TableDef& t, const TableDef& s, std::set<std::string>& touched);
@@ -249,6 +268,9 @@ private:
     // Adds a step that loses data: run when allowed, else held back; warned either way.
     void LossStep(std::vector<PlanStep>& phase, PlanStep step, const std::string& what);
     bool LeftOutRelationship(const std::string& schema, const std::string& name) const;
+    // The UPDATEs that make a column's values fit its new definition: NULLs given the
+    // default (or the type's zero), texts cut to the new length.
+    void FitValues(const TableDef& t, const ColumnDef& from, const ColumnDef& to);
 
     const DeployInput& in_;
     DeployPlan& plan_;
@@ -275,6 +297,52 @@ void TablePlanner::LossStep(std::vector<PlanStep>& phase, PlanStep step, const s
                                  "; allow data loss to include it.");
     }
     phase.push_back(std::move(step));
+}
+
+// The value a NOT NULL column takes where it held NULL when the source gives it no default;
+// empty for a type with no obvious zero.
+std::string ZeroValue(const ColumnDef& c) {
+    const std::string& t = c.TypeName;
+    if (IntegerRank(t) >= 0 || t == "bit" || t == "decimal" || t == "numeric" || t == "float" ||
+        t == "real" || t == "money" || t == "smallmoney")
+        return "0";
+    if (IsCharType(t) || IsNCharType(t) || t == "text" || t == "ntext")
+        return "''";
+    if (t == "datetime" || t == "smalldatetime" || t == "date" || t == "datetime2" ||
+        t == "datetimeoffset")
+        return "'19000101'";
+    if (t == "time")
+        return "'00:00'";
+    if (t == "binary" || t == "varbinary" || t == "image")
+        return "0x";
+    if (t == "uniqueidentifier")
+        return "'00000000-0000-0000-0000-000000000000'";
+    return {};
+}
+
+void TablePlanner::FitValues(const TableDef& t, const ColumnDef& from, const ColumnDef& to) {
+    std::string target = QualifiedSql(t.Schema, t.Name);
+    std::string shown = BracketName(t.Schema) + "." + BracketName(t.Name);
+    std::string column = QuoteCatalogName(to.Name);
+    bool text = (IsCharType(to.TypeName) || IsNCharType(to.TypeName)) &&
+                (IsCharType(from.TypeName) || IsNCharType(from.TypeName));
+    if (text && to.Length >= 0 && !LengthHolds(from.Length, to.Length))
+        plan_.TableChanges.push_back({"Alter table " + shown + ": cut the values of " +
+                                          BracketName(to.Name) + " to " +
+                                          std::to_string(to.Length) + " characters",
+                                      "UPDATE " + target + " SET " + column + " = LEFT(" + column +
+                                          ", " + std::to_string(to.Length) + ") WHERE LEN(" +
+                                          column + ") > " + std::to_string(to.Length),
+                                      false, ""});
+    if (from.Nullable && !to.Nullable) {
+        std::string value = to.DefaultDefinition.empty() ? ZeroValue(to) : to.DefaultDefinition;
+        if (!value.empty())
+            plan_.TableChanges.push_back(
+                {"Alter table " + shown + ": fill the NULLs of " + BracketName(to.Name),
+                 "UPDATE " + target + " SET " + column + " = " + value + " WHERE " + column +
+                     " IS NULL",
+                 false, ""});
+    }
 }
 
 bool TablePlanner::LeftOutRelationship(const std::string& schema, const std::string& name) const {
@@ -365,10 +433,15 @@ void TablePlanner::ChangeColumns(const TableDef& t, const TableDef& s,
                     loss = loss.empty() ? what : loss + "; " + what;
                 }
             }
-            if (loss.empty())
+            if (loss.empty()) {
                 plan_.TableChanges.push_back(step);
-            else
+            } else {
+                // Allowed to lose data, the values are made to fit first: SQL Server refuses
+                // to shorten a value or to leave a NULL in a NOT NULL column.
+                if (in_.Options.AllowDataLoss)
+                    FitValues(t, tc, *sc);
                 LossStep(plan_.TableChanges, step, loss);
+            }
             continue;
         }
         // Only in the target, or computed on one side or the other: dropped (and added back
@@ -403,25 +476,10 @@ void TablePlanner::ChangeColumns(const TableDef& t, const TableDef& s,
         }
         plan_.TableChanges.push_back(step);
     }
-    if (in_.Options.ColumnOrderMatters) {
-        // The order the columns will have: the target's kept ones, then the added ones.
-        std::vector<std::string> after, wanted;
-        for (const ColumnDef& tc : t.Columns) {
-            const ColumnDef* sc = s.FindColumn(tc.Name);
-            if (sc && sc->Computed == tc.Computed)
-                after.push_back(UpperName(tc.Name));
-        }
-        for (const ColumnDef& sc : s.Columns) {
-            wanted.push_back(UpperName(sc.Name));
-            if (std::find(after.begin(), after.end(), UpperName(sc.Name)) == after.end())
-                after.push_back(UpperName(sc.Name));
-        }
-        if (after != wanted)
-            plan_.Warnings.push_back("The columns of " + shown +
-                                     " stay in another order than the source's (the table " +
-                                     RowsText(t.RowCount) +
-                                     "); tick \"Rebuild tables for column order\" to rebuild it.");
-    }
+    if (in_.Options.ColumnOrderMatters && ColumnOrderDiffers(t, s))
+        plan_.Warnings.push_back(
+            "The columns of " + shown + " stay in another order than the source's (the table " +
+            RowsText(t.RowCount) + "); tick \"Rebuild tables for column order\" to rebuild it.");
 }
 
 void TablePlanner::ChangeIndexes(const TableDef& t, const TableDef& s,
@@ -592,7 +650,108 @@ void TablePlanner::UnblockSchemaBound(const TableDef& t) {
     }
 }
 
+void TablePlanner::RebuildTable(const TableDef& t, const TableDef& s) {
+    std::string shown = BracketName(t.Schema) + "." + BracketName(t.Name);
+    std::string target = QualifiedSql(t.Schema, t.Name);
+    std::string tempName = "orvane_rebuild_" + t.Name.substr(0, 100);
+    std::string temp = QualifiedSql(t.Schema, tempName);
+    plan_.Warnings.push_back("Table " + shown +
+                             " is rebuilt for its column order: its rows are copied into a new "
+                             "table (it " +
+                             RowsText(t.RowCount) + ").");
+    // Everything that points at the table, or hangs on it, goes first and comes back from
+    // the source; the old table's constraints go so their names are free for the new one.
+    std::set<std::string> all;
+    for (const ColumnDef& c : t.Columns)
+        all.insert(UpperName(c.Name));
+    std::vector<const IndexDef*> keys;
+    for (const IndexDef& i : t.Indexes)
+        keys.push_back(&i);
+    UnblockReferences(t, keys, all);
+    UnblockSchemaBound(t);
+    for (const ModuleDef& m : in_.Target->Modules) {
+        if (m.Kind == ModuleKind::Trigger && SameName(m.ParentSchema, t.Schema) &&
+            SameName(m.ParentName, t.Name))
+            recreate_.insert(NameKey(m.Schema, m.Name));
+    }
+    for (const ForeignKeyDef& fk : t.ForeignKeys)
+        DropForeignKey(t, fk, false);
+    for (const ForeignKeyDef& fk : s.ForeignKeys) {
+        if (!LeftOutRelationship(s.Schema, fk.Name))
+            AddForeignKey(t, fk);
+    }
+    auto drop = [&](const std::string& what, const std::string& name) {
+        plan_.TableChanges.push_back(
+            {"Rebuild table " + shown + ": drop " + what + " " + BracketName(name),
+             "ALTER TABLE " + target + " DROP CONSTRAINT " + QuoteCatalogName(name), false, ""});
+    };
+    for (const IndexDef& i : t.Indexes) {
+        if (i.PrimaryKey || i.UniqueConstraint)
+            drop("constraint", i.Name);
+    }
+    for (const CheckDef& k : t.Checks)
+        drop("constraint", k.Name);
+    for (const ColumnDef& c : t.Columns) {
+        if (!c.DefaultDefinition.empty())
+            drop("default", c.DefaultName);
+    }
+    std::string create = "CREATE TABLE " + temp + " (\r\n";
+    std::string names;
+    bool identity = false;
+    for (size_t i = 0; i < s.Columns.size(); ++i) {
+        const ColumnDef& sc = s.Columns[i];
+        create +=
+            "    " + ColumnDefinition(sc, true) + (i + 1 < s.Columns.size() ? ",\r\n" : "\r\n");
+        const ColumnDef* tc = t.FindColumn(sc.Name);
+        if (tc && tc->Computed.empty() && sc.Computed.empty() && sc.TypeName != "timestamp") {
+            names += (names.empty() ? "" : ", ") + QuoteCatalogName(sc.Name);
+            identity = identity || sc.Identity;
+        }
+    }
+    create += ")";
+    plan_.TableChanges.push_back(
+        {"Rebuild table " + shown + ": create the new table", create, false, ""});
+    std::string copy =
+        "INSERT INTO " + temp + " (" + names + ")\r\nSELECT " + names + " FROM " + target;
+    if (identity)
+        copy = "SET IDENTITY_INSERT " + temp + " ON\r\n" + copy + "\r\nSET IDENTITY_INSERT " +
+               temp + " OFF";
+    plan_.TableChanges.push_back({"Rebuild table " + shown + ": copy the rows", copy, false, ""});
+    plan_.TableChanges.push_back(
+        {"Rebuild table " + shown + ": drop the old table", "DROP TABLE " + target, false, ""});
+    plan_.TableChanges.push_back(
+        {"Rebuild table " + shown + ": give the new table its name",
+         "EXEC sp_rename " + UnicodeLiteral(temp) + ", " + UnicodeLiteral(t.Name), false, ""});
+    for (const IndexDef& i : s.Indexes)
+        plan_.Constraints.push_back({"Alter table " + shown + ": add " +
+                                         (i.PrimaryKey         ? "primary key "
+                                          : i.UniqueConstraint ? "constraint "
+                                                               : "index ") +
+                                         BracketName(i.Name),
+                                     AddIndexSql(t, i), false, ""});
+    for (const CheckDef& k : s.Checks) {
+        std::string add = "ALTER TABLE " + target + " ADD ";
+        if (!k.SystemNamed)
+            add += "CONSTRAINT " + QuoteCatalogName(k.Name) + " ";
+        plan_.Constraints.push_back(
+            {"Alter table " + shown + ": add constraint " + BracketName(k.Name),
+             add + "CHECK " + k.Definition, false, ""});
+    }
+}
+
 void TablePlanner::ChangeTable(const TableDef& t, const TableDef& s) {
+    if (in_.Options.ColumnOrderMatters && in_.Options.RebuildForColumnOrder &&
+        ColumnOrderDiffers(t, s)) {
+        // A rebuild copies the columns both sides have: one the source lacks would be lost
+        // without a step of its own to hold back, so then the table is changed in place.
+        bool loses = false;
+        for (const ColumnDef& tc : t.Columns)
+            loses = loses || (!s.FindColumn(tc.Name) && tc.Computed.empty() && t.RowCount != 0);
+        if (!loses || in_.Options.AllowDataLoss) {
+            RebuildTable(t, s);
+            return;
+        }
+    }
     std::set<std::string> touched;
     std::vector<PlanStep> before;
     before.swap(plan_.TableChanges);

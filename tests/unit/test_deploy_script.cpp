@@ -128,7 +128,10 @@ TEST(DeployScript, TableChangedInPlaceAroundItsKeys) {
     in.Options.AllowDataLoss = true;
     DeployScript allowed = BuildDeployScript(in);
     EXPECT_EQ(allowed.LeftOutSteps, 0);
-    EXPECT_EQ(allowed.StepCount, 8);
+    // Allowed, the NULLs get a value first (the type's zero: the source gives no default).
+    EXPECT_EQ(allowed.StepCount, 9);
+    EXPECT_NE(allowed.Text.find("UPDATE [dbo].[Orders] SET [Qty] = 0 WHERE [Qty] IS NULL\r\nGO"),
+              std::string::npos);
     EXPECT_EQ(allowed.Warnings[0].rfind("Data loss allowed: column [Notes]", 0), 0u);
 }
 
@@ -148,6 +151,52 @@ TEST(DeployScript, AddingNotNullWithoutDefaultIsRefusedOnlyWhenRowsExist) {
         EXPECT_EQ(s.StepCount, rows ? 0 : 1) << rows;
         EXPECT_EQ(s.Warnings.size(), rows ? 1u : 0u) << rows;
     }
+}
+
+// Column order counts only when the comparison counts it, and a rebuild only when asked for:
+// then the rows move to a new table made in the source's order, under the old name.
+TEST(DeployScript, ColumnOrderRebuildCopiesRowsIntoTheSourceOrder) {
+    Pair p;
+    TableDef t;
+    t.Schema = "dbo";
+    t.Name = "Stock";
+    t.Columns = {Col("Id", "int", 0, false), Col("Bin", "varchar", 8, true),
+                 Col("Qty", "int", 0, false)};
+    t.Columns[0].Identity = true;
+    t.Columns[2].DefaultName = "DF_Stock_Qty";
+    t.Columns[2].DefaultDefinition = "((0))";
+    t.Indexes = {PrimaryKey("PK_Stock", "Id")};
+    t.RowCount = 12;
+    p.Target.Tables = {t};
+    std::swap(t.Columns[1], t.Columns[2]);
+    p.Source.Tables = {t};
+    DeployInput in = p.Input({{kTypeTable, "dbo", "Stock", PairStatus::Different}});
+    EXPECT_EQ(BuildDeployScript(in).StepCount, 0); // order ignored: nothing to do
+    in.Options.ColumnOrderMatters = true;
+    DeployScript warned = BuildDeployScript(in);
+    EXPECT_EQ(warned.StepCount, 0);
+    ASSERT_EQ(warned.Warnings.size(), 1u);
+    EXPECT_EQ(warned.Warnings[0], "The columns of [dbo].[Stock] stay in another order than the "
+                                  "source's (the table holds 12 rows); tick \"Rebuild tables for "
+                                  "column order\" to rebuild it.");
+    in.Options.RebuildForColumnOrder = true;
+    DeployScript rebuilt = BuildDeployScript(in);
+    EXPECT_EQ(StepNames(rebuilt),
+              (std::vector<std::string>{"Rebuild table [dbo].[Stock]: drop constraint [PK_Stock]",
+                                        "Rebuild table [dbo].[Stock]: drop default [DF_Stock_Qty]",
+                                        "Rebuild table [dbo].[Stock]: create the new table",
+                                        "Rebuild table [dbo].[Stock]: copy the rows",
+                                        "Rebuild table [dbo].[Stock]: drop the old table",
+                                        "Rebuild table [dbo].[Stock]: give the new table its name",
+                                        "Alter table [dbo].[Stock]: add primary key [PK_Stock]"}));
+    EXPECT_NE(rebuilt.Text.find("SET IDENTITY_INSERT [dbo].[orvane_rebuild_Stock] ON\r\nINSERT "
+                                "INTO [dbo].[orvane_rebuild_Stock] ([Id], [Qty], [Bin])\r\nSELECT "
+                                "[Id], [Qty], [Bin] FROM [dbo].[Stock]\r\nSET IDENTITY_INSERT "
+                                "[dbo].[orvane_rebuild_Stock] OFF\r\nGO"),
+              std::string::npos)
+        << rebuilt.Text;
+    EXPECT_NE(rebuilt.Text.find("EXEC sp_rename N'[dbo].[orvane_rebuild_Stock]', N'Stock'\r\nGO"),
+              std::string::npos);
 }
 
 // Views that use views are created after them and dropped before them; a function that
