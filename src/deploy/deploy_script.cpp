@@ -142,18 +142,29 @@ public:
               ", 16, 1)\r\n    SET NOEXEC ON\r\nEND");
     }
 
+    // Ends the last batch.
+    void Finish() {
+        if (open_)
+            out_.Text += std::string("GO") + kEol;
+        open_ = false;
+    }
+
 private:
+    // A batch's GO is written only when the next batch starts, so the comments naming the
+    // next step stay in the batch before it: SQL Server keeps whatever precedes CREATE in a
+    // module's batch as part of the module's text.
     void Batch(const std::string& sql, const std::string& step, int number) {
+        Finish();
         out_.Text += sql;
         out_.Text += kEol;
-        out_.Text += "GO";
-        out_.Text += kEol;
+        open_ = true;
         out_.Batches.push_back({sql, step, number});
     }
 
     DeployScript& out_;
     int steps_;
     int number_ = 0;
+    bool open_ = false;
 };
 
 } // namespace
@@ -225,6 +236,7 @@ DeployScript BuildDeployScript(const DeployInput& input) {
             UnicodeLiteral("The deployment is complete: " + std::to_string(script.StepCount) +
                            (script.StepCount == 1 ? " step ran." : " steps ran.")));
     w.Frame("SET NOEXEC OFF");
+    w.Finish();
     return script;
 }
 
