@@ -259,6 +259,9 @@ private:
                            const std::set<std::string>& touched);
     void UnblockSchemaBound(const TableDef& t);
     void Relationships();
+    // Primary keys compared on their own (the constraint type lists clustered ones by name),
+    // on tables the deployment does not change as a whole.
+    void KeyConstraints();
     void WriteForeignKeySteps();
 
     void DropForeignKey(const TableDef& table, const ForeignKeyDef& key, bool addBack);
@@ -851,6 +854,46 @@ void TablePlanner::Relationships() {
     }
 }
 
+void TablePlanner::KeyConstraints() {
+    struct Found {
+        const TableDef* Table = nullptr;
+        const IndexDef* Index = nullptr;
+    };
+    auto find = [](const SchemaModel& model, const std::string& name) {
+        for (const TableDef& t : model.Tables) {
+            for (const IndexDef& i : t.Indexes) {
+                if ((i.PrimaryKey || i.UniqueConstraint) && SameName(i.Name, name))
+                    return Found{&t, &i};
+            }
+        }
+        return Found{};
+    };
+    for (const DeployObject& o : in_.Included) {
+        if (o.Type != kTypeConstraint)
+            continue;
+        Found t = find(*in_.Target, o.Name), s = find(*in_.Source, o.Name);
+        const TableDef* table = t.Table ? t.Table : s.Table;
+        if (!table)
+            continue;
+        std::string key = NameKey(table->Schema, table->Name);
+        if (changed_.count(key) || created_.count(key) || dropped_.count(key))
+            continue; // the table's own steps take care of it
+        std::string shown = BracketName(table->Schema) + "." + BracketName(table->Name);
+        if (t.Index && o.Status != PairStatus::OnlyInSource) {
+            UnblockReferences(*t.Table, {t.Index}, {});
+            plan_.TableChanges.push_back(
+                {"Alter table " + shown + ": drop constraint " + BracketName(t.Index->Name),
+                 DropIndexSql(*t.Table, *t.Index), false, ""});
+        }
+        if (s.Index && o.Status != PairStatus::OnlyInTarget) {
+            const TableDef* on = in_.Target->FindTable(s.Table->Schema, s.Table->Name);
+            plan_.Constraints.push_back(
+                {"Alter table " + shown + ": add constraint " + BracketName(s.Index->Name),
+                 AddIndexSql(on ? *on : *s.Table, *s.Index), false, ""});
+        }
+    }
+}
+
 void TablePlanner::WriteForeignKeySteps() {
     for (const auto& [key, place] : dropFks_) {
         const TableDef& t = *place.Table;
@@ -916,6 +959,7 @@ void TablePlanner::Run() {
             NewTable(*s);
     }
     Relationships();
+    KeyConstraints();
     WriteForeignKeySteps();
 }
 
