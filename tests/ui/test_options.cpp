@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 namespace orv {
 namespace {
@@ -176,6 +177,31 @@ TEST(OptionsDialog, ControlsStartFromRegistryGettersAndProgramWideValues) {
     EXPECT_EQ(Child<QLineEdit>(d, "txtMaxRows")->text(), "250");
     EXPECT_EQ(Child<QLineEdit>(d, "txtCacheSize")->text(), "7");
     EXPECT_EQ(Child<QLineEdit>(d, "txtCacheSize")->maxLength(), 8);
+}
+
+// The module reading sits on the Cache Size page; it shows the stored word and OK stores the
+// chosen one, where compare-all and the windows read it.
+TEST(OptionsDialog, ModuleReadingShowsAndStoresTheCompareReadingSetting) {
+    TestEnv env;
+    for (const auto& [stored, shown, chosen, written] :
+         {std::tuple{"full", 1, 2, "hash-first"}, std::tuple{"bogus", 0, 1, "full"},
+          std::tuple{"hash-first", 2, 0, "auto"}}) {
+        Settings().CompareReading = stored;
+        frmOptions d;
+        for (int i = 0; i < 3; ++i) {
+            const std::string name = "optReading(" + std::to_string(i) + ")";
+            EXPECT_EQ(Child<QRadioButton>(d, name.c_str())->isChecked(), i == shown) << stored;
+        }
+        const std::string name = "optReading(" + std::to_string(chosen) + ")";
+        Child<QRadioButton>(d, name.c_str())->setChecked(true);
+        bool saved = false;
+        QTimer::singleShot(
+            0, &d, [&] { QTest::mouseClick(Child<QPushButton>(d, "cmdOK"), Qt::LeftButton); });
+        d.ShowUp(saved);
+        EXPECT_EQ(Settings().CompareReading, written);
+        EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kKeyComparisons, "CompareReading", "none"),
+                  written);
+    }
 }
 
 TEST(OptionsDialog, OkWritesEveryOptionToTheRegistryAndTheProgramWideValues) {

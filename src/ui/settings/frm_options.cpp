@@ -23,6 +23,11 @@ namespace {
 constexpr int kRowsPage = 2;
 constexpr int kPageWidth = 430;
 
+constexpr const char* kReadingHelp =
+    "Whole-database comparisons can read a fingerprint of every procedure, function, view and "
+    "trigger first, and then the texts of only those whose fingerprints differ: over a slow "
+    "link this reads a small part of what reading every text takes, with the same results. "
+    "Fingerprints need SQL Server 2005 or later on both sides.";
 constexpr const char* kCompleteTableScriptsHelp =
     "Table scripts then also list defaults, CHECK and UNIQUE constraints, mark unique indexes "
     "and non-clustered primary keys, and give relationships all their column pairs.";
@@ -297,6 +302,27 @@ void frmOptions::BuildPages() {
              "round trip to the server. Tuning the Cache Size stores more records locally and "
              "makes data access performance much faster."},
             txtCacheSize_);
+    {
+        // How whole-database comparisons read module texts sits with the other setting on
+        // reading from the server: over a slow link, fingerprints first and texts only where
+        // they differ.
+        auto* page = pages_->widget(pages_->count() - 1);
+        auto* layout = static_cast<QVBoxLayout*>(page->layout());
+        int at = layout->count() - 1; // above the stretch that ends the page
+        QLabel* intro = MakeText(kReadingHelp, page);
+        intro->setObjectName("lblReading");
+        layout->insertSpacing(at++, 10);
+        layout->insertWidget(at++, intro);
+        pageLabels_.back().push_back(intro);
+        const char* const captions[3] = {
+            "Automatic: fingerprints first where both servers have them",
+            "Read every module text in full", "Fingerprints first, texts only where they differ"};
+        for (int i = 0; i < 3; ++i) {
+            optReading_[i] = new QRadioButton(captions[i], page);
+            optReading_[i]->setObjectName(QString("optReading(%1)").arg(i));
+            layout->insertWidget(at++, optReading_[i]);
+        }
+    }
 
     chkIgnoreSysObjects_ = AddCheckPage(
         "chkIgnoreSysObjects", "Ignore system objects", "Ignore Sys. Objects",

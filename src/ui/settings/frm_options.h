@@ -74,6 +74,8 @@ private:
     QCheckBox* chkSyncDisableTriggers_ = nullptr;
     QCheckBox* chkClassicLineMatching_ = nullptr;
     QRadioButton* optCurLoc_[2] = {};
+    // Auto, Full, HashFirst: the CompareReading setting.
+    QRadioButton* optReading_[3] = {};
     QLineEdit* txtCacheSize_ = nullptr;
     QCheckBox* chkIgnoreSysObjects_ = nullptr;
     QCheckBox* chkDataComp_ = nullptr;

@@ -1,4 +1,5 @@
 // Loading the controls from the settings, checking the two numbers, and writing every setting.
+#include "catalog/bulk_queries.h"
 #include "core/error_report.h"
 #include "core/registry.h"
 #include "core/registry_document.h"
@@ -31,6 +32,17 @@ void Write(RegistryDocument& doc, const char* key, const char* name, int32_t val
 
 void Write(RegistryDocument& doc, const char* key, const char* name, bool value) {
     SetRegDword(doc, HKEY_CURRENT_USER, key, name, value ? 1 : 0);
+}
+
+// The readings in the order of the page's buttons.
+constexpr CompareReading kReadings[3] = {CompareReading::Auto, CompareReading::Full,
+                                         CompareReading::HashFirst};
+int ReadingIndex(CompareReading reading) {
+    for (int i = 0; i < 3; ++i) {
+        if (kReadings[i] == reading)
+            return i;
+    }
+    return 0;
 }
 
 int32_t NumberIn(const QLineEdit* box) {
@@ -68,6 +80,9 @@ void frmOptions::LoadValues() {
     chkIgnoreColSeq_->setChecked(s.IgnoreColSeq);
     chkAutoSelTargetObj_->setChecked(s.AutoSelTargetObj);
     chkAnalyzeConstraints_->setChecked(s.AnalyzeConstraints);
+    const CompareReading reading =
+        ParseCompareReading(s.CompareReading).value_or(CompareReading::Auto);
+    optReading_[ReadingIndex(reading)]->setChecked(true);
 }
 
 bool frmOptions::ValidateData() {
@@ -115,6 +130,10 @@ void frmOptions::SaveOptions() {
     s.IgnoreColSeq = On(chkIgnoreColSeq_);
     s.AutoSelTargetObj = On(chkAutoSelTargetObj_);
     s.AnalyzeConstraints = On(chkAnalyzeConstraints_);
+    for (CompareReading r : kReadings) {
+        if (optReading_[ReadingIndex(r)]->isChecked())
+            s.CompareReading = CompareReadingWord(r);
+    }
 
     // One replacement of the file for the whole set: another running copy saving its options at
     // the same moment then leaves either its set or ours, never half of each.
@@ -139,6 +158,7 @@ void frmOptions::SaveOptions() {
         Write(doc, kKeyComparisons, "IgnoreColSeq", s.IgnoreColSeq);
         Write(doc, kKeyMav, "AutoSelTargetObj", s.AutoSelTargetObj);
         Write(doc, kKeyMav, "AnalyzeConstraints", s.AnalyzeConstraints);
+        SetRegString(doc, HKEY_CURRENT_USER, kKeyComparisons, "CompareReading", s.CompareReading);
         return true;
     });
 
