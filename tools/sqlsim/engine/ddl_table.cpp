@@ -308,6 +308,7 @@ void Ddl::addConstraint(Catalog& cat, const ObjectRow& table, ConstraintDef c, b
         int status = kIdxUnique | (clustered ? kIdxClustered : 0) |
                      (c.kind == "PK" ? kIdxPrimaryKey : kIdxUniqueConstraint);
         int indid = clustered ? 1 : cat.nextIndexId(table.id);
+        refuseDuplicateKeys(cat, table, ids, name, indid, true);
         if (clustered)
             cat.dropHeapRow(table.id);
         cat.addIndex(table.id, indid, name, status, ids);
@@ -801,6 +802,8 @@ void Ddl::createIndex(bool unique, std::optional<bool> clustered) {
     int status = (unique ? kIdxUnique : 0) | (isClustered ? kIdxClustered : 0) |
                  (hypothetical ? kIdxHypothetical : 0);
     int indid = isClustered ? 1 : cat.nextIndexId(table.id);
+    if (unique && !hypothetical)
+        refuseDuplicateKeys(cat, table, ids, name, indid, false);
     if (isClustered)
         cat.dropHeapRow(table.id);
     cat.addIndex(table.id, indid, name, status, ids);

@@ -262,6 +262,40 @@ void refuseCascadePaths(const Catalog& cat, const ForeignKeyRow& fk, const std::
     }
 }
 
+void refuseDuplicateKeys(const Catalog& cat, const ObjectRow& table, const std::vector<int>& colids,
+                         const std::string& indexName, int indexId, bool constraint) {
+    if (table.sqliteName.empty() || colids.empty())
+        return;
+    std::string list;
+    for (int id : colids) {
+        for (const ColumnRow& c : cat.columns(table.id)) {
+            if (c.colid == id)
+                list += (list.empty() ? "" : ", ") + sqlId(c.name);
+        }
+    }
+    Stmt st(cat.db(), "SELECT " + list + " FROM " + cat.t(table.sqliteName) + " GROUP BY " + list +
+                          " HAVING COUNT(*) > 1 LIMIT 1");
+    if (!st.step())
+        return;
+    std::string value;
+    for (int k = 0; k < static_cast<int>(colids.size()); ++k)
+        value += (k ? ", " : "") + (st.isNull(k) ? std::string("<NULL>") : st.text(k));
+    std::string text;
+    if (cat.major() <= 8) {
+        text = "CREATE UNIQUE INDEX terminated because a duplicate key was found for index ID " +
+               std::to_string(indexId) + ". Most significant primary key is '" +
+               (st.isNull(0) ? std::string("<NULL>") : st.text(0)) + "'.";
+    } else {
+        text = "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found "
+               "for the object name '" +
+               cat.namespaceName(table.uid) + "." + table.name + "' and the index name '" +
+               indexName + "'. The duplicate key value is (" + value + ").";
+    }
+    if (constraint)
+        refuseConstraint(cat, 1505, text);
+    throw sqlError(1505, text, 1);
+}
+
 void refuseConstraint(const Catalog& cat, int number, const std::string& text) {
     // SQL Server 2012 renamed what 1750 says it could not create.
     const int state = cat.major() <= 8 ? 1 : 0;

@@ -48,6 +48,11 @@ std::vector<ForeignKeyRow> foreignKeysTo(const Catalog& cat, int tableId);
 // actions it sets off: raises 1785 (then 1750) when `fk`, about to be created on `tableName`,
 // would close a cycle or open a second path.
 void refuseCascadePaths(const Catalog& cat, const ForeignKeyRow& fk, const std::string& tableName);
+// A unique index, PRIMARY KEY or UNIQUE constraint about to be made on `table` over the columns
+// `colids`: raises 1505 (for a constraint, then 1750) when rows already there share a key,
+// NULLs counting as equal as they do in a unique index.
+void refuseDuplicateKeys(const Catalog& cat, const ObjectRow& table, const std::vector<int>& colids,
+                         const std::string& indexName, int indexId, bool constraint);
 // Raises `number` with `text`, then 1750: a constraint SQL Server refused to create.
 [[noreturn]] void refuseConstraint(const Catalog& cat, int number, const std::string& text);
 

@@ -441,6 +441,37 @@ TEST_P(Ddl, GeneratedConstraintNamesAreFlaggedAndDifferPerDatabase) {
     EXPECT_EQ(fk.at(1, 1), "0");
 }
 
+// A key made over rows that already repeat it is refused (NULLs repeat too, as a unique index
+// sees them) and leaves nothing behind; over distinct rows it is made.
+TEST_P(Ddl, UniqueKeysOverRowsThatRepeatAreRefused) {
+    ASSERT_EQ(run("CREATE TABLE Bins (Id int NOT NULL, Code char(2) NULL, Shelf int NULL)").error(),
+              nullptr);
+    ASSERT_EQ(run("INSERT INTO Bins VALUES (1, 'A1', NULL) INSERT INTO Bins VALUES (2, 'A1', NULL) "
+                  "INSERT INTO Bins VALUES (3, 'B7', 4)")
+                  .error(),
+              nullptr);
+    const std::string keyText =
+        v8() ? "CREATE UNIQUE INDEX terminated because a duplicate key was found for index ID 2. "
+               "Most significant primary key is 'A1'."
+             : "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found "
+               "for the object name 'dbo.Bins' and the index name 'UQ_Bins_Code'. The duplicate "
+               "key value is (A1).";
+    CaptureSink c = run("ALTER TABLE Bins ADD CONSTRAINT UQ_Bins_Code UNIQUE (Code)");
+    ASSERT_GE(c.messages.size(), 2u);
+    EXPECT_EQ(c.messages[0].number, 1505);
+    EXPECT_EQ(c.messages[0].text, keyText);
+    EXPECT_EQ(c.messages[1].number, 1750);
+    EXPECT_EQ(id("UQ_Bins_Code"), "<none>");
+    c = run("CREATE UNIQUE INDEX IX_Bins_Shelf ON Bins (Shelf)");
+    ASSERT_NE(c.error(), nullptr);
+    EXPECT_EQ(c.error()->number, 1505);
+    EXPECT_NE(c.error()->text.find(v8() ? "is '<NULL>'" : "value is (<NULL>)"), std::string::npos)
+        << c.error()->text;
+    EXPECT_EQ(one("SELECT COUNT(*) FROM sysindexes WHERE name = 'IX_Bins_Shelf'"), "0");
+    EXPECT_EQ(run("ALTER TABLE Bins ADD CONSTRAINT PK_Bins PRIMARY KEY (Id)").errorText(), "");
+    EXPECT_EQ(run("CREATE INDEX IX_Bins_Code ON Bins (Code)").errorText(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
