@@ -89,6 +89,11 @@ CREATE TABLE sqlsim_computed (object_id int, column_id int, definition nvarchar(
 -- Extended properties: the ids sys.extended_properties reports, and what they hang from (the
 -- schema or owner, the level-1 object and the level types as given), from which
 -- fn_listextendedproperty names them.
+-- Modules made WITH SCHEMABINDING, and the objects each is bound to: those cannot be dropped,
+-- nor their columns the module uses changed, while the binding stands.
+CREATE TABLE sqlsim_schema_bound (id INTEGER PRIMARY KEY);
+CREATE TABLE sqlsim_bindings (module_id int, object_id int);
+CREATE INDEX sqlsim_bindings_object ON sqlsim_bindings(object_id);
 CREATE TABLE sqlsim_xprops (class tinyint, major_id int, minor_id int,
   name nvarchar(128) COLLATE NOCASE, value sql_variant, ns_id int, l1_id int,
   l0type varchar(128), l1type varchar(128), l2type varchar(128));
@@ -206,7 +211,8 @@ CREATE VIEW sqlsim_xprop_list AS
   WHERE (p.l0type IS NULL OR n.l0name IS NOT NULL) AND (p.l1type IS NULL OR n.l1name IS NOT NULL)
     AND (p.l2type IS NULL OR n.l2name IS NOT NULL);
 CREATE VIEW "sys.sql_modules" AS
-  SELECT o.id AS object_id, m.definition AS definition, 1 AS uses_ansi_nulls, 1 AS uses_quoted_identifier, 0 AS is_schema_bound,
+  SELECT o.id AS object_id, m.definition AS definition, 1 AS uses_ansi_nulls, 1 AS uses_quoted_identifier,
+    CASE WHEN o.id IN (SELECT id FROM sqlsim_schema_bound) THEN 1 ELSE 0 END AS is_schema_bound,
     0 AS uses_database_collation, 0 AS is_recompiled, 0 AS null_on_null_input,
     NULL AS execute_as_principal_id
   FROM sysobjects o JOIN sqlsim_module_text m ON m.id = o.id

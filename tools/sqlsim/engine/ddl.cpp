@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <set>
 
 namespace sqlsim {
 
@@ -291,6 +292,7 @@ void Ddl::createModule(bool alter) {
     }
     // The header runs up to the AS that starts the body; options such as WITH ENCRYPTION sit there.
     bool encrypted = false;
+    bool schemaBound = false;
     size_t bodyAs = 0;
     int depth = 0;
     for (size_t k = i_; k < headerEnd; ++k) {
@@ -310,6 +312,8 @@ void Ddl::createModule(bool alter) {
         }
         if (t.is("ENCRYPTION"))
             encrypted = true;
+        if (t.is("SCHEMABINDING"))
+            schemaBound = true;
         if (t.is("AS") && !(xtype == "P" && k + 1 < headerEnd &&
                             t_[k - 1].kind == Token::Kind::Variable && false)) {
             // Procedure parameters may be written "@p AS int"; those follow a variable.
@@ -400,6 +404,7 @@ void Ddl::createModule(bool alter) {
     if (alter)
         definition.replace(t_[0].begin, t_[0].end - t_[0].begin, "CREATE");
     cat.addComments(id, definition, encrypted);
+    bindToSchema(cat, id, schemaBound ? bodyAs : 0);
     if (xtype == "V" && !sqliteName.empty()) {
         Stmt probe(cat.db(), "SELECT * FROM " + cat.t(sqliteName) + " LIMIT 0");
         int n = sqlite3_column_count(probe.get());
@@ -429,6 +434,64 @@ void Ddl::createModule(bool alter) {
                                           std::to_string(id) + " WHERE id = " +
                                           std::to_string(parent) + " AND " + col + " = 0");
     }
+}
+
+void Ddl::bindToSchema(Catalog& cat, int moduleId, size_t bodyAs) {
+    const std::string id = std::to_string(moduleId);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_bindings") + " WHERE module_id = " + id);
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_schema_bound") + " WHERE id = " + id);
+    if (!bodyAs)
+        return;
+    Db::exec_on(cat.db(),
+                "INSERT INTO " + cat.t("sqlsim_schema_bound") + " (id) VALUES (" + id + ")");
+    // The body names what it is bound to in two parts (schema binding demands it); every
+    // such name of a table, view or function counts.
+    std::set<int> bound;
+    for (size_t k = bodyAs + 1; k + 2 < t_.size(); ++k) {
+        const Token& a = t_[k];
+        const Token& dot = t_[k + 1];
+        const Token& b = t_[k + 2];
+        auto isName = [](const Token& t) {
+            return t.kind == Token::Kind::Word || t.kind == Token::Kind::Quoted;
+        };
+        if (!isName(a) || !dot.isOp(".") || !isName(b))
+            continue;
+        auto ns = cat.namespaceId(a.value);
+        if (!ns)
+            continue;
+        auto obj = cat.findObject(b.value, *ns);
+        if (obj && obj->id != moduleId &&
+            (obj->xtype == "U" || obj->xtype == "V" || obj->xtype == "FN" || obj->xtype == "IF" ||
+             obj->xtype == "TF"))
+            bound.insert(obj->id);
+    }
+    for (int object : bound)
+        Db::exec_on(cat.db(), "INSERT INTO " + cat.t("sqlsim_bindings") +
+                                  " (module_id, object_id) VALUES (" + id + ", " +
+                                  std::to_string(object) + ")");
+}
+
+void Ddl::refuseDropOfReferenced(Catalog& cat, const ObjectRow& obj, const std::string& what,
+                                 const QualifiedName& q) {
+    const std::string shown =
+        cat.major() <= 8 ? q.name : cat.namespaceName(obj.uid) + "." + obj.name;
+    if (obj.xtype == "U") {
+        Stmt fk(cat.db(),
+                "SELECT 1 FROM " + cat.t("sysreferences") + " WHERE rkeyid = ? AND fkeyid <> ?");
+        fk.bind(1, obj.id).bind(2, obj.id);
+        if (fk.step())
+            throw sqlError(3726, "Could not drop object '" + shown +
+                                     "' because it is referenced by a FOREIGN KEY constraint.");
+    }
+    Stmt st(cat.db(), "SELECT o.name FROM " + cat.t("sqlsim_bindings") + " b JOIN " +
+                          cat.t("sysobjects") +
+                          " o ON o.id = b.module_id WHERE b.object_id = ? AND b.module_id <> ? "
+                          "ORDER BY o.id");
+    st.bind(1, obj.id).bind(2, obj.id);
+    if (st.step())
+        throw sqlError(3729, "Cannot DROP " + std::string(what == "PROC" ? "PROCEDURE" : what) +
+                                 " '" + shown + "' because it is being referenced by object '" +
+                                 st.text(0) + "'.");
 }
 
 void Ddl::drop() {
@@ -511,9 +574,13 @@ void Ddl::drop() {
                                "', because it does not exist or you do not have permission.",
                            5, 11);
         }
+        refuseDropOfReferenced(cat, *obj, what, q);
         std::string id = std::to_string(obj->id);
         std::string children =
             "(SELECT id FROM " + cat.t("sysobjects") + " WHERE parent_obj = " + id + ")";
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_bindings") +
+                                  " WHERE module_id = " + id + " OR object_id = " + id);
+        Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_schema_bound") + " WHERE id = " + id);
         for (const char* tbl : {"syscomments", "sqlsim_objects"})
             Db::exec_on(cat.db(), "DELETE FROM " + cat.t(tbl) + " WHERE id IN " + children +
                                       " OR id = " + id);

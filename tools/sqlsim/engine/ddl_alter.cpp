@@ -291,6 +291,18 @@ std::vector<std::string> Ddl::dependents(Catalog& cat, const ObjectRow& table, i
                 out.push_back("The column '" + k.text(0) + "' is dependent on column '" + column +
                               "'.");
     }
+    // Schema-bound modules that use the column.
+    {
+        Stmt k(cat.db(), "SELECT o.name, m.definition FROM " + cat.t("sqlsim_bindings") +
+                             " b JOIN " + cat.t("sysobjects") + " o ON o.id = b.module_id JOIN " +
+                             cat.t("sqlsim_module_text") +
+                             " m ON m.id = b.module_id WHERE b.object_id = ? ORDER BY o.id");
+        k.bind(1, table.id);
+        while (k.step())
+            if (mentions(k.text(1), column) && !allow("bound"))
+                out.push_back("The object '" + k.text(0) + "' is dependent on column '" + column +
+                              "'.");
+    }
     // Keys of other tables that point at this column.
     Stmt refs(cat.db(), "SELECT DISTINCT o.name FROM " + cat.t("sysforeignkeys") + " f JOIN " +
                             cat.t("sysobjects") +

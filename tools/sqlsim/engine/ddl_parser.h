@@ -174,6 +174,13 @@ private:
     void dropColumns(Catalog& cat, const ObjectRow& table, const std::vector<std::string>& names);
     void dropConstraint(Catalog& cat, const ObjectRow& table, const std::string& name);
     // The texts of 5074 for what depends on a column, less what `allow` lets through.
+    // Records whether the module just made is schema-bound and, when it is (`bodyAs` is the
+    // position of the AS that starts its body, 0 when it is not bound), what it is bound to.
+    void bindToSchema(Catalog& cat, int moduleId, size_t bodyAs);
+    // DROP refused as SQL Server refuses it: a table other tables' foreign keys point at
+    // (3726), an object a schema-bound module is bound to (3729).
+    void refuseDropOfReferenced(Catalog& cat, const ObjectRow& obj, const std::string& what,
+                                const QualifiedName& q);
     std::vector<std::string> dependents(Catalog& cat, const ObjectRow& table, int colid,
                                         const std::string& column, const DependencyRule& allow);
     [[noreturn]] void refuseDependents(const std::vector<std::string>& texts,

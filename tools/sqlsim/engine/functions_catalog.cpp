@@ -166,7 +166,13 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
         st.bind(1, obj->id);
         return yes(st.step());
     }
-    if (p == "isschemabound" || p == "isreplproc" || p == "isstartup")
+    if (p == "isschemabound") {
+        Stmt st = Stmt::Cached(cat.db(),
+                               "SELECT 1 FROM " + cat.t("sqlsim_schema_bound") + " WHERE id = ?");
+        st.bind(1, obj->id);
+        return yes(st.step());
+    }
+    if (p == "isreplproc" || p == "isstartup")
         return yes(false);
     sqlite3_result_null(ctx);
 }

@@ -472,6 +472,37 @@ TEST_P(Ddl, UniqueKeysOverRowsThatRepeatAreRefused) {
     EXPECT_EQ(run("CREATE INDEX IX_Bins_Code ON Bins (Code)").errorText(), "");
 }
 
+// What SQL Server refuses to drop or change under other objects: a table foreign keys point
+// at, and a table, or a column of it, that a schema-bound view uses; the view's own drop frees
+// them. A view made without SCHEMABINDING binds nothing.
+TEST_P(Ddl, SchemaBindingAndForeignKeysHoldWhatTheyUse) {
+    for (const char* sql :
+         {"CREATE TABLE Shelves (Id int NOT NULL PRIMARY KEY, Label varchar(10) NULL, Depth int "
+          "NULL)",
+          "CREATE TABLE Boxes (Id int NOT NULL, ShelfId int NULL REFERENCES Shelves (Id))",
+          "CREATE VIEW dbo.vLabels WITH SCHEMABINDING AS SELECT Id, Label FROM dbo.Shelves",
+          "CREATE VIEW dbo.vLoose AS SELECT Id, Depth FROM dbo.Shelves"})
+        ASSERT_EQ(run(sql).errorText(), "") << sql;
+    const std::string table = v8() ? "Shelves" : "dbo.Shelves";
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(OBJECT_ID('vLabels'), 'IsSchemaBound')"), "1");
+    EXPECT_EQ(one("SELECT OBJECTPROPERTY(OBJECT_ID('vLoose'), 'IsSchemaBound')"), "0");
+    CaptureSink c = run("ALTER TABLE Shelves ALTER COLUMN Label varchar(20) NULL");
+    ASSERT_GE(c.messages.size(), 2u);
+    EXPECT_EQ(c.messages[0].text, "The object 'vLabels' is dependent on column 'Label'.");
+    EXPECT_EQ(c.messages[1].number, 4922);
+    EXPECT_EQ(run("ALTER TABLE Shelves ALTER COLUMN Depth bigint NULL").errorText(), "");
+    EXPECT_EQ(run("DROP TABLE Shelves").errorText(),
+              "3726: Could not drop object '" + table +
+                  "' because it is referenced by a FOREIGN KEY constraint.");
+    ASSERT_EQ(run("DROP TABLE Boxes").errorText(), "");
+    EXPECT_EQ(run("DROP TABLE Shelves").errorText(),
+              "3729: Cannot DROP TABLE '" + table +
+                  "' because it is being referenced by object 'vLabels'.");
+    ASSERT_EQ(run("DROP VIEW dbo.vLabels").errorText(), "");
+    EXPECT_EQ(run("ALTER TABLE Shelves ALTER COLUMN Label varchar(20) NULL").errorText(), "");
+    EXPECT_EQ(run("DROP TABLE Shelves").errorText(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.5000.00"),
                          [](const auto& info) {
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
