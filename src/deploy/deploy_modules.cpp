@@ -302,7 +302,8 @@ void PlanModules(const DeployInput& input, const std::set<std::string>& recreate
                          [&](const ModuleDef* u) { return NameKey(u->Schema, u->Name) == key; })) {
             const ModuleDef* old = target.FindModule(m->Schema, m->Name);
             PlanStep drop = DropStep(*old);
-            drop.Name += " (it becomes a " + KindDescription(m->Kind) + ")";
+            const std::string kind = KindDescription(m->Kind);
+            drop.Name += std::string(" (it becomes ") + (kind[0] == 'i' ? "an " : "a ") + kind + ")";
             plan.Modules.push_back(drop);
         }
         bool isAlter = alter.count(key) > 0;

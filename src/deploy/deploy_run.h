@@ -18,6 +18,7 @@ struct DeployRunResult {
     // On a failure: the batch (index into Batches), its step and the server's message.
     size_t FailedBatch = 0;
     std::string FailedStep;
+    int FailedStepNumber = 0; // 0 for a batch of the script's frame
     OdbcError Error;
     bool RolledBack = false; // a transaction was open and is rolled back
     size_t BatchesRun = 0;

@@ -38,7 +38,7 @@ public:
 
 private:
     DbCompareRequest request_;
-    DbCompareResultsPtr results_;
+    std::string serverName_[2], dbName_[2];
     std::vector<DeployObject> offered_;
     SchemaModel source_, target_;
     // NULLs per target column that the source makes NOT NULL, keyed "schema.table.column"

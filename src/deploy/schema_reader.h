@@ -28,6 +28,9 @@ struct SchemaReadRequest {
     // encryption, dependencies); the texts of schema-bound modules and of triggers on the
     // tables above are read too, since a table change may have to drop and recreate them.
     std::vector<QualifiedName> Modules;
+    // Foreign keys and PRIMARY KEY or UNIQUE constraints (schema, name) whose tables are read
+    // in full, with the tables the foreign keys point at.
+    std::vector<QualifiedName> Keys;
 };
 
 // Fills `out` (VersionMajor from `facts`). False with `error` and `failedSql` when a query

@@ -9,6 +9,7 @@
 #include "dbcompare_support.h"
 #include "deploy/deploy_run.h"
 #include "deploy/deploy_session.h"
+#include "deploy/schema_reader.h"
 #include "deploy_pair_generator.h"
 #include "test_catalog_sim.h"
 
@@ -48,11 +49,57 @@ DbCompareRequest DeployRequest(const ServerEntry& server, const std::string& sou
 // Every row of every target table, in key order, over the columns it shares with the source.
 using TableRows = std::map<std::string, std::vector<std::string>>;
 
-TableRows SharedRows(const ServerEntry& server, const std::string& database,
-                     const DeploySession& session) {
+SchemaModel WholeModel(const ServerEntry& server, const std::string& database) {
+    SchemaModel model;
+    OdbcError error;
+    std::string failedSql;
+    CancelToken cancel;
+    ServerFacts facts;
+    facts.VersionMajor = server.VersionMajor;
+    SchemaReadRequest everything;
+    everything.Everything = true;
+    EXPECT_TRUE(ReadSchemaModel({server, database, 30}, facts, everything, cancel, model, error,
+                                failedSql))
+        << error.description << "\n"
+        << failedSql;
+    return model;
+}
+
+// The rows of every target table over the columns it shares with the source, as they stand
+// before the deployment; read again afterwards over the same columns.
+struct SharedRows {
+    std::map<std::string, std::string> Columns; // table: its column list
+    TableRows Rows;
+};
+
+TableRows RowsOf(const ServerEntry& server, const std::string& database,
+                 const std::map<std::string, std::string>& columns) {
     TableRows rows;
-    for (const TableDef& t : session.Target().Tables) {
-        const TableDef* s = session.Source().FindTable(t.Schema, t.Name);
+    for (const auto& [table, list] : columns) {
+        std::vector<std::string>& out = rows[table];
+        OdbcError error;
+        CancelToken cancel;
+        const bool ok = RunWorkerQuery(
+            {server, database, 30}, cancel, "SELECT " + list + " FROM " + table + " ORDER BY [Id]",
+            [&](WorkerQuery&, Row& row) {
+                std::string line;
+                for (const FieldValue& v : row)
+                    line += (v.IsNull() ? std::string("NULL") : v.Text()) + "|";
+                out.push_back(line);
+            },
+            error);
+        EXPECT_TRUE(ok) << table << ": " << error.description;
+    }
+    return rows;
+}
+
+SharedRows RowsBefore(const ServerEntry& server, const std::string& sourceDb,
+                      const std::string& targetDb) {
+    const SchemaModel source = WholeModel(server, sourceDb);
+    const SchemaModel target = WholeModel(server, targetDb);
+    SharedRows shared;
+    for (const TableDef& t : target.Tables) {
+        const TableDef* s = source.FindTable(t.Schema, t.Name);
         if (!s)
             continue;
         std::string columns;
@@ -61,24 +108,10 @@ TableRows SharedRows(const ServerEntry& server, const std::string& database,
             if (sc && c.Computed.empty() && sc->Computed.empty())
                 columns += (columns.empty() ? "" : ", ") + QuoteCatalogName(c.Name);
         }
-        const std::string key = t.Schema + "." + t.Name;
-        std::vector<std::string>& out = rows[key];
-        OdbcError error;
-        CancelToken cancel;
-        const bool ok = RunWorkerQuery(
-            {server, database, 30}, cancel,
-            "SELECT " + columns + " FROM " + QuoteCatalogName(t.Schema) + "." +
-                QuoteCatalogName(t.Name) + " ORDER BY [Id]",
-            [&](WorkerQuery&, Row& row) {
-                std::string line;
-                for (const FieldValue& v : row)
-                    line += (v.IsNull() ? std::string("NULL") : v.Text()) + "|";
-                out.push_back(line);
-            },
-            error);
-        EXPECT_TRUE(ok) << key << ": " << error.description;
+        shared.Columns[QuoteCatalogName(t.Schema) + "." + QuoteCatalogName(t.Name)] = columns;
     }
-    return rows;
+    shared.Rows = RowsOf(server, targetDb, shared.Columns);
+    return shared;
 }
 
 struct Deployed {
@@ -88,15 +121,19 @@ struct Deployed {
 
 // One deployment of every offered object (only-in-target ones dropped).
 Deployed Deploy(const CatalogSim& f, const DbCompareRequest& request, DeploySession& session,
-                bool allowLoss, TableRows* before) {
+                bool allowLoss, SharedRows* before) {
     NullProgressSink sink;
     CancelToken cancel;
     DbCompareResultsPtr results = RunDbCompare(request, sink, cancel);
     EXPECT_TRUE(results->Complete()) << results->Problem;
+    // Every pair differs somewhere before its first deployment.
+    if (before) {
+        EXPECT_FALSE(results->AllIdentical());
+    }
     std::string error;
     EXPECT_TRUE(session.Prepare(request, *results, sink, cancel, error)) << error;
     if (before)
-        *before = SharedRows(f.server, request.Database[1], session);
+        *before = RowsBefore(f.server, request.Database[0], request.Database[1]);
     DeployOptions options;
     options.AllowDataLoss = allowLoss;
     Deployed d;
@@ -131,12 +168,13 @@ TEST_P(DeployRoundTrip, GeneratedPairsBothWaysEndIdenticalWithEveryRow) {
                 f.server, std::string(direction) + "Source", std::string(direction) + "Target");
             // First as a user would leave it: no data loss.
             DeploySession first;
-            TableRows before;
+            SharedRows before;
             Deployed held = Deploy(f, request, first, false, &before);
             ASSERT_EQ(held.Run.Outcome, RunOutcome::Completed)
                 << DeployFailureText(held.Run) << "\n"
                 << held.Script.Text;
-            EXPECT_EQ(SharedRows(f.server, request.Database[1], first), before) << held.Script.Text;
+            EXPECT_EQ(RowsOf(f.server, request.Database[1], before.Columns), before.Rows)
+                << held.Script.Text;
             DbCompareResultsPtr after = Compare(request);
             if (held.Script.LeftOutSteps == 0) {
                 EXPECT_TRUE(after->AllIdentical())
@@ -154,13 +192,26 @@ TEST_P(DeployRoundTrip, GeneratedPairsBothWaysEndIdenticalWithEveryRow) {
             EXPECT_TRUE(after->AllIdentical())
                 << testing::PrintToString(NotIdentical(*after)) << "\n"
                 << allowed.Script.Text;
-            // Rows stay; only the columns the source lacks went.
-            TableRows kept = SharedRows(f.server, request.Database[1], second);
-            for (const auto& [table, rows] : kept) {
-                auto was = before.find(table);
-                if (was != before.end())
-                    EXPECT_EQ(rows.size(), was->second.size()) << table;
+            // Every row stays, with its values in the columns both sides had.
+            std::map<std::string, std::string> kept;
+            const SchemaModel now = WholeModel(f.server, request.Database[1]);
+            for (const auto& [table, list] : before.Columns) {
+                // Columns the source lacked are gone now: compare over those still there.
+                std::string columns;
+                for (const TableDef& t : now.Tables) {
+                    if (QuoteCatalogName(t.Schema) + "." + QuoteCatalogName(t.Name) != table)
+                        continue;
+                    for (const ColumnDef& c : t.Columns) {
+                        const std::string q = QuoteCatalogName(c.Name);
+                        if ((", " + list + ",").find(", " + q + ",") != std::string::npos)
+                            columns += (columns.empty() ? "" : ", ") + q;
+                    }
+                }
+                kept[table] = columns;
             }
+            const TableRows after2 = RowsOf(f.server, request.Database[1], kept);
+            for (const auto& [table, rows] : before.Rows)
+                EXPECT_EQ(after2.at(table).size(), rows.size()) << table;
         }
         if (HasFailure())
             break; // one failing seed says enough
