@@ -303,7 +303,8 @@ void PlanModules(const DeployInput& input, const std::set<std::string>& recreate
             const ModuleDef* old = target.FindModule(m->Schema, m->Name);
             PlanStep drop = DropStep(*old);
             const std::string kind = KindDescription(m->Kind);
-            drop.Name += std::string(" (it becomes ") + (kind[0] == 'i' ? "an " : "a ") + kind + ")";
+            drop.Name +=
+                std::string(" (it becomes ") + (kind[0] == 'i' ? "an " : "a ") + kind + ")";
             plan.Modules.push_back(drop);
         }
         bool isAlter = alter.count(key) > 0;

@@ -60,8 +60,7 @@ DeployRunResult RunDeployScript(const QueryPlace& place, const DeployScript& scr
                        static_cast<int64_t>(script.Batches.size()));
         OdbcError error;
         // A connection of its own: the script changes the session (NOEXEC, XACT_ABORT).
-        OdbcConnectionPtr connection =
-            AcquireConnection(place.Server, place.Database, true, error);
+        OdbcConnectionPtr connection = AcquireConnection(place.Server, place.Database, true, error);
         if (!connection) {
             result.Outcome = RunOutcome::Failed;
             result.Error = error;

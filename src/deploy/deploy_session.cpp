@@ -121,9 +121,10 @@ DeployScript DeploySession::Script(const std::vector<DeployObject>& included,
     in.Target = &target_;
     in.Included = included;
     for (const DeployObject& o : offered_) {
-        const bool ticked = std::any_of(included.begin(), included.end(), [&](const DeployObject& i) {
-            return i.Type == o.Type && SameName(i.Schema, o.Schema) && SameName(i.Name, o.Name);
-        });
+        const bool ticked =
+            std::any_of(included.begin(), included.end(), [&](const DeployObject& i) {
+                return i.Type == o.Type && SameName(i.Schema, o.Schema) && SameName(i.Name, o.Name);
+            });
         if (!ticked)
             in.LeftOut.push_back(o);
     }
@@ -179,8 +180,9 @@ std::string VerificationText(const DeployVerification& verification) {
     const std::string total = std::to_string(verification.Total);
     if (verification.AllMatch())
         return "Target now matches Source: " + total + " of " + total + " objects";
-    std::string text = "Target still differs from Source: " +
-                       std::to_string(verification.Matching) + " of " + total + " objects match";
+    std::string text =
+        "Target still differs from Source: " + std::to_string(verification.Matching) + " of " +
+        total + " objects match";
     if (verification.Results) {
         for (const PairVerdict& p : verification.Results->Pairs) {
             if (p.Status == PairStatus::Identical)
@@ -189,8 +191,8 @@ std::string VerificationText(const DeployVerification& verification) {
             std::string type = GetObjectTypeName(p.Type, true);
             for (char& c : type)
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            text += "\n  " + type + " " + ref.Schema + "." + ref.Name + ": " +
-                    PairStatusWord(p.Status);
+            text +=
+                "\n  " + type + " " + ref.Schema + "." + ref.Name + ": " + PairStatusWord(p.Status);
         }
     }
     return text;

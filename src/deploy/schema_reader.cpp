@@ -80,7 +80,8 @@ private:
         return false;
     }
     // Runs `make(list)` for every slice of `ids`.
-    bool ForIds(const std::vector<int32_t>& ids, const std::function<std::string(const std::string&)>& make,
+    bool ForIds(const std::vector<int32_t>& ids,
+                const std::function<std::string(const std::string&)>& make,
                 const std::function<void(WorkerQuery&, Row&)>& onRow) {
         for (size_t from = 0; from < ids.size(); from += kIdsPerStatement) {
             if (!Run(make(IdList(ids, from, kIdsPerStatement)), onRow))
@@ -91,12 +92,12 @@ private:
     static std::string Field(WorkerQuery& q, Row& row, const char* name) {
         int i = q.FieldIndex(name);
         return i < 0 || row[static_cast<size_t>(i)].IsNull() ? std::string()
-                                                               : row[static_cast<size_t>(i)].Text();
+                                                             : row[static_cast<size_t>(i)].Text();
     }
     static int64_t Number(WorkerQuery& q, Row& row, const char* name) {
         int i = q.FieldIndex(name);
         return i < 0 || row[static_cast<size_t>(i)].IsNull() ? 0
-                                                               : row[static_cast<size_t>(i)].Long();
+                                                             : row[static_cast<size_t>(i)].Long();
     }
 
     bool ReadListing();
@@ -354,8 +355,9 @@ bool Reader::ReadIndexes(const std::vector<int32_t>& tables) {
                 i.UniqueConstraint = kind == "UQ";
                 i.Unique = Number(q, row, "isunique") == 1;
                 i.Clustered = indid == 1;
-                i.SystemNamed = !kind.empty() && (later_ ? Number(q, row, "systemnamed") == 1
-                                                         : LooksLikeGeneratedConstraintName(i.Name));
+                i.SystemNamed =
+                    !kind.empty() && (later_ ? Number(q, row, "systemnamed") == 1
+                                             : LooksLikeGeneratedConstraintName(i.Name));
                 t->Indexes.push_back(std::move(i));
                 lastTable = id;
                 lastIndex = indid;
@@ -517,9 +519,9 @@ int64_t CountNullValues(const QueryPlace& place, const CancelToken& cancel,
     const std::string sql = "SELECT COUNT(*) AS nulls FROM " + QuoteCatalogName(schema) + "." +
                             QuoteCatalogName(table) + " WHERE " + QuoteCatalogName(column) +
                             " IS NULL";
-    bool ok = RunWorkerQuery(place, cancel, sql,
-                             [&](WorkerQuery&, Row& row) { count = row.empty() ? -1 : row[0].Long(); },
-                             error);
+    bool ok = RunWorkerQuery(
+        place, cancel, sql,
+        [&](WorkerQuery&, Row& row) { count = row.empty() ? -1 : row[0].Long(); }, error);
     return ok ? count : -1;
 }
 

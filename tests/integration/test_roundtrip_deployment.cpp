@@ -58,8 +58,8 @@ SchemaModel WholeModel(const ServerEntry& server, const std::string& database) {
     facts.VersionMajor = server.VersionMajor;
     SchemaReadRequest everything;
     everything.Everything = true;
-    EXPECT_TRUE(ReadSchemaModel({server, database, 30}, facts, everything, cancel, model, error,
-                                failedSql))
+    EXPECT_TRUE(
+        ReadSchemaModel({server, database, 30}, facts, everything, cancel, model, error, failedSql))
         << error.description << "\n"
         << failedSql;
     return model;

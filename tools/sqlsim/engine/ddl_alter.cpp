@@ -112,8 +112,10 @@ std::vector<Ddl::RebuiltColumn> Ddl::currentColumns(Catalog& cat, const ObjectRo
         Stmt st(cat.db(), "SELECT name, dflt_value FROM pragma_table_info(?, ?)");
         st.bind(1, table.sqliteName).bind(2, cat.schema());
         while (st.step())
+            // SQLite gives back an expression default without the parentheses it was made
+            // with, and takes it back only inside them (getdate()'s strftime call).
             if (!st.isNull(1))
-                defaults[lower(st.text(0))] = st.text(1);
+                defaults[lower(st.text(0))] = "(" + st.text(1) + ")";
     }
     std::map<int, std::pair<std::string, bool>> generated;
     {

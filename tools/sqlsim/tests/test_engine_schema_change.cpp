@@ -215,6 +215,15 @@ TEST_P(SchemaChange, AddedColumnsFillExistingRowsAsDocumented) {
     EXPECT_EQ(fails("ALTER TABLE A1 ADD Name int NULL"),
               "2705: Column names in each table must be unique. Column name 'Name' in table "
               "'A1' is specified more than once.");
+    // A table whose default is a function call (made as a SQLite expression) changes shape
+    // too, and the default still fills new rows.
+    ok("CREATE TABLE A3 (Id int NOT NULL, Stamp datetime NOT NULL CONSTRAINT DF_A3 DEFAULT "
+       "(getdate()))");
+    ok("INSERT INTO A3 (Id) VALUES (1)");
+    ok("ALTER TABLE A3 ADD Extra int NULL");
+    ok("ALTER TABLE A3 DROP COLUMN Extra");
+    ok("INSERT INTO A3 (Id) VALUES (2)");
+    EXPECT_EQ(one("SELECT COUNT(*) FROM A3 WHERE Stamp IS NOT NULL"), "2");
     // An identity added later numbers the rows there already.
     ok("CREATE TABLE A2 (Name varchar(10) NULL)");
     ok("INSERT INTO A2 VALUES ('p')\nINSERT INTO A2 VALUES ('q')");
