@@ -72,9 +72,8 @@ const char* const kCompareAllHelp =
     "only, 2 error (wrong arguments, a server or file failure, an object not comparable\n"
     "unless --not-comparable report, or a comparison that did not complete).\n";
 
-namespace {
-
-bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::string& error) {
+bool ParseObjectTypeList(const std::string& list, std::vector<ObjectType>& types,
+                         std::string& error) {
     std::vector<bool> wanted(std::size(kSelectorTypeOrder), false);
     for (const std::string& word : Split(list, ",")) {
         const std::string w = Trim(word);
@@ -93,8 +92,6 @@ bool ParseTypes(const std::string& list, std::vector<ObjectType>& types, std::st
             types.push_back(kSelectorTypeOrder[i]);
     return true;
 }
-
-} // namespace
 
 bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,
                          std::string& error) {
@@ -124,7 +121,7 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
             args.Details = true;
         } else if (name == "--types") {
             if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
-                !ParseTypes(v, args.Types, error))
+                !ParseObjectTypeList(v, args.Types, error))
                 return false;
         } else if (name == "--format") {
             if (!reader.Once(formatGiven, error) || !reader.Value(v, error))

@@ -45,6 +45,11 @@ struct CompareAllArgs : LoginOptions {
     std::optional<CompareReading> Reading;
 };
 
+// The types of a --types list (words or codes, comma-separated) in the type selector's order,
+// each once; false with a message for an empty or unknown entry.
+bool ParseObjectTypeList(const std::string& list, std::vector<ObjectType>& types,
+                         std::string& error);
+
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a
 // password on the command line is refused.
 bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,

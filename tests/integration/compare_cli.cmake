@@ -66,3 +66,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_cli_interrupt orvane-cli sqlsim)
   gtest_discover_tests(integration_cli_interrupt DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# `orvane-cli deploy-script` against the demo databases, both server versions.
+if(TARGET sqlsim)
+  add_executable(integration_deploy_cli ${CMAKE_CURRENT_LIST_DIR}/test_deploy_cli.cpp)
+  target_link_libraries(integration_deploy_cli PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_deploy_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_deploy_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_deploy_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

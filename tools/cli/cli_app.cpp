@@ -51,6 +51,9 @@ const char* const kCliHelp =
     "                                      (see 'orvane-cli analyze --help')\n"
     "  compare-data ...                    compares the rows of tables in two databases\n"
     "                                      (see 'orvane-cli compare-data --help')\n"
+    "  deploy-script ...                   writes the script that makes a database's\n"
+    "                                      structure match another's, and can run it\n"
+    "                                      (see 'orvane-cli deploy-script --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
     "\n"
@@ -78,10 +81,11 @@ const char* const kCliHelp =
     "Texts are written in UTF-8 exactly as built, CR LF line breaks kept, nothing added.\n"
     "Messages go to standard error.\n"
     "\n"
-    "dbinfo, compare-all, run-saved, find, check-refs, analyze and compare-data show their\n"
-    "progress on standard error when it is a terminal. Ctrl-C stops them: the command says\n"
-    "'Stopped by the user.', creates or replaces no report, script or rows file, and exits\n"
-    "with 2. A second Ctrl-C ends the program at once.\n"
+    "dbinfo, compare-all, run-saved, find, check-refs, analyze, compare-data and deploy-script\n"
+    "show their progress on standard error when it is a terminal. Ctrl-C stops them: the\n"
+    "command says 'Stopped by the user.', creates or replaces no report, script or rows file\n"
+    "(a deployment being applied is rolled back), and exits with 2. A second Ctrl-C ends the\n"
+    "program at once.\n"
     "\n"
     "Exit status, by command:\n"
     "  list, dbinfo   0 success, 2 error\n"
@@ -98,7 +102,9 @@ const char* const kCliHelp =
     "  check-refs     0 no reference to a missing object, 1 some, 2 error or stopped\n"
     "  analyze        0 analyzed, 1 table not found, 2 error or stopped\n"
     "  compare-data   0 every compared row identical, 1 rows differ or a table is on one side\n"
-    "                 only, 2 error, a table not comparable, or the comparison did not complete\n";
+    "                 only, 2 error, a table not comparable, or the comparison did not complete\n"
+    "  deploy-script  0 the target matches after --apply, or nothing to deploy; 1 a script was\n"
+    "                 written, or differences remain; 2 error (a failed script rolled back)\n";
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "cli_compare_all.h"
 #include "cli_compare_data.h"
 #include "cli_dbinfo.h"
+#include "cli_deploy.h"
 #include "cli_find.h"
 #include "cli_run_saved.h"
 #include "cli_script_switches.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "compare-all") == 0)
         return orv::RunCompareAllCommand(argc - 1, argv + 1, switches);
+    if (argc > 1 && std::strcmp(argv[1], "deploy-script") == 0)
+        return orv::RunDeployScriptCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)
         return orv::RunAnalyzeCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "compare-data") == 0)

@@ -1,0 +1,243 @@
+#include "deploy/deploy_command.h"
+
+#include "deploy/deploy_run.h"
+#include "deploy/deploy_session.h"
+#include "export/export_file.h"
+#include "util/option_words.h"
+
+#include <algorithm>
+
+namespace orv {
+
+const char* const kDeployScriptHelp =
+    "Compares two databases as compare-all does and writes the deployment script that makes\n"
+    "the structure of the Target match the Source: tables changed in place (rows kept),\n"
+    "keys, indexes, defaults and constraints, foreign keys, views, functions, procedures and\n"
+    "triggers, in dependency order, in one transaction that rolls back on the first error.\n"
+    "\n"
+    "  <server1> <db1>           the Source: a stored server (or any server with --login)\n"
+    "                            and a database on it\n"
+    "  <server2> <db2>           the Target, the database the script changes\n"
+    "  --types <list>            the types to compare and deploy, as for compare-all\n"
+    "  --include <pattern>       deploys only the objects matching a pattern (repeatable)\n"
+    "  --exclude <pattern>       leaves out the objects matching a pattern (repeatable)\n"
+    "  --drop-extra              also drops the objects that exist in the Target only\n"
+    "  --allow-data-loss         also runs the steps that lose data (dropping a column or a\n"
+    "                            table that holds rows, a shorter type or length, NOT NULL\n"
+    "                            on a column holding NULLs); without it they are listed in\n"
+    "                            the script's warnings and left out, commented\n"
+    "  --output <file>           writes the script to <file> (replaced only when written\n"
+    "                            whole) instead of standard output\n"
+    "  --apply                   runs the script on the Target, then compares the deployed\n"
+    "                            objects again and says whether the Target now matches\n"
+    "  --confirm-target <database>\n"
+    "                            required with --apply: the Target database named again\n"
+    "  --reading auto|full|hash-first\n"
+    "                            how module texts are read, as for compare-all\n"
+    "  --login <name>            connects to both servers with this SQL Server login\n"
+    "  --password-file <file>    the login's password is the first line of this file\n"
+    "  --help                    this text\n"
+    "\n"
+    "Without --password-file the login's password is taken from the environment variable\n"
+    "ORVANE_PASSWORD. The script is written for the Target's server version (SQL Server 2000\n"
+    "syntax for a 2000 Target). It stops at once in any database but the Target. An\n"
+    "encrypted module cannot be deployed: it is named in the warnings and left out.\n"
+    "\n"
+    "Progress is shown on standard error when it is a terminal; Ctrl-C stops the run (a\n"
+    "script being applied is rolled back).\n"
+    "\n"
+    "Exit status: 0 the Target matches the Source after --apply, or there is nothing to\n"
+    "deploy; 1 a script was written (without --apply), or differences remain after it ran;\n"
+    "2 error (wrong arguments, a server or file failure, a comparison that did not\n"
+    "complete, or a script that failed and was rolled back).\n";
+
+bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptArgs& args,
+                           std::string& error) {
+    args = DeployScriptArgs{};
+    args.Types.assign(std::begin(kSelectorTypeOrder), std::end(kSelectorTypeOrder));
+    if (std::any_of(words.begin(), words.end(),
+                    [](const std::string& w) { return w == "--help" || w == "-h"; })) {
+        args.Help = true;
+        return true;
+    }
+    std::vector<std::string> positional;
+    bool typesGiven = false, outputGiven = false, policyGiven = false, readingGiven = false,
+         confirmGiven = false;
+    NotComparablePolicy policy = NotComparablePolicy::Report;
+    OptionWords reader(words);
+    while (reader.Next()) {
+        const std::string& w = reader.Word();
+        const std::string& name = reader.Name();
+        std::string v;
+        const int filterWord = ReadFilterOption(reader, args.Filter, policy, policyGiven, error);
+        const int loginWord = filterWord == 0 ? ReadLoginOption(reader, args, error) : 0;
+        if (filterWord < 0 || loginWord < 0)
+            return false;
+        if (filterWord > 0 || loginWord > 0) {
+            continue;
+        } else if (name == "--drop-extra" && !reader.HasInlineValue()) {
+            args.DropExtra = true;
+        } else if (name == "--allow-data-loss" && !reader.HasInlineValue()) {
+            args.AllowDataLoss = true;
+        } else if (name == "--apply" && !reader.HasInlineValue()) {
+            args.Apply = true;
+        } else if (name == "--confirm-target") {
+            if (!reader.Once(confirmGiven, error) || !reader.Value(args.ConfirmTarget, error))
+                return false;
+        } else if (name == "--types") {
+            if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
+                !ParseObjectTypeList(v, args.Types, error))
+                return false;
+        } else if (name == "--reading") {
+            if (!reader.Once(readingGiven, error) || !reader.Value(v, error))
+                return false;
+            args.Reading = ParseCompareReading(v);
+            if (!args.Reading) {
+                error = "unknown reading '" + v + "' (auto, full or hash-first)";
+                return false;
+            }
+        } else if (name == "--output") {
+            if (!reader.Once(outputGiven, error) || !reader.Value(args.Output, error))
+                return false;
+            if (args.Output.empty()) {
+                error = "--output needs a file name";
+                return false;
+            }
+            if (args.Output == "-")
+                args.Output.clear();
+        } else if (w.size() > 1 && w[0] == '-') {
+            error = "unknown option " + name;
+            return false;
+        } else {
+            positional.push_back(w);
+        }
+    }
+    if (policyGiven) {
+        error = "unknown option --not-comparable";
+        return false;
+    }
+    if (!CheckLoginOptions(args, error))
+        return false;
+    if (positional.size() != 4) {
+        error = "expected 4 arguments (<server1> <db1> <server2> <db2>), got " +
+                std::to_string(positional.size());
+        return false;
+    }
+    if (std::any_of(positional.begin(), positional.end(),
+                    [](const std::string& p) { return p.empty(); })) {
+        error = "arguments may not be empty";
+        return false;
+    }
+    if (args.Apply && !confirmGiven) {
+        error = "--apply needs --confirm-target <database>, the target database named again";
+        return false;
+    }
+    if (!args.Apply && confirmGiven) {
+        error = "--confirm-target is only for --apply";
+        return false;
+    }
+    args.Server[0] = positional[0];
+    args.Db[0] = positional[1];
+    args.Server[1] = positional[2];
+    args.Db[1] = positional[3];
+    return true;
+}
+
+int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
+                      const CompareAllServices& services, ProgressSink& progress,
+                      const CancelToken& cancel, std::ostream& out, std::ostream& err,
+                      std::time_t now) {
+    const char* const prefix = "orvane-cli deploy-script: ";
+    // Named twice, before anything is read: a slip of the fingers never reaches a server.
+    if (args.Apply && args.ConfirmTarget != args.Db[1]) {
+        err << prefix << "--confirm-target names '" << args.ConfirmTarget
+            << "', but the target database is '" << args.Db[1] << "'; nothing was run.\n";
+        return kDeployExitError;
+    }
+    DbCompareRequest request = std::move(settings);
+    request.Kind = args.Types.size() == 1 ? DbCompareKind::Bulk : DbCompareKind::All;
+    request.Types = args.Types;
+    request.Filter = args.Filter;
+    if (args.Reading)
+        request.Reading = *args.Reading;
+    for (int p = 0; p < 2; ++p) {
+        std::string error;
+        if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
+            err << prefix << error << '\n';
+            return kDeployExitError;
+        }
+        request.Database[p] = args.Db[p];
+    }
+    const DbCompareResultsPtr results = services.run(request, progress, cancel);
+    if (!results || !results->Complete()) {
+        err << prefix << NotCompletedText(results ? results->Problem : std::string()) << '\n';
+        return kDeployExitError;
+    }
+    DeploySession session;
+    std::string error;
+    if (!session.Prepare(request, *results, progress, cancel, error)) {
+        err << prefix << error << '\n';
+        return kDeployExitError;
+    }
+    std::vector<DeployObject> included;
+    for (const DeployObject& o : session.Offered()) {
+        if (TickedByDefault(o) || (args.DropExtra && o.Status == PairStatus::OnlyInTarget))
+            included.push_back(o);
+    }
+    DeployOptions options;
+    options.AllowDataLoss = args.AllowDataLoss;
+    options.ColumnOrderMatters = !request.Options.IgnoreColSeq;
+    const DeployScript script = session.Script(included, options, now);
+    for (const std::string& warning : script.Warnings)
+        err << prefix << "warning: " << warning << '\n';
+
+    // The script is written LF-ended, as a file kept in source control or read in a terminal.
+    std::string text;
+    text.reserve(script.Text.size());
+    for (size_t i = 0; i < script.Text.size(); ++i) {
+        if (!(script.Text[i] == '\r' && i + 1 < script.Text.size() && script.Text[i + 1] == '\n'))
+            text += script.Text[i];
+    }
+    if (args.Output.empty()) {
+        out << text;
+        out.flush();
+        if (!out) {
+            err << prefix << "the script could not be written to standard output.\n";
+            return kDeployExitError;
+        }
+    } else if (!WriteExportFile(args.Output, text, error)) {
+        err << prefix << error << '\n';
+        return kDeployExitError;
+    }
+
+    const bool nothing = script.StepCount == 0 && script.LeftOutSteps == 0;
+    if (!args.Apply) {
+        if (nothing) {
+            err << prefix << "nothing to deploy: the target matches the source.\n";
+            return kDeployExitDone;
+        }
+        return kDeployExitDifferent;
+    }
+    if (script.StepCount > 0) {
+        // No time limit: a step rebuilding a large table's index takes what it takes; Ctrl-C
+        // stops it and rolls back.
+        const DeployRunResult run =
+            RunDeployScript({request.Server[1], request.Database[1], 0}, script, progress, cancel);
+        if (run.Outcome != RunOutcome::Completed) {
+            err << prefix << DeployFailureText(run) << '\n';
+            return kDeployExitError;
+        }
+        progress.Note("The deployment script ran: " + std::to_string(script.StepCount) +
+                      (script.StepCount == 1 ? " step." : " steps."));
+    }
+    DeployVerification verification;
+    if (!VerifyDeployment(request, included, progress, cancel, verification, error)) {
+        err << prefix << "comparing again failed: " << error << '\n';
+        return kDeployExitError;
+    }
+    err << VerificationText(verification) << '\n';
+    return verification.AllMatch() && script.LeftOutSteps == 0 ? kDeployExitDone
+                                                               : kDeployExitDifferent;
+}
+
+} // namespace orv
