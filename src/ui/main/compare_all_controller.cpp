@@ -42,6 +42,7 @@ void InstallDefaultWindows(MainWindowDialogs& dialogs) {
                                           const DbCompareRequest& request) {
             auto* window =
                 new frmDbCompareResults(std::move(results), caption, request.Selected, owner);
+            window->SetRequest(request);
             window->setAttribute(Qt::WA_DeleteOnClose);
             QObject::connect(window, &QDialog::finished, window, &QObject::deleteLater);
             QPointer<frmMain> main = qobject_cast<frmMain*>(owner);

@@ -60,8 +60,81 @@ QString PairNote(const PairVerdict& pair) {
 
 DbCompareResultsModel::DbCompareResultsModel(DbCompareResultsPtr results, QObject* parent)
     : QAbstractTableModel(parent), results_(std::move(results)) {
-    if (results_)
+    if (results_) {
         shown_ = FilterPairs(*results_, filter_);
+        for (const PairVerdict& p : results_->Pairs) {
+            const bool offered = p.Status == PairStatus::Different ||
+                                 p.Status == PairStatus::OnlyInSource ||
+                                 p.Status == PairStatus::OnlyInTarget;
+            offered_.push_back(offered ? 1 : 0);
+            included_.push_back(offered && p.Status != PairStatus::OnlyInTarget ? 1 : 0);
+        }
+    }
+}
+
+bool DbCompareResultsModel::Offered(int pairIndex) const {
+    return pairIndex >= 0 && pairIndex < static_cast<int>(offered_.size()) &&
+           offered_[static_cast<size_t>(pairIndex)];
+}
+
+bool DbCompareResultsModel::Included(int pairIndex) const {
+    return Offered(pairIndex) && included_[static_cast<size_t>(pairIndex)];
+}
+
+void DbCompareResultsModel::SetIncluded(int pairIndex, bool on) {
+    if (!Offered(pairIndex) || Included(pairIndex) == on)
+        return;
+    included_[static_cast<size_t>(pairIndex)] = on ? 1 : 0;
+    const int row = RowOfPair(pairIndex);
+    if (row >= 0)
+        emit dataChanged(index(row, ColInclude), index(row, ColInclude), {Qt::CheckStateRole});
+    emit IncludedChanged();
+}
+
+void DbCompareResultsModel::SetAllIncluded(bool on) {
+    for (size_t i = 0; i < included_.size(); ++i)
+        included_[i] = offered_[i] && on ? 1 : 0;
+    if (!shown_.empty())
+        emit dataChanged(index(0, ColInclude),
+                         index(static_cast<int>(shown_.size()) - 1, ColInclude),
+                         {Qt::CheckStateRole});
+    emit IncludedChanged();
+}
+
+std::vector<DeployObject> DbCompareResultsModel::IncludedObjects() const {
+    std::vector<DeployObject> out;
+    for (size_t i = 0; results_ && i < results_->Pairs.size(); ++i) {
+        if (!included_[i])
+            continue;
+        const PairVerdict& p = results_->Pairs[i];
+        const ObjectRef& ref = p.HasSource ? p.Source : p.Target;
+        out.push_back({p.Type, ref.Schema, ref.Name, p.Status});
+    }
+    return out;
+}
+
+int DbCompareResultsModel::OfferedCount() const {
+    return static_cast<int>(std::count(offered_.begin(), offered_.end(), 1));
+}
+
+Qt::ItemFlags DbCompareResultsModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.column() == ColInclude && index.row() >= 0 &&
+        index.row() < static_cast<int>(shown_.size()) &&
+        Offered(shown_[static_cast<size_t>(index.row())]))
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool DbCompareResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != ColInclude || index.row() < 0 ||
+        index.row() >= static_cast<int>(shown_.size()))
+        return false;
+    const int pair = shown_[static_cast<size_t>(index.row())];
+    if (!Offered(pair))
+        return false;
+    SetIncluded(pair, value.toInt() == Qt::Checked);
+    return true;
 }
 
 int DbCompareResultsModel::rowCount(const QModelIndex& parent) const {
@@ -89,6 +162,17 @@ QVariant DbCompareResultsModel::data(const QModelIndex& index, int role) const {
     if (!p)
         return {};
     const ObjectRef& ref = p->HasSource ? p->Source : p->Target;
+    if (index.column() == ColInclude) {
+        const int pair = shown_[static_cast<size_t>(index.row())];
+        if (role == Qt::CheckStateRole && Offered(pair))
+            return Included(pair) ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::ToolTipRole && Offered(pair))
+            return p->Status == PairStatus::OnlyInTarget
+                       ? QString("Ticked: the deployment script drops it from the Target")
+                       : QString("Ticked: the deployment script makes the Target's match the "
+                                 "Source's");
+        return {};
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case ColType:
@@ -119,7 +203,8 @@ QVariant DbCompareResultsModel::headerData(int section, Qt::Orientation orientat
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const kHeaders[ColumnCount] = {
-        "Type", "Schema", "Name", "Status", "Source modified", "Target modified", "Note"};
+        "Include",         "Type", "Schema", "Name", "Status", "Source modified",
+        "Target modified", "Note"};
     return section >= 0 && section < ColumnCount ? QString(kHeaders[section]) : QVariant();
 }
 

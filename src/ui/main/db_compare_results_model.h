@@ -4,6 +4,7 @@
 #pragma once
 
 #include "dbcompare/db_compare_filter.h"
+#include "deploy/deploy_script.h"
 
 #include <QAbstractTableModel>
 
@@ -15,6 +16,7 @@ class DbCompareResultsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
+        ColInclude, // a deployment's check box, on the pairs a deployment can act on
         ColType,
         ColSchema,
         ColName,
@@ -31,8 +33,27 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // The deployment's selection. Differing and only-in-source pairs start ticked,
+    // only-in-target ones unticked (ticked, they are dropped from the target); identical and
+    // not comparable pairs have no box.
+    bool Offered(int pairIndex) const;
+    bool Included(int pairIndex) const;
+    void SetIncluded(int pairIndex, bool on);
+    void SetAllIncluded(bool on);
+    // The ticked pairs as a deployment takes them, in the results' order.
+    std::vector<DeployObject> IncludedObjects() const;
+    int OfferedCount() const;
 
     void SetFilter(const PairFilter& filter);
+
+signals:
+    // A box was ticked or unticked (by a click or a Select All / None).
+    void IncludedChanged();
+
+public:
     const PairFilter& Filter() const { return filter_; }
     // Indexes into the results' pairs of the rows shown, in row order.
     const std::vector<int>& Shown() const { return shown_; }
@@ -45,6 +66,7 @@ private:
     DbCompareResultsPtr results_;
     PairFilter filter_;
     std::vector<int> shown_;
+    std::vector<char> offered_, included_; // by pair index
 };
 
 // The words the window uses: "Table", "identical", ... and the note of a pair (why it is not

@@ -5,8 +5,10 @@
 #include "dbcompare/db_compare_report.h"
 #include "ui/main/db_compare_results_model.h"
 #include "ui/main/db_compare_saved_comp.h"
+#include "ui/main/frm_deploy_script.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/results_export.h"
+#include "ui/tools/frm_run_progress.h"
 #include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
 #include "ui/widgets/screen_bounds.h"
@@ -144,6 +146,13 @@ void frmDbCompareResults::BuildControls() {
         lblIncomplete_->hide();
     }
     root->addWidget(lblIncomplete_);
+    lblVerification_ = MakeLabel("lblVerification", "", this);
+    lblVerification_->setWordWrap(true);
+    lblVerification_->setTextFormat(Qt::PlainText);
+    lblVerification_->setStyleSheet("QLabel { background: #e3f3e3; color: #0b4d0b; border: 1px "
+                                    "solid #3c9a3c; padding: 4px; font-weight: bold; }");
+    lblVerification_->hide();
+    root->addWidget(lblVerification_);
 
     lblSummary_ = MakeLabel("lblSummary", "", this);
     lblSummary_->setTextFormat(Qt::PlainText);
@@ -224,7 +233,7 @@ void frmDbCompareResults::BuildControls() {
     pvlObjects_->installEventFilter(this);
     QHeaderView* header = pvlObjects_->header();
     header->setStretchLastSection(true);
-    const int widths[] = {90, 90, 300, 110, 150, 150};
+    const int widths[] = {64, 90, 90, 300, 110, 150, 150};
     for (int c = 0; c < static_cast<int>(std::size(widths)); ++c)
         header->resizeSection(c, widths[c]);
 
@@ -259,6 +268,13 @@ void frmDbCompareResults::BuildControls() {
     txtReport_->hide();
 
     auto* buttons = new QHBoxLayout;
+    cmdSelectAll_ = MakeButton("cmdSelectAll", "Select &All",
+                               "Tick every object the deployment can include", this);
+    cmdSelectNone_ = MakeButton("cmdSelectNone", "Select N&one", "Untick every object", this);
+    cmdDeployScript_ = MakeButton("cmdDeployScript", "&Deployment Script...",
+                                  "The script that makes the Target's structure match the "
+                                  "Source for the ticked objects",
+                                  this);
     cmdPrevDiff_ = MakeButton("cmdPrevDiff", "Pre&vious Difference",
                               "Go to the previous differing object (Shift+F3)", this);
     cmdNextDiff_ =
@@ -275,11 +291,24 @@ void frmDbCompareResults::BuildControls() {
     cmdExit_ = MakeButton("cmdExit", "E&xit", "Close the results (Esc)", this);
     buttons->addWidget(cmdPrevDiff_);
     buttons->addWidget(cmdNextDiff_);
+    buttons->addSpacing(16);
+    buttons->addWidget(cmdSelectAll_);
+    buttons->addWidget(cmdSelectNone_);
+    buttons->addWidget(cmdDeployScript_);
     buttons->addStretch(1);
     for (QPushButton* b : {cmdCopyClip_, cmdCopyToFile_, cmdPrint_, cmdSave_, cmdExit_})
         buttons->addWidget(b);
     root->addLayout(buttons);
 
+    connect(cmdSelectAll_, &QPushButton::clicked, this, [this] { SelectAllIncluded(true); });
+    connect(cmdSelectNone_, &QPushButton::clicked, this, [this] { SelectAllIncluded(false); });
+    connect(cmdDeployScript_, &QPushButton::clicked, this, [this] { OpenDeploymentScript(); });
+    // A changed tick makes the open script again at once: it never shows a stale selection.
+    connect(model_, &DbCompareResultsModel::IncludedChanged, this, [this] {
+        if (deployWindow_)
+            deployWindow_->Regenerate();
+    });
+    UpdateDeployButtons();
     connect(cmdPrevDiff_, &QPushButton::clicked, this, [this] { PreviousDifference(); });
     connect(cmdNextDiff_, &QPushButton::clicked, this, [this] { NextDifference(); });
     connect(cmdCopyClip_, &QPushButton::clicked, this, &frmDbCompareResults::CopyToClipboard);
@@ -544,6 +573,82 @@ void frmDbCompareResults::ExportToFile() {
             exportPath_ = target->Path;
     }
     busy_ = false;
+}
+
+void frmDbCompareResults::SetRequest(const DbCompareRequest& request) {
+    request_ = std::make_unique<DbCompareRequest>(request);
+    UpdateDeployButtons();
+}
+
+void frmDbCompareResults::ShowVerification(const std::string& text) {
+    lblVerification_->setText(Q(text));
+    lblVerification_->setVisible(!text.empty());
+}
+
+void frmDbCompareResults::UpdateDeployButtons() {
+    const bool can = request_ && results_->Complete() && model_->OfferedCount() > 0;
+    for (QPushButton* b : {cmdSelectAll_, cmdSelectNone_, cmdDeployScript_})
+        b->setEnabled(can);
+    cmdDeployScript_->setToolTip(
+        can ? "The script that makes the Target's structure match the Source for the ticked "
+              "objects"
+        : !results_->Complete() ? "Deploys only from a comparison that completed"
+                                : "Nothing differs: there is nothing to deploy");
+}
+
+void frmDbCompareResults::SelectAllIncluded(bool on) {
+    model_->SetAllIncluded(on);
+}
+
+frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
+    if (!request_ || !results_->Complete() || busy_)
+        return nullptr;
+    if (deployWindow_) {
+        deployWindow_->Regenerate();
+        deployWindow_->raise();
+        deployWindow_->activateWindow();
+        return deployWindow_;
+    }
+    busy_ = true;
+    auto session = std::make_shared<DeploySession>();
+    bool prepared = false;
+    std::string error;
+    {
+        RunProgressLook look;
+        look.ObjectName = "frmDeployPrepare";
+        look.Title = "Reading the structure";
+        look.ItemName = "lblObject";
+        look.StopTip = "Stop reading (Esc)";
+        look.Stopping = "Stopping...";
+        frmRunProgress progress(look, this);
+        progress.Run(caption_, [&](ProgressSink& sink, const CancelToken& cancel) {
+            prepared = session->Prepare(*request_, *results_, sink, cancel, error);
+        });
+    }
+    busy_ = false;
+    if (!prepared) {
+        CurrentPrompter().MessageBox(MsgIcon::Error, "Deployment Script",
+                                     "The structure of the databases could not be read: " + error);
+        return nullptr;
+    }
+    deployWindow_ = new frmDeployScript(
+        session, [this] { return model_->IncludedObjects(); }, !request_->Options.IgnoreColSeq,
+        this);
+    deployWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(deployWindow_, &QObject::destroyed, this, [this] { deployWindow_ = nullptr; });
+    deployWindow_->onVerified = [this](const DeployVerification& v, const std::string& text) {
+        // The fresh comparison in a results window of its own, saying what it found.
+        auto* window = new frmDbCompareResults(v.Results, caption_ + " - after deployment",
+                                               selected_, parentWidget());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->SetRequest(*request_);
+        window->ShowVerification(text);
+        window->onPairChosen = onPairChosen;
+        window->show();
+        verifiedWindow_ = window;
+    };
+    deployWindow_->show();
+    return deployWindow_;
 }
 
 void frmDbCompareResults::PrintNow() {

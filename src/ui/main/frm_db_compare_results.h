@@ -10,8 +10,10 @@
 #include "dbcompare/db_compare_filter.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ namespace orv {
 
 class DbCompareResultsModel;
 class QtTextView;
+class frmDeployScript;
 
 class frmDbCompareResults : public QDialog {
     Q_OBJECT
@@ -36,6 +39,19 @@ public:
                         const std::vector<SelectedObject> (&selected)[2],
                         QWidget* parent = nullptr);
     ~frmDbCompareResults() override;
+
+    // The comparison the results came from: with it, the ticked objects can be deployed.
+    void SetRequest(const DbCompareRequest& request);
+    // A line above the results saying what comparing again after a deployment found.
+    void ShowVerification(const std::string& text);
+    // Opens the deployment script of the ticked objects (reading both sides' structure first,
+    // with progress and Stop); null when it could not be read or nothing is offered.
+    frmDeployScript* OpenDeploymentScript();
+    void SelectAllIncluded(bool on);
+    DbCompareResultsModel* Model() const { return model_; }
+    QLabel* VerificationLabel() const { return lblVerification_; }
+    // The results window opened after the last deployment's second comparison.
+    frmDbCompareResults* VerifiedWindow() const { return verifiedWindow_; }
 
     // Called with a pair the user double-clicked (or pressed Enter on).
     std::function<void(const DbCompareResults&, const PairVerdict&)> onPairChosen;
@@ -90,8 +106,13 @@ private:
     void ShowSide(QtTextView& view, QLabel& label, int side, const PairVerdict* pair);
     void UpdateShownLabel();
 
+    void UpdateDeployButtons();
+
     DbCompareResultsPtr results_;
     std::string caption_;
+    std::unique_ptr<DbCompareRequest> request_;
+    frmDeployScript* deployWindow_ = nullptr;
+    QPointer<frmDbCompareResults> verifiedWindow_; // the last one opened after a deployment
     std::vector<SelectedObject> selected_[2];
     DbCompareResultsModel* model_ = nullptr;
     PairFilter filter_;
@@ -100,6 +121,7 @@ private:
     bool busy_ = false;
 
     QLabel* lblIncomplete_;
+    QLabel* lblVerification_;
     QLabel* lblSummary_;
     QTreeWidget* pvlSummary_;
     QLabel* lblFilterStatus_;
@@ -115,6 +137,9 @@ private:
     QtTextView* txtSource_;
     QtTextView* txtTarget_;
     QtTextView* txtReport_;
+    QPushButton* cmdSelectAll_;
+    QPushButton* cmdSelectNone_;
+    QPushButton* cmdDeployScript_;
     QPushButton* cmdPrevDiff_;
     QPushButton* cmdNextDiff_;
     QPushButton* cmdCopyClip_;

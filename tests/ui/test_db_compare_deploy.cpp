@@ -1,0 +1,226 @@
+// The deployment from the results window, on the demo pair in the simulator: the Include
+// boxes, Select All / None, the script following every tick at once, and Run on Target, both
+// one that succeeds and says so in a fresh results window and one that fails half-way and
+// leaves the target as it was.
+#include "dbcompare/db_compare.h"
+#include "dbcompare/run_settings.h"
+#include "sqlsim_process.h"
+#include "test_env.h"
+#include "ui/main/db_compare_results_model.h"
+#include "ui/main/frm_db_compare_results.h"
+#include "ui/main/frm_deploy_script.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace orv {
+namespace {
+
+using test::SqlsimOptions;
+using test::SqlsimProcess;
+using test::TestEnv;
+
+class DeployFromResults : public ::testing::Test {
+protected:
+    // The demo pair, the target changed further by `extra` (run at start-up).
+    void Start(const std::string& extra = {}) {
+        SqlsimOptions o;
+        o.version = "10.50.1600.1";
+        o.scriptFiles = {test::FixtureFile("demo_source.sql"),
+                         test::FixtureFile("demo_target.sql")};
+        if (!extra.empty())
+            o.scriptTexts = {extra};
+        sim = std::make_unique<SqlsimProcess>(o);
+        std::string error;
+        ASSERT_TRUE(sim->Start(error)) << error;
+        server.Name = sim->ServerName();
+        server.SQLAuth = true;
+        server.LoginName = o.login;
+        server.Pwd = o.password;
+        server.Version = o.version;
+        server.VersionMajor = 10;
+    }
+
+    DbCompareRequest Request() const {
+        DbCompareRequest r;
+        ApplyCurrentSettings(r);
+        r.Kind = DbCompareKind::All;
+        r.Types = {kTypeTable, kTypeProcedure, kTypeFunction,
+                   kTypeView,  kTypeTrigger,   kTypeRelationship};
+        r.Server[0] = r.Server[1] = server;
+        r.Database[0] = "OrvaneDemoSource";
+        r.Database[1] = "OrvaneDemoTarget";
+        r.CompleteTableScripts = true;
+        r.IgnoreSystemConstraintNames = true;
+        r.TimeoutSeconds = 30;
+        return r;
+    }
+
+    std::unique_ptr<frmDbCompareResults> OpenResults() {
+        const DbCompareRequest request = Request();
+        NullProgressSink sink;
+        CancelToken cancel;
+        DbCompareResultsPtr results = RunDbCompare(request, sink, cancel);
+        EXPECT_TRUE(results->Complete()) << results->Problem;
+        const std::vector<SelectedObject> none[2] = {};
+        auto w = std::make_unique<frmDbCompareResults>(results, "Compare All Objects", none);
+        w->SetRequest(request);
+        w->show();
+        QApplication::processEvents();
+        return w;
+    }
+
+    static QPushButton* Button(QWidget& w, const char* name) {
+        auto* b = w.findChild<QPushButton*>(name);
+        EXPECT_NE(b, nullptr) << name;
+        return b;
+    }
+
+    static std::string ScriptText(frmDeployScript& d) {
+        return d.ScriptView()->toPlainText().toStdString();
+    }
+
+    // Ticks or unticks the box of the pair named `name` as a click does.
+    static void Tick(frmDbCompareResults& w, const std::string& name, bool on) {
+        DbCompareResultsModel* m = w.Model();
+        for (int row = 0; row < m->rowCount(); ++row) {
+            const PairVerdict* p = m->PairAt(row);
+            const ObjectRef& ref = p->HasSource ? p->Source : p->Target;
+            if (ref.Name == name) {
+                ASSERT_TRUE(m->flags(m->index(row, DbCompareResultsModel::ColInclude)) &
+                            Qt::ItemIsUserCheckable);
+                ASSERT_TRUE(m->setData(m->index(row, DbCompareResultsModel::ColInclude),
+                                       on ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no row " << name;
+    }
+
+    TestEnv env;
+    std::unique_ptr<SqlsimProcess> sim;
+    ServerEntry server;
+};
+
+TEST_F(DeployFromResults, TicksMakeTheScriptAgainAtOnce) {
+    Start();
+    auto w = OpenResults();
+    for (const char* name : {"cmdSelectAll", "cmdSelectNone", "cmdDeployScript"})
+        EXPECT_TRUE(Button(*w, name)->isEnabled()) << name;
+    // Differing and only-in-source objects start ticked, only-in-target ones not.
+    const std::vector<DeployObject> first = w->Model()->IncludedObjects();
+    EXPECT_FALSE(first.empty());
+    for (const DeployObject& o : first)
+        EXPECT_NE(o.Status, PairStatus::OnlyInTarget) << o.Name;
+
+    QTest::mouseClick(Button(*w, "cmdDeployScript"), Qt::LeftButton);
+    QApplication::processEvents();
+    auto* d = w->findChild<frmDeployScript*>("frmDeployScript");
+    ASSERT_NE(d, nullptr);
+    EXPECT_NE(ScriptText(*d).find("-- Step 1 of "), std::string::npos);
+    EXPECT_NE(ScriptText(*d).find("CREATE PROCEDURE dbo.usp_Archive_AuditLog"), std::string::npos);
+    EXPECT_EQ(d->WarningList()->count(), 2); // VatNumber dropped, Products.Name shortened
+    EXPECT_FALSE(d->RebuildColumnOrder()->isEnabled()); // column order is ignored
+
+    // Unticked, the procedure leaves the script and joins the left-out list.
+    Tick(*w, "usp_Archive_AuditLog", false);
+    EXPECT_EQ(ScriptText(*d).find("CREATE PROCEDURE dbo.usp_Archive_AuditLog"), std::string::npos);
+    EXPECT_NE(ScriptText(*d).find("--     Procedure [dbo].[usp_Archive_AuditLog] (only in "
+                                  "source)"),
+              std::string::npos);
+    // Ticking an only-in-target view drops it.
+    Tick(*w, "vw_LowStock", true);
+    EXPECT_NE(ScriptText(*d).find("DROP VIEW [dbo].[vw_LowStock]"), std::string::npos);
+    // Allowing data loss brings the held-back steps in.
+    EXPECT_EQ(ScriptText(*d).find("\nALTER TABLE [dbo].[Customers] DROP COLUMN [VatNumber]\n"),
+              std::string::npos);
+    d->AllowDataLoss()->setChecked(true);
+    EXPECT_NE(ScriptText(*d).find("\nALTER TABLE [dbo].[Customers] DROP COLUMN [VatNumber]\n"),
+              std::string::npos);
+    // Select None: nothing to deploy, and nothing to run.
+    QTest::mouseClick(Button(*w, "cmdSelectNone"), Qt::LeftButton);
+    EXPECT_EQ(ScriptText(*d).find("-- Step 1 of "), std::string::npos);
+    EXPECT_FALSE(d->RunButton()->isEnabled());
+    QTest::mouseClick(Button(*w, "cmdSelectAll"), Qt::LeftButton);
+    EXPECT_TRUE(d->RunButton()->isEnabled());
+    EXPECT_EQ(w->Model()->IncludedObjects().size(),
+              static_cast<size_t>(w->Model()->OfferedCount()));
+}
+
+TEST_F(DeployFromResults, RunOnTargetAsksRunsAndComparesAgain) {
+    Start();
+    auto w = OpenResults();
+    frmDeployScript* d = w->OpenDeploymentScript();
+    ASSERT_NE(d, nullptr);
+    w->SelectAllIncluded(true);
+    d->AllowDataLoss()->setChecked(true);
+    // No: nothing runs.
+    env.prompter.answers = {MsgAnswer::No};
+    EXPECT_FALSE(d->RunOnTarget());
+    ASSERT_FALSE(env.prompter.messages.empty());
+    EXPECT_EQ(env.prompter.messages.back().title, "Run on Target");
+    EXPECT_EQ(env.prompter.messages.back().text.rfind(
+                  "Run the deployment script on the database OrvaneDemoTarget on the server " +
+                      server.Name + "?",
+                  0),
+              0u);
+    EXPECT_EQ(d->LastRun().BatchesRun, 0u);
+    env.prompter.answers = {MsgAnswer::Yes};
+    ASSERT_TRUE(d->RunOnTarget());
+    QApplication::processEvents();
+    frmDbCompareResults* after = w->VerifiedWindow();
+    ASSERT_NE(after, nullptr);
+    EXPECT_TRUE(after->VerificationLabel()->isVisible());
+    const std::string n = std::to_string(w->Model()->OfferedCount());
+    EXPECT_EQ(after->VerificationLabel()->text().toStdString(),
+              "Target now matches Source: " + n + " of " + n + " objects");
+}
+
+// The target changed after the comparison so that a step fails half-way (a column the script
+// adds is there already): the message names the step and the server's words, and the steps
+// before it are rolled back.
+TEST_F(DeployFromResults, AFailedRunShowsTheStepAndLeavesTheTargetAsItWas) {
+    Start();
+    auto w = OpenResults();
+    frmDeployScript* d = w->OpenDeploymentScript();
+    ASSERT_NE(d, nullptr);
+    // Someone adds the procedure the script is about to create.
+    {
+        OdbcError error;
+        CancelToken cancel;
+        ASSERT_TRUE(RunWorkerQuery(
+            {server, "OrvaneDemoTarget", 30}, cancel,
+            "CREATE PROCEDURE dbo.usp_Archive_AuditLog AS SELECT 1", [](WorkerQuery&, Row&) {},
+            error))
+            << error.description;
+    }
+    NullProgressSink sink;
+    CancelToken cancel;
+    DbCompareResultsPtr before = RunDbCompare(Request(), sink, cancel);
+    env.prompter.answers = {MsgAnswer::Yes};
+    EXPECT_FALSE(d->RunOnTarget());
+    ASSERT_FALSE(env.prompter.messages.empty());
+    const ShownMessage& shown = env.prompter.messages.back();
+    EXPECT_EQ(shown.icon, MsgIcon::Error);
+    EXPECT_EQ(shown.title, "Deployment Not Done");
+    EXPECT_NE(shown.text.find("(Create procedure [dbo].[usp_Archive_AuditLog]) failed: There is "
+                              "already an object named 'usp_Archive_AuditLog' in the database."),
+              std::string::npos)
+        << shown.text;
+    EXPECT_NE(shown.text.find("The deployment was rolled back."), std::string::npos);
+    EXPECT_EQ(w->VerifiedWindow(), nullptr);
+    // Every pair is as it was before the run.
+    DbCompareResultsPtr again = RunDbCompare(Request(), sink, cancel);
+    ASSERT_EQ(again->Pairs.size(), before->Pairs.size());
+    for (size_t i = 0; i < again->Pairs.size(); ++i)
+        EXPECT_EQ(again->Pairs[i].Status, before->Pairs[i].Status) << again->Pairs[i].Source.Name;
+}
+
+} // namespace
+} // namespace orv
