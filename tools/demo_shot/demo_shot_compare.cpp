@@ -1,11 +1,13 @@
 // Drives the program on the demo to a whole-database comparison and saves a picture of the
-// results window with a differing procedure chosen. Run by tools/demo-compare-screenshot.sh
+// results window with a differing procedure chosen, and when asked one of the deployment
+// script window made from it. Run by tools/demo-compare-screenshot.sh
 // under Xvfb, with the demo's configuration folder in XDG_CONFIG_HOME.
 #include "catalog/object_types.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
+#include "ui/main/frm_deploy_script.h"
 #include "ui/main/frm_main.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_prompter.h"
@@ -27,7 +29,7 @@ void Settle(int ms = 300) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: demo_shot_compare RESULTS.png [OBJECT]\n");
+        std::fprintf(stderr, "usage: demo_shot_compare RESULTS.png [OBJECT [DEPLOY.png]]\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -64,6 +66,19 @@ int main(int argc, char** argv) {
     results->activateWindow();
     Settle(800);
     results->grab().save(argv[1]);
+    if (argc > 3) {
+        frmDeployScript* deploy = results->OpenDeploymentScript();
+        if (!deploy) {
+            std::fprintf(stderr, "demo_shot_compare: no deployment script\n");
+            return 1;
+        }
+        deploy->resize(1100, 720);
+        deploy->move(40, 40);
+        deploy->raise();
+        deploy->activateWindow();
+        Settle(800);
+        deploy->grab().save(argv[3]);
+    }
     const StatusCounts totals = results->Results().Totals();
     std::printf("%lld objects: %lld identical, %lld different, %lld only in source, %lld only in "
                 "target, %lld not comparable\n",
