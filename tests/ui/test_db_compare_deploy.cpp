@@ -2,13 +2,19 @@
 // boxes, Select All / None, the script following every tick at once, and Run on Target, both
 // one that succeeds and says so in a fresh results window and one that fails half-way and
 // leaves the target as it was.
+#include "core/registry.h"
+#include "core/settings.h"
 #include "dbcompare/db_compare.h"
 #include "dbcompare/run_settings.h"
+#include "servers/server_list.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
 #include "ui/main/db_compare_results_model.h"
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/main/frm_deploy_script.h"
+#include "ui/main/frm_main.h"
+#include "ui/widgets/qt_combo_control.h"
+#include "ui/widgets/qt_list_control.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -220,6 +226,49 @@ TEST_F(DeployFromResults, AFailedRunShowsTheStepAndLeavesTheTargetAsItWas) {
     ASSERT_EQ(again->Pairs.size(), before->Pairs.size());
     for (size_t i = 0; i < again->Pairs.size(); ++i)
         EXPECT_EQ(again->Pairs[i].Status, before->Pairs[i].Status) << again->Pairs[i].Source.Name;
+}
+
+// After picking one pair in the panels, Structure Comparisons > Deployment Script compares that
+// pair and opens its script.
+TEST_F(DeployFromResults, TheMenuDeploysThePairPickedInThePanels) {
+    Start();
+    for (const auto& [name, db] :
+         {std::pair<std::string, std::string>{sim->ServerName(), "OrvaneDemoSource"},
+          {"localhost," + std::to_string(sim->Port()), "OrvaneDemoTarget"}}) {
+        ServerEntry e = server;
+        e.Name = name;
+        e.Version.clear();
+        e.MRUDb = db;
+        ServerAddToList(e);
+    }
+    SetRegDword(HKEY_CURRENT_USER, kKeyServers, "AutoConnect", 1);
+    LoadSettings(LoadServerList);
+    frmMain w;
+    w.FormLoad();
+    w.show();
+    QApplication::processEvents();
+    w.ServerSelector(1)->setCurrentIndex(1);
+    QApplication::processEvents();
+    QtComboControl* types = w.TypeSelector();
+    types->setCurrentIndex(types->findData(kTypeProcedure));
+    QApplication::processEvents();
+    for (int panel = 0; panel < 2; ++panel)
+        ASSERT_GE(frmMain::SelectListRowByName(*w.ObjectList(panel), "usp_Report_ReorderList", true,
+                                               false),
+                  0)
+            << panel;
+    QAction* menu = w.MenuItem("mnuComparisonDeployScript");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->text(), "&Deployment Script");
+    menu->trigger();
+    QApplication::processEvents();
+    auto* d = w.findChild<frmDeployScript*>("frmDeployScript");
+    ASSERT_NE(d, nullptr);
+    const std::string script = ScriptText(*d);
+    EXPECT_NE(script.find("-- Step 1 of 1: Alter procedure [dbo].[usp_Report_ReorderList]"),
+              std::string::npos)
+        << script;
+    EXPECT_NE(script.find("ALTER PROCEDURE dbo.usp_Report_ReorderList"), std::string::npos);
 }
 
 } // namespace

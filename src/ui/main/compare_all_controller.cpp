@@ -62,6 +62,8 @@ void CompareAllController::Wire() {
     // The menu is hidden until its items are connected, which they are below.
     if (QAction* menu = Main().MenuItem("mnuComparison"))
         menu->setVisible(true);
+    if (QAction* deploy = Main().MenuItem("mnuComparisonDeployScript"))
+        connect(deploy, &QAction::triggered, this, [this] { DeploySelectedPair(); });
     if (QAction* all = Main().MenuItem("mnuComparisonAllObj"))
         connect(all, &QAction::triggered, this, [this] { Main().CompareAllObjects(); });
     if (auto* button = Main().findChild<QPushButton*>("cmdCompareAll"))
@@ -164,6 +166,27 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
     if (main.Dialogs().showDbCompareResults)
         main.Dialogs().showDbCompareResults(&main, results, caption, request);
     return results;
+}
+
+void CompareAllController::DeploySelectedPair() {
+    frmMain& main = Main();
+    const ObjectType type = main.CurrentType();
+    if (!IsKnownObjectType(type))
+        return;
+    // The selective comparison of the picked objects, shown as every comparison is; its
+    // results window then opens the deployment script of its pairs.
+    const DbCompareResultsPtr results = Run(DbCompareKind::Selective, {type}, false);
+    if (!results || !results->Complete())
+        return;
+    if (results->AllIdentical()) {
+        Inform("Deployment Script", "Nothing to deploy: the selected " +
+                                        ToLowerAscii(GetObjectTypeName(type, false)) +
+                                        " are identical.");
+        return;
+    }
+    const auto windows = main.findChildren<frmDbCompareResults*>();
+    if (!windows.isEmpty())
+        windows.last()->OpenDeploymentScript();
 }
 
 bool CompareAllController::GatherSelected(ObjectType type, DbCompareRequest& request) {

@@ -27,6 +27,9 @@ public:
     // `filter` leaves objects out by name (a saved process's patterns).
     DbCompareResultsPtr Run(DbCompareKind kind, std::vector<ObjectType> types, bool details,
                             const ObjectFilter& filter = {});
+    // The deployment script of the pair selected in the panels (the pair F7 compares), after a
+    // selective comparison of it; the objects picked in both lists when several are.
+    void DeploySelectedPair();
     // Shows a compared pair in the panels; false (and a message) when the panels no longer
     // show the compared databases or the object.
     bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);

@@ -73,6 +73,8 @@ void frmMain::BuildMenus() {
     connect(AddAction(comparison, "mnuComparisonSelObj", "Compare &Selected Objects", Qt::Key_F7),
             &QAction::triggered, this, [this] { CompareSelectedObjects(); });
     AddAction(comparison, "mnuComparisonAllObj", "Compare &All Objects", Qt::Key_F8);
+    AddAction(comparison, "mnuComparisonDeployScript", "&Deployment Script",
+              QKeySequence(Qt::CTRL | Qt::Key_F7));
     separator(comparison, "mnuComparisonSep1", true);
     QMenu* bulk = comparison->addMenu("&Bulk Comparisons");
     bulk->menuAction()->setObjectName("mnuComparisonBulk");
