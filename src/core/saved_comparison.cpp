@@ -281,6 +281,29 @@ bool ReadChecked(const std::string& path, int32_t number, ComparisonDescription&
         d.ReportNotComparable = true;
     else if (!text.empty() && !EqualsNoCase(Trim(text), "error"))
         return refuse("NotComparable", "holds \"" + text + "\", which is neither error nor report");
+    if (!r.Text("Action", text, false))
+        return fail();
+    if (EqualsNoCase(Trim(text), "deploy"))
+        d.Deploy = true;
+    else if (!text.empty() && !EqualsNoCase(Trim(text), "compare"))
+        return refuse("Action", "holds \"" + text + "\", which is neither compare nor deploy");
+    if (!r.Text("DeployScriptFile", d.DeployScriptPath, false) ||
+        !r.Text("DeployTarget", d.DeployTarget, false) || !r.Text("DeployApply", text, false))
+        return fail();
+    d.DeployScriptPath = Trim(d.DeployScriptPath);
+    d.DeployTarget = Trim(d.DeployTarget);
+    if (EqualsNoCase(Trim(text), "True"))
+        d.DeployApply = true;
+    else if (!text.empty() && !EqualsNoCase(Trim(text), "False"))
+        return refuse("DeployApply", "holds \"" + text + "\", which is neither True nor False");
+    if (d.Deploy && d.DeployScriptPath.empty())
+        return refuse("DeployScriptFile", "is empty, but a process that deploys writes its "
+                                          "script there");
+    if (d.Deploy && d.DeployApply && d.DeployTarget != d.DbName[1])
+        return refuse("DeployTarget", "holds \"" + d.DeployTarget +
+                                          "\", but a process that applies its "
+                                          "deployment must name its target database (" +
+                                          d.DbName[1] + ") there");
     if (!r.Text("Print", text, false))
         return fail();
     if (EqualsNoCase(Trim(text), "True"))
@@ -376,6 +399,13 @@ std::vector<std::pair<std::string, std::string>> SectionValues(const ComparisonD
         values.emplace_back("Exclude" + std::to_string(k + 1), d.ExcludePatterns[k]);
     if (d.ReportNotComparable)
         values.emplace_back("NotComparable", "report");
+    if (d.Deploy) {
+        values.emplace_back("Action", "deploy");
+        values.emplace_back("DeployScriptFile", d.DeployScriptPath);
+        values.emplace_back("DeployApply", d.DeployApply ? "True" : "False");
+        if (!d.DeployTarget.empty())
+            values.emplace_back("DeployTarget", d.DeployTarget);
+    }
     if (!d.Name.empty())
         values.emplace_back("Name", Trim(d.Name));
     for (auto& [key, value] : values)

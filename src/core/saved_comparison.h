@@ -77,6 +77,13 @@ struct ComparisonDescription {
     std::vector<std::string> ExcludePatterns;
     // An object that cannot be compared is only reported instead of making the status 2.
     bool ReportNotComparable = false;
+    // Action=deploy: after the comparison, the deployment script of its differing objects is
+    // written to DeployScriptFile (never losing data); with DeployApply=True it is also run on
+    // the target, but only when DeployTarget names the target database again.
+    bool Deploy = false;
+    std::string DeployScriptPath;
+    bool DeployApply = false;
+    std::string DeployTarget;
 };
 
 // "[schema].[name]" ("[name]" for an empty schema), and back; false on a malformed text.

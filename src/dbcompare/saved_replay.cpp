@@ -102,6 +102,13 @@ bool PlanReplay(const ComparisonDescription& d, ReplayPlan& plan, std::string& e
         return false;
     plan.NotComparable =
         d.ReportNotComparable ? NotComparablePolicy::Report : NotComparablePolicy::Error;
+    plan.Deploy = d.Deploy;
+    plan.DeployScriptPath = d.DeployScriptPath;
+    plan.DeployApply = d.Deploy && d.DeployApply && d.DeployTarget == d.DbName[1];
+    if (d.Deploy && (d.CompType != kCompTypeStructure || d.CompSubType == kCompSubTypeSinglePair)) {
+        error = "a deployment is made only after a whole-database comparison.";
+        return false;
+    }
     // One branch per comparison kind.
     switch (d.CompType) {
     case kCompTypeStructure:
@@ -315,6 +322,40 @@ bool ReplayExportAllowed(const std::string& path, ReportFormat format, std::stri
     return true;
 }
 
+namespace {
+
+// A deploying process: the comparison's report as usual, then the deployment, whose status
+// the run takes (a comparison that did not complete deploys nothing).
+ReplayOutcome DeployAfter(const ReplayPlan& plan, const DbCompareRequest& request,
+                          const ReplayServices& services, const std::string& exportPath,
+                          ReportFormat format, ProgressSink& progress, const CancelToken& cancel,
+                          ReplayOutcome& outcome) {
+    const DbCompareResults& results = *outcome.Results;
+    outcome.Status = DbCompareExitStatus(results, plan.NotComparable);
+    ReplayEnding ending;
+    ending.complete = results.Complete();
+    ending.problem = results.Problem;
+    ending.notComparable = "an object could not be compared (see the report).";
+    ending.writeExport = [&](const std::string& path, std::string& error) {
+        return WriteDbCompareReport(results, format, path, error);
+    };
+    if (services.print)
+        ending.print = [&](std::string& error) { return services.print(results, error); };
+    FinishReplay(plan, exportPath, format, ending, outcome);
+    if (!results.Complete() || !outcome.Problem.empty())
+        return outcome;
+    if (!services.deploy) {
+        outcome.Status = kReplayExitError;
+        outcome.Problem = "deployments cannot be run here.";
+        return outcome;
+    }
+    outcome.Status = services.deploy(request, results, plan, progress, cancel, outcome.Problem,
+                                     outcome.Deployed);
+    return outcome;
+}
+
+} // namespace
+
 ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
                               const ReplayServices& services, const std::string& exportPath,
                               ReportFormat format, ProgressSink& progress,
@@ -333,10 +374,13 @@ ReplayOutcome RunSavedProcess(const ReplayPlan& plan, DbCompareRequest settings,
         else
             outcome.Problem = "single-pair comparisons cannot be run here.";
     } else {
-        outcome.Results = services.runDb(WholeDatabaseRequest(plan, std::move(settings), servers),
-                                         progress, cancel);
+        const DbCompareRequest request = WholeDatabaseRequest(plan, std::move(settings), servers);
+        outcome.Results = services.runDb(request, progress, cancel);
         if (!outcome.Results)
             outcome.Problem = "the comparison gave no results.";
+        else if (plan.Deploy)
+            return DeployAfter(plan, request, services, exportPath, format, progress, cancel,
+                               outcome);
     }
     if (!outcome.Results)
         return outcome;
@@ -371,6 +415,8 @@ std::string ReplayLogLine(int32_t number, const ComparisonDescription& d,
         line += " Exported to " + outcome.ExportedTo + ".";
     if (outcome.Printed)
         line += " Printed.";
+    if (!outcome.Deployed.empty())
+        line += " " + outcome.Deployed;
     line += " Exit status " + std::to_string(outcome.Status) + ".";
     return ReplaceAll(ReplaceAll(line, "\r\n", " "), "\n", " ");
 }

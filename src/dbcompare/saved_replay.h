@@ -42,6 +42,11 @@ struct ReplayPlan {
     // does to the status. A single pair is compared whatever the patterns say.
     ObjectFilter Filter;
     NotComparablePolicy NotComparable = NotComparablePolicy::Error;
+    // A deployment after the comparison (whole-database comparisons only): the script's file,
+    // and whether it runs on the target (the process named the target database again).
+    bool Deploy = false;
+    std::string DeployScriptPath;
+    bool DeployApply = false;
     // The saved export (empty path: none) and print settings.
     std::string ExportPath;
     ReportFormat ExportFormat = ReportFormat::Text;
@@ -82,6 +87,14 @@ struct ReplayServices {
     // Prints the report; false with the reason. Null: printing is not offered (the process's
     // Print setting is then only noted).
     std::function<bool(const DbCompareResults& results, std::string& error)> print;
+    // Writes (and when asked applies) the deployment script of a completed comparison; returns
+    // the status (0 the target matches, or nothing to deploy; 1 a script was written or
+    // differences remain; 2 error, with `problem`) and says what it did in `note`. Null: a
+    // process that deploys is refused.
+    std::function<int(const DbCompareRequest& request, const DbCompareResults& results,
+                      const ReplayPlan& plan, ProgressSink& progress, const CancelToken& cancel,
+                      std::string& problem, std::string& note)>
+        deploy;
 };
 
 struct ReplayOutcome {
@@ -90,6 +103,7 @@ struct ReplayOutcome {
     DataCompareResultsPtr DataResults; // a data comparison's; null otherwise
     std::string Problem;               // why the status is 2; empty otherwise
     std::string ExportedTo;            // the file written, if any
+    std::string Deployed;              // what a deploying process did (its script, the run)
     bool Printed = false;
     std::string Note; // for a Print setting this run could not honour
 };

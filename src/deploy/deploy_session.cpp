@@ -50,6 +50,16 @@ bool DeploySession::Prepare(const DbCompareRequest& request, const DbCompareResu
     nullCounts_.clear();
 
     SchemaReadRequest read;
+    std::vector<int32_t> ids[2];
+    for (const PairVerdict& p : results.Pairs) {
+        if (p.Status != PairStatus::Different && p.Status != PairStatus::OnlyInSource &&
+            p.Status != PairStatus::OnlyInTarget)
+            continue;
+        if (p.HasSource && p.Source.Id != 0)
+            ids[0].push_back(p.Source.Id);
+        if (p.HasTarget && p.Target.Id != 0)
+            ids[1].push_back(p.Target.Id);
+    }
     for (const DeployObject& o : offered_) {
         if (o.Type == kTypeTable)
             read.Tables.emplace_back(o.Schema, o.Name);
@@ -63,8 +73,11 @@ bool DeploySession::Prepare(const DbCompareRequest& request, const DbCompareResu
     for (int side = 0; side < 2; ++side)
         place[side] = {request.Server[side], request.Database[side], request.TimeoutSeconds};
     SideRead sides[2];
-    std::thread source([&] { sides[0].Run(place[0], read, cancel, source_); });
-    sides[1].Run(place[1], read, cancel, target_);
+    SchemaReadRequest reads[2] = {read, read};
+    for (int side = 0; side < 2; ++side)
+        reads[side].Ids = ids[side];
+    std::thread source([&] { sides[0].Run(place[0], reads[0], cancel, source_); });
+    sides[1].Run(place[1], reads[1], cancel, target_);
     source.join();
     for (const SideRead& side : sides) {
         if (!side.Ok) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orv {
@@ -125,8 +126,13 @@ struct SchemaModel {
     std::vector<TableDef> Tables;
     std::vector<ModuleDef> Modules;
 
+    // By name in any letter case, through an index made on first use (and again whenever
+    // the lists have grown since).
     const TableDef* FindTable(const std::string& schema, const std::string& name) const;
     const ModuleDef* FindModule(const std::string& schema, const std::string& name) const;
+
+private:
+    mutable std::unordered_map<std::string, size_t> tableIndex_, moduleIndex_;
 };
 
 // Names compare as the server's default collation does: ASCII letters in any case.

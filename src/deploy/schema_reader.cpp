@@ -100,7 +100,7 @@ private:
                                                              : row[static_cast<size_t>(i)].Long();
     }
 
-    bool ReadListing();
+    bool ReadListing(const SchemaReadRequest& request);
     bool ReadSchemas();
     bool ReadColumns(const std::vector<int32_t>& tables);
     bool ReadDefaultsAndChecks(const std::vector<int32_t>& tables);
@@ -108,6 +108,19 @@ private:
     bool ReadForeignKeys();
     bool ReadTexts(const std::vector<int32_t>& modules);
     bool CountRows(const std::vector<int32_t>& tables);
+
+    // The table of this id, added to the model when the listing left it out.
+    TableDef* KnownTable(int32_t id, const std::string& schema, const std::string& name) {
+        if (TableDef* t = Table(id))
+            return t;
+        TableDef t;
+        t.Schema = schema;
+        t.Name = name;
+        tableAt_[id] = out_.Tables.size();
+        tableIds_.push_back(id);
+        out_.Tables.push_back(std::move(t));
+        return &out_.Tables.back();
+    }
 
     TableDef* Table(int32_t id) {
         auto it = tableAt_.find(id);
@@ -129,13 +142,28 @@ private:
     std::vector<int32_t> keyOwnerTables_;
 };
 
-bool Reader::ReadListing() {
-    const std::string sql =
-        "SELECT o.id, o.name, s.name AS [schema], o.xtype, o.parent_obj AS parent, "
-        "OBJECTPROPERTY(o.id, 'IsSchemaBound') AS schemabound FROM sysobjects o" +
-        SchemaJoinOf(later_) +
-        " WHERE o.xtype IN ('U', 'P', 'V', 'FN', 'IF', 'TF', 'TR', 'PK', 'UQ') AND "
-        "OBJECTPROPERTY(o.id, 'IsMSShipped') = 0 ORDER BY o.id";
+bool Reader::ReadListing(const SchemaReadRequest& request) {
+    // Listed by type code, as the comparison lists (system tables are type S); schema binding
+    // asked only of views and functions, the only modules that can have it.
+    const std::string bound = "CASE WHEN o.xtype IN ('V', 'FN', 'IF', 'TF') THEN "
+                              "OBJECTPROPERTY(o.id, 'IsSchemaBound') ELSE 0 END";
+    const std::string columns =
+        "SELECT o.id, o.name, s.name AS [schema], o.xtype, o.parent_obj AS parent, " + bound +
+        " AS schemabound FROM sysobjects o" + SchemaJoinOf(later_) + " WHERE ";
+    std::string sql;
+    if (request.Everything || request.Ids.empty() || request.Ids.size() > 5000) {
+        sql = columns + "o.xtype IN ('U', 'P', 'V', 'FN', 'IF', 'TF', 'TR', 'PK', 'UQ') ORDER BY "
+                        "o.id";
+    } else {
+        // The offered objects, the triggers on them, the keys when keys were asked for, and
+        // every schema-bound module (any of them may hold a table still); the tables foreign
+        // keys name come with the keys.
+        const std::string ids = IdList(request.Ids, 0, request.Ids.size());
+        sql = columns + "(o.id IN (" + ids + ") OR (o.parent_obj IN (" + ids +
+              ") AND o.xtype = 'TR') OR (o.xtype IN ('V', 'FN', 'IF', 'TF') AND " + bound +
+              " = 1)" + (request.Keys.empty() ? "" : " OR o.xtype IN ('PK', 'UQ')") +
+              ") AND o.xtype IN ('U', 'P', 'V', 'FN', 'IF', 'TF', 'TR', 'PK', 'UQ') ORDER BY o.id";
+    }
     std::vector<std::pair<int32_t, int32_t>> parents; // trigger id, table id
     bool ok = Run(sql, [&](WorkerQuery& q, Row& row) {
         const int32_t id = static_cast<int32_t>(Number(q, row, "id"));
@@ -368,30 +396,45 @@ bool Reader::ReadIndexes(const std::vector<int32_t>& tables) {
 }
 
 bool Reader::ReadForeignKeys() {
-    // Every table's keys: a table being changed may be pointed at by any other.
+    // Every table's keys: a table being changed may be pointed at by any other. The tables'
+    // names come along, so a table the listing left out is still known by name.
+    const std::string tables =
+        std::string(" INNER JOIN sysobjects ft ON ft.id = @f INNER JOIN ") +
+        (later_ ? "sys.schemas fs ON fs.schema_id = ft.uid" : "sysusers fs ON fs.uid = ft.uid") +
+        " INNER JOIN sysobjects rt ON rt.id = @r INNER JOIN " +
+        (later_ ? "sys.schemas rs ON rs.schema_id = rt.uid" : "sysusers rs ON rs.uid = rt.uid");
+    const std::string names = "ft.name AS ftable, fs.name AS fschema, rt.name AS rtable, rs.name "
+                              "AS rschema, ";
     const std::string sql =
-        later_ ? "SELECT fk.object_id AS constid, fk.name, fk.parent_object_id AS fkeyid, "
-                 "fk.referenced_object_id AS rkeyid, pc.name AS fcolumn, rc.name AS rcolumn, "
-                 "fk.delete_referential_action AS ondelete, fk.update_referential_action AS "
-                 "onupdate, fk.is_system_named AS systemnamed FROM sys.foreign_keys fk INNER JOIN "
-                 "sys.foreign_key_columns fkc ON fkc.constraint_object_id = fk.object_id INNER "
-                 "JOIN sys.columns pc ON pc.object_id = fkc.parent_object_id AND pc.column_id = "
-                 "fkc.parent_column_id INNER JOIN sys.columns rc ON rc.object_id = "
-                 "fkc.referenced_object_id AND rc.column_id = fkc.referenced_column_id ORDER BY "
-                 "fk.parent_object_id, fk.name, fkc.constraint_column_id"
-               : "SELECT f.constid, so.name, f.fkeyid, f.rkeyid, fc.name AS fcolumn, rc.name AS "
-                 "rcolumn, OBJECTPROPERTY(f.constid, 'CnstIsDeleteCascade') AS ondelete, "
-                 "OBJECTPROPERTY(f.constid, 'CnstIsUpdateCascade') AS onupdate FROM "
-                 "sysforeignkeys f INNER JOIN sysobjects so ON so.id = f.constid INNER JOIN "
-                 "syscolumns fc ON fc.id = f.fkeyid AND fc.colid = f.fkey INNER JOIN syscolumns "
-                 "rc ON rc.id = f.rkeyid AND rc.colid = f.rkey ORDER BY f.fkeyid, so.name, "
-                 "f.keyno";
+        later_ ? "SELECT " + names +
+                     "fk.object_id AS constid, fk.name, fk.parent_object_id AS fkeyid, "
+                     "fk.referenced_object_id AS rkeyid, pc.name AS fcolumn, rc.name AS "
+                     "rcolumn, fk.delete_referential_action AS ondelete, "
+                     "fk.update_referential_action AS onupdate, fk.is_system_named AS "
+                     "systemnamed FROM sys.foreign_keys fk INNER JOIN sys.foreign_key_columns fkc "
+                     "ON fkc.constraint_object_id = fk.object_id INNER JOIN sys.columns pc ON "
+                     "pc.object_id = fkc.parent_object_id AND pc.column_id = "
+                     "fkc.parent_column_id INNER JOIN sys.columns rc ON rc.object_id = "
+                     "fkc.referenced_object_id AND rc.column_id = fkc.referenced_column_id" +
+                     ReplaceAll(ReplaceAll(tables, "@f", "fk.parent_object_id"), "@r",
+                                "fk.referenced_object_id") +
+                     " ORDER BY fk.parent_object_id, fk.name, fkc.constraint_column_id"
+               : "SELECT " + names +
+                     "f.constid, so.name, f.fkeyid, f.rkeyid, fc.name AS fcolumn, rc.name AS "
+                     "rcolumn, OBJECTPROPERTY(f.constid, 'CnstIsDeleteCascade') AS ondelete, "
+                     "OBJECTPROPERTY(f.constid, 'CnstIsUpdateCascade') AS onupdate FROM "
+                     "sysforeignkeys f INNER JOIN sysobjects so ON so.id = f.constid INNER JOIN "
+                     "syscolumns fc ON fc.id = f.fkeyid AND fc.colid = f.fkey INNER JOIN "
+                     "syscolumns rc ON rc.id = f.rkeyid AND rc.colid = f.rkey" +
+                     ReplaceAll(ReplaceAll(tables, "@f", "f.fkeyid"), "@r", "f.rkeyid") +
+                     " ORDER BY f.fkeyid, so.name, f.keyno";
     int64_t lastKey = 0;
     return Run(sql, [&](WorkerQuery& q, Row& row) {
-        TableDef* t = Table(static_cast<int32_t>(Number(q, row, "fkeyid")));
-        TableDef* r = Table(static_cast<int32_t>(Number(q, row, "rkeyid")));
-        if (!t || !r)
-            return;
+        TableDef* t = KnownTable(static_cast<int32_t>(Number(q, row, "fkeyid")),
+                                 Field(q, row, "fschema"), Field(q, row, "ftable"));
+        const TableDef* r = KnownTable(static_cast<int32_t>(Number(q, row, "rkeyid")),
+                                       Field(q, row, "rschema"), Field(q, row, "rtable"));
+        t = Table(static_cast<int32_t>(Number(q, row, "fkeyid"))); // the list may have moved
         const int64_t constid = Number(q, row, "constid");
         if (constid != lastKey) {
             ForeignKeyDef fk;
@@ -452,34 +495,38 @@ bool Reader::CountRows(const std::vector<int32_t>& tables) {
 }
 
 bool Reader::Read(const SchemaReadRequest& request) {
-    if (!ReadListing() || !ReadSchemas() || !ReadForeignKeys())
+    if (!ReadListing(request) || !ReadSchemas() || !ReadForeignKeys())
         return false;
-    auto named = [](const std::vector<QualifiedName>& names, const std::string& schema,
+    auto keysOf = [](const std::vector<QualifiedName>& names) {
+        std::set<std::string> keys;
+        for (const QualifiedName& n : names)
+            keys.insert(UpperName(n.first) + "." + UpperName(n.second));
+        return keys;
+    };
+    const std::set<std::string> tableNames = keysOf(request.Tables),
+                                moduleNames = keysOf(request.Modules),
+                                keyNames = keysOf(request.Keys);
+    auto named = [](const std::set<std::string>& names, const std::string& schema,
                     const std::string& name) {
-        return std::any_of(names.begin(), names.end(), [&](const QualifiedName& n) {
-            return SameName(n.first, schema) && SameName(n.second, name);
-        });
+        return names.count(UpperName(schema) + "." + UpperName(name)) > 0;
     };
     // The tables read in full: those asked for, and those the keys asked for belong to (a
     // foreign key's two tables, a key constraint's table).
     std::set<int32_t> full;
     for (size_t i = 0; i < out_.Tables.size(); ++i) {
         const TableDef& t = out_.Tables[i];
-        if (request.Everything || named(request.Tables, t.Schema, t.Name))
+        if (request.Everything || named(tableNames, t.Schema, t.Name))
             full.insert(tableIds_[i]);
         for (const ForeignKeyDef& fk : t.ForeignKeys) {
-            if (!named(request.Keys, t.Schema, fk.Name))
+            if (!named(keyNames, t.Schema, fk.Name))
                 continue;
             full.insert(tableIds_[i]);
-            for (size_t j = 0; j < out_.Tables.size(); ++j) {
-                if (SameName(out_.Tables[j].Schema, fk.RefSchema) &&
-                    SameName(out_.Tables[j].Name, fk.RefTable))
-                    full.insert(tableIds_[j]);
-            }
+            if (const TableDef* r = out_.FindTable(fk.RefSchema, fk.RefTable))
+                full.insert(tableIds_[static_cast<size_t>(r - out_.Tables.data())]);
         }
     }
     for (size_t k = 0; k < keyOwners_.size(); ++k) {
-        if (named(request.Keys, keyOwners_[k].first, keyOwners_[k].second))
+        if (named(keyNames, keyOwners_[k].first, keyOwners_[k].second))
             full.insert(keyOwnerTables_[k]);
     }
     std::vector<int32_t> tables(full.begin(), full.end()), modules;
@@ -493,8 +540,7 @@ bool Reader::Read(const SchemaReadRequest& request) {
         const bool onTable =
             m.Kind == ModuleKind::Trigger &&
             tableKeys.count(UpperName(m.ParentSchema) + "." + UpperName(m.ParentName));
-        if (request.Everything || m.SchemaBound || onTable ||
-            named(request.Modules, m.Schema, m.Name))
+        if (request.Everything || m.SchemaBound || onTable || named(moduleNames, m.Schema, m.Name))
             modules.push_back(moduleIds_[i]);
     }
     return ReadColumns(tables) && ReadDefaultsAndChecks(tables) && ReadIndexes(tables) &&

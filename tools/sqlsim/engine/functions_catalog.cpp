@@ -84,6 +84,19 @@ void fnObjectProperty(sqlite3_context* ctx, int, sqlite3_value** argv) {
     SessionImpl* s = session(ctx);
     Catalog cat = s->catalog();
     const int id = static_cast<int>(sqlite3_value_int64(argv[0]));
+    if (lower(argText(argv[1])) == "isschemabound") {
+        // Asked of many modules at once (a deployment lists what is bound), so answered by two
+        // indexed lookups instead of loading every object's facts.
+        Stmt known =
+            Stmt::Cached(cat.db(), "SELECT 1 FROM " + cat.t("sysobjects") + " WHERE id = ?");
+        known.bind(1, id);
+        if (!known.step())
+            return sqlite3_result_null(ctx);
+        Stmt bound = Stmt::Cached(cat.db(), "SELECT 1 FROM " + cat.t("sqlsim_schema_bound") +
+                                                " WHERE id = ?");
+        bound.bind(1, id);
+        return sqlite3_result_int(ctx, bound.step() ? 1 : 0);
+    }
     const std::optional<ObjectFacts> facts = lookUpObject(ctx, cat, id, 1);
     if (!facts)
         return sqlite3_result_null(ctx);
