@@ -191,13 +191,7 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
     for (const std::string& warning : script.Warnings)
         err << prefix << "warning: " << warning << '\n';
 
-    // The script is written LF-ended, as a file kept in source control or read in a terminal.
-    std::string text;
-    text.reserve(script.Text.size());
-    for (size_t i = 0; i < script.Text.size(); ++i) {
-        if (!(script.Text[i] == '\r' && i + 1 < script.Text.size() && script.Text[i + 1] == '\n'))
-            text += script.Text[i];
-    }
+    const std::string text = ScriptWithLineFeeds(script.Text);
     if (args.Output.empty()) {
         out << text;
         out.flush();

@@ -169,6 +169,16 @@ private:
 
 } // namespace
 
+std::string ScriptWithLineFeeds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    }
+    return out;
+}
+
 DeployScript BuildDeployScript(const DeployInput& input) {
     DeployScript script;
     DeployPlan plan;

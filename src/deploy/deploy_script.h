@@ -80,6 +80,10 @@ struct DeployScript {
 
 DeployScript BuildDeployScript(const DeployInput& input);
 
+// The script as a file keeps it: LF line breaks (a module's own line breaks too), for source
+// control and terminals.
+std::string ScriptWithLineFeeds(const std::string& text);
+
 // The module text with its leading CREATE turned into ALTER (comments and blanks before it
 // kept, everything after it byte for byte); the text unchanged when it does not start with
 // CREATE.

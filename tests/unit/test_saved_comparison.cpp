@@ -40,7 +40,8 @@ bool SameDescription(const ComparisonDescription& a, const ComparisonDescription
     return a.Name == b.Name && a.CompType == b.CompType && a.CompSubType == b.CompSubType &&
            a.CompSubSubType == b.CompSubSubType && a.EncObjTypes == b.EncObjTypes &&
            a.SavedFullExportFilePath == b.SavedFullExportFilePath && a.ExportType == b.ExportType &&
-           a.Print == b.Print;
+           a.Print == b.Print && a.Deploy == b.Deploy && a.DeployScriptPath == b.DeployScriptPath &&
+           a.DeployApply == b.DeployApply && a.DeployTarget == b.DeployTarget;
 }
 
 TEST(SavedProcess, EveryKindReadsBackAsSaved) {
@@ -53,6 +54,10 @@ TEST(SavedProcess, EveryKindReadsBackAsSaved) {
     kinds.back().ExportType = kExportCsv;
     kinds.push_back(WholeDatabase(kCompSubTypeBulk, "0,0,0,1,0,0,0"));
     kinds.back().Print = true;
+    kinds.back().Deploy = true;
+    kinds.back().DeployScriptPath = "/var/deploy/views.sql";
+    kinds.back().DeployApply = true;
+    kinds.back().DeployTarget = kinds.back().DbName[1];
     kinds.push_back(WholeDatabase(kCompSubTypeSelective, "0,1,0,0,0,0,0"));
     kinds.back().CheckCount[0] = 2;
     kinds.back().CheckedObjects[0] = {"10,103,dbo.GetCustomer", "10,104,dbo.Only,Here"};
@@ -135,6 +140,20 @@ TEST(SavedProcess, AMalformedSectionIsRefusedNamingItsKey) {
          "SelCompCountTarget"},
         {good + "ExportFilePath=/tmp/x.txt\r\nExportType=0\r\n", "ExportType"},
         {good + "ExportFilePath=/tmp/x.csv\r\nExportType=2\r\nPrint=Yes\r\n", "Print"},
+        // A deploying process names its script file, and runs it only naming its target.
+        {good + "Action=deploy\r\nDeployScriptFile=/tmp/d.sql\r\n", ""},
+        {good + "Action=deploy\r\nDeployScriptFile=/tmp/d.sql\r\nDeployApply=True\r\n"
+                "DeployTarget=b\r\n",
+         ""},
+        {good + "Action=publish\r\n", "Action"},
+        {good + "Action=deploy\r\n", "DeployScriptFile"},
+        {good + "Action=deploy\r\nDeployScriptFile=/tmp/d.sql\r\nDeployApply=True\r\n",
+         "DeployTarget"},
+        {good + "Action=deploy\r\nDeployScriptFile=/tmp/d.sql\r\nDeployApply=True\r\n"
+                "DeployTarget=a\r\n",
+         "DeployTarget"},
+        {good + "Action=deploy\r\nDeployScriptFile=/tmp/d.sql\r\nDeployApply=maybe\r\n",
+         "DeployApply"},
     };
     TempFolder temp;
     const std::string ini = temp.Path() + "/orv_comps.ini";

@@ -9,8 +9,10 @@
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"
+#include "deploy/deploy_saved.h"
 #include "util/text.h"
 
+#include <ctime>
 #include <iostream>
 
 namespace orv {
@@ -37,6 +39,11 @@ constexpr const char* kRunSavedHelp =
     "(edited in the program) apply as compare-all's --include, --exclude and\n"
     "--not-comparable do.\n"
     "Printing is left to the desktop program (orvane /RunSavedComp:<number>).\n"
+    "A whole-database process whose Action is deploy then writes the deployment script of\n"
+    "its differing and only-in-source objects to its DeployScriptFile (steps that lose data\n"
+    "left out) and, only with DeployApply=True and DeployTarget naming the target database,\n"
+    "runs it and compares again; the exit status is then the deployment's (0 the target\n"
+    "matches, 1 the script was written or differences remain, 2 error, rolled back).\n"
     "Progress is shown on standard error when it is a terminal; Ctrl-C stops the comparison,\n"
     "which then writes no export file.\n"
     "\n"
@@ -151,6 +158,12 @@ ReplayServices StoredReplayServices() {
                           const CancelToken& cancel) {
         return RunDataCompare(request, progress, cancel);
     };
+    services.deploy = [](const DbCompareRequest& request, const DbCompareResults& results,
+                         const ReplayPlan& plan, ProgressSink& progress, const CancelToken& cancel,
+                         std::string& problem, std::string& note) {
+        return RunSavedDeployment(request, results, plan, progress, cancel, problem, note,
+                                  std::time(nullptr));
+    };
     return services;
 }
 
@@ -193,6 +206,8 @@ int RunSavedOn(const RunSavedArgs& args, CommandRun& run) {
         std::cerr << prefix << outcome.Problem << '\n';
     if (!outcome.Note.empty())
         std::cerr << prefix << outcome.Note << '\n';
+    if (!outcome.Deployed.empty())
+        std::cerr << prefix << outcome.Deployed << '\n';
     if (toStdout && (outcome.Results || outcome.DataResults)) {
         if (outcome.Results)
             std::cout << FormatDbCompareReport(*outcome.Results, format, LineBreaks::Lf);

@@ -8,11 +8,13 @@
 #include "dbcompare/saved_pair.h"
 #include "dbcompare/saved_replay.h"
 #include "dbcompare/stored_server.h"
+#include "deploy/deploy_saved.h"
 #include "ui/widgets/qt_text_view.h"
 #include "util/memory_prompter.h"
 #include "util/text.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace orv {
 
@@ -57,6 +59,12 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
     services.runData = [](const DataCompareRequest& request, ProgressSink& progress,
                           const CancelToken& cancel) {
         return RunDataCompare(request, progress, cancel);
+    };
+    services.deploy = [](const DbCompareRequest& request, const DbCompareResults& results,
+                         const ReplayPlan& plan, ProgressSink& progress, const CancelToken& cancel,
+                         std::string& problem, std::string& note) {
+        return RunSavedDeployment(request, results, plan, progress, cancel, problem, note,
+                                  std::time(nullptr));
     };
     services.print = [hasPrinter](const DbCompareResults& results, std::string& message) {
         if (!hasPrinter) {
