@@ -255,6 +255,41 @@ TEST(SavedComparison, TheExportFileNameFollowsTheChosenType) {
     EXPECT_EQ(result.SavedFullExportFilePath, env.PathOf("orders.html"));
 }
 
+// A whole-database process may deploy: the script's file is whole, and running it on the target
+// needs the target database typed again. A single pair cannot deploy.
+TEST(SavedComparison, DeployingNeedsAWholePathAndTheTargetNamedAgain) {
+    TestEnv env;
+    ComparisonDescription pair = Sample();
+    frmSaveComparison single(pair);
+    EXPECT_FALSE(single.DeployCheck()->isEnabled());
+    ComparisonDescription d = Sample();
+    d.CompSubType = kCompSubTypeAllObjects;
+    d.EncObjTypes = "1,1,1,1,1,1,0";
+    frmSaveComparison dialog(d);
+    EXPECT_TRUE(dialog.DeployCheck()->isEnabled());
+    EXPECT_FALSE(dialog.DeployScriptEdit()->isEnabled());
+    dialog.DeployCheck()->setChecked(true);
+    EXPECT_TRUE(dialog.DeployScriptEdit()->isEnabled());
+    EXPECT_FALSE(dialog.DeployTargetEdit()->isEnabled());
+    dialog.DeployScriptEdit()->setText("deploy.sql");
+    EXPECT_FALSE(dialog.Confirm());
+    EXPECT_NE(env.prompter.messages.back().text.find("whole path"), std::string::npos);
+    dialog.DeployScriptEdit()->setText(QString::fromStdString(env.PathOf("deploy.sql")));
+    dialog.DeployApplyCheck()->setChecked(true);
+    dialog.DeployTargetEdit()->setText("Shop");
+    EXPECT_FALSE(dialog.Confirm());
+    EXPECT_EQ(env.prompter.messages.back().text,
+              "To run the deployment on the target, type the target database's name (Shop_Test) "
+              "again.");
+    dialog.DeployTargetEdit()->setText("Shop_Test");
+    ASSERT_TRUE(dialog.Confirm());
+    const ComparisonDescription result = dialog.Result();
+    EXPECT_TRUE(result.Deploy);
+    EXPECT_EQ(result.DeployScriptPath, env.PathOf("deploy.sql"));
+    EXPECT_TRUE(result.DeployApply);
+    EXPECT_EQ(result.DeployTarget, "Shop_Test");
+}
+
 TEST(SavedComparison, EditChangesAStoredProcessInItsDialog) {
     TestEnv env;
     ComparisonDescription d = Sample();

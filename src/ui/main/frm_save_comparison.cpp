@@ -108,6 +108,34 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     txtInclude_->setEnabled(!singlePair);
     txtExclude_->setEnabled(!singlePair);
 
+    chkDeploy_ = new QCheckBox("&Deploy after comparing: write the deployment script to", this);
+    chkDeploy_->setObjectName("chkDeploy");
+    chkDeploy_->setChecked(proposal.Deploy);
+    txtDeployScript_ = new QLineEdit(Q(proposal.DeployScriptPath), this);
+    txtDeployScript_->setObjectName("txtDeployScript");
+    txtDeployScript_->setToolTip("The .sql file each run writes the deployment script of the "
+                                 "differing objects to (steps that lose data left out)");
+    chkDeployApply_ = new QCheckBox("&Run it on the target database named here:", this);
+    chkDeployApply_->setObjectName("chkDeployApply");
+    chkDeployApply_->setChecked(proposal.DeployApply);
+    txtDeployTarget_ = new QLineEdit(Q(proposal.DeployTarget), this);
+    txtDeployTarget_->setObjectName("txtDeployTarget");
+    txtDeployTarget_->setToolTip("Type the target database's name again: an unattended run "
+                                 "changes that database only when it is named here");
+    // Deployments are made from whole-database comparisons only.
+    const bool canDeploy =
+        proposal.CompType == kCompTypeStructure && proposal.CompSubType != kCompSubTypeSinglePair;
+    auto updateDeploy = [this, canDeploy] {
+        chkDeploy_->setEnabled(canDeploy);
+        txtDeployScript_->setEnabled(canDeploy && chkDeploy_->isChecked());
+        chkDeployApply_->setEnabled(canDeploy && chkDeploy_->isChecked());
+        txtDeployTarget_->setEnabled(canDeploy && chkDeploy_->isChecked() &&
+                                     chkDeployApply_->isChecked());
+    };
+    connect(chkDeploy_, &QCheckBox::toggled, this, updateDeploy);
+    connect(chkDeployApply_, &QCheckBox::toggled, this, updateDeploy);
+    updateDeploy();
+
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(txtExportFile_, 1);
     fileRow->addWidget(cmdBrowse_);
@@ -122,6 +150,10 @@ frmSaveComparison::frmSaveComparison(const ComparisonDescription& proposal, QWid
     form->addRow("&Include:", txtInclude_);
     form->addRow("E&xclude:", txtExclude_);
     form->addRow("&Not comparable:", cmbNotComparable_);
+    form->addRow("", chkDeploy_);
+    form->addRow("Script file:", txtDeployScript_);
+    form->addRow("", chkDeployApply_);
+    form->addRow("Target database:", txtDeployTarget_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -179,6 +211,10 @@ ComparisonDescription frmSaveComparison::Result() const {
     d.IncludePatterns = Patterns(txtInclude_);
     d.ExcludePatterns = Patterns(txtExclude_);
     d.ReportNotComparable = cmbNotComparable_->currentIndex() == 1;
+    d.Deploy = chkDeploy_->isEnabled() && chkDeploy_->isChecked();
+    d.DeployScriptPath = d.Deploy ? S(txtDeployScript_->text().trimmed()) : std::string();
+    d.DeployApply = d.Deploy && chkDeployApply_->isChecked();
+    d.DeployTarget = d.DeployApply ? S(txtDeployTarget_->text().trimmed()) : std::string();
     return d;
 }
 
@@ -193,6 +229,20 @@ bool frmSaveComparison::Confirm() {
     if (!filter.Check(error)) {
         CurrentPrompter().MessageBox(MsgIcon::Warning, title,
                                      "Please correct the pattern: " + error + ".");
+        return false;
+    }
+    if (d.Deploy && (d.DeployScriptPath.empty() || d.DeployScriptPath[0] != '/' ||
+                     !QFileInfo(Q(FolderOf(d.DeployScriptPath))).isDir())) {
+        CurrentPrompter().MessageBox(MsgIcon::Warning, title,
+                                     "The deployment script file must be given with its whole "
+                                     "path (starting with /), in an existing folder.");
+        return false;
+    }
+    if (d.DeployApply && d.DeployTarget != d.DbName[1]) {
+        CurrentPrompter().MessageBox(MsgIcon::Warning, title,
+                                     "To run the deployment on the target, type the target "
+                                     "database's name (" +
+                                         d.DbName[1] + ") again.");
         return false;
     }
     if (!path.empty()) {

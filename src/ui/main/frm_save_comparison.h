@@ -41,6 +41,10 @@ public:
     QPlainTextEdit* IncludeEdit() const { return txtInclude_; }
     QPlainTextEdit* ExcludeEdit() const { return txtExclude_; }
     QComboBox* NotComparableSelector() const { return cmbNotComparable_; }
+    QCheckBox* DeployCheck() const { return chkDeploy_; }
+    QLineEdit* DeployScriptEdit() const { return txtDeployScript_; }
+    QCheckBox* DeployApplyCheck() const { return chkDeployApply_; }
+    QLineEdit* DeployTargetEdit() const { return txtDeployTarget_; }
 
 private:
     void ExportPathEdited();
@@ -55,6 +59,12 @@ private:
     QPlainTextEdit* txtInclude_;
     QPlainTextEdit* txtExclude_;
     QComboBox* cmbNotComparable_;
+    // A whole-database process may deploy after comparing: the script's file, and whether it
+    // runs on the target, which is then named again.
+    QCheckBox* chkDeploy_;
+    QLineEdit* txtDeployScript_;
+    QCheckBox* chkDeployApply_;
+    QLineEdit* txtDeployTarget_;
 };
 
 // Asks for the name and export settings of a process about to be saved; false when the user
