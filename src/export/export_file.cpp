@@ -126,4 +126,14 @@ bool StreamExportFile(const std::string& path,
     return false;
 }
 
+std::string FileNameSafe(std::string_view name, std::string_view fallback) {
+    std::string out;
+    for (char c : name)
+        out += (c == '/' || c == '\\' || c == '\0' || c == ':' || c == '*' || c == '?' ||
+                c == '"' || c == '<' || c == '>' || c == '|')
+                   ? '_'
+                   : c;
+    return out.empty() ? std::string(fallback) : out;
+}
+
 } // namespace orv

@@ -38,6 +38,10 @@ private:
     bool open_ = false;
 };
 
+// A name fit to propose as a file name: path separators, NUL and the characters shells and
+// other systems trip over become "_"; `fallback` when nothing is left.
+std::string FileNameSafe(std::string_view name, std::string_view fallback);
+
 // Open, Write and Commit in one.
 bool WriteExportFile(const std::string& path, std::string_view bytes, std::string& error);
 

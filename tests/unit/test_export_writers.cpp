@@ -367,3 +367,17 @@ TEST_F(ExportFileTest, AStreamedFileIsWrittenWholeOrNotAtAll) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+// A proposed file name never carries a path or a character shells trip over.
+TEST(ExportFile, ProposedNamesAreMadeSafe) {
+    EXPECT_EQ(FileNameSafe("deploy Shop/Test: v2?", "deploy"), "deploy Shop_Test_ v2_");
+    EXPECT_EQ(FileNameSafe(std::string("a\0b", 3), "x"), "a_b");
+    EXPECT_EQ(FileNameSafe("", "sync"), "sync");
+    EXPECT_EQ(FileNameSafe("<|>*\"\\", "x"), "______");
+}
+
+} // namespace
+} // namespace orv

@@ -50,15 +50,6 @@ RunProgressLook VerifyLook() {
     return look;
 }
 
-std::string FileNameSafe(std::string name) {
-    for (char& c : name) {
-        if (c == '/' || c == '\\' || c == '\0' || c == ':' || c == '*' || c == '?' || c == '"' ||
-            c == '<' || c == '>' || c == '|')
-            c = '_';
-    }
-    return name.empty() ? std::string("deploy") : name;
-}
-
 } // namespace
 
 frmDeployScript::frmDeployScript(std::shared_ptr<const DeploySession> session,
@@ -197,7 +188,8 @@ bool frmDeployScript::SaveToFile() {
     request.save = true;
     request.title = "Save Deployment Script";
     request.filter = "SQL scripts (*.sql)|*.sql|All files (*.*)|*.*";
-    request.proposedPath = FileNameSafe("deploy " + session_->Request().Database[1]) + ".sql";
+    request.proposedPath =
+        FileNameSafe("deploy " + session_->Request().Database[1], "deploy") + ".sql";
     request.flags = 2054; // overwrite prompt, no read-only box, the path must exist
     const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
     if (!path)

@@ -17,25 +17,9 @@
 
 namespace orv {
 
-namespace {
-
-// Characters a file name cannot hold here, or should not (a path separator, a NUL), and the
-// ones shells trip over.
-std::string FileNameSafe(const std::string& name) {
-    std::string out;
-    for (char c : name)
-        out += (c == '/' || c == '\\' || c == '\0' || c == ':' || c == '*' || c == '?' ||
-                c == '"' || c == '<' || c == '>' || c == '|')
-                   ? '_'
-                   : c;
-    return out.empty() ? std::string("sync") : out;
-}
-
-} // namespace
-
 frmSyncScript::frmSyncScript(const std::string& script, const std::string& caption,
                              const std::string& proposedName, QWidget* parent)
-    : QDialog(parent), script_(script), proposedName_(FileNameSafe(proposedName)) {
+    : QDialog(parent), script_(script), proposedName_(FileNameSafe(proposedName, "sync")) {
     setObjectName("frmSyncScript");
     setWindowTitle(Q("Synchronisation Script - " + caption));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
