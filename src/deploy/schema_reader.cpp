@@ -219,7 +219,7 @@ bool Reader::ReadColumns(const std::vector<int32_t>& tables) {
         tables,
         [&](const std::string& list) {
             return "SELECT c.id, c.name, t.name AS type, c.length, c.prec, c.scale, c.isnullable, "
-                   "COLUMNPROPERTY(c.id, c.name, 'IsIdentity') AS isidentity, c.iscomputed, "
+                   "CASE WHEN c.status & 128 = 0 THEN 0 ELSE 1 END AS isidentity, c.iscomputed, "
                    "c.colid FROM syscolumns c INNER JOIN systypes t ON t.xusertype = c.xusertype "
                    "WHERE c.id IN (" +
                    list + ") ORDER BY c.id, c.colorder";
@@ -350,7 +350,7 @@ bool Reader::ReadDefaultsAndChecks(const std::vector<int32_t>& tables) {
 bool Reader::ReadIndexes(const std::vector<int32_t>& tables) {
     const std::string sql =
         std::string("SELECT si.id, si.name AS [index], sk.indid, sk.keyno, sc.name AS [column], "
-                    "INDEXPROPERTY(si.id, si.name, 'IsUnique') AS isunique, ko.xtype AS "
+                    "CASE WHEN si.status & 2 = 0 THEN 0 ELSE 1 END AS isunique, ko.xtype AS "
                     "constrainttype") +
         (later_ ? ", kc.is_system_named AS systemnamed, ic.is_descending_key AS descending "
                 : " ") +
@@ -362,9 +362,10 @@ bool Reader::ReadIndexes(const std::vector<int32_t>& tables) {
                   "sys.index_columns ic ON ic.object_id = sk.id AND ic.index_id = sk.indid AND "
                   "ic.column_id = sk.colid "
                 : "") +
+        // Statistics (auto-created or not) and hypothetical indexes are no indexes to deploy:
+        // their sysindexes.status bits say so without a property lookup per row.
         "WHERE si.id IN (@ids) AND si.indid BETWEEN 1 AND 254 AND "
-        "INDEXPROPERTY(si.id, si.name, 'IsStatistics') = 0 AND "
-        "INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ORDER BY si.id, sk.indid, sk.keyno";
+        "si.status & 25165856 = 0 ORDER BY si.id, sk.indid, sk.keyno";
     int32_t lastTable = 0;
     int64_t lastIndex = -1;
     return ForIds(
