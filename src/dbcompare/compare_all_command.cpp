@@ -107,7 +107,6 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
          readingGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
-        const std::string& w = reader.Word();
         const std::string& name = reader.Name();
         std::string v;
         const int filterWord =
@@ -130,33 +129,51 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
                 error = "unknown format '" + v + "' (text, csv or html)";
                 return false;
             }
-        } else if (name == "--reading") {
-            if (!reader.Once(readingGiven, error) || !reader.Value(v, error))
-                return false;
-            args.Reading = ParseCompareReading(v);
-            if (!args.Reading) {
-                error = "unknown reading '" + v + "' (auto, full or hash-first)";
-                return false;
-            }
-        } else if (name == "--output") {
-            if (!reader.Once(outputGiven, error) || !reader.Value(args.Output, error))
-                return false;
-            if (args.Output.empty()) {
-                error = "--output needs a file name";
-                return false;
-            }
-            if (args.Output == "-")
-                args.Output.clear();
-        } else if (w.size() > 1 && w[0] == '-') {
-            // Only the option's name: a mistyped option may carry a secret after its "=".
-            error = "unknown option " + name;
-            return false;
         } else {
-            positional.push_back(w);
+            const int shared = ReadRunOption(reader, args.Reading, readingGiven, args.Output,
+                                             outputGiven, positional, error);
+            if (shared < 0)
+                return false;
         }
     }
-    if (!CheckLoginOptions(args, error))
-        return false;
+    return CheckLoginOptions(args, error) && TakeTwoSides(positional, args.Server, args.Db, error);
+}
+
+int ReadRunOption(OptionWords& reader, std::optional<CompareReading>& reading, bool& readingGiven,
+                  std::string& output, bool& outputGiven, std::vector<std::string>& positional,
+                  std::string& error) {
+    const std::string& w = reader.Word();
+    const std::string& name = reader.Name();
+    std::string v;
+    if (name == "--reading") {
+        if (!reader.Once(readingGiven, error) || !reader.Value(v, error))
+            return -1;
+        reading = ParseCompareReading(v);
+        if (!reading) {
+            error = "unknown reading '" + v + "' (auto, full or hash-first)";
+            return -1;
+        }
+    } else if (name == "--output") {
+        if (!reader.Once(outputGiven, error) || !reader.Value(output, error))
+            return -1;
+        if (output.empty()) {
+            error = "--output needs a file name";
+            return -1;
+        }
+        if (output == "-")
+            output.clear();
+    } else if (w.size() > 1 && w[0] == '-') {
+        // Only the option's name: a mistyped option may carry a secret after its "=".
+        error = "unknown option " + name;
+        return -1;
+    } else {
+        positional.push_back(w);
+    }
+    return 1;
+}
+
+bool TakeTwoSides(const std::vector<std::string>& positional, std::string (&server)[2],
+                  std::string (&db)[2], std::string& error) {
     if (positional.size() != 4) {
         error = "expected 4 arguments (<server1> <db1> <server2> <db2>), got " +
                 std::to_string(positional.size());
@@ -167,10 +184,10 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         error = "arguments may not be empty";
         return false;
     }
-    args.Server[0] = positional[0];
-    args.Db[0] = positional[1];
-    args.Server[1] = positional[2];
-    args.Db[1] = positional[3];
+    server[0] = positional[0];
+    db[0] = positional[1];
+    server[1] = positional[2];
+    db[1] = positional[3];
     return true;
 }
 

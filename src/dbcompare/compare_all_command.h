@@ -50,6 +50,18 @@ struct CompareAllArgs : LoginOptions {
 bool ParseObjectTypeList(const std::string& list, std::vector<ObjectType>& types,
                          std::string& error);
 
+class OptionWords;
+// What the commands comparing two databases share, read at the reader's current word:
+// --reading WORD, --output FILE ("-" is standard output, kept as empty), an unknown option
+// (refused by its name only), or a positional word. 1 when taken, -1 with `error`.
+int ReadRunOption(OptionWords& reader, std::optional<CompareReading>& reading, bool& readingGiven,
+                  std::string& output, bool& outputGiven, std::vector<std::string>& positional,
+                  std::string& error);
+// The four positional words <server1> <db1> <server2> <db2>; false with a message when there
+// are not four or one is empty.
+bool TakeTwoSides(const std::vector<std::string>& positional, std::string (&server)[2],
+                  std::string (&db)[2], std::string& error);
+
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a
 // password on the command line is refused.
 bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& args,

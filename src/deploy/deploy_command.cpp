@@ -66,7 +66,6 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
     NotComparablePolicy policy = NotComparablePolicy::Report;
     OptionWords reader(words);
     while (reader.Next()) {
-        const std::string& w = reader.Word();
         const std::string& name = reader.Name();
         std::string v;
         const int filterWord = ReadFilterOption(reader, args.Filter, policy, policyGiven, error);
@@ -88,46 +87,17 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
             if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
                 !ParseObjectTypeList(v, args.Types, error))
                 return false;
-        } else if (name == "--reading") {
-            if (!reader.Once(readingGiven, error) || !reader.Value(v, error))
-                return false;
-            args.Reading = ParseCompareReading(v);
-            if (!args.Reading) {
-                error = "unknown reading '" + v + "' (auto, full or hash-first)";
-                return false;
-            }
-        } else if (name == "--output") {
-            if (!reader.Once(outputGiven, error) || !reader.Value(args.Output, error))
-                return false;
-            if (args.Output.empty()) {
-                error = "--output needs a file name";
-                return false;
-            }
-            if (args.Output == "-")
-                args.Output.clear();
-        } else if (w.size() > 1 && w[0] == '-') {
-            error = "unknown option " + name;
+        } else if (ReadRunOption(reader, args.Reading, readingGiven, args.Output, outputGiven,
+                                 positional, error) < 0) {
             return false;
-        } else {
-            positional.push_back(w);
         }
     }
     if (policyGiven) {
         error = "unknown option --not-comparable";
         return false;
     }
-    if (!CheckLoginOptions(args, error))
+    if (!CheckLoginOptions(args, error) || !TakeTwoSides(positional, args.Server, args.Db, error))
         return false;
-    if (positional.size() != 4) {
-        error = "expected 4 arguments (<server1> <db1> <server2> <db2>), got " +
-                std::to_string(positional.size());
-        return false;
-    }
-    if (std::any_of(positional.begin(), positional.end(),
-                    [](const std::string& p) { return p.empty(); })) {
-        error = "arguments may not be empty";
-        return false;
-    }
     if (args.Apply && !confirmGiven) {
         error = "--apply needs --confirm-target <database>, the target database named again";
         return false;
@@ -136,10 +106,6 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
         error = "--confirm-target is only for --apply";
         return false;
     }
-    args.Server[0] = positional[0];
-    args.Db[0] = positional[1];
-    args.Server[1] = positional[2];
-    args.Db[1] = positional[3];
     return true;
 }
 
