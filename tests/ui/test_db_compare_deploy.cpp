@@ -15,6 +15,7 @@
 #include "ui/main/frm_main.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text_view.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -226,6 +227,33 @@ TEST_F(DeployFromResults, AFailedRunShowsTheStepAndLeavesTheTargetAsItWas) {
     ASSERT_EQ(again->Pairs.size(), before->Pairs.size());
     for (size_t i = 0; i < again->Pairs.size(); ++i)
         EXPECT_EQ(again->Pairs[i].Status, before->Pairs[i].Status) << again->Pairs[i].Source.Name;
+}
+
+// A pair the fingerprints found identical was compared without its text; chosen in the results
+// window, its text is read then and shown on both sides.
+TEST_F(DeployFromResults, FingerprintIdenticalPairsShowTheirTextWhenChosen) {
+    Start();
+    DbCompareRequest request = Request();
+    request.Reading = CompareReading::HashFirst;
+    NullProgressSink sink;
+    CancelToken cancel;
+    DbCompareResultsPtr results = RunDbCompare(request, sink, cancel);
+    ASSERT_TRUE(results->Complete());
+    const std::vector<SelectedObject> none[2] = {};
+    frmDbCompareResults w(results, "Compare All Objects", none);
+    w.SetRequest(request);
+    w.show();
+    int row = -1;
+    for (int r = 0; r < w.ShownCount() && row < 0; ++r) {
+        const PairVerdict* p = w.ShownPair(r);
+        if (!p->TextsRead && p->Source.Name == "usp_Customer_Get")
+            row = r;
+    }
+    ASSERT_GE(row, 0);
+    w.SelectRow(row);
+    QApplication::processEvents();
+    for (QtTextView* view : {w.SourceView(), w.TargetView()})
+        EXPECT_NE(view->Text().find("CREATE PROCEDURE dbo.usp_Customer_Get"), std::string::npos);
 }
 
 // After picking one pair in the panels, Structure Comparisons > Deployment Script compares that

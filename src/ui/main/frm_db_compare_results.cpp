@@ -1,5 +1,6 @@
 #include "ui/main/frm_db_compare_results.h"
 
+#include "catalog/object_text.h"
 #include "compare/mark_differences.h"
 #include "compare/tx_text.h"
 #include "dbcompare/db_compare_report.h"
@@ -513,15 +514,19 @@ void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
         text += QualifiedName(ref);
         if (!ref.Modified.empty())
             text += "   (modified " + ref.Modified + ")";
-        // Matching fingerprints spared reading the text; the main window reads it on demand.
+        // Matching fingerprints spared reading the text: it is read now, for this pair only.
         if (!pair->TextsRead)
-            text += "   (identical by fingerprint; text not read)";
+            text += "   (identical by fingerprint)";
     } else {
         text += "no " + ToLowerAscii(GetObjectTypeName(pair->Type, true)) + " named " +
                 QualifiedName(side == 0 ? pair->Target : pair->Source);
     }
     label.setText(Q(text));
     label.setToolTip(label.text());
+    if (!pair->TextsRead && present) {
+        view.SetText(TextReadOnDemand(*pair, side));
+        return;
+    }
     view.SetText(side == 0 ? pair->SourceText : pair->TargetText);
     if (pair->Status != PairStatus::Different)
         return;
@@ -573,6 +578,24 @@ void frmDbCompareResults::ExportToFile() {
             exportPath_ = target->Path;
     }
     busy_ = false;
+}
+
+std::string frmDbCompareResults::TextReadOnDemand(const PairVerdict& pair, int side) {
+    const auto key = std::make_pair(&pair, side);
+    auto it = fetchedTexts_.find(key);
+    if (it != fetchedTexts_.end())
+        return it->second;
+    if (!request_)
+        return "";
+    std::string text;
+    try {
+        const ObjectRef& ref = side == 0 ? pair.Source : pair.Target;
+        text = GetObjectTextById(request_->Server[side], ref.Id, request_->Database[side]);
+    } catch (const std::exception& e) {
+        text = std::string("-- The text could not be read: ") + e.what();
+    }
+    fetchedTexts_[key] = text;
+    return text;
 }
 
 void frmDbCompareResults::SetRequest(const DbCompareRequest& request) {

@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,12 +108,17 @@ private:
     void UpdateShownLabel();
 
     void UpdateDeployButtons();
+    // The text of a side of a pair the fingerprints found identical, read when first shown
+    // (the comparison did not read it); kept for the next showing.
+    std::string TextReadOnDemand(const PairVerdict& pair, int side);
 
     DbCompareResultsPtr results_;
     std::string caption_;
     std::unique_ptr<DbCompareRequest> request_;
     frmDeployScript* deployWindow_ = nullptr;
-    QPointer<frmDbCompareResults> verifiedWindow_; // the last one opened after a deployment
+    QPointer<frmDbCompareResults> verifiedWindow_;
+    std::map<std::pair<const PairVerdict*, int>, std::string>
+        fetchedTexts_; // the last one opened after a deployment
     std::vector<SelectedObject> selected_[2];
     DbCompareResultsModel* model_ = nullptr;
     PairFilter filter_;
