@@ -99,6 +99,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Reads both structures once, with progress and Stop; false when stopped or failed (told).
+    bool PrepareDeployment();
     void BuildControls();
     void FillSummary();
     void ApplyFilter();
@@ -112,6 +114,9 @@ private:
     std::string caption_;
     std::unique_ptr<DbCompareRequest> request_;
     frmDeployScript* deployWindow_ = nullptr;
+    // Both structures as read for the first script; kept so reopening the script reads nothing,
+    // dropped once a run has changed the Target.
+    std::shared_ptr<const DeploySession> deploySession_;
     QPointer<frmDbCompareResults> verifiedWindow_; // the last one opened after a deployment
     std::vector<SelectedObject> selected_[2];
     DbCompareResultsModel* model_ = nullptr;
