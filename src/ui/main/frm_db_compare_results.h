@@ -27,6 +27,7 @@ class QTreeWidget;
 namespace orv {
 
 class DbCompareResultsModel;
+class DeploySession;
 class QtTextView;
 class frmDeployScript;
 
