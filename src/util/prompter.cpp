@@ -50,6 +50,8 @@ MsgAnswer MemoryPrompter::MessageBox(MsgIcon icon, const std::string& title,
         answers.pop_front();
         return a;
     }
+    if (buttons == MsgButtons::YesNoDefaultNo)
+        return MsgAnswer::No;
     return (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel) ? MsgAnswer::Yes
                                                                                 : MsgAnswer::OK;
 }

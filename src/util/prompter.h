@@ -9,7 +9,9 @@
 namespace orv {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes/No where Enter, Esc and an unattended answer mean No, for questions whose
+// Yes changes a database.
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgAnswer { OK, Cancel, Yes, No };
 
 // Mouse pointer shapes by their classic numbers.

@@ -172,10 +172,9 @@ TEST_F(DeployFromResults, RunOnTargetAsksRunsAndComparesAgain) {
     EXPECT_FALSE(d->RunOnTarget());
     ASSERT_FALSE(env.prompter.messages.empty());
     EXPECT_EQ(env.prompter.messages.back().title, "Run on Target");
+    EXPECT_EQ(env.prompter.messages.back().buttons, MsgButtons::YesNoDefaultNo);
     EXPECT_EQ(env.prompter.messages.back().text.rfind(
-                  "Run the deployment script on the database OrvaneDemoTarget on the server " +
-                      server.Name + "?",
-                  0),
+                  "Run the deployment script on OrvaneDemoTarget on " + server.Name + "?", 0),
               0u);
     EXPECT_EQ(d->LastRun().BatchesRun, 0u);
     env.prompter.answers = {MsgAnswer::Yes};

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -128,6 +129,32 @@ TEST(QtPrompter, AHelpPageShowsInTheProgramsWindowWhateverTheDesktopsOpenerDoes)
     delete frmHelp::Current();
     qputenv("PATH", savedPath);
     Paths().HelpFolder = savedHelp;
+}
+
+// A question whose Yes changes a database: Enter and Esc both answer No, and Yes must be
+// chosen; a plain Yes/No question still takes Enter as Yes.
+TEST(QtPrompter, AQuestionThatDefaultsToNoNeedsYesChosen) {
+    const struct {
+        MsgButtons buttons;
+        int key;
+        MsgAnswer expected;
+    } cases[] = {
+        {MsgButtons::YesNoDefaultNo, Qt::Key_Return, MsgAnswer::No},
+        {MsgButtons::YesNoDefaultNo, Qt::Key_Escape, MsgAnswer::No},
+        {MsgButtons::YesNoDefaultNo, Qt::Key_Y, MsgAnswer::Yes},
+        {MsgButtons::YesNo, Qt::Key_Return, MsgAnswer::Yes},
+    };
+    for (const auto& c : cases) {
+        QTimer::singleShot(0, [&c] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, static_cast<Qt::Key>(c.key));
+        });
+        QtPrompter prompter;
+        EXPECT_EQ(prompter.MessageBox(MsgIcon::Question, "Run on Target", "Run it?", c.buttons),
+                  c.expected)
+            << static_cast<int>(c.buttons) << " key " << c.key;
+    }
 }
 
 // A save dialog given a bare file name opens in the documents folder, never the program's

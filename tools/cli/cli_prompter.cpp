@@ -11,6 +11,8 @@ MsgAnswer StderrPrompter::MessageBox(MsgIcon, const std::string& title, const st
     case MsgButtons::YesNo:
     case MsgButtons::YesNoCancel:
         return MsgAnswer::Yes;
+    case MsgButtons::YesNoDefaultNo:
+        return MsgAnswer::No;
     default:
         return MsgAnswer::OK;
     }

@@ -184,9 +184,12 @@ void CompareAllController::DeploySelectedPair() {
                                         " are identical.");
         return;
     }
-    const auto windows = main.findChildren<frmDbCompareResults*>();
-    if (!windows.isEmpty())
-        windows.last()->OpenDeploymentScript();
+    // Earlier results windows may still be open: the one showing these results deploys.
+    for (frmDbCompareResults* window : main.findChildren<frmDbCompareResults*>())
+        if (&window->Results() == results.get()) {
+            window->OpenDeploymentScript();
+            return;
+        }
 }
 
 bool CompareAllController::GatherSelected(ObjectType type, DbCompareRequest& request) {

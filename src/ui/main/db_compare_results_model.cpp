@@ -62,12 +62,20 @@ DbCompareResultsModel::DbCompareResultsModel(DbCompareResultsPtr results, QObjec
     : QAbstractTableModel(parent), results_(std::move(results)) {
     if (results_) {
         shown_ = FilterPairs(*results_, filter_);
+        // The deployment decides what is offered and what starts ticked; its list keeps the
+        // pairs' order, so walking both together finds each offered pair's row.
+        const std::vector<DeployObject> offered = OfferedObjects(*results_);
+        size_t next = 0;
         for (const PairVerdict& p : results_->Pairs) {
-            const bool offered = p.Status == PairStatus::Different ||
-                                 p.Status == PairStatus::OnlyInSource ||
-                                 p.Status == PairStatus::OnlyInTarget;
-            offered_.push_back(offered ? 1 : 0);
-            included_.push_back(offered && p.Status != PairStatus::OnlyInTarget ? 1 : 0);
+            const ObjectRef& ref = p.HasSource ? p.Source : p.Target;
+            const bool isNext = next < offered.size() && offered[next].Type == p.Type &&
+                                offered[next].Status == p.Status &&
+                                offered[next].Schema == ref.Schema &&
+                                offered[next].Name == ref.Name;
+            offered_.push_back(isNext ? 1 : 0);
+            included_.push_back(isNext && TickedByDefault(offered[next]) ? 1 : 0);
+            if (isNext)
+                ++next;
         }
     }
 }

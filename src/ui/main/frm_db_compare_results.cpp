@@ -632,34 +632,15 @@ frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
         deployWindow_->activateWindow();
         return deployWindow_;
     }
-    busy_ = true;
-    auto session = std::make_shared<DeploySession>();
-    bool prepared = false;
-    std::string error;
-    {
-        RunProgressLook look;
-        look.ObjectName = "frmDeployPrepare";
-        look.Title = "Reading the structure";
-        look.ItemName = "lblObject";
-        look.StopTip = "Stop reading (Esc)";
-        look.Stopping = "Stopping...";
-        frmRunProgress progress(look, this);
-        progress.Run(caption_, [&](ProgressSink& sink, const CancelToken& cancel) {
-            prepared = session->Prepare(*request_, *results_, sink, cancel, error);
-        });
-    }
-    busy_ = false;
-    if (!prepared) {
-        CurrentPrompter().MessageBox(MsgIcon::Error, "Deployment Script",
-                                     "The structure of the databases could not be read: " + error);
+    if (!deploySession_ && !PrepareDeployment())
         return nullptr;
-    }
     deployWindow_ = new frmDeployScript(
-        session, [this] { return model_->IncludedObjects(); }, !request_->Options.IgnoreColSeq,
-        this);
+        deploySession_, [this] { return model_->IncludedObjects(); },
+        !request_->Options.IgnoreColSeq, this);
     deployWindow_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(deployWindow_, &QObject::destroyed, this, [this] { deployWindow_ = nullptr; });
     deployWindow_->onVerified = [this](const DeployVerification& v, const std::string& text) {
+        // What was read describes the Target before the run: read again next time.
+        deploySession_.reset();
         // The fresh comparison in a results window of its own, saying what it found.
         auto* window = new frmDbCompareResults(v.Results, caption_ + " - after deployment",
                                                selected_, parentWidget());
@@ -672,6 +653,37 @@ frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
     };
     deployWindow_->show();
     return deployWindow_;
+}
+
+bool frmDbCompareResults::PrepareDeployment() {
+    busy_ = true;
+    auto session = std::make_shared<DeploySession>();
+    bool prepared = false;
+    bool stopped = false;
+    std::string error;
+    {
+        RunProgressLook look;
+        look.ObjectName = "frmDeployPrepare";
+        look.Title = "Reading the structure";
+        look.ItemName = "lblObject";
+        look.StopTip = "Stop reading (Esc)";
+        look.Stopping = "Stopping...";
+        frmRunProgress progress(look, this);
+        progress.Run(caption_, [&](ProgressSink& sink, const CancelToken& cancel) {
+            prepared = session->Prepare(*request_, *results_, sink, cancel, error);
+        });
+        stopped = progress.StopRequested();
+    }
+    busy_ = false;
+    // Stop is the user's choice, not a failure: nothing to tell.
+    if (!prepared && !stopped) {
+        CurrentPrompter().MessageBox(MsgIcon::Error, "Deployment Script",
+                                     "The structure of the databases could not be read: " + error);
+    }
+    if (!prepared)
+        return false;
+    deploySession_ = std::move(session);
+    return true;
 }
 
 void frmDbCompareResults::PrintNow() {

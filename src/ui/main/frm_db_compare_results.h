@@ -28,6 +28,7 @@ class QTreeWidget;
 namespace orv {
 
 class DbCompareResultsModel;
+class DeploySession;
 class QtTextView;
 class frmDeployScript;
 
@@ -100,6 +101,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Reads both structures once, with progress and Stop; false when stopped or failed (told).
+    bool PrepareDeployment();
     void BuildControls();
     void FillSummary();
     void ApplyFilter();
@@ -115,10 +118,13 @@ private:
     DbCompareResultsPtr results_;
     std::string caption_;
     std::unique_ptr<DbCompareRequest> request_;
-    frmDeployScript* deployWindow_ = nullptr;
-    QPointer<frmDbCompareResults> verifiedWindow_;
-    std::map<std::pair<const PairVerdict*, int>, std::string>
-        fetchedTexts_; // the last one opened after a deployment
+    QPointer<frmDeployScript> deployWindow_; // gone once the window closes
+    // Both structures as read for the first script; kept so reopening the script reads nothing,
+    // dropped once a run has changed the Target.
+    std::shared_ptr<const DeploySession> deploySession_;
+    QPointer<frmDbCompareResults> verifiedWindow_; // the last one opened after a deployment
+    // Texts of fingerprint-identical pairs, read when such a pair is first shown (side 0 or 1).
+    std::map<std::pair<const PairVerdict*, int>, std::string> fetchedTexts_;
     std::vector<SelectedObject> selected_[2];
     DbCompareResultsModel* model_ = nullptr;
     PairFilter filter_;

@@ -216,8 +216,8 @@ bool frmDeployScript::RunOnTarget() {
         return false;
     const DbCompareRequest& request = session_->Request();
     const std::string question =
-        "Run the deployment script on the database " + request.Database[1] + " on the server " +
-        request.Server[1].Name + "?\r\n\r\n" + FormatThousands(script_.StepCount) +
+        "Run the deployment script on " + request.Database[1] + " on " + request.Server[1].Name +
+        "?\r\n\r\n" + FormatThousands(script_.StepCount) +
         (script_.StepCount == 1 ? " step changes" : " steps change") +
         " the structure of that database in one transaction; the first error rolls it all "
         "back." +
@@ -226,8 +226,8 @@ bool frmDeployScript::RunOnTarget() {
              : "\r\n\r\nRead the " +
                    FormatThousands(static_cast<int64_t>(script_.Warnings.size())) +
                    (script_.Warnings.size() == 1 ? " warning" : " warnings") + " first.");
-    if (CurrentPrompter().MessageBox(MsgIcon::Question, kRunTitle, question, MsgButtons::YesNo) !=
-        MsgAnswer::Yes)
+    if (CurrentPrompter().MessageBox(MsgIcon::Question, kRunTitle, question,
+                                     MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
         return false;
 
     const DeployScript script = script_;

@@ -85,6 +85,11 @@ MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const s
     case MsgButtons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    case MsgButtons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
     }
     // A message must not appear under an hourglass.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -98,7 +103,9 @@ MsgAnswer QtPrompter::MessageBox(MsgIcon icon, const std::string& title, const s
     case QMessageBox::Cancel:
         return MsgAnswer::Cancel;
     default:
-        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::OK;
+        return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoDefaultNo
+                   ? MsgAnswer::No
+                   : MsgAnswer::OK;
     }
 }
 
