@@ -17,6 +17,7 @@ CREATE TABLE sysobjects (name nvarchar(128) COLLATE NOCASE, id int, xtype char(2
 CREATE UNIQUE INDEX sysobjects_id ON sysobjects(id);
 CREATE INDEX sysobjects_name ON sysobjects(name);
 CREATE INDEX sysobjects_parent ON sysobjects(parent_obj);
+CREATE INDEX sysobjects_xtype ON sysobjects(xtype);
 CREATE TABLE syscolumns (name nvarchar(128) COLLATE NOCASE, id int, xtype tinyint,
   typestat tinyint, xusertype smallint, length smallint, xprec tinyint, xscale tinyint,
   colid smallint, xoffset smallint, bitpos tinyint, reserved tinyint, colstat smallint,
@@ -74,6 +75,9 @@ CREATE TABLE sqlsim_schemas (schema_id int, name nvarchar(128) COLLATE NOCASE,
   principal_id int);
 CREATE TABLE sqlsim_objects (id int PRIMARY KEY, sqlite_name TEXT, is_ms_shipped int,
   ident_seed int, ident_incr int, ident_current int, is_system_named int DEFAULT 0);
+-- Every result column is traced back to its table by the SQLite name (sessions describe
+-- columns that way): a scan per column would cost more than most catalog queries.
+CREATE INDEX sqlsim_objects_sqlite_name ON sqlsim_objects(sqlite_name);
 CREATE TABLE sqlsim_meta (key TEXT PRIMARY KEY, value TEXT);
 -- Constraints switched off (NOCHECK) and triggers disabled; for FOREIGN KEY and CHECK
 -- constraints, their referential actions (as sys.foreign_keys numbers them), whether they are
