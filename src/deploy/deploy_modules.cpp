@@ -118,18 +118,19 @@ std::vector<std::string> UsedKeys(const ModuleDef& m, const std::set<std::string
             std::find(used.begin(), used.end(), key) == used.end())
             used.push_back(key);
     };
-    for (const auto& dep : m.DependsOn)
-        add(NameKey(dep.first, dep.second));
-    for (const ModuleReference& r : FindModuleReferences(m.Text).References) {
-        if (r.Parts.empty())
-            continue;
-        const std::string& name = r.Parts.back();
-        if (r.Parts.size() >= 2 && !r.Parts[r.Parts.size() - 2].empty()) {
-            add(NameKey(r.Parts[r.Parts.size() - 2], name));
+    auto addNamed = [&](const std::string& schema, const std::string& name) {
+        if (!schema.empty()) {
+            add(NameKey(schema, name));
         } else {
             std::string own = NameKey(m.Schema, name);
             add(within.count(own) ? own : NameKey("dbo", name));
         }
+    };
+    for (const auto& dep : m.DependsOn)
+        addNamed(dep.first, dep.second);
+    for (const ModuleReference& r : FindModuleReferences(m.Text).References) {
+        if (!r.Parts.empty())
+            addNamed(r.Parts.size() >= 2 ? r.Parts[r.Parts.size() - 2] : "", r.Parts.back());
     }
     return used;
 }

@@ -113,8 +113,9 @@ struct ModuleDef {
     // Triggers: the table (or view) they fire on.
     std::string ParentSchema;
     std::string ParentName;
-    // Objects this module uses, from the server's dependency catalog (schema, name); the
-    // planner adds what the text names where the catalog knows nothing.
+    // Objects this module uses, from the server's dependency catalog (schema, name; the schema
+    // empty for a name written in one part); the planner adds what the text names, since the
+    // catalog misses what did not exist when the module was made.
     std::vector<std::pair<std::string, std::string>> DependsOn;
 };
 

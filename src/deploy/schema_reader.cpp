@@ -67,8 +67,8 @@ class Reader {
 public:
     Reader(const QueryPlace& place, const ServerFacts& facts, const CancelToken& cancel,
            SchemaModel& out, OdbcError& error, std::string& failedSql)
-        : place_(place), later_(facts.Later()), cancel_(cancel), out_(out), error_(error),
-          failedSql_(failedSql) {}
+        : place_(place), later_(facts.Later()), versionMajor_(facts.VersionMajor), cancel_(cancel),
+          out_(out), error_(error), failedSql_(failedSql) {}
 
     bool Read(const SchemaReadRequest& request);
 
@@ -107,6 +107,7 @@ private:
     bool ReadIndexes(const std::vector<int32_t>& tables);
     bool ReadForeignKeys();
     bool ReadTexts(const std::vector<int32_t>& modules);
+    bool ReadDependencies(const std::vector<int32_t>& modules);
     bool CountRows(const std::vector<int32_t>& tables);
 
     // The table of this id, added to the model when the listing left it out.
@@ -129,6 +130,7 @@ private:
 
     QueryPlace place_;
     bool later_;
+    int versionMajor_;
     const CancelToken& cancel_;
     SchemaModel& out_;
     OdbcError& error_;
@@ -472,6 +474,33 @@ bool Reader::ReadForeignKeys() {
     });
 }
 
+// What the server's dependency catalog says each module uses: 2008's by-name rows (a one-part
+// name comes with no schema, resolved by the planner as the text would be), sysdepends before
+// (only what existed when the module was made). The planner adds what the texts name.
+bool Reader::ReadDependencies(const std::vector<int32_t>& modules) {
+    return ForIds(
+        modules,
+        [&](const std::string& list) {
+            if (versionMajor_ >= 10)
+                return "SELECT d.referencing_id AS id, ISNULL(d.referenced_schema_name, '') AS "
+                       "refschema, d.referenced_entity_name AS refname FROM "
+                       "sys.sql_expression_dependencies d WHERE d.referencing_id IN (" +
+                       list +
+                       ") AND d.referenced_class = 1 AND d.referenced_minor_id = 0 AND "
+                       "d.referenced_database_name IS NULL";
+            return "SELECT DISTINCT d.id, s.name AS refschema, o.name AS refname FROM sysdepends "
+                   "d INNER JOIN sysobjects o ON o.id = d.depid" +
+                   SchemaJoinOf(later_) + " WHERE d.id IN (" + list + ")";
+        },
+        [&](WorkerQuery& q, Row& row) {
+            auto it = moduleAt_.find(static_cast<int32_t>(Number(q, row, "id")));
+            if (it == moduleAt_.end())
+                return;
+            out_.Modules[it->second].DependsOn.emplace_back(Field(q, row, "refschema"),
+                                                            Field(q, row, "refname"));
+        });
+}
+
 bool Reader::ReadTexts(const std::vector<int32_t>& modules) {
     return ForIds(
         modules,
@@ -563,7 +592,7 @@ bool Reader::Read(const SchemaReadRequest& request) {
             modules.push_back(moduleIds_[i]);
     }
     return ReadColumns(tables) && ReadDefaultsAndChecks(tables) && ReadIndexes(tables) &&
-           ReadTexts(modules) && CountRows(tables);
+           ReadTexts(modules) && ReadDependencies(modules) && CountRows(tables);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 namespace orv::test {
 namespace {
@@ -220,6 +221,41 @@ TEST_P(DeployRoundTrip, GeneratedPairsBothWaysEndIdenticalWithEveryRow) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, DeployRoundTrip, ::testing::Values(kVersion2000, kVersion2008),
                          VersionName);
+
+// The structure reader takes what each module uses from the server's dependency catalog:
+// both versions know a view's view; only 2008's by-name catalog knows a procedure that was
+// made before the one it calls (2000's sysdepends never learns of it, and the planner then
+// has the text alone).
+class DeployDependencies : public BothVersions {};
+
+TEST_P(DeployDependencies, TheServersDependencyCatalogIsRead) {
+    CatalogSim f(GetParam(), {},
+                 {"CREATE DATABASE Deps\nGO\nUSE Deps\nGO\n"
+                  "CREATE TABLE dbo.Orders (Id int NOT NULL, Total money NULL)\nGO\n"
+                  "CREATE VIEW dbo.vOrders AS SELECT Id, Total FROM dbo.Orders\nGO\n"
+                  "CREATE VIEW dbo.vLargeOrders AS SELECT Id FROM vOrders WHERE Total > 100\nGO\n"
+                  "CREATE PROCEDURE dbo.uspNightly AS\nEXEC dbo.uspArchiveOrders\nGO\n"
+                  "CREATE PROCEDURE dbo.uspArchiveOrders AS DELETE FROM dbo.Orders\nGO\n"});
+    ASSERT_SIM_STARTED(f);
+    const SchemaModel model = WholeModel(f.server, "Deps");
+    auto usesOf = [&](const std::string& name) {
+        std::set<std::string> uses;
+        for (const ModuleDef& m : model.Modules)
+            if (m.Name == name)
+                for (const auto& [schema, used] : m.DependsOn)
+                    uses.insert((schema.empty() ? "-" : schema) + "." + used);
+        return uses;
+    };
+    const bool later = GetParam() != kVersion2000;
+    EXPECT_EQ(usesOf("vLargeOrders"), (std::set<std::string>{later ? "-.vOrders" : "dbo.vOrders"}));
+    EXPECT_EQ(usesOf("vOrders"), (std::set<std::string>{"dbo.Orders"}));
+    EXPECT_EQ(usesOf("uspArchiveOrders"), (std::set<std::string>{"dbo.Orders"}));
+    EXPECT_EQ(usesOf("uspNightly"),
+              later ? std::set<std::string>{"dbo.uspArchiveOrders"} : std::set<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DeployDependencies,
+                         ::testing::Values(kVersion2000, kVersion2008), VersionName);
 
 // A second comparison of what was deployed says so in one line.
 TEST(DeployVerification, SaysTheTargetNowMatches) {

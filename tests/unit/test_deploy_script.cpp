@@ -252,6 +252,28 @@ TEST(DeployScript, ModulesInDependencyOrder) {
         << s.Text;
 }
 
+// What the server's dependency catalog says orders the modules as the text does: a name in
+// one part is looked up in the module's own schema first, then in dbo.
+TEST(DeployScript, TheDependencyCatalogOrdersWhatTheTextDoesNotShow) {
+    Pair p;
+    p.Source.Modules = {
+        Module(ModuleKind::Procedure, "uspRun", "CREATE PROCEDURE dbo.uspRun AS EXEC ('go')"),
+        Module(ModuleKind::Procedure, "uspStep", "CREATE PROCEDURE dbo.uspStep AS SELECT 1"),
+        Module(ModuleKind::View, "vLast", "CREATE VIEW dbo.vLast AS SELECT 1 AS one")};
+    p.Source.Modules[0].DependsOn = {{"", "uspStep"}};
+    p.Source.Modules[2].DependsOn = {{"dbo", "uspRun"}};
+    DeployScript s = BuildDeployScript(p.Input({
+        {kTypeView, "dbo", "vLast", PairStatus::OnlyInSource},
+        {kTypeProcedure, "dbo", "uspRun", PairStatus::OnlyInSource},
+        {kTypeProcedure, "dbo", "uspStep", PairStatus::OnlyInSource},
+    }));
+    EXPECT_EQ(StepNames(s), (std::vector<std::string>{
+                                "Create procedure [dbo].[uspStep]",
+                                "Create procedure [dbo].[uspRun]",
+                                "Create view [dbo].[vLast]",
+                            }));
+}
+
 TEST(DeployScript, CreateToAlterTouchesOnlyTheLeadingKeyword) {
     const std::pair<const char*, const char*> cases[] = {
         {"CREATE PROC a AS SELECT 'CREATE'", "ALTER PROC a AS SELECT 'CREATE'"},

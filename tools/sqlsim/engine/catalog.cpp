@@ -95,6 +95,13 @@ CREATE TABLE sqlsim_computed (object_id int, column_id int, definition nvarchar(
 -- fn_listextendedproperty names them.
 -- Modules made WITH SCHEMABINDING, and the objects each is bound to: those cannot be dropped,
 -- nor their columns the module uses changed, while the binding stands.
+-- What each module names, recorded when it is made or altered: the schema as written (NULL
+-- for a one-part name) and the object it meant then, NULL when none existed (SQL Server 2008's
+-- by-name dependencies keep those; 2000's sysdepends does not, and loses a row whose object is
+-- dropped, even when one of the same name is made again).
+CREATE TABLE sqlsim_depends (id int, ref_schema nvarchar(128) COLLATE NOCASE,
+  ref_name nvarchar(128) COLLATE NOCASE, ref_id int);
+CREATE INDEX sqlsim_depends_id ON sqlsim_depends(id);
 CREATE TABLE sqlsim_schema_bound (id INTEGER PRIMARY KEY);
 CREATE TABLE sqlsim_bindings (module_id int, object_id int);
 CREATE INDEX sqlsim_bindings_object ON sqlsim_bindings(object_id);
@@ -289,6 +296,26 @@ CREATE VIEW "sys.foreign_keys" AS
   LEFT JOIN sqlsim_disabled d ON d.id = o.id
   LEFT JOIN sqlsim_constraint_state st ON st.id = o.id
   WHERE o.xtype = 'F';
+CREATE VIEW sysdepends AS
+  SELECT d.id AS id, d.ref_id AS depid, 0 AS number, 0 AS depnumber, 1 AS status,
+    0 AS deptype, 0 AS depdbid, 0 AS depsiteid, 0 AS selall, 0 AS resultobj, 1 AS readobj
+  FROM sqlsim_depends d JOIN sysobjects o ON o.id = d.ref_id;
+CREATE VIEW "sys.sysdepends" AS SELECT * FROM sysdepends;
+CREATE VIEW "sys.sql_expression_dependencies" AS
+  SELECT d.id AS referencing_id, 0 AS referencing_minor_id, 1 AS referencing_class,
+    'OBJECT_OR_COLUMN' AS referencing_class_desc,
+    CASE WHEN d.id IN (SELECT id FROM sqlsim_schema_bound) THEN 1 ELSE 0 END
+      AS is_schema_bound_reference,
+    1 AS referenced_class, 'OBJECT_OR_COLUMN' AS referenced_class_desc,
+    NULL AS referenced_server_name, NULL AS referenced_database_name,
+    d.ref_schema AS referenced_schema_name, d.ref_name AS referenced_entity_name,
+    CASE WHEN d.ref_schema IS NULL THEN NULL ELSE (SELECT o.id FROM sysobjects o
+      JOIN sqlsim_schemas s ON s.schema_id = o.uid
+      WHERE o.name = d.ref_name AND s.name = d.ref_schema AND o.parent_obj = 0) END
+      AS referenced_id,
+    0 AS referenced_minor_id, CASE WHEN d.ref_schema IS NULL THEN 1 ELSE 0 END
+      AS is_caller_dependent, 0 AS is_ambiguous
+  FROM sqlsim_depends d;
 CREATE VIEW "sys.index_columns" AS
   SELECT id AS object_id, indid AS index_id, keyno AS index_column_id, colid AS column_id,
     keyno AS key_ordinal, 0 AS partition_ordinal, 0 AS is_descending_key,
@@ -344,6 +371,24 @@ const Principal kPrincipals[] = {{0, "public", true},
                                  {16393, "db_denydatawriter", true}};
 
 } // namespace
+
+void upgradeCatalog(sqlite3* db) {
+    // What later versions of this catalog added, for a database file made before them.
+    static const char* kAdded = R"SQL(
+CREATE INDEX IF NOT EXISTS sysobjects_xtype ON sysobjects(xtype);
+CREATE INDEX IF NOT EXISTS sqlsim_objects_sqlite_name ON sqlsim_objects(sqlite_name);
+CREATE TABLE IF NOT EXISTS sqlsim_schema_bound (id INTEGER PRIMARY KEY);
+CREATE TABLE IF NOT EXISTS sqlsim_bindings (module_id int, object_id int);
+CREATE TABLE IF NOT EXISTS sqlsim_depends (id int, ref_schema nvarchar(128) COLLATE NOCASE,
+  ref_name nvarchar(128) COLLATE NOCASE, ref_id int);
+)SQL";
+    char* err = nullptr;
+    if (sqlite3_exec(db, kAdded, nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string m = err ? err : "error";
+        sqlite3_free(err);
+        throw SqliteError(1, m);
+    }
+}
 
 void createCatalog(sqlite3* db, int major, const std::string& dbName) {
     auto exec = [&](const std::string& sql) {

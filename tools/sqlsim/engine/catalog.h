@@ -12,6 +12,9 @@
 
 namespace sqlsim {
 
+// Adds to a database file made by an earlier version what its catalog lacks (tables and
+// indexes only: views naming them come with a fresh catalog).
+void upgradeCatalog(sqlite3* db);
 // Creates the system tables, views and fixed rows of a new database file.
 void createCatalog(sqlite3* db, int major, const std::string& dbName);
 // Creates master's server-wide tables (sysdatabases and sys.databases).

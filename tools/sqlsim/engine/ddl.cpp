@@ -405,6 +405,7 @@ void Ddl::createModule(bool alter) {
         definition.replace(t_[0].begin, t_[0].end - t_[0].begin, "CREATE");
     cat.addComments(id, definition, encrypted);
     bindToSchema(cat, id, schemaBound ? bodyAs : 0);
+    recordDependencies(cat, id, ns, bodyAs ? bodyAs + 1 : i_);
     if (xtype == "V" && !sqliteName.empty()) {
         Stmt probe(cat.db(), "SELECT * FROM " + cat.t(sqliteName) + " LIMIT 0");
         int n = sqlite3_column_count(probe.get());
@@ -469,6 +470,76 @@ void Ddl::bindToSchema(Catalog& cat, int moduleId, size_t bodyAs) {
         Db::exec_on(cat.db(), "INSERT INTO " + cat.t("sqlsim_bindings") +
                                   " (module_id, object_id) VALUES (" + id + ", " +
                                   std::to_string(object) + ")");
+}
+
+void Ddl::recordDependencies(Catalog& cat, int moduleId, int ns, size_t from) {
+    Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_depends") +
+                              " WHERE id = " + std::to_string(moduleId));
+    // Like the server, only names in places that take an object: after FROM, JOIN, INTO,
+    // UPDATE, DELETE and EXEC[UTE], and a two-part name called as a function. A name that finds
+    // no object is kept by name (a procedure may be made before what it uses).
+    std::set<std::pair<std::string, std::string>> seen;
+    Stmt add(cat.db(), "INSERT INTO " + cat.t("sqlsim_depends") +
+                           " (id, ref_schema, ref_name, ref_id) VALUES (?, ?, ?, ?)");
+    for (size_t k = from; k + 1 < t_.size(); ++k) {
+        const Token& t = t_[k];
+        if (!t.isName() || (k > 0 && t_[k - 1].isOp(".")))
+            continue;
+        std::vector<std::string> parts{t.name()};
+        size_t last = k;
+        while (last + 2 < t_.size() && t_[last + 1].isOp(".") && t_[last + 2].isName()) {
+            parts.push_back(t_[last + 2].name());
+            last += 2;
+        }
+        if (parts.size() > 2 || parts.back().empty() || parts.back()[0] == '#')
+            continue;
+        size_t before = k - 1;
+        // EXEC @status = dbo.Proc
+        if (k >= 3 && t_[k - 1].isOp("=") && t_[k - 2].kind == Token::Kind::Variable)
+            before = k - 3;
+        const Token& prev = t_[before];
+        const bool objectPlace =
+            k > from &&
+            (prev.is("FROM") || prev.is("JOIN") || prev.is("INTO") || prev.is("UPDATE") ||
+             prev.is("DELETE") || prev.is("EXEC") || prev.is("EXECUTE"));
+        const bool called = parts.size() == 2 && t_[last + 1].isOp("(");
+        if (!objectPlace && !called)
+            continue;
+        if (parts.size() == 1 && t.kind == Token::Kind::Word && isReservedWord(t.value))
+            continue;
+        std::optional<ObjectRow> obj;
+        if (parts.size() == 2) {
+            if (auto schema = cat.namespaceId(parts[0]))
+                obj = cat.findObject(parts[1], *schema);
+        } else {
+            obj = cat.findObject(parts[0], ns);
+            if (!obj && ns != 1)
+                obj = cat.findObject(parts[0], 1);
+        }
+        const bool usable = obj && obj->id != moduleId &&
+                            (obj->xtype == "U" || obj->xtype == "V" || obj->xtype == "P" ||
+                             obj->xtype == "FN" || obj->xtype == "IF" || obj->xtype == "TF");
+        if (obj && !usable)
+            continue;
+        if (!obj && !objectPlace)
+            continue;
+        const std::string schema = parts.size() == 2 ? parts[0] : "";
+        if (!seen.insert({lower(schema), lower(parts.back())}).second)
+            continue;
+        add.reset();
+        add.bind(1, moduleId);
+        if (schema.empty())
+            add.bindNull(2);
+        else
+            add.bind(2, schema);
+        add.bind(3, parts.back());
+        if (obj)
+            add.bind(4, obj->id);
+        else
+            add.bindNull(4);
+        add.step();
+        k = last;
+    }
 }
 
 void Ddl::refuseDropOfReferenced(Catalog& cat, const ObjectRow& obj, const std::string& what,
@@ -581,7 +652,7 @@ void Ddl::drop() {
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_bindings") +
                                   " WHERE module_id = " + id + " OR object_id = " + id);
         Db::exec_on(cat.db(), "DELETE FROM " + cat.t("sqlsim_schema_bound") + " WHERE id = " + id);
-        for (const char* tbl : {"syscomments", "sqlsim_objects"})
+        for (const char* tbl : {"syscomments", "sqlsim_objects", "sqlsim_depends"})
             Db::exec_on(cat.db(), "DELETE FROM " + cat.t(tbl) + " WHERE id IN " + children +
                                       " OR id = " + id);
         for (const char* tbl : {"syscolumns", "sysindexes", "sysindexkeys"})

@@ -177,6 +177,9 @@ private:
     // Records whether the module just made is schema-bound and, when it is (`bodyAs` is the
     // position of the AS that starts its body, 0 when it is not bound), what it is bound to.
     void bindToSchema(Catalog& cat, int moduleId, size_t bodyAs);
+    // Records what the module's body from token `from` on names (sysdepends and
+    // sys.sql_expression_dependencies read it); `ns` is the module's own schema.
+    void recordDependencies(Catalog& cat, int moduleId, int ns, size_t from);
     // DROP refused as SQL Server refuses it: a table other tables' foreign keys point at
     // (3726), an object a schema-bound module is bound to (3729).
     void refuseDropOfReferenced(Catalog& cat, const ObjectRow& obj, const std::string& what,

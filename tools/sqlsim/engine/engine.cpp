@@ -149,6 +149,7 @@ DatabaseEntry Engine::Impl::attachDatabase(const std::string& name, const std::s
         Db db(path, false);
         Stmt probe(db.get(), "SELECT count(*) FROM sysobjects");
         probe.step();
+        upgradeCatalog(db.get());
         db.exec("PRAGMA journal_mode=WAL");
         setCatalogDatabaseName(db.get(), "main", name);
     } catch (const SqliteError&) {

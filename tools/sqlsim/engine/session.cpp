@@ -67,9 +67,9 @@ SqlError fromSqlite(const std::string& msg) {
 namespace {
 
 bool isSystemTable(const std::string& lowerName) {
-    static const std::set<std::string> s = {"sysobjects",    "syscolumns",     "systypes",
-                                            "syscomments",   "sysindexes",     "sysindexkeys",
-                                            "sysreferences", "sysforeignkeys", "sysusers"};
+    static const std::set<std::string> s = {
+        "sysobjects",   "syscolumns",    "systypes",       "syscomments", "sysindexes",
+        "sysindexkeys", "sysreferences", "sysforeignkeys", "sysusers",    "sysdepends"};
     return s.count(lowerName) > 0;
 }
 
@@ -185,6 +185,9 @@ ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
     };
     bool sysSchema = iequals(schemaName, "sys");
     if (sysSchema && engine_.major <= 8)
+        throw invalidObject(written);
+    // By-name dependencies came with SQL Server 2008.
+    if (sysSchema && engine_.major < 10 && lname == "sql_expression_dependencies")
         throw invalidObject(written);
     if (schemaName.empty() || iequals(schemaName, "dbo") || sysSchema) {
         if (isSystemTable(lname))

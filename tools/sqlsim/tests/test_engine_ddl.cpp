@@ -508,3 +508,83 @@ INSTANTIATE_TEST_SUITE_P(Versions, Ddl, ::testing::Values("8.00.2039", "9.00.500
                              return std::string(info.param).rfind("8.", 0) == 0 ? "Sql2000"
                                                                                 : "Sql2005";
                          });
+
+namespace {
+
+class Dependencies : public Ddl {
+protected:
+    bool v2008() const { return std::string(GetParam()).rfind("10.", 0) == 0; }
+    // The first column of every row, joined by commas.
+    std::string list(const std::string& sql) {
+        ResultSet r = q(sql);
+        std::string out;
+        for (size_t i = 0; i < r.rows.size(); ++i)
+            out += (i ? "," : "") + r.at(i, 0);
+        return out;
+    }
+    std::string usedBy(const std::string& module) {
+        return list("SELECT o.name FROM sysdepends d JOIN sysobjects o ON o.id = d.depid "
+                    "WHERE d.id = OBJECT_ID('" +
+                    module + "') ORDER BY o.name");
+    }
+};
+
+} // namespace
+
+// sysdepends holds what a module used that existed when it was made, and loses a row when that
+// object is dropped, even when one of the same name comes back; 2008's by-name catalog keeps
+// every name, resolved when read, and is unknown to earlier servers.
+TEST_P(Dependencies, ModulesRecordWhatTheyUse) {
+    for (const char* sql :
+         {"CREATE TABLE Parts (Id int NOT NULL, Name varchar(20) NULL)",
+          "CREATE PROCEDURE dbo.uspListParts AS\n-- FROM Ghosts in a comment names nothing\n"
+          "SELECT Id, Name FROM Parts WHERE Id > 0",
+          "CREATE PROCEDURE dbo.uspCallsLater AS\nDECLARE @rc int\nEXEC @rc = dbo.uspNotYet",
+          "CREATE PROCEDURE dbo.uspNotYet AS SELECT 1",
+          "CREATE FUNCTION dbo.fnTwice (@x int) RETURNS int AS BEGIN RETURN @x * 2 END",
+          "CREATE VIEW vParts AS SELECT p.Id, dbo.fnTwice(p.Id) AS Twice FROM dbo.Parts p",
+          "CREATE TRIGGER trParts ON Parts FOR INSERT AS UPDATE Parts SET Name = 'x' "
+          "WHERE Name IS NULL"})
+        ASSERT_EQ(run(sql).errorText(), "") << sql;
+    EXPECT_EQ(usedBy("uspListParts"), "Parts");
+    EXPECT_EQ(usedBy("uspCallsLater"), "");
+    EXPECT_EQ(usedBy("vParts"), "fnTwice,Parts");
+    EXPECT_EQ(usedBy("trParts"), "Parts");
+    if (v2008()) {
+        EXPECT_EQ(list("SELECT ISNULL(referenced_schema_name, '-') + '.' + "
+                       "referenced_entity_name + ':' + CAST(is_caller_dependent AS varchar) + ':' "
+                       "+ CASE WHEN referenced_id IS NULL THEN 'null' ELSE "
+                       "OBJECT_NAME(referenced_id) END FROM sys.sql_expression_dependencies "
+                       "WHERE referencing_id = OBJECT_ID('uspCallsLater')"),
+                  "dbo.uspNotYet:0:uspNotYet");
+    }
+    ASSERT_EQ(run("DROP PROCEDURE uspNotYet").errorText(), "");
+    ASSERT_EQ(run("DROP TRIGGER trParts").errorText(), "");
+    ASSERT_EQ(run("DROP VIEW vParts").errorText(), "");
+    ASSERT_EQ(run("DROP TABLE Parts").errorText(), "");
+    ASSERT_EQ(run("CREATE TABLE Parts (Id int NOT NULL)").errorText(), "");
+    EXPECT_EQ(usedBy("uspListParts"), "");
+    if (v2008()) {
+        EXPECT_EQ(list("SELECT ISNULL(referenced_schema_name, '-') + '.' + "
+                       "referenced_entity_name + ':' + CAST(is_caller_dependent AS varchar) "
+                       "FROM sys.sql_expression_dependencies WHERE referencing_id = "
+                       "OBJECT_ID('uspListParts')"),
+                  "-.Parts:1");
+        EXPECT_EQ(one("SELECT ISNULL(OBJECT_NAME(referenced_id), 'null') FROM "
+                      "sys.sql_expression_dependencies WHERE referencing_id = "
+                      "OBJECT_ID('uspCallsLater')"),
+                  "null");
+    } else {
+        EXPECT_EQ(run("SELECT * FROM sys.sql_expression_dependencies").errorText(),
+                  "208: Invalid object name 'sys.sql_expression_dependencies'.");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Dependencies,
+                         ::testing::Values("8.00.2039", "9.00.5000.00", "10.50.1600.1"),
+                         [](const auto& info) {
+                             const std::string v = info.param;
+                             return v.rfind("8.", 0) == 0   ? "Sql2000"
+                                    : v.rfind("9.", 0) == 0 ? "Sql2005"
+                                                            : "Sql2008";
+                         });
