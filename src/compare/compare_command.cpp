@@ -2,6 +2,7 @@
 
 #include "compare/tx_text.h"
 #include "core/error_report.h"
+#include "util/encryption_setting.h"
 #include "util/memory_prompter.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"
@@ -49,6 +50,8 @@ const char* const kCompareHelp =
     "                          look-ahead instead of matching the whole texts\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
+    "  --encryption <mode>     request, require or off: TLS to every server of the run,\n"
+    "                          in place of what the stored servers say\n"
     "  --help                  this text\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"
@@ -116,6 +119,17 @@ int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error
         return reader.Value(login.Login, error) ? 1 : -1;
     if (name == "--password-file")
         return reader.Value(login.PasswordFile, error) ? 1 : -1;
+    if (name == "--encryption") {
+        std::string value;
+        if (!reader.Value(value, error))
+            return -1;
+        login.Encryption = EncryptionSettingOf(value);
+        if (login.Encryption.empty()) {
+            error = "--encryption takes request, require or off, not " + value;
+            return -1;
+        }
+        return 1;
+    }
     if (name == "--password") {
         error = "--password is not accepted: a password on the command line shows in every "
                 "process listing. Put it in the first line of a file readable only by you and "

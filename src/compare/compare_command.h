@@ -31,11 +31,13 @@ struct LoginOptions {
     std::string Login;
     // The file whose first line is the login's password; empty: the environment variable.
     std::string PasswordFile;
+    // --encryption: request, require or off for every server of the run; empty: as stored.
+    std::string Encryption;
 };
 
-// Reads the reader's word if it is --login, --password-file or the refused --password: 1 when
-// it was one of them (its value taken), 0 when it is another word, -1 with a message in `error`
-// (which never holds what followed --password).
+// Reads the reader's word if it is --login, --password-file, --encryption or the refused
+// --password: 1 when it was one of them (its value taken), 0 when it is another word, -1 with a
+// message in `error` (which never holds what followed --password).
 int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error);
 // After the last word: false with a message when a password file is named without a login.
 bool CheckLoginOptions(const LoginOptions& login, std::string& error);

@@ -46,6 +46,8 @@ const char* const kCompareAllHelp =
     "                          2005 and later). SQL Server 2000 is always read in full\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
+    "  --encryption <mode>     request, require or off: TLS to every server of the run,\n"
+    "                          in place of what the stored servers say\n"
     "  --help                  this text\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"

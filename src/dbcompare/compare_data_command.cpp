@@ -42,6 +42,8 @@ const char* const kCompareDataHelp =
     "                          exit status 2; report: it is listed, the others decide\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
+    "  --encryption <mode>     request, require or off: TLS to every server of the run,\n"
+    "                          in place of what the stored servers say\n"
     "  --help                  this text\n"
     "\n"
     "The CSV report has the header record\n"

@@ -44,7 +44,8 @@ bool LearnVersion(ServerEntry& entry, std::string& failure) {
 }
 
 bool Resolve(const std::string& name, const std::string& login, const std::string& password,
-             const char* notStoredHint, ServerEntry& entry, std::string& error) {
+             const std::string& encryption, const char* notStoredHint, ServerEntry& entry,
+             std::string& error) {
     entry = ServerEntry{};
     const auto& list = ServerList();
     for (size_t i = 1; i < list.size(); ++i) {
@@ -63,6 +64,9 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
         entry.LoginName = login;
         entry.Pwd = password;
     }
+    // Before the first connection: the version is asked over the connection the run will use.
+    if (!encryption.empty())
+        entry.Encryption = encryption;
     std::string description;
     if (!LearnVersion(entry, description)) {
         error = "cannot connect to server '" + name + "'" +
@@ -76,12 +80,14 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
 } // namespace
 
 bool ResolveStoredServer(const std::string& name, const std::string& login,
-                         const std::string& password, ServerEntry& entry, std::string& error) {
-    return Resolve(name, login, password, "add it in the program, or give --login", entry, error);
+                         const std::string& password, const std::string& encryption,
+                         ServerEntry& entry, std::string& error) {
+    return Resolve(name, login, password, encryption, "add it in the program, or give --login",
+                   entry, error);
 }
 
 bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error) {
-    return Resolve(name, "", "", "add it in the program first", entry, error);
+    return Resolve(name, "", "", "", "add it in the program first", entry, error);
 }
 
 } // namespace orv

@@ -9,9 +9,11 @@
 namespace orv {
 
 // False with the reason when the server is not stored (and no login was given) or cannot be
-// reached; a refused login is reported in the driver's words. Shows no message.
+// reached; a refused login is reported in the driver's words. Shows no message. A non-empty
+// `encryption` stands in for the stored Encryption value.
 bool ResolveStoredServer(const std::string& name, const std::string& login,
-                         const std::string& password, ServerEntry& entry, std::string& error);
+                         const std::string& password, const std::string& encryption,
+                         ServerEntry& entry, std::string& error);
 // The same for commands that take no login: only a stored server will do.
 bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error);
 

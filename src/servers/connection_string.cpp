@@ -90,6 +90,16 @@ std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEnt
         s += "TDS_Version=" + Braced("7.3") + ";";
         s += "ClientCharset=" + Braced("UTF-8") + ";";
     }
+    // "request" is every driver's default and goes unsaid. FreeTDS then offers TLS, demands it
+    // ("require": a server without it is refused before the login is sent) or declares it
+    // unsupported ("off"); other SQL Server drivers know Encrypt.
+    const std::string encryption = EncryptionSettingOf(server.Encryption);
+    if (encryption == "require" || encryption == "off") {
+        if (driver.isFreeTds)
+            s += "Encryption=" + Braced(encryption) + ";";
+        else
+            s += "Encrypt=" + Braced(encryption == "require" ? "yes" : "no") + ";";
+    }
     s += "APP=" + Braced("orvane") + ";";
     return s;
 }

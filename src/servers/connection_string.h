@@ -3,6 +3,7 @@
 #pragma once
 
 #include "servers/server_entry.h"
+#include "util/encryption_setting.h"
 
 #include <string>
 

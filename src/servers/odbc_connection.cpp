@@ -246,6 +246,10 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
     if (!SQL_SUCCEEDED(rc)) {
         error = MakeOdbcError(ReadDiagnostics(SQL_HANDLE_DBC, dbc.Get()), OdbcPhase::Connect,
                               "Cannot connect to the server.");
+        // The driver gives no reason of its own when it turns down a server without TLS.
+        if (EncryptionSettingOf(server.Encryption) == "require")
+            error.description += " Encryption is required for this server: a server that "
+                                 "offers none is refused.";
         return nullptr;
     }
     {

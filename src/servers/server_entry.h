@@ -15,6 +15,9 @@ struct ServerEntry {
     int32_t EntryNumber = 0; // i of its key Server<i>; 0 when not a stored entry
     std::string Version;
     int32_t VersionMajor = 0;
+    // How the connection is encrypted: "request" (TLS when the server offers it, the driver's
+    // own default), "require" (a server without TLS is refused) or "off".
+    std::string Encryption = "request";
     bool SchemaRetryTried = false;
     bool SchemaRetrySucceeded = false;
 };

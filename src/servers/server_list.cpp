@@ -1,5 +1,7 @@
 #include "servers/server_list.h"
 
+#include "servers/connection_string.h"
+
 #include "core/log.h"
 #include "core/program_info.h"
 #include "core/registry.h"
@@ -28,6 +30,11 @@ ServerEntry ReadEntry(const RegistryDocument& doc, int32_t i) {
     e.MRUDb = GetRegString(doc, HKEY_CURRENT_USER, key, "MRUDb", "");
     e.EntryNumber = i;
     e.Version = GetRegString(doc, HKEY_CURRENT_USER, key, "Version", "");
+    // A value no release writes (a hand-edited file) falls back to the default, as a missing one.
+    const std::string encryption =
+        EncryptionSettingOf(GetRegString(doc, HKEY_CURRENT_USER, key, "Encryption", ""));
+    if (!encryption.empty())
+        e.Encryption = encryption;
     return e;
 }
 
@@ -40,6 +47,13 @@ void WriteEntry(RegistryDocument& doc, int32_t i, const ServerEntry& e) {
     SetRegString(doc, HKEY_CURRENT_USER, key, "Pwd", e.Pwd);
     SetRegString(doc, HKEY_CURRENT_USER, key, "MRUDb", e.MRUDb);
     SetRegString(doc, HKEY_CURRENT_USER, key, "Version", e.Version);
+    // Written once it differs from the default, so files of servers never changed stay as
+    // earlier releases wrote them.
+    const std::string encryption = EncryptionSettingOf(e.Encryption);
+    if ((!encryption.empty() && encryption != "request") ||
+        !GetRegString(doc, HKEY_CURRENT_USER, key, "Encryption", "").empty())
+        SetRegString(doc, HKEY_CURRENT_USER, key, "Encryption",
+                     encryption.empty() ? "request" : encryption);
 }
 
 int32_t StoredCount(const RegistryDocument& doc) {

@@ -9,6 +9,7 @@
 #include "ui/widgets/qt_list_control.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -295,6 +296,32 @@ TEST_F(AddServerWithSimulator, ARefusedLoginKeepsTheDialogOpenAndStoresNothing) 
     ClickOK(w);
     EXPECT_TRUE(w.ServerAdded());
     EXPECT_EQ(StoredNames(), std::vector<std::string>{sim_->ServerName()});
+}
+
+// The encryption chosen is the one the trial connection uses and the one stored: "require"
+// against a server that offers no TLS is refused with the reason, "off" is stored as chosen.
+TEST_F(AddServerWithSimulator, TheChosenEncryptionIsTriedAndStored) {
+    frmAddServer w;
+    w.show();
+    auto* encryption = Child<QComboBox>(w, "cboEncryption");
+    ASSERT_EQ(encryption->count(), 3);
+    EXPECT_EQ(encryption->currentText(), "request");
+    EXPECT_EQ(Child<QLabel>(w, "lblGen(5)")->text(), "Encryption:");
+    FillIn(w, sim_->Options().password);
+    encryption->setCurrentText("require");
+    ClickOK(w);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_NE(env.prompter.messages[0].text.find(
+                  "Encryption is required for this server: a server that offers none is refused."),
+              std::string::npos)
+        << env.prompter.messages[0].text;
+    EXPECT_EQ(ServerCount(), 0);
+    encryption->setCurrentText("off");
+    ClickOK(w);
+    EXPECT_TRUE(w.ServerAdded());
+    LoadServerList();
+    ASSERT_EQ(ServerCount(), 1);
+    EXPECT_EQ(ServerList()[1].Encryption, "off");
 }
 
 TEST_F(AddServerWithSimulator, AnotherDatabaseOnAnOldServerIsAcceptedOnABareLogin) {

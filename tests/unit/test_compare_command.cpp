@@ -35,6 +35,24 @@ TEST(CompareCommandArgs, PositionalsOptionsAndDefaults) {
     EXPECT_TRUE(a.Help);
 }
 
+// --encryption takes the three settings in any letter case, and nothing else.
+TEST(CompareCommandArgs, EncryptionIsOneOfThreeSettings) {
+    CompareCommandArgs a;
+    std::string error;
+    const std::vector<std::string> tail = {"s1", "d1", "s2", "d2", "50", "t"};
+    std::vector<std::string> words = {"--encryption", "REQUIRE"};
+    words.insert(words.end(), tail.begin(), tail.end());
+    ASSERT_TRUE(ParseCompareCommandArgs(words, a, error)) << error;
+    EXPECT_EQ(a.Encryption, "require");
+    words = {"--encryption", "strict"};
+    words.insert(words.end(), tail.begin(), tail.end());
+    EXPECT_FALSE(ParseCompareCommandArgs(words, a, error));
+    EXPECT_EQ(error, "--encryption takes request, require or off, not strict");
+    CompareCommandArgs plain;
+    ASSERT_TRUE(ParseCompareCommandArgs(tail, plain, error));
+    EXPECT_EQ(plain.Encryption, "");
+}
+
 // A password in the arguments is in every process listing: refused, and never echoed.
 TEST(CompareCommandArgs, RefusesAPasswordOnTheCommandLine) {
     CompareCommandArgs a;

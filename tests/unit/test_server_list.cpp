@@ -163,6 +163,38 @@ TEST_F(ServerListTest, APasswordEditedByHandInTheStoreIsPickedUp) {
     EXPECT_EQ(ServerList()[1].Pwd, "edited by hand");
 }
 
+// A server's encryption is stored once it is not the default; a stored file of an earlier
+// release (no value) and a value no release writes both read as "request".
+TEST_F(ServerListTest, EncryptionIsStoredOnlyWhenItIsNotTheDefault) {
+    ServerEntry plain = Entry("plain");
+    ServerEntry strict = Entry("strict");
+    strict.Encryption = "require";
+    ServerEntry bare = Entry("bare");
+    bare.Encryption = "off";
+    for (const ServerEntry& e : {plain, strict, bare})
+        ServerAddToList(e);
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, ServerKeyPath(1), "Encryption", "<missing>"),
+              "<missing>");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, ServerKeyPath(2), "Encryption", ""), "require");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, ServerKeyPath(3), "Encryption", ""), "off");
+    SetRegString(HKEY_CURRENT_USER, ServerKeyPath(1), "Encryption", "REQUIRE");
+    SetRegString(HKEY_CURRENT_USER, ServerKeyPath(3), "Encryption", "always");
+    LoadServerList();
+    ASSERT_EQ(ServerList().size(), 4u);
+    EXPECT_EQ(ServerList()[1].Encryption, "require");
+    EXPECT_EQ(ServerList()[2].Encryption, "require");
+    EXPECT_EQ(ServerList()[3].Encryption, "request");
+    // Renumbered after a removal, each survivor's key says its own encryption, not what the
+    // key held before.
+    RemoveServerFromList("plain");
+    LoadServerList();
+    ASSERT_EQ(ServerList().size(), 3u);
+    EXPECT_EQ(ServerList()[1].Name, "strict");
+    EXPECT_EQ(ServerList()[1].Encryption, "require");
+    EXPECT_EQ(ServerList()[2].Name, "bare");
+    EXPECT_EQ(ServerList()[2].Encryption, "request");
+}
+
 TEST_F(ServerListTest, LoadingToleratesNegativeCountsAndMissingValues) {
     SetRegDword(HKEY_CURRENT_USER, kKeyServers, "Count", -3);
     EXPECT_EQ(ServerCount(), 0);

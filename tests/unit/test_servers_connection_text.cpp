@@ -274,3 +274,32 @@ TEST(CommandParameters, TypesSizesNamesAndNulls) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+// "request" is every driver's default and goes unsaid; FreeTDS takes the other two as its
+// Encryption keyword, other SQL Server drivers as Encrypt.
+TEST(OdbcConnectionString, EncryptionAsEachDriverSpellsIt) {
+    const OdbcDriverChoice tds{"{FreeTDS}", true};
+    const OdbcDriverChoice other{"{ODBC Driver 18 for SQL Server}", false};
+    const struct {
+        const char* setting;
+        const char* freeTds;
+        const char* otherDriver;
+    } cases[] = {{"request", "<absent>", "<absent>"},
+                 {"require", "require", "yes"},
+                 {"Off", "off", "no"},
+                 {"sometimes", "<absent>", "<absent>"}};
+    for (const auto& c : cases) {
+        ServerEntry s = SqlLogin("h", "sa", "pw");
+        s.Encryption = c.setting;
+        EXPECT_EQ(ValueOf(ParseOdbc(OdbcConnectionString(tds, s, "")), "Encryption"), c.freeTds)
+            << c.setting;
+        EXPECT_EQ(ValueOf(ParseOdbc(OdbcConnectionString(other, s, "")), "Encrypt"), c.otherDriver)
+            << c.setting;
+    }
+}
+
+} // namespace
+} // namespace orv

@@ -70,9 +70,9 @@ bool LoginServers(const char* name, const LoginOptions& login, ServerResolver& r
             return false;
         }
     }
-    resolver = [user = login.Login, password](const std::string& server, ServerEntry& entry,
-                                              std::string& error) {
-        return ResolveStoredServer(server, user, password, entry, error);
+    resolver = [user = login.Login, password, encryption = login.Encryption](
+                   const std::string& server, ServerEntry& entry, std::string& error) {
+        return ResolveStoredServer(server, user, password, encryption, entry, error);
     };
     return true;
 }

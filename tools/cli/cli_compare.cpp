@@ -45,6 +45,8 @@ ServerEntry ResolveServer(const std::string& name, const CompareCommandArgs& arg
         entry.LoginName = args.Login;
         entry.Pwd = password;
     }
+    if (!args.Encryption.empty())
+        entry.Encryption = args.Encryption;
     CheckSQLServerVersion(entry);
     entry.VersionMajor = VersionMajorOf(entry.Version);
     return entry;

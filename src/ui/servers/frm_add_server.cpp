@@ -4,11 +4,13 @@
 #include "core/help_topic.h"
 #include "core/log.h"
 #include "core/program_info.h"
+#include "servers/connection_string.h"
 #include "servers/server_list.h"
 #include "servers/server_probe.h"
 #include "util/prompter.h"
 #include "util/text.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -87,6 +89,14 @@ frmAddServer::frmAddServer(QWidget* parent) : QDialog(parent) {
     // The classic password box shows one "*" per character, not the style's bullet.
     txtPassword_->setStyleSheet("lineedit-password-character: 42");
 
+    // TLS to the server: asked for when the server offers it, demanded, or declined.
+    cboEncryption_ = new QComboBox(this);
+    cboEncryption_->setObjectName("cboEncryption");
+    cboEncryption_->setToolTip("Encryption of the connection: request uses TLS when the server "
+                               "offers it, require refuses a server without it, off never asks");
+    for (const char* setting : kEncryptionSettings)
+        cboEncryption_->addItem(setting);
+
     cmdOK_ = MakeButton("cmdOK", "OK", "Accept changes and close dialog (Enter)", this);
     cmdOK_->setDefault(true);
     cmdCancel_ = MakeButton("cmdCancel", "Cancel", "Cancel changes and close dialog (Esc)", this);
@@ -111,6 +121,8 @@ frmAddServer::frmAddServer(QWidget* parent) : QDialog(parent) {
     options->addWidget(optGen_[0]);
     grid->addLayout(options, 2, 1);
     grid->addWidget(fraLogin_, 3, 1);
+    grid->addWidget(MakeLabel("lblGen(5)", "Encryption:", this), 4, 0);
+    grid->addWidget(cboEncryption_, 4, 1, Qt::AlignLeft);
     grid->setColumnMinimumWidth(1, 260);
 
     auto* buttons = new QHBoxLayout;
@@ -207,6 +219,7 @@ void frmAddServer::OK() {
         entry.LoginName = login;
         entry.Pwd = password;
         entry.MRUDb = database;
+        entry.Encryption = cboEncryption_->currentText().toStdString();
         entry.EntryNumber = 0;
         std::string reason;
         if (TestConnection(entry, &reason)) {

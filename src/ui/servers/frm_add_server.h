@@ -6,6 +6,7 @@
 
 #include <string>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -46,6 +47,7 @@ private:
     QLabel* lblGen3_;
     QLineEdit* txtLogin_;
     QLineEdit* txtPassword_;
+    QComboBox* cboEncryption_;
     QPushButton* cmdOK_;
     QPushButton* cmdCancel_;
     QPushButton* cmdHelp_;
