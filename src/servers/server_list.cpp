@@ -136,6 +136,7 @@ void FindServer(ServerEntry& entry) {
         entry.Pwd = found.Pwd;
         entry.MRUDb = found.MRUDb;
         entry.Version = found.Version;
+        entry.Encryption = found.Encryption;
         entry.EntryNumber = i;
         return;
     }
@@ -157,6 +158,7 @@ void ResetPanelServers() {
         panel.EntryNumber = first.EntryNumber;
         panel.Version = first.Version;
         panel.VersionMajor = VersionMajorOf(first.Version);
+        panel.Encryption = first.Encryption;
     }
 }
 

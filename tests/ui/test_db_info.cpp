@@ -231,5 +231,38 @@ TEST(DbInfoCommand, F11ShowsTheReportOfTheTargetDatabase) {
     ResetPanelServers();
 }
 
+// The main window connects with each stored server's own encryption: one that requires TLS
+// is refused by a server without it, with the reason, whichever way it is chosen.
+TEST(StoredEncryption, TheMainWindowConnectsAsTheServerSays) {
+    TestEnv env;
+    SqlsimOptions o;
+    o.scriptFiles = {test::FixtureFile("dbi_inventory.sql")};
+    SqlsimProcess sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    ServerEntry e;
+    e.Name = sim.ServerName();
+    e.SQLAuth = true;
+    e.LoginName = o.login;
+    e.Pwd = o.password;
+    e.MRUDb = "DbiShop";
+    e.Encryption = "require";
+    ServerAddToList(e);
+    LoadSettings(LoadServerList);
+    frmMain w{MainWindowDialogs{}};
+    w.FormLoad();
+    w.show();
+    QApplication::processEvents();
+    w.ServerChosen(1);
+    QApplication::processEvents();
+    EXPECT_EQ(PanelServers()[1].Encryption, "require");
+    bool told = false;
+    for (const ShownMessage& m : env.prompter.messages)
+        told = told || m.text.find("Encryption is required for this server") != std::string::npos;
+    EXPECT_TRUE(told) << env.LogText();
+    EXPECT_TRUE(sim.Statements().empty());
+    ResetPanelServers();
+}
+
 } // namespace
 } // namespace orv

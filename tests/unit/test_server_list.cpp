@@ -161,6 +161,12 @@ TEST_F(ServerListTest, APasswordEditedByHandInTheStoreIsPickedUp) {
     EXPECT_EQ(e.Pwd, "edited by hand");
     LoadServerList();
     EXPECT_EQ(ServerList()[1].Pwd, "edited by hand");
+    // Every stored value comes with the name, the encryption too.
+    SetRegString(HKEY_CURRENT_USER, ServerKeyPath(1), "Encryption", "off");
+    ServerEntry again;
+    again.Name = "alpha";
+    FindServer(again);
+    EXPECT_EQ(again.Encryption, "off");
 }
 
 // A server's encryption is stored once it is not the default; a stored file of an earlier
@@ -221,6 +227,7 @@ TEST_F(ServerListTest, LoadingToleratesNegativeCountsAndMissingValues) {
 TEST_F(ServerListTest, PanelsTakeCopiesOfTheFirstServerWithItsMajorVersion) {
     ServerEntry first = Entry("first");
     first.Version = " 10.50.1600.1";
+    first.Encryption = "require";
     ServerAddToList(first);
     ServerAddToList(Entry("second"));
     LoadServerList();
@@ -230,6 +237,7 @@ TEST_F(ServerListTest, PanelsTakeCopiesOfTheFirstServerWithItsMajorVersion) {
         EXPECT_EQ(p.EntryNumber, 1);
         EXPECT_EQ(p.Pwd, "pw;first");
         EXPECT_EQ(p.VersionMajor, 10);
+        EXPECT_EQ(p.Encryption, "require");
     }
     PanelServers()[0].MRUDb = "changed";
     EXPECT_EQ(ServerList()[1].MRUDb, "master");

@@ -496,6 +496,7 @@ void frmMain::ServerChosen(int panel) {
     r.EntryNumber = probe.EntryNumber;
     r.Version = probe.Version;
     r.VersionMajor = VersionMajorOf(r.Version);
+    r.Encryption = probe.Encryption;
     LoadServer(panel, true);
 }
 
