@@ -185,6 +185,20 @@ INSTANTIATE_TEST_SUITE_P(Versions, DbInfoWindow,
                              return info.param[0] == '8' ? std::string("V8") : std::string("V10");
                          });
 
+// Stores the simulator as the only server, opening DbiShop, with this encryption, and loads
+// the settings as the program does at start.
+void StoreShopServer(const SqlsimProcess& sim, const std::string& encryption) {
+    ServerEntry e;
+    e.Name = sim.ServerName();
+    e.SQLAuth = true;
+    e.LoginName = sim.Options().login;
+    e.Pwd = sim.Options().password;
+    e.MRUDb = "DbiShop";
+    e.Encryption = encryption;
+    ServerAddToList(e);
+    LoadSettings(LoadServerList);
+}
+
 // The main window's command: F11 analyses the Target panel's database and the report window
 // gets the finished text under its caption; without a database nothing opens.
 TEST(DbInfoCommand, F11ShowsTheReportOfTheTargetDatabase) {
@@ -194,14 +208,7 @@ TEST(DbInfoCommand, F11ShowsTheReportOfTheTargetDatabase) {
     SqlsimProcess sim(o);
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
-    ServerEntry e;
-    e.Name = sim.ServerName();
-    e.SQLAuth = true;
-    e.LoginName = o.login;
-    e.Pwd = o.password;
-    e.MRUDb = "DbiShop";
-    ServerAddToList(e);
-    LoadSettings(LoadServerList);
+    StoreShopServer(sim, "request");
 
     std::vector<std::string> shown;
     MainWindowDialogs dialogs;
@@ -240,15 +247,7 @@ TEST(StoredEncryption, TheMainWindowConnectsAsTheServerSays) {
     SqlsimProcess sim(o);
     std::string error;
     ASSERT_TRUE(sim.Start(error)) << error;
-    ServerEntry e;
-    e.Name = sim.ServerName();
-    e.SQLAuth = true;
-    e.LoginName = o.login;
-    e.Pwd = o.password;
-    e.MRUDb = "DbiShop";
-    e.Encryption = "require";
-    ServerAddToList(e);
-    LoadSettings(LoadServerList);
+    StoreShopServer(sim, "require");
     frmMain w{MainWindowDialogs{}};
     w.FormLoad();
     w.show();
