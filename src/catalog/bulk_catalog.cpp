@@ -7,6 +7,7 @@
 #include "catalog/schemas.h"
 #include "catalog/table_script.h"
 #include "catalog/table_script_complete.h"
+#include "core/log.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"
@@ -64,21 +65,120 @@ BulkCatalogReader::BulkCatalogReader(QueryPlace place, ServerFacts facts,
       progress_(std::move(progress)) {}
 
 bool BulkCatalogReader::Run(const std::string& sql,
-                            const std::function<void(WorkerQuery&, Row&)>& onRow, OdbcError& error,
+                            const std::function<void(const Fields&, Row&)>& onRow, OdbcError& error,
                             std::string& failedSql) {
-    const bool ok = RunWorkerQuery(place_, cancel_, sql, onRow, error);
+    const auto kept = prefetched_.find(sql);
+    if (kept != prefetched_.end()) {
+        // Handed over once: a second run of the statement asks the server again.
+        PrefetchedResult result = std::move(kept->second);
+        prefetched_.erase(kept);
+        for (Row& row : result.rows) {
+            if (cancel_.cancelRequested()) {
+                error = CancelledQueryError();
+                failedSql = sql;
+                return false;
+            }
+            onRow(result.fields, row);
+        }
+        return true;
+    }
+    const bool ok = RunWorkerQuery(
+        place_, cancel_, sql, [&](WorkerQuery& q, Row& row) { onRow(q.Fields(), row); }, error);
     if (!ok)
         failedSql = sql;
     return ok;
+}
+
+bool BulkCatalogReader::Prefetch(const std::vector<std::string>& statements, OdbcError& error,
+                                 std::string& failedSql) {
+    std::vector<std::string> wanted;
+    for (const std::string& sql : statements)
+        if (!prefetched_.count(sql) && std::find(wanted.begin(), wanted.end(), sql) == wanted.end())
+            wanted.push_back(sql);
+    if (wanted.size() < 2)
+        return true; // one statement costs one round trip either way
+    std::string batch;
+    for (const std::string& sql : wanted)
+        batch += (batch.empty() ? "" : "\n") + sql;
+    std::vector<PrefetchedResult> results(wanted.size());
+    WorkerQuery query(cancel_);
+    error = {};
+    bool ok = query.OpenBatch(place_, batch, error);
+    for (size_t i = 0; ok && i < wanted.size(); ++i) {
+        if (i > 0 && !query.NextResult(error)) {
+            ok = false;
+            break;
+        }
+        results[i].fields = query.Fields();
+        Row row;
+        while (query.Next(row, error))
+            results[i].rows.push_back(std::move(row));
+        ok = error.number == 0 && !cancel_.cancelRequested();
+    }
+    // Every result read: the batch's end frees the connection for the next command.
+    if (ok && query.NextResult(error))
+        ok = false;
+    ok = ok && error.number == 0;
+    query.Close();
+    if (cancel_.cancelRequested()) {
+        error = CancelledQueryError();
+        failedSql = batch;
+        return false;
+    }
+    if (!ok) {
+        // The statements then go one by one, and the one that fails is named on its own.
+        WriteLogLine("Batched catalog reading failed; reading statement by statement.");
+        error = {};
+        return true;
+    }
+    for (size_t i = 0; i < wanted.size(); ++i)
+        prefetched_.emplace(wanted[i], std::move(results[i]));
+    return true;
+}
+
+std::vector<std::string> BulkCatalogReader::PlannedStatements(ObjectType type,
+                                                              FingerprintForm form) const {
+    switch (type) {
+    case kTypeProcedure:
+    case kTypeFunction:
+    case kTypeView:
+    case kTypeTrigger:
+        if (form != FingerprintForm::None)
+            return {BulkFingerprintQuery(type, form, facts_.Later())};
+        return {BulkListingQuery(type, options_.IgnoreSysObjects, facts_.Later()),
+                BulkModuleTextQuery(type)};
+    case kTypeTable: {
+        std::vector<std::string> planned = {
+            BulkListingQuery(type, options_.IgnoreSysObjects, facts_.Later()),
+            BulkTableColumnsQuery()};
+        if (options_.CompleteTableScripts) {
+            if (!options_.IgnoreIndexes)
+                planned.push_back(TableIndexRowsQuery("", -1, false, facts_.VersionMajor));
+            planned.push_back(TableConstraintsQuery("", -1, facts_.VersionMajor));
+        } else if (!options_.IgnoreIndexes) {
+            planned.push_back(BulkTableIndexesQuery());
+        }
+        return planned;
+    }
+    case kTypeRelationship:
+        if (options_.CompleteTableScripts)
+            return {BulkRelationshipsQuery(facts_.Later()),
+                    ForeignKeyColumnsQuery("", facts_.VersionMajor, -1)};
+        return {BulkRelationshipsQuery(facts_.Later())};
+    case kTypeConstraint:
+        return {BulkConstraintsQuery(facts_.Later())};
+    default:
+        return {};
+    }
 }
 
 bool BulkCatalogReader::RunAll(const std::string& sql, std::vector<FieldInfo>& fields,
                                std::vector<Row>& rows, OdbcError& error, std::string& failedSql) {
     return Run(
         sql,
-        [&](WorkerQuery& q, Row& row) {
+        [&](const Fields& fieldsOf, Row& row) {
             if (fields.empty())
-                fields = q.Fields();
+                fields = fieldsOf;
             rows.push_back(std::move(row));
         },
         error, failedSql);
@@ -116,7 +216,7 @@ bool BulkCatalogReader::ReadListing(ObjectType type, CatalogTypeRead& out, OdbcE
                                     std::string& failedSql) {
     return Run(
         BulkListingQuery(type, options_.IgnoreSysObjects, facts_.Later()),
-        [&](WorkerQuery&, Row& row) {
+        [&](const Fields&, Row& row) {
             CatalogObject o;
             o.Ref.Name = Cell(row, 0).Text();
             o.Ref.Modified = ToUpperAscii(Cell(row, 1).Text());
@@ -177,9 +277,9 @@ bool BulkCatalogReader::ReadModuleRows(const std::string& sql, CatalogTypeRead& 
     size_t idCol = 0, textCol = 0, encryptedCol = 0;
     if (!Run(
             sql,
-            [&](WorkerQuery& q, Row& row) {
+            [&](const Fields& fieldsOf, Row& row) {
                 if (!located) {
-                    const Columns col(q.Fields());
+                    const Columns col(fieldsOf);
                     idCol = col("id");
                     textCol = col("text");
                     encryptedCol = col("encrypted");
@@ -236,9 +336,9 @@ bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
     std::vector<bool> trusted;
     if (!Run(
             BulkFingerprintQuery(type, form, facts_.Later()),
-            [&](WorkerQuery& q, Row& row) {
+            [&](const Fields& fieldsOf, Row& row) {
                 if (!located) {
-                    const Columns col(q.Fields());
+                    const Columns col(fieldsOf);
                     idCol = col("id");
                     nameCol = col("name");
                     dateCol = col("refdate");
@@ -280,11 +380,27 @@ bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
     return true;
 }
 
+namespace {
+// Long enough to fetch the differences of a nearly equal pair in one round trip, short enough
+// to keep the statement a few kilobytes.
+constexpr size_t kTextBatch = 1000;
+} // namespace
+
+std::vector<std::string> BulkCatalogReader::TextStatements(const CatalogTypeRead& out,
+                                                           const std::vector<size_t>& which) {
+    std::vector<std::string> statements;
+    for (size_t start = 0; start < which.size(); start += kTextBatch) {
+        std::vector<int32_t> ids;
+        for (size_t k = start; k < which.size() && k < start + kTextBatch; ++k)
+            ids.push_back(out.Objects[which[k]].Ref.Id);
+        statements.push_back(ModuleTextsByIdQuery(ids));
+    }
+    return statements;
+}
+
 bool BulkCatalogReader::ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which,
                                   OdbcError& error, std::string& failedSql) {
-    // Long enough to fetch the differences of a nearly equal pair in one round trip, short
-    // enough to keep the statement a few kilobytes.
-    constexpr size_t kBatch = 1000;
+    constexpr size_t kBatch = kTextBatch;
     for (size_t start = 0; start < which.size(); start += kBatch) {
         std::unordered_map<int32_t, size_t> indexById;
         std::vector<int32_t> ids;
@@ -311,9 +427,9 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
     bool located = false;
     if (!Run(
             BulkTableColumnsQuery(),
-            [&](WorkerQuery& q, Row& row) {
+            [&](const Fields& fieldsOf, Row& row) {
                 if (!located) {
-                    out.ColumnFields = q.Fields();
+                    out.ColumnFields = fieldsOf;
                     tableIdCol = Columns(out.ColumnFields)("tableid");
                     located = true;
                 }
@@ -336,7 +452,7 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         std::vector<Row> rows;
         if (!Run(
                 TableColumnsQuery(o.ListedName, qualified, o.Ref.Id),
-                [&](WorkerQuery&, Row& row) {
+                [&](const Fields&, Row& row) {
                     row.insert(row.begin(), FieldValue::Int(o.Ref.Id));
                     rows.push_back(std::move(row));
                 },
@@ -354,9 +470,9 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         size_t idCol = 0;
         return Run(
             sql,
-            [&](WorkerQuery& q, Row& row) {
+            [&](const Fields& fieldsOf, Row& row) {
                 if (into.fields.empty()) {
-                    into.fields = q.Fields();
+                    into.fields = fieldsOf;
                     idCol = Columns(into.fields)("tableid");
                 }
                 if (CatalogObject* o = objectOf(row, idCol))
@@ -431,9 +547,9 @@ bool BulkCatalogReader::ReadRelationships(CatalogTypeRead& out, OdbcError& error
         size_t constCol = 0;
         if (!Run(
                 ForeignKeyColumnsQuery("", facts_.VersionMajor, -1),
-                [&](WorkerQuery& q, Row& row) {
+                [&](const Fields& fieldsOf, Row& row) {
                     if (pairFields.empty()) {
-                        pairFields = q.Fields();
+                        pairFields = fieldsOf;
                         constCol = Columns(pairFields)("constid");
                     }
                     pairsByKey[Cell(row, constCol).Long()].push_back(std::move(row));

@@ -80,13 +80,32 @@ public:
     bool ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which, OdbcError& error,
                    std::string& failedSql);
 
+    // The statements reading `type` sends (the fingerprints of a module type unless `form` is
+    // None), as Prefetch takes them.
+    std::vector<std::string> PlannedStatements(ObjectType type, FingerprintForm form) const;
+    // The statements ReadTexts sends for these objects.
+    static std::vector<std::string> TextStatements(const CatalogTypeRead& out,
+                                                   const std::vector<size_t>& which);
+    // Sends the statements as one batch, a single round trip, and keeps their results: the
+    // reads that send the same statements later take them from here, once. A batch the server
+    // refuses keeps nothing, so that each statement goes on its own and a failure is reported
+    // against the statement that caused it; false only when the run was stopped.
+    bool Prefetch(const std::vector<std::string>& statements, OdbcError& error,
+                  std::string& failedSql);
+
     // The table's text without the named columns, from the same rows as its text.
     static std::string TableTextWithout(const CatalogTypeRead& read, const CatalogObject& table,
                                         const std::vector<std::string>& ignored);
 
 private:
-    // Runs `sql`, handing each row to `onRow`; false when it failed or was stopped.
-    bool Run(const std::string& sql, const std::function<void(WorkerQuery&, Row&)>& onRow,
+    using Fields = std::vector<FieldInfo>;
+    struct PrefetchedResult {
+        Fields fields;
+        std::vector<Row> rows;
+    };
+    // Runs `sql` (or takes its prefetched result), handing each row to `onRow` with the
+    // result's fields; false when it failed or was stopped.
+    bool Run(const std::string& sql, const std::function<void(const Fields&, Row&)>& onRow,
              OdbcError& error, std::string& failedSql);
     // Runs `sql` and keeps its whole result: its fields and every row.
     bool RunAll(const std::string& sql, std::vector<FieldInfo>& fields, std::vector<Row>& rows,
@@ -110,6 +129,7 @@ private:
     CatalogReadOptions options_;
     const CancelToken& cancel_;
     std::function<void(const std::string&)> progress_;
+    std::unordered_map<std::string, PrefetchedResult> prefetched_;
 };
 
 } // namespace orv

@@ -1,5 +1,7 @@
 #include "catalog/create_builder.h"
 
+#include "catalog/module_header.h"
+
 #include "catalog/catalog_error.h"
 #include "catalog/create_table.h"
 #include "catalog/key_scripts.h"
@@ -61,6 +63,8 @@ std::string SQL_BuildCreateStatement(ServerEntry& server, const std::string& ser
         body = HasSchemaPrefix(listedName) && objectId > 0
                    ? GetObjectTextById(server, objectId, database)
                    : GetObjectText(server, listedName, database, type);
+        // Renamed with sp_rename, the module's text still creates its old name.
+        body = WithCurrentName(body, extended);
         break;
     case kTypeTable: {
         const CreateTableOptions options{Settings().CompleteTableScripts,

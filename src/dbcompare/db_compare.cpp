@@ -2,6 +2,7 @@
 
 #include "catalog/bulk_catalog.h"
 #include "catalog/ignored_columns.h"
+#include "catalog/module_header.h"
 #include "catalog/table_script.h"
 #include "dbcompare/pairing.h"
 #include "servers/exec_ado_cmd.h"
@@ -210,28 +211,65 @@ std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts&
 std::vector<size_t> TextsNeeded(const DbCompareRequest& request, ObjectType type, int side,
                                 const CatalogTypeRead& mine, const CatalogTypeRead& other);
 
-// Hash-first reading of one module type: fingerprints of both sides, then the texts of this
-// side's objects that no identical fingerprint pairs. False when it failed (`error` says
-// why); true with `read` empty of objects when the other side failed or the run stopped.
-bool ReadByFingerprints(Run& run, int side, size_t current, BulkCatalogReader& reader,
-                        FingerprintForm form, CatalogTypeRead& read, bool& given, OdbcError& error,
-                        std::string& sql) {
-    const ObjectType type = run.types[current];
-    given = false;
-    if (!reader.ReadFingerprints(type, form, read, error, sql))
+// Hash-first reading: every statement of every type goes to the server in one batch, the
+// fingerprints of all module types are handed to the other side at once, and the texts that
+// no identical fingerprint pairs (on this side) in one more batch. Over a remote link the
+// round trips, not the rows, are most of such a reading's time. The types are then built and
+// handed on in order from what the batches brought. False when it failed (`error` says why);
+// true without giving every type when the other side failed or the run stopped.
+bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, FingerprintForm form,
+                        size_t& current, OdbcError& error, std::string& sql) {
+    // More differing texts than this are fetched type by type, not kept all at once.
+    constexpr size_t kPrefetchedTexts = 5000;
+    std::vector<std::string> planned;
+    for (ObjectType type : run.types) {
+        const auto more = reader.PlannedStatements(type, form);
+        planned.insert(planned.end(), more.begin(), more.end());
+    }
+    if (!reader.Prefetch(planned, error, sql))
         return false;
-    run.reads.PutPrints(side, current, std::make_shared<const CatalogTypeRead>(read));
-    const std::shared_ptr<const CatalogTypeRead> other =
-        run.reads.WaitPrints(1 - side, current, run.halt);
-    if (!other)
-        return true;
-    const std::vector<size_t> needed = TextsNeeded(run.request, type, side, read, *other);
-    if (!reader.ReadTexts(read, needed, error, sql))
+    const size_t types = run.types.size();
+    std::vector<CatalogTypeRead> prints(types);
+    for (current = 0; current < types; ++current) {
+        if (!IsModuleType(run.types[current]))
+            continue;
+        if (!reader.ReadFingerprints(run.types[current], form, prints[current], error, sql))
+            return false;
+        run.reads.PutPrints(side, current,
+                            std::make_shared<const CatalogTypeRead>(prints[current]));
+    }
+    std::vector<std::vector<size_t>> needed(types);
+    std::vector<std::string> texts;
+    size_t neededCount = 0;
+    for (current = 0; current < types; ++current) {
+        if (!IsModuleType(run.types[current]))
+            continue;
+        const std::shared_ptr<const CatalogTypeRead> other =
+            run.reads.WaitPrints(1 - side, current, run.halt);
+        if (!other)
+            return true;
+        needed[current] =
+            TextsNeeded(run.request, run.types[current], side, prints[current], *other);
+        neededCount += needed[current].size();
+        const auto more = BulkCatalogReader::TextStatements(prints[current], needed[current]);
+        texts.insert(texts.end(), more.begin(), more.end());
+    }
+    if (neededCount <= kPrefetchedTexts && !reader.Prefetch(texts, error, sql))
         return false;
-    for (const CatalogObject& o : read.Objects)
-        if (!o.TextRead)
-            run.reads.Built(side, current, o.ListedName);
-    given = true;
+    for (current = 0; current < types; ++current) {
+        CatalogTypeRead read;
+        if (IsModuleType(run.types[current])) {
+            read = std::move(prints[current]);
+            if (!reader.ReadTexts(read, needed[current], error, sql))
+                return false;
+            for (const CatalogObject& o : read.Objects)
+                if (!o.TextRead)
+                    run.reads.Built(side, current, o.ListedName);
+        } else if (!reader.ReadType(run.types[current], read, error, sql)) {
+            return false;
+        }
+        run.reads.Put(side, current, std::move(read));
+    }
     return true;
 }
 
@@ -258,17 +296,15 @@ void ReadSideOrFail(Run& run, int side) {
     BulkCatalogReader reader(place, facts, options, run.halt, [&](const std::string& item) {
         run.reads.Built(side, current, item);
     });
+    if (*form != FingerprintForm::None) {
+        if (!ReadByFingerprints(run, side, reader, *form, current, error, sql))
+            return run.reads.Fail(side, error, sql);
+        return;
+    }
     for (current = 0; current < run.types.size(); ++current) {
         CatalogTypeRead read;
-        if (*form != FingerprintForm::None && IsModuleType(run.types[current])) {
-            bool given = false;
-            if (!ReadByFingerprints(run, side, current, reader, *form, read, given, error, sql))
-                return run.reads.Fail(side, error, sql);
-            if (!given)
-                return;
-        } else if (!reader.ReadType(run.types[current], read, error, sql)) {
+        if (!reader.ReadType(run.types[current], read, error, sql))
             return run.reads.Fail(side, error, sql);
-        }
         run.reads.Put(side, current, std::move(read));
     }
 }
@@ -283,6 +319,28 @@ std::string ReasonText(const CatalogObject* source, const CatalogObject* target)
         reason += (reason.empty() ? "" : "; ") + target->Reason + " in target";
     }
     return reason;
+}
+
+// What a renamed module's text names instead of itself, side by side.
+std::string DefinitionNote(const PairVerdict& v) {
+    std::string written[2];
+    for (int side = 0; side < 2; ++side) {
+        const bool has = side == 0 ? v.HasSource : v.HasTarget;
+        const ObjectRef& ref = side == 0 ? v.Source : v.Target;
+        const ModuleHeaderName header =
+            FindModuleHeaderName(side == 0 ? v.SourceText : v.TargetText);
+        if (has && NamesAnotherObject(header, ref.Schema, ref.Name))
+            written[side] = header.Written;
+    }
+    if (written[0].empty() && written[1].empty())
+        return "";
+    if (!(v.HasSource && v.HasTarget) || written[0] == written[1])
+        return "definition names " + (written[0].empty() ? written[1] : written[0]);
+    if (written[1].empty())
+        return "definition names " + written[0] + " in source";
+    if (written[0].empty())
+        return "definition names " + written[1] + " in target";
+    return "definition names " + written[0] + " in source, " + written[1] + " in target";
 }
 
 // The verdict on one pair, decided by the comparison the main window runs on two panels.
@@ -300,6 +358,8 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
         v.Target = object[1]->Ref;
         v.TargetText = object[1]->Text;
     }
+    if (IsModuleType(type))
+        v.DefinitionNote = DefinitionNote(v);
     if (!v.HasTarget) {
         v.Status = PairStatus::OnlyInSource;
         return v;

@@ -56,6 +56,8 @@ std::string NoteOf(const PairVerdict& p) {
     }
     if (p.ColumnsIgnored)
         note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
+    if (!p.DefinitionNote.empty())
+        note += (note.empty() ? "" : "; ") + p.DefinitionNote;
     return note;
 }
 
@@ -65,6 +67,8 @@ std::string CsvNoteOf(const PairVerdict& p) {
     std::string note = p.Status == PairStatus::NotComparable ? p.Reason : std::string();
     if (p.ColumnsIgnored)
         note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
+    if (!p.DefinitionNote.empty())
+        note += (note.empty() ? "" : "; ") + p.DefinitionNote;
     return note;
 }
 

@@ -43,6 +43,10 @@ struct PairVerdict {
     // Why the pair is not comparable ("encrypted in source", "no text in target", the error
     // text of a failed read); empty for the other statuses.
     std::string Reason;
+    // A module whose text names another object than itself (renamed with sp_rename after it
+    // was created): "definition names dbo.OldName", with " in source"/" in target" when only
+    // one side's does; empty otherwise.
+    std::string DefinitionNote;
     // Ignored columns were left out of a table's comparison.
     bool ColumnsIgnored = false;
     // The two definition texts as the panels would show them (CR LF line breaks); empty for a

@@ -2,6 +2,7 @@
 // schema-bound modules a table change had to drop created again, changed modules altered in
 // place (their permissions stay) or dropped and created when their kind changed, new ones
 // created; views, functions and procedures in dependency order, triggers last.
+#include "catalog/module_header.h"
 #include "deploy/deploy_plan.h"
 
 #include "catalog/sql_quote.h"
@@ -180,6 +181,14 @@ std::vector<const ModuleDef*> DependencyOrder(const std::vector<const ModuleDef*
     return order;
 }
 
+// The step that creates or alters the module from its text, under its current name: a module
+// renamed with sp_rename still names its old self in its text.
+PlanStep WriteStep(const ModuleDef& m, bool isAlter) {
+    const std::string text = WithCurrentName(m.Text, Shown(m));
+    return {Capitalized((isAlter ? "alter " : "create ") + KindWord(m)) + " " + Shown(m),
+            isAlter ? CreateToAlter(text) : text, false, ""};
+}
+
 bool SameKindFamily(const ModuleDef& a, const ModuleDef& b) {
     return a.Kind == b.Kind;
 }
@@ -308,17 +317,11 @@ void PlanModules(const DeployInput& input, const std::set<std::string>& recreate
                 std::string(" (it becomes ") + (kind[0] == 'i' ? "an " : "a ") + kind + ")";
             plan.Modules.push_back(drop);
         }
-        bool isAlter = alter.count(key) > 0;
-        plan.Modules.push_back(
-            {Capitalized((isAlter ? "alter " : "create ") + KindWord(*m)) + " " + Shown(*m),
-             isAlter ? CreateToAlter(m->Text) : m->Text, false, ""});
+        plan.Modules.push_back(WriteStep(*m, alter.count(key) > 0));
     }
     for (const ModuleDef* m : triggers) {
         std::string key = NameKey(m->Schema, m->Name);
-        bool isAlter = alter.count(key) > 0;
-        plan.Triggers.push_back(
-            {Capitalized((isAlter ? "alter " : "create ") + KindWord(*m)) + " " + Shown(*m),
-             isAlter ? CreateToAlter(m->Text) : m->Text, false, ""});
+        plan.Triggers.push_back(WriteStep(*m, alter.count(key) > 0));
     }
     cycle.insert(cycle.end(), writeCycle.begin(), writeCycle.end());
     if (!cycle.empty()) {

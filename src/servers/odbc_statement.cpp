@@ -181,6 +181,29 @@ bool OdbcStatement::Execute(const std::string& sql, int32_t timeoutSeconds, Comm
     }
 }
 
+bool OdbcStatement::NextResult(OdbcError& error) {
+    error = {};
+    SQLHSTMT st = stmt_.Get();
+    fields_.clear();
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(st);
+        if (rc == SQL_NO_DATA)
+            return false;
+        if (!SQL_SUCCEEDED(rc)) {
+            error = StatementError("The command failed.");
+            return false;
+        }
+        SQLSMALLINT columns = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(st, &columns))) {
+            error = StatementError("The command failed.");
+            return false;
+        }
+        // Row counts between the queries are no results of their own.
+        if (columns > 0)
+            return Describe(error);
+    }
+}
+
 bool OdbcStatement::Describe(OdbcError& error) {
     SQLHSTMT st = stmt_.Get();
     SQLSMALLINT columns = 0;
@@ -216,8 +239,9 @@ bool OdbcStatement::Fetch(int64_t maxRows, std::vector<std::vector<FieldValue>>&
             done = true;
             // The rest of the batch (row counts, further results) is read so that output
             // parameters arrive and the connection is free for the next command.
-            while (SQL_SUCCEEDED(SQLMoreResults(st))) {
-            }
+            if (!keepFurther_)
+                while (SQL_SUCCEEDED(SQLMoreResults(st))) {
+                }
             return true;
         }
         if (!SQL_SUCCEEDED(rc)) {

@@ -28,6 +28,12 @@ public:
     // result; output parameters are known from then on.
     bool Fetch(int64_t maxRows, std::vector<std::vector<FieldValue>>& rows, bool& done,
                OdbcError& error);
+    // A batch of several queries: Fetch then stops at the end of each result instead of reading
+    // past the rest of the batch, and NextResult moves on.
+    void KeepFurtherResults() { keepFurther_ = true; }
+    // Moves to the batch's next result that has columns. False with `error` empty at the end of
+    // the batch; false with `error` filled when the next query failed.
+    bool NextResult(OdbcError& error);
     // Copies the values the server returned into the in/out parameters of the command.
     void ReadOutputParameters(Command& command);
     // Asks the server to stop the command (SQLCancel). Another thread may call it while this
@@ -43,6 +49,7 @@ private:
     OdbcConnection& connection_;
     OdbcHandle stmt_;
     std::vector<FieldInfo> fields_;
+    bool keepFurther_ = false;
     struct Bound;
     std::vector<std::unique_ptr<Bound>> bound_;
 };

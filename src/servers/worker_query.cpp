@@ -40,8 +40,47 @@ WorkerQuery::~WorkerQuery() {
     Close();
 }
 
+bool WorkerQuery::OpenBatch(const QueryPlace& place, const std::string& sql, OdbcError& error) {
+    batch_ = true;
+    return Open(place, sql, error);
+}
+
+bool WorkerQuery::NextResult(OdbcError& error) {
+    error = {};
+    if (!batch_ || batchOver_ || failed_ || !statement_ || !done_ || pos_ < block_.size())
+        return false;
+    if (!EnterCall()) {
+        error = CancelledQueryError();
+        failed_ = true;
+        return false;
+    }
+    const bool more = statement_->NextResult(error);
+    LeaveCall();
+    if (cancelled_ && error.number == 0 && more)
+        error = CancelledQueryError();
+    if (error.number != 0) {
+        if (cancelled_)
+            error = CancelledQueryError();
+        WriteLogLine("Error " + std::to_string(error.number) + ": " + error.description);
+        failed_ = true;
+        return false;
+    }
+    if (!more) {
+        batchOver_ = true;
+        return false;
+    }
+    fields_ = statement_->Fields();
+    block_.clear();
+    pos_ = 0;
+    done_ = false;
+    return true;
+}
+
 bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcError& error) {
+    const bool batch = batch_;
     Close();
+    batch_ = batch;
+    batchOver_ = false;
     done_ = false;
     failed_ = false;
     pos_ = 0;
@@ -76,6 +115,8 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
         connection_ = std::move(connection);
         statement_ = std::move(statement);
         running = statement_.get();
+        if (batch_)
+            running->KeepFurtherResults();
         inCall_ = true;
     }
     Command command;
@@ -90,8 +131,10 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
         return false;
     }
     fields_ = running->Fields();
-    if (!running->HasColumns())
+    if (!running->HasColumns()) {
         done_ = true;
+        batchOver_ = true;
+    }
     return true;
 }
 
@@ -172,8 +215,11 @@ void WorkerQuery::Close() {
         connection = std::move(connection_);
     }
     statement.reset();
-    // A command left with rows in flight, failed or cancelled leaves the connection unfit.
-    ReleaseConnection(std::move(connection), done_ && !failed_ && !cancelled_);
+    // A command left with rows in flight, failed or cancelled leaves the connection unfit; so
+    // does a batch with results not yet read.
+    ReleaseConnection(std::move(connection),
+                      done_ && (!batch_ || batchOver_) && !failed_ && !cancelled_);
+    batch_ = false;
     block_.clear();
     pos_ = 0;
 }

@@ -43,6 +43,13 @@ public:
     // `error` filled when the login or the command failed or was cancelled (the token was set
     // before or while it ran).
     bool Open(const QueryPlace& place, const std::string& sql, OdbcError& error);
+    // The same for a batch of several queries, whose results are read one after another:
+    // Next ends at the end of each, NextResult moves to the next.
+    bool OpenBatch(const QueryPlace& place, const std::string& sql, OdbcError& error);
+    // Moves to the batch's next result with columns, once every row of the current one was
+    // read. False at the end of the batch (error.number stays 0) or when a query failed or was
+    // cancelled (error filled).
+    bool NextResult(OdbcError& error);
     const std::vector<FieldInfo>& Fields() const { return fields_; }
     // The column's index (any letter case), -1 when the result has no such column.
     int FieldIndex(const std::string& name) const;
@@ -74,6 +81,9 @@ private:
     size_t pos_ = 0;
     bool done_ = false;
     bool failed_ = false;
+    // A batch: done_ means the end of the current result; the batch is over when batchOver_.
+    bool batch_ = false;
+    bool batchOver_ = false;
     std::atomic<bool> cancelled_{false};
 };
 

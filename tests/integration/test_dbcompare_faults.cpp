@@ -259,6 +259,42 @@ INSTANTIATE_TEST_SUITE_P(Faults, DbCompareWireFaults,
                              return std::string(FaultName(info.param));
                          });
 
+// Hash-first sends a side's catalog statements as one batch. A batch the server fails part-way
+// is read again statement by statement, so the failure names the statement that caused it.
+TEST(DbCompareWireFaultsHashFirst, AFailureInsideTheBatchNamesItsOwnStatement) {
+    TestEnv env;
+    SqlsimOptions o;
+    o.version = kVersion2008;
+    o.scriptTexts = {FaultScript(), kViews};
+    SqlsimProcess healthySim(o);
+    o.extraArgs = FaultArgs(Fault::ErrorMidResult);
+    SqlsimProcess faultySim(o);
+    std::string error;
+    ASSERT_TRUE(healthySim.Start(error)) << error;
+    ASSERT_TRUE(faultySim.Start(error)) << error;
+    DbCompareRequest request = RequestFor(EntryFor(faultySim), "FaultDb", EntryFor(healthySim),
+                                          "FaultDb", {kTypeView, kTypeTable, kTypeProcedure});
+    request.Reading = CompareReading::HashFirst;
+    request.TimeoutSeconds = kFaultTimeoutSeconds;
+    const DbCompareResultsPtr r = Compare(request);
+    EXPECT_EQ(r->Outcome, RunOutcome::Failed);
+    EXPECT_NE(r->Problem.find("Divide by zero error encountered."), std::string::npos)
+        << r->Problem;
+    const std::string failed = r->Problem.substr(r->Problem.find("Command failed:"));
+    // The procedures' fingerprints are the first result cut short (the fingerprints go before
+    // the other types): the statement named is that one alone, not the batch.
+    EXPECT_EQ(failed.find("HASHBYTES"), failed.rfind("HASHBYTES")) << failed;
+    EXPECT_NE(failed.find("HASHBYTES"), std::string::npos) << failed;
+    EXPECT_EQ(failed.find("JOIN syscolumns sco"), std::string::npos) << failed;
+    bool batched = false;
+    for (const auto& s : faultySim.Statements())
+        batched = batched || (s.sql.find("HASHBYTES") != std::string::npos &&
+                              s.sql.find("JOIN syscolumns sco") != std::string::npos);
+    EXPECT_TRUE(batched) << "the catalog went as one batch first";
+    EXPECT_TRUE(env.prompter.messages.empty()) << "a worker must never show a message";
+    DropIdleConnections();
+}
+
 // Records the sink's calls; Stop is pressed once the run has begun reading.
 class StoppingSink : public ProgressSink {
 public:

@@ -191,6 +191,48 @@ TEST(DbCompareReadingMixed, A2000ServerOnEitherSideMakesBothSidesReadInFull) {
     }
 }
 
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Over a remote link every request costs a round trip: hash-first sends each side's catalog
+// statements (listings, fingerprints, columns, indexes, keys) as one batch and the texts that
+// differ as one more, whatever the number of types.
+TEST(DbCompareReadingBatches, EachSideSendsItsCatalogInOneBatchAndItsDifferingTextsInAnother) {
+    CatalogSim f(kVersion2008, {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    DbCompareRequest request =
+        RequestFor(f.server, "OrvaneDemoSource", f.server, "OrvaneDemoTarget");
+    request.Reading = CompareReading::HashFirst;
+    f.sim->ClearStatements();
+    const DbCompareResultsPtr r = Compare(request);
+    ASSERT_TRUE(r->Complete()) << r->Problem;
+    ASSERT_FALSE(r->AllIdentical());
+    for (const char* db : {"OrvaneDemoSource", "OrvaneDemoTarget"}) {
+        std::vector<std::string> catalog, texts;
+        for (const std::string& sql : f.Sql(db)) {
+            if (sql.find("HASHBYTES") != std::string::npos)
+                catalog.push_back(sql);
+            else if (sql.find("FROM syscomments c WHERE c.id IN (") != std::string::npos)
+                texts.push_back(sql);
+            else if (sql.find("ident_seed('[") == std::string::npos) { // a table by its name
+                EXPECT_EQ(sql.find("JOIN syscolumns sco"), std::string::npos)
+                    << db << ": a catalog statement outside the batch: " << sql;
+            }
+        }
+        ASSERT_EQ(catalog.size(), 1u) << db;
+        // Procedures, views, functions and triggers each fingerprinted in the one batch.
+        EXPECT_EQ(Occurrences(catalog[0], "HASHBYTES"), 4u) << db;
+        EXPECT_EQ(Occurrences(catalog[0], "JOIN syscolumns sco"), 1u) << db;
+        ASSERT_EQ(texts.size(), 1u) << db;
+        EXPECT_GE(Occurrences(texts[0], "FROM syscomments c WHERE c.id IN ("), 2u)
+            << db << ": the differing texts of several types in one batch";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, DbCompareReading,
                          ::testing::Values(std::string(kVersion2000), std::string(kVersion2008)),
                          VersionName);

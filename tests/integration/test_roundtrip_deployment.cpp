@@ -5,6 +5,7 @@
 // the only differences left, and allowing them finishes the job.
 //
 // ORVANE_DEPLOY_SEEDS picks the seeds ("1-200", "17"); the normal run takes a few.
+#include "catalog/create_builder.h"
 #include "catalog/sql_quote.h"
 #include "dbcompare_support.h"
 #include "deploy/deploy_run.h"
@@ -275,6 +276,71 @@ TEST(DeployVerification, SaysTheTargetNowMatches) {
     const std::string n = std::to_string(session.Offered().size());
     EXPECT_EQ(VerificationText(v), "Target now matches Source: " + n + " of " + n + " objects");
 }
+
+// A procedure renamed with sp_rename keeps its old name in its text, as SQL Server keeps it. The
+// comparison says so, and the deployment creates it under its new name; the old one, ticked
+// as only in the target, goes.
+class DeployRenamedModule : public BothVersions {};
+
+std::vector<std::string> ProcedureNames(const ServerEntry& server, const std::string& db) {
+    std::vector<std::string> names;
+    OdbcError error;
+    CancelToken cancel;
+    EXPECT_TRUE(RunWorkerQuery(
+        {server, db, 30}, cancel, "SELECT name FROM sysobjects WHERE xtype = 'P' ORDER BY name",
+        [&](WorkerQuery&, Row& row) { names.push_back(row[0].Text()); }, error))
+        << error.description;
+    return names;
+}
+
+TEST_P(DeployRenamedModule, TheProcedureArrivesUnderItsNewNameAndTheOldOneGoes) {
+    const std::string table = "CREATE TABLE dbo.Shipments (Id int NOT NULL PRIMARY KEY, "
+                              "Carrier varchar(40) NULL)\nGO\n";
+    const std::string proc = "-- shipments per carrier\nCREATE PROCEDURE dbo.usp_ShipCount\nAS\n"
+                             "SELECT Carrier, COUNT(*) AS Shipped FROM dbo.Shipments GROUP BY "
+                             "Carrier\nGO\n";
+    CatalogSim f(GetParam(), {},
+                 {"CREATE DATABASE RnSource\nGO\nUSE RnSource\nGO\n" + table + proc +
+                  "EXEC sp_rename 'dbo.usp_ShipCount', 'usp_ShipmentsByCarrier'\nGO\n"
+                  "CREATE DATABASE RnTarget\nGO\nUSE RnTarget\nGO\n" +
+                  table + proc});
+    ASSERT_SIM_STARTED(f);
+    const DbCompareRequest request = DeployRequest(f.server, "RnSource", "RnTarget");
+    NullProgressSink sink;
+    CancelToken cancel;
+    const DbCompareResultsPtr before = RunDbCompare(request, sink, cancel);
+    ASSERT_TRUE(before->Complete()) << before->Problem;
+    bool noted = false;
+    for (const PairVerdict& p : before->Pairs)
+        if (p.HasSource && p.Source.Name == "usp_ShipmentsByCarrier") {
+            EXPECT_EQ(p.Status, PairStatus::OnlyInSource);
+            EXPECT_EQ(p.DefinitionNote, "definition names dbo.usp_ShipCount");
+            noted = true;
+        }
+    EXPECT_TRUE(noted);
+
+    DeploySession session;
+    const Deployed d = Deploy(f, request, session, false, nullptr);
+    ASSERT_EQ(d.Run.Outcome, RunOutcome::Completed) << DeployFailureText(d.Run);
+    EXPECT_NE(d.Script.Text.find("CREATE PROCEDURE [dbo].[usp_ShipmentsByCarrier]"),
+              std::string::npos)
+        << d.Script.Text;
+    EXPECT_EQ(ProcedureNames(f.server, "RnTarget"),
+              std::vector<std::string>{"usp_ShipmentsByCarrier"});
+
+    // The CREATE script of the renamed procedure creates it under its current name too.
+    ServerEntry server = f.server;
+    std::string dropPart;
+    const std::string create =
+        SQL_BuildCreateStatement(server, server.Name, "RnSource", "usp_ShipmentsByCarrier",
+                                 kTypeProcedure, 0, "\r\n", dropPart);
+    EXPECT_NE(create.find("CREATE PROCEDURE [usp_ShipmentsByCarrier]\n"), std::string::npos)
+        << create;
+    EXPECT_EQ(create.find("CREATE PROCEDURE dbo.usp_ShipCount"), std::string::npos) << create;
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DeployRenamedModule,
+                         ::testing::Values(kVersion2000, kVersion2008), VersionName);
 
 } // namespace
 } // namespace orv::test

@@ -40,7 +40,16 @@ QString TypeWord(ObjectType type) {
     return Q(GetObjectTypeName(type, true));
 }
 
+QString PairStatusNote(const PairVerdict& pair);
+
 QString PairNote(const PairVerdict& pair) {
+    QString note = PairStatusNote(pair);
+    if (!pair.DefinitionNote.empty())
+        note += (note.isEmpty() ? "" : "; ") + Q(pair.DefinitionNote);
+    return note;
+}
+
+QString PairStatusNote(const PairVerdict& pair) {
     switch (pair.Status) {
     case PairStatus::Different: {
         const int64_t n = DifferingLineCount(pair);
