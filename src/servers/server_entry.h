@@ -18,6 +18,9 @@ struct ServerEntry {
     // How the connection is encrypted: "request" (TLS when the server offers it, the driver's
     // own default), "require" (a server without TLS is refused) or "off".
     std::string Encryption = "request";
+    // A PEM file of the CA that must have signed the server's certificate; empty: the
+    // certificate is not checked (TLS still encrypts, but cannot tell an impostor).
+    std::string CAFile;
     bool SchemaRetryTried = false;
     bool SchemaRetrySucceeded = false;
 };

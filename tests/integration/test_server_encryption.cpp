@@ -141,6 +141,34 @@ protected:
     std::unique_ptr<TcpRelay> relay;
 };
 
+TEST_F(ServerEncryption, ACaFileMeansTheServerMustSpeakTls) {
+    TestCertificates certs;
+    std::string made;
+    ASSERT_TRUE(MakeTestCertificates(env.Dir(), certs, made)) << made;
+    TcpRelay relay(static_cast<uint16_t>(sim_->Port()));
+    ServerEntry e = Sa();
+    e.Name = "127.0.0.1," + std::to_string(relay.Port());
+    e.CAFile = certs.caFile;
+    OdbcError error;
+    // "request" would fall back to a plain login here; with a CA file it does not.
+    EXPECT_EQ(AcquireConnection(e, "Shop", true, error), nullptr);
+    EXPECT_EQ(EncryptionByte(relay.ClientBytes()), 1);
+    EXPECT_FALSE(SentLogin(relay.ClientBytes()));
+
+    e.Encryption = "off";
+    EXPECT_EQ(AcquireConnection(e, "Shop", true, error), nullptr);
+    EXPECT_EQ(error.description, "A CA certificate file needs encryption: with encryption off "
+                                 "the server's certificate is never seen.");
+    e.Encryption = "require";
+    e.CAFile = env.PathOf("missing.pem");
+    EXPECT_EQ(AcquireConnection(e, "Shop", true, error), nullptr);
+    EXPECT_EQ(error.description, "The CA certificate file " + e.CAFile + " cannot be read.");
+    ASSERT_TRUE(WriteTextFile(e.CAFile, "not a certificate\n"));
+    EXPECT_EQ(AcquireConnection(e, "Shop", true, error), nullptr);
+    EXPECT_EQ(error.description,
+              "The CA certificate file " + e.CAFile + " holds no PEM certificate.");
+}
+
 TEST_F(TlsServer, RequireEncryptsTheWholeSessionBothWays) {
     StartServer();
     EXPECT_EQ(Query(Through("require")), "Zürich €");
@@ -183,6 +211,26 @@ TEST_F(TlsServer, AServerThatInsistsEncryptsRequestAndRefusesOff) {
     EXPECT_EQ(EncryptionByte(offRelay.ServerBytes()), 3);
     EXPECT_FALSE(SentLogin(offRelay.ClientBytes()));
     EXPECT_FALSE(Shows(offRelay.ClientBytes(), kPassword));
+}
+
+TEST_F(TlsServer, ACaFileAdmitsOnlyTheServerItSigned) {
+    StartServer();
+    ServerEntry wrong = Through("require");
+    wrong.CAFile = certs.otherCaFile;
+    OdbcError error;
+    EXPECT_EQ(AcquireConnection(wrong, "Shop", true, error), nullptr);
+    EXPECT_NE(error.description.find("The server's certificate must be signed by the CA in " +
+                                     certs.otherCaFile +
+                                     " and made out to 127.0.0.1; a server whose certificate is "
+                                     "not is refused."),
+              std::string::npos)
+        << error.description;
+    EXPECT_FALSE(SentLogin(relay->ClientBytes()));
+    EXPECT_FALSE(Shows(relay->ClientBytes(), kPassword));
+
+    ServerEntry right = Through("require");
+    right.CAFile = certs.caFile;
+    EXPECT_EQ(Query(right), "Zürich €");
 }
 
 } // namespace
