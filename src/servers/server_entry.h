@@ -25,6 +25,19 @@ struct ServerEntry {
     bool SchemaRetrySucceeded = false;
 };
 
+// --encryption and --ca-file: what stands in for the stored servers' values for one run;
+// empty values leave them as stored.
+struct ConnectionSecurity {
+    std::string Encryption;
+    std::string CAFile;
+};
+inline void ApplyConnectionSecurity(const ConnectionSecurity& security, ServerEntry& entry) {
+    if (!security.Encryption.empty())
+        entry.Encryption = security.Encryption;
+    if (!security.CAFile.empty())
+        entry.CAFile = security.CAFile;
+}
+
 // The whole number before the first "." of a version text; 0 when empty.
 int32_t VersionMajorOf(const std::string& version);
 
