@@ -52,6 +52,9 @@ const char* const kCompareHelp =
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --encryption <mode>     request, require or off: TLS to every server of the run,\n"
     "                          in place of what the stored servers say\n"
+    "  --ca-file <file>        every server's certificate must be signed by a CA in this\n"
+    "                          PEM file and made out to the server's name (implies\n"
+    "                          require)\n"
     "  --help                  this text\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"
@@ -126,6 +129,15 @@ int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error
         login.Encryption = EncryptionSettingOf(value);
         if (login.Encryption.empty()) {
             error = "--encryption takes request, require or off, not " + value;
+            return -1;
+        }
+        return 1;
+    }
+    if (name == "--ca-file") {
+        if (!reader.Value(login.CAFile, error))
+            return -1;
+        if (login.CAFile.empty()) {
+            error = "--ca-file needs a file name";
             return -1;
         }
         return 1;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "compare/compare_sel_procs.h"
+#include "servers/server_entry.h"
 #include "util/option_words.h"
 
 #include <functional>
@@ -33,9 +34,13 @@ struct LoginOptions {
     std::string PasswordFile;
     // --encryption: request, require or off for every server of the run; empty: as stored.
     std::string Encryption;
+    // --ca-file: the CA that must have signed every server's certificate; empty: as stored.
+    std::string CAFile;
+
+    ConnectionSecurity Security() const { return {Encryption, CAFile}; }
 };
 
-// Reads the reader's word if it is --login, --password-file, --encryption or the refused
+// Reads the reader's word if it is --login, --password-file, --encryption, --ca-file or the refused
 // --password: 1 when it was one of them (its value taken), 0 when it is another word, -1 with a
 // message in `error` (which never holds what followed --password).
 int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error);

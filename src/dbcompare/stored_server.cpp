@@ -44,7 +44,7 @@ bool LearnVersion(ServerEntry& entry, std::string& failure) {
 }
 
 bool Resolve(const std::string& name, const std::string& login, const std::string& password,
-             const std::string& encryption, const char* notStoredHint, ServerEntry& entry,
+             const ConnectionSecurity& security, const char* notStoredHint, ServerEntry& entry,
              std::string& error) {
     entry = ServerEntry{};
     const auto& list = ServerList();
@@ -65,8 +65,7 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
         entry.Pwd = password;
     }
     // Before the first connection: the version is asked over the connection the run will use.
-    if (!encryption.empty())
-        entry.Encryption = encryption;
+    ApplyConnectionSecurity(security, entry);
     std::string description;
     if (!LearnVersion(entry, description)) {
         error = "cannot connect to server '" + name + "'" +
@@ -80,14 +79,14 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
 } // namespace
 
 bool ResolveStoredServer(const std::string& name, const std::string& login,
-                         const std::string& password, const std::string& encryption,
+                         const std::string& password, const ConnectionSecurity& security,
                          ServerEntry& entry, std::string& error) {
-    return Resolve(name, login, password, encryption, "add it in the program, or give --login",
-                   entry, error);
+    return Resolve(name, login, password, security, "add it in the program, or give --login", entry,
+                   error);
 }
 
 bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error) {
-    return Resolve(name, "", "", "", "add it in the program first", entry, error);
+    return Resolve(name, "", "", {}, "add it in the program first", entry, error);
 }
 
 } // namespace orv

@@ -9,10 +9,10 @@
 namespace orv {
 
 // False with the reason when the server is not stored (and no login was given) or cannot be
-// reached; a refused login is reported in the driver's words. Shows no message. A non-empty
-// `encryption` stands in for the stored Encryption value.
+// reached; a refused login is reported in the driver's words. Shows no message. `security`'s
+// values stand in for the stored Encryption and CAFile.
 bool ResolveStoredServer(const std::string& name, const std::string& login,
-                         const std::string& password, const std::string& encryption,
+                         const std::string& password, const ConnectionSecurity& security,
                          ServerEntry& entry, std::string& error);
 // The same for commands that take no login: only a stored server will do.
 bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error);

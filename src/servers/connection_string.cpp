@@ -65,13 +65,15 @@ std::string ConnectionStringProblem(const OdbcDriverChoice& driver, const Server
 }
 
 std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
-                                 const std::string& database) {
+                                 const std::string& database, const std::string& freeTdsSection) {
     const ServerAddress a = ParseServerName(server.Name);
     auto Braced = [&](const std::string& v) { return OdbcBraced(v, driver.isFreeTds); };
     std::string s = "Driver=" + driver.driverValue + ";";
     std::string host = a.instance.empty() ? a.host : a.host + "\\" + a.instance;
     // FreeTDS takes the port as its own keyword; other SQL Server drivers read "host,port".
-    if (a.port > 0 && driver.isFreeTds)
+    if (driver.isFreeTds && !freeTdsSection.empty())
+        s += "Servername=" + Braced(freeTdsSection) + ";";
+    else if (a.port > 0 && driver.isFreeTds)
         s += "Server=" + Braced(host) + ";Port=" + Braced(std::to_string(a.port)) + ";";
     else if (a.port > 0)
         s += "Server=" + Braced(host + "," + std::to_string(a.port)) + ";";

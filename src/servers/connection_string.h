@@ -41,7 +41,10 @@ std::string OdbcValueProblem(const std::string& value, bool freeTds);
 // ConnectionStringProblem tells first whether some value cannot be passed.
 std::string ConnectionStringProblem(const OdbcDriverChoice& driver, const ServerEntry& server,
                                     const std::string& database);
+// `freeTdsSection`: the private freetds.conf section that names the server instead (FreeTDS
+// only; its host, port, CA file and host name check come from there).
 std::string OdbcConnectionString(const OdbcDriverChoice& driver, const ServerEntry& server,
-                                 const std::string& database);
+                                 const std::string& database,
+                                 const std::string& freeTdsSection = {});
 
 } // namespace orv

@@ -2,6 +2,7 @@
 
 #include "core/registry.h"
 #include "core/settings.h"
+#include "servers/freetds_config.h"
 #include "servers/odbc_text.h"
 #include "util/text.h"
 
@@ -209,7 +210,30 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
         error = {kErrFail, problem, "", 0};
         return nullptr;
     }
-    const std::string text8 = OdbcConnectionString(driver, server, database);
+    std::string section;
+    if (driver.isFreeTds)
+        PointFreeTdsAtPrivateSettings();
+    ServerEntry checked = server;
+    if (!server.CAFile.empty()) {
+        std::string problem;
+        // A certificate is only checked when TLS is spoken: with "request" a server (or someone
+        // in between) offering none would be let in unchecked, so a CA file means "require".
+        const std::string encryption = EncryptionSettingOf(server.Encryption);
+        if (encryption == "off")
+            problem = "A CA certificate file needs encryption: with encryption off the server's "
+                      "certificate is never seen.";
+        else if (!driver.isFreeTds)
+            problem = "A CA certificate file can be used with the FreeTDS driver only.";
+        else {
+            checked.Encryption = "require";
+            section = PrivateFreeTdsSection(checked, problem);
+        }
+        if (!problem.empty()) {
+            error = {kErrFail, problem, "", 0};
+            return nullptr;
+        }
+    }
+    const std::string text8 = OdbcConnectionString(driver, checked, database, section);
     Pool& pool = ThePool();
 
     if (!freshLogin && ConnectionReuse()) {
@@ -247,7 +271,12 @@ OdbcConnectionPtr AcquireConnection(const ServerEntry& server, const std::string
         error = MakeOdbcError(ReadDiagnostics(SQL_HANDLE_DBC, dbc.Get()), OdbcPhase::Connect,
                               "Cannot connect to the server.");
         // The driver gives no reason of its own when it turns down a server without TLS.
-        if (EncryptionSettingOf(server.Encryption) == "require")
+        if (!server.CAFile.empty())
+            error.description += " The server's certificate must be signed by the CA in " +
+                                 server.CAFile + " and made out to " +
+                                 ParseServerName(server.Name).host +
+                                 "; a server whose certificate is not is refused.";
+        else if (EncryptionSettingOf(server.Encryption) == "require")
             error.description += " Encryption is required for this server: a server that "
                                  "offers none is refused.";
         return nullptr;

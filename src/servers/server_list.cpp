@@ -35,6 +35,7 @@ ServerEntry ReadEntry(const RegistryDocument& doc, int32_t i) {
         EncryptionSettingOf(GetRegString(doc, HKEY_CURRENT_USER, key, "Encryption", ""));
     if (!encryption.empty())
         e.Encryption = encryption;
+    e.CAFile = GetRegString(doc, HKEY_CURRENT_USER, key, "CAFile", "");
     return e;
 }
 
@@ -54,6 +55,8 @@ void WriteEntry(RegistryDocument& doc, int32_t i, const ServerEntry& e) {
         !GetRegString(doc, HKEY_CURRENT_USER, key, "Encryption", "").empty())
         SetRegString(doc, HKEY_CURRENT_USER, key, "Encryption",
                      encryption.empty() ? "request" : encryption);
+    if (!e.CAFile.empty() || !GetRegString(doc, HKEY_CURRENT_USER, key, "CAFile", "").empty())
+        SetRegString(doc, HKEY_CURRENT_USER, key, "CAFile", e.CAFile);
 }
 
 int32_t StoredCount(const RegistryDocument& doc) {
@@ -137,6 +140,7 @@ void FindServer(ServerEntry& entry) {
         entry.MRUDb = found.MRUDb;
         entry.Version = found.Version;
         entry.Encryption = found.Encryption;
+        entry.CAFile = found.CAFile;
         entry.EntryNumber = i;
         return;
     }
@@ -159,6 +163,7 @@ void ResetPanelServers() {
         panel.Version = first.Version;
         panel.VersionMajor = VersionMajorOf(first.Version);
         panel.Encryption = first.Encryption;
+        panel.CAFile = first.CAFile;
     }
 }
 

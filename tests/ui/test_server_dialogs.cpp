@@ -324,6 +324,39 @@ TEST_F(AddServerWithSimulator, TheChosenEncryptionIsTriedAndStored) {
     EXPECT_EQ(ServerList()[1].Encryption, "off");
 }
 
+// The CA file is chosen through the file dialog and tried before it is stored: against a server
+// that offers no TLS it cannot be checked, so the server is refused; an edited path is stored.
+TEST_F(AddServerWithSimulator, ACaFileIsChosenTriedAndStored) {
+    frmAddServer w;
+    w.show();
+    EXPECT_EQ(Child<QLabel>(w, "lblGen(6)")->text(), "CA certificate:");
+    const std::string ca = env.PathOf("ca.pem");
+    ASSERT_TRUE(
+        test::WriteTextFile(ca, "-----BEGIN CERTIFICATE-----\nAA==\n-----END CERTIFICATE-----\n"));
+    env.prompter.fileAnswers.push_back(ca);
+    QTest::mouseClick(Child<QPushButton>(w, "cmdCAFile"), Qt::LeftButton);
+    ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
+    EXPECT_FALSE(env.prompter.fileRequests[0].save);
+    EXPECT_EQ(Child<QLineEdit>(w, "txtCAFile")->text().toStdString(), ca);
+    FillIn(w, sim_->Options().password);
+    ClickOK(w);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_NE(env.prompter.messages[0].text.find("The server's certificate must be signed by "
+                                                 "the CA in " +
+                                                 ca),
+              std::string::npos)
+        << env.prompter.messages[0].text;
+    EXPECT_EQ(ServerCount(), 0);
+    // Stored as given once the connection works (here: without a CA file it does, and the
+    // value is then not written at all).
+    Child<QLineEdit>(w, "txtCAFile")->setText("");
+    ClickOK(w);
+    EXPECT_TRUE(w.ServerAdded());
+    LoadServerList();
+    ASSERT_EQ(ServerCount(), 1);
+    EXPECT_EQ(ServerList()[1].CAFile, "");
+}
+
 TEST_F(AddServerWithSimulator, AnotherDatabaseOnAnOldServerIsAcceptedOnABareLogin) {
     frmAddServer w;
     w.show();

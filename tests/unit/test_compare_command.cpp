@@ -53,6 +53,27 @@ TEST(CompareCommandArgs, EncryptionIsOneOfThreeSettings) {
     EXPECT_EQ(plain.Encryption, "");
 }
 
+// --ca-file is taken as given and goes with --encryption into what stands in for the stored
+// values; an empty name is refused.
+TEST(CompareCommandArgs, CaFileStandsInForTheStoredOne) {
+    CompareCommandArgs a;
+    std::string error;
+    const std::vector<std::string> tail = {"s1", "d1", "s2", "d2", "50", "t"};
+    std::vector<std::string> words = {"--ca-file", "/etc/ssl/our ca.pem"};
+    words.insert(words.end(), tail.begin(), tail.end());
+    ASSERT_TRUE(ParseCompareCommandArgs(words, a, error)) << error;
+    ServerEntry stored;
+    stored.Encryption = "off";
+    stored.CAFile = "/old.pem";
+    ApplyConnectionSecurity(a.Security(), stored);
+    EXPECT_EQ(stored.CAFile, "/etc/ssl/our ca.pem");
+    EXPECT_EQ(stored.Encryption, "off"); // not given: as stored
+    words = {"--ca-file", ""};
+    words.insert(words.end(), tail.begin(), tail.end());
+    EXPECT_FALSE(ParseCompareCommandArgs(words, a, error));
+    EXPECT_EQ(error, "--ca-file needs a file name");
+}
+
 // A password in the arguments is in every process listing: refused, and never echoed.
 TEST(CompareCommandArgs, RefusesAPasswordOnTheCommandLine) {
     CompareCommandArgs a;

@@ -201,6 +201,27 @@ TEST_F(ServerListTest, EncryptionIsStoredOnlyWhenItIsNotTheDefault) {
     EXPECT_EQ(ServerList()[2].Encryption, "request");
 }
 
+TEST_F(ServerListTest, ACaFileIsStoredOnlyWhenGiven) {
+    ServerEntry plain = Entry("plain");
+    ServerEntry checked = Entry("checked");
+    checked.CAFile = "/etc/ssl/our ca.pem";
+    ServerAddToList(plain);
+    ServerAddToList(checked);
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, ServerKeyPath(1), "CAFile", "<missing>"),
+              "<missing>");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, ServerKeyPath(2), "CAFile", ""),
+              "/etc/ssl/our ca.pem");
+    RemoveServerFromList("plain");
+    LoadServerList();
+    ASSERT_EQ(ServerList().size(), 2u);
+    EXPECT_EQ(ServerList()[1].CAFile, "/etc/ssl/our ca.pem");
+    // The survivor moved into the removed server's key: no CA file is left behind there.
+    ServerEntry again = Entry("plain again");
+    ServerAddToList(again);
+    LoadServerList();
+    EXPECT_EQ(ServerList()[2].CAFile, "");
+}
+
 TEST_F(ServerListTest, LoadingToleratesNegativeCountsAndMissingValues) {
     SetRegDword(HKEY_CURRENT_USER, kKeyServers, "Count", -3);
     EXPECT_EQ(ServerCount(), 0);

@@ -2,6 +2,7 @@
 #include "core/settings.h"
 #include "servers/command_parameters.h"
 #include "servers/connection_string.h"
+#include "servers/freetds_config.h"
 #include "servers/odbc_connection.h"
 #include "servers/odbc_error.h"
 #include "test_env.h"
@@ -299,6 +300,37 @@ TEST(OdbcConnectionString, EncryptionAsEachDriverSpellsIt) {
         EXPECT_EQ(ValueOf(ParseOdbc(OdbcConnectionString(other, s, "")), "Encrypt"), c.otherDriver)
             << c.setting;
     }
+}
+
+} // namespace
+} // namespace orv
+
+namespace orv {
+namespace {
+
+// A server checked against a CA file is named by its private freetds.conf section, which
+// carries the address, the CA file and the host name check (FreeTDS takes those from there
+// alone); the rest of the string is as always.
+TEST(OdbcConnectionString, ASectionNamesTheServerInsteadOfItsAddress) {
+    const OdbcDriverChoice tds{"{FreeTDS}", true};
+    ServerEntry s = SqlLogin("db.example,1444", "sa", "pw");
+    s.Encryption = "require";
+    const auto pairs = ParseOdbc(OdbcConnectionString(tds, s, "Shop", "orvane-2"));
+    EXPECT_EQ(ValueOf(pairs, "Servername"), "orvane-2");
+    EXPECT_EQ(ValueOf(pairs, "Server"), "<absent>");
+    EXPECT_EQ(ValueOf(pairs, "Port"), "<absent>");
+    EXPECT_EQ(ValueOf(pairs, "Encryption"), "require");
+    EXPECT_EQ(ValueOf(pairs, "Database"), "Shop");
+
+    FreeTdsSection section;
+    section.host = "db.example";
+    section.port = 1444;
+    section.encryption = "require";
+    section.caFile = "/run/user/1000/orvane/ca-7-1.pem";
+    EXPECT_EQ(FreeTdsSectionText("orvane-2", section),
+              "[orvane-2]\n\thost = db.example\n\tport = 1444\n\tencryption = require\n"
+              "\tca file = /run/user/1000/orvane/ca-7-1.pem\n"
+              "\tcheck certificate hostname = yes\n");
 }
 
 } // namespace

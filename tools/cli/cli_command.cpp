@@ -70,9 +70,9 @@ bool LoginServers(const char* name, const LoginOptions& login, ServerResolver& r
             return false;
         }
     }
-    resolver = [user = login.Login, password, encryption = login.Encryption](
+    resolver = [user = login.Login, password, security = login.Security()](
                    const std::string& server, ServerEntry& entry, std::string& error) {
-        return ResolveStoredServer(server, user, password, encryption, entry, error);
+        return ResolveStoredServer(server, user, password, security, entry, error);
     };
     return true;
 }

@@ -45,8 +45,7 @@ ServerEntry ResolveServer(const std::string& name, const CompareCommandArgs& arg
         entry.LoginName = args.Login;
         entry.Pwd = password;
     }
-    if (!args.Encryption.empty())
-        entry.Encryption = args.Encryption;
+    ApplyConnectionSecurity(args.Security(), entry);
     CheckSQLServerVersion(entry);
     entry.VersionMajor = VersionMajorOf(entry.Version);
     return entry;

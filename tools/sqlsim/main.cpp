@@ -121,6 +121,15 @@ int main(int argc, char** argv) {
     settings.link = opts.link;
     for (const auto& l : opts.logins)
         settings.credentials.addNamePassword(l);
+    wire::TlsCredentials tls;
+    if (!opts.tlsCert.empty()) {
+        if (!tls.load(opts.tlsCert, opts.tlsKey, error)) {
+            std::cerr << "sqlsim: " << error << "\n";
+            return 1;
+        }
+        settings.tls = &tls;
+        settings.tlsRequired = opts.tlsRequire;
+    }
     wire::StatementLog log;
     if (!opts.statementLog.empty()) {
         if (!log.open(opts.statementLog)) {

@@ -497,6 +497,7 @@ void frmMain::ServerChosen(int panel) {
     r.Version = probe.Version;
     r.VersionMajor = VersionMajorOf(r.Version);
     r.Encryption = probe.Encryption;
+    r.CAFile = probe.CAFile;
     LoadServer(panel, true);
 }
 

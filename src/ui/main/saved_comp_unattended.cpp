@@ -44,7 +44,7 @@ int RunSavedProcessUnattended(int32_t number, std::string& logLine) {
     ApplyCurrentSettings(settings);
     ReplayServices services;
     services.resolveServer = [](const std::string& name, ServerEntry& entry, std::string& message) {
-        if (ResolveStoredServer(name, "", "", "", entry, message))
+        if (ResolveStoredServer(name, "", "", {}, entry, message))
             return true;
         if (entry.EntryNumber == 0)
             message = "server '" + name + "' is no longer stored.";

@@ -96,6 +96,13 @@ frmAddServer::frmAddServer(QWidget* parent) : QDialog(parent) {
                                "offers it, require refuses a server without it, off never asks");
     for (const char* setting : kEncryptionSettings)
         cboEncryption_->addItem(setting);
+    // The CA whose signature the server's certificate must carry; empty: not checked.
+    txtCAFile_ = MakeBox("txtCAFile",
+                         "PEM file of the CA that signed the server's certificate (empty: the "
+                         "certificate is not checked)",
+                         this);
+    cmdCAFile_ = MakeButton("cmdCAFile", "...", "Choose the CA certificate file", this);
+    cmdCAFile_->setAutoDefault(false);
 
     cmdOK_ = MakeButton("cmdOK", "OK", "Accept changes and close dialog (Enter)", this);
     cmdOK_->setDefault(true);
@@ -123,6 +130,11 @@ frmAddServer::frmAddServer(QWidget* parent) : QDialog(parent) {
     grid->addWidget(fraLogin_, 3, 1);
     grid->addWidget(MakeLabel("lblGen(5)", "Encryption:", this), 4, 0);
     grid->addWidget(cboEncryption_, 4, 1, Qt::AlignLeft);
+    grid->addWidget(MakeLabel("lblGen(6)", "CA certificate:", this), 5, 0);
+    auto* caFile = new QHBoxLayout;
+    caFile->addWidget(txtCAFile_);
+    caFile->addWidget(cmdCAFile_);
+    grid->addLayout(caFile, 5, 1);
     grid->setColumnMinimumWidth(1, 260);
 
     auto* buttons = new QHBoxLayout;
@@ -141,6 +153,7 @@ frmAddServer::frmAddServer(QWidget* parent) : QDialog(parent) {
     connect(cmdOK_, &QPushButton::clicked, this, &frmAddServer::OK);
     connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdHelp_, &QPushButton::clicked, this, &frmAddServer::OpenHelp);
+    connect(cmdCAFile_, &QPushButton::clicked, this, &frmAddServer::ChooseCAFile);
 
     optGen_[1]->setChecked(true);
     SelectAuthentication(1);
@@ -177,6 +190,16 @@ void frmAddServer::SelectAuthentication(int index) {
 void frmAddServer::SelectAndFocus(QLineEdit* box) {
     box->selectAll();
     box->setFocus(Qt::OtherFocusReason);
+}
+
+void frmAddServer::ChooseCAFile() {
+    FileDialogRequest request;
+    request.save = false;
+    request.title = "CA certificate";
+    request.filter = "Certificates (*.pem;*.crt)|*.pem;*.crt|All files (*.*)|*.*";
+    request.proposedPath = Text(txtCAFile_);
+    if (std::optional<std::string> path = CurrentPrompter().FileDialog(request))
+        txtCAFile_->setText(QString::fromStdString(*path));
 }
 
 void frmAddServer::OK() {
@@ -220,6 +243,7 @@ void frmAddServer::OK() {
         entry.Pwd = password;
         entry.MRUDb = database;
         entry.Encryption = cboEncryption_->currentText().toStdString();
+        entry.CAFile = Trim(Text(txtCAFile_));
         entry.EntryNumber = 0;
         std::string reason;
         if (TestConnection(entry, &reason)) {

@@ -29,6 +29,8 @@ public:
     void OK();
     // Index 1: SQL Server authentication (login fields usable); 0: Windows authentication.
     void SelectAuthentication(int index);
+    // Browses for the CA certificate file.
+    void ChooseCAFile();
     bool ServerAdded() const { return listChanged_; }
 
 protected:
@@ -48,6 +50,8 @@ private:
     QLineEdit* txtLogin_;
     QLineEdit* txtPassword_;
     QComboBox* cboEncryption_;
+    QLineEdit* txtCAFile_;
+    QPushButton* cmdCAFile_;
     QPushButton* cmdOK_;
     QPushButton* cmdCancel_;
     QPushButton* cmdHelp_;

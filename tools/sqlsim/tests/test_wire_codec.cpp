@@ -93,6 +93,31 @@ TEST(WireLogin, PreloginAnswerRefusesEncryption) {
     EXPECT_THROW(parsePrelogin(std::vector<uint8_t>{0x01, 0x00}), ProtocolError);
 }
 
+TEST(WireLogin, EncryptionIsAnsweredAsSqlServerDoes) {
+    auto asked = [](int byte) {
+        PreloginRequest r;
+        r.hasEncryption = byte >= 0;
+        r.encryption = static_cast<uint8_t>(byte < 0 ? 0 : byte);
+        return r;
+    };
+    // Request: off, on, not supported, required, no option at all.
+    const int requests[] = {0, 1, 2, 3, -1};
+    const struct {
+        TlsOffer offer;
+        uint8_t answers[5];
+    } table[] = {
+        {TlsOffer::None, {2, 2, 2, 2, 2}},
+        {TlsOffer::Available, {0, 1, 2, 1, 0}}, // off: the login alone is encrypted
+        {TlsOffer::Required, {1, 1, 3, 1, 1}},  // not supported: told, then disconnected
+    };
+    for (const auto& row : table)
+        for (size_t i = 0; i < 5; ++i)
+            EXPECT_EQ(answerEncryption(asked(requests[i]), row.offer), row.answers[i])
+                << "offer " << static_cast<int>(row.offer) << ", request " << requests[i];
+    EXPECT_EQ(parsePrelogin(buildPreloginResponse(0x0A320640, kEncryptOff)).encryption,
+              kEncryptOff);
+}
+
 TEST(WireLogin, VersionNegotiationAndProductVersion) {
     EXPECT_EQ(negotiateTdsVersion(0x74000004), kTds74);
     EXPECT_EQ(negotiateTdsVersion(0x75000000), kTds74);

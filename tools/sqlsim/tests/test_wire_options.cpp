@@ -64,6 +64,32 @@ TEST(WireOptions, BadCommandLinesAreRefused) {
     }
 }
 
+TEST(WireOptions, TlsNeedsCertificateAndKeyTogether) {
+    Options o;
+    std::string err;
+    ASSERT_TRUE(
+        parseOptions({"--tls-cert", "c.pem", "--tls-key", "k.pem", "--tls-require"}, o, err))
+        << err;
+    EXPECT_EQ(o.tlsCert, "c.pem");
+    EXPECT_EQ(o.tlsKey, "k.pem");
+    EXPECT_TRUE(o.tlsRequire);
+    Options none;
+    ASSERT_TRUE(parseOptions({}, none, err));
+    EXPECT_TRUE(none.tlsCert.empty());
+    EXPECT_FALSE(none.tlsRequire);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--tls-cert", "c.pem"}, {"--tls-key", "k.pem"}, {"--tls-require"}, {"--tls-cert"}};
+    const char* const errors[] = {
+        "--tls-cert and --tls-key go together", "--tls-cert and --tls-key go together",
+        "--tls-require needs --tls-cert and --tls-key", "--tls-cert needs a value"};
+    for (size_t i = 0; i < bad.size(); ++i) {
+        Options b;
+        EXPECT_FALSE(parseOptions(bad[i], b, err));
+        EXPECT_EQ(err, errors[i]);
+    }
+}
+
 TEST(WireOptions, FaultSwitchesAreOffUnlessAsked) {
     Options plain;
     std::string err;

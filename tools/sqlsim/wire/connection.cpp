@@ -175,13 +175,14 @@ private:
 };
 
 Connection::Connection(Fd socket, SessionProvider& sessions, const ServerSettings& settings)
-    : socket_(std::move(socket)), sessions_(sessions), settings_(settings), link_(settings.link),
+    : socket_(std::move(socket)), plain_(socket_.get()), sessions_(sessions), settings_(settings),
+      link_(settings.link),
       writer_([this](std::span<const uint8_t> b) { return send(b); }, kDefaultPacketSize) {}
 
 bool Connection::send(std::span<const uint8_t> bytes) {
     if (link_.shaped())
         std::this_thread::sleep_until(link_.reserve(bytes.size(), LinkSchedule::Clock::now()));
-    return sendAll(socket_.get(), bytes);
+    return out_->write(bytes);
 }
 
 Connection::~Connection() {
@@ -196,6 +197,10 @@ void Connection::shutdown() {
 }
 
 void Connection::run() {
+    if (!loginPhase()) {
+        shutdown();
+        return;
+    }
     reader_ = std::thread([this] { readerLoop(); });
     while (true) {
         std::optional<Message> m = pop();
@@ -217,19 +222,44 @@ void Connection::run() {
     session_.reset();
 }
 
-void Connection::readerLoop() {
+bool Connection::loginPhase() {
     MessageAssembler assembler;
+    try {
+        while (!loggedIn_) {
+            std::optional<Message> m = readMessage(assembler);
+            if (!m || !handle(*m) || writer_.failed())
+                return false;
+        }
+    } catch (const std::exception&) {
+        return false; // a client that breaks the framing cannot be answered sensibly
+    }
+    return true;
+}
+
+std::optional<Message> Connection::readMessage(MessageAssembler& assembler) {
     uint8_t header[kHeaderSize];
     std::vector<uint8_t> payload;
+    while (in_->read(header, kHeaderSize)) {
+        PacketHeader h = parseHeader(header);
+        payload.resize(h.length - kHeaderSize);
+        if (!payload.empty() && !in_->read(payload.data(), payload.size()))
+            return std::nullopt;
+        if (tlsForLoginOnly_) {
+            // Only the login's first packet was encrypted; the client has left TLS behind.
+            tlsForLoginOnly_ = false;
+            in_ = &plain_;
+            tls_.reset();
+        }
+        if (std::optional<Message> m = assembler.add(h, payload))
+            return m;
+    }
+    return std::nullopt;
+}
+
+void Connection::readerLoop() {
+    MessageAssembler assembler;
     try {
-        while (recvAll(socket_.get(), header, kHeaderSize)) {
-            PacketHeader h = parseHeader(header);
-            payload.resize(h.length - kHeaderSize);
-            if (!payload.empty() && !recvAll(socket_.get(), payload.data(), payload.size()))
-                break;
-            std::optional<Message> m = assembler.add(h, payload);
-            if (!m)
-                continue;
+        while (std::optional<Message> m = readMessage(assembler)) {
             if (m->type == kAttention)
                 cancel_ = true;
             std::lock_guard lock(mutex_);
@@ -317,12 +347,32 @@ bool Connection::handle(const Message& m) {
 }
 
 bool Connection::handlePrelogin(const Message& m) {
-    parsePrelogin(m.payload);
+    const PreloginRequest request = parsePrelogin(m.payload);
+    const TlsOffer offer = !settings_.tls          ? TlsOffer::None
+                           : settings_.tlsRequired ? TlsOffer::Required
+                                                   : TlsOffer::Available;
+    const uint8_t encryption = answerEncryption(request, offer);
     ProductVersion v = parseProductVersion(settings_.productVersion);
     uint32_t ver =
         (static_cast<uint32_t>(v.major) << 24) | (static_cast<uint32_t>(v.minor) << 16) | v.build;
-    tokens_.out().bytes(buildPreloginResponse(ver));
-    return endMessage();
+    tokens_.out().bytes(buildPreloginResponse(ver, encryption));
+    if (!endMessage())
+        return false;
+    if (encryption == kEncryptNotSup)
+        return true;
+    // The server insists on TLS and the client cannot: it has been told, and that is all.
+    if (encryption == kEncryptReq)
+        return false;
+    std::string error;
+    tls_ = TlsTransport::accept(socket_.get(), *settings_.tls, error);
+    if (!tls_)
+        return false;
+    in_ = tls_.get();
+    if (encryption == kEncryptOn)
+        out_ = tls_.get();
+    else
+        tlsForLoginOnly_ = true;
+    return true;
 }
 
 bool Connection::handleLogin(const Message& m) {

@@ -13,6 +13,7 @@
 #include "wire/provider.h"
 #include "wire/request.h"
 #include "wire/statement_log.h"
+#include "wire/tls.h"
 #include "wire/tokens.h"
 
 #include <atomic>
@@ -34,6 +35,11 @@ struct ServerSettings {
     StatementLog* log = nullptr;
     Faults faults;
     LinkSettings link;
+    // The certificate the server offers TLS with; null: it offers none.
+    const TlsCredentials* tls = nullptr;
+    // Refuse clients that cannot encrypt and encrypt every session, as a server set to force
+    // encryption does.
+    bool tlsRequired = false;
 };
 
 class Connection {
@@ -55,7 +61,12 @@ private:
         std::string statement;
     };
 
+    // PRELOGIN, TLS handshake and login, read on this thread before requests start; false
+    // when the client did not end up logged in.
+    bool loginPhase();
     void readerLoop();
+    // The next whole message off the wire; nothing at the end of the stream.
+    std::optional<Message> readMessage(MessageAssembler& assembler);
     std::optional<Message> pop();
     bool handle(const Message& m);
     bool handlePrelogin(const Message& m);
@@ -83,6 +94,13 @@ private:
     void runCall(const RpcCall& call, bool moreCalls);
 
     Fd socket_;
+    // Every byte in and out passes through these: the socket itself, or the TLS session the
+    // PRELOGIN negotiated (for the login packet only, or for the whole session).
+    PlainTransport plain_;
+    std::unique_ptr<TlsTransport> tls_;
+    Transport* in_ = &plain_;
+    Transport* out_ = &plain_;
+    bool tlsForLoginOnly_ = false;
     SessionProvider& sessions_;
     const ServerSettings& settings_;
     LinkSchedule link_;

@@ -26,7 +26,20 @@ PreloginRequest parsePrelogin(std::span<const uint8_t> payload) {
     return req;
 }
 
-std::vector<uint8_t> buildPreloginResponse(uint32_t serverVersionBigEndian) {
+uint8_t answerEncryption(const PreloginRequest& request, TlsOffer offer) {
+    if (offer == TlsOffer::None)
+        return kEncryptNotSup;
+    // A client that sent no ENCRYPTION option is taken as one that can encrypt if it must.
+    const uint8_t asked =
+        request.hasEncryption ? request.encryption : static_cast<uint8_t>(kEncryptOff);
+    if (asked == kEncryptNotSup)
+        return offer == TlsOffer::Required ? kEncryptReq : kEncryptNotSup;
+    if (asked == kEncryptOff && offer == TlsOffer::Available)
+        return kEncryptOff;
+    return kEncryptOn;
+}
+
+std::vector<uint8_t> buildPreloginResponse(uint32_t serverVersionBigEndian, uint8_t encryption) {
     // Options: VERSION (6 bytes), ENCRYPTION (1), INSTOPT (1), THREADID (0), MARS (1).
     struct Opt {
         uint8_t token;
@@ -37,7 +50,7 @@ std::vector<uint8_t> buildPreloginResponse(uint32_t serverVersionBigEndian) {
     v.u32be(serverVersionBigEndian);
     v.u16(0);
     opts.push_back({0x00, v.data()});
-    opts.push_back({0x01, {0x02}}); // ENCRYPT_NOT_SUP
+    opts.push_back({0x01, {encryption}});
     opts.push_back({0x02, {0x00}});
     opts.push_back({0x03, {}});
     opts.push_back({0x04, {0x00}});

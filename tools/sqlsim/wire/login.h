@@ -9,15 +9,33 @@
 
 namespace sqlsim::wire {
 
+// The ENCRYPTION option's values, in the client's request and in the server's answer.
+enum EncryptionByte : uint8_t {
+    kEncryptOff = 0,    // client: can encrypt, but only if it must; answer: the login only
+    kEncryptOn = 1,     // client: wants TLS; answer: the whole session is encrypted
+    kEncryptNotSup = 2, // cannot encrypt (or, from a server: offers no TLS at all)
+    kEncryptReq = 3,    // client: insists; answer: this server insists and the client cannot
+};
+
 struct PreloginRequest {
     bool hasEncryption = false;
-    uint8_t encryption = 0; // 0 off, 1 on, 2 not supported, 3 required
+    uint8_t encryption = kEncryptOff;
 };
 
 PreloginRequest parsePrelogin(std::span<const uint8_t> payload);
 
-// Our answer: no encryption at all, so the login travels in the clear.
-std::vector<uint8_t> buildPreloginResponse(uint32_t serverVersionBigEndian);
+// What a server can do about TLS: no certificate, one it offers, or one it insists on.
+enum class TlsOffer { None, Available, Required };
+
+// The ENCRYPTION value SQL Server answers to `request`: without a certificate "not
+// supported"; with one, the login at least is encrypted when the client can, the whole session
+// when the client asks or the server insists; kEncryptReq when the server insists on TLS the
+// client cannot speak (the connection ends after the answer).
+uint8_t answerEncryption(const PreloginRequest& request, TlsOffer offer);
+
+// Our PRELOGIN answer: version, the negotiated `encryption`, no instance, no MARS.
+std::vector<uint8_t> buildPreloginResponse(uint32_t serverVersionBigEndian,
+                                           uint8_t encryption = kEncryptNotSup);
 
 // TDS protocol versions as they appear in LOGIN7 and LOGINACK.
 constexpr uint32_t kTds71 = 0x71000001;

@@ -14,8 +14,19 @@ const char* const kUsage =
     "usage: sqlsim [--host 127.0.0.1] [--port N] [--port-file FILE] [--version TEXT]\n"
     "              [--login NAME:PASSWORD]... [--allow-integrated] [--statement-log FILE]\n"
     "              [--data-dir DIR] [--latency-ms N] [--bandwidth-kbps N]\n"
+    "              [--tls-cert FILE --tls-key FILE [--tls-require]]\n"
     "              [--fault-... N]... SCRIPT.sql...\n"
     "       sqlsim --help\n"
+    "\n"
+    "Encryption, as SQL Server negotiates it in PRELOGIN (without a certificate none is\n"
+    "offered and every client logs in unencrypted):\n"
+    "  --tls-cert FILE               the server's certificate (PEM, chain after it) that TLS\n"
+    "                                is offered with: a client that asks for encryption gets\n"
+    "                                a whole encrypted session, one that merely can encrypt\n"
+    "                                gets its login encrypted, one that cannot, none\n"
+    "  --tls-key FILE                the certificate's private key (PEM)\n"
+    "  --tls-require                 every session is encrypted; a client that cannot\n"
+    "                                encrypt is told so and disconnected\n"
     "\n"
     "A slower link than loopback, as to a remote server (both off by default; each\n"
     "connection has its own):\n"
@@ -95,6 +106,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
                 return false;
             }
             out.logins.push_back(v);
+        } else if (a == "--tls-cert") {
+            if (!value(out.tlsCert))
+                return false;
+        } else if (a == "--tls-key") {
+            if (!value(out.tlsKey))
+                return false;
+        } else if (a == "--tls-require") {
+            out.tlsRequire = true;
         } else if (a == "--allow-integrated") {
             out.allowIntegrated = true;
         } else if (a == "--statement-log") {
@@ -153,6 +172,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& out, std::strin
         } else {
             out.scripts.push_back(a);
         }
+    }
+    if (out.tlsCert.empty() != out.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return false;
+    }
+    if (out.tlsRequire && out.tlsCert.empty()) {
+        error = "--tls-require needs --tls-cert and --tls-key";
+        return false;
     }
     return true;
 }

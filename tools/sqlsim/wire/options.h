@@ -22,6 +22,10 @@ struct Options {
     std::vector<std::string> scripts;
     Faults faults;
     LinkSettings link;
+    // PEM files of the certificate (with its chain) and key TLS is offered with.
+    std::string tlsCert;
+    std::string tlsKey;
+    bool tlsRequire = false;
     bool help = false;
 };
 
