@@ -5,6 +5,7 @@
 #pragma once
 
 #include "catalog/bulk_queries.h"
+#include "catalog/catalog_rows.h"
 #include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "servers/server_facts.h"
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,6 +67,10 @@ public:
     BulkCatalogReader(QueryPlace place, ServerFacts facts, CatalogReadOptions options,
                       const CancelToken& cancel,
                       std::function<void(const std::string& item)> progress = nullptr);
+    // Reads its rows from `rows` (a live database or a snapshot), which must outlive it.
+    BulkCatalogReader(CatalogRows& rows, ServerFacts facts, CatalogReadOptions options,
+                      const CancelToken& cancel,
+                      std::function<void(const std::string& item)> progress = nullptr);
 
     // Reads every object of the type. False when a query failed or was stopped; `error` and
     // `failedSql` then say which.
@@ -85,17 +91,18 @@ public:
                                         const std::vector<std::string>& ignored);
 
 private:
-    // Runs `sql`, handing each row to `onRow`; false when it failed or was stopped.
-    bool Run(const std::string& sql, const std::function<void(WorkerQuery&, Row&)>& onRow,
+    // Runs `sql` (the result `key`), handing each row to `onRow`; false when it failed or was
+    // stopped.
+    bool Run(const std::string& key, const std::string& sql, const CatalogRowSink& onRow,
              OdbcError& error, std::string& failedSql);
     // Runs `sql` and keeps its whole result: its fields and every row.
-    bool RunAll(const std::string& sql, std::vector<FieldInfo>& fields, std::vector<Row>& rows,
-                OdbcError& error, std::string& failedSql);
+    bool RunAll(const std::string& key, const std::string& sql, std::vector<FieldInfo>& fields,
+                std::vector<Row>& rows, OdbcError& error, std::string& failedSql);
     bool ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
                      std::string& failedSql);
     bool ReadModules(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
     // Runs a module text query and builds the text of each object of `indexById` it names.
-    bool ReadModuleRows(const std::string& sql, CatalogTypeRead& out,
+    bool ReadModuleRows(const std::string& key, const std::string& sql, CatalogTypeRead& out,
                         const std::unordered_map<int32_t, size_t>& indexById, OdbcError& error,
                         std::string& failedSql);
     bool ReadTables(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
@@ -105,7 +112,8 @@ private:
     void QualifyListedNames(CatalogTypeRead& out) const;
     void Built(const CatalogObject& object);
 
-    QueryPlace place_;
+    std::unique_ptr<CatalogRows> ownRows_;
+    CatalogRows& rows_;
     ServerFacts facts_;
     CatalogReadOptions options_;
     const CancelToken& cancel_;
