@@ -1,13 +1,16 @@
 // The snapshot file: every kind of cell and every byte of a text come back as written, a
 // later release's additions are passed over, and a file that is cut short, damaged, not a
 // snapshot or of a newer major format is refused with a message naming the file.
+#include "catalog/bulk_catalog.h"
 #include "catalog/catalog_snapshot.h"
+#include "sqlsim_process.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace orv::test {
 namespace {
@@ -168,6 +171,95 @@ TEST(SnapshotFile, AFileOfTextsIsBarelyLargerThanItsTexts) {
     }
     s.Results["texts of procedures"] = modules;
     EXPECT_LE(SnapshotFileBytes(s).size(), textBytes * 12 / 10);
+}
+
+} // namespace
+} // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// A file of format 1 as this release wrote it (orvane-cli snapshot of the database that
+// snapshot_format1.sql makes, posing as SQL Server 2008 R2). Later releases must still read it
+// to the same catalog: the bulk reader builds the same texts from it without a server.
+TEST(SnapshotFormat1, TheCheckedInFileReadsToTheCatalogItWasTakenOf) {
+    CatalogSnapshot read;
+    std::string error;
+    ASSERT_TRUE(ReadSnapshotFile(FixtureFile("snapshot_format1.orvsnap"), read, error)) << error;
+    EXPECT_EQ(read.Header.FormatMajor, 1);
+    EXPECT_EQ(read.Header.Database, "Tiny");
+    EXPECT_EQ(read.Header.VersionText, "10.50.1600.1");
+    EXPECT_EQ(read.Header.VersionMajor, 10);
+    EXPECT_EQ(read.Header.Taken, "2026-12-10 10:54:01");
+    std::vector<std::string> keys;
+    for (const auto& [key, result] : read.Results)
+        keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"complete table constraints",
+                                              "complete table indexes",
+                                              "constraints",
+                                              "foreign key columns",
+                                              "listing of functions",
+                                              "listing of functions with system objects",
+                                              "listing of procedures",
+                                              "listing of procedures with system objects",
+                                              "listing of tables",
+                                              "listing of tables with system objects",
+                                              "listing of triggers",
+                                              "listing of triggers with system objects",
+                                              "listing of views",
+                                              "listing of views with system objects",
+                                              "relationships",
+                                              "table columns",
+                                              "table indexes",
+                                              "texts of functions",
+                                              "texts of procedures",
+                                              "texts of triggers",
+                                              "texts of views"}));
+
+    auto snapshot = std::make_shared<const CatalogSnapshot>(std::move(read));
+    SnapshotRows rows(snapshot, "snapshot_format1.orvsnap");
+    ServerFacts facts;
+    OdbcError odbc;
+    std::string sql;
+    ASSERT_TRUE(rows.Facts(facts, odbc, sql));
+    EXPECT_FALSE(rows.Fingerprints());
+    const CancelToken cancel;
+    CatalogReadOptions options;
+    options.CompleteTableScripts = true;
+    options.IgnoreSystemConstraintNames = true;
+    BulkCatalogReader reader(rows, facts, options, cancel);
+    auto objects = [&](ObjectType type) {
+        CatalogTypeRead out;
+        EXPECT_TRUE(reader.ReadType(type, out, odbc, sql)) << odbc.description;
+        std::map<std::string, std::string> byName;
+        for (const CatalogObject& o : out.Objects)
+            byName[o.Ref.Schema + "." + o.Ref.Name] = o.Text;
+        return byName;
+    };
+    const auto procedures = objects(kTypeProcedure);
+    ASSERT_EQ(procedures.size(), 1u);
+    EXPECT_EQ(procedures.at("dbo.usp_Orders"),
+              "-- Lists a customer's orders.\r\nCREATE PROCEDURE dbo.usp_Orders @id int\r\nAS\r\n"
+              "SELECT Id, Total FROM dbo.Orders WHERE CustomerId = @id -- Z\xC3\xBCrich\t\xC3\xBC"
+              "ber");
+    const auto tables = objects(kTypeTable);
+    ASSERT_EQ(tables.size(), 2u);
+    const std::string& orders = tables.at("dbo.Orders");
+    EXPECT_NE(orders.find("IDENTITY"), std::string::npos) << orders;
+    EXPECT_NE(orders.find("IX_Orders_Customer"), std::string::npos) << orders;
+    EXPECT_EQ(objects(kTypeRelationship).size(), 1u);
+    EXPECT_EQ(objects(kTypeView).size(), 1u);
+    EXPECT_EQ(objects(kTypeConstraint).size(), 2u);
+    // A result the file does not hold is named, not read as empty.
+    CatalogReadOptions withoutIndexes = options;
+    withoutIndexes.CompleteTableScripts = false;
+    CatalogTypeRead out;
+    CatalogSnapshot bare = *snapshot;
+    bare.Results.erase("table indexes");
+    SnapshotRows bareRows(std::make_shared<const CatalogSnapshot>(bare), "bare.orvsnap");
+    BulkCatalogReader bareReader(bareRows, facts, withoutIndexes, cancel);
+    EXPECT_FALSE(bareReader.ReadType(kTypeTable, out, odbc, sql));
+    EXPECT_EQ(odbc.description, "The snapshot file bare.orvsnap holds no table indexes.");
 }
 
 } // namespace
