@@ -4,6 +4,7 @@
 #include "util/option_words.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace orv {
 
@@ -30,6 +31,40 @@ const char* const kSnapshotHelp =
     "\n"
     "Exit status: 0 the snapshot was written, 2 error (wrong arguments, a server failure, a\n"
     "file that could not be written, or stopped); nothing is written then.\n";
+
+DbCompareResultsPtr SaveSnapshotRun(const QueryPlace& place, const std::string& serverName,
+                                    const std::string& path, ProgressSink& progress,
+                                    const CancelToken& cancel) {
+    auto results = std::make_shared<DbCompareResults>();
+    results->Started = std::time(nullptr);
+    results->ServerName[0] = serverName;
+    results->DbName[0] = place.Database;
+    progress.Begin("Reading the catalog of " + place.Database, 0);
+    CatalogSnapshot snapshot;
+    OdbcError error;
+    std::string sql;
+    const bool read = TakeSnapshot(
+        place, serverName, cancel, [&](const std::string& item) { progress.Advance(1, item); },
+        snapshot, error, sql);
+    if (!read && cancel.cancelRequested()) {
+        results->Outcome = RunOutcome::Cancelled;
+        results->Problem = kStoppedByUser;
+        return results;
+    }
+    if (!read) {
+        results->Outcome = RunOutcome::Failed;
+        results->Problem = ConnectionFailedText(error.number, error.description, sql) +
+                           " Nothing was written to " + path + ".";
+        return results;
+    }
+    progress.Begin("Writing " + path, 0);
+    std::string message;
+    if (!WriteSnapshotFile(path, snapshot, message)) {
+        results->Outcome = RunOutcome::Failed;
+        results->Problem = message;
+    }
+    return results;
+}
 
 bool ParseSnapshotArgs(const std::vector<std::string>& words, SnapshotArgs& args,
                        std::string& error) {
@@ -85,23 +120,10 @@ int RunSnapshotOn(
     }
     place.Database = args.Db;
     place.TimeoutSeconds = std::max(timeoutSeconds, 0);
-    progress.Begin("Reading the catalog of " + args.Db, 0);
-    CatalogSnapshot snapshot;
-    OdbcError error;
-    std::string sql;
-    if (!TakeSnapshot(
-            place, args.Server, cancel, [&](const std::string& item) { progress.Advance(1, item); },
-            snapshot, error, sql)) {
-        err << prefix
-            << (cancel.cancelRequested()
-                    ? std::string(kStoppedByUser)
-                    : ConnectionFailedText(error.number, error.description, sql))
-            << '\n'
-            << prefix << "nothing was written to " << args.File << ".\n";
-        return kSnapshotExitError;
-    }
-    if (!WriteSnapshotFile(args.File, snapshot, message)) {
-        err << prefix << message << '\n';
+    const DbCompareResultsPtr run =
+        SaveSnapshotRun(place, args.Server, args.File, progress, cancel);
+    if (!run->Complete()) {
+        err << prefix << run->Problem << '\n';
         return kSnapshotExitError;
     }
     progress.Note("Snapshot of " + args.Db + " written to " + args.File + ".");

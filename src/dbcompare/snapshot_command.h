@@ -4,6 +4,7 @@
 
 #include "catalog/catalog_snapshot.h"
 #include "compare/compare_command.h"
+#include "dbcompare/db_compare_results.h"
 #include "util/progress.h"
 
 #include <functional>
@@ -27,6 +28,14 @@ struct SnapshotArgs : LoginOptions {
     std::string File;
     bool Help = false;
 };
+
+// Takes the snapshot of `place` and writes it to `path`, all or nothing, telling `progress` of
+// each object read. The results carry only the outcome: Completed when the file was written,
+// Cancelled when `cancel` stopped it, Failed with the reason in Problem otherwise (nothing is
+// written then). The command line and the window's File > Save Snapshot both run this.
+DbCompareResultsPtr SaveSnapshotRun(const QueryPlace& place, const std::string& serverName,
+                                    const std::string& path, ProgressSink& progress,
+                                    const CancelToken& cancel);
 
 bool ParseSnapshotArgs(const std::vector<std::string>& words, SnapshotArgs& args,
                        std::string& error);
