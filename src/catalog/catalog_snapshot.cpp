@@ -17,7 +17,33 @@ namespace {
 
 constexpr const char* kMagic = "ORVANE-SNAPSHOT";
 constexpr const char* kSectionResult = "result";
+constexpr const char* kSectionSame = "same";
 constexpr const char* kSectionEnd = "end";
+// A listing with system objects is mostly the very listing without them: kept once, the other
+// refers to it.
+constexpr const char* kWithSystemObjects = " with system objects";
+
+bool SameValue(const FieldValue& a, const FieldValue& b) {
+    return a.kind == b.kind && a.integer == b.integer && a.text == b.text &&
+           (a.real == b.real || (a.real != a.real && b.real != b.real));
+}
+
+bool SameResult(const CatalogResult& a, const CatalogResult& b) {
+    if (a.Fields.size() != b.Fields.size() || a.Rows.size() != b.Rows.size())
+        return false;
+    for (size_t i = 0; i < a.Fields.size(); ++i)
+        if (a.Fields[i].name != b.Fields[i].name || a.Fields[i].sqlType != b.Fields[i].sqlType ||
+            a.Fields[i].size != b.Fields[i].size)
+            return false;
+    for (size_t r = 0; r < a.Rows.size(); ++r) {
+        if (a.Rows[r].size() != b.Rows[r].size())
+            return false;
+        for (size_t k = 0; k < a.Rows[r].size(); ++k)
+            if (!SameValue(a.Rows[r][k], b.Rows[r][k]))
+                return false;
+    }
+    return true;
+}
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -314,8 +340,19 @@ std::string HeaderBytes(const SnapshotHeader& h) {
     return out;
 }
 
-std::string SectionLine(const std::string& key, size_t length) {
-    return std::string(kSectionResult) + " " + std::to_string(length) + " " + Escape(key) + "\n";
+std::string SectionLine(const char* word, const std::string& key, size_t length) {
+    return std::string(word) + " " + std::to_string(length) + " " + Escape(key) + "\n";
+}
+
+// The result `key` is the same as, when it is the same as the one it is a variant of.
+const std::string* SameAs(const CatalogSnapshot& snapshot, const std::string& key,
+                          const CatalogResult& result) {
+    const size_t suffix = std::strlen(kWithSystemObjects);
+    if (key.size() <= suffix || key.compare(key.size() - suffix, suffix, kWithSystemObjects) != 0)
+        return nullptr;
+    const auto base = snapshot.Results.find(key.substr(0, key.size() - suffix));
+    return base != snapshot.Results.end() && SameResult(base->second, result) ? &base->first
+                                                                              : nullptr;
 }
 
 // Hands the file's bytes to `write` piece by piece: a large database's file is never held
@@ -323,8 +360,14 @@ std::string SectionLine(const std::string& key, size_t length) {
 template <typename Write> void EmitSnapshot(const CatalogSnapshot& snapshot, Write&& write) {
     write(HeaderBytes(snapshot.Header));
     for (const auto& [key, result] : snapshot.Results) {
+        if (const std::string* same = SameAs(snapshot, key, result)) {
+            const std::string payload = Escape(*same) + "\n";
+            write(SectionLine(kSectionSame, key, payload.size()));
+            write(payload);
+            continue;
+        }
         const std::string payload = ResultPayload(result);
-        write(SectionLine(key, payload.size()));
+        write(SectionLine(kSectionResult, key, payload.size()));
         write(payload);
     }
     write(std::string(kSectionEnd) + "\n");
@@ -426,6 +469,8 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
             h.Taken = value;
         // Keys a later release adds are left alone.
     }
+    // Results that are the same as another, resolved once every result is read.
+    std::vector<std::pair<std::string, std::string>> sameAs;
     while (true) {
         if (!c.Line(line)) {
             error = FileMessage(path, cutShort);
@@ -447,7 +492,18 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
         const size_t begin = c.Pos();
         std::string skipped;
         c.Bytes(static_cast<size_t>(length), skipped);
-        if (line.compare(0, s1, kSectionResult) != 0)
+        const std::string word = line.substr(0, s1);
+        if (word == kSectionSame) {
+            std::string other;
+            if (skipped.empty() || skipped.back() != '\n' ||
+                !Unescape(skipped.substr(0, skipped.size() - 1), other)) {
+                error = FileMessage(path, "is damaged (in the result \"" + name + "\").");
+                return false;
+            }
+            sameAs.emplace_back(name, other);
+            continue;
+        }
+        if (word != kSectionResult)
             continue; // a section a later release added
         CatalogResult result;
         if (!ParseResult(bytes, begin, begin + static_cast<size_t>(length), result)) {
@@ -455,6 +511,14 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
             return false;
         }
         snapshot.Results[name] = std::move(result);
+    }
+    for (const auto& [name, other] : sameAs) {
+        const auto it = snapshot.Results.find(other);
+        if (it == snapshot.Results.end()) {
+            error = FileMessage(path, "is damaged (in the result \"" + name + "\").");
+            return false;
+        }
+        snapshot.Results[name] = it->second;
     }
     return true;
 }

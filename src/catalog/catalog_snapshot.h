@@ -8,7 +8,8 @@
 // by that many bytes, and last a line "end". A reader skips header keys and section words it
 // does not know, so a later release may add them; a newer major format is refused. Values and
 // names escape backslash, tab, CR and LF; cells are length-prefixed, so texts are kept byte
-// for byte.
+// for byte. A section "same" holds only the name of an earlier result it equals (a listing
+// with system objects that has none).
 #pragma once
 
 #include "catalog/catalog_rows.h"

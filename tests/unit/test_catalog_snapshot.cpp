@@ -154,6 +154,38 @@ TEST(SnapshotFile, AFailedWriteLeavesTheFileThatWasThere) {
     ASSERT_TRUE(ReadSnapshotFile(path, read, error)) << error;
 }
 
+TEST(SnapshotFile, AListingWithoutSystemObjectsToAddIsKeptOnce) {
+    CatalogSnapshot s = Sample();
+    CatalogResult listing;
+    listing.Fields = {{"name", -9, 128}, {"id", 4, 10}};
+    listing.Rows.push_back({FieldValue::Str("usp_A"), FieldValue::Int(5)});
+    s.Results["listing of procedures"] = listing;
+    s.Results["listing of procedures with system objects"] = listing;
+    CatalogResult more = listing;
+    more.Rows.push_back({FieldValue::Str("sp_sys"), FieldValue::Int(-3)});
+    s.Results["listing of views"] = listing;
+    s.Results["listing of views with system objects"] = more;
+    const std::string bytes = SnapshotFileBytes(s);
+    EXPECT_NE(bytes.find("\nsame 22 listing of procedures with system objects\nlisting of "
+                         "procedures\n"),
+              std::string::npos)
+        << bytes;
+    EXPECT_NE(bytes.find("\nresult "), std::string::npos);
+    EXPECT_EQ(bytes.find("same", bytes.find("listing of views with")), std::string::npos);
+    CatalogSnapshot read;
+    std::string error;
+    ASSERT_TRUE(ParseSnapshotBytes("s.orvsnap", bytes, read, error)) << error;
+    ExpectSame(s, read);
+    // A "same" naming a result the file does not hold is damage.
+    std::string broken = bytes;
+    broken.replace(broken.find("same 22 "), 8, "same 22 ");
+    const size_t name = broken.find("\nlisting of procedures\n", broken.find("same 22 "));
+    broken.replace(name, 24, "\nlisting of procedureX\n");
+    EXPECT_FALSE(ParseSnapshotBytes("s.orvsnap", broken, read, error));
+    EXPECT_EQ(error, "The snapshot file s.orvsnap is damaged (in the result \"listing of "
+                     "procedures with system objects\").");
+}
+
 // Texts dominate a snapshot: the rest of the file is small beside them.
 TEST(SnapshotFile, AFileOfTextsIsBarelyLargerThanItsTexts) {
     CatalogSnapshot s;
@@ -180,7 +212,8 @@ namespace orv::test {
 namespace {
 
 // A file of format 1 as this release wrote it (orvane-cli snapshot of the database that
-// snapshot_format1.sql makes, posing as SQL Server 2008 R2). Later releases must still read it
+// snapshot_format1.sql makes, posing as SQL Server 2008 R2; its listings with system objects
+// are "same" sections). Later releases must still read it
 // to the same catalog: the bulk reader builds the same texts from it without a server.
 TEST(SnapshotFormat1, TheCheckedInFileReadsToTheCatalogItWasTakenOf) {
     CatalogSnapshot read;
@@ -190,7 +223,7 @@ TEST(SnapshotFormat1, TheCheckedInFileReadsToTheCatalogItWasTakenOf) {
     EXPECT_EQ(read.Header.Database, "Tiny");
     EXPECT_EQ(read.Header.VersionText, "10.50.1600.1");
     EXPECT_EQ(read.Header.VersionMajor, 10);
-    EXPECT_EQ(read.Header.Taken, "2026-12-10 10:54:01");
+    EXPECT_EQ(read.Header.Taken, "2026-12-10 11:16:40");
     std::vector<std::string> keys;
     for (const auto& [key, result] : read.Results)
         keys.push_back(key);
