@@ -563,6 +563,10 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
     for (int side = 0; side < 2; ++side) {
         results->ServerName[side] = request.Server[side].Name;
         results->DbName[side] = request.Database[side];
+        // The reports say which side is the past, not the server as it is now.
+        if (request.Snapshot[side])
+            results->ServerName[side] +=
+                " (snapshot of " + request.Snapshot[side]->Header.Taken + " UTC)";
     }
     std::vector<ObjectType> types = request.Types;
     if (types.empty())

@@ -113,7 +113,10 @@ TEST_P(SnapshotRoundTrip, ASnapshotComparesIdenticalWithItsDatabaseUnderEveryRea
                     EXPECT_EQ(r->Reading, CompareReading::Full) << label;
                     for (const std::string& sql : f.Sql(c.db))
                         EXPECT_EQ(sql.find("HASHBYTES"), std::string::npos) << label << sql;
-                    EXPECT_EQ(r->ServerName[side], "Prod") << label;
+                    EXPECT_EQ(r->ServerName[side],
+                              "Prod (snapshot of " + snapshot->Header.Taken + " UTC)")
+                        << label;
+                    EXPECT_EQ(r->ServerName[1 - side], f.server.Name) << label;
                     if (complete || !ignoreSys)
                         continue;
                     ASSERT_EQ(r->Pairs.size(), live->Pairs.size()) << label;
