@@ -7,7 +7,6 @@
 #include "catalog/schemas.h"
 #include "catalog/table_script.h"
 #include "catalog/table_script_complete.h"
-#include "core/log.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
 #include "util/text.h"
@@ -20,6 +19,25 @@ namespace orv {
 namespace {
 
 constexpr const char* kReasonVanished = "no longer in the database";
+
+// The names of the results a snapshot keeps (see CatalogRows). They are part of the snapshot
+// file: a later release may add names, never change what one means.
+constexpr const char* kKeyTableColumns = "table columns";
+constexpr const char* kKeyTableIndexes = "table indexes";
+constexpr const char* kKeyCompleteIndexes = "complete table indexes";
+constexpr const char* kKeyCompleteConstraints = "complete table constraints";
+constexpr const char* kKeyForeignKeyColumns = "foreign key columns";
+constexpr const char* kKeyRelationships = "relationships";
+constexpr const char* kKeyConstraints = "constraints";
+
+std::string ListingKey(ObjectType type, bool ignoreSysObjects) {
+    return "listing of " + GetObjectTypeName(type, false) +
+           (ignoreSysObjects ? "" : " with system objects");
+}
+
+std::string ModuleTextsKey(ObjectType type) {
+    return "texts of " + GetObjectTypeName(type, false);
+}
 
 // The text as a panel's view gives it back: every line break as CR LF.
 std::string ViewForm(const std::string& text) {
@@ -61,79 +79,42 @@ bool HasIdentityColumn(const std::vector<FieldInfo>& fields, const std::vector<R
 BulkCatalogReader::BulkCatalogReader(QueryPlace place, ServerFacts facts,
                                      CatalogReadOptions options, const CancelToken& cancel,
                                      std::function<void(const std::string&)> progress)
-    : place_(std::move(place)), facts_(facts), options_(options), cancel_(cancel),
+    : ownRows_(std::make_unique<LiveCatalogRows>(std::move(place), cancel)), rows_(*ownRows_),
+      facts_(facts), options_(options), cancel_(cancel), progress_(std::move(progress)) {}
+
+BulkCatalogReader::BulkCatalogReader(CatalogRows& rows, ServerFacts facts,
+                                     CatalogReadOptions options, const CancelToken& cancel,
+                                     std::function<void(const std::string&)> progress)
+    : rows_(rows), facts_(facts), options_(options), cancel_(cancel),
       progress_(std::move(progress)) {}
 
-bool BulkCatalogReader::Run(const std::string& sql,
-                            const std::function<void(const Fields&, Row&)>& onRow, OdbcError& error,
-                            std::string& failedSql) {
-    const auto kept = prefetched_.find(sql);
-    if (kept != prefetched_.end()) {
-        // Handed over once: a second run of the statement asks the server again.
-        PrefetchedResult result = std::move(kept->second);
-        prefetched_.erase(kept);
-        for (Row& row : result.rows) {
-            if (cancel_.cancelRequested()) {
-                error = CancelledQueryError();
-                failedSql = sql;
-                return false;
-            }
-            onRow(result.fields, row);
-        }
-        return true;
-    }
-    const bool ok = RunWorkerQuery(
-        place_, cancel_, sql, [&](WorkerQuery& q, Row& row) { onRow(q.Fields(), row); }, error);
+bool BulkCatalogReader::Run(const std::string& key, const std::string& sql,
+                            const CatalogRowSink& onRow, OdbcError& error, std::string& failedSql) {
+    const bool ok = rows_.Rows(key, sql, onRow, error);
     if (!ok)
         failedSql = sql;
     return ok;
 }
 
+bool BulkCatalogReader::RunAll(const std::string& key, const std::string& sql,
+                               std::vector<FieldInfo>& fields, std::vector<Row>& rows,
+                               OdbcError& error, std::string& failedSql) {
+    return Run(
+        key, sql,
+        [&](const std::vector<FieldInfo>& given, Row& row) {
+            if (fields.empty())
+                fields = given;
+            rows.push_back(std::move(row));
+        },
+        error, failedSql);
+}
+
 bool BulkCatalogReader::Prefetch(const std::vector<std::string>& statements, OdbcError& error,
                                  std::string& failedSql) {
-    std::vector<std::string> wanted;
-    for (const std::string& sql : statements)
-        if (!prefetched_.count(sql) && std::find(wanted.begin(), wanted.end(), sql) == wanted.end())
-            wanted.push_back(sql);
-    if (wanted.size() < 2)
-        return true; // one statement costs one round trip either way
-    std::string batch;
-    for (const std::string& sql : wanted)
-        batch += (batch.empty() ? "" : "\n") + sql;
-    std::vector<PrefetchedResult> results(wanted.size());
-    WorkerQuery query(cancel_);
-    error = {};
-    bool ok = query.OpenBatch(place_, batch, error);
-    for (size_t i = 0; ok && i < wanted.size(); ++i) {
-        if (i > 0 && !query.NextResult(error)) {
-            ok = false;
-            break;
-        }
-        results[i].fields = query.Fields();
-        Row row;
-        while (query.Next(row, error))
-            results[i].rows.push_back(std::move(row));
-        ok = error.number == 0 && !cancel_.cancelRequested();
-    }
-    // Every result read: the batch's end frees the connection for the next command.
-    if (ok && query.NextResult(error))
-        ok = false;
-    ok = ok && error.number == 0;
-    query.Close();
-    if (cancel_.cancelRequested()) {
-        error = CancelledQueryError();
-        failedSql = batch;
-        return false;
-    }
-    if (!ok) {
-        // The statements then go one by one, and the one that fails is named on its own.
-        WriteLogLine("Batched catalog reading failed; reading statement by statement.");
-        error = {};
-        return true;
-    }
-    for (size_t i = 0; i < wanted.size(); ++i)
-        prefetched_.emplace(wanted[i], std::move(results[i]));
-    return true;
+    const bool ok = rows_.Prefetch(statements, error);
+    if (!ok)
+        failedSql = statements.empty() ? std::string() : statements.front();
+    return ok;
 }
 
 std::vector<std::string> BulkCatalogReader::PlannedStatements(ObjectType type,
@@ -172,18 +153,6 @@ std::vector<std::string> BulkCatalogReader::PlannedStatements(ObjectType type,
     }
 }
 
-bool BulkCatalogReader::RunAll(const std::string& sql, std::vector<FieldInfo>& fields,
-                               std::vector<Row>& rows, OdbcError& error, std::string& failedSql) {
-    return Run(
-        sql,
-        [&](const Fields& fieldsOf, Row& row) {
-            if (fields.empty())
-                fields = fieldsOf;
-            rows.push_back(std::move(row));
-        },
-        error, failedSql);
-}
-
 void BulkCatalogReader::Built(const CatalogObject& object) {
     if (progress_)
         progress_(object.ListedName);
@@ -215,8 +184,9 @@ void BulkCatalogReader::QualifyListedNames(CatalogTypeRead& out) const {
 bool BulkCatalogReader::ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
                                     std::string& failedSql) {
     return Run(
+        ListingKey(type, options_.IgnoreSysObjects),
         BulkListingQuery(type, options_.IgnoreSysObjects, facts_.Later()),
-        [&](const Fields&, Row& row) {
+        [&](const std::vector<FieldInfo>&, Row& row) {
             CatalogObject o;
             o.Ref.Name = Cell(row, 0).Text();
             o.Ref.Modified = ToUpperAscii(Cell(row, 1).Text());
@@ -260,10 +230,12 @@ bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
     std::unordered_map<int32_t, size_t> indexById;
     for (size_t i = 0; i < out.Objects.size(); ++i)
         indexById.emplace(out.Objects[i].Ref.Id, i);
-    return ReadModuleRows(BulkModuleTextQuery(out.Type), out, indexById, error, failedSql);
+    return ReadModuleRows(ModuleTextsKey(out.Type), BulkModuleTextQuery(out.Type), out, indexById,
+                          error, failedSql);
 }
 
-bool BulkCatalogReader::ReadModuleRows(const std::string& sql, CatalogTypeRead& out,
+bool BulkCatalogReader::ReadModuleRows(const std::string& key, const std::string& sql,
+                                       CatalogTypeRead& out,
                                        const std::unordered_map<int32_t, size_t>& indexById,
                                        OdbcError& error, std::string& failedSql) {
     struct Stored {
@@ -276,10 +248,10 @@ bool BulkCatalogReader::ReadModuleRows(const std::string& sql, CatalogTypeRead& 
     bool located = false;
     size_t idCol = 0, textCol = 0, encryptedCol = 0;
     if (!Run(
-            sql,
-            [&](const Fields& fieldsOf, Row& row) {
+            key, sql,
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 if (!located) {
-                    const Columns col(fieldsOf);
+                    const Columns col(fields);
                     idCol = col("id");
                     textCol = col("text");
                     encryptedCol = col("encrypted");
@@ -335,10 +307,10 @@ bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
     // A fingerprint is trusted only when every piece of the text gave one.
     std::vector<bool> trusted;
     if (!Run(
-            BulkFingerprintQuery(type, form, facts_.Later()),
-            [&](const Fields& fieldsOf, Row& row) {
+            "", BulkFingerprintQuery(type, form, facts_.Later()),
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 if (!located) {
-                    const Columns col(fieldsOf);
+                    const Columns col(fields);
                     idCol = col("id");
                     nameCol = col("name");
                     dateCol = col("refdate");
@@ -408,7 +380,7 @@ bool BulkCatalogReader::ReadTexts(CatalogTypeRead& out, const std::vector<size_t
             indexById.emplace(out.Objects[which[k]].Ref.Id, which[k]);
             ids.push_back(out.Objects[which[k]].Ref.Id);
         }
-        if (!ReadModuleRows(ModuleTextsByIdQuery(ids), out, indexById, error, failedSql))
+        if (!ReadModuleRows("", ModuleTextsByIdQuery(ids), out, indexById, error, failedSql))
             return false;
     }
     return true;
@@ -426,10 +398,10 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
     size_t tableIdCol = 0;
     bool located = false;
     if (!Run(
-            BulkTableColumnsQuery(),
-            [&](const Fields& fieldsOf, Row& row) {
+            kKeyTableColumns, BulkTableColumnsQuery(),
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 if (!located) {
-                    out.ColumnFields = fieldsOf;
+                    out.ColumnFields = fields;
                     tableIdCol = Columns(out.ColumnFields)("tableid");
                     located = true;
                 }
@@ -451,8 +423,9 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
             qualified = o.ListedName;
         std::vector<Row> rows;
         if (!Run(
+                std::string(kKeyTableColumns) + " of " + std::to_string(o.Ref.Id),
                 TableColumnsQuery(o.ListedName, qualified, o.Ref.Id),
-                [&](const Fields&, Row& row) {
+                [&](const std::vector<FieldInfo>&, Row& row) {
                     row.insert(row.begin(), FieldValue::Int(o.Ref.Id));
                     rows.push_back(std::move(row));
                 },
@@ -466,13 +439,13 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         std::vector<FieldInfo> fields;
         std::unordered_map<int32_t, std::vector<Row>> rows;
     };
-    auto readPerTable = [&](const std::string& sql, TableRows& into) {
+    auto readPerTable = [&](const char* key, const std::string& sql, TableRows& into) {
         size_t idCol = 0;
         return Run(
-            sql,
-            [&](const Fields& fieldsOf, Row& row) {
+            key, sql,
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 if (into.fields.empty()) {
-                    into.fields = fieldsOf;
+                    into.fields = fields;
                     idCol = Columns(into.fields)("tableid");
                 }
                 if (CatalogObject* o = objectOf(row, idCol))
@@ -487,9 +460,11 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         TableRows indexes;
         TableRows constraints;
         if (!options_.IgnoreIndexes &&
-            !readPerTable(TableIndexRowsQuery("", -1, false, facts_.VersionMajor), indexes))
+            !readPerTable(kKeyCompleteIndexes,
+                          TableIndexRowsQuery("", -1, false, facts_.VersionMajor), indexes))
             return false;
-        if (!readPerTable(TableConstraintsQuery("", -1, facts_.VersionMajor), constraints))
+        if (!readPerTable(kKeyCompleteConstraints,
+                          TableConstraintsQuery("", -1, facts_.VersionMajor), constraints))
             return false;
         for (CatalogObject& o : out.Objects) {
             if (o.ColumnRows.empty())
@@ -504,7 +479,7 @@ bool BulkCatalogReader::ReadTables(CatalogTypeRead& out, OdbcError& error, std::
         }
     } else if (!options_.IgnoreIndexes) {
         TableRows indexes;
-        if (!readPerTable(BulkTableIndexesQuery(), indexes))
+        if (!readPerTable(kKeyTableIndexes, BulkTableIndexesQuery(), indexes))
             return false;
         for (auto& [id, rows] : indexes.rows) {
             MemoryRecordset rs(indexes.fields, std::move(rows));
@@ -538,7 +513,8 @@ bool BulkCatalogReader::ReadRelationships(CatalogTypeRead& out, OdbcError& error
                                           std::string& failedSql) {
     std::vector<FieldInfo> fields;
     std::vector<Row> rows;
-    if (!RunAll(BulkRelationshipsQuery(facts_.Later()), fields, rows, error, failedSql))
+    if (!RunAll(kKeyRelationships, BulkRelationshipsQuery(facts_.Later()), fields, rows, error,
+                failedSql))
         return false;
     // The complete form lists every column pair of each key.
     std::vector<FieldInfo> pairFields;
@@ -546,10 +522,10 @@ bool BulkCatalogReader::ReadRelationships(CatalogTypeRead& out, OdbcError& error
     if (options_.CompleteTableScripts) {
         size_t constCol = 0;
         if (!Run(
-                ForeignKeyColumnsQuery("", facts_.VersionMajor, -1),
-                [&](const Fields& fieldsOf, Row& row) {
+                kKeyForeignKeyColumns, ForeignKeyColumnsQuery("", facts_.VersionMajor, -1),
+                [&](const std::vector<FieldInfo>& fields, Row& row) {
                     if (pairFields.empty()) {
-                        pairFields = fieldsOf;
+                        pairFields = fields;
                         constCol = Columns(pairFields)("constid");
                     }
                     pairsByKey[Cell(row, constCol).Long()].push_back(std::move(row));
@@ -587,7 +563,8 @@ bool BulkCatalogReader::ReadConstraints(CatalogTypeRead& out, OdbcError& error,
                                         std::string& failedSql) {
     std::vector<FieldInfo> fields;
     std::vector<Row> rows;
-    if (!RunAll(BulkConstraintsQuery(facts_.Later()), fields, rows, error, failedSql))
+    if (!RunAll(kKeyConstraints, BulkConstraintsQuery(facts_.Later()), fields, rows, error,
+                failedSql))
         return false;
     const Columns col(fields);
     const size_t nameCol = col("name"), dateCol = col("refdate"), idCol = col("id"),

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "catalog/bulk_queries.h"
+#include "catalog/catalog_rows.h"
 #include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "servers/server_facts.h"
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -65,6 +67,10 @@ public:
     BulkCatalogReader(QueryPlace place, ServerFacts facts, CatalogReadOptions options,
                       const CancelToken& cancel,
                       std::function<void(const std::string& item)> progress = nullptr);
+    // Reads its rows from `rows` (a live database or a snapshot), which must outlive it.
+    BulkCatalogReader(CatalogRows& rows, ServerFacts facts, CatalogReadOptions options,
+                      const CancelToken& cancel,
+                      std::function<void(const std::string& item)> progress = nullptr);
 
     // Reads every object of the type. False when a query failed or was stopped; `error` and
     // `failedSql` then say which.
@@ -80,16 +86,16 @@ public:
     bool ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which, OdbcError& error,
                    std::string& failedSql);
 
-    // The statements reading `type` sends (the fingerprints of a module type unless `form` is
+    // The queries reading `type` sends (the fingerprints of a module type unless `form` is
     // None), as Prefetch takes them.
     std::vector<std::string> PlannedStatements(ObjectType type, FingerprintForm form) const;
-    // The statements ReadTexts sends for these objects.
+    // The queries ReadTexts sends for these objects.
     static std::vector<std::string> TextStatements(const CatalogTypeRead& out,
                                                    const std::vector<size_t>& which);
-    // Sends the statements as one batch, a single round trip, and keeps their results: the
-    // reads that send the same statements later take them from here, once. A batch the server
-    // refuses keeps nothing, so that each statement goes on its own and a failure is reported
-    // against the statement that caused it; false only when the run was stopped.
+    // Sends the queries as one batch, a single round trip, where the rows come from a server:
+    // the reads that send the same queries later are answered from what came, once. A batch
+    // the server refuses keeps nothing, so each query then goes on its own and a failure is
+    // reported against the query that caused it; false only when the run was stopped.
     bool Prefetch(const std::vector<std::string>& statements, OdbcError& error,
                   std::string& failedSql);
 
@@ -98,23 +104,18 @@ public:
                                         const std::vector<std::string>& ignored);
 
 private:
-    using Fields = std::vector<FieldInfo>;
-    struct PrefetchedResult {
-        Fields fields;
-        std::vector<Row> rows;
-    };
-    // Runs `sql` (or takes its prefetched result), handing each row to `onRow` with the
-    // result's fields; false when it failed or was stopped.
-    bool Run(const std::string& sql, const std::function<void(const Fields&, Row&)>& onRow,
+    // Runs `sql` (the result `key`), handing each row to `onRow`; false when it failed or was
+    // stopped.
+    bool Run(const std::string& key, const std::string& sql, const CatalogRowSink& onRow,
              OdbcError& error, std::string& failedSql);
     // Runs `sql` and keeps its whole result: its fields and every row.
-    bool RunAll(const std::string& sql, std::vector<FieldInfo>& fields, std::vector<Row>& rows,
-                OdbcError& error, std::string& failedSql);
+    bool RunAll(const std::string& key, const std::string& sql, std::vector<FieldInfo>& fields,
+                std::vector<Row>& rows, OdbcError& error, std::string& failedSql);
     bool ReadListing(ObjectType type, CatalogTypeRead& out, OdbcError& error,
                      std::string& failedSql);
     bool ReadModules(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
     // Runs a module text query and builds the text of each object of `indexById` it names.
-    bool ReadModuleRows(const std::string& sql, CatalogTypeRead& out,
+    bool ReadModuleRows(const std::string& key, const std::string& sql, CatalogTypeRead& out,
                         const std::unordered_map<int32_t, size_t>& indexById, OdbcError& error,
                         std::string& failedSql);
     bool ReadTables(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
@@ -124,12 +125,12 @@ private:
     void QualifyListedNames(CatalogTypeRead& out) const;
     void Built(const CatalogObject& object);
 
-    QueryPlace place_;
+    std::unique_ptr<CatalogRows> ownRows_;
+    CatalogRows& rows_;
     ServerFacts facts_;
     CatalogReadOptions options_;
     const CancelToken& cancel_;
     std::function<void(const std::string&)> progress_;
-    std::unordered_map<std::string, PrefetchedResult> prefetched_;
 };
 
 } // namespace orv

@@ -15,6 +15,10 @@ const char* const kCompareAllHelp =
     "  <server1> <db1>         the Source: a stored server (or any server with --login) and\n"
     "                          a database on it\n"
     "  <server2> <db2>         the Target\n"
+    "  snapshot:<file>         either side may be a snapshot file (written by 'orvane-cli\n"
+    "                          snapshot' or --snapshot-out) in place of <server> <db>: the\n"
+    "                          database as it was when the snapshot was taken. A comparison\n"
+    "                          with a snapshot reads every text in full\n"
     "  --types <list>          the types to compare, comma-separated: tables, procedures,\n"
     "                          functions, views, triggers, relationships, constraints (or\n"
     "                          their codes 50, 10, 20, 30, 40, 60, 80); default all seven\n"
@@ -44,6 +48,9 @@ const char* const kCompareAllHelp =
     "                          way; auto (the default, or the CompareReading setting) is\n"
     "                          hash-first where both servers can fingerprint (SQL Server\n"
     "                          2005 and later). SQL Server 2000 is always read in full\n"
+    "  --snapshot-out <file>   also writes a snapshot of the Target database, taken as it is\n"
+    "                          compared, to <file> (all or nothing; only when the comparison\n"
+    "                          completes), to compare against tomorrow\n"
     "  --login <name>          connects to both servers with this SQL Server login\n"
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --encryption <mode>     request, require or off: TLS to every server of the run,\n"
@@ -109,7 +116,7 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
     }
     std::vector<std::string> positional;
     bool typesGiven = false, formatGiven = false, outputGiven = false, policyGiven = false,
-         readingGiven = false;
+         readingGiven = false, snapshotOutGiven = false;
     OptionWords reader(words);
     while (reader.Next()) {
         const std::string& name = reader.Name();
@@ -127,6 +134,13 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
             if (!reader.Once(typesGiven, error) || !reader.Value(v, error) ||
                 !ParseObjectTypeList(v, args.Types, error))
                 return false;
+        } else if (name == "--snapshot-out") {
+            if (!reader.Once(snapshotOutGiven, error) || !reader.Value(args.SnapshotOut, error))
+                return false;
+            if (args.SnapshotOut.empty()) {
+                error = "--snapshot-out needs a file name";
+                return false;
+            }
         } else if (name == "--format") {
             if (!reader.Once(formatGiven, error) || !reader.Value(v, error))
                 return false;
@@ -141,7 +155,54 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
                 return false;
         }
     }
-    return CheckLoginOptions(args, error) && TakeTwoSides(positional, args.Server, args.Db, error);
+    if (!CheckLoginOptions(args, error) ||
+        !TakeTwoSidesOrSnapshots(positional, args.Server, args.Db, args.Snapshot, error))
+        return false;
+    if (!args.SnapshotOut.empty() && !args.Snapshot[1].empty()) {
+        error = "--snapshot-out needs a database as the Target, not a snapshot";
+        return false;
+    }
+    return true;
+}
+
+bool TakeTwoSidesOrSnapshots(const std::vector<std::string>& positional, std::string (&server)[2],
+                             std::string (&db)[2], std::string (&snapshot)[2], std::string& error) {
+    const std::string prefix = kSnapshotSidePrefix;
+    // Without a snapshot the line is the classic four words, and says so when it is not.
+    if (std::none_of(positional.begin(), positional.end(),
+                     [&](const std::string& p) { return p.rfind(prefix, 0) == 0; })) {
+        for (int side = 0; side < 2; ++side)
+            snapshot[side].clear();
+        return TakeTwoSides(positional, server, db, error);
+    }
+    size_t at = 0;
+    for (int side = 0; side < 2; ++side) {
+        server[side].clear();
+        db[side].clear();
+        snapshot[side].clear();
+        if (at < positional.size() && positional[at].rfind(prefix, 0) == 0) {
+            snapshot[side] = positional[at++].substr(prefix.size());
+            if (snapshot[side].empty()) {
+                error = "snapshot: needs a file name";
+                return false;
+            }
+            continue;
+        }
+        if (at + 2 > positional.size())
+            break;
+        server[side] = positional[at++];
+        db[side] = positional[at++];
+        if (server[side].empty() || db[side].empty()) {
+            error = "arguments may not be empty";
+            return false;
+        }
+    }
+    if (at != positional.size() || (snapshot[1].empty() && db[1].empty())) {
+        error = "expected two sides, each <server> <db> or snapshot:<file>, got " +
+                std::to_string(positional.size()) + " arguments";
+        return false;
+    }
+    return true;
 }
 
 int ReadRunOption(OptionWords& reader, std::optional<CompareReading>& reading, bool& readingGiven,
@@ -209,6 +270,22 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
         request.Reading = *args.Reading;
     for (int p = 0; p < 2; ++p) {
         std::string error;
+        if (!args.Snapshot[p].empty()) {
+            auto snapshot = std::make_shared<CatalogSnapshot>();
+            if (!ReadSnapshotFile(args.Snapshot[p], *snapshot, error)) {
+                err << prefix << error << '\n';
+                return kCompareAllExitError;
+            }
+            // Named as the database it was taken of, so that database's ignored columns hold.
+            request.Server[p] = ServerEntry{};
+            request.Server[p].Name = snapshot->Header.Server;
+            request.Server[p].Version = snapshot->Header.VersionText;
+            request.Server[p].VersionMajor = snapshot->Header.VersionMajor;
+            request.Database[p] = snapshot->Header.Database;
+            request.SnapshotFile[p] = args.Snapshot[p];
+            request.Snapshot[p] = std::move(snapshot);
+            continue;
+        }
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
             err << prefix << error << '\n';
             return kCompareAllExitError;
@@ -216,12 +293,27 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
         request.Database[p] = args.Db[p];
     }
 
+    request.KeepSnapshot[1] = !args.SnapshotOut.empty();
+
     const DbCompareResultsPtr results = services.run(request, progress, cancel);
     if (!results) {
         err << prefix << "the comparison gave no results.\n";
         return kCompareAllExitError;
     }
-    const int status = DbCompareExitStatus(*results, args.NotComparable);
+    int status = DbCompareExitStatus(*results, args.NotComparable);
+    if (!args.SnapshotOut.empty() && results->Complete()) {
+        std::string error;
+        if (!results->SnapshotTaken[1]) {
+            err << prefix << "no snapshot was written to " << args.SnapshotOut << ": "
+                << results->SnapshotProblem << '\n';
+            status = kCompareAllExitError;
+        } else if (!WriteSnapshotFile(args.SnapshotOut, *results->SnapshotTaken[1], error)) {
+            err << prefix << error << '\n';
+            status = kCompareAllExitError;
+        }
+    } else if (!args.SnapshotOut.empty()) {
+        err << prefix << "no snapshot was written to " << args.SnapshotOut << ".\n";
+    }
     if (results->Complete() && args.NotComparable == NotComparablePolicy::Report)
         for (const PairVerdict& v : results->Pairs)
             if (v.Status == PairStatus::NotComparable)

@@ -25,14 +25,22 @@ constexpr const char* kCompareAllUsage =
     "usage: orvane-cli compare-all [--types <list>] [--details] [--format text|csv|html] "
     "[--output <file>] [--include <pattern>]... [--exclude <pattern>]... "
     "[--reading auto|full|hash-first] "
-    "[--not-comparable error|report] [--login <name> [--password-file <file>]] <server1> <db1> "
-    "<server2> <db2>";
+    "[--not-comparable error|report] [--snapshot-out <file>] "
+    "[--login <name> [--password-file <file>]] <server1> <db1>|snapshot:<file> "
+    "<server2> <db2>|snapshot:<file>";
 
 extern const char* const kCompareAllHelp;
+
+// The word that names a snapshot file in place of a side's <server> <db>.
+constexpr const char* kSnapshotSidePrefix = "snapshot:";
 
 struct CompareAllArgs : LoginOptions {
     std::string Server[2];
     std::string Db[2];
+    // A side given as snapshot:<file>: the file (Server and Db then empty).
+    std::string Snapshot[2];
+    // --snapshot-out: the Target's snapshot is kept while it is compared and written here.
+    std::string SnapshotOut;
     // In the type selector's order, each once; all seven unless --types names others.
     std::vector<ObjectType> Types;
     bool Details = false;
@@ -61,6 +69,11 @@ int ReadRunOption(OptionWords& reader, std::optional<CompareReading>& reading, b
 // are not four or one is empty.
 bool TakeTwoSides(const std::vector<std::string>& positional, std::string (&server)[2],
                   std::string (&db)[2], std::string& error);
+
+// The two sides from the positional words: each <server> <db>, or one word snapshot:<file>.
+// False with a message when they do not make two sides.
+bool TakeTwoSidesOrSnapshots(const std::vector<std::string>& positional, std::string (&server)[2],
+                             std::string (&db)[2], std::string (&snapshot)[2], std::string& error);
 
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a
 // password on the command line is refused.

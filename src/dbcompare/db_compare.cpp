@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -173,9 +174,20 @@ struct Run {
     SideReads reads;
     // Stops both readers: set by the user's Stop, and when the run ends for any reason.
     CancelToken halt;
+    // Per side: what was read, kept for a snapshot the request asks for, and the facts.
+    std::map<std::string, CatalogResult> kept[2];
+    ServerFacts facts[2];
 };
 
 void ReadSideOrFail(Run& run, int side);
+
+QueryPlace SidePlace(const DbCompareRequest& request, int side) {
+    QueryPlace place;
+    place.Server = request.Server[side];
+    place.Database = request.Database[side];
+    place.TimeoutSeconds = request.TimeoutSeconds >= 0 ? request.TimeoutSeconds : 0;
+    return place;
+}
 
 // A reader thread: whatever goes wrong ends as a failure of its side, never as a crash.
 void ReadSide(Run& run, int side) {
@@ -195,14 +207,20 @@ void ReadSide(Run& run, int side) {
 
 // The fingerprint form this run reads module texts by, None for the full read. Both readers
 // come to the same answer from the same two sets of facts.
-std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts& facts) {
-    run.reads.PutFacts(side, facts);
+std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts& facts,
+                                          bool fingerprints) {
+    // A source without fingerprints (a snapshot) is told to the other side as a server that
+    // has none, so both choose the full read.
+    ServerFacts told = facts;
+    if (!fingerprints)
+        told.VersionMajor = std::min<int32_t>(told.VersionMajor, 8);
+    run.reads.PutFacts(side, told);
     if (run.request.Reading == CompareReading::Full)
         return FingerprintForm::None;
     const std::optional<ServerFacts> other = run.reads.WaitFacts(1 - side, run.halt);
     if (!other)
         return std::nullopt;
-    const FingerprintForm form = SharedFingerprintForm(facts.VersionMajor, other->VersionMajor);
+    const FingerprintForm form = SharedFingerprintForm(told.VersionMajor, other->VersionMajor);
     run.reads.SetReading(form == FingerprintForm::None ? CompareReading::Full
                                                        : CompareReading::HashFirst);
     return form;
@@ -218,7 +236,8 @@ std::vector<size_t> TextsNeeded(const DbCompareRequest& request, ObjectType type
 // handed on in order from what the batches brought. False when it failed (`error` says why);
 // true without giving every type when the other side failed or the run stopped.
 bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, FingerprintForm form,
-                        size_t& current, OdbcError& error, std::string& sql) {
+                        RecordingCatalogRows* recorder, size_t& current, OdbcError& error,
+                        std::string& sql) {
     // More differing texts than this are fetched type by type, not kept all at once.
     constexpr size_t kPrefetchedTexts = 5000;
     std::vector<std::string> planned;
@@ -268,6 +287,8 @@ bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, Fingerpri
         } else if (!reader.ReadType(run.types[current], read, error, sql)) {
             return false;
         }
+        if (recorder && current + 1 == types)
+            run.kept[side] = recorder->Take();
         run.reads.Put(side, current, std::move(read));
     }
     return true;
@@ -275,16 +296,24 @@ bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, Fingerpri
 
 void ReadSideOrFail(Run& run, int side) {
     const DbCompareRequest& request = run.request;
-    QueryPlace place;
-    place.Server = request.Server[side];
-    place.Database = request.Database[side];
-    place.TimeoutSeconds = request.TimeoutSeconds >= 0 ? request.TimeoutSeconds : 0;
+    std::unique_ptr<CatalogRows> source;
+    if (request.Snapshot[side])
+        source = std::make_unique<SnapshotRows>(request.Snapshot[side], request.SnapshotFile[side]);
+    else
+        source = std::make_unique<LiveCatalogRows>(SidePlace(request, side), run.halt);
+    std::unique_ptr<RecordingCatalogRows> recorder;
+    CatalogRows* rows = source.get();
+    if (request.KeepSnapshot[side] && !request.Snapshot[side]) {
+        recorder = std::make_unique<RecordingCatalogRows>(*source);
+        rows = recorder.get();
+    }
     ServerFacts facts;
     OdbcError error;
     std::string sql;
-    if (!ReadServerFacts(place, run.halt, facts, error, sql))
+    if (!rows->Facts(facts, error, sql))
         return run.reads.Fail(side, error, sql);
-    const std::optional<FingerprintForm> form = ChooseForm(run, side, facts);
+    run.facts[side] = facts;
+    const std::optional<FingerprintForm> form = ChooseForm(run, side, facts, rows->Fingerprints());
     if (!form)
         return; // the other side failed first, or the run is over
     CatalogReadOptions options;
@@ -293,11 +322,11 @@ void ReadSideOrFail(Run& run, int side) {
     options.CompleteTableScripts = request.CompleteTableScripts;
     options.IgnoreSystemConstraintNames = request.IgnoreSystemConstraintNames;
     size_t current = 0;
-    BulkCatalogReader reader(place, facts, options, run.halt, [&](const std::string& item) {
+    BulkCatalogReader reader(*rows, facts, options, run.halt, [&](const std::string& item) {
         run.reads.Built(side, current, item);
     });
     if (*form != FingerprintForm::None) {
-        if (!ReadByFingerprints(run, side, reader, *form, current, error, sql))
+        if (!ReadByFingerprints(run, side, reader, *form, recorder.get(), current, error, sql))
             return run.reads.Fail(side, error, sql);
         return;
     }
@@ -305,6 +334,8 @@ void ReadSideOrFail(Run& run, int side) {
         CatalogTypeRead read;
         if (!reader.ReadType(run.types[current], read, error, sql))
             return run.reads.Fail(side, error, sql);
+        if (recorder && current + 1 == run.types.size())
+            run.kept[side] = recorder->Take();
         run.reads.Put(side, current, std::move(read));
     }
 }
@@ -535,6 +566,36 @@ void JudgeType(const DbCompareRequest& request, ObjectType type, const CatalogTy
 
 } // namespace
 
+// The snapshots the request asks to keep: what the side read, completed with the results a
+// snapshot holds besides (other reading options, texts a hash-first read left on the server),
+// read on the calling thread once the comparison is done.
+static void KeepSnapshots(Run& run, DbCompareResults& results, ProgressSink& progress,
+                          const CancelToken& cancel) {
+    for (int side = 0; side < 2; ++side) {
+        if (!run.request.KeepSnapshot[side] || run.request.Snapshot[side])
+            continue;
+        progress.Begin("Saving the snapshot of " + run.request.Database[side], 0);
+        LiveCatalogRows live(SidePlace(run.request, side), cancel);
+        RecordingCatalogRows rows(live, std::move(run.kept[side]));
+        OdbcError error;
+        std::string sql;
+        if (!GatherSnapshotRows(
+                rows, run.facts[side], cancel,
+                [&](const std::string& item) { progress.Advance(1, item); }, error, sql)) {
+            results.SnapshotProblem = ConnectionFailedText(error.number, error.description, sql);
+            continue;
+        }
+        auto snapshot = std::make_shared<CatalogSnapshot>();
+        snapshot->Header.Server = run.request.Server[side].Name;
+        snapshot->Header.VersionText = run.facts[side].VersionText;
+        snapshot->Header.VersionMajor = run.facts[side].VersionMajor;
+        snapshot->Header.Database = run.request.Database[side];
+        snapshot->Header.Taken = SnapshotTimeNow();
+        snapshot->Results = rows.Take();
+        results.SnapshotTaken[side] = std::move(snapshot);
+    }
+}
+
 // Starts a reader thread per side; however the run ends, both readers are stopped and joined.
 class Readers {
 public:
@@ -565,13 +626,17 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
     for (int side = 0; side < 2; ++side) {
         results->ServerName[side] = request.Server[side].Name;
         results->DbName[side] = request.Database[side];
+        // The reports say which side is the past, not the server as it is now.
+        if (request.Snapshot[side])
+            results->ServerName[side] +=
+                " (snapshot of " + request.Snapshot[side]->Header.Taken + " UTC)";
     }
     std::vector<ObjectType> types = request.Types;
     if (types.empty())
         types = {kTypeTable, kTypeProcedure, kTypeFunction,
                  kTypeView,  kTypeTrigger,   kTypeRelationship};
     results->Types = types;
-    Run run{request, types, SideReads(types.size()), {}};
+    Run run{request, types, SideReads(types.size()), {}, {}, {}};
 
     RunOutcome outcome = RunOutcome::Completed;
     std::string problem;
@@ -609,6 +674,9 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
             JudgeType(request, type, reads, *results, progress, stopped);
         }
     }
+    stopped();
+    if (outcome == RunOutcome::Completed)
+        KeepSnapshots(run, *results, progress, cancel);
     stopped();
     results->Reading = run.reads.Reading();
     results->Outcome = outcome;

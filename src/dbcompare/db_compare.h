@@ -3,6 +3,7 @@
 // main window runs for one pair.
 #pragma once
 
+#include "catalog/catalog_snapshot.h"
 #include "catalog/ignored_columns.h"
 #include "compare/compare_sel_procs.h"
 #include "dbcompare/db_compare_results.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,15 @@ struct DbCompareRequest {
     // Copies: the workers never touch the panels' entries.
     ServerEntry Server[2];
     std::string Database[2];
+    // A side read from a snapshot instead of its server: Server[side].Name and
+    // Database[side] then only name it. A snapshot has no fingerprints, so a comparison with
+    // one reads every text in full on both sides (the verdicts are those of a full read).
+    CatalogSnapshotPtr Snapshot[2];
+    std::string SnapshotFile[2];
+    // A live side whose snapshot is kept while it is read (compare-all --snapshot-out): when
+    // the run completes, the results it read are completed with those a snapshot needs
+    // besides, and the snapshot lands in the results (SnapshotTaken).
+    bool KeepSnapshot[2] = {false, false};
     // In the selector's order; for All, the caller passes every type it analyses.
     std::vector<ObjectType> Types;
     // For Selective: the objects picked in each panel. A type with picks on one side only

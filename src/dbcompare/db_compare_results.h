@@ -4,6 +4,7 @@
 #pragma once
 
 #include "catalog/bulk_queries.h"
+#include "catalog/catalog_snapshot.h"
 #include "catalog/object_ref.h"
 #include "catalog/object_types.h"
 #include "compare/comp_line.h"
@@ -87,6 +88,10 @@ struct DbCompareResults {
     // How the module texts were read: Full or HashFirst (tables, relationships and
     // constraints are always read whole).
     CompareReading Reading = CompareReading::Full;
+    // The snapshot of a side the request asked to keep (KeepSnapshot), once the run completed
+    // and it was read whole; SnapshotProblem says why not when it could not be.
+    CatalogSnapshotPtr SnapshotTaken[2];
+    std::string SnapshotProblem;
 
     // Results of a run that did not complete hold only what was gathered before it ended.
     bool Complete() const { return Outcome == RunOutcome::Completed; }

@@ -23,6 +23,7 @@ bool ReadServerFacts(const QueryPlace& place, const CancelToken& cancel, ServerF
         }
     }
     facts.VersionMajor = VersionMajorOf(version);
+    facts.VersionText = version;
     return true;
 }
 

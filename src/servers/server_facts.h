@@ -11,6 +11,8 @@ namespace orv {
 
 struct ServerFacts {
     int32_t VersionMajor = 0;
+    // The version text the server gave (or the entry held), as it was.
+    std::string VersionText;
     // A server with schemas and the newer catalog (2005 and later).
     bool Later() const { return VersionMajor > 8; }
 };

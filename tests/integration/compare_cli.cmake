@@ -77,3 +77,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_deploy_cli orvane-cli sqlsim)
   gtest_discover_tests(integration_deploy_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# `orvane-cli snapshot` and snapshot sides of compare-all against the demo databases.
+if(TARGET sqlsim)
+  add_executable(integration_snapshot_cli ${CMAKE_CURRENT_LIST_DIR}/test_snapshot_cli.cpp)
+  target_link_libraries(integration_snapshot_cli PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_snapshot_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_snapshot_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_snapshot_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

@@ -1,9 +1,11 @@
 // Whole-database comparisons end to end: the main window, its progress window, the real engine
 // against the simulator's demo databases, and the results window, with nothing stood in for.
+#include "catalog/catalog_snapshot.h"
 #include "catalog/object_types.h"
 #include "compare/comp_line.h"
 #include "core/registry.h"
 #include "core/settings.h"
+#include "dbcompare/run_settings.h"
 #include "event_loop_gaps.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"
@@ -16,6 +18,9 @@
 #include "ui/widgets/qt_text_view.h"
 
 #include <QAction>
+
+#include <filesystem>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -289,6 +294,59 @@ TEST_F(DbCompareEndToEnd, ALinkDroppedDuringTheRunIsToldAndTheResultsAreMarkedIn
     EXPECT_NE(results->IncompleteLabel()->text().indexOf("failed"), -1);
     EXPECT_FALSE(w->Busy());
     PanelServers()[1] = healthy;
+}
+
+// File > Save Snapshot through the real menu, file dialog answer and progress window: the file
+// holds the Target panel's database, and that snapshot compares identical with it; a file that
+// cannot be written is a message box and no file.
+TEST_F(DbCompareEndToEnd, SaveSnapshotWritesThePanelsDatabaseAndAFailureIsAMessage) {
+    auto w = OpenDemo();
+    QAction* save = w->MenuItem("mnuFileSaveSnapshot(1)");
+    ASSERT_NE(save, nullptr);
+    EXPECT_TRUE(save->isVisible());
+    const std::string file = env.PathOf("target.orvsnap");
+    env.prompter.fileAnswers.push_back(file);
+    save->trigger();
+    ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
+    EXPECT_EQ(env.prompter.fileRequests[0].title, "Save Snapshot");
+    EXPECT_EQ(env.prompter.fileRequests[0].proposedPath, "OrvaneDemoTarget.orvsnap");
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(env.prompter.messages[0].title, "Save Snapshot");
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "The snapshot of OrvaneDemoTarget was saved to " + file + ".");
+    EXPECT_FALSE(w->Busy());
+
+    auto snapshot = std::make_shared<CatalogSnapshot>();
+    std::string error;
+    ASSERT_TRUE(ReadSnapshotFile(file, *snapshot, error)) << error;
+    EXPECT_EQ(snapshot->Header.Database, "OrvaneDemoTarget");
+    DbCompareRequest request;
+    ApplyCurrentSettings(request);
+    request.Server[0] = request.Server[1] = PanelServers()[1];
+    request.Database[0] = request.Database[1] = "OrvaneDemoTarget";
+    request.Snapshot[0] = snapshot;
+    request.SnapshotFile[0] = file;
+    NullProgressSink sink;
+    const CancelToken cancel;
+    const DbCompareResultsPtr r = RunDbCompare(request, sink, cancel);
+    ASSERT_TRUE(r->Complete()) << r->Problem;
+    for (const PairVerdict& p : r->Pairs)
+        EXPECT_TRUE(p.Status == PairStatus::Identical || p.Status == PairStatus::NotComparable)
+            << p.Source.Name;
+
+    const std::string nowhere = env.PathOf("missing/folder/x.orvsnap");
+    env.prompter.fileAnswers.push_back(nowhere);
+    w->MenuItem("mnuFileSaveSnapshot(0)")->trigger();
+    ASSERT_EQ(env.prompter.messages.size(), 2u);
+    EXPECT_EQ(env.prompter.messages[1].icon, MsgIcon::Warning);
+    EXPECT_EQ(env.prompter.messages[1].title, "Cannot Save Snapshot");
+    EXPECT_EQ(env.prompter.messages[1].text.rfind(
+                  "The snapshot file " + nowhere + " could not be written: ", 0),
+              0u)
+        << env.prompter.messages[1].text;
+    EXPECT_FALSE(std::filesystem::exists(nowhere));
+    EXPECT_FALSE(w->Busy());
 }
 
 } // namespace

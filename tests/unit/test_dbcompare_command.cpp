@@ -91,10 +91,41 @@ TEST(CompareAllArgs, AcceptedLines) {
     }
 }
 
+TEST(CompareAllArgs, ASnapshotFileStandsInForEitherSidesServerAndDatabase) {
+    const struct {
+        const char* line;
+        const char* sides[2][3]; // server, db, snapshot
+    } cases[] = {
+        {"snapshot:mon.orvsnap PROD Sales", {{"", "", "mon.orvsnap"}, {"PROD", "Sales", ""}}},
+        {"PROD Sales snapshot:/a/b/c.orvsnap", {{"PROD", "Sales", ""}, {"", "", "/a/b/c.orvsnap"}}},
+        {"snapshot:a snapshot:b", {{"", "", "a"}, {"", "", "b"}}},
+    };
+    for (const auto& c : cases) {
+        CompareAllArgs args;
+        std::string error;
+        ASSERT_TRUE(ParseCompareAllArgs(Words(c.line), args, error)) << c.line << ": " << error;
+        for (int side = 0; side < 2; ++side) {
+            EXPECT_EQ(args.Server[side], c.sides[side][0]) << c.line;
+            EXPECT_EQ(args.Db[side], c.sides[side][1]) << c.line;
+            EXPECT_EQ(args.Snapshot[side], c.sides[side][2]) << c.line;
+        }
+    }
+    CompareAllArgs args;
+    std::string error;
+    ASSERT_TRUE(ParseCompareAllArgs(Words("--snapshot-out t.orvsnap S1 D1 S2 D2"), args, error));
+    EXPECT_EQ(args.SnapshotOut, "t.orvsnap");
+}
+
 TEST(CompareAllArgs, RefusedLinesSayWhyWithoutRepeatingSecrets) {
     const std::pair<std::string, std::string> cases[] = {
         {"S1 D1 S2", "expected 4 arguments (<server1> <db1> <server2> <db2>), got 3"},
         {"S1 D1 S2 D2 extra", "expected 4 arguments (<server1> <db1> <server2> <db2>), got 5"},
+        {"snapshot:a.orvsnap S2",
+         "expected two sides, each <server> <db> or snapshot:<file>, got 2 arguments"},
+        {"snapshot: S2 D2", "snapshot: needs a file name"},
+        {"--snapshot-out= S1 D1 S2 D2", "--snapshot-out needs a file name"},
+        {"--snapshot-out x S1 D1 snapshot:y",
+         "--snapshot-out needs a database as the Target, not a snapshot"},
         {"S1 '' S2 D2", "arguments may not be empty"},
         {"--types procs S1 D1 S2 D2", "unknown object type 'procs'"},
         {"--types 70 S1 D1 S2 D2", "unknown object type '70'"},

@@ -8,6 +8,7 @@
 #include "cli_find.h"
 #include "cli_run_saved.h"
 #include "cli_script_switches.h"
+#include "cli_snapshot.h"
 #include "core/crash_dumps.h"
 #include "core/program_info.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "compare-all") == 0)
         return orv::RunCompareAllCommand(argc - 1, argv + 1, switches);
+    if (argc > 1 && std::strcmp(argv[1], "snapshot") == 0)
+        return orv::RunSnapshotCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "deploy-script") == 0)
         return orv::RunDeployScriptCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)

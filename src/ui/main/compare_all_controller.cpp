@@ -3,6 +3,7 @@
 #include "core/settings.h"
 #include "dbcompare/db_compare_report.h"
 #include "dbcompare/run_settings.h"
+#include "dbcompare/snapshot_command.h"
 #include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/main/frm_main.h"
@@ -14,8 +15,10 @@
 #include "util/text.h"
 
 #include <QAction>
+
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 
 namespace orv {
 
@@ -24,6 +27,7 @@ namespace {
 constexpr const char* kOff = "OFF";
 constexpr const char* kCannotCompare = "Cannot Compare";
 constexpr const char* kCannotShow = "Cannot Show";
+constexpr const char* kCannotSaveSnapshot = "Cannot Save Snapshot";
 
 // The menu arrays' index order.
 constexpr ObjectType kMenuTypes[7] = {kTypeTable,   kTypeProcedure,    kTypeFunction,  kTypeView,
@@ -58,6 +62,11 @@ void InstallDefaultWindows(MainWindowDialogs& dialogs) {
 
 void CompareAllController::Wire() {
     InstallDefaultWindows(Main().Dialogs());
+    for (int i = 0; i < 2; ++i)
+        if (QAction* save = Main().MenuItem(Indexed("mnuFileSaveSnapshot", i))) {
+            save->setVisible(true);
+            connect(save, &QAction::triggered, this, [this, i] { SaveSnapshot(i); });
+        }
 
     // The menu is hidden until its items are connected, which they are below.
     if (QAction* menu = Main().MenuItem("mnuComparison"))
@@ -166,6 +175,54 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
     if (main.Dialogs().showDbCompareResults)
         main.Dialogs().showDbCompareResults(&main, results, caption, request);
     return results;
+}
+
+void CompareAllController::SaveSnapshot(int panel) {
+    frmMain& main = Main();
+    if (main.Busy() || panel < 0 || panel > 1)
+        return;
+    const char* side = panel == 0 ? "Source" : "Target";
+    const std::string database = main.DatabaseText(panel);
+    if (database.empty()) {
+        Inform(kCannotSaveSnapshot, std::string("Cannot save a snapshot - the list of ") + side +
+                                        " databases is empty.\r\n\r\nPlease connect to the "
+                                        "server first (F5).");
+        return;
+    }
+    FileDialogRequest ask;
+    ask.save = true;
+    ask.title = "Save Snapshot";
+    ask.filter = "Snapshot files (*.orvsnap)|*.orvsnap";
+    ask.proposedPath = database + kSnapshotExtension;
+    ask.flags = 2054; // overwrite prompt, no read-only box, the path must exist
+    const std::optional<std::string> path = CurrentPrompter().FileDialog(ask);
+    if (!path || path->empty())
+        return;
+    QueryPlace place;
+    place.Server = PanelServer(panel);
+    place.Database = database;
+    DbCompareRequest settings;
+    ApplyCurrentSettings(settings);
+    place.TimeoutSeconds = std::max(settings.TimeoutSeconds, 0);
+    const std::string serverName = place.Server.Name;
+    const std::string file = *path;
+    main.SetBusy(true);
+    frmDbCompareProgress progress(&main);
+    const DbCompareResultsPtr results =
+        progress.ShowUp("Save Snapshot", settings,
+                        [place, serverName, file](const DbCompareRequest&, ProgressSink& sink,
+                                                  const CancelToken& cancel) {
+                            return SaveSnapshotRun(place, serverName, file, sink, cancel);
+                        });
+    main.SetBusy(false);
+    if (!results || results->Outcome == RunOutcome::Cancelled)
+        return;
+    if (results->Outcome == RunOutcome::Failed) {
+        CurrentPrompter().MessageBox(MsgIcon::Warning, kCannotSaveSnapshot, results->Problem);
+        return;
+    }
+    CurrentPrompter().MessageBox(MsgIcon::Information, "Save Snapshot",
+                                 "The snapshot of " + database + " was saved to " + file + ".");
 }
 
 void CompareAllController::DeploySelectedPair() {

@@ -30,6 +30,9 @@ public:
     // The deployment script of the pair selected in the panels (the pair F7 compares), after a
     // selective comparison of it; the objects picked in both lists when several are.
     void DeploySelectedPair();
+    // File > Save Snapshot: writes a snapshot of the panel's database (Source 0, Target 1) to
+    // a file the user names, with the progress window; failures in a message box.
+    void SaveSnapshot(int panel);
     // Shows a compared pair in the panels; false (and a message) when the panels no longer
     // show the compared databases or the object.
     bool ShowComparedPair(const DbCompareResults& results, const PairVerdict& pair);

@@ -62,6 +62,8 @@ void frmMain::BuildMenus() {
     separator(file, "mnuFileSep3", true);
     AddAction(file, "mnuFileRefresh(0)", "Refresh - &Source", {}, false);
     AddAction(file, "mnuFileRefresh(1)", "Refresh - &Target", {}, false);
+    AddAction(file, "mnuFileSaveSnapshot(0)", "Save Snapshot - S&ource...", {}, false);
+    AddAction(file, "mnuFileSaveSnapshot(1)", "Save Snapshot - T&arget...", {}, false);
     separator(file, "mnuFileSep4", false);
     AddAction(file, "mnuFileRunSavedComp", "&Run Saved Comparison Process",
               QKeySequence(Qt::CTRL | Qt::Key_F5), false);

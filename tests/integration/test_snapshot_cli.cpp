@@ -1,0 +1,130 @@
+// `orvane-cli snapshot` and snapshot:<file> sides of compare-all as a user runs them: a snapshot
+// compares identical with its database on either side, a later change is the only difference,
+// --snapshot-out keeps the Target for the next run, and a file cut short or not a snapshot
+// stops the run with a message naming it and nothing written.
+#include "cli_runner.h"
+#include "csv_reader.h"
+#include "servers/worker_query.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace orv {
+namespace {
+
+using test::CatalogSim;
+using test::CliResult;
+
+constexpr const char* kDb = "OrvaneDemoSource";
+// The demo's encrypted procedure is not comparable on any side; it is reported, not an error.
+constexpr const char* kReport = "--not-comparable report --format csv";
+
+class SnapshotCli : public test::CliTest {
+protected:
+    std::string Server(const CatalogSim& f) { return "'" + f.server.Name + "'"; }
+
+    // "status type schema.name" of every record that is not identical.
+    std::vector<std::string> Changes(const std::string& csv) {
+        std::vector<std::string> out;
+        const auto records = test::ReadCsv(csv);
+        for (size_t i = 1; i < records.size(); ++i)
+            if (records[i].size() > 3 && records[i][3] != "identical" &&
+                records[i][3] != "not comparable")
+                out.push_back(records[i][3] + " " + records[i][0] + " " + records[i][1] + "." +
+                              records[i][2]);
+        return out;
+    }
+};
+
+TEST_P(SnapshotCli, ASnapshotComparesIdenticalOnEitherSideAndALaterChangeIsTheOnlyDifference) {
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string file = f.env.PathOf("monday.orvsnap");
+    CliResult r = Run("snapshot " + Server(f) + " " + kDb + " '" + file + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+
+    const std::string snap = "'snapshot:" + file + "'";
+    r = Run(std::string("compare-all ") + kReport + " " + snap + " " + Server(f) + " " + kDb);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Changes(r.out).empty());
+    r = Run(std::string("compare-all ") + kReport + " " + Server(f) + " " + kDb + " " + snap);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Changes(r.out).empty());
+
+    OdbcError error;
+    const CancelToken cancel;
+    ASSERT_TRUE(RunWorkerQuery(
+        {f.server, kDb, 30}, cancel,
+        "ALTER PROCEDURE dbo.usp_Customer_Get @CustomerId int AS SELECT @CustomerId",
+        [](WorkerQuery&, Row&) {}, error))
+        << error.description;
+    r = Run(std::string("compare-all ") + kReport + " " + snap + " " + Server(f) + " " + kDb);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Changes(r.out),
+              std::vector<std::string>{"different procedures dbo.usp_Customer_Get"});
+}
+
+TEST_P(SnapshotCli, SnapshotOutKeepsTheTargetForTheNextRun) {
+    CatalogSim f(GetParam(), {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string file = f.env.PathOf("tonight.orvsnap");
+    CliResult r = Run(std::string("compare-all ") + kReport + " --snapshot-out '" + file + "' " +
+                      Server(f) + " OrvaneDemoSource " + Server(f) + " OrvaneDemoTarget");
+    EXPECT_EQ(r.status, 1) << r.err;
+    ASSERT_TRUE(std::filesystem::exists(file)) << r.err;
+    // Tomorrow: nothing changed since.
+    r = Run(std::string("compare-all ") + kReport + " 'snapshot:" + file + "' " + Server(f) +
+            " OrvaneDemoTarget");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // A snapshot cannot be the Target of --snapshot-out.
+    r = Run("compare-all --snapshot-out '" + f.env.PathOf("x.orvsnap") + "' " + Server(f) +
+            " OrvaneDemoSource 'snapshot:" + file + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--snapshot-out needs a database as the Target, not a snapshot"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_P(SnapshotCli, AFileCutShortOrNotASnapshotStopsTheRunAndNothingIsWritten) {
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string good = f.env.PathOf("good.orvsnap");
+    ASSERT_EQ(Run("snapshot " + Server(f) + " " + kDb + " '" + good + "'").status, 0);
+    const std::string bytes = test::ReadTextFile(good);
+    const std::string cut = f.env.PathOf("cut.orvsnap");
+    const std::string garbage = f.env.PathOf("garbage.orvsnap");
+    ASSERT_TRUE(test::WriteTextFile(cut, bytes.substr(0, bytes.size() / 2)));
+    ASSERT_TRUE(test::WriteTextFile(garbage, "\x1f\x8b\x08 not a snapshot at all\n"));
+    const std::string report = f.env.PathOf("report.csv");
+    const std::string out = f.env.PathOf("out.orvsnap");
+    for (const auto& [file, message] :
+         {std::pair{cut, "The snapshot file " + cut + " is cut short or damaged."},
+          std::pair{garbage, "The snapshot file " + garbage + " is not an Orvane snapshot."}}) {
+        const CliResult r = Run("compare-all --output '" + report + "' --snapshot-out '" + out +
+                                "' 'snapshot:" + file + "' " + Server(f) + " " + kDb);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.err, "orvane-cli compare-all: " + message + "\n");
+        EXPECT_FALSE(std::filesystem::exists(report));
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    // A snapshot that cannot be written leaves nothing behind either.
+    const CliResult r = Run("snapshot " + Server(f) + " " + kDb + " '" +
+                            f.env.PathOf("missing/folder/x.orvsnap") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("orvane-cli snapshot: The snapshot file " +
+                         f.env.PathOf("missing/folder/x.orvsnap") + " could not be written: "),
+              std::string::npos)
+        << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SnapshotCli,
+                         ::testing::Values(test::kVersion2000, test::kVersion2008),
+                         test::VersionName);
+
+} // namespace
+} // namespace orv
