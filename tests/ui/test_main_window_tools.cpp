@@ -365,6 +365,9 @@ TEST_F(MainWindowTools, ColourLegendAndAbout) {
         EXPECT_EQ(d->Fact("Licence"), "GNU General Public License, version 3 or later");
         EXPECT_EQ(d->Fact("Log file"), Paths().LogFile);
         EXPECT_EQ(d->Fact("Settings and servers"), env.RegistryFile());
+        // No keyring in this test's process: the file keeps them.
+        EXPECT_EQ(d->Fact("Passwords"),
+                  "Passwords are kept in " + env.RegistryFile() + " (readable only by you).");
         EXPECT_EQ(d->Fact("Qt").rfind(qVersion(), 0), 0u);
         EXPECT_NE(d->Fact("unixODBC driver manager").find("ODBC version 03."), std::string::npos);
         // Connected: the driver answers over a connection.

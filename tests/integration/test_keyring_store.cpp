@@ -1,0 +1,192 @@
+// Stored servers' passwords under a real Secret Service: run by tests/support/with-keyring,
+// which gives every test its own session bus and unlocked GNOME Keyring.
+#include "core/password_store.h"
+#include "core/registry.h"
+#include "core/registry_document.h"
+#include "keyring/keyring_store.h"
+#include "servers/server_list.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace orv::test {
+namespace {
+
+ServerEntry SqlServer(const std::string& name, const std::string& login,
+                      const std::string& password) {
+    ServerEntry e;
+    e.Name = name;
+    e.SQLAuth = true;
+    e.LoginName = login;
+    e.Pwd = password;
+    e.MRUDb = "master";
+    return e;
+}
+
+// The keyring's own answer, not the server list's.
+std::string Secret(const std::string& server, const std::string& login) {
+    std::string password, error;
+    const SecretRead read =
+        CurrentPasswordStore()->Read(PasswordAccount(server, login), password, error);
+    EXPECT_NE(read, SecretRead::Failed) << error;
+    return read == SecretRead::Found ? password : "<missing>";
+}
+
+class KeyringStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(UseDesktopKeyringWhenAvailable())
+            << "no Secret Service answers: run this test through tests/support/with-keyring";
+    }
+    void TearDown() override { SetPasswordStore(nullptr); }
+    std::string FileText() const { return ReadTextFile(env_.RegistryFile()); }
+    TestEnv env_;
+};
+
+TEST_F(KeyringStore, ServerPasswordIsStoredReadChangedAndRemovedInTheKeyringOnly) {
+    ServerAddToList(SqlServer("DB1\\PROD", "sa", "first secret"));
+    ServerAddToList(SqlServer("DB2", "sa", "other secret"));
+    EXPECT_EQ(Secret("DB1\\PROD", "sa"), "first secret");
+    EXPECT_EQ(FileText().find("secret"), std::string::npos) << FileText();
+    EXPECT_EQ(FileText().find("\"Pwd\""), std::string::npos) << FileText();
+    EXPECT_EQ(CurrentPasswordStore()->KeptText(), "Passwords are kept in the desktop keyring.");
+
+    LoadServerList();
+    ASSERT_EQ(ServerList().size(), 3u);
+    EXPECT_EQ(ServerList()[1].Pwd, "first secret");
+    EXPECT_EQ(ServerList()[2].Pwd, "other secret");
+    ServerEntry found;
+    found.Name = "DB2";
+    FindServer(found);
+    EXPECT_EQ(found.Pwd, "other secret");
+
+    // A changed password is the server stored again.
+    RemoveServerFromList("DB1\\PROD");
+    ServerAddToList(SqlServer("DB1\\PROD", "sa", "second secret"));
+    EXPECT_EQ(Secret("DB1\\PROD", "sa"), "second secret");
+    LoadServerList();
+    EXPECT_EQ(ServerList()[2].Pwd, "second secret");
+
+    RemoveServerFromList("DB1\\PROD");
+    EXPECT_EQ(Secret("DB1\\PROD", "sa"), "<missing>");
+    EXPECT_EQ(Secret("DB2", "sa"), "other secret");
+    EXPECT_TRUE(env_.prompter.messages.empty());
+}
+
+// What an earlier release wrote, with the registry file as the store.
+void StoreAsEarlierRelease(const std::vector<ServerEntry>& servers) {
+    SetPasswordStore(RegistryFilePasswordStore());
+    for (const auto& e : servers)
+        ServerAddToList(e);
+    ASSERT_TRUE(UseDesktopKeyringWhenAvailable());
+}
+
+TEST_F(KeyringStore, FirstStartMovesTheFilesPasswordsAndRewritesItWithout) {
+    ServerEntry windows;
+    windows.Name = "WINAUTH";
+    StoreAsEarlierRelease(
+        {SqlServer("A", "sa", "pw of a"), windows, SqlServer("B", "reader", "pw of b")});
+    ASSERT_NE(FileText().find("pw of a"), std::string::npos);
+
+    const PasswordMove move = MovePasswordsToKeyring();
+    EXPECT_FALSE(move.failed);
+    EXPECT_EQ(move.moved, 2);
+    EXPECT_EQ(move.notice, "Stored passwords moved to the desktop keyring: 2 servers.");
+    EXPECT_EQ(Secret("A", "sa"), "pw of a");
+    EXPECT_EQ(Secret("B", "reader"), "pw of b");
+    const std::string text = FileText();
+    EXPECT_EQ(text.find("pw of"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\"Pwd\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"LoginName\"=\"reader\""), std::string::npos) << text;
+    struct stat st {};
+    ASSERT_EQ(::stat(env_.RegistryFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(ServerCount(), 3);
+    EXPECT_EQ(ServerList()[3].Pwd, "pw of b");
+    EXPECT_NE(env_.LogText().find(move.notice), std::string::npos);
+
+    // The next start finds nothing to move and says nothing.
+    const PasswordMove again = MovePasswordsToKeyring();
+    EXPECT_EQ(again.moved, 0);
+    EXPECT_EQ(again.notice, "");
+}
+
+TEST_F(KeyringStore, PasswordLeftInTheFileServesUntilItIsMovedAndSurvivesARemoval) {
+    StoreAsEarlierRelease({SqlServer("A", "sa", "pw of a"), SqlServer("B", "sa", "pw of b")});
+    LoadServerList();
+    EXPECT_EQ(ServerList()[1].Pwd, "pw of a");
+    // Another server's removal rewrites the list: the unmoved password stays with its server.
+    RemoveServerFromList("A");
+    EXPECT_NE(FileText().find("pw of b"), std::string::npos);
+    EXPECT_EQ(MovePasswordsToKeyring().moved, 1);
+    EXPECT_EQ(Secret("B", "sa"), "pw of b");
+}
+
+// The keyring behind it, with every write or read failing as a refused prompt does.
+class RefusingKeyring final : public PasswordStore {
+public:
+    explicit RefusingKeyring(bool refuseReads) : refuseReads_(refuseReads) {}
+    bool InRegistryFile() const override { return false; }
+    std::string KeptText() const override { return real_->KeptText(); }
+    SecretRead Read(const std::string& account, std::string& password,
+                    std::string& error) override {
+        if (!refuseReads_)
+            return real_->Read(account, password, error);
+        error = "the desktop keyring was not unlocked";
+        return SecretRead::Failed;
+    }
+    bool Write(const std::string&, const std::string&, std::string& error) override {
+        error = "the desktop keyring was not unlocked";
+        return false;
+    }
+    bool Remove(const std::string& account, std::string& error) override {
+        return real_->Remove(account, error);
+    }
+
+private:
+    bool refuseReads_;
+    std::shared_ptr<PasswordStore> real_ = MakeKeyringPasswordStore();
+};
+
+TEST_F(KeyringStore, RefusedKeyringLosesNoPasswordAndNoServer) {
+    StoreAsEarlierRelease({SqlServer("A", "sa", "pw of a"), SqlServer("B", "sa", "pw of b")});
+    const std::string before = FileText();
+    SetPasswordStore(std::make_shared<RefusingKeyring>(false));
+
+    const PasswordMove move = MovePasswordsToKeyring();
+    EXPECT_TRUE(move.failed);
+    EXPECT_EQ(move.moved, 0);
+    EXPECT_EQ(move.notice, "Stored passwords could not be moved to the desktop keyring: the "
+                           "desktop keyring was not unlocked. They stay in " +
+                               env_.RegistryFile() + ".");
+    EXPECT_EQ(FileText(), before);
+
+    // A new server is listed without its password, and never written to the file.
+    ServerAddToList(SqlServer("C", "sa", "pw of c"));
+    EXPECT_EQ(ServerCount(), 3);
+    EXPECT_EQ(FileText().find("pw of c"), std::string::npos);
+    ASSERT_EQ(env_.prompter.messages.size(), 1u);
+    EXPECT_EQ(env_.prompter.messages[0].text,
+              "The password of server 'C' could not be stored in the desktop keyring: the "
+              "desktop keyring was not unlocked. The server is listed without it.");
+}
+
+TEST_F(KeyringStore, LockedKeyringThatStaysLockedKeepsTheServerListedAndAsksOnce) {
+    ServerAddToList(SqlServer("A", "sa", "pw of a"));
+    SetPasswordStore(std::make_shared<RefusingKeyring>(true));
+    LoadServerList();
+    LoadServerList();
+    ASSERT_EQ(ServerList().size(), 2u);
+    EXPECT_EQ(ServerList()[1].Name, "A");
+    EXPECT_EQ(ServerList()[1].Pwd, "");
+    ASSERT_EQ(env_.prompter.messages.size(), 1u);
+    EXPECT_EQ(env_.prompter.messages[0].text,
+              "The password of server 'A' could not be read from the desktop keyring: the "
+              "desktop keyring was not unlocked. The server stays listed; its connections ask "
+              "the server without a password until the keyring is unlocked.");
+}
+
+} // namespace
+} // namespace orv::test
