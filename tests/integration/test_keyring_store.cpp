@@ -5,11 +5,15 @@
 #include "core/registry_document.h"
 #include "keyring/keyring_store.h"
 #include "servers/server_list.h"
+#include "sqlsim_process.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace orv::test {
 namespace {
@@ -186,6 +190,35 @@ TEST_F(KeyringStore, LockedKeyringThatStaysLockedKeepsTheServerListedAndAsksOnce
               "The password of server 'A' could not be read from the desktop keyring: the "
               "desktop keyring was not unlocked. The server stays listed; its connections ask "
               "the server without a password until the keyring is unlocked.");
+}
+
+// orvane-cli finds the stored server's password in the keyring: the file has none, and with the
+// secret gone the same command is refused by the server.
+TEST_F(KeyringStore, CommandLineConnectsWithThePasswordFromTheKeyring) {
+    SqlsimOptions options;
+    options.extraLogins.push_back("kr_reader:Keyring #1 secret");
+    SqlsimProcess sim(options);
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    const std::string xdg = env_.PathOf("xdg");
+    std::filesystem::create_directories(xdg + "/orvane");
+    SetRegistryFilePath(xdg + "/orvane/registry.reg");
+    ServerAddToList(SqlServer(sim.ServerName(), "kr_reader", "Keyring #1 secret"));
+    ASSERT_EQ(ReadTextFile(xdg + "/orvane/registry.reg").find("Keyring #1"), std::string::npos);
+
+    const std::string out = env_.PathOf("cli.txt");
+    const std::string command = "XDG_CONFIG_HOME='" + xdg + "' '" + ORV_CLI_PATH + "' list '" +
+                                sim.ServerName() + "' master tables > '" + out + "' 2>&1";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadTextFile(out);
+
+    ASSERT_TRUE(
+        CurrentPasswordStore()->Remove(PasswordAccount(sim.ServerName(), "kr_reader"), error))
+        << error;
+    status = std::system(command.c_str());
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadTextFile(out);
+    // Login failed, as ADO numbers it.
+    EXPECT_NE(ReadTextFile(out).find("-2147217843"), std::string::npos) << ReadTextFile(out);
 }
 
 } // namespace
