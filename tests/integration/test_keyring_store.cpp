@@ -5,6 +5,7 @@
 #include "core/registry_document.h"
 #include "keyring/keyring_store.h"
 #include "servers/server_list.h"
+#include "servers/server_transfer.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
 
@@ -190,6 +191,75 @@ TEST_F(KeyringStore, LockedKeyringThatStaysLockedKeepsTheServerListedAndAsksOnce
               "The password of server 'A' could not be read from the desktop keyring: the "
               "desktop keyring was not unlocked. The server stays listed; its connections ask "
               "the server without a password until the keyring is unlocked.");
+}
+
+// A Windows export: UTF-16LE with its byte-order mark, CR LF line breaks.
+std::string WindowsExport(const std::string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) {
+        if (c == '\n') {
+            bytes += '\r';
+            bytes += '\0';
+        }
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+TEST_F(KeyringStore, ImportedServersPasswordsGoToTheKeyringAndExportsLeaveThemOut) {
+    ServerAddToList(SqlServer("HERE", "sa", "pw here"));
+    const std::string import = env_.PathOf("from-windows.reg");
+    ASSERT_TRUE(WriteTextFile(
+        import, WindowsExport("Windows Registry Editor Version 5.00\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\MAV\\Servers]\n"
+                              "\"Count\"=dword:00000003\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server1]\n"
+                              "\"Name\"=\"PROD\\\\SALES\"\n\"SQLAuth\"=dword:00000001\n"
+                              "\"LoginName\"=\"dba\"\n\"Pwd\"=\"pw \\\"sales\\\"\"\n"
+                              "\"MRUDb\"=\"Sales\"\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server2]\n"
+                              "\"Name\"=\"here\"\n\"SQLAuth\"=dword:00000001\n"
+                              "\"LoginName\"=\"sa\"\n\"Pwd\"=\"other pw\"\n\n"
+                              "[HKEY_CURRENT_USER\\Software\\MAV\\Servers\\Server3]\n"
+                              "\"Name\"=\"WIN\"\n\"SQLAuth\"=dword:00000000\n\n")));
+    const ServerTransfer in = ImportServersFromReg(import);
+    ASSERT_TRUE(in.ok) << in.message;
+    EXPECT_EQ(in.message, "Imported 2 servers from " + import +
+                              ". 1 server was already stored and left as it is. Their "
+                              "passwords went to the desktop keyring.");
+    EXPECT_EQ(Secret("PROD\\SALES", "dba"), "pw \"sales\"");
+    EXPECT_EQ(Secret("HERE", "sa"), "pw here"); // the stored one is not overwritten
+    EXPECT_EQ(FileText().find("pw "), std::string::npos) << FileText();
+    ASSERT_EQ(ServerCount(), 3);
+    EXPECT_EQ(ServerList()[2].MRUDb, "Sales");
+
+    const std::string out = env_.PathOf("out.reg");
+    const ServerTransfer without = ExportServersToReg(out, false);
+    ASSERT_TRUE(without.ok) << without.message;
+    EXPECT_EQ(without.message, "Exported 3 servers to " + out + " without passwords.");
+    std::string text = ReadTextFile(out);
+    EXPECT_EQ(text.find("Pwd"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Name\"=\"PROD\\\\SALES\""), std::string::npos) << text;
+
+    ASSERT_TRUE(ExportServersToReg(out, true).ok);
+    text = ReadTextFile(out);
+    EXPECT_NE(text.find("\"Pwd\"=\"pw \\\"sales\\\"\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Pwd\"=\"pw here\""), std::string::npos) << text;
+    struct stat st {};
+    ASSERT_EQ(::stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The export with passwords comes back whole into an empty list.
+    RemoveServerFromList("PROD\\SALES");
+    EXPECT_EQ(Secret("PROD\\SALES", "dba"), "<missing>");
+    TestEnv other;
+    const ServerTransfer back = ImportServersFromReg(out);
+    ASSERT_TRUE(back.ok) << back.message;
+    EXPECT_EQ(back.servers, 3);
+    EXPECT_EQ(Secret("PROD\\SALES", "dba"), "pw \"sales\"");
+    EXPECT_EQ(ReadTextFile(other.RegistryFile()).find("pw "), std::string::npos);
+    EXPECT_EQ(Secret("PROD\\SALES", "dba"), "pw \"sales\"");
 }
 
 // orvane-cli finds the stored server's password in the keyring: the file has none, and with the
