@@ -88,5 +88,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # itself; the package installs no odbcinst.ini entry of its own.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, tdsodbc")
+# QtKeychain opens libsecret at run time, so the shared-library scan cannot see it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 include(CPack)

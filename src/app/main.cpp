@@ -3,8 +3,10 @@
 #include "core/crash_dumps.h"
 #include "core/error_report.h"
 #include "core/log.h"
+#include "core/password_store.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "keyring/keyring_store.h"
 #include "servers/server_list.h"
 #include "start_switches.h"
 #include "ui/main/frm_error_report.h"
@@ -16,6 +18,7 @@
 #include "util/text.h"
 
 #include <QApplication>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cerrno>
@@ -86,13 +89,20 @@ std::unique_ptr<frmMain> Main(int argc, char** argv) {
         Settings().DebugMode = DetectDebugMode();
         PanelServers() = {};
         StampVersion();
+        const bool keyring = UseDesktopKeyringWhenAvailable();
         LoadSettings(LoadServerList);
         SaveProgramLocation();
         ReadCommandLine(CommandLineText(argc, argv));
         WriteLogLine("Starting logging, sub Main");
+        const std::string passwordNotice = keyring ? MovePasswordsToKeyring().notice : [] {
+            WriteLogLine("No desktop keyring answers. " + CurrentPasswordStore()->KeptText());
+            return std::string();
+        }();
         auto window = std::make_unique<frmMain>();
         window->FormLoad();
         window->show();
+        if (!passwordNotice.empty())
+            window->statusBar()->showMessage(QString::fromStdString(passwordNotice));
         return window;
     } catch (const std::exception& e) {
         ReportUnexpected(5, e.what(), "mdlMain", "Main");

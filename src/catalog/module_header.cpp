@@ -146,7 +146,8 @@ bool NamesAnotherObject(const ModuleHeaderName& header, const std::string& schem
         return false;
     if (header.Parts.back() != name)
         return true;
-    if (header.Parts.size() < 2 || header.Parts[header.Parts.size() - 2].empty())
+    // A schema unknown to the caller, or none written, is no difference.
+    if (schema.empty() || header.Parts.size() < 2 || header.Parts[header.Parts.size() - 2].empty())
         return false;
     const std::string& written = header.Parts[header.Parts.size() - 2];
     if (written.size() != schema.size())

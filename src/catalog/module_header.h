@@ -26,7 +26,7 @@ ModuleHeaderName FindModuleHeaderName(const std::string& text);
 
 // Whether the text names an object other than `schema`.`name`: its own name differs (exactly,
 // as sp_rename may change only the letter case), or it names another schema. A text that
-// names no schema names the object's own.
+// names no schema names the object's own; an empty `schema` leaves the schema out of it.
 bool NamesAnotherObject(const ModuleHeaderName& header, const std::string& schema,
                         const std::string& name);
 

@@ -211,6 +211,11 @@ bool DeleteRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath) 
     return doc.DeleteKey(FullPath(root, keyPath));
 }
 
+bool DeleteRegValue(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                    const std::string& valueName) {
+    return doc.DeleteValue(FullPath(root, keyPath), valueName);
+}
+
 std::optional<int32_t> QueryRegDword(HKEY root, const std::string& keyPath,
                                      const std::string& valueName) {
     return QueryRegDword(Load(), root, keyPath, valueName);

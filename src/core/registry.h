@@ -58,5 +58,8 @@ void SetRegString(RegistryDocument& doc, HKEY root, const std::string& keyPath,
 void CreateRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath);
 // False when the key did not exist.
 bool DeleteRegKey(RegistryDocument& doc, HKEY root, const std::string& keyPath);
+// False when the value did not exist.
+bool DeleteRegValue(RegistryDocument& doc, HKEY root, const std::string& keyPath,
+                    const std::string& valueName);
 
 } // namespace orv

@@ -363,4 +363,16 @@ bool RegistryDocument::DeleteKey(std::string_view keyPath) {
     return found;
 }
 
+bool RegistryDocument::DeleteValue(std::string_view keyPath, std::string_view name) {
+    RegKey* k = FindKey(keyPath);
+    if (!k)
+        return false;
+    for (auto it = k->values.begin(); it != k->values.end(); ++it)
+        if (EqualsNoCase(it->first, name)) {
+            k->values.erase(it);
+            return true;
+        }
+    return false;
+}
+
 } // namespace orv

@@ -40,6 +40,8 @@ public:
     void Set(std::string_view keyPath, std::string_view name, RegValue value);
     // Removes the key and every key below it; false when it did not exist.
     bool DeleteKey(std::string_view keyPath);
+    // Removes one value; false when it did not exist.
+    bool DeleteValue(std::string_view keyPath, std::string_view name);
 
     const std::vector<RegKey>& Keys() const { return keys_; }
 

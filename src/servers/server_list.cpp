@@ -3,12 +3,16 @@
 #include "servers/connection_string.h"
 
 #include "core/log.h"
+#include "core/password_store.h"
 #include "core/program_info.h"
 #include "core/registry.h"
 #include "core/registry_document.h"
 #include "core/settings.h"
 #include "util/prompter.h"
 #include "util/text.h"
+
+#include <algorithm>
+#include <set>
 
 namespace orv {
 
@@ -39,13 +43,17 @@ ServerEntry ReadEntry(const RegistryDocument& doc, int32_t i) {
     return e;
 }
 
-void WriteEntry(RegistryDocument& doc, int32_t i, const ServerEntry& e) {
+// `pwdToFile` is false while a keyring keeps the passwords: the entry is then written without.
+void WriteEntry(RegistryDocument& doc, int32_t i, const ServerEntry& e, bool pwdToFile) {
     const std::string key = ServerKeyPath(i);
     CreateRegKey(doc, HKEY_CURRENT_USER, key);
     SetRegString(doc, HKEY_CURRENT_USER, key, "Name", e.Name);
     SetRegDword(doc, HKEY_CURRENT_USER, key, "SQLAuth", e.SQLAuth ? 1 : 0);
     SetRegString(doc, HKEY_CURRENT_USER, key, "LoginName", e.LoginName);
-    SetRegString(doc, HKEY_CURRENT_USER, key, "Pwd", e.Pwd);
+    if (pwdToFile)
+        SetRegString(doc, HKEY_CURRENT_USER, key, "Pwd", e.Pwd);
+    else
+        DeleteRegValue(doc, HKEY_CURRENT_USER, key, "Pwd");
     SetRegString(doc, HKEY_CURRENT_USER, key, "MRUDb", e.MRUDb);
     SetRegString(doc, HKEY_CURRENT_USER, key, "Version", e.Version);
     // Written once it differs from the default, so files of servers never changed stay as
@@ -74,6 +82,38 @@ int32_t StoredNumberOf(const RegistryDocument& doc, const ServerEntry& entry) {
         if (nameAt(i) == entry.Name)
             return i;
     return 0;
+}
+
+// Accounts whose keyring refused or failed once: asked again in this run, the desktop would
+// prompt on every reload of the list.
+std::set<std::string>& RefusedAccounts() {
+    static std::set<std::string> refused;
+    return refused;
+}
+
+void WarnKeyring(const std::string& text) {
+    WriteLogLine(text);
+    CurrentPrompter().MessageBox(MsgIcon::Warning, kExecutableName, text);
+}
+
+// The password of a SQL login from the keyring; a password the file still holds (not moved yet,
+// or written by an earlier release running meanwhile) serves when the keyring has none.
+void TakePasswordFromStore(PasswordStore& store, ServerEntry& e) {
+    if (store.InRegistryFile() || !e.SQLAuth)
+        return;
+    const std::string account = PasswordAccount(e.Name, e.LoginName);
+    if (RefusedAccounts().count(account) != 0)
+        return;
+    std::string password, error;
+    const SecretRead read = store.Read(account, password, error);
+    if (read == SecretRead::Found) {
+        e.Pwd = password;
+    } else if (read == SecretRead::Failed) {
+        RefusedAccounts().insert(account);
+        WarnKeyring("The password of server '" + e.Name + "' could not be read from the " +
+                    "desktop keyring: " + error + ". The server stays listed; its connections " +
+                    "ask the server without a password until the keyring is unlocked.");
+    }
 }
 
 } // namespace
@@ -114,6 +154,9 @@ void LoadServerList() {
     list.resize(static_cast<size_t>(n) + 1);
     for (int32_t i = 1; i <= n; ++i)
         list[static_cast<size_t>(i)] = ReadEntry(doc, i);
+    const auto store = CurrentPasswordStore();
+    for (int32_t i = 1; i <= n; ++i)
+        TakePasswordFromStore(*store, list[static_cast<size_t>(i)]);
     gListLoaded = true;
 }
 
@@ -134,6 +177,7 @@ void FindServer(ServerEntry& entry) {
         if (GetRegString(doc, HKEY_CURRENT_USER, ServerKeyPath(i), "Name", "") != entry.Name)
             continue;
         ServerEntry found = ReadEntry(doc, i);
+        TakePasswordFromStore(*CurrentPasswordStore(), found);
         entry.SQLAuth = found.SQLAuth;
         entry.LoginName = found.LoginName;
         entry.Pwd = found.Pwd;
@@ -176,11 +220,24 @@ void FillServerListBox(ListControl& list) {
 }
 
 void ServerAddToList(const ServerEntry& entry) {
+    const auto store = CurrentPasswordStore();
+    const bool inFile = store->InRegistryFile();
+    // The secret first: a server whose password the keyring refused is still listed (without
+    // it), and the file never holds a password while a keyring answers.
+    if (!inFile && entry.SQLAuth) {
+        const std::string account = PasswordAccount(entry.Name, entry.LoginName);
+        std::string error;
+        if (store->Write(account, entry.Pwd, error))
+            RefusedAccounts().erase(account);
+        else
+            WarnKeyring("The password of server '" + entry.Name + "' could not be stored in " +
+                        "the desktop keyring: " + error + ". The server is listed without it.");
+    }
     ModifyRegistry([&](RegistryDocument& doc) {
         const int32_t stored = StoredCount(doc);
         const int32_t n = (stored < 0 ? 0 : stored) + 1;
         SetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count", n);
-        WriteEntry(doc, n, entry);
+        WriteEntry(doc, n, entry, inFile);
         return true;
     });
     WriteLogLine("ServerAddToList: " + entry.Name);
@@ -204,16 +261,25 @@ void SetStoredServerString(const ServerEntry& entry, const std::string& valueNam
 }
 
 void RemoveServerFromList(const std::string& name) {
+    const auto store = CurrentPasswordStore();
+    const bool inFile = store->InRegistryFile();
+    std::set<std::string> removedAccounts, keptAccounts;
     ModifyRegistry([&](RegistryDocument& doc) {
+        removedAccounts.clear();
+        keptAccounts.clear();
         const int32_t n = StoredCount(doc);
         std::vector<ServerEntry> kept;
         bool found = false;
         for (int32_t i = 1; i <= n; ++i) {
             ServerEntry e = ReadEntry(doc, i);
-            if (e.Name == name)
+            if (e.Name == name) {
                 found = true;
-            else
+                if (e.SQLAuth)
+                    removedAccounts.insert(PasswordAccount(e.Name, e.LoginName));
+            } else {
+                keptAccounts.insert(PasswordAccount(e.Name, e.LoginName));
                 kept.push_back(std::move(e));
+            }
         }
         // A name that is not stored (perhaps another copy removed it meanwhile) changes
         // nothing; renumbering anyway would drop the last entry.
@@ -221,13 +287,84 @@ void RemoveServerFromList(const std::string& name) {
             return false;
         for (int32_t i = 1; i <= n; ++i)
             DeleteRegKey(doc, HKEY_CURRENT_USER, ServerKeyPath(i));
+        // A password the file still holds (not moved yet) stays with its server.
         for (size_t j = 0; j < kept.size(); ++j)
-            WriteEntry(doc, static_cast<int32_t>(j + 1), kept[j]);
+            WriteEntry(doc, static_cast<int32_t>(j + 1), kept[j], inFile || !kept[j].Pwd.empty());
         SetRegDword(doc, HKEY_CURRENT_USER, kKeyServers, "Count",
                     static_cast<int32_t>(kept.size()));
         return true;
     });
+    // After the file: a failure here leaves an unused secret behind, never a server without one.
+    if (!inFile)
+        for (const std::string& account : removedAccounts) {
+            std::string error;
+            if (keptAccounts.count(account) == 0 && !store->Remove(account, error))
+                WriteLogLine("The password of server '" + name +
+                             "' could not be removed from the desktop keyring: " + error + ".");
+        }
     LoadServerList();
+}
+
+PasswordMove MovePasswordsToKeyring() {
+    PasswordMove result;
+    const auto store = CurrentPasswordStore();
+    if (store->InRegistryFile())
+        return result;
+    std::vector<std::pair<std::string, std::string>> moved; // account, password
+    const RegistryDocument doc = RegistrySnapshot();
+    const int32_t n = StoredCount(doc);
+    for (int32_t i = 1; i <= n; ++i) {
+        const ServerEntry e = ReadEntry(doc, i);
+        if (e.Pwd.empty())
+            continue;
+        const std::string account = PasswordAccount(e.Name, e.LoginName);
+        std::string error;
+        if (!store->Write(account, e.Pwd, error)) {
+            result.failed = true;
+            result.notice = "Stored passwords could not be moved to the desktop keyring: " + error +
+                            ". They stay in " + RegistryFilePath() + ".";
+            WriteLogLine(result.notice);
+            return result;
+        }
+        moved.emplace_back(account, e.Pwd);
+    }
+    // Only a value still as it was moved leaves the file: one another copy changed meanwhile
+    // waits for the next start.
+    const bool rewritten = ModifyRegistry([&](RegistryDocument& current) {
+        result.moved = 0;
+        bool changed = false;
+        const int32_t count = StoredCount(current);
+        for (int32_t i = 1; i <= count; ++i) {
+            const ServerEntry e = ReadEntry(current, i);
+            // An empty value (a server that logs in with its Windows account) only goes.
+            if (e.Pwd.empty()) {
+                changed |= DeleteRegValue(current, HKEY_CURRENT_USER, ServerKeyPath(i), "Pwd");
+                continue;
+            }
+            const auto m = std::find(moved.begin(), moved.end(),
+                                     std::make_pair(PasswordAccount(e.Name, e.LoginName), e.Pwd));
+            if (m != moved.end() &&
+                DeleteRegValue(current, HKEY_CURRENT_USER, ServerKeyPath(i), "Pwd"))
+                ++result.moved;
+        }
+        return changed || result.moved > 0;
+    });
+    if (result.moved > 0 && !rewritten) {
+        // The secrets are stored; the passwords stay in the file too, and the next start
+        // tries again.
+        result.moved = 0;
+        result.failed = true;
+        result.notice = "Stored passwords were copied to the desktop keyring but " +
+                        RegistryFilePath() + " could not be rewritten without them.";
+        WriteLogLine(result.notice);
+    } else if (result.moved > 0) {
+        result.notice =
+            "Stored passwords moved to the desktop keyring: " + std::to_string(result.moved) +
+            (result.moved == 1 ? " server." : " servers.");
+        WriteLogLine(result.notice);
+    }
+    LoadServerList();
+    return result;
 }
 
 } // namespace orv

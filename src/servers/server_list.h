@@ -42,4 +42,15 @@ void SetStoredServerString(const ServerEntry& entry, const std::string& valueNam
                            const std::string& value);
 void RemoveServerFromList(const std::string& name);
 
+// While a keyring keeps the passwords, those the registry file still holds (from an earlier
+// release, or written by one running meanwhile) move into it: every one is stored first, and
+// only then is the file rewritten without them, so a refusal loses nothing. `notice` is the
+// one line to show, empty when there was nothing to move.
+struct PasswordMove {
+    int32_t moved = 0;
+    bool failed = false;
+    std::string notice;
+};
+PasswordMove MovePasswordsToKeyring();
+
 } // namespace orv

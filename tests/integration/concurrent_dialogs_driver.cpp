@@ -12,6 +12,7 @@
 #include "concurrent_dialogs_journal.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "keyring/keyring_store.h"
 #include "servers/server_list.h"
 #include "ui/servers/frm_add_server.h"
 #include "ui/servers/frm_delete_server.h"
@@ -194,5 +195,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
+    // Under tests/support/with-keyring the passwords go to the session's keyring, as the
+    // program's would.
+    orv::UseDesktopKeyringWhenAvailable();
     return orv::test::Run(args);
 }

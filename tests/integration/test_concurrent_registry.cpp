@@ -2,8 +2,10 @@
 // every completed add, removal and options save must be in the registry file afterwards, the
 // file must parse and stay private, and a copy killed mid-way must not cost the file.
 #include "concurrent_dialogs_journal.h"
+#include "core/password_store.h"
 #include "core/registry.h"
 #include "core/registry_document.h"
+#include "keyring/keyring_store.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
@@ -75,6 +77,8 @@ protected:
         fs::create_directories(folder_);
         file_ = folder_ + "/registry.reg";
         SetRegistryFilePath(file_);
+        // Run by tests/support/with-keyring, the copies keep their passwords in one keyring.
+        keyring_ = UseDesktopKeyringWhenAvailable();
         for (int i = 1; i <= kSeeded; ++i) {
             ServerEntry e;
             e.Name = SeedName(i);
@@ -215,8 +219,18 @@ protected:
 
         for (const auto& n : mustHave)
             EXPECT_TRUE(stored.count(n)) << "a completed add was lost: " << n;
-        for (const auto& n : mustLack)
+        for (const auto& n : mustLack) {
             EXPECT_FALSE(stored.count(n)) << "a completed removal came back: " << n;
+            const auto it = added.find(n);
+            if (!keyring_ || it == added.end())
+                continue;
+            std::string password, error;
+            EXPECT_EQ(CurrentPasswordStore()->Read(
+                          PasswordAccount(n, LoginFor(it->second.first, it->second.second)),
+                          password, error),
+                      SecretRead::Missing)
+                << "the secret of a removed server stayed: " << n;
+        }
         for (const auto& [name, e] : stored) {
             EXPECT_TRUE(mustHave.count(name) || mayHave.count(name)) << "never added: " << name;
             auto it = added.find(name);
@@ -225,7 +239,17 @@ protected:
             const auto [copy, step] = it->second;
             EXPECT_TRUE(e.SQLAuth) << name;
             EXPECT_EQ(e.LoginName, LoginFor(copy, step)) << name;
-            EXPECT_EQ(e.Pwd, PasswordFor(copy, step)) << name;
+            if (keyring_) {
+                EXPECT_EQ(e.Pwd, "") << "a password in the file: " << name;
+                std::string password, error;
+                EXPECT_EQ(CurrentPasswordStore()->Read(PasswordAccount(name, e.LoginName), password,
+                                                       error),
+                          SecretRead::Found)
+                    << name << ": " << error;
+                EXPECT_EQ(password, PasswordFor(copy, step)) << name;
+            } else {
+                EXPECT_EQ(e.Pwd, PasswordFor(copy, step)) << name;
+            }
             EXPECT_EQ(e.MRUDb, "master") << name;
         }
 
@@ -253,6 +277,7 @@ protected:
     }
 
     TestEnv env_;
+    bool keyring_ = false;
     std::string xdg_, folder_, file_;
     std::map<int, std::string> journals_;
     int completed_ = 0;

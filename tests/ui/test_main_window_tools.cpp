@@ -11,6 +11,7 @@
 #include "sqlsim_process.h"
 #include "test_env.h"
 #include "ui/main/frm_main.h"
+#include "ui/servers/frm_export_servers.h"
 #include "ui/tools/frm_about.h"
 #include "ui/tools/frm_color_schema.h"
 #include "ui/tools/frm_data_analyzer.h"
@@ -19,6 +20,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -365,6 +368,9 @@ TEST_F(MainWindowTools, ColourLegendAndAbout) {
         EXPECT_EQ(d->Fact("Licence"), "GNU General Public License, version 3 or later");
         EXPECT_EQ(d->Fact("Log file"), Paths().LogFile);
         EXPECT_EQ(d->Fact("Settings and servers"), env.RegistryFile());
+        // No keyring in this test's process: the file keeps them.
+        EXPECT_EQ(d->Fact("Passwords"),
+                  "Passwords are kept in " + env.RegistryFile() + " (readable only by you).");
         EXPECT_EQ(d->Fact("Qt").rfind(qVersion(), 0), 0u);
         EXPECT_NE(d->Fact("unixODBC driver manager").find("ODBC version 03."), std::string::npos);
         // Connected: the driver answers over a connection.
@@ -379,4 +385,41 @@ TEST_F(MainWindowTools, ColourLegendAndAbout) {
 }
 
 } // namespace
+// Export asks first whether passwords go along, warns once they do, and Import brings a list
+// back in (the file holds no password unless it was asked for).
+TEST_F(MainWindowTools, ExportAsksAboutPasswordsAndImportBringsServersIn) {
+    const std::string plain = env.PathOf("plain.reg");
+    const std::string withPasswords = env.PathOf("with.reg");
+    env.prompter.fileAnswers = {plain, withPasswords};
+    for (const bool include : {false, true}) {
+        auto shown = OnModal([include](QWidget* modal) {
+            auto* d = dynamic_cast<frmExportServers*>(modal);
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->windowTitle().toStdString(), "Export Servers");
+            auto* warning = d->findChild<QLabel*>("lblPasswordsWarning");
+            EXPECT_FALSE(warning->isVisibleTo(d));
+            d->findChild<QCheckBox*>("chkIncludePasswords")->setChecked(include);
+            EXPECT_EQ(warning->isVisibleTo(d), include);
+            EXPECT_EQ(warning->text().toStdString(),
+                      "The exported file will hold the passwords in plain text. Keep it private "
+                      "and delete it once it has been imported.");
+            d->accept();
+        });
+        w->MenuItem("mnuToolsExportServers")->trigger();
+        EXPECT_TRUE(*shown);
+    }
+    EXPECT_EQ(test::ReadTextFile(plain).find("Pwd"), std::string::npos);
+    EXPECT_NE(test::ReadTextFile(withPasswords).find("\"Pwd\"=\"Sim#Pass1\""), std::string::npos);
+    ASSERT_GE(env.prompter.messages.size(), 2u);
+    EXPECT_EQ(env.prompter.messages.back().text,
+              "Exported 1 server to " + withPasswords + " with their passwords.");
+
+    RemoveServerFromList(sim->ServerName());
+    env.prompter.fileAnswers = {withPasswords};
+    w->MenuItem("mnuToolsImportServers")->trigger();
+    EXPECT_EQ(env.prompter.messages.back().text, "Imported 1 server from " + withPasswords + ".");
+    ASSERT_EQ(ServerCount(), 1);
+    EXPECT_EQ(ServerList()[1].Pwd, "Sim#Pass1");
+}
+
 } // namespace orv

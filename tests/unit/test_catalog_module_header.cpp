@@ -60,6 +60,12 @@ TEST(ModuleHeaderName, OnlyATextNamingAnotherObjectGetsTheCurrentName) {
     for (const char* same : {"CREATE VIEW dbo.v AS SELECT 1", "CREATE VIEW [DBO].[v] AS SELECT 1",
                              "CREATE VIEW v AS SELECT 1", "CREATE VIEW \"dbo\".\"v\" AS SELECT 1"})
         EXPECT_EQ(WithCurrentName(same, "[dbo].[v]"), same);
+    // A current name without its schema (as the CREATE script of a listed name has it)
+    // compares the object's own name alone.
+    EXPECT_EQ(WithCurrentName("CREATE FUNCTION dbo.fnTotal () RETURNS int", "[fnTotal]"),
+              "CREATE FUNCTION dbo.fnTotal () RETURNS int");
+    EXPECT_EQ(WithCurrentName("CREATE FUNCTION dbo.fnOld () RETURNS int", "[fnTotal]"),
+              "CREATE FUNCTION [fnTotal] () RETURNS int");
     // No header, nothing to put a name in.
     EXPECT_EQ(WithCurrentName("SELECT 1", "[dbo].[v]"), "SELECT 1");
     const ModuleHeaderName header = FindModuleHeaderName(renamed);

@@ -11,6 +11,7 @@
 #include "cli_snapshot.h"
 #include "core/crash_dumps.h"
 #include "core/program_info.h"
+#include "keyring/keyring_store.h"
 
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
         std::printf("orvane-cli %s\n", orv::kProgramVersion);
         return 0;
     }
+    // Stored servers' passwords come from the desktop keyring when one answers (a password the
+    // registry file still holds serves when it has none); --password-file and ORVANE_PASSWORD
+    // still stand in for them.
+    orv::UseDesktopKeyringWhenAvailable();
     // The table-script switches, anywhere on the line, hold for this run.
     std::vector<std::string> words(argv, argv + argc);
     const orv::ScriptSwitches switches = orv::TakeScriptSwitches(words);

@@ -134,6 +134,8 @@ public:
     void FindNonExistentReferences(int panel);
     void AddServer();
     void RemoveServer();
+    void ImportServers();
+    void ExportServers();
     void Timeout();
     void Options();
     void Help(int context);

@@ -14,7 +14,9 @@
 #include "core/help_topic.h"
 #include "core/settings.h"
 #include "servers/server_list.h"
+#include "servers/server_transfer.h"
 #include "ui/main/frm_main_differences.h"
+#include "ui/servers/frm_export_servers.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -313,6 +315,45 @@ void frmMain::RemoveServer() {
         FillServerSelectors();
         InitializeDisplay(false);
     }
+}
+
+void frmMain::ImportServers() {
+    FileDialogRequest request;
+    request.save = false;
+    request.title = "Import Servers";
+    request.filter = "Registration files (*.reg)|*.reg|All files (*.*)|*.*";
+    const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
+    if (!path)
+        return;
+    const ServerTransfer t = ImportServersFromReg(*path);
+    CurrentPrompter().MessageBox(t.ok ? MsgIcon::Information : MsgIcon::Warning, kAppTitle,
+                                 t.message);
+    if (t.servers > 0) {
+        ResetPanelServers();
+        FillServerSelectors();
+        InitializeDisplay(false);
+    }
+}
+
+void frmMain::ExportServers() {
+    if (ServerCount() == 0) {
+        Inform(kAppTitle, "There are no servers stored in the list.");
+        return;
+    }
+    frmExportServers choice(this);
+    if (choice.exec() != QDialog::Accepted)
+        return;
+    FileDialogRequest request;
+    request.title = "Export Servers";
+    request.filter = "Registration files (*.reg)|*.reg";
+    request.proposedPath = "servers.reg";
+    request.flags = 2; // ask before replacing a file
+    const std::optional<std::string> path = CurrentPrompter().FileDialog(request);
+    if (!path)
+        return;
+    const ServerTransfer t = ExportServersToReg(*path, choice.IncludePasswords());
+    CurrentPrompter().MessageBox(t.ok ? MsgIcon::Information : MsgIcon::Warning, kAppTitle,
+                                 t.message);
 }
 
 void frmMain::Timeout() {

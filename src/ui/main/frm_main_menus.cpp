@@ -121,6 +121,10 @@ void frmMain::BuildMenus() {
             [this] { AddServer(); });
     connect(AddAction(tools, "mnuToolsRemoveServer", "&Remove Server"), &QAction::triggered, this,
             [this] { RemoveServer(); });
+    connect(AddAction(tools, "mnuToolsImportServers", "&Import Servers..."), &QAction::triggered,
+            this, [this] { ImportServers(); });
+    connect(AddAction(tools, "mnuToolsExportServers", "E&xport Servers..."), &QAction::triggered,
+            this, [this] { ExportServers(); });
     separator(tools, "mnuSep1", false);
     AddAction(tools, "mnuToolsDataAnalyzer", "Data Analyzer", {}, false);
     separator(tools, "mnuSep6", false);

@@ -1,6 +1,7 @@
 #include "ui/tools/frm_about.h"
 
 #include "core/log.h"
+#include "core/password_store.h"
 #include "core/paths.h"
 #include "core/program_info.h"
 #include "core/registry.h"
@@ -38,6 +39,7 @@ std::vector<std::pair<std::string, std::string>> AboutFacts(const ServerEntry* s
     }
     f.emplace_back("ODBC driver", driver);
     f.emplace_back("Settings and servers", RegistryFilePath());
+    f.emplace_back("Passwords", CurrentPasswordStore()->KeptText());
     f.emplace_back("Log file", Paths().LogFile);
     return f;
 }
