@@ -184,7 +184,9 @@ std::vector<const ModuleDef*> DependencyOrder(const std::vector<const ModuleDef*
 // The step that creates or alters the module from its text, under its current name: a module
 // renamed with sp_rename still names its old self in its text.
 PlanStep WriteStep(const ModuleDef& m, bool isAlter) {
-    const std::string text = WithCurrentName(m.Text, Shown(m));
+    // Quoted as SQL: the shown name leaves a "]" inside a name as it is.
+    const std::string text =
+        WithCurrentName(m.Text, QuoteCatalogName(m.Schema) + "." + QuoteCatalogName(m.Name));
     return {Capitalized((isAlter ? "alter " : "create ") + KindWord(m)) + " " + Shown(m),
             isAlter ? CreateToAlter(text) : text, false, ""};
 }

@@ -66,6 +66,10 @@ TEST(ModuleHeaderName, OnlyATextNamingAnotherObjectGetsTheCurrentName) {
               "CREATE FUNCTION dbo.fnTotal () RETURNS int");
     EXPECT_EQ(WithCurrentName("CREATE FUNCTION dbo.fnOld () RETURNS int", "[fnTotal]"),
               "CREATE FUNCTION [fnTotal] () RETURNS int");
+    // A "]" inside a name, doubled in brackets, is one character of it.
+    EXPECT_EQ(WithCurrentName("CREATE PROCEDURE dbo.[usp.odd]]name] AS SELECT 1",
+                              "[dbo].[usp.odd]]name]"),
+              "CREATE PROCEDURE dbo.[usp.odd]]name] AS SELECT 1");
     // No header, nothing to put a name in.
     EXPECT_EQ(WithCurrentName("SELECT 1", "[dbo].[v]"), "SELECT 1");
     const ModuleHeaderName header = FindModuleHeaderName(renamed);
