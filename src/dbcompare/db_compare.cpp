@@ -3,7 +3,9 @@
 #include "catalog/bulk_catalog.h"
 #include "catalog/ignored_columns.h"
 #include "catalog/module_header.h"
+#include "catalog/sql_quote.h"
 #include "catalog/table_script.h"
+#include "dbcompare/column_rename.h"
 #include "dbcompare/pairing.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/memory_text_view.h"
@@ -416,9 +418,21 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
         v.Reason = ReasonText(object[0], object[1]);
         return v;
     }
+    // A module renamed with sp_rename names its old self in its text, and the deployment
+    // writes its current name there instead: the name in the header is no difference, or a
+    // deployed rename would never compare identical.
     MemoryTextView views[2];
-    views[0].SetText(v.SourceText);
-    views[1].SetText(v.TargetText);
+    if (v.DefinitionNote.empty()) {
+        views[0].SetText(v.SourceText);
+        views[1].SetText(v.TargetText);
+    } else {
+        auto current = [](const ObjectRef& ref) {
+            return (ref.Schema.empty() ? "" : QuoteCatalogName(ref.Schema) + ".") +
+                   QuoteCatalogName(ref.Name);
+        };
+        views[0].SetText(WithCurrentName(v.SourceText, current(v.Source)));
+        views[1].SetText(WithCurrentName(v.TargetText, current(v.Target)));
+    }
     ViewPair pair(views[0], views[1]);
     std::string_view text[2] = {ViewTextForComparison(pair, 0), ViewTextForComparison(pair, 1)};
     IgnoredTable table[2];
@@ -439,6 +453,12 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
     if (!decision.Identical) {
         v.SourceLines = std::move(pair.Lines(0));
         v.TargetLines = std::move(pair.Lines(1));
+        if (type == kTypeTable) {
+            const ColumnRenameGuess guess = GuessColumnRename(
+                TableColumnShapes(*read[0], *object[0]), TableColumnShapes(*read[1], *object[1]));
+            v.RenamedColumnFrom = guess.OldName;
+            v.RenamedColumnTo = guess.NewName;
+        }
     }
     return v;
 }

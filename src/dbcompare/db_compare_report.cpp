@@ -58,6 +58,8 @@ std::string NoteOf(const PairVerdict& p) {
         note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
     if (!p.DefinitionNote.empty())
         note += (note.empty() ? "" : "; ") + p.DefinitionNote;
+    if (!p.RenamedColumnFrom.empty())
+        note += (note.empty() ? "" : "; ") + ColumnRenameNote(p);
     return note;
 }
 
@@ -69,6 +71,8 @@ std::string CsvNoteOf(const PairVerdict& p) {
         note += std::string(note.empty() ? "" : "; ") + "some columns ignored";
     if (!p.DefinitionNote.empty())
         note += (note.empty() ? "" : "; ") + p.DefinitionNote;
+    if (!p.RenamedColumnFrom.empty())
+        note += (note.empty() ? "" : "; ") + ColumnRenameNote(p);
     return note;
 }
 

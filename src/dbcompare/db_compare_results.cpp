@@ -6,6 +6,12 @@
 
 namespace orv {
 
+std::string ColumnRenameNote(const PairVerdict& pair) {
+    if (pair.RenamedColumnFrom.empty())
+        return "";
+    return "renamed? " + pair.RenamedColumnFrom + " \u2192 " + pair.RenamedColumnTo;
+}
+
 const char* PairStatusWord(PairStatus status) {
     switch (status) {
     case PairStatus::Identical:

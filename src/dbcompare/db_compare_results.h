@@ -25,6 +25,10 @@ constexpr int kPairStatusCount = 5;
 // "identical", "different", "only in source", "only in target", "not comparable".
 const char* PairStatusWord(PairStatus status);
 
+struct PairVerdict;
+// "renamed? Old → New" for a pair with a likely column rename; empty otherwise.
+std::string ColumnRenameNote(const PairVerdict& pair);
+
 // Which comparison produced the results.
 enum class DbCompareKind {
     All,       // every type (constraints only while they are analysed)
@@ -50,6 +54,11 @@ struct PairVerdict {
     std::string DefinitionNote;
     // Ignored columns were left out of a table's comparison.
     bool ColumnsIgnored = false;
+    // A differing table whose columns differ by exactly one column only in the target and one
+    // only in the source of the same shape: perhaps renamed (column_rename.h). Never acted on
+    // unless a user confirms it; empty otherwise.
+    std::string RenamedColumnFrom; // the target's name
+    std::string RenamedColumnTo;   // the source's name
     // The two definition texts as the panels would show them (CR LF line breaks); empty for a
     // side the object is missing from.
     std::string SourceText;

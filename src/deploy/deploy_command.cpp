@@ -1,5 +1,6 @@
 #include "deploy/deploy_command.h"
 
+#include "deploy/deploy_renames.h"
 #include "deploy/deploy_run.h"
 #include "deploy/deploy_session.h"
 #include "export/export_file.h"
@@ -26,6 +27,13 @@ const char* const kDeployScriptHelp =
     "                            table that holds rows, a shorter type or length, NOT NULL\n"
     "                            on a column holding NULLs); without it they are listed in\n"
     "                            the script's warnings and left out, commented\n"
+    "  --rename-column <table.old=new>\n"
+    "                            the column <old>, which only the Target's table has, is\n"
+    "                            the column <new>, which only the Source's has: renamed in\n"
+    "                            place with sp_rename, keeping every row's value, instead\n"
+    "                            of dropped and added (repeatable; <table> as schema.table\n"
+    "                            or table). A rename is never assumed: compare-all notes\n"
+    "                            a likely one as \"renamed? old \u2192 new\"\n"
     "  --output <file>           writes the script to <file> (replaced only when written\n"
     "                            whole) instead of standard output\n"
     "  --apply                   runs the script on the Target, then compares the deployed\n"
@@ -83,6 +91,11 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
             args.DropExtra = true;
         } else if (name == "--allow-data-loss" && !reader.HasInlineValue()) {
             args.AllowDataLoss = true;
+        } else if (name == "--rename-column") {
+            ColumnRename rename;
+            if (!reader.Value(v, error) || !ParseColumnRename(v, rename, error))
+                return false;
+            args.ColumnRenames.push_back(rename);
         } else if (name == "--apply" && !reader.HasInlineValue()) {
             args.Apply = true;
         } else if (name == "--confirm-target") {
@@ -150,6 +163,17 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
         err << prefix << error << '\n';
         return kDeployExitError;
     }
+    // A confirmed rename that names no such pair is a mistake to report, not to skip.
+    for (const ColumnRename& rename : args.ColumnRenames) {
+        ColumnRename resolved;
+        const std::string why =
+            CheckColumnRename(session.Source(), session.Target(), rename, resolved);
+        if (!why.empty()) {
+            err << prefix << "--rename-column " << ColumnRenameText(rename) << ": " << why
+                << "; nothing was written.\n";
+            return kDeployExitError;
+        }
+    }
     std::vector<DeployObject> included;
     for (const DeployObject& o : session.Offered()) {
         if (TickedByDefault(o) || (args.DropExtra && o.Status == PairStatus::OnlyInTarget))
@@ -158,6 +182,7 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
     DeployOptions options;
     options.AllowDataLoss = args.AllowDataLoss;
     options.ColumnOrderMatters = !request.Options.IgnoreColSeq;
+    options.ColumnRenames = args.ColumnRenames;
     const DeployScript script = session.Script(included, options, now);
     for (const std::string& warning : script.Warnings)
         err << prefix << "warning: " << warning << '\n';

@@ -20,7 +20,8 @@ constexpr int kDeployExitError = 2;     // any error; an applied script was roll
 
 constexpr const char* kDeployScriptUsage =
     "usage: orvane-cli deploy-script [--types <list>] [--include <pattern>]... "
-    "[--exclude <pattern>]... [--drop-extra] [--allow-data-loss] [--output <file>] "
+    "[--exclude <pattern>]... [--drop-extra] [--allow-data-loss] "
+    "[--rename-column <table.old=new>]... [--output <file>] "
     "[--apply --confirm-target <database>] [--reading auto|full|hash-first] "
     "[--login <name> [--password-file <file>]] <server1> <db1> <server2> <db2>";
 
@@ -33,6 +34,8 @@ struct DeployScriptArgs : LoginOptions {
     ObjectFilter Filter;
     bool DropExtra = false;
     bool AllowDataLoss = false;
+    // Columns confirmed as renamed (--rename-column TABLE.OLD=NEW), in the order given.
+    std::vector<ColumnRename> ColumnRenames;
     std::string Output; // empty: standard output
     bool Apply = false;
     std::string ConfirmTarget;

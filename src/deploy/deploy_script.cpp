@@ -6,6 +6,7 @@
 
 #include "catalog/sql_quote.h"
 #include "core/program_info.h"
+#include "deploy/deploy_renames.h"
 #include "explore/module_references.h"
 #include "util/date_text.h"
 
@@ -179,9 +180,46 @@ std::string ScriptWithLineFeeds(const std::string& text) {
     return out;
 }
 
-DeployScript BuildDeployScript(const DeployInput& input) {
+namespace {
+
+// The confirmed renames that fit the databases, on tables the deployment changes; a rename
+// that does not fit is warned of and not made.
+std::vector<ColumnRename> UsableRenames(const DeployInput& input,
+                                        std::vector<std::string>& warnings) {
+    std::vector<ColumnRename> usable;
+    for (const ColumnRename& r : input.Options.ColumnRenames) {
+        ColumnRename resolved;
+        const std::string why = CheckColumnRename(*input.Source, *input.Target, r, resolved);
+        if (!why.empty()) {
+            warnings.push_back("Not deployed: the column rename " + ColumnRenameText(r) + ": " +
+                               why + ".");
+            continue;
+        }
+        for (const DeployObject& o : input.Included) {
+            if (o.Type == kTypeTable && o.Status == PairStatus::Different &&
+                SameName(o.Schema, resolved.Schema) && SameName(o.Name, resolved.Table)) {
+                usable.push_back(resolved);
+                break;
+            }
+        }
+    }
+    return usable;
+}
+
+} // namespace
+
+DeployScript BuildDeployScript(const DeployInput& original) {
     DeployScript script;
     DeployPlan plan;
+    // Confirmed renames run first on their tables: everything after them is planned against
+    // the target as it will be then.
+    DeployInput input = original;
+    SchemaModel renamedTarget;
+    if (!original.Options.ColumnRenames.empty()) {
+        input.Options.ColumnRenames = UsableRenames(original, plan.Warnings);
+        renamedTarget = TargetAfterRenames(*original.Target, input.Options.ColumnRenames);
+        input.Target = &renamedTarget;
+    }
     PlanSchemas(input, plan);
     std::set<std::string> recreate;
     PlanTables(input, plan, recreate);

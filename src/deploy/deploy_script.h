@@ -29,6 +29,16 @@ struct DeployObject {
 std::vector<DeployObject> OfferedObjects(const DbCompareResults& results);
 bool TickedByDefault(const DeployObject& object);
 
+// A column a user confirmed as renamed: called OldName in the target and NewName in the
+// source. The script renames it in place (sp_rename) instead of dropping and adding it, so
+// every row keeps its value. Never assumed: only confirmed renames are made.
+struct ColumnRename {
+    std::string Schema; // empty: the only differing table of that name, whatever its schema
+    std::string Table;
+    std::string OldName;
+    std::string NewName;
+};
+
 struct DeployOptions {
     // Steps that lose data (dropping a column or a table that holds rows, narrowing a type or
     // length, NOT NULL on a column holding NULLs) run; otherwise they are left out, commented.
@@ -37,6 +47,8 @@ struct DeployOptions {
     // rebuilt when RebuildForColumnOrder is also on, and reported otherwise.
     bool ColumnOrderMatters = false;
     bool RebuildForColumnOrder = false;
+    // Confirmed renames; one that does not fit the databases is not made and is warned of.
+    std::vector<ColumnRename> ColumnRenames;
 };
 
 struct DeployHeader {

@@ -5,6 +5,7 @@
 #include "deploy/deploy_plan.h"
 
 #include "catalog/sql_quote.h"
+#include "deploy/deploy_renames.h"
 #include "explore/module_references.h"
 
 #include <algorithm>
@@ -743,6 +744,20 @@ void TablePlanner::RebuildTable(const TableDef& t, const TableDef& s) {
 }
 
 void TablePlanner::ChangeTable(const TableDef& t, const TableDef& s) {
+    // `t` has the confirmed renames made already (deploy_renames.h): their steps go first.
+    bool renamed = false;
+    for (const ColumnRename& r : in_.Options.ColumnRenames) {
+        if (!SameName(r.Schema, t.Schema) || !SameName(r.Table, t.Name))
+            continue;
+        plan_.TableChanges.push_back({"Alter table " + BracketName(t.Schema) + "." +
+                                          BracketName(t.Name) + ": rename column " +
+                                          BracketName(r.OldName) + " to " + BracketName(r.NewName),
+                                      ColumnRenameSql(r), false, ""});
+        renamed = true;
+    }
+    // SQL Server refuses to rename a column a schema-bound module uses.
+    if (renamed)
+        UnblockSchemaBound(t);
     if (in_.Options.ColumnOrderMatters && in_.Options.RebuildForColumnOrder &&
         ColumnOrderDiffers(t, s)) {
         // A rebuild copies the columns both sides have: one the source lacks would be lost

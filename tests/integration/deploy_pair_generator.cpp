@@ -51,6 +51,10 @@ struct GeneratedPair::Schema {
     std::vector<std::string> Schemas;
     std::vector<GTable> Tables;
     std::vector<GModule> Modules;
+    // Run after everything is created and filled: the structures above describe the objects
+    // as created, these rename them in place.
+    std::vector<std::string> After;
+    std::vector<GeneratedPair::RenamedColumn> RenamedColumns;
 
     GTable* Table(const std::string& name) {
         for (GTable& t : Tables)
@@ -75,6 +79,14 @@ std::string Q(const std::string& name) {
     for (char c : name)
         out += c == ']' ? std::string("]]") : std::string(1, c);
     return out + "]";
+}
+
+// N'text', apostrophes doubled.
+std::string SqlText(const std::string& text) {
+    std::string out = "N'";
+    for (char c : text)
+        out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
 }
 
 std::string Name2(const std::string& schema, const std::string& name) {
@@ -266,6 +278,8 @@ std::string Render(const Schema& s, const std::string& database) {
     }
     for (const GModule& m : s.Modules)
         out += m.Text + "GO\n";
+    for (const std::string& statement : s.After)
+        out += statement + "\nGO\n";
     return out;
 }
 
@@ -398,6 +412,30 @@ std::vector<Mutation> Mutations(bool later) {
             return std::string("widen Products.Title under the schema-bound vProductList");
         },
     };
+    // Renamed in place on the changed copy. The columns and modules are ones no other
+    // mutation touches and no CHECK, key or index names, so the rename is the only change.
+    m.push_back([](Schema& s, std::mt19937& rng) {
+        static const GeneratedPair::RenamedColumn kColumns[] = {
+            {"dbo", "Customers", "Joined", "Joined On"},
+            {"dbo", "dot.ted", "Seq", "Seq.No]'s"},
+            {"dbo", "Order Details", "Unit Price", "UnitPrice"},
+        };
+        const GeneratedPair::RenamedColumn& r = kColumns[rng() % 3];
+        s.After.push_back("EXEC sp_rename " +
+                          SqlText(Name2(r.Schema, r.Table) + "." + Q(r.BaseName)) + ", " +
+                          SqlText(r.ChangedName) + ", 'COLUMN'");
+        s.RenamedColumns.push_back(r);
+        return "rename column " + r.Table + "." + r.BaseName + " to " + r.ChangedName +
+               " with sp_rename (confirmed)";
+    });
+    m.push_back([](Schema& s, std::mt19937& rng) {
+        static const char* const kModules[][2] = {{"uspOrderTotals", "uspCustomerOrderTotals"},
+                                                  {"fnCustomerOrders", "fnOrdersOfCustomer"}};
+        const auto& names = kModules[rng() % 2];
+        s.After.push_back("EXEC sp_rename " + SqlText(Name2("dbo", names[0])) + ", " +
+                          SqlText(names[1]));
+        return std::string("rename ") + names[0] + " to " + names[1] + " with sp_rename";
+    });
     if (later)
         m.push_back([](Schema& s, std::mt19937&) {
             s.Schemas.push_back("audit");
@@ -439,6 +477,7 @@ GeneratedPair GeneratePair(uint32_t seed, bool later) {
     size_t count = 3 + rng() % 6;
     for (size_t i = 0; i < count && i < order.size(); ++i)
         pair.Mutations.push_back(all[order[i]](*changed, rng));
+    pair.RenamedColumns = changed->RenamedColumns;
     pair.base_ = base;
     pair.changed_ = changed;
     return pair;

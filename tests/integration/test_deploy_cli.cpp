@@ -84,6 +84,60 @@ TEST_P(DeployCli, WritesRefusesAppliesAndProves) {
     EXPECT_NE(r.err.find("nothing to deploy: the target matches the source."), std::string::npos);
 }
 
+// --rename-column: a rename is made only when named, and only for a pair that is there; named
+// wrongly, nothing is written and the message says what does not fit.
+TEST_P(DeployCli, RenamesAColumnOnlyWhenToldAndOnlyWhereItFits) {
+    const std::string table = "CREATE TABLE dbo.Parcels (Id int NOT NULL PRIMARY KEY, Weight "
+                              "decimal(8,3) NOT NULL)\nGO\n"
+                              "INSERT INTO dbo.Parcels VALUES (1, 1.250)\nGO\n";
+    test::CatalogSim f(GetParam(), {},
+                       {"CREATE DATABASE OrvaneDemoSource\nGO\nUSE OrvaneDemoSource\nGO\n" + table +
+                        "EXEC sp_rename 'Parcels.Weight', 'Kilograms', 'COLUMN'\nGO\n" +
+                        "CREATE DATABASE OrvaneDemoTarget\nGO\nUSE OrvaneDemoTarget\nGO\n" +
+                        table});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string prefix = "orvane-cli deploy-script: ";
+
+    test::CliResult r = Run(Args(f, ""));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out.find("sp_rename"), std::string::npos) << r.out;
+
+    struct Refusal {
+        const char* option;
+        std::string err;
+    };
+    const Refusal refusals[] = {
+        {"dbo.Parcels.Weight=Grams",
+         "the source's table [dbo].[Parcels] has no column Grams that the target's lacks"},
+        {"Parcels.Kilograms=Weight",
+         "the target's table [dbo].[Parcels] has no column Kilograms that the source's lacks"},
+        {"sales.Parcels.Weight=Kilograms", "no table sales.Parcels differs between the databases"},
+    };
+    for (const Refusal& refusal : refusals) {
+        r = Run(Args(f, std::string("--rename-column '") + refusal.option + "'"));
+        EXPECT_EQ(r.status, 2) << refusal.option;
+        EXPECT_EQ(r.err, prefix + "--rename-column " + refusal.option + ": " + refusal.err +
+                             "; nothing was written.\n");
+        EXPECT_TRUE(r.out.empty());
+    }
+    r = Run(Args(f, "--rename-column Parcels.Weight"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--rename-column Parcels.Weight: write it as TABLE.OLD=NEW, TABLE as "
+                         "schema.table or table"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Changes(f), std::vector<std::string>{});
+
+    r = Run(Args(f, "--rename-column Parcels.Weight=Kilograms --apply --confirm-target "
+                    "OrvaneDemoTarget"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("EXEC sp_rename N'[dbo].[Parcels].[Weight]', N'Kilograms', 'COLUMN';"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.err.find("Target now matches Source: 1 of 1 objects"), std::string::npos) << r.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, DeployCli,
                          ::testing::Values(test::kVersion2000, test::kVersion2008),
                          test::VersionName);

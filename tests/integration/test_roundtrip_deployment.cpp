@@ -68,11 +68,21 @@ SchemaModel WholeModel(const ServerEntry& server, const std::string& database) {
 }
 
 // The rows of every target table over the columns it shares with the source, as they stand
-// before the deployment; read again afterwards over the same columns.
+// before the deployment; read again afterwards over the same columns. A column confirmed as
+// renamed is shared too: read under its old name before, under its new one after.
 struct SharedRows {
-    std::map<std::string, std::string> Columns; // table: its column list
+    std::map<std::string, std::string> Columns; // table: its column list, as named after
     TableRows Rows;
 };
+
+const ColumnRename* RenameOf(const std::vector<ColumnRename>& renames, const TableDef& t,
+                             const std::string& column) {
+    for (const ColumnRename& r : renames)
+        if (SameName(r.Schema, t.Schema) && SameName(r.Table, t.Name) &&
+            SameName(r.OldName, column))
+            return &r;
+    return nullptr;
+}
 
 TableRows RowsOf(const ServerEntry& server, const std::string& database,
                  const std::map<std::string, std::string>& columns) {
@@ -96,23 +106,29 @@ TableRows RowsOf(const ServerEntry& server, const std::string& database,
 }
 
 SharedRows RowsBefore(const ServerEntry& server, const std::string& sourceDb,
-                      const std::string& targetDb) {
+                      const std::string& targetDb, const std::vector<ColumnRename>& renames) {
     const SchemaModel source = WholeModel(server, sourceDb);
     const SchemaModel target = WholeModel(server, targetDb);
     SharedRows shared;
+    std::map<std::string, std::string> now;
     for (const TableDef& t : target.Tables) {
         const TableDef* s = source.FindTable(t.Schema, t.Name);
         if (!s)
             continue;
-        std::string columns;
+        std::string columns, after;
         for (const ColumnDef& c : t.Columns) {
-            const ColumnDef* sc = s->FindColumn(c.Name);
-            if (sc && c.Computed.empty() && sc->Computed.empty())
+            const ColumnRename* renamed = RenameOf(renames, t, c.Name);
+            const ColumnDef* sc = s->FindColumn(renamed ? renamed->NewName : c.Name);
+            if (sc && c.Computed.empty() && sc->Computed.empty()) {
                 columns += (columns.empty() ? "" : ", ") + QuoteCatalogName(c.Name);
+                after += (after.empty() ? "" : ", ") + QuoteCatalogName(sc->Name);
+            }
         }
-        shared.Columns[QuoteCatalogName(t.Schema) + "." + QuoteCatalogName(t.Name)] = columns;
+        const std::string table = QuoteCatalogName(t.Schema) + "." + QuoteCatalogName(t.Name);
+        now[table] = columns;
+        shared.Columns[table] = after;
     }
-    shared.Rows = RowsOf(server, targetDb, shared.Columns);
+    shared.Rows = RowsOf(server, targetDb, now);
     return shared;
 }
 
@@ -123,7 +139,7 @@ struct Deployed {
 
 // One deployment of every offered object (only-in-target ones dropped).
 Deployed Deploy(const CatalogSim& f, const DbCompareRequest& request, DeploySession& session,
-                bool allowLoss, SharedRows* before) {
+                bool allowLoss, SharedRows* before, const std::vector<ColumnRename>& renames = {}) {
     NullProgressSink sink;
     CancelToken cancel;
     DbCompareResultsPtr results = RunDbCompare(request, sink, cancel);
@@ -135,9 +151,10 @@ Deployed Deploy(const CatalogSim& f, const DbCompareRequest& request, DeploySess
     std::string error;
     EXPECT_TRUE(session.Prepare(request, *results, sink, cancel, error)) << error;
     if (before)
-        *before = RowsBefore(f.server, request.Database[0], request.Database[1]);
+        *before = RowsBefore(f.server, request.Database[0], request.Database[1], renames);
     DeployOptions options;
     options.AllowDataLoss = allowLoss;
+    options.ColumnRenames = renames;
     Deployed d;
     d.Script = session.Script(session.Offered(), options, 0);
     d.Run = RunDeployScript({f.server, request.Database[1], 60}, d.Script, sink, cancel);
@@ -168,10 +185,16 @@ TEST_P(DeployRoundTrip, GeneratedPairsBothWaysEndIdenticalWithEveryRow) {
             SCOPED_TRACE(about + "\n  direction " + direction);
             const DbCompareRequest request = DeployRequest(
                 f.server, std::string(direction) + "Source", std::string(direction) + "Target");
+            // The columns the changed copy renamed, confirmed as a user would confirm them.
+            const bool forward = direction[0] == 'F';
+            std::vector<ColumnRename> renames;
+            for (const GeneratedPair::RenamedColumn& r : pair.RenamedColumns)
+                renames.push_back({r.Schema, r.Table, forward ? r.BaseName : r.ChangedName,
+                                   forward ? r.ChangedName : r.BaseName});
             // First as a user would leave it: no data loss.
             DeploySession first;
             SharedRows before;
-            Deployed held = Deploy(f, request, first, false, &before);
+            Deployed held = Deploy(f, request, first, false, &before, renames);
             ASSERT_EQ(held.Run.Outcome, RunOutcome::Completed)
                 << DeployFailureText(held.Run) << "\n"
                 << held.Script.Text;
@@ -186,7 +209,7 @@ TEST_P(DeployRoundTrip, GeneratedPairsBothWaysEndIdenticalWithEveryRow) {
             }
             // Then with the held-back steps allowed.
             DeploySession second;
-            Deployed allowed = Deploy(f, request, second, true, nullptr);
+            Deployed allowed = Deploy(f, request, second, true, nullptr, renames);
             ASSERT_EQ(allowed.Run.Outcome, RunOutcome::Completed)
                 << DeployFailureText(allowed.Run) << "\n"
                 << allowed.Script.Text;
@@ -327,6 +350,9 @@ TEST_P(DeployRenamedModule, TheProcedureArrivesUnderItsNewNameAndTheOldOneGoes) 
         << d.Script.Text;
     EXPECT_EQ(ProcedureNames(f.server, "RnTarget"),
               std::vector<std::string>{"usp_ShipmentsByCarrier"});
+    // The name in the source's header is no difference once deployed: nothing is left to do.
+    const DbCompareResultsPtr after = Compare(request);
+    EXPECT_TRUE(after->AllIdentical()) << testing::PrintToString(NotIdentical(*after));
 
     // The CREATE script of the renamed procedure creates it under its current name too.
     ServerEntry server = f.server;
@@ -340,6 +366,63 @@ TEST_P(DeployRenamedModule, TheProcedureArrivesUnderItsNewNameAndTheOldOneGoes) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, DeployRenamedModule,
+                         ::testing::Values(kVersion2000, kVersion2008), VersionName);
+
+// A column renamed with sp_rename on the source is flagged "renamed?", never acted on alone:
+// unconfirmed, the script is the drop and the add it always was. Confirmed, the target's
+// column takes the new name in place and every row keeps its value.
+class DeployRenamedColumn : public BothVersions {};
+
+TEST_P(DeployRenamedColumn, ConfirmedRenameKeepsEveryValue) {
+    const std::string table = "CREATE TABLE dbo.Parcels (Id int NOT NULL PRIMARY KEY, Weight "
+                              "decimal(8,3) NOT NULL, Carrier varchar(20) NULL)\nGO\n"
+                              "CREATE INDEX IX_Parcels_Weight ON dbo.Parcels (Weight)\nGO\n"
+                              "INSERT INTO dbo.Parcels VALUES (1, 1.250, 'post')\n"
+                              "INSERT INTO dbo.Parcels VALUES (2, 30.000, NULL)\n"
+                              "INSERT INTO dbo.Parcels VALUES (3, 0.075, 'courier')\nGO\n";
+    CatalogSim f(GetParam(), {},
+                 {"CREATE DATABASE CnSource\nGO\nUSE CnSource\nGO\n" + table +
+                  "EXEC sp_rename 'dbo.Parcels.Weight', 'Kilograms', 'COLUMN'\nGO\n"
+                  "CREATE DATABASE CnTarget\nGO\nUSE CnTarget\nGO\n" +
+                  table});
+    ASSERT_SIM_STARTED(f);
+    const DbCompareRequest request = DeployRequest(f.server, "CnSource", "CnTarget");
+    NullProgressSink sink;
+    CancelToken cancel;
+    const DbCompareResultsPtr before = RunDbCompare(request, sink, cancel);
+    ASSERT_TRUE(before->Complete()) << before->Problem;
+    const PairVerdict* parcels = nullptr;
+    for (const PairVerdict& p : before->Pairs)
+        if (p.Type == kTypeTable && p.HasSource && p.Source.Name == "Parcels")
+            parcels = &p;
+    ASSERT_NE(parcels, nullptr);
+    EXPECT_EQ(parcels->Status, PairStatus::Different);
+    EXPECT_EQ(ColumnRenameNote(*parcels), "renamed? Weight \u2192 Kilograms");
+
+    DeploySession session;
+    std::string error;
+    ASSERT_TRUE(session.Prepare(request, *before, sink, cancel, error)) << error;
+    DeployOptions options;
+    const DeployScript unconfirmed = session.Script(session.Offered(), options, 0);
+    EXPECT_EQ(unconfirmed.Text.find("sp_rename"), std::string::npos) << unconfirmed.Text;
+    EXPECT_NE(unconfirmed.Text.find("-- ALTER TABLE [dbo].[Parcels] DROP COLUMN [Weight]"),
+              std::string::npos)
+        << unconfirmed.Text;
+
+    options.ColumnRenames = {{"dbo", "Parcels", "Weight", "Kilograms"}};
+    const DeployScript script = session.Script(session.Offered(), options, 0);
+    EXPECT_EQ(script.StepCount, 1) << script.Text;
+    EXPECT_EQ(script.LeftOutSteps, 0) << script.Text;
+    const DeployRunResult run = RunDeployScript({f.server, "CnTarget", 60}, script, sink, cancel);
+    ASSERT_EQ(run.Outcome, RunOutcome::Completed) << DeployFailureText(run) << "\n" << script.Text;
+    EXPECT_TRUE(Compare(request)->AllIdentical()) << script.Text;
+    const TableRows rows =
+        RowsOf(f.server, "CnTarget", {{"dbo.Parcels", "Id, Kilograms, Carrier"}});
+    EXPECT_EQ(rows.at("dbo.Parcels"),
+              (std::vector<std::string>{"1|1.250|post|", "2|30.000|NULL|", "3|0.075|courier|"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DeployRenamedColumn,
                          ::testing::Values(kVersion2000, kVersion2008), VersionName);
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -24,7 +25,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace orv {
 namespace {
@@ -158,6 +162,64 @@ TEST_F(DeployFromResults, TicksMakeTheScriptAgainAtOnce) {
     EXPECT_TRUE(d->RunButton()->isEnabled());
     EXPECT_EQ(w->Model()->IncludedObjects().size(),
               static_cast<size_t>(w->Model()->OfferedCount()));
+}
+
+// A table whose columns differ only by a renamed one shows "renamed?" with the pair. Nothing
+// is assumed: the script drops and adds until the rename is confirmed (the button, or the
+// list's context menu entry), then renames in place; withdrawn, it drops and adds again.
+TEST_F(DeployFromResults, ARenamedColumnIsFlaggedAndConfirmingItChangesTheScript) {
+    const std::string table = "CREATE TABLE dbo.Parcels (Id int NOT NULL PRIMARY KEY, Weight "
+                              "decimal(8,3) NOT NULL)\nGO\n"
+                              "INSERT INTO dbo.Parcels VALUES (1, 1.250)\nGO\n";
+    Start("USE OrvaneDemoSource\nGO\n" + table +
+          "EXEC sp_rename 'Parcels.Weight', 'Kilograms', 'COLUMN'\nGO\n"
+          "USE OrvaneDemoTarget\nGO\n" +
+          table);
+    auto w = OpenResults();
+    DbCompareResultsModel* m = w->Model();
+    int parcels = -1;
+    for (int row = 0; row < m->rowCount(); ++row)
+        if (m->PairAt(row)->HasSource && m->PairAt(row)->Source.Name == "Parcels")
+            parcels = row;
+    ASSERT_GE(parcels, 0);
+    auto note = [&] {
+        return m->data(m->index(parcels, DbCompareResultsModel::ColNote), Qt::DisplayRole)
+            .toString()
+            .toStdString();
+    };
+    EXPECT_NE(note().find("renamed? Weight \u2192 Kilograms"), std::string::npos) << note();
+    QPushButton* confirm = w->ConfirmRenameButton();
+    w->SelectRow(parcels == 0 ? 1 : 0);
+    EXPECT_FALSE(confirm->isEnabled());
+    w->SelectRow(parcels);
+    EXPECT_TRUE(confirm->isEnabled());
+    EXPECT_TRUE(w->ObjectList()->actions().contains(w->ConfirmRenameAction()));
+    EXPECT_EQ(w->ConfirmRenameAction()->text().toStdString(),
+              "Confirm Column Rename Weight \u2192 Kilograms");
+
+    frmDeployScript* d = w->OpenDeploymentScript();
+    ASSERT_NE(d, nullptr);
+    const std::string renameSql = "EXEC sp_rename N'[dbo].[Parcels].[Weight]', N'Kilograms', "
+                                  "'COLUMN';";
+    EXPECT_EQ(ScriptText(*d).find(renameSql), std::string::npos);
+    EXPECT_NE(ScriptText(*d).find("-- ALTER TABLE [dbo].[Parcels] DROP COLUMN [Weight]"),
+              std::string::npos);
+
+    QTest::mouseClick(confirm, Qt::LeftButton);
+    EXPECT_NE(ScriptText(*d).find(renameSql), std::string::npos) << ScriptText(*d);
+    EXPECT_EQ(ScriptText(*d).find("DROP COLUMN [Weight]"), std::string::npos);
+    EXPECT_NE(note().find("renamed Weight \u2192 Kilograms (confirmed)"), std::string::npos);
+    EXPECT_EQ(confirm->text().toStdString(), "Undo &Rename");
+    EXPECT_TRUE(w->ConfirmRenameAction()->isChecked());
+    if (const char* shot = std::getenv("ORVANE_SCREENSHOT_DIR"))
+        w->grab().save(QString(shot) + "/db_compare_renamed_column.png");
+
+    // Withdrawn from the context menu entry: the drop and the add again.
+    w->ConfirmRenameAction()->trigger();
+    EXPECT_EQ(ScriptText(*d).find(renameSql), std::string::npos);
+    EXPECT_NE(ScriptText(*d).find("-- ALTER TABLE [dbo].[Parcels] DROP COLUMN [Weight]"),
+              std::string::npos);
+    EXPECT_EQ(confirm->text().toStdString(), "Confirm &Rename");
 }
 
 TEST_F(DeployFromResults, RunOnTargetAsksRunsAndComparesAgain) {

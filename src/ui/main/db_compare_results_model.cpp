@@ -43,9 +43,18 @@ QString TypeWord(ObjectType type) {
 QString PairStatusNote(const PairVerdict& pair);
 
 QString PairNote(const PairVerdict& pair) {
+    return PairNote(pair, false);
+}
+
+QString PairNote(const PairVerdict& pair, bool renameConfirmed) {
     QString note = PairStatusNote(pair);
     if (!pair.DefinitionNote.empty())
         note += (note.isEmpty() ? "" : "; ") + Q(pair.DefinitionNote);
+    if (!pair.RenamedColumnFrom.empty())
+        note += (note.isEmpty() ? "" : "; ") +
+                (renameConfirmed ? Q("renamed " + pair.RenamedColumnFrom + " \u2192 " +
+                                     pair.RenamedColumnTo + " (confirmed)")
+                                 : Q(ColumnRenameNote(pair)));
     return note;
 }
 
@@ -86,7 +95,38 @@ DbCompareResultsModel::DbCompareResultsModel(DbCompareResultsPtr results, QObjec
             if (isNext)
                 ++next;
         }
+        renameConfirmed_.assign(results_->Pairs.size(), 0);
     }
+}
+
+bool DbCompareResultsModel::RenameSuggested(int pairIndex) const {
+    return Offered(pairIndex) &&
+           !results_->Pairs[static_cast<size_t>(pairIndex)].RenamedColumnFrom.empty();
+}
+
+bool DbCompareResultsModel::RenameConfirmed(int pairIndex) const {
+    return RenameSuggested(pairIndex) && renameConfirmed_[static_cast<size_t>(pairIndex)];
+}
+
+void DbCompareResultsModel::SetRenameConfirmed(int pairIndex, bool on) {
+    if (!RenameSuggested(pairIndex) || RenameConfirmed(pairIndex) == on)
+        return;
+    renameConfirmed_[static_cast<size_t>(pairIndex)] = on ? 1 : 0;
+    const int row = RowOfPair(pairIndex);
+    if (row >= 0)
+        emit dataChanged(index(row, ColNote), index(row, ColNote));
+    emit IncludedChanged();
+}
+
+std::vector<ColumnRename> DbCompareResultsModel::ConfirmedRenames() const {
+    std::vector<ColumnRename> out;
+    for (size_t i = 0; results_ && i < results_->Pairs.size(); ++i) {
+        if (!renameConfirmed_[i])
+            continue;
+        const PairVerdict& p = results_->Pairs[i];
+        out.push_back({p.Target.Schema, p.Target.Name, p.RenamedColumnFrom, p.RenamedColumnTo});
+    }
+    return out;
 }
 
 bool DbCompareResultsModel::Offered(int pairIndex) const {
@@ -205,7 +245,7 @@ QVariant DbCompareResultsModel::data(const QModelIndex& index, int role) const {
         case ColTargetModified:
             return p->HasTarget ? Q(p->Target.Modified) : QString();
         case ColNote:
-            return PairNote(*p);
+            return PairNote(*p, RenameConfirmed(shown_[static_cast<size_t>(index.row())]));
         default:
             return {};
         }

@@ -47,10 +47,20 @@ public:
     std::vector<DeployObject> IncludedObjects() const;
     int OfferedCount() const;
 
+    // A differing table flagged "renamed?" (one column only in each side, of the same shape)
+    // can be confirmed as a rename; the deployment then renames the column in place. Nothing
+    // is confirmed at first: a rename is never assumed.
+    bool RenameSuggested(int pairIndex) const;
+    bool RenameConfirmed(int pairIndex) const;
+    void SetRenameConfirmed(int pairIndex, bool on);
+    // The confirmed renames, in the results' order.
+    std::vector<ColumnRename> ConfirmedRenames() const;
+
     void SetFilter(const PairFilter& filter);
 
 signals:
-    // A box was ticked or unticked (by a click or a Select All / None).
+    // A box was ticked or unticked (by a click or a Select All / None), or a rename was
+    // confirmed or withdrawn: what the deployment script is made from changed.
     void IncludedChanged();
 
 public:
@@ -66,12 +76,14 @@ private:
     DbCompareResultsPtr results_;
     PairFilter filter_;
     std::vector<int> shown_;
-    std::vector<char> offered_, included_; // by pair index
+    std::vector<char> offered_, included_, renameConfirmed_; // by pair index
 };
 
 // The words the window uses: "Table", "identical", ... and the note of a pair (why it is not
 // comparable, how many lines differ).
 QString TypeWord(ObjectType type);
 QString PairNote(const PairVerdict& pair);
+// The note with the rename's state: "renamed? Old → New", or "renamed Old → New (confirmed)".
+QString PairNote(const PairVerdict& pair, bool renameConfirmed);
 
 } // namespace orv

@@ -16,6 +16,7 @@
 #include "util/prompter.h"
 #include "util/text.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -276,6 +277,15 @@ void frmDbCompareResults::BuildControls() {
                                   "The script that makes the Target's structure match the "
                                   "Source for the ticked objects",
                                   this);
+    cmdConfirmRename_ = MakeButton("cmdConfirmRename", "Confirm &Rename",
+                                   "Deploy the \"renamed?\" column pair of this table as a "
+                                   "rename: every row keeps its value",
+                                   this);
+    actConfirmRename_ = new QAction("Confirm Column Rename", this);
+    actConfirmRename_->setObjectName("actConfirmRename");
+    actConfirmRename_->setCheckable(true);
+    pvlObjects_->addAction(actConfirmRename_);
+    pvlObjects_->setContextMenuPolicy(Qt::ActionsContextMenu);
     cmdPrevDiff_ = MakeButton("cmdPrevDiff", "Pre&vious Difference",
                               "Go to the previous differing object (Shift+F3)", this);
     cmdNextDiff_ =
@@ -296,6 +306,7 @@ void frmDbCompareResults::BuildControls() {
     buttons->addWidget(cmdSelectAll_);
     buttons->addWidget(cmdSelectNone_);
     buttons->addWidget(cmdDeployScript_);
+    buttons->addWidget(cmdConfirmRename_);
     buttons->addStretch(1);
     for (QPushButton* b : {cmdCopyClip_, cmdCopyToFile_, cmdPrint_, cmdSave_, cmdExit_})
         buttons->addWidget(b);
@@ -304,12 +315,20 @@ void frmDbCompareResults::BuildControls() {
     connect(cmdSelectAll_, &QPushButton::clicked, this, [this] { SelectAllIncluded(true); });
     connect(cmdSelectNone_, &QPushButton::clicked, this, [this] { SelectAllIncluded(false); });
     connect(cmdDeployScript_, &QPushButton::clicked, this, [this] { OpenDeploymentScript(); });
+    connect(cmdConfirmRename_, &QPushButton::clicked, this, [this] {
+        const int row = CurrentRow();
+        const int pair = row >= 0 ? model_->Shown()[static_cast<size_t>(row)] : -1;
+        ConfirmCurrentRename(!model_->RenameConfirmed(pair));
+    });
+    connect(actConfirmRename_, &QAction::triggered, this,
+            [this](bool checked) { ConfirmCurrentRename(checked); });
     // A changed tick makes the open script again at once: it never shows a stale selection.
     connect(model_, &DbCompareResultsModel::IncludedChanged, this, [this] {
         if (deployWindow_)
             deployWindow_->Regenerate();
     });
     UpdateDeployButtons();
+    UpdateRenameControls();
     connect(cmdPrevDiff_, &QPushButton::clicked, this, [this] { PreviousDifference(); });
     connect(cmdNextDiff_, &QPushButton::clicked, this, [this] { NextDifference(); });
     connect(cmdCopyClip_, &QPushButton::clicked, this, &frmDbCompareResults::CopyToClipboard);
@@ -497,6 +516,7 @@ void frmDbCompareResults::ChooseCurrentPair() {
 void frmDbCompareResults::ShowPair(const PairVerdict* pair) {
     ShowSide(*txtSource_, *lblSource_, 0, pair);
     ShowSide(*txtTarget_, *lblTarget_, 1, pair);
+    UpdateRenameControls();
 }
 
 void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
@@ -619,6 +639,34 @@ void frmDbCompareResults::UpdateDeployButtons() {
                                 : "Nothing differs: there is nothing to deploy");
 }
 
+void frmDbCompareResults::UpdateRenameControls() {
+    const int row = CurrentRow();
+    const int pair = row >= 0 ? model_->Shown()[static_cast<size_t>(row)] : -1;
+    const bool can = model_->RenameSuggested(pair);
+    const bool confirmed = model_->RenameConfirmed(pair);
+    cmdConfirmRename_->setEnabled(can);
+    cmdConfirmRename_->setText(confirmed ? "Undo &Rename" : "Confirm &Rename");
+    actConfirmRename_->setEnabled(can);
+    actConfirmRename_->setChecked(confirmed);
+    if (can) {
+        const PairVerdict& p = results_->Pairs[static_cast<size_t>(pair)];
+        actConfirmRename_->setText(
+            Q("Confirm Column Rename " + p.RenamedColumnFrom + " \u2192 " + p.RenamedColumnTo));
+    } else {
+        actConfirmRename_->setText("Confirm Column Rename");
+    }
+}
+
+bool frmDbCompareResults::ConfirmCurrentRename(bool on) {
+    const int row = CurrentRow();
+    const int pair = row >= 0 ? model_->Shown()[static_cast<size_t>(row)] : -1;
+    if (!model_->RenameSuggested(pair))
+        return false;
+    model_->SetRenameConfirmed(pair, on);
+    UpdateRenameControls();
+    return true;
+}
+
 void frmDbCompareResults::SelectAllIncluded(bool on) {
     model_->SetAllIncluded(on);
 }
@@ -638,6 +686,7 @@ frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
         deploySession_, [this] { return model_->IncludedObjects(); },
         !request_->Options.IgnoreColSeq, this);
     deployWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    deployWindow_->SetColumnRenames([this] { return model_->ConfirmedRenames(); });
     deployWindow_->onVerified = [this](const DeployVerification& v, const std::string& text) {
         // What was read describes the Target before the run: read again next time.
         deploySession_.reset();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -50,8 +51,14 @@ public:
     // with progress and Stop); null when it could not be read or nothing is offered.
     frmDeployScript* OpenDeploymentScript();
     void SelectAllIncluded(bool on);
+    // Confirms (or withdraws) the "renamed?" column pair of the current row as a rename for
+    // the deployment script; false when the row has no such pair.
+    bool ConfirmCurrentRename(bool on);
     DbCompareResultsModel* Model() const { return model_; }
     QLabel* VerificationLabel() const { return lblVerification_; }
+    QPushButton* ConfirmRenameButton() const { return cmdConfirmRename_; }
+    // The object list's context menu entry doing the same.
+    QAction* ConfirmRenameAction() const { return actConfirmRename_; }
     // The results window opened after the last deployment's second comparison.
     frmDbCompareResults* VerifiedWindow() const { return verifiedWindow_; }
 
@@ -111,6 +118,8 @@ private:
     void UpdateShownLabel();
 
     void UpdateDeployButtons();
+    // The rename controls follow the current row: offered on a "renamed?" table only.
+    void UpdateRenameControls();
     // The text of a side of a pair the fingerprints found identical, read when first shown
     // (the comparison did not read it); kept for the next showing.
     std::string TextReadOnDemand(const PairVerdict& pair, int side);
@@ -152,6 +161,8 @@ private:
     QPushButton* cmdSelectAll_;
     QPushButton* cmdSelectNone_;
     QPushButton* cmdDeployScript_;
+    QPushButton* cmdConfirmRename_;
+    QAction* actConfirmRename_;
     QPushButton* cmdPrevDiff_;
     QPushButton* cmdNextDiff_;
     QPushButton* cmdCopyClip_;

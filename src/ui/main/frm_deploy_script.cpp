@@ -158,6 +158,8 @@ void frmDeployScript::Regenerate() {
     options.AllowDataLoss = chkAllowDataLoss_->isChecked();
     options.ColumnOrderMatters = chkRebuildColumnOrder_->isEnabled();
     options.RebuildForColumnOrder = chkRebuildColumnOrder_->isChecked();
+    if (renames_)
+        options.ColumnRenames = renames_();
     scriptObjects_ = included_();
     script_ = session_->Script(scriptObjects_, options, clock());
     QString shown = Q(script_.Text);
@@ -181,6 +183,11 @@ void frmDeployScript::Regenerate() {
                                       : ".");
     lblSteps_->setText(Q(steps));
     cmdRunOnTarget_->setEnabled(script_.StepCount > 0);
+}
+
+void frmDeployScript::SetColumnRenames(std::function<std::vector<ColumnRename>()> renames) {
+    renames_ = std::move(renames);
+    Regenerate();
 }
 
 bool frmDeployScript::SaveToFile() {

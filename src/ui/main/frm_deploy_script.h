@@ -38,6 +38,9 @@ public:
 
     // Makes the script again from the current ticks and options.
     void Regenerate();
+    // `renames` gives the column renames confirmed in the results window whenever the script
+    // is made; makes it again now.
+    void SetColumnRenames(std::function<std::vector<ColumnRename>()> renames);
     const DeployScript& Script() const { return script_; }
 
     bool SaveToFile();
@@ -65,6 +68,7 @@ public:
 private:
     std::shared_ptr<const DeploySession> session_;
     std::function<std::vector<DeployObject>()> included_;
+    std::function<std::vector<ColumnRename>()> renames_;
     DeployScript script_;
     DeployRunResult lastRun_;
     std::vector<DeployObject> scriptObjects_; // what the script shown was made from

@@ -177,6 +177,53 @@ TEST_P(SchemaChange, SpRenameRenamesColumnsTablesIndexesAndObjects) {
         EXPECT_EQ(fails(r.sql), r.error) << r.sql;
 }
 
+// A column renamed as a deployment script renames it: the rows keep their values, the column
+// keeps its type, nullability and place, names with brackets and apostrophes are taken as the
+// quoted parts say, and a rolled-back transaction takes the rename back with it.
+TEST_P(SchemaChange, SpRenameColumnKeepsValuesTypeAndPlace) {
+    ok("CREATE TABLE [Order]]s] (Id int NOT NULL PRIMARY KEY, [it's] decimal(9,2) NOT NULL, "
+       "Tail varchar(5) NULL)");
+    ok("CREATE INDEX IX_Its ON [Order]]s] ([it's])");
+    ok("INSERT INTO [Order]]s] VALUES (1, 1.50, 'a')\nINSERT INTO [Order]]s] VALUES (2, 2.25, "
+       "NULL)");
+    const std::string columns = "SELECT c.name, c.colid, t.name, c.prec, c.scale, c.isnullable "
+                                "FROM syscolumns c JOIN systypes t ON t.xusertype = c.xusertype "
+                                "WHERE c.id = OBJECT_ID('[Order]]s]') ORDER BY c.colid";
+    ok("EXEC sp_rename N'[dbo].[Order]]s].[it''s]', N'a]b''c', 'COLUMN';");
+    EXPECT_EQ(rows(columns), (std::vector<std::string>{"Id|1|int|10|0|0", "a]b'c|2|decimal|9|2|0",
+                                                       "Tail|3|varchar|5|0|1"}));
+    EXPECT_EQ(rows("SELECT Id, [a]]b'c], Tail FROM [Order]]s] ORDER BY Id"),
+              (std::vector<std::string>{"1|1.50|a", "2|2.25|NULL"}));
+    // The index follows the column.
+    EXPECT_EQ(rows("SELECT c.name FROM sysindexkeys k JOIN syscolumns c ON c.id = k.id AND "
+                   "c.colid = k.colid JOIN sysindexes i ON i.id = k.id AND i.indid = k.indid "
+                   "WHERE i.name = 'IX_Its'"),
+              (std::vector<std::string>{"a]b'c"}));
+
+    ok("BEGIN TRANSACTION\nEXEC sp_rename 'Order]s.Tail', 'Last', 'COLUMN'\nROLLBACK TRANSACTION");
+    EXPECT_EQ(one("SELECT name FROM syscolumns WHERE id = OBJECT_ID('[Order]]s]') AND colid = 3"),
+              "Tail");
+    EXPECT_EQ(rows("SELECT Tail FROM [Order]]s] ORDER BY Id"),
+              (std::vector<std::string>{"a", "NULL"}));
+
+    // Refused as SQL Server refuses them, and nothing changes.
+    const std::pair<const char*, const char*> refusals[] = {
+        {"EXEC sp_rename N'[dbo].[Order]]s].[Gone]', N'X', 'COLUMN';",
+         "15248: Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is "
+         "wrong."},
+        {"EXEC sp_rename N'[dbo].[Order]]s].[Tail]', N'ID', 'COLUMN';",
+         "15335: Error: The new name 'ID' is already in use as a COLUMN name and would cause a "
+         "duplicate that is not permitted."},
+        {"EXEC sp_rename N'[dbo].[Nope].[Tail]', N'X', 'COLUMN';",
+         "15248: Either the parameter @objname is ambiguous or the claimed @objtype (COLUMN) is "
+         "wrong."},
+    };
+    for (const auto& [sql, error] : refusals)
+        EXPECT_EQ(fails(sql), error) << sql;
+    EXPECT_EQ(rows("SELECT name FROM syscolumns WHERE id = OBJECT_ID('[Order]]s]') ORDER BY colid"),
+              (std::vector<std::string>{"Id", "a]b'c", "Tail"}));
+}
+
 // Columns added to a table with rows: NULL, or the default where SQL Server fills it in, and
 // the rows already there read back unchanged.
 TEST_P(SchemaChange, AddedColumnsFillExistingRowsAsDocumented) {
