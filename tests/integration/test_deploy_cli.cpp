@@ -87,8 +87,8 @@ TEST_P(DeployCli, WritesRefusesAppliesAndProves) {
 // --rename-column: a rename is made only when named, and only for a pair that is there; named
 // wrongly, nothing is written and the message says what does not fit.
 TEST_P(DeployCli, RenamesAColumnOnlyWhenToldAndOnlyWhereItFits) {
-    const std::string table = "CREATE TABLE dbo.Parcels (Id int NOT NULL PRIMARY KEY, Weight "
-                              "decimal(8,3) NOT NULL)\nGO\n"
+    const std::string table = "CREATE TABLE dbo.Parcels (Id int NOT NULL CONSTRAINT PK_Parcels "
+                              "PRIMARY KEY, Weight decimal(8,3) NOT NULL)\nGO\n"
                               "INSERT INTO dbo.Parcels VALUES (1, 1.250)\nGO\n";
     test::CatalogSim f(GetParam(), {},
                        {"CREATE DATABASE OrvaneDemoSource\nGO\nUSE OrvaneDemoSource\nGO\n" + table +

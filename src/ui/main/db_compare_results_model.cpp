@@ -47,14 +47,17 @@ QString PairNote(const PairVerdict& pair) {
 }
 
 QString PairNote(const PairVerdict& pair, bool renameConfirmed) {
-    QString note = PairStatusNote(pair);
+    // The rename comes first: it asks for a decision, and a narrow column still shows it.
+    QString note;
+    if (!pair.RenamedColumnFrom.empty())
+        note = renameConfirmed ? Q("renamed " + pair.RenamedColumnFrom + " \u2192 " +
+                                   pair.RenamedColumnTo + " (confirmed)")
+                               : Q(ColumnRenameNote(pair));
+    const QString status = PairStatusNote(pair);
+    if (!status.isEmpty())
+        note += (note.isEmpty() ? "" : "; ") + status;
     if (!pair.DefinitionNote.empty())
         note += (note.isEmpty() ? "" : "; ") + Q(pair.DefinitionNote);
-    if (!pair.RenamedColumnFrom.empty())
-        note += (note.isEmpty() ? "" : "; ") +
-                (renameConfirmed ? Q("renamed " + pair.RenamedColumnFrom + " \u2192 " +
-                                     pair.RenamedColumnTo + " (confirmed)")
-                                 : Q(ColumnRenameNote(pair)));
     return note;
 }
 

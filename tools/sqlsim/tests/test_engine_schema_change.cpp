@@ -191,7 +191,7 @@ TEST_P(SchemaChange, SpRenameColumnKeepsValuesTypeAndPlace) {
                                 "WHERE c.id = OBJECT_ID('[Order]]s]') ORDER BY c.colid";
     ok("EXEC sp_rename N'[dbo].[Order]]s].[it''s]', N'a]b''c', 'COLUMN';");
     EXPECT_EQ(rows(columns), (std::vector<std::string>{"Id|1|int|10|0|0", "a]b'c|2|decimal|9|2|0",
-                                                       "Tail|3|varchar|5|0|1"}));
+                                                       "Tail|3|varchar|5|NULL|1"}));
     EXPECT_EQ(rows("SELECT Id, [a]]b'c], Tail FROM [Order]]s] ORDER BY Id"),
               (std::vector<std::string>{"1|1.50|a", "2|2.25|NULL"}));
     // The index follows the column.
