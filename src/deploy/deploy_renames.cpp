@@ -6,8 +6,8 @@
 namespace orv {
 namespace {
 
-// Splits at `sep` outside brackets and double quotes, taking the quotes off each part ("]]"
-// and """" inside stand for one). False when a quote is left open.
+// Splits at `sep` outside brackets and double quotes, taking the quotes off each part (a
+// doubled closing quote inside stands for one). False when a quote is left open.
 bool SplitParts(const std::string& text, char sep, std::vector<std::string>& parts) {
     parts.assign(1, "");
     for (size_t i = 0; i < text.size(); ++i) {
@@ -38,7 +38,7 @@ bool SplitParts(const std::string& text, char sep, std::vector<std::string>& par
     return true;
 }
 
-// The index just past the first `=` outside brackets and quotes; npos when there is none.
+// Where the first `=` outside brackets and quotes stands; npos when there is none.
 size_t EqualsAt(const std::string& text) {
     char close = 0;
     for (size_t i = 0; i < text.size(); ++i) {
