@@ -8,6 +8,7 @@
 #include "catalog/sql_quote.h"
 #include "catalog/table_script.h"
 #include "core/file_io.h"
+#include "util/atomic_file.h"
 #include "util/text.h"
 
 #include <algorithm>
@@ -204,6 +205,16 @@ bool UserTypeScripts(const QueryPlace& place, const ServerFacts& facts, const Ca
     return ok;
 }
 
+// Replaces the file all or nothing. The temporary file gets a short name of its own beside it:
+// the file's own name may already take the 255 bytes a name can have.
+bool ReplaceScriptFile(const std::string& path, const std::string& bytes) {
+    const std::string temporary =
+        path.substr(0, path.rfind('/') + 1) + ".orvane-tmp." + std::to_string(::getpid());
+    AtomicFile file;
+    return file.Open(temporary, path, 0644, false) == 0 && file.SetMode(0644) == 0 &&
+           file.Write(bytes) == 0 && file.Commit() == 0;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& relative) {
     return folder.empty() || folder.back() == '/' ? folder + relative : folder + "/" + relative;
 }
@@ -342,7 +353,7 @@ bool WriteScriptFolder(const std::string& folder, const ScriptFolderContent& con
         }
         if (const auto existing = ReadWholeFile(path); existing && *existing == content.Texts[i])
             continue;
-        if (!ReplaceFileAtomically(path, content.Texts[i], 0644)) {
+        if (!ReplaceScriptFile(path, content.Texts[i])) {
             error = "cannot write " + path + ".";
             return false;
         }
