@@ -21,7 +21,7 @@ const char* const kScriptFolderHelp =
     "                          the stored server says\n"
     "  --help                  this text\n"
     "\n"
-    "Layout: Schemas/, Tables/, Relationships/, Functions/, Views/, Procedures/ and\n"
+    "Layout: Schemas/, Types/, Tables/, Relationships/, Functions/, Views/, Procedures/ and\n"
     "Triggers/, one file <schema>.<name>.sql per object (Tables/dbo.Customers.sql), UTF-8,\n"
     "with no time stamp inside: an unchanged object gives a byte-identical file, so a diff\n"
     "shows only real changes. Tables are written with their complete scripts (indexes, keys,\n"
