@@ -98,6 +98,11 @@ struct CompareAllServices {
     std::function<bool(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
                        ScriptFolderRead& read, std::string& error)>
         readFolder;
+    // Runs a scripts folder's scripts in a scratch database kept up while `loaded` lives
+    // (OpenFolderSide); for a run that reads the folder live.
+    std::function<bool(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
+                       std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error)>
+        openFolder;
 };
 
 // Resolves the servers, runs the comparison and writes the report: to `out`, or with --output

@@ -151,11 +151,12 @@ void RunFolderScripts(const std::vector<ManifestEntry>& files,
         failures.push_back(std::move(p.Last));
 }
 
-bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
+bool LoadScriptFolder(const std::string& folder, const std::string& simulator,
                       const CancelToken& cancel,
                       const std::function<void(const std::string&)>& progress,
-                      ScriptFolderRead& out, std::string& error) {
-    out = ScriptFolderRead{};
+                      LoadedScriptFolder& out, std::string& error) {
+    out.Manifest = ScriptFolderManifest{};
+    out.Failures.clear();
     const std::string manifestPath = JoinPath(folder, kScriptFolderManifest);
     const std::optional<std::string> manifestText = ReadWholeFile(manifestPath);
     if (!manifestText) {
@@ -177,8 +178,7 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
                 "PATH; a scripts folder is read through it.";
         return false;
     }
-    ScratchServer server;
-    if (!server.Start(program, out.Manifest.Version, error))
+    if (!out.Server.Start(program, out.Manifest.Version, error))
         return false;
     const std::string db = out.Manifest.Database.empty() || IsSystemDatabase(out.Manifest.Database)
                                ? std::string("OrvaneFolder")
@@ -186,11 +186,11 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
     OdbcError odbc;
     const std::string create = "CREATE DATABASE " + QuoteCatalogName(db);
     if (!RunWorkerQuery(
-            {server.Entry(), "master", 0}, cancel, create, [](WorkerQuery&, Row&) {}, odbc)) {
+            {out.Server.Entry(), "master", 0}, cancel, create, [](WorkerQuery&, Row&) {}, odbc)) {
         error = "the simulator refused to create the scratch database: " + odbc.description;
         return false;
     }
-    const QueryPlace place{server.Entry(), db, 0};
+    out.Place = QueryPlace{out.Server.Entry(), db, 0};
     bool stopped = false;
     RunFolderScripts(
         FilesToRun(folder, out.Manifest),
@@ -210,7 +210,7 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
             }
             OdbcError e;
             if (RunWorkerQuery(
-                    place, cancel, sql, [](WorkerQuery&, Row&) {}, e))
+                    out.Place, cancel, sql, [](WorkerQuery&, Row&) {}, e))
                 return true;
             message = e.description;
             return false;
@@ -220,9 +220,24 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
         error = kStoppedByUser;
         return false;
     }
+    return true;
+}
+
+bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
+                      const CancelToken& cancel,
+                      const std::function<void(const std::string&)>& progress,
+                      ScriptFolderRead& out, std::string& error) {
+    out = ScriptFolderRead{};
+    LoadedScriptFolder loaded;
+    if (!LoadScriptFolder(folder, simulator, cancel, progress, loaded, error))
+        return false;
+    out.Manifest = loaded.Manifest;
+    out.Failures = loaded.Failures;
     auto snapshot = std::make_shared<CatalogSnapshot>();
+    OdbcError odbc;
     std::string sql;
-    if (!TakeSnapshot(place, kFolderSidePrefix + folder, cancel, progress, *snapshot, odbc, sql)) {
+    if (!TakeSnapshot(loaded.Place, kFolderSidePrefix + folder, cancel, progress, *snapshot, odbc,
+                      sql)) {
         error = cancel.cancelRequested()
                     ? std::string(kStoppedByUser)
                     : "the catalog the scripts made could not be read: " + odbc.description;
@@ -230,7 +245,8 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
     }
     // A folder's catalog has no moment of its own; its name is the folder's.
     snapshot->Header.Taken.clear();
-    snapshot->Header.Database = out.Manifest.Database.empty() ? db : out.Manifest.Database;
+    snapshot->Header.Database =
+        out.Manifest.Database.empty() ? loaded.Place.Database : out.Manifest.Database;
     out.Snapshot = std::move(snapshot);
     return true;
 }
@@ -240,6 +256,15 @@ bool ReadFolderSide(const std::string& folder, ProgressSink& progress, const Can
     progress.Begin("Reading the scripts folder " + folder, 0);
     return ReadScriptFolder(
         folder, "", cancel, [&](const std::string& item) { progress.Advance(1, item); }, read,
+        error);
+}
+
+bool OpenFolderSide(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
+                    std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error) {
+    progress.Begin("Running the scripts of " + folder, 0);
+    loaded = std::make_shared<LoadedScriptFolder>();
+    return LoadScriptFolder(
+        folder, "", cancel, [&](const std::string& item) { progress.Advance(1, item); }, *loaded,
         error);
 }
 

@@ -8,9 +8,12 @@
 #include "catalog/catalog_snapshot.h"
 #include "catalog/script_folder_layout.h"
 #include "dbcompare/db_compare_results.h"
+#include "dbcompare/scratch_server.h"
+#include "servers/worker_query.h"
 #include "util/progress.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +55,22 @@ void RunFolderScripts(const std::vector<ManifestEntry>& files,
                       const std::function<bool(const std::string& sql, std::string& message)>& run,
                       std::vector<FolderScriptFailure>& failures);
 
+// A folder's scripts run in a scratch database that stays up while this lives, for a run that
+// reads it live (a deployment from the folder, and the comparison that verifies it).
+struct LoadedScriptFolder {
+    ScriptFolderManifest Manifest;
+    std::vector<FolderScriptFailure> Failures;
+    ScratchServer Server;
+    QueryPlace Place; // the scratch database
+};
+
+// Starts the simulator and runs the folder's scripts in its scratch database, as
+// ReadScriptFolder does, leaving both up.
+bool LoadScriptFolder(const std::string& folder, const std::string& simulator,
+                      const CancelToken& cancel,
+                      const std::function<void(const std::string&)>& progress,
+                      LoadedScriptFolder& out, std::string& error);
+
 // Reads the folder: the manifest, then every file it names and any other .sql file in the
 // type folders, run by the simulator `simulator` (FindSimulatorProgram when empty) in a
 // database named as the manifest's. False with a message when the folder is not a scripts
@@ -66,6 +85,11 @@ bool ReadScriptFolder(const std::string& folder, const std::string& simulator,
 // file run and object read: what a command line reading folder:<dir> runs.
 bool ReadFolderSide(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
                     ScriptFolderRead& read, std::string& error);
+
+// LoadScriptFolder with the simulator FindSimulatorProgram finds, telling `progress` of each
+// file run.
+bool OpenFolderSide(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
+                    std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error);
 
 // Marks the objects of `side` whose scripts the simulator refused as not comparable (adding a
 // pair for one that is on neither side now), with the file, line and message as the reason.

@@ -83,6 +83,34 @@ TEST_F(ScriptFolderCli, AFolderComparesIdenticalAndFollowsItsDatabase) {
         << r.err;
 }
 
+TEST_F(ScriptFolderCli, DeployingFromAFolderMakesTheDatabaseMatchIt) {
+    CatalogSim f(test::kVersion2008, {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string dir = f.env.PathOf("release");
+    CliResult r = Run("script-folder " + Server(f) + " " + kDb + " '" + dir + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string side = "'folder:" + dir + "'";
+    r = Run("compare-all --format csv " + side + " " + Server(f) + " OrvaneDemoTarget");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_FALSE(Changes(r.out).empty());
+    r = Run("deploy-script --drop-extra --allow-data-loss --apply --confirm-target "
+            "OrvaneDemoTarget " +
+            side + " " + Server(f) + " OrvaneDemoTarget");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("-- Deployment script"), std::string::npos) << r.out;
+    r = Run("compare-all --format csv " + side + " " + Server(f) + " OrvaneDemoTarget");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Changes(r.out), std::vector<std::string>{}) << r.out;
+    // A folder is a Source only.
+    r = Run("deploy-script " + Server(f) + " " + kDb + " " + side);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("the Source may be a scripts folder, folder:<dir>; the Target must be "
+                         "a database"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST_F(ScriptFolderCli, WhatIsNoScriptsFolderStopsTheRunWithAMessage) {
     CatalogSim f(test::kVersion2008, {"demo_source.sql"});
     ASSERT_SIM_STARTED(f);
