@@ -8,13 +8,15 @@
 #include "catalog/sql_quote.h"
 #include "catalog/table_script.h"
 #include "core/file_io.h"
-#include "util/atomic_file.h"
 #include "util/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv {
@@ -205,14 +207,60 @@ bool UserTypeScripts(const QueryPlace& place, const ServerFacts& facts, const Ca
     return ok;
 }
 
-// Replaces the file all or nothing. The temporary file gets a short name of its own beside it:
-// the file's own name may already take the 255 bytes a name can have.
+// An open file descriptor, closed when it goes.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Replaces the file all or nothing for any reader: written beside it under a short temporary
+// name (the file's own name may already take the 255 bytes a name can have), then renamed over
+// it. It is not flushed to disk one by one: thousands of files would each wait for the disk;
+// the folder is flushed once, before the manifest that names them is written.
 bool ReplaceScriptFile(const std::string& path, const std::string& bytes) {
     const std::string temporary =
         path.substr(0, path.rfind('/') + 1) + ".orvane-tmp." + std::to_string(::getpid());
-    AtomicFile file;
-    return file.Open(temporary, path, 0644, false) == 0 && file.SetMode(0644) == 0 &&
-           file.Write(bytes) == 0 && file.Commit() == 0;
+    Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.Get() < 0)
+        return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fchmod(fd.Get(), 0644) != 0 || !fd.Close() ||
+        ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Flushes every file written into the folder's file system to disk.
+bool FlushFolder(const std::string& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.Get() >= 0 && ::syncfs(fd.Get()) == 0;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& relative) {
@@ -357,6 +405,10 @@ bool WriteScriptFolder(const std::string& folder, const ScriptFolderContent& con
             error = "cannot write " + path + ".";
             return false;
         }
+    }
+    if (!FlushFolder(folder)) {
+        error = "cannot flush the files written to " + folder + " to disk.";
+        return false;
     }
     if (haveEarlier)
         for (const ManifestEntry& e : earlier.Files)

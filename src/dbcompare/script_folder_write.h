@@ -42,8 +42,9 @@ bool BuildScriptFolder(const QueryPlace& place, const ServerFacts& facts, bool c
                        const std::function<void(const std::string&)>& progress,
                        ScriptFolderContent& content, OdbcError& error, std::string& failedSql);
 
-// Writes the content into `folder` (made when missing): each file atomically, left untouched
-// when its bytes are already these; then removes the files an earlier manifest of this folder
+// Writes the content into `folder` (made when missing): each file atomically (renamed into
+// place), left untouched when its bytes are already these, the folder flushed to disk once they
+// are all there; then removes the files an earlier manifest of this folder
 // names that this one does not (files Orvane did not write are never touched); the manifest
 // last. `removed` gets the paths removed. False with a message naming the file.
 bool WriteScriptFolder(const std::string& folder, const ScriptFolderContent& content,
