@@ -7,6 +7,18 @@
 
 namespace orv {
 
+namespace {
+
+// A refused script as the person finds it: the path under the folder they named.
+std::string JoinFolderPath(const std::string& folder, const FolderScriptFailure& f) {
+    FolderScriptFailure shown = f;
+    shown.Object.Path =
+        (folder.empty() || folder.back() == '/' ? folder : folder + "/") + f.Object.Path;
+    return FolderFailureText(shown);
+}
+
+} // namespace
+
 const char* const kCompareAllHelp =
     "Compares every object of the chosen types in two databases as the desktop program's\n"
     "Compare All Objects does (pairs by schema and name; each pair judged with the comparison\n"
@@ -19,6 +31,12 @@ const char* const kCompareAllHelp =
     "                          snapshot' or --snapshot-out) in place of <server> <db>: the\n"
     "                          database as it was when the snapshot was taken. A comparison\n"
     "                          with a snapshot reads every text in full\n"
+    "  folder:<dir>            either side may be a scripts folder (written by 'orvane-cli\n"
+    "                          script-folder'): its scripts are run in a scratch database of\n"
+    "                          an orvane-sqlsim started for the purpose, in the version mode\n"
+    "                          its manifest names, and that database is compared. A script\n"
+    "                          the simulator refuses is reported with its file and line, and\n"
+    "                          its object is not comparable\n"
     "  --types <list>          the types to compare, comma-separated: tables, procedures,\n"
     "                          functions, views, triggers, relationships, constraints (or\n"
     "                          their codes 50, 10, 20, 30, 40, 60, 80); default all seven\n"
@@ -156,34 +174,43 @@ bool ParseCompareAllArgs(const std::vector<std::string>& words, CompareAllArgs& 
         }
     }
     if (!CheckLoginOptions(args, error) ||
-        !TakeTwoSidesOrSnapshots(positional, args.Server, args.Db, args.Snapshot, error))
+        !TakeTwoSidesOrSnapshots(positional, args.Server, args.Db, args.Snapshot, args.Folder,
+                                 error))
         return false;
-    if (!args.SnapshotOut.empty() && !args.Snapshot[1].empty()) {
-        error = "--snapshot-out needs a database as the Target, not a snapshot";
+    if (!args.SnapshotOut.empty() && (!args.Snapshot[1].empty() || !args.Folder[1].empty())) {
+        error = "--snapshot-out needs a database as the Target, not a snapshot or folder";
         return false;
     }
     return true;
 }
 
 bool TakeTwoSidesOrSnapshots(const std::vector<std::string>& positional, std::string (&server)[2],
-                             std::string (&db)[2], std::string (&snapshot)[2], std::string& error) {
-    const std::string prefix = kSnapshotSidePrefix;
-    // Without a snapshot the line is the classic four words, and says so when it is not.
-    if (std::none_of(positional.begin(), positional.end(),
-                     [&](const std::string& p) { return p.rfind(prefix, 0) == 0; })) {
-        for (int side = 0; side < 2; ++side)
-            snapshot[side].clear();
-        return TakeTwoSides(positional, server, db, error);
+                             std::string (&db)[2], std::string (&snapshot)[2],
+                             std::string (&folder)[2], std::string& error) {
+    const std::string snapshotPrefix = kSnapshotSidePrefix;
+    const std::string folderPrefix = kFolderSidePrefix;
+    const auto isFileSide = [&](const std::string& p) {
+        return p.rfind(snapshotPrefix, 0) == 0 || p.rfind(folderPrefix, 0) == 0;
+    };
+    for (int side = 0; side < 2; ++side) {
+        snapshot[side].clear();
+        folder[side].clear();
     }
+    // Without a snapshot or folder the line is the classic four words, and says so when it is
+    // not.
+    if (std::none_of(positional.begin(), positional.end(), isFileSide))
+        return TakeTwoSides(positional, server, db, error);
     size_t at = 0;
     for (int side = 0; side < 2; ++side) {
         server[side].clear();
         db[side].clear();
-        snapshot[side].clear();
-        if (at < positional.size() && positional[at].rfind(prefix, 0) == 0) {
-            snapshot[side] = positional[at++].substr(prefix.size());
-            if (snapshot[side].empty()) {
-                error = "snapshot: needs a file name";
+        if (at < positional.size() && isFileSide(positional[at])) {
+            const std::string& word = positional[at++];
+            const bool isFolder = word.rfind(folderPrefix, 0) == 0;
+            std::string& target = isFolder ? folder[side] : snapshot[side];
+            target = word.substr(isFolder ? folderPrefix.size() : snapshotPrefix.size());
+            if (target.empty()) {
+                error = isFolder ? "folder: needs a folder name" : "snapshot: needs a file name";
                 return false;
             }
             continue;
@@ -197,8 +224,8 @@ bool TakeTwoSidesOrSnapshots(const std::vector<std::string>& positional, std::st
             return false;
         }
     }
-    if (at != positional.size() || (snapshot[1].empty() && db[1].empty())) {
-        error = "expected two sides, each <server> <db> or snapshot:<file>, got " +
+    if (at != positional.size() || (snapshot[1].empty() && folder[1].empty() && db[1].empty())) {
+        error = "expected two sides, each <server> <db>, snapshot:<file> or folder:<dir>, got " +
                 std::to_string(positional.size()) + " arguments";
         return false;
     }
@@ -268,6 +295,7 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
     request.Filter = args.Filter;
     if (args.Reading)
         request.Reading = *args.Reading;
+    std::vector<FolderScriptFailure> folderFailures[2];
     for (int p = 0; p < 2; ++p) {
         std::string error;
         if (!args.Snapshot[p].empty()) {
@@ -286,6 +314,25 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
             request.Snapshot[p] = std::move(snapshot);
             continue;
         }
+        if (!args.Folder[p].empty()) {
+            ScriptFolderRead read;
+            if (!services.readFolder ||
+                !services.readFolder(args.Folder[p], progress, cancel, read, error)) {
+                err << prefix << error << '\n';
+                return kCompareAllExitError;
+            }
+            for (const FolderScriptFailure& f : read.Failures)
+                err << prefix << "script refused: " << JoinFolderPath(args.Folder[p], f) << '\n';
+            request.Server[p] = ServerEntry{};
+            request.Server[p].Name = read.Snapshot->Header.Server;
+            request.Server[p].Version = read.Snapshot->Header.VersionText;
+            request.Server[p].VersionMajor = read.Snapshot->Header.VersionMajor;
+            request.Database[p] = read.Snapshot->Header.Database;
+            request.SnapshotFile[p] = args.Folder[p];
+            request.Snapshot[p] = read.Snapshot;
+            folderFailures[p] = std::move(read.Failures);
+            continue;
+        }
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
             err << prefix << error << '\n';
             return kCompareAllExitError;
@@ -295,10 +342,16 @@ int RunCompareAllOn(const CompareAllArgs& args, DbCompareRequest settings,
 
     request.KeepSnapshot[1] = !args.SnapshotOut.empty();
 
-    const DbCompareResultsPtr results = services.run(request, progress, cancel);
+    DbCompareResultsPtr results = services.run(request, progress, cancel);
     if (!results) {
         err << prefix << "the comparison gave no results.\n";
         return kCompareAllExitError;
+    }
+    if (!folderFailures[0].empty() || !folderFailures[1].empty()) {
+        auto marked = std::make_shared<DbCompareResults>(*results);
+        for (int p = 0; p < 2; ++p)
+            MarkFolderFailures(*marked, p, folderFailures[p]);
+        results = std::move(marked);
     }
     int status = DbCompareExitStatus(*results, args.NotComparable);
     if (!args.SnapshotOut.empty() && results->Complete()) {

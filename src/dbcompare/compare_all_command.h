@@ -8,6 +8,7 @@
 #include "dbcompare/db_compare.h"
 #include "dbcompare/db_compare_report.h"
 #include "dbcompare/object_filter.h"
+#include "dbcompare/script_folder_read.h"
 
 #include <functional>
 #include <optional>
@@ -26,8 +27,8 @@ constexpr const char* kCompareAllUsage =
     "[--output <file>] [--include <pattern>]... [--exclude <pattern>]... "
     "[--reading auto|full|hash-first] "
     "[--not-comparable error|report] [--snapshot-out <file>] "
-    "[--login <name> [--password-file <file>]] <server1> <db1>|snapshot:<file> "
-    "<server2> <db2>|snapshot:<file>";
+    "[--login <name> [--password-file <file>]] <server1> <db1>|snapshot:<file>|folder:<dir> "
+    "<server2> <db2>|snapshot:<file>|folder:<dir>";
 
 extern const char* const kCompareAllHelp;
 
@@ -39,6 +40,8 @@ struct CompareAllArgs : LoginOptions {
     std::string Db[2];
     // A side given as snapshot:<file>: the file (Server and Db then empty).
     std::string Snapshot[2];
+    // A side given as folder:<dir>: the scripts folder (Server and Db then empty).
+    std::string Folder[2];
     // --snapshot-out: the Target's snapshot is kept while it is compared and written here.
     std::string SnapshotOut;
     // In the type selector's order, each once; all seven unless --types names others.
@@ -70,10 +73,11 @@ int ReadRunOption(OptionWords& reader, std::optional<CompareReading>& reading, b
 bool TakeTwoSides(const std::vector<std::string>& positional, std::string (&server)[2],
                   std::string (&db)[2], std::string& error);
 
-// The two sides from the positional words: each <server> <db>, or one word snapshot:<file>.
-// False with a message when they do not make two sides.
+// The two sides from the positional words: each <server> <db>, or one word snapshot:<file> or
+// folder:<dir>. False with a message when they do not make two sides.
 bool TakeTwoSidesOrSnapshots(const std::vector<std::string>& positional, std::string (&server)[2],
-                             std::string (&db)[2], std::string (&snapshot)[2], std::string& error);
+                             std::string (&db)[2], std::string (&snapshot)[2],
+                             std::string (&folder)[2], std::string& error);
 
 // False with a message in `error` when the words do not make a comparison. As for `compare`, a
 // password on the command line is refused.
@@ -89,6 +93,16 @@ struct CompareAllServices {
     std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>
         resolveServer;
     DbCompareRunner run;
+    // Reads a scripts folder given as folder:<dir> (ReadScriptFolder with the simulator it
+    // finds); false with the reason.
+    std::function<bool(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
+                       ScriptFolderRead& read, std::string& error)>
+        readFolder;
+    // Runs a scripts folder's scripts in a scratch database kept up while `loaded` lives
+    // (OpenFolderSide); for a run that reads the folder live.
+    std::function<bool(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
+                       std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error)>
+        openFolder;
 };
 
 // Resolves the servers, runs the comparison and writes the report: to `out`, or with --output

@@ -647,7 +647,7 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
         results->ServerName[side] = request.Server[side].Name;
         results->DbName[side] = request.Database[side];
         // The reports say which side is the past, not the server as it is now.
-        if (request.Snapshot[side])
+        if (request.Snapshot[side] && !request.Snapshot[side]->Header.Taken.empty())
             results->ServerName[side] +=
                 " (snapshot of " + request.Snapshot[side]->Header.Taken + " UTC)";
     }

@@ -18,6 +18,9 @@ const char* const kDeployScriptHelp =
     "\n"
     "  <server1> <db1>           the Source: a stored server (or any server with --login)\n"
     "                            and a database on it\n"
+    "  folder:<dir>              the Source may be a scripts folder ('orvane-cli\n"
+    "                            script-folder'), run in a simulator started for the\n"
+    "                            purpose; an object whose script it refuses is left alone\n"
     "  <server2> <db2>           the Target, the database the script changes\n"
     "  --types <list>            the types to compare and deploy, as for compare-all\n"
     "  --include <pattern>       deploys only the objects matching a pattern (repeatable)\n"
@@ -114,8 +117,15 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
         error = "unknown option --not-comparable";
         return false;
     }
-    if (!CheckLoginOptions(args, error) || !TakeTwoSides(positional, args.Server, args.Db, error))
+    std::string snapshot[2], folder[2];
+    if (!CheckLoginOptions(args, error) ||
+        !TakeTwoSidesOrSnapshots(positional, args.Server, args.Db, snapshot, folder, error))
         return false;
+    if (!snapshot[0].empty() || !snapshot[1].empty() || !folder[1].empty()) {
+        error = "the Source may be a scripts folder, folder:<dir>; the Target must be a database";
+        return false;
+    }
+    args.SourceFolder = folder[0];
     if (args.Apply && !confirmGiven) {
         error = "--apply needs --confirm-target <database>, the target database named again";
         return false;
@@ -144,18 +154,40 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
     request.Filter = args.Filter;
     if (args.Reading)
         request.Reading = *args.Reading;
+    // A folder Source stays up in its scratch database until the deployment is verified.
+    std::shared_ptr<LoadedScriptFolder> folder;
     for (int p = 0; p < 2; ++p) {
         std::string error;
+        if (p == 0 && !args.SourceFolder.empty()) {
+            if (!services.openFolder ||
+                !services.openFolder(args.SourceFolder, progress, cancel, folder, error)) {
+                err << prefix << error << '\n';
+                return kDeployExitError;
+            }
+            for (const FolderScriptFailure& f : folder->Failures)
+                err << prefix << "script refused: " << args.SourceFolder << "/"
+                    << FolderFailureText(f) << '\n';
+            request.Server[0] = folder->Place.Server;
+            request.Database[0] = folder->Place.Database;
+            continue;
+        }
         if (!services.resolveServer(args.Server[p], request.Server[p], error)) {
             err << prefix << error << '\n';
             return kDeployExitError;
         }
         request.Database[p] = args.Db[p];
     }
-    const DbCompareResultsPtr results = services.run(request, progress, cancel);
+    DbCompareResultsPtr results = services.run(request, progress, cancel);
     if (!results || !results->Complete()) {
         err << prefix << NotCompletedText(results ? results->Problem : std::string()) << '\n';
         return kDeployExitError;
+    }
+    if (folder && !folder->Failures.empty()) {
+        // An object whose script was refused is absent from the scratch database only for
+        // that reason: it is not comparable, so it is neither created nor dropped.
+        auto marked = std::make_shared<DbCompareResults>(*results);
+        MarkFolderFailures(*marked, 0, folder->Failures);
+        results = std::move(marked);
     }
     DeploySession session;
     std::string error;

@@ -23,13 +23,15 @@ constexpr const char* kDeployScriptUsage =
     "[--exclude <pattern>]... [--drop-extra] [--allow-data-loss] "
     "[--rename-column <table.old=new>]... [--output <file>] "
     "[--apply --confirm-target <database>] [--reading auto|full|hash-first] "
-    "[--login <name> [--password-file <file>]] <server1> <db1> <server2> <db2>";
+    "[--login <name> [--password-file <file>]] <server1> <db1>|folder:<dir> <server2> <db2>";
 
 extern const char* const kDeployScriptHelp;
 
 struct DeployScriptArgs : LoginOptions {
     std::string Server[2];
     std::string Db[2];
+    // A Source given as folder:<dir>: the scripts folder (Server[0] and Db[0] then empty).
+    std::string SourceFolder;
     std::vector<ObjectType> Types; // all seven unless --types names others
     ObjectFilter Filter;
     bool DropExtra = false;

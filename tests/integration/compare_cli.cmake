@@ -88,3 +88,14 @@ if(TARGET sqlsim)
   add_dependencies(integration_snapshot_cli orvane-cli sqlsim)
   gtest_discover_tests(integration_snapshot_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endif()
+
+# `orvane-cli script-folder` and folder:<dir> sides of compare-all, as a user runs them.
+if(TARGET sqlsim)
+  add_executable(integration_script_folder_cli ${CMAKE_CURRENT_LIST_DIR}/test_script_folder_cli.cpp)
+  target_link_libraries(integration_script_folder_cli PRIVATE orv_servers orv_test_support
+    GTest::gtest_main)
+  target_compile_definitions(integration_script_folder_cli PRIVATE
+    ORV_CLI_PATH="$<TARGET_FILE:orvane-cli>")
+  add_dependencies(integration_script_folder_cli orvane-cli sqlsim)
+  gtest_discover_tests(integration_script_folder_cli DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endif()

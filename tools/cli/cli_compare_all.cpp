@@ -20,6 +20,7 @@ int RunCompareAllCommand(int argc, char** argv, const ScriptSwitches& switches) 
                                                 ProgressSink& progress, const CancelToken& cancel) {
                                   return RunDbCompare(request, progress, cancel);
                               };
+                              services.readFolder = ReadFolderSide;
                               DbCompareRequest settings;
                               ApplyCurrentSettings(settings);
                               return RunCompareAllOn(args, settings, services, run.progress,

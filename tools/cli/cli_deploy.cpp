@@ -20,6 +20,7 @@ int RunDeployScriptCommand(int argc, char** argv, const ScriptSwitches& switches
                                                 ProgressSink& progress, const CancelToken& cancel) {
                                   return RunDbCompare(request, progress, cancel);
                               };
+                              services.openFolder = OpenFolderSide;
                               DbCompareRequest settings;
                               ApplyCurrentSettings(settings);
                               return RunDeployScriptOn(args, settings, services, run.progress,

@@ -7,6 +7,7 @@
 #include "cli_deploy.h"
 #include "cli_find.h"
 #include "cli_run_saved.h"
+#include "cli_script_folder.h"
 #include "cli_script_switches.h"
 #include "cli_snapshot.h"
 #include "core/crash_dumps.h"
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
         return orv::RunCompareAllCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "snapshot") == 0)
         return orv::RunSnapshotCommand(argc - 1, argv + 1);
+    if (argc > 1 && std::strcmp(argv[1], "script-folder") == 0)
+        return orv::RunScriptFolderCommand(argc - 1, argv + 1);
     if (argc > 1 && std::strcmp(argv[1], "deploy-script") == 0)
         return orv::RunDeployScriptCommand(argc - 1, argv + 1, switches);
     if (argc > 1 && std::strcmp(argv[1], "analyze") == 0)
