@@ -352,6 +352,18 @@ bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
     return true;
 }
 
+bool BulkCatalogReader::ReadNames(ObjectType type, CatalogTypeRead& out, OdbcError& error,
+                                  std::string& failedSql) {
+    out = CatalogTypeRead{};
+    out.Type = type;
+    if (!ReadListing(type, out, error, failedSql))
+        return false;
+    for (CatalogObject& o : out.Objects)
+        o.TextRead = false;
+    QualifyListedNames(out);
+    return true;
+}
+
 namespace {
 // Long enough to fetch the differences of a nearly equal pair in one round trip, short enough
 // to keep the statement a few kilobytes.

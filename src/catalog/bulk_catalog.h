@@ -81,6 +81,9 @@ public:
     // be None.
     bool ReadFingerprints(ObjectType type, FingerprintForm form, CatalogTypeRead& out,
                           OdbcError& error, std::string& failedSql);
+    // The listing of a module or table type alone (TextRead false), for a reader that then
+    // fetches the texts of a few objects with ReadTexts.
+    bool ReadNames(ObjectType type, CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
     // Reads the texts of the objects at these positions of out.Objects, in batches of ids,
     // and builds each as the full read does.
     bool ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which, OdbcError& error,

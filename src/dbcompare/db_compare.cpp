@@ -85,13 +85,17 @@ public:
         return side_[side].prints[type];
     }
     // The reading both readers chose (they choose alike from the same facts).
-    void SetReading(CompareReading reading) {
+    void SetReading(FingerprintForm form) {
         std::lock_guard lock(mutex_);
-        reading_ = reading;
+        form_ = form;
     }
     CompareReading Reading() {
         std::lock_guard lock(mutex_);
-        return reading_;
+        return form_ == FingerprintForm::None ? CompareReading::Full : CompareReading::HashFirst;
+    }
+    FingerprintForm Form() {
+        std::lock_guard lock(mutex_);
+        return form_;
     }
 
     // Reader threads.
@@ -167,7 +171,7 @@ private:
     std::condition_variable changed_;
     SideState side_[2];
     Clock::time_point lastWake_{};
-    CompareReading reading_ = CompareReading::Full;
+    FingerprintForm form_ = FingerprintForm::None;
 };
 
 struct Run {
@@ -223,8 +227,7 @@ std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts&
     if (!other)
         return std::nullopt;
     const FingerprintForm form = SharedFingerprintForm(told.VersionMajor, other->VersionMajor);
-    run.reads.SetReading(form == FingerprintForm::None ? CompareReading::Full
-                                                       : CompareReading::HashFirst);
+    run.reads.SetReading(form);
     return form;
 }
 
@@ -386,10 +389,12 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
     if (v.HasSource) {
         v.Source = object[0]->Ref;
         v.SourceText = object[0]->Text;
+        v.SourceFingerprint = object[0]->Fingerprint;
     }
     if (v.HasTarget) {
         v.Target = object[1]->Ref;
         v.TargetText = object[1]->Text;
+        v.TargetFingerprint = object[1]->Fingerprint;
     }
     if (IsModuleType(type))
         v.DefinitionNote = DefinitionNote(v);
@@ -699,6 +704,7 @@ DbCompareResultsPtr RunDbCompare(const DbCompareRequest& request, ProgressSink& 
         KeepSnapshots(run, *results, progress, cancel);
     stopped();
     results->Reading = run.reads.Reading();
+    results->Fingerprints = run.reads.Form();
     results->Outcome = outcome;
     results->Problem = problem;
     return results;

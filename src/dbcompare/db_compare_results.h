@@ -66,6 +66,11 @@ struct PairVerdict {
     // False for a pair the hash-first reading found identical by fingerprints alone: neither
     // text was read, and both texts above are empty.
     bool TextsRead = true;
+    // The hash-first reading's fingerprint of each side's stored text (empty when the reading
+    // was full, or the side had none to trust): what a deployment checks the Target against
+    // without reading the texts again.
+    std::string SourceFingerprint;
+    std::string TargetFingerprint;
     // The marked lines of both sides, for a Different pair only (the same marking the main
     // window paints); empty otherwise.
     CompLines SourceLines;
@@ -97,6 +102,8 @@ struct DbCompareResults {
     // How the module texts were read: Full or HashFirst (tables, relationships and
     // constraints are always read whole).
     CompareReading Reading = CompareReading::Full;
+    // The form the fingerprints above were taken in (None for a full reading).
+    FingerprintForm Fingerprints = FingerprintForm::None;
     // The snapshot of a side the request asked to keep (KeepSnapshot), once the run completed
     // and it was read whole; SnapshotProblem says why not when it could not be.
     CatalogSnapshotPtr SnapshotTaken[2];

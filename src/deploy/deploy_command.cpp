@@ -40,7 +40,10 @@ const char* const kDeployScriptHelp =
     "  --output <file>           writes the script to <file> (replaced only when written\n"
     "                            whole) instead of standard output\n"
     "  --apply                   runs the script on the Target, then compares the deployed\n"
-    "                            objects again and says whether the Target now matches\n"
+    "                            objects again and says whether the Target now matches;\n"
+    "                            first it reads again what the script changes or relies on\n"
+    "                            in the Target and runs nothing if any of it changed since\n"
+    "                            the comparison\n"
     "  --confirm-target <database>\n"
     "                            required with --apply: the Target database named again\n"
     "  --reading auto|full|hash-first\n"
@@ -65,7 +68,8 @@ const char* const kDeployScriptHelp =
     "Exit status: 0 the Target matches the Source after --apply, or there is nothing to\n"
     "deploy; 1 a script was written (without --apply), or differences remain after it ran;\n"
     "2 error (wrong arguments, a server or file failure, a comparison that did not\n"
-    "complete, or a script that failed and was rolled back).\n";
+    "complete, or a script that failed and was rolled back); 3 --apply ran nothing because\n"
+    "the Target changed between the comparison and the run (run the command again).\n";
 
 bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptArgs& args,
                            std::string& error) {
@@ -241,6 +245,23 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
         return kDeployExitDifferent;
     }
     if (script.StepCount > 0) {
+        const TargetCheck check = session.CheckTarget(included, progress, cancel);
+        if (check.Outcome != RunOutcome::Completed) {
+            err << prefix
+                << (check.Outcome == RunOutcome::Cancelled
+                        ? std::string(kStoppedByUser)
+                        : "checking the target for changes failed: " + check.Problem + ".")
+                << " Nothing was run.\n";
+            return kDeployExitError;
+        }
+        if (!check.Changes.empty()) {
+            err << prefix << "the target " << request.Database[1]
+                << " has changed since the comparison; nothing was run:"
+                << TargetChangeList(check, "\n")
+                << "\nRun the command again to compare afresh and make a script for the target "
+                   "as it is now.\n";
+            return kDeployExitTargetChanged;
+        }
         // No time limit: a step rebuilding a large table's index takes what it takes; Ctrl-C
         // stops it and rolls back.
         const DeployRunResult run =

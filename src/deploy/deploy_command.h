@@ -17,6 +17,8 @@ namespace orv {
 constexpr int kDeployExitDone = 0;      // applied and matching, or nothing to deploy
 constexpr int kDeployExitDifferent = 1; // a script was written, or differences remain
 constexpr int kDeployExitError = 2;     // any error; an applied script was rolled back
+// --apply refused: the target is no longer what the comparison saw; nothing was run.
+constexpr int kDeployExitTargetChanged = 3;
 
 constexpr const char* kDeployScriptUsage =
     "usage: orvane-cli deploy-script [--types <list>] [--include <pattern>]... "

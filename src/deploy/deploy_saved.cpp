@@ -26,6 +26,22 @@ int RunSavedDeployment(const DbCompareRequest& request, const DbCompareResults& 
     if (!plan.DeployApply)
         return nothing ? kReplayExitIdentical : kReplayExitDifferent;
     if (script.StepCount > 0) {
+        // The comparison ran just now, but a change made while the script was being made
+        // would still be undone by it.
+        const TargetCheck check = session.CheckTarget(included, progress, cancel);
+        if (check.Outcome != RunOutcome::Completed) {
+            problem = check.Outcome == RunOutcome::Cancelled
+                          ? std::string(kStoppedByUser) + " Nothing was run."
+                          : "checking the target for changes failed: " + check.Problem +
+                                ". Nothing was run.";
+            return kReplayExitError;
+        }
+        if (!check.Changes.empty()) {
+            problem = "the target " + request.Database[1] +
+                      " changed while the deployment script was made; nothing was run:" +
+                      TargetChangeList(check, "\n") + "\nRun the process again.";
+            return kReplayExitError;
+        }
         const DeployRunResult run =
             RunDeployScript({request.Server[1], request.Database[1], 0}, script, progress, cancel);
         if (run.Outcome != RunOutcome::Completed) {

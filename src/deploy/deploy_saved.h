@@ -1,4 +1,5 @@
-// A saved comparison process whose action is deploy: after its comparison, the deployment
+// A saved comparison process whose action is deploy: after its comparison (made afresh on
+// every run, never taken from an earlier one), the deployment
 // script of every differing and only-in-source object is written to the process's script file
 // (data loss never allowed unattended) and, only when the process names the target database
 // again, run on the target and proved by comparing again.

@@ -47,6 +47,7 @@ bool DeploySession::Prepare(const DbCompareRequest& request, const DbCompareResu
         dbName_[side] = results.DbName[side];
     }
     offered_ = OfferedObjects(results);
+    baseline_ = TargetBaseline(results);
     nullCounts_.clear();
 
     SchemaReadRequest read;
@@ -147,6 +148,13 @@ DeployScript DeploySession::Script(const std::vector<DeployObject>& included,
         return it == nullCounts_.end() ? -1 : it->second;
     };
     return BuildDeployScript(in);
+}
+
+TargetCheck DeploySession::CheckTarget(const std::vector<DeployObject>& included,
+                                       ProgressSink& progress, const CancelToken& cancel) const {
+    return orv::CheckTarget(request_, baseline_.Form(),
+                            baseline_.Watched(included, RelatedObjects(source_, target_, included)),
+                            progress, cancel);
 }
 
 bool VerifyDeployment(const DbCompareRequest& request, const std::vector<DeployObject>& included,

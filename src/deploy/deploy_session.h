@@ -7,6 +7,7 @@
 #include "dbcompare/db_compare.h"
 #include "deploy/deploy_script.h"
 #include "deploy/schema_model.h"
+#include "deploy/target_check.h"
 
 #include <ctime>
 #include <map>
@@ -32,6 +33,11 @@ public:
     DeployScript Script(const std::vector<DeployObject>& included, const DeployOptions& options,
                         std::time_t made) const;
 
+    // Reads again what a script of `included` changes, drops or relies on in the Target, and
+    // says what differs from what the comparison saw; run just before the script.
+    TargetCheck CheckTarget(const std::vector<DeployObject>& included, ProgressSink& progress,
+                            const CancelToken& cancel) const;
+
     const SchemaModel& Source() const { return source_; }
     const SchemaModel& Target() const { return target_; }
     const DbCompareRequest& Request() const { return request_; }
@@ -41,6 +47,8 @@ private:
     std::string serverName_[2], dbName_[2];
     std::vector<DeployObject> offered_;
     SchemaModel source_, target_;
+    // What the comparison saw of the Target, which a run checks the Target against.
+    TargetBaseline baseline_;
     // NULLs per target column that the source makes NOT NULL, keyed "schema.table.column"
     // in upper case.
     std::map<std::string, int64_t> nullCounts_;

@@ -4,6 +4,7 @@
 // comparison, and their exit statuses must tell identical from different from failed.
 #include "cli_runner.h"
 #include "core/saved_comparison.h"
+#include "servers/worker_query.h"
 #include "util/text.h"
 
 #include <chrono>
@@ -310,6 +311,33 @@ TEST_P(SavedReplay, ADeployingProcessWritesItsScriptAndRunsItOnlyWhenTheTargetIs
     r = Run("compare-all --not-comparable report --types procedures,triggers" + exclude + " " + s +
             " OrvaneDemoSource " + s + " OrvaneDemoTarget");
     EXPECT_EQ(r.status, 0) << r.out;
+}
+
+// Every run of a deploying process compares afresh: a procedure changed on the target between
+// two runs is in the second script and not in the first.
+TEST_P(SavedReplay, ADeployingProcessComparesAfreshOnEveryRun) {
+    CatalogSim f(GetParam(), {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    Prepare(f);
+    ComparisonDescription d =
+        Whole("OrvaneDemoSource", "OrvaneDemoTarget", "1,1,1,1,1,1,0", home_ + "/nightly.csv");
+    d.ReportNotComparable = true;
+    d.Deploy = true;
+    d.DeployScriptPath = home_ + "/deploy.sql";
+    ASSERT_EQ(SaveComparisonProcess(ini_, d), 1);
+    const std::string step = ": Alter procedure [dbo].[usp_Customer_Get]\n";
+
+    ASSERT_EQ(Run("run-saved 1").status, 1);
+    EXPECT_EQ(test::ReadTextFile(home_ + "/deploy.sql").find(step), std::string::npos);
+    OdbcError error;
+    CancelToken cancel;
+    ASSERT_TRUE(RunWorkerQuery(
+        {f.server, "OrvaneDemoTarget", 30}, cancel,
+        "ALTER PROCEDURE dbo.usp_Customer_Get AS SELECT 1 AS One", [](WorkerQuery&, Row&) {},
+        error))
+        << error.description;
+    ASSERT_EQ(Run("run-saved 1").status, 1);
+    EXPECT_NE(test::ReadTextFile(home_ + "/deploy.sql").find(step), std::string::npos);
 }
 
 TEST_P(SavedReplay, ARefusedLoginIsAnErrorForBothAndWritesNothing) {

@@ -114,6 +114,15 @@ protected:
         ADD_FAILURE() << "no row " << name;
     }
 
+    // Runs `sql` on the target through a connection of its own, as someone else would.
+    void ChangeTarget(const std::string& sql) {
+        OdbcError error;
+        CancelToken cancel;
+        ASSERT_TRUE(RunWorkerQuery(
+            {server, "OrvaneDemoTarget", 30}, cancel, sql, [](WorkerQuery&, Row&) {}, error))
+            << error.description;
+    }
+
     TestEnv env;
     std::unique_ptr<SqlsimProcess> sim;
     ServerEntry server;
@@ -250,24 +259,16 @@ TEST_F(DeployFromResults, RunOnTargetAsksRunsAndComparesAgain) {
               "Target now matches Source: " + n + " of " + n + " objects");
 }
 
-// The target changed after the comparison so that a step fails half-way (a column the script
-// adds is there already): the message names the step and the server's words, and the steps
-// before it are rolled back.
+// The target changed after the comparison so that a step fails half-way (a table takes the
+// name of a procedure the script creates, which no check of the procedures sees): the message
+// names the step and the server's words, and the steps before it are rolled back.
 TEST_F(DeployFromResults, AFailedRunShowsTheStepAndLeavesTheTargetAsItWas) {
     Start();
     auto w = OpenResults();
     frmDeployScript* d = w->OpenDeploymentScript();
     ASSERT_NE(d, nullptr);
-    // Someone adds the procedure the script is about to create.
-    {
-        OdbcError error;
-        CancelToken cancel;
-        ASSERT_TRUE(RunWorkerQuery(
-            {server, "OrvaneDemoTarget", 30}, cancel,
-            "CREATE PROCEDURE dbo.usp_Archive_AuditLog AS SELECT 1", [](WorkerQuery&, Row&) {},
-            error))
-            << error.description;
-    }
+    // Someone adds a table of the name of the procedure the script is about to create.
+    ChangeTarget("CREATE TABLE dbo.usp_Archive_AuditLog (Id int NULL)");
     NullProgressSink sink;
     CancelToken cancel;
     DbCompareResultsPtr before = RunDbCompare(Request(), sink, cancel);
@@ -288,6 +289,61 @@ TEST_F(DeployFromResults, AFailedRunShowsTheStepAndLeavesTheTargetAsItWas) {
     ASSERT_EQ(again->Pairs.size(), before->Pairs.size());
     for (size_t i = 0; i < again->Pairs.size(); ++i)
         EXPECT_EQ(again->Pairs[i].Status, before->Pairs[i].Status) << again->Pairs[i].Source.Name;
+}
+
+// Someone changes a procedure the script alters after the comparison: Run on Target reads the
+// Target again, refuses with a message naming it, runs none of the script, and on Yes compares
+// again, in a results window that shows the procedure as it is now.
+TEST_F(DeployFromResults, RunOnTargetRefusesWhenTheTargetChangedAndComparesAgain) {
+    Start();
+    auto w = OpenResults();
+    frmDeployScript* d = w->OpenDeploymentScript();
+    ASSERT_NE(d, nullptr);
+    const DeployScript script = d->Script();
+    ChangeTarget("ALTER PROCEDURE dbo.usp_Report_ReorderList AS SELECT 'changed by hand' AS Note");
+    sim->ClearStatements();
+    env.prompter.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    EXPECT_FALSE(d->RunOnTarget());
+    ASSERT_FALSE(env.prompter.messages.empty());
+    const ShownMessage& shown = env.prompter.messages.back();
+    EXPECT_EQ(shown.icon, MsgIcon::Warning);
+    EXPECT_EQ(shown.title, "Target Changed");
+    EXPECT_EQ(shown.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(shown.text, "The Target OrvaneDemoTarget has changed since the comparison, so the "
+                          "script was not run and nothing was changed:\r\n"
+                          "  procedure dbo.usp_Report_ReorderList: text changed\r\n\r\n"
+                          "Compare the databases again now?");
+    EXPECT_EQ(d->LastRun().BatchesRun, 0u);
+    EXPECT_EQ(d->LastCheck().Changes.size(), 1u);
+    for (const auto& logged : sim->Statements())
+        for (const DeployBatch& batch : script.Batches)
+            EXPECT_NE(logged.sql, batch.Sql);
+
+    frmDbCompareResults* again = w->ComparedAgainWindow();
+    ASSERT_NE(again, nullptr);
+    const PairVerdict* pair = nullptr;
+    for (const PairVerdict& p : again->Results().Pairs)
+        if (p.HasTarget && p.Target.Name == "usp_Report_ReorderList")
+            pair = &p;
+    ASSERT_NE(pair, nullptr);
+    EXPECT_NE(pair->TargetText.find("changed by hand"), std::string::npos);
+}
+
+// A change to an object the script neither touches nor relies on: the check finds nothing
+// and the script runs.
+TEST_F(DeployFromResults, AnUnrelatedChangeDoesNotStopTheRun) {
+    Start();
+    auto w = OpenResults();
+    frmDeployScript* d = w->OpenDeploymentScript();
+    ASSERT_NE(d, nullptr);
+    // A procedure the comparison found identical and the script does not use.
+    ChangeTarget("ALTER PROCEDURE dbo.usp_Customer_Get AS SELECT 1 AS One");
+    env.prompter.answers = {MsgAnswer::Yes};
+    EXPECT_TRUE(d->RunOnTarget());
+    EXPECT_TRUE(d->LastCheck().Unchanged());
+    EXPECT_GT(d->LastCheck().Checked, 0);
+    EXPECT_GT(d->LastRun().BatchesRun, 0u);
+    EXPECT_EQ(w->ComparedAgainWindow(), nullptr);
 }
 
 // A pair the fingerprints found identical was compared without its text; chosen in the results

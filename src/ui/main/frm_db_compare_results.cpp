@@ -9,6 +9,7 @@
 #include "ui/main/frm_deploy_script.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/results_export.h"
+#include "ui/tools/frm_db_compare_progress.h"
 #include "ui/tools/frm_run_progress.h"
 #include "ui/widgets/qt_text.h"
 #include "ui/widgets/qt_text_view.h"
@@ -691,17 +692,47 @@ frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
         // What was read describes the Target before the run: read again next time.
         deploySession_.reset();
         // The fresh comparison in a results window of its own, saying what it found.
-        auto* window = new frmDbCompareResults(v.Results, caption_ + " - after deployment",
-                                               selected_, parentWidget());
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->SetRequest(*request_);
+        frmDbCompareResults* window = OpenSibling(v.Results, caption_ + " - after deployment");
         window->ShowVerification(text);
-        window->onPairChosen = onPairChosen;
-        window->show();
         verifiedWindow_ = window;
+    };
+    deployWindow_->onCompareAgain = [this] {
+        // The script was made for a Target that is no more: it goes with what was read.
+        deploySession_.reset();
+        if (CompareAgain() && deployWindow_)
+            deployWindow_->close();
     };
     deployWindow_->show();
     return deployWindow_;
+}
+
+frmDbCompareResults* frmDbCompareResults::OpenSibling(DbCompareResultsPtr results,
+                                                      const std::string& caption) {
+    auto* window = new frmDbCompareResults(std::move(results), caption, selected_, parentWidget());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->SetRequest(*request_);
+    window->onPairChosen = onPairChosen;
+    window->show();
+    return window;
+}
+
+frmDbCompareResults* frmDbCompareResults::CompareAgain() {
+    if (!request_ || busy_)
+        return nullptr;
+    busy_ = true;
+    DbCompareResultsPtr results;
+    {
+        frmDbCompareProgress progress(this);
+        results = progress.ShowUp(caption_, *request_);
+    }
+    busy_ = false;
+    if (!results || results->Outcome == RunOutcome::Cancelled)
+        return nullptr;
+    if (results->Outcome == RunOutcome::Failed)
+        CurrentPrompter().MessageBox(MsgIcon::Warning, "Cannot Compare",
+                                     "The comparison did not complete: " + results->Problem);
+    againWindow_ = OpenSibling(std::move(results), caption_);
+    return againWindow_;
 }
 
 bool frmDbCompareResults::PrepareDeployment() {

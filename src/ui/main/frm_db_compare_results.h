@@ -54,6 +54,12 @@ public:
     // Confirms (or withdraws) the "renamed?" column pair of the current row as a rename for
     // the deployment script; false when the row has no such pair.
     bool ConfirmCurrentRename(bool on);
+    // Runs the same comparison again (progress and Stop) and shows it in a results window of
+    // its own; null when it was stopped. A deployment refused because the Target changed
+    // offers it.
+    frmDbCompareResults* CompareAgain();
+    // The results window CompareAgain opened last.
+    frmDbCompareResults* ComparedAgainWindow() const { return againWindow_; }
     DbCompareResultsModel* Model() const { return model_; }
     QLabel* VerificationLabel() const { return lblVerification_; }
     QPushButton* ConfirmRenameButton() const { return cmdConfirmRename_; }
@@ -120,6 +126,8 @@ private:
     void UpdateDeployButtons();
     // The rename controls follow the current row: offered on a "renamed?" table only.
     void UpdateRenameControls();
+    // A results window beside this one, for a comparison made from it.
+    frmDbCompareResults* OpenSibling(DbCompareResultsPtr results, const std::string& caption);
     // The text of a side of a pair the fingerprints found identical, read when first shown
     // (the comparison did not read it); kept for the next showing.
     std::string TextReadOnDemand(const PairVerdict& pair, int side);
@@ -132,6 +140,7 @@ private:
     // dropped once a run has changed the Target.
     std::shared_ptr<const DeploySession> deploySession_;
     QPointer<frmDbCompareResults> verifiedWindow_; // the last one opened after a deployment
+    QPointer<frmDbCompareResults> againWindow_;    // the last one CompareAgain opened
     // Texts of fingerprint-identical pairs, read when such a pair is first shown (side 0 or 1).
     std::map<std::pair<const PairVerdict*, int>, std::string> fetchedTexts_;
     std::vector<SelectedObject> selected_[2];

@@ -39,6 +39,17 @@ RunProgressLook DeployLook() {
     return look;
 }
 
+RunProgressLook CheckLook() {
+    RunProgressLook look;
+    look.ObjectName = "frmDeployCheck";
+    look.Title = "Checking the Target";
+    look.ItemName = "lblObject";
+    look.StopTip = "Stop checking; nothing is run (Esc)";
+    look.Stopping = "Stopping...";
+    look.Width = 520;
+    return look;
+}
+
 RunProgressLook VerifyLook() {
     RunProgressLook look;
     look.ObjectName = "frmDbCompareProgress";
@@ -239,6 +250,8 @@ bool frmDeployScript::RunOnTarget() {
 
     const DeployScript script = script_;
     const std::vector<DeployObject> included = scriptObjects_;
+    if (!TargetStillAsCompared(included))
+        return false;
     const QueryPlace target{request.Server[1], request.Database[1], 0};
     {
         frmRunProgress progress(DeployLook(), this);
@@ -275,6 +288,41 @@ bool frmDeployScript::RunOnTarget() {
     else
         CurrentPrompter().MessageBox(MsgIcon::Information, kRunTitle, text);
     return true;
+}
+
+bool frmDeployScript::TargetStillAsCompared(const std::vector<DeployObject>& included) {
+    const std::string& database = session_->Request().Database[1];
+    lastCheck_ = TargetCheck();
+    bool stopped = false;
+    {
+        frmRunProgress progress(CheckLook(), this);
+        progress.Run(database, [&](ProgressSink& sink, const CancelToken& cancel) {
+            lastCheck_ = session_->CheckTarget(included, sink, cancel);
+        });
+        stopped = progress.StopRequested();
+    }
+    // Stop is the user's choice: nothing ran, nothing to tell.
+    if (stopped || lastCheck_.Outcome == RunOutcome::Cancelled)
+        return false;
+    if (lastCheck_.Outcome == RunOutcome::Failed) {
+        CurrentPrompter().MessageBox(MsgIcon::Error, "Deployment Not Done",
+                                     "The Target could not be checked for changes since the "
+                                     "comparison: " +
+                                         lastCheck_.Problem + ".\r\n\r\nNothing was changed.");
+        return false;
+    }
+    if (lastCheck_.Changes.empty())
+        return true;
+    const std::string text = "The Target " + database +
+                             " has changed since the comparison, so the script was not run and "
+                             "nothing was changed:" +
+                             TargetChangeList(lastCheck_, "\r\n") +
+                             "\r\n\r\nCompare the databases again now?";
+    if (CurrentPrompter().MessageBox(MsgIcon::Warning, "Target Changed", text, MsgButtons::YesNo) ==
+            MsgAnswer::Yes &&
+        onCompareAgain)
+        onCompareAgain();
+    return false;
 }
 
 } // namespace orv
