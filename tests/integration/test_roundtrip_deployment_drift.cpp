@@ -5,10 +5,13 @@
 // script's statements. A change nothing in the script touches, or none, lets it run.
 #include "dbcompare_support.h"
 #include "deploy/deploy_command.h"
+#include "deploy/target_check.h"
 #include "test_catalog_sim.h"
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 namespace orv::test {
 namespace {
@@ -183,6 +186,40 @@ INSTANTIATE_TEST_SUITE_P(Modes, TargetDrift,
                              return std::string(std::get<0>(info.param).name) + "_" +
                                     std::get<1>(info.param).name;
                          });
+
+} // namespace
+} // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// Stop while the Target's texts are being read again: the check ends at once as stopped and
+// finds nothing, so nothing is run.
+TEST(TargetDriftStop, StopEndsTheCheckAtOnce) {
+    CatalogSim f(kVersion2008, {}, {kPair},
+                 {"--fault-stall", "20", "--fault-stall-on", "FROM syscomments c WHERE c.id IN"});
+    ASSERT_SIM_STARTED(f);
+    DbCompareRequest request = RequestFor(f.server, "Src", f.server, "Tgt");
+    TargetSeen seen;
+    seen.Type = kTypeProcedure;
+    seen.Schema = "dbo";
+    seen.Name = "uspBins";
+    seen.Present = true;
+    seen.TextKnown = true;
+    NullProgressSink sink;
+    CancelToken cancel;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        cancel.RequestCancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const TargetCheck check = CheckTarget(request, FingerprintForm::None, {seen}, sink, cancel);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(check.Outcome, RunOutcome::Cancelled);
+    EXPECT_EQ(check.Problem, "Stopped by the user.");
+    EXPECT_TRUE(check.Changes.empty());
+}
 
 } // namespace
 } // namespace orv::test
