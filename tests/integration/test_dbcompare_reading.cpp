@@ -115,6 +115,7 @@ TEST_P(DbCompareReading, EveryFixturePairGivesTheSameResultsEitherWay) {
             f.sim->ClearStatements();
             const DbCompareResultsPtr full = Compare(request);
             EXPECT_EQ(full->Reading, CompareReading::Full) << label;
+            EXPECT_EQ(full->Fingerprints, FingerprintForm::None) << label;
             for (const CompareReading asked : {CompareReading::HashFirst, CompareReading::Auto}) {
                 request.Reading = asked;
                 f.sim->ClearStatements();
@@ -123,6 +124,10 @@ TEST_P(DbCompareReading, EveryFixturePairGivesTheSameResultsEitherWay) {
                 unread += ExpectSameResults(*full, *hashed, run);
                 // A 2000 server has no usable fingerprint: it is read in full whatever is asked.
                 EXPECT_EQ(hashed->Reading, v8 ? CompareReading::Full : CompareReading::HashFirst)
+                    << run;
+                // A deployment checks the Target against these later, in the same form.
+                EXPECT_EQ(hashed->Fingerprints,
+                          v8 ? FingerprintForm::None : FingerprintForm::CommentRows)
                     << run;
                 bool fingerprinted = false;
                 for (const std::string& sql : f.Sql(pair.source))
@@ -163,6 +168,9 @@ TEST(DbCompareReading2016, WholeDefinitionsOrTheOlderServersPiecesGiveTheSameRes
             for (const std::string& sql : f.Sql(pair.target))
                 wholeModules = wholeModules || sql.find("sys.sql_modules") != std::string::npos;
             EXPECT_EQ(wholeModules, both2016) << label;
+            EXPECT_EQ(hashed->Fingerprints,
+                      both2016 ? FingerprintForm::WholeModule : FingerprintForm::CommentRows)
+                << label;
         }
     }
     EXPECT_GT(unread, 20u);
