@@ -157,6 +157,10 @@ Deployed Deploy(const CatalogSim& f, const DbCompareRequest& request, DeploySess
     options.ColumnRenames = renames;
     Deployed d;
     d.Script = session.Script(session.Offered(), options, 0);
+    // Nothing changed the target since the comparison: the check before a run agrees, on
+    // every generated shape.
+    const TargetCheck check = session.CheckTarget(session.Offered(), sink, cancel);
+    EXPECT_TRUE(check.Unchanged()) << check.Problem << TargetChangeList(check, "\n");
     d.Run = RunDeployScript({f.server, request.Database[1], 60}, d.Script, sink, cancel);
     return d;
 }
