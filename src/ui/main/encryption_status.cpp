@@ -17,6 +17,7 @@ EncryptionStatusController::EncryptionStatusController(frmMain& main) : MainWind
         auto* label = new QLabel(main.statusBar());
         label->setObjectName(QString::fromStdString(Indexed("lblEncryption", panel)));
         label->setVisible(false);
+        label->setContentsMargins(8, 0, 8, 0);
         main.statusBar()->addPermanentWidget(label);
         labels_[static_cast<size_t>(panel)] = label;
     }
