@@ -242,8 +242,8 @@ TEST_F(TlsServer, ACaFileAdmitsOnlyTheServerItSigned) {
 
 // What the program learns of its own connection: the server reports TLS for the whole
 // session as encrypted, and a login encrypted alone ("request" against a server that offers
-// TLS) as not; a login refused the view, and SQL Server 2000 which has none, leave it to what
-// the setting alone can tell.
+// TLS) as not; a login refused the view leaves it to what the setting alone can tell (SQL
+// Server 2000, which has no such view, is the main window's test).
 TEST_F(TlsServer, TheServerSaysWhetherItsConnectionIsEncrypted) {
     StartServer();
     const struct {
@@ -279,33 +279,10 @@ TEST_F(TlsServer, TheServerSaysWhetherItsConnectionIsEncrypted) {
     }
 }
 
-TEST_F(TlsServer, SqlServer2000IsNotAskedAndTheSettingTellsWhatItCan) {
-    StartServer({}, "8.00.2039");
-    const struct {
-        const char* setting;
-        EncryptionState state;
-    } cases[] = {{"require", EncryptionState::Encrypted},
-                 {"request", EncryptionState::Unknown},
-                 {"off", EncryptionState::NotEncrypted}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.setting);
-        ServerEntry server = Through(c.setting);
-        server.VersionMajor = 8;
-        const EncryptionReport report = AskConnectionEncryption(server, "Shop", 30);
-        EXPECT_EQ(report.State, c.state) << report.Reason;
-        EXPECT_EQ(report.Reason.rfind("SQL Server 2000 does not report whether a connection is "
-                                      "encrypted.",
-                                      0),
-                  0u);
-    }
-    // Nothing was asked: the view would only have been refused.
-    EXPECT_TRUE(relay->ClientBytes().empty());
-}
-
 // A certificate signed by the right CA but made out to another host: with a CA file FreeTDS
-// checks the name ("check certificate hostname", which the program's section sets) and refuses
-// the server before the login; without one it checks nothing at all, so "require" alone
-// encrypts but cannot tell an impostor.
+// checks the name ("check certificate hostname", on by default and set by the program's
+// section) and refuses the server before the login; without one it checks nothing at all, so
+// "require" alone encrypts but cannot tell an impostor.
 TEST_F(TlsServer, ACertificateForAnotherHostIsRefusedOnlyWithACaFile) {
     StartServer({}, "10.50.1600.1", true);
     ServerEntry checked = Through("require");
