@@ -75,7 +75,8 @@ EncryptionReport AskConnectionEncryption(const ServerEntry& server, const std::s
             if (answer.empty() && !row.empty())
                 answer = row[0].Text();
     }
-    query.Close();
+    // The panel's own queries find the pool as they left it.
+    query.CloseAndDisconnect();
     return JudgeEncryption(server, true, answer, error.description, freeTds);
 }
 
