@@ -64,6 +64,17 @@ const char* const kCompareHelp =
     "Exit status: 0 the objects are identical, 1 they are different, 2 error (wrong\n"
     "arguments, a server or query failure, or the object missing on either side).\n";
 
+const char* const kSecurityOptionsHelp =
+    "\n"
+    "Encryption, for this run only, in place of what the stored server says (anywhere after\n"
+    "the command):\n"
+    "  --encryption <mode>     request: TLS when the server offers it (for the login alone\n"
+    "                          or the whole session, as the server answers); require: a\n"
+    "                          server that does not encrypt the whole session is refused\n"
+    "                          before the login is sent; off: no TLS asked for\n"
+    "  --ca-file <file>        the server's certificate must be signed by a CA in this PEM\n"
+    "                          file and made out to the server's name (implies require)\n";
+
 bool ParseCompareCommandArgs(const std::vector<std::string>& words, CompareCommandArgs& args,
                              std::string& error) {
     args = CompareCommandArgs{};
@@ -122,25 +133,11 @@ int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error
         return reader.Value(login.Login, error) ? 1 : -1;
     if (name == "--password-file")
         return reader.Value(login.PasswordFile, error) ? 1 : -1;
-    if (name == "--encryption") {
-        std::string value;
-        if (!reader.Value(value, error))
-            return -1;
-        login.Encryption = EncryptionSettingOf(value);
-        if (login.Encryption.empty()) {
-            error = "--encryption takes request, require or off, not " + value;
-            return -1;
-        }
-        return 1;
-    }
-    if (name == "--ca-file") {
-        if (!reader.Value(login.CAFile, error))
-            return -1;
-        if (login.CAFile.empty()) {
-            error = "--ca-file needs a file name";
-            return -1;
-        }
-        return 1;
+    ConnectionSecurity security = login.Security();
+    if (const int taken = ReadSecurityOption(reader, security, error); taken != 0) {
+        login.Encryption = security.Encryption;
+        login.CAFile = security.CAFile;
+        return taken;
     }
     if (name == "--password") {
         error = "--password is not accepted: a password on the command line shows in every "
@@ -148,6 +145,31 @@ int ReadLoginOption(OptionWords& reader, LoginOptions& login, std::string& error
                 "give --password-file FILE, or set the environment variable " +
                 std::string(kPasswordVariable) + ".";
         return -1;
+    }
+    return 0;
+}
+
+int ReadSecurityOption(OptionWords& reader, ConnectionSecurity& security, std::string& error) {
+    const std::string& name = reader.Name();
+    if (name == "--encryption") {
+        std::string value;
+        if (!reader.Value(value, error))
+            return -1;
+        security.Encryption = EncryptionSettingOf(value);
+        if (security.Encryption.empty()) {
+            error = "--encryption takes request, require or off, not " + value;
+            return -1;
+        }
+        return 1;
+    }
+    if (name == "--ca-file") {
+        if (!reader.Value(security.CAFile, error))
+            return -1;
+        if (security.CAFile.empty()) {
+            error = "--ca-file needs a file name";
+            return -1;
+        }
+        return 1;
     }
     return 0;
 }

@@ -40,6 +40,13 @@ struct LoginOptions {
     ConnectionSecurity Security() const { return {Encryption, CAFile}; }
 };
 
+// Reads the reader's word if it is --encryption or --ca-file: 1 when it was (its value taken and
+// checked), 0 when it is another word, -1 with a message in `error`.
+int ReadSecurityOption(OptionWords& reader, ConnectionSecurity& security, std::string& error);
+
+// What --help says of --encryption and --ca-file, for every command that takes them.
+extern const char* const kSecurityOptionsHelp;
+
 // Reads the reader's word if it is --login, --password-file, --encryption, --ca-file or the refused
 // --password: 1 when it was one of them (its value taken), 0 when it is another word, -1 with a
 // message in `error` (which never holds what followed --password).

@@ -23,6 +23,8 @@ const char* const kSnapshotHelp =
     "  --password-file <file>  the login's password is the first line of this file\n"
     "  --encryption <mode>     request, require or off: TLS to the server, in place of what\n"
     "                          the stored server says\n"
+    "  --ca-file <file>        the server's certificate must be signed by a CA in this PEM\n"
+    "                          file and made out to the server's name (implies require)\n"
     "  --help                  this text\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"

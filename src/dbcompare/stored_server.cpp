@@ -85,8 +85,9 @@ bool ResolveStoredServer(const std::string& name, const std::string& login,
                    error);
 }
 
-bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error) {
-    return Resolve(name, "", "", {}, "add it in the program first", entry, error);
+bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error,
+                         const ConnectionSecurity& security) {
+    return Resolve(name, "", "", security, "add it in the program first", entry, error);
 }
 
 } // namespace orv

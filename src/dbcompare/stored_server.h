@@ -15,6 +15,7 @@ bool ResolveStoredServer(const std::string& name, const std::string& login,
                          const std::string& password, const ConnectionSecurity& security,
                          ServerEntry& entry, std::string& error);
 // The same for commands that take no login: only a stored server will do.
-bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error);
+bool ResolveStoredServer(const std::string& name, ServerEntry& entry, std::string& error,
+                         const ConnectionSecurity& security = {});
 
 } // namespace orv

@@ -17,7 +17,8 @@ constexpr int kAnalyzeExitNoTable = 1;
 constexpr int kAnalyzeExitError = 2;
 
 constexpr const char* kAnalyzeUsage =
-    "usage: orvane-cli analyze [--format text|csv] <server> <database> <table>";
+    "usage: orvane-cli analyze [--format text|csv] [--encryption <mode>] [--ca-file <file>]\n"
+    "                          <server> <database> <table>";
 
 extern const char* const kAnalyzeHelp;
 

@@ -21,8 +21,12 @@ constexpr int kExploreExitSome = 1;
 constexpr int kExploreExitError = 2;
 
 constexpr const char* kFindUsage =
-    "usage: orvane-cli find <server> <database> <pattern> [--in names,texts,columns] [--regex]";
-constexpr const char* kCheckRefsUsage = "usage: orvane-cli check-refs <server> <database> [<name>]";
+    "usage: orvane-cli find <server> <database> <pattern> [--in names,texts,columns] [--regex]\n"
+    "                       [--encryption <mode>] [--ca-file <file>]";
+constexpr const char* kCheckRefsUsage =
+    "usage: orvane-cli check-refs <server> <database> [<name>]\n"
+    "                             [--encryption <mode>] "
+    "[--ca-file <file>]";
 extern const char* const kFindHelp;
 extern const char* const kCheckRefsHelp;
 

@@ -218,7 +218,7 @@ void WorkerQuery::Close() {
     // A command left with rows in flight, failed or cancelled leaves the connection unfit; so
     // does a batch with results not yet read.
     ReleaseConnection(std::move(connection),
-                      done_ && (!batch_ || batchOver_) && !failed_ && !cancelled_);
+                      reusable_ && done_ && (!batch_ || batchOver_) && !failed_ && !cancelled_);
     batch_ = false;
     block_.clear();
     pos_ = 0;

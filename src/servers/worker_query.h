@@ -63,6 +63,12 @@ public:
     bool Cancelled() const { return cancelled_.load(); }
     // Gives the connection back, for reuse only when every row was read without a failure.
     void Close();
+    // Ends the query and disconnects: for a one-off question that is to leave the pool as it
+    // found it.
+    void CloseAndDisconnect() {
+        reusable_ = false;
+        Close();
+    }
 
 private:
     const CancelToken& token_;
@@ -81,6 +87,7 @@ private:
     size_t pos_ = 0;
     bool done_ = false;
     bool failed_ = false;
+    bool reusable_ = true;
     // A batch: done_ means the end of the current result; the batch is over when batchOver_.
     bool batch_ = false;
     bool batchOver_ = false;

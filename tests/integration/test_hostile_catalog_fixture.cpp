@@ -4,6 +4,7 @@
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"
 #include "catalog/table_script_complete.h"
+#include "servers/connection_encryption.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/text.h"
 
@@ -290,6 +291,7 @@ const std::vector<std::string>& Shapes() {
                     "WHERE si.indid = 1 AND  si.name = {L} AND INDEXPROPERTY(si.id, si.name, "
                     "'IsStatistics') = 0 AND INDEXPROPERTY(si.id, si.name, 'IsHypothetical') = 0 ");
         s.push_back("SELECT serverproperty('ProductVersion') AS ServerVer");
+        s.push_back(kConnectionEncryptionQuery); // the main window's status bar
         // The by-id forms of the key texts, the complete form's per-table and per-key queries
         // (a marker id stands for the number slot), and the whole-database reader's queries.
         const std::string marker = "987654321";

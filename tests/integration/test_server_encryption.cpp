@@ -2,6 +2,7 @@
 // simulator: the encryption a server's settings name reaches the PRELOGIN message as FreeTDS
 // spells it, "require" against a server that offers no TLS sends no login at all, and against
 // one that offers TLS neither the password nor a query nor its rows travel in the clear.
+#include "servers/connection_encryption.h"
 #include "servers_sim.h"
 #include "tcp_relay.h"
 #include "test_certificates.h"
@@ -93,14 +94,18 @@ bool Shows(const std::string& wire, const std::string& ascii) {
 // A simulator that offers TLS with a certificate made for this test, and a relay in front.
 class TlsServer : public ::testing::Test {
 protected:
-    // Starts the simulator with the test's certificate and `extra` options.
-    void StartServer(const std::vector<std::string>& extra = {}) {
+    // Starts the simulator with the test's certificate (or the one made out to another host)
+    // and `extra` options, posing as `version`.
+    void StartServer(const std::vector<std::string>& extra = {},
+                     const std::string& version = "10.50.1600.1", bool elsewhere = false) {
         std::string error;
         ASSERT_TRUE(MakeTestCertificates(env.Dir(), certs, error)) << error;
         SqlsimOptions o;
-        o.version = "10.50.1600.1";
+        o.version = version;
         o.scriptTexts = {kShopScript};
-        o.extraArgs = {"--tls-cert", certs.serverCertFile, "--tls-key", certs.serverKeyFile};
+        o.extraLogins = {std::string(kClerk) + ":" + kPassword};
+        o.extraArgs = {"--tls-cert", elsewhere ? certs.elsewhereCertFile : certs.serverCertFile,
+                       "--tls-key", elsewhere ? certs.elsewhereKeyFile : certs.serverKeyFile};
         o.extraArgs.insert(o.extraArgs.end(), extra.begin(), extra.end());
         sim = std::make_unique<SqlsimProcess>(o);
         ASSERT_TRUE(sim->Start(error)) << error;
@@ -134,6 +139,8 @@ protected:
     }
 
     static constexpr const char* kPassword = "Sim#Pass1";
+    // A login without the server-wide right to read sys.dm_exec_connections.
+    static constexpr const char* kClerk = "clerk";
     static constexpr const char* kQueryMarker = "'Marker_5731'";
     TestEnv env;
     TestCertificates certs;
@@ -231,6 +238,66 @@ TEST_F(TlsServer, ACaFileAdmitsOnlyTheServerItSigned) {
     ServerEntry right = Through("require");
     right.CAFile = certs.caFile;
     EXPECT_EQ(Query(right), "Zürich €");
+}
+
+// What the program learns of its own connection: the server reports TLS for the whole
+// session as encrypted, and a login encrypted alone ("request" against a server that offers
+// TLS) as not; a login refused the view leaves it to what the setting alone can tell (SQL
+// Server 2000, which has no such view, is the main window's test).
+TEST_F(TlsServer, TheServerSaysWhetherItsConnectionIsEncrypted) {
+    StartServer();
+    const struct {
+        const char* setting;
+        const char* login;
+        EncryptionState state;
+        const char* reason;
+    } cases[] = {
+        {"require", "sa", EncryptionState::Encrypted,
+         "The server reports this connection as "
+         "encrypted"},
+        {"request", "sa", EncryptionState::NotEncrypted,
+         "The server reports this connection "
+         "as not encrypted"},
+        {"off", "sa", EncryptionState::NotEncrypted,
+         "The server reports this connection as "
+         "not encrypted"},
+        {"require", kClerk, EncryptionState::Encrypted,
+         "The user does not have permission to perform this action."},
+        {"request", kClerk, EncryptionState::Unknown,
+         "With \"request\" it depends on the "
+         "server"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.setting) + " " + c.login);
+        ServerEntry server = Through(c.setting);
+        server.LoginName = c.login;
+        server.VersionMajor = 10;
+        const EncryptionReport report = AskConnectionEncryption(server, "Shop", 30);
+        EXPECT_EQ(report.State, c.state) << report.Reason;
+        EXPECT_NE(report.Reason.find(c.reason), std::string::npos) << report.Reason;
+        DropIdleConnections();
+    }
+}
+
+// A certificate signed by the right CA but made out to another host: with a CA file FreeTDS
+// checks the name ("check certificate hostname", on by default and set by the program's
+// section) and refuses the server before the login; without one it checks nothing at all, so
+// "require" alone encrypts but cannot tell an impostor.
+TEST_F(TlsServer, ACertificateForAnotherHostIsRefusedOnlyWithACaFile) {
+    StartServer({}, "10.50.1600.1", true);
+    ServerEntry checked = Through("require");
+    checked.CAFile = certs.caFile;
+    OdbcError error;
+    EXPECT_EQ(AcquireConnection(checked, "Shop", true, error), nullptr);
+    EXPECT_NE(error.description.find("The server's certificate must be signed by the CA in " +
+                                     certs.caFile + " and made out to 127.0.0.1"),
+              std::string::npos)
+        << error.description;
+    EXPECT_FALSE(SentLogin(relay->ClientBytes()));
+    EXPECT_FALSE(Shows(relay->ClientBytes(), kPassword));
+
+    EXPECT_EQ(Query(Through("require")), "Zürich €");
+    EXPECT_EQ(Query(Through("request")), "Zürich €");
 }
 
 } // namespace

@@ -104,6 +104,44 @@ bool WriteCertificate(Steps& step, gnutls_x509_crt_t crt, const std::string& pat
     return ok;
 }
 
+// A server certificate for `key`, made out to `dnsName` (and `ip` when given), signed by `ca`.
+Crt NewServerCertificate(Steps& step, gnutls_x509_privkey_t key, const std::string& dnsName,
+                         const unsigned char* ip, unsigned serial, gnutls_x509_crt_t ca,
+                         gnutls_x509_privkey_t caKey) {
+    Crt server = NewCertificate(step, key, dnsName, serial);
+    if (!step.ok())
+        return nullptr;
+    step(gnutls_x509_crt_set_subject_alt_name(server.get(), GNUTLS_SAN_DNSNAME, dnsName.data(),
+                                              static_cast<unsigned>(dnsName.size()),
+                                              GNUTLS_FSAN_SET),
+         "DNS name");
+    if (ip)
+        step(gnutls_x509_crt_set_subject_alt_name(server.get(), GNUTLS_SAN_IPADDRESS, ip, 4,
+                                                  GNUTLS_FSAN_APPEND),
+             "IP address");
+    step(gnutls_x509_crt_set_basic_constraints(server.get(), 0, -1), "server constraints");
+    step(gnutls_x509_crt_set_key_usage(server.get(), GNUTLS_KEY_DIGITAL_SIGNATURE),
+         "server key usage");
+    step(gnutls_x509_crt_set_key_purpose_oid(server.get(), GNUTLS_KP_TLS_WWW_SERVER, 0),
+         "server purpose");
+    unsigned char caId[64];
+    size_t caIdSize = sizeof caId;
+    if (step(gnutls_x509_crt_get_subject_key_id(ca, caId, &caIdSize, nullptr), "CA key id"))
+        step(gnutls_x509_crt_set_authority_key_id(server.get(), caId, caIdSize),
+             "authority key id");
+    step(gnutls_x509_crt_sign2(server.get(), ca, caKey, GNUTLS_DIG_SHA256, 0), "server signature");
+    return server;
+}
+
+bool WriteKey(Steps& step, gnutls_x509_privkey_t key, const std::string& path, std::string& error) {
+    gnutls_datum_t pem{};
+    if (!step(gnutls_x509_privkey_export2(key, GNUTLS_X509_FMT_PEM, &pem), "key export"))
+        return false;
+    const bool ok = WriteFile(path, pem, 0600, error);
+    gnutls_free(pem.data);
+    return ok;
+}
+
 } // namespace
 
 bool MakeTestCertificates(const std::string& dir, TestCertificates& out, std::string& error) {
@@ -112,33 +150,18 @@ bool MakeTestCertificates(const std::string& dir, TestCertificates& out, std::st
     Key caKey = NewKey(step);
     Key otherKey = NewKey(step);
     Key serverKey = NewKey(step);
+    Key elsewhereKey = NewKey(step);
     if (!step.ok())
         return false;
     Crt ca = NewCa(step, caKey.get(), "Orvane Test CA", 1);
     Crt other = NewCa(step, otherKey.get(), "Unrelated Test CA", 2);
-    Crt server = NewCertificate(step, serverKey.get(), "localhost", 3);
     if (!step.ok())
         return false;
-
     const unsigned char loopback[] = {127, 0, 0, 1};
-    step(gnutls_x509_crt_set_subject_alt_name(server.get(), GNUTLS_SAN_DNSNAME, "localhost", 9,
-                                              GNUTLS_FSAN_SET),
-         "DNS name");
-    step(gnutls_x509_crt_set_subject_alt_name(server.get(), GNUTLS_SAN_IPADDRESS, loopback,
-                                              sizeof loopback, GNUTLS_FSAN_APPEND),
-         "IP address");
-    step(gnutls_x509_crt_set_basic_constraints(server.get(), 0, -1), "server constraints");
-    step(gnutls_x509_crt_set_key_usage(server.get(), GNUTLS_KEY_DIGITAL_SIGNATURE),
-         "server key usage");
-    step(gnutls_x509_crt_set_key_purpose_oid(server.get(), GNUTLS_KP_TLS_WWW_SERVER, 0),
-         "server purpose");
-    unsigned char caId[64];
-    size_t caIdSize = sizeof caId;
-    if (step(gnutls_x509_crt_get_subject_key_id(ca.get(), caId, &caIdSize, nullptr), "CA key id"))
-        step(gnutls_x509_crt_set_authority_key_id(server.get(), caId, caIdSize),
-             "authority key id");
-    step(gnutls_x509_crt_sign2(server.get(), ca.get(), caKey.get(), GNUTLS_DIG_SHA256, 0),
-         "server signature");
+    Crt server = NewServerCertificate(step, serverKey.get(), "localhost", loopback, 3, ca.get(),
+                                      caKey.get());
+    Crt elsewhere = NewServerCertificate(step, elsewhereKey.get(), "elsewhere.example", nullptr, 4,
+                                         ca.get(), caKey.get());
     if (!step.ok())
         return false;
 
@@ -146,15 +169,14 @@ bool MakeTestCertificates(const std::string& dir, TestCertificates& out, std::st
     out.otherCaFile = dir + "/other-ca.pem";
     out.serverCertFile = dir + "/server.pem";
     out.serverKeyFile = dir + "/server-key.pem";
-    gnutls_datum_t keyPem{};
-    if (!step(gnutls_x509_privkey_export2(serverKey.get(), GNUTLS_X509_FMT_PEM, &keyPem),
-              "key export"))
-        return false;
-    bool ok = WriteFile(out.serverKeyFile, keyPem, 0600, error);
-    gnutls_free(keyPem.data);
-    return ok && WriteCertificate(step, ca.get(), out.caFile, error) &&
+    out.elsewhereCertFile = dir + "/elsewhere.pem";
+    out.elsewhereKeyFile = dir + "/elsewhere-key.pem";
+    return WriteKey(step, serverKey.get(), out.serverKeyFile, error) &&
+           WriteKey(step, elsewhereKey.get(), out.elsewhereKeyFile, error) &&
+           WriteCertificate(step, ca.get(), out.caFile, error) &&
            WriteCertificate(step, other.get(), out.otherCaFile, error) &&
-           WriteCertificate(step, server.get(), out.serverCertFile, error);
+           WriteCertificate(step, server.get(), out.serverCertFile, error) &&
+           WriteCertificate(step, elsewhere.get(), out.elsewhereCertFile, error);
 }
 
 } // namespace orv::test

@@ -11,10 +11,11 @@ namespace orv {
 
 int RunAnalyzeCommand(int argc, char** argv) {
     const CommandText text{"analyze", kAnalyzeUsage, kAnalyzeHelp};
-    return RunLongCommand(
-        text, argc, argv, ParseAnalyzeArgs, {}, [](const AnalyzeArgs& args, CommandRun& run) {
+    return RunConnectingCommand(
+        text, argc, argv, ParseAnalyzeArgs, {},
+        [](const AnalyzeArgs& args, const ConnectionSecurity& security, CommandRun& run) {
             AnalyzeServices services;
-            services.resolveServer = StoredServers();
+            services.resolveServer = StoredServers(security);
             services.ignoredColumns = [](ServerEntry& server, const std::string& database,
                                          const std::string& table) {
                 return ListedTableIgnoredColumns(kIgnoredForAnalysis, server, database, table, 0);

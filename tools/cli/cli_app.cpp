@@ -80,6 +80,14 @@ const char* const kCliHelp =
     "a longer inserted or deleted block then counts as changed lines. By default the lines\n"
     "are matched over the whole texts, as diff does. Verdicts are the same either way.\n"
     "\n"
+    "--encryption MODE and --ca-file FILE, anywhere on the line of every command that\n"
+    "connects (list, show, create, count, dbinfo, compare, compare-all, snapshot,\n"
+    "run-saved, find, check-refs, analyze, compare-data, deploy-script), stand for this run\n"
+    "in place of the stored server's Encryption and CA certificate file. MODE is request\n"
+    "(TLS when the server offers it), require (a server that does not encrypt the whole\n"
+    "session is refused before the login is sent) or off; with --ca-file the server's\n"
+    "certificate must be signed by a CA in FILE and made out to the server's name.\n"
+    "\n"
     "SERVER is the name of a stored server. TYPE is a type code (50 tables, 10 procedures,\n"
     "20 functions, 30 views, 40 triggers, 60 relationships, 80 constraints) or its name\n"
     "(tables, procedures, functions, views, triggers, relationships, constraints). NAME and\n"
@@ -136,12 +144,13 @@ void Write(std::FILE* out, const std::string& text) {
     std::fflush(out);
 }
 
-bool OpenServer(Session& s, const std::string& name) {
+bool OpenServer(Session& s, const std::string& name, const ConnectionSecurity& security) {
     s.server = ServerEntry{};
     s.server.Name = name;
     FindServer(s.server);
     if (s.server.EntryNumber == 0)
         return false;
+    ApplyConnectionSecurity(security, s.server);
     CheckSQLServerVersion(s.server);
     s.server.VersionMajor = VersionMajorOf(s.server.Version);
     return true;
@@ -257,8 +266,13 @@ int Usage(std::FILE* err, const std::string& problem) {
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+int RunCli(const std::vector<std::string>& words, std::FILE* out, std::FILE* err,
            const ScriptSwitches& switches) {
+    std::vector<std::string> args = words;
+    ConnectionSecurity security;
+    std::string wrong;
+    if (!TakeSecurityOptions(args, security, wrong))
+        return Usage(err, wrong);
     if (args.empty())
         return Usage(err, "missing command");
     const std::string& command = args[0];
@@ -290,7 +304,7 @@ int RunCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
     try {
         StartUpLikeTheProgram();
         switches.ApplyTo(Settings());
-        if (OpenServer(s, args[1])) {
+        if (OpenServer(s, args[1], security)) {
             const std::string& db = args[2];
             if (command == "list")
                 status = List(s, db, *type);

@@ -55,9 +55,24 @@ int RunInCommandFrame(const char* name, const ScriptSwitches& switches,
     return errors.count > 0 || prompter.MessagesShown() > 0 ? kCommandExitError : status;
 }
 
-ServerResolver StoredServers() {
-    return [](const std::string& name, ServerEntry& entry, std::string& error) {
-        return ResolveStoredServer(name, entry, error);
+bool TakeSecurityOptions(std::vector<std::string>& words, ConnectionSecurity& security,
+                         std::string& error) {
+    std::vector<std::string> kept;
+    OptionWords reader(words);
+    while (reader.Next()) {
+        const int taken = ReadSecurityOption(reader, security, error);
+        if (taken < 0)
+            return false;
+        if (taken == 0)
+            kept.push_back(reader.Word());
+    }
+    words = std::move(kept);
+    return true;
+}
+
+ServerResolver StoredServers(const ConnectionSecurity& security) {
+    return [security](const std::string& name, ServerEntry& entry, std::string& error) {
+        return ResolveStoredServer(name, entry, error, security);
     };
 }
 

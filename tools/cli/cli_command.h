@@ -60,11 +60,38 @@ int RunLongCommand(const CommandText& text, int argc, char** argv,
     return RunInCommandFrame(text.name, switches, [&](CommandRun& run) { return body(args, run); });
 }
 
+// Takes --encryption and --ca-file (with their values) out of `words`, wherever they stand;
+// false with the reason when one is wrong.
+bool TakeSecurityOptions(std::vector<std::string>& words, ConnectionSecurity& security,
+                         std::string& error);
+
+// The same frame for a command that connects to stored servers and takes no --login: its
+// --encryption and --ca-file are taken out before `parse` sees the words, --help ends with
+// what they do, and `body(args, security, run)` gets them.
+template <typename Args, typename Body>
+int RunConnectingCommand(const CommandText& text, int argc, char** argv,
+                         bool (*parse)(const std::vector<std::string>&, Args&, std::string&),
+                         const ScriptSwitches& switches, Body body) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    ConnectionSecurity security;
+    Args args;
+    std::string error;
+    if (!TakeSecurityOptions(words, security, error) || !parse(words, args, error))
+        return ShowUsageError(text, error);
+    if (args.Help) {
+        const std::string help = std::string(text.help) + kSecurityOptionsHelp;
+        return ShowHelp({text.name, text.usage, help.c_str()});
+    }
+    return RunInCommandFrame(text.name, switches,
+                             [&](CommandRun& run) { return body(args, security, run); });
+}
+
 using ServerResolver =
     std::function<bool(const std::string& name, ServerEntry& entry, std::string& error)>;
 
-// A stored server by name, its version learned (ResolveStoredServer).
-ServerResolver StoredServers();
+// A stored server by name, its version learned (ResolveStoredServer), with `security` in
+// place of its stored encryption and CA file.
+ServerResolver StoredServers(const ConnectionSecurity& security = {});
 // The same, or with --login any server: the login and its password (ORVANE_PASSWORD or the
 // password file) go with every server. False with the reason on standard error when the
 // password file cannot be read.

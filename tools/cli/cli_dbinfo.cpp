@@ -10,7 +10,8 @@
 namespace orv {
 namespace {
 
-constexpr const char* kDbInfoUsage = "usage: orvane-cli dbinfo <server> <database>";
+constexpr const char* kDbInfoUsage =
+    "usage: orvane-cli dbinfo [--encryption <mode>] [--ca-file <file>] <server> <database>";
 constexpr const char* kDbInfoHelp =
     "Prints the database information report: the objects by type, and the tables with their\n"
     "row counts. Progress is shown on standard error when it is a terminal; Ctrl-C stops the\n"
@@ -61,10 +62,10 @@ private:
     CommandRun& run_;
 };
 
-int RunDbInfoOn(const DbInfoArgs& args, CommandRun& run) {
+int RunDbInfoOn(const DbInfoArgs& args, const ConnectionSecurity& security, CommandRun& run) {
     ServerEntry server;
     std::string error;
-    if (!StoredServers()(args.Server, server, error)) {
+    if (!StoredServers(security)(args.Server, server, error)) {
         std::cerr << "orvane-cli dbinfo: " << error << '\n';
         return kCommandExitError;
     }
@@ -87,7 +88,7 @@ int RunDbInfoOn(const DbInfoArgs& args, CommandRun& run) {
 
 int RunDbInfoCommand(int argc, char** argv) {
     const CommandText text{"dbinfo", kDbInfoUsage, kDbInfoHelp};
-    return RunLongCommand(text, argc, argv, ParseDbInfoArgs, {}, RunDbInfoOn);
+    return RunConnectingCommand(text, argc, argv, ParseDbInfoArgs, {}, RunDbInfoOn);
 }
 
 } // namespace orv

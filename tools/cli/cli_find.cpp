@@ -11,12 +11,13 @@ namespace orv {
 
 namespace {
 
-// The stored servers, and the catalog read with the stored settings.
-ExploreServices StoredExploreServices() {
+// The stored servers (their encryption as the command line says), and the catalog read with
+// the stored settings.
+ExploreServices StoredExploreServices(const ConnectionSecurity& security) {
     ExploreServices services;
     services.TimeoutSeconds = Settings().Timeout;
     services.CaseSensitive = Settings().CaseSensitive;
-    services.resolveServer = StoredServers();
+    services.resolveServer = StoredServers(security);
     const CatalogReadOptions options = CatalogReadOptionsFromSettings();
     services.loadCatalog = [options](const QueryPlace& place, const std::vector<ObjectType>& types,
                                      ProgressSink& progress, const CancelToken& cancel) {
@@ -29,20 +30,22 @@ ExploreServices StoredExploreServices() {
 
 int RunFindCommand(int argc, char** argv) {
     const CommandText text{"find", kFindUsage, kFindHelp};
-    return RunLongCommand(text, argc, argv, ParseFindArgs, {},
-                          [](const FindArgs& args, CommandRun& run) {
-                              return RunFindOn(args, StoredExploreServices(), run.progress,
-                                               run.cancel, std::cout, std::cerr);
-                          });
+    return RunConnectingCommand(
+        text, argc, argv, ParseFindArgs, {},
+        [](const FindArgs& args, const ConnectionSecurity& security, CommandRun& run) {
+            return RunFindOn(args, StoredExploreServices(security), run.progress, run.cancel,
+                             std::cout, std::cerr);
+        });
 }
 
 int RunCheckRefsCommand(int argc, char** argv) {
     const CommandText text{"check-refs", kCheckRefsUsage, kCheckRefsHelp};
-    return RunLongCommand(text, argc, argv, ParseCheckRefsArgs, {},
-                          [](const CheckRefsArgs& args, CommandRun& run) {
-                              return RunCheckRefsOn(args, StoredExploreServices(), run.progress,
-                                                    run.cancel, std::cout, std::cerr);
-                          });
+    return RunConnectingCommand(
+        text, argc, argv, ParseCheckRefsArgs, {},
+        [](const CheckRefsArgs& args, const ConnectionSecurity& security, CommandRun& run) {
+            return RunCheckRefsOn(args, StoredExploreServices(security), run.progress, run.cancel,
+                                  std::cout, std::cerr);
+        });
 }
 
 } // namespace orv

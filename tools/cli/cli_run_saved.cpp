@@ -20,7 +20,9 @@ namespace orv {
 namespace {
 
 constexpr const char* kSavedUsage = "usage: orvane-cli saved";
-constexpr const char* kRunSavedUsage = "usage: orvane-cli run-saved <number> [--output <file>]";
+constexpr const char* kRunSavedUsage = "usage: orvane-cli run-saved <number> [--output <file>]\n"
+                                       "                            [--encryption <mode>] "
+                                       "[--ca-file <file>]";
 
 constexpr const char* kRunSavedHelp =
     "Runs saved comparison process <number> (saved from the desktop program's report or\n"
@@ -138,10 +140,11 @@ bool ParseRunSavedArgs(const std::vector<std::string>& words, RunSavedArgs& args
     return true;
 }
 
-ReplayServices StoredReplayServices() {
+ReplayServices StoredReplayServices(const ConnectionSecurity& security) {
     ReplayServices services;
-    services.resolveServer = [](const std::string& name, ServerEntry& entry, std::string& message) {
-        if (ResolveStoredServer(name, entry, message))
+    services.resolveServer = [security](const std::string& name, ServerEntry& entry,
+                                        std::string& message) {
+        if (ResolveStoredServer(name, entry, message, security))
             return true;
         // The process names the server; there is no --login to offer here.
         if (entry.EntryNumber == 0)
@@ -168,7 +171,7 @@ ReplayServices StoredReplayServices() {
 }
 
 // Reads and plans the process, runs it and writes its report where `args` and the process say.
-int RunSavedOn(const RunSavedArgs& args, CommandRun& run) {
+int RunSavedOn(const RunSavedArgs& args, const ConnectionSecurity& security, CommandRun& run) {
     const char* const prefix = "orvane-cli run-saved: ";
     ComparisonDescription d;
     std::string error;
@@ -196,8 +199,8 @@ int RunSavedOn(const RunSavedArgs& args, CommandRun& run) {
 
     DbCompareRequest settings;
     ApplyCurrentSettings(settings);
-    const ReplayOutcome outcome = RunSavedProcess(plan, settings, StoredReplayServices(), path,
-                                                  format, run.progress, run.cancel);
+    const ReplayOutcome outcome = RunSavedProcess(plan, settings, StoredReplayServices(security),
+                                                  path, format, run.progress, run.cancel);
     int status = outcome.Status;
     const std::string counts = OutcomeCountsText(outcome);
     if (!counts.empty())
@@ -225,7 +228,7 @@ int RunSavedOn(const RunSavedArgs& args, CommandRun& run) {
 
 int RunSavedProcessCommand(int argc, char** argv, const ScriptSwitches& switches) {
     const CommandText text{"run-saved", kRunSavedUsage, kRunSavedHelp};
-    return RunLongCommand(text, argc, argv, ParseRunSavedArgs, switches, RunSavedOn);
+    return RunConnectingCommand(text, argc, argv, ParseRunSavedArgs, switches, RunSavedOn);
 }
 
 } // namespace orv

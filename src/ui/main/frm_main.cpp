@@ -361,6 +361,8 @@ void frmMain::ClearPanel(int i) {
     cmbOwners_[i]->SetTag(kOff);
     cmbOwners_[i]->Clear();
     cmbOwners_[i]->SetTag("");
+    if (controllers_)
+        controllers_->encryption.Disconnected(i);
     ProcessPending();
 }
 
@@ -454,6 +456,13 @@ bool frmMain::LoadServer(int panel, bool pblnLoadMRUDb) {
                              std::to_string(recordCount) + ", db num = " + std::to_string(walked) +
                              ", line num = " + std::to_string(step) + ", err count = 0");
         result = false;
+    }
+    // The status bar says how the connection just made travels; a refused one has none.
+    if (controllers_) {
+        if (result)
+            controllers_->encryption.Connected(panel, d.empty() ? "master" : d);
+        else
+            controllers_->encryption.Disconnected(panel);
     }
     WriteTrace("End LoadServer");
     ProcessPending();

@@ -4,6 +4,7 @@
 
 #include "ui/main/compare_all_controller.h"
 #include "ui/main/data_compare_controller.h"
+#include "ui/main/encryption_status.h"
 #include "ui/main/explore_controller.h"
 #include "ui/main/saved_process_controller.h"
 
@@ -17,6 +18,7 @@ struct MainControllers {
     DataCompareController dataCompare;
     ExploreController explore;
     SavedProcessController savedProcesses;
+    EncryptionStatusController encryption;
 };
 
 } // namespace orv

@@ -241,7 +241,8 @@ bool Engine::databaseExists(const std::string& name) const {
 }
 
 std::unique_ptr<Session> Engine::openSession(const std::string& login, const std::string& database,
-                                             ServerMessage& error) {
+                                             ServerMessage& error,
+                                             const ConnectionFacts* connection) {
     std::string name = database.empty() ? "master" : database;
     auto db = impl_->database(name);
     if (!db) {
@@ -252,7 +253,7 @@ std::unique_ptr<Session> Engine::openSession(const std::string& login, const std
             "Cannot open database \"" + name + "\" requested by the login. The login failed.";
         return nullptr;
     }
-    return std::make_unique<SessionImpl>(*impl_, login, *db);
+    return std::make_unique<SessionImpl>(*impl_, login, *db, connection);
 }
 
 int Engine::majorVersion() const {

@@ -139,6 +139,18 @@ struct EngineOptions {
 
 class Session;
 
+// What the network side knows of a client's connection, as sys.dm_exec_connections shows it.
+struct ConnectionFacts {
+    // Every packet after the login travels in TLS; a login encrypted alone does not count.
+    bool encrypted = false;
+    std::string authScheme = "SQL"; // "SQL" or "NTLM"
+    int packetSize = 4096;
+    std::string clientAddress;
+    int clientPort = 0;
+    std::string localAddress;
+    int localPort = 0;
+};
+
 class Engine {
 public:
     explicit Engine(EngineOptions options);
@@ -155,9 +167,12 @@ public:
 
     // Opens a session for a login that the wire side has already authenticated.
     // `database` is the database named in LOGIN7 (empty: master). Returns nullptr and fills
-    // `error` (4060 "Cannot open database ...") when it does not exist.
+    // `error` (4060 "Cannot open database ...") when it does not exist. A session opened for a
+    // client's connection names it; one without (start-up scripts, tests of the engine alone)
+    // has a session id but no row in sys.dm_exec_connections.
     std::unique_ptr<Session> openSession(const std::string& login, const std::string& database,
-                                         ServerMessage& error);
+                                         ServerMessage& error,
+                                         const ConnectionFacts* connection = nullptr);
 
     int majorVersion() const;
     const EngineOptions& options() const;
@@ -175,6 +190,9 @@ class Session {
 public:
     virtual ~Session() = default;
     virtual std::string currentDatabase() const = 0;
+    // @@SPID: the lowest number from 51 up that no other live session holds, as SQL Server
+    // numbers user sessions.
+    virtual int sessionId() const = 0;
     // Runs a SQL batch. `cancel` becomes true when the client sends ATTENTION; the engine
     // polls it between rows and while waiting (WAITFOR DELAY) and stops soon after.
     virtual void executeBatch(const std::string& sql, ResultSink& sink,

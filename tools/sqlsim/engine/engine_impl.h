@@ -18,6 +18,13 @@ struct DatabaseEntry {
     std::string path;
 };
 
+// A session that holds its id, and the connection it serves (none for the engine's own).
+struct LiveSession {
+    std::string login;
+    std::string connectTime; // datetime text
+    std::optional<ConnectionFacts> connection;
+};
+
 struct Engine::Impl {
     EngineOptions options;
     int major = 10;
@@ -29,6 +36,13 @@ struct Engine::Impl {
     std::recursive_mutex ddlMutex;
     mutable std::mutex listMutex;
     std::map<std::string, DatabaseEntry> databases; // key: lower-case name
+
+    // The ids of live sessions; ids are handed out again once their session ends.
+    mutable std::mutex sessionMutex;
+    std::map<int, LiveSession> liveSessions;
+    int claimSessionId(LiveSession session);
+    void releaseSessionId(int id);
+    std::map<int, LiveSession> sessionsNow() const;
 
     std::optional<DatabaseEntry> database(const std::string& name) const;
     // Creates a database file with an empty catalog and registers it in master.

@@ -777,7 +777,7 @@ void fnGlobal(sqlite3_context* ctx, int, sqlite3_value** argv) {
                      "\tDeveloper Edition on Windows NT 5.2 <X86> (Build 3790: Service Pack 2)\n");
     }
     if (g == "@@SPID")
-        return sqlite3_result_int(ctx, 51);
+        return sqlite3_result_int(ctx, s->sessionId());
     if (g == "@@ROWCOUNT")
         return sqlite3_result_int64(ctx, s->rowCount());
     if (g == "@@ERROR")

@@ -3,6 +3,7 @@
 #include "engine/errors.h"
 #include "engine/later_syntax.h"
 #include "engine/session_internal.h"
+#include "engine/types.h"
 #include "engine/values.h"
 
 #include <chrono>
@@ -80,8 +81,12 @@ int progressHandler(void* arg) {
 
 } // namespace
 
-SessionImpl::SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db)
+SessionImpl::SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db,
+                         const ConnectionFacts* connection)
     : engine_(engine), login_(std::move(login)) {
+    sessionId_ = engine_.claimSessionId(
+        {login_, nowDateTime(),
+         connection ? std::optional<ConnectionFacts>(*connection) : std::nullopt});
     adopt(openFile(db));
     currentDb_ = db.name;
     loginDb_ = db.name;
@@ -200,6 +205,8 @@ ResolvedTable SessionImpl::resolveAny(const std::vector<std::string>& parts,
         }
     }
     if (sysSchema) {
+        if (lname == "dm_exec_connections")
+            return connectionsView(written);
         if (lname == "databases") {
             auto m = schemaFor("master");
             return {sqlId(*m) + "." + sqlId("sys.databases"), name, 0};

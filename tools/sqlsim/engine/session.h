@@ -22,12 +22,14 @@ struct Statement {
 
 class SessionImpl : public Session, public NameResolver {
 public:
-    SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db);
+    SessionImpl(Engine::Impl& engine, std::string login, const DatabaseEntry& db,
+                const ConnectionFacts* connection = nullptr);
     ~SessionImpl() override;
     SessionImpl(const SessionImpl&) = delete;
     SessionImpl& operator=(const SessionImpl&) = delete;
 
     std::string currentDatabase() const override { return currentDb_; }
+    int sessionId() const override { return sessionId_; }
     void executeBatch(const std::string& sql, ResultSink& sink,
                       const std::atomic<bool>& cancel) override;
     void executeRpc(const std::string& procName, const std::vector<RpcParam>& params,
@@ -86,6 +88,8 @@ private:
     };
 
     ResolvedTable resolveAny(const std::vector<std::string>& parts, const std::string& written);
+    // sys.dm_exec_connections as it stands now (live_sessions.cpp).
+    ResolvedTable connectionsView(const std::string& written);
     // False when an error ended the batch, which also ends the batch that ran this one.
     bool run(const std::string& sql, const std::vector<Token>& toks, ResultSink& sink,
              const std::atomic<bool>& cancel, const std::map<std::string, Value>& params);
@@ -206,6 +210,7 @@ private:
 
     Engine::Impl& engine_;
     std::string login_;
+    int sessionId_ = 0;
     struct TempTable {
         std::string db, schema, name;
     };

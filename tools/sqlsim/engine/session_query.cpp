@@ -48,6 +48,10 @@ std::optional<ColumnRow> SessionImpl::originColumn(sqlite3_stmt* st, int col) {
     const char* org = sqlite3_column_origin_name(st, col);
     if (!dbn || !tbl || !org)
         return std::nullopt;
+    // SQLite's temp schema holds only the engine's own tables (the server's views of its
+    // state), which have no catalog: their declared types are SQL Server's.
+    if (std::string(dbn) == "temp")
+        return std::nullopt;
     Stmt q(conn_.get(), "SELECT id FROM " + sqlId(dbn) + ".sqlsim_objects WHERE sqlite_name = ?");
     q.bind(1, std::string(tbl));
     if (!q.step())

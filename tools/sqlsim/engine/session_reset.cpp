@@ -30,6 +30,7 @@ SessionImpl::~SessionImpl() {
         dropTempTables();
     } catch (...) {
     }
+    engine_.releaseSessionId(sessionId_);
 }
 
 void SessionImpl::switchTo(const DatabaseEntry& db) {

@@ -357,6 +357,9 @@ public:
         return true;
     }
 
+    // The session id the header of the last packet read carried.
+    uint16_t lastSpid = 0;
+
     // Reads one whole response message; packetSizes collects each packet's length.
     std::optional<std::vector<uint8_t>> readMessage(std::vector<size_t>* packetSizes = nullptr) {
         std::vector<uint8_t> msg;
@@ -365,6 +368,7 @@ public:
             if (!wire::recvAll(fd_.get(), h, 8))
                 return std::nullopt;
             auto hdr = wire::parseHeader(h);
+            lastSpid = hdr.spid;
             if (packetSizes)
                 packetSizes->push_back(hdr.length);
             size_t n = hdr.length - 8;

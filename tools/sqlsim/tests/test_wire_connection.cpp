@@ -140,6 +140,34 @@ TEST(WireConnection, IntegratedLoginNeedsPermissionAndAnswersNtlm) {
     }
 }
 
+// What the engine is told of the connection for sys.dm_exec_connections, and the session id
+// every packet header carries from the login's answer on.
+TEST(WireConnection, TheEngineLearnsTheConnectionAndHeadersCarryTheSessionId) {
+    {
+        Harness h;
+        ASSERT_TRUE(
+            h.client->send(wire::kPrelogin, std::vector<uint8_t>{0x01, 0, 6, 0, 1, 0xFF, 0}));
+        ASSERT_TRUE(h.client->readMessage());
+        EXPECT_EQ(h.client->lastSpid, 0); // no session yet
+        h.loginOk();
+        EXPECT_EQ(h.client->lastSpid, 51);
+        EXPECT_FALSE(h.provider.lastConnection.encrypted); // no TLS offered
+        EXPECT_EQ(h.provider.lastConnection.authScheme, "SQL");
+        EXPECT_EQ(h.provider.lastConnection.packetSize, 4096);
+        h.client->roundTrip(wire::kSqlBatch, h.client->batchPayload("SELECT 1"));
+        EXPECT_EQ(h.client->lastSpid, 51);
+    }
+    {
+        Harness h;
+        h.settings.credentials.setAllowIntegrated(true);
+        ASSERT_NE(
+            findTok(h.client->roundTrip(wire::kLogin7, buildLogin7(wire::kTds74, "", "", "", 0x80)),
+                    0xAD),
+            nullptr);
+        EXPECT_EQ(h.provider.lastConnection.authScheme, "NTLM");
+    }
+}
+
 TEST(WireConnection, ResultSetWithNullsUnicodeAndDoneBits) {
     Harness h;
     h.provider.fn = [](const std::string&, ResultSink& sink, const std::atomic<bool>&) {

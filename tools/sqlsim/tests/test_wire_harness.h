@@ -33,6 +33,7 @@ public:
     FakeSession(std::string db, BatchFn fn, Recorded& rec)
         : db_(db), loginDb_(std::move(db)), fn_(std::move(fn)), rec_(rec) {}
     std::string currentDatabase() const override { return db_; }
+    int sessionId() const override { return 51; }
     void executeBatch(const std::string& sql, ResultSink& sink,
                       const std::atomic<bool>& cancel) override {
         {
@@ -86,10 +87,13 @@ public:
     };
     Recorded rec;
     std::string lastLogin;
+    ConnectionFacts lastConnection;
     std::atomic<int> opened{0};
     std::unique_ptr<Session> openSession(const std::string& login, const std::string& database,
-                                         ServerMessage& error) override {
+                                         ServerMessage& error,
+                                         const ConnectionFacts& connection) override {
         lastLogin = login;
+        lastConnection = connection;
         ++opened;
         if (!database.empty() && database != "master" && database != "Sales") {
             error.number = 4060;

@@ -24,6 +24,7 @@ public:
     explicit EchoSession(std::atomic<int>& busy, std::atomic<int>& peak)
         : busy_(busy), peak_(peak) {}
     std::string currentDatabase() const override { return "master"; }
+    int sessionId() const override { return 51; }
     void executeBatch(const std::string& sql, ResultSink& sink,
                       const std::atomic<bool>& cancel) override {
         int now = ++busy_;
@@ -55,8 +56,8 @@ class EchoProvider : public wire::SessionProvider {
 public:
     std::atomic<int> busy{0};
     std::atomic<int> peak{0};
-    std::unique_ptr<Session> openSession(const std::string&, const std::string&,
-                                         ServerMessage&) override {
+    std::unique_ptr<Session> openSession(const std::string&, const std::string&, ServerMessage&,
+                                         const ConnectionFacts&) override {
         return std::make_unique<EchoSession>(busy, peak);
     }
 };

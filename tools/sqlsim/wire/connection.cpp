@@ -395,6 +395,7 @@ bool Connection::handleLogin(const Message& m) {
             return refuseLogin(m18452, "");
         }
         loginName_.clear();
+        integratedLogin_ = true;
         if (isNtlmNegotiate(login.sspi)) {
             // The client proves nothing we could check; one challenge round satisfies it.
             tokens_.sspi(buildNtlmChallenge());
@@ -426,9 +427,11 @@ bool Connection::refuseLogin(const ServerMessage& first, const std::string& user
 
 bool Connection::completeLogin() {
     ServerMessage error;
-    session_ = sessions_.openSession(loginName_, requestedDatabase_, error);
+    session_ = sessions_.openSession(loginName_, requestedDatabase_, error, connectionFacts());
     if (!session_)
         return refuseLogin(error, loginName_);
+    // From here on the packets' headers carry the session's id, as SQL Server's do.
+    writer_.setSpid(static_cast<uint16_t>(session_->sessionId()));
     std::string db = session_->currentDatabase();
     tokens_.envChange(kEnvDatabase, db, "master");
     ServerMessage info;
@@ -449,6 +452,21 @@ bool Connection::completeLogin() {
     tokens_.done(kTokDone, kDoneFinal, 0, 0);
     loggedIn_ = true;
     return endMessage();
+}
+
+ConnectionFacts Connection::connectionFacts() const {
+    ConnectionFacts facts;
+    // A login encrypted alone has left TLS behind by now, as the client has.
+    facts.encrypted = tls_ && out_ == tls_.get();
+    facts.authScheme = integratedLogin_ ? "NTLM" : "SQL";
+    facts.packetSize = static_cast<int>(writer_.packetSize());
+    const Endpoint client = peerEndpoint(socket_.get());
+    const Endpoint local = localEndpoint(socket_.get());
+    facts.clientAddress = client.address;
+    facts.clientPort = client.port;
+    facts.localAddress = local.address;
+    facts.localPort = local.port;
+    return facts;
 }
 
 bool Connection::resetSession(ServerMessage& error) {

@@ -73,6 +73,8 @@ private:
     bool handleLogin(const Message& m);
     bool handleSspi(const Message& m);
     bool completeLogin();
+    // What sys.dm_exec_connections shows of this connection once the login is done.
+    ConnectionFacts connectionFacts() const;
     bool refuseLogin(const ServerMessage& first, const std::string& userName);
     void handleBatch(const Message& m);
     void handleRpc(const Message& m);
@@ -111,6 +113,7 @@ private:
     std::string requestedDatabase_;
     bool loggedIn_ = false;
     bool awaitingSspi_ = false;
+    bool integratedLogin_ = false;
     bool dropped_ = false;
     std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;

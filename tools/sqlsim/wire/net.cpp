@@ -68,6 +68,38 @@ Fd listenTcp(const std::string& host, uint16_t port, std::string& error) {
     return fd;
 }
 
+namespace {
+
+Endpoint endpointOf(int fd, bool peer) {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    auto* a = reinterpret_cast<sockaddr*>(&addr);
+    if ((peer ? ::getpeername(fd, a, &len) : ::getsockname(fd, a, &len)) != 0)
+        return {};
+    char text[INET6_ADDRSTRLEN] = {0};
+    if (addr.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&addr);
+        ::inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+        return {text, ntohs(v4->sin_port)};
+    }
+    if (addr.ss_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&addr);
+        ::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+        return {text, ntohs(v6->sin6_port)};
+    }
+    return {};
+}
+
+} // namespace
+
+Endpoint localEndpoint(int fd) {
+    return endpointOf(fd, false);
+}
+
+Endpoint peerEndpoint(int fd) {
+    return endpointOf(fd, true);
+}
+
 uint16_t localPort(int fd) {
     sockaddr_in addr{};
     socklen_t len = sizeof addr;

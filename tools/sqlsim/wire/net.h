@@ -43,4 +43,13 @@ bool recvAll(int fd, uint8_t* buf, size_t n);
 Fd listenTcp(const std::string& host, uint16_t port, std::string& error);
 uint16_t localPort(int fd);
 
+// One end of a connected TCP socket: the address as text ("127.0.0.1") and the port; empty
+// and 0 when the socket has none.
+struct Endpoint {
+    std::string address;
+    uint16_t port = 0;
+};
+Endpoint localEndpoint(int fd);
+Endpoint peerEndpoint(int fd);
+
 } // namespace sqlsim::wire

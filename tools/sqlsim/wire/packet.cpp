@@ -102,8 +102,8 @@ bool PacketWriter::flush(uint8_t type, bool last) {
     buf_[1] = last ? kStatusEom : 0;
     buf_[2] = static_cast<uint8_t>(len >> 8);
     buf_[3] = static_cast<uint8_t>(len & 0xFF);
-    buf_[4] = 0;
-    buf_[5] = 0;
+    buf_[4] = static_cast<uint8_t>(spid_ >> 8);
+    buf_[5] = static_cast<uint8_t>(spid_ & 0xFF);
     buf_[6] = packetId_++;
     buf_[7] = 0;
     if (!send_(buf_))

@@ -70,6 +70,8 @@ public:
     PacketWriter(Send send, size_t packetSize);
 
     void setPacketSize(size_t size);
+    // The session id the headers of the packets that follow carry (0 before the login).
+    void setSpid(uint16_t spid) { spid_ = spid; }
     size_t packetSize() const { return packetSize_; }
     // Appends token bytes; sends full packets as needed. Returns false once sending failed.
     bool append(std::span<const uint8_t> bytes);
@@ -89,6 +91,7 @@ private:
     size_t packetSize_;
     std::vector<uint8_t> buf_;
     uint8_t packetId_ = 1;
+    uint16_t spid_ = 0;
     bool failed_ = false;
     bool sentPartial_ = false;
 };
