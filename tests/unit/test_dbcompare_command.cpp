@@ -120,8 +120,8 @@ TEST(CompareAllArgs, RefusedLinesSayWhyWithoutRepeatingSecrets) {
     const std::pair<std::string, std::string> cases[] = {
         {"S1 D1 S2", "expected 4 arguments (<server1> <db1> <server2> <db2>), got 3"},
         {"S1 D1 S2 D2 extra", "expected 4 arguments (<server1> <db1> <server2> <db2>), got 5"},
-        {"snapshot:a.orvsnap S2",
-         "expected two sides, each <server> <db>, snapshot:<file> or folder:<dir>, got 2 arguments"},
+        {"snapshot:a.orvsnap S2", "expected two sides, each <server> <db>, snapshot:<file> or "
+                                  "folder:<dir>, got 2 arguments"},
         {"snapshot: S2 D2", "snapshot: needs a file name"},
         {"--snapshot-out= S1 D1 S2 D2", "--snapshot-out needs a file name"},
         {"--snapshot-out x S1 D1 snapshot:y",
