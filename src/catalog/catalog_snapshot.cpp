@@ -3,6 +3,7 @@
 #include "catalog/bulk_catalog.h"
 #include "catalog/object_types.h"
 #include "util/atomic_file.h"
+#include "util/text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,59 +46,6 @@ bool SameResult(const CatalogResult& a, const CatalogResult& b) {
     return true;
 }
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-bool Unescape(const std::string& text, std::string& out) {
-    out.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size())
-            return false;
-        switch (text[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        default:
-            return false;
-        }
-    }
-    return true;
-}
-
 // One letter per kind of cell, part of the format.
 char KindLetter(FieldValue::Kind kind) {
     switch (kind) {
@@ -136,8 +84,8 @@ std::string RealText(double v) {
 std::string ResultPayload(const CatalogResult& result) {
     std::string out = std::to_string(result.Fields.size()) + "\n";
     for (const FieldInfo& f : result.Fields)
-        out += Escape(f.name) + "\t" + std::to_string(f.sqlType) + "\t" + std::to_string(f.size) +
-               "\n";
+        out += EscapeLinePart(f.name) + "\t" + std::to_string(f.sqlType) + "\t" +
+               std::to_string(f.size) + "\n";
     out += std::to_string(result.Rows.size()) + "\n";
     for (const Row& row : result.Rows) {
         out += std::to_string(row.size());
@@ -243,7 +191,7 @@ bool ParseResult(const std::string& bytes, size_t begin, size_t end, CatalogResu
         const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
         FieldInfo f;
         int64_t type = 0, size = 0;
-        if (t2 == std::string::npos || !Unescape(line.substr(0, t1), f.name) ||
+        if (t2 == std::string::npos || !UnescapeLinePart(line.substr(0, t1), f.name) ||
             !ParseInt(line.substr(t1 + 1, t2 - t1 - 1), type) ||
             !ParseInt(line.substr(t2 + 1), size))
             return false;
@@ -332,16 +280,16 @@ namespace {
 std::string HeaderBytes(const SnapshotHeader& h) {
     std::string out = std::string(kMagic) + " " + std::to_string(kSnapshotFormatMajor) + "." +
                       std::to_string(kSnapshotFormatMinor) + "\n";
-    out += "server " + Escape(h.Server) + "\n";
-    out += "version " + Escape(h.VersionText) + "\n";
+    out += "server " + EscapeLinePart(h.Server) + "\n";
+    out += "version " + EscapeLinePart(h.VersionText) + "\n";
     out += "version-major " + std::to_string(h.VersionMajor) + "\n";
-    out += "database " + Escape(h.Database) + "\n";
-    out += "taken " + Escape(h.Taken) + "\n\n";
+    out += "database " + EscapeLinePart(h.Database) + "\n";
+    out += "taken " + EscapeLinePart(h.Taken) + "\n\n";
     return out;
 }
 
 std::string SectionLine(const char* word, const std::string& key, size_t length) {
-    return std::string(word) + " " + std::to_string(length) + " " + Escape(key) + "\n";
+    return std::string(word) + " " + std::to_string(length) + " " + EscapeLinePart(key) + "\n";
 }
 
 // The result `key` is the same as, when it is the same as the one it is a variant of.
@@ -361,7 +309,7 @@ template <typename Write> void EmitSnapshot(const CatalogSnapshot& snapshot, Wri
     write(HeaderBytes(snapshot.Header));
     for (const auto& [key, result] : snapshot.Results) {
         if (const std::string* same = SameAs(snapshot, key, result)) {
-            const std::string payload = Escape(*same) + "\n";
+            const std::string payload = EscapeLinePart(*same) + "\n";
             write(SectionLine(kSectionSame, key, payload.size()));
             write(payload);
             continue;
@@ -452,7 +400,7 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
         const size_t space = line.find(' ');
         const std::string key = line.substr(0, space);
         std::string value;
-        if (space != std::string::npos && !Unescape(line.substr(space + 1), value)) {
+        if (space != std::string::npos && !UnescapeLinePart(line.substr(space + 1), value)) {
             error = FileMessage(path, cutShort);
             return false;
         }
@@ -485,7 +433,7 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
         if (s1 == std::string::npos ||
             !ParseInt(line.substr(s1 + 1, s2 == std::string::npos ? s2 : s2 - s1 - 1), length) ||
             length < 0 || static_cast<uint64_t>(length) > bytes.size() - c.Pos() ||
-            (s2 != std::string::npos && !Unescape(line.substr(s2 + 1), name))) {
+            (s2 != std::string::npos && !UnescapeLinePart(line.substr(s2 + 1), name))) {
             error = FileMessage(path, cutShort);
             return false;
         }
@@ -496,7 +444,7 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
         if (word == kSectionSame) {
             std::string other;
             if (skipped.empty() || skipped.back() != '\n' ||
-                !Unescape(skipped.substr(0, skipped.size() - 1), other)) {
+                !UnescapeLinePart(skipped.substr(0, skipped.size() - 1), other)) {
                 error = FileMessage(path, "is damaged (in the result \"" + name + "\").");
                 return false;
             }

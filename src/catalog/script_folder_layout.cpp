@@ -113,59 +113,6 @@ uint32_t FoldCodePoint(uint32_t cp) {
     return cp;
 }
 
-// Manifest fields: backslash, tab, CR and LF escaped, so a field is one tab-free line part.
-std::string EscapeField(const std::string& s) {
-    std::string out;
-    for (const char c : s) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-bool UnescapeField(const std::string& s, std::string& out) {
-    out.clear();
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\') {
-            out += s[i];
-            continue;
-        }
-        if (++i == s.size())
-            return false;
-        switch (s[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        default:
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 std::string ScriptFolderOf(ObjectType type) {
@@ -238,17 +185,17 @@ std::vector<std::string> AssignScriptFileNames(const std::vector<ScriptFileName>
 
 std::string ManifestText(const ScriptFolderManifest& m) {
     std::string out = "ORVANE-SCRIPTS-FOLDER " + std::to_string(m.Format) + "\n";
-    out += "version " + EscapeField(m.Version) + "\n";
+    out += "version " + EscapeLinePart(m.Version) + "\n";
     out += "version-major " + std::to_string(m.VersionMajor) + "\n";
-    out += "database " + EscapeField(m.Database) + "\n";
+    out += "database " + EscapeLinePart(m.Database) + "\n";
     out += std::string("line-breaks ") + (m.CrLf ? "crlf" : "lf") + "\n";
     out += std::string("complete-table-scripts ") + (m.CompleteTableScripts ? "on" : "off") + "\n";
     out += std::string("ignore-system-constraint-names ") +
            (m.IgnoreSystemConstraintNames ? "on" : "off") + "\n";
     out += "\n";
     for (const ManifestEntry& e : m.Files) {
-        out += ScriptFolderOf(e.Type) + "\t" + EscapeField(e.Schema) + "\t" + EscapeField(e.Name) +
-               "\t" + EscapeField(e.Path) + "\n";
+        out += ScriptFolderOf(e.Type) + "\t" + EscapeLinePart(e.Schema) + "\t" +
+               EscapeLinePart(e.Name) + "\t" + EscapeLinePart(e.Path) + "\n";
     }
     return out;
 }
@@ -275,7 +222,7 @@ bool ParseManifest(const std::string& text, ScriptFolderManifest& m, std::string
         const size_t space = lines[i].find(' ');
         const std::string key = lines[i].substr(0, space);
         std::string value;
-        if (space != std::string::npos && !UnescapeField(lines[i].substr(space + 1), value)) {
+        if (space != std::string::npos && !UnescapeLinePart(lines[i].substr(space + 1), value)) {
             error = "damaged line " + std::to_string(i + 1);
             return false;
         }
@@ -298,8 +245,8 @@ bool ParseManifest(const std::string& text, ScriptFolderManifest& m, std::string
             continue;
         const std::vector<std::string> f = Split(lines[i], "\t");
         ManifestEntry e;
-        if (f.size() != 4 || !UnescapeField(f[1], e.Schema) || !UnescapeField(f[2], e.Name) ||
-            !UnescapeField(f[3], e.Path) || !IsSafeRelativePath(e.Path)) {
+        if (f.size() != 4 || !UnescapeLinePart(f[1], e.Schema) || !UnescapeLinePart(f[2], e.Name) ||
+            !UnescapeLinePart(f[3], e.Path) || !IsSafeRelativePath(e.Path)) {
             error = "damaged line " + std::to_string(i + 1);
             return false;
         }

@@ -53,4 +53,9 @@ bool ParseDouble(std::string_view text, double& out);
 // Whole-number text as the classic Val/CLng would accept it, or false.
 bool ParseInt32(std::string_view s, int32_t& out);
 
+// A text made one tab-free line part of a file of our own: backslash, tab, CR and LF written
+// as \\, \t, \r, \n. Unescape is its inverse; false on any other escape or a lone backslash.
+std::string EscapeLinePart(std::string_view text);
+bool UnescapeLinePart(std::string_view text, std::string& out);
+
 } // namespace orv
