@@ -1,5 +1,6 @@
 #include "sqlsim_process.h"
 
+#include "crash_trace.h"
 #include "test_env.h"
 
 #include <cerrno>
@@ -81,6 +82,7 @@ std::string SqlsimProcess::ServerName() const {
 }
 
 bool SqlsimProcess::Start(std::string& error, int timeoutMs) {
+    InstallCrashTrace();
     if (pid_ > 0) {
         error = "already running";
         return false;

@@ -1,5 +1,7 @@
 #include "test_env.h"
 
+#include "crash_trace.h"
+
 #include "core/paths.h"
 #include "core/registry.h"
 #include "core/settings.h"
@@ -15,6 +17,7 @@ namespace orv::test {
 namespace fs = std::filesystem;
 
 TestEnv::TestEnv() {
+    InstallCrashTrace();
     std::string tmpl = (fs::temp_directory_path() / "orv-test-XXXXXX").string();
     if (!::mkdtemp(tmpl.data()))
         throw std::runtime_error("cannot create a temporary test folder");
