@@ -130,16 +130,25 @@ int main(int argc, char** argv) {
 
     const std::string file = dir + "BenchA.orvsnap";
     auto snapshot = std::make_shared<orv::CatalogSnapshot>();
+    // The catalog's share of the best run.
+    double takeSeconds = 0, bestRun = -1;
     const double write = Best(repeat, [&] {
         orv::OdbcError e;
         std::string sql, message;
+        const auto takeStart = Clock::now();
         if (!orv::TakeSnapshot(place, sim.ServerName(), cancel, nullptr, *snapshot, e, sql)) {
             std::fprintf(stderr, "snapshot: %s\n", e.description.c_str());
             return false;
         }
+        const double take = Seconds(Clock::now() - takeStart);
         if (!orv::WriteSnapshotFile(file, *snapshot, message)) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return false;
+        }
+        const double run = Seconds(Clock::now() - takeStart);
+        if (bestRun < 0 || run < bestRun) {
+            bestRun = run;
+            takeSeconds = take;
         }
         return true;
     });
@@ -157,6 +166,8 @@ int main(int argc, char** argv) {
     std::printf("snapshot of BenchA taken and written: %.2f s (%.2f x the read; target at most "
                 "1.2)\n",
                 write, write / read);
+    std::printf("  of which reading the catalog: %.2f s, the file: %.2f s\n", takeSeconds,
+                bestRun - takeSeconds);
     std::printf("snapshot file %.1f MB, module texts in it %.1f MB: %.3f x (target at most "
                 "1.2)\n",
                 fileBytes / 1e6, textBytes / 1e6,

@@ -12,11 +12,13 @@ bool LiveCatalogRows::Facts(ServerFacts& facts, OdbcError& error, std::string& f
 
 bool LiveCatalogRows::Rows(const std::string&, const std::string& sql, const CatalogRowSink& onRow,
                            OdbcError& error) {
+    std::unique_lock lock(mutex_);
     const auto kept = prefetched_.find(sql);
     if (kept != prefetched_.end()) {
         // Handed over once: a second run of the query asks the server again.
         CatalogResult result = std::move(kept->second);
         prefetched_.erase(kept);
+        lock.unlock();
         for (Row& row : result.Rows) {
             if (cancel_.cancelRequested()) {
                 error = CancelledQueryError();
@@ -26,15 +28,20 @@ bool LiveCatalogRows::Rows(const std::string&, const std::string& sql, const Cat
         }
         return true;
     }
+    lock.unlock();
     return RunWorkerQuery(
         place_, cancel_, sql, [&](WorkerQuery& q, Row& row) { onRow(q.Fields(), row); }, error);
 }
 
 bool LiveCatalogRows::Prefetch(const std::vector<std::string>& sqls, OdbcError& error) {
     std::vector<std::string> wanted;
-    for (const std::string& sql : sqls)
-        if (!prefetched_.count(sql) && std::find(wanted.begin(), wanted.end(), sql) == wanted.end())
-            wanted.push_back(sql);
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::string& sql : sqls)
+            if (!prefetched_.count(sql) &&
+                std::find(wanted.begin(), wanted.end(), sql) == wanted.end())
+                wanted.push_back(sql);
+    }
     if (wanted.size() < 2)
         return true; // one query costs one round trip either way
     std::string batch;
@@ -69,6 +76,7 @@ bool LiveCatalogRows::Prefetch(const std::vector<std::string>& sqls, OdbcError& 
         WriteLogLine("Batched catalog reading failed; reading query by query.");
         return true;
     }
+    std::lock_guard lock(mutex_);
     for (size_t i = 0; i < wanted.size(); ++i)
         prefetched_.emplace(wanted[i], std::move(results[i]));
     return true;

@@ -64,7 +64,9 @@ public:
 private:
     QueryPlace place_;
     const CancelToken& cancel_;
-    // Results a batch brought, by their SQL; each is handed over once.
+    // Results a batch brought, by their SQL; each is handed over once. Two threads may read
+    // one database's rows at once (a snapshot reads its module texts beside the rest).
+    std::mutex mutex_;
     std::map<std::string, CatalogResult> prefetched_;
 };
 

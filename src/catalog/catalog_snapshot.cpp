@@ -10,7 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace orv {
 
@@ -499,29 +501,58 @@ bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
                         const CancelToken& cancel,
                         const std::function<void(const std::string&)>& progress, OdbcError& error,
                         std::string& failedSql) {
-    // Every option that changes which rows are read: the results they share are read once.
-    for (const bool complete : {false, true}) {
-        for (const bool ignoreSys : {true, false}) {
-            CatalogReadOptions options;
-            options.IgnoreSysObjects = ignoreSys;
-            options.CompleteTableScripts = complete;
-            // Only the first pass tells of progress: the others mostly replay kept rows.
-            const bool first = !complete && ignoreSys;
-            BulkCatalogReader reader(rows, facts, options, cancel,
-                                     first ? progress : std::function<void(const std::string&)>());
-            for (const ObjectType type : kSelectorTypeOrder) {
-                // The complete form only changes how tables and relationships are read.
-                if (complete && type != kTypeTable && type != kTypeRelationship)
-                    continue;
-                if (!ignoreSys && !IsModuleType(type) && type != kTypeTable)
-                    continue;
-                CatalogTypeRead read;
-                if (!reader.ReadType(type, read, error, failedSql))
-                    return false;
+    std::mutex progressMutex;
+    std::function<void(const std::string&)> told;
+    if (progress)
+        told = [&](const std::string& item) {
+            std::lock_guard lock(progressMutex);
+            progress(item);
+        };
+    // The module texts are most of a database's bytes: they come on a connection of their own
+    // while this thread reads everything else, so the two waits overlap.
+    bool modulesOk = true;
+    OdbcError modulesError;
+    std::string modulesSql;
+    std::jthread modules([&] {
+        BulkCatalogReader reader(rows, facts, CatalogReadOptions{}, cancel, told);
+        for (const ObjectType type : kSelectorTypeOrder) {
+            CatalogTypeRead read;
+            if (IsModuleType(type) && !reader.ReadType(type, read, modulesError, modulesSql)) {
+                modulesOk = false;
+                return;
             }
         }
+    });
+    // Every option that changes which rows are read: the results they share are read once.
+    // Showing system objects changes nothing but the listings, so that pass reads the listings
+    // alone instead of building every object again from kept rows; the complete form only
+    // changes how tables and relationships are read, whatever the system objects.
+    bool ok = true;
+    for (int pass = 0; ok && pass < 3; ++pass) {
+        CatalogReadOptions options;
+        options.IgnoreSysObjects = pass != 1;
+        options.CompleteTableScripts = pass == 2;
+        BulkCatalogReader reader(rows, facts, options, cancel,
+                                 pass == 0 ? told : std::function<void(const std::string&)>());
+        for (const ObjectType type : kSelectorTypeOrder) {
+            CatalogTypeRead read;
+            if (pass == 0 && !IsModuleType(type))
+                ok = reader.ReadType(type, read, error, failedSql);
+            else if (pass == 1 && (IsModuleType(type) || type == kTypeTable))
+                ok = reader.ReadNames(type, read, error, failedSql);
+            else if (pass == 2 && (type == kTypeTable || type == kTypeRelationship))
+                ok = reader.ReadType(type, read, error, failedSql);
+            if (!ok)
+                break;
+        }
     }
-    return true;
+    modules.join();
+    if (ok && !modulesOk) {
+        error = modulesError;
+        failedSql = modulesSql;
+        ok = false;
+    }
+    return ok;
 }
 
 bool TakeSnapshot(const QueryPlace& place, const std::string& serverName, const CancelToken& cancel,
