@@ -39,6 +39,15 @@ std::string ModuleTextsKey(ObjectType type) {
     return "texts of " + GetObjectTypeName(type, false);
 }
 
+} // namespace
+
+std::string FingerprintsKey(ObjectType type, FingerprintForm form) {
+    return "fingerprints of " + GetObjectTypeName(type, false) +
+           (form == FingerprintForm::WholeModule ? " by whole module" : " by comment rows");
+}
+
+namespace {
+
 // The text as a panel's view gives it back: every line break as CR LF.
 std::string ViewForm(const std::string& text) {
     MemoryTextView view;
@@ -234,6 +243,11 @@ bool BulkCatalogReader::ReadModules(CatalogTypeRead& out, OdbcError& error,
                           error, failedSql);
 }
 
+bool BulkCatalogReader::ReadAllTexts(CatalogTypeRead& out, OdbcError& error,
+                                     std::string& failedSql) {
+    return ReadModules(out, error, failedSql);
+}
+
 bool BulkCatalogReader::ReadModuleRows(const std::string& key, const std::string& sql,
                                        CatalogTypeRead& out,
                                        const std::unordered_map<int32_t, size_t>& indexById,
@@ -307,7 +321,7 @@ bool BulkCatalogReader::ReadFingerprints(ObjectType type, FingerprintForm form,
     // A fingerprint is trusted only when every piece of the text gave one.
     std::vector<bool> trusted;
     if (!Run(
-            "", BulkFingerprintQuery(type, form, facts_.Later()),
+            FingerprintsKey(type, form), BulkFingerprintQuery(type, form, facts_.Later()),
             [&](const std::vector<FieldInfo>& fields, Row& row) {
                 if (!located) {
                     const Columns col(fields);

@@ -61,6 +61,9 @@ struct CatalogTypeRead {
 constexpr const char* kReasonEncrypted = "encrypted";
 constexpr const char* kReasonNoText = "no text";
 
+// The name a snapshot keeps a module type's fingerprints of one form under.
+std::string FingerprintsKey(ObjectType type, FingerprintForm form);
+
 class BulkCatalogReader {
 public:
     // `progress` is told after each object is built (its listed name); it must be cheap.
@@ -88,6 +91,11 @@ public:
     // and builds each as the full read does.
     bool ReadTexts(CatalogTypeRead& out, const std::vector<size_t>& which, OdbcError& error,
                    std::string& failedSql);
+
+    // Reads the texts of every object of out.Objects through the type's whole text result,
+    // as the full read does: a snapshot's side of a hash-first comparison, whose texts are
+    // all at hand anyway.
+    bool ReadAllTexts(CatalogTypeRead& out, OdbcError& error, std::string& failedSql);
 
     // The queries reading `type` sends (the fingerprints of a module type unless `form` is
     // None), as Prefetch takes them.

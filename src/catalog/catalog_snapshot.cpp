@@ -483,6 +483,20 @@ bool SnapshotRows::Facts(ServerFacts& facts, OdbcError&, std::string&) {
     return true;
 }
 
+bool SnapshotRows::Fingerprints() const {
+    // A snapshot of an older release, or of SQL Server 2000, has none: its comparisons read
+    // the live side's texts in full.
+    const std::vector<FingerprintForm> forms =
+        SnapshotFingerprintForms(snapshot_->Header.VersionMajor);
+    if (forms.empty())
+        return false;
+    for (const ObjectType type : kSelectorTypeOrder)
+        for (const FingerprintForm form : forms)
+            if (IsModuleType(type) && !snapshot_->Results.count(FingerprintsKey(type, form)))
+                return false;
+    return true;
+}
+
 bool SnapshotRows::Rows(const std::string& key, const std::string&, const CatalogRowSink& onRow,
                         OdbcError& error) {
     const auto it = snapshot_->Results.find(key);
@@ -495,6 +509,14 @@ bool SnapshotRows::Rows(const std::string& key, const std::string&, const Catalo
         onRow(it->second.Fields, copy);
     }
     return true;
+}
+
+std::vector<FingerprintForm> SnapshotFingerprintForms(int32_t versionMajor) {
+    std::vector<FingerprintForm> forms;
+    for (const FingerprintForm form : {FingerprintForm::CommentRows, FingerprintForm::WholeModule})
+        if (SharedFingerprintForm(versionMajor, 999) >= form)
+            forms.push_back(form);
+    return forms;
 }
 
 bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
@@ -516,10 +538,21 @@ bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
     std::jthread modules([&] {
         BulkCatalogReader reader(rows, facts, CatalogReadOptions{}, cancel, told);
         for (const ObjectType type : kSelectorTypeOrder) {
+            if (!IsModuleType(type))
+                continue;
             CatalogTypeRead read;
-            if (IsModuleType(type) && !reader.ReadType(type, read, modulesError, modulesSql)) {
+            if (!reader.ReadType(type, read, modulesError, modulesSql)) {
                 modulesOk = false;
                 return;
+            }
+            // The server's own fingerprints of the texts, in every form a comparison with
+            // this database's version may use, so that a comparison with the snapshot reads
+            // only the differing texts of the live side.
+            for (const FingerprintForm form : SnapshotFingerprintForms(facts.VersionMajor)) {
+                if (!reader.ReadFingerprints(type, form, read, modulesError, modulesSql)) {
+                    modulesOk = false;
+                    return;
+                }
             }
         }
     });

@@ -12,6 +12,7 @@
 // with system objects that has none).
 #pragma once
 
+#include "catalog/bulk_queries.h"
 #include "catalog/catalog_rows.h"
 #include "util/progress.h"
 
@@ -19,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orv {
 
@@ -61,8 +63,13 @@ bool ParseSnapshotBytes(const std::string& path, const std::string& bytes,
 // "<database> (snapshot of <server>, <time>)": how a panel and a report name a snapshot.
 std::string SnapshotTitle(const SnapshotHeader& header);
 
-// A snapshot as the bulk reader's source: its rows are the kept ones, and it has no
-// fingerprints, so a comparison with it reads texts in full on both sides.
+// The fingerprint forms a snapshot of a database of this version keeps: every form a
+// comparison of that version with another may use (none for SQL Server 2000).
+std::vector<FingerprintForm> SnapshotFingerprintForms(int32_t versionMajor);
+
+// A snapshot as the bulk reader's source: its rows are the kept ones. It has fingerprints when
+// it kept the server's (a snapshot taken since they are kept, of SQL Server 2005 or later);
+// a comparison with one that has none reads texts in full on both sides.
 class SnapshotRows : public CatalogRows {
 public:
     SnapshotRows(CatalogSnapshotPtr snapshot, std::string file)
@@ -70,7 +77,7 @@ public:
     bool Facts(ServerFacts& facts, OdbcError& error, std::string& failedSql) override;
     bool Rows(const std::string& key, const std::string& sql, const CatalogRowSink& onRow,
               OdbcError& error) override;
-    bool Fingerprints() const override { return false; }
+    bool Fingerprints() const override;
 
 private:
     CatalogSnapshotPtr snapshot_;

@@ -243,6 +243,7 @@ std::vector<size_t> TextsNeeded(const DbCompareRequest& request, ObjectType type
 bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, FingerprintForm form,
                         RecordingCatalogRows* recorder, size_t& current, OdbcError& error,
                         std::string& sql) {
+    const bool snapshot = run.request.Snapshot[side] != nullptr;
     // More differing texts than this are fetched type by type, not kept all at once.
     constexpr size_t kPrefetchedTexts = 5000;
     std::vector<std::string> planned;
@@ -284,7 +285,9 @@ bool ReadByFingerprints(Run& run, int side, BulkCatalogReader& reader, Fingerpri
         CatalogTypeRead read;
         if (IsModuleType(run.types[current])) {
             read = std::move(prints[current]);
-            if (!reader.ReadTexts(read, needed[current], error, sql))
+            // A snapshot has every text at hand: all are built, the fingerprints kept.
+            if (snapshot ? !reader.ReadAllTexts(read, error, sql)
+                         : !reader.ReadTexts(read, needed[current], error, sql))
                 return false;
             for (const CatalogObject& o : read.Objects)
                 if (!o.TextRead)
@@ -408,11 +411,11 @@ PairVerdict Judge(const DbCompareRequest& request, ObjectType type, const Catalo
     }
     if (!object[0]->TextRead || !object[1]->TextRead) {
         // Texts are left unread only where both fingerprints are there and equal: the stored
-        // texts are the same bytes, which every comparison option calls identical.
+        // texts are the same bytes, which every comparison option calls identical. (A
+        // snapshot's side has its text at hand all the same.)
         v.TextsRead = false;
-        const bool same = !object[0]->TextRead && !object[1]->TextRead &&
-                          !object[0]->Fingerprint.empty() &&
-                          object[0]->Fingerprint == object[1]->Fingerprint;
+        const bool same =
+            !object[0]->Fingerprint.empty() && object[0]->Fingerprint == object[1]->Fingerprint;
         v.Status = same ? PairStatus::Identical : PairStatus::NotComparable;
         if (!same)
             v.Reason = "text not read";

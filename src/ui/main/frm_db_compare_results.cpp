@@ -606,6 +606,10 @@ std::string frmDbCompareResults::TextReadOnDemand(const PairVerdict& pair, int s
     auto it = fetchedTexts_.find(key);
     if (it != fetchedTexts_.end())
         return it->second;
+    // A snapshot's side kept its text; only a live side is asked.
+    const std::string& kept = side == 0 ? pair.SourceText : pair.TargetText;
+    if (!kept.empty())
+        return kept;
     if (!request_)
         return "";
     std::string text;
