@@ -1,6 +1,7 @@
 #include "catalog/catalog_snapshot.h"
 
 #include "catalog/bulk_catalog.h"
+#include "catalog/catalog_keys.h"
 #include "catalog/object_types.h"
 #include "util/atomic_file.h"
 #include "util/text.h"
@@ -519,6 +520,16 @@ bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
                 if (!reader.ReadType(type, read, error, failedSql))
                     return false;
             }
+        }
+    }
+    // What a scripts folder written from the snapshot needs besides.
+    const auto keep = [](const std::vector<FieldInfo>&, Row&) {};
+    for (const auto& [key, sql] :
+         {std::pair{kKeyUserTypes, BulkUserTypesQuery(facts.Later())},
+          std::pair{kKeyIdentitySeeds, BulkIdentitySeedsQuery(facts.Later())}}) {
+        if (!rows.Rows(key, sql, keep, error)) {
+            failedSql = sql;
+            return false;
         }
     }
     return true;
