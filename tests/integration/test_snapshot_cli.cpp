@@ -1,13 +1,16 @@
 // `orvane-cli snapshot` and snapshot:<file> sides of compare-all as a user runs them: a snapshot
 // compares identical with its database on either side, a later change is the only difference,
 // --snapshot-out keeps the Target for the next run, and a file cut short or not a snapshot
-// stops the run with a message naming it and nothing written.
+// stops the run with a message naming it and nothing written; a snapshot's scripts folder is
+// its database's, and deploying the snapshot brings a changed database back to it.
 #include "cli_runner.h"
 #include "csv_reader.h"
 #include "servers/worker_query.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace orv {
 namespace {
@@ -118,6 +121,88 @@ TEST_P(SnapshotCli, AFileCutShortOrNotASnapshotStopsTheRunAndNothingIsWritten) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("orvane-cli snapshot: The snapshot file " +
                          f.env.PathOf("missing/folder/x.orvsnap") + " could not be written: "),
+              std::string::npos)
+        << r.err;
+}
+
+std::map<std::string, std::string> FolderBytes(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        if (!e.is_regular_file())
+            continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        out[std::filesystem::relative(e.path(), dir).string()] =
+            std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return out;
+}
+
+TEST_P(SnapshotCli, DeployingASnapshotBringsTheDatabaseBackToIt) {
+    ::setenv("ORVANE_SQLSIM", test::SqlsimExecutable().c_str(), 1);
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    // The run's temporary folders go here, to be seen gone afterwards.
+    const std::string tmp = f.env.PathOf("tmp");
+    std::filesystem::create_directories(tmp);
+    const char* const oldTmp = std::getenv("TMPDIR");
+    const std::string restoreTmp = oldTmp ? oldTmp : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    struct Restore {
+        const std::string& value;
+        ~Restore() {
+            if (value.empty())
+                ::unsetenv("TMPDIR");
+            else
+                ::setenv("TMPDIR", value.c_str(), 1);
+        }
+    } restore{restoreTmp};
+    const std::string file = f.env.PathOf("release.orvsnap");
+    CliResult r = Run("snapshot " + Server(f) + " " + kDb + " '" + file + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string snap = "'snapshot:" + file + "'";
+
+    // The snapshot's folder is the database's, byte for byte.
+    const std::string fromSnapshot = f.env.PathOf("from snapshot"), fromDb = f.env.PathOf("db");
+    r = Run("script-folder " + snap + " '" + fromSnapshot + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Run("script-folder " + Server(f) + " " + kDb + " '" + fromDb + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(FolderBytes(fromSnapshot), FolderBytes(fromDb));
+
+    OdbcError error;
+    const CancelToken cancel;
+    for (const char* change :
+         {"ALTER TABLE dbo.Customers ADD Nickname nvarchar(40) NULL",
+          "ALTER PROCEDURE dbo.usp_Customer_Get @CustomerId int AS SELECT @CustomerId",
+          "DROP VIEW dbo.vw_CustomerOrders"})
+        ASSERT_TRUE(RunWorkerQuery(
+            {f.server, kDb, 30}, cancel, change, [](WorkerQuery&, Row&) {}, error))
+            << change << ": " << error.description;
+    r = Run(std::string("compare-all ") + kReport + " " + snap + " " + Server(f) + " " + kDb);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Changes(r.out).size(), 3u) << r.out;
+
+    // Posing as SQL Server 2000, the scripts of objects using what 2000 lacks ((max) sizes,
+    // TRY) are refused and left alone; none of these changes touches one.
+    r = Run("deploy-script --allow-data-loss --apply --confirm-target " + std::string(kDb) + " " +
+            snap + " " + Server(f) + " " + kDb);
+    EXPECT_EQ(r.status, 0) << r.err << r.out;
+    r = Run(std::string("compare-all ") + kReport + " " + snap + " " + Server(f) + " " + kDb);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Changes(r.out), std::vector<std::string>{}) << r.out;
+    // Nothing of the run is left in the temporary folder.
+    for (const auto& e : std::filesystem::directory_iterator(tmp)) {
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name.rfind("orvane-snapshot-", 0) != 0 && name.rfind("orvane-folder-", 0) != 0)
+            << "left behind: " << name;
+    }
+
+    // A snapshot is a Source only.
+    r = Run("deploy-script " + Server(f) + " " + kDb + " " + snap);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("the Source may be a scripts folder, folder:<dir>, or a snapshot, "
+                         "snapshot:<file>; the Target must be a database"),
               std::string::npos)
         << r.err;
 }
