@@ -10,9 +10,10 @@
 namespace orv {
 
 const char* const kScriptFolderHelp =
-    "Writes a database as a scripts folder: one runnable T-SQL script per object, for source\n"
-    "control. The folder can be compared like a database ('orvane-cli compare-all' with\n"
-    "folder:<folder> in place of a side's <server> <db>).\n"
+    "Writes a database (or a snapshot of one) as a scripts folder: one runnable T-SQL script\n"
+    "per object, for source control. The folder can be compared like a database\n"
+    "('orvane-cli compare-all' with folder:<folder> in place of a side's <server> <db>) and\n"
+    "deployed from ('orvane-cli deploy-script folder:<folder> ...').\n"
     "\n"
     "  <server> <db>           a stored server (or any server with --login) and a database\n"
     "  snapshot:<file>         a snapshot file ('orvane-cli snapshot') in place of <server>\n"
@@ -46,6 +47,8 @@ const char* const kScriptFolderHelp =
     "hexadecimal digits of a hash of the exact schema and name; names that differ only in\n"
     "letter case get that suffix too, so the folder also works on a file system that ignores\n"
     "case.\n"
+    "\n"
+    "Tables are scripted from one query each for all columns, index rows and constraints.\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"
     "ORVANE_PASSWORD. Ctrl-C stops the reading; nothing is written then.\n"
