@@ -172,6 +172,39 @@ TEST_P(FolderSources, AFolderFromASnapshotIsTheFolderOfItsDatabase) {
     }
 }
 
+// The checked-in file of format 1.0 (see SnapshotFormat1 in the unit tests) still gives a
+// folder: every object of it, no types.
+TEST(FolderSourcesFormat1, TheCheckedInSnapshotGivesAFolderWithoutAServer) {
+    const std::string path = FixtureFile("snapshot_format1.orvsnap");
+    auto read = std::make_shared<CatalogSnapshot>();
+    std::string message;
+    ASSERT_TRUE(ReadSnapshotFile(path, *read, message)) << message;
+    SnapshotRows rows(read, path);
+    ServerFacts facts;
+    OdbcError error;
+    std::string sql;
+    ASSERT_TRUE(rows.Facts(facts, error, sql));
+    ScriptFolderContent content;
+    ASSERT_TRUE(BuildScriptFolderFrom(rows, facts, read->Header.Database, false, CancelToken(),
+                                      nullptr, content, error, sql))
+        << error.description;
+    EXPECT_EQ(content.Manifest.Database, "Tiny");
+    EXPECT_EQ(content.Manifest.Version, "10.50.1600.1");
+    std::vector<std::string> paths;
+    for (const ManifestEntry& e : content.Manifest.Files)
+        paths.push_back(e.Path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"Tables/dbo.Customer.sql", "Tables/dbo.Orders.sql",
+                                               "Relationships/dbo.FK_Orders_Customer.sql",
+                                               "Views/dbo.vw_Cities.sql",
+                                               "Procedures/dbo.usp_Orders.sql"}));
+    const auto files = Files(content);
+    const std::string& orders = files.at("Tables/dbo.Orders.sql");
+    EXPECT_EQ(orders.rfind("CREATE TABLE [dbo].[Orders] (\n", 0), 0u) << orders;
+    EXPECT_NE(orders.find("IDENTITY(1,1)"), std::string::npos) << orders;
+    EXPECT_NE(orders.find("CREATE INDEX [IX_Orders_Customer] ON [dbo].[Orders]"), std::string::npos)
+        << orders;
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, FolderSources,
                          ::testing::Values(std::string(kVersion2000), std::string(kVersion2008)),
                          VersionName);
