@@ -7,6 +7,7 @@
 #include "csv_reader.h"
 #include "servers/worker_query.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -205,6 +206,99 @@ TEST_P(SnapshotCli, DeployingASnapshotBringsTheDatabaseBackToIt) {
                          "snapshot:<file>; the Target must be a database"),
               std::string::npos)
         << r.err;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t nl = text.find('\n', at);
+        out.push_back(text.substr(at, nl - at));
+        at = nl == std::string::npos ? text.size() : nl + 1;
+    }
+    return out;
+}
+
+// The first column of each line.
+std::vector<std::string> Names(const std::string& listing) {
+    std::vector<std::string> out;
+    for (const std::string& line : Lines(listing))
+        out.push_back(line.substr(0, line.find('\t')));
+    return out;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::string Sorted(const std::string& listing) {
+    std::string out;
+    for (const std::string& line : Sorted(Lines(listing)))
+        out += line + "\n";
+    return out;
+}
+
+TEST_P(SnapshotCli, ListAndShowReadASnapshotOrAFolderAsTheyReadTheDatabase) {
+    ::setenv("ORVANE_SQLSIM", test::SqlsimExecutable().c_str(), 1);
+    CatalogSim f(GetParam(), {"demo_source.sql"});
+    ASSERT_SIM_STARTED(f);
+    Store(f);
+    const std::string file = f.env.PathOf("tuesday.orvsnap"), dir = f.env.PathOf("folder");
+    ASSERT_EQ(Run("snapshot " + Server(f) + " " + kDb + " '" + file + "'").status, 0);
+    ASSERT_EQ(Run("script-folder " + Server(f) + " " + kDb + " '" + dir + "'").status, 0);
+    const std::string live = Server(f) + " " + kDb, snap = "'snapshot:" + file + "'",
+                      folder = "'folder:" + dir + "'";
+    const bool v2000 = GetParam() == std::string(test::kVersion2000);
+    struct Case {
+        const char* words;
+        bool fromFolder; // a folder's objects get new ids and dates: names and texts only
+    };
+    const Case cases[] = {
+        {"list procedures", false},
+        {"list tables", false},
+        {"list relationships", false},
+        {"show tables dbo.Customers", true},
+        {"show views vw_CustomerOrders", true},
+        {"show procedures sales.usp_Pipeline_Summary", !v2000},
+        {"list views", !v2000},
+    };
+    for (const Case& c : cases) {
+        const std::string words = c.words;
+        const std::string verb = words.substr(0, words.find(' ')),
+                          rest = words.substr(words.find(' '));
+        const CliResult want = Run(verb + " " + live + rest);
+        ASSERT_EQ(want.status, 0) << words << ": " << want.err;
+        const CliResult got = Run(verb + " " + snap + rest);
+        EXPECT_EQ(got.status, 0) << words << ": " << got.err;
+        // Objects of one name in two schemas may be listed in either order.
+        EXPECT_EQ(verb == "list" ? Sorted(got.out) : got.out,
+                  verb == "list" ? Sorted(want.out) : want.out)
+            << words;
+        if (!c.fromFolder)
+            continue;
+        const CliResult read = Run(verb + " " + folder + rest);
+        EXPECT_EQ(read.status, 0) << words << ": " << read.err;
+        EXPECT_EQ(verb == "list" ? Sorted(Names(read.out)) : std::vector<std::string>{read.out},
+                  verb == "list" ? Sorted(Names(want.out)) : std::vector<std::string>{want.out})
+            << words;
+    }
+    // What the side cannot answer.
+    const std::pair<std::string, std::string> refusals[] = {
+        {"show procedures " + snap.substr(0, 0) + "dbo.nope",
+         "Procedure 'dbo.nope' not found in database 'OrvaneDemoSource'.\n"},
+        {"create procedures dbo.usp_Customer_Get",
+         "orvane-cli: 'create' needs SERVER DATABASE; for the scripts of a snapshot or a "
+         "scripts folder, see 'orvane-cli script-folder'\nTry 'orvane-cli --help'.\n"},
+        {"count dbo.Customers", "orvane-cli: 'count' needs SERVER DATABASE: a snapshot or a "
+                                "scripts folder holds no rows\nTry 'orvane-cli --help'.\n"},
+    };
+    for (const auto& [words, message] : refusals) {
+        const std::string verb = words.substr(0, words.find(' ')),
+                          rest = words.substr(words.find(' '));
+        const CliResult r = Run(verb + " " + snap + rest);
+        EXPECT_EQ(r.status, verb == "show" ? 1 : 2) << words;
+        EXPECT_EQ(r.err, message) << words;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, SnapshotCli,
