@@ -1,6 +1,7 @@
 #include "catalog/bulk_catalog.h"
 
 #include "catalog/bulk_queries.h"
+#include "catalog/catalog_keys.h"
 #include "catalog/key_scripts.h"
 #include "catalog/listing.h"
 #include "catalog/object_text.h"
@@ -19,16 +20,6 @@ namespace orv {
 namespace {
 
 constexpr const char* kReasonVanished = "no longer in the database";
-
-// The names of the results a snapshot keeps (see CatalogRows). They are part of the snapshot
-// file: a later release may add names, never change what one means.
-constexpr const char* kKeyTableColumns = "table columns";
-constexpr const char* kKeyTableIndexes = "table indexes";
-constexpr const char* kKeyCompleteIndexes = "complete table indexes";
-constexpr const char* kKeyCompleteConstraints = "complete table constraints";
-constexpr const char* kKeyForeignKeyColumns = "foreign key columns";
-constexpr const char* kKeyRelationships = "relationships";
-constexpr const char* kKeyConstraints = "constraints";
 
 std::string ListingKey(ObjectType type, bool ignoreSysObjects) {
     return "listing of " + GetObjectTypeName(type, false) +

@@ -115,4 +115,24 @@ std::string BulkConstraintsQuery(bool later) {
                                " si.name LIKE 'pk%' AND ", "ORDER BY si.name, so2.id, sk.keyno");
 }
 
+std::string BulkUserTypesQuery(bool later) {
+    return std::string("SELECT st.name AS [name], bt.name AS basetype, st.length AS [length], "
+                       "st.prec AS [prec], st.scale AS [scale], st.allownulls AS allownulls, ") +
+           (later ? "SCHEMA_NAME(st.uid)" : "USER_NAME(st.uid)") +
+           " AS [schema] FROM systypes st INNER JOIN systypes bt ON bt.xusertype = st.xtype "
+           "WHERE st.xusertype > 256 ORDER BY st.name";
+}
+
+std::string BulkIdentitySeedsQuery(bool later) {
+    // The name as the per-table scripting quotes it; the check on OBJECT_ID keeps a seed only
+    // when the name reaches this very table, as the column query does.
+    const std::string name =
+        "COALESCE(QUOTENAME(" + SchemaColumn("sob", later) + ") + '.', '') + QUOTENAME(sob.name)";
+    const std::string here = "WHEN OBJECT_ID(" + name + ") = sco.id THEN ";
+    return "SELECT sco.id AS tableid, CASE " + here + "ident_seed(" + name +
+           ") END AS identityseed, CASE " + here + "ident_incr(" + name +
+           ") END AS identityincrement FROM sysobjects sob INNER JOIN syscolumns sco ON sob.id = "
+           "sco.id WHERE sob.xtype = 'U' AND sco.status & 128 <> 0 ORDER BY sco.id";
+}
+
 } // namespace orv

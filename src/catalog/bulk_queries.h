@@ -76,4 +76,13 @@ std::string BulkRelationshipsQuery(bool later);
 // order, with the table's schema: the listing and the texts of the constraints in one.
 std::string BulkConstraintsQuery(bool later);
 
+// name, basetype, length, prec, scale, allownulls, schema of every user-defined data type
+// (alias type), by name.
+std::string BulkUserTypesQuery(bool later);
+
+// tableid, identityseed, identityincrement of every identity column of a user table, the seed
+// and increment read by the table's qualified name ("[schema].[name]"), as a script that is to
+// be run asks for them: by the bare name a table outside the default schema has none.
+std::string BulkIdentitySeedsQuery(bool later);
+
 } // namespace orv

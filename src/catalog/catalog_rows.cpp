@@ -88,7 +88,7 @@ bool RecordingCatalogRows::Facts(ServerFacts& facts, OdbcError& error, std::stri
 
 bool RecordingCatalogRows::Rows(const std::string& key, const std::string& sql,
                                 const CatalogRowSink& onRow, OdbcError& error) {
-    if (key.empty())
+    if (key.empty() || (!only_.empty() && !only_.count(key)))
         return inner_.Rows(key, sql, onRow, error);
     {
         std::unique_lock lock(mutex_);
@@ -119,6 +119,15 @@ bool RecordingCatalogRows::Rows(const std::string& key, const std::string& sql,
         kept_.emplace(key, std::move(result));
     }
     return ok;
+}
+
+bool RecordingCatalogRows::Holds(const std::string& key) const {
+    {
+        std::lock_guard lock(mutex_);
+        if (kept_.count(key))
+            return true;
+    }
+    return inner_.Holds(key);
 }
 
 std::map<std::string, CatalogResult> RecordingCatalogRows::Take() {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,12 @@ public:
     // Whether the server can answer fingerprint queries (a live server can; a snapshot kept
     // whole texts instead, so a comparison with one reads every text in full).
     virtual bool Fingerprints() const { return true; }
+    // Whether the result `key` can be had: a live server has every one, a snapshot those it
+    // kept (an older file lacks the results later releases added).
+    virtual bool Holds(const std::string& key) const {
+        (void)key;
+        return true;
+    }
 };
 
 // The rows of a live database, one worker query per result.
@@ -75,23 +82,27 @@ private:
 // without asking the server twice for the same rows.
 class RecordingCatalogRows : public CatalogRows {
 public:
-    // Starts from results kept before (by another recording of the same database).
+    // Starts from results kept before (by another recording of the same database). With
+    // `only` not empty, keeps the results of those keys alone.
     explicit RecordingCatalogRows(CatalogRows& inner,
-                                  std::map<std::string, CatalogResult> kept = {})
-        : inner_(inner), kept_(std::move(kept)) {}
+                                  std::map<std::string, CatalogResult> kept = {},
+                                  std::set<std::string> only = {})
+        : inner_(inner), kept_(std::move(kept)), only_(std::move(only)) {}
     bool Facts(ServerFacts& facts, OdbcError& error, std::string& failedSql) override;
     bool Rows(const std::string& key, const std::string& sql, const CatalogRowSink& onRow,
               OdbcError& error) override;
     bool Prefetch(const std::vector<std::string>& sqls, OdbcError& error) override {
         return inner_.Prefetch(sqls, error);
     }
+    bool Holds(const std::string& key) const override;
     // The results kept so far, by key.
     std::map<std::string, CatalogResult> Take();
 
 private:
     CatalogRows& inner_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::map<std::string, CatalogResult> kept_;
+    std::set<std::string> only_;
 };
 
 } // namespace orv

@@ -1,6 +1,7 @@
 #include "catalog/catalog_snapshot.h"
 
 #include "catalog/bulk_catalog.h"
+#include "catalog/catalog_keys.h"
 #include "catalog/object_types.h"
 #include "util/atomic_file.h"
 #include "util/text.h"
@@ -577,6 +578,18 @@ bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
                 ok = reader.ReadType(type, read, error, failedSql);
             if (!ok)
                 break;
+        }
+    }
+    // What a scripts folder written from the snapshot needs besides.
+    const auto keep = [](const std::vector<FieldInfo>&, Row&) {};
+    for (const auto& [key, sql] :
+         {std::pair{kKeyUserTypes, BulkUserTypesQuery(facts.Later())},
+          std::pair{kKeyIdentitySeeds, BulkIdentitySeedsQuery(facts.Later())}}) {
+        if (!ok)
+            break;
+        if (!rows.Rows(key, sql, keep, error)) {
+            failedSql = sql;
+            ok = false;
         }
     }
     modules.join();

@@ -3,7 +3,8 @@
 // result under every reading option (with and without system objects, plain and complete
 // table scripts), so any comparison's options can be applied to it afterwards.
 //
-// The file (format 1): a first line "ORVANE-SNAPSHOT <major>.<minor>", header lines
+// The file (format 1; 1.1 added the results a scripts folder is written from, see
+// catalog_keys.h): a first line "ORVANE-SNAPSHOT <major>.<minor>", header lines
 // "<key> <value>" up to an empty line, then sections "<word> <byte length> <name>\n" followed
 // by that many bytes, and last a line "end". A reader skips header keys and section words it
 // does not know, so a later release may add them; a newer major format is refused. Values and
@@ -25,7 +26,7 @@
 namespace orv {
 
 constexpr int kSnapshotFormatMajor = 1;
-constexpr int kSnapshotFormatMinor = 0;
+constexpr int kSnapshotFormatMinor = 1;
 // The extension the file dialogs offer.
 constexpr const char* kSnapshotExtension = ".orvsnap";
 
@@ -78,6 +79,7 @@ public:
     bool Rows(const std::string& key, const std::string& sql, const CatalogRowSink& onRow,
               OdbcError& error) override;
     bool Fingerprints() const override;
+    bool Holds(const std::string& key) const override { return snapshot_->Results.count(key) > 0; }
 
 private:
     CatalogSnapshotPtr snapshot_;

@@ -136,6 +136,20 @@ std::string JoinBatches(const std::vector<std::string>& statements) {
 
 } // namespace
 
+TableCreateParts CompleteCreateParts(const std::string& columnsText,
+                                     const std::vector<ScriptedIndex>& indexes,
+                                     const std::vector<TableConstraint>& constraints,
+                                     const std::string& extendedName) {
+    TableCreateParts parts;
+    std::string keyLine;
+    for (const ScriptedIndex& index : indexes)
+        if (index.IndexId == 1)
+            keyLine = KeyConstraintClause(index);
+    parts.Body = keyLine.empty() ? columnsText : columnsText + "\r\n\r\n" + keyLine + "\r\n";
+    parts.AfterTable = JoinBatches(CompleteTableStatements(indexes, constraints, extendedName));
+    return parts;
+}
+
 TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::string& tableName,
                                      const std::string& database, int32_t tableId,
                                      const std::string& lineSuffix, const std::string& extendedName,
@@ -164,13 +178,7 @@ TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::strin
     RecordsetPtr constraintRows = RunCatalogQuery(
         server, TableConstraintsQuery(tableName, tableId, server.VersionMajor), database);
     const std::vector<TableConstraint> constraints = ReadTableConstraints(*constraintRows, naming);
-    std::string keyLine;
-    for (const ScriptedIndex& index : indexes)
-        if (index.IndexId == 1)
-            keyLine = KeyConstraintClause(index);
-    parts.Body = keyLine.empty() ? columnsText : columnsText + "\r\n\r\n" + keyLine + "\r\n";
-    parts.AfterTable = JoinBatches(CompleteTableStatements(indexes, constraints, extendedName));
-    return parts;
+    return CompleteCreateParts(columnsText, indexes, constraints, extendedName);
 }
 
 } // namespace orv

@@ -65,6 +65,13 @@ std::vector<std::string> CompleteTableStatements(const std::vector<ScriptedIndex
 // constraint owns; empty for a plain index.
 std::string KeyConstraintClause(const ScriptedIndex& index);
 
+// The complete form's parts from the table's column lines, indexes and constraints: a clustered
+// key stands inside CREATE TABLE, the rest are the statements after it.
+TableCreateParts CompleteCreateParts(const std::string& columnsText,
+                                     const std::vector<ScriptedIndex>& indexes,
+                                     const std::vector<TableConstraint>& constraints,
+                                     const std::string& extendedName);
+
 // Empty parts when the columns cannot be read (the failure has been reported).
 TableCreateParts GetTableCreateParts(const ServerEntry& server, const std::string& tableName,
                                      const std::string& database, int32_t tableId,

@@ -103,6 +103,11 @@ struct CompareAllServices {
     std::function<bool(const std::string& folder, ProgressSink& progress, const CancelToken& cancel,
                        std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error)>
         openFolder;
+    // Writes a snapshot as a scripts folder and runs it as openFolder runs a folder
+    // (OpenSnapshotSide); for a deployment from a snapshot.
+    std::function<bool(const std::string& file, ProgressSink& progress, const CancelToken& cancel,
+                       std::shared_ptr<LoadedScriptFolder>& loaded, std::string& error)>
+        openSnapshot;
 };
 
 // Resolves the servers, runs the comparison and writes the report: to `out`, or with --output

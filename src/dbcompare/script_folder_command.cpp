@@ -1,5 +1,7 @@
 #include "dbcompare/script_folder_command.h"
 
+#include "catalog/catalog_snapshot.h"
+#include "dbcompare/compare_all_command.h"
 #include "servers/exec_ado_cmd.h"
 #include "util/option_words.h"
 
@@ -8,11 +10,18 @@
 namespace orv {
 
 const char* const kScriptFolderHelp =
-    "Writes a database as a scripts folder: one runnable T-SQL script per object, for source\n"
-    "control. The folder can be compared like a database ('orvane-cli compare-all' with\n"
-    "folder:<folder> in place of a side's <server> <db>).\n"
+    "Writes a database (or a snapshot of one) as a scripts folder: one runnable T-SQL script\n"
+    "per object, for source control. The folder can be compared like a database\n"
+    "('orvane-cli compare-all' with folder:<folder> in place of a side's <server> <db>) and\n"
+    "deployed from ('orvane-cli deploy-script folder:<folder> ...').\n"
     "\n"
     "  <server> <db>           a stored server (or any server with --login) and a database\n"
+    "  snapshot:<file>         a snapshot file ('orvane-cli snapshot') in place of <server>\n"
+    "                          <db>: the folder is written as the database was when the\n"
+    "                          snapshot was taken, for the server version it names; no\n"
+    "                          server is needed (a snapshot of an earlier release has no\n"
+    "                          user-defined data types to write, and a table outside dbo\n"
+    "                          may lose its identity seed)\n"
     "  <folder>                the folder (made when missing)\n"
     "  --line-breaks lf|crlf   the scripts' line breaks; default lf\n"
     "  --login <name>          connects with this SQL Server login\n"
@@ -38,6 +47,8 @@ const char* const kScriptFolderHelp =
     "hexadecimal digits of a hash of the exact schema and name; names that differ only in\n"
     "letter case get that suffix too, so the folder also works on a file system that ignores\n"
     "case.\n"
+    "\n"
+    "Tables are scripted from one query each for all columns, index rows and constraints.\n"
     "\n"
     "Without --password-file the login's password is taken from the environment variable\n"
     "ORVANE_PASSWORD. Ctrl-C stops the reading; nothing is written then.\n"
@@ -82,6 +93,36 @@ bool ParseScriptFolderArgs(const std::vector<std::string>& words, ScriptFolderAr
     }
     if (!CheckLoginOptions(args, error))
         return false;
+    const std::string snapshot = kSnapshotSidePrefix;
+    const std::string folder = kFolderSidePrefix;
+    if (!positional.empty() && positional[0].rfind(folder, 0) == 0) {
+        error = "a scripts folder is written from a database or a snapshot:<file>, not from a "
+                "folder:<dir>";
+        return false;
+    }
+    if (!positional.empty() && positional[0].rfind(snapshot, 0) == 0) {
+        if (positional.size() != 2) {
+            error = "expected 2 arguments (snapshot:<file> <folder>), got " +
+                    std::to_string(positional.size());
+            return false;
+        }
+        args.Snapshot = positional[0].substr(snapshot.size());
+        args.Folder = positional[1];
+        if (args.Snapshot.empty()) {
+            error = "snapshot: needs a file name";
+            return false;
+        }
+        if (args.Folder.empty()) {
+            error = "arguments may not be empty";
+            return false;
+        }
+        if (!args.Login.empty() || !args.Encryption.empty() || !args.CAFile.empty()) {
+            error = "a snapshot is read without a server: --login, --encryption and --ca-file "
+                    "are for <server> <db>";
+            return false;
+        }
+        return true;
+    }
     if (positional.size() != 3) {
         error = "expected 3 arguments (<server> <db> <folder>), got " +
                 std::to_string(positional.size());
@@ -103,23 +144,46 @@ int RunScriptFolderOn(
     const std::function<bool(const std::string&, ServerEntry&, std::string&)>& resolveServer,
     int32_t timeoutSeconds, ProgressSink& progress, const CancelToken& cancel, std::ostream& err) {
     const char* const prefix = "orvane-cli script-folder: ";
-    QueryPlace place;
     std::string message;
-    if (!resolveServer(args.Server, place.Server, message)) {
-        err << prefix << message << '\n';
-        return kScriptFolderExitError;
-    }
-    place.Database = args.Db;
-    place.TimeoutSeconds = std::max(timeoutSeconds, 0);
-    progress.Begin("Reading " + args.Db, 0);
-    ServerFacts facts;
     OdbcError error;
     std::string sql;
     ScriptFolderContent content;
-    if (!ReadServerFacts(place, cancel, facts, error, sql) ||
-        !BuildScriptFolder(
-            place, facts, args.CrLf, cancel,
-            [&](const std::string& item) { progress.Advance(1, item); }, content, error, sql)) {
+    const auto tell = [&](const std::string& item) { progress.Advance(1, item); };
+    const std::string source = args.Snapshot.empty() ? args.Db : args.Snapshot;
+    bool built = false;
+    if (!args.Snapshot.empty()) {
+        auto snapshot = std::make_shared<CatalogSnapshot>();
+        if (!ReadSnapshotFile(args.Snapshot, *snapshot, message)) {
+            err << prefix << message << " Nothing was written to " << args.Folder << ".\n";
+            return kScriptFolderExitError;
+        }
+        progress.Begin("Reading the snapshot " + args.Snapshot, 0);
+        const std::string database = snapshot->Header.Database;
+        SnapshotRows rows(std::move(snapshot), args.Snapshot);
+        ServerFacts facts;
+        built = rows.Facts(facts, error, sql) &&
+                BuildScriptFolderFrom(rows, facts, database, args.CrLf, cancel, tell, content,
+                                      error, sql);
+        // A snapshot fails by what it lacks, not by a query.
+        if (!built && !cancel.cancelRequested()) {
+            err << prefix << error.description << " Nothing was written to " << args.Folder
+                << ".\n";
+            return kScriptFolderExitError;
+        }
+    } else {
+        QueryPlace place;
+        if (!resolveServer(args.Server, place.Server, message)) {
+            err << prefix << message << '\n';
+            return kScriptFolderExitError;
+        }
+        place.Database = args.Db;
+        place.TimeoutSeconds = std::max(timeoutSeconds, 0);
+        progress.Begin("Reading " + args.Db, 0);
+        ServerFacts facts;
+        built = ReadServerFacts(place, cancel, facts, error, sql) &&
+                BuildScriptFolder(place, facts, args.CrLf, cancel, tell, content, error, sql);
+    }
+    if (!built) {
         err << prefix
             << (cancel.cancelRequested()
                     ? std::string(kStoppedByUser)
@@ -137,7 +201,7 @@ int RunScriptFolderOn(
     }
     for (const std::string& r : removed)
         progress.Note("Removed " + r + " (its object no longer exists).");
-    progress.Note(std::to_string(content.Manifest.Files.size()) + " scripts of " + args.Db +
+    progress.Note(std::to_string(content.Manifest.Files.size()) + " scripts of " + source +
                   " written to " + args.Folder + ".");
     return kScriptFolderExitWritten;
 }

@@ -17,7 +17,7 @@ constexpr int kScriptFolderExitError = 2;
 
 constexpr const char* kScriptFolderUsage =
     "usage: orvane-cli script-folder [--line-breaks lf|crlf] [--login <name> "
-    "[--password-file <file>]] <server> <db> <folder>";
+    "[--password-file <file>]] <server> <db>|snapshot:<file> <folder>";
 
 extern const char* const kScriptFolderHelp;
 
@@ -25,6 +25,8 @@ struct ScriptFolderArgs : LoginOptions {
     std::string Server;
     std::string Db;
     std::string Folder;
+    // Written from a snapshot file (snapshot:<file>; Server and Db then empty).
+    std::string Snapshot;
     bool CrLf = false;
     bool Help = false;
 };
@@ -32,9 +34,9 @@ struct ScriptFolderArgs : LoginOptions {
 bool ParseScriptFolderArgs(const std::vector<std::string>& words, ScriptFolderArgs& args,
                            std::string& error);
 
-// Resolves the server, reads the database and writes the folder. Messages go to `err` (an
-// object written without a file is named there too); returns 0 when the folder was written,
-// 2 otherwise.
+// Resolves the server and reads the database, or reads the snapshot, and writes the folder.
+// Messages go to `err` (an object written without a file is named there too); returns 0 when the
+// folder was written, 2 otherwise.
 int RunScriptFolderOn(
     const ScriptFolderArgs& args,
     const std::function<bool(const std::string&, ServerEntry&, std::string&)>& resolveServer,

@@ -2,10 +2,12 @@
 
 #include "catalog/bulk_catalog.h"
 #include "catalog/catalog_error.h"
+#include "catalog/catalog_keys.h"
 #include "catalog/create_builder.h"
 #include "catalog/create_table.h"
 #include "catalog/module_header.h"
 #include "catalog/sql_quote.h"
+#include "catalog/table_create_rows.h"
 #include "catalog/table_script.h"
 #include "core/file_io.h"
 #include "util/text.h"
@@ -45,51 +47,44 @@ struct Pending {
     std::string Text; // LF line breaks
 };
 
-std::string TableScript(const QueryPlace& place, const CatalogObject& table, std::string& why) {
+// The field of a result by name; past the end when it has none.
+size_t FieldAt(const std::vector<FieldInfo>& fields, const char* name) {
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (EqualsNoCase(fields[i].name, name))
+            return i;
+    return fields.size();
+}
+
+const FieldValue& CellAt(const Row& row, size_t index) {
+    static const FieldValue null;
+    return index < row.size() ? row[index] : null;
+}
+
+std::string TableScript(TableCreateRows& tableRows, const CatalogTypeRead& tables,
+                        const CatalogObject& table) {
     const std::string name = QualifiedName(table.Ref.Schema, table.Ref.Name);
-    const CreateTableOptions options{true, true};
-    TableCreateParts parts;
-    try {
-        parts = GetTableCreateParts(place.Server, table.ListedName, place.Database, table.Ref.Id,
-                                    ",", name, options);
-    } catch (const CatalogError& e) {
-        why = e.what();
-        return "";
-    }
-    if (parts.Body.empty()) {
-        why = "its structure could not be read";
-        return "";
-    }
-    std::string text =
-        AssembleCreateStatement("", kTypeTable, name, parts.Body, "", ",", parts.AfterTable);
-    text = FolderLineBreaks(text, false);
-    while (!text.empty() && text.front() == '\n')
-        text.erase(0, 1);
-    if (parts.AfterTable.empty())
-        text += "\nGO";
-    return text + "\n";
+    const TableCreateParts parts = tableRows.Parts(tables, table, name, true);
+    return parts.Body.empty() ? std::string() : TableScriptText(parts, name);
 }
 
 // The relationships' scripts from the relationship listing's rows (one per key, its first
 // column pair) and every key's column pairs.
-bool RelationshipScripts(const QueryPlace& place, const ServerFacts& facts,
-                         const CancelToken& cancel, const CatalogTypeRead& tables,
-                         const CatalogTypeRead& keys, std::vector<Pending>& out, OdbcError& error,
-                         std::string& failedSql) {
+bool RelationshipScripts(CatalogRows& source, const ServerFacts& facts,
+                         const CatalogTypeRead& tables, const CatalogTypeRead& keys,
+                         std::vector<Pending>& out, OdbcError& error, std::string& failedSql) {
     struct KeyRow {
         std::string Table, Referenced, FirstColumn, FirstReferenced;
     };
     std::map<int64_t, KeyRow> rows;
     std::string sql = BulkRelationshipsQuery(facts.Later());
-    if (!RunWorkerQuery(
-            place, cancel, sql,
-            [&](WorkerQuery& q, Row& row) {
+    if (!source.Rows(
+            kKeyRelationships, sql,
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 const auto cell = [&](const char* name) {
-                    const int i = q.FieldIndex(name);
-                    return i < 0 ? std::string() : row[i].Text();
+                    return CellAt(row, FieldAt(fields, name)).Text();
                 };
-                const int idCol = q.FieldIndex("id");
-                rows[idCol < 0 ? 0 : row[idCol].Long()] = {
+                const size_t idCol = FieldAt(fields, "id");
+                rows[idCol >= fields.size() ? 0 : CellAt(row, idCol).Long()] = {
                     cell("tablename"), cell("referencedtable"), cell("foreigncolumn"),
                     cell("referencedcolumn")};
             },
@@ -99,16 +94,15 @@ bool RelationshipScripts(const QueryPlace& place, const ServerFacts& facts,
     }
     std::map<int64_t, std::vector<std::pair<std::string, std::string>>> pairs;
     sql = ForeignKeyColumnsQuery("", facts.VersionMajor, -1);
-    if (!RunWorkerQuery(
-            place, cancel, sql,
-            [&](WorkerQuery& q, Row& row) {
+    if (!source.Rows(
+            kKeyForeignKeyColumns, sql,
+            [&](const std::vector<FieldInfo>& fields, Row& row) {
                 const auto cell = [&](const char* name) {
-                    const int i = q.FieldIndex(name);
-                    return i < 0 ? std::string() : row[i].Text();
+                    return CellAt(row, FieldAt(fields, name)).Text();
                 };
-                const int idCol = q.FieldIndex("constid");
-                pairs[idCol < 0 ? 0 : row[idCol].Long()].emplace_back(cell("foreigncolumn"),
-                                                                      cell("referencedcolumn"));
+                const size_t idCol = FieldAt(fields, "constid");
+                pairs[idCol >= fields.size() ? 0 : CellAt(row, idCol).Long()].emplace_back(
+                    cell("foreigncolumn"), cell("referencedcolumn"));
             },
             error)) {
         failedSql = sql;
@@ -162,20 +156,18 @@ std::string SchemaScript(const std::string& owner, const ServerFacts& facts) {
 }
 
 // The user-defined data types (alias types) the tables' columns may use, each with its base
-// type: sp_addtype on SQL Server 2000, CREATE TYPE later.
-bool UserTypeScripts(const QueryPlace& place, const ServerFacts& facts, const CancelToken& cancel,
-                     std::vector<Pending>& out, OdbcError& error, std::string& failedSql) {
-    const std::string sql =
-        std::string("SELECT st.name AS [name], bt.name AS basetype, st.length AS [length], "
-                    "st.prec AS [prec], st.scale AS [scale], st.allownulls AS allownulls, ") +
-        (facts.Later() ? "SCHEMA_NAME(st.uid)" : "USER_NAME(st.uid)") +
-        " AS [schema] FROM systypes st INNER JOIN systypes bt ON bt.xusertype = st.xtype "
-        "WHERE st.xusertype > 256 ORDER BY st.name";
-    const bool ok = RunWorkerQuery(
-        place, cancel, sql,
-        [&](WorkerQuery& q, Row& row) {
+// type: sp_addtype on SQL Server 2000, CREATE TYPE later. A snapshot taken before it kept
+// them has none.
+bool UserTypeScripts(CatalogRows& source, const ServerFacts& facts, std::vector<Pending>& out,
+                     OdbcError& error, std::string& failedSql) {
+    if (!source.Holds(kKeyUserTypes))
+        return true;
+    const std::string sql = BulkUserTypesQuery(facts.Later());
+    const bool ok = source.Rows(
+        kKeyUserTypes, sql,
+        [&](const std::vector<FieldInfo>& fields, Row& row) {
             const auto cell = [&](const char* name) -> const FieldValue& {
-                return row[static_cast<size_t>(std::max(q.FieldIndex(name), 0))];
+                return CellAt(row, FieldAt(fields, name));
             };
             const std::string name = cell("name").Text();
             const std::string base = ToLowerAscii(cell("basetype").Text());
@@ -269,6 +261,18 @@ std::string JoinPath(const std::string& folder, const std::string& relative) {
 
 } // namespace
 
+std::string TableScriptText(const TableCreateParts& parts, const std::string& qualifiedName) {
+    std::string text =
+        FolderLineBreaks(AssembleCreateStatement("", kTypeTable, qualifiedName, parts.Body, "", ",",
+                                                 parts.AfterTable),
+                         false);
+    while (!text.empty() && text.front() == '\n')
+        text.erase(0, 1);
+    if (parts.AfterTable.empty())
+        text += "\nGO";
+    return text + "\n";
+}
+
 std::string FolderLineBreaks(const std::string& text, bool crlf) {
     std::string out;
     out.reserve(text.size());
@@ -299,21 +303,37 @@ bool BuildScriptFolder(const QueryPlace& place, const ServerFacts& facts, bool c
                        const CancelToken& cancel,
                        const std::function<void(const std::string&)>& progress,
                        ScriptFolderContent& content, OdbcError& error, std::string& failedSql) {
+    LiveCatalogRows live(place, cancel);
+    // The results both the reader and the scripts take, asked of the server once.
+    RecordingCatalogRows rows(
+        live, {},
+        {kKeyCompleteIndexes, kKeyCompleteConstraints, kKeyRelationships, kKeyForeignKeyColumns});
+    return BuildScriptFolderFrom(rows, facts, place.Database, crlf, cancel, progress, content,
+                                 error, failedSql);
+}
+
+bool BuildScriptFolderFrom(CatalogRows& rows, const ServerFacts& facts, const std::string& database,
+                           bool crlf, const CancelToken& cancel,
+                           const std::function<void(const std::string&)>& progress,
+                           ScriptFolderContent& content, OdbcError& error, std::string& failedSql) {
     content = ScriptFolderContent{};
     ScriptFolderManifest& m = content.Manifest;
     m.Version = facts.VersionText;
     m.VersionMajor = facts.VersionMajor;
-    m.Database = place.Database;
+    m.Database = database;
     m.CrLf = crlf;
     CatalogReadOptions options;
     options.IgnoreSysObjects = true;
     options.CompleteTableScripts = true;
     options.IgnoreSystemConstraintNames = true;
-    BulkCatalogReader reader(place, facts, options, cancel, progress);
+    BulkCatalogReader reader(rows, facts, options, cancel, progress);
     std::map<ObjectType, CatalogTypeRead> reads;
     for (const ObjectType type : kWrittenTypes)
         if (!reader.ReadType(type, reads[type], error, failedSql))
             return false;
+    TableCreateRows tableRows;
+    if (!tableRows.Read(rows, facts, error, failedSql))
+        return false;
 
     std::vector<Pending> items;
     std::set<std::string> schemas;
@@ -329,9 +349,8 @@ bool BuildScriptFolder(const QueryPlace& place, const ServerFacts& facts, bool c
             std::string why;
             std::string text;
             if (type == kTypeTable) {
-                text = TableScript(place, o, why);
-                if (progress)
-                    progress(o.ListedName);
+                text = TableScript(tableRows, reads[type], o);
+                why = "its structure could not be read";
             } else if (o.Readable && o.TextRead) {
                 text = ModuleScript(o.Text, o.Ref.Schema, o.Ref.Name);
             } else {
@@ -344,14 +363,14 @@ bool BuildScriptFolder(const QueryPlace& place, const ServerFacts& facts, bool c
             items.push_back({type, o.Ref.Schema, o.Ref.Name, std::move(text)});
         }
     }
-    if (!RelationshipScripts(place, facts, cancel, reads[kTypeTable], reads[kTypeRelationship],
-                             items, error, failedSql))
+    if (!RelationshipScripts(rows, facts, reads[kTypeTable], reads[kTypeRelationship], items, error,
+                             failedSql))
         return false;
     // Schemas (owners on SQL Server 2000) must exist before the objects in them are made.
     for (const std::string& owner : schemas)
         if (!owner.empty() && !EqualsNoCase(owner, "dbo"))
             items.push_back({kFolderSchemas, "", owner, SchemaScript(owner, facts)});
-    if (!UserTypeScripts(place, facts, cancel, items, error, failedSql))
+    if (!UserTypeScripts(rows, facts, items, error, failedSql))
         return false;
 
     // Folder by folder, each sorted, each given its file names at once.

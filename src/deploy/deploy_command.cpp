@@ -21,6 +21,11 @@ const char* const kDeployScriptHelp =
     "  folder:<dir>              the Source may be a scripts folder ('orvane-cli\n"
     "                            script-folder'), run in a simulator started for the\n"
     "                            purpose; an object whose script it refuses is left alone\n"
+    "  snapshot:<file>           the Source may be a snapshot file ('orvane-cli\n"
+    "                            snapshot'): written as a scripts folder into a private\n"
+    "                            temporary folder (removed once its scripts have run) and\n"
+    "                            deployed from as folder:<dir> is, to bring a database back\n"
+    "                            to what it was when the snapshot was taken\n"
     "  <server2> <db2>           the Target, the database the script changes\n"
     "  --types <list>            the types to compare and deploy, as for compare-all\n"
     "  --include <pattern>       deploys only the objects matching a pattern (repeatable)\n"
@@ -125,11 +130,13 @@ bool ParseDeployScriptArgs(const std::vector<std::string>& words, DeployScriptAr
     if (!CheckLoginOptions(args, error) ||
         !TakeTwoSidesOrSnapshots(positional, args.Server, args.Db, snapshot, folder, error))
         return false;
-    if (!snapshot[0].empty() || !snapshot[1].empty() || !folder[1].empty()) {
-        error = "the Source may be a scripts folder, folder:<dir>; the Target must be a database";
+    if (!snapshot[1].empty() || !folder[1].empty()) {
+        error = "the Source may be a scripts folder, folder:<dir>, or a snapshot, "
+                "snapshot:<file>; the Target must be a database";
         return false;
     }
     args.SourceFolder = folder[0];
+    args.SourceSnapshot = snapshot[0];
     if (args.Apply && !confirmGiven) {
         error = "--apply needs --confirm-target <database>, the target database named again";
         return false;
@@ -158,19 +165,25 @@ int RunDeployScriptOn(const DeployScriptArgs& args, DbCompareRequest settings,
     request.Filter = args.Filter;
     if (args.Reading)
         request.Reading = *args.Reading;
-    // A folder Source stays up in its scratch database until the deployment is verified.
+    // A folder Source (a snapshot one too) stays up in its scratch database until the
+    // deployment is verified.
     std::shared_ptr<LoadedScriptFolder> folder;
     for (int p = 0; p < 2; ++p) {
         std::string error;
-        if (p == 0 && !args.SourceFolder.empty()) {
-            if (!services.openFolder ||
-                !services.openFolder(args.SourceFolder, progress, cancel, folder, error)) {
+        if (p == 0 && (!args.SourceFolder.empty() || !args.SourceSnapshot.empty())) {
+            const bool fromFolder = !args.SourceFolder.empty();
+            const auto& open = fromFolder ? services.openFolder : services.openSnapshot;
+            if (!open || !open(fromFolder ? args.SourceFolder : args.SourceSnapshot, progress,
+                               cancel, folder, error)) {
                 err << prefix << error << '\n';
                 return kDeployExitError;
             }
             for (const FolderScriptFailure& f : folder->Failures)
-                err << prefix << "script refused: " << args.SourceFolder << "/"
-                    << FolderFailureText(f) << '\n';
+                err << prefix << "script refused: "
+                    << (fromFolder ? args.SourceFolder + "/" + FolderFailureText(f)
+                                   : FolderFailureText(f) + " (written from the snapshot " +
+                                         args.SourceSnapshot + ")")
+                    << '\n';
             request.Server[0] = folder->Place.Server;
             request.Database[0] = folder->Place.Database;
             continue;

@@ -25,7 +25,8 @@ constexpr const char* kDeployScriptUsage =
     "[--exclude <pattern>]... [--drop-extra] [--allow-data-loss] "
     "[--rename-column <table.old=new>]... [--output <file>] "
     "[--apply --confirm-target <database>] [--reading auto|full|hash-first] "
-    "[--login <name> [--password-file <file>]] <server1> <db1>|folder:<dir> <server2> <db2>";
+    "[--login <name> [--password-file <file>]] <server1> <db1>|folder:<dir>|snapshot:<file> "
+    "<server2> <db2>";
 
 extern const char* const kDeployScriptHelp;
 
@@ -34,6 +35,8 @@ struct DeployScriptArgs : LoginOptions {
     std::string Db[2];
     // A Source given as folder:<dir>: the scripts folder (Server[0] and Db[0] then empty).
     std::string SourceFolder;
+    // A Source given as snapshot:<file>: the snapshot file (Server[0] and Db[0] then empty).
+    std::string SourceSnapshot;
     std::vector<ObjectType> Types; // all seven unless --types names others
     ObjectFilter Filter;
     bool DropExtra = false;

@@ -105,8 +105,8 @@ TEST_F(ScriptFolderCli, DeployingFromAFolderMakesTheDatabaseMatchIt) {
     // A folder is a Source only.
     r = Run("deploy-script " + Server(f) + " " + kDb + " " + side);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("the Source may be a scripts folder, folder:<dir>; the Target must be "
-                         "a database"),
+    EXPECT_NE(r.err.find("the Source may be a scripts folder, folder:<dir>, or a snapshot, "
+                         "snapshot:<file>; the Target must be a database"),
               std::string::npos)
         << r.err;
 }

@@ -293,6 +293,10 @@ TEST(SnapshotFormat1, TheCheckedInFileReadsToTheCatalogItWasTakenOf) {
     BulkCatalogReader bareReader(bareRows, facts, withoutIndexes, cancel);
     EXPECT_FALSE(bareReader.ReadType(kTypeTable, out, odbc, sql));
     EXPECT_EQ(odbc.description, "The snapshot file bare.orvsnap holds no table indexes.");
+    // A file of format 1.0 lacks the results added later, and says so to who asks.
+    EXPECT_FALSE(rows.Holds("user types"));
+    EXPECT_FALSE(rows.Holds("table identity seeds"));
+    EXPECT_TRUE(rows.Holds("table columns"));
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "dbcompare/catalog_file_side.h"
+#include "dbcompare/compare_all_command.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
 #include "util/memory_list_control.h"
@@ -31,6 +33,11 @@ const char* const kCliHelp =
     "\n"
     "  list   SERVER DATABASE TYPE         one object a line: name TAB refdate TAB id\n"
     "  show   SERVER DATABASE TYPE NAME    the definition text the panel shows\n"
+    "  list   snapshot:FILE|folder:DIR TYPE, show snapshot:FILE|folder:DIR TYPE NAME\n"
+    "                                      the same from a snapshot file or a scripts\n"
+    "                                      folder (its scripts run in a simulator started\n"
+    "                                      for the purpose), read-only; create and count\n"
+    "                                      need SERVER DATABASE\n"
     "  create SERVER DATABASE TYPE NAME    the CREATE statement with its script header\n"
     "  count  SERVER DATABASE TABLE        the number of rows of the table\n"
     "  dbinfo SERVER DATABASE              the database information report (objects by type,\n"
@@ -46,8 +53,8 @@ const char* const kCliHelp =
     "                                      compare with later (see 'orvane-cli snapshot\n"
     "                                      --help')\n"
     "  script-folder SERVER DATABASE DIR   writes one script per object into DIR, for\n"
-    "                                      source control (see 'orvane-cli script-folder\n"
-    "                                      --help')\n"
+    "                                      source control, also from snapshot:FILE (see\n"
+    "                                      'orvane-cli script-folder --help')\n"
     "  saved                               lists the saved comparison processes\n"
     "  run-saved NUMBER [--output FILE]    runs a saved comparison process and writes its\n"
     "                                      report (see 'orvane-cli run-saved --help')\n"
@@ -60,7 +67,8 @@ const char* const kCliHelp =
     "  compare-data ...                    compares the rows of tables in two databases\n"
     "                                      (see 'orvane-cli compare-data --help')\n"
     "  deploy-script ...                   writes the script that makes a database's\n"
-    "                                      structure match another's, and can run it\n"
+    "                                      structure match another's (or a scripts\n"
+    "                                      folder's, or a snapshot's), and can run it\n"
     "                                      (see 'orvane-cli deploy-script --help')\n"
     "  --help                              this text\n"
     "  --version                           the program's name and version\n"
@@ -264,6 +272,58 @@ int Usage(std::FILE* err, const std::string& problem) {
     return kCliError;
 }
 
+bool IsCatalogFileWord(const std::string& word) {
+    return word.rfind(kSnapshotSidePrefix, 0) == 0 || word.rfind(kFolderSidePrefix, 0) == 0;
+}
+
+// list or show with snapshot:FILE or folder:DIR in place of SERVER DATABASE: the same
+// output, from the bulk reader over the kept rows.
+int RunOnCatalogFile(const std::vector<std::string>& args, ObjectType type, std::FILE* out,
+                     std::FILE* err) {
+    CatalogSnapshotPtr snapshot;
+    std::vector<std::string> refused;
+    std::string error;
+    const CancelToken cancel;
+    if (!*ReadCatalogFileSide(args[1], cancel, snapshot, refused, error)) {
+        std::fprintf(err, "orvane-cli: %s\n", error.c_str());
+        return kCliError;
+    }
+    for (const std::string& r : refused)
+        std::fprintf(err, "orvane-cli: script refused: %s\n", r.c_str());
+    CatalogReadOptions options;
+    options.IgnoreSysObjects = Settings().IgnoreSysObjects;
+    options.IgnoreIndexes = Settings().IgnoreIndexes;
+    options.CompleteTableScripts = Settings().CompleteTableScripts;
+    options.IgnoreSystemConstraintNames = Settings().IgnoreSystemConstraintNames;
+    CatalogTypeRead read;
+    if (!ReadCatalogFileObjects(snapshot, args[1].substr(args[1].find(':') + 1), type, options,
+                                read, error)) {
+        std::fprintf(err, "orvane-cli: %s\n", error.c_str());
+        return kCliError;
+    }
+    if (args[0] == "list") {
+        std::string text;
+        for (const CatalogObject& o : read.Objects)
+            text += o.ListedName + "\t" + o.Ref.Modified + "\t" + std::to_string(o.Ref.Id) + "\n";
+        Write(out, text);
+        return kCliOk;
+    }
+    const CatalogObject* o = FindCatalogFileObject(read, args[3]);
+    if (o == nullptr) {
+        std::fprintf(err, "%s '%s' not found in database '%s'.\n",
+                     GetObjectTypeName(type, true).c_str(), args[3].c_str(),
+                     snapshot->Header.Database.c_str());
+        return kCliNotFound;
+    }
+    if (!o->Readable || o->Text.empty()) {
+        std::fprintf(err, "%s '%s' has no text to show.\n", GetObjectTypeName(type, true).c_str(),
+                     args[3].c_str());
+        return kCliNotFound;
+    }
+    Write(out, o->Text);
+    return kCliOk;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& words, std::FILE* out, std::FILE* err,
@@ -281,17 +341,30 @@ int RunCli(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
         return kCliOk;
     }
     const bool named = command == "show" || command == "create";
-    const size_t wanted = command == "list" ? 4 : named ? 5 : command == "count" ? 4 : 0;
+    size_t wanted = command == "list" ? 4 : named ? 5 : command == "count" ? 4 : 0;
     if (wanted == 0)
         return Usage(err, "unknown command '" + command + "'");
+    // A snapshot or scripts folder stands in for SERVER DATABASE, read-only.
+    const bool fileSide = args.size() > 1 && IsCatalogFileWord(args[1]);
+    if (fileSide) {
+        if (command == "create")
+            return Usage(err, "'create' needs SERVER DATABASE; for the scripts of a snapshot or "
+                              "a scripts folder, see 'orvane-cli script-folder'");
+        if (command == "count")
+            return Usage(err, "'count' needs SERVER DATABASE: a snapshot or a scripts folder "
+                              "holds no rows");
+        --wanted;
+    }
     if (args.size() != wanted)
-        return Usage(err, "'" + command + "' takes " + std::to_string(wanted - 1) + " arguments");
-
+        return Usage(err, "'" + command + "' takes " + std::to_string(wanted - 1) + " arguments" +
+                              (fileSide ? std::string(" with a snapshot or a scripts folder")
+                                        : std::string()));
     std::optional<ObjectType> type = kTypeTable;
     if (command != "count") {
-        type = ParseObjectType(args[3]);
+        const std::string& word = args[fileSide ? 2 : 3];
+        type = ParseObjectType(word);
         if (!type)
-            return Usage(err, "unknown object type '" + args[3] + "'");
+            return Usage(err, "unknown object type '" + word + "'");
     }
 
     Session s(out, err);
@@ -304,7 +377,9 @@ int RunCli(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
     try {
         StartUpLikeTheProgram();
         switches.ApplyTo(Settings());
-        if (OpenServer(s, args[1], security)) {
+        if (fileSide) {
+            status = RunOnCatalogFile(args, *type, out, err);
+        } else if (OpenServer(s, args[1], security)) {
             const std::string& db = args[2];
             if (command == "list")
                 status = List(s, db, *type);

@@ -2,6 +2,7 @@
 
 #include "cli_command.h"
 #include "dbcompare/run_settings.h"
+#include "dbcompare/snapshot_folder.h"
 #include "deploy/deploy_command.h"
 
 #include <ctime>
@@ -21,6 +22,7 @@ int RunDeployScriptCommand(int argc, char** argv, const ScriptSwitches& switches
                                   return RunDbCompare(request, progress, cancel);
                               };
                               services.openFolder = OpenFolderSide;
+                              services.openSnapshot = OpenSnapshotSide;
                               DbCompareRequest settings;
                               ApplyCurrentSettings(settings);
                               return RunDeployScriptOn(args, settings, services, run.progress,
