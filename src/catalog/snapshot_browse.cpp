@@ -139,10 +139,4 @@ const CatalogObject* SnapshotBrowser::Find(ObjectType type, const CatalogReadOpt
     return nullptr;
 }
 
-std::string SnapshotObjectText(const CatalogObject& object) {
-    if (!object.Text.empty() || object.Readable)
-        return object.Text;
-    return "-- The snapshot keeps no text of this object (" + object.Reason + ").";
-}
-
 } // namespace orv

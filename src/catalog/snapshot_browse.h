@@ -65,7 +65,4 @@ private:
     std::map<Key, CatalogTypeRead> read_;
 };
 
-// The text a panel shows for an object of a snapshot: its text, or why there is none.
-std::string SnapshotObjectText(const CatalogObject& object);
-
 } // namespace orv

@@ -66,7 +66,7 @@ TEST(SnapshotBrowse, ListsAndTextsAreTheBulkReadersUnderTheOptionsInForce) {
     std::string error;
     const auto procs = browser->Listed(kTypeProcedure, options, "", error);
     ASSERT_EQ(procs.size(), 1u);
-    EXPECT_EQ(SnapshotObjectText(*procs[0]),
+    EXPECT_EQ(procs[0]->Text,
               "-- Lists a customer's orders.\r\nCREATE PROCEDURE dbo.usp_Orders @id int\r\nAS\r\n"
               "SELECT Id, Total FROM dbo.Orders WHERE CustomerId = @id -- Z\xC3\xBCrich\t\xC3\xBC"
               "ber");
@@ -110,15 +110,6 @@ TEST(SnapshotBrowse, AResultTheSnapshotLacksIsNamed) {
     EXPECT_EQ(lacking.Objects(kTypeProcedure, CatalogReadOptions{}, error), nullptr);
     EXPECT_EQ(error, "The snapshot file bare.orvsnap holds no texts of procedures.");
     EXPECT_TRUE(lacking.Owners(kTypeProcedure, CatalogReadOptions{}).empty());
-}
-
-TEST(SnapshotBrowse, AnObjectWithoutTextSaysWhy) {
-    CatalogObject o;
-    o.Readable = false;
-    o.Reason = kReasonEncrypted;
-    EXPECT_EQ(SnapshotObjectText(o), "-- The snapshot keeps no text of this object (encrypted).");
-    o.Text = "kept";
-    EXPECT_EQ(SnapshotObjectText(o), "kept");
 }
 
 TEST(SnapshotReadInSteps, GivesWhatThePlainReaderGivesStopsAndWordsFailuresAlike) {

@@ -326,7 +326,8 @@ void SnapshotPanelController::ShowObject(int panel, int row) {
     ParseInt32(list.CellText(row, 2), id);
     const CatalogObject* object = browser->Find(
         main.CurrentType(), CatalogReadOptionsFromSettings(), id, list.CellText(row, 0));
-    view.SetText(object ? SnapshotObjectText(*object) : "");
+    // An object without text (encrypted) shows nothing, as the live panel showed it.
+    view.SetText(object ? object->Text : "");
 }
 
 std::string SnapshotPanelController::RefusalText(int panel, SnapshotRefusal why,

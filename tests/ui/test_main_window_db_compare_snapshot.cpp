@@ -1,0 +1,339 @@
+// A panel showing a snapshot file, chosen through the server selector and answered through the
+// file dialog, against the simulator's demo databases: it lists and shows what the live
+// database did, compares like it (the two-panel comparison and Compare All), refuses what needs
+// a live database with the reason, keeps its server when the file cannot be read, and goes
+// back to live browsing when a stored server is chosen.
+#include "catalog/catalog_snapshot.h"
+#include "catalog/object_types.h"
+#include "core/registry.h"
+#include "core/settings.h"
+#include "servers/server_list.h"
+#include "sqlsim_process.h"
+#include "test_env.h"
+#include "ui/main/frm_db_compare_results.h"
+#include "ui/main/frm_main.h"
+#include "ui/main/snapshot_panel_controller.h"
+#include "ui/widgets/qt_combo_control.h"
+#include "ui/widgets/qt_list_control.h"
+#include "ui/widgets/qt_text_view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace orv {
+namespace {
+
+using test::SqlsimOptions;
+using test::SqlsimProcess;
+using test::TestEnv;
+
+void StoreServer(const std::string& name, const SqlsimProcess& sim, const std::string& mruDb) {
+    ServerEntry e;
+    e.Name = name;
+    e.SQLAuth = true;
+    e.LoginName = sim.Options().login;
+    e.Pwd = sim.Options().password;
+    e.MRUDb = mruDb;
+    ServerAddToList(e);
+}
+
+using Verdicts = std::map<std::string, PairStatus>;
+
+class SnapshotPanel : public ::testing::Test {
+protected:
+    std::unique_ptr<frmMain> OpenDemo() {
+        SqlsimOptions o;
+        o.version = "10.50.1600.1";
+        o.scriptFiles = {test::FixtureFile("demo_source.sql"),
+                         test::FixtureFile("demo_target.sql")};
+        sim = std::make_unique<SqlsimProcess>(o);
+        std::string error;
+        EXPECT_TRUE(sim->Start(error)) << error;
+        sourceServer = sim->ServerName();
+        targetServer = "localhost," + std::to_string(sim->Port());
+        StoreServer(sourceServer, *sim, "OrvaneDemoSource");
+        StoreServer(targetServer, *sim, "OrvaneDemoTarget");
+        SetRegDword(HKEY_CURRENT_USER, kKeyServers, "AutoConnect", 1);
+        MainWindowDialogs dialogs;
+        dialogs.showComparison = [this](QWidget*, const ComparisonReportRequest&) {
+            reports.push_back(gstrReportText);
+        };
+        LoadSettings(LoadServerList);
+        auto w = std::make_unique<frmMain>(std::move(dialogs));
+        w->FormLoad();
+        w->show();
+        QApplication::processEvents();
+        w->ServerSelector(1)->setCurrentIndex(1);
+        QApplication::processEvents();
+        EXPECT_EQ(w->DatabaseList(1)->CurrentText(), "OrvaneDemoTarget");
+        return w;
+    }
+
+    // File > Save Snapshot of a panel, as a user takes it.
+    std::string Save(frmMain& w, int panel, const std::string& name) {
+        const std::string file = env.PathOf(name);
+        env.prompter.fileAnswers.push_back(file);
+        w.MenuItem(panel == 0 ? "mnuFileSaveSnapshot(0)" : "mnuFileSaveSnapshot(1)")->trigger();
+        EXPECT_EQ(env.prompter.messages.size(), 1u);
+        env.prompter.messages.clear();
+        return file;
+    }
+
+    // Picks an entry of a panel's server selector as a click does (also the one shown).
+    static void Choose(frmMain& w, int panel, const std::string& entry) {
+        QtComboControl& selector = *w.ServerSelector(panel);
+        const int k = selector.findText(QString::fromStdString(entry));
+        ASSERT_GE(k, 0) << entry;
+        if (selector.currentIndex() == k)
+            emit selector.activated(k);
+        else
+            selector.setCurrentIndex(k);
+        QApplication::processEvents();
+    }
+
+    // Opens a snapshot file in a panel through its selector and the file dialog.
+    void OpenSnapshot(frmMain& w, int panel, const std::optional<std::string>& file) {
+        env.prompter.fileAnswers.push_back(file);
+        Choose(w, panel, kSnapshotFileEntry);
+    }
+
+    static std::string Caption(frmMain& w, int panel) {
+        auto* label = w.findChild<QLabel*>(panel == 0 ? "lblGen(4)" : "lblGen(5)");
+        return label ? label->text().toStdString() : std::string("(no caption)");
+    }
+
+    static std::vector<std::string> Listed(frmMain& w, int panel) {
+        std::vector<std::string> names;
+        for (int r = 0; r < w.ObjectList(panel)->Count(); ++r)
+            names.push_back(w.ObjectList(panel)->CellText(r, 0));
+        return names;
+    }
+
+    static void ShowType(frmMain& w, ObjectType type) {
+        QtComboControl& types = *w.TypeSelector();
+        for (int k = 0; k < types.ListCount(); ++k)
+            if (types.ItemData(k) == type)
+                types.setCurrentIndex(k);
+        QApplication::processEvents();
+        ASSERT_EQ(w.CurrentType(), type);
+    }
+
+    // F8, and the verdict of every pair by type and name.
+    static Verdicts CompareAll(frmMain& w, frmDbCompareResults** window = nullptr) {
+        w.CompareAllObjects();
+        const auto all = w.findChildren<frmDbCompareResults*>();
+        Verdicts out;
+        if (all.isEmpty())
+            return out;
+        if (window)
+            *window = all.last();
+        const DbCompareResults& r = all.last()->Results();
+        EXPECT_TRUE(r.Complete()) << r.Problem;
+        for (const PairVerdict& p : r.Pairs)
+            out[std::to_string(p.Type) + " " + (p.HasSource ? p.Source.Name : p.Target.Name)] =
+                p.Status;
+        return out;
+    }
+
+    TestEnv env;
+    std::unique_ptr<SqlsimProcess> sim;
+    std::string sourceServer, targetServer;
+    std::vector<std::string> reports;
+};
+
+TEST_F(SnapshotPanel, ASnapshotInTheSourcePanelBrowsesAndComparesAsTheLiveDatabaseDid) {
+    auto w = OpenDemo();
+    const std::string file = Save(*w, 0, "source.orvsnap");
+    CatalogSnapshot kept;
+    std::string error;
+    ASSERT_TRUE(ReadSnapshotFile(file, kept, error)) << error;
+
+    ShowType(*w, kTypeProcedure);
+    const std::vector<std::string> liveProcedures = Listed(*w, 0);
+    ASSERT_GT(liveProcedures.size(), 3u);
+    const Verdicts live = CompareAll(*w);
+    ASSERT_FALSE(live.empty());
+
+    OpenSnapshot(*w, 0, file);
+    ASSERT_EQ(env.prompter.fileRequests.size(), 2u);
+    const FileDialogRequest& asked = env.prompter.fileRequests[1];
+    EXPECT_FALSE(asked.save);
+    EXPECT_EQ(asked.title, "Open Snapshot");
+    EXPECT_EQ(asked.filter, "Snapshot files (*.orvsnap)|*.orvsnap");
+    EXPECT_TRUE(env.prompter.messages.empty());
+    EXPECT_EQ(Caption(*w, 0), SnapshotTitle(kept.Header) + " - read-only");
+    EXPECT_EQ(Caption(*w, 0), "OrvaneDemoSource (snapshot of " + sourceServer + ", " +
+                                  kept.Header.Taken + " UTC) - read-only");
+    EXPECT_EQ(w->ServerSelector(0)->Text(), kSnapshotFileEntry);
+    EXPECT_EQ(w->DatabaseList(0)->Count(), 1);
+    EXPECT_EQ(w->DatabaseText(0), "OrvaneDemoSource");
+    EXPECT_EQ(Listed(*w, 0), liveProcedures);
+
+    // The Target panel shows the live database the snapshot was taken of: the same procedure
+    // in both panels has the same text, byte for byte, and the two-panel comparison says so.
+    ASSERT_TRUE(
+        frmMain::SelectListRowByName(*w->DatabaseList(1), "OrvaneDemoSource", true, false) >= 0);
+    QApplication::processEvents();
+    ASSERT_EQ(w->DatabaseText(1), "OrvaneDemoSource");
+    const std::string procedure = "usp_Order_AddLine";
+    frmMain::SelectListRowByName(*w->ObjectList(0), procedure, true, false);
+    frmMain::SelectListRowByName(*w->ObjectList(1), procedure, true, false);
+    QApplication::processEvents();
+    const std::string text = w->TextView(0)->Text();
+    EXPECT_NE(text.find("CREATE"), std::string::npos) << text;
+    EXPECT_EQ(text, w->TextView(1)->Text());
+    reports.clear();
+    w->MenuItem("mnuComparisonSelObj")->trigger();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("are identical."), std::string::npos) << reports[0];
+
+    // Compare All against the live Target database gives the verdicts live against live did;
+    // the results window names the snapshot side by its title, and a pair chosen there is
+    // shown in the panels.
+    frmMain::SelectListRowByName(*w->DatabaseList(1), "OrvaneDemoTarget", true, false);
+    QApplication::processEvents();
+    frmDbCompareResults* results = nullptr;
+    EXPECT_EQ(CompareAll(*w, &results), live);
+    ASSERT_NE(results, nullptr);
+    const std::string summary = results->findChild<QLabel*>("lblSummary")->text().toStdString();
+    EXPECT_EQ(summary, "Source: " + SnapshotTitle(kept.Header) + "    Target: " + targetServer +
+                           ".OrvaneDemoTarget");
+    for (int row = 0; row < results->ShownCount(); ++row) {
+        const PairVerdict* p = results->ShownPair(row);
+        if (p->Type != kTypeProcedure || p->Status != PairStatus::Different)
+            continue;
+        results->SelectRow(row);
+        results->ChooseCurrentPair();
+        QApplication::processEvents();
+        EXPECT_TRUE(env.prompter.messages.empty()) << env.prompter.messages[0].text;
+        EXPECT_NE(w->TextView(0)->Text().find(p->Source.Name), std::string::npos);
+        EXPECT_EQ(w->TextView(0)->Text(), p->SourceText);
+        break;
+    }
+
+    // Choosing the stored server again browses live.
+    Choose(*w, 0, sourceServer);
+    EXPECT_EQ(Caption(*w, 0), "SQL Server - Source");
+    EXPECT_GT(w->DatabaseList(0)->Count(), 1);
+    EXPECT_EQ(PanelServers()[0].Name, sourceServer);
+    EXPECT_FALSE(w->Snapshots().Shows(0));
+}
+
+TEST_F(SnapshotPanel, AFileThatCannotBeReadOrACancelLeavesThePanelAsItWas) {
+    auto w = OpenDemo();
+    const std::string file = Save(*w, 1, "target.orvsnap");
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string cut = env.PathOf("cut.orvsnap");
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+    const std::string notOne = env.PathOf("notes.orvsnap");
+    std::ofstream(notOne) << "Monday: check the backups\n";
+    const std::vector<std::string> before = Listed(*w, 0);
+
+    struct Case {
+        std::optional<std::string> answer;
+        std::string message; // empty: nothing said (a cancel)
+    };
+    std::string truncated, garbage, missing;
+    CatalogSnapshot none;
+    ReadSnapshotFile(cut, none, truncated);
+    ReadSnapshotFile(notOne, none, garbage);
+    ReadSnapshotFile(env.PathOf("gone.orvsnap"), none, missing);
+    EXPECT_EQ(garbage, "The snapshot file " + notOne + " is not an Orvane snapshot.");
+    const Case cases[] = {{cut, truncated},
+                          {notOne, garbage},
+                          {env.PathOf("gone.orvsnap"), missing},
+                          {std::nullopt, ""}};
+    for (const Case& c : cases) {
+        env.prompter.messages.clear();
+        OpenSnapshot(*w, 0, c.answer);
+        if (c.message.empty()) {
+            EXPECT_TRUE(env.prompter.messages.empty());
+        } else {
+            ASSERT_EQ(env.prompter.messages.size(), 1u) << c.message;
+            EXPECT_EQ(env.prompter.messages[0].icon, MsgIcon::Warning);
+            EXPECT_EQ(env.prompter.messages[0].title, "Cannot Open Snapshot");
+            EXPECT_EQ(env.prompter.messages[0].text, c.message);
+        }
+        EXPECT_EQ(w->ServerSelector(0)->Text(), sourceServer);
+        EXPECT_EQ(PanelServers()[0].Name, sourceServer);
+        EXPECT_EQ(w->DatabaseText(0), "OrvaneDemoSource");
+        EXPECT_EQ(Caption(*w, 0), "SQL Server - Source");
+        EXPECT_EQ(Listed(*w, 0), before);
+        EXPECT_FALSE(w->Snapshots().Shows(0));
+    }
+}
+
+TEST_F(SnapshotPanel, TwoSnapshotsCompareAsTheirDatabasesDidAndRefuseWhatNeedsALiveDatabase) {
+    auto w = OpenDemo();
+    const std::string source = Save(*w, 0, "source.orvsnap");
+    const std::string target = Save(*w, 1, "target.orvsnap");
+    const Verdicts live = CompareAll(*w);
+    OpenSnapshot(*w, 0, source);
+    OpenSnapshot(*w, 1, target);
+    ASSERT_TRUE(env.prompter.messages.empty()) << env.prompter.messages[0].text;
+    EXPECT_EQ(w->DatabaseText(1), "OrvaneDemoTarget");
+    frmDbCompareResults* results = nullptr;
+    EXPECT_EQ(CompareAll(*w, &results), live);
+    ASSERT_NE(results, nullptr);
+    CatalogSnapshot s, t;
+    std::string error;
+    ASSERT_TRUE(ReadSnapshotFile(source, s, error) && ReadSnapshotFile(target, t, error));
+    EXPECT_EQ(results->findChild<QLabel*>("lblSummary")->text().toStdString(),
+              "Source: " + SnapshotTitle(s.Header) + "    Target: " + SnapshotTitle(t.Header));
+
+    // The deployment script is for a live Target.
+    env.prompter.messages.clear();
+    EXPECT_EQ(results->OpenDeploymentScript(), nullptr);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "The Target is a snapshot file; a deployment script is made for a live database.");
+
+    // What reads data or asks the server is refused, naming the panel and why.
+    ShowType(*w, kTypeTable);
+    const std::string noData = "The Source panel shows a snapshot file: it holds the catalog, "
+                               "not the data.";
+    struct Refusal {
+        const char* what;
+        std::function<void()> act;
+        std::string message;
+    };
+    const Refusal refusals[] = {
+        {"view data", [&] { w->ViewData(0); }, noData},
+        {"analyze", [&] { w->AnalyzeData(0); }, noData},
+        {"compare data", [&] { w->CompareDataSinglePair(); }, noData},
+        {"database info",
+         [&] { QTest::mouseClick(w->findChild<QPushButton*>("cmdDbInfo(1)"), Qt::LeftButton); },
+         "The Target panel shows a snapshot file: Database Information needs a live database."},
+        {"find", [&] { w->FindObject(0); },
+         "The Source panel shows a snapshot file: Find Object needs a live database."},
+        {"save snapshot", [&] { w->MenuItem("mnuFileSaveSnapshot(1)")->trigger(); },
+         "The Target panel shows a snapshot file: Save Snapshot needs a live database."},
+        {"attach", [&] { w->AttachDatabase(); },
+         "The Source panel shows a snapshot file: Attach Database needs a live database."},
+        {"deploy", [&] { w->MenuItem("mnuComparisonDeployScript")->trigger(); },
+         "The Target is a snapshot file; a deployment script is made for a live database."},
+    };
+    for (const Refusal& r : refusals) {
+        env.prompter.messages.clear();
+        r.act();
+        QApplication::processEvents();
+        ASSERT_EQ(env.prompter.messages.size(), 1u) << r.what;
+        EXPECT_EQ(env.prompter.messages[0].text, r.message) << r.what;
+    }
+    EXPECT_FALSE(w->Busy());
+}
+
+} // namespace
+} // namespace orv
