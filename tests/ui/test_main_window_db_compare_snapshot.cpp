@@ -7,6 +7,8 @@
 #include "catalog/object_types.h"
 #include "core/registry.h"
 #include "core/settings.h"
+#include "dbcompare/script_folder_write.h"
+#include "servers/server_facts.h"
 #include "servers/server_list.h"
 #include "sqlsim_process.h"
 #include "test_env.h"
@@ -24,6 +26,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -333,6 +336,69 @@ TEST_F(SnapshotPanel, TwoSnapshotsCompareAsTheirDatabasesDidAndRefuseWhatNeedsAL
         EXPECT_EQ(env.prompter.messages[0].text, r.message) << r.what;
     }
     EXPECT_FALSE(w->Busy());
+}
+
+// A scripts folder written from the Source database opens in the Target panel through the
+// selector (its scripts run in a scratch simulator) and compares identical with that database.
+TEST_F(SnapshotPanel, AScriptsFolderOpensInAPanelAndComparesIdenticalToItsDatabase) {
+    auto w = OpenDemo();
+    // The folder's tables are complete scripts; they are read back and compared so.
+    Settings().CompleteTableScripts = true;
+    Settings().IgnoreSystemConstraintNames = true;
+    QueryPlace place{PanelServers()[0], "OrvaneDemoSource", 60};
+    const CancelToken cancel;
+    ServerFacts facts;
+    OdbcError odbc;
+    std::string sql;
+    ScriptFolderContent content;
+    ASSERT_TRUE(ReadServerFacts(place, cancel, facts, odbc, sql)) << odbc.description;
+    ASSERT_TRUE(BuildScriptFolder(place, facts, false, cancel, nullptr, content, odbc, sql))
+        << odbc.description;
+    const std::string dir = env.PathOf("demo-folder");
+    std::vector<std::string> removed;
+    std::string error;
+    ASSERT_TRUE(WriteScriptFolder(dir, content, removed, error)) << error;
+    ::setenv("ORVANE_SQLSIM", test::SqlsimExecutable().c_str(), 1);
+
+    // Objects the folder has no file for (encrypted ones) are only in the database.
+    const auto skipped = [&](const std::string& name) {
+        for (const std::string& s : content.Skipped)
+            if (s.find("." + name + " (") != std::string::npos)
+                return true;
+        return false;
+    };
+    ShowType(*w, kTypeProcedure);
+    std::vector<std::string> liveProcedures;
+    for (const std::string& name : Listed(*w, 0))
+        if (!skipped(name))
+            liveProcedures.push_back(name);
+    EXPECT_LT(liveProcedures.size(), Listed(*w, 0).size()) << "the demo has an encrypted one";
+    env.prompter.fileAnswers.push_back(dir + "/" + kScriptFolderManifest);
+    Choose(*w, 1, kScriptsFolderEntry);
+    ASSERT_EQ(env.prompter.fileRequests.size(), 1u);
+    EXPECT_EQ(env.prompter.fileRequests[0].title, "Open Scripts Folder");
+    ASSERT_TRUE(env.prompter.messages.empty()) << env.prompter.messages[0].text;
+    EXPECT_EQ(Caption(*w, 1), dir + " (scripts folder) - read-only");
+    EXPECT_EQ(w->ServerSelector(1)->Text(), kScriptsFolderEntry);
+    EXPECT_EQ(w->DatabaseText(1), "OrvaneDemoSource");
+    EXPECT_EQ(Listed(*w, 1), liveProcedures);
+
+    frmDbCompareResults* results = nullptr;
+    const Verdicts verdicts = CompareAll(*w, &results);
+    ASSERT_FALSE(verdicts.empty());
+    EXPECT_EQ(results->findChild<QLabel*>("lblSummary")->text().toStdString(),
+              "Source: " + sourceServer + ".OrvaneDemoSource    Target: " + dir +
+                  " (scripts folder)");
+    for (const auto& [name, status] : verdicts)
+        EXPECT_TRUE(status == PairStatus::Identical || (status == PairStatus::OnlyInSource &&
+                                                        skipped(name.substr(name.find(' ') + 1))))
+            << name;
+
+    env.prompter.messages.clear();
+    w->ViewData(1);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "The Target panel shows a scripts folder: it holds the catalog, not the data.");
 }
 
 } // namespace

@@ -621,7 +621,7 @@ std::string frmDbCompareResults::TextReadOnDemand(const PairVerdict& pair, int s
 std::string frmDbCompareResults::SideTitle(int side) const {
     // A snapshot side is named by its own title: the database, its server and when.
     if (request_ && request_->Snapshot[side])
-        return SnapshotTitle(request_->Snapshot[side]->Header);
+        return SnapshotSideTitle(*request_, side);
     return SideName(*results_, side);
 }
 

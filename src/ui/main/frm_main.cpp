@@ -293,6 +293,11 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::FillServerSelectors() {
     const int32_t n = ServerCount();
+    // The selectors start again on the stored servers: a panel showing a snapshot is live
+    // again with them.
+    if (controllers_)
+        for (int i = 0; i < 2; ++i)
+            controllers_->snapshots.Leave(i);
     for (auto* sel : cmbServer_) {
         const std::string saved = sel->Tag();
         sel->SetTag(kOff);

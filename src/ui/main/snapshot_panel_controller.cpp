@@ -48,6 +48,14 @@ int64_t FileSize(const std::string& path) {
 
 } // namespace
 
+std::string SnapshotSideTitle(const DbCompareRequest& request, int side) {
+    if (!request.Snapshot[side])
+        return "";
+    if (std::filesystem::is_directory(request.SnapshotFile[side]))
+        return request.SnapshotFile[side] + " (scripts folder)";
+    return SnapshotTitle(request.Snapshot[side]->Header);
+}
+
 std::string DeployRefusalText(const DbCompareRequest& request) {
     const auto what = [&](int side) {
         return std::filesystem::is_directory(request.SnapshotFile[side]) ? "a scripts folder"

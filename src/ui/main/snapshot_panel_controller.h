@@ -32,6 +32,10 @@ enum class SnapshotRefusal {
 // Empty when both sides are live databases.
 std::string DeployRefusalText(const DbCompareRequest& request);
 
+// How a window names a side read from a snapshot: its title, or for a scripts folder
+// "<folder> (scripts folder)". Empty for a live side.
+std::string SnapshotSideTitle(const DbCompareRequest& request, int side);
+
 class SnapshotPanelController : public MainWindowController {
 public:
     using MainWindowController::MainWindowController;
