@@ -108,9 +108,17 @@ protected:
         Choose(w, panel, kSnapshotFileEntry);
     }
 
+    // The panel's caption: whole in its tool tip while it shows a snapshot (the label itself
+    // may be shortened to the panel's width), else the label's own text.
     static std::string Caption(frmMain& w, int panel) {
         auto* label = w.findChild<QLabel*>(panel == 0 ? "lblGen(4)" : "lblGen(5)");
-        return label ? label->text().toStdString() : std::string("(no caption)");
+        if (!label)
+            return "(no caption)";
+        const QString shown = label->text();
+        const QString whole = label->toolTip().isEmpty() ? shown : label->toolTip();
+        if (shown != whole && !shown.contains(QChar(0x2026)))
+            return "(caption not shortened in place: " + shown.toStdString() + ")";
+        return whole.toStdString();
     }
 
     static std::vector<std::string> Listed(frmMain& w, int panel) {

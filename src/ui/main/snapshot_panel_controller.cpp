@@ -18,6 +18,7 @@
 
 #include <QLabel>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -218,14 +219,22 @@ void SnapshotPanelController::SetCaption(int panel) {
             database->setVisible(true);
         return;
     }
-    caption->setText(QString::fromStdString(text));
-    caption->setToolTip(QString::fromStdString(text));
+    const QString full = QString::fromStdString(text);
+    caption->setToolTip(full);
     caption->setStyleSheet("QLabel { color: #7a4b00; font-weight: bold; }");
     // The caption runs over the database list's heading, which the list itself then answers:
-    // it shows the one database the snapshot holds.
+    // it shows the one database the snapshot holds. It stops at the panel's edge, shortened in
+    // the middle when it must be (its tool tip says it whole).
     if (database)
         database->setVisible(false);
-    caption->resize(caption->sizeHint().width(), caption->height());
+    caption->setText(full);
+    const int room = main.TextView(panel)->geometry().right() - caption->x();
+    const int wanted = caption->sizeHint().width();
+    if (room > 0 && wanted > room) {
+        const int margins = wanted - caption->fontMetrics().horizontalAdvance(full);
+        caption->setText(caption->fontMetrics().elidedText(full, Qt::ElideMiddle, room - margins));
+    }
+    caption->resize(std::min(wanted, room > 0 ? room : wanted), caption->height());
     caption->raise();
 }
 
