@@ -42,7 +42,13 @@ bool ReadSnapshotFileInSteps(const std::string& path, CatalogSnapshot& snapshot,
     if (cancel.cancelRequested())
         return false;
     progress.Begin("Reading the catalog of " + path, 0);
-    return ParseSnapshotBytes(path, bytes, snapshot, error);
+    const bool read = ParseSnapshotBytes(path, bytes, snapshot, error);
+    // Stop pressed while the catalog was taken apart still means the reader wants none of it.
+    if (cancel.cancelRequested()) {
+        error.clear();
+        return false;
+    }
+    return read;
 }
 
 SnapshotBrowser::SnapshotBrowser(CatalogSnapshotPtr snapshot, std::string file, std::string what)

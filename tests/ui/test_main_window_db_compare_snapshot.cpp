@@ -15,6 +15,7 @@
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/main/frm_main.h"
 #include "ui/main/snapshot_panel_controller.h"
+#include "ui/tools/frm_run_progress.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -230,6 +232,31 @@ TEST_F(SnapshotPanel, ASnapshotInTheSourcePanelBrowsesAndComparesAsTheLiveDataba
         break;
     }
 
+    // No deployment script is made from a snapshot.
+    env.prompter.messages.clear();
+    EXPECT_EQ(results->OpenDeploymentScript(), nullptr);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].text,
+              "The Source is a snapshot file; a deployment script is made from a live database.");
+    env.prompter.messages.clear();
+
+    // The owner selector filters the snapshot's list as it filters the live database's.
+    Settings().ShowOwners = true;
+    ShowType(*w, kTypeTable);
+    frmMain::SelectListRowByName(*w->DatabaseList(1), "OrvaneDemoSource", true, false);
+    QApplication::processEvents();
+    for (int i = 0; i < 2; ++i) {
+        QtComboControl& owners = *w->OwnerSelector(i);
+        const int k = owners.findText("sales");
+        ASSERT_GE(k, 0) << i;
+        owners.setCurrentIndex(k);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(Listed(*w, 0).size(), 4u);
+    EXPECT_EQ(Listed(*w, 0), Listed(*w, 1));
+    EXPECT_EQ(w->TextView(0)->Text(), w->TextView(1)->Text());
+    EXPECT_TRUE(env.prompter.messages.empty());
+
     // Choosing the stored server again browses live.
     Choose(*w, 0, sourceServer);
     EXPECT_EQ(Caption(*w, 0), "SQL Server - Source");
@@ -407,6 +434,52 @@ TEST_F(SnapshotPanel, AScriptsFolderOpensInAPanelAndComparesIdenticalToItsDataba
     ASSERT_EQ(env.prompter.messages.size(), 1u);
     EXPECT_EQ(env.prompter.messages[0].text,
               "The Target panel shows a scripts folder: it holds the catalog, not the data.");
+}
+
+// A large file is read with the progress window: read whole it shows as a small one does, and
+// Stop leaves the panel as it was, without a message.
+TEST_F(SnapshotPanel, ALargeFileIsReadWithTheProgressWindowAndStopLeavesThePanel) {
+    auto w = OpenDemo();
+    const std::string small = Save(*w, 0, "source.orvsnap");
+    CatalogSnapshot big;
+    std::string error;
+    ASSERT_TRUE(ReadSnapshotFile(small, big, error)) << error;
+    CatalogResult padding;
+    padding.Fields = {{"text", -9, 0}};
+    for (int k = 0; k < 48; ++k)
+        padding.Rows.push_back({FieldValue::Str(std::string(1024 * 1024, 'a' + k % 26))});
+    big.Results["padding"] = padding;
+    const std::string file = env.PathOf("big.orvsnap");
+    ASSERT_TRUE(WriteSnapshotFile(file, big, error)) << error;
+    ASSERT_GT(std::filesystem::file_size(file), static_cast<uintmax_t>(kSnapshotReadInPlaceBytes));
+    const std::vector<std::string> live = Listed(*w, 0);
+
+    // Stop as soon as the window is up.
+    int seen = 0;
+    QTimer stopper;
+    QObject::connect(&stopper, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* progress = qobject_cast<frmRunProgress*>(top);
+                progress && progress->objectName() == "frmSnapshotRead" && progress->Running()) {
+                ++seen;
+                progress->Stop();
+            }
+    });
+    stopper.start(0);
+    OpenSnapshot(*w, 0, file);
+    stopper.stop();
+    EXPECT_GT(seen, 0);
+    EXPECT_TRUE(env.prompter.messages.empty());
+    EXPECT_FALSE(w->Snapshots().Shows(0));
+    EXPECT_EQ(w->ServerSelector(0)->Text(), sourceServer);
+    EXPECT_EQ(Listed(*w, 0), live);
+
+    OpenSnapshot(*w, 0, file);
+    EXPECT_TRUE(env.prompter.messages.empty());
+    ASSERT_TRUE(w->Snapshots().Shows(0));
+    EXPECT_EQ(Caption(*w, 0), SnapshotTitle(big.Header) + " - read-only");
+    EXPECT_EQ(Listed(*w, 0), live);
+    EXPECT_FALSE(w->Busy());
 }
 
 } // namespace
