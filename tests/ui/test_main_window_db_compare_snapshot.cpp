@@ -371,6 +371,22 @@ TEST_F(SnapshotPanel, TwoSnapshotsCompareAsTheirDatabasesDidAndRefuseWhatNeedsAL
         EXPECT_EQ(env.prompter.messages[0].text, r.message) << r.what;
     }
     EXPECT_FALSE(w->Busy());
+
+    // Refresh and Connect read the snapshot again; they reach no server for it.
+    env.prompter.messages.clear();
+    const std::vector<std::string> tables = Listed(*w, 0);
+    ASSERT_FALSE(tables.empty());
+    w->RefreshPanel(0);
+    EXPECT_EQ(Listed(*w, 0), tables);
+    w->Connect();
+    QApplication::processEvents();
+    EXPECT_TRUE(w->Snapshots().Shows(0));
+    EXPECT_EQ(w->DatabaseText(0), "OrvaneDemoSource");
+    EXPECT_EQ(Listed(*w, 0), tables);
+    EXPECT_EQ(Caption(*w, 0), SnapshotTitle(s.Header) + " - read-only");
+    EXPECT_EQ(w->DatabaseText(1), "OrvaneDemoTarget");
+    EXPECT_GT(w->ObjectList(1)->Count(), 0);
+    EXPECT_TRUE(env.prompter.messages.empty());
 }
 
 // A scripts folder written from the Source database opens in the Target panel through the

@@ -393,6 +393,9 @@ void frmMain::InitializeDisplay(bool pblnLoadMRUDb) {
             return;
         SetConnectState(1);
         LoadServer(0, pblnLoadMRUDb);
+        // A snapshot in the Target panel needs no server: it is shown again at once.
+        if (controllers_ && controllers_->snapshots.Shows(1))
+            LoadServer(1, false);
         SetConnectState(0);
     });
     WriteTrace("End InitializeDisplay");
