@@ -20,6 +20,7 @@
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -97,10 +98,13 @@ protected:
         QtComboControl& selector = *w.ServerSelector(panel);
         const int k = selector.findText(QString::fromStdString(entry));
         ASSERT_GE(k, 0) << entry;
-        if (selector.currentIndex() == k)
-            emit selector.activated(k);
-        else
-            selector.setCurrentIndex(k);
+        selector.setFocus();
+        QTest::keyClick(&selector, Qt::Key_Down, Qt::AltModifier);
+        QApplication::processEvents();
+        QAbstractItemView* list = selector.view();
+        ASSERT_TRUE(list->isVisible());
+        list->setCurrentIndex(list->model()->index(k, 0));
+        QTest::keyClick(list, Qt::Key_Return);
         QApplication::processEvents();
     }
 
@@ -444,6 +448,28 @@ TEST_F(SnapshotPanel, AScriptsFolderOpensInAPanelAndComparesIdenticalToItsDataba
         EXPECT_TRUE(status == PairStatus::Identical || (status == PairStatus::OnlyInSource &&
                                                         skipped(name.substr(name.find(' ') + 1))))
             << name;
+
+    // A script the simulator refuses is named, and its object is not comparable.
+    const std::string broken = dir + "/Procedures/dbo.usp_Order_AddLine.sql";
+    ASSERT_TRUE(std::filesystem::exists(broken));
+    std::ofstream(broken, std::ios::binary) << "CREATE PROCEDUR dbo.usp_Order_AddLine AS\n"
+                                               "SELECT 1\nGO\n";
+    env.prompter.fileAnswers.push_back(dir);
+    Choose(*w, 1, kScriptsFolderEntry);
+    ASSERT_EQ(env.prompter.messages.size(), 1u);
+    EXPECT_EQ(env.prompter.messages[0].title, "Scripts Folder");
+    EXPECT_EQ(env.prompter.messages[0].text.rfind(
+                  "The simulator refused these scripts; their objects are not comparable:\r\n\r\n"
+                  "Procedures/dbo.usp_Order_AddLine.sql line 1: Incorrect syntax near "
+                  "'PROCEDUR'.",
+                  0),
+              0u)
+        << env.prompter.messages[0].text;
+    const Verdicts again = CompareAll(*w);
+    EXPECT_EQ(again.at(std::to_string(kTypeProcedure) + " usp_Order_AddLine"),
+              PairStatus::NotComparable);
+    EXPECT_EQ(again.at(std::to_string(kTypeProcedure) + " usp_Order_Create"),
+              PairStatus::Identical);
 
     env.prompter.messages.clear();
     w->ViewData(1);

@@ -179,6 +179,14 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
     main.SetBusy(false);
     if (!results)
         return nullptr;
+    // An object whose script a folder's simulator refused is missing from that side for that
+    // reason alone: it is not comparable, not only on the other side.
+    for (int i = 0; i < 2; ++i)
+        if (!main.Snapshots().FolderFailures(i).empty()) {
+            auto marked = std::make_shared<DbCompareResults>(*results);
+            MarkFolderFailures(*marked, i, main.Snapshots().FolderFailures(i));
+            results = std::move(marked);
+        }
     if (results->Outcome == RunOutcome::Failed)
         CurrentPrompter().MessageBox(
             MsgIcon::Warning, kCannotCompare,

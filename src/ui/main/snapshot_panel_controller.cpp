@@ -82,16 +82,19 @@ void SnapshotPanelController::EntryChosen(int panel, const std::string& entry) {
         return;
     }
     std::shared_ptr<SnapshotBrowser> browser;
+    std::vector<FolderScriptFailure> failures;
     const bool folder = entry == kScriptsFolderEntry;
-    if (!Open(folder, browser)) {
+    if (!Open(folder, browser, failures)) {
         RestoreSelector(panel);
         return;
     }
     folder_[Side(panel)] = folder;
+    failures_[Side(panel)] = std::move(failures);
     Show(panel, std::move(browser));
 }
 
-bool SnapshotPanelController::Open(bool folder, std::shared_ptr<SnapshotBrowser>& browser) {
+bool SnapshotPanelController::Open(bool folder, std::shared_ptr<SnapshotBrowser>& browser,
+                                   std::vector<FolderScriptFailure>& failures) {
     FileDialogRequest ask;
     ask.save = false;
     if (folder) {
@@ -132,13 +135,15 @@ bool SnapshotPanelController::Open(bool folder, std::shared_ptr<SnapshotBrowser>
         main.SetBusy(false);
         if (read && !stopped) {
             browser = SnapshotBrowser::OfFolder(folderRead.Snapshot, path);
+            std::string refused;
             for (const FolderScriptFailure& f : folderRead.Failures)
-                error += (error.empty() ? "" : "\r\n") + FolderFailureText(f);
-            if (!folderRead.Failures.empty())
+                refused += (refused.empty() ? "" : "\r\n") + FolderFailureText(f);
+            if (!refused.empty())
                 CurrentPrompter().MessageBox(MsgIcon::Warning, "Scripts Folder",
-                                             "Some scripts were refused; their objects are "
-                                             "missing from the panel:\r\n\r\n" +
-                                                 error);
+                                             "The simulator refused these scripts; their "
+                                             "objects are not comparable:\r\n\r\n" +
+                                                 refused);
+            failures = std::move(folderRead.Failures);
             return true;
         }
         if (!stopped)
@@ -193,6 +198,7 @@ void SnapshotPanelController::Leave(int panel) {
     if (!browsers_[Side(panel)])
         return;
     browsers_[Side(panel)].reset();
+    failures_[Side(panel)].clear();
     SetCaption(panel);
 }
 

@@ -7,6 +7,7 @@
 #include "catalog/bulk_catalog.h"
 #include "catalog/snapshot_browse.h"
 #include "dbcompare/db_compare.h"
+#include "dbcompare/script_folder_read.h"
 #include "ui/main/main_controller.h"
 
 #include <QString>
@@ -14,6 +15,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orv {
 
@@ -50,6 +52,10 @@ public:
 
     bool Shows(int panel) const { return browsers_[Side(panel)] != nullptr; }
     SnapshotBrowser* Browser(int panel) const { return browsers_[Side(panel)].get(); }
+    // The scripts a folder shown in the panel refused (its objects are not comparable).
+    const std::vector<FolderScriptFailure>& FolderFailures(int panel) const {
+        return failures_[Side(panel)];
+    }
     // What the panel's caption says; empty for a live panel.
     std::string Caption(int panel) const;
 
@@ -70,7 +76,8 @@ public:
 
 private:
     static size_t Side(int panel) { return panel == 0 ? 0 : 1; }
-    bool Open(bool folder, std::shared_ptr<SnapshotBrowser>& browser);
+    bool Open(bool folder, std::shared_ptr<SnapshotBrowser>& browser,
+              std::vector<FolderScriptFailure>& failures);
     void Show(int panel, std::shared_ptr<SnapshotBrowser> browser);
     // Puts the selector back on the entry the panel shows.
     void RestoreSelector(int panel);
@@ -79,6 +86,7 @@ private:
 
     std::array<std::shared_ptr<SnapshotBrowser>, 2> browsers_;
     std::array<bool, 2> folder_{false, false};
+    std::array<std::vector<FolderScriptFailure>, 2> failures_;
     std::array<QString, 2> liveCaption_;
 };
 
