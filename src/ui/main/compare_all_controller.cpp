@@ -7,6 +7,7 @@
 #include "servers/server_list.h"
 #include "ui/main/frm_db_compare_results.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/tools/frm_db_compare_progress.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
@@ -149,6 +150,18 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
     for (int i = 0; i < 2; ++i) {
         request.Server[i] = PanelServer(i);
         request.Database[i] = main.DatabaseText(i);
+        // A panel showing a snapshot compares the snapshot itself, as snapshot:FILE does on
+        // the command line: the side is named by its header, not by the panel's entry.
+        if (const SnapshotBrowser* shown = main.Snapshots().Browser(i)) {
+            const SnapshotHeader& header = shown->Snapshot()->Header;
+            request.Server[i] = ServerEntry{};
+            request.Server[i].Name = header.Server;
+            request.Server[i].Version = header.VersionText;
+            request.Server[i].VersionMajor = header.VersionMajor;
+            request.Database[i] = header.Database;
+            request.Snapshot[i] = shown->Snapshot();
+            request.SnapshotFile[i] = shown->File();
+        }
     }
     if (kind == DbCompareKind::Selective && !GatherSelected(types.front(), request))
         return nullptr;
@@ -166,6 +179,14 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
     main.SetBusy(false);
     if (!results)
         return nullptr;
+    // An object whose script a folder's simulator refused is missing from that side for that
+    // reason alone: it is not comparable, not only on the other side.
+    for (int i = 0; i < 2; ++i)
+        if (!main.Snapshots().FolderFailures(i).empty()) {
+            auto marked = std::make_shared<DbCompareResults>(*results);
+            MarkFolderFailures(*marked, i, main.Snapshots().FolderFailures(i));
+            results = std::move(marked);
+        }
     if (results->Outcome == RunOutcome::Failed)
         CurrentPrompter().MessageBox(
             MsgIcon::Warning, kCannotCompare,
@@ -180,6 +201,8 @@ DbCompareResultsPtr CompareAllController::Run(DbCompareKind kind, std::vector<Ob
 void CompareAllController::SaveSnapshot(int panel) {
     frmMain& main = Main();
     if (main.Busy() || panel < 0 || panel > 1)
+        return;
+    if (main.Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive, "Save Snapshot"))
         return;
     const char* side = panel == 0 ? "Source" : "Target";
     const std::string database = main.DatabaseText(panel);
@@ -230,6 +253,16 @@ void CompareAllController::DeploySelectedPair() {
     const ObjectType type = main.CurrentType();
     if (!IsKnownObjectType(type))
         return;
+    DbCompareRequest sides;
+    for (int i = 0; i < 2; ++i)
+        if (const SnapshotBrowser* shown = main.Snapshots().Browser(i)) {
+            sides.Snapshot[i] = shown->Snapshot();
+            sides.SnapshotFile[i] = shown->File();
+        }
+    if (const std::string refusal = DeployRefusalText(sides); !refusal.empty()) {
+        Inform("Deployment Script", refusal);
+        return;
+    }
     // The selective comparison of the picked objects, shown as every comparison is; its
     // results window then opens the deployment script of its pairs.
     const DbCompareResultsPtr results = Run(DbCompareKind::Selective, {type}, false);

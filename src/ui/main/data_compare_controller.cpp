@@ -9,6 +9,7 @@
 #include "ui/main/frm_data_compare_results.h"
 #include "ui/main/frm_main.h"
 #include "ui/main/frm_report.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/tools/frm_data_compare_progress.h"
 #include "ui/widgets/qt_list_control.h"
 #include "ui/widgets/qt_text_view.h"
@@ -173,7 +174,8 @@ bool DataCompareController::GatherPairs(DataCompareScope scope, DataCompareReque
 
 void DataCompareController::Run(DataCompareScope scope) {
     frmMain& main = Main();
-    if (main.Busy() || !main.CheckMdacVersion())
+    if (main.Busy() || !main.CheckMdacVersion() ||
+        main.Snapshots().RefusesEither(SnapshotRefusal::NoData))
         return;
     DataCompareRequest request;
     {

@@ -2,6 +2,7 @@
 
 #include "explore/db_catalog.h"
 #include "ui/main/frm_main.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/tools/frm_find_object.h"
 #include "ui/tools/frm_missing_refs.h"
 #include "ui/widgets/qt_combo_control.h"
@@ -66,6 +67,8 @@ void ExploreController::FindObject(int panel) {
     frmMain& main = Main();
     if (panel < 0 || panel > 1 || main.Busy() || !main.CheckMdacVersion())
         return;
+    if (main.Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive, "Find Object"))
+        return;
     const std::string db = main.DatabaseText(panel);
     if (db.empty()) {
         Inform(kCannotFind, "Cannot find objects - the list of databases is empty.");
@@ -99,7 +102,9 @@ void ExploreController::FindObject(int panel) {
 
 void ExploreController::CheckReferences(int panel, bool selectedObjectOnly) {
     frmMain& main = Main();
-    if (panel < 0 || panel > 1)
+    if (panel < 0 || panel > 1 ||
+        main.Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive,
+                                 "Finding references to non-existent objects"))
         return;
     const std::string db = main.DatabaseText(panel);
     if (db.empty()) {

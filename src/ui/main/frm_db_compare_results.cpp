@@ -9,6 +9,7 @@
 #include "ui/main/frm_deploy_script.h"
 #include "ui/main/frm_report.h"
 #include "ui/main/results_export.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/tools/frm_db_compare_progress.h"
 #include "ui/tools/frm_run_progress.h"
 #include "ui/widgets/qt_text.h"
@@ -159,9 +160,7 @@ void frmDbCompareResults::BuildControls() {
 
     lblSummary_ = MakeLabel("lblSummary", "", this);
     lblSummary_->setTextFormat(Qt::PlainText);
-    lblSummary_->setText(
-        Q("Source: " + SideName(*results_, 0) + "    Target: " + SideName(*results_, 1)));
-    lblSummary_->setToolTip(lblSummary_->text());
+    ShowSideNames();
     LetLabelGiveWay(lblSummary_);
     root->addWidget(lblSummary_);
     pvlSummary_ = new QTreeWidget(this);
@@ -524,13 +523,13 @@ void frmDbCompareResults::ShowSide(QtTextView& view, QLabel& label, int side,
                                    const PairVerdict* pair) {
     const std::string heading = side == 0 ? "Source: " : "Target: ";
     if (!pair) {
-        label.setText(Q(heading + SideName(*results_, side)));
+        label.setText(Q(heading + SideTitle(side)));
         view.SetText("");
         return;
     }
     const bool present = side == 0 ? pair->HasSource : pair->HasTarget;
     const ObjectRef& ref = side == 0 ? pair->Source : pair->Target;
-    std::string text = heading + SideName(*results_, side) + " - ";
+    std::string text = heading + SideTitle(side) + " - ";
     if (present) {
         text += QualifiedName(ref);
         if (!ref.Modified.empty())
@@ -623,8 +622,23 @@ std::string frmDbCompareResults::TextReadOnDemand(const PairVerdict& pair, int s
     return text;
 }
 
+std::string frmDbCompareResults::SideTitle(int side) const {
+    // A snapshot side is named by its own title: the database, its server and when.
+    if (request_ && request_->Snapshot[side])
+        return SnapshotSideTitle(*request_, side);
+    return SideName(*results_, side);
+}
+
+void frmDbCompareResults::ShowSideNames() {
+    lblSummary_->setText(Q("Source: " + SideTitle(0) + "    Target: " + SideTitle(1)));
+    lblSummary_->setToolTip(lblSummary_->text());
+}
+
 void frmDbCompareResults::SetRequest(const DbCompareRequest& request) {
     request_ = std::make_unique<DbCompareRequest>(request);
+    ShowSideNames();
+    const int row = CurrentRow();
+    ShowPair(row >= 0 ? model_->PairAt(row) : nullptr);
     UpdateDeployButtons();
 }
 
@@ -679,6 +693,10 @@ void frmDbCompareResults::SelectAllIncluded(bool on) {
 frmDeployScript* frmDbCompareResults::OpenDeploymentScript() {
     if (!request_ || !results_->Complete() || busy_)
         return nullptr;
+    if (const std::string refusal = DeployRefusalText(*request_); !refusal.empty()) {
+        CurrentPrompter().MessageBox(MsgIcon::Information, "Deployment Script", refusal);
+        return nullptr;
+    }
     if (deployWindow_) {
         deployWindow_->Regenerate();
         deployWindow_->raise();

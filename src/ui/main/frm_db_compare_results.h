@@ -121,6 +121,9 @@ private:
     void ApplyFilter();
     void ShowPair(const PairVerdict* pair);
     void ShowSide(QtTextView& view, QLabel& label, int side, const PairVerdict* pair);
+    // How the window names a side: a snapshot by its title, a database by server and name.
+    std::string SideTitle(int side) const;
+    void ShowSideNames();
     void UpdateShownLabel();
 
     void UpdateDeployButtons();

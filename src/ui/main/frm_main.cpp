@@ -110,6 +110,9 @@ bool frmMain::ShowObjectAt(int panel, const std::string& server, const std::stri
     return controllers_->explore.ShowObjectAt(panel, server, database, type, id, listedName, line,
                                               highlight);
 }
+SnapshotPanelController& frmMain::Snapshots() const {
+    return controllers_->snapshots;
+}
 const std::shared_ptr<DbCatalogCache>& frmMain::CatalogCache() const {
     return controllers_->explore.CatalogCache();
 }
@@ -144,7 +147,12 @@ void frmMain::ConnectSignals() {
         // A choice of the entry already shown is a click too: it loads the panel (the Target
         // panel's selector shows a server before anything is loaded in it).
         connect(cmbServer_[i], &QtComboControl::Chosen, this, [this, i] {
-            if (cmbServer_[i]->Tag() != kOff)
+            if (cmbServer_[i]->Tag() == kOff)
+                return;
+            const std::string entry = cmbServer_[i]->Text();
+            if (SnapshotPanelController::IsSnapshotEntry(entry))
+                controllers_->snapshots.EntryChosen(i, entry);
+            else
                 ServerChosen(i);
         });
         connect(cmbOwners_[i], &QtComboControl::Chosen, this, [this, i] {
@@ -285,16 +293,25 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::FillServerSelectors() {
     const int32_t n = ServerCount();
+    // The selectors start again on the stored servers: a panel showing a snapshot is live
+    // again with them.
+    if (controllers_)
+        for (int i = 0; i < 2; ++i)
+            controllers_->snapshots.Leave(i);
     for (auto* sel : cmbServer_) {
         const std::string saved = sel->Tag();
         sel->SetTag(kOff);
         sel->Clear();
         for (int32_t k = 1; k <= n; ++k)
             sel->AddItem(ServerList()[static_cast<size_t>(k)].Name);
+        // After the stored servers: a panel may show a snapshot or a scripts folder instead.
+        sel->AddItem(kSnapshotFileEntry);
+        sel->AddItem(kScriptsFolderEntry);
         if (n > 0) {
             sel->SetListIndex(0);
             sel->SetTag(saved);
         } else {
+            sel->SetListIndex(-1);
             sel->SetTag("");
         }
     }
@@ -376,12 +393,19 @@ void frmMain::InitializeDisplay(bool pblnLoadMRUDb) {
             return;
         SetConnectState(1);
         LoadServer(0, pblnLoadMRUDb);
+        // A snapshot in the Target panel needs no server: it is shown again at once.
+        if (controllers_ && controllers_->snapshots.Shows(1))
+            LoadServer(1, false);
         SetConnectState(0);
     });
     WriteTrace("End InitializeDisplay");
 }
 
 bool frmMain::LoadServer(int panel, bool pblnLoadMRUDb) {
+    if (controllers_ && controllers_->snapshots.Shows(panel)) {
+        controllers_->encryption.Disconnected(panel);
+        return controllers_->snapshots.Load(panel);
+    }
     ServerEntry& r = PanelServers()[static_cast<size_t>(panel)];
     QtListControl& dbList = *pvlDb_[panel];
     bool result = false;
@@ -493,6 +517,8 @@ bool frmMain::CanConnectToDb(ServerEntry& server, const std::string& database) {
 }
 
 void frmMain::ServerChosen(int panel) {
+    if (controllers_)
+        controllers_->snapshots.Leave(panel);
     ServerEntry probe;
     probe.Name = cmbServer_[panel]->Text();
     FindServer(probe);
@@ -519,6 +545,10 @@ void frmMain::DatabaseChosen(int panel, int row) {
 }
 
 void frmMain::DatabaseChanged(int panel, const std::string& d) {
+    if (controllers_ && controllers_->snapshots.Shows(panel)) {
+        controllers_->snapshots.ListObjects(panel);
+        return;
+    }
     ServerEntry& r = PanelServers()[static_cast<size_t>(panel)];
     pvlSqlObj_[panel]->SetTag(kOff);
     pvlSqlObj_[panel]->SetCurrentRow(0);
@@ -573,14 +603,21 @@ void frmMain::ObjectTypeChanged(int source, int optionIndex, int panelMask) {
             pvlSqlObj_[i]->SetTag(kOff);
             pvlSqlObj_[i]->SetCurrentRow(0);
             pvlSqlObj_[i]->SetTag("");
-            LoadObjects(PanelServers()[static_cast<size_t>(i)], *pvlSqlObj_[i], *txtTXProc_[i],
-                        code, d, true);
+            if (controllers_->snapshots.Shows(i))
+                controllers_->snapshots.ListObjects(i);
+            else
+                LoadObjects(PanelServers()[static_cast<size_t>(i)], *pvlSqlObj_[i], *txtTXProc_[i],
+                            code, d, true);
         }
     });
     busy_ = false;
 }
 
 void frmMain::OwnerChosen(int panel) {
+    if (controllers_->snapshots.Shows(panel)) {
+        controllers_->snapshots.ListObjects(panel);
+        return;
+    }
     FilterObjectsByOwner(PanelServers()[static_cast<size_t>(panel)], *cmbType_, *pvlDb_[panel],
                          *pvlSqlObj_[panel], *txtTXProc_[panel], cmbOwners_[panel]->Text());
 }
@@ -588,7 +625,11 @@ void frmMain::OwnerChosen(int panel) {
 void frmMain::ObjectChosen(int panel, int row) {
     Guarded("pvlSqlObj_SelectChange", [&] {
         QtListControl& list = *pvlSqlObj_[panel];
-        if (list.Tag() != kOff) {
+        if (list.Tag() != kOff && controllers_->snapshots.Shows(panel)) {
+            list.SetTag(kOff);
+            controllers_->snapshots.ShowObject(panel, row);
+            list.SetTag("");
+        } else if (list.Tag() != kOff) {
             const int markedBefore = list.RowMarkedBefore();
             list.SetTag(kOff);
             const std::string name = list.CellText(row, 0);

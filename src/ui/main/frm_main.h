@@ -37,6 +37,7 @@ class MainGeometry;
 class QtComboControl;
 class QtListControl;
 class QtTextView;
+class SnapshotPanelController;
 
 // The other windows the main window opens. The defaults open the real windows; tests may put
 // their own in place to drive a window without its modal loop.
@@ -220,6 +221,8 @@ public:
     // The one-line note of the Target panel (hidden when there is none).
     QLabel* TargetNote() const;
     QAction* MenuItem(const std::string& name) const;
+    // The panels that show a snapshot file or scripts folder instead of a live database.
+    SnapshotPanelController& Snapshots() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -16,6 +16,7 @@
 #include "servers/server_list.h"
 #include "servers/server_transfer.h"
 #include "ui/main/frm_main_differences.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/servers/frm_export_servers.h"
 #include "ui/widgets/qt_combo_control.h"
 #include "ui/widgets/qt_list_control.h"
@@ -262,6 +263,8 @@ bool frmMain::CanViewAnalyzeData(int mode, int panel, std::string& database, int
 void frmMain::ViewData(int panel) {
     std::string database, objectName, extendedName;
     int32_t type = 0, id = 0;
+    if (Snapshots().Refuses(panel, SnapshotRefusal::NoData))
+        return;
     try {
         if (CanViewAnalyzeData(0, panel, database, type, objectName, id, extendedName) &&
             dialogs_.viewData)
@@ -272,6 +275,8 @@ void frmMain::ViewData(int panel) {
 }
 
 void frmMain::DatabaseInformation(int panel) {
+    if (Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive, "Database Information"))
+        return;
     if (DatabaseText(panel).empty()) {
         Warn("Cannot Display Info",
              "Cannot display database info - the list of databases is empty.");
@@ -412,6 +417,8 @@ void frmMain::AttachDatabase() {
         return;
     if (!CheckMdacVersion() || !ServerInfoSet())
         return;
+    if (Snapshots().Refuses(0, SnapshotRefusal::NeedsLive, "Attach Database"))
+        return;
     if (DatabaseText(0).empty()) {
         Warn(kAppTitle, "Please connect to the server first.");
         return;
@@ -427,6 +434,10 @@ void frmMain::BuildSQLCreateStatement(int panel) {
         popupPanel_ = panel;
         if (panel < 0 || panel > 1)
             return;
+        if (Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive, "SQL CREATE Statement")) {
+            popupPanel_ = -1;
+            return;
+        }
         if (Trim(txtTXProc_[panel]->Text()).empty()) {
             Inform("Cannot Continue",
                    "Cannot continue - there is no structure displayed for selected object.");

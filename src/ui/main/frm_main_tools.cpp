@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "explore/ignored_columns_edit.h"
 #include "servers/server_list.h"
+#include "ui/main/snapshot_panel_controller.h"
 #include "ui/tools/frm_about.h"
 #include "ui/tools/frm_color_schema.h"
 #include "ui/tools/frm_data_analyzer.h"
@@ -78,7 +79,7 @@ void frmMain::WireToolCommands() {
 }
 
 frmDataAnalyzer* frmMain::AnalyzeData(int panel) {
-    if (panel < 0 || panel > 1)
+    if (panel < 0 || panel > 1 || Snapshots().Refuses(panel, SnapshotRefusal::NoData))
         return nullptr;
     std::string database, objectName, extendedName;
     int32_t type = 0, id = 0;
@@ -102,7 +103,8 @@ frmDataAnalyzer* frmMain::AnalyzeData(int panel) {
 }
 
 void frmMain::IgnoreColumns(int panel) {
-    if (panel < 0 || panel > 1)
+    if (panel < 0 || panel > 1 ||
+        Snapshots().Refuses(panel, SnapshotRefusal::NeedsLive, "Ignore Columns"))
         return;
     const QtListControl& list = *pvlSqlObj_[panel];
     const int row = list.CurrentRow();

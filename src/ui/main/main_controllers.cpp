@@ -4,7 +4,7 @@ namespace orv {
 
 MainControllers::MainControllers(frmMain& main)
     : compareAll(main), dataCompare(main), explore(main),
-      savedProcesses(main, compareAll, dataCompare), encryption(main) {
+      savedProcesses(main, compareAll, dataCompare), encryption(main), snapshots(main) {
     compareAll.Wire();
     savedProcesses.Wire();
     explore.Wire();

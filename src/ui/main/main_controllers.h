@@ -7,6 +7,7 @@
 #include "ui/main/encryption_status.h"
 #include "ui/main/explore_controller.h"
 #include "ui/main/saved_process_controller.h"
+#include "ui/main/snapshot_panel_controller.h"
 
 namespace orv {
 
@@ -19,6 +20,7 @@ struct MainControllers {
     ExploreController explore;
     SavedProcessController savedProcesses;
     EncryptionStatusController encryption;
+    SnapshotPanelController snapshots;
 };
 
 } // namespace orv
