@@ -1,6 +1,8 @@
 #include "dbcompare/stored_server.h"
 
 #include "core/settings.h"
+#include "dbcompare/compare_all_command.h"
+#include "dbcompare/script_folder_read.h"
 #include "servers/exec_ado_cmd.h"
 #include "servers/server_list.h"
 #include "servers/worker_query.h"
@@ -52,6 +54,18 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
         if (EqualsNoCase(list[i].Name, name)) {
             entry = list[i];
             break;
+        }
+    }
+    if (entry.EntryNumber == 0) {
+        // A side word of the comparisons given to a command that only reads live databases.
+        for (const auto& [prefix, what] : {std::pair{kSnapshotSidePrefix, "a snapshot file"},
+                                           std::pair{kFolderSidePrefix, "a scripts folder"}}) {
+            const std::string word(prefix);
+            if (name.size() >= word.size() && EqualsNoCase(name.substr(0, word.size()), word)) {
+                error = name + " names " + what + ", not a server: this command reads a live "
+                        "database.";
+                return false;
+            }
         }
     }
     if (entry.EntryNumber == 0 && login.empty()) {

@@ -233,15 +233,28 @@ bool OdbcStatement::Fetch(int64_t maxRows, std::vector<std::vector<FieldValue>>&
                           OdbcError& error) {
     done = false;
     SQLHSTMT st = stmt_.Get();
+    const auto stopped = [&] {
+        error = {kErrFail, "Operation cancelled.", "HY008", 0};
+        return false;
+    };
     for (int64_t n = 0; maxRows <= 0 || n < maxRows; ++n) {
+        if (gate_ && !gate_->Enter())
+            return stopped();
         SQLRETURN rc = SQLFetch(st);
+        if (gate_ && !gate_->Leave())
+            return stopped();
         if (rc == SQL_NO_DATA) {
             done = true;
             // The rest of the batch (row counts, further results) is read so that output
             // parameters arrive and the connection is free for the next command.
-            if (!keepFurther_)
+            if (!keepFurther_) {
+                if (gate_ && !gate_->Enter())
+                    return stopped();
                 while (SQL_SUCCEEDED(SQLMoreResults(st))) {
                 }
+                if (gate_ && !gate_->Leave())
+                    return stopped();
+            }
             return true;
         }
         if (!SQL_SUCCEEDED(rc)) {

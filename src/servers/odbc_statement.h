@@ -12,6 +12,18 @@
 namespace orv {
 
 // A statement running on a connection: its result columns and the rows still to be read.
+// Lets another thread cancel a statement only while the statement waits on the server. A
+// cancel that comes between two driver calls (while a row's columns are being read) would be
+// taken by the driver as closing an idle cursor under the reading thread's feet.
+class StatementCallGate {
+public:
+    virtual ~StatementCallGate() = default;
+    // Before a call that waits on the server: false, and no call made, when the run stopped.
+    virtual bool Enter() = 0;
+    // After it: false when the run stopped meanwhile (the call's result is then not used).
+    virtual bool Leave() = 0;
+};
+
 class OdbcStatement {
 public:
     OdbcStatement(OdbcConnection& connection, OdbcHandle stmt);
@@ -40,6 +52,9 @@ public:
     // one waits in Execute or Fetch, which then fail with the driver's "cancelled" error; the
     // caller must keep the statement alive until the call returns.
     void Cancel();
+    // Fetch marks each row fetch, and the reading of the batch's rest, through `gate`, which
+    // must outlive the statement's use.
+    void SetFetchGate(StatementCallGate* gate) { gate_ = gate; }
 
 private:
     bool ReadRow(std::vector<FieldValue>& row, OdbcError& error);
@@ -50,6 +65,7 @@ private:
     OdbcHandle stmt_;
     std::vector<FieldInfo> fields_;
     bool keepFurther_ = false;
+    StatementCallGate* gate_ = nullptr;
     struct Bound;
     std::vector<std::unique_ptr<Bound>> bound_;
 };

@@ -115,6 +115,7 @@ bool WorkerQuery::Open(const QueryPlace& place, const std::string& sql, OdbcErro
         connection_ = std::move(connection);
         statement_ = std::move(statement);
         running = statement_.get();
+        running->SetFetchGate(this);
         if (batch_)
             running->KeepFurtherResults();
         inCall_ = true;
@@ -152,13 +153,14 @@ bool WorkerQuery::Next(Row& row, OdbcError& error) {
             return false;
         block_.clear();
         pos_ = 0;
-        if (!EnterCall()) {
+        if (cancelled_) {
             error = CancelledQueryError();
             failed_ = true;
             return false;
         }
+        // The statement marks each wait on the server itself (Enter, Leave): only then may
+        // a cancel from another thread reach the driver.
         const bool fetched = statement_->Fetch(kBlockRows, block_, done_, error);
-        LeaveCall();
         if (!fetched) {
             if (cancelled_)
                 error = CancelledQueryError();
@@ -189,6 +191,15 @@ void WorkerQuery::Cancel() {
     // An idle reader sees the flag before its next call instead.
     if (statement_ && inCall_)
         statement_->Cancel();
+}
+
+bool WorkerQuery::Enter() {
+    return EnterCall();
+}
+
+bool WorkerQuery::Leave() {
+    LeaveCall();
+    return !cancelled_;
 }
 
 bool WorkerQuery::EnterCall() {

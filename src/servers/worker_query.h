@@ -31,7 +31,7 @@ struct QueryPlace {
 
 using Row = std::vector<FieldValue>;
 
-class WorkerQuery {
+class WorkerQuery : private StatementCallGate {
 public:
     // `cancel` must outlive the query.
     explicit WorkerQuery(const CancelToken& cancel) : token_(cancel) {}
@@ -77,6 +77,9 @@ private:
     // Marks the reader inside a driver call (false when the query was cancelled already).
     bool EnterCall();
     void LeaveCall();
+    // The statement's fetches: each wait on the server is a call a cancel may reach.
+    bool Enter() override;
+    bool Leave() override;
 
     std::mutex mutex_; // guards the statement's life and inCall_ against a concurrent Cancel
     bool inCall_ = false;

@@ -241,7 +241,9 @@ TEST_F(SnapshotPanel, ASnapshotInTheSourcePanelBrowsesAndComparesAsTheLiveDataba
     EXPECT_EQ(results->OpenDeploymentScript(), nullptr);
     ASSERT_EQ(env.prompter.messages.size(), 1u);
     EXPECT_EQ(env.prompter.messages[0].text,
-              "The Source is a snapshot file; a deployment script is made from a live database.");
+              "The Source is a snapshot file; the window makes a deployment script from a live "
+              "database. 'orvane-cli deploy-script' makes one from snapshot:<file> as the "
+              "Source.");
     env.prompter.messages.clear();
 
     // The owner selector filters the snapshot's list as it filters the live database's.

@@ -65,9 +65,14 @@ std::string DeployRefusalText(const DbCompareRequest& request) {
     if (request.Snapshot[1])
         return std::string("The Target is ") + what(1) +
                "; a deployment script is made for a live database.";
+    // The command line deploys from either: it runs the scripts in a scratch simulator first.
     if (request.Snapshot[0])
         return std::string("The Source is ") + what(0) +
-               "; a deployment script is made from a live database.";
+               "; the window makes a deployment script from a live database. 'orvane-cli "
+               "deploy-script' makes one from " +
+               (std::filesystem::is_directory(request.SnapshotFile[0]) ? "folder:<dir>"
+                                                                       : "snapshot:<file>") +
+               " as the Source.";
     return "";
 }
 
