@@ -72,7 +72,9 @@ std::vector<std::string> splitBatches(const std::string& text) {
 
 Db Engine::Impl::openFile(const std::string& path) {
     Db db(path, true);
-    db.exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=WAL;");
+    // Each session opens its own connection, so SQLite's page cache starts empty with every
+    // login; mapped pages come straight from the system's cache instead of a read per page.
+    db.exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=WAL; PRAGMA mmap_size=1073741824;");
     return db;
 }
 

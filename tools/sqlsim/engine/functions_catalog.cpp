@@ -4,6 +4,7 @@
 #include "engine/functions_util.h"
 #include "engine/integrity.h"
 
+#include <algorithm>
 #include <optional>
 #include <unistd.h>
 #include <unordered_map>
@@ -276,8 +277,38 @@ std::optional<std::vector<std::string>> splitObjectName(const std::string& text)
     return parts;
 }
 
+// The session's memo of catalog lookups. It lives for one statement (SessionImpl::execute
+// empties it), so that no other session's change and no rollback can slip past it, and is
+// emptied within the statement too when this connection has changed rows since it was filled
+// (a statement of a module body, a trigger).
+SessionImpl::CatalogMemo& freshMemo(SessionImpl* s) {
+    SessionImpl::CatalogMemo& memo = s->catalogMemo;
+    sqlite3* db = s->conn();
+    const long long changes = sqlite3_total_changes64(db);
+    if (memo.db != db || memo.changes != changes) {
+        memo.objects.clear();
+        memo.identities.clear();
+        memo.db = db;
+        memo.changes = changes;
+    }
+    return memo;
+}
+
+std::optional<ObjectRow> findByName(SessionImpl* s, const std::string& text);
+
 // Resolves 'name', 'schema.name' or '[schema].[name]' in the current database.
 std::optional<ObjectRow> objectByName(SessionImpl* s, const std::string& text) {
+    auto& objects = freshMemo(s).objects;
+    if (auto it = objects.find(text); it != objects.end())
+        return it->second;
+    std::optional<ObjectRow> found = findByName(s, text);
+    // A three-part name reaches another database, which the memo does not watch.
+    if (std::count(text.begin(), text.end(), '.') < 2)
+        objects.emplace(text, found);
+    return found;
+}
+
+std::optional<ObjectRow> findByName(SessionImpl* s, const std::string& text) {
     auto split = splitObjectName(text);
     if (!split)
         return std::nullopt;
@@ -323,14 +354,28 @@ void fnIdent(sqlite3_context* ctx, sqlite3_value* arg, int which) {
     auto obj = objectByName(s, argText(arg));
     if (!obj || obj->xtype != "U")
         return sqlite3_result_null(ctx);
+    // The seed and increment stay until the table is altered; the current value moves with
+    // every insert, so it is always read.
+    auto& identities = freshMemo(s).identities;
+    if (which < 2) {
+        if (auto it = identities.find(obj->id); it != identities.end()) {
+            const std::optional<long long>& v = which == 0 ? it->second.first : it->second.second;
+            return v ? sqlite3_result_int64(ctx, *v) : sqlite3_result_null(ctx);
+        }
+    }
     Catalog cat = s->catalog();
     Stmt st = Stmt::Cached(cat.db(), "SELECT ident_seed, ident_incr, ident_current FROM " +
                                          cat.t("sqlsim_objects") +
                                          " WHERE id = ? AND ident_seed IS NOT NULL");
     st.bind(1, obj->id);
-    if (!st.step() || st.isNull(which))
-        return sqlite3_result_null(ctx);
-    sqlite3_result_int64(ctx, st.integer(which));
+    const bool found = st.step();
+    auto value = [&](int column) {
+        return found && !st.isNull(column) ? std::optional<long long>(st.integer(column))
+                                           : std::nullopt;
+    };
+    identities[obj->id] = {value(0), value(1)};
+    const std::optional<long long> v = value(which);
+    return v ? sqlite3_result_int64(ctx, *v) : sqlite3_result_null(ctx);
 }
 
 void fnIdentSeed(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -112,6 +112,7 @@ SessionImpl::OpenFile SessionImpl::adopt(OpenFile f) {
     if (previous.conn)
         sqlite3_progress_handler(previous.conn.get(), 0, nullptr, nullptr);
     conn_ = std::move(f.conn);
+    catalogMemo = {}; // a new handle may reuse the old one's address
     currentPath_ = std::move(f.path);
     attached_ = std::move(f.attached);
     return previous;
@@ -554,6 +555,7 @@ void SessionImpl::execute(const std::string& sql, const std::vector<Token>& all,
     toks.push_back(end);
     Statement st{0, toks.size() - 1, st0.kind};
     const std::string& k = st.kind;
+    catalogMemo = {};
     joinTransaction(k);
     if (runMaintenance(toks, st, sink, more))
         return;

@@ -10,6 +10,8 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace sqlsim {
@@ -57,6 +59,17 @@ public:
     int tranCount() const { return tranCount_; }
     int lastError() const { return lastError_; }
     std::optional<long long> lastIdentity;
+    // What the catalog functions found by name in the current database, and the identity
+    // seed and increment by table id, during one statement (see functions_catalog.cpp): a
+    // query asks OBJECT_ID and ident_seed of the same table on many of its rows.
+    struct CatalogMemo {
+        sqlite3* db = nullptr;
+        long long changes = -1;
+        std::unordered_map<std::string, std::optional<ObjectRow>> objects;
+        std::unordered_map<int, std::pair<std::optional<long long>, std::optional<long long>>>
+            identities;
+    };
+    CatalogMemo catalogMemo;
     // While a view is being created, names resolve without the SQLite schema so that the
     // stored view keeps working whatever name its file is attached under.
     bool viewMode = false;

@@ -136,3 +136,53 @@ TEST_F(CatalogFunctions, IndexAndServerProperties) {
     EXPECT_EQ(x.cols[0].type, SqlType::Char);
     EXPECT_EQ(x.cols[0].size, 2);
 }
+
+// OBJECT_ID, ident_seed and ident_incr keep what they found while the database stays as it
+// was; every change since, by this session (committed, rolled back or still open) or by
+// another one, or a change of database, shows in the next answer.
+TEST(EngineFunctions, CatalogLookupsSeeEveryChangeSinceTheirLastAnswer) {
+    EngineFixture f(k2008);
+    f.script("CREATE DATABASE Memo\nGO\nCREATE DATABASE Other\nGO\n"
+             "USE Other\nGO\nCREATE TABLE M (Id int IDENTITY(50,5) NOT NULL)\nGO\n");
+    std::unique_ptr<Session> other = f.open("Memo");
+    f.run("USE Memo");
+    const std::string ask = "SELECT CASE WHEN OBJECT_ID('M') IS NULL THEN 'none' ELSE 'M' END, "
+                            "ident_seed('M'), ident_incr('dbo.M')";
+    struct Step {
+        const char* what;
+        std::string sql;
+        bool byOther;
+        std::vector<std::string> want;
+    };
+    const std::vector<Step> steps = {
+        {"nothing yet", "", false, {"none", "NULL", "NULL"}},
+        {"created here",
+         "CREATE TABLE M (Id int IDENTITY(10,2) NOT NULL)",
+         false,
+         {"M", "10", "2"}},
+        {"asked again", "", false, {"M", "10", "2"}},
+        {"recreated by another session",
+         "DROP TABLE M\nCREATE TABLE M (Id int IDENTITY(20,3) NOT NULL)",
+         true,
+         {"M", "20", "3"}},
+        {"dropped inside a transaction",
+         "BEGIN TRAN\nDROP TABLE M",
+         false,
+         {"none", "NULL", "NULL"}},
+        {"rolled back", "ROLLBACK", false, {"M", "20", "3"}},
+        {"rows inserted", "INSERT INTO M DEFAULT VALUES", false, {"M", "20", "3"}},
+        {"another database", "USE Other", false, {"M", "50", "5"}},
+        {"back again", "USE Memo", false, {"M", "20", "3"}},
+        {"dropped by another session", "DROP TABLE M", true, {"none", "NULL", "NULL"}},
+    };
+    for (const Step& step : steps) {
+        if (!step.sql.empty()) {
+            CaptureSink sink = f.run(step.sql, step.byOther ? other.get() : nullptr);
+            ASSERT_EQ(sink.error(), nullptr) << step.what << ": " << sink.errorText();
+        }
+        ResultSet r = f.query(ask);
+        ASSERT_EQ(r.rows.size(), 1u) << step.what;
+        EXPECT_EQ((std::vector<std::string>{r.at(0, 0), r.at(0, 1), r.at(0, 2)}), step.want)
+            << step.what;
+    }
+}

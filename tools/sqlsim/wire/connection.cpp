@@ -12,6 +12,9 @@ namespace sqlsim::wire {
 namespace {
 
 constexpr size_t kDefaultPacketSize = 4096;
+// As much of an answer as may be on its way over a simulated link at once: the largest send
+// buffer Linux grows a socket's to by default (net.ipv4.tcp_wmem).
+constexpr size_t kLinkBufferBytes = 4 * 1024 * 1024;
 constexpr uint16_t kCmdSelect = 0xC1;
 
 ServerMessage loginFailed(const std::string& user) {
@@ -180,9 +183,19 @@ Connection::Connection(Fd socket, SessionProvider& sessions, const ServerSetting
       writer_([this](std::span<const uint8_t> b) { return send(b); }, kDefaultPacketSize) {}
 
 bool Connection::send(std::span<const uint8_t> bytes) {
-    if (link_.shaped())
-        std::this_thread::sleep_until(link_.reserve(bytes.size(), LinkSchedule::Clock::now()));
+    if (link_.shaped()) {
+        if (!linkSender_)
+            linkSender_ = std::make_unique<LinkSender>(kLinkBufferBytes);
+        return linkSender_->send(link_.reserve(bytes.size(), LinkSchedule::Clock::now()), bytes,
+                                 out_);
+    }
+    drainLink(); // a link switched off since keeps its order
     return out_->write(bytes);
+}
+
+void Connection::drainLink() {
+    if (linkSender_)
+        linkSender_->drain();
 }
 
 Connection::~Connection() {
@@ -198,6 +211,7 @@ void Connection::shutdown() {
 
 void Connection::run() {
     if (!loginPhase()) {
+        drainLink(); // a refused login's message still reaches the client
         shutdown();
         return;
     }
@@ -217,6 +231,7 @@ void Connection::run() {
         if (!keep || writer_.failed() || dropped_)
             break;
     }
+    drainLink();
     shutdown();
     reader_.join();
     session_.reset();
@@ -364,6 +379,7 @@ bool Connection::handlePrelogin(const Message& m) {
     if (encryption == kEncryptReq)
         return false;
     std::string error;
+    drainLink(); // the PRELOGIN answer goes before the handshake's first byte
     tls_ = TlsTransport::accept(socket_.get(), *settings_.tls, error);
     if (!tls_)
         return false;
@@ -494,6 +510,7 @@ void Connection::dropConnection() {
     // Whole rows already promised go out first, so the client sees the cut where it was asked.
     emit();
     writer_.sendBuffered();
+    drainLink();
     dropped_ = true;
     ::shutdown(socket_.get(), SHUT_RDWR);
 }

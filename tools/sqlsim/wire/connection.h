@@ -7,6 +7,7 @@
 #include "wire/auth.h"
 #include "wire/faults.h"
 #include "wire/link.h"
+#include "wire/link_sender.h"
 #include "wire/login.h"
 #include "wire/net.h"
 #include "wire/packet.h"
@@ -85,6 +86,9 @@ private:
     bool stall(const std::string& sql);
     // Sends bytes of the current answer when the simulated link would have carried them.
     bool send(std::span<const uint8_t> bytes);
+    // Waits until the link has carried every byte sent so far: before the socket is closed
+    // or taken over by a TLS handshake.
+    void drainLink();
     // Sends what the client has been promised so far and closes the socket under it.
     void dropConnection();
     // Puts the session back as it was after login, as a pooled connection expects before it
@@ -106,6 +110,8 @@ private:
     SessionProvider& sessions_;
     const ServerSettings& settings_;
     LinkSchedule link_;
+    // Created with the first bytes of a shaped link.
+    std::unique_ptr<LinkSender> linkSender_;
     PacketWriter writer_;
     TokenWriter tokens_{kTds74};
     std::unique_ptr<Session> session_;
