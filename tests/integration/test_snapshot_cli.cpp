@@ -299,6 +299,23 @@ TEST_P(SnapshotCli, ListAndShowReadASnapshotOrAFolderAsTheyReadTheDatabase) {
         EXPECT_EQ(r.status, verb == "show" ? 1 : 2) << words;
         EXPECT_EQ(r.err, message) << words;
     }
+    // Commands that read only live databases, given a side word where the server goes.
+    for (const std::string& side : {snap, folder}) {
+        const std::string what = side == snap ? "a snapshot file" : "a scripts folder";
+        for (const std::string verb : {"dbinfo", "find", "check-refs", "analyze"}) {
+            const std::string words = verb + " " + side + " OrvaneDemoSource" +
+                                      (verb == "find"      ? " Cust"
+                                       : verb == "analyze" ? " T"
+                                                           : "");
+            const CliResult r = Run(words);
+            EXPECT_NE(r.status, 0) << words;
+            const std::string unquoted = side.substr(1, side.size() - 2);
+            EXPECT_NE(r.err.find(unquoted + " names " + what +
+                                 ", not a server: this command reads a live database."),
+                      std::string::npos)
+                << words << ": " << r.err;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, SnapshotCli,
