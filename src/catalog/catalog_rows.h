@@ -49,6 +49,9 @@ public:
     // Whether the server can answer fingerprint queries (a live server can; a snapshot kept
     // whole texts instead, so a comparison with one reads every text in full).
     virtual bool Fingerprints() const { return true; }
+    // Whether fingerprints of whole modules are at hand too (a live server has them from 2016
+    // on); without them the comment rows' serve, whatever the versions.
+    virtual bool WholeModuleFingerprints() const { return true; }
     // Whether the result `key` can be had: a live server has every one, a snapshot those it
     // kept (an older file lacks the results later releases added).
     virtual bool Holds(const std::string& key) const {

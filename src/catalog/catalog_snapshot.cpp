@@ -484,18 +484,22 @@ bool SnapshotRows::Facts(ServerFacts& facts, OdbcError&, std::string&) {
     return true;
 }
 
-bool SnapshotRows::Fingerprints() const {
-    // A snapshot of an older release, or of SQL Server 2000, has none: its comparisons read
-    // the live side's texts in full.
-    const std::vector<FingerprintForm> forms =
-        SnapshotFingerprintForms(snapshot_->Header.VersionMajor);
-    if (forms.empty())
+bool SnapshotRows::HoldsFingerprints(FingerprintForm form) const {
+    if (snapshot_->Header.VersionMajor < 9)
         return false;
     for (const ObjectType type : kSelectorTypeOrder)
-        for (const FingerprintForm form : forms)
-            if (IsModuleType(type) && !snapshot_->Results.count(FingerprintsKey(type, form)))
-                return false;
+        if (IsModuleType(type) && !snapshot_->Results.count(FingerprintsKey(type, form)))
+            return false;
     return true;
+}
+
+bool SnapshotRows::Fingerprints() const {
+    // Those of the comment rows serve against a server of any version that has fingerprints.
+    return HoldsFingerprints(FingerprintForm::CommentRows);
+}
+
+bool SnapshotRows::WholeModuleFingerprints() const {
+    return Fingerprints() && HoldsFingerprints(FingerprintForm::WholeModule);
 }
 
 bool SnapshotRows::Rows(const std::string& key, const std::string&, const CatalogRowSink& onRow,
@@ -510,14 +514,6 @@ bool SnapshotRows::Rows(const std::string& key, const std::string&, const Catalo
         onRow(it->second.Fields, copy);
     }
     return true;
-}
-
-std::vector<FingerprintForm> SnapshotFingerprintForms(int32_t versionMajor) {
-    std::vector<FingerprintForm> forms;
-    for (const FingerprintForm form : {FingerprintForm::CommentRows, FingerprintForm::WholeModule})
-        if (SharedFingerprintForm(versionMajor, 999) >= form)
-            forms.push_back(form);
-    return forms;
 }
 
 bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
@@ -545,15 +541,6 @@ bool GatherSnapshotRows(RecordingCatalogRows& rows, const ServerFacts& facts,
             if (!reader.ReadType(type, read, modulesError, modulesSql)) {
                 modulesOk = false;
                 return;
-            }
-            // The server's own fingerprints of the texts, in every form a comparison with
-            // this database's version may use, so that a comparison with the snapshot reads
-            // only the differing texts of the live side.
-            for (const FingerprintForm form : SnapshotFingerprintForms(facts.VersionMajor)) {
-                if (!reader.ReadFingerprints(type, form, read, modulesError, modulesSql)) {
-                    modulesOk = false;
-                    return;
-                }
             }
         }
     });

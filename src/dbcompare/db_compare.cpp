@@ -214,12 +214,15 @@ void ReadSide(Run& run, int side) {
 // The fingerprint form this run reads module texts by, None for the full read. Both readers
 // come to the same answer from the same two sets of facts.
 std::optional<FingerprintForm> ChooseForm(Run& run, int side, const ServerFacts& facts,
-                                          bool fingerprints) {
+                                          const CatalogRows& rows) {
     // A source without fingerprints (a snapshot) is told to the other side as a server that
-    // has none, so both choose the full read.
+    // has none, so both choose the full read; one that kept only the comment rows' as a
+    // server from before whole modules were hashed.
     ServerFacts told = facts;
-    if (!fingerprints)
+    if (!rows.Fingerprints())
         told.VersionMajor = std::min<int32_t>(told.VersionMajor, 8);
+    else if (!rows.WholeModuleFingerprints())
+        told.VersionMajor = std::min<int32_t>(told.VersionMajor, 12);
     run.reads.PutFacts(side, told);
     if (run.request.Reading == CompareReading::Full)
         return FingerprintForm::None;
@@ -321,7 +324,7 @@ void ReadSideOrFail(Run& run, int side) {
     if (!rows->Facts(facts, error, sql))
         return run.reads.Fail(side, error, sql);
     run.facts[side] = facts;
-    const std::optional<FingerprintForm> form = ChooseForm(run, side, facts, rows->Fingerprints());
+    const std::optional<FingerprintForm> form = ChooseForm(run, side, facts, *rows);
     if (!form)
         return; // the other side failed first, or the run is over
     CatalogReadOptions options;

@@ -109,22 +109,10 @@ TEST_P(SnapshotRoundTrip, ASnapshotComparesIdenticalWithItsDatabaseUnderEveryRea
                     const DbCompareResultsPtr r = Compare(request);
                     ASSERT_TRUE(r->Complete()) << label << ": " << r->Problem;
                     EXPECT_EQ(NotIdentical(*r), unlike) << label << Dump(*r);
-                    // The snapshot kept the server's fingerprints (SQL Server 2000 has none):
-                    // the live side reads fingerprints and only the texts that differ, never
-                    // a type's texts whole.
-                    const bool hashes = f.server.VersionMajor >= 9;
-                    EXPECT_EQ(r->Reading, hashes ? CompareReading::HashFirst : CompareReading::Full)
-                        << label;
-                    bool hashed = false;
-                    for (const std::string& sql : f.Sql(c.db)) {
-                        hashed = hashed || sql.find("HASHBYTES") != std::string::npos;
-                        if (hashes)
-                            for (const ObjectType type :
-                                 {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger})
-                                EXPECT_EQ(sql.find(BulkModuleTextQuery(type)), std::string::npos)
-                                    << label << sql;
-                    }
-                    EXPECT_EQ(hashed, hashes) << label;
+                    // A snapshot taken alone keeps no fingerprints: both read in full.
+                    EXPECT_EQ(r->Reading, CompareReading::Full) << label;
+                    for (const std::string& sql : f.Sql(c.db))
+                        EXPECT_EQ(sql.find("HASHBYTES"), std::string::npos) << label << sql;
                     EXPECT_EQ(r->ServerName[side],
                               "Prod (snapshot of " + snapshot->Header.Taken + " UTC)")
                         << label;
@@ -194,7 +182,13 @@ TEST_P(SnapshotRoundTrip, ASnapshotKeptWhileComparingHoldsWhatOneTakenAloneHolds
     EXPECT_FALSE(r->SnapshotTaken[0]);
     const CatalogSnapshot& kept = *r->SnapshotTaken[1];
     EXPECT_EQ(kept.Header.Database, "OrvaneDemoTarget");
-    ASSERT_EQ(kept.Results.size(), alone.Results.size());
+    // Besides, the fingerprints the comparison read.
+    size_t prints = 0;
+    for (const auto& [key, result] : kept.Results)
+        prints += key.rfind("fingerprints of ", 0) == 0;
+    // (SQL Server 2000 has none: the comparison read in full.)
+    EXPECT_EQ(prints, f.server.VersionMajor >= 9 ? 1u : 0u);
+    ASSERT_EQ(kept.Results.size(), alone.Results.size() + prints);
     for (const auto& [key, result] : alone.Results) {
         const auto it = kept.Results.find(key);
         ASSERT_NE(it, kept.Results.end()) << key;
@@ -203,6 +197,52 @@ TEST_P(SnapshotRoundTrip, ASnapshotKeptWhileComparingHoldsWhatOneTakenAloneHolds
             for (size_t k = 0; k < result.Rows[i].size(); ++k)
                 EXPECT_EQ(it->second.Rows[i][k].Text(), result.Rows[i][k].Text()) << key;
     }
+}
+
+// compare-all --snapshot-out keeps the fingerprints a hash-first comparison read: the next
+// comparison with that snapshot reads the live side's fingerprints and only the texts that
+// differ, and finds what changed meanwhile.
+TEST_P(SnapshotRoundTrip, ASnapshotKeptWhileComparingLetsTheNextComparisonReadFingerprints) {
+    CatalogSim f(GetParam(), {"demo_source.sql", "demo_target.sql"});
+    ASSERT_SIM_STARTED(f);
+    DbCompareRequest request =
+        RequestFor(f.server, "OrvaneDemoSource", f.server, "OrvaneDemoTarget");
+    request.Reading = CompareReading::Auto;
+    request.KeepSnapshot[1] = true;
+    const DbCompareResultsPtr first = Compare(request);
+    ASSERT_TRUE(first->Complete()) << first->Problem;
+    ASSERT_TRUE(first->SnapshotTaken[1]) << first->SnapshotProblem;
+    const std::string path = f.env.PathOf("night.orvsnap");
+    std::string message;
+    ASSERT_TRUE(WriteSnapshotFile(path, *first->SnapshotTaken[1], message)) << message;
+    auto snapshot = std::make_shared<CatalogSnapshot>();
+    ASSERT_TRUE(ReadSnapshotFile(path, *snapshot, message)) << message;
+
+    ExecLive(f, "OrvaneDemoTarget",
+             "ALTER PROCEDURE dbo.usp_Customer_Get @CustomerId int AS SELECT @CustomerId");
+    DbCompareRequest next = WithSnapshot(f, "OrvaneDemoTarget", snapshot, path, 0);
+    next.Reading = CompareReading::Auto;
+    f.sim->ClearStatements();
+    const DbCompareResultsPtr r = Compare(next);
+    ASSERT_TRUE(r->Complete()) << r->Problem;
+    const bool hashes = f.server.VersionMajor >= 9;
+    EXPECT_EQ(r->Reading, hashes ? CompareReading::HashFirst : CompareReading::Full);
+    if (hashes) {
+        for (const std::string& sql : f.Sql("OrvaneDemoTarget")) {
+            for (const ObjectType type : {kTypeProcedure, kTypeFunction, kTypeView, kTypeTrigger})
+                EXPECT_EQ(sql.find(BulkModuleTextQuery(type)), std::string::npos) << sql;
+        }
+    }
+    // The same verdicts as the full read of the same pair.
+    DbCompareRequest full = next;
+    full.Reading = CompareReading::Full;
+    const DbCompareResultsPtr expected = Compare(full);
+    ASSERT_TRUE(expected->Complete()) << expected->Problem;
+    EXPECT_EQ(NotIdentical(*r), NotIdentical(*expected)) << Dump(*r);
+    const std::vector<std::string> unlike = NotIdentical(*r);
+    EXPECT_NE(std::find(unlike.begin(), unlike.end(), "Procedure dbo.usp_Customer_Get: different"),
+              unlike.end())
+        << Dump(*r);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, SnapshotRoundTrip,
