@@ -62,7 +62,8 @@ bool Resolve(const std::string& name, const std::string& login, const std::strin
                                            std::pair{kFolderSidePrefix, "a scripts folder"}}) {
             const std::string word(prefix);
             if (name.size() >= word.size() && EqualsNoCase(name.substr(0, word.size()), word)) {
-                error = name + " names " + what + ", not a server: this command reads a live "
+                error = name + " names " + what +
+                        ", not a server: this command reads a live "
                         "database.";
                 return false;
             }
